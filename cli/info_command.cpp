@@ -1,0 +1,117 @@
+#include "cli/info_command.h"
+
+#include <cstdio>
+#include <map>
+
+#include "cli/cli_messages.h"
+#include "cli/json.h"
+#include "engine/pagestore/page_store.h"
+#include "engine/pagestore/server_version.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+const char* PageTypeLabel(uint8_t type) {
+  switch (static_cast<page_layout::PageType>(type)) {
+    case page_layout::PageType::kData: return "data page";
+    case page_layout::PageType::kIndex: return "index page";
+    case page_layout::PageType::kTextMix: return "text/image page (mixed)";
+    case page_layout::PageType::kTextTree: return "text/image page (tree)";
+    case page_layout::PageType::kGam: return "GAM page";
+    case page_layout::PageType::kSgam: return "SGAM page";
+    case page_layout::PageType::kIam: return "IAM page";
+    case page_layout::PageType::kPfs: return "PFS page";
+    case page_layout::PageType::kBoot: return "boot page";
+    case page_layout::PageType::kFileHeader: return "file header page";
+    case page_layout::PageType::kDiffMap: return "differential change map";
+    case page_layout::PageType::kMlMap: return "bulk-change map";
+  }
+  return type == 0 ? "unused (zero) page" : "unknown type";
+}
+
+std::string OpenFailureText(const PageStore& store) {
+  switch (store.LastOpenError()) {
+    case platform::OpenError::kInUse: return "the file is in use by another program";
+    case platform::OpenError::kNotFound: return "no such file";
+    case platform::OpenError::kAccessDenied: return "permission denied";
+    default: return store.LastError();
+  }
+}
+
+}  // namespace
+
+int RunInfo(const InfoOptions& options) {
+  CliMessages messages;
+  PageStore store(messages);
+  if (!store.OpenFile(options.path)) {
+    std::fprintf(stderr, "tollamer-cli: cannot open %s: %s\n", options.path.c_str(),
+                 OpenFailureText(store).c_str());
+    return 1;
+  }
+  if (store.PageCount() == 0) {
+    std::fprintf(stderr, "tollamer-cli: %s holds no whole page (%llu bytes)\n",
+                 options.path.c_str(), static_cast<unsigned long long>(store.FileLength()));
+    return 1;
+  }
+
+  std::map<uint8_t, uint64_t> by_type;
+  uint64_t readable = 0;
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
+    ++readable;
+    ++by_type[bytes.LeOr<uint8_t>(page_layout::kType)];
+    return true;
+  });
+  VersionGuess version = DetectServerVersion(store);
+  const char* kind = store.Kind() == FileKind::kBackup ? "backup" : "data";
+
+  if (options.json) {
+    std::string out = "{\"kind\": " + JsonString(kind);
+    out += ", \"base_offset\": " + std::to_string(store.PageBaseOffset());
+    out += ", \"pages\": " + std::to_string(store.PageCount());
+    out += ", \"version\": {\"setting\": " + std::to_string(static_cast<int>(version.setting));
+    out += ", \"dbi_version\": " +
+           (version.dbiVersion ? std::to_string(*version.dbiVersion) : std::string("null"));
+    out += ", \"name\": " + (version.name.empty() ? std::string("null") : JsonString(version.name));
+    out += "}, \"page_types\": {";
+    bool first = true;
+    for (const auto& [type, count] : by_type) {
+      out += (first ? "\"" : ", \"") + std::to_string(type) + "\": " + std::to_string(count);
+      first = false;
+    }
+    out += "}}\n";
+    std::fputs(out.c_str(), stdout);
+    return 0;
+  }
+
+  std::printf("file:         %s\n", options.path.c_str());
+  std::printf("kind:         %s file\n", kind);
+  std::printf("base offset:  %u (0x%X)\n", store.PageBaseOffset(), store.PageBaseOffset());
+  std::printf("pages:        %llu", static_cast<unsigned long long>(store.PageCount()));
+  if (readable != store.PageCount())
+    std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
+  std::printf("\n");
+  if (version.setting == VersionSetting::kNone) {
+    std::printf("version:      unknown (no readable boot page or system table pages)\n");
+  } else {
+    std::printf("version:      %s", version.name.c_str());
+    if (version.dbiVersion) {
+      std::printf(" (dbi_version %u", *version.dbiVersion);
+      if (version.createVersion) std::printf(", created as %u", *version.createVersion);
+      std::printf(")");
+    } else {
+      std::printf(" (boot page unreadable: inferred from system table pages)");
+    }
+    std::printf(", read as %s\n",
+                version.setting == VersionSetting::kSql2000 ? "SQL 2000" : "SQL (2005 or 2008)");
+    if (version.newerThanKnown)
+      std::printf("              newer than the formats this tool knows: read as 2005/2008\n");
+  }
+  std::printf("page types:\n");
+  for (const auto& [type, count] : by_type)
+    std::printf("  %3u  %-26s %llu\n", type, PageTypeLabel(type),
+                static_cast<unsigned long long>(count));
+  return 0;
+}
+
+}  // namespace tollamer::cli

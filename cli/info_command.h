@@ -1,0 +1,17 @@
+// `tollamer-cli info FILE`: what kind of file it is, where page 0 lies, how
+// many pages it has, which server wrote it, and how many pages of each type.
+#pragma once
+
+#include <string>
+
+namespace tollamer::cli {
+
+struct InfoOptions {
+  std::string path;
+  bool json = false;
+};
+
+// Returns the process exit code: 0 success, 1 the file could not be read.
+int RunInfo(const InfoOptions& options);
+
+}  // namespace tollamer::cli

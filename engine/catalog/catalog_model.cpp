@@ -1,0 +1,55 @@
+#include "engine/catalog/catalog_model.h"
+
+namespace tollamer {
+
+SystemPageList* SystemPages2000::ForObject(uint32_t object_id) {
+  switch (object_id) {
+    case 1: return &sysobjects;
+    case 2: return &sysindexes;
+    case 3: return &syscolumns;
+    case 4: return &systypes;
+    case 6: return &syscomments;
+    case 10: return &sysusers;
+    case 20: return &object20;
+    default: return nullptr;
+  }
+}
+
+void SystemPages2000::Clear() {
+  for (SystemPageList* list :
+       {&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20, &sysusers})
+    list->Clear();
+}
+
+SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
+  switch (object_id) {
+    case 64: return &sysclsobjs;
+    case 50: return &sysscalartypes;
+    case 34: return &sysschobjs;
+    case 41: return &syscolpars;
+    case 5: return &sysrowsets;
+    case 7: return &sysallocunits;
+    case 54: return &sysidxstats;
+    case 60: return &sysobjvalues;
+    case 65: return &sysrowsetrefs;
+    default: return nullptr;
+  }
+}
+
+void SystemPages2005::Clear() {
+  for (SystemPageList* list : {&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars,
+                               &sysrowsets, &sysallocunits, &sysidxstats, &sysobjvalues,
+                               &sysrowsetrefs})
+    list->Clear();
+}
+
+void Catalog::Clear() {
+  for (auto& [id, table] : tables) table.columns.clear();
+  tables.clear();
+  views.clear();
+  procedures.clear();
+  functions.clear();
+  userTypes.clear();
+}
+
+}  // namespace tollamer

@@ -1,0 +1,129 @@
+// The in-memory catalog: what the system tables of a file say about its
+// user objects. It holds no pages and no row data, only objects, columns,
+// type texts and definition texts.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tollamer {
+
+// System type ids (the xtype byte) that the catalog tests.
+namespace type_id {
+inline constexpr uint16_t kDecimal = 106;
+inline constexpr uint16_t kNumeric = 108;
+inline constexpr uint16_t kVarbinary = 165;
+inline constexpr uint16_t kVarchar = 167;
+inline constexpr uint16_t kBinary = 173;
+inline constexpr uint16_t kChar = 175;
+inline constexpr uint16_t kNvarchar = 231;
+inline constexpr uint16_t kNchar = 239;
+inline constexpr uint16_t kSysname = 256;
+}  // namespace type_id
+
+// 0xFFFF in a column length: a max type (varchar(max) and its kin).
+inline constexpr uint16_t kMaxLength = 0xFFFF;
+
+// The pages of one system table in the order found. The same page may be
+// listed twice when two sources name it; readers do not deduplicate.
+class SystemPageList {
+ public:
+  void Append(uint64_t page) { pages_.push_back(page); }
+  void Clear() { pages_.clear(); }
+  size_t size() const { return pages_.size(); }
+  bool empty() const { return pages_.empty(); }
+  auto begin() const { return pages_.begin(); }
+  auto end() const { return pages_.end(); }
+  const std::vector<uint64_t>& pages() const { return pages_; }
+
+ private:
+  std::vector<uint64_t> pages_;
+};
+
+struct ColumnInfo {
+  std::string name;      // decoded column name
+  std::string typeName;  // systypes name for (xtype, xusertype); empty when not found
+  std::string sizeText;  // "(20)", "(max)", "(10,2)" or empty
+  std::string nullText;  // " NULL" or " NOT NULL"
+  // Copied unchanged from the column's system row.
+  uint8_t xtype = 0;
+  uint16_t xusertype = 0;
+  uint8_t xprec = 0;
+  uint8_t xscale = 0;
+  uint16_t length = 0;  // bytes; kMaxLength for a max type
+  uint16_t colid = 0;
+  int16_t xoffset = 0;  // position of the value in the record
+  uint8_t bitpos = 0;
+  uint16_t colstat = 0;
+};
+
+struct TableInfo {
+  uint32_t id = 0;
+  uint32_t gridPageCount = 1;  // set by the row reader once the data pages are known
+  std::string fullName;        // owner "." name, for example dbo.Orders
+  uint64_t rowCount = 0;       // as recorded by the system tables
+  std::map<uint16_t, ColumnInfo> columns;  // by ascending column id
+};
+
+// A view, stored procedure or scalar function.
+struct ModuleInfo {
+  uint32_t id = 0;
+  std::string fullName;  // views: owner "." name; procedures and functions: the name alone
+  std::string text;      // the definition as stored by the server
+};
+
+struct UserTypeInfo {
+  std::string name;
+  std::string baseTypeText;  // "varchar(20)", "decimal(10,2)", or a plain name
+  std::string nullText;      // "NULL" or "NOT NULL"
+};
+
+// A table's data pages in the order its rows are shown.
+using DataPageList = std::vector<uint64_t>;
+
+// The pages of the seven SQL 7.0/2000 system tables, by object id.
+struct SystemPages2000 {
+  SystemPageList sysobjects;   // object 1
+  SystemPageList sysindexes;   // object 2
+  SystemPageList syscolumns;   // object 3
+  SystemPageList systypes;     // object 4
+  SystemPageList syscomments;  // object 6
+  SystemPageList object20;     // object 20: collected, never read
+  SystemPageList sysusers;     // object 10
+
+  // The list that receives pages of `object_id`, or null.
+  SystemPageList* ForObject(uint32_t object_id);
+  void Clear();
+};
+
+// The pages of the nine SQL 2005/2008 system base tables.
+struct SystemPages2005 {
+  SystemPageList sysclsobjs;      // object 64
+  SystemPageList sysscalartypes;  // object 50
+  SystemPageList sysschobjs;      // object 34
+  SystemPageList syscolpars;      // object 41
+  SystemPageList sysrowsets;      // object 5
+  SystemPageList sysallocunits;   // object 7
+  SystemPageList sysidxstats;     // object 54
+  SystemPageList sysobjvalues;    // object 60
+  SystemPageList sysrowsetrefs;   // object 65
+
+  SystemPageList* ForObject(uint32_t object_id);
+  void Clear();
+};
+
+// Everything the builders fill. Tables by ascending object id; modules and
+// user types in discovery order.
+struct Catalog {
+  std::map<uint32_t, TableInfo> tables;
+  std::vector<ModuleInfo> views;
+  std::vector<ModuleInfo> procedures;
+  std::vector<ModuleInfo> functions;
+  std::vector<UserTypeInfo> userTypes;
+
+  void Clear();
+};
+
+}  // namespace tollamer

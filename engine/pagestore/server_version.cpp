@@ -1,0 +1,99 @@
+#include "engine/pagestore/server_version.h"
+
+namespace tollamer {
+
+using namespace page_layout;
+
+namespace {
+
+// System table pages that tell the two formats apart when the boot page is
+// unreadable. In 2005 and later, object 7 is sysallocunits, whose records
+// have a fixed part of 69 bytes (2005) or 73 bytes (2008); in 7.0/2000,
+// object 2 is sysindexes.
+constexpr uint32_t kSysallocunitsObject = 7;
+constexpr uint16_t kAllocUnitMinLen2005 = 69;
+constexpr uint16_t kAllocUnitMinLen2008 = 73;
+constexpr uint32_t kSysindexesObject = 2;
+
+}  // namespace
+
+VersionGuess VersionFromDbiVersion(uint16_t v) {
+  VersionGuess g;
+  g.dbiVersion = v;
+  g.evidence = VersionEvidence::kBootPage;
+  if (v == 515) {
+    g.setting = VersionSetting::kSql2000;
+    g.name = "SQL Server 7.0";
+  } else if (v < 600 && v > 0) {
+    g.setting = VersionSetting::kSql2000;
+    g.name = "SQL Server 2000";
+  } else if (v >= 600 && v < 655) {
+    g.setting = VersionSetting::kSql2005;
+    g.name = "SQL Server 2005";
+  } else if (v >= 655 && v < 660) {
+    g.setting = VersionSetting::kSql2005;
+    g.name = "SQL Server 2008";
+  } else if (v >= 660 && v < 706) {
+    g.setting = VersionSetting::kSql2005;
+    g.name = "SQL Server 2008 R2";
+  } else if (v >= 706) {
+    g.setting = VersionSetting::kSql2005;
+    g.name = "SQL Server 2012 or newer";
+    g.newerThanKnown = true;
+  } else {
+    g.evidence = VersionEvidence::kNone;
+  }
+  return g;
+}
+
+namespace {
+
+std::optional<VersionGuess> FromBootPage(const PageStore& store) {
+  std::optional<Page> page = store.ReadPage(kBootPage);
+  if (!page) return std::nullopt;
+  std::optional<PageHeader> h = PageHeader::Decode(page->view());
+  if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kBoot) ||
+      h->pageId != kBootPage)
+    return std::nullopt;
+  ByteView record = page->view().From(kBootRecordOffset);
+  std::optional<uint16_t> version = record.U16(kBootDbiVersion);
+  if (!version) return std::nullopt;
+  VersionGuess g = VersionFromDbiVersion(*version);
+  if (g.evidence == VersionEvidence::kNone) return std::nullopt;
+  g.createVersion = record.U16(kBootDbiCreateVersion);
+  return g;
+}
+
+VersionGuess FromDataPages(const PageStore& store) {
+  uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0;
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
+    std::optional<PageHeader> h = PageHeader::Decode(bytes);
+    if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData))
+      return true;
+    if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2005) ++alloc2005;
+    if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2008) ++alloc2008;
+    if (h->objId == kSysindexesObject) ++sysindexes;
+    return true;
+  });
+  VersionGuess g;
+  if (alloc2005 + alloc2008 > 0) {
+    g.setting = VersionSetting::kSql2005;
+    g.name = alloc2008 >= alloc2005 ? "SQL Server 2008" : "SQL Server 2005";
+    g.evidence = VersionEvidence::kDataPages;
+  } else if (sysindexes > 0) {
+    g.setting = VersionSetting::kSql2000;
+    g.name = "SQL Server 7.0/2000";
+    g.evidence = VersionEvidence::kDataPages;
+  }
+  return g;
+}
+
+}  // namespace
+
+VersionGuess DetectServerVersion(const PageStore& store) {
+  if (!store.IsOpen()) return {};
+  if (std::optional<VersionGuess> boot = FromBootPage(store)) return *boot;
+  return FromDataPages(store);
+}
+
+}  // namespace tollamer

@@ -1,0 +1,63 @@
+// File access for the engine: read-only exclusive opens with positioned reads,
+// and output files that appear under their final name only once complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tollamer::platform {
+
+// Why an open failed, so that a caller can tell "in use" from "missing".
+enum class OpenError {
+  kNone,
+  kNotFound,
+  kAccessDenied,
+  kInUse,  // another process holds the file locked
+  kNotRegularFile,
+  kOther,
+};
+
+// A file opened for reading only, with exclusive sharing: while it is open no
+// other opener that asks for exclusive access gets it, and an open fails when
+// another process already holds the file.
+class ReadOnlyFile {
+ public:
+  virtual ~ReadOnlyFile() = default;
+  // Reads up to out.size() bytes at byte position `offset`; returns the count
+  // actually read (short at end of file or on a read error).
+  virtual size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const = 0;
+  virtual uint64_t Length() const = 0;
+};
+
+struct OpenResult {
+  std::unique_ptr<ReadOnlyFile> file;  // null on failure
+  OpenError error = OpenError::kNone;
+  std::string message;  // system error text on failure
+};
+
+OpenResult OpenReadOnlyExclusive(const std::string& path);
+
+// A file being written: the bytes go to a temporary name beside `path`, and
+// Commit() renames it into place. Destroying an uncommitted file removes the
+// temporary, so a failed write never leaves a partial file under `path`.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(std::span<const uint8_t> bytes) = 0;
+  virtual bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) = 0;
+  virtual bool Commit() = 0;
+  virtual const std::string& Error() const = 0;
+};
+
+struct CreateResult {
+  std::unique_ptr<OutputFile> file;
+  std::string message;
+};
+
+CreateResult CreateOutputFile(const std::string& path);
+
+}  // namespace tollamer::platform

@@ -1,0 +1,64 @@
+#include "engine/pagestore/torn_page.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/page_builder.h"
+
+namespace tollamer {
+namespace {
+
+using namespace page_layout;
+
+fixtures::Bytes PatternPage() {
+  fixtures::Bytes page(kPageSize);
+  for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(i * 7 + 3);
+  return page;
+}
+
+TEST(FixTornPageTest, WithoutTheFlagThePageIsUnchanged) {
+  fixtures::Bytes page = PatternPage();
+  Page fixed = FixTornPage(page, 0xFFFFFFFF, 0x0200);
+  EXPECT_TRUE(std::equal(page.begin(), page.end(), fixed.bytes().begin()));
+}
+
+TEST(FixTornPageTest, AllBitsSetSetsLowBitsOfSectors1To15Only) {
+  fixtures::Bytes page = PatternPage();
+  Page fixed = FixTornPage(page, 0xFFFFFFFF, kFlagTornBits);
+  auto out = fixed.bytes();
+  EXPECT_EQ(out[511], page[511]) << "sector 0 is never changed";
+  for (size_t s = 1; s < kSectorsPerPage; ++s) {
+    size_t last = s * kSectorSize + kSectorSize - 1;
+    EXPECT_EQ(out[last], (page[last] & 0xFC) | 3) << "sector " << s;
+    EXPECT_EQ(out[last - 1], page[last - 1]);
+  }
+}
+
+TEST(FixTornPageTest, BitsAreTakenPairwisePerSector) {
+  fixtures::Bytes page(kPageSize, 0xFF);
+  Page fixed = FixTornPage(page, 4, kFlagTornBits);
+  auto out = fixed.bytes();
+  EXPECT_EQ(out[1023], 0xFD);  // sector 1: low bits 01
+  EXPECT_EQ(out[1535], 0xFC);  // sector 2: low bits 00
+  EXPECT_EQ(out[8191], 0xFC);
+  EXPECT_EQ(out[511], 0xFF);
+  EXPECT_EQ(page[1023], 0xFF) << "the input is not modified";
+}
+
+TEST(FixTornPageTest, UndoesWhatTheServerWrites) {
+  fixtures::Bytes original = PatternPage();
+  original[kFlagBits] = 0;
+  original[kFlagBits + 1] = 0;
+  for (uint8_t pattern : {1, 2}) {
+    fixtures::Bytes written = original;
+    fixtures::ApplyTornBits(written, pattern);
+    ASSERT_NE(written, original);
+    ByteView v(written);
+    Page fixed = FixTornPage(written, v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+    // Everything but the header's flag and torn-bit fields is restored.
+    for (size_t i = kHeaderSize; i < kPageSize; ++i)
+      ASSERT_EQ(fixed.bytes()[i], original[i]) << "byte " << i << " pattern " << int(pattern);
+  }
+}
+
+}  // namespace
+}  // namespace tollamer
