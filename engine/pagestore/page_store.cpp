@@ -50,8 +50,13 @@ bool PageStore::OpenFile(const std::string& path) {
 
 void PageStore::Close() { file_.reset(); }
 
+bool PageStore::Addressable(uint64_t page_number) const {
+  // Page n must start and end at a representable byte position.
+  return file_ && page_number < (UINT64_MAX - base_offset_) / kPageSize;
+}
+
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
-  if (!file_ || page_number > (UINT64_MAX - base_offset_) / kPageSize - 1) return std::nullopt;
+  if (!Addressable(page_number)) return std::nullopt;
   Page page;
   if (file_->ReadAt(PagePosition(page_number), page.bytes()) != kPageSize) return std::nullopt;
   return page;
@@ -66,8 +71,7 @@ std::optional<Page> PageStore::ReadPage(uint64_t page_number) const {
 
 std::optional<std::vector<uint8_t>> PageStore::ReadPrefix(uint64_t page_number,
                                                           size_t length) const {
-  if (!file_ || length > kPageSize || page_number > (UINT64_MAX - base_offset_) / kPageSize - 1)
-    return std::nullopt;
+  if (!Addressable(page_number) || length > kPageSize) return std::nullopt;
   std::vector<uint8_t> bytes(length);
   if (file_->ReadAt(PagePosition(page_number), bytes) != length) return std::nullopt;
   return bytes;
@@ -80,7 +84,7 @@ std::optional<PageHeader> PageStore::ReadHeader(uint64_t page_number) const {
 }
 
 size_t PageStore::ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const {
-  if (!file_ || out.size() < count * kPageSize) return 0;
+  if (!Addressable(first + count) || out.size() < count * kPageSize) return 0;
   size_t got = file_->ReadAt(PagePosition(first), out.first(count * kPageSize));
   return got / kPageSize;
 }

@@ -60,6 +60,7 @@ class PageStore {
   size_t ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const;
 
  private:
+  bool Addressable(uint64_t page_number) const;
   uint64_t PagePosition(uint64_t page_number) const {
     return base_offset_ + page_number * page_layout::kPageSize;
   }
