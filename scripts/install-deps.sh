@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config
   googletest libgtest-dev libgmock-dev
   libcli11-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
 )
 
 missing=()
