@@ -1,0 +1,33 @@
+#include "output/open_log.h"
+
+namespace tollamer {
+
+namespace {
+constexpr auto kPauseAfterStart = std::chrono::milliseconds(150);
+constexpr auto kPauseAfterFile = std::chrono::milliseconds(100);
+}  // namespace
+
+std::string RecordCountText(uint64_t row_count) {
+  return std::to_string(row_count) + (row_count < 2 ? " Record)" : " Records)");
+}
+
+void AppendRepairStart(WorkLog& log, std::string_view file_path,
+                       const std::optional<std::tm>& local_time, const LogPause& pause) {
+  log.AppendEntry("\r\n\r\nRepair process started on" + FormatLogTime(local_time));
+  if (pause) pause(kPauseAfterStart);
+  log.AppendEntry("File selected for repair  :" + std::string(file_path));
+  if (pause) pause(kPauseAfterFile);
+  log.AppendEntry("Scanning file...");
+}
+
+void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {
+  log.Append("Total table(s) present  :" + std::to_string(catalog.tables.size()) + "\r\n");
+  for (const auto& [id, table] : catalog.tables)
+    log.Append(table.fullName + " : (" + RecordCountText(table.rowCount) + "\r\n");
+}
+
+void AppendRepairCompleted(WorkLog& log, const std::optional<std::tm>& local_time) {
+  log.AppendEntry("\r\n\r\nRepair process completed on" + FormatLogTime(local_time));
+}
+
+}  // namespace tollamer

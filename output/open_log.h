@@ -1,0 +1,43 @@
+// The work log lines written while a file is opened:
+//
+//   (header line)
+//   \r\n\r\nRepair process started on<time>\r\n\r\n
+//   File selected for repair  :<path>\r\n\r\n
+//   Scanning file...\r\n\r\n
+//   Total table(s) present  :<n>\r\n
+//   <full name> : (<rows> Record)\r\n         one per table, ascending id;
+//   ...                                     "Records)" from 2 rows on
+//   \r\n\r\nRepair process completed on<time>\r\n\r\n
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/catalog/catalog_model.h"
+#include "output/work_log.h"
+
+namespace tollamer {
+
+// Waits between the first entries so that a watching user sees them appear;
+// empty for no pause.
+using LogPause = std::function<void(std::chrono::milliseconds)>;
+
+// The row count and its closing word: "0 Record)", "1 Record)", "15 Records)".
+std::string RecordCountText(uint64_t row_count);
+
+// The entries written when a file is loaded, before its catalog is read.
+void AppendRepairStart(WorkLog& log, std::string_view file_path,
+                       const std::optional<std::tm>& local_time, const LogPause& pause = {});
+
+// The table count line and one line per table with its row count.
+void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);
+
+// The closing entry of an open.
+void AppendRepairCompleted(WorkLog& log, const std::optional<std::tm>& local_time);
+
+}  // namespace tollamer

@@ -1,0 +1,156 @@
+#include "output/schema_export.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "output/safe_file_name.h"
+#include "output/script_texts.h"
+#include "output/text_file_writer.h"
+
+namespace tollamer {
+
+namespace {
+
+const std::vector<ModuleInfo>* ModuleList(const Catalog& catalog, SchemaObjectKind kind) {
+  switch (kind) {
+    case SchemaObjectKind::kView: return &catalog.views;
+    case SchemaObjectKind::kProcedure: return &catalog.procedures;
+    case SchemaObjectKind::kFunction: return &catalog.functions;
+    default: return nullptr;
+  }
+}
+
+std::string_view SelectedSuffix(SchemaObjectKind kind) {
+  switch (kind) {
+    case SchemaObjectKind::kTable: return "(TableStruct).sql";
+    case SchemaObjectKind::kView: return "(View).sql";
+    case SchemaObjectKind::kProcedure: return "(Proc).sql";
+    case SchemaObjectKind::kFunction: return "(Func).sql";
+    case SchemaObjectKind::kUserType: return "(Type).sql";
+  }
+  return ".sql";
+}
+
+ExportResult Failed(ExportStatus status, std::string path, std::string error) {
+  return {status, std::move(path), std::move(error)};
+}
+
+// Writes the pieces one after another into `file_name` inside `folder`.
+ExportResult WritePieces(const std::string& folder, const std::string& file_name,
+                         const std::vector<std::string>& pieces, OutputEncoding encoding) {
+  std::optional<std::string> path = PathInFolder(folder, file_name);
+  if (!path) return Failed(ExportStatus::kWriteFailed, file_name, "not a file name: " + file_name);
+  TextFileWriter writer(*path, encoding);
+  for (const std::string& piece : pieces) {
+    if (!writer.Write(piece)) break;
+  }
+  writer.Commit();
+  if (!writer.ok()) return Failed(ExportStatus::kWriteFailed, *path, writer.error());
+  return {ExportStatus::kWritten, *path, {}};
+}
+
+ExportResult FolderMissing(const std::string& folder) {
+  return Failed(ExportStatus::kFolderMissing, folder, std::string(kPathMissingText));
+}
+
+}  // namespace
+
+bool OutputFolderExists(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::is_directory(folder, ec);
+}
+
+std::string AllObjectsFileName(SchemaObjectKind kind) {
+  switch (kind) {
+    case SchemaObjectKind::kTable: return "AllTable.sql";
+    case SchemaObjectKind::kView: return "AllViews.sql";
+    case SchemaObjectKind::kProcedure: return "AllProcs.sql";
+    case SchemaObjectKind::kFunction: return "AllFun.sql";
+    case SchemaObjectKind::kUserType: return "AllUtype.sql";
+  }
+  return "All.sql";
+}
+
+std::string SelectedObjectFileName(SchemaObjectKind kind, std::string_view object_name) {
+  return SafeFileNamePart(object_name) + std::string(SelectedSuffix(kind));
+}
+
+std::string_view SelectedObjectName(SchemaObjectKind kind, std::string_view item_text) {
+  if (kind != SchemaObjectKind::kTable) return item_text;
+  return item_text.substr(0, item_text.find('('));
+}
+
+const TableInfo* FindSelectedTable(const Catalog& catalog, std::string_view item_text) {
+  std::string_view name = SelectedObjectName(SchemaObjectKind::kTable, item_text);
+  for (const auto& [id, table] : catalog.tables) {
+    if (table.fullName == name) return &table;
+  }
+  return nullptr;
+}
+
+const ModuleInfo* FindSelectedModule(const Catalog& catalog, SchemaObjectKind kind,
+                                     std::string_view item_text) {
+  const std::vector<ModuleInfo>* list = ModuleList(catalog, kind);
+  if (!list) return nullptr;
+  for (const ModuleInfo& module : *list) {
+    if (module.fullName == item_text) return &module;
+  }
+  return nullptr;
+}
+
+const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view item_text) {
+  for (const UserTypeInfo& type : catalog.userTypes) {
+    if (type.name == item_text) return &type;
+  }
+  return nullptr;
+}
+
+ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
+                              const std::string& folder, OutputEncoding encoding) {
+  if (!OutputFolderExists(folder)) return FolderMissing(folder);
+  std::vector<std::string> pieces;
+  if (kind == SchemaObjectKind::kTable) {
+    for (const auto& [id, table] : catalog.tables)
+      pieces.push_back(BuildTableScript(table) + std::string(script_separator::kAllTables));
+  } else if (kind == SchemaObjectKind::kUserType) {
+    for (const UserTypeInfo& type : catalog.userTypes)
+      pieces.push_back(BuildTypeStatement(type) + std::string(script_separator::kAllUserTypes));
+  } else {
+    for (const ModuleInfo& module : *ModuleList(catalog, kind))
+      pieces.push_back(module.text + std::string(script_separator::kAllModules));
+  }
+  return WritePieces(folder, AllObjectsFileName(kind), pieces, encoding);
+}
+
+ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
+                                  std::string_view item_text, const std::string& folder,
+                                  OutputEncoding encoding) {
+  // A table is looked up after the folder has been chosen; the other kinds
+  // are looked up first, and no folder is asked for when nothing matches.
+  if (kind == SchemaObjectKind::kTable) {
+    if (!OutputFolderExists(folder)) return FolderMissing(folder);
+    const TableInfo* table = FindSelectedTable(catalog, item_text);
+    if (!table) return Failed(ExportStatus::kNoSuchObject, {}, "no such table");
+    std::string text = BuildTableScript(*table) + std::string(script_separator::kSelectedTable);
+    return WritePieces(folder, SelectedObjectFileName(kind, table->fullName), {text}, encoding);
+  }
+  std::string name;
+  std::string text;
+  if (kind == SchemaObjectKind::kUserType) {
+    const UserTypeInfo* type = FindSelectedUserType(catalog, item_text);
+    if (!type) return Failed(ExportStatus::kNoSuchObject, {}, "no such user type");
+    name = type->name;
+    text = BuildTypeStatement(*type);
+  } else {
+    const ModuleInfo* module = FindSelectedModule(catalog, kind, item_text);
+    if (!module) return Failed(ExportStatus::kNoSuchObject, {}, "no such object");
+    name = module->fullName;
+    text = module->text;
+  }
+  if (!OutputFolderExists(folder)) return FolderMissing(folder);
+  return WritePieces(folder, SelectedObjectFileName(kind, name), {text}, encoding);
+}
+
+}  // namespace tollamer

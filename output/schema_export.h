@@ -1,0 +1,77 @@
+// Schema script export: the catalog's tables, views, procedures, functions
+// and user types written as .sql files into a folder that already exists.
+//
+// Export            File name                          After each object
+// selected table    owner.table "(TableStruct).sql"    "GO"
+// all tables        "AllTable.sql"                     "GO\r\n\r\n"
+// selected view     name "(View).sql"                  nothing
+// all views         "AllViews.sql"                     "\r\ngo\r\n\r\n"
+// selected proc     name "(Proc).sql"                  nothing
+// all procs         "AllProcs.sql"                     "\r\ngo\r\n\r\n"
+// selected func     name "(Func).sql"                  nothing
+// all funcs         "AllFun.sql"                       "\r\ngo\r\n\r\n"
+// selected type     name "(Type).sql"                  nothing
+// all types         "AllUtype.sql"                     "\r\n  GO\r\n\r\n"
+//
+// The object name in a file name goes through SafeFileNamePart; the script
+// text keeps the real name. A file of the same name is replaced.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/catalog/catalog_model.h"
+#include "output/output_encoding.h"
+
+namespace tollamer {
+
+enum class SchemaObjectKind { kTable, kView, kProcedure, kFunction, kUserType };
+
+// Shown when the chosen output folder is not an existing directory.
+inline constexpr std::string_view kPathMissingText = "路径不存在！";
+
+enum class ExportStatus {
+  kWritten,        // the file is in place
+  kNoSuchObject,   // no object of the kind has the selected name: nothing written
+  kFolderMissing,  // the folder is not an existing directory: nothing written
+  kWriteFailed,    // the file could not be created or written: nothing left behind
+};
+
+struct ExportResult {
+  ExportStatus status = ExportStatus::kNoSuchObject;
+  std::string path;   // the file written, or the one that could not be
+  std::string error;  // why, when not written
+};
+
+// True when `folder` names an existing directory.
+bool OutputFolderExists(const std::string& folder);
+
+std::string AllObjectsFileName(SchemaObjectKind kind);
+// The (safe) file name of a one-object export.
+std::string SelectedObjectFileName(SchemaObjectKind kind, std::string_view object_name);
+
+// The name searched for from a tree item's text: a table item reads
+// "dbo.Orders(15 Records)", so tables are cut before their first "(";
+// other kinds use the text whole.
+std::string_view SelectedObjectName(SchemaObjectKind kind, std::string_view item_text);
+
+// First object of the kind whose name equals the selected name exactly
+// (case-sensitive); null when none does. Only the kind's own list is searched.
+const TableInfo* FindSelectedTable(const Catalog& catalog, std::string_view item_text);
+const ModuleInfo* FindSelectedModule(const Catalog& catalog, SchemaObjectKind kind,
+                                     std::string_view item_text);
+const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view item_text);
+
+// Every object of the kind in catalog order, into the kind's "All" file.
+// An empty list gives an empty file.
+ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
+                              const std::string& folder,
+                              OutputEncoding encoding = OutputEncoding::kUtf8);
+
+// The object named by a tree item's text, into a file of its own.
+ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
+                                  std::string_view item_text, const std::string& folder,
+                                  OutputEncoding encoding = OutputEncoding::kUtf8);
+
+}  // namespace tollamer

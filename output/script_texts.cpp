@@ -1,0 +1,29 @@
+#include "output/script_texts.h"
+
+namespace tollamer {
+
+SplitTableName SplitFullName(std::string_view full_name) {
+  size_t point = full_name.find('.');
+  if (point == std::string_view::npos) return {"", std::string(full_name)};
+  return {std::string(full_name.substr(0, point)), std::string(full_name.substr(point + 1))};
+}
+
+std::string BuildTableScript(const TableInfo& table) {
+  SplitTableName name = SplitFullName(table.fullName);
+  std::string out = "CREATE TABLE [" + name.owner + "].[" + name.table + "]\r\n(\r\n";
+  size_t remaining = table.columns.size();
+  for (const auto& [colid, column] : table.columns) {
+    out += "[" + column.name + "] " + column.typeName + column.sizeText + " " + column.nullText;
+    if (--remaining != 0) out += ",";
+    out += "\r\n";
+  }
+  out += ")\r\n";
+  return out;
+}
+
+std::string BuildTypeStatement(const UserTypeInfo& type) {
+  return "EXEC sp_addtype N'" + type.name + "', N'" + type.baseTypeText + "',N'" + type.nullText +
+         "'";
+}
+
+}  // namespace tollamer

@@ -1,0 +1,41 @@
+// The texts of the schema scripts, made from the catalog alone.
+//
+// Table script (one table):
+//   CREATE TABLE [owner].[table]\r\n
+//   (\r\n
+//   [column] typename(size)  NULL,\r\n     one line per column; the null text
+//   ...                                     brings its own leading blank; the
+//   [last] typename NOT NULL\r\n            last line has no comma
+//   )\r\n
+// Type statement (one user type):
+//   EXEC sp_addtype N'name', N'base',N'NULL'
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/catalog/catalog_model.h"
+
+namespace tollamer {
+
+// What follows each object in the exported files.
+namespace script_separator {
+inline constexpr std::string_view kSelectedTable = "GO";           // no line break after it
+inline constexpr std::string_view kAllTables = "GO\r\n\r\n";
+inline constexpr std::string_view kAllModules = "\r\ngo\r\n\r\n";  // views, procedures, functions
+inline constexpr std::string_view kAllUserTypes = "\r\n  GO\r\n\r\n";
+}  // namespace script_separator
+
+// The owner is the part of the full name before its first point (empty when
+// there is no point), the table the part after it (the whole name then).
+struct SplitTableName {
+  std::string owner;
+  std::string table;
+};
+SplitTableName SplitFullName(std::string_view full_name);
+
+std::string BuildTableScript(const TableInfo& table);
+
+std::string BuildTypeStatement(const UserTypeInfo& type);
+
+}  // namespace tollamer

@@ -1,0 +1,273 @@
+// The ten exports: file names, separators, lookups, replacement, unsafe
+// names, encodings and failures to write.
+#include "output/schema_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "output/safe_file_name.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> FilesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ColumnInfo Column(std::string name, std::string type, std::string size, std::string null_text) {
+  ColumnInfo c;
+  c.name = std::move(name);
+  c.typeName = std::move(type);
+  c.sizeText = std::move(size);
+  c.nullText = std::move(null_text);
+  return c;
+}
+
+Catalog SampleCatalog() {
+  Catalog c;
+  TableInfo b{.id = 200, .fullName = "dbo.B"};
+  b.columns[1] = Column("k", "int", "", " NOT NULL");
+  TableInfo a{.id = 100, .fullName = "dbo.A"};
+  a.columns[1] = Column("x", "char", "(4)", " NULL");
+  a.columns[2] = Column("y", "int", "", " NULL");
+  c.tables[200] = b;
+  c.tables[100] = a;
+  c.views = {{5, "dbo.v2", "CREATE VIEW v2 AS SELECT 2"}, {4, "dbo.v1", "CREATE VIEW v1 AS SELECT 1"}};
+  c.procedures = {{6, "p", "CREATE PROC p AS SELECT 1"}};
+  c.functions = {{7, "f", "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END"},
+                 {8, "g", "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END"}};
+  c.userTypes = {{"id", "varchar(11)", "NOT NULL"}, {"tid", "varchar(6)", "NULL"}};
+  return c;
+}
+
+TEST(AllObjectsExportTest, FileNamesAndSeparatorsOfEveryKind) {
+  testing::TempDir dir;
+  const std::string folder = dir.path().string();
+  Catalog c = SampleCatalog();
+
+  ExportResult tables = ExportAllObjects(c, SchemaObjectKind::kTable, folder);
+  ASSERT_EQ(tables.status, ExportStatus::kWritten) << tables.error;
+  EXPECT_EQ(tables.path, folder + "/AllTable.sql");
+  // Ascending object id, whatever the insertion order.
+  EXPECT_EQ(ReadAll(tables.path),
+            "CREATE TABLE [dbo].[A]\r\n(\r\n[x] char(4)  NULL,\r\n[y] int  NULL\r\n)\r\nGO\r\n\r\n"
+            "CREATE TABLE [dbo].[B]\r\n(\r\n[k] int  NOT NULL\r\n)\r\nGO\r\n\r\n");
+
+  ExportResult views = ExportAllObjects(c, SchemaObjectKind::kView, folder);
+  EXPECT_EQ(views.path, folder + "/AllViews.sql");
+  EXPECT_EQ(ReadAll(views.path),
+            "CREATE VIEW v2 AS SELECT 2\r\ngo\r\n\r\nCREATE VIEW v1 AS SELECT 1\r\ngo\r\n\r\n");
+
+  ExportResult procs = ExportAllObjects(c, SchemaObjectKind::kProcedure, folder);
+  EXPECT_EQ(procs.path, folder + "/AllProcs.sql");
+  EXPECT_EQ(ReadAll(procs.path), "CREATE PROC p AS SELECT 1\r\ngo\r\n\r\n");
+
+  ExportResult funcs = ExportAllObjects(c, SchemaObjectKind::kFunction, folder);
+  EXPECT_EQ(funcs.path, folder + "/AllFun.sql");
+  EXPECT_EQ(ReadAll(funcs.path),
+            "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END\r\ngo\r\n\r\n"
+            "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END\r\ngo\r\n\r\n");
+
+  ExportResult types = ExportAllObjects(c, SchemaObjectKind::kUserType, folder);
+  EXPECT_EQ(types.path, folder + "/AllUtype.sql");
+  EXPECT_EQ(ReadAll(types.path),
+            "EXEC sp_addtype N'id', N'varchar(11)',N'NOT NULL'\r\n  GO\r\n\r\n"
+            "EXEC sp_addtype N'tid', N'varchar(6)',N'NULL'\r\n  GO\r\n\r\n");
+
+  // Nothing but the five files: no temporary left over.
+  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"AllFun.sql", "AllProcs.sql",
+                                                            "AllTable.sql", "AllUtype.sql",
+                                                            "AllViews.sql"}));
+}
+
+TEST(AllObjectsExportTest, EmptyListGivesAnEmptyFile) {
+  testing::TempDir dir;
+  ExportResult r = ExportAllObjects(Catalog{}, SchemaObjectKind::kView, dir.path().string());
+  ASSERT_EQ(r.status, ExportStatus::kWritten);
+  EXPECT_TRUE(fs::exists(r.path));
+  EXPECT_EQ(ReadAll(r.path), "");
+}
+
+TEST(AllObjectsExportTest, ExistingFileIsReplacedNotAppended) {
+  testing::TempDir dir;
+  dir.Write("AllProcs.sql", fixtures::Bytes(5000, 'z'));
+  Catalog c = SampleCatalog();
+  ExportResult r = ExportAllObjects(c, SchemaObjectKind::kProcedure, dir.path().string());
+  ASSERT_EQ(r.status, ExportStatus::kWritten);
+  EXPECT_EQ(ReadAll(r.path), "CREATE PROC p AS SELECT 1\r\ngo\r\n\r\n");
+}
+
+TEST(SelectedObjectExportTest, FileNamesAndTextsOfEveryKind) {
+  testing::TempDir dir;
+  const std::string folder = dir.path().string();
+  Catalog c = SampleCatalog();
+
+  ExportResult t = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.A(2 Records)", folder);
+  ASSERT_EQ(t.status, ExportStatus::kWritten) << t.error;
+  EXPECT_EQ(t.path, folder + "/dbo.A(TableStruct).sql");
+  EXPECT_EQ(ReadAll(t.path),
+            "CREATE TABLE [dbo].[A]\r\n(\r\n[x] char(4)  NULL,\r\n[y] int  NULL\r\n)\r\nGO");
+
+  ExportResult v = ExportSelectedObject(c, SchemaObjectKind::kView, "dbo.v1", folder);
+  EXPECT_EQ(v.path, folder + "/dbo.v1(View).sql");
+  EXPECT_EQ(ReadAll(v.path), "CREATE VIEW v1 AS SELECT 1");
+
+  ExportResult p = ExportSelectedObject(c, SchemaObjectKind::kProcedure, "p", folder);
+  EXPECT_EQ(p.path, folder + "/p(Proc).sql");
+  EXPECT_EQ(ReadAll(p.path), "CREATE PROC p AS SELECT 1");
+
+  ExportResult f = ExportSelectedObject(c, SchemaObjectKind::kFunction, "g", folder);
+  EXPECT_EQ(f.path, folder + "/g(Func).sql");
+  EXPECT_EQ(ReadAll(f.path), "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END");
+
+  ExportResult u = ExportSelectedObject(c, SchemaObjectKind::kUserType, "tid", folder);
+  EXPECT_EQ(u.path, folder + "/tid(Type).sql");
+  EXPECT_EQ(ReadAll(u.path), "EXEC sp_addtype N'tid', N'varchar(6)',N'NULL'");
+}
+
+TEST(SelectedObjectLookupTest, ExactCaseSensitiveFirstMatchInTheKindsOwnList) {
+  Catalog c = SampleCatalog();
+  // Table items are cut before the first "(".
+  ASSERT_NE(FindSelectedTable(c, "dbo.B(1 Record)"), nullptr);
+  EXPECT_EQ(FindSelectedTable(c, "dbo.B(1 Record)")->id, 200u);
+  EXPECT_EQ(FindSelectedTable(c, "dbo.b"), nullptr);
+  EXPECT_EQ(FindSelectedTable(c, "dbo.B "), nullptr);
+  // A view is not found through the table list, nor a table through the views.
+  EXPECT_EQ(FindSelectedTable(c, "dbo.v1"), nullptr);
+  EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kView, "dbo.A"), nullptr);
+  EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kProcedure, "f"), nullptr);
+  // Other kinds keep their "(": no cut.
+  c.views.push_back({9, "dbo.w(1)", "first"});
+  c.views.push_back({10, "dbo.w(1)", "second"});
+  const ModuleInfo* w = FindSelectedModule(c, SchemaObjectKind::kView, "dbo.w(1)");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->text, "first");
+  EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kView, "dbo.w"), nullptr);
+  EXPECT_EQ(FindSelectedUserType(c, "ID"), nullptr);
+  ASSERT_NE(FindSelectedUserType(c, "id"), nullptr);
+}
+
+TEST(SelectedObjectExportTest, NoMatchWritesNothing) {
+  testing::TempDir dir;
+  Catalog c = SampleCatalog();
+  // The selected-table command with a view selected writes nothing.
+  EXPECT_EQ(ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.v1", dir.path().string()).status,
+            ExportStatus::kNoSuchObject);
+  EXPECT_EQ(ExportSelectedObject(c, SchemaObjectKind::kFunction, "F", dir.path().string()).status,
+            ExportStatus::kNoSuchObject);
+  EXPECT_TRUE(FilesIn(dir.path()).empty());
+  // A view is looked up before the folder: no match wins over a missing folder;
+  // a table is looked up only once the folder is accepted.
+  EXPECT_EQ(ExportSelectedObject(c, SchemaObjectKind::kView, "nope", dir.File("missing")).status,
+            ExportStatus::kNoSuchObject);
+  EXPECT_EQ(ExportSelectedObject(c, SchemaObjectKind::kTable, "nope", dir.File("missing")).status,
+            ExportStatus::kFolderMissing);
+}
+
+TEST(ExportFolderTest, MissingFolderIsAnErrorAndIsNotCreated) {
+  testing::TempDir dir;
+  Catalog c = SampleCatalog();
+  ExportResult r = ExportAllObjects(c, SchemaObjectKind::kTable, dir.File("nowhere"));
+  EXPECT_EQ(r.status, ExportStatus::kFolderMissing);
+  EXPECT_EQ(r.error, "路径不存在！");
+  EXPECT_FALSE(fs::exists(dir.File("nowhere")));
+  // A regular file is not a folder either.
+  dir.Write("plain", {1});
+  EXPECT_EQ(ExportAllObjects(c, SchemaObjectKind::kView, dir.File("plain")).status,
+            ExportStatus::kFolderMissing);
+  EXPECT_EQ(ExportAllObjects(c, SchemaObjectKind::kView, "").status, ExportStatus::kFolderMissing);
+}
+
+TEST(ExportFolderTest, TrailingSeparatorIsKept) {
+  testing::TempDir dir;
+  std::string folder = dir.path().string() + "/";
+  ExportResult r = ExportAllObjects(SampleCatalog(), SchemaObjectKind::kProcedure, folder);
+  ASSERT_EQ(r.status, ExportStatus::kWritten);
+  EXPECT_EQ(r.path, folder + "/AllProcs.sql");
+}
+
+TEST(ExportFolderTest, FailureToCreateIsReportedAndLeavesNothing) {
+  testing::TempDir dir;
+  Catalog c = SampleCatalog();
+  // A directory already holds the script's name: the rename into place fails.
+  fs::create_directory(dir.File("AllFun.sql"));
+  fs::create_directory(dir.File("AllFun.sql") + "/inside");
+  ExportResult r = ExportAllObjects(c, SchemaObjectKind::kFunction, dir.path().string());
+  EXPECT_EQ(r.status, ExportStatus::kWriteFailed);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"AllFun.sql", "inside"}));
+}
+
+TEST(UnsafeNameTest, ViewClimbingOutOfTheFolderStaysInside) {
+  testing::TempDir outer;
+  fs::path folder = outer.path() / "a" / "b";
+  fs::create_directories(folder);
+  Catalog c;
+  c.views = {{1, "../../x", "CREATE VIEW [../../x] AS SELECT 1"}};
+  ExportResult r = ExportSelectedObject(c, SchemaObjectKind::kView, "../../x", folder.string());
+  ASSERT_EQ(r.status, ExportStatus::kWritten) << r.error;
+  EXPECT_EQ(fs::path(r.path).parent_path(), folder);
+  EXPECT_EQ(fs::path(r.path).filename(), "______x(View).sql");
+  // The script keeps the real name.
+  EXPECT_EQ(ReadAll(r.path), "CREATE VIEW [../../x] AS SELECT 1");
+  EXPECT_EQ(FilesIn(outer.path()), (std::vector<std::string>{"______x(View).sql", "a", "b"}));
+}
+
+TEST(UnsafeNameTest, EveryUnsafeCharacterBecomesAnUnderscore) {
+  EXPECT_EQ(SafeFileNamePart("dbo.Orders"), "dbo.Orders");
+  EXPECT_EQ(SafeFileNamePart("a/b\\c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j");
+  EXPECT_EQ(SafeFileNamePart(std::string("t\x01\t\x7F", 4)), "t___");
+  EXPECT_EQ(SafeFileNamePart(".."), "__");
+  EXPECT_EQ(SafeFileNamePart("a...b.c"), "a___b.c");
+  EXPECT_EQ(SafeFileNamePart("dbo.订单"), "dbo.订单");
+  EXPECT_EQ(SelectedObjectFileName(SchemaObjectKind::kTable, "C:\\x"), "C__x(TableStruct).sql");
+  EXPECT_EQ(PathInFolder("/d", ".."), std::nullopt);
+  EXPECT_EQ(PathInFolder("/d", "a/b"), std::nullopt);
+  EXPECT_EQ(PathInFolder("/d", ""), std::nullopt);
+  EXPECT_EQ(PathInFolder("/d", "a.sql"), "/d/a.sql");
+}
+
+TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
+  testing::TempDir dir;
+  Catalog c;
+  TableInfo t{.id = 1, .fullName = "dbo.订单"};
+  t.columns[1] = Column("编号", "int", "", " NOT NULL");
+  c.tables[1] = t;
+  const std::string folder = dir.path().string();
+
+  ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单(0 Record)", folder);
+  ASSERT_EQ(utf8.status, ExportStatus::kWritten);
+  EXPECT_EQ(fs::path(utf8.path).filename(), "dbo.订单(TableStruct).sql");
+  std::string expected = "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO";
+  EXPECT_EQ(ReadAll(utf8.path), expected);  // no byte-order mark
+
+  ExportResult gbk = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
+  ASSERT_EQ(gbk.status, ExportStatus::kWritten);
+  // 订 = B6 A9, 单 = B5 A5, 编 = B1 E0, 号 = BA C5 in GBK.
+  EXPECT_EQ(ReadAll(gbk.path),
+            "CREATE TABLE [dbo].[\xB6\xA9\xB5\xA5]\r\n(\r\n[\xB1\xE0\xBA\xC5] int  NOT NULL\r\n)"
+            "\r\nGO\r\n\r\n");
+}
+
+TEST(EncodingTest, ParsesTheOptionNames) {
+  EXPECT_EQ(ParseOutputEncoding("utf8"), OutputEncoding::kUtf8);
+  EXPECT_EQ(ParseOutputEncoding("GBK"), OutputEncoding::kGbk);
+  EXPECT_EQ(ParseOutputEncoding("latin1"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tollamer

@@ -1,0 +1,64 @@
+// The table script and the type statement, byte for byte.
+#include "output/script_texts.h"
+
+#include <gtest/gtest.h>
+
+namespace tollamer {
+namespace {
+
+ColumnInfo Column(uint16_t colid, std::string name, std::string type, std::string size,
+                  std::string null_text) {
+  ColumnInfo c;
+  c.colid = colid;
+  c.name = std::move(name);
+  c.typeName = std::move(type);
+  c.sizeText = std::move(size);
+  c.nullText = std::move(null_text);
+  return c;
+}
+
+TEST(TableScriptTest, ColumnLinesCommasAndClosing) {
+  TableInfo t;
+  t.fullName = "dbo.Orders";
+  // Inserted out of order: the script follows ascending column id.
+  t.columns[3] = Column(3, "Note", "text", "", " NULL");
+  t.columns[1] = Column(1, "c", "varchar", "(50)", " NULL");
+  t.columns[2] = Column(2, "Price", "decimal", "(10,2)", " NOT NULL");
+  EXPECT_EQ(BuildTableScript(t),
+            "CREATE TABLE [dbo].[Orders]\r\n(\r\n"
+            "[c] varchar(50)  NULL,\r\n"
+            "[Price] decimal(10,2)  NOT NULL,\r\n"
+            "[Note] text  NULL\r\n"
+            ")\r\n");
+}
+
+TEST(TableScriptTest, OneColumnHasNoComma) {
+  TableInfo t;
+  t.fullName = "sales.x";
+  t.columns[7] = Column(7, "id", "int", "", " NOT NULL");
+  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [sales].[x]\r\n(\r\n[id] int  NOT NULL\r\n)\r\n");
+}
+
+TEST(TableScriptTest, NameWithoutPointGivesEmptyOwner) {
+  TableInfo t;
+  t.fullName = "Orders";
+  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [].[Orders]\r\n(\r\n)\r\n");
+}
+
+TEST(TableScriptTest, OwnerEndsAtTheFirstPoint) {
+  TableInfo t;
+  t.fullName = "dbo.a.b";
+  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [dbo].[a.b]\r\n(\r\n)\r\n");
+  SplitTableName empty = SplitFullName("");
+  EXPECT_EQ(empty.owner, "");
+  EXPECT_EQ(empty.table, "");
+}
+
+TEST(TypeStatementTest, BlankAfterTheFirstCommaOnly) {
+  EXPECT_EQ(BuildTypeStatement({"id", "varchar(11)", "NOT NULL"}),
+            "EXEC sp_addtype N'id', N'varchar(11)',N'NOT NULL'");
+  EXPECT_EQ(BuildTypeStatement({"flag", "bit", "NULL"}), "EXEC sp_addtype N'flag', N'bit',N'NULL'");
+}
+
+}  // namespace
+}  // namespace tollamer
