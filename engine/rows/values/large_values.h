@@ -1,0 +1,63 @@
+// Readers of values kept outside the data row: text/ntext/image values
+// through their 16-byte text pointer, and the off-row values of complex
+// columns (varchar(max), nvarchar(max), varbinary(max), xml) of SQL
+// 2005/2008 files through their in-row pointer. Layouts in lob_layout.h.
+//
+// Each reader appends to `value`; a value whose pages or records cannot be
+// found stays as far as it was built. No reader leaves the page it reads,
+// and a tree whose links loop or that is deeper than the format allows ends
+// that branch.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_store.h"
+
+namespace tollamer {
+
+// Type ids understood by ReadOverflowValue.
+inline constexpr uint8_t kOverflowVarchar = 167;
+inline constexpr uint8_t kOverflowNvarchar = 231;
+inline constexpr uint8_t kOverflowVarbinary = 165;  // also xml and CLR values
+
+// Appends the value named by the in-row pointer of a complex column (all of
+// the column's in-row bytes). `type_id` 167 appends varchar text (UTF-16
+// pieces are detected and converted), 231 converts UTF-16 text, any other
+// id (165 varbinary, xml, CLR types) appends the bytes as stored.
+void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
+                       std::string& value);
+
+// Appends the value whose record is (page_id, slot_id) in a SQL 7.0/2000
+// file. `root` is true for the record a text pointer names; `unicode`
+// converts ntext data from UTF-16.
+void ReadTextValue2000(const PageStore& store, uint32_t page_id, uint16_t slot_id,
+                       uint16_t file_id, std::string& value, bool root, bool unicode);
+
+// The same for SQL 2005/2008 files, where pages are first screened: inside
+// the file, header version 1, file id 1, zero reserved bytes, a known type.
+void ReadTextValue2005(const PageStore& store, uint32_t page_id, uint16_t slot_id,
+                       uint16_t file_id, std::string& value, bool root, bool unicode);
+
+// The data of one data fragment, or nothing when the fragment cannot be
+// located within its page.
+std::optional<std::vector<uint8_t>> ReadTextFragment2000(const PageStore& store,
+                                                         uint32_t page_id, uint16_t slot_id,
+                                                         uint16_t file_id);
+std::optional<std::vector<uint8_t>> ReadTextFragment2005(const PageStore& store,
+                                                         uint32_t page_id, uint16_t slot_id,
+                                                         uint16_t file_id);
+
+// The page, slot and file a 16-byte text pointer names; nothing when the
+// bytes are too short.
+struct TextPointer {
+  uint32_t pageId = 0;
+  uint16_t fileId = 0;
+  uint16_t slotId = 0;
+};
+std::optional<TextPointer> DecodeTextPointer(ByteView bytes);
+
+}  // namespace tollamer
