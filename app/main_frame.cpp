@@ -1,0 +1,391 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/command_ids.h"
+#include "app/gui_messages.h"
+#include "app/log_bar.h"
+#include "app/object_tree_view.h"
+#include "app/paging_bar.h"
+#include "app/record_grid_view.h"
+#include "app/sql_version_dialog.h"
+#include "output/open_log.h"
+
+namespace tollamer::app {
+
+namespace {
+
+constexpr char kTitle[] = "QuarrixForMSSQLServer";
+constexpr int kRecentFileCount = 4;
+
+struct CommandSpec {
+  int id;
+  const char* text;
+  const char* shortcut;
+};
+
+const CommandSpec kCommands[] = {
+    {kCmdOpen, "打开", "Ctrl+O"},
+    {kCmdClose, "关闭", "Ctrl+W"},
+    {kCmdSaveLog, "保存 日志", "Ctrl+S"},
+    {kCmdClearLog, "清除 日志", "Ctrl+D"},
+    {kCmdExit, "退出(&X)", "Ctrl+Q"},
+    {kCmdToolbar, "工具栏(&T)", "Ctrl+T"},
+    {kCmdWorkLog, "工作日志(&L)", "Ctrl+L"},
+    {kCmdDetection, "检测数据库文件", "Ctrl+Alt+C"},
+    {kCmdBakToMdf, "备份文件 转 mdf 文件", "Ctrl+Alt+M"},
+    {kCmdExcavation, "MDF 碎片提取", "Ctrl+Alt+E"},
+    {kCmdExportAllTableStructures, "导出所有表结构", "Ctrl+Alt+S"},
+    {kCmdExportSelectedTableStructure, "导出选中表结构", "Ctrl+Alt+A"},
+    {kCmdExportAllTableData, "导出所有表数据", "Ctrl+Alt+D"},
+    {kCmdExportSelectedTableData, "导出选中表数据", "Ctrl+Alt+F"},
+    {kCmdImportAllTables, "把所有表导入数据库", "Ctrl+Alt+B"},
+    {kCmdImportSelectedTable, "把选中表导入数据库", "Ctrl+Alt+R"},
+    {kCmdAbout, "关于", "Ctrl+A"},
+    {kCmdHelp, "帮助", "F1"},
+    {kCmdSaveLogAndShutDown, "完成后保存日志并关机", ""},
+};
+
+constexpr int kTableCommands[] = {kCmdExportAllTableStructures, kCmdExportSelectedTableStructure,
+                                  kCmdExportAllTableData,       kCmdExportSelectedTableData,
+                                  kCmdImportAllTables,          kCmdImportSelectedTable};
+
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+CMainFrame::CMainFrame(CTollamerDoc::CatalogBuilder builder, TableReader reader,
+                       EngineMessages* messages, QWidget* parent)
+    : QMainWindow(parent), reader_(std::move(reader)) {
+  setWindowTitle(kTitle);
+  if (!messages) {
+    gui_messages_ = std::make_unique<GuiMessages>(this);
+    messages = gui_messages_.get();
+  }
+  doc_ = std::make_unique<CTollamerDoc>(*messages, log_, std::move(builder));
+  connect(doc_.get(), &CTollamerDoc::openFinished, this, &CMainFrame::OnOpenFinished);
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+
+  pane101_ = new QLabel(QString(59, ' '), this);
+  pane101_->setObjectName("101");
+  statusBar()->addPermanentWidget(pane101_, 1);
+
+  log_bar_ = new CLogBar(log_, this);
+  addDockWidget(Qt::BottomDockWidgetArea, log_bar_);
+  connect(log_bar_, &QDockWidget::visibilityChanged, this,
+          [this](bool visible) { Action(kCmdWorkLog)->setChecked(visible); });
+
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  tree_ = new CFview(splitter_);
+  grid_ = new CRfview(splitter_);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 2);
+  setCentralWidget(splitter_);
+  resize(1100, 720);
+  splitter_->setSizes({1100 / 3, 1100 * 2 / 3});
+
+  connect(tree_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnSelectionChanged(current); });
+  connect(tree_, &CFview::commandRequested, this, &CMainFrame::OnCommand);
+  CDlgBar* bar = grid_->pagingBar();
+  connect(bar, &CDlgBar::nextClicked, this, [this] { grid_state_.Next(grid_page_count_); Reload(); });
+  connect(bar, &CDlgBar::previousClicked, this,
+          [this] { grid_state_.Previous(grid_page_count_); Reload(); });
+  connect(bar, &CDlgBar::firstClicked, this, [this] { grid_state_.First(); Reload(); });
+  connect(bar, &CDlgBar::lastClicked, this, [this] { grid_state_.Last(grid_page_count_); Reload(); });
+  connect(bar, &CDlgBar::jumpRequested, this, [this](const QString& text) {
+    if (grid_state_.Jump(text.toStdString(), grid_page_count_)) Reload();
+  });
+
+  SetTableCommands(false, false);
+  program_folder_ = QDir::currentPath();
+  UpdateRecentFiles();
+}
+
+CMainFrame::~CMainFrame() { doc_->WaitForWorker(); }
+
+QAction* CMainFrame::Action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions() {
+  for (const CommandSpec& c : kCommands) {
+    auto* a = new QAction(U(c.text), this);
+    a->setData(c.id);
+    a->setObjectName(QString::number(c.id));
+    if (*c.shortcut) a->setShortcut(QKeySequence(c.shortcut));
+    connect(a, &QAction::triggered, this, [this, id = c.id] { OnCommand(id); });
+    actions_[c.id] = a;
+  }
+  for (int id : {kCmdToolbar, kCmdWorkLog, kCmdSaveLogAndShutDown}) Action(id)->setCheckable(true);
+  Action(kCmdToolbar)->setChecked(true);
+  Action(kCmdWorkLog)->setChecked(true);
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(U("文件"));
+  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog}) file->addAction(Action(id));
+  file->addSeparator();
+  for (int i = 0; i < kRecentFileCount; ++i) {
+    auto* a = file->addAction(QString());
+    a->setVisible(false);
+    connect(a, &QAction::triggered, this, [this, a] { OpenFile(a->data().toString()); });
+    recent_actions_ << a;
+  }
+  file->addSeparator();
+  file->addAction(Action(kCmdExit));
+  QMenu* view = menuBar()->addMenu(U("视图"));
+  view->addAction(Action(kCmdToolbar));
+  view->addAction(Action(kCmdWorkLog));
+  QMenu* tools = menuBar()->addMenu(U("工具"));
+  for (int id : {kCmdDetection, kCmdBakToMdf, kCmdExcavation}) tools->addAction(Action(id));
+  tools->addSeparator();
+  for (int id : kTableCommands) tools->addAction(Action(id));
+  QMenu* help = menuBar()->addMenu(U("帮助"));
+  for (int id : {kCmdAbout, kCmdHelp, kCmdSaveLogAndShutDown}) help->addAction(Action(id));
+}
+
+void CMainFrame::CreateToolBar() {
+  QToolBar* bar = addToolBar("Toolbar");
+  bar->setObjectName("128");
+  bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  for (int id : {kCmdOpen, kCmdDetection, kCmdExcavation}) bar->addAction(Action(id));
+  for (int id : kTableCommands) bar->addAction(Action(id));
+  connect(bar, &QToolBar::visibilityChanged, this,
+          [this](bool visible) { Action(kCmdToolbar)->setChecked(visible); });
+}
+
+void CMainFrame::SetTableCommands(bool all_tables, bool selected_table) {
+  for (int id : {kCmdExportAllTableStructures, kCmdExportAllTableData, kCmdImportAllTables})
+    Action(id)->setEnabled(all_tables);
+  for (int id :
+       {kCmdExportSelectedTableStructure, kCmdExportSelectedTableData, kCmdImportSelectedTable})
+    Action(id)->setEnabled(selected_table);
+}
+
+void CMainFrame::OnCommand(int id) {
+  switch (id) {
+    case kCmdOpen: OnOpenCommand(); return;
+    case kCmdClose:
+    case kCmdCloseDocument: OnCloseDocument(); return;
+    case kCmdSaveLog: OnSaveLog(); return;
+    case kCmdClearLog: log_.Clear(); return;
+    case kCmdExit: close(); return;
+    case kCmdToolbar:
+      for (QToolBar* bar : findChildren<QToolBar*>()) bar->setVisible(Action(kCmdToolbar)->isChecked());
+      return;
+    case kCmdWorkLog: log_bar_->setVisible(Action(kCmdWorkLog)->isChecked()); return;
+    case kCmdSaveLogAndShutDown: return;  // only its check mark
+    case kCmdAbout:
+      QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
+      return;
+    case kCmdHelp:
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                                    U("/sql软件帮助文档.chm")));
+      return;
+    default: ShowNotYet(id); return;
+  }
+}
+
+void CMainFrame::ShowNotYet(int id) {
+  statusBar()->showMessage(U("此命令尚未提供") + QString(" (%1)").arg(id), 3000);
+}
+
+void CMainFrame::OnOpenCommand() {
+  if (doc_->IsBusy()) return;
+  QString path = QFileDialog::getOpenFileName(this, U("打开"), QString(),
+                                              "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
+  if (!path.isEmpty()) OpenFile(path);
+}
+
+void CMainFrame::OpenFile(const QString& path) {
+  if (doc_->IsBusy()) return;
+  // The version is proposed from the file itself before the worker takes it.
+  VersionGuess guess;
+  {
+    SilentMessages quiet;
+    PageStore probe(quiet);
+    if (probe.OpenFile(path.toStdString())) guess = DetectServerVersion(probe);
+  }
+  grid_->Clear();
+  grid_->pagingBar()->Reset();
+  SetTableCommands(false, false);
+  for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(false);
+  tree_->setEnabled(false);
+  doc_->BeginOpen(path);
+  if (version_answer_) {
+    version_answer_(version_, guess);
+  } else {
+    CSQLVersion dialog(version_, guess, this);
+    dialog.exec();
+  }
+  if (guess.setting != VersionSetting::kNone && version_ != VersionSetting::kNone &&
+      version_ != guess.setting) {
+    log_.AppendEntry(std::string("Version chosen differs from the file's boot page: ") +
+                     guess.name + " was detected.");
+  }
+  AddRecentFile(path);
+  doc_->StartOpenWorker(version_);
+}
+
+void CMainFrame::OnOpenFinished(bool ok) {
+  doc_->WaitForWorker();
+  for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(true);
+  tree_->setEnabled(true);
+  if (ok) {
+    tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
+    AppendRepairCompleted(log_, LocalTimeNow());
+    SetTableCommands(true, false);
+  }
+  emit openCompleted(ok);
+}
+
+void CMainFrame::OnCloseDocument() {
+  if (doc_->IsBusy()) return;
+  grid_->Clear();
+  grid_->pagingBar()->Reset();
+  tree_->clear();
+  doc_->Close();
+  SetTableCommands(false, false);
+  version_ = VersionSetting::kNone;
+}
+
+void CMainFrame::OnSaveLog() {
+  std::optional<std::tm> now = LocalTimeNow();
+  QString name = now ? QString::fromStdString(DefaultReportName(*now)) : QString("report.log");
+  QFileDialog dialog(this, U("保存 日志"), name,
+                     "Logo Files(*.log);;Text Files(*.txt);;All Files(*.*)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("LOGO");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  if (log_.SaveReport(dialog.selectedFiles().front().toStdString()))
+    QMessageBox::warning(this, "Tollamer", U("日志创建错误！"));
+}
+
+void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
+  SetTableCommands(Action(kCmdExportAllTableStructures)->isEnabled(), false);
+  std::optional<CFview::ObjectRef> object = CFview::ObjectOf(item);
+  if (!object) return;
+  pane101_->setText(QString::fromStdString(object->itemText));
+  grid_->Clear();
+  grid_state_.currentPage = 1;
+  const Catalog& catalog = doc_->Engine().catalog;
+  auto show_module = [&](const std::vector<ModuleInfo>& list) {
+    for (const ModuleInfo& m : list) {
+      if (m.fullName != object->name) continue;
+      grid_->SetColumns({{"name", 100}, {"text", 700}});
+      grid_->AddRow({m.fullName, m.text});
+      grid_state_.nextAllowed = grid_state_.previousAllowed = false;
+      grid_->pagingBar()->Reset();
+      return;
+    }
+  };
+  switch (object->category) {
+    case Category::kTables:
+      for (const auto& [id, table] : catalog.tables) {
+        if (table.fullName == object->name) {
+          ShowTable(id);
+          break;
+        }
+      }
+      SetTableCommands(Action(kCmdExportAllTableStructures)->isEnabled(), true);
+      break;
+    case Category::kViews: show_module(catalog.views); break;
+    case Category::kProcedures: show_module(catalog.procedures); break;
+    case Category::kFunctions: show_module(catalog.functions); break;
+    case Category::kUserTypes:
+      for (const UserTypeInfo& t : catalog.userTypes) {
+        if (t.name != object->name) continue;
+        grid_->SetColumns({{"名称", 100}, {"基本类型", 100}, {"是否允许NULL", 100}});
+        grid_->AddRow({t.name, t.baseTypeText, t.nullText});
+        grid_state_.nextAllowed = grid_state_.previousAllowed = false;
+        grid_->pagingBar()->Reset();
+        break;
+      }
+      break;
+  }
+}
+
+void CMainFrame::ShowTable(uint32_t table_id) {
+  grid_state_.currentTable = table_id;
+  grid_->Clear();
+  TableGridPage page;
+  if (reader_) page = reader_(doc_->Engine(), version_, table_id, grid_state_.currentPage);
+  grid_page_count_ = page.pageCount;
+  std::vector<std::pair<std::string, int>> columns;
+  for (const std::string& t : page.titles) columns.emplace_back(t, 100);
+  grid_->SetColumns(columns);
+  for (const auto& row : page.rows) grid_->AddRow(row);
+  CDlgBar* bar = grid_->pagingBar();
+  if (page.pageCount == 0) {
+    bar->Reset();
+    return;
+  }
+  bar->SetFields(QString::number(grid_state_.currentPage), QString::number(page.pageCount),
+                 QString::number(page.rows.size()));
+  bar->ApplyButtonRule(grid_state_.currentPage, page.pageCount);
+}
+
+void CMainFrame::Reload() {
+  grid_->pagingBar()->ApplyButtonRule(grid_state_.currentPage, grid_page_count_);
+  if (grid_state_.currentTable) ShowTable(grid_state_.currentTable);
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+  QSettings settings;  // organisation "KVT Datarecovery software"
+  QStringList files = settings.value("Recent File List").toStringList();
+  files.removeAll(path);
+  files.prepend(path);
+  while (files.size() > kRecentFileCount) files.removeLast();
+  settings.setValue("Recent File List", files);
+  UpdateRecentFiles();
+}
+
+void CMainFrame::UpdateRecentFiles() {
+  QSettings settings;  // organisation "KVT Datarecovery software"
+  QStringList files = settings.value("Recent File List").toStringList();
+  for (int i = 0; i < recent_actions_.size(); ++i) {
+    bool shown = i < files.size();
+    recent_actions_[i]->setVisible(shown);
+    if (shown) {
+      recent_actions_[i]->setText(QString("&%1 %2").arg(i + 1).arg(files[i]));
+      recent_actions_[i]->setData(files[i]);
+    }
+  }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  bool ok = exit_answer_ ? exit_answer_()
+                         : QMessageBox::question(this, kTitle, U("您真的要退出程序吗?"),
+                                                 QMessageBox::Ok | QMessageBox::Cancel) ==
+                               QMessageBox::Ok;
+  if (!ok) {
+    event->ignore();
+    return;
+  }
+  doc_->WaitForWorker();
+  grid_->Clear();
+  tree_->clear();
+  doc_->Close();
+  event->accept();
+}
+
+}  // namespace tollamer::app

@@ -1,0 +1,110 @@
+// CMainFrame: the main window. Menus, accelerators and toolbar carry the
+// command ids; the frame routes each command, keeps the version setting and
+// the grid state, and holds the tree, the grid and the work log bar.
+#pragma once
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+#include "app/paging_rule.h"
+#include "app/tollamer_doc.h"
+#include "app/tree_texts.h"
+#include "output/work_log.h"
+
+class QAction;
+class QLabel;
+class QSplitter;
+class QTreeWidgetItem;
+
+namespace tollamer::app {
+
+class CFview;
+class CRfview;
+class CLogBar;
+class GuiMessages;
+
+// One grid page of a table, as the row reader gives it.
+struct TableGridPage {
+  std::vector<std::string> titles;
+  std::vector<std::vector<std::string>> rows;
+  uint32_t pageCount = 0;
+};
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Reads grid page `page` (1-based) of a table.
+  using TableReader = std::function<TableGridPage(CMdfDatabase&, VersionSetting, uint32_t table_id,
+                                                  int32_t page)>;
+
+  // `messages` replaces the message boxes (tests); null shows message boxes.
+  CMainFrame(CTollamerDoc::CatalogBuilder builder, TableReader reader,
+             EngineMessages* messages = nullptr, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Opens `path` as the open command does (asks for the version first).
+  void OpenFile(const QString& path);
+
+  QAction* Action(int command_id) const;
+  VersionSetting versionSetting() const { return version_; }
+  CTollamerDoc& document() { return *doc_; }
+  CFview* tree() const { return tree_; }
+  CRfview* gridView() const { return grid_; }
+  CLogBar* logBar() const { return log_bar_; }
+  WorkLog& workLog() { return log_; }
+  const GridState& gridState() const { return grid_state_; }
+  QLabel* statusPane101() const { return pane101_; }
+
+  // For tests: the version dialog is not shown; this answer is used.
+  void SetVersionAnswerForTests(std::function<void(VersionSetting&, const VersionGuess&)> answer) {
+    version_answer_ = std::move(answer);
+  }
+  // For tests: the exit question's answer.
+  void SetExitAnswerForTests(std::function<bool()> answer) { exit_answer_ = std::move(answer); }
+
+ signals:
+  void openCompleted(bool ok);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void OnCommand(int command_id);
+  void OnOpenCommand();
+  void OnOpenFinished(bool ok);
+  void OnCloseDocument();
+  void OnSaveLog();
+  void OnSelectionChanged(QTreeWidgetItem* item);
+  void ShowTable(uint32_t table_id);
+  void Reload();
+  void SetTableCommands(bool all_tables, bool selected_table);
+  void AddRecentFile(const QString& path);
+  void UpdateRecentFiles();
+  void ShowNotYet(int command_id);
+
+  WorkLog log_;
+  std::unique_ptr<GuiMessages> gui_messages_;
+  std::unique_ptr<CTollamerDoc> doc_;
+  TableReader reader_;
+  VersionSetting version_ = VersionSetting::kNone;
+  GridState grid_state_;
+  uint32_t grid_page_count_ = 0;
+  bool page_owner_conflict_ = false;
+  std::map<int, QAction*> actions_;
+  QList<QAction*> recent_actions_;
+  CFview* tree_ = nullptr;
+  CRfview* grid_ = nullptr;
+  CLogBar* log_bar_ = nullptr;
+  QLabel* pane101_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QString program_folder_;
+  std::function<void(VersionSetting&, const VersionGuess&)> version_answer_;
+  std::function<bool()> exit_answer_;
+};
+
+}  // namespace tollamer::app

@@ -1,0 +1,35 @@
+// CRfview: the right pane: the paging bar over the record grid.
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QTableWidget;
+
+namespace tollamer::app {
+
+class CDlgBar;
+
+class CRfview : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kIdList = 1002;
+
+  explicit CRfview(QWidget* parent = nullptr);
+
+  CDlgBar* pagingBar() const { return bar_; }
+  QTableWidget* grid() const { return grid_; }
+
+  // Rows, then every column.
+  void Clear();
+  void SetColumns(const std::vector<std::pair<std::string, int>>& titles_and_widths);
+  void AddRow(const std::vector<std::string>& cells);
+
+ private:
+  CDlgBar* bar_;
+  QTableWidget* grid_;
+};
+
+}  // namespace tollamer::app

@@ -1,0 +1,53 @@
+#include "app/tollamer_doc.h"
+
+#include <QThread>
+
+#include "output/open_log.h"
+
+namespace tollamer::app {
+
+CTollamerDoc::CTollamerDoc(EngineMessages& messages, WorkLog& log, CatalogBuilder builder,
+                           QObject* parent)
+    : QObject(parent), engine_(messages), log_(log), builder_(std::move(builder)) {}
+
+CTollamerDoc::~CTollamerDoc() { WaitForWorker(); }
+
+void CTollamerDoc::BeginOpen(const QString& path) {
+  busy_ = true;
+  if (engine_.IsOpen()) engine_.Teardown();
+  path_ = path;
+  AppendRepairStart(log_, path.toStdString(), LocalTimeNow(), [](std::chrono::milliseconds ms) {
+    QThread::msleep(static_cast<unsigned long>(ms.count()));
+  });
+}
+
+void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
+  WaitForWorker();
+  std::string path = path_.toStdString();
+  worker_ = QThread::create([this, path, setting] {
+    if (!engine_.OpenFile(path)) {
+      engine_.Messages().ShowStop(kFileInUseMessage);
+      busy_ = false;
+      QMetaObject::invokeMethod(this, [this] { emit openFinished(false); }, Qt::QueuedConnection);
+      return;
+    }
+    if (builder_ && setting != VersionSetting::kNone) builder_(engine_, setting);
+    AppendCatalogSummary(log_, engine_.catalog);
+    busy_ = false;
+    QMetaObject::invokeMethod(this, [this] { emit openFinished(true); }, Qt::QueuedConnection);
+  });
+  worker_->start();
+}
+
+void CTollamerDoc::Close() {
+  if (engine_.IsOpen()) engine_.Teardown();
+}
+
+void CTollamerDoc::WaitForWorker() {
+  if (!worker_) return;
+  worker_->wait();
+  delete worker_;
+  worker_ = nullptr;
+}
+
+}  // namespace tollamer::app

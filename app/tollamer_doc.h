@@ -1,0 +1,57 @@
+// CTollamerDoc: owns the engine object of the one opened file and runs the
+// open on a worker thread: engine open, catalog build of the chosen version,
+// the work log lines. The user-interface half (tree, commands) follows when
+// openFinished arrives on the user-interface thread.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+#include "engine/catalog/mdf_database.h"
+#include "output/work_log.h"
+
+namespace tollamer::app {
+
+inline constexpr char kFileInUseMessage[] = "文件被其他软件占用！";
+
+class CTollamerDoc : public QObject {
+  Q_OBJECT
+ public:
+  // Builds the catalog of the chosen version into the engine.
+  using CatalogBuilder = std::function<void(CMdfDatabase&, VersionSetting)>;
+
+  CTollamerDoc(EngineMessages& messages, WorkLog& log, CatalogBuilder builder,
+               QObject* parent = nullptr);
+  ~CTollamerDoc() override;
+
+  // Steps before the worker: teardown, the report header. Then the caller
+  // asks for the version and calls StartOpenWorker.
+  void BeginOpen(const QString& path);
+  void StartOpenWorker(VersionSetting setting);
+  // Tears the catalog down and closes the file.
+  void Close();
+
+  // True from BeginOpen until openFinished: nothing else may touch the engine.
+  bool IsBusy() const { return busy_; }
+  CMdfDatabase& Engine() { return engine_; }
+  const QString& FilePath() const { return path_; }
+  // Waits for a running worker (program exit).
+  void WaitForWorker();
+
+ signals:
+  // On the user-interface thread; ok = false when the file could not be opened.
+  void openFinished(bool ok);
+
+ private:
+  CMdfDatabase engine_;
+  WorkLog& log_;
+  CatalogBuilder builder_;
+  QString path_;
+  std::atomic<bool> busy_{false};
+  class QThread* worker_ = nullptr;
+};
+
+}  // namespace tollamer::app

@@ -1,0 +1,179 @@
+// The desktop program driven as a user would, on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/log_bar.h"
+#include "app/main_frame.h"
+#include "app/object_tree_view.h"
+#include "app/record_grid_view.h"
+#include "app/sql_version_dialog.h"
+#include "app/command_ids.h"
+#include "platform/file.h"
+#include "tests/fixtures/sample_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer::app {
+namespace {
+
+// A builder that fills a small catalog instead of reading system tables.
+void FakeBuilder(CMdfDatabase& db, VersionSetting) {
+  TableInfo t;
+  t.id = 5;
+  t.fullName = "dbo.Orders";
+  t.rowCount = 15;
+  ColumnInfo c;
+  c.name = "Name";
+  c.typeName = "varchar";
+  c.sizeText = "(50)";
+  c.nullText = " NULL";
+  t.columns[1] = c;
+  db.catalog.tables[5] = t;
+  db.catalog.views.push_back({7, "dbo.v", "create view v as select 1"});
+  db.catalog.userTypes.push_back({"id", "varchar(11)", "NOT NULL"});
+}
+
+TableGridPage FakeReader(CMdfDatabase&, VersionSetting, uint32_t, int32_t page) {
+  return {{"Name"}, {{"row of page " + std::to_string(page)}}, 2};
+}
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame_ = std::make_unique<CMainFrame>(FakeBuilder, FakeReader, &messages_);
+    frame_->SetVersionAnswerForTests([this](VersionSetting& s, const VersionGuess& g) {
+      detected_ = g;
+      if (answer_ != VersionSetting::kNone) s = answer_;
+    });
+    frame_->SetExitAnswerForTests([] { return true; });
+    path_ = dir_.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  }
+
+  bool OpenAndWait(const std::string& path) {
+    QSignalSpy done(frame_.get(), &CMainFrame::openCompleted);
+    frame_->OpenFile(QString::fromStdString(path));
+    EXPECT_TRUE(done.wait(5000));
+    return !done.isEmpty() && done.front().front().toBool();
+  }
+
+  bool Enabled(int id) { return frame_->Action(id)->isEnabled(); }
+
+  testing::TempDir dir_;
+  RecordingMessages messages_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::string path_;
+  VersionSetting answer_ = VersionSetting::kSql2005;
+  VersionGuess detected_;
+};
+
+TEST_F(MainFrameTest, TableCommandsStartDisabledAndFollowOpenAndClose) {
+  EXPECT_EQ(frame_->windowTitle(), "QuarrixForMSSQLServer");
+  for (int id : {kCmdExportAllTableStructures, kCmdExportSelectedTableStructure,
+                 kCmdExportAllTableData, kCmdExportSelectedTableData, kCmdImportAllTables,
+                 kCmdImportSelectedTable})
+    EXPECT_FALSE(Enabled(id)) << id;
+  ASSERT_TRUE(OpenAndWait(path_));
+  EXPECT_EQ(detected_.setting, VersionSetting::kSql2005) << "the dialog gets the proposal";
+  EXPECT_TRUE(Enabled(kCmdExportAllTableStructures));
+  EXPECT_TRUE(Enabled(kCmdExportAllTableData));
+  EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
+  frame_->Action(kCmdClose)->trigger();
+  EXPECT_FALSE(Enabled(kCmdExportAllTableStructures));
+  EXPECT_EQ(frame_->versionSetting(), VersionSetting::kNone);
+  EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+}
+
+TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
+  ASSERT_TRUE(OpenAndWait(path_));
+  CFview* tree = frame_->tree();
+  ASSERT_EQ(tree->topLevelItemCount(), 1);
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  EXPECT_EQ(root->text(0).toStdString(), path_);
+  ASSERT_EQ(root->childCount(), 5);
+  EXPECT_EQ(root->child(4)->text(0).toStdString(), "用户自定义数据类型");
+  QTreeWidgetItem* table = tree->CategoryItem(Category::kTables)->child(0);
+  EXPECT_EQ(table->text(0).toStdString(), "dbo.Orders(15 Records)");
+  EXPECT_EQ(table->child(0)->text(0).toStdString(), "[Name][varchar](50) NULL");
+
+  QCoreApplication::processEvents();
+  std::string log = frame_->workLog().Text();
+  EXPECT_NE(log.find("File selected for repair  :" + path_), std::string::npos);
+  EXPECT_NE(log.find("Total table(s) present  :1\r\n"), std::string::npos);
+  EXPECT_NE(log.find("dbo.Orders : (15 Records)\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Repair process completed on"), std::string::npos);
+
+  tree->setCurrentItem(table);
+  EXPECT_EQ(frame_->statusPane101()->text().toStdString(), "dbo.Orders(15 Records)");
+  EXPECT_TRUE(Enabled(kCmdExportSelectedTableStructure));
+  QTableWidget* grid = frame_->gridView()->grid();
+  ASSERT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(grid->item(0, 0)->text().toStdString(), "row of page 1");
+
+  tree->setCurrentItem(tree->CategoryItem(Category::kViews)->child(0));
+  ASSERT_EQ(grid->columnCount(), 2);
+  EXPECT_EQ(grid->item(0, 1)->text().toStdString(), "create view v as select 1");
+  tree->setCurrentItem(root);  // not an object: the grid keeps what it shows
+  EXPECT_EQ(grid->columnCount(), 2);
+  EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
+}
+
+TEST_F(MainFrameTest, FileInUseShowsTheMessageAndWritesNoTableLines) {
+  platform::OpenResult holder = platform::OpenReadOnlyExclusive(path_);
+  ASSERT_NE(holder.file, nullptr);
+  EXPECT_FALSE(OpenAndWait(path_));
+  EXPECT_EQ(messages_.stops, std::vector<std::string>{"文件被其他软件占用！"});
+  EXPECT_EQ(frame_->workLog().Text().find("Total table(s)"), std::string::npos);
+  EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+}
+
+TEST_F(MainFrameTest, NoVersionChosenGivesAnEmptyCatalog) {
+  answer_ = VersionSetting::kNone;
+  ASSERT_TRUE(OpenAndWait(path_));
+  EXPECT_NE(frame_->workLog().Text().find("Total table(s) present  :0\r\n"), std::string::npos);
+  EXPECT_EQ(frame_->tree()->topLevelItem(0)->childCount(), 5);
+  EXPECT_TRUE(Enabled(kCmdExportAllTableStructures));
+}
+
+TEST_F(MainFrameTest, ExitQuestionCancelKeepsTheWindow) {
+  frame_->show();
+  frame_->SetExitAnswerForTests([] { return false; });
+  frame_->close();
+  EXPECT_TRUE(frame_->isVisible());
+  frame_->SetExitAnswerForTests([] { return true; });
+  frame_->close();
+  EXPECT_FALSE(frame_->isVisible());
+}
+
+TEST(SqlVersionDialogTest, NothingCheckedKeepsThePreviousSetting) {
+  VersionSetting setting = VersionSetting::kSql2000;
+  CSQLVersion dialog(setting, VersionGuess{});
+  EXPECT_FALSE(dialog.sql2000Button()->isChecked());
+  EXPECT_FALSE(dialog.sql2005Button()->isChecked());
+  EXPECT_FALSE(dialog.detectionLabel()->isVisibleTo(&dialog));
+  dialog.accept();
+  EXPECT_EQ(setting, VersionSetting::kSql2000);
+  dialog.sql2005Button()->setChecked(true);
+  dialog.reject();  // Escape
+  EXPECT_EQ(setting, VersionSetting::kSql2000);
+}
+
+TEST(SqlVersionDialogTest, ProposalIsShownAndPreChecked) {
+  VersionSetting setting = VersionSetting::kNone;
+  VersionGuess guess = VersionFromDbiVersion(655);
+  CSQLVersion dialog(setting, guess);
+  EXPECT_EQ(dialog.detectionLabel()->text().toStdString(), "检测到: SQL Server 2008 (655)");
+  EXPECT_TRUE(dialog.sql2005Button()->isChecked());
+  dialog.sql2000Button()->setChecked(true);  // the user's choice decides
+  dialog.accept();
+  EXPECT_EQ(setting, VersionSetting::kSql2000);
+}
+
+}  // namespace
+}  // namespace tollamer::app
