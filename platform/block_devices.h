@@ -1,0 +1,67 @@
+// Raw sources for the tools: block devices (whole disks and their
+// partitions) and image files, opened for reading while other programs may
+// keep them open. On Linux the disks are the entries of /sys/block, their
+// partitions the sub-entries that carry a "partition" file, and the device
+// nodes live in /dev.
+//
+//   SYSFS FILE                       MEANING
+//   <root>/<disk>/removable          "1" for removable media, "0" for fixed
+//   <root>/<disk>/<part>/partition   present on partitions only
+//   <root>/<disk>/<part>/start       first sector of the partition (512 bytes)
+//   <root>/<disk>/<part>/size        length in 512-byte sectors
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace tollamer::platform {
+
+// Opens a regular file or a block device for reading only, without any lock,
+// so that a disk in use or a file held by another program can still be read.
+// The length of a block device is its size in bytes.
+OpenResult OpenSharedReadOnly(const std::string& path);
+
+struct PartitionEntry {
+  std::string name;          // "sda1"
+  std::string devicePath;    // "/dev/sda1"
+  uint64_t startSector = 0;  // on the disk, in 512-byte sectors
+  uint64_t sectors = 0;
+};
+
+struct DiskEntry {
+  std::string name;        // "sda"
+  std::string devicePath;  // "/dev/sda"
+  bool removable = false;
+  std::vector<PartitionEntry> partitions;  // in name order
+};
+
+// The machine's block devices. The POSIX implementation reads sysfs; tests
+// point it at a folder shaped like it.
+class BlockDevices {
+ public:
+  virtual ~BlockDevices() = default;
+  // Every whole disk, in name order (sizes are not known until opened).
+  virtual std::vector<DiskEntry> ListDisks() const = 0;
+  virtual OpenResult Open(const std::string& device_path) const = 0;
+};
+
+class PosixBlockDevices final : public BlockDevices {
+ public:
+  explicit PosixBlockDevices(std::string sysfs_root = "/sys/block",
+                             std::string dev_root = "/dev")
+      : sysfs_root_(std::move(sysfs_root)), dev_root_(std::move(dev_root)) {}
+  std::vector<DiskEntry> ListDisks() const override;
+  OpenResult Open(const std::string& device_path) const override {
+    return OpenSharedReadOnly(device_path);
+  }
+
+ private:
+  std::string sysfs_root_;
+  std::string dev_root_;
+};
+
+}  // namespace tollamer::platform

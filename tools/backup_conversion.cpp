@@ -1,0 +1,87 @@
+#include "tools/backup_conversion.h"
+
+#include <algorithm>
+
+#include "engine/pagestore/page_layout.h"
+#include "platform/block_devices.h"
+#include "tools/block_reader.h"
+#include "tools/page_start.h"
+#include "tools/progress_throttle.h"
+
+namespace tollamer::tools {
+
+using page_layout::kPageSize;
+using page_layout::kSectorSize;
+using page_layout::kSectorsPerPage;
+
+ConversionResult ConvertBackup(const platform::ReadOnlyFile& backup, platform::OutputFile& out,
+                               const std::atomic<bool>& running, ConversionObserver& observer) {
+  ConversionResult result;
+  result.sectors = backup.Length() / kSectorSize;
+  BlockReader reader(backup);
+  ProgressThrottle throttle;
+  uint64_t n = 0;
+  while (n < result.sectors) {
+    if (!running.load(std::memory_order_relaxed)) {
+      result.stopped = true;
+      return result;
+    }
+    if (throttle.Due()) observer.OnProgress(static_cast<int>((n * 100) / result.sectors));
+    uint64_t offset = n * kSectorSize;
+    ByteView sector = reader.Get(offset, kSectorSize);
+    if (sector.size() < kSectorSize) {
+      // A sector that cannot be read is not a page start.
+      ++n;
+      continue;
+    }
+    if (!IsBackupPageStart(sector)) {
+      ++n;
+      continue;
+    }
+    uint32_t page_number = OwnPageNumber(sector).value_or(0);
+    // The page with its fifteen following sectors, as far as the backup goes.
+    uint64_t sectors_left = result.sectors - n;
+    size_t length = static_cast<size_t>(std::min<uint64_t>(kSectorsPerPage, sectors_left)) * kSectorSize;
+    ByteView page = reader.Get(offset, length);
+    if (!out.WriteAt(uint64_t{page_number} * kPageSize, page.span())) {
+      result.error = out.Error();
+      return result;
+    }
+    ++result.pagesWritten;
+    if (page.size() < kPageSize) ++result.incompletePages;
+    result.highestPage = result.pagesWritten == 1 ? page_number
+                                                  : std::max<uint64_t>(result.highestPage, page_number);
+    n += kSectorsPerPage;
+  }
+  observer.OnProgress(100);
+  result.completed = true;
+  return result;
+}
+
+ConversionResult ConvertBackupFile(const std::string& backup_path, const std::string& mdf_path,
+                                   const std::atomic<bool>& running, ConversionObserver& observer,
+                                   EngineMessages& messages) {
+  ConversionResult result;
+  platform::OpenResult in = platform::OpenSharedReadOnly(backup_path);
+  if (!in.file) {
+    messages.ShowStop(kBackupOpenFailedMessage);
+    result.error = in.message;
+    return result;
+  }
+  platform::CreateResult out = platform::CreateOutputFile(mdf_path);
+  if (!out.file) {
+    messages.ShowStop(kDataFileCreateFailedMessage);
+    result.error = out.message;
+    return result;
+  }
+  result = ConvertBackup(*in.file, *out.file, running, observer);
+  if (result.stopped) return result;
+  if (result.completed && !out.file->Commit()) {
+    result.completed = false;
+    result.error = out.file->Error();
+  }
+  if (!result.completed) messages.ShowStop(kDataFileWriteFailedMessage);
+  return result;
+}
+
+}  // namespace tollamer::tools

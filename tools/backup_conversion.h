@@ -1,0 +1,49 @@
+// Backup to data file: the backup is read as a plain run of 512-byte
+// sectors; every sector that begins a page (IsBackupPageStart) is written,
+// with the fifteen sectors after it, at its own page number * 8192 in the
+// new data file. The tape format itself is not interpreted, so pages are
+// found wherever the backup holds them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/pagestore/engine_messages.h"
+#include "platform/file.h"
+
+namespace tollamer::tools {
+
+inline constexpr char kBackupOpenFailedMessage[] = "bak 文件打开失败！";
+inline constexpr char kDataFileCreateFailedMessage[] = "mdf 文件创建失败！";
+inline constexpr char kDataFileWriteFailedMessage[] = "mdf 文件写入失败！";
+
+struct ConversionResult {
+  bool completed = false;         // every sector walked, the file committed
+  bool stopped = false;
+  uint64_t sectors = 0;           // whole sectors in the backup
+  uint64_t pagesWritten = 0;      // page starts written (incomplete ones included)
+  uint64_t incompletePages = 0;   // pages whose rest ran past the end of the backup
+  uint64_t highestPage = 0;       // valid when pagesWritten > 0
+  std::string error;              // why the run failed
+};
+
+class ConversionObserver {
+ public:
+  virtual ~ConversionObserver() = default;
+  // The progress position 0..100, at most about thirty times a second.
+  virtual void OnProgress(int percent) {}
+};
+
+// Walks `backup` and writes the pages into `out` (not committed here).
+ConversionResult ConvertBackup(const platform::ReadOnlyFile& backup, platform::OutputFile& out,
+                               const std::atomic<bool>& running, ConversionObserver& observer);
+
+// The whole tool: opens the backup (read only), creates the data file,
+// converts, and commits the data file only when every write succeeded. A
+// failure shows its message; a stopped run leaves no data file.
+ConversionResult ConvertBackupFile(const std::string& backup_path, const std::string& mdf_path,
+                                   const std::atomic<bool>& running, ConversionObserver& observer,
+                                   EngineMessages& messages);
+
+}  // namespace tollamer::tools
