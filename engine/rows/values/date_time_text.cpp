@@ -1,0 +1,168 @@
+#include "engine/rows/values/date_time_text.h"
+
+#include <array>
+#include <cstdio>
+#include <tuple>
+
+#include "engine/rows/values/decimal_text.h"
+
+namespace tollamer {
+namespace {
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+int YearLength(int y) { return IsLeapYear(y) ? 366 : 365; }
+
+bool DateInRange(const DateTimeParts& p, CalendarDate first, CalendarDate last) {
+  auto key = [](int y, int m, int d) { return std::make_tuple(y, m, d); };
+  return key(p.year, p.month, p.day) >= key(first.year, first.month, first.day) &&
+         key(p.year, p.month, p.day) <= key(last.year, last.month, last.day);
+}
+
+bool TimeOfDayValid(const DateTimeParts& p) {
+  return p.hour >= 0 && p.hour <= 23 && p.minute >= 0 && p.minute <= 59 && p.second >= 0 &&
+         p.second <= 59;
+}
+
+// Reads `width` (at most 8) little-endian bytes at `offset` as a number.
+std::optional<uint64_t> LeBytes(ByteView bytes, size_t offset, size_t width) {
+  if (width > 8 || !bytes.Contains(offset, width)) return std::nullopt;
+  uint64_t v = 0;
+  for (size_t i = 0; i < width; ++i) v |= uint64_t{bytes.data()[offset + i]} << (8 * i);
+  return v;
+}
+
+struct TimeOfDay {
+  uint64_t hours, minutes, seconds, fraction;
+};
+
+// time, datetime2 and datetimeoffset keep at most seven fractional digits.
+constexpr uint8_t kMaxTimeScale = 7;
+
+TimeOfDay SplitTime(uint64_t units, uint8_t scale) {
+  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
+  const uint64_t per_second = static_cast<uint64_t>(PowerOfTen(10.0, scale));
+  const uint64_t seconds = per_second ? units / per_second : units;
+  return {seconds / 3600, (seconds % 3600) / 60, seconds % 60, per_second ? units % per_second : 0};
+}
+
+// " %02d:%02d:%02d.%0*d": the fraction keeps its leading zeros (.05 is not .5).
+std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
+  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%02llu:%02llu:%02llu.%0*llu",
+                static_cast<unsigned long long>(t.hours), static_cast<unsigned long long>(t.minutes),
+                static_cast<unsigned long long>(t.seconds), static_cast<int>(scale),
+                static_cast<unsigned long long>(t.fraction));
+  return buf;
+}
+
+std::string CalendarText(CalendarDate d) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return buf;
+}
+
+// Bytes of time(s) for its scale, when the column length says nothing.
+size_t TimeWidth(uint16_t length, size_t extra) {
+  return length > extra ? length - extra : 0;
+}
+
+}  // namespace
+
+CalendarDate DaysToDate(int start_year, int64_t days) {
+  std::array<int, 12> month_length = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  constexpr int64_t kDaysPer400Years = 146097;
+  int year = start_year;
+  // Whole 400-year cycles first, so that a damaged day count costs no time.
+  year += static_cast<int>(400 * (days / kDaysPer400Years));
+  days %= kDaysPer400Years;
+  while (days < 0) {
+    --year;
+    days += YearLength(year);
+  }
+  while (days >= YearLength(year)) {
+    days -= YearLength(year);
+    ++year;
+  }
+  month_length[1] = IsLeapYear(year) ? 29 : 28;
+  int month = 1;
+  while (month < 12 && days >= month_length[month - 1]) {
+    days -= month_length[month - 1];
+    ++month;
+  }
+  return {year, month, static_cast<int>(days) + 1};
+}
+
+DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
+  CalendarDate d = DaysToDate(1900, days);
+  const uint64_t ms = uint64_t{ticks} * 10 / 3;
+  DateTimeParts p{d.year, d.month, d.day};
+  p.hour = static_cast<int>(ms / 3600000);
+  p.minute = static_cast<int>((ms % 3600000) / 60000);
+  p.second = static_cast<int>((ms % 60000) / 1000);
+  p.millisecond = static_cast<int>(ms % 1000);
+  return p;
+}
+
+DateTimeParts SmallDateTimeToDate(uint32_t value) {
+  const int16_t minutes = static_cast<int16_t>(value & 0xFFFF);
+  CalendarDate d = DaysToDate(1900, value >> 16);
+  DateTimeParts p{d.year, d.month, d.day};
+  p.hour = minutes / 60;
+  p.minute = minutes % 60;
+  return p;
+}
+
+std::string DateTimeText(const DateTimeParts& p) {
+  if (!DateInRange(p, {1753, 1, 1}, {9999, 12, 31}) || !TimeOfDayValid(p)) return "NULL";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
+                p.hour, p.minute, p.second, p.millisecond);
+  return buf;
+}
+
+std::string SmallDateTimeText(const DateTimeParts& p) {
+  if (!DateInRange(p, {1900, 1, 1}, {2079, 6, 6}) || !TimeOfDayValid(p)) return "NULL";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:00", p.year, p.month, p.day, p.hour,
+                p.minute);
+  return buf;
+}
+
+std::string DateText(ByteView bytes) {
+  std::optional<uint64_t> days = LeBytes(bytes, 0, 3);
+  if (!days) return {};
+  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days)));
+}
+
+std::string TimeText(ByteView bytes, uint16_t length, uint8_t scale) {
+  std::optional<uint64_t> units = LeBytes(bytes, 0, length);
+  if (!units || length == 0) return {};
+  return " " + TimeOfDayText(SplitTime(*units, scale), scale);
+}
+
+std::string DateTime2Text(ByteView bytes, uint16_t length, uint8_t scale) {
+  const size_t time_width = TimeWidth(length, 3);
+  std::optional<uint64_t> units = LeBytes(bytes, 0, time_width);
+  std::optional<uint64_t> days = LeBytes(bytes, time_width, 3);
+  if (!units || !days) return {};
+  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days))) + " " +
+         TimeOfDayText(SplitTime(*units, scale), scale);
+}
+
+std::string DateTimeOffsetText(ByteView bytes, uint16_t length, uint8_t scale) {
+  const size_t time_width = TimeWidth(length, 5);
+  std::optional<uint64_t> units = LeBytes(bytes, 0, time_width);
+  std::optional<uint64_t> days = LeBytes(bytes, time_width, 3);
+  std::optional<int16_t> zone = bytes.I16(time_width + 3);
+  if (!units || !days || !zone) return {};
+  const int minutes = *zone;
+  const int magnitude = minutes < 0 ? -minutes : minutes;
+  char buf[24];
+  std::snprintf(buf, sizeof buf, " %c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60,
+                magnitude % 60);
+  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days))) + " " +
+         TimeOfDayText(SplitTime(*units, scale), scale) + buf;
+}
+
+}  // namespace tollamer

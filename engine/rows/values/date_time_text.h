@@ -1,0 +1,62 @@
+// Dates and times as the servers store them, and their text forms.
+//
+//   TYPE            BYTES  STORED AS
+//   datetime        8      bytes 0-3: 1/300-second ticks since midnight
+//                          (unsigned); bytes 4-7: signed days since 1900-01-01
+//   smalldatetime   4      bytes 0-1: minutes since midnight (signed);
+//                          bytes 2-3: unsigned days since 1900-01-01
+//   date            3      unsigned days since 0001-01-01
+//   time(s)         3-5    units of 10^-s seconds since midnight
+//   datetime2(s)    6-8    time(s), then the 3-byte date
+//   datetimeoffset  8-10   time(s), the 3-byte date, then the zone offset in
+//                          minutes (signed 16-bit)
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/pagestore/byte_view.h"
+
+namespace tollamer {
+
+struct CalendarDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+struct DateTimeParts {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
+// The date `days` days after January 1 of `start_year`. Negative counts go
+// back before it (datetime reaches back to 1753).
+CalendarDate DaysToDate(int start_year, int64_t days);
+
+// A datetime value: ticks of 1/300 second since midnight, days since 1900.
+DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days);
+// A smalldatetime value as its 32-bit little-endian number: low 16 bits the
+// signed minutes, high 16 bits the day count since 1900.
+DateTimeParts SmallDateTimeToDate(uint32_t value);
+
+// "%04d-%02d-%02d %02d:%02d:%02d.%03d", or "NULL" outside 1753-01-01 ..
+// 9999-12-31 or with an impossible time.
+std::string DateTimeText(const DateTimeParts& parts);
+// "%04d-%02d-%02d %02d:%02d:00", or "NULL" outside 1900-01-01 .. 2079-06-06
+// or with an impossible time.
+std::string SmallDateTimeText(const DateTimeParts& parts);
+
+// The SQL 2008 types; `length` is the column's byte length and `scale` its
+// fractional digits. Empty text when the bytes are too short.
+std::string DateText(ByteView bytes);
+std::string TimeText(ByteView bytes, uint16_t length, uint8_t scale);
+std::string DateTime2Text(ByteView bytes, uint16_t length, uint8_t scale);
+std::string DateTimeOffsetText(ByteView bytes, uint16_t length, uint8_t scale);
+
+}  // namespace tollamer

@@ -1,0 +1,98 @@
+// The text shown in the record grid for one fixed-length column value.
+// Offsets are from the start of the record; every read stays inside it, and
+// a value the record is too short for gives empty text.
+//
+//   ID   TYPE              BYTES      TEXT
+//   36   uniqueidentifier  16         XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX
+//   40   date              3          yyyy-mm-dd (2005 formatter)
+//   41   time              3-5        " hh:mm:ss.f" (2005 formatter)
+//   42   datetime2         6-8        yyyy-mm-dd hh:mm:ss.f (2005 formatter)
+//   43   datetimeoffset    8-10       ... hh:mm:ss.f +hh:mm (2005 formatter)
+//   48   tinyint           1          unsigned
+//   52   smallint          2          signed
+//   56   int               4          signed
+//   58   smalldatetime     4          yyyy-mm-dd hh:mm:00 or NULL
+//   59   real              4          "%f"
+//   60   money             8          four decimals
+//   61   datetime          8          yyyy-mm-dd hh:mm:ss.mmm or NULL
+//   62   float             8          "%f"
+//   98   sql_variant       -          NULL
+//   104  bit               bit        0 or 1
+//   106  decimal           5/9/13/17  see decimal_text.h
+//   108  numeric           5/9/13/17  as decimal
+//   122  smallmoney        4          four decimals
+//   127  bigint            8          signed 64-bit
+//   173  binary            length     0x and two hex digits a byte
+//   175  char              length     8-bit text
+//   189  timestamp         8          0x and two hex digits a byte
+//   239  nchar             length     UTF-16 text
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/pagestore/byte_view.h"
+
+namespace tollamer {
+
+namespace value_type {
+inline constexpr uint8_t kImage = 34;
+inline constexpr uint8_t kText = 35;
+inline constexpr uint8_t kUniqueIdentifier = 36;
+inline constexpr uint8_t kDate = 40;
+inline constexpr uint8_t kTime = 41;
+inline constexpr uint8_t kDateTime2 = 42;
+inline constexpr uint8_t kDateTimeOffset = 43;
+inline constexpr uint8_t kTinyInt = 48;
+inline constexpr uint8_t kSmallInt = 52;
+inline constexpr uint8_t kInt = 56;
+inline constexpr uint8_t kSmallDateTime = 58;
+inline constexpr uint8_t kReal = 59;
+inline constexpr uint8_t kMoney = 60;
+inline constexpr uint8_t kDateTime = 61;
+inline constexpr uint8_t kFloat = 62;
+inline constexpr uint8_t kSqlVariant = 98;
+inline constexpr uint8_t kNText = 99;
+inline constexpr uint8_t kBit = 104;
+inline constexpr uint8_t kDecimal = 106;
+inline constexpr uint8_t kNumeric = 108;
+inline constexpr uint8_t kSmallMoney = 122;
+inline constexpr uint8_t kBigInt = 127;
+inline constexpr uint8_t kVarBinary = 165;
+inline constexpr uint8_t kVarChar = 167;
+inline constexpr uint8_t kBinary = 173;
+inline constexpr uint8_t kChar = 175;
+inline constexpr uint8_t kTimestamp = 189;
+inline constexpr uint8_t kNVarChar = 231;
+inline constexpr uint8_t kNChar = 239;
+inline constexpr uint8_t kClr = 240;
+inline constexpr uint8_t kXml = 241;
+}  // namespace value_type
+
+// SQL 7.0/2000 files. `bit_position` is the bit of the byte at `offset`
+// that holds a bit column.
+std::string FormatValue2000(uint8_t type_id, ByteView record, uint16_t offset,
+                            uint8_t bit_position, uint8_t precision, uint8_t scale,
+                            uint16_t length);
+
+// SQL 2005/2008 files, which add date, time, datetime2 and datetimeoffset.
+std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
+                            uint8_t precision, uint8_t scale, uint16_t length,
+                            uint8_t bit_index);
+
+// One byte as eight '0'/'1' characters, character j being bit j.
+std::string ByteToBitString(uint8_t byte);
+
+// "0x" followed by two upper-case hex digits for each byte.
+std::string HexText(ByteView bytes);
+
+// The parts both formatters share; empty text when the bytes are short.
+std::string UniqueIdentifierText(ByteView bytes);
+// char in SQL 2000 files: up to `length` bytes, to the first NUL, cut before
+// the first run of ten blanks.
+std::string CharText2000(ByteView bytes, uint16_t length);
+// nchar: UTF-16 up to `length` bytes and the first NUL, cut before the
+// first run of ten blanks, at most length / 2 characters.
+std::string NCharText(ByteView bytes, uint16_t length);
+
+}  // namespace tollamer

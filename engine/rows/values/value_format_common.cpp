@@ -1,0 +1,79 @@
+// The type forms both formatters share.
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "engine/rows/values/value_format.h"
+#include "engine/rows/values/wide_text.h"
+
+namespace tollamer {
+namespace {
+
+constexpr std::string_view kTenBlanks = "          ";
+
+void CutAtTenBlanks(std::string& text) {
+  const size_t run = text.find(kTenBlanks);
+  if (run != std::string::npos) text.resize(run);
+}
+
+// Cuts UTF-8 text to its first `count` characters.
+void CutToCharacters(std::string& text, size_t count) {
+  size_t seen = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;
+    if (seen == count) {
+      text.resize(i);
+      return;
+    }
+    ++seen;
+  }
+}
+
+}  // namespace
+
+std::string ByteToBitString(uint8_t byte) {
+  static constexpr std::array<const char*, 16> kNibbles = {
+      "0000", "0001", "0010", "0011", "0100", "0101", "0110", "0111",
+      "1000", "1001", "1010", "1011", "1100", "1101", "1110", "1111"};
+  std::string bits = std::string(kNibbles[byte >> 4]) + kNibbles[byte & 0x0F];
+  return std::string(bits.rbegin(), bits.rend());
+}
+
+std::string HexText(ByteView bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  text.reserve(2 + 2 * bytes.size());
+  for (uint8_t b : bytes.span()) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 0x0F];
+  }
+  return text;
+}
+
+std::string UniqueIdentifierText(ByteView b) {
+  if (!b.Contains(0, 16)) return {};
+  char buf[48];
+  const uint8_t* d = b.data();
+  std::snprintf(buf, sizeof buf, "%.8X-%.4X-%.4X-%.2X%.2X-%.2X%.2X%.2X%.2X%.2X%.2X",
+                b.LeOr<uint32_t>(0), b.LeOr<uint16_t>(4), b.LeOr<uint16_t>(6), d[8], d[9],
+                d[10], d[11], d[12], d[13], d[14], d[15]);
+  return buf;
+}
+
+std::string CharText2000(ByteView bytes, uint16_t length) {
+  ByteView stored = bytes.Slice(0, std::min<size_t>(length, bytes.size())).value_or(ByteView());
+  std::string text(reinterpret_cast<const char*>(stored.data()), NarrowLength(stored));
+  CutAtTenBlanks(text);
+  return text;
+}
+
+std::string NCharText(ByteView bytes, uint16_t length) {
+  ByteView stored = bytes.Slice(0, std::min<size_t>(length, bytes.size())).value_or(ByteView());
+  std::string text;
+  AppendWideAsAnsi(stored, text);
+  CutAtTenBlanks(text);
+  CutToCharacters(text, length / 2);
+  return text;
+}
+
+}  // namespace tollamer
