@@ -1,0 +1,76 @@
+#include "engine/catalog/sql2000/catalog_builder2000.h"
+
+#include "engine/catalog/sql2000/lookup_bounds2000.h"
+#include "engine/catalog/sql2000/system_page_rows2000.h"
+#include "engine/catalog/sql2000/system_rows2000.h"
+#include "engine/catalog/sql2000/system_rows2000_layout.h"
+#include "engine/catalog/type_texts.h"
+
+namespace tollamer::sql2000 {
+
+namespace {
+
+void AddUserTypes(const PageStore& store, const SystemPageList& systypes,
+                  const CatalogLookups2000& lookups, Catalog& catalog) {
+  ForEachSlotRow(store, systypes, offset_limit::kAny, [&](const SlotRow& r) {
+    std::optional<SysTypesRow> row = ReadSysTypesRow(r.row);
+    if (!row || !IsUserDefinedType(*row)) return true;
+    TypeShape shape{row->xtype, row->xusertype, row->length, row->xprec, row->xscale};
+    UserTypeInfo t;
+    t.name = lookups.TypeName(row->xtype, row->xusertype);
+    t.baseTypeText = UserTypeBaseText(lookups.TypeName(row->xtype, row->xtype), shape);
+    t.nullText = UserTypeNullText(row->status);
+    catalog.userTypes.push_back(std::move(t));
+    return true;
+  });
+}
+
+bool IsCatalogObject(uint16_t xtype) {
+  using namespace sysobjects;
+  return xtype == kUserTable || xtype == kView || xtype == kProcedure || xtype == kFunction;
+}
+
+void AddObject(const SysObjectsRow& row, const CatalogLookups2000& lookups, Catalog& catalog) {
+  using namespace sysobjects;
+  switch (row.xtype) {
+    case kUserTable: {
+      if (catalog.tables.contains(row.id)) return;  // the first row found wins
+      TableInfo t;
+      t.id = row.id;
+      t.gridPageCount = 1;
+      t.fullName = lookups.OwnerName(row.uid) + "." + row.name;
+      t.rowCount = lookups.RowCount(row.id);
+      t.columns = lookups.Columns(row.id);
+      catalog.tables.emplace(row.id, std::move(t));
+      return;
+    }
+    case kView:
+      catalog.views.push_back(
+          {row.id, lookups.OwnerName(row.uid) + "." + row.name, lookups.DefinitionText(row.id)});
+      return;
+    case kProcedure:
+      catalog.procedures.push_back({row.id, row.name, lookups.DefinitionText(row.id)});
+      return;
+    case kFunction:
+      catalog.functions.push_back({row.id, row.name, lookups.DefinitionText(row.id)});
+      return;
+    default:
+      return;
+  }
+}
+
+}  // namespace
+
+void BuildCatalog2000(const PageStore& store, const SystemPages2000& pages,
+                      const CatalogLookups2000& lookups, Catalog& catalog) {
+  AddUserTypes(store, pages.systypes, lookups, catalog);
+  ForEachSlotRow(store, pages.sysobjects, offset_limit::kUpToPageEnd, [&](const SlotRow& r) {
+    std::optional<uint16_t> xtype = ReadSysObjectsXtype(r.row);
+    if (!xtype || !IsCatalogObject(*xtype)) return true;
+    std::optional<SysObjectsRow> row = ReadSysObjectsRow(r.row);
+    if (row) AddObject(*row, lookups, catalog);
+    return true;
+  });
+}
+
+}  // namespace tollamer::sql2000

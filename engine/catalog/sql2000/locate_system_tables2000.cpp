@@ -1,0 +1,77 @@
+#include "engine/catalog/sql2000/locate_system_tables2000.h"
+
+#include "engine/catalog/sql2000/system_rows2000.h"
+#include "engine/catalog/sql2000/system_rows2000_layout.h"
+#include "engine/pagestore/iam_chain.h"
+#include "engine/pagestore/iam_layout.h"
+#include "engine/pagestore/torn_page.h"
+
+namespace tollamer {
+
+using namespace page_layout;
+
+namespace {
+
+constexpr size_t kSystemObjectsToLocate = 7;
+
+bool IsSysIndexesDataPage(const PageHeader& h) {
+  return h.headerVersion == kValidHeaderVersion && h.HasType(PageType::kData) &&
+         h.objId == sql2000::object_id::kSysIndexes;
+}
+
+void AppendIfPlausible(const PageStore& store, uint64_t page, SystemPageList& list) {
+  std::optional<PageHeader> h = store.ReadHeader(page);
+  if (h && IsPlausibleDataPage(*h)) list.Append(page);
+}
+
+// Follows one system table's sysindexes row to its pages; false when its
+// allocation structures are damaged.
+bool LocateOne(const PageStore& store, const sql2000::SysIndexesRow& row, SystemPageList& list) {
+  std::optional<std::vector<uint8_t>> prefix = store.ReadPrefix(row.firstIam, iam_layout::kPrefixSize);
+  if (!prefix) return false;
+  std::optional<PageHeader> iam = PageHeader::Decode(ByteView(*prefix));
+  if (!iam || !iam->HasType(PageType::kIam)) return false;
+  ByteView v(*prefix);
+  for (size_t s = 0; s < iam_layout::kSinglePageSlotCount; ++s) {
+    uint32_t page = v.LeOr<uint32_t>(iam_layout::kSinglePageSlots + s * kPagePointerSize);
+    if (page != 0) AppendIfPlausible(store, page, list);
+  }
+  if (row.dataPages >= sql2000::sysindexes::kExtentThreshold) {
+    std::vector<uint64_t> extents;
+    if (!WalkIamChain(store, row.firstIam, extents)) return false;
+    for (uint64_t e : extents)
+      for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
+        AppendIfPlausible(store, e * iam_layout::kPagesPerExtent + k, list);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LocateSystemTables2000(const PageStore& store, SystemPages2000& lists) {
+  size_t located = 0;
+  bool damaged = false;
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView raw) {
+    std::optional<PageHeader> h = PageHeader::Decode(raw);
+    if (!h || !IsSysIndexesDataPage(*h)) return true;
+    Page page = FixTornPage(raw.span(), h->tornBits, h->flagBits);
+    ByteView v = page.view();
+    for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
+      std::optional<uint16_t> offset = SlotOffset(v, slot);
+      if (!offset || size_t{*offset} + kHeaderSize > kPageSize) continue;
+      std::optional<sql2000::SysIndexesRow> row = sql2000::ReadSysIndexesRow(v.From(*offset));
+      if (!row || !row->DescribesData() || row->dataPages == 0) continue;
+      SystemPageList* list = lists.ForObject(row->id);
+      if (!list) continue;
+      ++located;
+      if (!LocateOne(store, *row, *list)) {
+        damaged = true;
+        return false;
+      }
+    }
+    return located < kSystemObjectsToLocate;
+  });
+  return !damaged;
+}
+
+}  // namespace tollamer

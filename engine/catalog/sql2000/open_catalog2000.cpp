@@ -1,0 +1,24 @@
+#include "engine/catalog/sql2000/open_catalog2000.h"
+
+#include "engine/catalog/sql2000/catalog_builder2000.h"
+#include "engine/catalog/sql2000/locate_system_tables2000.h"
+#include "engine/catalog/sql2000/system_table_index2000.h"
+#include "engine/catalog/system_page_scan.h"
+
+namespace tollamer {
+
+OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
+  OpenResult2000 result;
+  db.systemPages2000.Clear();
+  db.catalog.Clear();
+  if (!LocateSystemTables2000(db.Store(), db.systemPages2000)) {
+    ScanSystemPages2000(db.Store(), db.systemPages2000);
+    result.usedFallback = true;
+  }
+  sql2000::SystemTableIndex2000 index =
+      sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000);
+  sql2000::BuildCatalog2000(db.Store(), db.systemPages2000, index, db.catalog);
+  return result;
+}
+
+}  // namespace tollamer

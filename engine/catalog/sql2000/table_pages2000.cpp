@@ -1,0 +1,98 @@
+#include "engine/catalog/sql2000/table_pages2000.h"
+
+#include "engine/catalog/sql2000/system_page_rows2000.h"
+#include "engine/catalog/sql2000/system_rows2000.h"
+#include "engine/catalog/sql2000/system_rows2000_layout.h"
+#include "engine/pagestore/iam_chain.h"
+#include "engine/pagestore/iam_layout.h"
+
+namespace tollamer {
+
+using namespace page_layout;
+
+namespace {
+
+constexpr uint32_t kAnyPageOffset = kPageSize;  // slots at 8192 and above are skipped
+
+// The sysindexes row that gives the table's pages: on each page the first
+// data row of the object decides; a row without data pages sends the search
+// on to the next page.
+std::optional<sql2000::SysIndexesRow> FindAllocationRow(const CMdfDatabase& db, uint32_t object_id) {
+  std::optional<sql2000::SysIndexesRow> found;
+  for (uint64_t page : db.systemPages2000.sysindexes) {
+    SystemPageList one;
+    one.Append(page);
+    sql2000::ForEachSlotRow(db.Store(), one, kAnyPageOffset, [&](const sql2000::SlotRow& r) {
+      std::optional<sql2000::SysIndexesRow> row = sql2000::ReadSysIndexesRow(r.row);
+      if (!row || row->id != object_id || !row->DescribesData()) return true;
+      if (row->dataPages != 0) found = row;
+      return false;  // this row decides for the page
+    });
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+bool IsDataPageOf(const std::optional<PageHeader>& h, std::optional<uint32_t> object_id) {
+  return h && h->HasType(PageType::kData) && (!object_id || h->objId == *object_id);
+}
+
+bool IsScannedDataPage(const PageHeader& h) {
+  return h.headerVersion == kValidHeaderVersion && h.HasType(PageType::kData);
+}
+
+}  // namespace
+
+bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
+  std::optional<sql2000::SysIndexesRow> row = FindAllocationRow(db, object_id);
+  if (!row) return true;
+  const PageStore& store = db.Store();
+  std::optional<PageHeader> iam = store.ReadHeader(row->firstIam);
+  if (!iam || !iam->HasType(PageType::kIam)) return false;
+
+  DataPageList list;
+  if (std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam))
+    for (uint64_t page : *singles)
+      if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
+  DataPageList& stored = db.dataPageLists[object_id];
+  stored = std::move(list);
+  TableInfo* table = nullptr;
+  if (auto it = db.catalog.tables.find(object_id); it != db.catalog.tables.end()) table = &it->second;
+  if (table) table->gridPageCount = 1;
+
+  if (row->dataPages >= sql2000::sysindexes::kExtentThreshold) {
+    std::vector<uint64_t> extents;
+    if (!WalkIamChain(store, row->firstIam, extents)) return false;
+    for (uint64_t e : extents) {
+      for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k) {
+        uint64_t page = e * iam_layout::kPagesPerExtent + k;
+        if (IsDataPageOf(store.ReadHeader(page), object_id)) stored.push_back(page);
+      }
+      if (table) ++table->gridPageCount;
+    }
+  }
+  return true;
+}
+
+void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables) {
+  const PageStore& store = db.Store();
+  if (!all_tables) {
+    DataPageList& list = db.dataPageLists[object_id];
+    list.clear();
+    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+      std::optional<PageHeader> h = PageHeader::Decode(bytes);
+      if (h && IsScannedDataPage(*h) && h->objId == object_id) list.push_back(page);
+      return true;
+    });
+    return;
+  }
+  for (auto& [id, list] : db.dataPageLists) list.clear();
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+    std::optional<PageHeader> h = PageHeader::Decode(bytes);
+    if (h && IsScannedDataPage(*h) && db.catalog.tables.contains(h->objId))
+      db.dataPageLists[h->objId].push_back(page);
+    return true;
+  });
+}
+
+}  // namespace tollamer
