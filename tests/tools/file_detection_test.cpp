@@ -1,0 +1,204 @@
+#include "tools/file_detection.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "tests/fixtures/tools_fixtures.h"
+#include "tests/test_support.h"
+#include "tools/page_map_png.h"
+
+namespace tollamer::tools {
+namespace {
+
+using namespace page_layout;
+using fixtures::Bytes;
+using fixtures::PageBuilder;
+
+Bytes ValidPage(uint8_t type) {
+  PageBuilder b(PageType::kData, 7);
+  b.ObjId(5);
+  Bytes page = b.Build();
+  page[kType] = type;
+  return page;
+}
+
+TEST(PageCensusTest, EveryKnownTypeHasItsKindAndOtherTypesAreDamaged) {
+  const std::pair<uint8_t, PageKind> known[] = {
+      {1, PageKind::kData},      {2, PageKind::kIndex},    {3, PageKind::kLob},
+      {4, PageKind::kLob},       {8, PageKind::kGam},      {9, PageKind::kSgam},
+      {10, PageKind::kIam},      {11, PageKind::kPfs},     {13, PageKind::kBoot},
+      {15, PageKind::kFileHeader}, {16, PageKind::kDiffMap}, {17, PageKind::kMlMap}};
+  for (auto [type, kind] : known) EXPECT_EQ(ClassifyPage(ValidPage(type)), kind) << int(type);
+  for (uint8_t type : {6, 7, 14, 18, 255}) EXPECT_EQ(ClassifyPage(ValidPage(type)), PageKind::kErr) << int(type);
+}
+
+TEST(PageCensusTest, EmptyAndDamagedPagesAreTold) {
+  Bytes zero(kPageSize, 0);
+  EXPECT_EQ(ClassifyPage(zero), PageKind::kNull);
+  // Zero header bytes 0 and 1 but a non-zero tail: damaged, not empty.
+  Bytes tail = zero;
+  tail[0x1FFA] = 1;
+  EXPECT_EQ(ClassifyPage(tail), PageKind::kErr);
+  // Some header words non-zero is still empty while one of them is zero.
+  Bytes junk = zero;
+  for (size_t i = 8; i < 96; ++i) junk[i] = 0x55;
+  junk[0x18] = junk[0x19] = junk[0x1A] = junk[0x1B] = 0;
+  for (size_t i = 0x20; i < 0x26; ++i) junk[i] = 0;
+  EXPECT_EQ(ClassifyPage(junk), PageKind::kNull);
+  // A non-zero object id makes it no longer empty.
+  junk[0x18] = 1;
+  EXPECT_EQ(ClassifyPage(junk), PageKind::kErr);
+
+  Bytes other_file = ValidPage(1);
+  other_file[kFileId] = 2;
+  EXPECT_EQ(ClassifyPage(other_file), PageKind::kErr);
+  Bytes reserved = ValidPage(1);
+  reserved[0x5F] = 1;
+  EXPECT_EQ(ClassifyPage(reserved), PageKind::kErr);
+  Bytes version2 = ValidPage(1);
+  version2[kHeaderVersion] = 2;
+  EXPECT_EQ(ClassifyPage(version2), PageKind::kErr);
+  EXPECT_EQ(ClassifyPage(Bytes(100, 0)), PageKind::kErr);  // not a whole page
+}
+
+class CountingObserver : public DetectionObserver {
+ public:
+  void OnProgress(int percent, const KindCounts&) override { last = percent, ++calls; }
+  void OnFinished(const DetectionResult&) override { finished = true; }
+  int last = -1, calls = 0;
+  bool finished = false;
+};
+
+TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
+  Bytes file;
+  for (uint8_t t : {15, 11, 8, 9, 1, 1, 2, 3}) {
+    Bytes p = ValidPage(t);
+    file.insert(file.end(), p.begin(), p.end());
+  }
+  file.resize(file.size() + 2 * kPageSize, 0);  // two empty pages
+  file.resize(file.size() + 4000, 0x77);         // a trailing partial page
+  fixtures::MemorySource source(file);
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectPages(source, running, observer);
+  EXPECT_EQ(r.pages, 10u);
+  EXPECT_EQ(r.pagesScanned, 10u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kData)], 2u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kNull)], 2u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 0u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kFileHeader)], 1u);
+  EXPECT_TRUE(observer.finished);
+  EXPECT_EQ(observer.last, 100);
+  EXPECT_EQ(SharePercentText(2, 10), "20.0%");
+  EXPECT_EQ(SharePercentText(1, 3), "33.3%");
+}
+
+TEST(FileDetectionTest, AFileBelowOnePageHasNoPages) {
+  fixtures::MemorySource source(Bytes(8191, 0));
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectPages(source, running, observer);
+  EXPECT_EQ(r.pages, 0u);
+  EXPECT_TRUE(observer.finished);
+  EXPECT_TRUE(r.map.cells.empty());
+}
+
+TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
+  Bytes file;
+  for (int i = 0; i < 4; ++i) {
+    Bytes p = ValidPage(1);
+    file.insert(file.end(), p.begin(), p.end());
+  }
+  // Reads fail from the middle of page 2 on.
+  fixtures::MemorySource source(file, 2 * kPageSize + 100);
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectPages(source, running, observer);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kData)], 2u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
+}
+
+TEST(FileDetectionTest, StopLeavesTheCountsWhereTheyWere) {
+  fixtures::MemorySource source(Bytes(8 * kPageSize, 0));
+  std::atomic<bool> running{false};
+  CountingObserver observer;
+  DetectionResult r = DetectPages(source, running, observer);
+  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.pagesScanned, 0u);
+  EXPECT_FALSE(observer.finished);
+}
+
+TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
+  RecordingMessages messages;
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectFile("/nonexistent/x.mdf", running, observer, messages);
+  EXPECT_FALSE(r.opened);
+  ASSERT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.stops[0], "打开文件出错");
+}
+
+TEST(PageMapTest, GroupsShowDamageFirstThenTheCommonestKind) {
+  Bytes file;
+  auto add = [&](Bytes p) { file.insert(file.end(), p.begin(), p.end()); };
+  add(ValidPage(1)), add(ValidPage(2)), add(ValidPage(2)), add(Bytes(kPageSize, 0));  // cell: index
+  add(ValidPage(1)), add(ValidPage(6)), add(Bytes(kPageSize, 0)), add(Bytes(kPageSize, 0));  // cell: err
+  add(Bytes(kPageSize, 0));  // cell: null (a short last group)
+  fixtures::MemorySource source(file);
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectPages(source, running, observer, 3);
+  EXPECT_EQ(r.map.pagesPerCell, 3u);
+  ASSERT_EQ(r.map.cells.size(), 3u);
+  // 9 pages in groups of 3: {data, index, index} {null, data, err} {null, null, null}
+  EXPECT_EQ(r.map.cells[0], PageKind::kIndex);
+  EXPECT_EQ(r.map.cells[1], PageKind::kErr);
+  EXPECT_EQ(r.map.cells[2], PageKind::kNull);
+}
+
+uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+TEST(PageMapTest, ThePictureIsAPngWithOneColouredCellPerMapCell) {
+  PageMap map;
+  map.cells = {PageKind::kData, PageKind::kErr, PageKind::kNull};
+  MapPictureLayout layout{2, 4};
+  std::vector<uint8_t> png = EncodePageMapPng(map, layout);
+  ASSERT_GT(png.size(), 33u);
+  EXPECT_EQ(png[1], 'P');
+  EXPECT_EQ(Be32(png, 16), 8u);  // width: 2 cells of 4 pixels
+  EXPECT_EQ(Be32(png, 20), 8u);  // height: 2 rows
+  // Inflate IDAT and look at the top-left pixel of cell 1 (err, red).
+  size_t idat_len = Be32(png, 33);
+  ASSERT_EQ(std::string(png.begin() + 37, png.begin() + 41), "IDAT");
+  std::vector<uint8_t> raw(8 * (1 + 8 * 3));
+  uLongf raw_len = raw.size();
+  ASSERT_EQ(uncompress(raw.data(), &raw_len, png.data() + 41, idat_len), Z_OK);
+  Rgb red = KindColour(PageKind::kErr);
+  EXPECT_EQ(raw[1 + 4 * 3], red.r);
+  EXPECT_EQ(raw[2 + 4 * 3], red.g);
+  Rgb data = KindColour(PageKind::kData);
+  EXPECT_EQ(raw[1], data.r);
+  EXPECT_EQ(raw[3], data.b);
+}
+
+TEST(FileDetectionTest, RealSql2000FileIsCountedByKind) {
+  TOLLAMER_REQUIRE_REAL_FILE(path, "pubs-sql2000.mdf");
+  RecordingMessages messages;
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectFile(path, running, observer, messages);
+  ASSERT_TRUE(r.opened);
+  EXPECT_EQ(r.pages, 160u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kFileHeader)], 1u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kBoot)], 1u);
+  EXPECT_EQ(r.counts[KindIndex(PageKind::kGam)], 1u);
+  EXPECT_GT(r.counts[KindIndex(PageKind::kData)], 20u);
+  uint64_t total = 0;
+  for (uint64_t c : r.counts) total += c;
+  EXPECT_EQ(total, 160u);
+}
+
+}  // namespace
+}  // namespace tollamer::tools
