@@ -1,0 +1,100 @@
+#include "engine/catalog/sql2005/build_catalog_2005.h"
+
+#include <cstring>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/catalog/sql2005/columns_2005.h"
+#include "engine/catalog/sql2005/lookup_index_2005.h"
+#include "engine/catalog/sql2005/module_text_2005.h"
+#include "engine/catalog/sql2005/system_rows_2005.h"
+#include "engine/catalog/sql2005/system_tables_2005.h"
+#include "engine/catalog/sql2005/table_pages_2005.h"
+#include "engine/catalog/sql2005/user_types_2005.h"
+
+namespace tollamer::sql2005 {
+
+namespace {
+
+enum class ObjectKind { kTable, kView, kProcedure, kFunction };
+
+struct ObjectRow {
+  ObjectKind kind;
+  SchObjRow row;
+  std::string name;
+};
+
+bool TypeIs(const SchObjRow& row, const char (&type)[2]) {
+  return row.type[0] == type[0] && row.type[1] == type[1];
+}
+
+std::optional<ObjectKind> KindOf(const SchObjRow& row) {
+  if (TypeIs(row, kTypeUserTable)) return ObjectKind::kTable;
+  if (TypeIs(row, kTypeView)) return ObjectKind::kView;
+  if (TypeIs(row, kTypeProcedure)) return ObjectKind::kProcedure;
+  if (TypeIs(row, kTypeScalarFunction)) return ObjectKind::kFunction;
+  return std::nullopt;
+}
+
+std::vector<ObjectRow> ReadObjectRows(const PageStore& store, const SystemPageList& sysschobjs) {
+  std::vector<ObjectRow> objects;
+  ForEachSystemRow(store, sysschobjs, ObjectListSlot, [&](ByteView page, uint16_t offset) {
+    std::optional<SchObjRow> row = DecodeSchObjRow(page, offset);
+    if (!row) return true;
+    if (std::optional<ObjectKind> kind = KindOf(*row))
+      objects.push_back(ObjectRow{*kind, *row, SchObjName(page, offset)});
+    return true;
+  });
+  return objects;
+}
+
+}  // namespace
+
+void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
+  const PageStore& store = db.Store();
+  const SystemPages2005& lists = db.systemPages2005;
+  LookupIndex2005 lookups = LookupIndex2005::Build(store, lists);
+  ReadUserTypes2005(store, lists.sysscalartypes, lookups, db.catalog.userTypes);
+
+  std::vector<ObjectRow> objects = ReadObjectRows(store, lists.sysschobjs);
+  std::unordered_set<uint32_t> table_ids;
+  std::unordered_set<uint32_t> module_ids;
+  for (const ObjectRow& o : objects)
+    (o.kind == ObjectKind::kTable ? table_ids : module_ids).insert(o.row.id);
+  ColumnIndex2005 columns = ColumnIndex2005::Build(store, lists.syscolpars, lookups, &table_ids);
+  ModuleTextIndex2005 texts = ModuleTextIndex2005::Build(store, lists.sysobjvalues, module_ids);
+  AllocationIndex2005 allocation = AllocationIndex2005::Build(store, lists);
+
+  for (const ObjectRow& o : objects) {
+    switch (o.kind) {
+      case ObjectKind::kTable: {
+        TableInfo table;
+        table.id = o.row.id;
+        table.gridPageCount = 1;
+        table.rowCount = lookups.LookupRowCount2005(o.row.id);
+        table.fullName = lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name;
+        columns.ReadColumns2005(o.row.id, table.columns);
+        // A table met again keeps its first record, whose pages are known.
+        if (!db.catalog.tables.emplace(o.row.id, std::move(table)).second) break;
+        LocateTablePages2005(db, o.row.id, allocation);
+        RecordPageOwner2005(db, o.row.id, conflict);
+        break;
+      }
+      case ObjectKind::kView:
+        db.catalog.views.push_back(
+            ModuleInfo{o.row.id, lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name,
+                       texts.ReadModuleText2005(o.row.id)});
+        break;
+      case ObjectKind::kProcedure:
+        db.catalog.procedures.push_back(
+            ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id)});
+        break;
+      case ObjectKind::kFunction:
+        db.catalog.functions.push_back(
+            ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id)});
+        break;
+    }
+  }
+}
+
+}  // namespace tollamer::sql2005

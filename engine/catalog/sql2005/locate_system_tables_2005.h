@@ -1,0 +1,37 @@
+// Finding the data pages of the nine system base tables through the
+// sysallocunits rows of their in-row allocation units and their IAM pages.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/page_store.h"
+
+namespace tollamer::sql2005 {
+
+struct SystemLocation2005 {
+  bool ok = true;        // false: an IAM page or chain proved damaged
+  int rowsMatched = 0;   // sysallocunits rows of the nine tables met
+  uint64_t pagesScreened = 0;
+};
+
+// Screens page headers from page 0 for sysallocunits data pages (header
+// version 1, type 1, m_objId 7) and follows each in-row unit of the nine
+// tables: the IAM page's single-page slots, and with pcused >= 8 the
+// extents its chain marks; plausible pages are appended to the table's
+// list. Stops after the page on which the ninth matching row was met.
+// A unit whose IAM page has file id 0 counts but adds nothing. Fails when a
+// named IAM page is not of type 10 (or cannot be read) or its chain breaks
+// or loops. Only appends to `lists`.
+SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages2005& lists);
+
+// Appends every page named in `slots` whose header passes the plausibility
+// test.
+void CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
+                            SystemPageList& list);
+// Appends every plausible page of the extents, in extent order.
+void CollectExtentPages2005(const PageStore& store, const std::vector<uint64_t>& extents,
+                            SystemPageList& list);
+
+}  // namespace tollamer::sql2005

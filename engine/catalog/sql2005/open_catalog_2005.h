@@ -1,0 +1,22 @@
+// The SQL 2005/2008 open sequence: locate the system tables through their
+// allocation units, fall back to a whole-file scan when that route proves
+// damaged, then build the catalog.
+#pragma once
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/catalog/sql2005/page_owner_2005.h"
+
+namespace tollamer::sql2005 {
+
+struct OpenCatalog2005Result {
+  bool usedFallback = false;  // the location failed and every page was scanned
+  int allocUnitRowsMatched = 0;
+};
+
+// On a failed location shows "系统表索引出错，需扫描整个文件，请耐心等待！"
+// through db.Messages() before the scan. The conflict flag defaults to the
+// one of this program run.
+OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db,
+                                      PageOwnerConflict& conflict = ProcessPageOwnerConflict());
+
+}  // namespace tollamer::sql2005
