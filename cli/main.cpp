@@ -1,6 +1,7 @@
 // tollamer-cli: the command-line face of the recovery engine.
 #include <CLI/CLI.hpp>
 
+#include "cli/catalog_command.h"
 #include "cli/info_command.h"
 
 namespace {
@@ -17,6 +18,15 @@ int main(int argc, char** argv) {
   info_cmd->add_option("FILE", info.path, "Data file (.mdf) or full backup (.bak)")->required();
   info_cmd->add_flag("--json", info.json, "Print one JSON object");
 
+  tollamer::cli::CatalogOptions catalog;
+  CLI::App* catalog_cmd = app.add_subcommand(
+      "catalog", "Build the catalog of a data file and list its tables, views, procedures, "
+                 "functions and user types");
+  catalog_cmd->add_option("FILE", catalog.path, "Data file (.mdf) or full backup (.bak)")->required();
+  catalog_cmd->add_option("--version", catalog.version, "Server version: 2000, 2005 or auto")
+      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  catalog_cmd->add_flag("--json", catalog.json, "Print one JSON object");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -29,5 +39,6 @@ int main(int argc, char** argv) {
   }
 
   if (*info_cmd) return tollamer::cli::RunInfo(info);
+  if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
   return kExitUsage;
 }

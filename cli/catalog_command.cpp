@@ -1,0 +1,142 @@
+#include "cli/catalog_command.h"
+
+#include <cstdio>
+
+#include "cli/cli_messages.h"
+#include "cli/json.h"
+#include "engine/catalog/mdf_database.h"
+#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/pagestore/server_version.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+constexpr int kExitOpenFailed = 1;
+constexpr int kExitVersion = 2;
+
+// The work log's word for a row count: 0 and 1 take the singular.
+const char* RecordWord(uint64_t rows) { return rows >= 2 ? " Records)" : " Record)"; }
+
+std::optional<VersionSetting> ParseVersion(const std::string& text, const PageStore& store,
+                                           bool& detected) {
+  detected = false;
+  if (text == "2000") return VersionSetting::kSql2000;
+  if (text == "2005") return VersionSetting::kSql2005;
+  if (text == "auto") {
+    detected = true;
+    return DetectServerVersion(store).setting;
+  }
+  return std::nullopt;
+}
+
+const char* VersionName(VersionSetting v) {
+  switch (v) {
+    case VersionSetting::kSql2000: return "SQL 2000";
+    case VersionSetting::kSql2005: return "SQL (2005 or 2008)";
+    case VersionSetting::kNone: break;
+  }
+  return "none";
+}
+
+void AppendModules(std::string& out, const char* key, const std::vector<ModuleInfo>& list) {
+  out += ",\"" + std::string(key) + "\":[";
+  for (size_t i = 0; i < list.size(); ++i) {
+    const ModuleInfo& m = list[i];
+    if (i) out += ",";
+    out += "{\"id\":" + std::to_string(m.id) + ",\"name\":" + JsonString(m.fullName) +
+           ",\"text\":" + JsonString(m.text) + "}";
+  }
+  out += "]";
+}
+
+}  // namespace
+
+std::string CatalogListing(const Catalog& catalog) {
+  std::string out = "Total table(s) present  :" + std::to_string(catalog.tables.size()) + "\n";
+  for (const auto& [id, t] : catalog.tables)
+    out += t.fullName + " : (" + std::to_string(t.rowCount) + RecordWord(t.rowCount) + "\n";
+  auto section = [&](const char* title, const auto& list, auto name_of) {
+    out += title;
+    out += "\n";
+    for (const auto& item : list) out += name_of(item) + "\n";
+  };
+  auto module_name = [](const ModuleInfo& m) { return m.fullName; };
+  section("views:", catalog.views, module_name);
+  section("procedures:", catalog.procedures, module_name);
+  section("functions:", catalog.functions, module_name);
+  section("types:", catalog.userTypes, [](const UserTypeInfo& t) { return t.name; });
+  return out;
+}
+
+std::string CatalogJson(const Catalog& catalog) {
+  std::string out = "{\"tables\":[";
+  bool first_table = true;
+  for (const auto& [id, t] : catalog.tables) {
+    if (!first_table) out += ",";
+    first_table = false;
+    out += "{\"id\":" + std::to_string(id) + ",\"name\":" + JsonString(t.fullName) +
+           ",\"rows\":" + std::to_string(t.rowCount) + ",\"columns\":[";
+    bool first_column = true;
+    for (const auto& [colid, c] : t.columns) {
+      if (!first_column) out += ",";
+      first_column = false;
+      out += "{\"name\":" + JsonString(c.name) + ",\"type\":" + JsonString(c.typeName) +
+             ",\"size\":" + JsonString(c.sizeText) + ",\"null\":" + JsonString(c.nullText) +
+             ",\"xtype\":" + std::to_string(c.xtype) + ",\"length\":" + std::to_string(c.length) +
+             ",\"colid\":" + std::to_string(c.colid) + "}";
+    }
+    out += "]}";
+  }
+  out += "]";
+  AppendModules(out, "views", catalog.views);
+  AppendModules(out, "procedures", catalog.procedures);
+  AppendModules(out, "functions", catalog.functions);
+  out += ",\"types\":[";
+  for (size_t i = 0; i < catalog.userTypes.size(); ++i) {
+    const UserTypeInfo& t = catalog.userTypes[i];
+    if (i) out += ",";
+    out += "{\"name\":" + JsonString(t.name) + ",\"base\":" + JsonString(t.baseTypeText) +
+           ",\"null\":" + JsonString(t.nullText) + "}";
+  }
+  out += "]}\n";
+  return out;
+}
+
+int RunCatalog(const CatalogOptions& options) {
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  if (!db.OpenFile(options.path)) {
+    std::fprintf(stderr, "tollamer-cli: cannot open %s\n", options.path.c_str());
+    return kExitOpenFailed;
+  }
+  bool detected = false;
+  std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
+  if (!version) {
+    std::fprintf(stderr, "tollamer-cli: unknown version %s (use 2000, 2005 or auto)\n",
+                 options.version.c_str());
+    return kExitVersion;
+  }
+  if (detected) std::fprintf(stderr, "version: %s\n", VersionName(*version));
+
+  switch (*version) {
+    case VersionSetting::kSql2000: {
+      OpenResult2000 result = OpenCatalog2000(db);
+      if (result.usedFallback)
+        std::fprintf(stderr,
+                     "system table allocation damaged: system tables found by a whole-file scan\n");
+      break;
+    }
+    case VersionSetting::kSql2005:
+      std::fprintf(stderr, "tollamer-cli: reading SQL 2005/2008 catalogs is not available yet\n");
+      return kExitVersion;
+    case VersionSetting::kNone:
+      // No version: no catalog is built, as when no choice was made.
+      break;
+  }
+  std::string out = options.json ? CatalogJson(db.catalog) : CatalogListing(db.catalog);
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,27 @@
+// `tollamer-cli catalog FILE [--version 2000|2005|auto] [--json]`: opens the
+// file, builds its catalog with the builder of the chosen server version and
+// lists the tables (as the work log writes them), views, procedures,
+// functions and user types.
+#pragma once
+
+#include <string>
+
+#include "engine/catalog/catalog_model.h"
+
+namespace tollamer::cli {
+
+struct CatalogOptions {
+  std::string path;
+  std::string version = "auto";  // "2000", "2005" or "auto"
+  bool json = false;
+};
+
+// The listing and the JSON object, for one catalog.
+std::string CatalogListing(const Catalog& catalog);
+std::string CatalogJson(const Catalog& catalog);
+
+// Returns the exit code: 0 success, 1 the file could not be opened, 2 a
+// version that cannot be read yet or is not known.
+int RunCatalog(const CatalogOptions& options);
+
+}  // namespace tollamer::cli
