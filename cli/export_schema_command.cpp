@@ -1,0 +1,74 @@
+#include "cli/export_schema_command.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "cli/cli_messages.h"
+#include "cli/open_command.h"
+#include "output/schema_export.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+constexpr SchemaObjectKind kAllKinds[] = {SchemaObjectKind::kTable, SchemaObjectKind::kView,
+                                          SchemaObjectKind::kProcedure,
+                                          SchemaObjectKind::kFunction, SchemaObjectKind::kUserType};
+
+std::optional<std::vector<SchemaObjectKind>> ParseKinds(const std::string& text) {
+  if (text == "all") return std::vector<SchemaObjectKind>(std::begin(kAllKinds), std::end(kAllKinds));
+  if (text == "tables") return std::vector{SchemaObjectKind::kTable};
+  if (text == "views") return std::vector{SchemaObjectKind::kView};
+  if (text == "procs") return std::vector{SchemaObjectKind::kProcedure};
+  if (text == "funcs") return std::vector{SchemaObjectKind::kFunction};
+  if (text == "types") return std::vector{SchemaObjectKind::kUserType};
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunExportSchema(const ExportSchemaOptions& options) {
+  std::optional<VersionChoice> version = ParseVersionChoice(options.version);
+  std::optional<std::vector<SchemaObjectKind>> kinds = ParseKinds(options.kind);
+  std::optional<OutputEncoding> encoding = ParseOutputEncoding(options.encoding);
+  if (!version || !kinds || !encoding) {
+    std::fprintf(stderr, "tollamer-cli: bad --version, --kind or --encoding\n");
+    return 2;
+  }
+  if (!OutputFolderExists(options.outDir)) {
+    std::fprintf(stderr, "%s %s\n", std::string(kPathMissingText).c_str(), options.outDir.c_str());
+    return 1;
+  }
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  WorkLog log;
+  if (!RunOpenFlow(db, options.path, *version, log)) return 1;
+
+  int exit_code = 0;
+  bool matched = options.object.empty();
+  for (SchemaObjectKind kind : *kinds) {
+    ExportResult r;
+    if (options.object.empty()) {
+      r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
+    } else {
+      r = ExportSelectedObject(db.catalog, kind, options.object, options.outDir, *encoding);
+      if (r.status == ExportStatus::kNoSuchObject) continue;
+      matched = true;
+    }
+    if (r.status == ExportStatus::kWritten) {
+      std::printf("%s\n", r.path.c_str());
+    } else {
+      std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
+      exit_code = 1;
+    }
+  }
+  if (!matched) {
+    std::fprintf(stderr, "tollamer-cli: no %s named %s\n",
+                 options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
+    return 1;
+  }
+  return exit_code;
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,23 @@
+// `tollamer-cli export-schema FILE --out DIR`: opens the file as `open` does
+// and writes its schema scripts into DIR, which must exist.
+#pragma once
+
+#include <string>
+
+namespace tollamer::cli {
+
+struct ExportSchemaOptions {
+  std::string path;
+  std::string outDir;
+  std::string version = "auto";
+  std::string kind = "all";  // tables, views, procs, funcs, types or all
+  std::string object;        // one object's name (a table's full name): its own file
+  std::string encoding = "utf8";
+};
+
+// Prints each path written. Exit code: 0 all written, 1 the file could not
+// be opened, the folder is missing, no object matched or a write failed,
+// 2 bad options.
+int RunExportSchema(const ExportSchemaOptions& options);
+
+}  // namespace tollamer::cli
