@@ -1,0 +1,196 @@
+#include "tools/fragment_search.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/pagestore/page_store.h"
+#include "engine/pagestore/torn_page.h"
+#include "tests/fixtures/tools_fixtures.h"
+#include "tests/test_support.h"
+#include "tools/file_header_tags.h"
+#include "tools/fragment_extraction.h"
+
+namespace tollamer::tools {
+namespace {
+
+using namespace page_layout;
+using fixtures::Bytes;
+using fixtures::FormatVersion;
+
+Bytes Repaired(const Bytes& raw) {
+  ByteView v(raw);
+  Page p = FixTornPage(raw, v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+  return Bytes(p.bytes().begin(), p.bytes().end());
+}
+
+TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
+  EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2000, 160)),
+                               HeaderReading::kStrict),
+            "[MSSQL2000][大小:1.2MB]");
+  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2005, 64),
+                               HeaderReading::kStrict),
+            "[MSSQL2005][大小:512.0KB]");
+  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2008, 384),
+                               HeaderReading::kStrict),
+            "[MSSQL2008][大小:3.0MB]");
+}
+
+TEST(FileHeaderTagsTest, DamagedOffsetsRejectThePlainReadingOnly) {
+  Bytes page = fixtures::ToolsFileHeaderPage(FormatVersion::kSql2008, 64);
+  Bytes bad_slot = page;
+  fixtures::PutU16(bad_slot, SlotEntryOffset(0), 9000);
+  EXPECT_FALSE(ReadFileHeaderTags(bad_slot, HeaderReading::kStrict));
+  // The lenient reading takes the record at 96 instead: no tag there.
+  auto lenient = ReadFileHeaderTags(bad_slot, HeaderReading::kLenient);
+  ASSERT_TRUE(lenient);
+  EXPECT_EQ(lenient->find("[MSSQL"), std::string::npos);
+  Bytes many_columns = page;
+  fixtures::PutU16(many_columns, 1185 + 8, 808);  // 808 / 8 = 101 bytes of bitmap
+  EXPECT_FALSE(ReadFileHeaderTags(many_columns, HeaderReading::kStrict));
+  EXPECT_TRUE(ReadFileHeaderTags(many_columns, HeaderReading::kLenient));
+  Bytes far_end = page;
+  fixtures::PutU16(far_end, 1185 + 18 + 6, 8200);
+  EXPECT_FALSE(ReadFileHeaderTags(far_end, HeaderReading::kStrict));
+  // A slot offset at the very end: every field lies outside the page.
+  Bytes at_end = page;
+  fixtures::PutU16(at_end, SlotEntryOffset(0), 8190);
+  EXPECT_FALSE(ReadFileHeaderTags(at_end, HeaderReading::kStrict));
+}
+
+TEST(FileHeaderTagsTest, RealFileHeadersAndPathPages) {
+  TOLLAMER_REQUIRE_REAL_FILE(p2000, "pubs-sql2000.mdf");
+  TOLLAMER_REQUIRE_REAL_FILE(p2005, "pubs-sql2005.mdf");
+  TOLLAMER_REQUIRE_REAL_FILE(p2008, "pubs-sql2008.mdf");
+  auto page = [](const std::string& path, uint64_t n) {
+    Bytes all = testing::FileSnapshot::Of(path).bytes;
+    return Repaired(Bytes(all.begin() + n * kPageSize, all.begin() + (n + 1) * kPageSize));
+  };
+  EXPECT_EQ(ReadFileHeaderTags(page(p2000, 0), HeaderReading::kStrict), "[MSSQL2000][大小:1.2MB]");
+  // The 2005 file was created on 2000 and keeps the 2000 file header record.
+  EXPECT_EQ(ReadFileHeaderTags(page(p2005, 0), HeaderReading::kStrict), "[MSSQL2000][大小:2.0MB]");
+  EXPECT_EQ(ReadFileHeaderTags(page(p2008, 0), HeaderReading::kStrict), "[MSSQL2008][大小:2.2MB]");
+  std::string path = ReadPathText(page(p2000, 32));
+  EXPECT_EQ(path.substr(0, 55), "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\pubs.m");
+}
+
+struct Collector : SearchObserver {
+  void OnFragment(const Fragment& f) override { listed.push_back(f); }
+  std::vector<Fragment> listed;
+};
+
+// A source: `lead` sectors of junk, then a carved 2000 database of 48
+// pages, then junk.
+Bytes CarvedSource(uint64_t lead_sectors, uint32_t pages = 48) {
+  Bytes out(lead_sectors * kSectorSize, 0x5A);
+  Bytes db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, pages, "C:\\x\\lost.mdf").Image();
+  out.insert(out.end(), db.begin(), db.end());
+  out.resize(out.size() + 64 * kSectorSize, 0);
+  return out;
+}
+
+SearchResult Search(const Bytes& bytes, SearchParams params, bool run = true) {
+  fixtures::MemorySource source(bytes);
+  std::atomic<bool> running{run};
+  Collector observer;
+  RecordingMessages messages;
+  params.sizeSectors = params.sizeSectors ? params.sizeSectors : bytes.size() / kSectorSize;
+  return SearchFragments(source, params, running, observer, messages);
+}
+
+TEST(FragmentSearchTest, PlainSearchFindsTheRunWithItsVersionSizeAndPath) {
+  Bytes src = CarvedSource(1024);
+  for (uint64_t cluster : {16u, 12u, 8u, 1u}) {
+    SearchResult r = Search(src, {0, 0, cluster, false});
+    ASSERT_EQ(r.fragments.size(), 1u) << cluster;
+    const Fragment& f = r.fragments[0];
+    EXPECT_EQ(f.firstSector, 1024u);
+    EXPECT_EQ(f.lastSector, 1024u + 47 * 16);
+    EXPECT_EQ(FragmentPagesText(f), "0-47");
+    EXPECT_EQ(FragmentSizeText(f), "384.0 KB");
+    EXPECT_EQ(f.extra.substr(0, 27), "[MSSQL2000][大小:384.0KB]") << cluster;
+    EXPECT_NE(f.extra.find("C:\\x\\lost.mdf"), std::string::npos) << f.extra;
+  }
+}
+
+TEST(FragmentSearchTest, ScanUnitsFollowTheClusterField) {
+  EXPECT_EQ(ScanUnitSectors(12, false), 16u);
+  EXPECT_EQ(ScanUnitSectors(12, true), 8u);
+  EXPECT_EQ(ScanUnitSectors(1, true), 1u);
+  EXPECT_EQ(ScanUnitSectors(4, false), 4u);
+  EXPECT_EQ(ScanUnitSectors(0, false), 0u);
+  // A unit that does not meet a page's start sector finds nothing there.
+  Bytes src = CarvedSource(1025);
+  EXPECT_TRUE(Search(src, {0, 0, 16, false}).fragments.empty());
+  EXPECT_EQ(Search(src, {1, 0, 16, false}).fragments.size(), 1u);
+}
+
+TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
+  fixtures::MemorySource source(CarvedSource(0));
+  std::atomic<bool> running{true};
+  Collector observer;
+  RecordingMessages messages;
+  SearchResult r = SearchFragments(source, {0, 100, 0, false}, running, observer, messages);
+  EXPECT_FALSE(r.ran);
+  EXPECT_EQ(messages.stops.size(), 1u);
+}
+
+TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
+  Bytes src = CarvedSource(0);
+  SearchResult stopped = Search(src, {0, 0, 16, false}, false);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_TRUE(stopped.fragments.empty());
+  // A file header page whose slot 0 points past the page is ignored by the
+  // plain search: the run starts at page 1.
+  fixtures::PutU16(src, SlotEntryOffset(0), 9000);
+  SearchResult r = Search(src, {0, 0, 16, false});
+  ASSERT_EQ(r.fragments.size(), 1u);
+  EXPECT_EQ(r.fragments[0].firstPage, 1u);
+  EXPECT_EQ(r.fragments[0].firstSector, 16u);
+}
+
+TEST(FragmentSearchTest, ASizeBeyondTheSourceEndsAtTheSource) {
+  Bytes src = CarvedSource(32);
+  SearchResult r = Search(src, {0, uint64_t{1} << 40, 16, false});
+  EXPECT_EQ(r.fragments.size(), 1u);
+  EXPECT_EQ(r.unitsRead, src.size() / kSectorSize / 16);
+}
+
+TEST(FragmentExtractionTest, TwoFragmentsMergeIntoOneOpenableDataFile) {
+  // The database in two pieces, far apart and in the wrong order.
+  Bytes db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image();
+  Bytes src(160 * kSectorSize, 0);
+  src.insert(src.end(), db.begin() + 24 * kPageSize, db.end());
+  src.resize(src.size() + 48 * kSectorSize, 0x33);
+  src.insert(src.end(), db.begin(), db.begin() + 24 * kPageSize);
+  testing::TempDir dir;
+  std::string image = dir.Write("disk.img", src);
+
+  std::atomic<bool> running{true};
+  Collector observer;
+  RecordingMessages messages;
+  SearchResult r = SearchFragmentsInFile(image, {0, src.size() / kSectorSize, 16, false}, running,
+                                         observer, messages);
+  ASSERT_EQ(r.fragments.size(), 2u);
+  EXPECT_EQ(FragmentPagesText(r.fragments[0]), "24-47");
+  EXPECT_EQ(FragmentPagesText(r.fragments[1]), "0-23");
+  EXPECT_EQ(observer.listed.size(), 2u);
+  CheckAll(r.fragments);
+  std::string out = dir.File("merged.mdf");
+  ExtractionResult x = ExtractFragmentsToFile(image, CheckedFragments(r.fragments), out, running, messages);
+  ASSERT_TRUE(x.completed) << x.error;
+  EXPECT_EQ(x.pagesWritten, 48u);
+  EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, db);
+  PageStore store(messages);
+  ASSERT_TRUE(store.OpenFile(out));
+  EXPECT_EQ(store.PageCount(), 48u);
+  EXPECT_EQ(store.ReadHeader(47)->pageId, 47u);
+
+  // The current fragment alone.
+  std::string one = dir.File("one.mdf");
+  ExtractionResult y = ExtractFragmentsToFile(image, {&r.fragments[0]}, one, running, messages);
+  EXPECT_EQ(y.pagesWritten, 24u);
+  EXPECT_EQ(y.highestPage, 47u);
+  EXPECT_EQ(std::filesystem::file_size(one), 48 * kPageSize);
+}
+
+}  // namespace
+}  // namespace tollamer::tools
