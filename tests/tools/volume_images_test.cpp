@@ -1,0 +1,156 @@
+// Fragment searches on FAT32 and NTFS images made by the real file-system
+// tools (dosfstools/mtools, ntfs-3g), never mounted.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/pagestore/page_store.h"
+#include "platform/block_devices.h"
+#include "tests/fixtures/tools_fixtures.h"
+#include "tests/test_support.h"
+#include "tools/file_system.h"
+#include "tools/fragment_extraction.h"
+#include "tools/fragment_search.h"
+
+namespace tollamer::tools {
+namespace {
+
+using namespace page_layout;
+using fixtures::FormatVersion;
+using fixtures::RunQuiet;
+
+#define REQUIRE_PROGRAMS(...)                                               \
+  for (const char* p : {__VA_ARGS__})                                       \
+    if (!fixtures::HaveProgram(p)) GTEST_SKIP() << p << " is not installed: skipping the image test"
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  std::FILE* f = ::popen(("PATH=\"$PATH:/usr/sbin:/sbin\" " + command + " 2>/dev/null").c_str(), "r");
+  if (!f) return out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, f)) out += buf;
+  ::pclose(f);
+  return out;
+}
+
+const Fragment* WithTag(const std::vector<Fragment>& list, const std::string& tag) {
+  for (const Fragment& f : list)
+    if (f.extra.find(tag) != std::string::npos) return &f;
+  return nullptr;
+}
+
+SearchResult RunSearch(const platform::ReadOnlyFile& source, const SearchParams& params) {
+  std::atomic<bool> running{true};
+  SearchObserver observer;
+  RecordingMessages messages;
+  SearchResult r = SearchFragments(source, params, running, observer, messages);
+  EXPECT_TRUE(messages.stops.empty()) << messages.stops.front();
+  return r;
+}
+
+TEST(VolumeImageTest, Fat32FreeClusterSearchFindsTheDeletedFileAndNeverReadsTheLiveOne) {
+  REQUIRE_PROGRAMS("mkfs.vfat", "mcopy", "mdel");
+  testing::TempDir dir;
+  std::string img = dir.File("fat32.img");
+  std::string live = dir.Write("live.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 64).Image());
+  std::string gone = dir.Write("gone.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image());
+  ASSERT_EQ(RunQuiet("truncate -s 40M " + img + " && mkfs.vfat -F 32 -s 1 " + img), 0);
+  ASSERT_EQ(RunQuiet("mcopy -i " + img + " " + live + " ::live.mdf && mcopy -i " + img + " " +
+                     gone + " ::gone.mdf && mdel -i " + img + " ::gone.mdf"),
+            0);
+
+  platform::OpenResult open = platform::OpenSharedReadOnly(img);
+  ASSERT_TRUE(open.file);
+  Recognition fs = RecognizeFileSystem(*open.file, 0);
+  ASSERT_EQ(fs.fs.kind, FileSystemKind::kFat32);
+  EXPECT_TRUE(fs.freeClustersAllowed);
+  EXPECT_EQ(fs.clusterField, std::optional<uint32_t>(1));
+  EXPECT_EQ(fs.label.substr(0, 8), "←FAT32");
+
+  SearchResult plain = RunSearch(*open.file, {0, *fs.sizeField, *fs.clusterField, false});
+  const Fragment* live_run = WithTag(plain.fragments, "[MSSQL2008]");
+  const Fragment* gone_run = WithTag(plain.fragments, "[MSSQL2000]");
+  ASSERT_TRUE(live_run && gone_run);
+  EXPECT_EQ(FragmentPagesText(*live_run), "0-63");
+  EXPECT_EQ(FragmentPagesText(*gone_run), "0-47");
+
+  fixtures::RecordingSource recording(*open.file);
+  SearchResult free = RunSearch(recording, {0, *fs.sizeField, *fs.clusterField, true});
+  EXPECT_GT(free.unitsSkipped, 64u * 16);
+  ASSERT_EQ(free.fragments.size(), 1u);
+  EXPECT_EQ(free.fragments[0].firstSector, gone_run->firstSector);
+  EXPECT_EQ(FragmentPagesText(free.fragments[0]), "0-47");
+  EXPECT_FALSE(recording.Touched(live_run->firstSector * kSectorSize,
+                                 (live_run->lastSector + 16) * kSectorSize));
+}
+
+TEST(VolumeImageTest, NtfsFreeClusterSearchReadsOnlyTheFreedTailOfATruncatedFile) {
+  REQUIRE_PROGRAMS("mkntfs", "ntfscp", "ntfsls", "ntfstruncate");
+  testing::TempDir dir;
+  std::string img = dir.File("ntfs.img");
+  std::string db = dir.Write("db.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 96).Image());
+  ASSERT_EQ(RunQuiet("truncate -s 16M " + img + " && mkntfs -F -Q -q -p 2048 -c 4096 " + img), 0);
+  ASSERT_EQ(RunQuiet("ntfscp -f " + img + " " + db + " db.mdf"), 0);
+  std::string listing = Capture("ntfsls -i " + img);
+  unsigned long inode = 0;
+  ASSERT_EQ(std::sscanf(listing.c_str(), " %lu db.mdf", &inode), 1) << listing;
+  // Keep the first 48 pages: the clusters of pages 48 to 95 become free.
+  ASSERT_EQ(RunQuiet("ntfstruncate " + img + " " + std::to_string(inode) + " 393216"), 0);
+
+  platform::OpenResult open = platform::OpenSharedReadOnly(img);
+  ASSERT_TRUE(open.file);
+  Recognition fs = RecognizeFileSystem(*open.file, 0);
+  ASSERT_EQ(fs.fs.kind, FileSystemKind::kNtfs);
+  EXPECT_EQ(fs.clusterField, std::optional<uint32_t>(8));
+
+  SearchResult plain = RunSearch(*open.file, {0, *fs.sizeField, *fs.clusterField, false});
+  ASSERT_EQ(plain.fragments.size(), 1u);
+  const Fragment whole = plain.fragments[0];
+  EXPECT_EQ(FragmentPagesText(whole), "0-95");
+
+  fixtures::RecordingSource recording(*open.file);
+  SearchResult free = RunSearch(recording, {0, *fs.sizeField, *fs.clusterField, true});
+  ASSERT_EQ(free.fragments.size(), 1u);
+  EXPECT_EQ(FragmentPagesText(free.fragments[0]), "48-95");
+  EXPECT_EQ(free.fragments[0].firstSector, whole.firstSector + 48 * 16);
+  EXPECT_EQ(free.fragments[0].extra, "");
+  EXPECT_FALSE(recording.Touched(whole.firstSector * kSectorSize,
+                                 (whole.firstSector + 48 * 16) * kSectorSize));
+
+  // The carved tail opens as a data file at once.
+  std::atomic<bool> running{true};
+  RecordingMessages messages;
+  std::string out = dir.File("tail.mdf");
+  ExtractionResult x = ExtractFragmentsToFile(img, {&free.fragments[0]}, out, running, messages);
+  ASSERT_TRUE(x.completed);
+  EXPECT_EQ(x.pagesWritten, 48u);
+  PageStore store(messages);
+  ASSERT_TRUE(store.OpenFile(out));
+  EXPECT_EQ(store.PageCount(), 96u);
+  EXPECT_EQ(store.ReadHeader(60)->pageId, 60u);
+  EXPECT_EQ(store.ReadHeader(10)->type, 0u);  // not carved: zero
+}
+
+TEST(VolumeImageTest, DamagedAllocationMapsStopTheFreeClusterSearch) {
+  // An NTFS boot sector whose MFT lies beyond the source.
+  fixtures::Bytes img(64 * kSectorSize, 0);
+  std::memcpy(img.data() + 3, "NTFS    ", 8);
+  fixtures::PutU16(img, 11, 512);
+  img[13] = 8;
+  fixtures::PutU32(img, 28, 2048);
+  fixtures::PutU64(img, 40, 64);
+  fixtures::PutU64(img, 48, 1000000);
+  fixtures::PutU16(img, 510, 0xAA55);
+  fixtures::MemorySource ntfs(img);
+  std::atomic<bool> running{true};
+  SearchObserver observer;
+  RecordingMessages messages;
+  SearchResult r = SearchFragments(ntfs, {0, 64, 8, true}, running, observer, messages);
+  EXPECT_FALSE(r.ran);
+  ASSERT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.stops[0], "Bitmap 错误");
+}
+
+}  // namespace
+}  // namespace tollamer::tools
