@@ -263,11 +263,5 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
             "\r\nGO\r\n\r\n");
 }
 
-TEST(EncodingTest, ParsesTheOptionNames) {
-  EXPECT_EQ(ParseOutputEncoding("utf8"), OutputEncoding::kUtf8);
-  EXPECT_EQ(ParseOutputEncoding("GBK"), OutputEncoding::kGbk);
-  EXPECT_EQ(ParseOutputEncoding("latin1"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace tollamer

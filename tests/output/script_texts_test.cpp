@@ -49,9 +49,6 @@ TEST(TableScriptTest, OwnerEndsAtTheFirstPoint) {
   TableInfo t;
   t.fullName = "dbo.a.b";
   EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [dbo].[a.b]\r\n(\r\n)\r\n");
-  SplitTableName empty = SplitFullName("");
-  EXPECT_EQ(empty.owner, "");
-  EXPECT_EQ(empty.table, "");
 }
 
 TEST(TypeStatementTest, BlankAfterTheFirstCommaOnly) {
