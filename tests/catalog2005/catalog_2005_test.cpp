@@ -1,0 +1,234 @@
+// The SQL 2005/2008 catalog of synthetic files: what the system rows say,
+// how damage is met, and the page lists of the tables.
+#include <gtest/gtest.h>
+
+#include "engine/catalog/sql2005/locate_system_tables_2005.h"
+#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/sql2005/system_tables_2005.h"
+#include "tests/catalog2005/catalog2005_test_support.h"
+#include "tests/fixtures/record_builder.h"
+
+namespace tollamer::sql2005 {
+namespace {
+
+using namespace fixtures;
+using namespace fixtures::sql2005;
+
+constexpr uint32_t kOrders = 1001, kCustomers = 1002, kViaRefs = 1003;
+
+Database2005 Sample(FormatVersion v = FormatVersion::kSql2008) {
+  Database2005 d;
+  d.version = v;
+  d.schemas = {{1, "dbo"}, {4, "sys"}, {5, "sales"}};
+  d.userTypes = {{257, "phone", 167, 20, 0, 0, true}, {258, "amount", 106, 9, 10, 2, false}};
+  Table2005 orders{kOrders, "Order Details", 1};
+  orders.rowCount = 15;
+  orders.columns = {
+      {"id", 56, 0, 4, 10, 0, true},
+      {"Unit Name", 231, 0, 100, 0, 0, false},
+      {"notes", 167, 0, 0xFFFF, 0, 0, false},
+      {"price", 106, 0, 9, 18, 2, true},
+      {"created", 42, 0, 8, 27, 7, false},
+      {"phone", 167, 257, 20, 0, 0, true},
+      {"total", 106, 258, 9, 10, 2, false},
+  };
+  Table2005 customers{kCustomers, "Customers", 5};
+  customers.rowCount = 1234;
+  customers.dataPages = 30;  // 8 single pages and three extents
+  customers.clustered = true;
+  customers.columns = {{"cust_id", 56, 0, 4, 10, 0, true}, {"name", 239, 0, 20, 0, 0, false}};
+  Table2005 refs{kViaRefs, "Archive", 1};
+  refs.viaRowsetRefs = true;
+  refs.dataPages = 3;
+  refs.columns = {{"k", 56}};
+  d.tables = {orders, customers, refs};
+  d.modules = {
+      {2001, "Sales View", "V ", 5, {"CREATE VIEW [Sales View] AS ", "SELECT 1"}},
+      {2002, "usp Load", "P ", 1, {"CREATE PROCEDURE usp_Load AS SELECT 2"}},
+      {2003, "fn_wide", "FN", 1, {"CREATE FUNCTION fn_wide() RETURNS int"}, true},
+      {2004, "trg", "TR", 1, {"CREATE TRIGGER trg"}},
+      {2005, "fn_inline", "IF", 1, {"CREATE FUNCTION fn_inline"}},
+  };
+  return d;
+}
+
+TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesAndTypes) {
+  for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    PageOwnerConflict conflict;
+    auto o = OpenBuilt(BuildDatabase2005(Sample(v)).file, conflict);
+    const Catalog& c = o->db.catalog;
+    EXPECT_FALSE(o->result.usedFallback);
+    EXPECT_EQ(o->result.allocUnitRowsMatched, 9);
+    EXPECT_TRUE(o->messages.stops.empty());
+
+    ASSERT_EQ(c.tables.size(), 3u);
+    const TableInfo& orders = c.tables.at(kOrders);
+    EXPECT_EQ(orders.fullName, "dbo.OrderDetails");
+    EXPECT_EQ(orders.rowCount, 15u);
+    EXPECT_EQ(c.tables.at(kCustomers).fullName, "sales.Customers");
+    EXPECT_EQ(c.tables.at(kCustomers).rowCount, 1234u);
+
+    ASSERT_EQ(orders.columns.size(), 7u);
+    auto col = [&](uint16_t id) { return orders.columns.at(id); };
+    EXPECT_EQ(col(1).typeName, "int");
+    EXPECT_EQ(col(1).sizeText, "");
+    EXPECT_EQ(col(1).nullText, " NOT NULL");
+    EXPECT_EQ(col(2).name, "UnitName");
+    EXPECT_EQ(col(2).sizeText, "(50)");
+    EXPECT_EQ(col(2).nullText, " NULL");
+    EXPECT_EQ(col(3).sizeText, "(max)");
+    EXPECT_EQ(col(4).sizeText, "(18,2)");
+    EXPECT_EQ(col(5).typeName, "datetime2");
+    EXPECT_EQ(col(5).sizeText, "(7)");
+    EXPECT_EQ(col(6).typeName, "phone");
+    EXPECT_EQ(col(6).sizeText, "");
+    EXPECT_EQ(col(6).xtype, 167);
+    EXPECT_EQ(col(6).xusertype, 257);
+    EXPECT_EQ(col(6).xoffset, 1);
+    EXPECT_EQ(col(7).typeName, "amount");
+    EXPECT_EQ(col(7).sizeText, "");
+    EXPECT_EQ(c.tables.at(kCustomers).columns.at(2).sizeText, "(10)");  // nchar halved
+
+    ASSERT_EQ(c.userTypes.size(), 2u);
+    EXPECT_EQ(c.userTypes[0].name, "phone");
+    EXPECT_EQ(c.userTypes[0].baseTypeText, "varchar(20)");
+    EXPECT_EQ(c.userTypes[0].nullText, "NOT NULL");
+    EXPECT_EQ(c.userTypes[1].baseTypeText, "decimal(10,2)");
+    EXPECT_EQ(c.userTypes[1].nullText, "NULL");
+
+    ASSERT_EQ(c.views.size(), 1u);
+    EXPECT_EQ(c.views[0].fullName, "sales.SalesView");
+    EXPECT_EQ(c.views[0].text, "CREATE VIEW [Sales View] AS SELECT 1");
+    ASSERT_EQ(c.procedures.size(), 1u);
+    EXPECT_EQ(c.procedures[0].fullName, "uspLoad");  // no schema
+    ASSERT_EQ(c.functions.size(), 1u);  // the inline function and the trigger stay out
+    EXPECT_EQ(c.functions[0].text, "CREATE FUNCTION fn_wide() RETURNS int");  // from UTF-16
+  }
+}
+
+TEST(Catalog2005, TablePagesComeFromTheirUnitSingleThenExtentPages) {
+  PageOwnerConflict conflict;
+  Built2005 built = BuildDatabase2005(Sample());
+  auto o = OpenBuilt(built.file, conflict);
+  const UnitLayout& customers = built.layout.tables.at(kCustomers);
+  std::vector<uint32_t> customer_pages = customers.DataPages();
+  std::vector<uint64_t> expected(customer_pages.begin(), customer_pages.end());
+  ASSERT_EQ(expected.size(), 30u);
+  EXPECT_EQ(o->db.dataPageLists.at(kCustomers), expected);
+  EXPECT_EQ(o->db.catalog.tables.at(kCustomers).gridPageCount, 1u + 3u);  // 1 + one per extent
+  // The table named only through sysrowsetrefs.
+  const UnitLayout& refs = built.layout.tables.at(kViaRefs);
+  std::vector<uint32_t> refs32 = refs.DataPages();
+  std::vector<uint64_t> refs_pages(refs32.begin(), refs32.end());
+  EXPECT_EQ(o->db.dataPageLists.at(kViaRefs), refs_pages);
+  // Each table's first page m_objId names it.
+  for (const auto& [id, unit] : built.layout.tables) EXPECT_EQ(o->db.pageOwnerMap.at(unit.pageObjId), id);
+}
+
+TEST(Catalog2005, DuplicateColumnIdsAndNonColumnRows) {
+  Database2005 d = Sample();
+  Table2005& t = d.tables[0];
+  t.columns.push_back({"shadow", 61, 0, 8, 23, 3, false, 1});  // colid 1 again: the first stays
+  t.columns.push_back({"hidden", 56, 0, 4, 10, 0, false, 40, 0x90});
+  PageOwnerConflict conflict;
+  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  const auto& columns = o->db.catalog.tables.at(kOrders).columns;
+  EXPECT_EQ(columns.at(1).name, "id");
+  EXPECT_FALSE(columns.contains(40));
+  EXPECT_EQ(columns.size(), 7u);
+}
+
+TEST(Catalog2005, SchemaOnTheSecondClsobjsPageIsNotFound) {
+  Database2005 d = Sample();
+  // Enough filler schemas to push "late" onto the second sysclsobjs page.
+  for (uint32_t i = 0; i < 200; ++i)
+    d.schemas.push_back({100 + i, "filler_schema_with_a_long_name_" + std::to_string(i)});
+  d.schemas.push_back({999, "late"});
+  d.modules.push_back({2010, "V1", "V ", 999, {"CREATE VIEW V1"}});
+  PageOwnerConflict conflict;
+  Built2005 built = BuildDatabase2005(d);
+  ASSERT_GE(built.layout.systemTables.at(kSysclsobjs).DataPages().size(), 2u);
+  auto o = OpenBuilt(built.file, conflict);
+  EXPECT_EQ(o->db.catalog.views.back().fullName, ".V1");
+}
+
+TEST(Catalog2005, ModuleTexts) {
+  Database2005 d = Sample();
+  std::string long_text(12000, 'x');
+  long_text.replace(0, 6, "CREATE");
+  d.modules = {
+      {3001, "offrow", "P ", 1, {long_text}, false, true},
+      {3002, "mixed", "P ", 1, {"first ", "second"}, false, true},
+  };
+  // A 40-byte UTF-16 text whose 8-bit reading stops after one byte, and a
+  // 40-byte 8-bit text with two trailing zero bytes.
+  Bytes wide = Utf16("0123456789012345678 ");  // 20 units = 40 bytes
+  Bytes narrow(40, 'n');
+  narrow[38] = narrow[39] = 0;
+  d.extraSystemRows[kSysobjvalues] = {ObjValueRowBytes(3003, wide, false),
+                                      ObjValueRowBytes(3004, narrow, false)};
+  d.modules.push_back({3003, "wide", "P ", 1, {}});
+  d.modules.push_back({3004, "narrow", "P ", 1, {}});
+  PageOwnerConflict conflict;
+  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  const auto& procs = o->db.catalog.procedures;
+  ASSERT_EQ(procs.size(), 4u);
+  EXPECT_EQ(procs[0].text, long_text);  // off-row, over two text pages
+  EXPECT_EQ(procs[1].text, "first second");
+  EXPECT_EQ(procs[2].text, "0123456789012345678 ");
+  EXPECT_EQ(procs[3].text, std::string(38, 'n'));
+}
+
+TEST(Catalog2005, ModuleTextReachingPastThePageIsSkipped) {
+  Database2005 d = Sample();
+  d.modules = {{3001, "p", "P ", 1, {"kept"}}};
+  // A row whose imageval would end 8100 bytes into the record.
+  Bytes bad = ObjValueRowBytes(3001, {'A', 'B'}, false);
+  PutU16(bad, 24, 8100);
+  d.extraSystemRows[kSysobjvalues] = {bad};
+  PageOwnerConflict conflict;
+  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  EXPECT_EQ(o->db.catalog.procedures.at(0).text, "kept");
+}
+
+TEST(Catalog2005, ObjectNameRunningPastThePageIsCut) {
+  Database2005 d = Sample();
+  Bytes row = SchObjRowBytes(4001, 1, "U ", Utf16("Big"));
+  PutU16(row, 44 + 6, 0xF000);  // the name's end offset, far past the page
+  d.extraSystemRows[kSysschobjs] = {row};
+  PageOwnerConflict conflict;
+  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  ASSERT_TRUE(o->db.catalog.tables.contains(4001));
+  const std::string& name = o->db.catalog.tables.at(4001).fullName;
+  EXPECT_EQ(name.rfind("dbo.Big", 0), 0u);
+  EXPECT_LE(name.size(), 4u + 128u * 3u);  // at most one sysname's worth
+}
+
+TEST(Catalog2005, PageOwnerConflictIsShownOncePerRun) {
+  Database2005 d = Sample();
+  d.tables[0].pageObjId = 0x5A;
+  d.tables[1].pageObjId = 0x5A;
+  PageOwnerConflict conflict;
+  Built2005 built = BuildDatabase2005(d);
+  auto first = OpenBuilt(built.file, conflict);
+  ASSERT_EQ(first->messages.stops.size(), 1u);
+  EXPECT_EQ(first->messages.stops[0], kPageOwnerConflictMessage);
+  EXPECT_TRUE(conflict.IsSet());
+  EXPECT_EQ(first->db.pageOwnerMap.at(0x5A), kOrders);  // the earlier table keeps it
+  // The same problem in the next file of the run: no second message.
+  auto second = OpenBuilt(built.file, conflict);
+  EXPECT_TRUE(second->messages.stops.empty());
+  EXPECT_TRUE(conflict.IsSet());
+}
+
+TEST(Catalog2005, ProcessFlagIsSharedAndResettable) {
+  PageOwnerConflict& flag = ProcessPageOwnerConflict();
+  flag.ResetForTests();
+  EXPECT_TRUE(flag.Set());
+  EXPECT_FALSE(flag.Set());
+  EXPECT_TRUE(ProcessPageOwnerConflict().IsSet());
+  flag.ResetForTests();
+}
+
+}  // namespace
+}  // namespace tollamer::sql2005
