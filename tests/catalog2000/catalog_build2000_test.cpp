@@ -1,0 +1,172 @@
+#include "engine/catalog/sql2000/catalog_builder2000.h"
+
+#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/sql2000/system_table_index2000.h"
+#include "tests/catalog2000/hand_pages2000.h"
+#include "tests/catalog2000/per_lookup_walk2000.h"
+
+namespace tollamer::testing2000 {
+namespace {
+
+using namespace fixtures::sql2000;
+
+// Every field of a catalog as one text, so that two catalogs compare whole.
+std::string Dump(const Catalog& c) {
+  std::string out;
+  for (const auto& [id, t] : c.tables) {
+    out += "T " + std::to_string(id) + " " + t.fullName + " " + std::to_string(t.rowCount) + " " +
+           std::to_string(t.gridPageCount) + "\n";
+    for (const auto& [colid, col] : t.columns)
+      out += "  C " + std::to_string(colid) + " " + col.name + "|" + col.typeName + "|" +
+             col.sizeText + "|" + col.nullText + "|" + std::to_string(col.xtype) + "," +
+             std::to_string(col.xusertype) + "," + std::to_string(col.xprec) + "," +
+             std::to_string(col.xscale) + "," + std::to_string(col.length) + "," +
+             std::to_string(col.colid) + "," + std::to_string(col.xoffset) + "," +
+             std::to_string(col.bitpos) + "," + std::to_string(col.colstat) + "\n";
+  }
+  for (auto* list : {&c.views, &c.procedures, &c.functions})
+    for (const ModuleInfo& m : *list) out += "M " + std::to_string(m.id) + " " + m.fullName + " " + m.text + "\n";
+  for (const UserTypeInfo& t : c.userTypes) out += "U " + t.name + " " + t.baseTypeText + " " + t.nullText + "\n";
+  return out;
+}
+
+class CatalogBuild2000Test : public HandFileTest {
+ protected:
+  Catalog OpenDescribed(const Database2000& desc) {
+    CMdfDatabase& db = Open(BuildDatabase2000(desc));
+    EXPECT_FALSE(OpenCatalog2000(db).usedFallback);
+    return db.catalog;
+  }
+};
+
+TEST_F(CatalogBuild2000Test, OwnersNamesAndModuleKinds) {
+  Database2000 desc = SampleDatabase2000();
+  desc.users.push_back({5, "sales team"});
+  desc.tables.push_back({900, "orphan", 77, {{"a"}}, 2, 1, false, {}});  // owner 77 is unknown
+  desc.modules.push_back({901, "Sales", ModuleKind::kView, 5, {"create view Sales as select 1"}, false});
+  desc.modules.push_back({902, "GetOrders", ModuleKind::kProcedure, 5, {"create proc GetOrders"}, false});
+  Catalog c = OpenDescribed(desc);
+  EXPECT_EQ(c.tables.at(900).fullName, ".orphan");
+  EXPECT_EQ(c.tables.at(405576483).fullName, "dbo.OrderDetails") << "blanks are removed";
+  EXPECT_EQ(c.tables.at(405576483).columns.at(2).name, "UnitPrice");
+  ASSERT_EQ(c.views.size(), 2u);
+  EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
+  EXPECT_EQ(c.views[1].fullName, "salesteam.Sales");
+  ASSERT_EQ(c.procedures.size(), 3u);
+  EXPECT_EQ(c.procedures[2].fullName, "GetOrders") << "procedures carry no owner";
+  ASSERT_EQ(c.functions.size(), 1u);
+  EXPECT_EQ(c.functions[0].fullName, "fn_discount");
+  // Tables by ascending id whatever their order in sysobjects.
+  std::vector<uint32_t> ids;
+  for (const auto& [id, t] : c.tables) ids.push_back(id);
+  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+}
+
+TEST_F(CatalogBuild2000Test, ColumnsTypesAndRowCounts) {
+  Database2000 desc = SampleDatabase2000();
+  desc.tables.push_back({950, "no_index_row", 1, {{"k"}, {"v", 231, 0, 100, 0, 0, false}}, 40, 1, false, {}, false});
+  Catalog c = OpenDescribed(desc);
+  const TableInfo& authors = c.tables.at(1977058079);
+  EXPECT_EQ(authors.rowCount, 23u);
+  EXPECT_EQ(authors.columns.at(1).typeName, "id");
+  EXPECT_EQ(authors.columns.at(1).sizeText, "");
+  EXPECT_EQ(authors.columns.at(2).typeName, "varchar");
+  EXPECT_EQ(authors.columns.at(2).sizeText, "(40)");
+  EXPECT_EQ(authors.columns.at(9).typeName, "bit");
+  EXPECT_EQ(authors.columns.at(9).nullText, " NOT NULL");
+  EXPECT_EQ(authors.columns.at(5).nullText, " NULL");
+  EXPECT_EQ(c.tables.at(245575913).columns.at(5).sizeText, "(4,2)");
+  // A table without sysindexes rows: no row count, columns kept.
+  const TableInfo& lost = c.tables.at(950);
+  EXPECT_EQ(lost.rowCount, 0u);
+  ASSERT_EQ(lost.columns.size(), 2u);
+  EXPECT_EQ(lost.columns.at(2).sizeText, "(50)");
+  ASSERT_EQ(c.userTypes.size(), 3u);
+  EXPECT_EQ(c.userTypes[0].name, "id");
+  EXPECT_EQ(c.userTypes[0].baseTypeText, "varchar(11)");
+  EXPECT_EQ(c.userTypes[2].baseTypeText, "char(9)");
+  EXPECT_EQ(c.userTypes[2].nullText, "NOT NULL");
+}
+
+TEST_F(CatalogBuild2000Test, DefinitionTextsJoinTheirPiecesInSlotOrder) {
+  Catalog c = OpenDescribed(SampleDatabase2000());
+  EXPECT_EQ(c.views[0].text,
+            "\nCREATE VIEW titleview\r\nAS\r\nselect title, au_ord, au_lname, price\r\nfrom "
+            "authors, titles\r\n");
+  EXPECT_EQ(c.functions[0].text,
+            "CREATE FUNCTION fn_discount (@q int) RETURNS decimal(4,2)\r\nAS BEGIN RETURN 5.0 END "
+            "-- 折扣\r\n")
+      << "UTF-16 pieces become UTF-8";
+}
+
+TEST_F(CatalogBuild2000Test, DuplicateTableIdsKeepTheFirstRowFound) {
+  Database2000 desc;
+  desc.tables.push_back({500, "first", 1, {{"a"}}, 1, 1, false, {}});
+  desc.tables.push_back({500, "second", 1, {{"b"}, {"c"}}, 9, 1, false, {}});
+  Catalog c = OpenDescribed(desc);
+  ASSERT_EQ(c.tables.size(), 1u);
+  EXPECT_EQ(c.tables.at(500).fullName, "dbo.first");
+  EXPECT_EQ(c.tables.at(500).rowCount, 1u);
+  ASSERT_EQ(c.tables.at(500).columns.size(), 2u);
+  EXPECT_EQ(c.tables.at(500).columns.at(1).name, "a") << "a second colid 1 is dropped";
+  EXPECT_EQ(c.tables.at(500).columns.at(2).name, "c");
+}
+
+TEST_F(CatalogBuild2000Test, DamagedRowsAreSkippedWithoutReadingPastThePage) {
+  FileBuilder f(64);
+  Bytes good = SysObjectsRow(100, "U ", 1, 1, "good", false);
+  Bytes many_vars = good;
+  fixtures::PutU16(many_vars, 0x2A + 2 + 2, 0x2000);  // variable column count
+  Bytes long_name = SysObjectsRow(101, "U ", 1, 1, "long", false);
+  fixtures::PutU16(long_name, 0x2A + 2 + 2 + 2, 0x3000);  // name ends beyond any page
+  Bytes past_page = SysObjectsRow(102, "U ", 1, 1, "pastpage", false);
+  Bytes comment = SysCommentsRow(100, 1, std::string(60, 'x'), false);
+  PageBuilder objects(PageType::kData, 20);
+  objects.ObjId(1);
+  objects.AddRecord(good);
+  objects.AddRecord(many_vars);
+  objects.AddRecord(long_name);
+  objects.AddRecordAt(0x2000 - 30, past_page);  // the name runs past the page end
+  objects.AddRecordAt(0x2000, good);              // a slot at the page end
+  PageBuilder comments(PageType::kData, 21);
+  comments.ObjId(6);
+  comments.AddRecord(SysCommentsRow(100, 1, "body", false));
+  comments.AddRecordAt(0x2000 - 40, comment);  // text runs past the page
+  f.SetPage(20, Finished(objects.Build()));
+  f.SetPage(21, Finished(comments.Build()));
+  CMdfDatabase& db = Open(f);
+  SystemPages2000 pages;
+  pages.sysobjects.Append(20);
+  pages.syscomments.Append(21);
+  Catalog c;
+  sql2000::BuildCatalog2000(db.Store(), pages, sql2000::SystemTableIndex2000::Build(db.Store(), pages), c);
+  ASSERT_EQ(c.tables.size(), 1u);
+  EXPECT_EQ(c.tables.at(100).fullName, ".good");
+  EXPECT_EQ(sql2000::SystemTableIndex2000::Build(db.Store(), pages).DefinitionText(100), "body");
+}
+
+TEST_F(CatalogBuild2000Test, OnePassIndexAnswersExactlyAsThePerLookupWalk) {
+  Database2000 desc = ManyTablesDatabase2000(600);
+  desc.tables.push_back({1000003, "again", 1, {{"dup"}}, 5, 1, false, {}});  // duplicate of t1
+  desc.tables.push_back({77, "gone", 1, {{"x"}}, 5, 1, false, {}, false});
+  desc.users.push_back({1, "second_dbo"});  // the first uid 1 row wins
+  desc.userTypes.push_back({"code", 175, 257, 99, 0, 0, false});  // repeats (175, 257)
+  fixtures::sql2000::Layout2000 layout;
+  CMdfDatabase& db = Open(BuildDatabase2000(desc, &layout));
+  OpenCatalog2000(db);
+  // A page named twice in a list is read twice by both ways.
+  db.systemPages2000.syscomments.Append(*db.systemPages2000.syscomments.begin());
+  db.systemPages2000.syscolumns.Append(*db.systemPages2000.syscolumns.begin());
+  Catalog indexed, walked;
+  sql2000::BuildCatalog2000(db.Store(), db.systemPages2000,
+                            sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000), indexed);
+  sql2000::BuildCatalog2000(db.Store(), db.systemPages2000,
+                            PerLookupWalk2000(db.Store(), db.systemPages2000), walked);
+  EXPECT_EQ(indexed.tables.size(), 601u);
+  EXPECT_EQ(Dump(indexed), Dump(walked));
+  EXPECT_EQ(indexed.tables.at(1000003).fullName, "dbo.t1");
+  EXPECT_GT(db.systemPages2000.syscolumns.size(), 8u) << "syscolumns spans extents";
+}
+
+}  // namespace
+}  // namespace tollamer::testing2000
