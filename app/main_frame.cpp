@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "app/app_services.h"
 #include "app/command_ids.h"
 #include "app/gui_messages.h"
 #include "app/log_bar.h"
@@ -251,6 +252,7 @@ void CMainFrame::OnOpenFinished(bool ok) {
   for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(true);
   tree_->setEnabled(true);
   if (ok) {
+    tree_->SetPageOwnerConflict(PageOwnerConflictShown());
     tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
