@@ -1,0 +1,114 @@
+#include "engine/catalog/sql2000/table_pages2000.h"
+
+#include "tests/catalog2000/hand_pages2000.h"
+
+namespace tollamer::testing2000 {
+namespace {
+
+using Pages = DataPageList;
+constexpr uint32_t kTable = 500;
+constexpr uint32_t kOther = 600;
+
+class TablePages2000Test : public HandFileTest {
+ protected:
+  // sysindexes on page 16; the table's IAM on 17 names single pages 40
+  // (its own), 41 (another table's data page) and 42 (an index page), and
+  // extent 6 (pages 48..55) holding its pages 48 and 50 and another
+  // table's 49.
+  FileBuilder TableFile(uint32_t dpages) {
+    FileBuilder f(64);
+    f.SetPage(16, DataPage(16, 2, {IndexRow(kOther, 1, 30), IndexRow(kTable, dpages, 17)}));
+    f.SetPage(17, Iam(17, kTable, {40, 41, 42}, {6}));
+    f.SetPage(40, DataPage(40, kTable));
+    f.SetPage(41, DataPage(41, kOther));
+    f.SetPage(42, DataPage(42, kTable, {}, 0, PageType::kIndex));
+    f.SetPage(48, DataPage(48, kTable));
+    f.SetPage(49, DataPage(49, kOther));
+    f.SetPage(50, DataPage(50, kTable));
+    return f;
+  }
+  CMdfDatabase& OpenWithCatalog(const FileBuilder& f) {
+    CMdfDatabase& db = Open(f);
+    db.systemPages2000.sysindexes.Append(16);
+    db.catalog.tables[kTable].id = kTable;
+    db.catalog.tables[kOther].id = kOther;
+    return db;
+  }
+};
+
+TEST_F(TablePages2000Test, ThreeDataPagesTakeTheSinglePageSlotsByTypeAlone) {
+  CMdfDatabase& db = OpenWithCatalog(TableFile(3));
+  db.catalog.tables[kTable].gridPageCount = 9;
+  EXPECT_TRUE(LocateTablePages2000(db, kTable));
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41}));
+  EXPECT_EQ(db.catalog.tables[kTable].gridPageCount, 1u);
+}
+
+TEST_F(TablePages2000Test, EightDataPagesAddTheTablesOwnPagesOfEachExtent) {
+  CMdfDatabase& db = OpenWithCatalog(TableFile(8));
+  EXPECT_TRUE(LocateTablePages2000(db, kTable));
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41, 48, 50}));
+  EXPECT_EQ(db.catalog.tables[kTable].gridPageCount, 2u) << "1, plus 1 per extent";
+}
+
+TEST_F(TablePages2000Test, DamagedIamReportsFailure) {
+  FileBuilder wrong_type = TableFile(3);
+  wrong_type.SetPage(17, DataPage(17, kTable));
+  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(wrong_type), kTable));
+  db_.Teardown();
+  FileBuilder broken_chain = TableFile(8);
+  broken_chain.SetPage(17, Iam(17, kTable, {40}, {6}, /*next=*/40));
+  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(broken_chain), kTable));
+  db_.Teardown();
+  FileBuilder looping = TableFile(8);
+  looping.SetPage(17, Iam(17, kTable, {40}, {6}, /*next=*/17));
+  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(looping), kTable)) << "a chain that loops";
+}
+
+TEST_F(TablePages2000Test, RowSearchPassesOverPagesWhoseFirstRowHasNoPages) {
+  FileBuilder f = TableFile(3);
+  // Page 18 comes first in the list: its first row of the table has no data
+  // pages, so its second row (which would fail) is not looked at.
+  f.SetPage(18, DataPage(18, 2, {IndexRow(kTable, 0, 17), IndexRow(kTable, 3, 40)}));
+  CMdfDatabase& db = Open(f);
+  db.systemPages2000.sysindexes.Append(18);
+  db.systemPages2000.sysindexes.Append(16);
+  EXPECT_TRUE(LocateTablePages2000(db, kTable));
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41}));
+}
+
+TEST_F(TablePages2000Test, NoUsableRowSucceedsWithoutAList) {
+  FileBuilder f = TableFile(3);
+  f.SetPage(16, DataPage(16, 2, {IndexRow(kTable, 3, 17, /*indid=*/2), IndexRow(kTable, 0, 17)}));
+  CMdfDatabase& db = OpenWithCatalog(f);
+  EXPECT_TRUE(LocateTablePages2000(db, kTable));
+  EXPECT_FALSE(db.dataPageLists.contains(kTable));
+}
+
+TEST_F(TablePages2000Test, OneTableScanTakesItsDataPagesInFileOrder) {
+  FileBuilder f = TableFile(3);
+  f.SetPage(60, DataPage(60, kTable));  // named by no IAM
+  f.SetPage(61, PageBuilder(PageType::kData, 61).ObjId(kTable).HeaderVersion(2).Build());
+  CMdfDatabase& db = OpenWithCatalog(f);
+  db.dataPageLists[kTable] = {99, 98};
+  ScanFileForTable2000(db, kTable, false);
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 48, 50, 60}));
+}
+
+TEST_F(TablePages2000Test, AllTablesScanFilesOnlyTablesOfTheCatalog) {
+  FileBuilder f = TableFile(3);
+  f.SetPage(58, DataPage(58, 1));    // a system table's page
+  f.SetPage(59, DataPage(59, 777));  // a dropped table's page
+  CMdfDatabase& db = OpenWithCatalog(f);
+  db.catalog.tables[800].id = 800;
+  db.dataPageLists[800] = {3, 4};  // no page of it survives: the list stays, empty
+  ScanFileForTable2000(db, 0, true);
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 48, 50}));
+  EXPECT_EQ(db.dataPageLists.at(kOther), (Pages{41, 49}));
+  EXPECT_TRUE(db.dataPageLists.at(800).empty());
+  EXPECT_FALSE(db.dataPageLists.contains(1));
+  EXPECT_FALSE(db.dataPageLists.contains(777));
+}
+
+}  // namespace
+}  // namespace tollamer::testing2000
