@@ -1,0 +1,97 @@
+#include "engine/rows/compressed_value.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/pagestore/page_layout.h"
+#include "engine/rows/cd_record_layout.h"
+#include "engine/rows/compressed_value_text.h"
+#include "engine/rows/values/value_format.h"
+
+namespace tollamer {
+namespace {
+
+using namespace cd_layout;
+
+// One value is assembled here; bytes past its length stay zero.
+class Assembly {
+ public:
+  void Append(ByteView bytes) {
+    const size_t take = std::min(bytes.size(), buffer_.size() - length_);
+    std::copy_n(bytes.data(), take, buffer_.begin() + length_);
+    length_ += take;
+  }
+  ByteView Buffer() const { return ByteView(buffer_.data(), buffer_.size()); }
+  size_t Length() const { return length_; }
+
+ private:
+  std::array<uint8_t, page_layout::kPageSize> buffer_{};
+  size_t length_ = 0;
+};
+
+bool GivesPrefix(const AnchorEntry* anchor) { return anchor && anchor->lengthField != 0; }
+
+// The anchor value's bytes on the page (none when they cannot be read).
+ByteView AnchorBytes(ByteView page, const AnchorEntry& anchor) {
+  const CdLocation location{anchor.pageOffset, anchor.lengthField};
+  return page.Slice(anchor.pageOffset, location.ByteCount()).value_or(ByteView());
+}
+
+// `stored` with an anchor prefix: its first byte is the number of anchor
+// bytes that come first (no more than the anchor has), the rest follow.
+void AppendPrefixed(Assembly& out, ByteView page, const AnchorEntry& anchor, ByteView stored) {
+  const auto prefix = stored.U8(0);
+  if (!prefix) return;
+  const ByteView anchor_bytes = AnchorBytes(page, anchor);
+  const size_t take = std::min<size_t>(*prefix, anchor_bytes.size());
+  out.Append(anchor_bytes.Slice(0, take).value_or(ByteView()));
+  out.Append(stored.From(1));
+}
+
+bool EmptyShowsZero(uint8_t type_id) {
+  using namespace value_type;
+  return type_id == kInt || type_id == kBit || type_id == kDecimal || type_id == kNumeric;
+}
+
+}  // namespace
+
+std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
+                                  const CdLocation& location, const ColumnInfo& column,
+                                  const AnchorEntry* anchor) {
+  if (code == kCodeNull) return "NULL";
+  if (code == kCodeBitOne) return "1";
+  if (!location.LengthValid()) return {};
+
+  const ByteView record = context.page.From(context.recordOffset);
+  Assembly value;
+  if (code >= kCodeShortFirst && code <= kCodeLong) {
+    const auto stored = record.Slice(location.dataOffset, location.ByteCount());
+    if (!stored) return {};
+    if (GivesPrefix(anchor))
+      AppendPrefixed(value, context.page, *anchor, *stored);
+    else
+      value.Append(*stored);
+  } else if (code == kCodeEmpty) {
+    if (GivesPrefix(anchor))
+      value.Append(AnchorBytes(context.page, *anchor));
+    else
+      return EmptyShowsZero(column.xtype) ? "0" : "";
+  } else if (code == kCodePageSymbol) {
+    const auto index = record.U8(location.dataOffset);
+    if (!index) return {};
+    const auto symbol = context.dictionary.find(*index);
+    if (symbol == context.dictionary.end()) return {};
+    const auto bytes = context.page.Slice(symbol->second.pageOffset, symbol->second.length);
+    if (!bytes) return {};
+    if (GivesPrefix(anchor))
+      AppendPrefixed(value, context.page, *anchor, *bytes);
+    else
+      value.Append(*bytes);
+  } else {
+    return {};  // codes 13 to 15 carry no value
+  }
+  return CompressedValueText(column, value.Buffer(), value.Length(), location.Complex(),
+                             context.store);
+}
+
+}  // namespace tollamer

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "engine/rows/compressed_numbers.h"
+#include "tests/fixtures/cd_record_builder.h"
+
+namespace tollamer {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::CompressedIntBytes;
+
+std::optional<int64_t> Int(const Bytes& b) { return CompressedInteger(ByteView(b)); }
+std::string Decimal(const Bytes& b) { return CompressedDecimalText(ByteView(b)); }
+
+TEST(CompressedIntegerTest, SignFlagInTheTopBitOfTheFirstByte) {
+  EXPECT_EQ(Int({0x80, 0x05}), 5);
+  EXPECT_EQ(Int({0x7F}), -1);
+  EXPECT_EQ(Int({0x00}), -128);
+  EXPECT_EQ(Int({0x80}), 0);
+  EXPECT_EQ(Int({0x7F, 0xFF}), -1);
+  EXPECT_EQ(Int({0x81, 0x00}), 256);  // big-endian, not little
+  EXPECT_EQ(Int({}), 0);
+  EXPECT_EQ(Int(Bytes(9, 0x80)), std::nullopt);
+  EXPECT_EQ(CompressedIntegerText(ByteView(Bytes(9, 0x80))), "");
+}
+
+TEST(CompressedIntegerTest, EveryWidthRoundTripsUpToTheSixtyFourBitLimits) {
+  const int64_t values[] = {0, 1, -1, 127, -128, 128, -129, 32767, -32768, 5000000000LL,
+                            -5000000000LL, std::numeric_limits<int64_t>::max(),
+                            std::numeric_limits<int64_t>::min()};
+  for (int64_t v : values) {
+    const Bytes b = CompressedIntBytes(v);
+    EXPECT_EQ(Int(b), v) << v;
+  }
+  EXPECT_EQ(CompressedIntBytes(127).size(), 1u);
+  EXPECT_EQ(CompressedIntBytes(128).size(), 2u);
+  EXPECT_EQ(CompressedIntegerText(ByteView(CompressedIntBytes(5000000000LL))), "5000000000");
+  EXPECT_EQ(CompressedIntegerText(ByteView(CompressedIntBytes(std::numeric_limits<int64_t>::min()))),
+            "-9223372036854775808");
+}
+
+TEST(CompressedDecimalTest, GroupsOfTenBitsWithTheDecimalPointAfterTheExponent) {
+  // Sign set, e = 1, group 123, then six zero bits filled up to a group.
+  EXPECT_EQ(Decimal({0xC1, 0x1E, 0xC0}), "12.3000");
+  EXPECT_EQ(Decimal({0x41, 0x1E, 0xC0}), "-12.3000");
+  // e = 5: six digits, no point.
+  EXPECT_EQ(Decimal({0xC5, 0x1E, 0xC0}), "123000");
+}
+
+TEST(CompressedDecimalTest, GroupBoundaryAndMissingMantissaAddAZeroGroup) {
+  // 40 mantissa bits = four whole groups 001 002 003 004, then "000".
+  // 0000000001 0000000010 0000000011 0000000100
+  EXPECT_EQ(Decimal({0xCE, 0x00, 0x40, 0x20, 0x0C, 0x04}), "001002003004000");
+  EXPECT_EQ(Decimal({0xCB, 0x00, 0x40, 0x20, 0x0C, 0x04}), "001002003004.000");
+  EXPECT_EQ(Decimal({0xC0}), "0.00");
+}
+
+TEST(CompressedDecimalTest, NegativeExponentsLeadWithZeros) {
+  EXPECT_EQ(Decimal({0xBF, 0x1E, 0xC0}), "0.123000");   // e = -1
+  EXPECT_EQ(Decimal({0xBE, 0x1E, 0xC0}), "0.0123000");  // e = -2
+  EXPECT_EQ(Decimal({0x3E, 0x1E, 0xC0}), "-0.0123000");
+}
+
+TEST(CompressedDecimalTest, ExponentBeyondTheDigitsPadsWithZerosInsteadOfOverrunning) {
+  // e = 6 but only "100" "000": the integer part needs seven digits.
+  EXPECT_EQ(Decimal({0xC6, 0x19, 0x00}), "1000000");
+  EXPECT_EQ(Decimal({0xFF}), std::string(64, '0'));  // e = 63, no mantissa
+  EXPECT_EQ(Decimal({}), "");
+}
+
+}  // namespace
+}  // namespace tollamer
