@@ -6,6 +6,7 @@
 #include "cli/json.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/pagestore/server_version.h"
 
 namespace tollamer::cli {
@@ -127,9 +128,13 @@ int RunCatalog(const CatalogOptions& options) {
                      "system table allocation damaged: system tables found by a whole-file scan\n");
       break;
     }
-    case VersionSetting::kSql2005:
-      std::fprintf(stderr, "tollamer-cli: reading SQL 2005/2008 catalogs is not available yet\n");
-      return kExitVersion;
+    case VersionSetting::kSql2005: {
+      sql2005::OpenCatalog2005Result result = sql2005::OpenCatalog2005(db);
+      if (result.usedFallback)
+        std::fprintf(stderr,
+                     "system table allocation damaged: system tables found by a whole-file scan\n");
+      break;
+    }
     case VersionSetting::kNone:
       // No version: no catalog is built, as when no choice was made.
       break;

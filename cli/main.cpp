@@ -3,8 +3,13 @@
 
 #include "cli/catalog_command.h"
 #include "cli/export_schema_command.h"
+#include "cli/bak2mdf_command.h"
+#include "cli/detect_command.h"
+#include "cli/excavate_command.h"
 #include "cli/info_command.h"
 #include "cli/open_command.h"
+#include "cli/sources_command.h"
+#include "cli/scan_tables_command.h"
 
 namespace {
 constexpr int kExitUsage = 2;
@@ -50,6 +55,41 @@ int main(int argc, char** argv) {
   schema_cmd->add_option("--encoding", schema.encoding, "Script encoding: utf8 or gbk")
       ->check(CLI::IsMember({"utf8", "gbk"}));
 
+  tollamer::cli::ScanTablesOptions scan_tables;
+  CLI::App* scan_tables_cmd = app.add_subcommand(
+      "scan-tables", "Rebuild the data page lists of all tables from every page header of the "
+                     "file and show each table's data pages before and after");
+  scan_tables_cmd->add_option("FILE", scan_tables.path, "Data file (.mdf) or full backup (.bak)")
+      ->required();
+  scan_tables_cmd->add_option("--version", scan_tables.version, "Server version: 2000, 2005 or auto")
+      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+
+  tollamer::cli::DetectOptions detect;
+  CLI::App* detect_cmd = app.add_subcommand("detect", "Count the pages of a file by kind");
+  detect_cmd->add_option("FILE", detect.path, "Any file, read page by page from byte 0")->required();
+  detect_cmd->add_option("--map", detect.mapPath, "Save a picture of the pages by kind (PNG)");
+  detect_cmd->add_flag("--json", detect.json, "Print one JSON object");
+
+  tollamer::cli::Bak2MdfOptions bak2mdf;
+  CLI::App* bak2mdf_cmd = app.add_subcommand("bak2mdf", "Convert a full backup into a data file");
+  bak2mdf_cmd->add_option("BACKUP", bak2mdf.backupPath, "Full backup (.bak)")->required();
+  bak2mdf_cmd->add_option("OUT", bak2mdf.outPath, "Data file to write (.mdf)")->required();
+
+  tollamer::cli::ExcavateOptions excavate;
+  CLI::App* excavate_cmd = app.add_subcommand(
+      "excavate", "Search a disk, volume or image for fragments of data files");
+  excavate_cmd->add_option("SOURCE", excavate.source, "Device or image file")->required();
+  excavate_cmd->add_option("--start", excavate.start, "First sector of the search");
+  excavate_cmd->add_option("--size", excavate.size, "Sectors to search");
+  excavate_cmd->add_option("--cluster", excavate.cluster, "Cluster size in sectors (scan unit)");
+  excavate_cmd->add_flag("--free-only", excavate.freeOnly, "Search only the free clusters");
+  excavate_cmd->add_option("--extract", excavate.extract, "Carve fragment N, or all, into --out");
+  excavate_cmd->add_option("--out", excavate.outPath, "Data file to carve into");
+  excavate_cmd->add_option("--csv", excavate.csvPath, "Save the fragment list as CSV");
+  excavate_cmd->add_flag("--json", excavate.json, "Print the fragments as a JSON array");
+
+  CLI::App* sources_cmd = app.add_subcommand("sources", "List the disks and volumes to search");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -65,5 +105,10 @@ int main(int argc, char** argv) {
   if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
   if (*open_cmd) return tollamer::cli::RunOpen(open);
   if (*schema_cmd) return tollamer::cli::RunExportSchema(schema);
+  if (*scan_tables_cmd) return tollamer::cli::RunScanTables(scan_tables);
+  if (*detect_cmd) return tollamer::cli::RunDetect(detect);
+  if (*bak2mdf_cmd) return tollamer::cli::RunBak2Mdf(bak2mdf);
+  if (*excavate_cmd) return tollamer::cli::RunExcavate(excavate);
+  if (*sources_cmd) return tollamer::cli::RunSources();
   return kExitUsage;
 }

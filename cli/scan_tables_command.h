@@ -1,0 +1,28 @@
+// `tollamer-cli scan-tables FILE [--version 2000|2005|auto]`: opens the
+// catalog, then rebuilds the data page lists of all tables by reading every
+// page header of the file (the all-tables data scan), and prints each table
+// with its number of data pages before and after the scan.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/catalog/catalog_model.h"
+
+namespace tollamer::cli {
+
+struct ScanTablesOptions {
+  std::string path;
+  std::string version = "auto";
+};
+
+// One line per table in ascending object id:
+// "dbo.authors : 1 -> 2 data page(s)".
+std::string ScanTablesListing(const Catalog& catalog, const std::map<uint32_t, size_t>& before,
+                              const std::map<uint32_t, size_t>& after);
+
+// Exit code: 0 success, 1 the file could not be opened, 2 bad options.
+int RunScanTables(const ScanTablesOptions& options);
+
+}  // namespace tollamer::cli
