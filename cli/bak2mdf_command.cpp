@@ -1,0 +1,42 @@
+#include "cli/bak2mdf_command.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "cli/cli_messages.h"
+#include "cli/detect_command.h"
+#include "tools/backup_conversion.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+class Progress final : public tools::ConversionObserver {
+ public:
+  void OnProgress(int percent) override { bar.Show(percent); }
+  TerminalProgress bar{"bak2mdf"};
+};
+
+}  // namespace
+
+int RunBak2Mdf(const Bak2MdfOptions& options) {
+  CliMessages messages;
+  std::atomic<bool> running{true};
+  Progress progress;
+  tools::ConversionResult r =
+      tools::ConvertBackupFile(options.backupPath, options.outPath, running, progress, messages);
+  progress.bar.Done();
+  if (!r.completed) {
+    std::fprintf(stderr, "tollamer-cli: conversion failed%s%s\n", r.error.empty() ? "" : ": ",
+                 r.error.c_str());
+    return 1;
+  }
+  std::printf("pages written: %llu\n", static_cast<unsigned long long>(r.pagesWritten));
+  std::printf("incomplete pages: %llu\n", static_cast<unsigned long long>(r.incompletePages));
+  if (r.pagesWritten > 0)
+    std::printf("highest page: %llu\n", static_cast<unsigned long long>(r.highestPage));
+  std::printf("data file: %s\n", options.outPath.c_str());
+  return 0;
+}
+
+}  // namespace tollamer::cli

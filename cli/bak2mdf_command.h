@@ -1,0 +1,16 @@
+// `tollamer-cli bak2mdf BACKUP OUT.mdf`: converts a full backup into a data
+// file by placing every page it holds at its own page number.
+#pragma once
+
+#include <string>
+
+namespace tollamer::cli {
+
+struct Bak2MdfOptions {
+  std::string backupPath;
+  std::string outPath;
+};
+
+int RunBak2Mdf(const Bak2MdfOptions& options);
+
+}  // namespace tollamer::cli

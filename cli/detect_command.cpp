@@ -1,0 +1,74 @@
+#include "cli/detect_command.h"
+
+#include <atomic>
+#include <filesystem>
+
+#include "cli/cli_messages.h"
+#include "cli/json.h"
+#include "tools/file_detection.h"
+#include "tools/page_map_png.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+class Progress final : public tools::DetectionObserver {
+ public:
+  void OnProgress(int percent, const tools::KindCounts&) override { bar.Show(percent); }
+  TerminalProgress bar{"detect"};
+};
+
+// The census order of the detection dialog.
+constexpr tools::PageKind kShownOrder[] = {
+    tools::PageKind::kData,   tools::PageKind::kIndex,  tools::PageKind::kNull,
+    tools::PageKind::kErr,    tools::PageKind::kBoot,   tools::PageKind::kLob,
+    tools::PageKind::kMlMap,  tools::PageKind::kDiffMap, tools::PageKind::kSgam,
+    tools::PageKind::kGam,    tools::PageKind::kPfs,    tools::PageKind::kFileHeader,
+    tools::PageKind::kIam};
+
+}  // namespace
+
+int RunDetect(const DetectOptions& options) {
+  CliMessages messages;
+  std::atomic<bool> running{true};
+  Progress progress;
+  tools::DetectionResult r = tools::DetectFile(options.path, running, progress, messages);
+  progress.bar.Done();
+  if (!r.opened) {
+    std::fprintf(stderr, "tollamer-cli: cannot read %s\n", options.path.c_str());
+    return 1;
+  }
+  auto count = [&](tools::PageKind k) { return r.counts[tools::KindIndex(k)]; };
+  if (options.json) {
+    std::string out = "{\"pages\": " + std::to_string(r.pages) + ", \"counts\": {";
+    for (size_t i = 0; i < tools::kPageKindCount; ++i) {
+      if (i) out += ", ";
+      out += JsonString(tools::KindName(tools::KindAt(i))) + ": " + std::to_string(r.counts[i]);
+    }
+    std::printf("%s}}\n", out.c_str());
+  } else {
+    std::printf("文件名: %s\n", std::filesystem::path(options.path).filename().string().c_str());
+    std::printf("大小: %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
+    std::printf("页数: %llu\n", static_cast<unsigned long long>(r.pages));
+    for (tools::PageKind k : kShownOrder) {
+      std::printf("%-18s %llu", std::string(tools::CensusLabel(k)).c_str(),
+                  static_cast<unsigned long long>(count(k)));
+      if (k == tools::PageKind::kNull || k == tools::PageKind::kErr)
+        std::printf(" (%s)", tools::SharePercentText(count(k), r.pages).c_str());
+      std::printf("\n");
+    }
+  }
+  if (!options.mapPath.empty()) {
+    std::string error;
+    if (!tools::SavePageMapPng(r.map, options.mapPath, error)) {
+      std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", options.mapPath.c_str(), error.c_str());
+      return 1;
+    }
+    if (!options.json)
+      std::printf("page map: %s (%zu cells, %llu pages per cell)\n", options.mapPath.c_str(),
+                  r.map.cells.size(), static_cast<unsigned long long>(r.map.pagesPerCell));
+  }
+  return 0;
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,136 @@
+#include "cli/excavate_command.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/cli_messages.h"
+#include "cli/detect_command.h"
+#include "cli/json.h"
+#include "platform/block_devices.h"
+#include "tools/file_system.h"
+#include "tools/fragment_extraction.h"
+#include "tools/fragment_runs.h"
+#include "tools/fragment_search.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+constexpr int kExitRead = 1;
+constexpr int kExitUsage = 2;
+constexpr uint64_t kDefaultCluster = 8;
+
+class Progress final : public tools::SearchObserver {
+ public:
+  void OnProgress(int percent) override { bar.Show(percent); }
+  TerminalProgress bar{"excavate"};
+};
+
+std::string FragmentJson(const tools::Fragment& f) {
+  return "{\"number\": " + std::to_string(f.number) +
+         ", \"first_sector\": " + std::to_string(f.firstSector) +
+         ", \"last_sector\": " + std::to_string(f.lastSector) +
+         ", \"size\": " + JsonString(tools::FragmentSizeText(f)) +
+         ", \"first_page\": " + std::to_string(f.firstPage) +
+         ", \"last_page\": " + std::to_string(f.lastPage) + ", \"extra\": " + JsonString(f.extra) + "}";
+}
+
+}  // namespace
+
+int RunExcavate(const ExcavateOptions& o) {
+  if (!o.extract.empty() && o.outPath.empty()) {
+    std::fprintf(stderr, "tollamer-cli: --extract needs --out\n");
+    return kExitUsage;
+  }
+  if (o.cluster && *o.cluster == 0) {
+    std::fprintf(stderr, "tollamer-cli: %s\n", tools::kClusterZeroMessage);
+    return kExitUsage;
+  }
+  platform::OpenResult open = platform::OpenSharedReadOnly(o.source);
+  if (!open.file) {
+    std::fprintf(stderr, "tollamer-cli: cannot read %s: %s\n", o.source.c_str(), open.message.c_str());
+    return kExitRead;
+  }
+  uint64_t source_sectors = open.file->Length() / 512;
+  tools::Recognition fs = tools::RecognizeFileSystem(*open.file, o.start);
+  if (o.freeOnly && !fs.freeClustersAllowed) {
+    std::fprintf(stderr, "tollamer-cli: no NTFS, FAT32 or FAT16 file system at sector %llu: "
+                         "--free-only cannot be used\n", static_cast<unsigned long long>(o.start));
+    return kExitUsage;
+  }
+  tools::SearchParams params;
+  params.startSector = o.start;
+  params.clusterField = o.cluster.value_or(fs.clusterField.value_or(kDefaultCluster));
+  params.sizeSectors = o.size.value_or(
+      fs.sizeField.value_or(source_sectors > o.start ? source_sectors - o.start : 0));
+  params.freeClustersOnly = o.freeOnly;
+  if (params.clusterField == 0) params.clusterField = kDefaultCluster;  // a boot sector saying 0
+  if (!o.json && fs.fs.kind != tools::FileSystemKind::kNone)
+    std::fprintf(stderr, "file system at sector %llu: %s, cluster %llu sectors, size %llu sectors\n",
+                 static_cast<unsigned long long>(o.start),
+                 std::string(tools::FileSystemName(fs.fs.kind)).c_str(),
+                 static_cast<unsigned long long>(params.clusterField),
+                 static_cast<unsigned long long>(params.sizeSectors));
+
+  CliMessages messages;
+  std::atomic<bool> running{true};
+  Progress progress;
+  tools::SearchResult r = tools::SearchFragments(*open.file, params, running, progress, messages);
+  progress.bar.Done();
+  if (!r.ran) {
+    std::fprintf(stderr, "tollamer-cli: search failed: %s\n", r.error.c_str());
+    return kExitRead;
+  }
+
+  if (o.json) {
+    std::string out = "[";
+    for (size_t i = 0; i < r.fragments.size(); ++i)
+      out += (i ? ", " : "") + FragmentJson(r.fragments[i]);
+    std::printf("%s]\n", out.c_str());
+  } else {
+    std::printf("%s\t%s\t%s\t%s\t%s\n", "碎片编号", "所属扇区信息", "碎片大小", "所属页信息", "扩展信息");
+    for (const tools::Fragment& f : r.fragments)
+      std::printf("%s\t%s\t%s\t%s\t%s\n", tools::FragmentNumberText(f).c_str(),
+                  tools::FragmentSectorsText(f).c_str(), tools::FragmentSizeText(f).c_str(),
+                  tools::FragmentPagesText(f).c_str(), f.extra.c_str());
+  }
+
+  if (!o.extract.empty()) {
+    if (o.extract == "all") {
+      tools::CheckAll(r.fragments);
+    } else {
+      char* end = nullptr;
+      unsigned long n = std::strtoul(o.extract.c_str(), &end, 10);
+      if (o.extract.empty() || *end != '\0' || n >= r.fragments.size()) {
+        std::fprintf(stderr, "tollamer-cli: no fragment %s (%zu found)\n", o.extract.c_str(),
+                     r.fragments.size());
+        return kExitUsage;
+      }
+      tools::CheckSelected(r.fragments, {n});
+    }
+  }
+  if (!o.csvPath.empty()) {
+    std::string csv = tools::FragmentListCsv(r.fragments);
+    platform::CreateResult out = platform::CreateOutputFile(o.csvPath);
+    if (!out.file || !out.file->Write({reinterpret_cast<const uint8_t*>(csv.data()), csv.size()}) ||
+        !out.file->Commit()) {
+      std::fprintf(stderr, "tollamer-cli: cannot write %s\n", o.csvPath.c_str());
+      return kExitRead;
+    }
+  }
+  if (!o.extract.empty()) {
+    tools::ExtractionResult x = tools::ExtractFragmentsToFile(
+        o.source, tools::CheckedFragments(r.fragments), o.outPath, running, messages);
+    if (!x.completed) {
+      std::fprintf(stderr, "tollamer-cli: extraction failed: %s\n", x.error.c_str());
+      return kExitRead;
+    }
+    std::fprintf(o.json ? stderr : stdout, "extracted %llu pages (%llu skipped) into %s\n",
+                 static_cast<unsigned long long>(x.pagesWritten),
+                 static_cast<unsigned long long>(x.pagesSkipped), o.outPath.c_str());
+  }
+  return 0;
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,86 @@
+// The tool commands of tollamer-cli, run as a user would.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "tests/fixtures/tools_fixtures.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+using fixtures::FormatVersion;
+
+struct ToolRun {
+  int exitCode;
+  std::string out;
+};
+
+ToolRun RunTool(const std::string& args) {
+  std::string command = std::string(TOLLAMER_CLI_PATH) + " " + args + " 2>/dev/null";
+  ToolRun r{-1, {}};
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
+  int status = pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
+  testing::TempDir dir;
+  fixtures::Bytes image = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40).Image();
+  image.resize(image.size() + 8192, 0);
+  std::string path = dir.Write("d.mdf", image);
+  ToolRun r = RunTool("detect --json --map " + dir.File("m.png") + " " + path);
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"file header\": 1"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("m.png")));
+  EXPECT_EQ(RunTool("detect " + dir.File("none.mdf")).exitCode, 1);
+  EXPECT_EQ(RunTool("detect").exitCode, 2);
+}
+
+TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
+  testing::TempDir dir;
+  fixtures::FileBuilder db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 36);
+  std::string bak = dir.Write("a.bak", db.BackupImage(0x1A00));
+  ToolRun r = RunTool("bak2mdf " + bak + " " + dir.File("a.mdf"));
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("pages written: 36"), std::string::npos) << r.out;
+  EXPECT_EQ(testing::FileSnapshot::Of(dir.File("a.mdf")).bytes, db.Image());
+  EXPECT_EQ(RunTool("bak2mdf " + dir.File("none.bak") + " " + dir.File("b.mdf")).exitCode, 1);
+}
+
+TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesThem) {
+  testing::TempDir dir;
+  fixtures::Bytes src(64 * 512, 0x20);
+  fixtures::Bytes db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 40, "D:\\x.mdf").Image();
+  src.insert(src.end(), db.begin(), db.end());
+  std::string img = dir.Write("disk.img", src);
+  ToolRun r = RunTool("excavate --json " + img);
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("[{\"number\": 0, \"first_sector\": 64, \"last_sector\": 688, \"size\": \"320.0 KB\", "
+            "\"first_page\": 0, \"last_page\": 39, ", 0),
+            0u)
+      << r.out;
+  EXPECT_NE(r.out.find("\"extra\": \"[MSSQL2000][大小:320.0KB]D:\\\\x.mdf"), std::string::npos) << r.out;
+
+  std::string out = dir.File("carved.mdf");
+  ToolRun x = RunTool("excavate " + img + " --extract 0 --out " + out + " --csv " + dir.File("l.csv"));
+  ASSERT_EQ(x.exitCode, 0) << x.out;
+  EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, db);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("l.csv")));
+  EXPECT_EQ(RunTool("excavate " + img + " --extract 0").exitCode, 2);
+  EXPECT_EQ(RunTool("excavate " + img + " --cluster 0").exitCode, 2);
+  EXPECT_EQ(RunTool("excavate " + img + " --free-only").exitCode, 2);
+  EXPECT_EQ(RunTool("excavate " + dir.File("none.img")).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace tollamer
