@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  zlib1g-dev
+  dosfstools mtools ntfs-3g
 )
 
 missing=()
