@@ -59,7 +59,9 @@
 //
 // syscomments row (F = 0x0E):
 //   0x04    4     id of the object the text belongs to
-//   0x08    2     colid: sequence number of the text piece
+//   0x08    2     number (procedure group number)
+//   0x0A    2     colid: sequence number of the text piece
+//   0x0C    2     status: 2 on 8-bit text, 0 on UTF-16LE text
 //   F       2     column count of the row
 //   F + 6 + bitmap  text, up to the first end offset: 8-bit or UTF-16LE
 #pragma once
@@ -139,7 +141,7 @@ inline constexpr size_t kXscale = 0x0B;
 
 namespace syscomments {
 inline constexpr size_t kId = 0x04;
-inline constexpr size_t kColid = 0x08;
+inline constexpr size_t kColid = 0x0A;
 // The text follows the column count (2), the null bitmap, the variable
 // column count (2) and one end offset (2).
 inline constexpr size_t kTextAfterBitmap = 6;
