@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include "engine/pagestore/engine_messages.h"
+#include "engine/pagestore/page_layout.h"
+#include "engine/rows/compressed_record.h"
+#include "tests/fixtures/cd_record_builder.h"
+
+namespace tollamer {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::CdRecordBuilder;
+using page_layout::kPageSize;
+
+constexpr size_t kAt = 200;  // record offset in the page
+
+// A zeroed page with `record` at `offset` (cut at the page end).
+Bytes PageWith(const Bytes& record, size_t offset = kAt) {
+  Bytes page(kPageSize, 0);
+  for (size_t i = 0; i < record.size() && offset + i < kPageSize; ++i) page[offset + i] = record[i];
+  return page;
+}
+
+CdRecord Open(const Bytes& page, size_t offset = kAt) {
+  auto record = CdRecord::Open(ByteView(page), offset);
+  EXPECT_TRUE(record.has_value());
+  return *record;
+}
+
+TEST(CdRecordTest, NibblesLowFirstAndShortValuesInColumnOrder) {
+  const Bytes rec = CdRecordBuilder().Short({0x11}).Null().Short({0x21, 0x22, 0x23}).BitOne()
+                        .Empty().Symbol(7).Build();
+  const Bytes page = PageWith(rec);
+  const CdRecord r = Open(page);
+  EXPECT_EQ(r.ColumnCount(), 6u);
+  EXPECT_EQ(r.CountFieldSize(), 1u);
+  EXPECT_EQ(rec[2], 0x02);  // column 0 low nibble 2, column 1 high nibble 0
+  EXPECT_EQ(rec[3], 0xB4);  // column 2 code 4, column 3 code 11
+  const uint8_t codes[] = {2, 0, 4, 11, 1, 12};
+  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(r.Code(i), codes[i]) << i;
+  EXPECT_EQ(r.Code(6), std::nullopt);
+
+  // Short data starts after header, count and three CD bytes.
+  ASSERT_EQ(r.ShortDataBase(), 5u);
+  const auto c0 = r.Locate(0, std::nullopt);
+  const auto c2 = r.Locate(2, std::nullopt);
+  const auto c5 = r.Locate(5, std::nullopt);
+  ASSERT_TRUE(c0 && c2 && c5);
+  EXPECT_EQ(c0->dataOffset, 5u);
+  EXPECT_EQ(c0->lengthField, 2);
+  EXPECT_EQ(c2->dataOffset, 6u);
+  EXPECT_EQ(c2->lengthField, 4);
+  EXPECT_EQ(c2->ByteCount(), 3u);
+  EXPECT_EQ(c5->dataOffset, 9u);
+  EXPECT_EQ(rec[c5->dataOffset], 7);
+  // A page symbol is one byte; the bit and the empty value none.
+  EXPECT_EQ(c5->lengthField, 2);
+  EXPECT_EQ(r.Locate(3, std::nullopt)->lengthField, 1);
+  EXPECT_EQ(r.Locate(1, std::nullopt)->lengthField, 0);
+}
+
+TEST(CdRecordTest, ColumnThirtyIsLocatedThroughTheClusterByte) {
+  CdRecordBuilder b;
+  for (int i = 0; i < 30; ++i) b.Short({static_cast<uint8_t>(i)});
+  b.Short({0xAB, 0xCD});
+  Bytes rec = b.Build();
+  // 1 header + 1 count + 16 CD bytes, then one cluster byte.
+  ASSERT_EQ(rec[18], 30);
+  {
+    const Bytes page = PageWith(rec);
+    const CdRecord r = Open(page);
+    ASSERT_EQ(r.ShortDataBase(), 19u);
+    const auto c30 = r.Locate(30, std::nullopt);
+    ASSERT_TRUE(c30);
+    EXPECT_EQ(c30->dataOffset, 19u + 30u);
+    EXPECT_EQ(rec[c30->dataOffset], 0xAB);
+    EXPECT_EQ(c30->lengthField, 3);
+  }
+  // The cluster byte, not the nibbles of the first cluster, places it.
+  rec[18] = 5;
+  const Bytes page = PageWith(rec);
+  EXPECT_EQ(Open(page).Locate(30, std::nullopt)->dataOffset, 19u + 5u);
+  EXPECT_EQ(Open(page).Locate(29, std::nullopt)->dataOffset, 19u + 29u);
+}
+
+TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
+  CdRecordBuilder b;
+  for (int i = 0; i < 200; ++i) b.Short({static_cast<uint8_t>(i)});
+  const Bytes rec = b.Build();
+  EXPECT_EQ(rec[1], 0x80);
+  EXPECT_EQ(rec[2], 200);
+  const Bytes page = PageWith(rec);
+  const CdRecord r = Open(page);
+  EXPECT_EQ(r.ColumnCount(), 200u);
+  EXPECT_EQ(r.CountFieldSize(), 2u);
+  // 3 + 100 CD bytes + 6 cluster bytes.
+  EXPECT_EQ(r.ShortDataBase(), 109u);
+  for (uint32_t i : {0u, 29u, 30u, 150u, 199u}) {
+    const auto c = r.Locate(i, std::nullopt);
+    ASSERT_TRUE(c) << i;
+    EXPECT_EQ(rec[c->dataOffset], i) << i;
+  }
+  // The 2-byte form is read for small counts as well.
+  const Bytes wide = CdRecordBuilder().Short({0x42}).WideCount().Build();
+  const Bytes wide_page = PageWith(wide);
+  const CdRecord w = Open(wide_page);
+  EXPECT_EQ(w.ColumnCount(), 1u);
+  EXPECT_EQ(wide[w.Locate(0, std::nullopt)->dataOffset], 0x42);
+  // ((0x81 & 0x7F) << 8) + 2
+  const Bytes big = PageWith(Bytes{0x01, 0x81, 0x02});
+  EXPECT_EQ(Open(big).ColumnCount(), 258u);
+}
+
+TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
+  const Bytes rec = CdRecordBuilder().Short({0x01}).Long({'h', 'e', 'l', 'l', 'o'})
+                        .Long({'w', 'o', 'r', 'l', 'd', '!'}).Build();
+  EXPECT_EQ(rec[0], 0x21);
+  const Bytes page = PageWith(rec);
+  const CdRecord r = Open(page);
+  const auto region = r.LocateLongRegion();
+  // 1 + 1 + 2 CD bytes + 1 short byte.
+  ASSERT_EQ(region, 5u);
+  const auto hello = r.Locate(1, region);
+  const auto world = r.Locate(2, region);
+  ASSERT_TRUE(hello && world);
+  // Region header, count, two end offsets, no cluster counts.
+  EXPECT_EQ(hello->dataOffset, 5u + 3u + 4u);
+  EXPECT_EQ(hello->lengthField, 6);
+  EXPECT_EQ(world->dataOffset, hello->dataOffset + 5);
+  EXPECT_EQ(world->lengthField, 7);
+  EXPECT_FALSE(world->Complex());
+  EXPECT_EQ(r.Locate(1, std::nullopt), std::nullopt);
+}
+
+TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
+  const Bytes first(24, 0xAA);
+  const Bytes second(36, 0xBB);
+  const Bytes third = {'t', 'a', 'i', 'l'};
+  const Bytes rec = CdRecordBuilder().Long(first, true).Long(second, true).Long(third).Build();
+  const Bytes page = PageWith(rec);
+  const CdRecord r = Open(page);
+  const auto region = r.LocateLongRegion();
+  const auto a = r.Locate(0, region);
+  const auto b = r.Locate(1, region);
+  const auto c = r.Locate(2, region);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_TRUE(a->Complex());
+  EXPECT_TRUE(b->Complex());
+  EXPECT_FALSE(c->Complex());
+  EXPECT_EQ(a->ByteCount(), 24u);
+  EXPECT_EQ(b->ByteCount(), 36u);
+  EXPECT_EQ(c->ByteCount(), 4u);
+  EXPECT_EQ(b->dataOffset, a->dataOffset + 24);
+  EXPECT_EQ(c->dataOffset, b->dataOffset + 36);
+  EXPECT_EQ(rec[c->dataOffset], 't');
+}
+
+TEST(CdRecordTest, LongValuesOfLaterClustersCountThePerClusterNumbers) {
+  CdRecordBuilder b;
+  b.Long({'A'});
+  for (int i = 1; i < 30; ++i) b.Null();
+  b.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
+  const Bytes rec = b.Build();
+  const Bytes page = PageWith(rec);
+  const CdRecord r = Open(page);
+  const auto region = r.LocateLongRegion();
+  ASSERT_TRUE(region);
+  const auto bb = r.Locate(31, region);
+  const auto ccc = r.Locate(32, region);
+  ASSERT_TRUE(bb && ccc);
+  EXPECT_EQ(rec[bb->dataOffset], 'B');
+  EXPECT_EQ(bb->ByteCount(), 2u);
+  EXPECT_EQ(rec[ccc->dataOffset], 'C');
+  EXPECT_EQ(ccc->ByteCount(), 3u);
+}
+
+TEST(CdRecordTest, BrokenLongRegionsLocateNothing) {
+  Bytes rec = CdRecordBuilder().Long({'x'}).Long({'y'}).Build();
+  // Claim a single long value: the second has no end offset of its own.
+  const size_t region = 3;
+  rec[region + 1] = 1;
+  {
+    const Bytes page = PageWith(rec);
+    const CdRecord r = Open(page);
+    ASSERT_EQ(r.LocateLongRegion(), region);
+    EXPECT_TRUE(r.Locate(0, region));
+    EXPECT_EQ(r.Locate(1, region), std::nullopt);
+  }
+  // End offsets running backwards.
+  Bytes backwards = CdRecordBuilder().Long({'x', 'x', 'x'}).Long({'y'}).Build();
+  backwards[region + 5] = 1;  // second end offset 1 < first end offset 3
+  backwards[region + 6] = 0;
+  const Bytes page = PageWith(backwards);
+  EXPECT_EQ(Open(page).Locate(1, region), std::nullopt);
+}
+
+TEST(CdRecordTest, ArraysPastThePageEndLocateNothing) {
+  CdRecordBuilder b;
+  for (int i = 0; i < 100; ++i) b.Short({1});
+  // Only header, count and a few CD bytes fit.
+  const size_t at = kPageSize - 8;
+  const Bytes page = PageWith(b.Build(), at);
+  const CdRecord r = Open(page, at);
+  EXPECT_EQ(r.ColumnCount(), 100u);
+  EXPECT_TRUE(r.Code(0));
+  EXPECT_EQ(r.Code(99), std::nullopt);
+  EXPECT_EQ(r.Locate(99, std::nullopt), std::nullopt);
+  EXPECT_EQ(r.LocateLongRegion(), std::nullopt);
+  EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize - 1), std::nullopt);
+  EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize), std::nullopt);
+}
+
+TEST(CdRecordTest, ZeroColumnsHaveNoClusterArray) {
+  const Bytes page = PageWith(Bytes{0x01, 0x00});
+  const CdRecord r = Open(page);
+  EXPECT_EQ(r.ColumnCount(), 0u);
+  EXPECT_EQ(r.ShortDataBase(), 2u);
+}
+
+TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {
+  {
+    RecordingMessages messages;
+    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).Build());
+    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
+    EXPECT_TRUE(messages.stops.empty());
+  }
+  {
+    RecordingMessages messages;
+    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).LongHeader(2).Build());
+    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
+    ASSERT_EQ(messages.stops.size(), 1u);
+    EXPECT_EQ(messages.stops[0], "长数据区定位错误");
+  }
+  {
+    // Announced, but the record ends at the page end before the region.
+    RecordingMessages messages;
+    const Bytes rec = CdRecordBuilder().Short({1, 2, 3, 4}).Header(0x21).Build();
+    const Bytes page = PageWith(rec, kPageSize - rec.size());
+    CheckedLongRegion(Open(page, kPageSize - rec.size()), messages);
+    EXPECT_EQ(messages.stops.size(), 1u);
+  }
+  {
+    // Not announced: no message whatever follows the short data.
+    RecordingMessages messages;
+    const Bytes page = PageWith(CdRecordBuilder().Short({1}).Build());
+    CheckedLongRegion(Open(page), messages);
+    EXPECT_TRUE(messages.stops.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tollamer
