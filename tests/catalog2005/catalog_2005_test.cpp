@@ -7,6 +7,7 @@
 #include "engine/catalog/sql2005/system_tables_2005.h"
 #include "tests/catalog2005/catalog2005_test_support.h"
 #include "tests/fixtures/record_builder.h"
+#include "tests/fixtures/sample_database.h"
 
 namespace tollamer::sql2005 {
 namespace {
@@ -228,6 +229,33 @@ TEST(Catalog2005, ProcessFlagIsSharedAndResettable) {
   EXPECT_FALSE(flag.Set());
   EXPECT_TRUE(ProcessPageOwnerConflict().IsSet());
   flag.ResetForTests();
+}
+
+}  // namespace
+}  // namespace tollamer::sql2005
+
+namespace tollamer::sql2005 {
+namespace {
+
+TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
+  for (auto v : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
+    fixtures::FileBuilder file = fixtures::BuildSampleDatabase({v, 64, true});
+    EXPECT_GE(file.PageCount(), 64u);
+    PageOwnerConflict conflict;
+    auto o = OpenBuilt(file, conflict);
+    EXPECT_EQ(DetectServerVersion(o->db.Store()).setting, VersionSetting::kSql2005);
+    const Catalog& c = o->db.catalog;
+    EXPECT_FALSE(o->result.usedFallback);
+    ASSERT_EQ(c.tables.size(), 3u);
+    EXPECT_EQ(TableNamed(c, "dbo.authors")->columns.at(1).typeName, "id");
+    EXPECT_EQ(TableNamed(c, "dbo.sales")->rowCount, 2100u);
+    EXPECT_EQ(o->db.dataPageLists.at(TableNamed(c, "dbo.sales")->id).size(), 20u);
+    ASSERT_EQ(c.views.size(), 1u);
+    EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
+    EXPECT_EQ(c.procedures.size(), 1u);
+    EXPECT_EQ(c.functions.size(), 1u);
+    EXPECT_EQ(c.userTypes.size(), 2u);
+  }
 }
 
 }  // namespace
