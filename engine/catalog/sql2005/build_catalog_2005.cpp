@@ -73,7 +73,7 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
         table.gridPageCount = 1;
         table.rowCount = lookups.LookupRowCount2005(o.row.id);
         table.fullName = lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name;
-        columns.ReadColumns2005(o.row.id, table.columns);
+        columns.TakeColumns2005(o.row.id, table.columns);
         // A table met again keeps its first record, whose pages are known.
         if (!db.catalog.tables.emplace(o.row.id, std::move(table)).second) break;
         LocateTablePages2005(db, o.row.id, allocation);

@@ -58,4 +58,15 @@ void ColumnIndex2005::ReadColumns2005(uint32_t object_id, ColumnMap& columns) co
   for (const auto& [colid, column] : it->second) columns.emplace(colid, column);
 }
 
+void ColumnIndex2005::TakeColumns2005(uint32_t object_id, ColumnMap& columns) {
+  auto it = columns_.find(object_id);
+  if (it == columns_.end()) return;
+  if (columns.empty()) {
+    columns = std::move(it->second);
+  } else {
+    for (auto& [colid, column] : it->second) columns.emplace(colid, std::move(column));
+  }
+  columns_.erase(it);
+}
+
 }  // namespace tollamer::sql2005

@@ -39,6 +39,9 @@ class ColumnIndex2005 {
 
   // Adds the table's columns to `columns` (an id already there stays).
   void ReadColumns2005(uint32_t object_id, ColumnMap& columns) const;
+  // The same, moving the columns out of the index (for a builder that asks
+  // once per table).
+  void TakeColumns2005(uint32_t object_id, ColumnMap& columns);
 
  private:
   std::unordered_map<uint32_t, ColumnMap> columns_;

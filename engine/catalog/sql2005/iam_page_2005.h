@@ -1,5 +1,6 @@
-// An IAM page read whole, as the 2005/2008 locators use it: its type is
-// checked and its eight single-page slots are taken from the same read.
+// An IAM page as the 2005/2008 locators use it: its type is checked and its
+// eight single-page slots are taken from the same read of the page's first
+// 190 bytes.
 #pragma once
 
 #include <cstdint>
