@@ -8,6 +8,7 @@
 #include "cli/excavate_command.h"
 #include "cli/info_command.h"
 #include "cli/open_command.h"
+#include "cli/rows_command.h"
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
 
@@ -90,6 +91,17 @@ int main(int argc, char** argv) {
 
   CLI::App* sources_cmd = app.add_subcommand("sources", "List the disks and volumes to search");
 
+  tollamer::cli::RowsOptions rows;
+  CLI::App* rows_cmd = app.add_subcommand(
+      "rows", "Print the column titles and rows of a table, one grid page or all of them");
+  rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
+  rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id")->required();
+  rows_cmd->add_option("--version", rows.version, "Server version: 2000, 2005 or auto")
+      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
+  rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
+  rows_cmd->add_flag("--json", rows.json, "Print one JSON object");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -105,6 +117,7 @@ int main(int argc, char** argv) {
   if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
   if (*open_cmd) return tollamer::cli::RunOpen(open);
   if (*schema_cmd) return tollamer::cli::RunExportSchema(schema);
+  if (*rows_cmd) return tollamer::cli::RunRows(rows);
   if (*scan_tables_cmd) return tollamer::cli::RunScanTables(scan_tables);
   if (*detect_cmd) return tollamer::cli::RunDetect(detect);
   if (*bak2mdf_cmd) return tollamer::cli::RunBak2Mdf(bak2mdf);

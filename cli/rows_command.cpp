@@ -1,0 +1,135 @@
+#include "cli/rows_command.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "cli/cli_messages.h"
+#include "cli/json.h"
+#include "cli/open_command.h"
+#include "engine/rows/table_rows.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+std::string JsonArray(const std::vector<std::string>& cells) {
+  std::string out = "[";
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) out += ",";
+    out += JsonString(cells[i]);
+  }
+  return out + "]";
+}
+
+std::string Escaped(const std::string& cell) {
+  std::string out;
+  out.reserve(cell.size());
+  for (char c : cell) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+}  // namespace
+
+const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name) {
+  for (const auto& [id, t] : catalog.tables)
+    if (t.fullName == name) return &t;
+  for (const auto& [id, t] : catalog.tables) {
+    size_t dot = t.fullName.find('.');
+    if (dot != std::string::npos && t.fullName.compare(dot + 1, std::string::npos, name) == 0)
+      return &t;
+  }
+  uint32_t id = 0;
+  auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
+  if (error == std::errc() && end == name.data() + name.size()) {
+    auto it = catalog.tables.find(id);
+    if (it != catalog.tables.end()) return &it->second;
+  }
+  return nullptr;
+}
+
+std::string TabLine(const std::vector<std::string>& cells) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) line += "\t";
+    line += Escaped(cells[i]);
+  }
+  return line + "\n";
+}
+
+int RunRows(const RowsOptions& options) {
+  std::optional<VersionChoice> version = ParseVersionChoice(options.version);
+  if (!version) {
+    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+                 options.version.c_str());
+    return 2;
+  }
+  if (!options.all && options.page < 1) {
+    std::fprintf(stderr, "tollamer-cli: --page counts from 1\n");
+    return 2;
+  }
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  WorkLog log;
+  if (!RunOpenFlow(db, options.path, *version, log)) return 1;
+  VersionSetting setting =
+      version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
+
+  const TableInfo* table = FindTableByName(db.catalog, options.table);
+  if (!table) {
+    std::fprintf(stderr, "tollamer-cli: no table named %s\n", options.table.c_str());
+    return 1;
+  }
+  const uint32_t id = table->id;
+  std::vector<std::string> titles;
+  for (const auto& [colid, c] : table->columns) titles.push_back(c.name);
+
+  if (options.json) {
+    Write("{\"table\":" + JsonString(table->fullName) + ",\"titles\":" + JsonArray(titles));
+    Write(",\"rows\":[");
+  } else {
+    Write(TabLine(titles));
+  }
+  bool first = true;
+  size_t count = 0;
+  auto emit = [&](const std::vector<std::string>& row) {
+    if (options.json) {
+      Write((first ? "" : ",") + JsonArray(row));
+      first = false;
+    } else {
+      Write(TabLine(row));
+    }
+    ++count;
+    return true;
+  };
+  uint32_t page_count = 0;
+  if (options.all) {
+    ForEachTableRow(db, setting, id, emit);
+    page_count = db.catalog.tables.at(id).gridPageCount;
+  } else {
+    TableGridPage grid = ShowTableData(db, setting, id, options.page);
+    for (const auto& row : grid.rows) emit(row);
+    page_count = grid.pageCount;
+  }
+  if (options.json) {
+    std::string page = options.all ? "null" : std::to_string(options.page);
+    Write("],\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
+          ",\"rowCount\":" + std::to_string(count) + "}\n");
+  } else if (options.all) {
+    std::fprintf(stderr, "%zu rows, %u grid pages\n", count, page_count);
+  } else {
+    std::fprintf(stderr, "grid page %d of %u: %zu rows\n", options.page, page_count, count);
+  }
+  return 0;
+}
+
+}  // namespace tollamer::cli

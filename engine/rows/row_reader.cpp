@@ -1,0 +1,54 @@
+#include "engine/rows/row_reader.h"
+
+#include "engine/rows/row_reader_pages.h"
+
+namespace tollamer {
+
+std::optional<TableRecordWalk> TableRecordWalk::Prepare(CMdfDatabase& db, VersionSetting version,
+                                                        uint32_t table_id) {
+  if (version == VersionSetting::kNone) return std::nullopt;
+  auto it = db.catalog.tables.find(table_id);
+  if (it == db.catalog.tables.end()) return std::nullopt;
+  TableRecordWalk walk(db, version, it->second);
+  walk.plan_ = version == VersionSetting::kSql2000 ? PlanColumns2000(it->second)
+                                                   : PlanColumns2005(it->second);
+  return walk;
+}
+
+const DataPageList* TableRecordWalk::FindPages() {
+  return version_ == VersionSetting::kSql2000 ? FindDataPageList2000(*db_, *table_)
+                                              : FindDataPageList2005(*db_, *table_);
+}
+
+bool TableRecordWalk::WalkPages(std::span<const uint64_t> pages,
+                                const RecordVisitor& visit) const {
+  const bool is2005 = version_ == VersionSetting::kSql2005;
+  for (uint64_t page_number : pages) {
+    std::optional<Page> page = db_->Store().ReadPage(page_number);  // torn bits repaired
+    if (!page) continue;
+    std::optional<PageHeader> header = PageHeader::Decode(page->view());
+    if (!header) continue;
+    if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header)) continue;
+    std::optional<PageCompression> compression;
+    if (is2005) {
+      compression = ReadPageCompression(page->view(), *table_, db_->Messages());
+      if (!compression) continue;
+    }
+    if (!WalkPageRecords(page->view(), page_number, version_, *table_, plan_,
+                         compression ? &*compression : nullptr, visit))
+      return false;
+  }
+  return true;
+}
+
+bool ForEachTableRecord(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                        const RecordVisitor& visit) {
+  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
+  if (!walk) return false;
+  const DataPageList* pages = walk->FindPages();
+  if (!pages) return false;
+  // Every grid page in order is every entry of the list in order.
+  return walk->WalkPages(*pages, visit);
+}
+
+}  // namespace tollamer

@@ -1,0 +1,83 @@
+// The record walk of a table: which records of which data pages are shown,
+// and where each column's bytes lie in them. It turns nothing into text,
+// so that the grid text (table_rows.h) and any reader of raw column bytes
+// share one walk. Pages are read one at a time; a record handed to the
+// visitor is valid only during the call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/page.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/compressed_page_info.h"
+#include "engine/rows/row_reader_columns.h"
+
+namespace tollamer {
+
+// The anchor record and dictionary of a page-compressed page (both empty
+// for a row-compressed page). They live while the page is walked.
+struct PageCompression {
+  AnchorEntries anchor;
+  DictionaryEntries dictionary;
+};
+
+// One record to show.
+struct TableRecord {
+  uint64_t pageNumber = 0;
+  uint16_t slot = 0;
+  ByteView page;              // the whole repaired page
+  uint16_t recordOffset = 0;  // the record's offset in the page
+  bool compressed = false;    // a CD record: decode with the page's compression
+  const PageCompression* compression = nullptr;  // compressed records only
+  RecordFrame frame;                // FixedVar records only
+  std::vector<CellLocation> cells;  // FixedVar records: one per table column
+
+  // The page from the record's offset on.
+  ByteView Record() const { return page.From(recordOffset); }
+};
+
+// Returns false to stop the walk.
+using RecordVisitor = std::function<bool(const TableRecord&)>;
+
+// A table prepared for the walk: its columns planned for the version.
+class TableRecordWalk {
+ public:
+  // Nothing when the version is kNone or the table is not in the catalog.
+  static std::optional<TableRecordWalk> Prepare(CMdfDatabase& db, VersionSetting version,
+                                                uint32_t table_id);
+
+  TableInfo& Table() const { return *table_; }
+  VersionSetting Version() const { return version_; }
+  const std::vector<ColumnPlan>& Plan() const { return plan_; }
+
+  // The table's data page list, found or built as the readers do on entry
+  // (see row_reader_pages.h); sets the table's grid page count. Null when
+  // no list can be had.
+  const DataPageList* FindPages();
+
+  // Walks the records of the given data pages in list order and slot order.
+  // Returns false when the visitor stopped the walk.
+  bool WalkPages(std::span<const uint64_t> pages, const RecordVisitor& visit) const;
+
+ private:
+  TableRecordWalk(CMdfDatabase& db, VersionSetting version, TableInfo& table)
+      : db_(&db), version_(version), table_(&table) {}
+
+  CMdfDatabase* db_;
+  VersionSetting version_;
+  TableInfo* table_;
+  std::vector<ColumnPlan> plan_;
+};
+
+// Every record of every grid page of the table, in order; the page list is
+// found once. Returns false when the table or its pages cannot be had or
+// the visitor stopped the walk.
+bool ForEachTableRecord(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                        const RecordVisitor& visit);
+
+}  // namespace tollamer

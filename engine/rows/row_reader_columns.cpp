@@ -1,0 +1,219 @@
+#include "engine/rows/row_reader_columns.h"
+
+#include <algorithm>
+
+#include "engine/pagestore/page_layout.h"
+#include "engine/rows/record_layout.h"
+#include "engine/rows/values/value_format.h"
+
+namespace tollamer {
+
+using namespace record_layout;
+
+namespace {
+
+// colstat bit of a SQL 2000 computed column.
+constexpr uint16_t kColstatComputed = 0x04;
+
+uint16_t Saturate16(size_t v) { return static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)); }
+
+// A binary column of a record that stores fewer columns than the table has
+// is NULL when the record does not reach it.
+bool BinaryNotStored(const ColumnInfo& c, const RecordFrame& frame, size_t table_columns,
+                     size_t null_index) {
+  return c.xtype == value_type::kBinary && frame.columnCount < table_columns &&
+         null_index >= frame.columnCount;
+}
+
+struct VariableRule {
+  bool useMaxLength;  // SQL 2000: a length above the column's length counts as 0
+};
+
+// Variable column k (the plan's number) of a record that stores it.
+CellLocation LocateVariable(const ColumnPlan& p, ByteView record, const RecordFrame& frame,
+                            size_t record_offset, VariableRule rule) {
+  CellLocation cell;
+  size_t k = p.variable;
+  std::optional<uint16_t> end_raw = VariableEndOffset(record, frame, k);
+  if (!end_raw) {
+    // The catalog names a variable column beyond those stored.
+    cell.kind = CellKind::kNotStored;
+    return cell;
+  }
+  size_t start = frame.VariableDataStart();
+  if (k > 1) {
+    std::optional<uint16_t> previous = VariableEndOffset(record, frame, k - 1);
+    start = previous ? (*previous & kEndOffsetMask) : start;
+  }
+  if (record_offset + start > page_layout::kPageSize) {
+    cell.kind = CellKind::kNull;
+    return cell;
+  }
+  size_t end = *end_raw & kEndOffsetMask;
+  size_t length = end >= start ? end - start : 0;
+  if (rule.useMaxLength) {
+    if (length > p.column->length) length = 0;
+    // Whatever the catalog allows, the value must lie inside the page.
+    if (record_offset + start + length > page_layout::kPageSize) length = 0;
+  } else if (record_offset + start + length >= kRecordLimit) {
+    length = 0;
+  }
+  cell.kind = CellKind::kVariable;
+  cell.offset = Saturate16(start);
+  cell.length = Saturate16(length);
+  cell.complex = (*end_raw & kComplexFlag) != 0;
+  return cell;
+}
+
+// Counters per record: the null-bitmap index (from 0) and the variable
+// ordinal (from 1). A computed column stores no null bit.
+std::vector<CellLocation> LocateCells(const std::vector<ColumnPlan>& plan, ByteView record,
+                                      const RecordFrame& frame, size_t record_offset,
+                                      VariableRule rule) {
+  std::vector<CellLocation> cells;
+  cells.reserve(plan.size());
+  size_t null_index = 0;
+  size_t ordinal = 1;
+  for (const ColumnPlan& p : plan) {
+    CellLocation cell;
+    const ColumnInfo& c = *p.column;
+    if (p.place == ColumnPlace::kComputed) {
+      cells.push_back(cell);
+      continue;
+    }
+    if (p.place == ColumnPlace::kVariable) {
+      if (IsNullColumn(record, frame, null_index)) {
+        ++ordinal;
+      } else if (ordinal > frame.variableCount) {
+        cell.kind = CellKind::kNotStored;
+      } else {
+        cell = LocateVariable(p, record, frame, record_offset, rule);
+        ++ordinal;
+      }
+    } else if (BinaryNotStored(c, frame, plan.size(), null_index) ||
+               IsNullColumn(record, frame, null_index) || p.offset >= frame.fixedEnd) {
+      // NULL
+    } else {
+      cell.kind = p.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
+      cell.offset = p.offset;
+      cell.length = c.length;
+      cell.bit = p.bit;
+    }
+    cells.push_back(cell);
+    ++null_index;
+  }
+  return cells;
+}
+
+}  // namespace
+
+size_t RecordFrame::VariableDataStart() const {
+  return size_t{fixedEnd} + kColumnCountSize + nullBitmapSize + kVariableCountSize +
+         kEndOffsetSize * variableCount;
+}
+
+std::optional<RecordFrame> ReadRecordFrame(ByteView record) {
+  RecordFrame frame;
+  std::optional<uint16_t> f = record.U16(kFixedEnd);
+  if (!f) return std::nullopt;
+  frame.fixedEnd = *f;
+  std::optional<uint16_t> n = record.U16(frame.fixedEnd);
+  if (!n) return std::nullopt;
+  frame.columnCount = *n;
+  size_t b = NullBitmapBytes(frame.columnCount);
+  if (b > kMaxNullBitmapBytes) return std::nullopt;
+  frame.nullBitmapSize = static_cast<uint16_t>(b);
+  // V is read whatever the status bits say; a record whose V lies past the
+  // page simply stores none.
+  frame.variableCount = record.U16(size_t{frame.fixedEnd} + kColumnCountSize + b).value_or(0);
+  return frame;
+}
+
+bool IsNullColumn(ByteView record, const RecordFrame& frame, size_t index) {
+  if (index >= frame.columnCount) return false;
+  std::optional<uint8_t> byte =
+      record.U8(size_t{frame.fixedEnd} + kColumnCountSize + index / 8);
+  return byte && ((*byte >> (index % 8)) & 1) != 0;
+}
+
+std::optional<uint16_t> VariableEndOffset(ByteView record, const RecordFrame& frame, size_t k) {
+  if (k < 1 || k > frame.variableCount) return std::nullopt;
+  size_t at = size_t{frame.fixedEnd} + kColumnCountSize + frame.nullBitmapSize +
+              kVariableCountSize + kEndOffsetSize * (k - 1);
+  return record.U16(at);
+}
+
+std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table) {
+  std::vector<ColumnPlan> plan;
+  plan.reserve(table.columns.size());
+  for (const auto& [colid, c] : table.columns) {
+    ColumnPlan p;
+    p.column = &c;
+    if (c.colstat & kColstatComputed) {
+      p.place = ColumnPlace::kComputed;
+    } else if (c.xoffset < 0) {
+      p.place = ColumnPlace::kVariable;
+      p.variable = static_cast<uint16_t>(-static_cast<int32_t>(c.xoffset));
+    } else {
+      p.place = c.xtype == value_type::kBit ? ColumnPlace::kBit : ColumnPlace::kFixed;
+      p.offset = static_cast<uint16_t>(c.xoffset);
+      p.bit = c.bitpos;
+    }
+    plan.push_back(p);
+  }
+  return plan;
+}
+
+bool IsVariableType2005(uint8_t xtype) {
+  switch (xtype) {
+    case value_type::kXml: case value_type::kVarChar: case value_type::kNText:
+    case value_type::kText: case value_type::kNVarChar: case value_type::kImage:
+    case value_type::kVarBinary: case value_type::kClr: case value_type::kSqlVariant:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::vector<ColumnPlan> PlanColumns2005(TableInfo& table) {
+  std::vector<ColumnPlan> plan;
+  plan.reserve(table.columns.size());
+  size_t offset = kFixedData;
+  uint16_t variables = 0;
+  uint8_t bits_in_group = 0;
+  size_t group_offset = 0;
+  for (auto& [colid, c] : table.columns) {
+    ColumnPlan p;
+    p.column = &c;
+    if (IsVariableType2005(c.xtype)) {
+      ++variables;
+      c.xoffset = static_cast<int16_t>(-static_cast<int32_t>(variables));
+      p.place = ColumnPlace::kVariable;
+      p.variable = variables;
+    } else if (c.xtype == value_type::kBit) {
+      if (bits_in_group == 0) group_offset = offset++;
+      p.place = ColumnPlace::kBit;
+      p.offset = Saturate16(group_offset);
+      p.bit = bits_in_group;
+      bits_in_group = static_cast<uint8_t>((bits_in_group + 1) % 8);
+    } else {
+      p.place = ColumnPlace::kFixed;
+      p.offset = Saturate16(offset);
+      offset += c.length;
+    }
+    plan.push_back(p);
+  }
+  return plan;
+}
+
+std::vector<CellLocation> LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
+                                          const RecordFrame& frame, size_t record_offset) {
+  return LocateCells(plan, record, frame, record_offset, {true});
+}
+
+std::vector<CellLocation> LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
+                                          const RecordFrame& frame, size_t record_offset) {
+  return LocateCells(plan, record, frame, record_offset, {false});
+}
+
+}  // namespace tollamer

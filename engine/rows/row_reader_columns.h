@@ -1,0 +1,93 @@
+// Where each column's bytes lie in one FixedVar record (layout in
+// record_layout.h). A table's columns are first planned once: SQL 7.0/2000
+// files place them by the catalog's leaf offsets, SQL 2005/2008 files lay
+// the record out from the column types. Each record is then located
+// against the plan. Nothing here turns bytes into text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/byte_view.h"
+
+namespace tollamer {
+
+// The frame of one record: the fields around its column data.
+struct RecordFrame {
+  uint16_t fixedEnd = 0;       // F
+  uint16_t columnCount = 0;    // N
+  uint16_t nullBitmapSize = 0;  // B
+  uint16_t variableCount = 0;  // V
+  // Offset of the first variable column's data: F + 4 + B + 2V.
+  size_t VariableDataStart() const;
+};
+
+// The frame of the record at the start of `record` (the page from the
+// record's offset on). Nothing when its fields lie past the page or the
+// null bitmap is longer than 100 bytes.
+std::optional<RecordFrame> ReadRecordFrame(ByteView record);
+
+// Column i's null bit. A column the record does not store (i >= N) has no
+// bit: reading one would read the variable count instead, so it is clear.
+bool IsNullColumn(ByteView record, const RecordFrame& frame, size_t index);
+
+// The end offset of stored variable column k (1-based), bit 15 included.
+std::optional<uint16_t> VariableEndOffset(ByteView record, const RecordFrame& frame, size_t k);
+
+// How a table column is placed in its records.
+enum class ColumnPlace : uint8_t {
+  kComputed,  // SQL 2000 computed column: not stored, NULL
+  kFixed,     // at a fixed offset in the fixed part
+  kBit,       // one bit of a byte shared by up to eight bit columns
+  kVariable,  // the k-th variable column
+};
+
+struct ColumnPlan {
+  const ColumnInfo* column = nullptr;
+  ColumnPlace place = ColumnPlace::kFixed;
+  uint16_t offset = 0;    // kFixed, kBit: offset from the record start
+  uint8_t bit = 0;        // kBit: the bit within its byte
+  uint16_t variable = 0;  // kVariable: k, 1-based
+};
+
+// SQL 2000: the catalog's xoffset (0 or more: the fixed offset; -k: the
+// k-th variable column), bitpos and computed flag (colstat 0x04).
+std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table);
+
+// SQL 2005/2008: the variable types (xml, varchar, ntext, text, nvarchar,
+// image, varbinary, CLR types, sql_variant) are numbered -1, -2, ... in
+// column order and that number is written back into each column's xoffset;
+// the others take their length in column order from offset 4, except bit
+// columns, of which each group of eight shares one byte.
+std::vector<ColumnPlan> PlanColumns2005(TableInfo& table);
+bool IsVariableType2005(uint8_t xtype);
+
+// Where the value of each planned column lies in one record.
+enum class CellKind : uint8_t {
+  kNull,       // NULL: null bit set, not in this record, computed, or out of the page
+  kNotStored,  // a variable column added after the record was written: empty text
+  kFixed,      // `length` bytes at `offset`
+  kBit,        // bit `bit` of the byte at `offset`
+  kVariable,   // `length` in-row bytes at `offset`; `complex` from bit 15
+};
+
+struct CellLocation {
+  CellKind kind = CellKind::kNull;
+  uint16_t offset = 0;  // from the record start
+  uint16_t length = 0;
+  uint8_t bit = 0;
+  bool complex = false;
+};
+
+// `record` is the page from the record's offset on; `record_offset` is
+// that offset (the value bounds are page bounds). `table_columns` is the
+// size of the table's columns map.
+std::vector<CellLocation> LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
+                                          const RecordFrame& frame, size_t record_offset);
+std::vector<CellLocation> LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
+                                          const RecordFrame& frame, size_t record_offset);
+
+}  // namespace tollamer

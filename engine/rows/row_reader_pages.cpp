@@ -1,0 +1,130 @@
+#include "engine/rows/row_reader_pages.h"
+
+#include <cstdlib>
+
+#include "engine/catalog/sql2000/table_pages2000.h"
+#include "engine/catalog/sql2005/table_pages_2005.h"
+#include "engine/rows/cd_record_layout.h"
+#include "engine/rows/grid_page.h"
+#include "engine/rows/record_layout.h"
+
+namespace tollamer {
+
+using namespace record_layout;
+
+namespace {
+
+const DataPageList* Lookup(CMdfDatabase& db, uint32_t id) {
+  auto it = db.dataPageLists.find(id);
+  return it == db.dataPageLists.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+const DataPageList* FindDataPageList2000(CMdfDatabase& db, TableInfo& table) {
+  const DataPageList* list = Lookup(db, table.id);
+  if (!list) {
+    table.gridPageCount = 1;
+    if (!LocateTablePages2000(db, table.id) &&
+        db.Messages().AskOkCancel(kTableIndexDamagedText))
+      ScanFileForTable2000(db, table.id, false);
+    list = Lookup(db, table.id);
+    if (!list) return nullptr;
+  }
+  table.gridPageCount = GridPageCount2000(list->size());
+  return list;
+}
+
+const DataPageList* FindDataPageList2005(CMdfDatabase& db, TableInfo& table) {
+  const DataPageList* list = Lookup(db, table.id);
+  if (!list) {
+    table.gridPageCount = 1;
+    sql2005::LocateTablePages2005(db, table.id);  // its result does not matter here
+    list = Lookup(db, table.id);
+    if (!list) return nullptr;
+  }
+  table.gridPageCount = GridPageCount2005(list->size());
+  return list;
+}
+
+bool AcceptDataPage2000(const PageHeader& header) {
+  return header.HasType(page_layout::PageType::kData);
+}
+
+bool AcceptDataPage2005(const PageHeader& header) {
+  return header.headerVersion == page_layout::kValidHeaderVersion &&
+         header.HasType(page_layout::PageType::kData) && header.fileId == 1 &&
+         header.reservedZero;
+}
+
+bool AcceptSlotOffset2000(uint16_t offset) {
+  return offset != 0 && offset >= kMinSlotOffset2000 && offset <= kMaxSlotOffset2000;
+}
+
+bool AcceptSlotOffset2005(uint16_t offset) {
+  return offset != 0 && offset < kSlotOffsetLimit2005;
+}
+
+std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInfo& table,
+                                                   EngineMessages& messages) {
+  PageCompression compression;
+  uint8_t type_flags = page.LeOr<uint8_t>(page_layout::kTypeFlagBits);
+  if ((type_flags & cd_layout::kPageCompressedFlag) == 0) return compression;
+  std::optional<uint8_t> ci_header = page.U8(cd_layout::kCiPageOffset + cd_layout::kCiHeader);
+  if (!ci_header || (*ci_header & ~cd_layout::kCiKnownBits) != 0) {
+    messages.ShowStop(kCompressedPageErrorText);
+    return std::nullopt;
+  }
+  std::optional<CompressionInfoHeader> info = ReadCompressionInfoHeader(page);
+  if (!info) return compression;
+  if (info->hasAnchor) {
+    std::optional<AnchorEntries> anchor =
+        ParseAnchorRecord(page, info->anchorRecordOffset, table.columns, messages);
+    if (anchor) compression.anchor = std::move(*anchor);
+  }
+  if (info->hasDictionary) compression.dictionary = ParseDictionary(page, info->dictionaryOffset);
+  return compression;
+}
+
+bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version,
+                     const TableInfo& table, const std::vector<ColumnPlan>& plan,
+                     const PageCompression* compression, const RecordVisitor& visit) {
+  const bool is2005 = version == VersionSetting::kSql2005;
+  const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
+  const size_t table_columns = table.columns.size();
+  for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
+    std::optional<uint16_t> offset = SlotOffset(page, slot);
+    if (!offset) break;
+    if (is2005 ? !AcceptSlotOffset2005(*offset) : !AcceptSlotOffset2000(*offset)) continue;
+    ByteView record = page.From(*offset);
+    std::optional<uint8_t> status = record.U8(kStatusA);
+    if (!status) continue;
+
+    TableRecord r;
+    r.pageNumber = page_number;
+    r.slot = static_cast<uint16_t>(slot);
+    r.page = page;
+    r.recordOffset = *offset;
+    if (is2005 && IsCompressedStatus(*status)) {
+      r.compressed = true;
+      r.compression = compression;
+      if (!visit(r)) return false;
+      continue;
+    }
+    if (!IsPrimaryStatus(*status)) continue;  // forwarding stubs, forwarded, index, ghost records
+    std::optional<uint16_t> fixed_end = record.U16(kFixedEnd);
+    if (!fixed_end || size_t{*offset} + *fixed_end > kRecordLimit) continue;
+    std::optional<RecordFrame> frame = ReadRecordFrame(record);
+    if (!frame) continue;
+    if (is2005 && std::abs(static_cast<long>(frame->columnCount) -
+                           static_cast<long>(table_columns)) > 1)
+      break;  // the rest of this page is not read
+    r.frame = *frame;
+    r.cells = is2005 ? LocateCells2005(plan, record, *frame, *offset)
+                     : LocateCells2000(plan, record, *frame, *offset);
+    if (!visit(r)) return false;
+  }
+  return true;
+}
+
+}  // namespace tollamer

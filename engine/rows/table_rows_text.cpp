@@ -1,0 +1,197 @@
+#include "engine/rows/table_rows_text.h"
+
+#include "engine/rows/compressed_row.h"
+#include "engine/rows/values/large_values.h"
+#include "engine/rows/values/value_format.h"
+#include "engine/rows/values/wide_text.h"
+#include "engine/rows/values/xml_value.h"
+
+namespace tollamer {
+
+namespace {
+
+constexpr const char* kNullText = "NULL";
+
+// The in-row bytes of a variable cell (empty when they lie past the page).
+ByteView CellBytes(const CellLocation& cell, ByteView record) {
+  return record.Slice(cell.offset, cell.length).value_or(ByteView());
+}
+
+std::string NarrowText(ByteView bytes) {
+  return std::string(reinterpret_cast<const char*>(bytes.data()), NarrowLength(bytes));
+}
+
+std::string WideText(ByteView bytes) {
+  std::string out;
+  AppendWideAsAnsi(bytes, out);
+  return out;
+}
+
+std::string HexOfFirst(const std::string& bytes, size_t limit) {
+  ByteView v(reinterpret_cast<const uint8_t*>(bytes.data()), std::min(bytes.size(), limit));
+  return HexText(v);
+}
+
+using TextReader = void (*)(const PageStore&, uint32_t, uint16_t, uint16_t, std::string&, bool,
+                            bool);
+
+// text, ntext and image values through their 16-byte text pointer.
+std::string PointerValue(const PageStore& store, ByteView bytes, uint8_t xtype,
+                         TextReader read, size_t text_chars, size_t ntext_chars) {
+  std::optional<TextPointer> pointer = DecodeTextPointer(bytes);
+  if (!pointer) return {};
+  std::string value;
+  switch (xtype) {
+    case value_type::kText:
+      read(store, pointer->pageId, pointer->slotId, pointer->fileId, value, true, false);
+      CutToCharacters(value, text_chars);
+      return value;
+    case value_type::kNText:
+      if (pointer->pageId == 0) return {};
+      read(store, pointer->pageId, pointer->slotId, pointer->fileId, value, true, true);
+      CutToCharacters(value, ntext_chars);
+      return value;
+    default:  // image
+      read(store, pointer->pageId, pointer->slotId, pointer->fileId, value, true, false);
+      return HexOfFirst(value, kImageBytes);
+  }
+}
+
+std::string OverflowText(const PageStore& store, ByteView pointer, uint8_t as_type) {
+  std::string value;
+  ReadOverflowValue(store, pointer, as_type, value);
+  CutToCharacters(value, kOverflowChars);
+  return value;
+}
+
+std::string Variable2000(const PageStore& store, const ColumnInfo& c, const CellLocation& cell,
+                         ByteView record) {
+  ByteView bytes = CellBytes(cell, record);
+  switch (c.xtype) {
+    case value_type::kSqlVariant:
+      return kNullText;
+    case value_type::kVarChar:
+      return cell.complex ? std::string() : NarrowText(bytes);
+    case value_type::kNVarChar:
+      return WideText(bytes);
+    case value_type::kText:
+    case value_type::kNText:
+    case value_type::kImage:
+      return PointerValue(store, bytes, c.xtype, &ReadTextValue2000, kText2000Chars,
+                          kNText2000Chars);
+    case value_type::kVarBinary:
+      return cell.complex ? std::string() : HexText(bytes);
+    default:
+      return {};
+  }
+}
+
+std::string Variable2005(const PageStore& store, const ColumnInfo& c, const CellLocation& cell,
+                         ByteView record) {
+  ByteView bytes = CellBytes(cell, record);
+  switch (c.xtype) {
+    case value_type::kSqlVariant:
+      return kNullText;
+    case value_type::kVarChar:
+      if (cell.complex) return OverflowText(store, bytes, kOverflowVarchar);
+      return bytes.empty() ? std::string(" ") : NarrowText(bytes);
+    case value_type::kNVarChar:
+      if (cell.complex) return OverflowText(store, bytes, kOverflowNvarchar);
+      return WideText(bytes);
+    case value_type::kXml: {
+      std::string text;
+      if (cell.complex) {
+        // The off-row bytes hold the same token format as an in-row value.
+        std::string stored;
+        ReadOverflowValue(store, bytes, kOverflowVarbinary, stored);
+        DecodeXmlValue(ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()),
+                       text);
+        CutToCharacters(text, kOverflowChars);
+        return text;
+      }
+      if (bytes.empty()) return " ";
+      DecodeXmlValue(bytes, text);
+      return text;
+    }
+    case value_type::kText:
+    case value_type::kNText:
+    case value_type::kImage:
+      return PointerValue(store, bytes, c.xtype, &ReadTextValue2005, kLargeText2005Chars,
+                          kLargeText2005Chars);
+    case value_type::kVarBinary:
+    case value_type::kClr: {
+      if (!cell.complex) return HexText(bytes);
+      std::string stored;
+      ReadOverflowValue(store, bytes, kOverflowVarbinary, stored);
+      return HexOfFirst(stored, kOverflowBytes);
+    }
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+void CutToCharacters(std::string& text, size_t n) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool lead = (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80;
+    if (lead && chars++ == n) {
+      text.resize(i);
+      return;
+    }
+  }
+}
+
+std::string CellText2000(const PageStore& store, const ColumnInfo& column,
+                         const CellLocation& cell, ByteView record) {
+  switch (cell.kind) {
+    case CellKind::kNull: return kNullText;
+    case CellKind::kNotStored: return {};
+    case CellKind::kFixed:
+    case CellKind::kBit:
+      return FormatValue2000(column.xtype, record, cell.offset, cell.bit, column.xprec,
+                             column.xscale, column.length);
+    case CellKind::kVariable: return Variable2000(store, column, cell, record);
+  }
+  return {};
+}
+
+std::string CellText2005(const PageStore& store, const ColumnInfo& column,
+                         const CellLocation& cell, ByteView record) {
+  switch (cell.kind) {
+    case CellKind::kNull: return kNullText;
+    case CellKind::kNotStored: return {};
+    case CellKind::kFixed:
+      return FormatValue2005(column.xtype, record, cell.offset, column.xprec, column.xscale,
+                             column.length, 0);
+    case CellKind::kBit:
+      return FormatValue2005(value_type::kBit, record, cell.offset, column.xprec, column.xscale,
+                             column.length, cell.bit);
+    case CellKind::kVariable: return Variable2005(store, column, cell, record);
+  }
+  return {};
+}
+
+std::optional<std::vector<std::string>> RecordTexts(CMdfDatabase& db, const TableRecordWalk& walk,
+                                                    const TableRecord& record) {
+  if (record.compressed) {
+    static const PageCompression kNone;
+    const PageCompression& c = record.compression ? *record.compression : kNone;
+    return DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
+                                  c.anchor, c.dictionary, db.Store(), db.Messages());
+  }
+  const bool is2000 = walk.Version() == VersionSetting::kSql2000;
+  const std::vector<ColumnPlan>& plan = walk.Plan();
+  std::vector<std::string> row;
+  row.reserve(record.cells.size());
+  ByteView bytes = record.Record();
+  for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i) {
+    const ColumnInfo& column = *plan[i].column;
+    row.push_back(is2000 ? CellText2000(db.Store(), column, record.cells[i], bytes)
+                         : CellText2005(db.Store(), column, record.cells[i], bytes));
+  }
+  return row;
+}
+
+}  // namespace tollamer
