@@ -3,8 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_messages.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "output/open_log.h"
 
 namespace tollamer::cli {
@@ -26,11 +25,7 @@ bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice&
   }
   VersionSetting setting =
       version.automatic ? DetectServerVersion(db.Store()).setting : version.setting;
-  if (setting == VersionSetting::kSql2000) {
-    OpenCatalog2000(db);
-  } else if (setting == VersionSetting::kSql2005) {
-    sql2005::OpenCatalog2005(db);
-  }
+  OpenCatalog(db, setting);
   AppendCatalogSummary(log, db.catalog);
   AppendRepairCompleted(log, LocalTimeNow());
   return true;
