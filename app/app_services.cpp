@@ -10,7 +10,9 @@ CTollamerDoc::CatalogBuilder DefaultCatalogBuilder() {
 }
 
 CMainFrame::TableReader DefaultTableReader() {
-  return [](CMdfDatabase&, VersionSetting, uint32_t, int32_t) { return TableGridPage{}; };
+  return [](CMdfDatabase& db, VersionSetting version, uint32_t table_id, int32_t page) {
+    return ShowTableData(db, version, table_id, page);
+  };
 }
 
 bool PageOwnerConflictShown() { return sql2005::ProcessPageOwnerConflict().IsSet(); }

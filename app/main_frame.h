@@ -11,6 +11,7 @@
 #include "app/paging_rule.h"
 #include "app/tollamer_doc.h"
 #include "app/tree_texts.h"
+#include "engine/rows/table_rows.h"
 #include "output/work_log.h"
 
 class QAction;
@@ -24,13 +25,6 @@ class CFview;
 class CRfview;
 class CLogBar;
 class GuiMessages;
-
-// One grid page of a table, as the row reader gives it.
-struct TableGridPage {
-  std::vector<std::string> titles;
-  std::vector<std::vector<std::string>> rows;
-  uint32_t pageCount = 0;
-};
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
