@@ -1,0 +1,286 @@
+// The row readers over whole synthetic databases: every type of both
+// versions, grid pages, short rows, record kinds, the damaged-index
+// question and compressed pages.
+#include "engine/rows/table_rows.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/rows/row_reader_pages.h"
+#include "tests/fixtures/cd_record_builder.h"
+#include "tests/fixtures/lob_builder.h"
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+using namespace fixtures;
+namespace sql2000 = fixtures::sql2000;
+namespace sql2005f = fixtures::sql2005;
+using namespace fixtures::user_rows;
+using Row = std::vector<std::string>;
+
+class TableRowsTest : public ::testing::Test {
+ protected:
+  CMdfDatabase& Open(const FileBuilder& file, VersionSetting version, bool answer = true) {
+    messages_ = std::make_unique<RecordingMessages>(answer);
+    db_ = std::make_unique<CMdfDatabase>(*messages_);
+    EXPECT_TRUE(db_->OpenFile(dir_.Write("t.mdf", file.Image())));
+    version_ = version;
+    if (version == VersionSetting::kSql2000) OpenCatalog2000(*db_);
+    else tollamer::sql2005::OpenCatalog2005(*db_);
+    return *db_;
+  }
+  std::vector<Row> AllRows(uint32_t id) {
+    std::vector<Row> rows;
+    ForEachTableRow(*db_, version_, id, [&](const Row& r) {
+      rows.push_back(r);
+      return true;
+    });
+    return rows;
+  }
+  RecordingMessages& Messages() { return *messages_; }
+
+  testing::TempDir dir_;
+  std::unique_ptr<RecordingMessages> messages_;
+  std::unique_ptr<CMdfDatabase> db_;
+  VersionSetting version_ = VersionSetting::kNone;
+};
+
+const Row kSharedValues = {
+    "00112233-4455-6677-8899-AABBCCDDEEFF", "200", "-5", "123456", "1999-12-31 01:30:00",
+    "1.500000", "12.3456", "1901-01-02 00:00:00.000", "2.250000", "1", "123.45", "-1234.567",
+    "2.5000", "5000000000", "0xDEADBEEF", "abcdefghij", "0x80818283848586FF", "hello",
+    "ok text", "Grüße", "0x0102", "long text value", "wide text", "0x89504E47", "NULL"};
+
+TEST_F(TableRowsTest, EveryTypeOfA2000Table) {
+  EveryTypeDatabase2000 d = BuildEveryTypeDatabase2000();
+  Open(d.file, VersionSetting::kSql2000);
+  TableGridPage grid = ShowTableData(*db_, version_, d.tableId, 1);
+  ASSERT_EQ(grid.rows.size(), 2u);
+  EXPECT_EQ(grid.titles.front(), "guid");
+  EXPECT_EQ(grid.titles.back(), "variant");
+  EXPECT_EQ(grid.rows[0], kSharedValues);
+  EXPECT_EQ(grid.rows[1], Row(kSharedValues.size(), "NULL"));
+  EXPECT_EQ(grid.pageCount, 1u);
+}
+
+TEST_F(TableRowsTest, EveryTypeOfA2005And2008Table) {
+  for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(v);
+    Open(d.built.file, VersionSetting::kSql2005);
+    std::vector<Row> rows = AllRows(d.tableId);
+    ASSERT_EQ(rows.size(), 2u);
+    Row expected = kSharedValues;
+    expected.insert(expected.end(), {"2008-05-17", " 13:14:15.1234567",
+                                     "2008-05-17 13:14:15.1234567",
+                                     "2008-05-17 13:14:15.1234567 +02:00",
+                                     "<a k=\"v\">x&lt;y</a>", "off-row text"});
+    EXPECT_EQ(rows[0], expected);
+    EXPECT_EQ(rows[1], Row(expected.size(), "NULL"));
+    // The reader numbered the variable columns itself and kept the numbers.
+    const TableInfo& t = db_->catalog.tables.at(d.tableId);
+    EXPECT_EQ(t.columns.at(19).xoffset, -1);  // vchr
+    EXPECT_EQ(t.columns.at(31).xoffset, -9);  // big_text
+  }
+}
+
+// A table of an int and a varchar whose rows fill `pages` data pages.
+sql2000::Table2000 PagedTable2000(uint32_t pages) {
+  sql2000::Table2000 t;
+  t.id = 500;
+  t.name = "paged";
+  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000, 0, 0, false}};
+  for (uint32_t i = 0; i < pages * 2; ++i)
+    t.records.push_back(UserRecord(Columns(t.columns),
+                                   {Fixed(Int32(static_cast<int32_t>(i))), Var(Bytes(3000, 'x'))}));
+  t.dataPages = pages;
+  t.rowCount = pages * 2;
+  return t;
+}
+
+TEST_F(TableRowsTest, EightDataPagesAreTwoGridPagesIn2000AndOneIn2005) {
+  sql2000::Database2000 d2000;
+  d2000.tables.push_back(PagedTable2000(8));
+  Open(sql2000::BuildDatabase2000(d2000), VersionSetting::kSql2000);
+  TableGridPage first = ShowTableData(*db_, version_, 500, 1);
+  EXPECT_EQ(first.pageCount, 2u);
+  EXPECT_EQ(first.rows.size(), 16u);
+  EXPECT_EQ(first.rows[15][0], "15");
+  EXPECT_TRUE(ShowTableData(*db_, version_, 500, 2).rows.empty());
+  EXPECT_TRUE(ShowTableData(*db_, version_, 500, 0).rows.empty());
+
+  sql2005f::Database2005 d2005;
+  sql2005f::Table2005 t;
+  t.id = 500;
+  t.name = "paged";
+  t.columns = {{"n", 56, 0, 4, 10, 0, true}};
+  t.dataPages = 9;
+  d2005.tables.push_back(t);
+  sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d2005);
+  std::vector<std::vector<Bytes>> pages;
+  for (int32_t p = 0; p < 9; ++p) pages.push_back({UserRecord({{56, 4}}, {Fixed(Int32(p))})});
+  FillTablePages2005(built, 500, pages, FormatVersion::kSql2008);
+  Open(built.file, VersionSetting::kSql2005);
+  TableGridPage g1 = ShowTableData(*db_, version_, 500, 1);
+  EXPECT_EQ(g1.pageCount, 2u);  // nine pages; eight alone would be one
+  EXPECT_EQ(g1.rows.size(), 8u);
+  TableGridPage g2 = ShowTableData(*db_, version_, 500, 2);
+  ASSERT_EQ(g2.rows.size(), 1u);
+  EXPECT_EQ(g2.rows[0][0], "8");
+  db_->dataPageLists[500].pop_back();
+  EXPECT_EQ(ShowTableData(*db_, version_, 500, 1).pageCount, 1u);
+}
+
+TEST_F(TableRowsTest, ShortRowsFromBeforeColumnsWereAdded) {
+  // a int, b varchar, then c int and d varchar added later.
+  sql2000::Table2000 t;
+  t.id = 600;
+  t.name = "grown";
+  t.columns = {{"a", 56, 0, 4, 10, 0, true}, {"b", 167, 0, 10, 0, 0, false},
+               {"c", 56, 0, 4, 10, 0, false}, {"d", 167, 0, 10, 0, 0, false}};
+  std::vector<UserColumn> cols = Columns(t.columns);
+  t.records = {UserRecord(cols, {Fixed(Int32(1)), Var(Text("old"))}, 2),
+               UserRecord(cols, {Fixed(Int32(2)), Var(Text("new")), Fixed(Int32(3)), Var(Text("d"))})};
+  t.rowCount = 2;
+  sql2000::Database2000 d;
+  d.tables.push_back(t);
+  Open(sql2000::BuildDatabase2000(d), VersionSetting::kSql2000);
+  std::vector<Row> rows = AllRows(600);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (Row{"1", "old", "NULL", ""}));  // c beyond F: NULL; d not stored: empty
+  EXPECT_EQ(rows[1], (Row{"2", "new", "3", "d"}));
+}
+
+TEST_F(TableRowsTest, ForwardingStubsForwardedAndGhostRecordsAreSkipped) {
+  for (VersionSetting v : {VersionSetting::kSql2000, VersionSetting::kSql2005}) {
+    std::vector<UserColumn> cols = {{56, 4}, {167, 10}};
+    auto rec = [&](int32_t n, RecordKind k) {
+      return UserRecord(cols, {Fixed(Int32(n)), Var(Text("v"))}, std::nullopt, k);
+    };
+    std::vector<Bytes> records = {rec(1, RecordKind::kPrimary), ForwardingStub(99, 3),
+                                  rec(2, RecordKind::kForwarded), rec(3, RecordKind::kGhostData),
+                                  rec(4, RecordKind::kIndex), rec(5, RecordKind::kPrimary)};
+    if (v == VersionSetting::kSql2000) {
+      sql2000::Database2000 d;
+      d.tables.push_back({700, "kinds", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 10, 0, 0, false}},
+                          2, 1, false, records});
+      Open(sql2000::BuildDatabase2000(d), v);
+    } else {
+      sql2005f::Database2005 d;
+      sql2005f::Table2005 t;
+      t.id = 700;
+      t.name = "kinds";
+      t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 10, 0, 0, false}};
+      d.tables.push_back(t);
+      sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
+      FillTablePages2005(built, 700, {records}, FormatVersion::kSql2008);
+      Open(built.file, v);
+    }
+    std::vector<Row> rows = AllRows(700);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], "1");
+    EXPECT_EQ(rows[1][0], "5");
+  }
+}
+
+// A 2000 table whose IAM page has been overwritten.
+FileBuilder DamagedIndexDatabase() {
+  sql2000::Database2000 d;
+  d.tables.push_back(PagedTable2000(2));
+  sql2000::Layout2000 layout;
+  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  Bytes& iam = file.MutablePage(layout.iamPage.at(500));
+  std::fill(iam.begin(), iam.end(), 0);
+  return file;
+}
+
+TEST_F(TableRowsTest, DamagedTableIndexAsksOnceAndScansOnOk) {
+  Open(DamagedIndexDatabase(), VersionSetting::kSql2000, true);
+  db_->dataPageLists.erase(500);
+  std::vector<Row> rows = AllRows(500);
+  EXPECT_EQ(rows.size(), 4u);
+  ASSERT_EQ(Messages().questions.size(), 1u);
+  EXPECT_EQ(Messages().questions[0], "表索引出错，需扫描整个文件，请耐心等待！");
+  // The list found by the scan stays: no second question.
+  EXPECT_EQ(ShowTableData(*db_, version_, 500, 1).rows.size(), 4u);
+  EXPECT_EQ(Messages().questions.size(), 1u);
+}
+
+TEST_F(TableRowsTest, DamagedTableIndexCancelledGivesAnEmptyGrid) {
+  Open(DamagedIndexDatabase(), VersionSetting::kSql2000, false);
+  db_->dataPageLists.erase(500);
+  TableGridPage grid = ShowTableData(*db_, version_, 500, 1);
+  EXPECT_TRUE(grid.rows.empty());
+  EXPECT_EQ(grid.titles, (Row{"n", "s"}));
+  EXPECT_EQ(grid.pageCount, 1u);
+  EXPECT_EQ(Messages().questions.size(), 1u);
+  EXPECT_FALSE(db_->dataPageLists.count(500));
+}
+
+TEST_F(TableRowsTest, Sql2005TablesWithoutAListAreLocatedWithoutAQuestion) {
+  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
+  Open(d.built.file, VersionSetting::kSql2005);
+  db_->dataPageLists.clear();
+  EXPECT_EQ(ShowTableData(*db_, version_, d.tableId, 1).rows.size(), 2u);
+  EXPECT_TRUE(Messages().questions.empty());
+  EXPECT_TRUE(ShowTableData(*db_, VersionSetting::kNone, d.tableId, 1).rows.empty());
+  EXPECT_TRUE(ShowTableData(*db_, version_, 12345, 1).titles.empty());
+}
+
+// A 2008 table of an int and a varchar with row- and page-compressed pages.
+class CompressedPagesTest : public TableRowsTest {
+ protected:
+  uint32_t Build(const std::vector<Bytes>& pages_in_order) {
+    sql2005f::Database2005 d;
+    sql2005f::Table2005 t;
+    t.id = 800;
+    t.name = "packed";
+    t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}};
+    t.dataPages = static_cast<uint32_t>(pages_in_order.size());
+    d.tables.push_back(t);
+    sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
+    for (size_t i = 0; i < pages_in_order.size(); ++i)
+      SetTablePage2005(built, 800, i, pages_in_order[i], FormatVersion::kSql2008);
+    Open(built.file, VersionSetting::kSql2005);
+    return 800;
+  }
+};
+
+TEST_F(CompressedPagesTest, RowAndPageCompressedRecordsAreDecoded) {
+  // A row-compressed page: CD records in the slot array of a plain page.
+  PageBuilder row_page(page_layout::PageType::kData, 0);
+  row_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(7)).Short(Text("seven")).Build());
+  row_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(-1)).Null().Build());
+  // A page-compressed page: "pre" anchored, a dictionary symbol.
+  CdPageBuilder page_page(0);
+  page_page.Anchor(CdRecordBuilder().Null().Short(Text("pre")).Build());
+  page_page.Dictionary({{0x03, 'f', 'i', 'x'}});
+  page_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(9)).Symbol(0).Build());
+  uint32_t id = Build({row_page.Build(), page_page.Build()});
+  std::vector<Row> rows = AllRows(id);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (Row{"7", "seven"}));
+  EXPECT_EQ(rows[1], (Row{"-1", "NULL"}));
+  EXPECT_EQ(rows[2], (Row{"9", "prefix"}));
+  EXPECT_TRUE(Messages().stops.empty());
+}
+
+TEST_F(CompressedPagesTest, AnUnknownCompressionHeaderBitSkipsThePage) {
+  CdPageBuilder bad(0);
+  bad.CiHeader(0x02 | 0x08);
+  bad.Anchor(CdRecordBuilder().Null().Null().Build());
+  bad.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(1)).Null().Build());
+  PageBuilder good(page_layout::PageType::kData, 0);
+  good.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(2)).Null().Build());
+  uint32_t id = Build({bad.Build(), good.Build()});
+  std::vector<Row> rows = AllRows(id);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "2");
+  EXPECT_EQ(Messages().stops, (Row{"压缩页判断错误"}));
+}
+
+}  // namespace
+}  // namespace tollamer
