@@ -1,0 +1,55 @@
+// tollamer-cli rows, run as a user would.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+struct RowsRun {
+  int exitCode;
+  std::string out;
+};
+
+RowsRun RunRows(const std::string& args) {
+  std::string command = std::string(TOLLAMER_CLI_PATH) + " rows " + args + " 2>/dev/null";
+  RowsRun r{-1, {}};
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
+  int status = pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
+  testing::TempDir dir;
+  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
+  std::string path = dir.Write("e.mdf", d.file.Image());
+
+  RowsRun tsv = RunRows(path + " everytype --version 2000");
+  ASSERT_EQ(tsv.exitCode, 0);
+  EXPECT_EQ(tsv.out.rfind("guid\ttiny\tsmall\t", 0), 0u) << tsv.out;
+  EXPECT_NE(tsv.out.find("\n00112233-4455-6677-8899-AABBCCDDEEFF\t200\t-5\t123456\t"),
+            std::string::npos) << tsv.out;
+
+  RowsRun json = RunRows(path + " dbo.everytype --version 2000 --all --json");
+  ASSERT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out.rfind("{\"table\":\"dbo.everytype\",\"titles\":[\"guid\",", 0), 0u) << json.out;
+  EXPECT_NE(json.out.find("\"Grüße\""), std::string::npos);
+  EXPECT_NE(json.out.find("\"page\":null,\"pageCount\":1,\"rowCount\":2}"), std::string::npos)
+      << json.out;
+
+  EXPECT_EQ(RunRows(path + " nosuchtable --version 2000").exitCode, 1);
+  EXPECT_EQ(RunRows(path + " everytype --version 2000 --page 0").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace tollamer
