@@ -13,18 +13,25 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QThread>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "app/app_services.h"
 #include "app/command_ids.h"
+#include "app/find_table_dialog.h"
+#include "app/output_data_dialog.h"
+#include "app/save_folder_dialog.h"
 #include "app/gui_messages.h"
 #include "app/log_bar.h"
 #include "app/object_tree_view.h"
 #include "app/paging_bar.h"
 #include "app/record_grid_view.h"
 #include "app/sql_version_dialog.h"
+#include "engine/catalog/sql2000/table_pages2000.h"
+#include "engine/catalog/sql2005/scan_file_2005.h"
 #include "output/open_log.h"
+#include "output/schema_export.h"
 
 namespace tollamer::app {
 
@@ -175,6 +182,7 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::SetTableCommands(bool all_tables, bool selected_table) {
+  all_tables_enabled_ = all_tables;
   for (int id : {kCmdExportAllTableStructures, kCmdExportAllTableData, kCmdImportAllTables})
     Action(id)->setEnabled(all_tables);
   for (int id :
@@ -202,7 +210,11 @@ void CMainFrame::OnCommand(int id) {
       QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
                                                     U("/sql软件帮助文档.chm")));
       return;
-    default: ShowNotYet(id); return;
+    case kCmdFindTable: OnFindTable(); return;
+    case kCmdScanAllTables: OnScanAllTables(); return;
+    default:
+      if (!OnSchemaExport(id)) ShowNotYet(id);
+      return;
   }
 }
 
@@ -211,14 +223,14 @@ void CMainFrame::ShowNotYet(int id) {
 }
 
 void CMainFrame::OnOpenCommand() {
-  if (doc_->IsBusy()) return;
+  if (EngineBusy()) return;
   QString path = QFileDialog::getOpenFileName(this, U("打开"), QString(),
                                               "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
   if (!path.isEmpty()) OpenFile(path);
 }
 
 void CMainFrame::OpenFile(const QString& path) {
-  if (doc_->IsBusy()) return;
+  if (EngineBusy()) return;
   // The version is proposed from the file itself before the worker takes it.
   VersionGuess guess;
   {
@@ -229,8 +241,7 @@ void CMainFrame::OpenFile(const QString& path) {
   grid_->Clear();
   grid_->pagingBar()->Reset();
   SetTableCommands(false, false);
-  for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(false);
-  tree_->setEnabled(false);
+  SetEngineCommandsEnabled(false);
   doc_->BeginOpen(path);
   if (version_answer_) {
     version_answer_(version_, guess);
@@ -249,8 +260,7 @@ void CMainFrame::OpenFile(const QString& path) {
 
 void CMainFrame::OnOpenFinished(bool ok) {
   doc_->WaitForWorker();
-  for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(true);
-  tree_->setEnabled(true);
+  SetEngineCommandsEnabled(true);
   if (ok) {
     tree_->SetPageOwnerConflict(PageOwnerConflictShown());
     tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
@@ -261,7 +271,7 @@ void CMainFrame::OnOpenFinished(bool ok) {
 }
 
 void CMainFrame::OnCloseDocument() {
-  if (doc_->IsBusy()) return;
+  if (EngineBusy()) return;
   grid_->Clear();
   grid_->pagingBar()->Reset();
   tree_->clear();
@@ -283,7 +293,8 @@ void CMainFrame::OnSaveLog() {
 }
 
 void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
-  SetTableCommands(Action(kCmdExportAllTableStructures)->isEnabled(), false);
+  if (EngineBusy()) return;
+  SetTableCommands(all_tables_enabled_, false);
   std::optional<CFview::ObjectRef> object = CFview::ObjectOf(item);
   if (!object) return;
   pane101_->setText(QString::fromStdString(object->itemText));
@@ -308,7 +319,7 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
           break;
         }
       }
-      SetTableCommands(Action(kCmdExportAllTableStructures)->isEnabled(), true);
+      SetTableCommands(all_tables_enabled_, true);
       break;
     case Category::kViews: show_module(catalog.views); break;
     case Category::kProcedures: show_module(catalog.procedures); break;
@@ -384,10 +395,146 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   doc_->WaitForWorker();
+  if (scan_thread_) scan_thread_->wait();
   grid_->Clear();
   tree_->clear();
   doc_->Close();
   event->accept();
+}
+
+}  // namespace tollamer::app
+
+namespace tollamer::app {
+
+void CMainFrame::SetEngineCommandsEnabled(bool on) {
+  for (int id : {kCmdOpen, kCmdClose}) Action(id)->setEnabled(on);
+  for (QAction* a : recent_actions_) a->setEnabled(on);
+  tree_->setEnabled(on);
+  grid_->setEnabled(on);
+  if (!on) {
+    for (int id : kTableCommands) Action(id)->setEnabled(false);
+  } else {
+    std::optional<CFview::ObjectRef> selected = CFview::ObjectOf(tree_->currentItem());
+    SetTableCommands(all_tables_enabled_, selected && selected->category == Category::kTables);
+  }
+}
+
+void CMainFrame::OnFindTable() {
+  if (EngineBusy()) return;
+  QTreeWidgetItem* start = tree_->TargetItem();
+  if (start) tree_->setCurrentItem(start);
+  if (!find_) find_ = new CFindTableDlg(tree_, this);
+  find_->SetStartItem(start);
+  find_->show();
+  find_->raise();
+}
+
+std::optional<QString> CMainFrame::AskFolder() {
+  if (folder_answer_) return folder_answer_();
+  CMySaveFileDlg dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.path();
+}
+
+void CMainFrame::OpenInViewer(const QString& path) {
+  if (viewer_) {
+    viewer_(path);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+namespace {
+
+struct SchemaCommand {
+  int id;
+  SchemaObjectKind kind;
+  bool all;
+};
+
+constexpr SchemaCommand kSchemaCommands[] = {
+    {kCmdExportAllTableStructures, SchemaObjectKind::kTable, true},
+    {kCmdTreeExportAllTableStructures, SchemaObjectKind::kTable, true},
+    {kCmdExportSelectedTableStructure, SchemaObjectKind::kTable, false},
+    {kCmdTreeExportSelectedTableStructure, SchemaObjectKind::kTable, false},
+    {kCmdExportAllViews, SchemaObjectKind::kView, true},
+    {kCmdExportThisView, SchemaObjectKind::kView, false},
+    {kCmdExportAllProcedures, SchemaObjectKind::kProcedure, true},
+    {kCmdExportThisProcedure, SchemaObjectKind::kProcedure, false},
+    {kCmdExportAllFunctions, SchemaObjectKind::kFunction, true},
+    {kCmdExportThisFunction, SchemaObjectKind::kFunction, false},
+    {kCmdExportAllTypes, SchemaObjectKind::kUserType, true},
+    {kCmdExportThisType, SchemaObjectKind::kUserType, false},
+};
+
+}  // namespace
+
+bool CMainFrame::OnSchemaExport(int id) {
+  const SchemaCommand* command = nullptr;
+  for (const SchemaCommand& c : kSchemaCommands)
+    if (c.id == id) command = &c;
+  if (!command) return false;
+  if (EngineBusy()) return true;
+  const Catalog& catalog = doc_->Engine().catalog;
+  std::string item_text;
+  if (!command->all) {
+    QTreeWidgetItem* item = tree_->TargetItem();
+    if (item) {
+      tree_->setCurrentItem(item);
+      item_text = item->text(0).toStdString();
+    }
+    // A view, procedure, function or type must exist before the folder is asked.
+    bool found = true;
+    switch (command->kind) {
+      case SchemaObjectKind::kTable: break;
+      case SchemaObjectKind::kUserType: found = FindSelectedUserType(catalog, item_text); break;
+      default: found = FindSelectedModule(catalog, command->kind, item_text); break;
+    }
+    if (!found) return true;
+  }
+  std::optional<QString> folder = AskFolder();
+  if (!folder) return true;
+  ExportResult result =
+      command->all ? ExportAllObjects(catalog, command->kind, folder->toStdString())
+                   : ExportSelectedObject(catalog, command->kind, item_text, folder->toStdString());
+  switch (result.status) {
+    case ExportStatus::kWritten: OpenInViewer(QString::fromStdString(result.path)); break;
+    case ExportStatus::kNoSuchObject: break;
+    case ExportStatus::kFolderMissing:
+      doc_->Engine().Messages().ShowStop(kPathMissingText);
+      break;
+    case ExportStatus::kWriteFailed:
+      doc_->Engine().Messages().ShowStop("脚本文件写入失败！" + result.path + ": " + result.error);
+      break;
+  }
+  return true;
+}
+
+void CMainFrame::OnScanAllTables() {
+  if (EngineBusy() || !doc_->Engine().IsOpen()) return;
+  if (!wait_) wait_ = new CoutputDatatDlg(this);
+  wait_->SetText(QString::fromUtf8("正在扫描文件，请稍侯......"));
+  wait_->show();
+  wait_->move(geometry().center() - wait_->rect().center());
+  SetEngineCommandsEnabled(false);
+  VersionSetting version = version_;
+  CMdfDatabase* db = &doc_->Engine();
+  scan_thread_ = QThread::create([db, version] {
+    if (version == VersionSetting::kSql2000) ScanFileForTable2000(*db, 0, true);
+    if (version == VersionSetting::kSql2005) sql2005::ScanFileForTable2005(*db, 0, true);
+  });
+  connect(scan_thread_, &QThread::finished, this, &CMainFrame::OnScanFinished);
+  scan_thread_->start();
+}
+
+void CMainFrame::OnScanFinished() {
+  scan_thread_->wait();
+  delete scan_thread_;
+  scan_thread_ = nullptr;
+  wait_->hide();
+  SetEngineCommandsEnabled(true);
+  doc_->Engine().Messages().ShowStop("表数据提取完成");
+  emit scanCompleted();
 }
 
 }  // namespace tollamer::app

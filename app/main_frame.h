@@ -17,11 +17,14 @@
 class QAction;
 class QLabel;
 class QSplitter;
+class QThread;
 class QTreeWidgetItem;
 
 namespace tollamer::app {
 
 class CFview;
+class CFindTableDlg;
+class CoutputDatatDlg;
 class CRfview;
 class CLogBar;
 class GuiMessages;
@@ -57,9 +60,20 @@ class CMainFrame : public QMainWindow {
   }
   // For tests: the exit question's answer.
   void SetExitAnswerForTests(std::function<bool()> answer) { exit_answer_ = std::move(answer); }
+  // For tests: the folder dialog's answer (nothing = Cancel).
+  void SetFolderAnswerForTests(std::function<std::optional<QString>()> answer) {
+    folder_answer_ = std::move(answer);
+  }
+  // For tests: what opening a written file in the viewer does.
+  void SetViewerForTests(std::function<void(const QString&)> viewer) { viewer_ = std::move(viewer); }
+  // True while the open worker or the all-tables scan runs.
+  bool EngineBusy() const { return doc_->IsBusy() || scan_thread_ != nullptr; }
+  CFindTableDlg* findDialog() const { return find_; }
+  CoutputDatatDlg* waitDialog() const { return wait_; }
 
  signals:
   void openCompleted(bool ok);
+  void scanCompleted();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -80,6 +94,14 @@ class CMainFrame : public QMainWindow {
   void AddRecentFile(const QString& path);
   void UpdateRecentFiles();
   void ShowNotYet(int command_id);
+  // Commands that touch the engine are off while a worker uses it.
+  void SetEngineCommandsEnabled(bool on);
+  void OnFindTable();
+  bool OnSchemaExport(int command_id);
+  void OnScanAllTables();
+  void OnScanFinished();
+  std::optional<QString> AskFolder();
+  void OpenInViewer(const QString& path);
 
   WorkLog log_;
   std::unique_ptr<GuiMessages> gui_messages_;
@@ -99,6 +121,12 @@ class CMainFrame : public QMainWindow {
   QString program_folder_;
   std::function<void(VersionSetting&, const VersionGuess&)> version_answer_;
   std::function<bool()> exit_answer_;
+  std::function<std::optional<QString>()> folder_answer_;
+  std::function<void(const QString&)> viewer_;
+  CFindTableDlg* find_ = nullptr;
+  CoutputDatatDlg* wait_ = nullptr;
+  QThread* scan_thread_ = nullptr;
+  bool all_tables_enabled_ = false;
 };
 
 }  // namespace tollamer::app

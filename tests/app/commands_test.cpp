@@ -1,0 +1,156 @@
+// The desktop program's commands on real catalog builders over fixture
+// files: schema exports, the find dialog, the all-tables scan, and the
+// engine commands held off while a worker runs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include "app/app_services.h"
+#include "app/command_ids.h"
+#include "app/find_table_dialog.h"
+#include "app/main_frame.h"
+#include "app/object_tree_view.h"
+#include "app/output_data_dialog.h"
+#include "app/record_grid_view.h"
+#include "app/save_folder_dialog.h"
+#include "tests/fixtures/sql2000_database.h"
+#include "tests/fixtures/sql2005_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer::app {
+namespace {
+
+class CommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame_ = std::make_unique<CMainFrame>(DefaultCatalogBuilder(), DefaultTableReader(), &messages_);
+    frame_->SetExitAnswerForTests([] { return true; });
+    frame_->SetViewerForTests([this](const QString& path) { viewed_.push_back(path.toStdString()); });
+    frame_->SetFolderAnswerForTests([this]() -> std::optional<QString> {
+      return QString::fromStdString(dir_.path().string());
+    });
+  }
+
+  void Open(const fixtures::Bytes& image, VersionSetting version) {
+    std::string path = dir_.Write("db.mdf", image);
+    frame_->SetVersionAnswerForTests([version](VersionSetting& s, const VersionGuess&) { s = version; });
+    QSignalSpy done(frame_.get(), &CMainFrame::openCompleted);
+    frame_->OpenFile(QString::fromStdString(path));
+    EXPECT_FALSE(frame_->Action(kCmdOpen)->isEnabled()) << "held off while the worker runs";
+    EXPECT_FALSE(frame_->tree()->isEnabled());
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_TRUE(frame_->Action(kCmdOpen)->isEnabled());
+  }
+
+  QTreeWidgetItem* Item(Category c, const std::string& prefix) {
+    QTreeWidgetItem* category = frame_->tree()->CategoryItem(c);
+    for (int i = 0; category && i < category->childCount(); ++i)
+      if (category->child(i)->text(0).toStdString().rfind(prefix, 0) == 0) return category->child(i);
+    return nullptr;
+  }
+
+  testing::TempDir dir_;
+  RecordingMessages messages_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::vector<std::string> viewed_;
+};
+
+TEST_F(CommandsTest, Sql2000FixtureShowsTablesAndTheirColumnsInTheGrid) {
+  Open(fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image(), VersionSetting::kSql2000);
+  QTreeWidgetItem* authors = Item(Category::kTables, "dbo.authors(");
+  ASSERT_NE(authors, nullptr);
+  EXPECT_EQ(authors->text(0).toStdString(), "dbo.authors(23 Records)");
+  EXPECT_EQ(authors->child(0)->text(0).toStdString(), "[au_id][id] NOT NULL");
+  frame_->tree()->setCurrentItem(authors);
+  QTableWidget* grid = frame_->gridView()->grid();
+  ASSERT_EQ(grid->columnCount(), 9);
+  EXPECT_EQ(grid->horizontalHeaderItem(8)->text().toStdString(), "contract");
+}
+
+TEST_F(CommandsTest, SchemaExportsWriteIntoTheChosenFolderAndOpenTheFile) {
+  Open(fixtures::sql2005::BuildDatabase2005(fixtures::sql2005::SampleDatabase2005()).file.Image(), VersionSetting::kSql2005);
+  frame_->Action(kCmdExportAllTableStructures)->trigger();
+  ASSERT_EQ(viewed_.size(), 1u);
+  EXPECT_EQ(QFileInfo(QString::fromStdString(viewed_[0])).fileName().toStdString(), "AllTable.sql");
+  EXPECT_GT(QFileInfo(QString::fromStdString(viewed_[0])).size(), 100);
+
+  // A view exported from its context menu; a view name unknown to the
+  // catalog asks nothing and writes nothing.
+  QTreeWidgetItem* view = Item(Category::kViews, "dbo.titleview");
+  ASSERT_NE(view, nullptr);
+  frame_->tree()->setCurrentItem(view);
+  int asked = 0;
+  frame_->SetFolderAnswerForTests([&]() -> std::optional<QString> {
+    ++asked;
+    return QString::fromStdString(dir_.path().string());
+  });
+  emit frame_->tree()->commandRequested(kCmdExportThisView);
+  ASSERT_EQ(viewed_.size(), 2u);
+  EXPECT_EQ(QFileInfo(QString::fromStdString(viewed_[1])).fileName().toStdString(),
+            "dbo.titleview(View).sql");
+  view->setText(0, "dbo.nosuchview");
+  emit frame_->tree()->commandRequested(kCmdExportThisView);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(viewed_.size(), 2u);
+
+  // Cancel in the folder dialog writes nothing.
+  frame_->SetFolderAnswerForTests([]() -> std::optional<QString> { return std::nullopt; });
+  frame_->Action(kCmdExportAllTableStructures)->trigger();
+  EXPECT_EQ(viewed_.size(), 2u);
+}
+
+TEST_F(CommandsTest, AllTablesScanRunsBehindTheWaitDialog) {
+  Open(fixtures::sql2005::BuildDatabase2005(fixtures::sql2005::SampleDatabase2005()).file.Image(), VersionSetting::kSql2005);
+  QSignalSpy done(frame_.get(), &CMainFrame::scanCompleted);
+  emit frame_->tree()->commandRequested(kCmdScanAllTables);
+  ASSERT_NE(frame_->waitDialog(), nullptr);
+  EXPECT_EQ(frame_->waitDialog()->text().toStdString(), "正在扫描文件，请稍侯......");
+  ASSERT_TRUE(done.wait(10000));
+  EXPECT_EQ(messages_.stops.back(), "表数据提取完成");
+  EXPECT_FALSE(frame_->waitDialog()->isVisible());
+  EXPECT_TRUE(frame_->tree()->isEnabled());
+  EXPECT_FALSE(frame_->EngineBusy());
+}
+
+TEST_F(CommandsTest, FindNextWalksFollowingSiblingsWithoutWrapping) {
+  Open(fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image(), VersionSetting::kSql2000);
+  QTreeWidgetItem* tables = frame_->tree()->CategoryItem(Category::kTables);
+  ASSERT_GE(tables->childCount(), 3);
+  frame_->tree()->setCurrentItem(tables->child(0));
+  emit frame_->tree()->commandRequested(kCmdFindTable);
+  CFindTableDlg* find = frame_->findDialog();
+  ASSERT_NE(find, nullptr);
+  find->textEdit()->setText("Records");
+  find->FindNext();
+  EXPECT_EQ(frame_->tree()->currentItem(), tables->child(1));
+  frame_->tree()->setCurrentItem(tables->child(tables->childCount() - 1));
+  find->SetStartItem(frame_->tree()->currentItem());
+  find->FindNext();
+  EXPECT_EQ(frame_->tree()->currentItem(), tables->child(tables->childCount() - 1));
+}
+
+TEST(SaveFolderDialogTest, OnlyAnExistingFolderIsAccepted) {
+  testing::TempDir dir;
+  CMySaveFileDlg dialog;
+  std::vector<std::string> shown;
+  dialog.SetMessageSinkForTests([&](const QString& text) { shown.push_back(text.toStdString()); });
+  dialog.pathEdit()->setText(QString::fromStdString(dir.File("missing")));
+  dialog.accept();
+  EXPECT_EQ(shown, std::vector<std::string>{"路径不存在！"});
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  dialog.SetBrowseAnswerForTests([&] { return QString::fromStdString(dir.path().string() + "/"); });
+  dialog.findChild<QWidget*>("1052")->metaObject();
+  QMetaObject::invokeMethod(dialog.findChild<QObject*>("1052"), "click");
+  EXPECT_EQ(dialog.pathEdit()->text().toStdString(), dir.path().string());
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.path().toStdString(), dir.path().string());
+}
+
+}  // namespace
+}  // namespace tollamer::app
