@@ -16,6 +16,10 @@
 namespace tollamer {
 namespace {
 
+// The 2008 sample without user objects: an empty catalog.
+const fixtures::SampleSpec kNoUserObjects{fixtures::FormatVersion::kSql2008, 64, false};
+
+
 namespace fs = std::filesystem;
 
 struct CliResult {
@@ -48,7 +52,7 @@ const std::string kHeader =
 
 TEST(OpenCommandTest, LogOfAFileWithNoUserTables) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult r = Cli("open " + path + " --version 2005");
   ASSERT_EQ(r.exitCode, 0) << r.out;
   std::regex expected(
@@ -72,7 +76,7 @@ TEST(OpenCommandTest, UnopenableFileKeepsOnlyTheStartEntries) {
 
 TEST(OpenCommandTest, ReportIsSavedOrItsFailureReported) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult saved = Cli("open " + path + " --log " + dir.File("r.log"));
   ASSERT_EQ(saved.exitCode, 0);
   std::string report = ReadAll(dir.File("r.log"));
@@ -88,7 +92,7 @@ TEST(OpenCommandTest, ReportIsSavedOrItsFailureReported) {
 
 TEST(ExportSchemaCommandTest, MissingFolderIsAnErrorAndNotCreated) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult r = Cli("export-schema " + path + " --out " + dir.File("out"), true);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.out.find("路径不存在！"), std::string::npos) << r.out;
@@ -101,7 +105,7 @@ TEST(ExportSchemaCommandTest, MissingFolderIsAnErrorAndNotCreated) {
 
 TEST(ExportSchemaCommandTest, EmptyCatalogGivesFiveEmptyFiles) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   fs::create_directory(dir.File("out"));
   CliResult r = Cli("export-schema " + path + " --version 2005 --out " + dir.File("out"));
   ASSERT_EQ(r.exitCode, 0);
