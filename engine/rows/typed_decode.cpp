@@ -1,0 +1,407 @@
+#include "engine/rows/typed_decode.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/rows/compressed_row.h"
+#include "engine/rows/values/decimal_text.h"
+#include "engine/rows/values/large_values.h"
+#include "engine/rows/values/value_format.h"
+#include "engine/rows/values/xml_value.h"
+#include "platform/text.h"
+
+namespace tollamer {
+
+namespace {
+
+namespace vt = value_type;
+
+// Days from 0001-01-01 and from 1900-01-01 to 1970-01-01.
+constexpr int64_t kDaysYear1To1970 = 719162;
+constexpr int64_t kDays1900To1970 = 25567;
+constexpr uint8_t kMaxTimeScale = 7;
+constexpr uint16_t kGuidBytes = 16;
+
+// The proleptic Gregorian date `days` after 1970-01-01 (negative before).
+void SetCivilDate(int64_t days, TypedDateTime& t) {
+  const int64_t z = days + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  t.year = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+  t.month = static_cast<int>(m);
+  t.day = static_cast<int>(d);
+}
+
+uint64_t TenTo(uint8_t n) {
+  uint64_t v = 1;
+  while (n--) v *= 10;
+  return v;
+}
+
+// Splits `units` of 10^-scale seconds since midnight into the time parts.
+void SetTimeOfDay(uint64_t units, uint8_t scale, TypedDateTime& t) {
+  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
+  const uint64_t per_second = TenTo(scale);
+  const uint64_t seconds = units / per_second;
+  t.hour = static_cast<int>(seconds / 3600 % 24);
+  t.minute = static_cast<int>(seconds % 3600 / 60);
+  t.second = static_cast<int>(seconds % 60);
+  t.fraction = static_cast<uint32_t>(units % per_second);
+  t.fractionDigits = scale;
+}
+
+uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < width && i < 8; ++i) v |= uint64_t{b.LeOr<uint8_t>(offset + i)} << (8 * i);
+  return v;
+}
+
+TypedValue DateTimeValue(ByteView v) {
+  // Ticks of 1/300 second since midnight, then days since 1900-01-01.
+  const uint32_t ticks = v.LeOr<uint32_t>(0);
+  const int32_t days = v.LeOr<int32_t>(4);
+  TypedDateTime t;
+  SetCivilDate(days - kDays1900To1970, t);
+  // Milliseconds rounded as the server shows them (.000, .003, .007).
+  const uint64_t ms = (uint64_t{ticks} * 10 + 1) / 3;
+  SetTimeOfDay(ms, 3, t);
+  return TypedValue::DateTime(t);
+}
+
+TypedValue SmallDateTimeValue(ByteView v) {
+  const uint16_t minutes = v.LeOr<uint16_t>(0);
+  const uint16_t days = v.LeOr<uint16_t>(2);
+  TypedDateTime t;
+  SetCivilDate(int64_t{days} - kDays1900To1970, t);
+  SetTimeOfDay(uint64_t{minutes} * 60, 0, t);
+  return TypedValue::DateTime(t);
+}
+
+// date, time, datetime2, datetimeoffset of `length` stored bytes.
+TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t scale) {
+  TypedDateTime t;
+  if (xtype == vt::kDate) {
+    t.hasTime = false;
+    SetCivilDate(static_cast<int64_t>(LeNumber(v, 0, 3)) - kDaysYear1To1970, t);
+    return TypedValue::DateTime(t);
+  }
+  size_t time_bytes = length;
+  if (xtype == vt::kDateTime2) time_bytes = length >= 3 ? length - 3 : 0;
+  if (xtype == vt::kDateTimeOffset) time_bytes = length >= 5 ? length - 5 : 0;
+  SetTimeOfDay(LeNumber(v, 0, time_bytes), scale, t);
+  if (xtype == vt::kTime) {
+    t.hasDate = false;
+    return TypedValue::DateTime(t);
+  }
+  SetCivilDate(static_cast<int64_t>(LeNumber(v, time_bytes, 3)) - kDaysYear1To1970, t);
+  if (xtype == vt::kDateTimeOffset) {
+    t.hasOffset = true;
+    t.offsetMinutes = v.LeOr<int16_t>(time_bytes + 3);
+  }
+  return TypedValue::DateTime(t);
+}
+
+// Sign byte (1 positive, 0 negative), then the magnitude little-endian.
+TypedValue DecimalValue(ByteView v, uint8_t scale) {
+  unsigned __int128 magnitude = 0;
+  for (size_t i = v.size(); i > 1; --i) magnitude = (magnitude << 8) | v.data()[i - 1];
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (scale > 0) {
+    if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+    digits.insert(digits.size() - scale, 1, '.');
+  }
+  if (v.LeOr<uint8_t>(0) == 0 && digits.find_first_not_of("0.") != std::string::npos)
+    digits.insert(0, 1, '-');
+  return TypedValue::Decimal(std::move(digits));
+}
+
+std::vector<uint8_t> ToVector(ByteView v) { return {v.data(), v.data() + v.size()}; }
+std::vector<uint8_t> ToVector(const std::string& s) { return {s.begin(), s.end()}; }
+
+void TrimTrailingBlanks(std::string& s) {
+  size_t end = s.find_last_not_of(' ');
+  s.resize(end == std::string::npos ? 0 : end + 1);
+}
+
+// Fixed char and nchar values are padded with blanks to their length.
+TypedValue PaddedText(std::string text) {
+  TrimTrailingBlanks(text);
+  return TypedValue::Text(std::move(text));
+}
+
+size_t FixedSize(const ColumnInfo& c) {
+  switch (c.xtype) {
+    case vt::kTinyInt: return 1;
+    case vt::kSmallInt: return 2;
+    case vt::kInt: case vt::kReal: case vt::kSmallMoney: case vt::kSmallDateTime: return 4;
+    case vt::kBigInt: case vt::kFloat: case vt::kMoney: case vt::kDateTime:
+    case vt::kTimestamp: return 8;
+    case vt::kUniqueIdentifier: return kGuidBytes;
+    case vt::kDate: return 3;
+    case vt::kDecimal: case vt::kNumeric: return DecimalStorageSize(c.xprec);
+    default: return c.length;
+  }
+}
+
+std::string PointerText(const PageStore& store, VersionSetting version, ByteView pointer_bytes,
+                        bool unicode, bool* found) {
+  std::string value;
+  std::optional<TextPointer> p = DecodeTextPointer(pointer_bytes);
+  *found = p && p->pageId != 0;
+  if (!*found) return value;
+  if (version == VersionSetting::kSql2000)
+    ReadTextValue2000(store, p->pageId, p->slotId, p->fileId, value, true, unicode);
+  else
+    ReadTextValue2005(store, p->pageId, p->slotId, p->fileId, value, true, unicode);
+  return value;
+}
+
+TypedValue VariableTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                         const CellLocation& cell, ByteView record) {
+  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+  const bool is2005 = version == VersionSetting::kSql2005;
+  // SQL 7.0/2000 rows keep no values off the row; a complex flag there is damage.
+  const bool off_row = cell.complex && is2005;
+  if (cell.complex && !is2005 && (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
+    return TypedValue::Text({});
+  auto overflow = [&](uint8_t as_type) {
+    std::string v;
+    ReadOverflowValue(store, bytes, as_type, v);
+    return v;
+  };
+  switch (c.xtype) {
+    case vt::kVarChar:
+      if (off_row) return TypedValue::Text(overflow(kOverflowVarchar));
+      return TypedValue::Text(NarrowToUtf8(bytes));
+    case vt::kNVarChar:
+      if (off_row) return TypedValue::Text(overflow(kOverflowNvarchar));
+      return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
+    case vt::kXml: {
+      std::string stored;
+      ByteView tokens = bytes;
+      if (off_row) {
+        stored = overflow(kOverflowVarbinary);
+        tokens = ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size());
+      }
+      std::string text;
+      if (!tokens.empty()) DecodeXmlValue(tokens, text);
+      return TypedValue::Text(std::move(text));
+    }
+    case vt::kText:
+    case vt::kNText: {
+      bool found = false;
+      std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &found);
+      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToVector(v)) : std::move(v));
+    }
+    case vt::kImage: {
+      bool found = false;
+      return TypedValue::Bytes(ToVector(PointerText(store, version, bytes, false, &found)));
+    }
+    case vt::kVarBinary:
+    case vt::kClr:
+      if (off_row) return TypedValue::Bytes(ToVector(overflow(kOverflowVarbinary)));
+      return TypedValue::Bytes(ToVector(bytes));
+    default:  // sql_variant and unknown types: not decoded
+      return TypedValue::Null();
+  }
+}
+
+std::optional<int64_t> ParseInteger(std::string_view s) {
+  int64_t v = 0;
+  auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<std::vector<uint8_t>> ParseHex(std::string_view s) {
+  if (s.size() < 2 || s.size() % 2 != 0 || s.substr(0, 2) != "0x") return std::nullopt;
+  std::vector<uint8_t> out;
+  for (size_t i = 2; i + 1 < s.size(); i += 2) {
+    uint8_t b = 0;
+    auto [end, error] = std::from_chars(s.data() + i, s.data() + i + 2, b, 16);
+    if (error != std::errc() || end != s.data() + i + 2) return std::nullopt;
+    out.push_back(b);
+  }
+  return out;
+}
+
+// "yyyy-mm-dd hh:mm:ss.fff" (datetime) or "yyyy-mm-dd hh:mm:00".
+std::optional<TypedDateTime> ParseGridDateTime(const std::string& s) {
+  TypedDateTime t;
+  unsigned ms = 0;
+  int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%u", &t.year, &t.month, &t.day, &t.hour,
+                      &t.minute, &t.second, &ms);
+  if (n < 6) return std::nullopt;
+  if (n == 7) {
+    t.fraction = ms;
+    t.fractionDigits = 3;
+  }
+  return t;
+}
+
+}  // namespace
+
+std::string NarrowToUtf8(ByteView bytes) {
+  std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  bool ascii = true;
+  for (unsigned char ch : s)
+    if (ch >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii) return std::string(s);
+  // Valid UTF-8 stays: the round trip through UTF-16 would change it otherwise.
+  std::string out;
+  size_t i = 0;
+  bool valid = true;
+  while (i < s.size() && valid) {
+    unsigned char ch = s[i];
+    size_t n = ch < 0x80 ? 1 : (ch >> 5) == 6 ? 2 : (ch >> 4) == 14 ? 3 : (ch >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) valid = false;
+    for (size_t k = 1; valid && k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) valid = false;
+    i += n;
+  }
+  if (valid) return std::string(s);
+  for (unsigned char ch : s) platform::AppendCodePointUtf8(out, ch);
+  return out;
+}
+
+TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
+  if (c.xtype == vt::kBit) {
+    std::optional<uint8_t> byte = record.U8(offset);
+    if (!byte) return TypedValue::Null();
+    return TypedValue::Integer((*byte >> (bit & 7)) & 1);
+  }
+  std::optional<ByteView> v = record.Slice(offset, FixedSize(c));
+  if (!v) return TypedValue::Null();
+  switch (c.xtype) {
+    case vt::kTinyInt: return TypedValue::Integer(v->LeOr<uint8_t>(0));
+    case vt::kSmallInt: return TypedValue::Integer(v->LeOr<int16_t>(0));
+    case vt::kInt: return TypedValue::Integer(v->LeOr<int32_t>(0));
+    case vt::kBigInt: return TypedValue::Integer(v->LeOr<int64_t>(0));
+    case vt::kReal: {
+      float f = 0;
+      std::memcpy(&f, v->data(), sizeof f);
+      TypedValue t = TypedValue::Float(f);
+      t.singlePrecision = true;
+      return t;
+    }
+    case vt::kFloat: {
+      double d = 0;
+      std::memcpy(&d, v->data(), sizeof d);
+      return TypedValue::Float(d);
+    }
+    case vt::kMoney: return TypedValue::Money(v->LeOr<int64_t>(0));
+    case vt::kSmallMoney: return TypedValue::Money(v->LeOr<int32_t>(0));
+    case vt::kDateTime: return DateTimeValue(*v);
+    case vt::kSmallDateTime: return SmallDateTimeValue(*v);
+    case vt::kDate:
+    case vt::kTime:
+    case vt::kDateTime2:
+    case vt::kDateTimeOffset: return NewDateTimeValue(c.xtype, *v, c.length, c.xscale);
+    case vt::kDecimal:
+    case vt::kNumeric:
+      if (v->empty()) return TypedValue::Null();
+      return DecimalValue(*v, c.xscale);
+    case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
+    case vt::kBinary:
+    case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
+    case vt::kChar: return PaddedText(NarrowToUtf8(*v));
+    case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
+    default: return TypedValue::Null();
+  }
+}
+
+TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                           const CellLocation& cell, ByteView record) {
+  switch (cell.kind) {
+    case CellKind::kNull:
+    case CellKind::kNotStored:  // the server reads a missing variable column as NULL
+      return TypedValue::Null();
+    case CellKind::kFixed: return DecodeFixedTyped(c, record, cell.offset, cell.bit);
+    case CellKind::kBit: {
+      ColumnInfo bit_column = c;
+      bit_column.xtype = vt::kBit;
+      return DecodeFixedTyped(bit_column, record, cell.offset, cell.bit);
+    }
+    case CellKind::kVariable: return VariableTyped(store, version, c, cell, record);
+  }
+  return TypedValue::Null();
+}
+
+TypedValue TypedFromGridText(const ColumnInfo& c, const std::string& text) {
+  if (text == "NULL") return TypedValue::Null();
+  switch (c.xtype) {
+    case vt::kTinyInt: case vt::kSmallInt: case vt::kInt: case vt::kBigInt: case vt::kBit:
+      if (auto v = ParseInteger(text)) return TypedValue::Integer(*v);
+      return TypedValue::Null();
+    case vt::kReal: case vt::kFloat: {
+      char* end = nullptr;
+      double d = std::strtod(text.c_str(), &end);
+      if (end == text.c_str()) return TypedValue::Null();
+      return TypedValue::Float(d);
+    }
+    case vt::kMoney: case vt::kSmallMoney: {
+      // "%.4f": the digits without the point are the ten-thousandths.
+      std::string digits = text;
+      size_t point = digits.find('.');
+      if (point == std::string::npos || digits.size() - point != 5) return TypedValue::Text(text);
+      digits.erase(point, 1);
+      if (auto v = ParseInteger(digits)) return TypedValue::Money(*v);
+      return TypedValue::Text(text);
+    }
+    case vt::kDecimal: case vt::kNumeric:
+      if (text.rfind("0x", 0) == 0) return TypedValue::Text(text);
+      return TypedValue::Decimal(text);
+    case vt::kDateTime: case vt::kSmallDateTime:
+      if (auto t = ParseGridDateTime(text)) return TypedValue::DateTime(*t);
+      return TypedValue::Text(text);
+    case vt::kBinary: case vt::kVarBinary: case vt::kImage: case vt::kTimestamp: case vt::kClr:
+      if (auto b = ParseHex(text)) return TypedValue::Bytes(std::move(*b));
+      return TypedValue::Text(text);
+    case vt::kChar: case vt::kNChar:
+      return PaddedText(text);
+    default:
+      return TypedValue::Text(text);
+  }
+}
+
+std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
+                                                    const TableRecord& record) {
+  const std::vector<ColumnPlan>& plan = walk.Plan();
+  std::vector<TypedValue> row;
+  row.reserve(plan.size());
+  if (record.compressed) {
+    // Compressed values are only known through their grid texts.
+    static const PageCompression kNone;
+    const PageCompression& pc = record.compression ? *record.compression : kNone;
+    std::optional<std::vector<std::string>> texts =
+        DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
+                               pc.anchor, pc.dictionary, db.Store(), db.Messages());
+    if (!texts) return std::nullopt;
+    size_t i = 0;
+    for (const auto& [colid, column] : walk.Table().columns) {
+      row.push_back(i < texts->size() ? TypedFromGridText(column, (*texts)[i]) : TypedValue::Null());
+      ++i;
+    }
+    return row;
+  }
+  ByteView bytes = record.Record();
+  for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
+    row.push_back(
+        DecodeCellTyped(db.Store(), walk.Version(), *plan[i].column, record.cells[i], bytes));
+  return row;
+}
+
+}  // namespace tollamer

@@ -1,0 +1,43 @@
+// Decoding located column values into typed values: the complete stored
+// value of every column (whole text/ntext/image and off-row values, exact
+// char values without their pad blanks, numbers and dates as numbers),
+// from the same record walk the grid texts use.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/row_reader.h"
+#include "engine/rows/typed_value.h"
+
+namespace tollamer {
+
+// A fixed-length value of `column` at `offset` of `record` (for bit
+// columns, bit `bit` of that byte). NULL when the record is too short.
+TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t offset,
+                            uint8_t bit);
+
+// One located cell. `record` is the page from the record's offset on.
+TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
+                           const ColumnInfo& column, const CellLocation& cell, ByteView record);
+
+// A value given as grid text (compressed records) turned back into the
+// typed value of the column's type: "NULL" is NULL, numbers, dates, GUIDs
+// and "0x" hex become what they show; anything else stays text.
+TypedValue TypedFromGridText(const ColumnInfo& column, const std::string& text);
+
+// Bytes of an 8-bit text column as UTF-8: valid UTF-8 stays as it is,
+// anything else is read as Latin-1.
+std::string NarrowToUtf8(ByteView bytes);
+
+// One value per table column (ascending column id) for a record of the
+// walk; nothing when a compressed record is rejected.
+std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
+                                                    const TableRecord& record);
+
+}  // namespace tollamer

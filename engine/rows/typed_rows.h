@@ -1,0 +1,35 @@
+// Every row of a table as typed values, for export and import: the same
+// records in the same order as the grid, with a count of the data pages
+// that could not be read or were not accepted, so that a damaged table
+// gives the rows of the pages that decode and says what it lost.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/typed_value.h"
+
+namespace tollamer {
+
+struct TypedTableStats {
+  bool listed = false;        // the table has a data page list
+  uint64_t pages = 0;         // entries of the list
+  uint64_t pagesSkipped = 0;  // unreadable, not a data page of the table, bad compression
+  uint64_t rows = 0;          // rows handed to the visitor
+  uint64_t rowsRejected = 0;  // compressed records that did not decode
+};
+
+// One value per table column in ascending column id. Returns false to stop.
+using TypedRowVisitor = std::function<bool(const std::vector<TypedValue>&)>;
+// Called after each data page with (pages done, pages in the list).
+using PageProgress = std::function<void(uint64_t, uint64_t)>;
+
+// False when the table is unknown, has no page list, or the visitor stopped.
+bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                     const TypedRowVisitor& visit, TypedTableStats& stats,
+                     const PageProgress& progress = {});
+
+}  // namespace tollamer

@@ -1,0 +1,133 @@
+#include "engine/rows/typed_value.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tollamer {
+
+TypedValue TypedValue::Integer(int64_t v) {
+  TypedValue t;
+  t.kind = TypedKind::kInteger;
+  t.integer = v;
+  return t;
+}
+
+TypedValue TypedValue::Float(double v) {
+  TypedValue t;
+  t.kind = TypedKind::kFloat;
+  t.real = v;
+  return t;
+}
+
+TypedValue TypedValue::Money(int64_t ten_thousandths) {
+  TypedValue t;
+  t.kind = TypedKind::kMoney;
+  t.integer = ten_thousandths;
+  return t;
+}
+
+TypedValue TypedValue::Decimal(std::string digits) {
+  TypedValue t;
+  t.kind = TypedKind::kDecimal;
+  t.text = std::move(digits);
+  return t;
+}
+
+TypedValue TypedValue::Text(std::string utf8) {
+  TypedValue t;
+  t.kind = TypedKind::kText;
+  t.text = std::move(utf8);
+  return t;
+}
+
+TypedValue TypedValue::Bytes(std::vector<uint8_t> b) {
+  TypedValue t;
+  t.kind = TypedKind::kBytes;
+  t.bytes = std::move(b);
+  return t;
+}
+
+TypedValue TypedValue::Guid(std::vector<uint8_t> b) {
+  TypedValue t;
+  t.kind = TypedKind::kGuid;
+  t.bytes = std::move(b);
+  return t;
+}
+
+TypedValue TypedValue::DateTime(const TypedDateTime& d) {
+  TypedValue t;
+  t.kind = TypedKind::kDateTime;
+  t.time = d;
+  return t;
+}
+
+std::string ExactMoneyText(int64_t v) {
+  // Unsigned magnitude: the most negative value has no positive twin.
+  const bool negative = v < 0;
+  const uint64_t m = negative ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
+                static_cast<unsigned long long>(m / 10000),
+                static_cast<unsigned long long>(m % 10000));
+  return buf;
+}
+
+std::string GuidText(const std::vector<uint8_t>& b) {
+  if (b.size() != 16) return {};
+  char buf[40];
+  std::snprintf(buf, sizeof buf,
+                "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3], b[2],
+                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                b[15]);
+  return buf;
+}
+
+std::string HexDigits(const std::vector<uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.resize(bytes.size() * 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+  }
+  return out;
+}
+
+std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
+  std::string out;
+  char buf[48];
+  if (t.hasDate) {
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+    out += buf;
+  }
+  if (t.hasTime) {
+    if (t.hasDate) out.push_back(separator);
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    out += buf;
+    if (t.fractionDigits > 0) {
+      std::snprintf(buf, sizeof buf, ".%0*u", static_cast<int>(t.fractionDigits), t.fraction);
+      out += buf;
+    }
+  }
+  if (t.hasOffset) {
+    const int m = std::abs(static_cast<int>(t.offsetMinutes));
+    std::snprintf(buf, sizeof buf, "%c%02d:%02d", t.offsetMinutes < 0 ? '-' : '+', m / 60, m % 60);
+    out += buf;
+  }
+  return out;
+}
+
+}  // namespace tollamer
+
+namespace tollamer {
+
+std::string FloatText(const TypedValue& v) {
+  char buf[64];
+  auto result = v.singlePrecision
+                    ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.real))
+                    : std::to_chars(buf, buf + sizeof buf, v.real);
+  return std::string(buf, result.ptr);
+}
+
+}  // namespace tollamer

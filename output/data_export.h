@@ -1,0 +1,61 @@
+// Table data export: every recoverable row of a table, with complete
+// values, into a CSV file or a T-SQL INSERT script, one file per table
+// named by the table's full name (made safe as a file name). A file
+// appears under its name only once it is complete. A damaged table gives
+// the rows of its pages that decode and the count of pages skipped; it
+// never stops the export of the other tables.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/typed_rows.h"
+
+namespace tollamer {
+
+enum class DataFormat { kCsv, kSql };
+
+// What became of one table (export or import).
+struct TableDataResult {
+  uint32_t tableId = 0;
+  std::string tableName;  // the catalog's full name
+  std::string target;     // the file written, or the table created
+  bool ok = false;
+  std::string error;      // why the table failed
+  TypedTableStats stats;
+};
+
+// Called before each table with its name, and per data page.
+struct DataProgress {
+  std::function<void(const TableInfo&)> tableStarted;
+  PageProgress pages;
+  std::function<void(const TableDataResult&)> tableDone;
+};
+
+// The column names and pointers of a table in ascending column id.
+std::vector<std::string> ColumnNames(const TableInfo& table);
+std::vector<const ColumnInfo*> ColumnList(const TableInfo& table);
+
+// The file name of a table's export: its safe full name and ".csv"/".sql".
+std::string DataFileName(const TableInfo& table, DataFormat format);
+
+// Writes one table to `path`. A table without a data page list fails
+// unless the catalog counts no rows for it (then the file holds the header
+// alone).
+TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                                DataFormat format, const std::string& path,
+                                const DataProgress& progress = {});
+
+// Writes the given tables (all catalog tables when `table_ids` is empty)
+// into `folder`, in ascending object id. Two tables whose safe names
+// collide get their object id appended.
+std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting version,
+                                              const std::vector<uint32_t>& table_ids,
+                                              DataFormat format, const std::string& folder,
+                                              const DataProgress& progress = {});
+
+}  // namespace tollamer

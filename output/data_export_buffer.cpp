@@ -1,0 +1,49 @@
+#include "output/data_export_buffer.h"
+
+#include <span>
+
+namespace tollamer {
+
+namespace {
+constexpr size_t kFlushBytes = 1 << 20;
+}
+
+std::unique_ptr<BufferedOutput> BufferedOutput::Create(const std::string& path,
+                                                       std::string& error) {
+  platform::CreateResult created = platform::CreateOutputFile(path);
+  if (!created.file) {
+    error = created.message.empty() ? "cannot create " + path : created.message;
+    return nullptr;
+  }
+  auto out = std::unique_ptr<BufferedOutput>(new BufferedOutput(std::move(created.file)));
+  out->buffer_.reserve(kFlushBytes + (kFlushBytes >> 2));
+  return out;
+}
+
+bool BufferedOutput::Flush() {
+  if (failed_) return false;
+  if (buffer_.empty()) return true;
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(buffer_.data()), buffer_.size());
+  if (!file_->Write(bytes)) {
+    failed_ = true;
+    error_ = file_->Error();
+    return false;
+  }
+  written_ += buffer_.size();
+  buffer_.clear();
+  return true;
+}
+
+bool BufferedOutput::MaybeFlush() { return buffer_.size() < kFlushBytes ? !failed_ : Flush(); }
+
+bool BufferedOutput::Commit() {
+  if (!Flush()) return false;
+  if (!file_->Commit()) {
+    failed_ = true;
+    error_ = file_->Error();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tollamer

@@ -1,0 +1,37 @@
+// An output file written through a buffer of about 1 MiB: the rows of a
+// table go out in large writes, and the file appears under its name only
+// when Commit() succeeds.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/file.h"
+
+namespace tollamer {
+
+class BufferedOutput {
+ public:
+  // Nothing opened (and `error` set) when the temporary file cannot be made.
+  static std::unique_ptr<BufferedOutput> Create(const std::string& path, std::string& error);
+
+  std::string& Buffer() { return buffer_; }
+  void Append(std::string_view text) { buffer_ += text; }
+  // Writes the buffer out when it is full; false after a failed write.
+  bool MaybeFlush();
+  bool Commit();
+  const std::string& Error() const { return error_; }
+  uint64_t BytesWritten() const { return written_; }
+
+ private:
+  explicit BufferedOutput(std::unique_ptr<platform::OutputFile> file) : file_(std::move(file)) {}
+  bool Flush();
+
+  std::unique_ptr<platform::OutputFile> file_;
+  std::string buffer_;
+  std::string error_;
+  uint64_t written_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace tollamer

@@ -1,0 +1,87 @@
+#include "output/db_import.h"
+
+#include "engine/rows/typed_rows.h"
+#include "output/postgres_target.h"
+#include "output/sqlite_target.h"
+
+namespace tollamer {
+
+std::pair<std::string, std::string> OwnerAndName(const std::string& full_name) {
+  size_t dot = full_name.find('.');
+  if (dot == std::string::npos) return {"dbo", full_name};
+  return {full_name.substr(0, dot), full_name.substr(dot + 1)};
+}
+
+std::string FlatTableName(const std::string& full_name) {
+  auto [owner, name] = OwnerAndName(full_name);
+  return owner + "_" + name;
+}
+
+std::string QuotedIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    if (c != '\0') out.push_back(c);
+  }
+  return out + "\"";
+}
+
+std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error) {
+  constexpr std::string_view kSqlite = "sqlite:";
+  if (spec.rfind(kSqlite, 0) == 0) return OpenSqliteTarget(spec.substr(kSqlite.size()), error);
+  if (spec.rfind("postgresql://", 0) == 0 || spec.rfind("postgres://", 0) == 0 ||
+      spec.find('=') != std::string::npos)
+    return OpenPostgresTarget(spec, error);
+  error = "unknown import target " + spec + " (sqlite:PATH or postgresql://...)";
+  return nullptr;
+}
+
+std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting version,
+                                          const std::vector<uint32_t>& table_ids,
+                                          ImportTarget& target, const DataProgress& progress) {
+  std::vector<uint32_t> ids = table_ids;
+  if (ids.empty())
+    for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
+  std::vector<TableDataResult> results;
+  for (uint32_t id : ids) {
+    TableDataResult result;
+    result.tableId = id;
+    auto it = db.catalog.tables.find(id);
+    if (it == db.catalog.tables.end()) {
+      result.error = "not in the catalog";
+      results.push_back(result);
+      continue;
+    }
+    const TableInfo& table = it->second;
+    result.tableName = table.fullName;
+    if (progress.tableStarted) progress.tableStarted(table);
+    if (!target.BeginTable(table, result.target)) {
+      result.error = target.Error();
+    } else {
+      bool failed = false;
+      auto row = [&](const std::vector<TypedValue>& values) {
+        if (target.AddRow(values)) return true;
+        failed = true;
+        return false;
+      };
+      const bool walked = ForEachTypedRow(db, version, id, row, result.stats, progress.pages);
+      if (failed) {
+        result.error = target.Error();
+        target.AbortTable();
+      } else if (!walked && !result.stats.listed && table.rowCount != 0) {
+        result.error = "no data pages found";
+        target.AbortTable();
+      } else if (!target.EndTable()) {
+        result.error = target.Error();
+        target.AbortTable();
+      } else {
+        result.ok = true;
+      }
+    }
+    if (progress.tableDone) progress.tableDone(result);
+    results.push_back(std::move(result));
+  }
+  return results;
+}
+
+}  // namespace tollamer

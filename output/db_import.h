@@ -1,0 +1,50 @@
+// Import of recovered tables into a database: each source table becomes a
+// table of the target with mapped column types (type_mapping.h), filled
+// with every recoverable row. A target table of the same name is replaced.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/typed_value.h"
+#include "output/data_export.h"
+
+namespace tollamer {
+
+// A database that takes tables. Each call returns false on failure, with
+// the reason in Error(); a failed table leaves the target usable for the
+// next one.
+class ImportTarget {
+ public:
+  virtual ~ImportTarget() = default;
+  // Creates (or replaces) the table; `target_name` says where it went.
+  virtual bool BeginTable(const TableInfo& table, std::string& target_name) = 0;
+  virtual bool AddRow(const std::vector<TypedValue>& row) = 0;
+  virtual bool EndTable() = 0;
+  // Drops what was sent of a table that failed.
+  virtual void AbortTable() = 0;
+  virtual const std::string& Error() const = 0;
+};
+
+// "sqlite:PATH" or a PostgreSQL connection string ("postgresql://…",
+// "postgres://…", or "host=… dbname=…"); nothing (and `error` set) when
+// the target cannot be opened.
+std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error);
+
+// The given tables (all catalog tables when `table_ids` is empty) in
+// ascending object id.
+std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting version,
+                                          const std::vector<uint32_t>& table_ids,
+                                          ImportTarget& target, const DataProgress& progress = {});
+
+// "owner_name" for "owner.name" (SQLite), and the parts of a full name.
+std::string FlatTableName(const std::string& full_name);
+std::pair<std::string, std::string> OwnerAndName(const std::string& full_name);
+// "name" with " doubled.
+std::string QuotedIdentifier(std::string_view name);
+
+}  // namespace tollamer

@@ -1,0 +1,174 @@
+#include "output/postgres_target.h"
+
+#include <libpq-fe.h>
+
+#include "engine/rows/values/value_format.h"
+#include "output/csv_format.h"
+#include "output/type_mapping.h"
+
+namespace tollamer {
+
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+
+void AppendCopyText(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\0': break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+class PostgresTarget final : public ImportTarget {
+ public:
+  explicit PostgresTarget(PGconn* conn) : conn_(conn) {}
+  ~PostgresTarget() override { PQfinish(conn_); }
+
+  bool BeginTable(const TableInfo& table, std::string& target_name) override {
+    auto [owner, name] = OwnerAndName(table.fullName);
+    const std::string schema = QuotedIdentifier(owner);
+    table_ = schema + "." + QuotedIdentifier(name);
+    target_name = owner + "." + name;
+    columns_.clear();
+    std::string create = "CREATE TABLE " + table_ + " (";
+    for (const auto& [colid, c] : table.columns) {
+      if (!columns_.empty()) create += ", ";
+      create += QuotedIdentifier(c.name) + " " + PostgresColumnType(c);
+      columns_.push_back(c);
+    }
+    create += ")";
+    if (!Exec("CREATE SCHEMA IF NOT EXISTS " + schema) ||
+        !Exec("DROP TABLE IF EXISTS " + table_) || !Exec(create))
+      return false;
+    PGresult* r = PQexec(conn_, ("COPY " + table_ + " FROM STDIN").c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
+    if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
+    PQclear(r);
+    buffer_.clear();
+    in_copy_ = ok;
+    return ok;
+  }
+
+  bool AddRow(const std::vector<TypedValue>& row) override {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      if (i) buffer_.push_back('\t');
+      if (i < row.size())
+        AppendCopyValue(buffer_, columns_[i], row[i]);
+      else
+        buffer_ += "\\N";
+    }
+    buffer_.push_back('\n');
+    return buffer_.size() < kCopyChunk || Send();
+  }
+
+  bool EndTable() override {
+    if (!Send()) return false;
+    in_copy_ = false;
+    if (PQputCopyEnd(conn_, nullptr) != 1) return Fail();
+    return Results();
+  }
+
+  void AbortTable() override {
+    if (in_copy_) {
+      PQputCopyEnd(conn_, "table failed");
+      in_copy_ = false;
+      std::string keep = error_;
+      Results();
+      error_ = keep;
+    }
+    if (!table_.empty()) {
+      std::string keep = error_;
+      Exec("DROP TABLE IF EXISTS " + table_);
+      error_ = keep;
+    }
+  }
+
+  const std::string& Error() const override { return error_; }
+
+ private:
+  bool Send() {
+    if (buffer_.empty()) return true;
+    if (PQputCopyData(conn_, buffer_.data(), static_cast<int>(buffer_.size())) != 1) return Fail();
+    buffer_.clear();
+    return true;
+  }
+  bool Fail() {
+    error_ = "postgresql: " + std::string(PQerrorMessage(conn_));
+    return false;
+  }
+  // Reads the results of the last command; false when one failed.
+  bool Results() {
+    bool ok = true;
+    while (PGresult* r = PQgetResult(conn_)) {
+      ExecStatusType s = PQresultStatus(r);
+      if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK) {
+        ok = false;
+        error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
+      }
+      PQclear(r);
+    }
+    return ok;
+  }
+  bool Exec(const std::string& sql) {
+    PGresult* r = PQexec(conn_, sql.c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
+    PQclear(r);
+    return ok;
+  }
+
+  PGconn* conn_;
+  std::string table_;
+  std::vector<ColumnInfo> columns_;
+  std::string buffer_;
+  std::string error_;
+  bool in_copy_ = false;
+};
+
+}  // namespace
+
+void AppendCopyValue(std::string& out, const ColumnInfo& column, const TypedValue& v) {
+  switch (v.kind) {
+    case TypedKind::kNull: out += "\\N"; return;
+    case TypedKind::kInteger:
+      if (column.xtype == value_type::kBit) {
+        out += v.integer ? "t" : "f";
+        return;
+      }
+      out += std::to_string(v.integer);
+      return;
+    case TypedKind::kFloat: {
+      std::string text = FloatText(v);
+      if (text == "inf") text = "Infinity";
+      if (text == "-inf") text = "-Infinity";
+      if (text == "nan" || text == "-nan") text = "NaN";
+      out += text;
+      return;
+    }
+    case TypedKind::kBytes:
+      out += "\\\\x";
+      out += HexDigits(v.bytes);
+      return;
+    case TypedKind::kText: AppendCopyText(out, v.text); return;
+    default: AppendCopyText(out, ExportText(v)); return;
+  }
+}
+
+std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, std::string& error) {
+  PGconn* conn = PQconnectdb(conninfo.c_str());
+  if (!conn || PQstatus(conn) != CONNECTION_OK) {
+    error = "postgresql: " + std::string(conn ? PQerrorMessage(conn) : "out of memory");
+    PQfinish(conn);
+    return nullptr;
+  }
+  PQsetClientEncoding(conn, "UTF8");
+  return std::make_unique<PostgresTarget>(conn);
+}
+
+}  // namespace tollamer

@@ -1,0 +1,20 @@
+// Import into PostgreSQL through libpq: a schema per owner, a table per
+// source table with mapped types, rows sent with COPY in text format.
+// Text values lose their NUL characters, which PostgreSQL text cannot hold.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "output/db_import.h"
+
+namespace tollamer {
+
+// `conninfo` is a libpq connection string or URI.
+std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, std::string& error);
+
+// One value in COPY text format (no tab or line end): \N for NULL,
+// backslash escapes, \\x hex for bytea, t/f for booleans.
+void AppendCopyValue(std::string& out, const ColumnInfo& column, const TypedValue& value);
+
+}  // namespace tollamer

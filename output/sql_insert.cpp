@@ -1,0 +1,106 @@
+#include "output/sql_insert.h"
+
+#include "engine/rows/values/value_format.h"
+#include "output/csv_format.h"
+
+namespace tollamer {
+
+namespace {
+
+namespace vt = value_type;
+
+bool IsUnicodeType(uint8_t xtype) {
+  return xtype == vt::kNChar || xtype == vt::kNVarChar || xtype == vt::kNText || xtype == vt::kXml;
+}
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+std::string Quoted(std::string_view text, bool unicode) {
+  std::string out = unicode ? "N'" : "'";
+  out.reserve(text.size() + 3);
+  for (char c : text) {
+    if (c == '\'') out.push_back('\'');
+    out.push_back(c);
+  }
+  out.push_back('\'');
+  return out;
+}
+
+}  // namespace
+
+std::string BracketName(std::string_view name) {
+  std::string out = "[";
+  for (char c : name) {
+    if (c == ']') out.push_back(']');
+    out.push_back(c);
+  }
+  return out + "]";
+}
+
+std::string BracketFullName(const std::string& full_name) {
+  size_t dot = full_name.find('.');
+  if (dot == std::string::npos) return BracketName(full_name);
+  return BracketName(std::string_view(full_name).substr(0, dot)) + "." +
+         BracketName(std::string_view(full_name).substr(dot + 1));
+}
+
+std::string SqlLiteral(const ColumnInfo& column, const TypedValue& v) {
+  switch (v.kind) {
+    case TypedKind::kNull: return "NULL";
+    case TypedKind::kInteger:
+    case TypedKind::kDecimal:
+    case TypedKind::kMoney: return ExportText(v);
+    case TypedKind::kFloat: {
+      std::string text = FloatText(v);
+      // Infinities and NaN have no literal.
+      return text.find_first_of("in") == std::string::npos ? text : "NULL";
+    }
+    case TypedKind::kDateTime: return "'" + IsoDateTimeText(v.time, 'T') + "'";
+    case TypedKind::kText:
+      return Quoted(v.text, IsUnicodeType(column.xtype) || !IsAscii(v.text));
+    case TypedKind::kBytes: return "0x" + HexDigits(v.bytes);
+    case TypedKind::kGuid: return "'" + GuidText(v.bytes) + "'";
+  }
+  return "NULL";
+}
+
+SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
+                                 const std::vector<const ColumnInfo*>& columns)
+    : columns_(columns) {
+  prefix_ = "INSERT INTO " + BracketFullName(table_full_name) + " (";
+  bool first = true;
+  for (const ColumnInfo* c : columns_) {
+    const bool write = c->xtype != vt::kTimestamp;
+    written_.push_back(write);
+    if (!write) continue;
+    if (!first) prefix_ += ", ";
+    prefix_ += BracketName(c->name);
+    first = false;
+  }
+  prefix_ += ") VALUES (";
+}
+
+std::string SqlInsertWriter::Header() const { return "SET NOCOUNT ON\r\nGO\r\n"; }
+
+void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
+  out += prefix_;
+  bool first = true;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (!written_[i]) continue;
+    if (!first) out += ", ";
+    out += i < row.size() ? SqlLiteral(*columns_[i], row[i]) : "NULL";
+    first = false;
+  }
+  out += ");\r\n";
+  if (++rows_ % kRowsPerBatch == 0) out += "GO\r\n";
+}
+
+std::string SqlInsertWriter::Footer() const {
+  return rows_ % kRowsPerBatch != 0 ? "GO\r\n" : "";
+}
+
+}  // namespace tollamer
