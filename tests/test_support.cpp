@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <random>
 
 namespace tollamer::testing {
@@ -29,10 +30,38 @@ std::string RealDataDir() {
   return TOLLAMER_REAL_DATA_DIR;
 }
 
+namespace {
+
+// The real files are opened with an exclusive lock, as a database file in
+// use is refused. Test programs run side by side, so each one reads its
+// own copies, made once per program in a private folder.
+class RealFileCopies {
+ public:
+  std::optional<std::string> Get(const std::string& name) {
+    std::filesystem::path source = std::filesystem::path(RealDataDir()) / name;
+    if (!std::filesystem::exists(source)) return std::nullopt;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::filesystem::path copy = dir_.path() / name;
+    std::error_code ec;
+    if (!std::filesystem::exists(copy)) {
+      std::filesystem::copy_file(source, copy, ec);
+      if (ec) return std::nullopt;
+      // Same modification time as the original, so snapshots compare alike.
+      std::filesystem::last_write_time(copy, std::filesystem::last_write_time(source), ec);
+    }
+    return copy.string();
+  }
+
+ private:
+  std::mutex mutex_;
+  TempDir dir_;
+};
+
+}  // namespace
+
 std::optional<std::string> RealDataFile(const std::string& name) {
-  std::filesystem::path p = std::filesystem::path(RealDataDir()) / name;
-  if (!std::filesystem::exists(p)) return std::nullopt;
-  return p.string();
+  static RealFileCopies copies;
+  return copies.Get(name);
 }
 
 FileSnapshot FileSnapshot::Of(const std::string& path) {

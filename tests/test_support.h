@@ -29,8 +29,10 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// The path of a real file in the shared data folder, or nothing when the
-// folder is absent.
+// The path of this test program's private copy of a real file of the shared
+// data folder (copies are exclusive-locked independently, so test programs
+// running side by side never refuse each other), or nothing when the folder
+// or the file is absent.
 std::optional<std::string> RealDataFile(const std::string& name);
 std::string RealDataDir();
 

@@ -48,10 +48,12 @@ TEST(RealFilesTest, DataFilesOpenWithTheirPagesAndVersion) {
     if (e.file.ends_with(".bak")) continue;
     ++data_files;
     SCOPED_TRACE(e.file);
-    testing::FileSnapshot before = testing::FileSnapshot::Of(testing::RealDataDir() + "/" + e.file);
+    std::optional<std::string> path = testing::RealDataFile(e.file);
+    ASSERT_TRUE(path);
+    testing::FileSnapshot before = testing::FileSnapshot::Of(*path);
     RecordingMessages messages;
     PageStore store(messages);
-    ASSERT_TRUE(store.OpenFile(testing::RealDataDir() + "/" + e.file));
+    ASSERT_TRUE(store.OpenFile(*path));
     EXPECT_EQ(store.PageCount(), e.bytes / kPageSize);
     uint64_t valid = 0;
     for (uint64_t p = 0; p < store.PageCount(); ++p) {
@@ -67,7 +69,7 @@ TEST(RealFilesTest, DataFilesOpenWithTheirPagesAndVersion) {
     EXPECT_EQ(g.evidence, VersionEvidence::kBootPage);
     EXPECT_EQ(g.setting, e.dbiVersion < 600 ? VersionSetting::kSql2000 : VersionSetting::kSql2005);
     store.Close();
-    EXPECT_TRUE(testing::FileSnapshot::Of(testing::RealDataDir() + "/" + e.file) == before);
+    EXPECT_TRUE(testing::FileSnapshot::Of(*path) == before);
   }
   EXPECT_EQ(data_files, 4);
 }

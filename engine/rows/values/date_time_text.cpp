@@ -10,7 +10,6 @@ namespace tollamer {
 namespace {
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-int YearLength(int y) { return IsLeapYear(y) ? 366 : 365; }
 
 bool DateInRange(const DateTimeParts& p, CalendarDate first, CalendarDate last) {
   auto key = [](int y, int m, int d) { return std::make_tuple(y, m, d); };
@@ -69,28 +68,37 @@ size_t TimeWidth(uint16_t length, size_t extra) {
 
 }  // namespace
 
+namespace {
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Days from the start of year 0 of the proleptic Gregorian calendar to the
+// start of year y (any sign).
+int64_t DaysBeforeYear(int64_t y) {
+  int64_t before = y - 1;
+  return 365 * y + FloorDiv(before, 4) - FloorDiv(before, 100) + FloorDiv(before, 400) + 1;
+}
+
+}  // namespace
+
 CalendarDate DaysToDate(int start_year, int64_t days) {
-  std::array<int, 12> month_length = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   constexpr int64_t kDaysPer400Years = 146097;
-  int year = start_year;
-  // Whole 400-year cycles first, so that a damaged day count costs no time.
-  year += static_cast<int>(400 * (days / kDaysPer400Years));
+  // Whole 400-year cycles first (each holds the same number of days), so a
+  // damaged day count stays small; then the year is found arithmetically.
+  int64_t year = start_year + 400 * (days / kDaysPer400Years);
   days %= kDaysPer400Years;
-  while (days < 0) {
-    --year;
-    days += YearLength(year);
-  }
-  while (days >= YearLength(year)) {
-    days -= YearLength(year);
-    ++year;
-  }
-  month_length[1] = IsLeapYear(year) ? 29 : 28;
+  const int64_t target = DaysBeforeYear(year) + days;
+  year += FloorDiv(days * 400, kDaysPer400Years);
+  while (DaysBeforeYear(year) > target) --year;
+  while (DaysBeforeYear(year + 1) <= target) ++year;
+  int64_t day_of_year = target - DaysBeforeYear(year);
+  static constexpr int kCumulative[2][13] = {
+      {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+      {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
+  const int* cumulative = kCumulative[IsLeapYear(static_cast<int>(year)) ? 1 : 0];
   int month = 1;
-  while (month < 12 && days >= month_length[month - 1]) {
-    days -= month_length[month - 1];
-    ++month;
-  }
-  return {year, month, static_cast<int>(days) + 1};
+  while (month < 12 && day_of_year >= cumulative[month]) ++month;
+  return {static_cast<int>(year), month, static_cast<int>(day_of_year - cumulative[month - 1]) + 1};
 }
 
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {

@@ -1,0 +1,103 @@
+#include "bench/big_table_file.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/pagestore/page_layout.h"
+#include "tests/fixtures/page_checksum.h"
+#include "tests/fixtures/sql2005_database.h"
+#include "tests/fixtures/user_rows_database.h"
+
+namespace tollamer::bench {
+
+using namespace fixtures;
+using namespace fixtures::user_rows;
+
+namespace {
+
+constexpr uint32_t kTableId = 245575913;
+
+sql2005::Table2005 OrdersTable() {
+  sql2005::Table2005 t{kTableId, "orders", 1};
+  t.columns = {{"id", 56, 0, 4, 10, 0, true},
+               {"customer", 167, 0, 40, 0, 0, true},
+               {"amount", 60, 0, 8, 19, 4},
+               {"placed", 61, 0, 8, 23, 3},
+               {"note", 231, 0, 100}};
+  t.dataPages = 8;
+  return t;
+}
+
+// One page of rows, as many as fit.
+std::vector<Bytes> PageOfRows(const std::vector<UserColumn>& columns, uint64_t& rows) {
+  std::vector<Bytes> records;
+  size_t used = page_layout::kHeaderSize;
+  for (int32_t i = 0;; ++i) {
+    std::vector<Value> values = {
+        Fixed(Int32(i)), Var(Text("Customer \"" + std::to_string(i) + "\", Ltd")),
+        Fixed(Int64(1234567 + i)), Fixed(DateTime(40000 + i, 300 * 3600)),
+        i % 3 ? Var(NChar("注意 note " + std::to_string(i), 30)) : Null()};
+    Bytes record = UserRecord(columns, values);
+    if (used + record.size() + 2 * (records.size() + 1) > page_layout::kPageSize - 64) break;
+    used += record.size();
+    records.push_back(std::move(record));
+  }
+  rows = records.size();
+  return records;
+}
+
+}  // namespace
+
+BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes) {
+  sql2005::Database2005 description;
+  description.tables = {OrdersTable()};
+  sql2005::Built2005 built = sql2005::BuildDatabase2005(description);
+  std::vector<UserColumn> columns = Columns(description.tables[0].columns);
+  uint64_t rows_per_page = 0;
+  std::vector<Bytes> page_rows = PageOfRows(columns, rows_per_page);
+  FillTablePages2005(built, kTableId, std::vector<std::vector<Bytes>>(8, page_rows),
+                     FormatVersion::kSql2008);
+
+  const sql2005::UnitLayout& unit = built.layout.tables.at(kTableId);
+  Bytes image = built.file.Image();
+  Bytes page(image.begin() + uint64_t{unit.DataPages()[0]} * page_layout::kPageSize,
+             image.begin() + uint64_t{unit.DataPages()[0] + 1} * page_layout::kPageSize);
+
+  BigTableFile out;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return out;
+  bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
+  uint64_t first = image.size() / page_layout::kPageSize;
+  uint64_t total = std::max<uint64_t>(first, bytes / page_layout::kPageSize);
+  for (uint64_t p = first; ok && p < total; ++p) {
+    PutU32(page, page_layout::kPageId, static_cast<uint32_t>(p));
+    ApplyChecksum(page);
+    ok = std::fwrite(page.data(), 1, page.size(), f) == page.size();
+  }
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) return out;
+  out.path = path;
+  out.tableId = kTableId;
+  out.pages = total;
+  out.dataPages = 8 + (total - first);
+  out.rowsPerPage = rows_per_page;
+  return out;
+}
+
+double CatSeconds(const std::string& path) {
+  std::string command = "cat '" + path + "' > /dev/null";
+  auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) return -1;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double PeakRssMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+}  // namespace tollamer::bench
