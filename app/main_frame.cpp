@@ -18,6 +18,9 @@
 #include <QUrl>
 
 #include "app/app_services.h"
+#include "app/bak_to_mdf_dialog.h"
+#include "app/detection_page.h"
+#include "app/mdf_excavator_dialog.h"
 #include "app/command_ids.h"
 #include "app/find_table_dialog.h"
 #include "app/output_data_dialog.h"
@@ -212,6 +215,21 @@ void CMainFrame::OnCommand(int id) {
       return;
     case kCmdFindTable: OnFindTable(); return;
     case kCmdScanAllTables: OnScanAllTables(); return;
+    case kCmdDetection: {
+      CDetectionPage dialog(nullptr, this);
+      dialog.exec();
+      return;
+    }
+    case kCmdBakToMdf: {
+      CBAKTOMDFDLG dialog(nullptr, this);
+      dialog.exec();
+      return;
+    }
+    case kCmdExcavation: {
+      CMdfExcavatorDlg dialog(nullptr, nullptr, this);
+      dialog.exec();
+      return;
+    }
     default:
       if (!OnSchemaExport(id)) ShowNotYet(id);
       return;

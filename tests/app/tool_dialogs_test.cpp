@@ -1,0 +1,596 @@
+// The tool dialogs driven as a user would, on the offscreen platform:
+// detection, backup conversion, fragment excavation with its source menu.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/bak_to_mdf_dialog.h"
+#include "app/command_ids.h"
+#include "app/detection_page.h"
+#include "app/main_frame.h"
+#include "app/mdf_excavator_dialog.h"
+#include "app/menu_edit.h"
+#include "app/progress_dialog2.h"
+#include "app/tool_fields.h"
+#include "app/tool_file_dialog.h"
+#include "app/tool_page_map_view.h"
+#include "engine/pagestore/page_store.h"
+#include "tests/fixtures/tools_fixtures.h"
+#include "tests/test_support.h"
+#include "tools/fragment_runs.h"
+
+namespace tollamer::app {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::Bytes;
+using fixtures::FormatVersion;
+using tools::PageKind;
+
+constexpr uint64_t kPage = 8192;
+constexpr uint64_t kSector = 512;
+
+// A file of `bytes` zero bytes that takes no room on disk.
+std::string SparseFile(const testing::TempDir& dir, const std::string& name, uint64_t bytes) {
+  std::string path = dir.File(name);
+  std::ofstream(path).close();
+  fs::resize_file(path, bytes);
+  return path;
+}
+
+Bytes CarvedDatabase() { return fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image(); }
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// --- File detection -------------------------------------------------------
+
+TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
+  testing::TempDir dir;
+  Bytes file = CarvedDatabase();
+  tools::KindCounts expected{};
+  for (size_t i = 0; i < file.size() / kPage; ++i)
+    ++expected[tools::KindIndex(tools::ClassifyPage(*ByteView(file).Slice(i * kPage, kPage)))];
+  file.resize(file.size() + kPage, 0);     // an empty page
+  file.resize(file.size() + kPage, 0xAB);  // a damaged one
+  file.resize(file.size() + 100, 0x01);    // a partial page is not read
+  ++expected[tools::KindIndex(PageKind::kNull)];
+  ++expected[tools::KindIndex(PageKind::kErr)];
+  std::string path = dir.Write("census.mdf", file);
+
+  RecordingMessages messages;
+  CDetectionPage dialog(&messages);
+  EXPECT_EQ(dialog.windowTitle(), "Detection");
+  FileDialogRequest asked;
+  dialog.SetFileChooser([&](const FileDialogRequest& r) { asked = r; return Q(path); });
+  QTest::mouseClick(dialog.findChild<QPushButton*>("1011"), Qt::LeftButton);
+  EXPECT_EQ(asked.filter, "SQL Files(*.mdf)|*.mdf|Text Files(*.txt)|*.txt|All Files(*.*)|*.*||");
+  EXPECT_EQ(asked.defaultSuffix, "SQL");
+  EXPECT_EQ(dialog.Field(CDetectionPage::kIdFileName)->text(), "census.mdf");
+  EXPECT_EQ(dialog.Field(CDetectionPage::kIdSize)->text(), QString::number(file.size() / 1024));
+  EXPECT_EQ(dialog.Field(CDetectionPage::kIdPages)->text(), "50");
+
+  QSignalSpy ended(&dialog, &CDetectionPage::detectionEnded);
+  QTest::mouseClick(dialog.findChild<QPushButton*>("1012"), Qt::LeftButton);
+  ASSERT_TRUE(ended.wait(5000));
+  for (size_t i = 0; i < tools::kPageKindCount; ++i) {
+    PageKind kind = tools::KindAt(i);
+    QLabel* field = dialog.findChild<QLabel*>(QString::number(CDetectionPage::CountFieldId(kind)));
+    ASSERT_TRUE(field) << static_cast<int>(kind);
+    EXPECT_EQ(field->text(), QString::number(expected[i])) << tools::KindName(kind);
+  }
+  EXPECT_EQ(dialog.CountField(PageKind::kFileHeader)->text(), "1");
+  EXPECT_EQ(dialog.CountField(PageKind::kBoot)->text(), "1");
+  EXPECT_EQ(dialog.findChild<QLabel*>("1025")->text(), "2.0%");  // 1 of 50 damaged
+  EXPECT_EQ(dialog.progressBar()->value(), 0) << "a finished census returns the bar to empty";
+  // The map: one cell per page, page 0 the file header, the last two null and err.
+  const tools::PageMap& map = dialog.mapView()->map();
+  ASSERT_EQ(map.cells.size(), 50u);
+  EXPECT_EQ(map.pagesPerCell, 1u);
+  EXPECT_EQ(map.cells[0], PageKind::kFileHeader);
+  EXPECT_EQ(map.cells[48], PageKind::kNull);
+  EXPECT_EQ(map.cells[49], PageKind::kErr);
+  EXPECT_TRUE(messages.stops.empty());
+}
+
+TEST(DetectionPageTest, StopLeavesCountsAndBarWhereTheyWere) {
+  testing::TempDir dir;
+  std::string path = SparseFile(dir, "big.mdf", uint64_t{64} << 30);
+  RecordingMessages messages;
+  CDetectionPage dialog(&messages);
+  dialog.ChooseFile(Q(path));
+  QSignalSpy ended(&dialog, &CDetectionPage::detectionEnded);
+  dialog.Start();
+  dialog.Start();  // a second start while running is refused
+  QTRY_VERIFY_WITH_TIMEOUT(dialog.progressBar()->value() > 0, 10000);
+  dialog.Stop();
+  ASSERT_TRUE(ended.wait(5000));
+  EXPECT_EQ(ended.size(), 1);
+  const tools::DetectionResult& r = dialog.lastResult();
+  EXPECT_TRUE(r.stopped);
+  EXPECT_LT(r.pagesScanned, r.pages);
+  EXPECT_GT(dialog.progressBar()->value(), 0) << "a stop keeps the bar's position";
+  EXPECT_LT(dialog.progressBar()->value(), 100);
+  EXPECT_EQ(dialog.CountField(PageKind::kNull)->text(), QString::number(r.pagesScanned))
+      << "the counts shown are those of the pages read";
+  EXPECT_FALSE(dialog.IsRunning());
+}
+
+TEST(DetectionPageTest, UnreadableFileAndClosingWhileRunning) {
+  testing::TempDir dir;
+  RecordingMessages messages;
+  {
+    CDetectionPage dialog(&messages);
+    dialog.ChooseFile(Q(dir.File("missing.mdf")));
+    ASSERT_EQ(messages.stops, std::vector<std::string>{"打开文件出错"});
+    QSignalSpy ended(&dialog, &CDetectionPage::detectionEnded);
+    dialog.Start();  // the worker's own open fails too
+    ASSERT_TRUE(ended.wait(5000));
+    EXPECT_EQ(messages.stops.size(), 2u);
+    EXPECT_FALSE(dialog.lastResult().opened);
+  }
+  // Closing while a census runs stops it and waits for the worker.
+  std::string big = SparseFile(dir, "big.mdf", uint64_t{64} << 30);
+  CDetectionPage dialog(&messages);
+  dialog.show();
+  dialog.ChooseFile(Q(big));
+  dialog.Start();
+  ASSERT_TRUE(dialog.IsRunning());
+  dialog.reject();
+  EXPECT_FALSE(dialog.IsRunning());
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(PageMapViewTest, CellsFitTheAreaAndShrinkForMoreCells) {
+  PageMapGeometry g = FitPageMap(50, 500, 200);
+  EXPECT_GE(g.cellPixels, 2);
+  EXPECT_LE(g.rows * g.cellPixels, 200);
+  EXPECT_LE(g.cellsPerRow * g.cellPixels, 500);
+  EXPECT_GE(g.cellsPerRow * g.rows, 50);
+  PageMapGeometry many = FitPageMap(4096, 500, 200);
+  EXPECT_LT(many.cellPixels, g.cellPixels);
+  EXPECT_LE(many.rows * many.cellPixels, 200);
+  EXPECT_GE(many.cellsPerRow * many.rows, 4096);
+  EXPECT_EQ(FitPageMap(0, 500, 200).cellPixels, 0);
+  // More cells than pixels: one pixel each, the rows may run past the area.
+  EXPECT_EQ(FitPageMap(1000000, 100, 100).cellPixels, 1);
+}
+
+// --- Backup conversion ----------------------------------------------------
+
+TEST(BakToMdfDialogTest, ConvertsAFixtureBackupIntoAnOpenableDataFile) {
+  testing::TempDir dir;
+  fixtures::FileBuilder db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48);
+  Bytes backup = db.BackupImage(0x1200);
+  backup.resize(backup.size() - 8 * kSector);  // the last page loses half its sectors
+  std::string bak = dir.Write("pubs.bak", backup);
+  std::string mdf = dir.File("pubs.mdf");
+
+  RecordingMessages messages;
+  CBAKTOMDFDLG dialog(&messages);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("bak 转 mdf"));
+  std::vector<FileDialogRequest> asked;
+  dialog.SetFileChooser([&](const FileDialogRequest& r) {
+    asked.push_back(r);
+    return Q(r.save ? mdf : bak);
+  });
+  QTest::mouseClick(dialog.findChild<QPushButton*>("1011"), Qt::LeftButton);
+  QTest::mouseClick(dialog.findChild<QPushButton*>("1012"), Qt::LeftButton);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].filter, "bak files(*.bak)|*.bak|All files(*.*)|*.*||");
+  EXPECT_TRUE(asked[1].save);
+  EXPECT_EQ(asked[1].defaultSuffix, "mdf");
+  EXPECT_EQ(dialog.backupEdit()->text(), Q(bak));
+  EXPECT_EQ(dialog.dataEdit()->text(), Q(mdf));
+  EXPECT_TRUE(dialog.progressBar()->isHidden());
+
+  QSignalSpy ended(&dialog, &CBAKTOMDFDLG::conversionEnded);
+  QTest::mouseClick(dialog.runButton(), Qt::LeftButton);
+  EXPECT_FALSE(dialog.progressBar()->isHidden());
+  ASSERT_TRUE(ended.wait(5000));
+  EXPECT_TRUE(dialog.progressBar()->isHidden());
+  ASSERT_TRUE(dialog.lastResult().completed);
+  EXPECT_EQ(dialog.lastResult().pagesWritten, 48u);
+  EXPECT_EQ(dialog.lastResult().incompletePages, 1u);
+  ASSERT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.stops[0], "转换完成：共写入 48 页，其中 1 页不完整。");
+
+  RecordingMessages quiet;
+  PageStore store(quiet);
+  ASSERT_TRUE(store.OpenFile(mdf));
+  EXPECT_EQ(store.PageCount(), 47u) << "the incomplete last page holds only the sectors the backup had";
+  EXPECT_EQ(fs::file_size(mdf), 47 * kPage + 8 * kSector);
+  EXPECT_EQ(store.ReadHeader(32)->pageId, 32u);
+  Bytes written = testing::FileSnapshot::Of(mdf).bytes;
+  Bytes original = db.Image();
+  EXPECT_TRUE(std::equal(original.begin(), original.begin() + 47 * kPage, written.begin()));
+}
+
+TEST(BakToMdfDialogTest, FailuresShowTheirMessageWithoutACompletion) {
+  testing::TempDir dir;
+  RecordingMessages messages;
+  CBAKTOMDFDLG dialog(&messages);
+  dialog.backupEdit()->setText(Q(dir.File("none.bak")));
+  dialog.dataEdit()->setText(Q(dir.File("out.mdf")));
+  QSignalSpy ended(&dialog, &CBAKTOMDFDLG::conversionEnded);
+  dialog.Run();
+  ASSERT_TRUE(ended.wait(5000));
+  EXPECT_EQ(messages.stops, std::vector<std::string>{"bak 文件打开失败！"});
+  EXPECT_TRUE(dialog.progressBar()->isHidden());
+  EXPECT_FALSE(fs::exists(dir.File("out.mdf")));
+}
+
+TEST(BakToMdfDialogTest, RefusesToCloseAndToRunTwiceWhileItsWorkerRuns) {
+  testing::TempDir dir;
+  std::string bak = SparseFile(dir, "huge.bak", uint64_t{64} << 30);
+  RecordingMessages messages;
+  auto dialog = std::make_unique<CBAKTOMDFDLG>(&messages);
+  dialog->show();
+  dialog->backupEdit()->setText(Q(bak));
+  dialog->dataEdit()->setText(Q(dir.File("out.mdf")));
+  QSignalSpy ended(dialog.get(), &CBAKTOMDFDLG::conversionEnded);
+  dialog->Run();
+  ASSERT_TRUE(dialog->IsRunning());
+  EXPECT_FALSE(dialog->runButton()->isEnabled());
+  dialog->Run();
+  dialog->reject();
+  dialog->close();
+  EXPECT_TRUE(dialog->isVisible()) << "the dialog stays while the conversion runs";
+  EXPECT_TRUE(dialog->IsRunning());
+  dialog.reset();  // going away stops the worker and waits for it
+  EXPECT_TRUE(messages.stops.empty());
+  EXPECT_FALSE(fs::exists(dir.File("out.mdf"))) << "a stopped conversion leaves no data file";
+}
+
+// --- Fragment excavation --------------------------------------------------
+
+// A sysfs folder and a /dev folder whose "devices" are plain files.
+struct FakeMachine {
+  testing::TempDir dir;
+  fs::path sys = dir.path() / "sys";
+  fs::path dev = dir.path() / "dev";
+
+  static void Put(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << text << "\n";
+  }
+  void Disk(const std::string& name, const Bytes& bytes, bool openable = true) {
+    Put(sys / name / "removable", "0");
+    fs::create_directories(dev);
+    if (openable) fixtures::WriteFile((dev / name).string(), bytes);
+  }
+  void Partition(const std::string& disk, const std::string& name, uint64_t start) {
+    Put(sys / disk / name / "partition", "1");
+    Put(sys / disk / name / "start", std::to_string(start));
+    Put(sys / disk / name / "size", "1000");
+  }
+  platform::PosixBlockDevices Devices() const {
+    return platform::PosixBlockDevices(sys.string(), dev.string());
+  }
+};
+
+// A FAT32 boot sector: `per_cluster` sectors a cluster, `total` sectors.
+Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total) {
+  Bytes s(kSector, 0);
+  fixtures::PutU16(s, 11, 512);
+  s[13] = per_cluster;
+  fixtures::PutU16(s, 14, 32);
+  s[16] = 2;
+  fixtures::PutU32(s, 32, total);
+  fixtures::PutU32(s, 36, 100);
+  fixtures::PutU32(s, 44, 2);
+  fixtures::PutU16(s, 50, 6);
+  std::memcpy(s.data() + 82, "FAT32   ", 8);
+  s[510] = 0x55;
+  s[511] = 0xAA;
+  return s;
+}
+
+TEST(MenuEditTest, PromptComesBackWhenTheFieldIsLeftEmpty) {
+  FakeMachine m;
+  auto devices = m.Devices();
+  CMenuEdit edit(QString::fromUtf8("……右键选择数据源……"), true, CMenuEdit::kGrayText, devices);
+  EXPECT_TRUE(edit.IsPromptShown());
+  EXPECT_EQ(edit.SourcePath(), "");
+  QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+  QApplication::sendEvent(&edit, &in);
+  EXPECT_EQ(edit.text(), "");
+  edit.setText("   ");
+  QApplication::sendEvent(&edit, &out);
+  EXPECT_TRUE(edit.IsPromptShown()) << "blank text gives the prompt back";
+  EXPECT_EQ(edit.palette().color(QPalette::Text), edit.PromptColour());
+  QApplication::sendEvent(&edit, &in);
+  edit.setText(" /dev/sdz ");
+  QApplication::sendEvent(&edit, &out);
+  QString trimmed;
+  EXPECT_EQ(edit.GetTrimmedText(trimmed), 8);
+  EXPECT_EQ(edit.SourcePath(), "/dev/sdz");
+  // The prompt compares without case; with the prompt disabled an empty
+  // field stays empty.
+  edit.SetPromptText("Right-click");
+  edit.setText("RIGHT-CLICK");
+  EXPECT_TRUE(edit.IsPromptShown());
+  edit.SetPromptEnabled(false);
+  edit.setText("");
+  QApplication::sendEvent(&edit, &out);
+  EXPECT_EQ(edit.text(), "");
+}
+
+TEST(MenuEditTest, MenuOmitsUnreadableDisksAndTheirVolumes) {
+  FakeMachine m;
+  m.Disk("sda", Bytes(4096 * kSector, 0));
+  m.Partition("sda", "sda1", 2048);
+  m.Disk("sdb", {}, false);  // no permission: no item, neither for its volume
+  m.Partition("sdb", "sdb1", 63);
+  auto devices = m.Devices();
+  CMenuEdit edit("prompt", true, CMenuEdit::kGrayText, devices);
+  QStringList texts;
+  QList<int> ids;
+  for (QAction* a : edit.menu()->actions()) {
+    if (a->isSeparator()) continue;
+    texts << a->text();
+    ids << a->data().toInt();
+  }
+  std::string sda = (m.dev / "sda").string();
+  ASSERT_EQ(texts.size(), 3);
+  EXPECT_EQ(texts[0].toStdString(), sda + ": (1 hard drive 0.0 GB)");
+  EXPECT_EQ(texts[1].toStdString(), (m.dev / "sda1").string() + " (" + sda + " ,2048 sec)");
+  EXPECT_EQ(texts[2], "Select File (image)");
+  EXPECT_EQ(ids, (QList<int>{2001, 2004, 2000})) << "2001 + n is never used, n counting every disk";
+}
+
+TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSystem) {
+  FakeMachine m;
+  Bytes disk(8192 * kSector, 0);
+  Bytes boot = Fat32BootSector(16, 5000);
+  std::copy(boot.begin(), boot.end(), disk.begin() + 2048 * kSector);
+  m.Disk("sda", disk);
+  m.Partition("sda", "sda1", 2048);
+  auto devices = m.Devices();
+  RecordingMessages messages;
+  CMdfExcavatorDlg dialog(&messages, &devices);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("MDF碎片提取"));
+  EXPECT_TRUE(dialog.sourceEdit()->IsPromptShown());
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdStartSector)->text(), "0");
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
+  EXPECT_TRUE(dialog.freeOnlyBox()->isChecked());
+  EXPECT_FALSE(dialog.freeOnlyBox()->isEnabled());
+  EXPECT_EQ(dialog.fileSystemLabel()->text(), QString::fromUtf8("←文件系统起始扇区或者有效簇起始扇区"));
+
+  // The whole disk: no file system at sector 0.
+  dialog.sourceEdit()->OnSourceCommand(2001);
+  EXPECT_EQ(dialog.sourceEdit()->text().toStdString(), (m.dev / "sda").string());
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), "8192");
+  EXPECT_FALSE(dialog.freeOnlyBox()->isEnabled());
+
+  // The volume: its start sector (with the blank), and the FAT32 found there.
+  dialog.sourceEdit()->OnSourceCommand(2003);
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdStartSector)->text(), "2048 ");
+  EXPECT_EQ(dialog.fileSystemLabel()->text(), "←FAT32" + QString(84, ' '));
+  EXPECT_TRUE(dialog.freeOnlyBox()->isEnabled());
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "16");
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), "5000");
+
+  // Leaving the start sector field recognises again: nothing at sector 0.
+  dialog.field(CMdfExcavatorDlg::kIdStartSector)->setText("0");
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(dialog.field(CMdfExcavatorDlg::kIdStartSector), &out);
+  EXPECT_FALSE(dialog.freeOnlyBox()->isEnabled());
+  EXPECT_EQ(dialog.fileSystemLabel()->text(), QString::fromUtf8("←文件系统起始扇区或者有效簇起始扇区"));
+}
+
+class ExcavatorListTest : public ::testing::Test {
+ protected:
+  // The database in two pieces, far apart and in the wrong order, on an
+  // image named without an extension.
+  void SetUp() override {
+    db_ = CarvedDatabase();
+    Bytes src(160 * kSector, 0);
+    src.insert(src.end(), db_.begin() + 24 * kPage, db_.end());
+    src.resize(src.size() + 48 * kSector, 0x33);
+    src.insert(src.end(), db_.begin(), db_.begin() + 24 * kPage);
+    src.resize(src.size() + 16 * kSector, 0);
+    sectors_ = src.size() / kSector;
+    image_ = dir_.Write("disk", src);
+    dialog_ = std::make_unique<CMdfExcavatorDlg>(&messages_, &devices_);
+    dialog_->SetFileChooser([this](const FileDialogRequest& r) {
+      asked_.push_back(r);
+      return Q(answer_);
+    });
+    answer_ = image_;
+    dialog_->sourceEdit()->OnSourceCommand(2000);
+  }
+
+  QString Cell(int row, int column) { return dialog_->list()->item(row, column)->text(); }
+  Qt::CheckState Check(int row) { return dialog_->list()->item(row, 0)->checkState(); }
+
+  testing::TempDir dir_;
+  FakeMachine machine_;
+  platform::PosixBlockDevices devices_ = machine_.Devices();
+  RecordingMessages messages_;
+  std::unique_ptr<CMdfExcavatorDlg> dialog_;
+  std::vector<FileDialogRequest> asked_;
+  std::string answer_;
+  std::string image_;
+  Bytes db_;
+  uint64_t sectors_ = 0;
+};
+
+TEST_F(ExcavatorListTest, RunListsTheFragmentsWithTheirFiveColumns) {
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].filter, "(*.dsk *.img *.kvt)|*.dsk;*.img;*.kvt|All files (*.*)|*.*||");
+  EXPECT_EQ(dialog_->sourceEdit()->text(), Q(image_ + ".kvt"));
+  EXPECT_EQ(dialog_->field(CMdfExcavatorDlg::kIdSize)->text(), QString::number(sectors_));
+  dialog_->field(CMdfExcavatorDlg::kIdCluster)->setText("16");
+  QTest::mouseClick(dialog_->findChild<QPushButton*>("1083"), Qt::LeftButton);
+  EXPECT_TRUE(messages_.stops.empty()) << messages_.stops.front();
+  QTableWidget* list = dialog_->list();
+  ASSERT_EQ(list->columnCount(), 5);
+  EXPECT_EQ(list->horizontalHeaderItem(3)->text(), QString::fromUtf8("所属页信息"));
+  ASSERT_EQ(list->rowCount(), 2) << "the image is read as chosen, not with the shown .kvt";
+  EXPECT_EQ(Cell(0, 0), "0");
+  EXPECT_EQ(Cell(0, 1), QString("160-%1").arg(160 + 23 * 16));
+  EXPECT_EQ(Cell(0, 2), "192.0 KB");
+  EXPECT_EQ(Cell(0, 3), "24-47");
+  EXPECT_TRUE(Cell(0, 4).startsWith("C:\\data\\carved.mdf")) << "page 32 (its path) lies in pages 24-47";
+  EXPECT_EQ(Cell(1, 0), "1");
+  uint64_t second = 160 + 24 * 16 + 48;
+  EXPECT_EQ(Cell(1, 1), QString("%1-%2").arg(second).arg(second + 23 * 16));
+  EXPECT_EQ(Cell(1, 3), "0-23");
+  EXPECT_TRUE(Cell(1, 4).startsWith(QString::fromUtf8("[MSSQL2000][大小:384.0KB]"))) << Cell(1, 4).toStdString();
+  EXPECT_EQ(Check(0), Qt::Unchecked);
+  EXPECT_EQ(list->item(0, 2)->textAlignment(), Qt::AlignCenter);
+
+  // A new run empties the list first.
+  dialog_->Run();
+  EXPECT_EQ(list->rowCount(), 2);
+}
+
+TEST_F(ExcavatorListTest, CheckCommandsAndTheCsvOfTheList) {
+  dialog_->Run();
+  ASSERT_EQ(dialog_->list()->rowCount(), 2);
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckAll);
+  EXPECT_EQ(Check(0), Qt::Checked);
+  EXPECT_EQ(Check(1), Qt::Checked);
+  dialog_->list()->item(0, 0)->setCheckState(Qt::Unchecked);
+  dialog_->list()->item(1, 0)->setCheckState(Qt::Unchecked);
+  dialog_->list()->selectRow(1);
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckSelected);
+  EXPECT_EQ(Check(0), Qt::Unchecked) << "a box the user cleared stays clear";
+  EXPECT_EQ(Check(1), Qt::Checked);
+
+  answer_ = dir_.File("list.csv");
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdSaveList);
+  EXPECT_EQ(asked_.back().defaultSuffix, "csv");
+  std::vector<tools::Fragment> expected = dialog_->fragments();
+  EXPECT_FALSE(expected[0].checked);
+  EXPECT_TRUE(expected[1].checked);
+  Bytes csv = testing::FileSnapshot::Of(answer_).bytes;
+  EXPECT_EQ(std::string(csv.begin(), csv.end()), tools::FragmentListCsv(expected));
+
+  dialog_->list()->setCurrentCell(1, 0);
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCopyStartSector);
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::number(160 + 24 * 16 + 48));
+}
+
+TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles) {
+  dialog_->Run();
+  ASSERT_EQ(dialog_->list()->rowCount(), 2);
+  dialog_->list()->setCurrentCell(0, 0);
+  answer_ = dir_.File("current.mdf");
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdExtractCurrent);
+  EXPECT_EQ(asked_.back().defaultSuffix, "mdf");
+  ASSERT_TRUE(dialog_->lastExtraction().completed) << dialog_->lastExtraction().error;
+  EXPECT_EQ(dialog_->lastExtraction().pagesWritten, 24u);
+  EXPECT_EQ(fs::file_size(answer_), 48 * kPage) << "pages 24-47 at their own numbers";
+  ASSERT_EQ(messages_.stops.size(), 1u);
+  EXPECT_EQ(messages_.stops[0], "提取完成：写入 24 页，跳过 0 页。");
+
+  // Nothing checked: nothing is asked or written.
+  size_t asked = asked_.size();
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdExtractChecked);
+  EXPECT_EQ(asked_.size(), asked);
+
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckAll);
+  answer_ = dir_.File("merged.mdf");
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdExtractChecked);
+  ASSERT_TRUE(dialog_->lastExtraction().completed);
+  EXPECT_EQ(dialog_->lastExtraction().pagesWritten, 48u);
+  EXPECT_EQ(testing::FileSnapshot::Of(answer_).bytes, db_);
+  RecordingMessages quiet;
+  PageStore store(quiet);
+  ASSERT_TRUE(store.OpenFile(answer_));
+  EXPECT_EQ(store.PageCount(), 48u);
+}
+
+TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
+  testing::TempDir dir;
+  std::string image = SparseFile(dir, "huge.img", uint64_t{64} << 30);
+  FakeMachine m;
+  auto devices = m.Devices();
+  RecordingMessages messages;
+  CMdfExcavatorDlg dialog(&messages, &devices);
+  dialog.SetFileChooser([&](const FileDialogRequest&) { return Q(image); });
+  dialog.sourceEdit()->OnSourceCommand(2000);
+  dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("0");
+  dialog.Run();
+  EXPECT_EQ(messages.stops, std::vector<std::string>{"簇大小不能为 0！"});
+  EXPECT_FALSE(dialog.lastSearch().ran);
+
+  dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("16");
+  bool enter_ignored = false;
+  dialog.SetProgressHook([&](CProgressDLG2& p) {
+    QTest::keyClick(&p, Qt::Key_Escape);
+    QTest::keyClick(&p, Qt::Key_Return);
+    enter_ignored = p.isVisible();
+    QTest::mouseClick(p.stopButton(), Qt::LeftButton);
+  });
+  dialog.Run();
+  EXPECT_TRUE(enter_ignored) << "Enter and Escape do not close the progress dialog";
+  EXPECT_TRUE(dialog.lastSearch().ran);
+  EXPECT_TRUE(dialog.lastSearch().stopped);
+  EXPECT_EQ(dialog.list()->rowCount(), 0);
+}
+
+TEST(ExcavatorDialogTest, AnUnreadableSourceShowsTheOpenError) {
+  testing::TempDir dir;
+  FakeMachine m;
+  auto devices = m.Devices();
+  RecordingMessages messages;
+  CMdfExcavatorDlg dialog(&messages, &devices);
+  dialog.sourceEdit()->setText(Q(dir.File("gone.img")));
+  dialog.field(CMdfExcavatorDlg::kIdSize)->setText("100");
+  dialog.Run();
+  EXPECT_EQ(messages.stops, std::vector<std::string>{"打开文件出错"});
+  EXPECT_EQ(dialog.list()->rowCount(), 0);
+}
+
+TEST(ToolHelpersTest, ColumnsFieldsAndFilters) {
+  EXPECT_EQ(CMdfExcavatorDlg::ColumnWidths(1000), (std::array<int, 5>{100, 200, 100, 133, 584}));
+  EXPECT_EQ(SectorFieldValue("2048 "), 2048u);
+  EXPECT_EQ(SectorFieldValue("  12x"), 12u);
+  EXPECT_EQ(SectorFieldValue(""), 0u);
+  EXPECT_EQ(SectorFieldValue("99999999999999999999999"), UINT64_MAX);
+  EXPECT_EQ(QtFilterOf("SQL Files(*.mdf)|*.mdf|All Files(*.*)|*.*||"), "SQL Files(*.mdf);;All Files(*.*)");
+  EXPECT_EQ(QtFilterOf("Images|*.dsk;*.img||"), "Images (*.dsk *.img)");
+}
+
+// --- Main frame commands ----------------------------------------------------
+
+TEST(ToolCommandsTest, TheMainFrameOpensEachToolDialog) {
+  RecordingMessages messages;
+  CMainFrame frame({}, {}, &messages);
+  frame.SetExitAnswerForTests([] { return true; });
+  const std::pair<int, const char*> tools[] = {{kCmdDetection, "143"},
+                                               {kCmdBakToMdf, "181"},
+                                               {kCmdExcavation, "182"}};
+  for (const auto& [id, name] : tools) {
+    QString seen;
+    QTimer::singleShot(0, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal) return;
+      seen = modal->objectName();
+      static_cast<QDialog*>(modal)->reject();
+    });
+    frame.Action(id)->trigger();
+    EXPECT_EQ(seen, name) << id;
+  }
+}
+
+}  // namespace
+}  // namespace tollamer::app
