@@ -1,6 +1,7 @@
 #include "engine/rows/values/date_time_text.h"
 
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <tuple>
 
@@ -55,10 +56,39 @@ std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
   return buf;
 }
 
+// Appends v with at least `width` digits ("%0*d"); negative values keep
+// their sign in front of the zeros, as printf does.
+void AppendPadded(std::string& out, int64_t v, int width) {
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, v < 0 ? -v : v).ptr;
+  int count = static_cast<int>(end - digits);
+  if (v < 0) {
+    out += '-';
+    --width;
+  }
+  for (int i = count; i < width; ++i) out += '0';
+  out.append(digits, end);
+}
+
 std::string CalendarText(CalendarDate d) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
-  return buf;
+  std::string text;
+  text.reserve(10);
+  AppendPadded(text, d.year, 4);
+  text += '-';
+  AppendPadded(text, d.month, 2);
+  text += '-';
+  AppendPadded(text, d.day, 2);
+  return text;
+}
+
+// "%04d-%02d-%02d %02d:%02d" of the parts.
+std::string CalendarMinuteText(const DateTimeParts& p) {
+  std::string text = CalendarText({p.year, p.month, p.day});
+  text += ' ';
+  AppendPadded(text, p.hour, 2);
+  text += ':';
+  AppendPadded(text, p.minute, 2);
+  return text;
 }
 
 // Bytes of time(s) for its scale, when the column length says nothing.
@@ -123,18 +153,17 @@ DateTimeParts SmallDateTimeToDate(uint32_t value) {
 
 std::string DateTimeText(const DateTimeParts& p) {
   if (!DateInRange(p, {1753, 1, 1}, {9999, 12, 31}) || !TimeOfDayValid(p)) return "NULL";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
-                p.hour, p.minute, p.second, p.millisecond);
-  return buf;
+  std::string text = CalendarMinuteText(p);
+  text += ':';
+  AppendPadded(text, p.second, 2);
+  text += '.';
+  AppendPadded(text, p.millisecond, 3);
+  return text;
 }
 
 std::string SmallDateTimeText(const DateTimeParts& p) {
   if (!DateInRange(p, {1900, 1, 1}, {2079, 6, 6}) || !TimeOfDayValid(p)) return "NULL";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:00", p.year, p.month, p.day, p.hour,
-                p.minute);
-  return buf;
+  return CalendarMinuteText(p) + ":00";
 }
 
 std::string DateText(ByteView bytes) {

@@ -1,5 +1,6 @@
 #include "engine/rows/values/value_format_shared.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -20,16 +21,27 @@ std::string Printed(const char* format, T v) {
   return buf;
 }
 
+// "%d" / "%I64d" of an integer, without the cost of a format string.
+std::string Decimal(int64_t v) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, end);
+}
+
 }  // namespace
 
 std::string MoneyText(int64_t units) {
   const bool negative = units < 0;
   const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 10000),
-                static_cast<unsigned long long>(magnitude % 10000));
-  return buf;
+  // "%.4f" of units / 10000, computed exactly.
+  char buf[32];
+  char* p = buf;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, buf + sizeof buf, magnitude / 10000).ptr;
+  *p++ = '.';
+  uint64_t fraction = magnitude % 10000;
+  for (uint64_t unit = 1000; unit > 0; unit /= 10) *p++ = static_cast<char>('0' + fraction / unit % 10);
+  return std::string(buf, p);
 }
 
 std::optional<std::string> FormatSharedType(uint8_t type_id, ByteView v, uint16_t length) {
@@ -37,16 +49,16 @@ std::optional<std::string> FormatSharedType(uint8_t type_id, ByteView v, uint16_
     case kUniqueIdentifier:
       return UniqueIdentifierText(v);
     case kTinyInt:
-      if (auto x = v.U8(0)) return Printed("%d", int{*x});
+      if (auto x = v.U8(0)) return Decimal(*x);
       return std::string();
     case kSmallInt:
-      if (auto x = v.I16(0)) return Printed("%d", int{*x});
+      if (auto x = v.I16(0)) return Decimal(*x);
       return std::string();
     case kInt:
-      if (auto x = v.I32(0)) return Printed("%d", *x);
+      if (auto x = v.I32(0)) return Decimal(*x);
       return std::string();
     case kBigInt:
-      if (auto x = v.I64(0)) return Printed("%lld", static_cast<long long>(*x));
+      if (auto x = v.I64(0)) return Decimal(*x);
       return std::string();
     case kReal:
       if (auto x = v.U32(0)) {
