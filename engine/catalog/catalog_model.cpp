@@ -32,6 +32,9 @@ SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
     case 54: return &sysidxstats;
     case 60: return &sysobjvalues;
     case 65: return &sysrowsetrefs;
+    case 3: return &sysrscols;
+    case 4: return &sysrowsetcolumns;
+    case 13: return &syshobtcolumns;
     default: return nullptr;
   }
 }
@@ -39,7 +42,7 @@ SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
 void SystemPages2005::Clear() {
   for (SystemPageList* list : {&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars,
                                &sysrowsets, &sysallocunits, &sysidxstats, &sysobjvalues,
-                               &sysrowsetrefs})
+                               &sysrowsetrefs, &sysrscols, &sysrowsetcolumns, &syshobtcolumns})
     list->Clear();
 }
 

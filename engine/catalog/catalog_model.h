@@ -59,12 +59,34 @@ struct ColumnInfo {
   uint16_t colstat = 0;
 };
 
+// Where SQL 2005/2008 records keep one column, as the file's rowset column
+// rows (sysrscols; syshobtcolumns in 2005 files) record it for the table's
+// in-row rowset.
+struct PhysicalColumn2005 {
+  uint16_t rscolid = 0;    // column id; 0 (or an id with no column) for a hidden column
+  int16_t leafOffset = 0;  // 4 or more: byte offset of a fixed column; -k: the k-th variable column
+  uint16_t nullBit = 0;    // 1-based bit in the null bitmap; 0: the column has no null bit
+  uint8_t bitPos = 0;      // bit columns: the bit within the byte at leafOffset
+  uint8_t xtype = 0;       // system type id the row gives
+};
+
+// A table's physical record layout. Only filled (known = true) when every
+// column has one consistent row; otherwise the row reader lays the record
+// out from the column types.
+struct PhysicalLayout2005 {
+  bool known = false;
+  uint64_t rowsetId = 0;                               // the in-row rowset read
+  std::map<uint16_t, PhysicalColumn2005> columns;      // by column id, one per table column
+  std::vector<PhysicalColumn2005> hidden;              // uniquifier, dropped columns
+};
+
 struct TableInfo {
   uint32_t id = 0;
   uint32_t gridPageCount = 1;  // set by the row reader once the data pages are known
   std::string fullName;        // owner "." name, for example dbo.Orders
   uint64_t rowCount = 0;       // as recorded by the system tables
   std::map<uint16_t, ColumnInfo> columns;  // by ascending column id
+  PhysicalLayout2005 physicalLayout2005;   // SQL 2005/2008 files only
 };
 
 // A view, stored procedure or scalar function.
@@ -109,6 +131,11 @@ struct SystemPages2005 {
   SystemPageList sysidxstats;     // object 54
   SystemPageList sysobjvalues;    // object 60
   SystemPageList sysrowsetrefs;   // object 65
+  // The rowset column tables that give the physical record layout; not
+  // among the nine the catalog needs, read when found.
+  SystemPageList sysrscols;         // object 3 (2008)
+  SystemPageList sysrowsetcolumns;  // object 4 (2005)
+  SystemPageList syshobtcolumns;    // object 13 (2005)
 
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();

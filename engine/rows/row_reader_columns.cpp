@@ -1,6 +1,7 @@
 #include "engine/rows/row_reader_columns.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/record_layout.h"
@@ -14,6 +15,10 @@ namespace {
 
 // colstat bit of a SQL 2000 computed column.
 constexpr uint16_t kColstatComputed = 0x04;
+
+// The null-bitmap index of a recorded column that has no null bit: past
+// any column count, so IsNullColumn answers "not NULL".
+constexpr size_t kNoNullBit = SIZE_MAX;
 
 uint16_t Saturate16(size_t v) { return static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)); }
 
@@ -81,17 +86,21 @@ std::vector<CellLocation> LocateCells(const std::vector<ColumnPlan>& plan, ByteV
       cells.push_back(cell);
       continue;
     }
+    // A recorded column without a null bit is never NULL by its bitmap.
+    const size_t bit_index = p.recorded ? p.nullIndex.value_or(kNoNullBit) : null_index;
+    const bool is_null = IsNullColumn(record, frame, bit_index);
     if (p.place == ColumnPlace::kVariable) {
-      if (IsNullColumn(record, frame, null_index)) {
+      const size_t k = p.recorded ? p.variable : ordinal;
+      if (is_null) {
         ++ordinal;
-      } else if (ordinal > frame.variableCount) {
+      } else if (k > frame.variableCount) {
         cell.kind = CellKind::kNotStored;
       } else {
         cell = LocateVariable(p, record, frame, record_offset, rule);
         ++ordinal;
       }
-    } else if (BinaryNotStored(c, frame, plan.size(), null_index) ||
-               IsNullColumn(record, frame, null_index) || p.offset >= frame.fixedEnd) {
+    } else if (BinaryNotStored(c, frame, plan.size(), bit_index) || is_null ||
+               p.offset >= frame.fixedEnd) {
       // NULL
     } else {
       cell.kind = p.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
@@ -175,7 +184,47 @@ bool IsVariableType2005(uint8_t xtype) {
   }
 }
 
+namespace {
+
+// The plan from the recorded layout; CheckedLayout2005 made sure that
+// every column has its place, of its type's kind.
+std::vector<ColumnPlan> PlanRecordedColumns2005(TableInfo& table) {
+  std::vector<ColumnPlan> plan;
+  plan.reserve(table.columns.size());
+  const PhysicalLayout2005& layout = table.physicalLayout2005;
+  for (auto& [colid, c] : table.columns) {
+    const PhysicalColumn2005& place = layout.columns.at(colid);
+    ColumnPlan p;
+    p.column = &c;
+    p.recorded = true;
+    if (place.nullBit != 0) p.nullIndex = static_cast<uint16_t>(place.nullBit - 1);
+    if (place.leafOffset < 0) {
+      c.xoffset = place.leafOffset;
+      p.place = ColumnPlace::kVariable;
+      p.variable = static_cast<uint16_t>(-static_cast<int32_t>(place.leafOffset));
+    } else {
+      p.place = c.xtype == value_type::kBit ? ColumnPlace::kBit : ColumnPlace::kFixed;
+      p.offset = static_cast<uint16_t>(place.leafOffset);
+      p.bit = place.bitPos;
+    }
+    plan.push_back(p);
+  }
+  return plan;
+}
+
+// The recorded layout is used only when it names every column of the table.
+bool HasRecordedLayout(const TableInfo& table) {
+  const PhysicalLayout2005& layout = table.physicalLayout2005;
+  if (!layout.known || layout.columns.size() != table.columns.size()) return false;
+  for (const auto& [colid, c] : table.columns)
+    if (!layout.columns.count(colid)) return false;
+  return true;
+}
+
+}  // namespace
+
 std::vector<ColumnPlan> PlanColumns2005(TableInfo& table) {
+  if (HasRecordedLayout(table)) return PlanRecordedColumns2005(table);
   std::vector<ColumnPlan> plan;
   plan.reserve(table.columns.size());
   size_t offset = kFixedData;

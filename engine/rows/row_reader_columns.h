@@ -51,17 +51,26 @@ struct ColumnPlan {
   uint16_t offset = 0;    // kFixed, kBit: offset from the record start
   uint8_t bit = 0;        // kBit: the bit within its byte
   uint16_t variable = 0;  // kVariable: k, 1-based
+  // Placed from the table's recorded physical layout (SQL 2005/2008): the
+  // null bit is `nullIndex` (0-based; none: the column has no null bit)
+  // rather than the column's position, and a variable column is `variable`
+  // whatever the columns before it.
+  bool recorded = false;
+  std::optional<uint16_t> nullIndex;
 };
 
 // SQL 2000: the catalog's xoffset (0 or more: the fixed offset; -k: the
 // k-th variable column), bitpos and computed flag (colstat 0x04).
 std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table);
 
-// SQL 2005/2008: the variable types (xml, varchar, ntext, text, nvarchar,
-// image, varbinary, CLR types, sql_variant) are numbered -1, -2, ... in
-// column order and that number is written back into each column's xoffset;
-// the others take their length in column order from offset 4, except bit
-// columns, of which each group of eight shares one byte.
+// SQL 2005/2008: when the table's physical layout is known (from the rowset
+// column rows), every column takes its recorded leaf offset or variable
+// number, null bit and bit position; the variable number is written back
+// into its xoffset. Otherwise the variable types (xml, varchar, ntext, text,
+// nvarchar, image, varbinary, CLR types, sql_variant) are numbered -1, -2,
+// ... in column order and that number is written back into each column's
+// xoffset; the others take their length in column order from offset 4,
+// except bit columns, of which each group of eight shares one byte.
 std::vector<ColumnPlan> PlanColumns2005(TableInfo& table);
 bool IsVariableType2005(uint8_t xtype);
 

@@ -7,6 +7,7 @@
 #include "engine/catalog/sql2005/columns_2005.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
 #include "engine/catalog/sql2005/module_text_2005.h"
+#include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/catalog/sql2005/table_pages_2005.h"
@@ -95,6 +96,8 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
         break;
     }
   }
+  // Where each table's columns lie in its records, when the file says.
+  ReadPhysicalLayouts2005(store, lists, db.catalog);
 }
 
 }  // namespace tollamer::sql2005

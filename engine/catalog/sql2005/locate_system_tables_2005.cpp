@@ -65,7 +65,19 @@ SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages200
       std::optional<AllocUnitRow> row = DecodeAllocUnitRow(v, *offset);
       if (!row || row->type != row_layout::allocunits::kInRowData) continue;
       const SystemTable2005* table = SystemTableByRowset(row->ownerId);
-      if (!table) continue;
+      if (!table) {
+        // A rowset column table: its pages are taken, but it is not one of
+        // the nine and a damaged unit of it only leaves its list short.
+        if (const SystemTable2005* extra = LayoutTableByRowset(row->ownerId)) {
+          SystemPageList* list = lists.ForObject(extra->objectId);
+          if (list) {
+            SystemPageList found;
+            if (FollowSystemUnit(store, *row, found))
+              for (uint64_t page : found) list->Append(page);
+          }
+        }
+        continue;
+      }
       ++result.rowsMatched;
       SystemPageList* list = lists.ForObject(table->objectId);
       if (!list || !FollowSystemUnit(store, *row, *list)) {

@@ -64,6 +64,30 @@ inline const SystemTable2005* SystemTableByRowset(uint64_t rowset_id) {
   return nullptr;
 }
 
+// The rowset column tables: where each column of a rowset lies in its
+// records. Not among the nine above: they do not count toward the rows the
+// location looks for, but their units are followed when met.
+//
+//   TABLE             OBJECT  ROWSET ID (ownerid)    SERVER
+//   sysrscols         3       0x0000000000030000     2008: rowset columns with their layout
+//   sysrowsetcolumns  4       0x0000000000040000     2005: rowset column -> hobt column
+//   syshobtcolumns    13      0x00000000000D0000     2005: hobt columns with their layout
+inline constexpr uint32_t kSysrscols = 3;
+inline constexpr uint32_t kSysrowsetcolumns = 4;
+inline constexpr uint32_t kSyshobtcolumns = 13;
+
+inline constexpr std::array<SystemTable2005, 3> kLayoutTables2005 = {{
+    {"sysrscols", kSysrscols, RowsetIdOf(0, kSysrscols)},
+    {"sysrowsetcolumns", kSysrowsetcolumns, RowsetIdOf(0, kSysrowsetcolumns)},
+    {"syshobtcolumns", kSyshobtcolumns, RowsetIdOf(0, kSyshobtcolumns)},
+}};
+
+inline const SystemTable2005* LayoutTableByRowset(uint64_t rowset_id) {
+  for (const SystemTable2005& t : kLayoutTables2005)
+    if (t.rowsetId == rowset_id) return &t;
+  return nullptr;
+}
+
 // Object types of sysschobjs that enter the catalog.
 inline constexpr char kTypeUserTable[2] = {'U', ' '};
 inline constexpr char kTypeView[2] = {'V', ' '};

@@ -1,0 +1,92 @@
+// The physical record layout of SQL 2005/2008 user tables, from the rowset
+// column rows of each table's in-row rowset (layouts in
+// rowset_columns_layout_2005.h).
+//
+// A table clustered on a non-unique key keeps a hidden 4-byte uniquifier
+// as a variable column and may store its key columns first, so the column
+// ids alone do not tell where a value lies. SQL 2008 files record each
+// column's place in sysrscols; SQL 2005 files in syshobtcolumns, reached
+// from the column id through sysrowsetcolumns.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_store.h"
+
+namespace tollamer::sql2005 {
+
+struct RscolsRow {
+  uint64_t rowsetId = 0;
+  uint32_t rscolid = 0;
+  PhysicalColumn2005 column;
+};
+
+struct RowsetColumnRow {
+  uint64_t rowsetId = 0;
+  uint32_t rscolid = 0;
+  uint32_t hbcolid = 0;
+};
+
+struct HobtColumnRow {
+  uint64_t hobtId = 0;
+  uint32_t hbcolid = 0;
+  PhysicalColumn2005 column;  // rscolid left 0: the mapping row gives it
+};
+
+struct DataRowsetRow {
+  uint64_t rowsetId = 0;
+  uint32_t idMajor = 0;
+  uint32_t idMinor = 0;
+};
+
+// Each takes the whole page and the slot offset; nothing when the record is
+// not a primary record of the table's own fixed-part size or its fields
+// lie past the page.
+std::optional<RscolsRow> DecodeRscolsRow(ByteView page, uint16_t offset);
+std::optional<RowsetColumnRow> DecodeRowsetColumnRow(ByteView page, uint16_t offset);
+std::optional<HobtColumnRow> DecodeHobtColumnRow(ByteView page, uint16_t offset);
+std::optional<DataRowsetRow> DecodeDataRowsetRow(ByteView page, uint16_t offset);
+
+// The rows of every rowset, read once from the page lists.
+class RowsetColumnIndex2005 {
+ public:
+  static RowsetColumnIndex2005 Build(const PageStore& store, const SystemPages2005& lists);
+
+  // The in-row rowset of a table: the first sysrowsets row with its object
+  // id and index id 0 or 1.
+  std::optional<uint64_t> DataRowsetOf(uint32_t table_id) const;
+
+  // The rowset's columns by rowset column id. Nothing when the rows do not
+  // say (no rows, or two different rows for one column).
+  std::optional<std::map<uint32_t, PhysicalColumn2005>> ColumnsOf(uint64_t rowset_id) const;
+
+ private:
+  struct Columns {
+    std::map<uint32_t, PhysicalColumn2005> byRscolid;
+    bool conflicting = false;
+  };
+  static void Add(Columns& columns, uint32_t rscolid, const PhysicalColumn2005& column);
+
+  std::map<uint32_t, uint64_t> dataRowsets_;       // table id -> rowset id
+  std::map<uint64_t, Columns> rscols_;             // 2008
+  std::map<uint64_t, std::map<uint32_t, uint32_t>> rowsetToHobt_;  // 2005: rscolid -> hbcolid
+  bool rowsetToHobtConflicting_ = false;
+  std::map<uint64_t, Columns> hobtColumns_;        // 2005, by hbcolid
+};
+
+// The layout of `table` from the rows of its rowset, or a layout with
+// known = false when a row is missing, points outside the record or
+// contradicts the table's columns.
+PhysicalLayout2005 CheckedLayout2005(const TableInfo& table, uint64_t rowset_id,
+                                     const std::map<uint32_t, PhysicalColumn2005>& rows);
+
+// Fills physicalLayout2005 of every table of `catalog`.
+void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& lists,
+                             Catalog& catalog);
+
+}  // namespace tollamer::sql2005
