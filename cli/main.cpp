@@ -2,10 +2,12 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/catalog_command.h"
+#include "cli/export_data_command.h"
 #include "cli/export_schema_command.h"
 #include "cli/bak2mdf_command.h"
 #include "cli/detect_command.h"
 #include "cli/excavate_command.h"
+#include "cli/import_command.h"
 #include "cli/info_command.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
@@ -102,6 +104,29 @@ int main(int argc, char** argv) {
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
   rows_cmd->add_flag("--json", rows.json, "Print one JSON object");
 
+  tollamer::cli::ExportDataOptions export_data;
+  CLI::App* export_data_cmd = app.add_subcommand(
+      "export-data", "Write every recoverable row of each table (or of one) into a CSV file or "
+                     "an INSERT script per table");
+  export_data_cmd->add_option("FILE", export_data.path, "Data file (.mdf) or full backup (.bak)")
+      ->required();
+  export_data_cmd->add_option("--out", export_data.outDir, "Output folder")->required();
+  export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
+  export_data_cmd->add_option("--format", export_data.format, "csv or sql")
+      ->check(CLI::IsMember({"csv", "sql"}));
+  export_data_cmd->add_option("--version", export_data.version, "Server version: 2000, 2005 or auto")
+      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+
+  tollamer::cli::ImportOptions import;
+  CLI::App* import_cmd = app.add_subcommand(
+      "import", "Import every recoverable row of each table (or of one) into SQLite or PostgreSQL");
+  import_cmd->add_option("FILE", import.path, "Data file (.mdf) or full backup (.bak)")->required();
+  import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
+      ->required();
+  import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
+  import_cmd->add_option("--version", import.version, "Server version: 2000, 2005 or auto")
+      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -123,5 +148,7 @@ int main(int argc, char** argv) {
   if (*bak2mdf_cmd) return tollamer::cli::RunBak2Mdf(bak2mdf);
   if (*excavate_cmd) return tollamer::cli::RunExcavate(excavate);
   if (*sources_cmd) return tollamer::cli::RunSources();
+  if (*export_data_cmd) return tollamer::cli::RunExportData(export_data);
+  if (*import_cmd) return tollamer::cli::RunImport(import);
   return kExitUsage;
 }

@@ -1,8 +1,11 @@
 #include "engine/rows/typed_rows.h"
 
+#include <unordered_set>
+
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_decode.h"
+#include "engine/rows/typed_pfs.h"
 
 namespace tollamer {
 
@@ -34,8 +37,23 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
     return true;
   };
   uint64_t done = 0;
+  std::unordered_set<uint64_t> seen;
+  PfsAllocation allocation(db.Store());
   for (uint64_t page_number : pages) {
     ++done;
+    // A page named twice (an allocation page and a single-page slot both
+    // naming it) would give its rows twice.
+    if (!seen.insert(page_number).second) {
+      ++stats.pagesRepeated;
+      if (progress) progress(done, pages.size());
+      continue;
+    }
+    // A page of an allocated extent that is itself free keeps stale rows.
+    if (!allocation.IsAllocated(page_number)) {
+      ++stats.pagesUnallocated;
+      if (progress) progress(done, pages.size());
+      continue;
+    }
     std::optional<Page> page = db.Store().ReadPage(page_number);
     std::optional<PageHeader> header;
     if (page) header = PageHeader::Decode(page->view());

@@ -1,7 +1,10 @@
 // Every row of a table as typed values, for export and import: the same
 // records in the same order as the grid, with a count of the data pages
 // that could not be read or were not accepted, so that a damaged table
-// gives the rows of the pages that decode and says what it lost.
+// gives the rows of the pages that decode and says what it lost. A page
+// the list names more than once is read once; a listed page that the PFS
+// marks as not allocated (a free page of one of the table's extents) holds
+// stale rows and is left out.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,8 @@ struct TypedTableStats {
   bool listed = false;        // the table has a data page list
   uint64_t pages = 0;         // entries of the list
   uint64_t pagesSkipped = 0;  // unreadable, not a data page of the table, bad compression
+  uint64_t pagesRepeated = 0;  // list entries naming a page already read
+  uint64_t pagesUnallocated = 0;  // pages the PFS marks free: stale rows, left out
   uint64_t rows = 0;          // rows handed to the visitor
   uint64_t rowsRejected = 0;  // compressed records that did not decode
 };

@@ -1,0 +1,157 @@
+#include "cli/export_data_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "cli/cli_messages.h"
+#include "cli/open_command.h"
+#include "cli/rows_command.h"
+#include "output/work_log.h"
+
+namespace tollamer::cli {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kBarWidth = 30;
+
+struct BarState {
+  std::string table;
+  std::chrono::steady_clock::time_point last{};
+  bool shown = false;
+};
+
+void DrawBar(BarState& bar, uint64_t done, uint64_t total) {
+  auto now = std::chrono::steady_clock::now();
+  if (done != total && now - bar.last < std::chrono::milliseconds(100)) return;
+  bar.last = now;
+  const int filled = total ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
+  std::fprintf(stderr, "\r%-.40s [%s%s] %3d%%", bar.table.c_str(), std::string(filled, '#').c_str(),
+               std::string(kBarWidth - filled, ' ').c_str(),
+               total ? static_cast<int>(done * 100 / total) : 100);
+  bar.shown = true;
+}
+
+void ClearBar(BarState& bar) {
+  if (bar.shown) std::fprintf(stderr, "\r%*s\r", 40 + kBarWidth + 8, "");
+  bar.shown = false;
+}
+
+}  // namespace
+
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+                                                   const std::string& version,
+                                                   const std::string& table, int& exit_code) {
+  std::optional<VersionChoice> choice = ParseVersionChoice(version);
+  if (!choice) {
+    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+                 version.c_str());
+    exit_code = kExitUsage;
+    return std::nullopt;
+  }
+  WorkLog log;
+  if (!RunOpenFlow(db, path, *choice, log)) {
+    exit_code = 1;
+    return std::nullopt;
+  }
+  DataCommandInput input;
+  input.version = choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
+  if (!table.empty()) {
+    const TableInfo* t = FindTableByName(db.catalog, table);
+    if (!t) {
+      std::fprintf(stderr, "tollamer-cli: no table named %s\n", table.c_str());
+      exit_code = 1;
+      return std::nullopt;
+    }
+    input.tables.push_back(t->id);
+  } else {
+    for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
+  }
+  return input;
+}
+
+DataProgress TerminalProgress() {
+  DataProgress progress;
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+  auto bar = std::make_shared<BarState>();
+  if (terminal) {
+    progress.tableStarted = [bar](const TableInfo& t) {
+      bar->table = t.fullName;
+      bar->last = {};
+    };
+    progress.pages = [bar](uint64_t done, uint64_t total) { DrawBar(*bar, done, total); };
+  }
+  progress.tableDone = [bar](const TableDataResult& r) {
+    ClearBar(*bar);
+    std::string line = (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": ";
+    if (r.ok) {
+      line += std::to_string(r.stats.rows) + " rows";
+      if (r.stats.pagesSkipped)
+        line += ", " + std::to_string(r.stats.pagesSkipped) + " of " +
+                std::to_string(r.stats.pages) + " pages skipped";
+      if (r.stats.pagesUnallocated)
+        line += ", " + std::to_string(r.stats.pagesUnallocated) + " free pages left out";
+      if (r.stats.rowsRejected) line += ", " + std::to_string(r.stats.rowsRejected) + " rows rejected";
+    } else {
+      line += "FAILED (" + r.error + ")";
+    }
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  return progress;
+}
+
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb) {
+  uint64_t rows = 0, skipped = 0;
+  size_t failed = 0, damaged = 0;
+  for (const TableDataResult& r : results) {
+    rows += r.stats.rows;
+    skipped += r.stats.pagesSkipped;
+    if (!r.ok) ++failed;
+    if (r.ok && r.stats.pagesSkipped) ++damaged;
+  }
+  std::printf("%zu tables, %llu rows %s, %zu failed", results.size(),
+              static_cast<unsigned long long>(rows), verb, failed);
+  if (damaged)
+    std::printf(", %zu damaged (%llu pages skipped)", damaged,
+                static_cast<unsigned long long>(skipped));
+  std::printf("\n");
+  for (const TableDataResult& r : results)
+    if (!r.ok)
+      std::fprintf(stderr, "failed: %s: %s\n", r.tableName.c_str(), r.error.c_str());
+  return failed ? 1 : 0;
+}
+
+int RunExportData(const ExportDataOptions& options) {
+  DataFormat format;
+  if (options.format == "csv") {
+    format = DataFormat::kCsv;
+  } else if (options.format == "sql") {
+    format = DataFormat::kSql;
+  } else {
+    std::fprintf(stderr, "tollamer-cli: unknown format %s (csv or sql)\n", options.format.c_str());
+    return kExitUsage;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(options.outDir, ec);
+  if (!std::filesystem::is_directory(options.outDir, ec)) {
+    std::fprintf(stderr, "tollamer-cli: %s is not a folder\n", options.outDir.c_str());
+    return 1;
+  }
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  int exit_code = 0;
+  std::optional<DataCommandInput> input =
+      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+  if (!input) return exit_code;
+  std::vector<TableDataResult> results =
+      ExportTablesData(db, input->version, input->tables, format, options.outDir,
+                       TerminalProgress());
+  return ReportResults(results, "written");
+}
+
+}  // namespace tollamer::cli

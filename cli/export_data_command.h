@@ -1,0 +1,51 @@
+// `tollamer-cli export-data FILE --out DIR [--table NAME] [--format csv|sql]
+// [--version 2000|2005|auto]`: every recoverable row of every table (or of
+// one) into a CSV file or an INSERT script per table. Also the pieces that
+// `import` shares: opening the file for the data commands, the table
+// choice, the progress bar and the per-table report.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/server_version.h"
+#include "output/data_export.h"
+
+namespace tollamer::cli {
+
+struct ExportDataOptions {
+  std::string path;
+  std::string outDir;
+  std::string table;  // empty: all tables
+  std::string format = "csv";
+  std::string version = "auto";
+};
+
+// The file opened and its catalog built with the chosen version, and the
+// tables to process. Nothing (after a message on stderr) when the version
+// is unknown, the file cannot be opened or the table is not found;
+// `exit_code` then holds the code to return.
+struct DataCommandInput {
+  VersionSetting version = VersionSetting::kNone;
+  std::vector<uint32_t> tables;
+};
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+                                                   const std::string& version,
+                                                   const std::string& table, int& exit_code);
+
+// A progress bar on stderr while a table is written, when stderr is a
+// terminal; the table's line on stdout when it is done.
+DataProgress TerminalProgress();
+
+// "dbo.authors: 23 rows" with the pages skipped, one line each; then the
+// summary and the failures. Returns the exit code: 1 when any table failed.
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb);
+
+// Exit code: 0 success, 1 the file could not be opened or a table failed,
+// 2 bad options.
+int RunExportData(const ExportDataOptions& options);
+
+}  // namespace tollamer::cli

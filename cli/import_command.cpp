@@ -1,0 +1,29 @@
+#include "cli/import_command.h"
+
+#include <cstdio>
+
+#include "cli/cli_messages.h"
+#include "cli/export_data_command.h"
+#include "output/db_import.h"
+
+namespace tollamer::cli {
+
+int RunImport(const ImportOptions& options) {
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  int exit_code = 0;
+  std::optional<DataCommandInput> input =
+      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+  if (!input) return exit_code;
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
+  if (!target) {
+    std::fprintf(stderr, "tollamer-cli: %s\n", error.c_str());
+    return 1;
+  }
+  std::vector<TableDataResult> results =
+      ImportTables(db, input->version, input->tables, *target, TerminalProgress());
+  return ReportResults(results, "imported");
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,21 @@
+// `tollamer-cli import FILE --to sqlite:PATH | --to postgresql://…
+// [--table NAME] [--version 2000|2005|auto]`: every recoverable row of
+// every table (or of one) into a SQLite file or a PostgreSQL database.
+#pragma once
+
+#include <string>
+
+namespace tollamer::cli {
+
+struct ImportOptions {
+  std::string path;
+  std::string to;
+  std::string table;
+  std::string version = "auto";
+};
+
+// Exit code: 0 success, 1 the file or the target could not be opened or a
+// table failed, 2 bad options.
+int RunImport(const ImportOptions& options);
+
+}  // namespace tollamer::cli
