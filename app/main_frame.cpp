@@ -210,8 +210,8 @@ void CMainFrame::OnCommand(int id) {
       QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
       return;
     case kCmdHelp:
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                                    U("/sql软件帮助文档.chm")));
+      // The help page lies next to the program; the browser shows it.
+      OpenInViewer(QCoreApplication::applicationDirPath() + "/help/index.html");
       return;
     case kCmdFindTable: OnFindTable(); return;
     case kCmdScanAllTables: OnScanAllTables(); return;
