@@ -110,7 +110,7 @@ TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
 
 TEST(DetectionPageTest, StopLeavesCountsAndBarWhereTheyWere) {
   testing::TempDir dir;
-  std::string path = SparseFile(dir, "big.mdf", uint64_t{64} << 30);
+  std::string path = SparseFile(dir, "big.mdf", uint64_t{16} << 30);
   RecordingMessages messages;
   CDetectionPage dialog(&messages);
   dialog.ChooseFile(Q(path));
@@ -145,7 +145,7 @@ TEST(DetectionPageTest, UnreadableFileAndClosingWhileRunning) {
     EXPECT_FALSE(dialog.lastResult().opened);
   }
   // Closing while a census runs stops it and waits for the worker.
-  std::string big = SparseFile(dir, "big.mdf", uint64_t{64} << 30);
+  std::string big = SparseFile(dir, "big.mdf", uint64_t{16} << 30);
   CDetectionPage dialog(&messages);
   dialog.show();
   dialog.ChooseFile(Q(big));
@@ -237,7 +237,7 @@ TEST(BakToMdfDialogTest, FailuresShowTheirMessageWithoutACompletion) {
 
 TEST(BakToMdfDialogTest, RefusesToCloseAndToRunTwiceWhileItsWorkerRuns) {
   testing::TempDir dir;
-  std::string bak = SparseFile(dir, "huge.bak", uint64_t{64} << 30);
+  std::string bak = SparseFile(dir, "huge.bak", uint64_t{16} << 30);
   RecordingMessages messages;
   auto dialog = std::make_unique<CBAKTOMDFDLG>(&messages);
   dialog->show();
@@ -520,7 +520,7 @@ TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles)
 
 TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
   testing::TempDir dir;
-  std::string image = SparseFile(dir, "huge.img", uint64_t{64} << 30);
+  std::string image = SparseFile(dir, "huge.img", uint64_t{16} << 30);
   FakeMachine m;
   auto devices = m.Devices();
   RecordingMessages messages;
