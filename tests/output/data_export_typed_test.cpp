@@ -1,0 +1,251 @@
+// Typed values under the grid texts: every type of both versions decoded
+// whole, the values the grid cuts or hides (long text, 1900 dates, pad
+// blanks), and the exact forms of numbers and dates.
+#include <gtest/gtest.h>
+
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/rows/table_rows.h"
+#include "engine/rows/typed_decode.h"
+#include "engine/rows/typed_rows.h"
+#include "engine/rows/values/value_format.h"
+#include "output/csv_format.h"
+#include "tests/fixtures/lob_builder.h"
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+using namespace fixtures;
+using namespace fixtures::user_rows;
+using Texts = std::vector<std::string>;
+
+class TypedRowsTest : public ::testing::Test {
+ protected:
+  std::vector<std::vector<TypedValue>> Rows(const FileBuilder& file, VersionSetting version,
+                                            uint32_t table) {
+    db_ = std::make_unique<CMdfDatabase>(messages_);
+    EXPECT_TRUE(db_->OpenFile(dir_.Write("t.mdf", file.Image())));
+    EXPECT_TRUE(OpenCatalog(*db_, version).built);
+    version_ = version;
+    std::vector<std::vector<TypedValue>> rows;
+    ForEachTypedRow(*db_, version, table, [&](const std::vector<TypedValue>& r) {
+      rows.push_back(r);
+      return true;
+    }, stats_);
+    return rows;
+  }
+  static Texts TextsOf(const std::vector<TypedValue>& row) {
+    Texts out;
+    for (const TypedValue& v : row) out.push_back(ExportText(v));
+    return out;
+  }
+
+  testing::TempDir dir_;
+  RecordingMessages messages_;
+  std::unique_ptr<CMdfDatabase> db_;
+  VersionSetting version_ = VersionSetting::kNone;
+  TypedTableStats stats_;
+};
+
+const Texts kShared = {"00112233-4455-6677-8899-AABBCCDDEEFF", "200", "-5", "123456",
+                       "1999-12-31 01:30:00", "1.5", "12.3456", "1901-01-02 00:00:00.000",
+                       "2.25", "1", "123.45", "-1234.567", "2.5000", "5000000000", "0xDEADBEEF",
+                       "abcdefghij", "0x80818283848586FF", "hello", "ok text", "Grüße", "0x0102",
+                       "long text value", "wide text", "0x89504E47", ""};
+
+TEST_F(TypedRowsTest, EveryTypeOfBothVersions) {
+  EveryTypeDatabase2000 d2000 = BuildEveryTypeDatabase2000();
+  auto rows = Rows(d2000.file, VersionSetting::kSql2000, d2000.tableId);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(TextsOf(rows[0]), kShared);
+  for (const TypedValue& v : rows[1]) EXPECT_TRUE(v.IsNull());
+  EXPECT_EQ(rows[0][1].kind, TypedKind::kInteger);
+  EXPECT_EQ(rows[0][6].kind, TypedKind::kMoney);
+  EXPECT_EQ(rows[0][7].kind, TypedKind::kDateTime);
+  EXPECT_EQ(rows[0][14].kind, TypedKind::kBytes);
+  EXPECT_EQ(stats_.rows, 2u);
+  EXPECT_EQ(stats_.pagesSkipped, 0u);
+
+  for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(v);
+    rows = Rows(d.built.file, VersionSetting::kSql2005, d.tableId);
+    ASSERT_EQ(rows.size(), 2u);
+    Texts expected = kShared;
+    expected.insert(expected.end(),
+                    {"2008-05-17", "13:14:15.1234567", "2008-05-17 13:14:15.1234567",
+                     "2008-05-17 13:14:15.1234567+02:00", "<a k=\"v\">x&lt;y</a>", "off-row text"});
+    EXPECT_EQ(TextsOf(rows[0]), expected);
+    for (const TypedValue& value : rows[1]) EXPECT_TRUE(value.IsNull());
+  }
+}
+
+TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
+  // A text value of 3000 characters: the SQL 2000 grid shows 100 of them;
+  // a char(20) of three letters, which the grid shows whole in 2005 files.
+  sql2000::Table2000 t;
+  t.id = 700;
+  t.name = "long";
+  t.columns = {{"body", 35, 0, 16, 0, 0, false}, {"code", 175, 0, 20, 0, 0, false},
+               {"when", 61, 0, 8, 23, 3, false}};
+  t.records.push_back(UserRecord(Columns(t.columns),
+                                 {Var(TextPointerBytes(kLobPageBase, 0), true),
+                                  Fixed(Char("abc", 20)), Fixed(DateTime(0, 0))}));
+  t.rowCount = 1;
+  sql2000::Database2000 d;
+  d.tables.push_back(t);
+  FileBuilder file = sql2000::BuildDatabase2000(d);
+  const std::string body(3000, 'q');
+  AddTextPage(file, kLobPageBase, {LobSmallRoot(0x200, Text(body))}, FormatVersion::kSql2000);
+  auto rows = Rows(file, VersionSetting::kSql2000, 700);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].text, body);
+  EXPECT_EQ(rows[0][1].text, "abc");
+  EXPECT_EQ(ExportText(rows[0][2]), "1900-01-01 00:00:00.000");
+  // The grid keeps its own texts.
+  TableGridPage grid = ShowTableData(*db_, version_, 700, 1);
+  ASSERT_EQ(grid.rows.size(), 1u);
+  EXPECT_EQ(grid.rows[0][0], std::string(100, 'q'));
+}
+
+TEST_F(TypedRowsTest, APageListedTwiceGivesItsRowsOnce) {
+  sql2000::Table2000 t;
+  t.id = 710;
+  t.name = "twice";
+  t.columns = {{"n", 56, 0, 4, 10, 0, true}};
+  t.records = {UserRecord(Columns(t.columns), {Fixed(Int32(7))})};
+  t.rowCount = 1;
+  sql2000::Database2000 d;
+  d.tables.push_back(t);
+  sql2000::Layout2000 layout;
+  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  db_ = std::make_unique<CMdfDatabase>(messages_);
+  ASSERT_TRUE(db_->OpenFile(dir_.Write("t.mdf", file.Image())));
+  ASSERT_TRUE(OpenCatalog(*db_, VersionSetting::kSql2000).built);
+  const uint64_t page = layout.dataPages.at(710).front();
+  db_->dataPageLists[710] = {page, page};
+  size_t count = 0;
+  ForEachTypedRow(*db_, VersionSetting::kSql2000, 710, [&](const auto&) { return ++count, true; },
+                  stats_);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(stats_.pagesRepeated, 1u);
+}
+
+TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
+  sql2000::Table2000 t;
+  t.id = 720;
+  t.name = "freed";
+  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000, 0, 0, false}};
+  for (int32_t i = 0; i < 4; ++i)
+    t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'z'))}));
+  t.rowCount = 4;
+  sql2000::Database2000 d;
+  d.tables.push_back(t);
+  sql2000::Layout2000 layout;
+  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  const uint32_t freed = layout.dataPages.at(720).at(1);
+  // The PFS byte of the page: from offset 100 of page 1, one per page.
+  file.MutablePage(1)[100 + freed] = 0x00;
+  auto rows = Rows(file, VersionSetting::kSql2000, 720);
+  // Two rows a page: the rows of the freed second page are gone.
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][0].integer, 1);
+  EXPECT_EQ(stats_.pagesUnallocated, 1u);
+
+  // A PFS page that does not look like one hides nothing.
+  file.MutablePage(1) = Bytes(8192, 0);
+  EXPECT_EQ(Rows(file, VersionSetting::kSql2000, 720).size(), 4u);
+}
+
+ColumnInfo ColumnOf(uint8_t xtype, uint16_t length, uint8_t prec = 0, uint8_t scale = 0) {
+  ColumnInfo c;
+  c.xtype = xtype;
+  c.length = length;
+  c.xprec = prec;
+  c.xscale = scale;
+  return c;
+}
+
+std::string Fixed(const ColumnInfo& c, const Bytes& bytes, uint8_t bit = 0) {
+  return ExportText(DecodeFixedTyped(c, bytes, 0, bit));
+}
+
+TEST(TypedFixedValues, DatesAsTheServerKeepsThem) {
+  namespace vt = value_type;
+  const ColumnInfo dt = ColumnOf(vt::kDateTime, 8);
+  // 1/300-second ticks round to .000, .003, .007 as the server shows them.
+  EXPECT_EQ(Fixed(dt, DateTime(0, 1)), "1900-01-01 00:00:00.003");
+  EXPECT_EQ(Fixed(dt, DateTime(0, 2)), "1900-01-01 00:00:00.007");
+  EXPECT_EQ(Fixed(dt, DateTime(0, 299)), "1900-01-01 00:00:00.997");
+  EXPECT_EQ(Fixed(dt, DateTime(0, 300 * 86399 + 299)), "1900-01-01 23:59:59.997");
+  // Days before 1900 are negative: 1753-01-01 is the first datetime.
+  EXPECT_EQ(Fixed(dt, DateTime(-53690, 0)), "1753-01-01 00:00:00.000");
+  EXPECT_EQ(Fixed(dt, DateTime(2958463, 0)), "9999-12-31 00:00:00.000");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kSmallDateTime, 4), {0x5A, 0x00, 0xAB, 0x8E}),
+            "1999-12-31 01:30:00");
+
+  // date: 3 bytes of days from 0001-01-01; 2000-02-29 is day 730178.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDate, 3), {0x42, 0x24, 0x0B}), "2000-02-29");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDate, 3), {0, 0, 0}), "0001-01-01");
+  // time(0): 3 bytes of seconds; time(3): 4 bytes of milliseconds.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kTime, 3, 8, 0), {0x7F, 0x51, 0x01}), "23:59:59");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kTime, 4, 12, 3), {0x05, 0x00, 0x00, 0x00}), "00:00:00.005");
+  // datetimeoffset(0) with a zone offset of -05:30 (signed minutes).
+  Bytes dto = {0x00, 0x00, 0x00, 0x42, 0x24, 0x0B};
+  AppendU16(dto, static_cast<uint16_t>(-330));
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDateTimeOffset, 8, 26, 0), dto), "2000-02-29 00:00:00-05:30");
+}
+
+TEST(TypedFixedValues, ExactNumbers) {
+  namespace vt = value_type;
+  // decimal(38,4): 17 bytes, a magnitude beyond 64 bits, no rounding.
+  // 10^38 - 1 is 0x4B3B4CA85A86C47A098A223FFFFFFFFF.
+  const Bytes ten38m1 = {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0x22, 0x8A, 0x09,
+                         0x7A, 0xC4, 0x86, 0x5A, 0xA8, 0x4C, 0x3B, 0x4B};
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDecimal, 17, 38, 4), ten38m1),
+            "9999999999999999999999999999999999.9999");
+  // Sign byte 0 is negative; a scale wider than the digits pads with zeros.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kNumeric, 5, 5, 4), Decimal(false, 5, 5)), "-0.0005");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDecimal, 5, 2, 2), Decimal(true, 45, 2)), "0.45");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kDecimal, 5, 5, 0), Decimal(false, 0, 5)), "0");
+  // money: the full 64-bit range, exactly.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kMoney, 8), Int64(INT64_MIN)), "-922337203685477.5808");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kMoney, 8), Int64(INT64_MAX)), "922337203685477.5807");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kSmallMoney, 4), Int32(-1)), "-0.0001");
+  // real keeps its own shortest form, not its double expansion.
+  Bytes tenth(4);
+  const float f = 0.1f;
+  std::memcpy(tenth.data(), &f, 4);
+  EXPECT_EQ(Fixed(ColumnOf(vt::kReal, 4), tenth), "0.1");
+  // bit: the chosen bit of the byte.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kBit, 1), {0x04}, 2), "1");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kBit, 1), {0x04}, 1), "0");
+}
+
+TEST(TypedFixedValues, TextsKeepTheirBlanksButNotThePadding) {
+  namespace vt = value_type;
+  // Ten blanks inside a value cut the grid text; here the value stays.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kChar, 30), Char("a          b", 30)), "a          b");
+  EXPECT_EQ(Fixed(ColumnOf(vt::kNChar, 20), NChar(" 你", 20)), " 你");
+  // 8-bit bytes that are not UTF-8 are read as Latin-1.
+  EXPECT_EQ(Fixed(ColumnOf(vt::kChar, 3), {'c', 0xE9, ' '}), "c\xC3\xA9");
+  // A value past the record's end is NULL, not a partial read.
+  EXPECT_TRUE(DecodeFixedTyped(ColumnOf(vt::kBigInt, 8), Bytes(6, 1), 0, 0).IsNull());
+}
+
+TEST(TypedFromGridText, CompressedValuesBecomeTypedAgain) {
+  namespace vt = value_type;
+  EXPECT_TRUE(TypedFromGridText(ColumnOf(vt::kInt, 4), "NULL").IsNull());
+  EXPECT_EQ(TypedFromGridText(ColumnOf(vt::kInt, 4), "-42").integer, -42);
+  TypedValue money = TypedFromGridText(ColumnOf(vt::kMoney, 8), "-12.3400");
+  EXPECT_EQ(money.kind, TypedKind::kMoney);
+  EXPECT_EQ(money.integer, -123400);
+  TypedValue when = TypedFromGridText(ColumnOf(vt::kDateTime, 8), "2008-05-17 13:14:15.123");
+  EXPECT_EQ(ExportText(when), "2008-05-17 13:14:15.123");
+  TypedValue bin = TypedFromGridText(ColumnOf(vt::kVarBinary, 8), "0x0AFF");
+  EXPECT_EQ(bin.bytes, (std::vector<uint8_t>{0x0A, 0xFF}));
+  EXPECT_EQ(TypedFromGridText(ColumnOf(vt::kChar, 8), "ab   ").text, "ab");
+}
+
+}  // namespace
+}  // namespace tollamer
