@@ -284,15 +284,16 @@ struct FakeMachine {
   }
 };
 
-// A FAT32 boot sector: `per_cluster` sectors a cluster, `total` sectors.
-Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total) {
+// A FAT32 boot sector: `per_cluster` sectors a cluster, `total` sectors,
+// 32 reserved sectors, two FATs of `fat_sectors` each, root at cluster 2.
+Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total, uint32_t fat_sectors = 100) {
   Bytes s(kSector, 0);
   fixtures::PutU16(s, 11, 512);
   s[13] = per_cluster;
   fixtures::PutU16(s, 14, 32);
   s[16] = 2;
   fixtures::PutU32(s, 32, total);
-  fixtures::PutU32(s, 36, 100);
+  fixtures::PutU32(s, 36, fat_sectors);
   fixtures::PutU32(s, 44, 2);
   fixtures::PutU16(s, 50, 6);
   std::memcpy(s.data() + 82, "FAT32   ", 8);
@@ -516,6 +517,49 @@ TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles)
   PageStore store(quiet);
   ASSERT_TRUE(store.OpenFile(answer_));
   EXPECT_EQ(store.PageCount(), 48u);
+}
+
+TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume) {
+  // A FAT32 volume at sector 0 with 8-sector clusters: two one-sector FATs
+  // after 32 reserved sectors put cluster n at sector 18 + 8n. The database
+  // lies from cluster 4 (sector 50) on; the cluster of page 10's first
+  // sectors is in use, every other cluster free.
+  constexpr uint32_t kClusters = 128;
+  Bytes volume((18 + 8 * kClusters) * kSector, 0);
+  Bytes boot = Fat32BootSector(8, static_cast<uint32_t>(volume.size() / kSector), 1);
+  std::copy(boot.begin(), boot.end(), volume.begin());
+  Bytes db = CarvedDatabase();
+  std::copy(db.begin(), db.end(), volume.begin() + 50 * kSector);
+  for (uint32_t n : {0u, 1u, 2u, (50u + 10u * 16u - 18u) / 8u})
+    fixtures::PutU32(volume, 32 * kSector + 4 * n, 0x0FFFFFFF);
+  testing::TempDir dir;
+  std::string image = dir.Write("fat32.img", volume);
+  FakeMachine m;
+  auto devices = m.Devices();
+  RecordingMessages messages;
+  CMdfExcavatorDlg dialog(&messages, &devices);
+  dialog.SetFileChooser([&](const FileDialogRequest&) { return Q(image); });
+  dialog.sourceEdit()->OnSourceCommand(2000);
+  ASSERT_TRUE(dialog.freeOnlyBox()->isEnabled());
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
+
+  dialog.Run();
+  ASSERT_EQ(dialog.fragments().size(), 1u) << "page 10 missing does not break the run";
+  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 47u);
+  EXPECT_GT(dialog.lastSearch().unitsSkipped, 0u);
+  EXPECT_EQ(dialog.list()->item(0, 3)->text(), "0-47");
+
+  // The plain search counts its units from the start sector, not from the
+  // clusters: 8-sector units miss pages at sector 50, 2-sector units do not.
+  dialog.freeOnlyBox()->setChecked(false);
+  dialog.Run();
+  EXPECT_TRUE(dialog.fragments().empty());
+  dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("2");
+  dialog.Run();
+  ASSERT_EQ(dialog.fragments().size(), 1u);
+  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 48u);
+  EXPECT_EQ(dialog.lastSearch().unitsSkipped, 0u);
+  EXPECT_TRUE(messages.stops.empty());
 }
 
 TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
