@@ -209,7 +209,7 @@ void CMdfExcavatorDlg::RunBehindProgress(std::function<void(CProgressDLG2*)> wor
   worker_.Start([work = std::move(work), p] {
     work(p);
     QMetaObject::invokeMethod(p, [p] { p->Finish(); }, Qt::QueuedConnection);
-  });
+  }, /*above_normal=*/true);
   if (progress_hook_) QTimer::singleShot(0, p, [this, p] { progress_hook_(*p); });
   progress.exec();
   worker_.Wait();  // after a stop the worker ends within one unit

@@ -4,11 +4,11 @@
 
 namespace tollamer::app {
 
-bool ToolWorker::Start(std::function<void()> work) {
+bool ToolWorker::Start(std::function<void()> work, bool above_normal) {
   if (Running()) return false;
   Wait();
   thread_ = QThread::create(std::move(work));
-  thread_->start();
+  thread_->start(above_normal ? QThread::HighPriority : QThread::InheritPriority);
   return true;
 }
 

@@ -17,9 +17,9 @@ class ToolWorker {
   ToolWorker(const ToolWorker&) = delete;
   ToolWorker& operator=(const ToolWorker&) = delete;
 
-  // Starts `work` on a new thread; false (nothing started) while a previous
-  // work still runs.
-  bool Start(std::function<void()> work);
+  // Starts `work` on a new thread (above normal priority when asked);
+  // false (nothing started) while a previous work still runs.
+  bool Start(std::function<void()> work, bool above_normal = false);
   bool Running() const;
   // Waits for the thread to end and releases it.
   void Wait();
