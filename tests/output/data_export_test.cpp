@@ -1,0 +1,227 @@
+// Table data export: CSV fields and INSERT literals, a CSV file read back
+// by Python's csv module, INSERT batches, damaged tables and file names.
+#include "output/data_export.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/rows/values/value_format.h"
+#include "output/csv_format.h"
+#include "output/sql_insert.h"
+#include "tests/fixtures/export_fixtures.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace fixtures::export_data;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Hex(std::string_view s) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : s) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+  }
+  return out;
+}
+
+class DataExportTest : public ::testing::Test {
+ protected:
+  CMdfDatabase& Open(const fixtures::FileBuilder& file) {
+    db_ = std::make_unique<CMdfDatabase>(messages_);
+    EXPECT_TRUE(db_->OpenFile(dir_.Write("t.mdf", file.Image())));
+    EXPECT_TRUE(OpenCatalog(*db_, VersionSetting::kSql2000).built);
+    return *db_;
+  }
+  std::string OutDir() {
+    fs::path p = dir_.path() / "out";
+    fs::create_directories(p);
+    return p.string();
+  }
+
+  testing::TempDir dir_;
+  RecordingMessages messages_;
+  std::unique_ptr<CMdfDatabase> db_;
+};
+
+TEST(CsvFormat, QuotesOnlyWhatNeedsIt) {
+  std::string out;
+  AppendCsvRow(out, {TypedValue::Text("a,b"), TypedValue::Text("say \"x\""), TypedValue::Null(),
+                     TypedValue::Text(""), TypedValue::Text("l1\nl2"), TypedValue::Integer(-3),
+                     TypedValue::Bytes({0x00, 0xAB}), TypedValue::Money(-50)});
+  EXPECT_EQ(out, "\"a,b\",\"say \"\"x\"\"\",,\"\",\"l1\nl2\",-3,0x00AB,-0.0050\r\n");
+  out.clear();
+  AppendCsvHeader(out, {"id", "Unit Price", "a\"b"});
+  EXPECT_EQ(out, "id,Unit Price,\"a\"\"b\"\r\n");
+}
+
+ColumnInfo Column(uint8_t xtype, std::string name = "c") {
+  ColumnInfo c;
+  c.xtype = xtype;
+  c.name = std::move(name);
+  return c;
+}
+
+TEST(SqlInsert, LiteralsOfEveryKind) {
+  namespace vt = value_type;
+  EXPECT_EQ(SqlLiteral(Column(vt::kVarChar), TypedValue::Text("it's")), "'it''s'");
+  EXPECT_EQ(SqlLiteral(Column(vt::kNVarChar), TypedValue::Text("ok")), "N'ok'");
+  // Text outside ASCII needs N'' even in an 8-bit column.
+  EXPECT_EQ(SqlLiteral(Column(vt::kVarChar), TypedValue::Text("café")), "N'café'");
+  EXPECT_EQ(SqlLiteral(Column(vt::kVarBinary), TypedValue::Bytes({0x0A, 0xFF})), "0x0AFF");
+  EXPECT_EQ(SqlLiteral(Column(vt::kVarBinary), TypedValue::Bytes({})), "0x");
+  EXPECT_EQ(SqlLiteral(Column(vt::kInt), TypedValue::Null()), "NULL");
+  TypedDateTime t;
+  t.year = 1999;
+  t.month = 12;
+  t.day = 31;
+  t.hour = 23;
+  t.fraction = 7;
+  t.fractionDigits = 3;
+  EXPECT_EQ(SqlLiteral(Column(vt::kDateTime), TypedValue::DateTime(t)),
+            "'1999-12-31T23:00:00.007'");
+  EXPECT_EQ(SqlLiteral(Column(vt::kFloat), TypedValue::Float(1.0 / 0.0)), "NULL");
+  EXPECT_EQ(SqlLiteral(Column(vt::kMoney), TypedValue::Money(123456)), "12.3456");
+  EXPECT_EQ(BracketFullName("dbo.Order Details"), "[dbo].[Order Details]");
+  EXPECT_EQ(BracketName("a]b"), "[a]]b]");
+}
+
+TEST(SqlInsert, BatchesOfAThousandAndNoTimestampColumn) {
+  ColumnInfo id = Column(value_type::kInt, "id");
+  ColumnInfo stamp = Column(value_type::kTimestamp, "ts");
+  SqlInsertWriter writer("dbo.t", {&id, &stamp});
+  std::string out;
+  for (int i = 0; i < 1000; ++i)
+    writer.AppendRow(out, {TypedValue::Integer(i), TypedValue::Bytes({1, 2, 3, 4, 5, 6, 7, 8})});
+  EXPECT_EQ(out.find("ts"), std::string::npos);
+  EXPECT_EQ(out.find("0x01"), std::string::npos);
+  EXPECT_EQ(out.rfind("INSERT INTO [dbo].[t] ([id]) VALUES (999);\r\nGO\r\n"),
+            out.size() - 48);
+  size_t gos = 0;
+  for (size_t p = out.find("GO\r\n"); p != std::string::npos; p = out.find("GO\r\n", p + 1)) ++gos;
+  EXPECT_EQ(gos, 1u);
+  EXPECT_EQ(writer.Footer(), "");  // the batch just ended
+  writer.AppendRow(out, {TypedValue::Integer(1000), TypedValue::Null()});
+  EXPECT_EQ(writer.Footer(), "GO\r\n");
+}
+
+TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {
+  if (std::system("python3 -c 'import csv' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3 with its csv module is absent";
+  CMdfDatabase& db = Open(BuildTrickyDatabase2000());
+  std::vector<TableDataResult> results =
+      ExportTablesData(db, VersionSetting::kSql2000, {}, DataFormat::kCsv, OutDir());
+  ASSERT_EQ(results.size(), 1u);
+  ASSERT_TRUE(results[0].ok) << results[0].error;
+  EXPECT_EQ(results[0].stats.rows, 4u);
+  EXPECT_EQ(fs::path(results[0].target).filename(), "dbo.tricky.csv");
+  // Python prints each field as hex of its UTF-8 bytes ("-" for empty), a
+  // line per row.
+  const std::string script = dir_.File("read.py");
+  std::ofstream(script) << "import csv,sys\n"
+                           "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                           "    for row in csv.reader(f):\n"
+                           "        print(' '.join(c.encode('utf-8').hex() or '-' for c in row))\n";
+  FILE* pipe = popen(("python3 " + script + " " + results[0].target).c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buf[4096];
+  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+  ASSERT_EQ(pclose(pipe), 0);
+
+  std::string expected = Hex("id") + " " + Hex("name") + " " + Hex("note") + " " + Hex("data") +
+                         " " + Hex("code") + " " + Hex("price") + " " + Hex("at") + "\n";
+  for (const auto& row : TrickyRows()) {
+    for (size_t i = 0; i < row.size(); ++i)
+      expected += (i ? " " : "") + (row[i].empty() ? std::string("-") : Hex(row[i]));
+    expected += "\n";
+  }
+  EXPECT_EQ(output, expected);
+  // NULL is an empty unquoted field; empty text is quoted.
+  const std::string csv = ReadAll(results[0].target);
+  EXPECT_NE(csv.find("\r\n2,\"say \"\"hi\"\", ok\",Grüße 你好,,x,"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n4,\"\",\"\",,,0.0001,"), std::string::npos);
+}
+
+TEST_F(DataExportTest, TheInsertScriptOfTheTrickyTable) {
+  CMdfDatabase& db = Open(BuildTrickyDatabase2000());
+  const std::string path = dir_.File("tricky.sql");
+  TableDataResult r =
+      ExportTableData(db, VersionSetting::kSql2000, kTrickyTableId, DataFormat::kSql, path);
+  ASSERT_TRUE(r.ok) << r.error;
+  const std::string sql = ReadAll(path);
+  EXPECT_EQ(sql.rfind("SET NOCOUNT ON\r\nGO\r\n", 0), 0u);
+  EXPECT_NE(sql.find("INSERT INTO [dbo].[tricky] ([id], [name], [note], [data], [code], [price], "
+                     "[at]) VALUES (2, 'say \"hi\", ok', N'Grüße 你好', NULL, 'x', -1.0000, "
+                     "'1900-01-01T00:00:00.000');\r\n"),
+            std::string::npos);
+  EXPECT_NE(sql.find("VALUES (3, 'line1\r\nline2\nline3', NULL, 0x, ' lead', 0.0000, "
+                     "'1899-12-31T00:00:00.000');"),
+            std::string::npos);
+  EXPECT_TRUE(sql.ends_with(");\r\nGO\r\n"));
+}
+
+TEST_F(DataExportTest, ADamagedTableGivesTheRowsOfItsGoodPagesAndTheOthersGoOn) {
+  DamagedDatabase d = BuildDamagedDatabase2000();
+  CMdfDatabase& db = Open(d.file);
+  // The list names the zeroed page and one past the end of the file.
+  db.dataPageLists[kDamagedTableId] = d.pages;
+  db.dataPageLists[kDamagedTableId].push_back(1u << 20);
+  std::vector<TableDataResult> results =
+      ExportTablesData(db, VersionSetting::kSql2000, {}, DataFormat::kCsv, OutDir());
+  ASSERT_EQ(results.size(), 2u);
+  const TableDataResult& damaged = results[0];
+  ASSERT_EQ(damaged.tableId, kDamagedTableId);
+  EXPECT_TRUE(damaged.ok);
+  EXPECT_EQ(damaged.stats.pages, 4u);
+  EXPECT_EQ(damaged.stats.pagesSkipped, 2u);
+  EXPECT_EQ(damaged.stats.rows, 4u);
+  std::string csv = ReadAll(damaged.target);
+  EXPECT_EQ(csv.rfind("n,s\r\n0,aaa", 0), 0u);
+  EXPECT_NE(csv.find("\r\n4,eee"), std::string::npos);
+  EXPECT_EQ(csv.find("\r\n2,"), std::string::npos);
+  EXPECT_TRUE(results[1].ok);
+  EXPECT_EQ(ReadAll(results[1].target), "n\r\n100\r\n101\r\n102\r\n");
+}
+
+TEST_F(DataExportTest, FileNamesAreSafeAndDistinctAndFailuresLeaveNoFile) {
+  CMdfDatabase& db = Open(BuildDamagedDatabase2000().file);
+  db.catalog.tables.at(kDamagedTableId).fullName = "dbo.a/b";
+  db.catalog.tables.at(kSoundTableId).fullName = "dbo.a:b";
+  const std::string out = OutDir();
+  std::vector<TableDataResult> results =
+      ExportTablesData(db, VersionSetting::kSql2000, {}, DataFormat::kSql, out);
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(fs::path(results[0].target).filename(), "dbo.a_b.sql");
+  EXPECT_EQ(fs::path(results[1].target).filename(), "dbo.a_b_630.sql");
+  EXPECT_TRUE(fs::exists(results[1].target));
+
+  // A table with rows in the catalog but no data page list fails, and its
+  // file does not appear.
+  db.catalog.tables.at(kSoundTableId).fullName = "dbo.lost";
+  db.dataPageLists.erase(kSoundTableId);
+  db.catalog.tables.at(kSoundTableId).columns.begin()->second.xoffset = 4;
+  TableDataResult lost = ExportTableData(db, VersionSetting::kSql2000, 999, DataFormat::kCsv,
+                                         out + "/none.csv");
+  EXPECT_FALSE(lost.ok);
+  EXPECT_FALSE(fs::exists(out + "/none.csv"));
+  TableDataResult missing_folder = ExportTableData(db, VersionSetting::kSql2000, kSoundTableId,
+                                                   DataFormat::kCsv, out + "/no/such/x.csv");
+  EXPECT_FALSE(missing_folder.ok);
+  EXPECT_FALSE(missing_folder.error.empty());
+}
+
+}  // namespace
+}  // namespace tollamer
