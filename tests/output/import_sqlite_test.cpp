@@ -1,0 +1,234 @@
+// Import into SQLite: the type mapping table, every type of a 2005/2008
+// table read back through the C API, replacement of an imported table, and
+// every real data file with its row counts and whole large values.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <set>
+
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/server_version.h"
+#include "engine/rows/row_reader.h"
+#include "engine/rows/values/large_values.h"
+#include "engine/rows/values/value_format.h"
+#include "output/db_import.h"
+#include "output/sqlite_target.h"
+#include "output/type_mapping.h"
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+using namespace fixtures;
+using namespace fixtures::user_rows;
+
+// A read-only view of the imported database.
+class Sqlite {
+ public:
+  explicit Sqlite(const std::string& path) { sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr); }
+  ~Sqlite() { sqlite3_close(db_); }
+  // The first row of `sql`, every column as text ("NULL" for NULL) or, with
+  // `types`, as its storage class.
+  std::vector<std::string> Row(const std::string& sql, bool types = false) {
+    std::vector<std::string> out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
+      return out;
+    }
+    if (sqlite3_step(st) == SQLITE_ROW) {
+      for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        static const char* kTypes[] = {"", "integer", "real", "text", "blob", "null"};
+        if (types) {
+          out.push_back(kTypes[sqlite3_column_type(st, i)]);
+        } else {
+          const unsigned char* t = sqlite3_column_text(st, i);
+          out.push_back(t ? reinterpret_cast<const char*>(t) : "NULL");
+        }
+      }
+    }
+    sqlite3_finalize(st);
+    return out;
+  }
+  int64_t Number(const std::string& sql) {
+    std::vector<std::string> r = Row(sql);
+    return r.empty() ? -1 : std::stoll(r[0]);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
+  namespace vt = value_type;
+  std::set<uint8_t> seen;
+  for (const TypeMapping& m : TypeMappings()) {
+    EXPECT_TRUE(seen.insert(m.xtype).second) << "type " << int(m.xtype) << " twice";
+    EXPECT_NE(std::string(m.sqlite), "");
+    EXPECT_NE(std::string(m.postgres), "");
+  }
+  for (uint8_t id : {vt::kImage, vt::kText, vt::kUniqueIdentifier, vt::kDate, vt::kTime,
+                     vt::kDateTime2, vt::kDateTimeOffset, vt::kTinyInt, vt::kSmallInt, vt::kInt,
+                     vt::kSmallDateTime, vt::kReal, vt::kMoney, vt::kDateTime, vt::kFloat,
+                     vt::kSqlVariant, vt::kNText, vt::kBit, vt::kDecimal, vt::kNumeric,
+                     vt::kSmallMoney, vt::kBigInt, vt::kVarBinary, vt::kVarChar, vt::kBinary,
+                     vt::kChar, vt::kTimestamp, vt::kNVarChar, vt::kNChar, vt::kClr, vt::kXml})
+    EXPECT_TRUE(seen.count(id)) << "type " << int(id) << " has no mapping";
+  ColumnInfo c;
+  c.xtype = vt::kDecimal;
+  c.xprec = 12;
+  c.xscale = 3;
+  EXPECT_EQ(PostgresColumnType(c), "numeric(12,3)");
+  EXPECT_EQ(SqliteColumnType(c), "NUMERIC");
+  c.xprec = 0;  // a damaged precision still gives a valid type
+  EXPECT_EQ(PostgresColumnType(c), "numeric(38,3)");
+  c.xprec = 5;
+  c.xscale = 9;  // and so does a scale above the precision
+  EXPECT_EQ(PostgresColumnType(c), "numeric(5,0)");
+  c.xtype = vt::kUniqueIdentifier;
+  EXPECT_EQ(PostgresColumnType(c), "uuid");
+  c.xtype = vt::kMoney;
+  EXPECT_EQ(PostgresColumnType(c), "numeric(19,4)");
+  c.xtype = 200;  // unknown ids keep their values as text
+  EXPECT_EQ(PostgresColumnType(c), "text");
+  EXPECT_EQ(SqliteColumnType(c), "TEXT");
+  EXPECT_EQ(FlatTableName("dbo.Order Details"), "dbo_Order Details");
+  EXPECT_EQ(QuotedIdentifier("a\"b"), "\"a\"\"b\"");
+}
+
+TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
+  testing::TempDir dir;
+  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
+  RecordingMessages messages;
+  CMdfDatabase db(messages);
+  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
+  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  const std::string path = dir.File("out.db");
+  for (int round = 0; round < 2; ++round) {  // the second import replaces the first
+    std::string error;
+    std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+    ASSERT_TRUE(target) << error;
+    std::vector<TableDataResult> r = ImportTables(db, VersionSetting::kSql2005, {}, *target);
+    ASSERT_EQ(r.size(), 1u);
+    ASSERT_TRUE(r[0].ok) << r[0].error;
+    EXPECT_EQ(r[0].target, "dbo_everytype");
+  }
+  Sqlite s(path);
+  EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_everytype"), 2);
+  const std::string first = " FROM dbo_everytype WHERE whole IS NOT NULL";
+  EXPECT_EQ(s.Row("SELECT tiny, whole, big, flag, cash, dec, flt4, flt8, dt, guid, bin, chr, "
+                  "nvchr, txt, img, d, dto" + first, true),
+            (std::vector<std::string>{"integer", "integer", "integer", "integer", "real", "real",
+                                      "real", "real", "text", "text", "blob", "text", "text",
+                                      "text", "blob", "text", "text"}));
+  EXPECT_EQ(s.Row("SELECT cash, num, dt, guid, hex(bin), nvchr, txt, d, t, dto, big_text" + first),
+            (std::vector<std::string>{"12.3456", "-1234.567", "1901-01-02 00:00:00.000",
+                                      "00112233-4455-6677-8899-AABBCCDDEEFF", "DEADBEEF", "Grüße",
+                                      "long text value", "2008-05-17", "13:14:15.1234567",
+                                      "2008-05-17 13:14:15.1234567+02:00", "off-row text"}));
+  // SQLite reads the datetime as a timestamp.
+  EXPECT_EQ(s.Row("SELECT julianday(dt) - julianday('1901-01-02')" + first)[0], "0.0");
+  EXPECT_EQ(s.Row("SELECT count(*) FROM dbo_everytype WHERE whole IS NULL AND txt IS NULL AND "
+                  "img IS NULL AND dt IS NULL")[0],
+            "1");
+}
+
+TEST(SqliteImport, AnUnusableTargetIsReported) {
+  std::string error;
+  EXPECT_EQ(OpenImportTarget("sqlite:/no/such/folder/x.db", error), nullptr);
+  EXPECT_NE(error.find("/no/such/folder/x.db"), std::string::npos);
+  EXPECT_EQ(OpenImportTarget("mysql://x", error), nullptr);
+}
+
+// The bytes a text or image column's LOB chain holds for each row, read
+// straight through the text pointers.
+std::vector<size_t> LobLengths(CMdfDatabase& db, VersionSetting version, const TableInfo& table,
+                               const std::string& column) {
+  std::vector<size_t> lengths;
+  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table.id);
+  if (!walk) return lengths;
+  const std::vector<ColumnPlan> plan = walk->Plan();
+  ForEachTableRecord(db, version, table.id, [&](const TableRecord& r) {
+    for (size_t i = 0; i < plan.size(); ++i) {
+      if (plan[i].column->name != column) continue;
+      const CellLocation& cell = r.cells[i];
+      std::optional<ByteView> bytes = r.Record().Slice(cell.offset, cell.length);
+      std::optional<TextPointer> p = bytes ? DecodeTextPointer(*bytes) : std::nullopt;
+      std::string value;
+      if (cell.kind == CellKind::kVariable && p) {
+        if (version == VersionSetting::kSql2000)
+          ReadTextValue2000(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
+        else
+          ReadTextValue2005(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
+      }
+      lengths.push_back(value.size());
+    }
+    return true;
+  });
+  return lengths;
+}
+
+void ImportRealFile(const std::string& file_path) {
+  SCOPED_TRACE(file_path);
+  testing::TempDir dir;
+  RecordingMessages messages;
+  CMdfDatabase db(messages);
+  ASSERT_TRUE(db.OpenFile(file_path));
+  const VersionSetting version = DetectServerVersion(db.Store()).setting;
+  ASSERT_TRUE(OpenCatalog(db, version).built);
+  const std::string path = dir.File("real.db");
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+  ASSERT_TRUE(target) << error;
+  std::vector<TableDataResult> results = ImportTables(db, version, {}, *target);
+  target.reset();
+  ASSERT_EQ(results.size(), db.catalog.tables.size());
+  Sqlite s(path);
+  for (const TableDataResult& r : results) {
+    ASSERT_TRUE(r.ok) << r.tableName << ": " << r.error;
+    EXPECT_EQ(s.Number("SELECT count(*) FROM " + QuotedIdentifier(r.target)),
+              static_cast<int64_t>(db.catalog.tables.at(r.tableId).rowCount))
+        << r.tableName;
+  }
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (table.fullName != "dbo.pub_info") continue;
+    std::vector<size_t> text = LobLengths(db, version, table, "pr_info");
+    std::vector<size_t> image = LobLengths(db, version, table, "logo");
+    ASSERT_EQ(text.size(), 8u);
+    std::vector<size_t> got_text, got_image;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const std::string row = " FROM dbo_pub_info LIMIT 1 OFFSET " + std::to_string(i);
+      // An 8-bit text: one character a stored byte.
+      got_text.push_back(s.Number("SELECT length(pr_info)" + row));
+      got_image.push_back(s.Number("SELECT length(logo)" + row));
+    }
+    EXPECT_EQ(got_text, text);
+    EXPECT_EQ(got_image, image);
+    // Longer than any grid limit (8000 characters).
+    EXPECT_GT(*std::max_element(got_text.begin(), got_text.end()), 8000u);
+    EXPECT_EQ(s.Row("SELECT typeof(logo) FROM dbo_pub_info LIMIT 1")[0], "blob");
+  }
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (table.fullName != "dbo.titles") continue;
+    // NUMERIC columns keep whole amounts as integers: numbers either way.
+    EXPECT_EQ(s.Row("SELECT typeof(price), typeof(advance), price, advance, pubdate FROM "
+                    "dbo_titles WHERE title_id = 'BU1032'"),
+              (std::vector<std::string>{"real", "integer", "19.99", "5000",
+                                        "1991-06-12 00:00:00.000"}));
+    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE typeof(price) = 'text'"), 0);
+    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE julianday(pubdate) IS NULL"), 0);
+  }
+}
+
+TEST(SqliteImportReal, EveryRealDataFile) {
+  TOLLAMER_REQUIRE_REAL_FILE(pubs2000, "pubs-sql2000.mdf");
+  for (const char* name :
+       {"pubs-sql2000.mdf", "pubs-sql2005.mdf", "pubs-sql2008.mdf", "qlsinhvien-sql2008.mdf"}) {
+    std::optional<std::string> path = testing::RealDataFile(name);
+    if (path) ImportRealFile(*path);
+  }
+}
+
+}  // namespace
+}  // namespace tollamer
