@@ -17,6 +17,8 @@ CRfview::CRfview(QWidget* parent) : QWidget(parent) {
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->horizontalHeader()->setSectionsMovable(true);
   grid_->verticalHeader()->setVisible(false);
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+  grid_->setWordWrap(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
