@@ -1,0 +1,209 @@
+// Import into PostgreSQL: COPY text values, and a throwaway server cluster
+// on a local socket (initdb and pg_ctl into a temporary folder) taking a
+// fixture table and every real data file, queried back through libpq.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/rows/values/value_format.h"
+#include "output/db_import.h"
+#include "output/postgres_target.h"
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace fixtures;
+using namespace fixtures::user_rows;
+
+TEST(PostgresCopy, TextFormatEscapes) {
+  ColumnInfo text;
+  text.xtype = value_type::kVarChar;
+  std::string out;
+  AppendCopyValue(out, text, TypedValue::Text(std::string("a\tb\\c\nd\re\0f", 12)));
+  EXPECT_EQ(out, "a\\tb\\\\c\\nd\\ref");
+  out.clear();
+  AppendCopyValue(out, text, TypedValue::Null());
+  EXPECT_EQ(out, "\\N");
+  ColumnInfo bit;
+  bit.xtype = value_type::kBit;
+  out.clear();
+  AppendCopyValue(out, bit, TypedValue::Integer(1));
+  EXPECT_EQ(out, "t");
+  ColumnInfo bin;
+  bin.xtype = value_type::kVarBinary;
+  out.clear();
+  AppendCopyValue(out, bin, TypedValue::Bytes({0x00, 0x5C}));
+  EXPECT_EQ(out, "\\\\x005C");
+}
+
+// The server's binaries, or empty when the package is not installed.
+std::string PostgresBin() {
+  for (int v = 20; v >= 10; --v) {
+    std::string dir = "/usr/lib/postgresql/" + std::to_string(v) + "/bin";
+    if (fs::exists(dir + "/initdb") && fs::exists(dir + "/pg_ctl")) return dir;
+  }
+  return {};
+}
+
+// A server cluster for the tests of this suite; stopped and removed at the end.
+class PostgresCluster {
+ public:
+  PostgresCluster() {
+    bin_ = PostgresBin();
+    if (bin_.empty()) {
+      why_ = "the PostgreSQL server binaries (/usr/lib/postgresql/*/bin) are absent";
+      return;
+    }
+    char pattern[] = "/tmp/tollamer-pg-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    dir_ = pattern;
+    // The server refuses to run as root: run it as the postgres user.
+    as_ = geteuid() == 0 ? "runuser -u postgres -- " : "";
+    if (geteuid() == 0 && std::system(("chown postgres " + dir_).c_str()) != 0) {
+      why_ = "cannot hand the cluster folder to the postgres user";
+      return;
+    }
+    const std::string data = dir_ + "/data";
+    if (Run(bin_ + "/initdb -D " + data + " -A trust -U postgres -E UTF8 --no-locale") != 0) {
+      why_ = "initdb failed";
+      return;
+    }
+    if (Run(bin_ + "/pg_ctl -D " + data + " -l " + dir_ + "/log -w -o \"-k " + dir_ +
+            " -c listen_addresses=''\" start") != 0) {
+      why_ = "pg_ctl start failed";
+      return;
+    }
+    started_ = true;
+    conninfo_ = "host=" + dir_ + " user=postgres dbname=postgres";
+  }
+  ~PostgresCluster() {
+    if (started_) Run(bin_ + "/pg_ctl -D " + dir_ + "/data -m fast -w stop");
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  bool started() const { return started_; }
+  const std::string& why() const { return why_; }
+  const std::string& conninfo() const { return conninfo_; }
+
+ private:
+  int Run(const std::string& command) {
+    return std::system((as_ + command + " >" + dir_ + "/cmd.log 2>&1").c_str());
+  }
+  std::string bin_, dir_, as_, why_, conninfo_;
+  bool started_ = false;
+};
+
+class PostgresImportTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { cluster_ = new PostgresCluster(); }
+  static void TearDownTestSuite() {
+    delete cluster_;
+    cluster_ = nullptr;
+  }
+  void SetUp() override {
+    if (!cluster_->started()) GTEST_SKIP() << "no PostgreSQL cluster: " << cluster_->why();
+    conn_ = PQconnectdb(cluster_->conninfo().c_str());
+    ASSERT_EQ(PQstatus(conn_), CONNECTION_OK) << PQerrorMessage(conn_);
+  }
+  void TearDown() override {
+    if (conn_) PQfinish(conn_);
+  }
+  // The first row of `sql` as texts ("NULL" for NULL).
+  std::vector<std::string> Row(const std::string& sql) {
+    PGresult* r = PQexec(conn_, sql.c_str());
+    std::vector<std::string> out;
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+      ADD_FAILURE() << sql << ": " << PQresultErrorMessage(r);
+    } else if (PQntuples(r) > 0) {
+      for (int i = 0; i < PQnfields(r); ++i)
+        out.push_back(PQgetisnull(r, 0, i) ? "NULL" : PQgetvalue(r, 0, i));
+    }
+    PQclear(r);
+    return out;
+  }
+  std::vector<TableDataResult> Import(CMdfDatabase& db, VersionSetting version) {
+    std::string error;
+    std::unique_ptr<ImportTarget> target = OpenImportTarget(cluster_->conninfo(), error);
+    EXPECT_TRUE(target) << error;
+    if (!target) return {};
+    return ImportTables(db, version, {}, *target);
+  }
+
+  static PostgresCluster* cluster_;
+  PGconn* conn_ = nullptr;
+};
+
+PostgresCluster* PostgresImportTest::cluster_ = nullptr;
+
+TEST_F(PostgresImportTest, EveryTypeWithItsMappedType) {
+  testing::TempDir dir;
+  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
+  RecordingMessages messages;
+  CMdfDatabase db(messages);
+  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
+  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  for (int round = 0; round < 2; ++round) {  // a second import replaces the table
+    std::vector<TableDataResult> r = Import(db, VersionSetting::kSql2005);
+    ASSERT_EQ(r.size(), 1u);
+    ASSERT_TRUE(r[0].ok) << r[0].error;
+  }
+  EXPECT_EQ(Row("SELECT count(*) FROM dbo.everytype")[0], "2");
+  const std::string first = " FROM dbo.everytype WHERE whole IS NOT NULL";
+  EXPECT_EQ(Row("SELECT tiny, whole, big, flag, cash, dec, num, flt4, dt, sdt, guid, bin, "
+                "chr, nvchr, txt, ntxt, img, d, t, dt2, dto AT TIME ZONE 'UTC', big_text" + first),
+            (std::vector<std::string>{
+                "200", "123456", "5000000000", "t", "12.3456", "123.45", "-1234.567", "1.5",
+                "1901-01-02 00:00:00", "1999-12-31 01:30:00",
+                "00112233-4455-6677-8899-aabbccddeeff", "\\xdeadbeef", "abcdefghij", "Grüße",
+                "long text value", "wide text", "\\x89504e47", "2008-05-17", "13:14:15.123457",
+                "2008-05-17 13:14:15.123457", "2008-05-17 11:14:15.123457", "off-row text"}));
+  EXPECT_EQ(Row("SELECT pg_typeof(cash)::text, pg_typeof(dt)::text, pg_typeof(guid)::text, "
+                "pg_typeof(img)::text, pg_typeof(flt8)::text" + first),
+            (std::vector<std::string>{"numeric", "timestamp without time zone", "uuid", "bytea",
+                                      "double precision"}));
+  EXPECT_EQ(Row("SELECT count(*) FROM dbo.everytype WHERE whole IS NULL AND txt IS NULL AND "
+                "dt IS NULL AND img IS NULL")[0],
+            "1");
+}
+
+TEST_F(PostgresImportTest, EveryRealDataFile) {
+  TOLLAMER_REQUIRE_REAL_FILE(pubs2000, "pubs-sql2000.mdf");
+  for (const char* name :
+       {"pubs-sql2000.mdf", "pubs-sql2005.mdf", "pubs-sql2008.mdf", "qlsinhvien-sql2008.mdf"}) {
+    std::optional<std::string> path = testing::RealDataFile(name);
+    if (!path) continue;
+    SCOPED_TRACE(name);
+    RecordingMessages messages;
+    CMdfDatabase db(messages);
+    ASSERT_TRUE(db.OpenFile(*path));
+    const VersionSetting version = DetectServerVersion(db.Store()).setting;
+    ASSERT_TRUE(OpenCatalog(db, version).built);
+    std::vector<TableDataResult> results = Import(db, version);
+    ASSERT_EQ(results.size(), db.catalog.tables.size());
+    for (const TableDataResult& r : results) {
+      ASSERT_TRUE(r.ok) << r.tableName << ": " << r.error;
+      auto [owner, table] = OwnerAndName(r.tableName);
+      EXPECT_EQ(Row("SELECT count(*) FROM " + QuotedIdentifier(owner) + "." +
+                    QuotedIdentifier(table))[0],
+                std::to_string(db.catalog.tables.at(r.tableId).rowCount))
+          << r.tableName;
+    }
+    if (std::string(name).starts_with("pubs")) {
+      EXPECT_EQ(Row("SELECT octet_length(logo), length(pr_info) FROM dbo.pub_info WHERE "
+                    "pub_id = '0736'"),
+                (std::vector<std::string>{"643", "65071"}));
+      EXPECT_EQ(Row("SELECT price, pg_typeof(price)::text, pubdate FROM dbo.titles WHERE "
+                    "title_id = 'BU1032'"),
+                (std::vector<std::string>{"19.9900", "numeric", "1991-06-12 00:00:00"}));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tollamer
