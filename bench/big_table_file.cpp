@@ -1,7 +1,5 @@
 #include "bench/big_table_file.h"
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,12 +90,6 @@ double CatSeconds(const std::string& path) {
   auto start = std::chrono::steady_clock::now();
   if (std::system(command.c_str()) != 0) return -1;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double PeakRssMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
 }
 
 }  // namespace tollamer::bench

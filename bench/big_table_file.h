@@ -24,7 +24,4 @@ BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes);
 // Seconds to read the whole file through `cat FILE > /dev/null`.
 double CatSeconds(const std::string& path);
 
-// Peak resident memory of this process so far, in MiB.
-double PeakRssMiB();
-
 }  // namespace tollamer::bench

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_result.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "tests/fixtures/sql2000_database.h"
@@ -52,6 +53,10 @@ int main() {
       return 1;
     }
     std::printf("%5u tables: %8.2f ms (%u pages)\n", sizes[i], ms[i], file.PageCount());
+    std::string operation = "SQL 2000 catalog open, " + std::to_string(sizes[i]) + " tables";
+    tollamer::bench::PrintResult(operation.c_str(), file.PageCount() * 8192.0 / (1 << 20),
+                                 ms[i] / 1000, i == 0 ? -1 : ms[1] / ms[0],
+                                 i == 0 ? "-" : "500 tables");
   }
   std::filesystem::remove_all(dir);
   double ratio = ms[1] / ms[0];

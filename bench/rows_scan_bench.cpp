@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_result.h"
 #include "bench/big_table_file.h"
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
@@ -101,7 +102,12 @@ void Measure(const bench::BigTableFile& file, bool cold) {
   std::printf("%-22s %9.0f MiB  %8.3f s  %8.1f MiB/s  ratio %.2f  (%llu rows, %.0f rows/s)\n",
               "rows --all (CSV)", mib, decode, mib / decode, decode / cat,
               static_cast<unsigned long long>(rows), rows / decode);
-  std::printf("%-22s %.1f MiB\n\n", "peak memory so far", bench::PeakRssMiB());
+  std::printf("%-22s %.1f MiB\n\n", "peak memory so far", bench::PeakResidentMiB());
+  const char* cache = cold ? "cat, cold cache" : "cat, warm cache";
+  bench::PrintResult(("cat FILE > /dev/null (" + std::string(cold ? "cold" : "warm") + ")").c_str(),
+                     mib, cat, -1, "-");
+  bench::PrintResult("scan-tables (all-tables scan)", mib, scan, scan / cat, cache);
+  bench::PrintResult("rows --all as CSV", mib, decode, decode / cat, cache);
 }
 
 }  // namespace

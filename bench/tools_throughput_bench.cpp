@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_result.h"
 #include "engine/pagestore/engine_messages.h"
 #include "tools/file_detection.h"
 #include "tools/fragment_search.h"
@@ -85,5 +86,9 @@ int main(int argc, char** argv) {
   std::printf("cat:        %.2f s (baseline)\n", cat_s);
   std::printf("detection:  %.2f s, %.2fx cat\n", detect_s, detect_s / cat_s);
   std::printf("excavation: %.2f s, %.2fx cat (plain search, unit 16)\n", search_s, search_s / cat_s);
+  const double mib = bytes / double(1 << 20);
+  tollamer::bench::PrintResult("cat FILE > /dev/null", mib, cat_s, -1, "-");
+  tollamer::bench::PrintResult("detect (page census)", mib, detect_s, detect_s / cat_s, "cat");
+  tollamer::bench::PrintResult("excavate (plain search)", mib, search_s, search_s / cat_s, "cat");
   return 0;
 }
