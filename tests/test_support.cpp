@@ -1,5 +1,8 @@
 #include "tests/test_support.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -62,6 +65,18 @@ class RealFileCopies {
 std::optional<std::string> RealDataFile(const std::string& name) {
   static RealFileCopies copies;
   return copies.Get(name);
+}
+
+CommandResult RunCommand(const std::string& command_line, bool with_stderr) {
+  std::string command = command_line + (with_stderr ? " 2>&1" : " 2>/dev/null");
+  CommandResult r;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  while (size_t n = fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
+  int status = pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 FileSnapshot FileSnapshot::Of(const std::string& path) {

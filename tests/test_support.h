@@ -42,6 +42,13 @@ std::string RealDataDir();
                                << " is absent: skipping the test on " << name; \
   const std::string var = *var##_opt
 
+// A command line run through the shell.
+struct CommandResult {
+  int exitCode = -1;  // -1 when it could not run or did not exit normally
+  std::string out;    // its standard output (and error, when asked)
+};
+CommandResult RunCommand(const std::string& command_line, bool with_stderr = false);
+
 struct FileSnapshot {
   std::vector<uint8_t> bytes;
   std::filesystem::file_time_type mtime;

@@ -7,26 +7,15 @@
 #include <cstdio>
 
 #include "tests/fixtures/sql2000_database.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
 namespace {
 
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-};
+using CliResult = testing::CommandResult;
 
-CliResult Cli(const std::string& args) {
-  CliResult r;
-  FILE* p = popen((std::string(TOLLAMER_CLI_PATH) + " " + args + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+CliResult Cli(const std::string& args) { return testing::RunCli(args, true); }
 
 TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
   testing::TempDir dir;

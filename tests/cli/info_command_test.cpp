@@ -7,27 +7,15 @@
 #include <cstdio>
 
 #include "tests/fixtures/sample_database.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
 namespace {
 
-struct CliRun {
-  int exitCode;
-  std::string out;
-};
+using CliRun = testing::CommandResult;
 
-CliRun RunCli(const std::string& args) {
-  std::string command = std::string(TOLLAMER_CLI_PATH) + " " + args + " 2>/dev/null";
-  CliRun r{-1, {}};
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+CliRun RunCli(const std::string& args) { return testing::RunCli(args); }
 
 TEST(InfoCommandTest, JsonDescribesASampleDataFile) {
   testing::TempDir dir;

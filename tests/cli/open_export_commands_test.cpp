@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "tests/fixtures/sample_database.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -22,22 +23,10 @@ const fixtures::SampleSpec kNoUserObjects{fixtures::FormatVersion::kSql2008, 64,
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-};
+using CliResult = testing::CommandResult;
 
 CliResult Cli(const std::string& args, bool with_stderr = false) {
-  std::string command =
-      std::string(TOLLAMER_CLI_PATH) + " " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
-  CliResult r;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return testing::RunCli(args, with_stderr);
 }
 
 std::string ReadAll(const fs::path& path) {

@@ -7,27 +7,15 @@
 #include <cstdio>
 
 #include "tests/fixtures/user_rows_database.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
 namespace {
 
-struct RowsRun {
-  int exitCode;
-  std::string out;
-};
+using RowsRun = testing::CommandResult;
 
-RowsRun RunRows(const std::string& args) {
-  std::string command = std::string(TOLLAMER_CLI_PATH) + " rows " + args + " 2>/dev/null";
-  RowsRun r{-1, {}};
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+RowsRun RunRows(const std::string& args) { return testing::RunCli("rows " + args); }
 
 TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
   testing::TempDir dir;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/fixtures/sql2005_database.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -14,15 +15,7 @@ namespace {
 using namespace fixtures;
 using namespace fixtures::sql2005;
 
-std::string RunCliText(const std::string& args) {
-  std::string out;
-  FILE* p = popen((std::string(TOLLAMER_CLI_PATH) + " " + args + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string RunCliText(const std::string& args) { return testing::RunCli(args, true).out; }
 
 std::string TwoTableFile(const testing::TempDir& dir) {
   Database2005 d;

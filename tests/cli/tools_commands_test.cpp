@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "tests/fixtures/tools_fixtures.h"
+#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -14,22 +15,9 @@ namespace {
 
 using fixtures::FormatVersion;
 
-struct ToolRun {
-  int exitCode;
-  std::string out;
-};
+using ToolRun = testing::CommandResult;
 
-ToolRun RunTool(const std::string& args) {
-  std::string command = std::string(TOLLAMER_CLI_PATH) + " " + args + " 2>/dev/null";
-  ToolRun r{-1, {}};
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+ToolRun RunTool(const std::string& args) { return testing::RunCli(args); }
 
 TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   testing::TempDir dir;
