@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QProgressDialog>
 #include <QThread>
 #include <QTreeWidget>
 #include <QUrl>
@@ -22,6 +23,7 @@
 #include "app/detection_page.h"
 #include "app/mdf_excavator_dialog.h"
 #include "app/command_ids.h"
+#include "app/data_transfer_dialog.h"
 #include "app/find_table_dialog.h"
 #include "app/output_data_dialog.h"
 #include "app/save_folder_dialog.h"
@@ -34,6 +36,7 @@
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
 #include "output/open_log.h"
+#include "output/db_import.h"
 #include "output/schema_export.h"
 
 namespace tollamer::app {
@@ -231,7 +234,7 @@ void CMainFrame::OnCommand(int id) {
       return;
     }
     default:
-      if (!OnSchemaExport(id)) ShowNotYet(id);
+      if (!OnSchemaExport(id) && !OnDataTransfer(id)) ShowNotYet(id);
       return;
   }
 }
@@ -414,6 +417,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   doc_->WaitForWorker();
   if (scan_thread_) scan_thread_->wait();
+  if (transfer_thread_) {
+    transfer_cancel_ = true;
+    transfer_thread_->wait();
+  }
   grid_->Clear();
   tree_->clear();
   doc_->Close();
@@ -553,6 +560,120 @@ void CMainFrame::OnScanFinished() {
   SetEngineCommandsEnabled(true);
   doc_->Engine().Messages().ShowStop("表数据提取完成");
   emit scanCompleted();
+}
+
+}  // namespace tollamer::app
+
+namespace tollamer::app {
+
+bool CMainFrame::OnDataTransfer(int id) {
+  bool import = false, selected = false;
+  switch (id) {
+    case kCmdExportAllTableData: case kCmdTreeExportAllData: break;
+    case kCmdExportSelectedTableData: case kCmdTreeExportSelectedTableData: selected = true; break;
+    case kCmdImportAllTables: import = true; break;
+    case kCmdImportSelectedTable: case kCmdTreeImportSelectedTable: import = selected = true; break;
+    default: return false;
+  }
+  if (EngineBusy() || !doc_->Engine().IsOpen()) return true;
+  std::vector<uint32_t> tables;  // empty: every table
+  if (selected) {
+    QTreeWidgetItem* item = tree_->TargetItem();
+    if (item) tree_->setCurrentItem(item);
+    const TableInfo* table =
+        item ? FindSelectedTable(doc_->Engine().catalog, item->text(0).toStdString()) : nullptr;
+    if (!table) return true;
+    tables.push_back(table->id);
+  }
+  std::optional<DataTransferChoice> choice;
+  if (transfer_answer_) {
+    choice = transfer_answer_(import);
+  } else {
+    CDataTransferDlg dialog(import, this);
+    if (dialog.exec() == QDialog::Accepted) choice = dialog.choice();
+  }
+  if (!choice) return true;
+
+  size_t count = tables.empty() ? doc_->Engine().catalog.tables.size() : 1;
+  transfer_progress_ = new QProgressDialog(import ? U("正在导入数据......") : U("正在导出数据......"),
+                                           U("取消"), 0, static_cast<int>(count) * 100, this);
+  transfer_progress_->setWindowModality(Qt::WindowModal);
+  transfer_progress_->setMinimumDuration(300);
+  transfer_cancel_ = false;
+  connect(transfer_progress_, &QProgressDialog::canceled, this, [this] { transfer_cancel_ = true; });
+  SetEngineCommandsEnabled(false);
+
+  CMdfDatabase* db = &doc_->Engine();
+  VersionSetting version = version_;
+  transfer_results_.clear();
+  transfer_thread_ = QThread::create([this, db, version, tables, choice = *choice, count] {
+    // Progress reaches the dialog through queued calls; a cancel ends the
+    // table being written (its file or target table is not kept) and the rest.
+    size_t done = 0;
+    auto post = [this](int value, QString label) {
+      QMetaObject::invokeMethod(this, [this, value, label] {
+        if (!transfer_progress_) return;
+        transfer_progress_->setValue(value);
+        if (!label.isEmpty()) transfer_progress_->setLabelText(label);
+      }, Qt::QueuedConnection);
+    };
+    DataProgress progress;
+    progress.tableStarted = [&](const TableInfo& t) {
+      post(static_cast<int>(done * 100), QString::fromStdString(t.fullName) +
+                                             QString(" (%1/%2)").arg(done + 1).arg(count));
+    };
+    progress.pages = [&](uint64_t page, uint64_t pages) {
+      post(static_cast<int>(done * 100 + (pages ? 100 * page / pages : 0)), {});
+    };
+    progress.tableDone = [&](const TableDataResult&) { ++done; };
+    progress.cancelled = [this] { return transfer_cancel_.load(); };
+    std::vector<TableDataResult> results;
+    if (choice.import) {
+      std::string error;
+      std::unique_ptr<ImportTarget> target = OpenImportTarget(choice.target, error);
+      if (!target) {
+        TableDataResult failed;
+        failed.error = error;
+        results.push_back(failed);
+      } else {
+        results = ImportTables(*db, version, tables, *target, progress);
+      }
+    } else {
+      results = ExportTablesData(*db, version, tables, choice.format, choice.folder, progress);
+    }
+    QMetaObject::invokeMethod(this, [this, results] { transfer_results_ = results; },
+                              Qt::QueuedConnection);
+  });
+  connect(transfer_thread_, &QThread::finished, this, &CMainFrame::OnTransferFinished);
+  transfer_thread_->start();
+  return true;
+}
+
+void CMainFrame::OnTransferFinished() {
+  // The worker's results were posted before its end, so they are in.
+  transfer_thread_->wait();
+  delete transfer_thread_;
+  transfer_thread_ = nullptr;
+  delete transfer_progress_;
+  transfer_progress_ = nullptr;
+  SetEngineCommandsEnabled(true);
+  uint64_t rows = 0;
+  size_t written = 0;
+  std::string failures;
+  for (const TableDataResult& r : transfer_results_) {
+    if (r.ok) {
+      ++written;
+      rows += r.stats.rows;
+    } else {
+      failures += "\n" + (r.tableName.empty() ? std::string("-") : r.tableName) + ": " + r.error;
+    }
+    if (r.stats.pagesSkipped)
+      failures += "\n" + r.tableName + ": " + std::to_string(r.stats.pagesSkipped) + " 页无法读取";
+  }
+  std::string summary = "完成: " + std::to_string(written) + " 个表, " + std::to_string(rows) + " 行";
+  if (transfer_cancel_) summary += " (已取消)";
+  doc_->Engine().Messages().ShowStop(summary + failures);
+  emit transferCompleted();
 }
 
 }  // namespace tollamer::app

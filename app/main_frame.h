@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -12,16 +13,19 @@
 #include "app/tollamer_doc.h"
 #include "app/tree_texts.h"
 #include "engine/rows/table_rows.h"
+#include "output/data_export.h"
 #include "output/work_log.h"
 
 class QAction;
 class QLabel;
 class QSplitter;
+class QProgressDialog;
 class QThread;
 class QTreeWidgetItem;
 
 namespace tollamer::app {
 
+struct DataTransferChoice;
 class CFview;
 class CFindTableDlg;
 class CoutputDatatDlg;
@@ -66,14 +70,24 @@ class CMainFrame : public QMainWindow {
   }
   // For tests: what opening a written file in the viewer does.
   void SetViewerForTests(std::function<void(const QString&)> viewer) { viewer_ = std::move(viewer); }
-  // True while the open worker or the all-tables scan runs.
-  bool EngineBusy() const { return doc_->IsBusy() || scan_thread_ != nullptr; }
+  // For tests: the data export/import dialog's answer (nothing = Cancel).
+  void SetDataTransferAnswerForTests(
+      std::function<std::optional<DataTransferChoice>(bool import)> answer) {
+    transfer_answer_ = std::move(answer);
+  }
+  // True while the open worker, the all-tables scan or a data transfer runs.
+  bool EngineBusy() const {
+    return doc_->IsBusy() || scan_thread_ != nullptr || transfer_thread_ != nullptr;
+  }
+  // The summary of the last data export or import, one line per table.
+  const std::vector<TableDataResult>& lastTransfer() const { return transfer_results_; }
   CFindTableDlg* findDialog() const { return find_; }
   CoutputDatatDlg* waitDialog() const { return wait_; }
 
  signals:
   void openCompleted(bool ok);
   void scanCompleted();
+  void transferCompleted();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -100,6 +114,9 @@ class CMainFrame : public QMainWindow {
   bool OnSchemaExport(int command_id);
   void OnScanAllTables();
   void OnScanFinished();
+  // The table data exports (CSV/SQL files) and imports (SQLite/PostgreSQL).
+  bool OnDataTransfer(int command_id);
+  void OnTransferFinished();
   std::optional<QString> AskFolder();
   void OpenInViewer(const QString& path);
 
@@ -126,6 +143,11 @@ class CMainFrame : public QMainWindow {
   CFindTableDlg* find_ = nullptr;
   CoutputDatatDlg* wait_ = nullptr;
   QThread* scan_thread_ = nullptr;
+  QThread* transfer_thread_ = nullptr;
+  QProgressDialog* transfer_progress_ = nullptr;
+  std::atomic<bool> transfer_cancel_{false};
+  std::vector<TableDataResult> transfer_results_;
+  std::function<std::optional<DataTransferChoice>(bool)> transfer_answer_;
   bool all_tables_enabled_ = false;
 };
 

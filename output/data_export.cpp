@@ -50,7 +50,12 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
     out->Append(sql.Header());
 
   bool write_failed = false;
+  bool cancelled = false;
   auto row = [&](const std::vector<TypedValue>& values) {
+    if (progress.Cancelled()) {
+      cancelled = true;
+      return false;
+    }
     if (format == DataFormat::kCsv)
       AppendCsvRow(out->Buffer(), values);
     else
@@ -63,7 +68,9 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
   };
   const bool walked = ForEachTypedRow(db, version, table_id, row, result.stats, progress.pages);
   if (format == DataFormat::kSql) out->Append(sql.Footer());
-  if (write_failed) {
+  if (cancelled) {
+    result.error = "cancelled";
+  } else if (write_failed) {
     result.error = "write failed: " + out->Error();
   } else if (!walked && !result.stats.listed && table.rowCount != 0) {
     result.error = "no data pages found";
@@ -86,6 +93,7 @@ std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting v
   std::vector<TableDataResult> results;
   std::set<std::string> used;
   for (uint32_t id : ids) {
+    if (progress.Cancelled()) break;
     auto it = db.catalog.tables.find(id);
     std::string name = it == db.catalog.tables.end()
                            ? std::to_string(id) + (format == DataFormat::kCsv ? ".csv" : ".sql")

@@ -34,6 +34,11 @@ struct DataProgress {
   std::function<void(const TableInfo&)> tableStarted;
   PageProgress pages;
   std::function<void(const TableDataResult&)> tableDone;
+  // Asked per row: true ends the table being written (it is not kept) and
+  // the tables after it.
+  std::function<bool()> cancelled;
+
+  bool Cancelled() const { return cancelled && cancelled(); }
 };
 
 // The column names and pointers of a table in ascending column id.

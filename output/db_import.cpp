@@ -44,6 +44,7 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
   std::vector<TableDataResult> results;
   for (uint32_t id : ids) {
+    if (progress.Cancelled()) break;
     TableDataResult result;
     result.tableId = id;
     auto it = db.catalog.tables.find(id);
@@ -59,13 +60,21 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
       result.error = target.Error();
     } else {
       bool failed = false;
+      bool cancelled = false;
       auto row = [&](const std::vector<TypedValue>& values) {
+        if (progress.Cancelled()) {
+          cancelled = true;
+          return false;
+        }
         if (target.AddRow(values)) return true;
         failed = true;
         return false;
       };
       const bool walked = ForEachTypedRow(db, version, id, row, result.stats, progress.pages);
-      if (failed) {
+      if (cancelled) {
+        result.error = "cancelled";
+        target.AbortTable();
+      } else if (failed) {
         result.error = target.Error();
         target.AbortTable();
       } else if (!walked && !result.stats.listed && table.rowCount != 0) {

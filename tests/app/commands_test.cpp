@@ -12,6 +12,7 @@
 
 #include "app/app_services.h"
 #include "app/command_ids.h"
+#include "app/data_transfer_dialog.h"
 #include "app/find_table_dialog.h"
 #include "app/main_frame.h"
 #include "app/object_tree_view.h"
@@ -132,6 +133,40 @@ TEST_F(CommandsTest, FindNextWalksFollowingSiblingsWithoutWrapping) {
   find->SetStartItem(frame_->tree()->currentItem());
   find->FindNext();
   EXPECT_EQ(frame_->tree()->currentItem(), tables->child(tables->childCount() - 1));
+}
+
+TEST_F(CommandsTest, DataExportAndImportWriteEveryTableAndReportIt) {
+  Open(fixtures::sql2005::BuildDatabase2005(fixtures::sql2005::SampleDatabase2005()).file.Image(),
+       VersionSetting::kSql2005);
+  size_t tables = frame_->document().Engine().catalog.tables.size();
+  ASSERT_GT(tables, 1u);
+  frame_->SetDataTransferAnswerForTests([this](bool import) -> std::optional<DataTransferChoice> {
+    DataTransferChoice c;
+    c.import = import;
+    c.folder = dir_.path().string();
+    c.target = "sqlite:" + dir_.File("out.sqlite");
+    return c;
+  });
+  QSignalSpy done(frame_.get(), &CMainFrame::transferCompleted);
+  frame_->Action(kCmdExportAllTableData)->trigger();
+  EXPECT_TRUE(frame_->EngineBusy() || done.size() == 1) << "held off while the export runs";
+  ASSERT_TRUE(done.wait(10000) || done.size() == 1);
+  ASSERT_EQ(frame_->lastTransfer().size(), tables);
+  for (const TableDataResult& r : frame_->lastTransfer()) {
+    EXPECT_TRUE(r.ok) << r.tableName << ": " << r.error;
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(r.target)).exists()) << r.target;
+  }
+  EXPECT_EQ(messages_.stops.back().rfind("完成: " + std::to_string(tables) + " 个表", 0), 0u)
+      << messages_.stops.back();
+
+  // The selected table alone, into SQLite.
+  QTreeWidgetItem* table = frame_->tree()->CategoryItem(Category::kTables)->child(0);
+  frame_->tree()->setCurrentItem(table);
+  emit frame_->tree()->commandRequested(kCmdTreeImportSelectedTable);
+  ASSERT_TRUE(done.wait(10000) || done.size() == 2);
+  ASSERT_EQ(frame_->lastTransfer().size(), 1u);
+  EXPECT_TRUE(frame_->lastTransfer()[0].ok) << frame_->lastTransfer()[0].error;
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(dir_.File("out.sqlite"))).exists());
 }
 
 TEST(SaveFolderDialogTest, OnlyAnExistingFolderIsAccepted) {
