@@ -316,8 +316,10 @@ void CMainFrame::OnSaveLog() {
 void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
   if (EngineBusy()) return;
   SetTableCommands(all_tables_enabled_, false);
+  if (!item) grid_->ShowEmpty(true);
   std::optional<CFview::ObjectRef> object = CFview::ObjectOf(item);
   if (!object) return;
+  grid_->ShowEmpty(false);
   pane101_->setText(QString::fromStdString(object->itemText));
   grid_->Clear();
   grid_state_.currentPage = 1;

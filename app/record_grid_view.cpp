@@ -1,12 +1,36 @@
 #include "app/record_grid_view.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "app/paging_bar.h"
 
 namespace tollamer::app {
+
+namespace {
+
+// The empty pane: white, with the program's emblem drawn twice side by side.
+class EmptyPane : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    QFont font = p.font();
+    font.setPointSize(28);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(0xDD, 0xE4, 0xEE));
+    for (int i = 0; i < 2; ++i) p.drawText(QRect(24 + i * 260, 24, 260, 80), Qt::AlignLeft, "Tollamer");
+  }
+};
+
+}  // namespace
 
 CRfview::CRfview(QWidget* parent) : QWidget(parent) {
   bar_ = new CDlgBar(this);
@@ -23,8 +47,16 @@ CRfview::CRfview(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(bar_);
-  layout->addWidget(grid_, 1);
+  stack_ = new QStackedWidget(this);
+  empty_ = new EmptyPane(stack_);
+  stack_->addWidget(grid_);
+  stack_->addWidget(empty_);
+  layout->addWidget(stack_, 1);
+  ShowEmpty(true);
 }
+
+void CRfview::ShowEmpty(bool empty) { stack_->setCurrentWidget(empty ? empty_ : grid_); }
+bool CRfview::IsEmptyShown() const { return stack_->currentWidget() == empty_; }
 
 void CRfview::Clear() {
   grid_->setRowCount(0);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+class QStackedWidget;
 class QTableWidget;
 
 namespace tollamer::app {
@@ -26,10 +27,16 @@ class CRfview : public QWidget {
   void Clear();
   void SetColumns(const std::vector<std::pair<std::string, int>>& titles_and_widths);
   void AddRow(const std::vector<std::string>& cells);
+  // While nothing is selected in the tree the grid is hidden and the pane
+  // shows its empty picture.
+  void ShowEmpty(bool empty);
+  bool IsEmptyShown() const;
 
  private:
   CDlgBar* bar_;
   QTableWidget* grid_;
+  QStackedWidget* stack_;
+  QWidget* empty_;
 };
 
 }  // namespace tollamer::app

@@ -88,6 +88,7 @@ TEST_F(MainFrameTest, TableCommandsStartDisabledAndFollowOpenAndClose) {
   EXPECT_FALSE(Enabled(kCmdExportAllTableStructures));
   EXPECT_EQ(frame_->versionSetting(), VersionSetting::kNone);
   EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+  EXPECT_TRUE(frame_->gridView()->IsEmptyShown()) << "no selection: the empty pane";
 }
 
 TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
@@ -113,6 +114,7 @@ TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
   EXPECT_EQ(frame_->statusPane101()->text().toStdString(), "dbo.Orders(15 Records)");
   EXPECT_TRUE(Enabled(kCmdExportSelectedTableStructure));
   QTableWidget* grid = frame_->gridView()->grid();
+  EXPECT_FALSE(frame_->gridView()->IsEmptyShown());
   ASSERT_EQ(grid->rowCount(), 1);
   EXPECT_EQ(grid->item(0, 0)->text().toStdString(), "row of page 1");
 
