@@ -40,8 +40,9 @@ std::optional<std::vector<DataRun>> DecodeRunList(ByteView runs) {
         raw |= uint64_t{runs.LeOr<uint8_t>(at + 1 + length_size + i)} << (8 * i);
       if (offset_size < 8 && (raw >> (8 * offset_size - 1)) & 1)
         raw |= ~uint64_t{0} << (8 * offset_size);  // sign extension
-      lcn += static_cast<int64_t>(raw);
-      if (lcn < 0) return std::nullopt;
+      // A damaged offset may carry the cluster past the 64-bit range.
+      if (__builtin_add_overflow(lcn, static_cast<int64_t>(raw), &lcn) || lcn < 0)
+        return std::nullopt;
       run.lcn = lcn;
     }
     out.push_back(run);

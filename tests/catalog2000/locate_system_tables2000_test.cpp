@@ -85,13 +85,24 @@ TEST_F(LocateSystemTables2000Test, TheSeventhObjectEndsTheScanAfterItsPage) {
   EXPECT_FALSE(LocateSystemTables2000(db2.Store(), lists2));
 }
 
-TEST_F(LocateSystemTables2000Test, EmptyFileAndFileWithoutSysindexesSucceedWithEmptyLists) {
+TEST_F(LocateSystemTables2000Test, EmptyFileSucceedsWithEmptyListsAndNoFallback) {
   FileBuilder f(20);
-  f.SetPage(10, DataPage(10, 1));
   CMdfDatabase& db = Open(f);
   OpenResult2000 r = OpenCatalog2000(db);
   EXPECT_FALSE(r.usedFallback);
   EXPECT_TRUE(db.systemPages2000.sysobjects.empty());
+  EXPECT_TRUE(db.catalog.tables.empty());
+}
+
+TEST_F(LocateSystemTables2000Test, FileWithoutSysindexesFindsItsSystemPagesByTheWholeFileScan) {
+  // No sysindexes page (overwritten, zeroed) locates nothing; the
+  // sysobjects page is then found by the scan.
+  FileBuilder f(20);
+  f.SetPage(10, DataPage(10, 1));
+  CMdfDatabase& db = Open(f);
+  OpenResult2000 r = OpenCatalog2000(db);
+  EXPECT_TRUE(r.usedFallback);
+  EXPECT_EQ(db.systemPages2000.sysobjects.pages(), std::vector<uint64_t>{10});
   EXPECT_TRUE(db.catalog.tables.empty());
 }
 

@@ -14,6 +14,13 @@ OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
   if (!LocateSystemTables2000(db.Store(), db.systemPages2000)) {
     ScanSystemPages2000(db.Store(), db.systemPages2000);
     result.usedFallback = true;
+  } else if (db.systemPages2000.sysobjects.empty()) {
+    // Every database has sysobjects pages: a route that locates none went
+    // through a damaged sysindexes page (overwritten, zeroed), so the
+    // file's own pages are asked instead. A file that has none keeps the
+    // empty catalog.
+    ScanSystemPages2000(db.Store(), db.systemPages2000);
+    result.usedFallback = !db.systemPages2000.sysobjects.empty();
   }
   sql2000::SystemTableIndex2000 index =
       sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000);

@@ -15,6 +15,17 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     db.Messages().ShowStop(kSystemIndexDamagedMessage);
     ScanSystemPages2005(db.Store(), db.systemPages2005);
     result.usedFallback = true;
+  } else if (db.systemPages2005.sysschobjs.empty()) {
+    // Every database has sysschobjs pages: a route that locates none went
+    // through damaged sysallocunits pages (overwritten, zeroed). The file's
+    // own pages are asked instead when they hold any.
+    SystemPages2005 scanned;
+    ScanSystemPages2005(db.Store(), scanned);
+    if (!scanned.sysschobjs.empty()) {
+      db.Messages().ShowStop(kSystemIndexDamagedMessage);
+      db.systemPages2005 = scanned;
+      result.usedFallback = true;
+    }
   }
   BuildCatalog2005(db, conflict);
   return result;

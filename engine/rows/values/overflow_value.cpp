@@ -47,6 +47,9 @@ struct OverflowWalk {
     if (end < previous_end) return false;
     const uint64_t length = end - previous_end;
     if (length > kPageSize) return false;
+    // Links may name one piece any number of times; a value never holds
+    // more bytes than the file, so the walk ends there.
+    if (value.size() + length > store.FileLength()) return false;
     std::optional<ByteView> piece =
         record.PageView().Slice(size_t{record.offset} + kFragmentData, static_cast<size_t>(length));
     if (!piece) return false;

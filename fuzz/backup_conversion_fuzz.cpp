@@ -1,0 +1,17 @@
+// The backup converter over the input as a backup, writing nowhere.
+#include <atomic>
+
+#include "fuzz/fuzz_support.h"
+#include "tools/backup_conversion.h"
+#include "tools/page_start.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tollamer::fuzz::MemorySource backup({data, size});
+  tollamer::fuzz::DiscardOutput out;
+  std::atomic<bool> running{true};
+  tollamer::tools::ConversionObserver observer;
+  (void)tollamer::tools::ConvertBackup(backup, out, running, observer);
+  (void)tollamer::tools::IsBackupPageStart({data, size});
+  (void)tollamer::tools::OwnPageNumber({data, size});
+  return 0;
+}

@@ -1,0 +1,26 @@
+// Binary XML values, and the value formatters of both versions on the same
+// bytes (type id and sizes from the first bytes).
+#include "engine/rows/values/value_format.h"
+#include "engine/rows/values/xml_value.h"
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tollamer::ByteView bytes(data, size);
+  std::string text;
+  tollamer::DecodeXmlValue(bytes, text);
+  (void)tollamer::FormatXmlAttributeValue(bytes);
+  (void)tollamer::ReadMb32(bytes);
+
+  if (size < 6) return 0;
+  const uint8_t type = data[0];
+  const uint8_t precision = data[1];
+  const uint8_t scale = data[2];
+  const uint16_t length = tollamer::fuzz::U16At({data, size}, 3);
+  const uint8_t bit = data[5] & 7;
+  tollamer::ByteView record = bytes.From(6);
+  for (uint16_t offset : {uint16_t{0}, uint16_t{4}, static_cast<uint16_t>(record.size())}) {
+    (void)tollamer::FormatValue2000(type, record, offset, bit, precision, scale, length);
+    (void)tollamer::FormatValue2005(type, record, offset, precision, scale, length, bit);
+  }
+  return 0;
+}
