@@ -18,8 +18,11 @@ std::string ExportText(const TypedValue& v) {
 }
 
 void AppendCsvField(std::string& out, std::string_view text, bool quote_empty) {
-  const bool quote = (text.empty() && quote_empty) ||
-                     text.find_first_of(",\"\r\n") != std::string_view::npos;
+  bool quote = text.empty() && quote_empty;
+  for (size_t i = 0; i < text.size() && !quote; ++i) {
+    const char c = text[i];
+    quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+  }
   if (!quote) {
     out += text;
     return;
@@ -38,7 +41,8 @@ void AppendCsvValue(std::string& out, const TypedValue& v) {
     AppendCsvField(out, v.text, true);
     return;
   }
-  AppendCsvField(out, ExportText(v), true);
+  // Numbers, dates, hex and GUIDs hold no comma, quote or line break.
+  out += ExportText(v);
 }
 
 void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row) {

@@ -67,10 +67,13 @@ std::string ExactMoneyText(int64_t v) {
   const bool negative = v < 0;
   const uint64_t m = negative ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
-                static_cast<unsigned long long>(m / 10000),
-                static_cast<unsigned long long>(m % 10000));
-  return buf;
+  char* p = buf;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, buf + sizeof buf, m / 10000).ptr;
+  *p++ = '.';
+  uint64_t f = m % 10000;
+  for (int d = 3; d >= 0; --d, f /= 10) p[d] = static_cast<char>('0' + f % 10);
+  return std::string(buf, p + 4);
 }
 
 std::string GuidText(const std::vector<uint8_t>& b) {
@@ -94,26 +97,47 @@ std::string HexDigits(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
+namespace {
+
+// `value` as exactly `width` digits (the high ones dropped when wider).
+void AppendDigits(std::string& out, uint64_t value, int width) {
+  char buf[20];
+  for (int d = width - 1; d >= 0; --d, value /= 10) buf[d] = static_cast<char>('0' + value % 10);
+  out.append(buf, static_cast<size_t>(width));
+}
+
+}  // namespace
+
 std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
+  // Written digit by digit: this runs for every date of every exported row.
   std::string out;
-  char buf[48];
+  out.reserve(40);
   if (t.hasDate) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-    out += buf;
+    if (t.year < 0) out.push_back('-');
+    AppendDigits(out, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
+    out.push_back('-');
+    AppendDigits(out, static_cast<uint64_t>(t.month), 2);
+    out.push_back('-');
+    AppendDigits(out, static_cast<uint64_t>(t.day), 2);
   }
   if (t.hasTime) {
     if (t.hasDate) out.push_back(separator);
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    out += buf;
+    AppendDigits(out, static_cast<uint64_t>(t.hour), 2);
+    out.push_back(':');
+    AppendDigits(out, static_cast<uint64_t>(t.minute), 2);
+    out.push_back(':');
+    AppendDigits(out, static_cast<uint64_t>(t.second), 2);
     if (t.fractionDigits > 0) {
-      std::snprintf(buf, sizeof buf, ".%0*u", static_cast<int>(t.fractionDigits), t.fraction);
-      out += buf;
+      out.push_back('.');
+      AppendDigits(out, t.fraction, t.fractionDigits);
     }
   }
   if (t.hasOffset) {
     const int m = std::abs(static_cast<int>(t.offsetMinutes));
-    std::snprintf(buf, sizeof buf, "%c%02d:%02d", t.offsetMinutes < 0 ? '-' : '+', m / 60, m % 60);
-    out += buf;
+    out.push_back(t.offsetMinutes < 0 ? '-' : '+');
+    AppendDigits(out, static_cast<uint64_t>(m / 60), 2);
+    out.push_back(':');
+    AppendDigits(out, static_cast<uint64_t>(m % 60), 2);
   }
   return out;
 }
