@@ -12,6 +12,7 @@ packages=(
   zlib1g-dev
   dosfstools mtools ntfs-3g
   libsqlite3-dev libpq-dev postgresql
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
