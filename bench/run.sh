@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 data="${1:-bench/data}"
 mkdir -p "$data"
-BUILD_DIR=build-bench BUILD_TYPE=Release bash scripts/build.sh >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTOLLAMER_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench -j"$(nproc)" --target catalog_open_bench catalog2005_open_bench \
+  rows_scan_bench tools_throughput_bench data_export_bench tollamer-cli >/dev/null
 bin=build-bench/bench
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
@@ -23,7 +25,7 @@ run "$bin/catalog_open_bench"
 run "$bin/catalog2005_open_bench"
 run "$bin/rows_scan_bench" "$data" 1
 run "$bin/tools_throughput_bench" "$data"
-if [ -x "$bin/data_export_bench" ]; then run "$bin/data_export_bench" "$data"; fi
+run "$bin/data_export_bench" 1024
 
 echo
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"

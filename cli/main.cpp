@@ -97,12 +97,15 @@ int main(int argc, char** argv) {
   CLI::App* rows_cmd = app.add_subcommand(
       "rows", "Print the column titles and rows of a table, one grid page or all of them");
   rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
-  rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id")->required();
+  rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id");
+  rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
   rows_cmd->add_option("--version", rows.version, "Server version: 2000, 2005 or auto")
       ->check(CLI::IsMember({"2000", "2005", "auto"}));
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
-  rows_cmd->add_flag("--json", rows.json, "Print one JSON object");
+  rows_cmd->add_flag("--json", rows.json, "Print one JSON object (titles, rows, page counts)");
+  rows_cmd->add_option("--format", rows.format, "tsv (default), csv or json (objects by column)")
+      ->check(CLI::IsMember({"tsv", "csv", "json"}));
 
   tollamer::cli::ExportDataOptions export_data;
   CLI::App* export_data_cmd = app.add_subcommand(

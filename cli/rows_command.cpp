@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <unistd.h>
 
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "engine/rows/table_rows.h"
+#include "output/csv_format.h"
 
 namespace tollamer::cli {
 
@@ -36,6 +38,29 @@ std::string Escaped(const std::string& cell) {
   return out;
 }
 
+// {"title": cell, ...}; a title met twice keeps each cell under its name.
+std::string JsonObject(const std::vector<std::string>& titles, const std::vector<std::string>& cells) {
+  std::string out = "{";
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) out += ",";
+    out += JsonString(i < titles.size() ? titles[i] : std::to_string(i + 1));
+    out += ":";
+    out += JsonString(cells[i]);
+  }
+  return out + "}";
+}
+
+enum class RowFormat { kTsv, kCsv, kJsonArray, kJsonObject };
+
+std::optional<RowFormat> ChosenFormat(const RowsOptions& options) {
+  if (options.format.empty()) return options.json ? RowFormat::kJsonObject : RowFormat::kTsv;
+  if (options.json) return std::nullopt;
+  if (options.format == "tsv") return RowFormat::kTsv;
+  if (options.format == "csv") return RowFormat::kCsv;
+  if (options.format == "json") return RowFormat::kJsonArray;
+  return std::nullopt;
+}
+
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 }  // namespace
@@ -57,6 +82,15 @@ const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name
   return nullptr;
 }
 
+std::string CsvLine(const std::vector<std::string>& cells) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) line += ',';
+    AppendCsvField(line, cells[i], false);
+  }
+  return line + "\r\n";
+}
+
 std::string TabLine(const std::vector<std::string>& cells) {
   std::string line;
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -71,6 +105,15 @@ int RunRows(const RowsOptions& options) {
   if (!version) {
     std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
                  options.version.c_str());
+    return 2;
+  }
+  std::optional<RowFormat> format = ChosenFormat(options);
+  if (!format) {
+    std::fprintf(stderr, "tollamer-cli: --format is tsv, csv or json (and not given with --json)\n");
+    return 2;
+  }
+  if (options.table.empty()) {
+    std::fprintf(stderr, "tollamer-cli: name the table with --table\n");
     return 2;
   }
   if (!options.all && options.page < 1) {
@@ -93,22 +136,28 @@ int RunRows(const RowsOptions& options) {
   std::vector<std::string> titles;
   for (const auto& [colid, c] : table->columns) titles.push_back(c.name);
 
-  if (options.json) {
-    Write("{\"table\":" + JsonString(table->fullName) + ",\"titles\":" + JsonArray(titles));
-    Write(",\"rows\":[");
-  } else {
-    Write(TabLine(titles));
+  const bool terminal = options.all && isatty(fileno(stderr));
+  switch (*format) {
+    case RowFormat::kJsonObject:
+      Write("{\"table\":" + JsonString(table->fullName) + ",\"titles\":" + JsonArray(titles));
+      Write(",\"rows\":[");
+      break;
+    case RowFormat::kJsonArray: Write("["); break;
+    case RowFormat::kCsv: Write(CsvLine(titles)); break;
+    case RowFormat::kTsv: Write(TabLine(titles)); break;
   }
   bool first = true;
   size_t count = 0;
   auto emit = [&](const std::vector<std::string>& row) {
-    if (options.json) {
-      Write((first ? "" : ",") + JsonArray(row));
-      first = false;
-    } else {
-      Write(TabLine(row));
+    switch (*format) {
+      case RowFormat::kJsonObject: Write((first ? "" : ",") + JsonArray(row)); break;
+      case RowFormat::kJsonArray: Write((first ? "\n" : ",\n") + JsonObject(titles, row)); break;
+      case RowFormat::kCsv: Write(CsvLine(row)); break;
+      case RowFormat::kTsv: Write(TabLine(row)); break;
     }
+    first = false;
     ++count;
+    if (terminal && count % 100000 == 0) std::fprintf(stderr, "\r%zu rows", count);
     return true;
   };
   uint32_t page_count = 0;
@@ -120,7 +169,9 @@ int RunRows(const RowsOptions& options) {
     for (const auto& row : grid.rows) emit(row);
     page_count = grid.pageCount;
   }
-  if (options.json) {
+  if (terminal && count >= 100000) std::fprintf(stderr, "\r");
+  if (*format == RowFormat::kJsonArray) Write(first ? "]\n" : "\n]\n");
+  if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
     Write("],\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
           ",\"rowCount\":" + std::to_string(count) + "}\n");

@@ -1,7 +1,11 @@
-// `tollamer-cli rows FILE TABLE [--version 2000|2005|auto] [--page N]
-// [--all] [--json]`: opens the file as the desktop program does and prints
-// the column titles and the rows of one grid page (or of all of them):
-// tab-separated lines, or one JSON object.
+// `tollamer-cli rows FILE --table NAME [--version 2000|2005|auto]
+// [--page N | --all] [--format tsv|csv|json]` (the table may also be given
+// as a second argument, and `--json` asks for one JSON object holding
+// titles, rows and page counts): opens the file as the desktop program
+// does and prints the column titles and the rows of one grid page (or of
+// all of them) as tab-separated lines, CSV (RFC 4180, a header line of
+// column names, every cell its grid text) or a JSON array of objects keyed
+// by column name. The grid page count goes to stderr.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +24,7 @@ struct RowsOptions {
   int32_t page = 1;              // grid page, 1-based
   bool all = false;              // every grid page
   bool json = false;
+  std::string format;            // "tsv" (the default), "csv" or "json"
 };
 
 // The table named `name`: its full name (owner.name), its name without the
@@ -29,6 +34,9 @@ const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name
 // One line of tab-separated cells; tabs, line breaks and backslashes in a
 // cell are written as \t, \n, \r and \\.
 std::string TabLine(const std::vector<std::string>& cells);
+
+// One CSV line (CR LF ended) of grid texts.
+std::string CsvLine(const std::vector<std::string>& cells);
 
 // Exit code: 0 success, 1 the file could not be opened or the table is not
 // in the catalog, 2 bad options.

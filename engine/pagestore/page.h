@@ -14,10 +14,15 @@ namespace tollamer {
 
 class Page {
  public:
-  Page() : bytes_(std::make_unique<Bytes>()) { bytes_->fill(0); }
-  explicit Page(std::span<const uint8_t> source) : Page() {
-    std::copy_n(source.begin(), std::min(source.size(), bytes_->size()), bytes_->begin());
+  Page() : bytes_(std::make_unique_for_overwrite<Bytes>()) { bytes_->fill(0); }
+  // The source's bytes, zeros after them when it is shorter than a page.
+  explicit Page(std::span<const uint8_t> source) : bytes_(std::make_unique_for_overwrite<Bytes>()) {
+    size_t n = std::min(source.size(), bytes_->size());
+    std::copy_n(source.begin(), n, bytes_->begin());
+    std::fill(bytes_->begin() + n, bytes_->end(), uint8_t{0});
   }
+  // A page whose bytes are to be written in full before they are read.
+  static Page ForOverwrite() { return Page(Uninitialized{}); }
   Page(const Page& other) : bytes_(std::make_unique<Bytes>(*other.bytes_)) {}
   Page& operator=(const Page& other) {
     *bytes_ = *other.bytes_;
@@ -31,6 +36,8 @@ class Page {
   std::span<const uint8_t> bytes() const { return {bytes_->data(), bytes_->size()}; }
 
  private:
+  struct Uninitialized {};
+  explicit Page(Uninitialized) : bytes_(std::make_unique_for_overwrite<Bytes>()) {}
   using Bytes = std::array<uint8_t, page_layout::kPageSize>;
   std::unique_ptr<Bytes> bytes_;
 };

@@ -57,16 +57,17 @@ bool PageStore::Addressable(uint64_t page_number) const {
 
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
   if (!Addressable(page_number)) return std::nullopt;
-  Page page;
+  Page page = Page::ForOverwrite();
   if (file_->ReadAt(PagePosition(page_number), page.bytes()) != kPageSize) return std::nullopt;
   return page;
 }
 
 std::optional<Page> PageStore::ReadPage(uint64_t page_number) const {
-  std::optional<Page> raw = ReadRawPage(page_number);
-  if (!raw) return std::nullopt;
-  ByteView v = raw->view();
-  return FixTornPage(raw->bytes(), v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+  std::optional<Page> page = ReadRawPage(page_number);
+  if (!page) return std::nullopt;
+  ByteView v = page->view();
+  RepairTornBits(page->bytes(), v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+  return page;
 }
 
 std::optional<std::vector<uint8_t>> PageStore::ReadPrefix(uint64_t page_number,

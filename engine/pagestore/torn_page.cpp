@@ -4,14 +4,18 @@ namespace tollamer {
 
 using namespace page_layout;
 
+void RepairTornBits(std::span<uint8_t> page, uint32_t tornBits, uint16_t flagBits) {
+  if ((flagBits & kFlagTornBits) == 0) return;
+  for (size_t sector = 1; sector < kSectorsPerPage; ++sector) {
+    size_t at = sector * kSectorSize + kSectorSize - 1;
+    if (at >= page.size()) break;
+    page[at] = static_cast<uint8_t>((page[at] & 0xFC) | ((tornBits >> (2 * sector)) & 3));
+  }
+}
+
 Page FixTornPage(std::span<const uint8_t> page, uint32_t tornBits, uint16_t flagBits) {
   Page fixed(page);
-  if ((flagBits & kFlagTornBits) == 0) return fixed;
-  auto bytes = fixed.bytes();
-  for (size_t sector = 1; sector < kSectorsPerPage; ++sector) {
-    uint8_t& last = bytes[sector * kSectorSize + kSectorSize - 1];
-    last = static_cast<uint8_t>((last & 0xFC) | ((tornBits >> (2 * sector)) & 3));
-  }
+  RepairTornBits(fixed.bytes(), tornBits, flagBits);
   return fixed;
 }
 

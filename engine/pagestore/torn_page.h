@@ -11,6 +11,9 @@ namespace tollamer {
 // Returns a repaired copy of `page`. When bit 0x0100 of `flagBits` is clear
 // the copy is exact. Otherwise the last byte of each sector s = 1..15 gets its
 // two low bits from bits 2s and 2s+1 of `tornBits`; sector 0 is unchanged.
+// The same repair done in place.
+void RepairTornBits(std::span<uint8_t> page, uint32_t tornBits, uint16_t flagBits);
+
 Page FixTornPage(std::span<const uint8_t> page, uint32_t tornBits, uint16_t flagBits);
 
 }  // namespace tollamer

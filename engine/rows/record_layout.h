@@ -40,6 +40,10 @@ inline constexpr size_t kFixedData = 4;
 
 inline constexpr uint8_t kRecordTypeMask = 0x0E;
 inline constexpr uint8_t kRecordTypePrimary = 0x00;
+// A heap row moved off its page by an update that made it grow; its old
+// slot holds a forwarding stub (type 2). It is a primary record with one
+// variable column more, the back-pointer to the stub, after the table's.
+inline constexpr uint8_t kRecordTypeForwarded = 0x02;
 inline constexpr uint8_t kStatusVariableColumns = 0x20;
 
 // A compressed record of a 2005/2008 file: bit 0 set, bits 6 and 7 clear.
@@ -50,6 +54,10 @@ constexpr bool IsCompressedStatus(uint8_t status_a) {
 }
 constexpr bool IsPrimaryStatus(uint8_t status_a) {
   return (status_a & kRecordTypeMask) == kRecordTypePrimary;
+}
+// The records that hold a table row: primary and forwarded records.
+constexpr bool IsRowStatus(uint8_t status_a) {
+  return IsPrimaryStatus(status_a) || (status_a & kRecordTypeMask) == kRecordTypeForwarded;
 }
 
 // Relative to F.

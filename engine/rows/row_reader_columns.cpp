@@ -72,10 +72,9 @@ CellLocation LocateVariable(const ColumnPlan& p, ByteView record, const RecordFr
 
 // Counters per record: the null-bitmap index (from 0) and the variable
 // ordinal (from 1). A computed column stores no null bit.
-std::vector<CellLocation> LocateCells(const std::vector<ColumnPlan>& plan, ByteView record,
-                                      const RecordFrame& frame, size_t record_offset,
-                                      VariableRule rule) {
-  std::vector<CellLocation> cells;
+void LocateCells(const std::vector<ColumnPlan>& plan, ByteView record, const RecordFrame& frame,
+                 size_t record_offset, VariableRule rule, std::vector<CellLocation>& cells) {
+  cells.clear();
   cells.reserve(plan.size());
   size_t null_index = 0;
   size_t ordinal = 1;
@@ -111,7 +110,6 @@ std::vector<CellLocation> LocateCells(const std::vector<ColumnPlan>& plan, ByteV
     cells.push_back(cell);
     ++null_index;
   }
-  return cells;
 }
 
 }  // namespace
@@ -255,14 +253,16 @@ std::vector<ColumnPlan> PlanColumns2005(TableInfo& table) {
   return plan;
 }
 
-std::vector<CellLocation> LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                                          const RecordFrame& frame, size_t record_offset) {
-  return LocateCells(plan, record, frame, record_offset, {true});
+void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
+                     const RecordFrame& frame, size_t record_offset,
+                     std::vector<CellLocation>& cells) {
+  LocateCells(plan, record, frame, record_offset, {true}, cells);
 }
 
-std::vector<CellLocation> LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                                          const RecordFrame& frame, size_t record_offset) {
-  return LocateCells(plan, record, frame, record_offset, {false});
+void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
+                     const RecordFrame& frame, size_t record_offset,
+                     std::vector<CellLocation>& cells) {
+  LocateCells(plan, record, frame, record_offset, {false}, cells);
 }
 
 }  // namespace tollamer

@@ -93,10 +93,13 @@ struct CellLocation {
 
 // `record` is the page from the record's offset on; `record_offset` is
 // that offset (the value bounds are page bounds). `table_columns` is the
-// size of the table's columns map.
-std::vector<CellLocation> LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                                          const RecordFrame& frame, size_t record_offset);
-std::vector<CellLocation> LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                                          const RecordFrame& frame, size_t record_offset);
+// size of the table's columns map. `cells` is emptied and filled, one cell
+// per planned column (a reused list keeps its allocation).
+void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
+                     const RecordFrame& frame, size_t record_offset,
+                     std::vector<CellLocation>& cells);
+void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
+                     const RecordFrame& frame, size_t record_offset,
+                     std::vector<CellLocation>& cells);
 
 }  // namespace tollamer

@@ -92,6 +92,7 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
   const bool is2005 = version == VersionSetting::kSql2005;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t table_columns = table.columns.size();
+  TableRecord r;  // one for the page, so that its cell list is allocated once
   for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
     std::optional<uint16_t> offset = SlotOffset(page, slot);
     if (!offset) break;
@@ -100,7 +101,6 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     std::optional<uint8_t> status = record.U8(kStatusA);
     if (!status) continue;
 
-    TableRecord r;
     r.pageNumber = page_number;
     r.slot = static_cast<uint16_t>(slot);
     r.page = page;
@@ -108,10 +108,14 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     if (is2005 && IsCompressedStatus(*status)) {
       r.compressed = true;
       r.compression = compression;
+      r.cells.clear();
       if (!visit(r)) return false;
       continue;
     }
-    if (!IsPrimaryStatus(*status)) continue;  // forwarding stubs, forwarded, index, ghost records
+    // Forwarding stubs, index and ghost records hold no row of their own; a
+    // forwarded record is read where it lies, its stub skipped, so each row
+    // comes once.
+    if (!IsRowStatus(*status)) continue;
     std::optional<uint16_t> fixed_end = record.U16(kFixedEnd);
     if (!fixed_end || size_t{*offset} + *fixed_end > kRecordLimit) continue;
     std::optional<RecordFrame> frame = ReadRecordFrame(record);
@@ -119,9 +123,11 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     if (is2005 && std::abs(static_cast<long>(frame->columnCount) -
                            static_cast<long>(table_columns)) > 1)
       break;  // the rest of this page is not read
+    r.compressed = false;
+    r.compression = nullptr;
     r.frame = *frame;
-    r.cells = is2005 ? LocateCells2005(plan, record, *frame, *offset)
-                     : LocateCells2000(plan, record, *frame, *offset);
+    if (is2005) LocateCells2005(plan, record, *frame, *offset, r.cells);
+    else LocateCells2000(plan, record, *frame, *offset, r.cells);
     if (!visit(r)) return false;
   }
   return true;

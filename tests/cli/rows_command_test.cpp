@@ -39,5 +39,34 @@ TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
   EXPECT_EQ(RunRows(path + " everytype --version 2000 --page 0").exitCode, 2);
 }
 
+TEST(RowsCommandTest, CsvAndJsonFormatsWithTheTableOption) {
+  testing::TempDir dir;
+  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
+  std::string path = dir.Write("e.mdf", d.file.Image());
+
+  RowsRun csv = RunRows(path + " --table dbo.everytype --version 2000 --all --format csv");
+  ASSERT_EQ(csv.exitCode, 0);
+  EXPECT_EQ(csv.out.rfind("guid,tiny,small,", 0), 0u) << csv.out;
+  EXPECT_NE(csv.out.find("\r\n00112233-4455-6677-8899-AABBCCDDEEFF,200,-5,123456,"),
+            std::string::npos) << csv.out;
+  // Three lines: the header and two rows, each ended by CR LF; NULL is its text.
+  size_t lines = 0;
+  for (size_t at = csv.out.find("\r\n"); at != std::string::npos; at = csv.out.find("\r\n", at + 2))
+    ++lines;
+  EXPECT_EQ(lines, 3u);
+  EXPECT_NE(csv.out.find(",NULL"), std::string::npos) << csv.out;
+
+  RowsRun json = RunRows(path + " --table everytype --version 2000 --format json");
+  ASSERT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out.rfind("[\n{\"guid\":\"00112233-4455-6677-8899-AABBCCDDEEFF\",\"tiny\":\"200\"", 0),
+            0u) << json.out;
+  EXPECT_TRUE(json.out.ends_with("\"}\n]\n")) << json.out;
+  RowsRun count = testing::RunCli("rows " + path + " --table everytype --version 2000 --format csv", true);
+  EXPECT_NE(count.out.find("grid page 1 of 1: 2 rows"), std::string::npos) << count.out;
+
+  EXPECT_EQ(RunRows(path + " --table everytype --format json --json").exitCode, 2);
+  EXPECT_EQ(RunRows(path + " --version 2000").exitCode, 2);
+}
+
 }  // namespace
 }  // namespace tollamer
