@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/pagestore/iam_layout.h"
 #include "engine/pagestore/page_layout.h"
 #include "tests/fixtures/page_checksum.h"
 #include "tests/fixtures/sql2005_database.h"
@@ -60,16 +61,26 @@ BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes) {
                      FormatVersion::kSql2008);
 
   const sql2005::UnitLayout& unit = built.layout.tables.at(kTableId);
+  Bytes page = built.file.MutablePage(unit.DataPages()[0]);
+  // The file's own pages end on an extent boundary, then every copy lies in
+  // an extent that the table's IAM page names (one GAM interval is enough
+  // for files up to 3.9 GiB), so the table's allocation finds them all.
+  const uint64_t first = (built.file.PageCount() + 7) / 8 * 8;
+  const uint64_t total = std::max<uint64_t>(first, bytes / page_layout::kPageSize / 8 * 8);
+  Bytes& iam = built.file.MutablePage(unit.iamPage);
+  const size_t bitmap_slot = page_layout::SlotEntryOffset(iam_layout::kBitmapRecordSlot);
+  const size_t bitmap =
+      (iam[bitmap_slot] | (iam[bitmap_slot + 1] << 8)) + iam_layout::kRecordHeaderSize;
+  for (uint64_t e = first / 8; e < total / 8 && e / 8 < iam_layout::kBitmapBytes; ++e)
+    iam[bitmap + e / 8] |= uint8_t(1u << (e % 8));
+  FinishPage(iam, FormatVersion::kSql2008);
+  built.file.SetPageCount(static_cast<uint32_t>(first));
   Bytes image = built.file.Image();
-  Bytes page(image.begin() + uint64_t{unit.DataPages()[0]} * page_layout::kPageSize,
-             image.begin() + uint64_t{unit.DataPages()[0] + 1} * page_layout::kPageSize);
 
   BigTableFile out;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return out;
   bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
-  uint64_t first = image.size() / page_layout::kPageSize;
-  uint64_t total = std::max<uint64_t>(first, bytes / page_layout::kPageSize);
   for (uint64_t p = first; ok && p < total; ++p) {
     PutU32(page, page_layout::kPageId, static_cast<uint32_t>(p));
     ApplyChecksum(page);

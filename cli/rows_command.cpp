@@ -7,6 +7,7 @@
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
+#include "engine/rows/table_row_batches.h"
 #include "engine/rows/table_rows.h"
 #include "output/csv_format.h"
 
@@ -23,9 +24,7 @@ std::string JsonArray(const std::vector<std::string>& cells) {
   return out + "]";
 }
 
-std::string Escaped(const std::string& cell) {
-  std::string out;
-  out.reserve(cell.size());
+void AppendEscaped(std::string& out, const std::string& cell) {
   for (char c : cell) {
     switch (c) {
       case '\t': out += "\\t"; break;
@@ -35,7 +34,22 @@ std::string Escaped(const std::string& cell) {
       default: out.push_back(c);
     }
   }
-  return out;
+}
+
+void AppendTabLine(std::string& out, const std::vector<std::string>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) out.push_back('\t');
+    AppendEscaped(out, cells[i]);
+  }
+  out.push_back('\n');
+}
+
+void AppendCsvLine(std::string& out, const std::vector<std::string>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) out.push_back(',');
+    AppendCsvField(out, cells[i], false);
+  }
+  out += "\r\n";
 }
 
 // {"title": cell, ...}; a title met twice keeps each cell under its name.
@@ -63,6 +77,27 @@ std::optional<RowFormat> ChosenFormat(const RowsOptions& options) {
 
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+// One row in the chosen format, as it follows another row: the JSON forms
+// begin with their separator, which the first row leaves out.
+void AppendRow(RowFormat format, const std::vector<std::string>& titles,
+               const std::vector<std::string>& row, std::string& out) {
+  switch (format) {
+    case RowFormat::kJsonObject:
+      out.push_back(',');
+      out += JsonArray(row);
+      break;
+    case RowFormat::kJsonArray:
+      out += ",\n";
+      out += JsonObject(titles, row);
+      break;
+    case RowFormat::kCsv: AppendCsvLine(out, row); break;
+    case RowFormat::kTsv: AppendTabLine(out, row); break;
+  }
+}
+
+constexpr uint64_t kProgressRows = 100000;
+constexpr size_t kGridOutputFlush = 1 << 20;
+
 }  // namespace
 
 const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name) {
@@ -84,20 +119,14 @@ const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name
 
 std::string CsvLine(const std::vector<std::string>& cells) {
   std::string line;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (i) line += ',';
-    AppendCsvField(line, cells[i], false);
-  }
-  return line + "\r\n";
+  AppendCsvLine(line, cells);
+  return line;
 }
 
 std::string TabLine(const std::vector<std::string>& cells) {
   std::string line;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (i) line += "\t";
-    line += Escaped(cells[i]);
-  }
-  return line + "\n";
+  AppendTabLine(line, cells);
+  return line;
 }
 
 int RunRows(const RowsOptions& options) {
@@ -146,39 +175,56 @@ int RunRows(const RowsOptions& options) {
     case RowFormat::kCsv: Write(CsvLine(titles)); break;
     case RowFormat::kTsv: Write(TabLine(titles)); break;
   }
-  bool first = true;
-  size_t count = 0;
-  auto emit = [&](const std::vector<std::string>& row) {
-    switch (*format) {
-      case RowFormat::kJsonObject: Write((first ? "" : ",") + JsonArray(row)); break;
-      case RowFormat::kJsonArray: Write((first ? "\n" : ",\n") + JsonObject(titles, row)); break;
-      case RowFormat::kCsv: Write(CsvLine(row)); break;
-      case RowFormat::kTsv: Write(TabLine(row)); break;
+  const bool json = *format == RowFormat::kJsonArray || *format == RowFormat::kJsonObject;
+  uint64_t count = 0;
+  uint64_t shown = 0;  // the last progress step shown
+  // Text of rows that follow `count` rows already written.
+  auto write_rows = [&](const std::string& text, uint64_t rows) {
+    if (rows == 0) return true;
+    const size_t skip = json && count == 0 ? 1 : 0;  // the first row's separator
+    std::fwrite(text.data() + skip, 1, text.size() - skip, stdout);
+    count += rows;
+    if (terminal && count / kProgressRows != shown) {
+      shown = count / kProgressRows;
+      std::fprintf(stderr, "\r%llu rows", static_cast<unsigned long long>(count));
     }
-    first = false;
-    ++count;
-    if (terminal && count % 100000 == 0) std::fprintf(stderr, "\r%zu rows", count);
     return true;
   };
   uint32_t page_count = 0;
   if (options.all) {
-    ForEachTableRow(db, setting, id, emit);
+    const RowTextFormatter append = [&](const std::vector<std::string>& row, std::string& out) {
+      AppendRow(*format, titles, row, out);
+    };
+    ForEachTableRowBatch(db, setting, id, append, write_rows);
     page_count = db.catalog.tables.at(id).gridPageCount;
   } else {
     TableGridPage grid = ShowTableData(db, setting, id, options.page);
-    for (const auto& row : grid.rows) emit(row);
+    std::string text;
+    uint64_t rows = 0;
+    for (const auto& row : grid.rows) {
+      AppendRow(*format, titles, row, text);
+      if (++rows, text.size() >= kGridOutputFlush) {
+        write_rows(text, rows);
+        text.clear();
+        rows = 0;
+      }
+    }
+    write_rows(text, rows);
     page_count = grid.pageCount;
   }
-  if (terminal && count >= 100000) std::fprintf(stderr, "\r");
+  const bool first = count == 0;
+  if (shown) std::fprintf(stderr, "\r");
   if (*format == RowFormat::kJsonArray) Write(first ? "]\n" : "\n]\n");
   if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
     Write("],\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
           ",\"rowCount\":" + std::to_string(count) + "}\n");
   } else if (options.all) {
-    std::fprintf(stderr, "%zu rows, %u grid pages\n", count, page_count);
+    std::fprintf(stderr, "%llu rows, %u grid pages\n", static_cast<unsigned long long>(count),
+                 page_count);
   } else {
-    std::fprintf(stderr, "grid page %d of %u: %zu rows\n", options.page, page_count, count);
+    std::fprintf(stderr, "grid page %d of %u: %llu rows\n", options.page, page_count,
+                 static_cast<unsigned long long>(count));
   }
   return 0;
 }

@@ -1,5 +1,8 @@
 #include "output/csv_format.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tollamer {
 
 std::string ExportText(const TypedValue& v) {
@@ -17,21 +20,51 @@ std::string ExportText(const TypedValue& v) {
   return {};
 }
 
-void AppendCsvField(std::string& out, std::string_view text, bool quote_empty) {
-  bool quote = text.empty() && quote_empty;
-  for (size_t i = 0; i < text.size() && !quote; ++i) {
-    const char c = text[i];
-    quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+namespace {
+
+// The bytes that make a field quoted.
+constexpr bool NeedsQuote(unsigned char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
+// Non-zero when one of the eight bytes of `w` equals the byte repeated in
+// `pattern` (the classic has-zero-byte test on w ^ pattern).
+constexpr uint64_t HasByte(uint64_t w, uint64_t pattern) {
+  const uint64_t x = w ^ pattern;
+  return (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+}
+
+// Whether the text holds a comma, a quote, CR or LF: eight bytes a step.
+bool AnyQuoteByte(std::string_view text) {
+  constexpr uint64_t kEach = 0x0101010101010101ull;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, sizeof w);
+    if (HasByte(w, kEach * ',') | HasByte(w, kEach * '"') | HasByte(w, kEach * '\r') |
+        HasByte(w, kEach * '\n'))
+      return true;
   }
+  for (; i < text.size(); ++i)
+    if (NeedsQuote(static_cast<unsigned char>(text[i]))) return true;
+  return false;
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& out, std::string_view text, bool quote_empty) {
+  const bool quote = (text.empty() && quote_empty) || AnyQuoteByte(text);
   if (!quote) {
-    out += text;
+    out.append(text.data(), text.size());
     return;
   }
+  // Quotes are doubled: the text between two quotes goes in one piece.
   out.push_back('"');
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
+  size_t from = 0;
+  for (size_t at = text.find('"'); at != std::string_view::npos; at = text.find('"', at + 1)) {
+    out.append(text.data() + from, at + 1 - from);
+    out.push_back('"');
+    from = at + 1;
   }
+  out.append(text.data() + from, text.size() - from);
   out.push_back('"');
 }
 

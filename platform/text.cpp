@@ -24,26 +24,52 @@ void AppendCodePointUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  size_t units = bytes.size() / 2;
+void AppendUtf16LeAsUtf8(std::span<const uint8_t> bytes, std::string& out) {
+  // Each unit gives at most 3 bytes (a surrogate pair, two units, gives 4):
+  // the room is made once and written through a pointer.
+  const size_t units = bytes.size() / 2;
+  const size_t start = out.size();
+  out.resize(start + 3 * units);
+  char* const base = out.data();
+  char* p = base + start;
+  const uint8_t* in = bytes.data();
   for (size_t i = 0; i < units; ++i) {
-    uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendCodePointUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+    const uint32_t u = in[2 * i] | (in[2 * i + 1] << 8);
+    if (u < 0x80) {
+      *p++ = static_cast<char>(u);
+      continue;
+    }
+    uint32_t cp = u;
+    if (u >= 0xD800 && u <= 0xDFFF) {
+      const uint32_t low = i + 1 < units ? in[2 * i + 2] | (in[2 * i + 3] << 8) : 0;
+      if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
         ++i;
+      } else {
+        *p++ = '?';  // a lone surrogate
         continue;
       }
     }
-    if (u >= 0xD800 && u <= 0xDFFF) {
-      out.push_back('?');
-      continue;
+    if (cp < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (cp >> 6));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (cp >> 12));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
-    AppendCodePointUtf8(out, u);
   }
+  out.resize(static_cast<size_t>(p - base));
+}
+
+std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
+  std::string out;
+  AppendUtf16LeAsUtf8(bytes, out);
   return out;
 }
 

@@ -17,6 +17,8 @@ void AppendCodePointUtf8(std::string& out, uint32_t code_point);
 // surrogate becomes '?', as a wide-to-multibyte conversion would give. An odd
 // trailing byte is ignored.
 std::string Utf16LeToUtf8(std::span<const uint8_t> bytes);
+// The same, appended to `out`.
+void AppendUtf16LeAsUtf8(std::span<const uint8_t> bytes, std::string& out);
 
 // Converts UTF-8 to GBK; characters GBK lacks become '?'. Nothing on failure
 // of the converter itself.

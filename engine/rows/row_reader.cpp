@@ -1,5 +1,6 @@
 #include "engine/rows/row_reader.h"
 
+#include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/row_reader_pages.h"
 
 namespace tollamer {
@@ -20,25 +21,27 @@ const DataPageList* TableRecordWalk::FindPages() {
                                               : FindDataPageList2005(*db_, *table_);
 }
 
+bool TableRecordWalk::WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
+                               const RecordVisitor& visit) const {
+  const bool is2005 = version_ == VersionSetting::kSql2005;
+  std::optional<PageHeader> header = PageHeader::Decode(page);
+  if (!header) return true;
+  if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header)) return true;
+  std::optional<PageCompression> compression;
+  if (is2005) {
+    compression = ReadPageCompression(page, *table_, messages);
+    if (!compression) return true;
+  }
+  return WalkPageRecords(page, page_number, version_, *table_, plan_,
+                         compression ? &*compression : nullptr, visit);
+}
+
 bool TableRecordWalk::WalkPages(std::span<const uint64_t> pages,
                                 const RecordVisitor& visit) const {
-  const bool is2005 = version_ == VersionSetting::kSql2005;
-  for (uint64_t page_number : pages) {
-    std::optional<Page> page = db_->Store().ReadPage(page_number);  // torn bits repaired
-    if (!page) continue;
-    std::optional<PageHeader> header = PageHeader::Decode(page->view());
-    if (!header) continue;
-    if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header)) continue;
-    std::optional<PageCompression> compression;
-    if (is2005) {
-      compression = ReadPageCompression(page->view(), *table_, db_->Messages());
-      if (!compression) continue;
-    }
-    if (!WalkPageRecords(page->view(), page_number, version_, *table_, plan_,
-                         compression ? &*compression : nullptr, visit))
-      return false;
-  }
-  return true;
+  PageListReader reader(db_->Store());
+  return reader.ForEach(pages, [&](uint64_t page_number, const ByteView* page) {
+    return !page || WalkPage(*page, page_number, db_->Messages(), visit);
+  });
 }
 
 bool ForEachTableRecord(CMdfDatabase& db, VersionSetting version, uint32_t table_id,

@@ -1,8 +1,8 @@
 // The record walk of a table: which records of which data pages are shown,
 // and where each column's bytes lie in them. It turns nothing into text,
 // so that the grid text (table_rows.h) and any reader of raw column bytes
-// share one walk. Pages are read one at a time; a record handed to the
-// visitor is valid only during the call.
+// share one walk. Consecutive pages are read in blocks; a record handed to
+// the visitor is valid only during the call.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +63,14 @@ class TableRecordWalk {
   // Walks the records of the given data pages in list order and slot order.
   // Returns false when the visitor stopped the walk.
   bool WalkPages(std::span<const uint64_t> pages, const RecordVisitor& visit) const;
+
+  // The records of one page already read (torn bits repaired): nothing
+  // when it is not an accepted data page of the version. Messages go to
+  // `messages`, so that pages can be walked on several threads at once,
+  // each with its own. Returns false when the visitor stopped.
+  bool WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
+                const RecordVisitor& visit) const;
+  const PageStore& Store() const { return db_->Store(); }
 
  private:
   TableRecordWalk(CMdfDatabase& db, VersionSetting version, TableInfo& table)

@@ -130,6 +130,25 @@ std::string Variable2005(const PageStore& store, const ColumnInfo& c, const Cell
   }
 }
 
+// The in-row text kinds that most rows hold are written into `out`, which
+// keeps its allocation from row to row; the rest are made as before.
+void SetVariable2005(const PageStore& store, const ColumnInfo& c, const CellLocation& cell,
+                     ByteView record, std::string& out) {
+  if (!cell.complex && (c.xtype == value_type::kVarChar || c.xtype == value_type::kNVarChar)) {
+    ByteView bytes = CellBytes(cell, record);
+    out.clear();
+    if (c.xtype == value_type::kNVarChar) {
+      AppendWideAsAnsi(bytes, out);
+    } else if (bytes.empty()) {
+      out.push_back(' ');
+    } else {
+      out.append(reinterpret_cast<const char*>(bytes.data()), NarrowLength(bytes));
+    }
+    return;
+  }
+  out = Variable2005(store, c, cell, record);
+}
+
 }  // namespace
 
 void CutToCharacters(std::string& text, size_t n) {
@@ -173,24 +192,48 @@ std::string CellText2005(const PageStore& store, const ColumnInfo& column,
   return {};
 }
 
-std::optional<std::vector<std::string>> RecordTexts(CMdfDatabase& db, const TableRecordWalk& walk,
-                                                    const TableRecord& record) {
+bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRecordWalk& walk,
+                 const TableRecord& record, std::vector<std::string>& row) {
   if (record.compressed) {
     static const PageCompression kNone;
     const PageCompression& c = record.compression ? *record.compression : kNone;
-    return DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
-                                  c.anchor, c.dictionary, db.Store(), db.Messages());
+    std::optional<std::vector<std::string>> texts = DecodeCompressedRecord(
+        record.page, record.recordOffset, walk.Table().columns, c.anchor, c.dictionary, store,
+        messages);
+    if (!texts) return false;
+    row = std::move(*texts);
+    return true;
   }
   const bool is2000 = walk.Version() == VersionSetting::kSql2000;
   const std::vector<ColumnPlan>& plan = walk.Plan();
-  std::vector<std::string> row;
-  row.reserve(record.cells.size());
+  const size_t n = std::min(record.cells.size(), plan.size());
+  row.resize(n);
   ByteView bytes = record.Record();
-  for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     const ColumnInfo& column = *plan[i].column;
-    row.push_back(is2000 ? CellText2000(db.Store(), column, record.cells[i], bytes)
-                         : CellText2005(db.Store(), column, record.cells[i], bytes));
+    const CellLocation& cell = record.cells[i];
+    std::string& out = row[i];
+    switch (cell.kind) {
+      case CellKind::kNull: out.assign(kNullText); break;
+      case CellKind::kNotStored: out.clear(); break;
+      case CellKind::kVariable:
+        if (!is2000) {
+          SetVariable2005(store, column, cell, bytes, out);
+          break;
+        }
+        [[fallthrough]];
+      default:
+        out = is2000 ? CellText2000(store, column, cell, bytes)
+                     : CellText2005(store, column, cell, bytes);
+    }
   }
+  return true;
+}
+
+std::optional<std::vector<std::string>> RecordTexts(CMdfDatabase& db, const TableRecordWalk& walk,
+                                                    const TableRecord& record) {
+  std::vector<std::string> row;
+  if (!RecordTexts(db.Store(), db.Messages(), walk, record, row)) return std::nullopt;
   return row;
 }
 

@@ -47,5 +47,11 @@ std::string CellText2005(const PageStore& store, const ColumnInfo& column,
 // walk; nothing when a compressed record is rejected.
 std::optional<std::vector<std::string>> RecordTexts(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record);
+// The same into `row`, whose strings keep their allocations from one
+// record to the next; false (row unspecified) when a compressed record is
+// rejected. Safe to call from several threads at once for different rows
+// when `messages` is not shared.
+bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRecordWalk& walk,
+                 const TableRecord& record, std::vector<std::string>& row);
 
 }  // namespace tollamer

@@ -67,6 +67,34 @@ TEST(CsvFormat, QuotesOnlyWhatNeedsIt) {
   EXPECT_EQ(out, "id,Unit Price,\"a\"\"b\"\r\n");
 }
 
+TEST(CsvFormat, LongFieldsAreQuotedWhereverTheByteLies) {
+  // The scan takes eight bytes a step: each special byte at each place of
+  // a word, and in the tail after the last whole word.
+  for (char special : {',', '"', '\r', '\n'}) {
+    for (size_t at = 0; at < 19; ++at) {
+      std::string text(19, 'x');
+      text[at] = special;
+      std::string out;
+      AppendCsvField(out, text, false);
+      std::string expected = text;
+      if (special == '"') expected.insert(at, 1, '"');
+      EXPECT_EQ(out, "\"" + expected + "\"") << int(special) << " at " << at;
+    }
+  }
+  std::string out;
+  AppendCsvField(out, "\"\"no, \xE4\xB8\xAD\"", false);
+  EXPECT_EQ(out, "\"\"\"\"\"no, \xE4\xB8\xAD\"\"\"");
+  out.clear();
+  AppendCsvField(out, std::string(40, 'y') + "\x2C\xAC\x8C", false);  // bytes near ',' and '\r'
+  EXPECT_EQ(out.front(), '"');
+  out.clear();
+  AppendCsvField(out, "\xAC\x8C\xA2\x8A\xAC\x8C\xA2\x8A\xAC", false);
+  EXPECT_EQ(out, "\xAC\x8C\xA2\x8A\xAC\x8C\xA2\x8A\xAC");
+  out.clear();
+  AppendCsvField(out, "", false);
+  EXPECT_EQ(out, "");
+}
+
 ColumnInfo Column(uint8_t xtype, std::string name = "c") {
   ColumnInfo c;
   c.xtype = xtype;

@@ -32,6 +32,15 @@ TEST(Utf16Test, LoneSurrogatesAndOddBytesDoNotCorruptTheRest) {
   EXPECT_EQ(Utf16LeToUtf8({}), "");
 }
 
+TEST(Utf16Test, AppendsAfterWhatTheTextHolds) {
+  std::string out = "k=";
+  AppendUtf16LeAsUtf8(Le({'a', 0x4E2D, 0xD83D, 0xDE00, 0xDBFF}), out);
+  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80?");
+  // A high surrogate before a unit that is not a low one: '?' and the unit.
+  AppendUtf16LeAsUtf8(Le({0xD800, 'z', 0xDFFF, 0xDC00}), out);
+  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80??z??");
+}
+
 TEST(GbkTest, ConvertsChineseAndMarksWhatGbkLacks) {
   std::optional<std::string> gbk = Utf8ToGbk("表A");
   ASSERT_TRUE(gbk);

@@ -59,6 +59,18 @@ std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
 // Appends v with at least `width` digits ("%0*d"); negative values keep
 // their sign in front of the zeros, as printf does.
 void AppendPadded(std::string& out, int64_t v, int width) {
+  // The usual parts (a 4-digit year, 2-digit month to second) digit by digit.
+  if (width == 2 && v >= 0 && v < 100) {
+    const char two[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    out.append(two, 2);
+    return;
+  }
+  if (width == 4 && v >= 1000 && v < 10000) {
+    const char four[4] = {static_cast<char>('0' + v / 1000), static_cast<char>('0' + v / 100 % 10),
+                          static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
+    out.append(four, 4);
+    return;
+  }
   char digits[24];
   char* end = std::to_chars(digits, digits + sizeof digits, v < 0 ? -v : v).ptr;
   int count = static_cast<int>(end - digits);

@@ -19,7 +19,7 @@ size_t WideLength(ByteView utf16) {
 
 void AppendWideAsAnsi(ByteView utf16, std::string& out) {
   std::optional<ByteView> text = utf16.Slice(0, 2 * WideLength(utf16));
-  if (text) out += platform::Utf16LeToUtf8(text->span());
+  if (text) platform::AppendUtf16LeAsUtf8(text->span(), out);
 }
 
 }  // namespace tollamer

@@ -1,0 +1,59 @@
+// Running tollamer-cli from a benchmark: the real command, its standard
+// output into a file (or /dev/null), its own peak memory from wait4, and
+// emptying the page cache between cold runs.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace tollamer::bench {
+
+struct CliRun {
+  double seconds = -1;  // below 0: the command failed
+  double peakMiB = 0;
+};
+
+inline CliRun RunCliProcess(const std::string& cli, const std::vector<std::string>& args,
+                            const std::string& stdout_path) {
+  CliRun run;
+  std::fflush(stdout);
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (!std::freopen(stdout_path.c_str(), "w", stdout)) _exit(127);
+    if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
+    std::vector<std::string> copy = args;
+    std::string program = cli;
+    std::vector<char*> argv{program.data()};
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0)
+    return run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.peakMiB = usage.ru_maxrss / 1024.0;
+  return run;
+}
+
+// Empties the whole page cache (root only); false when that is not allowed.
+inline bool DropPageCache() {
+  if (std::system("sync") != 0) return false;
+  std::FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
+  if (!f) return false;
+  bool ok = std::fputs("3\n", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace tollamer::bench
