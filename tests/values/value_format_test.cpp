@@ -52,6 +52,43 @@ TEST(DateConversionTest, DaysToDateWalksYearsAndMonths) {
   EXPECT_EQ(text(DaysToDate(1900, 2958463)), "9999-12-31");
 }
 
+// The day after `d`, by the calendar's rules alone.
+CalendarDate NextDay(CalendarDate d) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  const int in_month = d.month == 2 && leap ? 29 : kDays[d.month - 1];
+  if (d.day < in_month) return {d.year, d.month, d.day + 1};
+  if (d.month < 12) return {d.year, d.month + 1, 1};
+  return {d.year + 1, 1, 1};
+}
+
+bool SameDate(CalendarDate a, CalendarDate b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
+TEST(DateConversionTest, EveryDayFollowsTheOneBeforeIt) {
+  // Day by day over 12,800 years from both start years, from before year 0
+  // on, and across the count where whole 400-year cycles take over.
+  for (int start : {1, 1900}) {
+    CalendarDate expected = DaysToDate(start, -1000000);
+    EXPECT_LT(expected.year, 0);
+    for (int64_t days = -1000000; days <= 3700000; ++days) {
+      CalendarDate got = DaysToDate(start, days);
+      ASSERT_TRUE(SameDate(got, expected)) << start << " + " << days << " days";
+      expected = NextDay(got);
+    }
+    EXPECT_TRUE(SameDate(DaysToDate(start, 0), {start, 1, 1}));
+    for (int64_t edge : {int64_t{999'999'990}, int64_t{-1'000'000'010}}) {
+      CalendarDate d = DaysToDate(start, edge);
+      for (int64_t days = edge + 1; days < edge + 20; ++days) {
+        CalendarDate next = DaysToDate(start, days);
+        ASSERT_TRUE(SameDate(next, NextDay(d))) << start << " + " << days << " days";
+        d = next;
+      }
+    }
+  }
+}
+
 TEST(DateConversionTest, DatetimeShowsEveryDateOfItsRange) {
   EXPECT_EQ(F2000(kDateTime, DateTimeBytes(0, 0)), "1900-01-01 00:00:00.000")
       << "time-of-day values are stored on 1900-01-01";

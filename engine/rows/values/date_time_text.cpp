@@ -123,7 +123,39 @@ int64_t DaysBeforeYear(int64_t y) {
 
 }  // namespace
 
+namespace {
+
+// Beyond this many days from the start year (2.7 million years) the date is
+// found by whole 400-year cycles; within it directly.
+constexpr int64_t kDirectDays = 1'000'000'000;
+
+// Days from 1970-01-01 to January 1 of year y, and the date `days` after
+// 1970-01-01, in the proleptic Gregorian calendar (eras of 400 years).
+int64_t DaysToYearStart(int64_t y) {
+  y -= 1;  // January counts with the year before: the era starts on March 1
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + 306;  // March 1 to January 1: 306 days
+  return era * 146097 + doe - 719468;
+}
+
+CalendarDate CivilDate(int64_t days) {
+  const int64_t z = days + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  return {static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0)), month, day};
+}
+
+}  // namespace
+
 CalendarDate DaysToDate(int start_year, int64_t days) {
+  if (days > -kDirectDays && days < kDirectDays)
+    return CivilDate(DaysToYearStart(start_year) + days);
   constexpr int64_t kDaysPer400Years = 146097;
   // Whole 400-year cycles first (each holds the same number of days), so a
   // damaged day count stays small; then the year is found arithmetically.
@@ -165,12 +197,34 @@ DateTimeParts SmallDateTimeToDate(uint32_t value) {
 
 std::string DateTimeText(const DateTimeParts& p) {
   if (!DateInRange(p, {1753, 1, 1}, {9999, 12, 31}) || !TimeOfDayValid(p)) return "NULL";
-  std::string text = CalendarMinuteText(p);
-  text += ':';
-  AppendPadded(text, p.second, 2);
-  text += '.';
-  AppendPadded(text, p.millisecond, 3);
-  return text;
+  if (p.month < 0 || p.month > 99 || p.day < 0 || p.day > 99 || p.millisecond < 0 ||
+      p.millisecond > 999) {
+    std::string text = CalendarMinuteText(p);
+    text += ':';
+    AppendPadded(text, p.second, 2);
+    text += '.';
+    AppendPadded(text, p.millisecond, 3);
+    return text;
+  }
+  // "yyyy-mm-dd hh:mm:ss.fff", each part exactly its width.
+  char text[23];
+  auto put = [&](size_t at, int value, int width) {
+    for (int d = width - 1; d >= 0; --d, value /= 10) text[at + d] = static_cast<char>('0' + value % 10);
+  };
+  put(0, p.year, 4);
+  text[4] = '-';
+  put(5, p.month, 2);
+  text[7] = '-';
+  put(8, p.day, 2);
+  text[10] = ' ';
+  put(11, p.hour, 2);
+  text[13] = ':';
+  put(14, p.minute, 2);
+  text[16] = ':';
+  put(17, p.second, 2);
+  text[19] = '.';
+  put(20, p.millisecond, 3);
+  return std::string(text, sizeof text);
 }
 
 std::string SmallDateTimeText(const DateTimeParts& p) {
