@@ -1,6 +1,9 @@
 #include "output/sqlite_target.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <set>
 
@@ -13,13 +16,26 @@ namespace {
 
 class SqliteTarget final : public ImportTarget {
  public:
-  explicit SqliteTarget(sqlite3* db) : db_(db) {
-    Exec("PRAGMA journal_mode=WAL");
-    Exec("PRAGMA synchronous=NORMAL");
+  // `building`: the file is new and being written under a temporary name,
+  // renamed to `final_path` when the target closes; nothing else reads it
+  // meanwhile, so it needs neither a journal nor syncs.
+  SqliteTarget(sqlite3* db, std::string building, std::string final_path)
+      : db_(db), building_(std::move(building)), final_(std::move(final_path)) {
+    if (building_.empty()) {
+      Exec("PRAGMA journal_mode=WAL");
+      Exec("PRAGMA synchronous=NORMAL");
+    } else {
+      Exec("PRAGMA journal_mode=OFF");
+      Exec("PRAGMA synchronous=OFF");
+    }
   }
   ~SqliteTarget() override {
     Finalize();
-    sqlite3_close(db_);
+    const bool closed = sqlite3_close(db_) == SQLITE_OK;
+    if (building_.empty()) return;
+    std::error_code ec;
+    if (closed) std::filesystem::rename(building_, final_, ec);
+    if (!closed || ec) std::filesystem::remove(building_, ec);
   }
 
   bool BeginTable(const TableInfo& table, std::string& target_name) override {
@@ -44,6 +60,7 @@ class SqliteTarget final : public ImportTarget {
       ++i;
     }
     columns_ = i;
+    scratch_.assign(columns_, std::string());
     create += ")";
     insert += ")";
     if (!Exec("DROP TABLE IF EXISTS " + table_) || !Exec(create)) return false;
@@ -65,16 +82,17 @@ class SqliteTarget final : public ImportTarget {
       } else if (v->kind == TypedKind::kFloat) {
         rc = sqlite3_bind_double(insert_, index, v->real);
       } else if (v->kind == TypedKind::kBytes) {
-        rc = sqlite3_bind_blob64(insert_, index, v->bytes.data(), v->bytes.size(),
-                                 SQLITE_TRANSIENT);
+        // The row outlives the statement's step: bound without a copy.
+        rc = sqlite3_bind_blob64(insert_, index, v->bytes.data(), v->bytes.size(), SQLITE_STATIC);
       } else if (v->kind == TypedKind::kText) {
         rc = sqlite3_bind_text64(insert_, index, v->text.data(), v->text.size(), SQLITE_STATIC,
                                  SQLITE_UTF8);
       } else {
         // Exact numbers, dates and GUIDs as text; NUMERIC columns turn the
         // numbers into numbers.
-        std::string text = ExportText(*v);
-        rc = sqlite3_bind_text64(insert_, index, text.data(), text.size(), SQLITE_TRANSIENT,
+        std::string& text = scratch_[i];
+        text = ExportText(*v);
+        rc = sqlite3_bind_text64(insert_, index, text.data(), text.size(), SQLITE_STATIC,
                                  SQLITE_UTF8);
       }
       if (rc != SQLITE_OK) return Fail("bind");
@@ -120,9 +138,12 @@ class SqliteTarget final : public ImportTarget {
   }
 
   sqlite3* db_;
+  std::string building_;  // the temporary name of a new file, or empty
+  std::string final_;
   sqlite3_stmt* insert_ = nullptr;
   std::string table_;
   size_t columns_ = 0;
+  std::vector<std::string> scratch_;  // texts made for a row, bound until its step
   size_t pending_ = 0;
   std::set<std::string> used_;
   std::string error_;
@@ -131,14 +152,26 @@ class SqliteTarget final : public ImportTarget {
 }  // namespace
 
 std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::string& error) {
+  // A new database is built under a temporary name beside its own and
+  // appears under its name only when complete; an existing one is changed
+  // in place, journaled.
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec) || ec;
+  std::string building;
+  if (!exists) {
+    building = path + ".partial-" + std::to_string(::getpid());
+    std::filesystem::remove(building, ec);
+  }
+  const std::string& open_path = exists ? path : building;
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_open_v2(open_path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      nullptr) != SQLITE_OK) {
     error = "sqlite: cannot open " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
+    if (!building.empty()) std::filesystem::remove(building, ec);
     return nullptr;
   }
-  return std::make_unique<SqliteTarget>(db);
+  return std::make_unique<SqliteTarget>(db, building, path);
 }
 
 }  // namespace tollamer

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <set>
 
 #include "engine/catalog/open/open_catalog.h"
@@ -132,6 +133,44 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
   EXPECT_EQ(s.Row("SELECT count(*) FROM dbo_everytype WHERE whole IS NULL AND txt IS NULL AND "
                   "img IS NULL AND dt IS NULL")[0],
             "1");
+}
+
+TEST(SqliteImport, ANewFileAppearsWhenCompleteAnExistingOneKeepsItsTables) {
+  testing::TempDir dir;
+  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
+  RecordingMessages messages;
+  CMdfDatabase db(messages);
+  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
+  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  const std::string path = dir.File("new.db");
+  auto files = [&] {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      n += entry.path().filename().string().rfind("new.db", 0) == 0;
+    return n;
+  };
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+  ASSERT_TRUE(target) << error;
+  ASSERT_TRUE(ImportTables(db, VersionSetting::kSql2005, {}, *target)[0].ok);
+  EXPECT_FALSE(std::filesystem::exists(path)) << "still being written";
+  target.reset();
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(files(), 1u) << "no temporary file is left";
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(writer, "CREATE TABLE kept (x)", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(writer);
+  // Into the existing file: its own table stays, the imported one is replaced.
+  target = OpenImportTarget("sqlite:" + path, error);
+  ASSERT_TRUE(target) << error;
+  ASSERT_TRUE(ImportTables(db, VersionSetting::kSql2005, {}, *target)[0].ok);
+  target.reset();
+  EXPECT_EQ(files(), 1u);
+  Sqlite s(path);
+  EXPECT_EQ(s.Number("SELECT count(*) FROM sqlite_master WHERE name IN ('kept', 'dbo_everytype')"),
+            2);
+  EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_everytype"), 2);
 }
 
 TEST(SqliteImport, AnUnusableTargetIsReported) {
