@@ -1,12 +1,10 @@
 #include "engine/rows/table_row_batches.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 #include "engine/pagestore/page_list_reader.h"
+#include "engine/rows/ordered_batches.h"
 #include "engine/rows/row_reader.h"
 #include "engine/rows/table_rows_text.h"
 
@@ -14,17 +12,10 @@ namespace tollamer {
 
 namespace {
 
-constexpr unsigned kMaxThreads = 4;
-// Batches decoded ahead of the one being emitted, per thread: enough to
-// keep every worker busy while the caller writes, few enough that memory
-// stays a few MiB whatever the table's size.
-constexpr size_t kBatchesAheadPerThread = 2;
-
 struct Batch {
   std::string text;
   uint64_t rows = 0;
   RecordingMessages messages;  // what the walk of its pages said, in order
-  bool done = false;
 };
 
 // Decodes the list entries of one batch; each worker has its own reader,
@@ -72,78 +63,19 @@ bool ForEachTableRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
   const std::span<const uint64_t> pages(*list);
   const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
   const size_t batch_count = (pages.size() + per_batch - 1) / per_batch;
-  auto batch_pages = [&](size_t b) {
-    const size_t first = b * per_batch;
-    return pages.subspan(first, std::min(per_batch, pages.size() - first));
-  };
-  unsigned threads = options.threads ? options.threads : std::thread::hardware_concurrency();
-  threads = std::clamp(threads, 1u, kMaxThreads);
-  if (threads > batch_count) threads = static_cast<unsigned>(std::max<size_t>(batch_count, 1));
-
-  if (threads == 1) {
-    BatchDecoder decoder(*walk, format);
-    for (size_t b = 0; b < batch_count; ++b) {
-      Batch batch;
-      decoder.Decode(batch_pages(b), batch);
-      Replay(batch.messages, db.Messages());
-      if (!emit(batch.text, batch.rows)) return false;
-    }
-    return true;
-  }
-
-  // Batch b lives in slots[b - emitted] until the caller has emitted it.
-  const size_t ahead = threads * kBatchesAheadPerThread;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Batch> slots;
-  size_t emitted = 0;  // batches handed to `emit`
-  size_t next = 0;     // next batch a worker takes
-  bool stop = false;
-
-  auto work = [&] {
-    BatchDecoder decoder(*walk, format);
-    std::unique_lock lock(mutex);
-    for (;;) {
-      changed.wait(lock, [&] { return stop || next >= batch_count || next < emitted + ahead; });
-      if (stop || next >= batch_count) return;
-      const size_t b = next++;
-      while (slots.size() <= b - emitted) slots.emplace_back();
-      Batch local;
-      lock.unlock();
-      decoder.Decode(batch_pages(b), local);
-      lock.lock();
-      local.done = true;
-      slots[b - emitted] = std::move(local);
-      changed.notify_all();
-    }
-  };
-  std::vector<std::thread> workers;
-  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
-
-  bool completed = true;
-  for (size_t b = 0; b < batch_count; ++b) {
-    Batch batch;
-    {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return !slots.empty() && slots.front().done; });
-      batch = std::move(slots.front());
-      slots.pop_front();
-      ++emitted;
-      changed.notify_all();
-    }
-    Replay(batch.messages, db.Messages());
-    if (!emit(batch.text, batch.rows)) {
-      completed = false;
-      break;
-    }
-  }
-  {
-    std::lock_guard lock(mutex);
-    stop = true;
-  }
-  changed.notify_all();
-  for (std::thread& t : workers) t.join();
-  return completed;
+  return RunOrderedBatches<Batch>(
+      batch_count, BatchThreads(options.threads, batch_count),
+      [&]() -> std::function<void(size_t, Batch&)> {
+        auto decoder = std::make_shared<BatchDecoder>(*walk, format);
+        return [&, decoder](size_t b, Batch& batch) {
+          const size_t first = b * per_batch;
+          decoder->Decode(pages.subspan(first, std::min(per_batch, pages.size() - first)), batch);
+        };
+      },
+      [&](size_t, Batch& batch) {
+        Replay(batch.messages, db.Messages());
+        return emit(batch.text, batch.rows);
+      });
 }
 
 }  // namespace tollamer
