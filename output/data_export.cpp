@@ -66,7 +66,31 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
     }
     return true;
   };
-  const bool walked = ForEachTypedRow(db, version, table_id, row, result.stats, progress.pages);
+  bool walked = false;
+  if (format == DataFormat::kCsv) {
+    // CSV lines are made on worker threads, a batch of pages at a time, and
+    // written here in order; cancelling is asked per batch.
+    const TypedRowFormatter csv = [](const std::vector<TypedValue>& values, std::string& text) {
+      AppendCsvRow(text, values);
+    };
+    walked = ForEachTypedRowBatch(
+        db, version, table_id, csv,
+        [&](const TypedRowBatch& batch) {
+          if (progress.Cancelled()) {
+            cancelled = true;
+            return false;
+          }
+          out->Append(batch.text);
+          if (!out->MaybeFlush()) {
+            write_failed = true;
+            return false;
+          }
+          return true;
+        },
+        result.stats, progress.pages);
+  } else {
+    walked = ForEachTypedRow(db, version, table_id, row, result.stats, progress.pages);
+  }
   if (format == DataFormat::kSql) out->Append(sql.Footer());
   if (cancelled) {
     result.error = "cancelled";

@@ -70,7 +70,15 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
         failed = true;
         return false;
       };
-      const bool walked = ForEachTypedRow(db, version, id, row, result.stats, progress.pages);
+      // Rows are decoded on worker threads while this one sends them.
+      const bool walked = ForEachTypedRowBatch(
+          db, version, id, nullptr,
+          [&](const TypedRowBatch& batch) {
+            for (const std::vector<TypedValue>& values : batch.rows)
+              if (!row(values)) return false;
+            return true;
+          },
+          result.stats, progress.pages);
       if (cancelled) {
         result.error = "cancelled";
         target.AbortTable();

@@ -379,6 +379,13 @@ TypedValue TypedFromGridText(const ColumnInfo& c, const std::string& text) {
 
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record) {
+  return RecordValues(db.Store(), db.Messages(), walk, record);
+}
+
+std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
+                                                    EngineMessages& messages,
+                                                    const TableRecordWalk& walk,
+                                                    const TableRecord& record) {
   const std::vector<ColumnPlan>& plan = walk.Plan();
   std::vector<TypedValue> row;
   row.reserve(plan.size());
@@ -388,7 +395,7 @@ std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const Tabl
     const PageCompression& pc = record.compression ? *record.compression : kNone;
     std::optional<std::vector<std::string>> texts =
         DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
-                               pc.anchor, pc.dictionary, db.Store(), db.Messages());
+                               pc.anchor, pc.dictionary, store, messages);
     if (!texts) return std::nullopt;
     size_t i = 0;
     for (const auto& [colid, column] : walk.Table().columns) {
@@ -400,7 +407,7 @@ std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const Tabl
   ByteView bytes = record.Record();
   for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
     row.push_back(
-        DecodeCellTyped(db.Store(), walk.Version(), *plan[i].column, record.cells[i], bytes));
+        DecodeCellTyped(store, walk.Version(), *plan[i].column, record.cells[i], bytes));
   return row;
 }
 

@@ -39,5 +39,11 @@ std::string NarrowToUtf8(ByteView bytes);
 // walk; nothing when a compressed record is rejected.
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record);
+// The same with the page store and the messages named: safe on several
+// threads at once when `messages` is not shared.
+std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
+                                                    EngineMessages& messages,
+                                                    const TableRecordWalk& walk,
+                                                    const TableRecord& record);
 
 }  // namespace tollamer

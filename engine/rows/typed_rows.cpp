@@ -1,6 +1,10 @@
 #include "engine/rows/typed_rows.h"
 
+#include <memory>
 #include <unordered_set>
+
+#include "engine/pagestore/page_list_reader.h"
+#include "engine/rows/ordered_batches.h"
 
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
@@ -71,6 +75,114 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
     if (progress) progress(done, pages.size());
     if (stopped) return false;
   }
+  return true;
+}
+
+namespace {
+
+struct TypedBatchWork {
+  TypedRowBatch out;
+  TypedTableStats stats;  // pagesSkipped, rows, rowsRejected of the batch
+  RecordingMessages messages;
+  uint64_t done = 0;  // list entries done once the batch is taken
+};
+
+// A listed page to read and the count of list entries done after it.
+struct ListedPage {
+  uint64_t page = 0;
+  uint64_t done = 0;
+};
+
+}  // namespace
+
+bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                          const TypedRowFormatter& format, const TypedBatchSink& take,
+                          TypedTableStats& stats, const PageProgress& progress,
+                          const TypedBatchOptions& options) {
+  stats = {};
+  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
+  if (!walk) return false;
+  const DataPageList* list = walk->FindPages();
+  if (!list) return false;
+  stats.listed = true;
+  stats.pages = list->size();
+  const uint64_t total = list->size();
+  // Which entries are read is settled first, on this thread, as the
+  // one-thread walk does: a page named again, or one the PFS marks free, is
+  // left out.
+  std::vector<ListedPage> to_read;
+  {
+    std::unordered_set<uint64_t> seen;
+    PfsAllocation allocation(db.Store());
+    uint64_t done = 0;
+    for (uint64_t page_number : *list) {
+      ++done;
+      if (!seen.insert(page_number).second) {
+        ++stats.pagesRepeated;
+      } else if (!allocation.IsAllocated(page_number)) {
+        ++stats.pagesUnallocated;
+      } else {
+        to_read.push_back({page_number, done});
+      }
+    }
+  }
+  const bool is2005 = version == VersionSetting::kSql2005;
+  const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
+  const size_t batch_count = (to_read.size() + per_batch - 1) / per_batch;
+  uint64_t reported = 0;
+  const bool completed = RunOrderedBatches<TypedBatchWork>(
+      batch_count, BatchThreads(options.threads, batch_count),
+      [&]() -> std::function<void(size_t, TypedBatchWork&)> {
+        auto reader = std::make_shared<PageListReader>(walk->Store());
+        return [&, reader](size_t b, TypedBatchWork& work) {
+          const size_t first = b * per_batch;
+          const size_t n = std::min(per_batch, to_read.size() - first);
+          std::vector<uint64_t> numbers(n);
+          for (size_t i = 0; i < n; ++i) numbers[i] = to_read[first + i].page;
+          work.done = to_read[first + n - 1].done;
+          const RecordVisitor on_record = [&](const TableRecord& record) {
+            std::optional<std::vector<TypedValue>> values =
+                RecordValues(walk->Store(), work.messages, *walk, record);
+            if (!values) {
+              ++work.stats.rowsRejected;
+              return true;
+            }
+            ++work.stats.rows;
+            ++work.out.rowCount;
+            if (format) format(*values, work.out.text);
+            else work.out.rows.push_back(std::move(*values));
+            return true;
+          };
+          reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
+            std::optional<PageHeader> header;
+            if (page) header = PageHeader::Decode(*page);
+            const bool accepted =
+                header && (is2005 ? AcceptDataPage2005(*header) : AcceptDataPage2000(*header));
+            std::optional<PageCompression> compression;
+            if (accepted && is2005)
+              compression = ReadPageCompression(*page, walk->Table(), work.messages);
+            if (!accepted || (is2005 && !compression)) {
+              ++work.stats.pagesSkipped;
+              return true;
+            }
+            WalkPageRecords(*page, page_number, version, walk->Table(), walk->Plan(),
+                            compression ? &*compression : nullptr, on_record);
+            return true;
+          });
+        };
+      },
+      [&](size_t, TypedBatchWork& work) {
+        for (const std::string& text : work.messages.stops) db.Messages().ShowStop(text);
+        stats.pagesSkipped += work.stats.pagesSkipped;
+        stats.rows += work.stats.rows;
+        stats.rowsRejected += work.stats.rowsRejected;
+        if (!take(work.out)) return false;
+        reported = work.done;
+        if (progress) progress(reported, total);
+        return true;
+      });
+  if (!completed) return false;
+  if (progress && reported < total) progress(total, total);
   return true;
 }
 

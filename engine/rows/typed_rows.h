@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
@@ -36,5 +37,30 @@ using PageProgress = std::function<void(uint64_t, uint64_t)>;
 bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                      const TypedRowVisitor& visit, TypedTableStats& stats,
                      const PageProgress& progress = {});
+
+// The same rows decoded on worker threads, a batch of listed pages at a
+// time, handed back in list order on the calling thread (messages too, in
+// the order one thread would raise them). With `format`, a worker appends
+// each row to the batch's text and keeps no values; without, the batch
+// keeps the rows. `format` runs on worker threads: it must not touch shared
+// state. Progress comes per batch.
+struct TypedRowBatch {
+  std::string text;                           // with a formatter
+  std::vector<std::vector<TypedValue>> rows;  // without one
+  uint64_t rowCount = 0;
+};
+using TypedRowFormatter = std::function<void(const std::vector<TypedValue>&, std::string&)>;
+// Returns false to stop.
+using TypedBatchSink = std::function<bool(const TypedRowBatch&)>;
+
+struct TypedBatchOptions {
+  unsigned threads = 0;  // 0: one per core (at most 4)
+  size_t pagesPerBatch = 64;
+};
+
+bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                          const TypedRowFormatter& format, const TypedBatchSink& take,
+                          TypedTableStats& stats, const PageProgress& progress = {},
+                          const TypedBatchOptions& options = {});
 
 }  // namespace tollamer

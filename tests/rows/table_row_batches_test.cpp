@@ -7,6 +7,7 @@
 
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/rows/table_rows.h"
+#include "engine/rows/typed_rows.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/fixtures/user_rows_database.h"
 #include "tests/test_support.h"
@@ -155,6 +156,69 @@ TEST_F(TableRowBatchesTest, MessagesOfBadPagesArriveInListOrder) {
   uint64_t rows = 0;
   EXPECT_EQ(Batches({2, 1}, rows), expected);
   EXPECT_EQ(messages_.stops, expected_stops);
+}
+
+std::string TypedText(const std::vector<TypedValue>& values) {
+  std::string out;
+  for (const TypedValue& v : values)
+    out += std::to_string(static_cast<int>(v.kind)) + ":" + std::to_string(v.integer) + ":" +
+           v.text + ":" + std::to_string(v.bytes.size()) + "|";
+  return out + "\n";
+}
+
+TEST_F(TableRowBatchesTest, TypedRowsInBatchesAreTheOneThreadRowsWithTheSameCounts) {
+  Build(30);
+  std::vector<uint64_t>& list = db_->dataPageLists[kTable];
+  list.push_back(list[5]);  // named twice: read once
+  std::string expected;
+  TypedTableStats expected_stats;
+  ASSERT_TRUE(ForEachTypedRow(
+      *db_, VersionSetting::kSql2005, kTable,
+      [&](const std::vector<TypedValue>& v) {
+        expected += TypedText(v);
+        return true;
+      },
+      expected_stats));
+  ASSERT_EQ(expected_stats.pagesRepeated, 1u);
+  for (unsigned threads : {1u, 2u, 3u}) {
+    for (bool formatted : {true, false}) {
+      std::string text;
+      TypedTableStats stats;
+      uint64_t last_done = 0, calls = 0;
+      TypedRowFormatter format;
+      if (formatted) format = [](const std::vector<TypedValue>& v, std::string& out) { out += TypedText(v); };
+      ASSERT_TRUE(ForEachTypedRowBatch(
+          *db_, VersionSetting::kSql2005, kTable, format,
+          [&](const TypedRowBatch& batch) {
+            text += batch.text;
+            for (const auto& row : batch.rows) text += TypedText(row);
+            EXPECT_EQ(batch.rowCount, formatted ? batch.rowCount : batch.rows.size());
+            return true;
+          },
+          stats,
+          [&](uint64_t done, uint64_t total) {
+            EXPECT_GT(done, last_done);
+            EXPECT_EQ(total, list.size());
+            last_done = done;
+            ++calls;
+          },
+          {threads, 4}));
+      EXPECT_EQ(text, expected) << threads << " threads";
+      EXPECT_EQ(stats.rows, expected_stats.rows);
+      EXPECT_EQ(stats.pages, expected_stats.pages);
+      EXPECT_EQ(stats.pagesRepeated, 1u);
+      EXPECT_EQ(stats.pagesSkipped, expected_stats.pagesSkipped);
+      EXPECT_EQ(last_done, list.size());
+      EXPECT_EQ(calls, 9u);  // eight batches of the 30 pages read, then the repeated entry
+    }
+  }
+  // A sink that stops ends the walk.
+  TypedTableStats stats;
+  size_t batches = 0;
+  EXPECT_FALSE(ForEachTypedRowBatch(
+      *db_, VersionSetting::kSql2005, kTable, nullptr,
+      [&](const TypedRowBatch&) { return ++batches < 2; }, stats, {}, {2, 4}));
+  EXPECT_EQ(batches, 2u);
 }
 
 TEST_F(TableRowBatchesTest, ATableWithoutPagesOrUnknownFails) {
