@@ -163,8 +163,14 @@ std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::str
     std::filesystem::remove(building, ec);
   }
   const std::string& open_path = exists ? path : building;
+  // One thread uses the connection: it needs no mutex of its own, and the
+  // library's memory counters (each allocation locked) are not wanted. The
+  // latter can only be set before the library starts; later it stays on.
+  static const bool kCountersOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+  (void)kCountersOff;
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(open_path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+  if (sqlite3_open_v2(open_path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
     error = "sqlite: cannot open " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
