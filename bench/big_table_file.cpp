@@ -96,11 +96,4 @@ BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes) {
   return out;
 }
 
-double CatSeconds(const std::string& path) {
-  std::string command = "cat '" + path + "' > /dev/null";
-  auto start = std::chrono::steady_clock::now();
-  if (std::system(command.c_str()) != 0) return -1;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace tollamer::bench

@@ -21,7 +21,4 @@ struct BigTableFile {
 // Nothing (path empty) when the file could not be written.
 BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes);
 
-// Seconds to read the whole file through `cat FILE > /dev/null`.
-double CatSeconds(const std::string& path);
-
 }  // namespace tollamer::bench

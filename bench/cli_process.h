@@ -1,6 +1,6 @@
 // Running tollamer-cli from a benchmark: the real command, its standard
 // output into a file (or /dev/null), its own peak memory from wait4, and
-// emptying the page cache between cold runs.
+// timing cat as the baseline, and emptying the page cache between cold runs.
 #pragma once
 
 #include <sys/resource.h>
@@ -45,6 +45,15 @@ inline CliRun RunCliProcess(const std::string& cli, const std::vector<std::strin
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.peakMiB = usage.ru_maxrss / 1024.0;
   return run;
+}
+
+// The time of `cat FILE > /dev/null`, the baseline of every ratio; below 0
+// when cat failed.
+inline double CatSeconds(const std::string& path) {
+  std::string command = "cat '" + path + "' > /dev/null";
+  auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) return -1;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // Empties the whole page cache (root only); false when that is not allowed.

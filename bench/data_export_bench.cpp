@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/bench_result.h"
+#include "bench/cli_process.h"
 #include "engine/pagestore/iam_layout.h"
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/typed_pfs_layout.h"
@@ -136,29 +137,11 @@ struct Run {
 // Runs the CLI with `args`, its output into `log`; the child's own peak
 // memory comes from wait4.
 Run RunCli(const std::vector<std::string>& args, const std::string& log) {
+  bench::CliRun process = bench::RunCliProcess(TOLLAMER_CLI_PATH, args, log);
   Run run;
-  std::fflush(stdout);
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
-    std::FILE* out = std::freopen(log.c_str(), "w", stdout);
-    if (!out) _exit(127);
-    std::vector<char*> argv;
-    std::string cli = TOLLAMER_CLI_PATH;
-    argv.push_back(cli.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(cli.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0)
-    return run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.peakMiB = usage.ru_maxrss / 1024.0;
+  if (process.seconds < 0) return run;
+  run.seconds = process.seconds;
+  run.peakMiB = process.peakMiB;
   std::ifstream in(log);
   for (std::string line; std::getline(in, line);) run.summary += (run.summary.empty() ? "" : " | ") + line;
   return run;
@@ -173,22 +156,13 @@ void Evict(const std::string& path) {
   fdatasync(fd);
   posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
   close(fd);
-  if (std::FILE* f = geteuid() == 0 ? std::fopen("/proc/sys/vm/drop_caches", "w") : nullptr) {
-    std::fputs("3\n", f);
-    std::fclose(f);
-  }
+  bench::DropPageCache();
 }
 
 // The row count in the command's summary ("1 tables, 123 rows written").
 uint64_t RowsOf(const Run& run) {
   size_t at = run.summary.rfind(" tables, ");
   return at == std::string::npos ? 0 : std::strtoull(run.summary.c_str() + at + 9, nullptr, 10);
-}
-
-double CatSeconds(const std::string& path) {
-  auto start = std::chrono::steady_clock::now();
-  if (std::system(("cat '" + path + "' > /dev/null").c_str()) != 0) return -1;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void Report(const char* what, const Run& run, const Generated& g, double cat, double target,
@@ -228,7 +202,7 @@ int main(int argc, char** argv) {
     bool failed = false;
     for (bool cold : {true, false}) {
       if (cold) Evict(file);
-      const double cat = CatSeconds(file);
+      const double cat = bench::CatSeconds(file);
       std::printf(" %s cache:\n  %-22s %7.2f s  %7.1f MB/s\n", cold ? "cold" : "warm",
                   "cat FILE > /dev/null", cat, g.bytes / 1e6 / cat);
       bench::PrintResult(cold ? "cat FILE > /dev/null (cold)" : "cat FILE > /dev/null (warm)",

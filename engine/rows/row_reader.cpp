@@ -21,26 +21,30 @@ const DataPageList* TableRecordWalk::FindPages() {
                                               : FindDataPageList2005(*db_, *table_);
 }
 
-bool TableRecordWalk::WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
-                               const RecordVisitor& visit) const {
+TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page_number,
+                                                    EngineMessages& messages,
+                                                    const RecordVisitor& visit) const {
   const bool is2005 = version_ == VersionSetting::kSql2005;
   std::optional<PageHeader> header = PageHeader::Decode(page);
-  if (!header) return true;
-  if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header)) return true;
+  if (!header) return PageWalk::kSkipped;
+  if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header))
+    return PageWalk::kSkipped;
   std::optional<PageCompression> compression;
   if (is2005) {
     compression = ReadPageCompression(page, *table_, messages);
-    if (!compression) return true;
+    if (!compression) return PageWalk::kSkipped;
   }
   return WalkPageRecords(page, page_number, version_, *table_, plan_,
-                         compression ? &*compression : nullptr, visit);
+                         compression ? &*compression : nullptr, visit)
+             ? PageWalk::kWalked
+             : PageWalk::kStopped;
 }
 
 bool TableRecordWalk::WalkPages(std::span<const uint64_t> pages,
                                 const RecordVisitor& visit) const {
   PageListReader reader(db_->Store());
   return reader.ForEach(pages, [&](uint64_t page_number, const ByteView* page) {
-    return !page || WalkPage(*page, page_number, db_->Messages(), visit);
+    return !page || WalkPage(*page, page_number, db_->Messages(), visit) != PageWalk::kStopped;
   });
 }
 

@@ -64,12 +64,18 @@ class TableRecordWalk {
   // Returns false when the visitor stopped the walk.
   bool WalkPages(std::span<const uint64_t> pages, const RecordVisitor& visit) const;
 
+  // What became of one page handed to WalkPage.
+  enum class PageWalk {
+    kSkipped,  // not an accepted data page of the version (or its compression unreadable)
+    kWalked,
+    kStopped,  // the visitor stopped the walk
+  };
   // The records of one page already read (torn bits repaired): nothing
   // when it is not an accepted data page of the version. Messages go to
   // `messages`, so that pages can be walked on several threads at once,
-  // each with its own. Returns false when the visitor stopped.
-  bool WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
-                const RecordVisitor& visit) const;
+  // each with its own.
+  PageWalk WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
+                    const RecordVisitor& visit) const;
   const PageStore& Store() const { return db_->Store(); }
 
  private:

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
+#include "engine/rows/values/date_time_text.h"
 #include "engine/rows/values/decimal_text.h"
 #include "engine/rows/values/large_values.h"
 #include "engine/rows/values/value_format.h"
@@ -25,17 +26,10 @@ constexpr uint16_t kGuidBytes = 16;
 
 // The proleptic Gregorian date `days` after 1970-01-01 (negative before).
 void SetCivilDate(int64_t days, TypedDateTime& t) {
-  const int64_t z = days + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  t.year = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-  t.month = static_cast<int>(m);
-  t.day = static_cast<int>(d);
+  const CalendarDate d = CivilDate(days);
+  t.year = d.year;
+  t.month = d.month;
+  t.day = d.day;
 }
 
 uint64_t TenTo(uint8_t n) {

@@ -13,19 +13,34 @@
 
 namespace tollamer {
 
+namespace {
+
+using PageWalk = TableRecordWalk::PageWalk;
+
+// The table prepared for the walk and its data page list (found or built);
+// null when either cannot be had. Sets the stats' list fields.
+const DataPageList* StartWalk(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                              std::optional<TableRecordWalk>& walk, TypedTableStats& stats) {
+  stats = {};
+  walk = TableRecordWalk::Prepare(db, version, table_id);
+  if (!walk) return nullptr;
+  const DataPageList* list = walk->FindPages();
+  if (!list) return nullptr;
+  stats.listed = true;
+  stats.pages = list->size();
+  return list;
+}
+
+}  // namespace
+
 bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                      const TypedRowVisitor& visit, TypedTableStats& stats,
                      const PageProgress& progress) {
-  stats = {};
-  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
-  if (!walk) return false;
-  const DataPageList* list = walk->FindPages();
+  std::optional<TableRecordWalk> walk;
+  const DataPageList* list = StartWalk(db, version, table_id, walk, stats);
   if (!list) return false;
-  stats.listed = true;
-  stats.pages = list->size();
   // The list is copied: the visitor may not keep the catalog's list alive.
   const DataPageList pages = *list;
-  const bool is2005 = version == VersionSetting::kSql2005;
   bool stopped = false;
   RecordVisitor on_record = [&](const TableRecord& record) {
     std::optional<std::vector<TypedValue>> values = RecordValues(db, *walk, record);
@@ -59,19 +74,9 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
       continue;
     }
     std::optional<Page> page = db.Store().ReadPage(page_number);
-    std::optional<PageHeader> header;
-    if (page) header = PageHeader::Decode(page->view());
-    const bool accepted =
-        header && (is2005 ? AcceptDataPage2005(*header) : AcceptDataPage2000(*header));
-    std::optional<PageCompression> compression;
-    if (accepted && is2005) compression = ReadPageCompression(page->view(), walk->Table(), db.Messages());
-    if (!accepted || (is2005 && !compression)) {
+    if (!page || walk->WalkPage(page->view(), page_number, db.Messages(), on_record) ==
+                     PageWalk::kSkipped)
       ++stats.pagesSkipped;
-      if (progress) progress(done, pages.size());
-      continue;
-    }
-    WalkPageRecords(page->view(), page_number, version, walk->Table(), walk->Plan(),
-                    compression ? &*compression : nullptr, on_record);
     if (progress) progress(done, pages.size());
     if (stopped) return false;
   }
@@ -99,13 +104,9 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
                           const TypedRowFormatter& format, const TypedBatchSink& take,
                           TypedTableStats& stats, const PageProgress& progress,
                           const TypedBatchOptions& options) {
-  stats = {};
-  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
-  if (!walk) return false;
-  const DataPageList* list = walk->FindPages();
+  std::optional<TableRecordWalk> walk;
+  const DataPageList* list = StartWalk(db, version, table_id, walk, stats);
   if (!list) return false;
-  stats.listed = true;
-  stats.pages = list->size();
   const uint64_t total = list->size();
   // Which entries are read is settled first, on this thread, as the
   // one-thread walk does: a page named again, or one the PFS marks free, is
@@ -126,7 +127,6 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
       }
     }
   }
-  const bool is2005 = version == VersionSetting::kSql2005;
   const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
   const size_t batch_count = (to_read.size() + per_batch - 1) / per_batch;
   uint64_t reported = 0;
@@ -154,19 +154,9 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
             return true;
           };
           reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
-            std::optional<PageHeader> header;
-            if (page) header = PageHeader::Decode(*page);
-            const bool accepted =
-                header && (is2005 ? AcceptDataPage2005(*header) : AcceptDataPage2000(*header));
-            std::optional<PageCompression> compression;
-            if (accepted && is2005)
-              compression = ReadPageCompression(*page, walk->Table(), work.messages);
-            if (!accepted || (is2005 && !compression)) {
+            if (!page || walk->WalkPage(*page, page_number, work.messages, on_record) ==
+                             PageWalk::kSkipped)
               ++work.stats.pagesSkipped;
-              return true;
-            }
-            WalkPageRecords(*page, page_number, version, walk->Table(), walk->Plan(),
-                            compression ? &*compression : nullptr, on_record);
             return true;
           });
         };

@@ -129,8 +129,8 @@ namespace {
 // found by whole 400-year cycles; within it directly.
 constexpr int64_t kDirectDays = 1'000'000'000;
 
-// Days from 1970-01-01 to January 1 of year y, and the date `days` after
-// 1970-01-01, in the proleptic Gregorian calendar (eras of 400 years).
+// Days from 1970-01-01 to January 1 of year y in the proleptic Gregorian
+// calendar (eras of 400 years).
 int64_t DaysToYearStart(int64_t y) {
   y -= 1;  // January counts with the year before: the era starts on March 1
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -138,6 +138,8 @@ int64_t DaysToYearStart(int64_t y) {
   const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + 306;  // March 1 to January 1: 306 days
   return era * 146097 + doe - 719468;
 }
+
+}  // namespace
 
 CalendarDate CivilDate(int64_t days) {
   const int64_t z = days + 719468;
@@ -150,8 +152,6 @@ CalendarDate CivilDate(int64_t days) {
   const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   return {static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0)), month, day};
 }
-
-}  // namespace
 
 CalendarDate DaysToDate(int start_year, int64_t days) {
   if (days > -kDirectDays && days < kDirectDays)

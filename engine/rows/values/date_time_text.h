@@ -39,6 +39,10 @@ struct DateTimeParts {
 // back before it (datetime reaches back to 1753).
 CalendarDate DaysToDate(int start_year, int64_t days);
 
+// The proleptic Gregorian date `days` after 1970-01-01 (negative before),
+// counted in whole 400-year eras; the year must fit an int.
+CalendarDate CivilDate(int64_t days);
+
 // A datetime value: ticks of 1/300 second since midnight, days since 1900.
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days);
 // A smalldatetime value as its 32-bit little-endian number: low 16 bits the
