@@ -8,15 +8,6 @@ namespace tollamer {
 
 using namespace page_layout;
 
-namespace {
-
-void Repair(std::span<uint8_t> page) {
-  ByteView v(page.data(), page.size());
-  RepairTornBits(page, v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
-}
-
-}  // namespace
-
 bool PageListReader::ForEach(std::span<const uint64_t> pages,
                              const std::function<bool(uint64_t, const ByteView*)>& visit) {
   for (size_t i = 0; i < pages.size();) {
@@ -32,7 +23,7 @@ bool PageListReader::ForEach(std::span<const uint64_t> pages,
     }
     for (size_t k = 0; k < got; ++k) {
       std::span<uint8_t> bytes(block_.data() + k * kPageSize, kPageSize);
-      Repair(bytes);
+      RepairTornPage(bytes);
       ByteView page(bytes.data(), bytes.size());
       if (!visit(pages[i + k], &page)) return false;
     }

@@ -65,8 +65,7 @@ std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
 std::optional<Page> PageStore::ReadPage(uint64_t page_number) const {
   std::optional<Page> page = ReadRawPage(page_number);
   if (!page) return std::nullopt;
-  ByteView v = page->view();
-  RepairTornBits(page->bytes(), v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+  RepairTornPage(page->bytes());
   return page;
 }
 

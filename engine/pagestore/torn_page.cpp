@@ -13,6 +13,11 @@ void RepairTornBits(std::span<uint8_t> page, uint32_t tornBits, uint16_t flagBit
   }
 }
 
+void RepairTornPage(std::span<uint8_t> page) {
+  ByteView v(page.data(), page.size());
+  RepairTornBits(page, v.LeOr<uint32_t>(kTornBits), v.LeOr<uint16_t>(kFlagBits));
+}
+
 Page FixTornPage(std::span<const uint8_t> page, uint32_t tornBits, uint16_t flagBits) {
   Page fixed(page);
   RepairTornBits(fixed.bytes(), tornBits, flagBits);

@@ -13,6 +13,8 @@ namespace tollamer {
 // two low bits from bits 2s and 2s+1 of `tornBits`; sector 0 is unchanged.
 // The same repair done in place.
 void RepairTornBits(std::span<uint8_t> page, uint32_t tornBits, uint16_t flagBits);
+// In place, with the torn bits and flag bits of the page's own header.
+void RepairTornPage(std::span<uint8_t> page);
 
 Page FixTornPage(std::span<const uint8_t> page, uint32_t tornBits, uint16_t flagBits);
 
