@@ -1,23 +1,36 @@
 #include "output/csv_format.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
 namespace tollamer {
 
-std::string ExportText(const TypedValue& v) {
+void AppendExportText(std::string& out, const TypedValue& v) {
   switch (v.kind) {
-    case TypedKind::kNull: return {};
-    case TypedKind::kInteger: return std::to_string(v.integer);
+    case TypedKind::kNull: return;
+    case TypedKind::kInteger: {
+      char buf[24];
+      out.append(buf, std::to_chars(buf, buf + sizeof buf, v.integer).ptr);
+      return;
+    }
     case TypedKind::kDecimal:
-    case TypedKind::kText: return v.text;
-    case TypedKind::kFloat: return FloatText(v);
-    case TypedKind::kMoney: return ExactMoneyText(v.integer);
-    case TypedKind::kDateTime: return IsoDateTimeText(v.time, ' ');
-    case TypedKind::kBytes: return "0x" + HexDigits(v.bytes);
-    case TypedKind::kGuid: return GuidText(v.bytes);
+    case TypedKind::kText: out += v.text; return;
+    case TypedKind::kFloat: out += FloatText(v); return;
+    case TypedKind::kMoney: AppendExactMoneyText(out, v.integer); return;
+    case TypedKind::kDateTime: AppendIsoDateTimeText(out, v.time, ' '); return;
+    case TypedKind::kBytes:
+      out += "0x";
+      out += HexDigits(v.bytes);
+      return;
+    case TypedKind::kGuid: out += GuidText(v.bytes); return;
   }
-  return {};
+}
+
+std::string ExportText(const TypedValue& v) {
+  std::string out;
+  AppendExportText(out, v);
+  return out;
 }
 
 namespace {
@@ -75,7 +88,7 @@ void AppendCsvValue(std::string& out, const TypedValue& v) {
     return;
   }
   // Numbers, dates, hex and GUIDs hold no comma, quote or line break.
-  out += ExportText(v);
+  AppendExportText(out, v);
 }
 
 void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row) {

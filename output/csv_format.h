@@ -15,6 +15,7 @@ namespace tollamer {
 // The plain text of a value as export writers show it (no CSV quoting):
 // empty for NULL.
 std::string ExportText(const TypedValue& value);
+void AppendExportText(std::string& out, const TypedValue& value);
 
 void AppendCsvField(std::string& out, std::string_view text, bool quote_empty);
 void AppendCsvValue(std::string& out, const TypedValue& value);

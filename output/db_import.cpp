@@ -26,6 +26,12 @@ std::string QuotedIdentifier(std::string_view name) {
   return out + "\"";
 }
 
+bool ImportTarget::AddRow(const std::vector<TypedValue>& row) {
+  one_row_.clear();
+  PrepareRow(row, one_row_);
+  return AddPreparedRows(one_row_, 1);
+}
+
 std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error) {
   constexpr std::string_view kSqlite = "sqlite:";
   if (spec.rfind(kSqlite, 0) == 0) return OpenSqliteTarget(spec.substr(kSqlite.size()), error);
@@ -61,22 +67,21 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     } else {
       bool failed = false;
       bool cancelled = false;
-      auto row = [&](const std::vector<TypedValue>& values) {
-        if (progress.Cancelled()) {
-          cancelled = true;
-          return false;
-        }
-        if (target.AddRow(values)) return true;
-        failed = true;
-        return false;
-      };
-      // Rows are decoded on worker threads while this one sends them.
+      // Rows are decoded and prepared for the target on worker threads
+      // while this one sends them, a batch at a time.
       const bool walked = ForEachTypedRowBatch(
-          db, version, id, nullptr,
+          db, version, id,
+          [&target](const std::vector<TypedValue>& values, std::string& batch) {
+            target.PrepareRow(values, batch);
+          },
           [&](const TypedRowBatch& batch) {
-            for (const std::vector<TypedValue>& values : batch.rows)
-              if (!row(values)) return false;
-            return true;
+            if (progress.Cancelled()) {
+              cancelled = true;
+              return false;
+            }
+            if (target.AddPreparedRows(batch.text, batch.rowCount)) return true;
+            failed = true;
+            return false;
           },
           result.stats, progress.pages);
       if (cancelled) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
@@ -23,11 +24,21 @@ class ImportTarget {
   virtual ~ImportTarget() = default;
   // Creates (or replaces) the table; `target_name` says where it went.
   virtual bool BeginTable(const TableInfo& table, std::string& target_name) = 0;
-  virtual bool AddRow(const std::vector<TypedValue>& row) = 0;
+  // Appends the row to `batch` in the form the target sends it. Runs on
+  // the decoding worker threads while a table is sent, so it reads only
+  // what BeginTable settled.
+  virtual void PrepareRow(const std::vector<TypedValue>& row, std::string& batch) const = 0;
+  // Sends the `rows` rows prepared into `batch`, in order.
+  virtual bool AddPreparedRows(std::string_view batch, uint64_t rows) = 0;
+  // One row, prepared and sent.
+  bool AddRow(const std::vector<TypedValue>& row);
   virtual bool EndTable() = 0;
   // Drops what was sent of a table that failed.
   virtual void AbortTable() = 0;
   virtual const std::string& Error() const = 0;
+
+ private:
+  std::string one_row_;
 };
 
 // "sqlite:PATH" or a PostgreSQL connection string ("postgresql://…",

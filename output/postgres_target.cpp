@@ -55,15 +55,20 @@ class PostgresTarget final : public ImportTarget {
     return ok;
   }
 
-  bool AddRow(const std::vector<TypedValue>& row) override {
+  void PrepareRow(const std::vector<TypedValue>& row, std::string& batch) const override {
     for (size_t i = 0; i < columns_.size(); ++i) {
-      if (i) buffer_.push_back('\t');
+      if (i) batch.push_back('\t');
       if (i < row.size())
-        AppendCopyValue(buffer_, columns_[i], row[i]);
+        AppendCopyValue(batch, columns_[i], row[i]);
       else
-        buffer_ += "\\N";
+        batch += "\\N";
     }
-    buffer_.push_back('\n');
+    batch.push_back('\n');
+  }
+
+  bool AddPreparedRows(std::string_view batch, uint64_t) override {
+    // Prepared rows are COPY lines already: sent in chunks of about 1 MiB.
+    buffer_.append(batch);
     return buffer_.size() < kCopyChunk || Send();
   }
 
@@ -156,7 +161,10 @@ void AppendCopyValue(std::string& out, const ColumnInfo& column, const TypedValu
       out += HexDigits(v.bytes);
       return;
     case TypedKind::kText: AppendCopyText(out, v.text); return;
-    default: AppendCopyText(out, ExportText(v)); return;
+    default:
+      // Exact numbers, dates and GUIDs hold no tab, line break or backslash.
+      AppendExportText(out, v);
+      return;
   }
 }
 

@@ -3,16 +3,19 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-
 #include <set>
 
-#include "output/csv_format.h"
+#include "output/sqlite_bind_row.h"
 #include "output/type_mapping.h"
 
 namespace tollamer {
 
 namespace {
+
+// Rows bound to one INSERT statement at most.
+constexpr size_t kRowsPerInsert = 50;
 
 class SqliteTarget final : public ImportTarget {
  public:
@@ -48,60 +51,52 @@ class SqliteTarget final : public ImportTarget {
     target_name = name;
     table_ = QuotedIdentifier(name);
     std::string create = "CREATE TABLE " + table_ + " (";
-    std::string insert = "INSERT INTO " + table_ + " VALUES (";
+    std::string values = "(";
     size_t i = 0;
     for (const auto& [colid, c] : table.columns) {
       if (i) {
         create += ", ";
-        insert += ", ";
+        values += ", ";
       }
       create += QuotedIdentifier(c.name) + " " + SqliteColumnType(c);
-      insert += "?";
+      values += "?";
       ++i;
     }
     columns_ = i;
-    scratch_.assign(columns_, std::string());
     create += ")";
-    insert += ")";
+    values += ")";
     if (!Exec("DROP TABLE IF EXISTS " + table_) || !Exec(create)) return false;
-    if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
-      return Fail("prepare");
+    // Rows go in groups of several per statement (one statement's fixed
+    // cost for each group), as many as the bound parameters allow, and one
+    // by one where a group would cross a transaction's end.
+    const int max_parameters = sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+    group_ = columns_ ? std::clamp<size_t>(max_parameters / columns_, 1, kRowsPerInsert) : 1;
+    if (!Prepare(values, 1, insert_) || (group_ > 1 && !Prepare(values, group_, insert_group_)))
+      return false;
     pending_ = 0;
     return Exec("BEGIN");
   }
 
-  bool AddRow(const std::vector<TypedValue>& row) override {
-    for (size_t i = 0; i < columns_; ++i) {
-      const int index = static_cast<int>(i + 1);
-      const TypedValue* v = i < row.size() ? &row[i] : nullptr;
-      int rc = SQLITE_OK;
-      if (!v || v->IsNull()) {
-        rc = sqlite3_bind_null(insert_, index);
-      } else if (v->kind == TypedKind::kInteger) {
-        rc = sqlite3_bind_int64(insert_, index, v->integer);
-      } else if (v->kind == TypedKind::kFloat) {
-        rc = sqlite3_bind_double(insert_, index, v->real);
-      } else if (v->kind == TypedKind::kBytes) {
-        // The row outlives the statement's step: bound without a copy.
-        rc = sqlite3_bind_blob64(insert_, index, v->bytes.data(), v->bytes.size(), SQLITE_STATIC);
-      } else if (v->kind == TypedKind::kText) {
-        rc = sqlite3_bind_text64(insert_, index, v->text.data(), v->text.size(), SQLITE_STATIC,
-                                 SQLITE_UTF8);
-      } else {
-        // Exact numbers, dates and GUIDs as text; NUMERIC columns turn the
-        // numbers into numbers.
-        std::string& text = scratch_[i];
-        text = ExportText(*v);
-        rc = sqlite3_bind_text64(insert_, index, text.data(), text.size(), SQLITE_STATIC,
-                                 SQLITE_UTF8);
+  void PrepareRow(const std::vector<TypedValue>& row, std::string& batch) const override {
+    PackBindRow(row, columns_, batch);
+  }
+
+  bool AddPreparedRows(std::string_view batch, uint64_t rows) override {
+    BindRowReader reader(batch);
+    while (rows > 0) {
+      const bool grouped = group_ > 1 && rows >= group_ &&
+                           pending_ + group_ <= kSqliteRowsPerTransaction;
+      sqlite3_stmt* statement = grouped ? insert_group_ : insert_;
+      const size_t count = grouped ? group_ : 1;
+      if (!BindRows(reader, statement, count)) return false;
+      if (sqlite3_step(statement) != SQLITE_DONE) return Fail("insert");
+      sqlite3_reset(statement);
+      rows -= count;
+      pending_ += count;
+      if (pending_ == kSqliteRowsPerTransaction) {
+        pending_ = 0;
+        if (!Exec("COMMIT") || !Exec("BEGIN")) return false;
       }
-      if (rc != SQLITE_OK) return Fail("bind");
-    }
-    if (sqlite3_step(insert_) != SQLITE_DONE) return Fail("insert");
-    sqlite3_reset(insert_);
-    if (++pending_ == kSqliteRowsPerTransaction) {
-      pending_ = 0;
-      if (!Exec("COMMIT") || !Exec("BEGIN")) return false;
     }
     return true;
   }
@@ -133,18 +128,60 @@ class SqliteTarget final : public ImportTarget {
     return false;
   }
   void Finalize() {
-    if (insert_) sqlite3_finalize(insert_);
-    insert_ = nullptr;
+    for (sqlite3_stmt** statement : {&insert_, &insert_group_}) {
+      if (*statement) sqlite3_finalize(*statement);
+      *statement = nullptr;
+    }
+  }
+  // "INSERT INTO table VALUES (?, ?), (?, ?)" for `rows` rows.
+  bool Prepare(const std::string& values, size_t rows, sqlite3_stmt*& statement) {
+    std::string sql = "INSERT INTO " + table_ + " VALUES ";
+    for (size_t r = 0; r < rows; ++r) sql += (r ? ", " : "") + values;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) ==
+        SQLITE_OK)
+      return true;
+    return Fail("prepare");
+  }
+  // Binds `rows` packed rows to the statement's parameters, in order. The
+  // batch outlives the statement's step: texts and blobs bound without a
+  // copy.
+  bool BindRows(BindRowReader& reader, sqlite3_stmt* statement, size_t rows) {
+    const size_t parameters = rows * columns_;
+    BindValue v;
+    for (size_t i = 0; i < parameters; ++i) {
+      if (!reader.Next(v)) {
+        error_ = "sqlite: a prepared row is cut short";
+        return false;
+      }
+      const int index = static_cast<int>(i + 1);
+      int rc = SQLITE_OK;
+      switch (v.tag) {
+        case BindTag::kNull: rc = sqlite3_bind_null(statement, index); break;
+        case BindTag::kInteger: rc = sqlite3_bind_int64(statement, index, v.integer); break;
+        case BindTag::kReal: rc = sqlite3_bind_double(statement, index, v.real); break;
+        case BindTag::kText:
+          rc = sqlite3_bind_text64(statement, index, v.bytes.data(), v.bytes.size(),
+                                   SQLITE_STATIC, SQLITE_UTF8);
+          break;
+        case BindTag::kBlob:
+          rc = sqlite3_bind_blob64(statement, index, v.bytes.data(), v.bytes.size(),
+                                   SQLITE_STATIC);
+          break;
+      }
+      if (rc != SQLITE_OK) return Fail("bind");
+    }
+    return true;
   }
 
   sqlite3* db_;
   std::string building_;  // the temporary name of a new file, or empty
   std::string final_;
-  sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;        // one row
+  sqlite3_stmt* insert_group_ = nullptr;  // `group_` rows
   std::string table_;
   size_t columns_ = 0;
-  std::vector<std::string> scratch_;  // texts made for a row, bound until its step
-  size_t pending_ = 0;
+  size_t group_ = 1;
+  size_t pending_ = 0;  // rows of the open transaction
   std::set<std::string> used_;
   std::string error_;
 };

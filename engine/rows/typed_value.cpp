@@ -1,5 +1,6 @@
 #include "engine/rows/typed_value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +63,7 @@ TypedValue TypedValue::DateTime(const TypedDateTime& d) {
   return t;
 }
 
-std::string ExactMoneyText(int64_t v) {
+void AppendExactMoneyText(std::string& out, int64_t v) {
   // Unsigned magnitude: the most negative value has no positive twin.
   const bool negative = v < 0;
   const uint64_t m = negative ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
@@ -73,7 +74,13 @@ std::string ExactMoneyText(int64_t v) {
   *p++ = '.';
   uint64_t f = m % 10000;
   for (int d = 3; d >= 0; --d, f /= 10) p[d] = static_cast<char>('0' + f % 10);
-  return std::string(buf, p + 4);
+  out.append(buf, p + 4);
+}
+
+std::string ExactMoneyText(int64_t v) {
+  std::string out;
+  AppendExactMoneyText(out, v);
+  return out;
 }
 
 std::string GuidText(const std::vector<uint8_t>& b) {
@@ -99,46 +106,54 @@ std::string HexDigits(const std::vector<uint8_t>& bytes) {
 
 namespace {
 
-// `value` as exactly `width` digits (the high ones dropped when wider).
-void AppendDigits(std::string& out, uint64_t value, int width) {
-  char buf[20];
-  for (int d = width - 1; d >= 0; --d, value /= 10) buf[d] = static_cast<char>('0' + value % 10);
-  out.append(buf, static_cast<size_t>(width));
+// `value` as exactly `width` digits (the high ones dropped when wider),
+// written at `p`; returns the end.
+char* PutDigits(char* p, uint64_t value, int width) {
+  for (int d = width - 1; d >= 0; --d, value /= 10) p[d] = static_cast<char>('0' + value % 10);
+  return p + width;
 }
 
 }  // namespace
 
-std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
-  // Written digit by digit: this runs for every date of every exported row.
-  std::string out;
-  out.reserve(40);
+void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator) {
+  // Written digit by digit into a buffer of the longest form
+  // ("-yyyy-mm-dd hh:mm:ss.fffffff+hh:mm", 35 bytes): this runs for every
+  // date of every exported row.
+  char buf[48];
+  char* p = buf;
   if (t.hasDate) {
-    if (t.year < 0) out.push_back('-');
-    AppendDigits(out, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
-    out.push_back('-');
-    AppendDigits(out, static_cast<uint64_t>(t.month), 2);
-    out.push_back('-');
-    AppendDigits(out, static_cast<uint64_t>(t.day), 2);
+    if (t.year < 0) *p++ = '-';
+    p = PutDigits(p, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<uint64_t>(t.month), 2);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<uint64_t>(t.day), 2);
   }
   if (t.hasTime) {
-    if (t.hasDate) out.push_back(separator);
-    AppendDigits(out, static_cast<uint64_t>(t.hour), 2);
-    out.push_back(':');
-    AppendDigits(out, static_cast<uint64_t>(t.minute), 2);
-    out.push_back(':');
-    AppendDigits(out, static_cast<uint64_t>(t.second), 2);
+    if (t.hasDate) *p++ = separator;
+    p = PutDigits(p, static_cast<uint64_t>(t.hour), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<uint64_t>(t.minute), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<uint64_t>(t.second), 2);
     if (t.fractionDigits > 0) {
-      out.push_back('.');
-      AppendDigits(out, t.fraction, t.fractionDigits);
+      *p++ = '.';
+      p = PutDigits(p, t.fraction, std::min<int>(t.fractionDigits, 7));
     }
   }
   if (t.hasOffset) {
     const int m = std::abs(static_cast<int>(t.offsetMinutes));
-    out.push_back(t.offsetMinutes < 0 ? '-' : '+');
-    AppendDigits(out, static_cast<uint64_t>(m / 60), 2);
-    out.push_back(':');
-    AppendDigits(out, static_cast<uint64_t>(m % 60), 2);
+    *p++ = t.offsetMinutes < 0 ? '-' : '+';
+    p = PutDigits(p, static_cast<uint64_t>(m / 60), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<uint64_t>(m % 60), 2);
   }
+  out.append(buf, p);
+}
+
+std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
+  std::string out;
+  AppendIsoDateTimeText(out, t, separator);
   return out;
 }
 

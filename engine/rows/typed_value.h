@@ -64,6 +64,7 @@ struct TypedValue {
 // Text forms shared by the writers.
 // Money as an exact number with four decimals: "-12.3400".
 std::string ExactMoneyText(int64_t ten_thousandths);
+void AppendExactMoneyText(std::string& out, int64_t ten_thousandths);
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (upper case as the server shows it; the first three
 // groups are stored little-endian).
 std::string GuidText(const std::vector<uint8_t>& bytes);
@@ -75,5 +76,6 @@ std::string FloatText(const TypedValue& v);
 // ISO 8601: "2024-01-31 13:14:15.1234567+01:00", date and time parts as
 // the value has them. `separator` goes between date and time (' ' or 'T').
 std::string IsoDateTimeText(const TypedDateTime& t, char separator = ' ');
+void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator = ' ');
 
 }  // namespace tollamer

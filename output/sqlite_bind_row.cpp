@@ -1,0 +1,97 @@
+#include "output/sqlite_bind_row.h"
+
+#include <cstring>
+
+#include "output/csv_format.h"
+
+namespace tollamer {
+
+namespace {
+
+// Money amounts up to 2^53 units of 1/10000 convert to a double exactly,
+// and one correctly rounded division gives the double nearest the amount.
+constexpr int64_t kExactMoneyUnits = int64_t{1} << 53;
+
+template <typename T>
+void PutScalar(std::string& out, BindTag tag, T value) {
+  char buf[1 + sizeof(T)];
+  buf[0] = static_cast<char>(tag);
+  std::memcpy(buf + 1, &value, sizeof(T));
+  out.append(buf, sizeof buf);
+}
+
+void PutBytes(std::string& out, BindTag tag, const void* data, size_t size) {
+  PutScalar<uint64_t>(out, tag, size);
+  out.append(static_cast<const char*>(data), size);
+}
+
+// A text made in place: its length is written once the text is appended.
+void PutMadeText(std::string& out, const TypedValue& v) {
+  PutScalar<uint64_t>(out, BindTag::kText, 0);
+  const size_t start = out.size();
+  AppendExportText(out, v);
+  const uint64_t size = out.size() - start;
+  std::memcpy(out.data() + start - sizeof size, &size, sizeof size);
+}
+
+}  // namespace
+
+void PackBindRow(const std::vector<TypedValue>& row, size_t columns, std::string& out) {
+  for (size_t i = 0; i < columns; ++i) {
+    if (i >= row.size()) {
+      out.push_back(static_cast<char>(BindTag::kNull));
+      continue;
+    }
+    const TypedValue& v = row[i];
+    switch (v.kind) {
+      case TypedKind::kNull: out.push_back(static_cast<char>(BindTag::kNull)); break;
+      case TypedKind::kInteger: PutScalar(out, BindTag::kInteger, v.integer); break;
+      case TypedKind::kFloat: PutScalar(out, BindTag::kReal, v.real); break;
+      case TypedKind::kText: PutBytes(out, BindTag::kText, v.text.data(), v.text.size()); break;
+      case TypedKind::kBytes: PutBytes(out, BindTag::kBlob, v.bytes.data(), v.bytes.size()); break;
+      case TypedKind::kMoney:
+        if (v.integer > -kExactMoneyUnits && v.integer < kExactMoneyUnits) {
+          PutScalar(out, BindTag::kReal, static_cast<double>(v.integer) / 10000.0);
+          break;
+        }
+        PutMadeText(out, v);
+        break;
+      case TypedKind::kDecimal:
+      case TypedKind::kDateTime:
+      case TypedKind::kGuid: PutMadeText(out, v); break;
+    }
+  }
+}
+
+bool BindRowReader::Next(BindValue& value) {
+  if (at_ >= packed_.size()) return false;
+  const char* p = packed_.data() + at_;
+  const size_t left = packed_.size() - at_ - 1;
+  value.tag = static_cast<BindTag>(*p);
+  switch (value.tag) {
+    case BindTag::kNull: at_ += 1; return true;
+    case BindTag::kInteger:
+      if (left < sizeof value.integer) return false;
+      std::memcpy(&value.integer, p + 1, sizeof value.integer);
+      at_ += 1 + sizeof value.integer;
+      return true;
+    case BindTag::kReal:
+      if (left < sizeof value.real) return false;
+      std::memcpy(&value.real, p + 1, sizeof value.real);
+      at_ += 1 + sizeof value.real;
+      return true;
+    case BindTag::kText:
+    case BindTag::kBlob: {
+      uint64_t size = 0;
+      if (left < sizeof size) return false;
+      std::memcpy(&size, p + 1, sizeof size);
+      if (size > left - sizeof size) return false;
+      value.bytes = std::string_view(p + 1 + sizeof size, size);
+      at_ += 1 + sizeof size + size;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace tollamer

@@ -1,0 +1,53 @@
+// A row packed for SQLite's bind calls: made on a decoding worker thread,
+// read on the thread that owns the connection, so that the texts of money,
+// dates and GUIDs are made off that thread and the values it binds are
+// pointers into one batch buffer. Each value is one tag byte and its data:
+//   'N'                          NULL
+//   'I' int64, 8 bytes           integer
+//   'F' double, 8 bytes          real
+//   'T' u64 length, the bytes    UTF-8 text
+//   'B' u64 length, the bytes    blob
+// Numbers are in the machine's byte order: the packing never leaves the
+// process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/rows/typed_value.h"
+
+namespace tollamer {
+
+enum class BindTag : char { kNull = 'N', kInteger = 'I', kReal = 'F', kText = 'T', kBlob = 'B' };
+
+struct BindValue {
+  BindTag tag = BindTag::kNull;
+  int64_t integer = 0;
+  double real = 0;
+  std::string_view bytes;  // kText, kBlob
+};
+
+// Appends `columns` values: the row's, then NULL for columns it lacks.
+// Integers, floats, text and binary keep their storage class; money is a
+// real (its double is the nearest to the exact amount, as SQLite would
+// make of the text) unless it is too large for a double to hold exactly,
+// when it is the exact text; exact decimals, dates and GUIDs are text.
+void PackBindRow(const std::vector<TypedValue>& row, size_t columns, std::string& out);
+
+// Reads packed values in order. Next() is false at the end of the buffer
+// or at a value that does not fit in it.
+class BindRowReader {
+ public:
+  explicit BindRowReader(std::string_view packed) : packed_(packed) {}
+  bool Next(BindValue& value);
+  bool AtEnd() const { return at_ == packed_.size(); }
+
+ private:
+  std::string_view packed_;
+  size_t at_ = 0;
+};
+
+}  // namespace tollamer
