@@ -149,8 +149,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
             }
             ++work.stats.rows;
             ++work.out.rowCount;
-            if (format) format(*values, work.out.text);
-            else work.out.rows.push_back(std::move(*values));
+            format(*values, work.out.text);
             return true;
           };
           reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {

@@ -40,13 +40,11 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
 
 // The same rows decoded on worker threads, a batch of listed pages at a
 // time, handed back in list order on the calling thread (messages too, in
-// the order one thread would raise them). With `format`, a worker appends
-// each row to the batch's text and keeps no values; without, the batch
-// keeps the rows. `format` runs on worker threads: it must not touch shared
-// state. Progress comes per batch.
+// the order one thread would raise them). A worker appends each row to the
+// batch's text with `format` and keeps no values; `format` runs on worker
+// threads: it must not touch shared state. Progress comes per batch.
 struct TypedRowBatch {
-  std::string text;                           // with a formatter
-  std::vector<std::vector<TypedValue>> rows;  // without one
+  std::string text;
   uint64_t rowCount = 0;
 };
 using TypedRowFormatter = std::function<void(const std::vector<TypedValue>&, std::string&)>;
