@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/rows/values/number_text.h"
+
 namespace tollamer {
 
 void AppendExportText(std::string& out, const TypedValue& v) {
@@ -17,7 +19,7 @@ void AppendExportText(std::string& out, const TypedValue& v) {
     case TypedKind::kDecimal:
     case TypedKind::kText: out += v.text; return;
     case TypedKind::kFloat: out += FloatText(v); return;
-    case TypedKind::kMoney: AppendExactMoneyText(out, v.integer); return;
+    case TypedKind::kMoney: AppendMoneyText(out, v.integer); return;
     case TypedKind::kDateTime: AppendIsoDateTimeText(out, v.time, ' '); return;
     case TypedKind::kBytes:
       out += "0x";

@@ -40,6 +40,11 @@ class RecordingMessages final : public EngineMessages {
     questions.emplace_back(text);
     return answer_;
   }
+  // Shows the recorded stops again, in order, through `to`: what a worker
+  // thread's walk said, raised on the thread that owns `to`.
+  void ReplayStops(EngineMessages& to) const {
+    for (const std::string& text : stops) to.ShowStop(text);
+  }
 
   std::vector<std::string> stops;
   std::vector<std::string> questions;

@@ -47,10 +47,6 @@ class BatchDecoder {
   std::vector<std::string> row_;
 };
 
-void Replay(const RecordingMessages& from, EngineMessages& to) {
-  for (const std::string& text : from.stops) to.ShowStop(text);
-}
-
 }  // namespace
 
 bool ForEachTableRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
@@ -73,7 +69,7 @@ bool ForEachTableRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
         };
       },
       [&](size_t, Batch& batch) {
-        Replay(batch.messages, db.Messages());
+        batch.messages.ReplayStops(db.Messages());
         return emit(batch.text, batch.rows);
       });
 }

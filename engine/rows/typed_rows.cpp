@@ -161,7 +161,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
         };
       },
       [&](size_t, TypedBatchWork& work) {
-        for (const std::string& text : work.messages.stops) db.Messages().ShowStop(text);
+        work.messages.ReplayStops(db.Messages());
         stats.pagesSkipped += work.stats.pagesSkipped;
         stats.rows += work.stats.rows;
         stats.rowsRejected += work.stats.rowsRejected;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/rows/values/number_text.h"
+
 namespace tollamer {
 
 TypedValue TypedValue::Integer(int64_t v) {
@@ -63,26 +65,6 @@ TypedValue TypedValue::DateTime(const TypedDateTime& d) {
   return t;
 }
 
-void AppendExactMoneyText(std::string& out, int64_t v) {
-  // Unsigned magnitude: the most negative value has no positive twin.
-  const bool negative = v < 0;
-  const uint64_t m = negative ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
-  char buf[40];
-  char* p = buf;
-  if (negative) *p++ = '-';
-  p = std::to_chars(p, buf + sizeof buf, m / 10000).ptr;
-  *p++ = '.';
-  uint64_t f = m % 10000;
-  for (int d = 3; d >= 0; --d, f /= 10) p[d] = static_cast<char>('0' + f % 10);
-  out.append(buf, p + 4);
-}
-
-std::string ExactMoneyText(int64_t v) {
-  std::string out;
-  AppendExactMoneyText(out, v);
-  return out;
-}
-
 std::string GuidText(const std::vector<uint8_t>& b) {
   if (b.size() != 16) return {};
   char buf[40];
@@ -104,17 +86,6 @@ std::string HexDigits(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
-namespace {
-
-// `value` as exactly `width` digits (the high ones dropped when wider),
-// written at `p`; returns the end.
-char* PutDigits(char* p, uint64_t value, int width) {
-  for (int d = width - 1; d >= 0; --d, value /= 10) p[d] = static_cast<char>('0' + value % 10);
-  return p + width;
-}
-
-}  // namespace
-
 void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator) {
   // Written digit by digit into a buffer of the longest form
   // ("-yyyy-mm-dd hh:mm:ss.fffffff+hh:mm", 35 bytes): this runs for every
@@ -123,30 +94,30 @@ void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separa
   char* p = buf;
   if (t.hasDate) {
     if (t.year < 0) *p++ = '-';
-    p = PutDigits(p, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
     *p++ = '-';
-    p = PutDigits(p, static_cast<uint64_t>(t.month), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.month), 2);
     *p++ = '-';
-    p = PutDigits(p, static_cast<uint64_t>(t.day), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.day), 2);
   }
   if (t.hasTime) {
     if (t.hasDate) *p++ = separator;
-    p = PutDigits(p, static_cast<uint64_t>(t.hour), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.hour), 2);
     *p++ = ':';
-    p = PutDigits(p, static_cast<uint64_t>(t.minute), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.minute), 2);
     *p++ = ':';
-    p = PutDigits(p, static_cast<uint64_t>(t.second), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(t.second), 2);
     if (t.fractionDigits > 0) {
       *p++ = '.';
-      p = PutDigits(p, t.fraction, std::min<int>(t.fractionDigits, 7));
+      p = PutFixedDigits(p, t.fraction, std::min<int>(t.fractionDigits, 7));
     }
   }
   if (t.hasOffset) {
     const int m = std::abs(static_cast<int>(t.offsetMinutes));
     *p++ = t.offsetMinutes < 0 ? '-' : '+';
-    p = PutDigits(p, static_cast<uint64_t>(m / 60), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(m / 60), 2);
     *p++ = ':';
-    p = PutDigits(p, static_cast<uint64_t>(m % 60), 2);
+    p = PutFixedDigits(p, static_cast<uint64_t>(m % 60), 2);
   }
   out.append(buf, p);
 }

@@ -62,9 +62,6 @@ struct TypedValue {
 };
 
 // Text forms shared by the writers.
-// Money as an exact number with four decimals: "-12.3400".
-std::string ExactMoneyText(int64_t ten_thousandths);
-void AppendExactMoneyText(std::string& out, int64_t ten_thousandths);
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (upper case as the server shows it; the first three
 // groups are stored little-endian).
 std::string GuidText(const std::vector<uint8_t>& bytes);

@@ -13,6 +13,7 @@
 #include "output/db_import.h"
 #include "output/postgres_target.h"
 #include "tests/fixtures/user_rows_database.h"
+#include "tests/output/every_type_import.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -143,11 +144,9 @@ PostgresCluster* PostgresImportTest::cluster_ = nullptr;
 
 TEST_F(PostgresImportTest, EveryTypeWithItsMappedType) {
   testing::TempDir dir;
-  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
-  RecordingMessages messages;
-  CMdfDatabase db(messages);
-  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
-  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  testing::EveryTypeSource source(dir);
+  ASSERT_TRUE(source.opened);
+  CMdfDatabase& db = source.db;
   for (int round = 0; round < 2; ++round) {  // a second import replaces the table
     std::vector<TableDataResult> r = Import(db, VersionSetting::kSql2005);
     ASSERT_EQ(r.size(), 1u);

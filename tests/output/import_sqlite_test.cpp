@@ -16,6 +16,7 @@
 #include "output/sqlite_target.h"
 #include "output/type_mapping.h"
 #include "tests/fixtures/user_rows_database.h"
+#include "tests/output/every_type_import.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -100,11 +101,9 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
 
 TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
   testing::TempDir dir;
-  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
-  RecordingMessages messages;
-  CMdfDatabase db(messages);
-  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
-  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  testing::EveryTypeSource source(dir);
+  ASSERT_TRUE(source.opened);
+  CMdfDatabase& db = source.db;
   const std::string path = dir.File("out.db");
   for (int round = 0; round < 2; ++round) {  // the second import replaces the first
     std::string error;
@@ -137,11 +136,9 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
 
 TEST(SqliteImport, ANewFileAppearsWhenCompleteAnExistingOneKeepsItsTables) {
   testing::TempDir dir;
-  EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(FormatVersion::kSql2008);
-  RecordingMessages messages;
-  CMdfDatabase db(messages);
-  ASSERT_TRUE(db.OpenFile(dir.Write("t.mdf", d.built.file.Image())));
-  ASSERT_TRUE(OpenCatalog(db, VersionSetting::kSql2005).built);
+  testing::EveryTypeSource source(dir);
+  ASSERT_TRUE(source.opened);
+  CMdfDatabase& db = source.db;
   const std::string path = dir.File("new.db");
   auto files = [&] {
     size_t n = 0;

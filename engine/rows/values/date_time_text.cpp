@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "engine/rows/values/decimal_text.h"
+#include "engine/rows/values/number_text.h"
 
 namespace tollamer {
 namespace {
@@ -60,15 +61,10 @@ std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
 // their sign in front of the zeros, as printf does.
 void AppendPadded(std::string& out, int64_t v, int width) {
   // The usual parts (a 4-digit year, 2-digit month to second) digit by digit.
-  if (width == 2 && v >= 0 && v < 100) {
-    const char two[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
-    out.append(two, 2);
-    return;
-  }
-  if (width == 4 && v >= 1000 && v < 10000) {
-    const char four[4] = {static_cast<char>('0' + v / 1000), static_cast<char>('0' + v / 100 % 10),
-                          static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
-    out.append(four, 4);
+  constexpr std::array<int64_t, 5> kLimit = {1, 10, 100, 1000, 10000};
+  if (v >= 0 && width >= 1 && width <= 4 && v < kLimit[width]) {
+    char fixed[4];
+    out.append(fixed, PutFixedDigits(fixed, static_cast<uint64_t>(v), width));
     return;
   }
   char digits[24];
@@ -209,7 +205,7 @@ std::string DateTimeText(const DateTimeParts& p) {
   // "yyyy-mm-dd hh:mm:ss.fff", each part exactly its width.
   char text[23];
   auto put = [&](size_t at, int value, int width) {
-    for (int d = width - 1; d >= 0; --d, value /= 10) text[at + d] = static_cast<char>('0' + value % 10);
+    PutFixedDigits(text + at, static_cast<uint64_t>(value), width);
   };
   put(0, p.year, 4);
   text[4] = '-';

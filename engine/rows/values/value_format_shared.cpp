@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/rows/values/date_time_text.h"
+#include "engine/rows/values/number_text.h"
 #include "engine/rows/values/value_format.h"
 
 namespace tollamer {
@@ -29,20 +30,6 @@ std::string Decimal(int64_t v) {
 }
 
 }  // namespace
-
-std::string MoneyText(int64_t units) {
-  const bool negative = units < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
-  // "%.4f" of units / 10000, computed exactly.
-  char buf[32];
-  char* p = buf;
-  if (negative) *p++ = '-';
-  p = std::to_chars(p, buf + sizeof buf, magnitude / 10000).ptr;
-  *p++ = '.';
-  uint64_t fraction = magnitude % 10000;
-  for (uint64_t unit = 1000; unit > 0; unit /= 10) *p++ = static_cast<char>('0' + fraction / unit % 10);
-  return std::string(buf, p);
-}
 
 std::optional<std::string> FormatSharedType(uint8_t type_id, ByteView v, uint16_t length) {
   switch (type_id) {

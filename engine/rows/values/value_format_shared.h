@@ -15,7 +15,4 @@ namespace tollamer {
 // numeric, char, bit and the SQL 2008 date and time types) or is unknown.
 std::optional<std::string> FormatSharedType(uint8_t type_id, ByteView value, uint16_t length);
 
-// A count of 1/10000 units with four decimals, exactly.
-std::string MoneyText(int64_t units);
-
 }  // namespace tollamer
