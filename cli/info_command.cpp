@@ -103,9 +103,10 @@ int RunInfo(const InfoOptions& options) {
       std::printf(" (boot page unreadable: inferred from system table pages)");
     }
     std::printf(", read as %s\n",
-                version.setting == VersionSetting::kSql2000 ? "SQL 2000" : "SQL (2005 or 2008)");
+                version.setting == VersionSetting::kSql2000 ? "SQL 2000" : "SQL 2005 or later");
     if (version.newerThanKnown)
-      std::printf("              newer than the formats this tool knows: read as 2005/2008\n");
+      std::printf("              newer than the formats this tool knows: read as %s\n",
+                  NewestKnownVersionName());
   }
   std::printf("page types:\n");
   for (const auto& [type, count] : by_type)

@@ -3,7 +3,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "tools/backup_conversion.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tollamer::fuzz::MemorySource backup({data, size});
@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::atomic<bool> running{true};
   tollamer::tools::ConversionObserver observer;
   (void)tollamer::tools::ConvertBackup(backup, out, running, observer);
-  (void)tollamer::tools::IsBackupPageStart({data, size});
-  (void)tollamer::tools::OwnPageNumber({data, size});
+  (void)tollamer::IsBackupPageStart({data, size});
+  (void)tollamer::OwnPageNumber({data, size});
   return 0;
 }

@@ -9,7 +9,7 @@
 #include "tools/file_header_tags.h"
 #include "tools/fragment_runs.h"
 #include "tools/fragment_search.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> input(data, size);
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)tollamer::tools::ReadFileHeaderTags(page, tollamer::tools::HeaderReading::kStrict);
   (void)tollamer::tools::ReadFileHeaderTags(page, tollamer::tools::HeaderReading::kLenient);
   (void)tollamer::tools::ReadPathText(page);
-  (void)tollamer::tools::IsExcavationPageStart(page);
+  (void)tollamer::IsExcavationPageStart(page);
 
   size_t fragments = 0;
   tollamer::tools::RunBuilder runs([&](tollamer::tools::Fragment f) {

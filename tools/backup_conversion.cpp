@@ -5,7 +5,7 @@
 #include "engine/pagestore/page_layout.h"
 #include "platform/block_devices.h"
 #include "tools/block_reader.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 #include "tools/progress_throttle.h"
 
 namespace tollamer::tools {

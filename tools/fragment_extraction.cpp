@@ -6,7 +6,7 @@
 #include "platform/block_devices.h"
 #include "tools/backup_conversion.h"
 #include "tools/file_detection.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 
 namespace tollamer::tools {
 

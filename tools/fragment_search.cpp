@@ -10,7 +10,7 @@
 #include "tools/file_detection.h"
 #include "tools/file_header_tags.h"
 #include "tools/file_system.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 #include "tools/progress_throttle.h"
 
 namespace tollamer::tools {

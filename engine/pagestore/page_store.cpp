@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/pagestore/page_start.h"
 #include "engine/pagestore/torn_page.h"
 
 namespace tollamer {
@@ -11,8 +12,11 @@ using namespace page_layout;
 
 bool PageStore::OpenFile(const std::string& path) {
   Close();
-  base_offset_ = 0;
   kind_ = FileKind::kData;
+  map_ = PageMap();
+  media_ = BackupMedia();
+  refusal_ = OpenRefusal::kNone;
+  refused_file_id_ = 0;
   last_error_.clear();
   last_open_error_ = platform::OpenError::kNone;
 
@@ -24,41 +28,54 @@ bool PageStore::OpenFile(const std::string& path) {
   }
 
   uint8_t magic[4] = {};
-  if (opened.file->ReadAt(0, magic) != sizeof magic ||
-      std::memcmp(magic, kTapeMagic, sizeof magic) != 0) {
-    file_ = std::move(opened.file);
+  if (opened.file->ReadAt(0, magic) == sizeof magic &&
+      std::memcmp(magic, kTapeMagic, sizeof magic) == 0)
+    return OpenBackup(std::move(opened.file));
+  return OpenDataFile(std::move(opened.file));
+}
+
+bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
+  media_ = ReadBackupMedia(*file);
+  map_ = PageMap::ScanBackup(*file);
+  if (map_.PagesHeld() > 0) {
+    kind_ = FileKind::kBackup;
+    file_ = std::move(file);
     return true;
   }
-
-  // A backup: page data starts where a page header version (1) or the file
-  // header page's type (15) is found.
-  for (uint32_t candidate : kBackupBaseOffsets) {
-    base_offset_ = candidate;
-    uint8_t start[2] = {};
-    if (opened.file->ReadAt(candidate, start) != sizeof start) continue;
-    if (start[0] == kValidHeaderVersion ||
-        start[1] == static_cast<uint8_t>(PageType::kFileHeader)) {
-      kind_ = FileKind::kBackup;
-      file_ = std::move(opened.file);
-      return true;
-    }
+  map_ = PageMap();
+  if (BackupStreamLooksScrambled(*file)) {
+    refusal_ = OpenRefusal::kBackupCompressed;
+    last_error_ = "backup file: its data is compressed or encrypted (no page image in the clear)";
+    return false;
   }
+  refusal_ = OpenRefusal::kBackupWithoutPages;
   messages_.ShowStop(kBackupFormatMessage);
-  last_error_ = "backup file: page data not found at any known offset";
+  last_error_ = "backup file: it holds no page data";
   return false;
+}
+
+bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file) {
+  DataFileStart start = FindDataFileStart(*file);
+  if (start.fileId != kPrimaryFileId) {
+    refusal_ = OpenRefusal::kSecondaryFile;
+    refused_file_id_ = start.fileId;
+    last_error_ = "a secondary data file (file id " + std::to_string(start.fileId) +
+                  "): it holds no boot page or system tables; open the database's primary file";
+    return false;
+  }
+  const uint64_t length = file->Length();
+  map_ = PageMap::Contiguous(start.base, length > start.base ? (length - start.base) / kPageSize : 0);
+  file_ = std::move(file);
+  return true;
 }
 
 void PageStore::Close() { file_.reset(); }
 
-bool PageStore::Addressable(uint64_t page_number) const {
-  // Page n must start and end at a representable byte position.
-  return file_ && page_number < (UINT64_MAX - base_offset_) / kPageSize;
-}
-
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
-  if (!Addressable(page_number)) return std::nullopt;
+  std::optional<uint64_t> at = PagePosition(page_number);
+  if (!at) return std::nullopt;
   Page page = Page::ForOverwrite();
-  if (file_->ReadAt(PagePosition(page_number), page.bytes()) != kPageSize) return std::nullopt;
+  if (file_->ReadAt(*at, page.bytes()) != kPageSize) return std::nullopt;
   return page;
 }
 
@@ -71,9 +88,10 @@ std::optional<Page> PageStore::ReadPage(uint64_t page_number) const {
 
 std::optional<std::vector<uint8_t>> PageStore::ReadPrefix(uint64_t page_number,
                                                           size_t length) const {
-  if (!Addressable(page_number) || length > kPageSize) return std::nullopt;
+  std::optional<uint64_t> at = PagePosition(page_number);
+  if (!at || length > kPageSize) return std::nullopt;
   std::vector<uint8_t> bytes(length);
-  if (file_->ReadAt(PagePosition(page_number), bytes) != length) return std::nullopt;
+  if (file_->ReadAt(*at, bytes) != length) return std::nullopt;
   return bytes;
 }
 
@@ -84,9 +102,19 @@ std::optional<PageHeader> PageStore::ReadHeader(uint64_t page_number) const {
 }
 
 size_t PageStore::ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const {
-  if (!Addressable(first + count) || out.size() < count * kPageSize) return 0;
-  size_t got = file_->ReadAt(PagePosition(first), out.first(count * kPageSize));
-  return got / kPageSize;
+  if (!file_ || out.size() / kPageSize < count) return 0;
+  size_t done = 0;
+  while (done < count) {
+    // One read per run of pages that lie one after another in the file.
+    uint64_t run = map_.RunLength(first + done, count - done);
+    std::optional<uint64_t> at = PagePosition(first + done);
+    if (run == 0 || !at) break;
+    size_t bytes = static_cast<size_t>(run) * kPageSize;
+    size_t got = file_->ReadAt(*at, out.subspan(done * kPageSize, bytes)) / kPageSize;
+    done += got;
+    if (got < run) break;
+  }
+  return done;
 }
 
 void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
@@ -100,12 +128,11 @@ void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
       if (!visit(start + i, ByteView(block.data() + i * kPageSize, kPageSize))) return;
     }
     if (got < want) {
-      // A short block: fall back to single pages so that one bad read does
-      // not hide the pages behind it.
-      for (size_t i = got; i < want; ++i) {
-        std::optional<Page> page = store.ReadRawPage(start + i);
-        if (page && !visit(start + i, page->view())) return;
-      }
+      // A page the file does not hold, or one that could not be read: skip
+      // it and go on with a block from the page after it, so that one bad
+      // read does not hide the pages behind it.
+      start += got + 1;
+      continue;
     }
     start += want;
   }

@@ -1,6 +1,6 @@
 // The page store: opens a data file or a full backup ("TAPE") file, settles
-// where page 0 lies, and hands out pages by number with torn bits repaired.
-// It never writes to the file.
+// where each page lies (page_map.h), and hands out pages by number with torn
+// bits repaired. It never writes to the file.
 #pragma once
 
 #include <cstdint>
@@ -13,35 +13,52 @@
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/pagestore/page_map.h"
+#include "engine/pagestore/backup_media.h"
 #include "platform/file.h"
 
 namespace tollamer {
 
-// A Microsoft Tape Format backup begins with the four bytes "TAPE"; its page
-// data follows a tape header of one of these sizes.
+// A Microsoft Tape Format backup begins with the four bytes "TAPE".
 inline constexpr char kTapeMagic[4] = {'T', 'A', 'P', 'E'};
-inline constexpr uint32_t kBackupBaseOffsets[] = {0x1600, 0x1A00, 0x3200};
 inline constexpr char kBackupFormatMessage[] = "备份文件格式读取错误！";
 
 enum class FileKind { kData, kBackup };
+
+// Why an opened file was not taken as a primary data file or backup.
+enum class OpenRefusal {
+  kNone,
+  kBackupWithoutPages,  // a "TAPE" file holding no page images at all
+  kBackupCompressed,    // its data stream is compressed or encrypted
+  kSecondaryFile,       // page 0 is the file header of a file other than 1
+};
 
 class PageStore {
  public:
   explicit PageStore(EngineMessages& messages) : messages_(messages) {}
 
-  // Opens `path` read-only and exclusively; true on success. A backup whose
-  // page data is at none of the known offsets shows the backup-format
-  // message and is not opened.
+  // Opens `path` read-only and exclusively; true on success. A backup is
+  // mapped in one pass over its sectors; one that holds no page images
+  // shows the backup-format message and is not opened. A data file whose
+  // page 0 does not lie at byte 0 (junk before it) is read from where its
+  // page headers place it.
   bool OpenFile(const std::string& path);
   void Close();
 
   bool IsOpen() const { return file_ != nullptr; }
   FileKind Kind() const { return kind_; }
-  uint32_t PageBaseOffset() const { return base_offset_; }
+  // Byte position of page 0 (of the first page a backup holds).
+  uint64_t PageBaseOffset() const { return map_.FirstOffset(); }
   uint64_t FileLength() const { return file_ ? file_->Length() : 0; }
-  // File length / 8192; a trailing partial page is not counted and the base
-  // offset is not subtracted.
-  uint64_t PageCount() const { return FileLength() / page_layout::kPageSize; }
+  // Highest page the file holds + 1; a trailing partial page is not counted.
+  uint64_t PageCount() const { return map_.PageCount(); }
+  // Pages the file holds; below PageCount when a backup leaves extents out.
+  uint64_t PagesHeld() const { return map_.PagesHeld(); }
+  // A backup's media family (stripe) and whether its stream was readable.
+  const BackupMedia& Media() const { return media_; }
+  OpenRefusal Refusal() const { return refusal_; }
+  // The secondary file's own id when Refusal() is kSecondaryFile.
+  uint16_t RefusedFileId() const { return refused_file_id_; }
   // Why the last OpenFile failed, for the CLI's error line.
   const std::string& LastError() const { return last_error_; }
   platform::OpenError LastOpenError() const { return last_open_error_; }
@@ -55,20 +72,25 @@ class PageStore {
   // The first `length` bytes of a page (at most a page).
   std::optional<std::vector<uint8_t>> ReadPrefix(uint64_t page_number, size_t length) const;
 
-  // Reads pages [first, first + count) with one sequential read into `out`
-  // (count * 8192 bytes); returns how many whole pages arrived.
+  // Reads pages [first, first + count) into `out` (count * 8192 bytes), in
+  // as few sequential reads as the file's layout allows; returns how many
+  // whole pages arrived before the first one that did not.
   size_t ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const;
 
  private:
-  bool Addressable(uint64_t page_number) const;
-  uint64_t PagePosition(uint64_t page_number) const {
-    return base_offset_ + page_number * page_layout::kPageSize;
+  std::optional<uint64_t> PagePosition(uint64_t page_number) const {
+    return file_ ? map_.Offset(page_number) : std::nullopt;
   }
+  bool OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file);
+  bool OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file);
 
   EngineMessages& messages_;
   std::unique_ptr<platform::ReadOnlyFile> file_;
   FileKind kind_ = FileKind::kData;
-  uint32_t base_offset_ = 0;
+  PageMap map_;
+  BackupMedia media_;
+  OpenRefusal refusal_ = OpenRefusal::kNone;
+  uint16_t refused_file_id_ = 0;
   std::string last_error_;
   platform::OpenError last_open_error_ = platform::OpenError::kNone;
 };

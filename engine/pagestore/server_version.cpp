@@ -1,5 +1,7 @@
 #include "engine/pagestore/server_version.h"
 
+#include <iterator>
+
 namespace tollamer {
 
 using namespace page_layout;
@@ -17,32 +19,39 @@ constexpr uint32_t kSysindexesObject = 2;
 
 }  // namespace
 
+namespace {
+
+// The first dbi_version of each release; a release runs up to the next.
+struct Release {
+  uint16_t from;
+  const char* name;
+};
+constexpr Release kReleases[] = {
+    {1, "SQL Server 2000"},   // 7.0 is told apart below
+    {600, "SQL Server 2005"},  {655, "SQL Server 2008"},  {660, "SQL Server 2008 R2"},
+    {706, "SQL Server 2012"},  {782, "SQL Server 2014"},  {852, "SQL Server 2016"},
+    {868, "SQL Server 2017"},  {895, "SQL Server 2019"},  {950, "SQL Server 2022"},
+    {998, "SQL Server 2025"},
+};
+// Versions from here on are newer than any release known here.
+constexpr uint16_t kNewerThanKnownFrom = 1050;
+constexpr uint16_t kSql70 = 515;
+constexpr uint16_t kFirst2005 = 600;
+
+}  // namespace
+
+const char* NewestKnownVersionName() { return std::rbegin(kReleases)->name; }
+
 VersionGuess VersionFromDbiVersion(uint16_t v) {
   VersionGuess g;
   g.dbiVersion = v;
+  if (v == 0) return g;
   g.evidence = VersionEvidence::kBootPage;
-  if (v == 515) {
-    g.setting = VersionSetting::kSql2000;
-    g.name = "SQL Server 7.0";
-  } else if (v < 600 && v > 0) {
-    g.setting = VersionSetting::kSql2000;
-    g.name = "SQL Server 2000";
-  } else if (v >= 600 && v < 655) {
-    g.setting = VersionSetting::kSql2005;
-    g.name = "SQL Server 2005";
-  } else if (v >= 655 && v < 660) {
-    g.setting = VersionSetting::kSql2005;
-    g.name = "SQL Server 2008";
-  } else if (v >= 660 && v < 706) {
-    g.setting = VersionSetting::kSql2005;
-    g.name = "SQL Server 2008 R2";
-  } else if (v >= 706) {
-    g.setting = VersionSetting::kSql2005;
-    g.name = "SQL Server 2012 or newer";
-    g.newerThanKnown = true;
-  } else {
-    g.evidence = VersionEvidence::kNone;
-  }
+  g.setting = v < kFirst2005 ? VersionSetting::kSql2000 : VersionSetting::kSql2005;
+  for (const Release& r : kReleases)
+    if (v >= r.from) g.name = r.name;
+  if (v == kSql70) g.name = "SQL Server 7.0";
+  g.newerThanKnown = v >= kNewerThanKnownFrom;
   return g;
 }
 

@@ -10,8 +10,13 @@
 //   4              2     dbi_version        version of the on-disk format
 //   6              2     dbi_createVersion  format version the database was created with
 //
-// Known dbi_version values: 515 = 7.0, 539 = 2000, 611/612 = 2005,
-// 655 = 2008, 660/661 = 2008 R2, 706 and later = 2012 or newer.
+// dbi_version by release (each release and its updates keep to a range):
+//   515 7.0        539 2000       611-612 2005    655 2008     660-661 2008 R2
+//   706 2012       782 2014       852 2016        868-869 2017 895-904 2019
+//   950-957 2022   998 2025
+// SQL 2005 and every later release share one page and record format, read
+// by the 2005 reader; the later ones differ only in details the readers
+// take from the file itself.
 #pragma once
 
 #include <cstdint>
@@ -44,12 +49,15 @@ struct VersionGuess {
   std::optional<uint16_t> dbiVersion;
   std::optional<uint16_t> createVersion;
   std::string name;               // "SQL Server 2008", empty when unknown
-  bool newerThanKnown = false;    // 2012 or later: read as 2005/2008
+  bool newerThanKnown = false;    // past every known range: read as the newest known
   VersionEvidence evidence = VersionEvidence::kNone;
 };
 
 // Name and setting for a dbi_version value.
 VersionGuess VersionFromDbiVersion(uint16_t dbi_version);
+
+// The name of the newest release this reader knows ("SQL Server 2025").
+const char* NewestKnownVersionName();
 
 VersionGuess DetectServerVersion(const PageStore& store);
 

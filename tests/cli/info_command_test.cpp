@@ -35,8 +35,8 @@ TEST(InfoCommandTest, BackupAndUnreadableBootPage) {
   fixtures::FileBuilder f = fixtures::BuildSampleDatabase({fixtures::FormatVersion::kSql2000, 32});
   CliRun backup = RunCli("info --json " + dir.Write("b.bak", f.BackupImage(0x1A00)));
   ASSERT_EQ(backup.exitCode, 0);
-  EXPECT_NE(backup.out.find("\"kind\": \"backup\", \"base_offset\": 6656"), std::string::npos)
-      << backup.out;
+  EXPECT_NE(backup.out.find("\"kind\": \"backup\""), std::string::npos) << backup.out;
+  EXPECT_NE(backup.out.find("\"dbi_version\": 539"), std::string::npos) << backup.out;
   f.SetPage(9, fixtures::Bytes(8192, 0));
   CliRun no_boot = RunCli("info --json " + dir.Write("nb.mdf", f.Image()));
   ASSERT_EQ(no_boot.exitCode, 0);

@@ -43,53 +43,106 @@ TEST(PageStoreTest, DataFileOpensWithBaseZeroAndCountsWholePagesOnly) {
   EXPECT_EQ(h->pageId, 2u);
   EXPECT_EQ(h->objId, 102u);
   EXPECT_FALSE(store.ReadPage(3)) << "the partial page is no page";
-  EXPECT_TRUE(store.ReadPrefix(3, 96)) << "but its first bytes exist";
   EXPECT_FALSE(store.ReadPrefix(0, kPageSize + 1));
   EXPECT_TRUE(messages.stops.empty());
 }
 
-TEST(PageStoreTest, BackupFindsPageDataAtEachKnownOffset) {
+// Pages 0-3, then extents 2 and 3 and a page of extent 5; extent 1 and 4
+// never allocated.
+FileBuilder SparseDatabase() {
+  FileBuilder f(48);
+  for (uint32_t p : {0u, 1u, 2u, 3u, 16u, 17u, 23u, 24u, 31u, 40u}) f.SetPage(p, DataPage(p, 100 + p));
+  return f;
+}
+
+TEST(PageStoreTest, BackupPagesAreFoundWhereverTheStreamHoldsThem) {
   TempDir dir;
-  for (uint32_t base : kBackupBaseOffsets) {
+  for (uint32_t base : {0x1600u, 0x1A00u, 0x2200u, 0x3200u, 0x4000u}) {
     RecordingMessages messages;
     PageStore store(messages);
-    std::string path = dir.Write("b" + std::to_string(base) + ".bak", ThreePages().BackupImage(base));
+    std::string path = dir.Write("b" + std::to_string(base) + ".bak", SparseDatabase().BackupImage(base));
     ASSERT_TRUE(store.OpenFile(path)) << base;
     EXPECT_EQ(store.Kind(), FileKind::kBackup);
-    EXPECT_EQ(store.PageBaseOffset(), base);
-    std::optional<Page> page = store.ReadPage(1);
-    ASSERT_TRUE(page);
-    EXPECT_EQ(PageHeader::Decode(page->view())->pageId, 1u);
+    EXPECT_EQ(store.PageCount(), 41u);
+    EXPECT_EQ(store.PagesHeld(), 10u);
+    EXPECT_FALSE(store.Media().Striped());
+    for (uint32_t p : {0u, 3u, 16u, 17u, 23u, 24u, 31u, 40u}) {
+      std::optional<Page> page = store.ReadPage(p);
+      ASSERT_TRUE(page) << base << " page " << p;
+      EXPECT_EQ(PageHeader::Decode(page->view())->pageId, p);
+    }
+    EXPECT_FALSE(store.ReadPage(8)) << "an extent the backup left out";
+    std::vector<uint64_t> seen;
+    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t n, ByteView b) {
+      EXPECT_EQ(b.LeOr<uint32_t>(kPageId), n);
+      seen.push_back(n);
+      return true;
+    });
+    EXPECT_EQ(seen, (std::vector<uint64_t>{0, 1, 2, 3, 16, 17, 23, 24, 31, 40}));
+    EXPECT_TRUE(messages.stops.empty());
   }
 }
 
-TEST(PageStoreTest, BackupAcceptsAFileHeaderTypeInTheSecondByte) {
+TEST(PageStoreTest, OneStripeOfAStripedBackupOpensWithWhatItHolds) {
   TempDir dir;
-  Bytes image = ThreePages().BackupImage(0x3200);
-  image[0x3200] = 0;  // header version damaged, m_type 15 still there
-  image[0x3201] = 15;
   RecordingMessages messages;
   PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("c.bak", image)));
-  EXPECT_EQ(store.PageBaseOffset(), 0x3200u);
+  ASSERT_TRUE(store.OpenFile(dir.Write("s.bak", SparseDatabase().BackupImage(0x4000, 2, 1))));
+  EXPECT_TRUE(store.Media().Striped());
+  EXPECT_EQ(store.Media().familyCount, 2);
+  EXPECT_EQ(store.Media().familySequence, 1);
+  EXPECT_TRUE(store.ReadPage(16));
+  EXPECT_FALSE(store.ReadPage(24)) << "extent 3 went to the other stripe";
 }
 
-TEST(PageStoreTest, BackupWithoutPageDataShowsTheFormatMessage) {
+TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   TempDir dir;
-  Bytes image(0x4000, 0);
-  std::copy_n("TAPE", 4, image.begin());
+  Bytes empty(0x4000, 0);
+  std::copy_n("TAPE", 4, empty.begin());
   RecordingMessages messages;
   PageStore store(messages);
-  EXPECT_FALSE(store.OpenFile(dir.Write("d.bak", image)));
+  EXPECT_FALSE(store.OpenFile(dir.Write("d.bak", empty)));
   EXPECT_FALSE(store.IsOpen());
+  EXPECT_EQ(store.Refusal(), OpenRefusal::kBackupWithoutPages);
   ASSERT_EQ(messages.stops.size(), 1u);
   EXPECT_EQ(messages.stops[0], "备份文件格式读取错误！");
 
-  RecordingMessages short_messages;
-  PageStore short_store(short_messages);
-  EXPECT_FALSE(short_store.OpenFile(dir.Write("e.bak", Bytes{'T', 'A', 'P', 'E'})))
-      << "a TAPE file with no page data at all";
-  EXPECT_EQ(short_messages.stops.size(), 1u);
+  // Compressed or encrypted: the stream after the headers is all noise.
+  Bytes scrambled = SparseDatabase().BackupImage(0x4000);
+  uint32_t x = 12345;
+  for (size_t i = 0x4000; i < scrambled.size(); ++i) {
+    x = x * 1664525u + 1013904223u;
+    scrambled[i] = static_cast<uint8_t>(x >> 24);
+  }
+  RecordingMessages scrambled_messages;
+  PageStore scrambled_store(scrambled_messages);
+  EXPECT_FALSE(scrambled_store.OpenFile(dir.Write("z.bak", scrambled)));
+  EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupCompressed);
+}
+
+TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused) {
+  TempDir dir;
+  for (size_t prefix : {size_t{0}, size_t{512}, size_t{4096}, size_t{8192 + 1024}}) {
+    Bytes image(prefix, 0xA5);
+    Bytes pages = ThreePages().Image();
+    image.insert(image.end(), pages.begin(), pages.end());
+    RecordingMessages messages;
+    PageStore store(messages);
+    ASSERT_TRUE(store.OpenFile(dir.Write("p" + std::to_string(prefix) + ".mdf", image)));
+    EXPECT_EQ(store.PageBaseOffset(), prefix);
+    EXPECT_EQ(store.PageCount(), 3u);
+    std::optional<PageHeader> h = store.ReadHeader(2);
+    ASSERT_TRUE(h) << prefix;
+    EXPECT_EQ(h->pageId, 2u);
+  }
+
+  FileBuilder secondary(3);
+  for (uint32_t p = 0; p < 3; ++p) secondary.SetPage(p, PageBuilder(PageType::kFileHeader, p).FileId(5).Build());
+  RecordingMessages messages;
+  PageStore store(messages);
+  EXPECT_FALSE(store.OpenFile(dir.Write("s.ndf", secondary.Image())));
+  EXPECT_EQ(store.Refusal(), OpenRefusal::kSecondaryFile);
+  EXPECT_EQ(store.RefusedFileId(), 5);
 }
 
 TEST(PageStoreTest, TinyFilesOpenButHoldNoPage) {

@@ -68,7 +68,10 @@ void BuildCatalog2000(const PageStore& store, const SystemPages2000& pages,
     std::optional<uint16_t> xtype = ReadSysObjectsXtype(r.row);
     if (!xtype || !IsCatalogObject(*xtype)) return true;
     std::optional<SysObjectsRow> row = ReadSysObjectsRow(r.row);
-    if (row) AddObject(*row, lookups, catalog);
+    // The server's own views and procedures are left out; a table is kept
+    // whatever its flags say, so that no rows are lost to a wrong bit.
+    if (row && !(row->shippedWithServer && row->xtype != sysobjects::kUserTable))
+      AddObject(*row, lookups, catalog);
     return true;
   });
 }

@@ -65,7 +65,8 @@ std::optional<SysObjectsRow> ReadSysObjectsRow(ByteView row) {
   if (var->varCount >= kImplausible || var->Length() >= kImplausible) return std::nullopt;
   std::optional<std::string> name = NameIn(row, *var);
   if (!name) return std::nullopt;
-  return SysObjectsRow{*id, *xtype, *uid, std::move(*name)};
+  bool shipped = (row.LeOr<uint32_t>(kStatus) & kShippedWithServer) != 0;
+  return SysObjectsRow{*id, *xtype, *uid, std::move(*name), shipped};
 }
 
 std::optional<uint16_t> ReadSysUsersUid(ByteView row) { return row.U16(sysusers::kUid); }

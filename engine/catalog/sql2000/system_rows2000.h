@@ -51,6 +51,7 @@ struct SysObjectsRow {
   uint16_t xtype = 0;
   uint16_t uid = 0;
   std::string name;
+  bool shippedWithServer = false;
 };
 // Just the xtype, to filter rows before decoding them.
 std::optional<uint16_t> ReadSysObjectsXtype(ByteView row);

@@ -24,6 +24,8 @@
 //   0x08    2     xtype, two ASCII characters ("U ", "V ", "P ", "FN", "S ", ...)
 //   0x0C    2     uid: the owner's user id (sysusers)
 //   0x0E    2     info: number of columns of a table
+//   0x10    4     status: sign bit set on objects the server ships (the
+//                 views sysconstraints and syssegments of every database)
 //   0x2A    2     column count of the row
 //   var 1   -     name
 //
@@ -102,6 +104,8 @@ inline constexpr size_t kId = 0x04;
 inline constexpr size_t kXtype = 0x08;
 inline constexpr size_t kUid = 0x0C;
 inline constexpr size_t kInfo = 0x0E;
+inline constexpr size_t kStatus = 0x10;
+inline constexpr uint32_t kShippedWithServer = 0x80000000;
 inline constexpr size_t kColumnCount = 0x2A;  // read here, whatever F says
 // xtype as a little-endian 16-bit value.
 inline constexpr uint16_t kUserTable = 0x2055;  // "U "

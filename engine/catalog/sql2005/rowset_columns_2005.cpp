@@ -59,7 +59,8 @@ bool SamePlace(const PhysicalColumn2005& a, const PhysicalColumn2005& b) {
 }  // namespace
 
 std::optional<RscolsRow> DecodeRscolsRow(ByteView page, uint16_t offset) {
-  std::optional<ByteView> r = RecordOfShape(page, offset, rscols::kFixedSize);
+  std::optional<ByteView> r = RecordOfShape(page, offset, rscols::kFixedSize2008);
+  if (!r) r = RecordOfShape(page, offset, rscols::kFixedSize2012);
   if (!r) return std::nullopt;
   RscolsRow row;
   row.rowsetId = r->LeOr<uint64_t>(rscols::kRsid);

@@ -22,6 +22,9 @@
 //   52      2     bitpos: the bit of a bit column within its byte
 //   54      4     ordlock
 //
+// From SQL Server 2012 on, sysrscols rows end after bitpos (F = 54, 13
+// columns): ordlock is gone and every field before it keeps its offset.
+//
 // sysrowsetcolumns (object 4, SQL Server 2005; F = 34)
 //   4       8     rowsetid
 //   12      4     rowsetcolid: the column id of syscolpars; 0 for the uniquifier
@@ -59,7 +62,8 @@ inline constexpr size_t kTypeInfo = 28;
 inline constexpr size_t kOffset = 44;
 inline constexpr size_t kNullBit = 48;
 inline constexpr size_t kBitPos = 52;
-inline constexpr uint16_t kFixedSize = 58;
+inline constexpr uint16_t kFixedSize2008 = 58;
+inline constexpr uint16_t kFixedSize2012 = 54;
 }  // namespace rscols
 
 namespace rowsetcolumns {

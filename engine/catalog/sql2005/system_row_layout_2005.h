@@ -36,6 +36,7 @@
 //
 // sysscalartypes (object 50; F = 49, K = 13)
 //   4       4     id: type id
+//   8       4     schid: schema id (4 = sys: the CLR system types)
 //   12      1     xtype: system type id of the base type
 //   13      2     length in bytes; 0xFFFF = max
 //   15      1     prec
@@ -99,7 +100,6 @@ inline constexpr size_t kFixedSize2005 = 69;
 inline constexpr size_t kFixedSize2008 = 73;
 inline constexpr uint8_t kInRowData = 1;
 inline constexpr uint8_t kLobData = 2;
-inline constexpr uint64_t kExtentPagesFrom = 8;  // pcused from which extents are read
 }  // namespace allocunits
 
 namespace rowsets {
@@ -128,6 +128,7 @@ inline constexpr uint8_t kClassSchema = 50;
 
 namespace scalartypes {
 inline constexpr size_t kId = 4;
+inline constexpr size_t kSchid = 8;
 inline constexpr size_t kXtype = 12;
 inline constexpr size_t kLength = 13;
 inline constexpr size_t kPrec = 15;

@@ -81,13 +81,14 @@ std::optional<ClsObjRow> DecodeClsObjRow(ByteView page, uint16_t offset) {
 std::optional<ScalarTypeRow> DecodeScalarTypeRow(ByteView page, uint16_t offset) {
   ByteView r = page.From(offset);
   auto id = r.U32(scalartypes::kId);
+  auto schid = r.U32(scalartypes::kSchid);
   auto xtype = r.U8(scalartypes::kXtype);
   auto length = r.U16(scalartypes::kLength);
   auto prec = r.U8(scalartypes::kPrec);
   auto scale = r.U8(scalartypes::kScale);
   auto status = r.U32(scalartypes::kStatus);
-  if (!id || !xtype || !length || !prec || !scale || !status) return std::nullopt;
-  return ScalarTypeRow{*id, *xtype, *length, *prec, *scale, *status};
+  if (!id || !schid || !xtype || !length || !prec || !scale || !status) return std::nullopt;
+  return ScalarTypeRow{*id, *schid, *xtype, *length, *prec, *scale, *status};
 }
 
 std::optional<ColParRow> DecodeColParRow(ByteView page, uint16_t offset) {

@@ -44,6 +44,7 @@ struct ClsObjRow {
 
 struct ScalarTypeRow {
   uint32_t id = 0;
+  uint32_t schid = 0;
   uint8_t xtype = 0;
   uint16_t length = 0;
   uint8_t prec = 0;

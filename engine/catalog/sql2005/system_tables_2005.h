@@ -94,6 +94,20 @@ inline constexpr char kTypeView[2] = {'V', ' '};
 inline constexpr char kTypeProcedure[2] = {'P', ' '};
 inline constexpr char kTypeScalarFunction[2] = {'F', 'N'};
 
+// Objects the server itself ships, which the catalog leaves out: from SQL
+// Server 2012 on a database file lists the system views, procedures and
+// functions with negative object ids, and the sys and INFORMATION_SCHEMA
+// schemas (fixed ids) hold the rest, such as the system tables
+// trace_xe_action_map and the CLR types hierarchyid, geometry, geography.
+inline constexpr uint32_t kInformationSchemaId = 3;
+inline constexpr uint32_t kSysSchemaId = 4;
+inline constexpr bool IsSystemSchema(uint32_t schema_id) {
+  return schema_id == kInformationSchemaId || schema_id == kSysSchemaId;
+}
+inline constexpr bool IsSystemObject(uint32_t object_id, uint32_t schema_id) {
+  return static_cast<int32_t>(object_id) < 0 || IsSystemSchema(schema_id);
+}
+
 // Texts shown by the open.
 inline constexpr char kSystemIndexDamagedMessage[] =
     "系统表索引出错，需扫描整个文件，请耐心等待！";

@@ -63,20 +63,21 @@ class TablePages {
   TablePages(CMdfDatabase& db, uint32_t object_id) : db_(db), object_id_(object_id) {}
 
   // The unit's single pages, then its extents' pages; false on damage.
+  // The extents are walked whatever the unit's page count: a database
+  // created by SQL Server 2016 or later gives every table uniform extents
+  // from its first page on, so a one-page table has no single pages.
   bool FollowUnit(const AllocUnitRow& unit) {
     const PageStore& store = db_.Store();
     std::optional<IamPage> iam = ReadIamPage(store, unit.firstIam);
     if (!iam) return false;
     for (uint64_t page : iam->singlePages) AppendIfData(page);
     SetGridPages(1);
-    if (unit.pcUsed >= row_layout::allocunits::kExtentPagesFrom) {
-      std::vector<uint64_t> extents;
-      if (!WalkIamChain(store, unit.firstIam, extents)) return false;
-      for (uint64_t extent : extents) {
-        for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
-          AppendIfData(extent * iam_layout::kPagesPerExtent + k);
-        AddGridPage();
-      }
+    std::vector<uint64_t> extents;
+    if (!WalkIamChain(store, unit.firstIam, extents)) return false;
+    for (uint64_t extent : extents) {
+      for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
+        AppendIfData(extent * iam_layout::kPagesPerExtent + k);
+      AddGridPage();
     }
     return true;
   }

@@ -18,8 +18,9 @@
 #include <optional>
 
 #include "engine/pagestore/byte_view.h"
+#include "platform/file.h"
 
-namespace tollamer::tools {
+namespace tollamer {
 
 inline constexpr uint16_t kPrimaryFileId = 1;
 inline constexpr uint8_t kSortPageType = 7;
@@ -38,4 +39,17 @@ bool IsExcavationPageStart(ByteView unit);
 // The page number stored in a page's own header.
 std::optional<uint32_t> OwnPageNumber(ByteView page);
 
-}  // namespace tollamer::tools
+// Where page 0 of a data file lies, and which file of its database it is.
+// Page 0 normally starts at byte 0; a file cut from a disk or badly copied
+// can carry bytes before it. Every sector of the first 4 MiB that begins a
+// page (of any file id) votes for base = its position - its page number *
+// 8192; the base with most votes wins, byte 0 on a tie or when nothing
+// votes. The file id is the one most of those pages carry (1 when none).
+struct DataFileStart {
+  uint64_t base = 0;
+  uint16_t fileId = kPrimaryFileId;
+  uint64_t votes = 0;
+};
+DataFileStart FindDataFileStart(const platform::ReadOnlyFile& file);
+
+}  // namespace tollamer

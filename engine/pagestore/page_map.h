@@ -1,0 +1,59 @@
+// Where a file holds each page of the primary data file.
+//
+// A data file holds page n at byte base + n * 8192: one run from page 0.
+//
+// A full backup (Microsoft Tape Format) carries the database's allocated
+// extents as 8192-byte page images in its data stream. Each image starts on
+// a 512-byte boundary, the images come in ascending page order, but extents
+// the database never allocated are left out and tape blocks sit between
+// groups of pages, so page n is not at any fixed position. The map is built
+// by one sequential pass over the sectors: a sector that begins a page of
+// file 1 (IsBackupPageStart) places that page and its fifteen following
+// sectors are its body. A page found twice keeps the image found last, as
+// the backup converter writes it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "platform/file.h"
+
+namespace tollamer {
+
+// Pages [firstPage, firstPage + count) lie one after another from byte
+// fileOffset.
+struct PageRun {
+  uint64_t firstPage = 0;
+  uint64_t count = 0;
+  uint64_t fileOffset = 0;
+};
+
+class PageMap {
+ public:
+  // Page n at base + n * 8192 for n below `pages`.
+  static PageMap Contiguous(uint64_t base, uint64_t pages);
+  // One pass over the sectors of a backup file.
+  static PageMap ScanBackup(const platform::ReadOnlyFile& file);
+
+  // Byte position of `page`, or nothing when the file does not hold it.
+  std::optional<uint64_t> Offset(uint64_t page) const;
+  // How many pages from `page` on (at most `limit`) lie one after another.
+  uint64_t RunLength(uint64_t page, uint64_t limit) const;
+
+  // Highest page held + 1; 0 when none.
+  uint64_t PageCount() const;
+  // Pages actually held (a backup leaves unallocated extents out).
+  uint64_t PagesHeld() const { return held_; }
+  // Byte position of page 0's image, or of the first page held.
+  uint64_t FirstOffset() const;
+
+  // Places a run; pages it covers that an earlier run placed are moved to it.
+  void Place(PageRun run);
+
+ private:
+  std::map<uint64_t, PageRun> runs_;  // by firstPage, never overlapping
+  uint64_t held_ = 0;
+};
+
+}  // namespace tollamer
