@@ -4,6 +4,7 @@
 
 #include "cli/cli_messages.h"
 #include "cli/json.h"
+#include "cli/open_command.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
@@ -107,10 +108,7 @@ std::string CatalogJson(const Catalog& catalog) {
 int RunCatalog(const CatalogOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (!db.OpenFile(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: cannot open %s\n", options.path.c_str());
-    return kExitOpenFailed;
-  }
+  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return kExitOpenFailed;
   bool detected = false;
   std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
   if (!version) {

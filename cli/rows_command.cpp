@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
@@ -149,17 +150,24 @@ int RunRows(const RowsOptions& options) {
     std::fprintf(stderr, "tollamer-cli: --page counts from 1\n");
     return 2;
   }
+  // Rows go to stdout: appending them to the input itself is refused.
+  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
+  if (out && out == platform::IdentityOf(options.path)) {
+    std::fprintf(stderr, "tollamer-cli: refusing to write the rows: stdout is the input file %s\n",
+                 options.path.c_str());
+    return kExitUsage;
+  }
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return 1;
+  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
   VersionSetting setting =
       version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {
     std::fprintf(stderr, "tollamer-cli: no table named %s\n", options.table.c_str());
-    return 1;
+    return kExitNoSuchTable;
   }
   const uint32_t id = table->id;
   std::vector<std::string> titles;

@@ -54,10 +54,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (!db.OpenFile(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: cannot open %s\n", options.path.c_str());
-    return 1;
-  }
+  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
   VersionSetting setting =
       choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
   if (choice->automatic) std::fprintf(stderr, "version: %s\n", VersionName(setting));

@@ -62,6 +62,11 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
                                    const std::atomic<bool>& running, ConversionObserver& observer,
                                    EngineMessages& messages) {
   ConversionResult result;
+  if (platform::OutputIsInput(backup_path, mdf_path)) {
+    messages.ShowStop(kOutputIsInputMessage);
+    result.error = platform::kOutputIsInputText;
+    return result;
+  }
   platform::OpenResult in = platform::OpenSharedReadOnly(backup_path);
   if (!in.file) {
     messages.ShowStop(kBackupOpenFailedMessage);
