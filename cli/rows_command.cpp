@@ -234,7 +234,15 @@ int RunRows(const RowsOptions& options) {
     std::fprintf(stderr, "grid page %d of %u: %llu rows\n", options.page, page_count,
                  static_cast<unsigned long long>(count));
   }
-  return 0;
+  // Every row was asked for: fewer than the catalog counts is a loss.
+  const uint64_t catalog_rows = db.catalog.tables.at(id).rowCount;
+  if (options.all && count < catalog_rows) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %s: %llu of %llu rows recovered\n",
+                 db.catalog.tables.at(id).fullName.c_str(), static_cast<unsigned long long>(count),
+                 static_cast<unsigned long long>(catalog_rows));
+    return kExitLosses;
+  }
+  return kExitComplete;
 }
 
 }  // namespace tollamer::cli

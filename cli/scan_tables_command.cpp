@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
@@ -73,9 +74,22 @@ int RunScanTables(const ScanTablesOptions& options) {
       std::fprintf(stderr, "tables share a page m_objId: their pages go to the first of them\n");
     sql2005::ScanFileForTable2005(db, 0, true);
   }
-  std::string out = ScanTablesListing(db.catalog, before, PageCounts(db));
+  const std::map<uint32_t, size_t> after = PageCounts(db);
+  std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);
-  return 0;
+  // Tables the system tables count rows for, with no data page found.
+  size_t empty = 0;
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (table.rowCount == 0 || after.at(id) != 0) continue;
+    std::fprintf(stderr, "tollamer-cli: %s: no data pages found (%llu rows in the catalog)\n",
+                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
+    ++empty;
+  }
+  if (empty) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n", empty);
+    return kExitLosses;
+  }
+  return kExitComplete;
 }
 
 }  // namespace tollamer::cli
