@@ -570,20 +570,14 @@ void CMainFrame::OnScanFinished() {
   SetEngineCommandsEnabled(true);
   // Tables the system tables count rows for but whose data pages the scan
   // did not find: the extraction is not complete.
-  const CMdfDatabase& db = doc_->Engine();
-  size_t empty = 0;
-  for (const auto& [id, table] : db.catalog.tables) {
-    auto pages = db.dataPageLists.find(id);
-    if (table.rowCount != 0 && (pages == db.dataPageLists.end() || pages->second.empty())) {
-      ++empty;
-      log_.AppendEntry(table.fullName + ": no data pages found (" +
-                       std::to_string(table.rowCount) + " rows in the catalog)");
-    }
-  }
-  if (empty == 0)
+  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(doc_->Engine());
+  for (const TableInfo* table : empty)
+    log_.AppendEntry(table->fullName + ": no data pages found (" +
+                     std::to_string(table->rowCount) + " rows in the catalog)");
+  if (empty.empty())
     doc_->Engine().Messages().ShowStop("表数据提取完成");
   else
-    doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty) +
+    doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty.size()) +
                                        " 个表有记录但未找到数据页");
   emit scanCompleted();
 }

@@ -225,7 +225,8 @@ int RunRows(const RowsOptions& options) {
   if (*format == RowFormat::kJsonArray) Write(first ? "]\n" : "\n]\n");
   if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
-    Write("],\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
+    Write("],\"catalogRowCount\":" + std::to_string(db.catalog.tables.at(id).rowCount) +
+          ",\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
           ",\"rowCount\":" + std::to_string(count) + "}\n");
   } else if (options.all) {
     std::fprintf(stderr, "%llu rows, %u grid pages\n", static_cast<unsigned long long>(count),

@@ -5,6 +5,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
+#include "output/data_outcome.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
@@ -77,16 +78,13 @@ int RunScanTables(const ScanTablesOptions& options) {
   const std::map<uint32_t, size_t> after = PageCounts(db);
   std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);
-  // Tables the system tables count rows for, with no data page found.
-  size_t empty = 0;
-  for (const auto& [id, table] : db.catalog.tables) {
-    if (table.rowCount == 0 || after.at(id) != 0) continue;
+  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(db);
+  for (const TableInfo* table : empty)
     std::fprintf(stderr, "tollamer-cli: %s: no data pages found (%llu rows in the catalog)\n",
-                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
-    ++empty;
-  }
-  if (empty) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n", empty);
+                 table->fullName.c_str(), static_cast<unsigned long long>(table->rowCount));
+  if (!empty.empty()) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n",
+                 empty.size());
     return kExitLosses;
   }
   return kExitComplete;

@@ -197,6 +197,13 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
       EXPECT_NE(r.out.find("tollamer-cli: incomplete: "), std::string::npos) << r.out;
     }
   }
+  CliResult scan = Cli("scan-tables " + cases[1].path, true);
+  EXPECT_EQ(scan.exitCode, 3) << scan.out;
+  EXPECT_NE(scan.out.find("tollamer-cli: dbo.publishers: no data pages found (8 rows in the catalog)"),
+            std::string::npos) << scan.out;
+  CliResult rows = Cli("rows --all --json " + cases[2].path + " dbo.publishers", true);
+  EXPECT_EQ(rows.exitCode, 3) << rows.out;
+  EXPECT_NE(rows.out.find("\"catalogRowCount\":8,"), std::string::npos) << rows.out;
   CliResult schema = Cli("export-schema " + cases[0].path + " --kind tables --out " + dir.path().string(), true);
   EXPECT_EQ(schema.exitCode, 3) << schema.out;
   EXPECT_NE(ReadAll(dir.File("AllTable.sql")).find("-- [dbo].[authors]: its columns are lost"),
