@@ -19,7 +19,7 @@ namespace {
 using namespace tools;
 using namespace sql2005;
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kEnglish{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kEnglish{{
     {kSystemIndexDamagedMessage,
      "the system table indexes are damaged: scanning the whole file, this takes a while"},
     {kPageOwnerConflictMessage,
@@ -34,6 +34,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kEnglish
     {kDataFileCreateFailedMessage, "cannot create the data file"},
     {kDataFileWriteFailedMessage, "cannot write the data file"},
     {kOutputIsInputMessage, "the output is the input file: refused"},
+    {kNoPagesInBackupMessage, "no SQL Server page found in the backup"},
     {kClusterZeroMessage, "the cluster size cannot be 0"},
     {kBitmapErrorMessage, "the NTFS volume bitmap cannot be read"},
     {kFatErrorMessage, "the file allocation table cannot be read"},

@@ -128,6 +128,10 @@ int RunExcavate(const ExcavateOptions& o) {
     for (size_t i = 0; i < groups.size(); ++i)
       if (RefuseOutputOverInput(o.source, tools::GroupOutputPath(o.outPath, i, groups.size())))
         return kExitUsage;
+    if (groups.empty()) {
+      std::fprintf(stderr, "tollamer-cli: no fragment of a data file found: nothing extracted\n");
+      return kExitRead;
+    }
     std::FILE* report = o.json ? stderr : stdout;
     if (groups.size() > 1)
       std::fprintf(report, "the fragments belong to %zu data files: one file each\n", groups.size());
