@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -195,6 +196,8 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
       EXPECT_EQ(r.exitCode, 3) << command << " " << c.path << "\n" << r.out;
       EXPECT_NE(r.out.find("tollamer-cli: " + c.said), std::string::npos) << r.out;
       EXPECT_NE(r.out.find("tollamer-cli: incomplete: "), std::string::npos) << r.out;
+      // The engine's stopping messages (a damaged system index) in English.
+      EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char ch) { return ch > 0; })) << r.out;
     }
   }
   CliResult scan = Cli("scan-tables " + cases[1].path, true);
