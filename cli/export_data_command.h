@@ -26,8 +26,9 @@ struct ExportDataOptions {
 
 // The file opened and its catalog built with the chosen version, and the
 // tables to process. Nothing (after a message on stderr) when the version
-// is unknown, the file cannot be opened or the table is not found;
-// `exit_code` then holds the code to return.
+// is unknown (2), the file cannot be opened or holds no page (1), it has no
+// catalog to read tables from (3) or the table is not found (4); `exit_code`
+// then holds that code.
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
