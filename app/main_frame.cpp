@@ -35,9 +35,12 @@
 #include "app/sql_version_dialog.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
+#include "output/data_outcome.h"
 #include "output/open_log.h"
 #include "output/db_import.h"
 #include "output/schema_export.h"
+#include "platform/file.h"
+#include "tools/backup_conversion.h"
 
 namespace tollamer::app {
 
@@ -309,7 +312,12 @@ void CMainFrame::OnSaveLog() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("LOGO");
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  if (log_.SaveReport(dialog.selectedFiles().front().toStdString()))
+  const std::string path = dialog.selectedFiles().front().toStdString();
+  if (platform::OutputIsInput(doc_->FilePath().toStdString(), path)) {
+    QMessageBox::warning(this, "Tollamer", U(tools::kOutputIsInputMessage));
+    return;
+  }
+  if (log_.SaveReport(path))
     QMessageBox::warning(this, "Tollamer", U("日志创建错误！"));
 }
 
@@ -560,7 +568,17 @@ void CMainFrame::OnScanFinished() {
   scan_thread_ = nullptr;
   wait_->hide();
   SetEngineCommandsEnabled(true);
-  doc_->Engine().Messages().ShowStop("表数据提取完成");
+  // Tables the system tables count rows for but whose data pages the scan
+  // did not find: the extraction is not complete.
+  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(doc_->Engine());
+  for (const TableInfo* table : empty)
+    log_.AppendEntry(table->fullName + ": no data pages found (" +
+                     std::to_string(table->rowCount) + " rows in the catalog)");
+  if (empty.empty())
+    doc_->Engine().Messages().ShowStop("表数据提取完成");
+  else
+    doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty.size()) +
+                                       " 个表有记录但未找到数据页");
   emit scanCompleted();
 }
 
@@ -672,8 +690,15 @@ void CMainFrame::OnTransferFinished() {
     if (r.stats.pagesSkipped)
       failures += "\n" + r.tableName + ": " + std::to_string(r.stats.pagesSkipped) + " 页无法读取";
   }
-  std::string summary = "完成: " + std::to_string(written) + " 个表, " + std::to_string(rows) + " 行";
+  const DataOutcome outcome = SummarizeOutcome(transfer_results_);
+  std::string summary = (outcome.Complete() ? "完成: " : "未完成: ") + std::to_string(written) +
+                        " 个表, " + std::to_string(rows) + " 行";
+  if (outcome.shortTables)
+    summary += "; " + std::to_string(outcome.shortTables) + " 个表行数少于系统表记录（缺 " +
+               std::to_string(outcome.rowsMissing) + " 行）";
+  if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
+  AppendDataOutcome(log_, transfer_results_);
   doc_->Engine().Messages().ShowStop(summary + failures);
   emit transferCompleted();
 }

@@ -22,6 +22,7 @@
 #include "app/menu_edit.h"
 #include "app/progress_dialog2.h"
 #include "app/tool_fields.h"
+#include "tools/backup_conversion.h"
 #include "tools/file_system.h"
 
 namespace tollamer::app {
@@ -369,11 +370,30 @@ void CMdfExcavatorDlg::Extract(std::vector<tools::Fragment> chosen) {
       [this, source, out_path, chosen = std::move(chosen)](CProgressDLG2*) {
         std::vector<const tools::Fragment*> pointers;
         for (const tools::Fragment& f : chosen) pointers.push_back(&f);
-        extraction_ = tools::ExtractFragmentsToFile(source, pointers, out_path, running_,
-                                                    worker_messages_);
+        // Pages of different databases never share a file: one file each.
+        const auto groups = tools::GroupByDatabase(pointers);
+        extraction_files_ = 0;
+        extraction_.completed = true;
+        for (size_t i = 0; i < groups.size() && extraction_.completed; ++i) {
+          tools::ExtractionResult x = tools::ExtractFragmentsToFile(
+              source, groups[i], tools::GroupOutputPath(out_path, i, groups.size()), running_,
+              worker_messages_);
+          extraction_.completed = x.completed;
+          extraction_.stopped = x.stopped;
+          extraction_.pagesWritten += x.pagesWritten;
+          extraction_.pagesSkipped += x.pagesSkipped;
+          if (x.completed) ++extraction_files_;
+        }
       },
       true);
-  if (extraction_.completed)
+  if (extraction_.completed && extraction_files_ > 1)
+    messages_->ShowStop(U("提取完成：碎片属于 %1 个数据库，写入 %1 个文件（%2 起），共 %3 页，跳过 %4 页。")
+                            .arg(static_cast<qulonglong>(extraction_files_))
+                            .arg(QString::fromStdString(tools::GroupOutputPath(out_path, 0, 2)))
+                            .arg(static_cast<qulonglong>(extraction_.pagesWritten))
+                            .arg(static_cast<qulonglong>(extraction_.pagesSkipped))
+                            .toStdString());
+  else if (extraction_.completed)
     messages_->ShowStop(U("提取完成：写入 %1 页，跳过 %2 页。")
                             .arg(static_cast<qulonglong>(extraction_.pagesWritten))
                             .arg(static_cast<qulonglong>(extraction_.pagesSkipped))
@@ -384,6 +404,10 @@ void CMdfExcavatorDlg::SaveList() {
   ReadChecks();
   QString out = Choose({true, "csv", "", U(kCsvFilter)});
   if (out.isEmpty()) return;
+  if (platform::OutputIsInput(search_path_, out.toStdString())) {
+    messages_->ShowStop(tools::kOutputIsInputMessage);
+    return;
+  }
   std::string csv = tools::FragmentListCsv(fragments_);
   platform::CreateResult file = platform::CreateOutputFile(out.toStdString());
   if (!file.file ||

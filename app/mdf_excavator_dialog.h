@@ -115,6 +115,7 @@ class CMdfExcavatorDlg : public QDialog {
   std::vector<tools::Fragment> fragments_;
   tools::SearchResult search_;
   tools::ExtractionResult extraction_;
+  size_t extraction_files_ = 0;  // data files written: one per database
   CMenuEdit* source_ = nullptr;
   QLineEdit* start_ = nullptr;
   QLineEdit* size_ = nullptr;

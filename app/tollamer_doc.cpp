@@ -3,8 +3,21 @@
 #include <QThread>
 
 #include "output/open_log.h"
+#include "tools/data_file_recognition.h"
 
 namespace tollamer::app {
+
+const char* OpenFailureMessage(platform::OpenError error) {
+  switch (error) {
+    case platform::OpenError::kNotFound: return kFileMissingMessage;
+    case platform::OpenError::kNotRegularFile: return kNotAFileMessage;
+    case platform::OpenError::kAccessDenied: return kNoReadPermissionMessage;
+    case platform::OpenError::kInUse: return kFileInUseMessage;
+    case platform::OpenError::kNone:
+    case platform::OpenError::kOther: break;
+  }
+  return kFileReadErrorMessage;
+}
 
 CTollamerDoc::CTollamerDoc(EngineMessages& messages, WorkLog& log, CatalogBuilder builder,
                            QObject* parent)
@@ -25,8 +38,14 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
   WaitForWorker();
   std::string path = path_.toStdString();
   worker_ = QThread::create([this, path, setting] {
-    if (!engine_.OpenFile(path)) {
-      engine_.Messages().ShowStop(kFileInUseMessage);
+    const bool opened = engine_.OpenFile(path);
+    if (!opened || !tools::HoldsDataPages(engine_.Store())) {
+      // A backup whose page data is not found has said so already.
+      const bool said = !opened && engine_.Store().LastOpenError() == platform::OpenError::kNone;
+      if (!said)
+        engine_.Messages().ShowStop(opened ? kNotADataFileMessage
+                                           : OpenFailureMessage(engine_.Store().LastOpenError()));
+      if (engine_.IsOpen()) engine_.Teardown();
       busy_ = false;
       QMetaObject::invokeMethod(this, [this] { emit openFinished(false); }, Qt::QueuedConnection);
       return;

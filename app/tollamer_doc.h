@@ -15,7 +15,16 @@
 
 namespace tollamer::app {
 
+// Why a file could not be opened, as the message box says it.
 inline constexpr char kFileInUseMessage[] = "文件被其他软件占用！";
+inline constexpr char kFileMissingMessage[] = "文件不存在！";
+inline constexpr char kNotAFileMessage[] = "不是文件！";
+inline constexpr char kNoReadPermissionMessage[] = "没有读取文件的权限！";
+inline constexpr char kFileReadErrorMessage[] = "文件读取错误！";
+inline constexpr char kNotADataFileMessage[] = "不是 SQL Server 数据文件或备份文件！";
+
+// The message for an open that failed with `error`.
+const char* OpenFailureMessage(platform::OpenError error);
 
 class CTollamerDoc : public QObject {
   Q_OBJECT

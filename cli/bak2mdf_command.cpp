@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/detect_command.h"
 #include "tools/backup_conversion.h"
@@ -20,6 +21,7 @@ class Progress final : public tools::ConversionObserver {
 }  // namespace
 
 int RunBak2Mdf(const Bak2MdfOptions& options) {
+  if (RefuseOutputOverInput(options.backupPath, options.outPath)) return kExitUsage;
   CliMessages messages;
   std::atomic<bool> running{true};
   Progress progress;

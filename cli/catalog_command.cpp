@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/json.h"
+#include "cli/open_command.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
@@ -12,9 +14,6 @@
 namespace tollamer::cli {
 
 namespace {
-
-constexpr int kExitOpenFailed = 1;
-constexpr int kExitVersion = 2;
 
 // The work log's word for a row count: 0 and 1 take the singular.
 const char* RecordWord(uint64_t rows) { return rows >= 2 ? " Records)" : " Record)"; }
@@ -107,16 +106,13 @@ std::string CatalogJson(const Catalog& catalog) {
 int RunCatalog(const CatalogOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (!db.OpenFile(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: cannot open %s\n", options.path.c_str());
-    return kExitOpenFailed;
-  }
+  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return kExitCannotRead;
   bool detected = false;
   std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
   if (!version) {
     std::fprintf(stderr, "tollamer-cli: unknown version %s (use 2000, 2005 or auto)\n",
                  options.version.c_str());
-    return kExitVersion;
+    return kExitUsage;
   }
   if (detected) std::fprintf(stderr, "version: %s\n", VersionName(*version));
 

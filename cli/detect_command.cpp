@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "tools/file_detection.h"
@@ -29,6 +30,7 @@ constexpr tools::PageKind kShownOrder[] = {
 }  // namespace
 
 int RunDetect(const DetectOptions& options) {
+  if (RefuseOutputOverInput(options.path, options.mapPath)) return kExitUsage;
   CliMessages messages;
   std::atomic<bool> running{true};
   Progress progress;

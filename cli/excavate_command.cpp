@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/detect_command.h"
 #include "cli/json.h"
@@ -17,8 +18,7 @@ namespace tollamer::cli {
 
 namespace {
 
-constexpr int kExitRead = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitRead = kExitCannotRead;
 constexpr uint64_t kDefaultCluster = 8;
 
 class Progress final : public tools::SearchObserver {
@@ -43,6 +43,8 @@ int RunExcavate(const ExcavateOptions& o) {
     std::fprintf(stderr, "tollamer-cli: --extract needs --out\n");
     return kExitUsage;
   }
+  if (RefuseOutputOverInput(o.source, o.csvPath) || RefuseOutputOverInput(o.source, o.outPath))
+    return kExitUsage;
   if (o.cluster && *o.cluster == 0) {
     std::fprintf(stderr, "tollamer-cli: %s\n", tools::kClusterZeroMessage);
     return kExitUsage;
@@ -120,15 +122,36 @@ int RunExcavate(const ExcavateOptions& o) {
     }
   }
   if (!o.extract.empty()) {
-    tools::ExtractionResult x = tools::ExtractFragmentsToFile(
-        o.source, tools::CheckedFragments(r.fragments), o.outPath, running, messages);
-    if (!x.completed) {
-      std::fprintf(stderr, "tollamer-cli: extraction failed: %s\n", x.error.c_str());
+    // Pages of different databases never share a file: one file each.
+    const std::vector<std::vector<const tools::Fragment*>> groups =
+        tools::GroupByDatabase(tools::CheckedFragments(r.fragments));
+    for (size_t i = 0; i < groups.size(); ++i)
+      if (RefuseOutputOverInput(o.source, tools::GroupOutputPath(o.outPath, i, groups.size())))
+        return kExitUsage;
+    if (groups.empty()) {
+      std::fprintf(stderr, "tollamer-cli: no fragment of a data file found: nothing extracted\n");
       return kExitRead;
     }
-    std::fprintf(o.json ? stderr : stdout, "extracted %llu pages (%llu skipped) into %s\n",
-                 static_cast<unsigned long long>(x.pagesWritten),
-                 static_cast<unsigned long long>(x.pagesSkipped), o.outPath.c_str());
+    std::FILE* report = o.json ? stderr : stdout;
+    if (groups.size() > 1)
+      std::fprintf(report, "the fragments belong to %zu data files: one file each\n", groups.size());
+    for (size_t i = 0; i < groups.size(); ++i) {
+      const std::string path = tools::GroupOutputPath(o.outPath, i, groups.size());
+      tools::ExtractionResult x =
+          tools::ExtractFragmentsToFile(o.source, groups[i], path, running, messages);
+      if (!x.completed) {
+        std::fprintf(stderr, "tollamer-cli: extraction into %s failed: %s\n", path.c_str(),
+                     x.error.c_str());
+        return kExitRead;
+      }
+      std::string numbers;
+      for (const tools::Fragment* f : groups[i])
+        numbers += (numbers.empty() ? "" : ", ") + std::to_string(f->number);
+      std::fprintf(report, "extracted %llu pages (%llu skipped) into %s (fragment%s %s)\n",
+                   static_cast<unsigned long long>(x.pagesWritten),
+                   static_cast<unsigned long long>(x.pagesSkipped), path.c_str(),
+                   groups[i].size() > 1 ? "s" : "", numbers.c_str());
+    }
   }
   return 0;
 }

@@ -7,16 +7,17 @@
 #include <filesystem>
 #include <memory>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
+#include "output/data_outcome.h"
 #include "output/work_log.h"
 
 namespace tollamer::cli {
 
 namespace {
 
-constexpr int kExitUsage = 2;
 constexpr int kBarWidth = 30;
 
 struct BarState {
@@ -55,7 +56,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   }
   WorkLog log;
   if (!RunOpenFlow(db, path, *choice, log)) {
-    exit_code = 1;
+    exit_code = kExitCannotRead;
     return std::nullopt;
   }
   DataCommandInput input;
@@ -64,12 +65,18 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     const TableInfo* t = FindTableByName(db.catalog, table);
     if (!t) {
       std::fprintf(stderr, "tollamer-cli: no table named %s\n", table.c_str());
-      exit_code = 1;
+      exit_code = kExitNoSuchTable;
       return std::nullopt;
     }
     input.tables.push_back(t->id);
   } else {
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
+    if (input.tables.empty() && input.version == VersionSetting::kNone) {
+      std::fprintf(stderr, "tollamer-cli: %s: no boot page and no system table pages: no catalog "
+                           "to read tables from\n", path.c_str());
+      exit_code = kExitLosses;
+      return std::nullopt;
+    }
   }
   return input;
 }
@@ -96,9 +103,13 @@ DataProgress TerminalProgress() {
       if (r.stats.pagesUnallocated)
         line += ", " + std::to_string(r.stats.pagesUnallocated) + " free pages left out";
       if (r.stats.rowsRejected) line += ", " + std::to_string(r.stats.rowsRejected) + " rows rejected";
+    } else if (r.skipped) {
+      line += "skipped (" + r.error + ")";
     } else {
       line += "FAILED (" + r.error + ")";
     }
+    if (r.ok && r.stats.rows < r.catalogRows)
+      line += " (the catalog counts " + std::to_string(r.catalogRows) + ")";
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   };
@@ -106,24 +117,37 @@ DataProgress TerminalProgress() {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb) {
-  uint64_t rows = 0, skipped = 0;
-  size_t failed = 0, damaged = 0;
+  const DataOutcome outcome = SummarizeOutcome(results);
+  uint64_t skipped_pages = 0;
+  size_t damaged = 0;
+  bool refused = false;
   for (const TableDataResult& r : results) {
-    rows += r.stats.rows;
-    skipped += r.stats.pagesSkipped;
-    if (!r.ok) ++failed;
+    skipped_pages += r.stats.pagesSkipped;
     if (r.ok && r.stats.pagesSkipped) ++damaged;
+    if (!r.ok && r.error == platform::kOutputIsInputText) refused = true;
   }
   std::printf("%zu tables, %llu rows %s, %zu failed", results.size(),
-              static_cast<unsigned long long>(rows), verb, failed);
+              static_cast<unsigned long long>(outcome.rows), verb, outcome.failed);
+  if (outcome.shortTables)
+    std::printf(", %zu short (%llu rows missing)", outcome.shortTables,
+                static_cast<unsigned long long>(outcome.rowsMissing));
+  if (outcome.skipped) std::printf(", %zu skipped", outcome.skipped);
   if (damaged)
     std::printf(", %zu damaged (%llu pages skipped)", damaged,
-                static_cast<unsigned long long>(skipped));
+                static_cast<unsigned long long>(skipped_pages));
   std::printf("\n");
+  std::fflush(stdout);
   for (const TableDataResult& r : results)
-    if (!r.ok)
-      std::fprintf(stderr, "failed: %s: %s\n", r.tableName.c_str(), r.error.c_str());
-  return failed ? 1 : 0;
+    if (std::string line = OutcomeLine(r); !line.empty())
+      std::fprintf(stderr, "tollamer-cli: %s\n", line.c_str());
+  if (refused) return kExitUsage;
+  if (outcome.failed) return kExitCannotRead;
+  if (!outcome.Complete()) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) short of their catalog row "
+                         "counts, %zu skipped\n", outcome.shortTables, outcome.skipped);
+    return kExitLosses;
+  }
+  return kExitComplete;
 }
 
 int RunExportData(const ExportDataOptions& options) {
@@ -136,11 +160,12 @@ int RunExportData(const ExportDataOptions& options) {
     std::fprintf(stderr, "tollamer-cli: unknown format %s (csv or sql)\n", options.format.c_str());
     return kExitUsage;
   }
+  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (!std::filesystem::is_directory(options.outDir, ec)) {
     std::fprintf(stderr, "tollamer-cli: %s is not a folder\n", options.outDir.c_str());
-    return 1;
+    return kExitCannotRead;
   }
   CliMessages messages;
   CMdfDatabase db(messages);

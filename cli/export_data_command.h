@@ -26,8 +26,9 @@ struct ExportDataOptions {
 
 // The file opened and its catalog built with the chosen version, and the
 // tables to process. Nothing (after a message on stderr) when the version
-// is unknown, the file cannot be opened or the table is not found;
-// `exit_code` then holds the code to return.
+// is unknown (2), the file cannot be opened or holds no page (1), it has no
+// catalog to read tables from (3) or the table is not found (4); `exit_code`
+// then holds that code.
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
@@ -41,11 +42,12 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
 DataProgress TerminalProgress();
 
 // "dbo.authors: 23 rows" with the pages skipped, one line each; then the
-// summary and the failures. Returns the exit code: 1 when any table failed.
+// summary, and on stderr each table that is short, skipped or failed.
+// Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
+// an output could not be written, 3 when tables are short or skipped.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb);
 
-// Exit code: 0 success, 1 the file could not be opened or a table failed,
-// 2 bad options.
+// Exit codes in cli_exit.h.
 int RunExportData(const ExportDataOptions& options);
 
 }  // namespace tollamer::cli

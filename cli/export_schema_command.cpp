@@ -1,9 +1,11 @@
 #include "cli/export_schema_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "output/schema_export.h"
@@ -34,16 +36,17 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   std::optional<OutputEncoding> encoding = ParseOutputEncoding(options.encoding);
   if (!version || !kinds || !encoding) {
     std::fprintf(stderr, "tollamer-cli: bad --version, --kind or --encoding\n");
-    return 2;
+    return kExitUsage;
   }
+  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
   if (!OutputFolderExists(options.outDir)) {
-    std::fprintf(stderr, "%s %s\n", std::string(kPathMissingText).c_str(), options.outDir.c_str());
-    return 1;
+    std::fprintf(stderr, "tollamer-cli: no such folder: %s\n", options.outDir.c_str());
+    return kExitCannotRead;
   }
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return 1;
+  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
 
   int exit_code = 0;
   bool matched = options.object.empty();
@@ -60,13 +63,28 @@ int RunExportSchema(const ExportSchemaOptions& options) {
       std::printf("%s\n", r.path.c_str());
     } else {
       std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
-      exit_code = 1;
+      exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
+  }
+  // Tables whose columns are lost are scripted as a comment: a loss when
+  // the catalog counts rows for them (the server's internal tables of newer
+  // files have neither columns nor rows).
+  size_t lost = 0;
+  const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
+  for (const auto& [id, t] : db.catalog.tables) {
+    if (!tables || !t.columns.empty() || t.rowCount == 0) continue;
+    if (!options.object.empty() && t.fullName != options.object) continue;
+    std::fprintf(stderr, "tollamer-cli: %s: columns lost, scripted as a comment\n", t.fullName.c_str());
+    ++lost;
   }
   if (!matched) {
     std::fprintf(stderr, "tollamer-cli: no %s named %s\n",
                  options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
-    return 1;
+    return kExitNoSuchTable;
+  }
+  if (exit_code == kExitComplete && lost) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without columns\n", lost);
+    return kExitLosses;
   }
   return exit_code;
 }

@@ -15,9 +15,10 @@ struct ExportSchemaOptions {
   std::string encoding = "utf8";
 };
 
-// Prints each path written. Exit code: 0 all written, 1 the file could not
-// be opened, the folder is missing, no object matched or a write failed,
-// 2 bad options.
+// Prints each path written. Exit codes (cli_exit.h): 0 all written, 1 the
+// file could not be opened, the folder is missing or a write failed, 2 bad
+// options or an output that is the input, 3 tables whose columns are lost
+// (scripted as a comment), 4 no object matched.
 int RunExportSchema(const ExportSchemaOptions& options);
 
 }  // namespace tollamer::cli

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/export_data_command.h"
 #include "output/db_import.h"
@@ -9,6 +10,10 @@
 namespace tollamer::cli {
 
 int RunImport(const ImportOptions& options) {
+  constexpr std::string_view kSqlite = "sqlite:";
+  if (options.to.rfind(kSqlite, 0) == 0 &&
+      RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
+    return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   int exit_code = 0;
@@ -19,7 +24,8 @@ int RunImport(const ImportOptions& options) {
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
   if (!target) {
     std::fprintf(stderr, "tollamer-cli: %s\n", error.c_str());
-    return 1;
+    return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
+                                                                          : kExitCannotRead;
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());

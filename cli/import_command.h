@@ -14,8 +14,9 @@ struct ImportOptions {
   std::string version = "auto";
 };
 
-// Exit code: 0 success, 1 the file or the target could not be opened or a
-// table failed, 2 bad options.
+// Exit codes (cli_exit.h): 0 success, 1 the file or the target could not be
+// opened or a table failed, 2 bad options or a target that is the input,
+// 3 tables short or skipped, 4 no such table.
 int RunImport(const ImportOptions& options);
 
 }  // namespace tollamer::cli

@@ -5,6 +5,7 @@
 
 #include "cli/cli_messages.h"
 #include "cli/json.h"
+#include "cli/open_command.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/pagestore/server_version.h"
 
@@ -30,30 +31,12 @@ const char* PageTypeLabel(uint8_t type) {
   return type == 0 ? "unused (zero) page" : "unknown type";
 }
 
-std::string OpenFailureText(const PageStore& store) {
-  switch (store.LastOpenError()) {
-    case platform::OpenError::kInUse: return "the file is in use by another program";
-    case platform::OpenError::kNotFound: return "no such file";
-    case platform::OpenError::kAccessDenied: return "permission denied";
-    default: return store.LastError();
-  }
-}
-
 }  // namespace
 
 int RunInfo(const InfoOptions& options) {
   CliMessages messages;
   PageStore store(messages);
-  if (!store.OpenFile(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: cannot open %s: %s\n", options.path.c_str(),
-                 OpenFailureText(store).c_str());
-    return 1;
-  }
-  if (store.PageCount() == 0) {
-    std::fprintf(stderr, "tollamer-cli: %s holds no whole page (%llu bytes)\n",
-                 options.path.c_str(), static_cast<unsigned long long>(store.FileLength()));
-    return 1;
-  }
+  if (CheckUnreadable(store.OpenFile(options.path), store, options.path)) return 1;
 
   std::map<uint8_t, uint64_t> by_type;
   uint64_t readable = 0;

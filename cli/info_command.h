@@ -11,7 +11,8 @@ struct InfoOptions {
   bool json = false;
 };
 
-// Returns the process exit code: 0 success, 1 the file could not be read.
+// Returns the process exit code: 0 success, 1 the file could not be read or
+// is not a recognised data or backup file.
 int RunInfo(const InfoOptions& options);
 
 }  // namespace tollamer::cli

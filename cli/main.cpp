@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/catalog_command.h"
+#include "cli/cli_exit.h"
 #include "cli/export_data_command.h"
 #include "cli/export_schema_command.h"
 #include "cli/bak2mdf_command.h"
@@ -14,13 +15,10 @@
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
 
-namespace {
-constexpr int kExitUsage = 2;
-}
-
 int main(int argc, char** argv) {
   CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
   app.require_subcommand(1);
+  app.footer(tollamer::cli::kExitCodesHelp);
 
   tollamer::cli::InfoOptions info;
   CLI::App* info_cmd = app.add_subcommand("info", "Show the file kind, page count, server version "
@@ -138,7 +136,7 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
-    return kExitUsage;
+    return tollamer::cli::kExitUsage;
   }
 
   if (*info_cmd) return tollamer::cli::RunInfo(info);
@@ -153,5 +151,5 @@ int main(int argc, char** argv) {
   if (*sources_cmd) return tollamer::cli::RunSources();
   if (*export_data_cmd) return tollamer::cli::RunExportData(export_data);
   if (*import_cmd) return tollamer::cli::RunImport(import);
-  return kExitUsage;
+  return tollamer::cli::kExitUsage;
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "engine/catalog/open/open_catalog.h"
 #include "output/open_log.h"
+#include "tools/data_file_recognition.h"
 
 namespace tollamer::cli {
 
@@ -15,12 +17,33 @@ std::optional<VersionChoice> ParseVersionChoice(const std::string& text) {
   return std::nullopt;
 }
 
+bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
+  if (!opened) {
+    std::string why(OpenFailureText(store.LastOpenError()));
+    if ((store.LastOpenError() == platform::OpenError::kOther ||
+         store.LastOpenError() == platform::OpenError::kNone) &&
+        !store.LastError().empty())
+      why += ": " + store.LastError();
+    std::fprintf(stderr, "tollamer-cli: cannot open %s: %s\n", path.c_str(), why.c_str());
+    if (log) log->AppendEntry("Cannot open the file: " + why);
+    return true;
+  }
+  if (!tools::HoldsDataPages(store)) {
+    std::fprintf(stderr, "tollamer-cli: %s is not a recognised data or backup file "
+                         "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
+                 static_cast<unsigned long long>(store.FileLength()));
+    if (log) log->AppendEntry("Not a recognised data or backup file: no SQL Server page header found");
+    return true;
+  }
+  return false;
+}
+
 bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice& version,
                  WorkLog& log) {
   if (db.IsOpen()) db.Teardown();
   AppendRepairStart(log, path, LocalTimeNow());
-  if (!db.OpenFile(path)) {
-    db.Messages().ShowStop(kFileInUseText);
+  if (CheckUnreadable(db.OpenFile(path), db.Store(), path, &log)) {
+    if (db.IsOpen()) db.Teardown();
     return false;
   }
   VersionSetting setting =
@@ -36,8 +59,9 @@ int RunOpen(const OpenOptions& options) {
   if (!version) {
     std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
                  options.version.c_str());
-    return 2;
+    return kExitUsage;
   }
+  if (RefuseOutputOverInput(options.path, options.logPath)) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
@@ -47,13 +71,13 @@ int RunOpen(const OpenOptions& options) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputs("\n", stdout);
   } else if (std::optional<std::string> error = log.SaveReport(options.logPath)) {
-    std::fprintf(stderr, "%s %s: %s\n", std::string(kLogCreateErrorText).c_str(),
-                 options.logPath.c_str(), error->c_str());
-    return 1;
+    std::fprintf(stderr, "tollamer-cli: cannot write the report %s: %s\n", options.logPath.c_str(),
+                 error->c_str());
+    return kExitCannotRead;
   } else {
     std::printf("%s\n", options.logPath.c_str());
   }
-  return opened ? 0 : 1;
+  return opened ? kExitComplete : kExitCannotRead;
 }
 
 }  // namespace tollamer::cli

@@ -12,9 +12,6 @@
 
 namespace tollamer::cli {
 
-// Shown when the data file cannot be opened.
-inline constexpr std::string_view kFileInUseText = "文件被其他软件占用！";
-
 // "2000", "2005" or "auto" (auto: the detector's proposal once the file is open).
 struct VersionChoice {
   bool automatic = true;
@@ -22,9 +19,18 @@ struct VersionChoice {
 };
 std::optional<VersionChoice> ParseVersionChoice(const std::string& text);
 
+// After an open of `path` (`opened`: what OpenFile returned): true, after a
+// line on stderr (and a log entry) saying why, when the file could not be
+// opened (missing, a folder, no permission, in use, a read error) or holds no
+// SQL Server page header at all (empty, random bytes, text).
+bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path,
+                     WorkLog* log = nullptr);
+
 // Runs the open of `path` into `db`, writing the log lines as it goes.
-// False when the file could not be opened (the log then holds the header
-// entries only).
+// False, after a line on stderr saying why (missing, a folder, no
+// permission, in use, not a data or backup file), when the file could not
+// be opened or holds no page of a data file (the log then holds the header
+// entries and that reason).
 bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice& version,
                  WorkLog& log);
 
@@ -34,8 +40,8 @@ struct OpenOptions {
   std::string logPath;  // empty: print the log to stdout
 };
 
-// Exit code: 0 success, 1 the file could not be opened or the report not
-// saved, 2 bad options.
+// Exit codes in cli_exit.h: 0, 1 the file could not be opened or the report
+// not saved, 2 bad options or a report path that is the input.
 int RunOpen(const OpenOptions& options);
 
 }  // namespace tollamer::cli

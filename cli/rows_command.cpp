@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
@@ -149,17 +150,24 @@ int RunRows(const RowsOptions& options) {
     std::fprintf(stderr, "tollamer-cli: --page counts from 1\n");
     return 2;
   }
+  // Rows go to stdout: appending them to the input itself is refused.
+  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
+  if (out && out == platform::IdentityOf(options.path)) {
+    std::fprintf(stderr, "tollamer-cli: refusing to write the rows: stdout is the input file %s\n",
+                 options.path.c_str());
+    return kExitUsage;
+  }
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return 1;
+  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
   VersionSetting setting =
       version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {
     std::fprintf(stderr, "tollamer-cli: no table named %s\n", options.table.c_str());
-    return 1;
+    return kExitNoSuchTable;
   }
   const uint32_t id = table->id;
   std::vector<std::string> titles;
@@ -217,7 +225,8 @@ int RunRows(const RowsOptions& options) {
   if (*format == RowFormat::kJsonArray) Write(first ? "]\n" : "\n]\n");
   if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
-    Write("],\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
+    Write("],\"catalogRowCount\":" + std::to_string(db.catalog.tables.at(id).rowCount) +
+          ",\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
           ",\"rowCount\":" + std::to_string(count) + "}\n");
   } else if (options.all) {
     std::fprintf(stderr, "%llu rows, %u grid pages\n", static_cast<unsigned long long>(count),
@@ -226,7 +235,15 @@ int RunRows(const RowsOptions& options) {
     std::fprintf(stderr, "grid page %d of %u: %llu rows\n", options.page, page_count,
                  static_cast<unsigned long long>(count));
   }
-  return 0;
+  // Every row was asked for: fewer than the catalog counts is a loss.
+  const uint64_t catalog_rows = db.catalog.tables.at(id).rowCount;
+  if (options.all && count < catalog_rows) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %s: %llu of %llu rows recovered\n",
+                 db.catalog.tables.at(id).fullName.c_str(), static_cast<unsigned long long>(count),
+                 static_cast<unsigned long long>(catalog_rows));
+    return kExitLosses;
+  }
+  return kExitComplete;
 }
 
 }  // namespace tollamer::cli

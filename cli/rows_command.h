@@ -38,8 +38,9 @@ std::string TabLine(const std::vector<std::string>& cells);
 // One CSV line (CR LF ended) of grid texts.
 std::string CsvLine(const std::vector<std::string>& cells);
 
-// Exit code: 0 success, 1 the file could not be opened or the table is not
-// in the catalog, 2 bad options.
+// Exit codes (cli_exit.h): 0 success, 1 the file could not be opened, 2 bad
+// options or stdout is the input file, 3 --all gave fewer rows than the
+// catalog counts, 4 no such table.
 int RunRows(const RowsOptions& options);
 
 }  // namespace tollamer::cli

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
+#include "output/data_outcome.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
@@ -54,10 +56,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (!db.OpenFile(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: cannot open %s\n", options.path.c_str());
-    return 1;
-  }
+  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
   VersionSetting setting =
       choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
   if (choice->automatic) std::fprintf(stderr, "version: %s\n", VersionName(setting));
@@ -76,9 +75,19 @@ int RunScanTables(const ScanTablesOptions& options) {
       std::fprintf(stderr, "tables share a page m_objId: their pages go to the first of them\n");
     sql2005::ScanFileForTable2005(db, 0, true);
   }
-  std::string out = ScanTablesListing(db.catalog, before, PageCounts(db));
+  const std::map<uint32_t, size_t> after = PageCounts(db);
+  std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);
-  return 0;
+  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(db);
+  for (const TableInfo* table : empty)
+    std::fprintf(stderr, "tollamer-cli: %s: no data pages found (%llu rows in the catalog)\n",
+                 table->fullName.c_str(), static_cast<unsigned long long>(table->rowCount));
+  if (!empty.empty()) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n",
+                 empty.size());
+    return kExitLosses;
+  }
+  return kExitComplete;
 }
 
 }  // namespace tollamer::cli

@@ -22,7 +22,8 @@ struct ScanTablesOptions {
 std::string ScanTablesListing(const Catalog& catalog, const std::map<uint32_t, size_t>& before,
                               const std::map<uint32_t, size_t>& after);
 
-// Exit code: 0 success, 1 the file could not be opened, 2 bad options.
+// Exit codes (cli_exit.h): 0 success, 1 the file could not be opened, 2 bad
+// options, 3 tables the catalog counts rows for with no data page found.
 int RunScanTables(const ScanTablesOptions& options);
 
 }  // namespace tollamer::cli

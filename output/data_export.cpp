@@ -38,7 +38,17 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
   }
   const TableInfo& table = it->second;
   result.tableName = table.fullName;
+  result.catalogRows = table.rowCount;
   if (progress.tableStarted) progress.tableStarted(table);
+  if (table.columns.empty()) {
+    // Nothing to write; a loss only when the catalog counts rows for it.
+    result.skipped = table.rowCount != 0;
+    result.ok = !result.skipped;
+    if (result.skipped) result.error = kNoColumnsError;
+    result.target.clear();
+    if (progress.tableDone) progress.tableDone(result);
+    return result;
+  }
 
   std::unique_ptr<BufferedOutput> out = BufferedOutput::Create(path, result.error);
   if (!out) return result;
@@ -97,7 +107,8 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
   } else if (write_failed) {
     result.error = "write failed: " + out->Error();
   } else if (!walked && !result.stats.listed && table.rowCount != 0) {
-    result.error = "no data pages found";
+    result.skipped = true;
+    result.error = kNoDataPagesError;
   } else if (!out->Commit()) {
     result.error = "write failed: " + out->Error();
   } else {

@@ -25,9 +25,15 @@ struct TableDataResult {
   std::string tableName;  // the catalog's full name
   std::string target;     // the file written, or the table created
   bool ok = false;
-  std::string error;      // why the table failed
+  bool skipped = false;   // nothing written: no columns or no data pages known
+  std::string error;      // why the table failed or was skipped
+  uint64_t catalogRows = 0;  // the row count the system tables record
   TypedTableStats stats;
 };
+
+// Why a table is skipped.
+inline constexpr char kNoColumnsError[] = "no columns known";
+inline constexpr char kNoDataPagesError[] = "no data pages found";
 
 // Called before each table with its name, and per data page.
 struct DataProgress {
@@ -48,7 +54,9 @@ std::vector<const ColumnInfo*> ColumnList(const TableInfo& table);
 // The file name of a table's export: its safe full name and ".csv"/".sql".
 std::string DataFileName(const TableInfo& table, DataFormat format);
 
-// Writes one table to `path`. A table without a data page list fails
+// Writes one table to `path`. A table without known columns gets no file:
+// skipped when the catalog counts rows for it (the server's internal tables
+// of newer files have neither). A table without a data page list is skipped
 // unless the catalog counts no rows for it (then the file holds the header
 // alone).
 TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,

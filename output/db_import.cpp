@@ -61,8 +61,14 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     }
     const TableInfo& table = it->second;
     result.tableName = table.fullName;
+    result.catalogRows = table.rowCount;
     if (progress.tableStarted) progress.tableStarted(table);
-    if (!target.BeginTable(table, result.target)) {
+    if (table.columns.empty()) {
+      // Nothing to import; a loss only when the catalog counts rows for it.
+      result.skipped = table.rowCount != 0;
+      result.ok = !result.skipped;
+      if (result.skipped) result.error = kNoColumnsError;
+    } else if (!target.BeginTable(table, result.target)) {
       result.error = target.Error();
     } else {
       bool failed = false;
@@ -91,7 +97,8 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
         result.error = target.Error();
         target.AbortTable();
       } else if (!walked && !result.stats.listed && table.rowCount != 0) {
-        result.error = "no data pages found";
+        result.skipped = true;
+        result.error = kNoDataPagesError;
         target.AbortTable();
       } else if (!target.EndTable()) {
         result.error = target.Error();

@@ -10,6 +10,11 @@ SplitTableName SplitFullName(std::string_view full_name) {
 
 std::string BuildTableScript(const TableInfo& table) {
   SplitTableName name = SplitFullName(table.fullName);
+  // A table needs at least one column: with none known, the script says so
+  // instead of a statement that would not run.
+  if (table.columns.empty())
+    return "-- [" + name.owner + "].[" + name.table +
+           "]: its columns are lost (no column rows found in the system tables)\r\n";
   std::string out = "CREATE TABLE [" + name.owner + "].[" + name.table + "]\r\n(\r\n";
   size_t remaining = table.columns.size();
   for (const auto& [colid, column] : table.columns) {

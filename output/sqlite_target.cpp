@@ -8,6 +8,7 @@
 #include <set>
 
 #include "output/sqlite_bind_row.h"
+#include "platform/file.h"
 #include "output/type_mapping.h"
 
 namespace tollamer {
@@ -191,7 +192,11 @@ class SqliteTarget final : public ImportTarget {
 std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::string& error) {
   // A new database is built under a temporary name beside its own and
   // appears under its name only when complete; an existing one is changed
-  // in place, journaled.
+  // in place, journaled. A file open as an input is never a target.
+  if (platform::IsOpenInput(path)) {
+    error = "sqlite: " + path + ": " + platform::kOutputIsInputText;
+    return nullptr;
+  }
   std::error_code ec;
   const bool exists = std::filesystem::exists(path, ec) || ec;
   std::string building;

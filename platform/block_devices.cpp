@@ -1,6 +1,7 @@
 // POSIX block devices: open(2) without flock, BLKGETSIZE64 for device sizes,
 // sysfs for the list of disks and partitions.
 #include "platform/block_devices.h"
+#include "platform/posix_descriptor.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -16,29 +17,6 @@
 
 namespace tollamer::platform {
 namespace {
-
-class SharedReadOnlyFile final : public ReadOnlyFile {
- public:
-  SharedReadOnlyFile(int fd, uint64_t length) : fd_(fd), length_(length) {}
-  ~SharedReadOnlyFile() override { ::close(fd_); }
-
-  size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const override {
-    size_t done = 0;
-    while (done < out.size()) {
-      ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                          static_cast<off_t>(offset + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return done;
-  }
-  uint64_t Length() const override { return length_; }
-
- private:
-  int fd_;
-  uint64_t length_;
-};
 
 std::optional<std::string> ReadLine(const std::filesystem::path& p) {
   std::ifstream in(p);
@@ -64,9 +42,7 @@ OpenResult OpenSharedReadOnly(const std::string& path) {
   OpenResult result;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    result.error = errno == ENOENT || errno == ENOTDIR ? OpenError::kNotFound
-                   : errno == EACCES || errno == EPERM ? OpenError::kAccessDenied
-                                                        : OpenError::kOther;
+    result.error = OpenErrorKind(errno);
     result.message = std::strerror(errno);
     return result;
   }
@@ -93,7 +69,7 @@ OpenResult OpenSharedReadOnly(const std::string& path) {
     ::close(fd);
     return result;
   }
-  result.file = std::make_unique<SharedReadOnlyFile>(fd, length);
+  result.file = ReadOnlyFileFromDescriptor(fd, length);
   return result;
 }
 

@@ -58,6 +58,35 @@ struct CreateResult {
   std::string message;
 };
 
+// Creates the temporary beside `path`. Refused (no file, message set) when
+// `path` reaches a file that this process holds open as an input.
 CreateResult CreateOutputFile(const std::string& path);
+
+// A file as the system knows it: device and inode number. Every path that
+// reaches the file (hard links, symbolic links, "..", another mount of the
+// same device) gives the same identity.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` reaches (symbolic links followed);
+// nothing when it does not exist.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The identity of what an open descriptor refers to (stdout: 1).
+std::optional<FileIdentity> IdentityOfDescriptor(int fd);
+
+// True when writing `output_path` would replace or write into the input
+// `input_path`: both reach the same file. Every command that writes asks
+// this before it starts; a missing output or input is never the input.
+bool OutputIsInput(const std::string& input_path, const std::string& output_path);
+
+// True when `path` reaches a file this process has open through
+// OpenReadOnlyExclusive or OpenSharedReadOnly.
+bool IsOpenInput(const std::string& path);
+
+// The message of a refused output, for the CLI.
+inline constexpr char kOutputIsInputText[] = "the output is the input file";
 
 }  // namespace tollamer::platform

@@ -10,18 +10,44 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "platform/file.h"
+#include "platform/posix_descriptor.h"
 
 namespace tollamer::platform {
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+FileIdentity IdentityFromStat(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+// The files open as inputs, so that no output of this process replaces one.
+struct OpenInputs {
+  std::mutex mutex;
+  std::multiset<std::pair<uint64_t, uint64_t>> files;
+};
+OpenInputs& Inputs() {
+  static OpenInputs inputs;
+  return inputs;
+}
+
 class PosixReadOnlyFile final : public ReadOnlyFile {
  public:
-  PosixReadOnlyFile(int fd, uint64_t length) : fd_(fd), length_(length) {}
-  ~PosixReadOnlyFile() override { ::close(fd_); }  // also drops the flock
+  PosixReadOnlyFile(int fd, uint64_t length, FileIdentity id)
+      : fd_(fd), length_(length), id_(id) {
+    std::lock_guard lock(Inputs().mutex);
+    Inputs().files.insert({id_.device, id_.inode});
+  }
+  ~PosixReadOnlyFile() override {
+    ::close(fd_);  // also drops the flock
+    std::lock_guard lock(Inputs().mutex);
+    auto it = Inputs().files.find({id_.device, id_.inode});
+    if (it != Inputs().files.end()) Inputs().files.erase(it);
+  }
 
   size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const override {
     size_t done = 0;
@@ -39,6 +65,7 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
  private:
   int fd_;
   uint64_t length_;
+  FileIdentity id_;
 };
 
 class PosixOutputFile final : public OutputFile {
@@ -97,7 +124,9 @@ class PosixOutputFile final : public OutputFile {
   std::string error_;
 };
 
-OpenError ErrorKind(int err) {
+}  // namespace
+
+OpenError OpenErrorKind(int err) {
   switch (err) {
     case ENOENT:
     case ENOTDIR:
@@ -110,13 +139,18 @@ OpenError ErrorKind(int err) {
   }
 }
 
-}  // namespace
+std::unique_ptr<ReadOnlyFile> ReadOnlyFileFromDescriptor(int fd, uint64_t length) {
+  struct stat st {};
+  FileIdentity id;
+  if (::fstat(fd, &st) == 0) id = IdentityFromStat(st);
+  return std::make_unique<PosixReadOnlyFile>(fd, length, id);
+}
 
 OpenResult OpenReadOnlyExclusive(const std::string& path) {
   OpenResult result;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    result.error = ErrorKind(errno);
+    result.error = OpenErrorKind(errno);
     result.message = ErrnoText(errno);
     return result;
   }
@@ -144,12 +178,16 @@ OpenResult OpenReadOnlyExclusive(const std::string& path) {
     ::close(fd);
     return result;
   }
-  result.file = std::make_unique<PosixReadOnlyFile>(fd, length);
+  result.file = ReadOnlyFileFromDescriptor(fd, length);
   return result;
 }
 
 CreateResult CreateOutputFile(const std::string& path) {
   CreateResult result;
+  if (IsOpenInput(path)) {
+    result.message = kOutputIsInputText;
+    return result;
+  }
   std::string temp = path + ".part-XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
@@ -159,6 +197,30 @@ CreateResult CreateOutputFile(const std::string& path) {
   ::fchmod(fd, 0644);
   result.file = std::make_unique<PosixOutputFile>(fd, temp, path);
   return result;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return IdentityFromStat(st);
+}
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return IdentityFromStat(st);
+}
+
+bool OutputIsInput(const std::string& input_path, const std::string& output_path) {
+  std::optional<FileIdentity> in = IdentityOf(input_path);
+  return in && IdentityOf(output_path) == in;
+}
+
+bool IsOpenInput(const std::string& path) {
+  std::optional<FileIdentity> id = IdentityOf(path);
+  if (!id) return false;
+  std::lock_guard lock(Inputs().mutex);
+  return Inputs().files.count({id->device, id->inode}) != 0;
 }
 
 }  // namespace tollamer::platform

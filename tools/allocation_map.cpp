@@ -13,6 +13,7 @@ bool ClusterMap::InUse(uint64_t cluster) const {
   if (cluster >= Clusters()) return true;
   if (kind_ == Kind::kBitmap) return (bytes_[cluster / 8] >> (cluster % 8)) & 1;
   ByteView view(bytes_);
+  if (kind_ == Kind::kFat16) return view.LeOr<uint16_t>(cluster * 2) != 0;
   return view.LeOr<uint32_t>(cluster * 4) != 0;
 }
 
@@ -134,16 +135,46 @@ std::optional<uint64_t> Fat32ClusterOrigin(uint64_t volume_start, ByteView boot)
   return data_start - kFirstDataCluster * s;
 }
 
-std::optional<ClusterMap> ReadFat32Table(const platform::ReadOnlyFile& source,
-                                         uint64_t volume_start, ByteView boot) {
-  uint64_t bytes = uint64_t{boot.LeOr<uint32_t>(kFatSize32)} * kSectorSize;
+namespace {
+
+// The first FAT: `fat_sectors` sectors after the reserved ones.
+std::optional<ClusterMap> ReadFirstFat(const platform::ReadOnlyFile& source, uint64_t volume_start,
+                                       ByteView boot, uint64_t fat_sectors, ClusterMap::Kind kind) {
+  uint64_t bytes = fat_sectors * kSectorSize;
   uint64_t offset = (volume_start + boot.LeOr<uint16_t>(kReservedSectors)) * kSectorSize;
   if (bytes == 0 || bytes > kMaxAllocationMapBytes || offset > source.Length() ||
       bytes > source.Length() - offset)
     return std::nullopt;
   std::vector<uint8_t> fat(static_cast<size_t>(bytes));
   if (source.ReadAt(offset, fat) != fat.size()) return std::nullopt;
-  return ClusterMap(ClusterMap::Kind::kFat, std::move(fat));
+  return ClusterMap(kind, std::move(fat));
+}
+
+}  // namespace
+
+std::optional<ClusterMap> ReadFat32Table(const platform::ReadOnlyFile& source,
+                                         uint64_t volume_start, ByteView boot) {
+  return ReadFirstFat(source, volume_start, boot, boot.LeOr<uint32_t>(kFatSize32),
+                      ClusterMap::Kind::kFat);
+}
+
+std::optional<uint64_t> Fat16ClusterOrigin(uint64_t volume_start, ByteView boot) {
+  uint64_t s = boot.LeOr<uint8_t>(kSectorsPerCluster);
+  if (s == 0) return std::nullopt;
+  uint64_t root_sectors =
+      (uint64_t{boot.LeOr<uint16_t>(kRootEntries)} * kDirectoryEntryBytes + kSectorSize - 1) /
+      kSectorSize;
+  uint64_t data_start = volume_start + boot.LeOr<uint16_t>(kReservedSectors) +
+                        uint64_t{boot.LeOr<uint8_t>(kFatCount)} * boot.LeOr<uint16_t>(kFatSize16) +
+                        root_sectors;
+  if (data_start < kFirstDataCluster * s) return std::nullopt;
+  return data_start - kFirstDataCluster * s;
+}
+
+std::optional<ClusterMap> ReadFat16Table(const platform::ReadOnlyFile& source,
+                                         uint64_t volume_start, ByteView boot) {
+  return ReadFirstFat(source, volume_start, boot, boot.LeOr<uint16_t>(kFatSize16),
+                      ClusterMap::Kind::kFat16);
 }
 
 }  // namespace tollamer::tools

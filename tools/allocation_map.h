@@ -1,6 +1,7 @@
 // The allocation maps that let the fragment search skip clusters in use:
 // the NTFS $Bitmap (one bit per cluster) and the first FAT of a FAT32
-// volume (one 32-bit entry per cluster, 0 = free). Layouts in
+// volume (one 32-bit entry per cluster, 0 = free) or a FAT16 volume (one
+// 16-bit entry per cluster, 0 = free). Layouts in
 // volume_layout.h. Clusters beyond the map are reported as in use, so a
 // size field larger than the volume never makes the search read them.
 #pragma once
@@ -25,13 +26,18 @@ inline constexpr size_t kMaxRuns = 65536;
 
 class ClusterMap {
  public:
-  enum class Kind { kBitmap, kFat };
+  enum class Kind { kBitmap, kFat, kFat16 };
   ClusterMap() = default;
   ClusterMap(Kind kind, std::vector<uint8_t> bytes) : kind_(kind), bytes_(std::move(bytes)) {}
 
   bool InUse(uint64_t cluster) const;
   uint64_t Clusters() const {
-    return kind_ == Kind::kBitmap ? bytes_.size() * 8 : bytes_.size() / 4;
+    switch (kind_) {
+      case Kind::kBitmap: return bytes_.size() * 8;
+      case Kind::kFat: return bytes_.size() / 4;
+      case Kind::kFat16: return bytes_.size() / 2;
+    }
+    return 0;
   }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 
@@ -66,6 +72,14 @@ std::optional<uint64_t> Fat32ClusterOrigin(uint64_t volume_start, ByteView boot_
 
 // Reads the first FAT of the FAT32 volume at `volume_start`.
 std::optional<ClusterMap> ReadFat32Table(const platform::ReadOnlyFile& source,
+                                         uint64_t volume_start, ByteView boot_sector);
+
+// Where FAT16 cluster n lies: the data area follows the reserved sectors,
+// the FATs and the fixed root directory region, and begins with cluster 2.
+std::optional<uint64_t> Fat16ClusterOrigin(uint64_t volume_start, ByteView boot_sector);
+
+// Reads the first FAT of the FAT16 volume at `volume_start`.
+std::optional<ClusterMap> ReadFat16Table(const platform::ReadOnlyFile& source,
                                          uint64_t volume_start, ByteView boot_sector);
 
 }  // namespace tollamer::tools

@@ -62,6 +62,11 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
                                    const std::atomic<bool>& running, ConversionObserver& observer,
                                    EngineMessages& messages) {
   ConversionResult result;
+  if (platform::OutputIsInput(backup_path, mdf_path)) {
+    messages.ShowStop(kOutputIsInputMessage);
+    result.error = platform::kOutputIsInputText;
+    return result;
+  }
   platform::OpenResult in = platform::OpenSharedReadOnly(backup_path);
   if (!in.file) {
     messages.ShowStop(kBackupOpenFailedMessage);
@@ -76,6 +81,12 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
   }
   result = ConvertBackup(*in.file, *out.file, running, observer);
   if (result.stopped) return result;
+  if (result.completed && result.pagesWritten == 0) {  // the temporary goes with `out`
+    messages.ShowStop(kNoPagesInBackupMessage);
+    result.completed = false;
+    result.error = kNoPagesInBackupText;
+    return result;
+  }
   if (result.completed && !out.file->Commit()) {
     result.completed = false;
     result.error = out.file->Error();

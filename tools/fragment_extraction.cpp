@@ -52,6 +52,11 @@ ExtractionResult ExtractFragmentsToFile(const std::string& source_path,
                                         const std::string& out_path,
                                         const std::atomic<bool>& running, EngineMessages& messages) {
   ExtractionResult result;
+  if (platform::OutputIsInput(source_path, out_path)) {
+    messages.ShowStop(kOutputIsInputMessage);
+    result.error = platform::kOutputIsInputText;
+    return result;
+  }
   platform::OpenResult in = platform::OpenSharedReadOnly(source_path);
   if (!in.file) {
     messages.ShowStop(kOpenFileErrorMessage);
@@ -72,6 +77,59 @@ ExtractionResult ExtractFragmentsToFile(const std::string& source_path,
   }
   if (!result.completed) messages.ShowStop(kDataFileWriteFailedMessage);
   return result;
+}
+
+namespace {
+
+bool HoldsPage(const Fragment& f, uint32_t page) {
+  for (const PageSegment& seg : f.segments)
+    if (page >= seg.firstPage && page - seg.firstPage < seg.count) return true;
+  return false;
+}
+
+bool SharesAPage(const std::vector<const Fragment*>& group, const Fragment& f) {
+  for (const Fragment* g : group)
+    for (const PageSegment& a : g->segments)
+      for (const PageSegment& b : f.segments) {
+        const uint64_t a_end = uint64_t{a.firstPage} + a.count;
+        const uint64_t b_end = uint64_t{b.firstPage} + b.count;
+        if (a.firstPage < b_end && b.firstPage < a_end) return true;
+      }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::vector<const Fragment*>> GroupByDatabase(
+    const std::vector<const Fragment*>& fragments) {
+  std::vector<std::vector<const Fragment*>> groups;
+  for (const Fragment* f : fragments)
+    if (HoldsPage(*f, 0)) groups.push_back({f});
+  const size_t headed = groups.size();
+  std::vector<std::vector<const Fragment*>> own;
+  for (const Fragment* f : fragments) {
+    if (HoldsPage(*f, 0)) continue;
+    if (headed <= 1) {
+      if (groups.empty()) groups.emplace_back();
+      if (!SharesAPage(groups[0], *f)) {
+        groups[0].push_back(f);
+        continue;
+      }
+    }
+    own.push_back({f});
+  }
+  groups.insert(groups.end(), own.begin(), own.end());
+  return groups;
+}
+
+std::string GroupOutputPath(const std::string& out_path, size_t index, size_t count) {
+  if (count <= 1) return out_path;
+  const size_t slash = out_path.find_last_of('/');
+  size_t dot = out_path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+      dot == (slash == std::string::npos ? 0 : slash + 1))
+    dot = out_path.size();
+  return out_path.substr(0, dot) + "-" + std::to_string(index + 1) + out_path.substr(dot);
 }
 
 std::vector<const Fragment*> CheckedFragments(const std::vector<Fragment>& fragments) {

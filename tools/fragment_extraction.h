@@ -39,4 +39,17 @@ ExtractionResult ExtractFragmentsToFile(const std::string& source_path,
 // The checked fragments of a list, in list order.
 std::vector<const Fragment*> CheckedFragments(const std::vector<Fragment>& fragments);
 
+// Fragments sorted into the data files they came from. A data file has one
+// page 0 (its file header page), so each fragment holding a page 0 begins a
+// database of its own. A fragment without page 0 joins the one database
+// when there is exactly one (or begins it when there is none) and holds no
+// page number already found there; otherwise nothing tells which database
+// it belongs to and it is written to a file of its own.
+std::vector<std::vector<const Fragment*>> GroupByDatabase(
+    const std::vector<const Fragment*>& fragments);
+
+// The file of group `index` of `count`: `out_path` itself for one group,
+// else "-1", "-2", ... inserted before the extension ("x.mdf" -> "x-2.mdf").
+std::string GroupOutputPath(const std::string& out_path, size_t index, size_t count);
+
 }  // namespace tollamer::tools

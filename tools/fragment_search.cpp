@@ -197,10 +197,14 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
         failed.error = kBitmapErrorMessage;
         return failed;
       }
-    } else if (fs.kind == FileSystemKind::kFat32) {
+    } else if (fs.kind == FileSystemKind::kFat32 || fs.kind == FileSystemKind::kFat16) {
+      const bool fat32 = fs.kind == FileSystemKind::kFat32;
       layout.sectorsPerCluster = fs.sectorsPerCluster;
-      std::optional<uint64_t> origin = Fat32ClusterOrigin(params.startSector, ByteView(boot));
-      if (origin) layout.map = ReadFat32Table(source, params.startSector, ByteView(boot));
+      std::optional<uint64_t> origin = fat32 ? Fat32ClusterOrigin(params.startSector, ByteView(boot))
+                                             : Fat16ClusterOrigin(params.startSector, ByteView(boot));
+      if (origin)
+        layout.map = fat32 ? ReadFat32Table(source, params.startSector, ByteView(boot))
+                           : ReadFat16Table(source, params.startSector, ByteView(boot));
       if (!origin || !layout.map) {
         messages.ShowStop(kFatErrorMessage);
         SearchResult failed;
@@ -209,8 +213,7 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
       }
       layout.origin = *origin;
     }
-    // FAT16 and unknown volumes have no map: every unit from the start
-    // sector is read.
+    // Unknown volumes have no map: every unit from the start sector is read.
   }
   Search search(source, params, running, observer);
   return search.Run(layout, unit);

@@ -24,6 +24,9 @@
 //
 // FAT32: cluster 2 is the first cluster of the data area, which begins after
 // the reserved sectors and the FATs; a FAT entry of 0 marks a free cluster.
+// FAT16: the same with 16-bit FAT entries (FAT size in the 16-bit field at
+// 22), and between the FATs and the data area the fixed root directory
+// region of (root directory entries * 32) bytes, rounded up to sectors.
 //
 // NTFS file record (1024 bytes; record 6 is $Bitmap, two sectors per record):
 //   RECORD OFFSET  SIZE  FIELD
@@ -75,6 +78,7 @@ inline constexpr uint16_t kSectorBytes = 512;
 inline constexpr uint16_t kFat32BackupBootSector = 6;
 inline constexpr uint16_t kFat16RootEntries = 512;
 inline constexpr uint32_t kFirstDataCluster = 2;
+inline constexpr uint64_t kDirectoryEntryBytes = 32;
 
 inline constexpr size_t kMftRecordSize = 1024;
 inline constexpr uint64_t kBitmapRecordSector = 12;  // record 6 * 2 sectors

@@ -1,6 +1,8 @@
 // The desktop program driven as a user would, on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -126,13 +128,25 @@ TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
   EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
 }
 
-TEST_F(MainFrameTest, FileInUseShowsTheMessageAndWritesNoTableLines) {
+// Each way an open fails has its own message; "in use" only for a file
+// another program holds.
+TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
   platform::OpenResult holder = platform::OpenReadOnlyExclusive(path_);
   ASSERT_NE(holder.file, nullptr);
-  EXPECT_FALSE(OpenAndWait(path_));
-  EXPECT_EQ(messages_.stops, std::vector<std::string>{"文件被其他软件占用！"});
-  EXPECT_EQ(frame_->workLog().Text().find("Total table(s)"), std::string::npos);
-  EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+  std::filesystem::create_directory(dir_.File("folder"));
+  const std::pair<std::string, std::string> cases[] = {
+      {path_, "文件被其他软件占用！"},
+      {dir_.File("missing.mdf"), "文件不存在！"},
+      {dir_.File("folder"), "不是文件！"},
+      {dir_.Write("text.mdf", fixtures::Bytes(9000, 'x')), "不是 SQL Server 数据文件或备份文件！"},
+  };
+  for (const auto& [path, message] : cases) {
+    messages_.stops.clear();
+    EXPECT_FALSE(OpenAndWait(path)) << path;
+    EXPECT_EQ(messages_.stops, std::vector<std::string>{message}) << path;
+    EXPECT_EQ(frame_->workLog().Text().find("Total table(s)"), std::string::npos);
+    EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+  }
 }
 
 TEST_F(MainFrameTest, NoVersionChosenGivesAnEmptyCatalog) {

@@ -46,8 +46,6 @@ TEST(InfoCommandTest, BackupAndUnreadableBootPage) {
 
 TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
   testing::TempDir dir;
-  EXPECT_EQ(RunCli("info " + dir.File("missing.mdf")).exitCode, 1);
-  EXPECT_EQ(RunCli("info " + dir.Write("empty.mdf", {})).exitCode, 1);
   fixtures::Bytes tape(100, 0);
   std::copy_n("TAPE", 4, tape.begin());
   EXPECT_EQ(RunCli("info " + dir.Write("t.bak", tape)).exitCode, 1);

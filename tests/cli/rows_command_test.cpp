@@ -35,7 +35,7 @@ TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
   EXPECT_NE(json.out.find("\"page\":null,\"pageCount\":1,\"rowCount\":2}"), std::string::npos)
       << json.out;
 
-  EXPECT_EQ(RunRows(path + " nosuchtable --version 2000").exitCode, 1);
+  EXPECT_EQ(RunRows(path + " nosuchtable --version 2000").exitCode, 4);
   EXPECT_EQ(RunRows(path + " everytype --version 2000 --page 0").exitCode, 2);
 }
 

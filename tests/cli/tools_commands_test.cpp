@@ -45,11 +45,19 @@ TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
   EXPECT_EQ(RunTool("bak2mdf " + dir.File("none.bak") + " " + dir.File("b.mdf")).exitCode, 1);
 }
 
-TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesThem) {
+// Three databases on one disk: each carved into a file of its own.
+TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesEachDatabaseApart) {
   testing::TempDir dir;
   fixtures::Bytes src(64 * 512, 0x20);
-  fixtures::Bytes db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 40, "D:\\x.mdf").Image();
-  src.insert(src.end(), db.begin(), db.end());
+  const fixtures::Bytes gap(64 * 512, 0x20);
+  const fixtures::Bytes dbs[] = {
+      fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 40, "D:\\x.mdf").Image(),
+      fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 36, "D:\\y.mdf").Image(),
+      fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 34, "D:\\z.mdf").Image()};
+  for (const fixtures::Bytes& db : dbs) {
+    src.insert(src.end(), db.begin(), db.end());
+    src.insert(src.end(), gap.begin(), gap.end());
+  }
   std::string img = dir.Write("disk.img", src);
   ToolRun r = RunTool("excavate --json " + img);
   ASSERT_EQ(r.exitCode, 0);
@@ -60,10 +68,20 @@ TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesThem) {
   EXPECT_NE(r.out.find("\"extra\": \"[MSSQL2000][大小:320.0KB]D:\\\\x.mdf"), std::string::npos) << r.out;
 
   std::string out = dir.File("carved.mdf");
-  ToolRun x = RunTool("excavate " + img + " --extract 0 --out " + out + " --csv " + dir.File("l.csv"));
+  ToolRun x = RunTool("excavate " + img + " --extract all --out " + out + " --csv " + dir.File("l.csv"));
   ASSERT_EQ(x.exitCode, 0) << x.out;
-  EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, db);
+  EXPECT_NE(x.out.find("the fragments belong to 3 data files: one file each"), std::string::npos) << x.out;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  for (int i = 0; i < 3; ++i) {
+    const std::string carved = dir.File("carved-" + std::to_string(i + 1) + ".mdf");
+    EXPECT_NE(x.out.find("into " + carved + " (fragment " + std::to_string(i) + ")"),
+              std::string::npos) << x.out;
+    EXPECT_EQ(testing::FileSnapshot::Of(carved).bytes, dbs[i]) << carved;
+  }
   EXPECT_TRUE(std::filesystem::exists(dir.File("l.csv")));
+  ToolRun one = RunTool("excavate " + img + " --extract 1 --out " + out);
+  ASSERT_EQ(one.exitCode, 0) << one.out;
+  EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, dbs[1]);
   EXPECT_EQ(RunTool("excavate " + img + " --extract 0").exitCode, 2);
   EXPECT_EQ(RunTool("excavate " + img + " --cluster 0").exitCode, 2);
   EXPECT_EQ(RunTool("excavate " + img + " --free-only").exitCode, 2);

@@ -39,16 +39,16 @@ TEST(TableScriptTest, OneColumnHasNoComma) {
   EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [sales].[x]\r\n(\r\n[id] int  NOT NULL\r\n)\r\n");
 }
 
-TEST(TableScriptTest, NameWithoutPointGivesEmptyOwner) {
+TEST(TableScriptTest, OwnerEndsAtTheFirstPointAndLostColumnsGiveAComment) {
   TableInfo t;
   t.fullName = "Orders";
-  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [].[Orders]\r\n(\r\n)\r\n");
-}
-
-TEST(TableScriptTest, OwnerEndsAtTheFirstPoint) {
-  TableInfo t;
-  t.fullName = "dbo.a.b";
-  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [dbo].[a.b]\r\n(\r\n)\r\n");
+  t.columns[1] = Column(1, "id", "int", "", " NOT NULL");
+  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [].[Orders]\r\n(\r\n[id] int  NOT NULL\r\n)\r\n");
+  // No column known: never "( )", which no server would run.
+  TableInfo lost;
+  lost.fullName = "dbo.a.b";
+  EXPECT_EQ(BuildTableScript(lost),
+            "-- [dbo].[a.b]: its columns are lost (no column rows found in the system tables)\r\n");
 }
 
 TEST(TypeStatementTest, BlankAfterTheFirstCommaOnly) {

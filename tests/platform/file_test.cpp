@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
+#include "platform/block_devices.h"
 #include "tests/test_support.h"
 
 namespace tollamer::platform {
@@ -11,24 +14,67 @@ namespace {
 
 using tollamer::testing::TempDir;
 
-TEST(ReadOnlyFileTest, MissingFileIsReportedAsNotFound) {
+// Each way an open fails is told apart, for both open functions; a file
+// held by another exclusive opener is "in use" only for the exclusive open.
+TEST(ReadOnlyFileTest, OpenFailuresSayWhatHappened) {
   TempDir dir;
-  OpenResult r = OpenReadOnlyExclusive(dir.File("absent.mdf"));
-  EXPECT_EQ(r.file, nullptr);
-  EXPECT_EQ(r.error, OpenError::kNotFound);
-  EXPECT_FALSE(r.message.empty());
+  std::string held = dir.Write("held.mdf", fixtures::Bytes(100, 7));
+  std::filesystem::create_directory(dir.File("folder"));
+  OpenResult holder = OpenReadOnlyExclusive(held);
+  ASSERT_NE(holder.file, nullptr);
+  struct Case {
+    std::string path;
+    OpenError exclusive;
+    OpenError shared;
+  };
+  const Case cases[] = {
+      {dir.File("absent.mdf"), OpenError::kNotFound, OpenError::kNotFound},
+      {dir.File("absent/x.mdf"), OpenError::kNotFound, OpenError::kNotFound},
+      {dir.File("folder"), OpenError::kNotRegularFile, OpenError::kNotRegularFile},
+      {held, OpenError::kInUse, OpenError::kNone},
+  };
+  for (const Case& c : cases) {
+    OpenResult r = OpenReadOnlyExclusive(c.path);
+    EXPECT_EQ(r.file == nullptr, c.exclusive != OpenError::kNone) << c.path;
+    EXPECT_EQ(r.error, c.exclusive) << c.path;
+    EXPECT_EQ(r.message.empty(), c.exclusive == OpenError::kNone) << c.path;
+    EXPECT_EQ(OpenSharedReadOnly(c.path).error, c.shared) << c.path;
+  }
+  if (::geteuid() != 0) {  // root reads whatever the mode says
+    std::string locked = dir.Write("locked.mdf", fixtures::Bytes(10, 1));
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    EXPECT_EQ(OpenReadOnlyExclusive(locked).error, OpenError::kAccessDenied);
+  }
+  holder.file.reset();
+  EXPECT_NE(OpenReadOnlyExclusive(held).file, nullptr) << "the lock ends with the file";
 }
 
-TEST(ReadOnlyFileTest, FileHeldByAnotherOpenerIsInUse) {
+// An output that reaches the input, by any path, is the input; a file open
+// as an input is never replaced by an output of this process.
+TEST(OutputFileTest, OutputsThatReachTheInputAreRefused) {
   TempDir dir;
-  std::string path = dir.Write("db.mdf", fixtures::Bytes(100, 7));
-  OpenResult first = OpenReadOnlyExclusive(path);
-  ASSERT_NE(first.file, nullptr);
-  OpenResult second = OpenReadOnlyExclusive(path);
-  EXPECT_EQ(second.file, nullptr);
-  EXPECT_EQ(second.error, OpenError::kInUse);
-  first.file.reset();
-  EXPECT_NE(OpenReadOnlyExclusive(path).file, nullptr) << "the lock ends with the file";
+  std::string input = dir.Write("in.mdf", fixtures::Bytes{'d', 'b'});
+  std::filesystem::create_hard_link(input, dir.File("hard.mdf"));
+  std::filesystem::create_symlink(input, dir.File("soft.mdf"));
+  std::filesystem::create_directory(dir.File("sub"));
+  for (const std::string& same : {input, dir.File("hard.mdf"), dir.File("soft.mdf"),
+                                  dir.File("sub/../in.mdf")})
+    EXPECT_TRUE(OutputIsInput(input, same)) << same;
+  EXPECT_TRUE(OutputIsInput(dir.File("soft.mdf"), input));
+  EXPECT_FALSE(OutputIsInput(input, dir.File("other.mdf")));
+  EXPECT_FALSE(OutputIsInput(dir.File("absent.mdf"), dir.File("absent.mdf")));
+
+  {
+    OpenResult open = OpenReadOnlyExclusive(input);
+    ASSERT_NE(open.file, nullptr);
+    EXPECT_TRUE(IsOpenInput(dir.File("hard.mdf")));
+    CreateResult c = CreateOutputFile(dir.File("soft.mdf"));
+    EXPECT_EQ(c.file, nullptr);
+    EXPECT_EQ(c.message, kOutputIsInputText);
+  }
+  EXPECT_FALSE(IsOpenInput(input));
+  EXPECT_NE(CreateOutputFile(dir.File("other.mdf")).file, nullptr);
+  EXPECT_EQ(std::filesystem::file_size(input), 2u);
 }
 
 TEST(ReadOnlyFileTest, PositionedReadsStopAtTheEnd) {

@@ -126,18 +126,24 @@ TEST(BackupConversionTest, AWriteFailureIsReportedAndNothingIsCommitted) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));
 }
 
-TEST(BackupConversionTest, AnEmptyBackupGivesAnEmptyDataFileAndTheInputIsUntouched) {
+// A file without a single page is no backup, and a backup is never its own
+// output: both are refused, nothing is written and the input is untouched.
+TEST(BackupConversionTest, NoPageOrAnOutputThatIsTheInputIsRefused) {
   TempDir dir;
-  RecordingMessages messages;
   std::atomic<bool> running{true};
   ConversionObserver observer;
   std::string bak = dir.Write("short.bak", Bytes(300, 1));
   auto before = testing::FileSnapshot::Of(bak);
-  ConversionResult r = ConvertBackupFile(bak, dir.File("out.mdf"), running, observer, messages);
-  EXPECT_TRUE(r.completed);
-  EXPECT_TRUE(messages.stops.empty());
-  EXPECT_TRUE(ReadAll(dir.File("out.mdf")).empty());
-  EXPECT_TRUE(testing::FileSnapshot::Of(bak) == before);
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.File("out.mdf"), kNoPagesInBackupMessage}, {bak, kOutputIsInputMessage}};
+  for (const auto& [out, said] : cases) {
+    RecordingMessages messages;
+    ConversionResult r = ConvertBackupFile(bak, out, running, observer, messages);
+    EXPECT_FALSE(r.completed) << out;
+    EXPECT_EQ(messages.stops, std::vector<std::string>{said});
+    EXPECT_TRUE(testing::FileSnapshot::Of(bak) == before);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));
 }
 
 TEST(BackupConversionTest, RealSql2008R2BackupBecomesAnOpenableDataFile) {

@@ -1,4 +1,4 @@
-// Fragment searches on FAT32 and NTFS images made by the real file-system
+// Fragment searches on FAT32, FAT16 and NTFS images made by the real file-system
 // tools (dosfstools/mtools, ntfs-3g), never mounted.
 #include <gtest/gtest.h>
 
@@ -49,40 +49,52 @@ SearchResult RunSearch(const platform::ReadOnlyFile& source, const SearchParams&
   return r;
 }
 
-TEST(VolumeImageTest, Fat32FreeClusterSearchFindsTheDeletedFileAndNeverReadsTheLiveOne) {
+// FAT32 and FAT16 (16-bit FAT entries, a fixed root directory region before
+// cluster 2): the free-cluster search reads only the deleted file.
+TEST(VolumeImageTest, FatFreeClusterSearchFindsTheDeletedFileAndNeverReadsTheLiveOne) {
   REQUIRE_PROGRAMS("mkfs.vfat", "mcopy", "mdel");
-  testing::TempDir dir;
-  std::string img = dir.File("fat32.img");
-  std::string live = dir.Write("live.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 64).Image());
-  std::string gone = dir.Write("gone.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image());
-  ASSERT_EQ(RunQuiet("truncate -s 40M " + img + " && mkfs.vfat -F 32 -s 1 " + img), 0);
-  ASSERT_EQ(RunQuiet("mcopy -i " + img + " " + live + " ::live.mdf && mcopy -i " + img + " " +
-                     gone + " ::gone.mdf && mdel -i " + img + " ::gone.mdf"),
-            0);
+  struct Case {
+    const char* mkfs;
+    FileSystemKind kind;
+    uint32_t cluster;
+    const char* label;
+  };
+  for (const Case& c : {Case{"-F 32 -s 1", FileSystemKind::kFat32, 1, "←FAT32"},
+                        Case{"-F 16 -s 4", FileSystemKind::kFat16, 4, "←FAT16"}}) {
+    SCOPED_TRACE(c.mkfs);
+    testing::TempDir dir;
+    std::string img = dir.File("fat.img");
+    std::string live = dir.Write("live.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 64).Image());
+    std::string gone = dir.Write("gone.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image());
+    ASSERT_EQ(RunQuiet("truncate -s 40M " + img + " && mkfs.vfat " + c.mkfs + " " + img), 0);
+    ASSERT_EQ(RunQuiet("mcopy -i " + img + " " + live + " ::live.mdf && mcopy -i " + img + " " +
+                       gone + " ::gone.mdf && mdel -i " + img + " ::gone.mdf"),
+              0);
 
-  platform::OpenResult open = platform::OpenSharedReadOnly(img);
-  ASSERT_TRUE(open.file);
-  Recognition fs = RecognizeFileSystem(*open.file, 0);
-  ASSERT_EQ(fs.fs.kind, FileSystemKind::kFat32);
-  EXPECT_TRUE(fs.freeClustersAllowed);
-  EXPECT_EQ(fs.clusterField, std::optional<uint32_t>(1));
-  EXPECT_EQ(fs.label.substr(0, 8), "←FAT32");
+    platform::OpenResult open = platform::OpenSharedReadOnly(img);
+    ASSERT_TRUE(open.file);
+    Recognition fs = RecognizeFileSystem(*open.file, 0);
+    ASSERT_EQ(fs.fs.kind, c.kind);
+    EXPECT_TRUE(fs.freeClustersAllowed);
+    EXPECT_EQ(fs.clusterField, std::optional<uint32_t>(c.cluster));
+    EXPECT_EQ(fs.label.substr(0, 8), c.label);
 
-  SearchResult plain = RunSearch(*open.file, {0, *fs.sizeField, *fs.clusterField, false});
-  const Fragment* live_run = WithTag(plain.fragments, "[MSSQL2008]");
-  const Fragment* gone_run = WithTag(plain.fragments, "[MSSQL2000]");
-  ASSERT_TRUE(live_run && gone_run);
-  EXPECT_EQ(FragmentPagesText(*live_run), "0-63");
-  EXPECT_EQ(FragmentPagesText(*gone_run), "0-47");
+    SearchResult plain = RunSearch(*open.file, {0, *fs.sizeField, *fs.clusterField, false});
+    const Fragment* live_run = WithTag(plain.fragments, "[MSSQL2008]");
+    const Fragment* gone_run = WithTag(plain.fragments, "[MSSQL2000]");
+    ASSERT_TRUE(live_run && gone_run);
+    EXPECT_EQ(FragmentPagesText(*live_run), "0-63");
+    EXPECT_EQ(FragmentPagesText(*gone_run), "0-47");
 
-  fixtures::RecordingSource recording(*open.file);
-  SearchResult free = RunSearch(recording, {0, *fs.sizeField, *fs.clusterField, true});
-  EXPECT_GT(free.unitsSkipped, 64u * 16);
-  ASSERT_EQ(free.fragments.size(), 1u);
-  EXPECT_EQ(free.fragments[0].firstSector, gone_run->firstSector);
-  EXPECT_EQ(FragmentPagesText(free.fragments[0]), "0-47");
-  EXPECT_FALSE(recording.Touched(live_run->firstSector * kSectorSize,
-                                 (live_run->lastSector + 16) * kSectorSize));
+    fixtures::RecordingSource recording(*open.file);
+    SearchResult free = RunSearch(recording, {0, *fs.sizeField, *fs.clusterField, true});
+    EXPECT_GT(free.unitsSkipped, 64u * 16 / c.cluster);
+    ASSERT_EQ(free.fragments.size(), 1u);
+    EXPECT_EQ(free.fragments[0].firstSector, gone_run->firstSector);
+    EXPECT_EQ(FragmentPagesText(free.fragments[0]), "0-47");
+    EXPECT_FALSE(recording.Touched(live_run->firstSector * kSectorSize,
+                                   (live_run->lastSector + 16) * kSectorSize));
+  }
 }
 
 TEST(VolumeImageTest, NtfsFreeClusterSearchReadsOnlyTheFreedTailOfATruncatedFile) {

@@ -1,0 +1,26 @@
+#include "cli/cli_exit.h"
+
+#include <cstdio>
+
+namespace tollamer::cli {
+
+bool RefuseOutputOverInput(const std::string& input, const std::string& output) {
+  if (!platform::OutputIsInput(input, output)) return false;
+  std::fprintf(stderr, "tollamer-cli: refusing to write %s: it is the input file %s\n",
+               output.c_str(), input.c_str());
+  return true;
+}
+
+std::string_view OpenFailureText(platform::OpenError error) {
+  switch (error) {
+    case platform::OpenError::kNotFound: return "no such file";
+    case platform::OpenError::kNotRegularFile: return "not a file (a folder or a special file)";
+    case platform::OpenError::kAccessDenied: return "permission denied";
+    case platform::OpenError::kInUse: return "the file is in use by another program";
+    case platform::OpenError::kNone:
+    case platform::OpenError::kOther: break;
+  }
+  return "read error";
+}
+
+}  // namespace tollamer::cli

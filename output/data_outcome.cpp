@@ -1,0 +1,62 @@
+#include "output/data_outcome.h"
+
+namespace tollamer {
+
+TableOutcome OutcomeOf(const TableDataResult& r) {
+  if (r.skipped) return TableOutcome::kSkipped;
+  if (!r.ok) return TableOutcome::kFailed;
+  if (r.stats.rows < r.catalogRows) return TableOutcome::kShort;
+  return TableOutcome::kComplete;
+}
+
+DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results) {
+  DataOutcome out;
+  for (const TableDataResult& r : results) {
+    out.rows += r.stats.rows;
+    switch (OutcomeOf(r)) {
+      case TableOutcome::kComplete: ++out.complete; break;
+      case TableOutcome::kShort:
+        ++out.shortTables;
+        out.rowsMissing += r.catalogRows - r.stats.rows;
+        break;
+      case TableOutcome::kSkipped: ++out.skipped; break;
+      case TableOutcome::kFailed: ++out.failed; break;
+    }
+  }
+  return out;
+}
+
+std::string OutcomeLine(const TableDataResult& r) {
+  const std::string name = r.tableName.empty() ? std::to_string(r.tableId) : r.tableName;
+  switch (OutcomeOf(r)) {
+    case TableOutcome::kComplete: return {};
+    case TableOutcome::kShort:
+      return name + ": " + std::to_string(r.stats.rows) + " of " + std::to_string(r.catalogRows) +
+             " rows recovered";
+    case TableOutcome::kSkipped: return name + ": skipped (" + r.error + ")";
+    case TableOutcome::kFailed: return name + ": failed (" + r.error + ")";
+  }
+  return {};
+}
+
+void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results) {
+  const DataOutcome outcome = SummarizeOutcome(results);
+  if (outcome.Complete()) return;
+  for (const TableDataResult& r : results)
+    if (std::string line = OutcomeLine(r); !line.empty()) log.AppendEntry(line);
+  log.AppendEntry("Incomplete: " + std::to_string(outcome.shortTables) + " table(s) short, " +
+                  std::to_string(outcome.skipped) + " skipped, " + std::to_string(outcome.failed) +
+                  " failed");
+}
+
+std::vector<const TableInfo*> TablesWithoutDataPages(const CMdfDatabase& db) {
+  std::vector<const TableInfo*> empty;
+  for (const auto& [id, table] : db.catalog.tables) {
+    auto pages = db.dataPageLists.find(id);
+    if (table.rowCount != 0 && (pages == db.dataPageLists.end() || pages->second.empty()))
+      empty.push_back(&table);
+  }
+  return empty;
+}
+
+}  // namespace tollamer

@@ -1,0 +1,47 @@
+// How complete an export or import of table rows came out, judged against
+// the catalog: a table is short when fewer rows came out than the system
+// tables record for it, skipped when nothing could be written for it (no
+// columns or no data pages known), failed when its output could not be
+// written. The work log gets a line for each table that is not complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/data_export.h"
+#include "output/work_log.h"
+
+namespace tollamer {
+
+enum class TableOutcome { kComplete, kShort, kSkipped, kFailed };
+
+TableOutcome OutcomeOf(const TableDataResult& result);
+
+struct DataOutcome {
+  size_t complete = 0;
+  size_t shortTables = 0;  // rows written, fewer than the catalog counts
+  size_t skipped = 0;
+  size_t failed = 0;
+  uint64_t rows = 0;         // rows written
+  uint64_t rowsMissing = 0;  // catalog rows that did not come out (short tables)
+
+  bool Complete() const { return shortTables == 0 && skipped == 0 && failed == 0; }
+};
+
+DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results);
+
+// "dbo.publishers: 3 of 8 rows" (short), "dbo.titles: skipped (no columns
+// known)", "dbo.sales: failed (...)"; empty for a complete table.
+std::string OutcomeLine(const TableDataResult& result);
+
+// One work log entry per table that is not complete, then a summary entry
+// when any is not.
+void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results);
+
+// The tables the system tables count rows for that have no data page
+// known, in ascending object id: what a whole-file scan did not recover.
+std::vector<const TableInfo*> TablesWithoutDataPages(const CMdfDatabase& db);
+
+}  // namespace tollamer

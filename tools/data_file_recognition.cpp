@@ -1,0 +1,20 @@
+#include "tools/data_file_recognition.h"
+
+#include "engine/pagestore/page_layout.h"
+#include "tools/page_start.h"
+
+namespace tollamer::tools {
+
+using namespace page_layout;
+
+bool HoldsDataPages(const PageStore& store) {
+  bool found = false;
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView page) {
+    found = page.LeOr<uint8_t>(kHeaderVersion) == kValidHeaderVersion &&
+            IsKnownPageType(page.LeOr<uint8_t>(kType)) && page.AllZero(kReserved, kReservedSize);
+    return !found;
+  });
+  return found;
+}
+
+}  // namespace tollamer::tools
