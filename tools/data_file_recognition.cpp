@@ -1,7 +1,7 @@
 #include "tools/data_file_recognition.h"
 
 #include "engine/pagestore/page_layout.h"
-#include "tools/page_start.h"
+#include "engine/pagestore/page_start.h"
 
 namespace tollamer::tools {
 
