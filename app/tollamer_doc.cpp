@@ -41,10 +41,15 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
     const bool opened = engine_.OpenFile(path);
     if (!opened || !tools::HoldsDataPages(engine_.Store())) {
       // A backup whose page data is not found has said so already.
-      const bool said = !opened && engine_.Store().LastOpenError() == platform::OpenError::kNone;
-      if (!said)
-        engine_.Messages().ShowStop(opened ? kNotADataFileMessage
-                                           : OpenFailureMessage(engine_.Store().LastOpenError()));
+      const OpenRefusal refusal = engine_.Store().Refusal();
+      if (opened)
+        engine_.Messages().ShowStop(kNotADataFileMessage);
+      else if (refusal == OpenRefusal::kSecondaryFile)
+        engine_.Messages().ShowStop(kSecondaryFileMessage);
+      else if (refusal == OpenRefusal::kBackupCompressed)
+        engine_.Messages().ShowStop(kCompressedBackupMessage);
+      else if (refusal == OpenRefusal::kNone)
+        engine_.Messages().ShowStop(OpenFailureMessage(engine_.Store().LastOpenError()));
       if (engine_.IsOpen()) engine_.Teardown();
       busy_ = false;
       QMetaObject::invokeMethod(this, [this] { emit openFinished(false); }, Qt::QueuedConnection);

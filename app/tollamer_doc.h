@@ -21,6 +21,8 @@ inline constexpr char kFileMissingMessage[] = "文件不存在！";
 inline constexpr char kNotAFileMessage[] = "不是文件！";
 inline constexpr char kNoReadPermissionMessage[] = "没有读取文件的权限！";
 inline constexpr char kFileReadErrorMessage[] = "文件读取错误！";
+inline constexpr char kSecondaryFileMessage[] = "这是数据库的辅助数据文件（.ndf），请打开主数据文件（.mdf）！";
+inline constexpr char kCompressedBackupMessage[] = "备份文件已压缩或加密，无法读取！";
 inline constexpr char kNotADataFileMessage[] = "不是 SQL Server 数据文件或备份文件！";
 
 // The message for an open that failed with `error`.

@@ -20,9 +20,9 @@ std::optional<VersionChoice> ParseVersionChoice(const std::string& text) {
 bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
   if (!opened) {
     std::string why(OpenFailureText(store.LastOpenError()));
-    if ((store.LastOpenError() == platform::OpenError::kOther ||
-         store.LastOpenError() == platform::OpenError::kNone) &&
-        !store.LastError().empty())
+    if (store.Refusal() != OpenRefusal::kNone)
+      why = store.LastError();  // opened, read, and found not to be a primary file
+    else if (store.LastOpenError() == platform::OpenError::kOther && !store.LastError().empty())
       why += ": " + store.LastError();
     std::fprintf(stderr, "tollamer-cli: cannot open %s: %s\n", path.c_str(), why.c_str());
     if (log) log->AppendEntry("Cannot open the file: " + why);
