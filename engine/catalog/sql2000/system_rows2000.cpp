@@ -111,7 +111,8 @@ std::optional<SysColumnsRow> ReadSysColumnsRow(ByteView row) {
   c.xoffset = *xoffset;
   c.bitpos = *bitpos;
   c.colstat = *colstat;
-  c.collationId = row.U32(kCollationId).value_or(0);
+  // SQL 7.0 rows end their fixed part before the collation id.
+  if (*fixed_end >= kCollationId + 4) c.collationId = row.U32(kCollationId).value_or(0);
   if (var->Length() != 0 && var->Length() < kImplausible)
     c.name = NameIn(row, *var).value_or(std::string());
   return r;
