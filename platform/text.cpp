@@ -187,6 +187,16 @@ bool AllAscii(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
+bool IsValidUtf8(std::string_view text) {
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = Utf8SequenceLength(bytes.subspan(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
 bool CodePageSupported(uint16_t code_page) {
   if (code_page == kCodePageUtf8 || code_page == kCodePageWestern) return true;
   return code_page != 0 && Converters().For(code_page) != ConverterCache::Invalid();

@@ -32,6 +32,9 @@ inline constexpr uint16_t kCodePageWestern = 1252;
 void AppendCodePageAsUtf8(std::span<const uint8_t> bytes, uint16_t code_page, std::string& out);
 std::string CodePageToUtf8(std::span<const uint8_t> bytes, uint16_t code_page);
 
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
 // True when iconv can read `code_page` (65001 always).
 bool CodePageSupported(uint16_t code_page);
 

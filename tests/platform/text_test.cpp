@@ -104,6 +104,9 @@ TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
     EXPECT_EQ(got, c.utf8) << "code page " << c.codePage;
     EXPECT_TRUE(ValidUtf8(got)) << "code page " << c.codePage;
   }
+  for (std::string_view bad : {"\xC3\x28", "\xED\xA0\x80", "\xC0\xAF", "\xF4\x90\x80\x80", "\xE4\xB8"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << "invalid UTF-8 is recognised";
+  EXPECT_TRUE(IsValidUtf8("München 中 \xF0\x9F\x98\x80"));
   EXPECT_TRUE(CodePageSupported(936));
   EXPECT_FALSE(CodePageSupported(1));
 }
