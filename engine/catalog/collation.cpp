@@ -95,7 +95,12 @@ std::optional<uint32_t> DatabaseCollation(const PageStore& store) {
   if (!page) return std::nullopt;
   std::optional<PageHeader> h = PageHeader::Decode(page->view());
   if (!h || !h->HasType(page_layout::PageType::kBoot)) return std::nullopt;
-  std::optional<uint32_t> id = page->view().From(kBootRecordOffset).U32(kBootDbiCollation);
+  ByteView record = page->view().From(kBootRecordOffset);
+  // SQL Server 7.0 (dbi_version 515) had no collations: one code page for
+  // the whole server, which the file does not name.
+  std::optional<uint16_t> version = record.U16(kBootDbiVersion);
+  if (!version || *version < kFirstVersionWithCollations) return std::nullopt;
+  std::optional<uint32_t> id = record.U32(kBootDbiCollation);
   if (!id || *id == 0) return std::nullopt;
   return id;
 }

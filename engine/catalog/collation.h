@@ -28,7 +28,8 @@
 // French_CI_AS, 0x0000F001 Arabic_CI_AI, 0x0000D003
 // Chinese_Taiwan_Stroke_CI_AS.
 //
-// Boot page: dbi_collation, the database default, at record offset 392.
+// Boot page: dbi_collation, the database default, at record offset 392
+// (SQL Server 2000 and later; 7.0 files have none).
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,7 @@ inline constexpr uint32_t kLocaleIndexMask = 0x00000FFF;
 inline constexpr uint32_t kUtf8Flag = 0x00040000;
 inline constexpr unsigned kSortIdShift = 24;
 inline constexpr size_t kBootDbiCollation = 392;  // record offset in the boot page
+inline constexpr uint16_t kFirstVersionWithCollations = 539;  // dbi_version of SQL Server 2000
 }  // namespace collation_layout
 
 // The code page of the 8-bit text of collation `id`: 65001 for a _UTF8

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/rows/table_rows.h"
@@ -153,6 +154,10 @@ TEST(RealPubsRowsTest, Sql2008EveryTableGivesItsRowCount) {
   TOLLAMER_REQUIRE_REAL_FILE(path, "pubs-sql2008.mdf");
   OpenedFile f;
   ASSERT_TRUE(f.Open(path, VersionSetting::kSql2005));
+  // Unlike the other two pubs files (SQL_Latin1_General_CP1_CI_AS), this
+  // one was created with Latin1_General_CI_AS: code page 1252 all the same.
+  EXPECT_EQ(DatabaseCollation(f.db.Store()), 0x0000D008u);
+  EXPECT_EQ(f.Table("publishers")->columns.at(3).collationId, 0x0000D008u);
   ExpectPubsRowCounts(f);
   ExpectPubsValues(f);
 }
@@ -187,6 +192,7 @@ TEST(RealPubsRowsTest, SchoolTextIsReadInItsColumnsCodePage) {
   EXPECT_EQ(instructors->columns.at(2).codePage, 950);
   EXPECT_EQ(instructors->columns.at(4).collationId, 0x3400D008u);  // department
   EXPECT_EQ(instructors->columns.at(4).codePage, 1252);
+  EXPECT_EQ(DatabaseCollation(f.db.Store()), 0x3400D008u);
   std::vector<std::string> e001 = f.Row("Instructors", "E001");
   ASSERT_EQ(e001.size(), 4u);
   EXPECT_EQ(e001[1], "陳慶新");
