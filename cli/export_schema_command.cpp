@@ -61,6 +61,14 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     }
     if (r.status == ExportStatus::kWritten) {
       std::printf("%s\n", r.path.c_str());
+      if (r.unmappable > 0) {
+        std::string sample;
+        for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
+        std::fprintf(stderr,
+                     "tollamer-cli: %zu character(s) the encoding cannot hold were written as '?' "
+                     "in %s (first: %s)\n",
+                     r.unmappable, r.path.c_str(), sample.c_str());
+      }
     } else {
       std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;

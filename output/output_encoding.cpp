@@ -6,9 +6,11 @@
 
 namespace tollamer {
 
-std::optional<std::string> EncodeOutputText(std::string_view text, OutputEncoding encoding) {
-  if (encoding == OutputEncoding::kGbk) return platform::Utf8ToGbk(text);
-  return std::string(text);
+std::optional<EncodedText> EncodeOutputText(std::string_view text, OutputEncoding encoding) {
+  if (encoding != OutputEncoding::kGbk) return EncodedText{std::string(text), 0, {}};
+  std::optional<platform::GbkText> gbk = platform::Utf8ToGbk(text);
+  if (!gbk) return std::nullopt;
+  return EncodedText{std::move(gbk->bytes), gbk->unmappable, std::move(gbk->firstUnmappable)};
 }
 
 std::optional<OutputEncoding> ParseOutputEncoding(std::string_view name) {

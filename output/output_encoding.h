@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tollamer {
 
@@ -14,8 +15,17 @@ enum class OutputEncoding {
   kGbk,
 };
 
-// The bytes to write for `text`; nothing when the GBK converter is unavailable.
-std::optional<std::string> EncodeOutputText(std::string_view text, OutputEncoding encoding);
+// The bytes to write for a text, and the characters the encoding could not
+// hold: GBK lacks many (emoji, most scripts beyond Chinese), which are
+// written as '?' and reported, never dropped unnoticed.
+struct EncodedText {
+  std::string bytes;
+  size_t unmappable = 0;
+  std::vector<std::string> firstUnmappable;  // the first few, as UTF-8
+};
+
+// Nothing when the GBK converter is unavailable.
+std::optional<EncodedText> EncodeOutputText(std::string_view text, OutputEncoding encoding);
 
 // "utf8" / "gbk" (any letter case); nothing for another name.
 std::optional<OutputEncoding> ParseOutputEncoding(std::string_view name);

@@ -47,7 +47,7 @@ ExportResult WritePieces(const std::string& folder, const std::string& file_name
   }
   writer.Commit();
   if (!writer.ok()) return Failed(ExportStatus::kWriteFailed, *path, writer.error());
-  return {ExportStatus::kWritten, *path, {}};
+  return {ExportStatus::kWritten, *path, {}, writer.unmappable(), writer.firstUnmappable()};
 }
 
 ExportResult FolderMissing(const std::string& folder) {

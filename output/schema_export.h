@@ -42,6 +42,10 @@ struct ExportResult {
   ExportStatus status = ExportStatus::kNoSuchObject;
   std::string path;   // the file written, or the one that could not be
   std::string error;  // why, when not written
+  // Characters the output encoding could not hold (written as '?'), and the
+  // first few of them.
+  size_t unmappable = 0;
+  std::vector<std::string> firstUnmappable;
 };
 
 // True when `folder` names an existing directory.

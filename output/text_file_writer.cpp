@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/text.h"
+
 namespace tollamer {
 
 TextFileWriter::TextFileWriter(std::string path, OutputEncoding encoding)
@@ -17,14 +19,18 @@ TextFileWriter::TextFileWriter(std::string path, OutputEncoding encoding)
 
 bool TextFileWriter::Write(std::string_view text) {
   if (!ok()) return false;
-  std::optional<std::string> bytes = EncodeOutputText(text, encoding_);
-  if (!bytes) {
+  std::optional<EncodedText> encoded = EncodeOutputText(text, encoding_);
+  if (!encoded) {
     error_ = "no converter for the chosen encoding";
     file_.reset();
     return false;
   }
-  if (bytes->empty()) return true;
-  std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+  unmappable_ += encoded->unmappable;
+  for (std::string& c : encoded->firstUnmappable)
+    if (firstUnmappable_.size() < platform::kUnmappableKept) firstUnmappable_.push_back(std::move(c));
+  const std::string& bytes = encoded->bytes;
+  if (bytes.empty()) return true;
+  std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (!file_->Write(span)) {
     error_ = file_->Error().empty() ? std::string("write failed") : file_->Error();
     file_.reset();

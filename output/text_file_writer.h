@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/output_encoding.h"
 #include "platform/file.h"
@@ -24,12 +25,17 @@ class TextFileWriter {
   bool Commit();
   const std::string& error() const { return error_; }
   const std::string& path() const { return path_; }
+  // Characters the encoding could not hold, written as '?', and the first few.
+  size_t unmappable() const { return unmappable_; }
+  const std::vector<std::string>& firstUnmappable() const { return firstUnmappable_; }
 
  private:
   std::string path_;
   OutputEncoding encoding_;
   std::unique_ptr<platform::OutputFile> file_;
   std::string error_;
+  size_t unmappable_ = 0;
+  std::vector<std::string> firstUnmappable_;
 };
 
 // Writes `text` as the whole content of `path`; the error text on failure,

@@ -2,7 +2,10 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
+#include <utility>
 
 namespace tollamer::platform {
 
@@ -46,7 +49,10 @@ void AppendUtf16LeAsUtf8(std::span<const uint8_t> bytes, std::string& out) {
         cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
         ++i;
       } else {
-        *p++ = '?';  // a lone surrogate
+        // A lone surrogate: U+FFFD.
+        *p++ = static_cast<char>(0xEF);
+        *p++ = static_cast<char>(0xBF);
+        *p++ = static_cast<char>(0xBD);
         continue;
       }
     }
@@ -73,10 +79,174 @@ std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
   return out;
 }
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// Code page 1252 from 0x80 to 0x9F; 0 marks the five bytes it leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). From 0xA0 on it is Latin-1.
+constexpr std::array<uint16_t, 32> kWestern80To9F = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendWestern(std::span<const uint8_t> bytes, std::string& out) {
+  for (uint8_t b : bytes) {
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+    } else if (b < 0xA0) {
+      const uint16_t cp = kWestern80To9F[b - 0x80];
+      AppendCodePointUtf8(out, cp == 0 ? kReplacement : cp);
+    } else {
+      AppendCodePointUtf8(out, b);
+    }
+  }
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `s` (no
+// overlong forms, no surrogates, nothing above U+10FFFF); 0 when there is none.
+size_t Utf8SequenceLength(std::span<const uint8_t> s) {
+  const uint8_t b0 = s[0];
+  if (b0 < 0x80) return 1;
+  size_t n = 0;
+  uint8_t low = 0x80, high = 0xBF;  // range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < n || s[1] < low || s[1] > high) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if ((s[k] & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+void AppendValidUtf8(std::span<const uint8_t> bytes, std::string& out) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const size_t n = Utf8SequenceLength(bytes.subspan(i));
+    if (n == 0) {
+      AppendCodePointUtf8(out, kReplacement);
+      ++i;
+    } else {
+      out.append(reinterpret_cast<const char*>(bytes.data() + i), n);
+      i += n;
+    }
+  }
+}
+
+iconv_t OpenFrom(uint16_t code_page) {
+  char name[16];
+  std::snprintf(name, sizeof name, "CP%u", static_cast<unsigned>(code_page));
+  return ::iconv_open("UTF-8", name);
+}
+
+// One converter per code page and thread, kept for the thread's life:
+// decoding runs on several threads at once.
+class ConverterCache {
+ public:
+  ~ConverterCache() {
+    for (auto& [cp, cd] : open_)
+      if (cd != Invalid()) ::iconv_close(cd);
+  }
+  // The converter from `code_page` to UTF-8, reset; Invalid() when iconv lacks it.
+  iconv_t For(uint16_t code_page) {
+    for (auto& [cp, cd] : open_) {
+      if (cp != code_page) continue;
+      if (cd != Invalid()) ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      return cd;
+    }
+    open_.emplace_back(code_page, OpenFrom(code_page));
+    return open_.back().second;
+  }
+  static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  std::vector<std::pair<uint16_t, iconv_t>> open_;
+};
+
+ConverterCache& Converters() {
+  thread_local ConverterCache cache;
+  return cache;
+}
+
+bool AllAscii(std::span<const uint8_t> bytes) {
+  for (uint8_t b : bytes)
+    if (b >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = Utf8SequenceLength(bytes.subspan(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+bool CodePageSupported(uint16_t code_page) {
+  if (code_page == kCodePageUtf8 || code_page == kCodePageWestern) return true;
+  return code_page != 0 && Converters().For(code_page) != ConverterCache::Invalid();
+}
+
+void AppendCodePageAsUtf8(std::span<const uint8_t> bytes, uint16_t code_page, std::string& out) {
+  if (AllAscii(bytes)) {
+    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return;
+  }
+  if (code_page == kCodePageUtf8) return AppendValidUtf8(bytes, out);
+  if (code_page == 0 || code_page == kCodePageWestern) return AppendWestern(bytes, out);
+  iconv_t cd = Converters().For(code_page);
+  if (cd == ConverterCache::Invalid()) return AppendWestern(bytes, out);
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  size_t in_left = bytes.size();
+  char buffer[4096];
+  while (in_left > 0) {
+    char* dst = buffer;
+    size_t dst_left = sizeof buffer;
+    const size_t r = ::iconv(cd, &in, &in_left, &dst, &dst_left);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (r != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    // EILSEQ: a byte the code page does not define; EINVAL: a multibyte
+    // character cut off at the end. Either stands for one U+FFFD, and the
+    // reading goes on after its first byte.
+    AppendCodePointUtf8(out, kReplacement);
+    ++in;
+    --in_left;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  // Converters that combine characters (1258) hold the last one back.
+  char* dst = buffer;
+  size_t dst_left = sizeof buffer;
+  ::iconv(cd, nullptr, nullptr, &dst, &dst_left);
+  out.append(buffer, static_cast<size_t>(dst - buffer));
+}
+
+std::string CodePageToUtf8(std::span<const uint8_t> bytes, uint16_t code_page) {
+  std::string out;
+  AppendCodePageAsUtf8(bytes, code_page, out);
+  return out;
+}
+
+std::optional<GbkText> Utf8ToGbk(std::string_view utf8) {
   iconv_t cd = ::iconv_open("GBK", "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
+  GbkText result;
+  std::string& out = result.bytes;
   out.reserve(utf8.size());
   char* in = const_cast<char*>(utf8.data());
   size_t in_left = utf8.size();
@@ -88,16 +258,23 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
     out.append(buffer, static_cast<size_t>(dst - buffer));
     if (r == static_cast<size_t>(-1)) {
       if (errno == E2BIG) continue;
-      // An unconvertible or malformed sequence: skip one whole UTF-8 character.
+      // An unconvertible or malformed sequence: one whole UTF-8 character
+      // becomes '?', and is counted.
       out.push_back('?');
       size_t skip = 1;
       while (skip < in_left && (static_cast<uint8_t>(in[skip]) & 0xC0) == 0x80) ++skip;
+      ++result.unmappable;
+      if (result.firstUnmappable.size() < kUnmappableKept) {
+        std::string character;
+        AppendValidUtf8({reinterpret_cast<const uint8_t*>(in), skip}, character);
+        result.firstUnmappable.push_back(std::move(character));
+      }
       in += skip;
       in_left -= skip;
     }
   }
   ::iconv_close(cd);
-  return out;
+  return result;
 }
 
 }  // namespace tollamer::platform

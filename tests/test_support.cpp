@@ -87,4 +87,22 @@ FileSnapshot FileSnapshot::Of(const std::string& path) {
   return s;
 }
 
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = [&](size_t k) { return static_cast<uint8_t>(s[i + k]); };
+    const uint8_t b0 = b(0);
+    size_t n = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3
+             : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((b(k) & 0xC0) != 0x80) return false;
+    if ((b0 == 0xE0 && b(1) < 0xA0) || (b0 == 0xED && b(1) > 0x9F) ||
+        (b0 == 0xF0 && b(1) < 0x90) || (b0 == 0xF4 && b(1) > 0x8F))
+      return false;
+    i += n;
+  }
+  return true;
+}
+
 }  // namespace tollamer::testing

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/fixtures/file_builder.h"
@@ -41,6 +42,9 @@ std::string RealDataDir();
   if (!var##_opt) GTEST_SKIP() << "real data folder " << ::tollamer::testing::RealDataDir() \
                                << " is absent: skipping the test on " << name; \
   const std::string var = *var##_opt
+
+// True when `s` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view s);
 
 // A command line run through the shell.
 struct CommandResult {

@@ -12,6 +12,7 @@ namespace tollamer {
 
 // System type ids (the xtype byte) that the catalog tests.
 namespace type_id {
+inline constexpr uint16_t kText = 35;
 inline constexpr uint16_t kDecimal = 106;
 inline constexpr uint16_t kNumeric = 108;
 inline constexpr uint16_t kVarbinary = 165;
@@ -57,6 +58,11 @@ struct ColumnInfo {
   int16_t xoffset = 0;  // position of the value in the record
   uint8_t bitpos = 0;
   uint16_t colstat = 0;
+  // char, varchar, text: the collation id of the column's system row (see
+  // collation.h), and the code page its values are read in once the
+  // catalog is complete (the column's own, else the database default).
+  uint32_t collationId = 0;
+  uint16_t codePage = 0;
 };
 
 // Where SQL 2005/2008 records keep one column, as the file's rowset column

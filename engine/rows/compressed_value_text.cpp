@@ -66,9 +66,13 @@ std::array<uint8_t, N> RightAligned(ByteView stored) {
   return bytes;
 }
 
-std::string CharText(ByteView buffer, size_t length) {
+std::string CharText(ByteView buffer, size_t length, uint16_t code_page) {
   const ByteView stored = buffer.Slice(0, std::min(length, buffer.size())).value_or(ByteView());
-  return std::string(reinterpret_cast<const char*>(stored.data()), NarrowLength(stored));
+  return NarrowAsUtf8(UpToNul(stored), code_page);
+}
+
+ByteView BytesOf(const std::string& s) {
+  return ByteView(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
 std::string OverflowText(const PageStore& store, ByteView pointer, uint8_t type_id) {
@@ -149,12 +153,14 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
       if (!complex) return HexText(value);
       return HexText(Prefix(OverflowText(store, value, kOverflowVarbinary), kOverflowBytesLimit));
     case kChar:
-      return CharText(buffer, length);
+      return CharText(buffer, length, column.codePage);
     case kNChar:
       return NCharText(value, static_cast<uint16_t>(length));
     case kVarChar:
-      if (!complex) return CharText(buffer, length);
-      return FirstCharacters(OverflowText(store, value, kOverflowVarchar), kOverflowTextLimit);
+      if (!complex) return CharText(buffer, length, column.codePage);
+      return FirstCharacters(
+          NarrowAsUtf8(BytesOf(OverflowText(store, value, kOverflowVarchar)), column.codePage),
+          kOverflowTextLimit);
     case kNVarChar:
       if (!complex) return NCharText(value, static_cast<uint16_t>(length));
       return FirstCharacters(OverflowText(store, value, kOverflowNvarchar), kOverflowTextLimit);
@@ -170,7 +176,8 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
       return FirstCharacters(std::move(text), kOverflowTextLimit);
     }
     case kText:
-      return FirstCharacters(TextValue(store, buffer, false), kTextLimit);
+      return FirstCharacters(NarrowAsUtf8(BytesOf(TextValue(store, buffer, false)), column.codePage),
+                             kTextLimit);
     case kNText: {
       const auto pointer = DecodeTextPointer(buffer.Slice(0, kTextPointerSize).value_or(ByteView()));
       if (!pointer || pointer->pageId == 0) return {};

@@ -17,8 +17,8 @@ ByteView CellBytes(const CellLocation& cell, ByteView record) {
   return record.Slice(cell.offset, cell.length).value_or(ByteView());
 }
 
-std::string NarrowText(ByteView bytes) {
-  return std::string(reinterpret_cast<const char*>(bytes.data()), NarrowLength(bytes));
+std::string NarrowText(ByteView bytes, uint16_t code_page) {
+  return NarrowAsUtf8(UpToNul(bytes), code_page);
 }
 
 std::string WideText(ByteView bytes) {
@@ -36,14 +36,17 @@ using TextReader = void (*)(const PageStore&, uint32_t, uint16_t, uint16_t, std:
                             bool);
 
 // text, ntext and image values through their 16-byte text pointer.
-std::string PointerValue(const PageStore& store, ByteView bytes, uint8_t xtype,
+std::string PointerValue(const PageStore& store, ByteView bytes, const ColumnInfo& c,
                          TextReader read, size_t text_chars, size_t ntext_chars) {
+  const uint8_t xtype = c.xtype;
   std::optional<TextPointer> pointer = DecodeTextPointer(bytes);
   if (!pointer) return {};
   std::string value;
   switch (xtype) {
     case value_type::kText:
       read(store, pointer->pageId, pointer->slotId, pointer->fileId, value, true, false);
+      value = NarrowAsUtf8(ByteView(reinterpret_cast<const uint8_t*>(value.data()), value.size()),
+                           c.codePage);
       CutToCharacters(value, text_chars);
       return value;
     case value_type::kNText:
@@ -64,6 +67,18 @@ std::string OverflowText(const PageStore& store, ByteView pointer, uint8_t as_ty
   return value;
 }
 
+// varchar(max) values read off the row: the whole value is read in the
+// column's code page before it is cut, so no character is split.
+std::string OverflowNarrowText(const PageStore& store, ByteView pointer, uint16_t code_page) {
+  std::string stored;
+  ReadOverflowValue(store, pointer, kOverflowVarchar, stored);
+  std::string value =
+      NarrowAsUtf8(ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()),
+                   code_page);
+  CutToCharacters(value, kOverflowChars);
+  return value;
+}
+
 std::string Variable2000(const PageStore& store, const ColumnInfo& c, const CellLocation& cell,
                          ByteView record) {
   ByteView bytes = CellBytes(cell, record);
@@ -71,13 +86,13 @@ std::string Variable2000(const PageStore& store, const ColumnInfo& c, const Cell
     case value_type::kSqlVariant:
       return kNullText;
     case value_type::kVarChar:
-      return cell.complex ? std::string() : NarrowText(bytes);
+      return cell.complex ? std::string() : NarrowText(bytes, c.codePage);
     case value_type::kNVarChar:
       return WideText(bytes);
     case value_type::kText:
     case value_type::kNText:
     case value_type::kImage:
-      return PointerValue(store, bytes, c.xtype, &ReadTextValue2000, kText2000Chars,
+      return PointerValue(store, bytes, c, &ReadTextValue2000, kText2000Chars,
                           kNText2000Chars);
     case value_type::kVarBinary:
       return cell.complex ? std::string() : HexText(bytes);
@@ -93,8 +108,8 @@ std::string Variable2005(const PageStore& store, const ColumnInfo& c, const Cell
     case value_type::kSqlVariant:
       return kNullText;
     case value_type::kVarChar:
-      if (cell.complex) return OverflowText(store, bytes, kOverflowVarchar);
-      return bytes.empty() ? std::string(" ") : NarrowText(bytes);
+      if (cell.complex) return OverflowNarrowText(store, bytes, c.codePage);
+      return bytes.empty() ? std::string(" ") : NarrowText(bytes, c.codePage);
     case value_type::kNVarChar:
       if (cell.complex) return OverflowText(store, bytes, kOverflowNvarchar);
       return WideText(bytes);
@@ -116,7 +131,7 @@ std::string Variable2005(const PageStore& store, const ColumnInfo& c, const Cell
     case value_type::kText:
     case value_type::kNText:
     case value_type::kImage:
-      return PointerValue(store, bytes, c.xtype, &ReadTextValue2005, kLargeText2005Chars,
+      return PointerValue(store, bytes, c, &ReadTextValue2005, kLargeText2005Chars,
                           kLargeText2005Chars);
     case value_type::kVarBinary:
     case value_type::kClr: {
@@ -142,7 +157,7 @@ void SetVariable2005(const PageStore& store, const ColumnInfo& c, const CellLoca
     } else if (bytes.empty()) {
       out.push_back(' ');
     } else {
-      out.append(reinterpret_cast<const char*>(bytes.data()), NarrowLength(bytes));
+      AppendNarrowAsUtf8(UpToNul(bytes), c.codePage, out);
     }
     return;
   }
@@ -170,7 +185,7 @@ std::string CellText2000(const PageStore& store, const ColumnInfo& column,
     case CellKind::kFixed:
     case CellKind::kBit:
       return FormatValue2000(column.xtype, record, cell.offset, cell.bit, column.xprec,
-                             column.xscale, column.length);
+                             column.xscale, column.length, column.codePage);
     case CellKind::kVariable: return Variable2000(store, column, cell, record);
   }
   return {};
@@ -183,7 +198,7 @@ std::string CellText2005(const PageStore& store, const ColumnInfo& column,
     case CellKind::kNotStored: return {};
     case CellKind::kFixed:
       return FormatValue2005(column.xtype, record, cell.offset, column.xprec, column.xscale,
-                             column.length, 0);
+                             column.length, 0, column.codePage);
     case CellKind::kBit:
       return FormatValue2005(value_type::kBit, record, cell.offset, column.xprec, column.xscale,
                              column.length, cell.bit);

@@ -9,6 +9,7 @@
 #include "engine/rows/values/decimal_text.h"
 #include "engine/rows/values/large_values.h"
 #include "engine/rows/values/value_format.h"
+#include "engine/rows/values/wide_text.h"
 #include "engine/rows/values/xml_value.h"
 #include "platform/text.h"
 
@@ -121,6 +122,9 @@ TypedValue DecimalValue(ByteView v, uint8_t scale) {
 
 std::vector<uint8_t> ToVector(ByteView v) { return {v.data(), v.data() + v.size()}; }
 std::vector<uint8_t> ToVector(const std::string& s) { return {s.begin(), s.end()}; }
+ByteView ToView(const std::string& s) {
+  return ByteView(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
 
 void TrimTrailingBlanks(std::string& s) {
   size_t end = s.find_last_not_of(' ');
@@ -175,8 +179,9 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
   };
   switch (c.xtype) {
     case vt::kVarChar:
-      if (off_row) return TypedValue::Text(overflow(kOverflowVarchar));
-      return TypedValue::Text(NarrowToUtf8(bytes));
+      if (off_row)
+        return TypedValue::Text(NarrowToUtf8(ToView(overflow(kOverflowVarchar)), c.codePage));
+      return TypedValue::Text(NarrowToUtf8(bytes, c.codePage));
     case vt::kNVarChar:
       if (off_row) return TypedValue::Text(overflow(kOverflowNvarchar));
       return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
@@ -195,7 +200,8 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
     case vt::kNText: {
       bool found = false;
       std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &found);
-      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToVector(v)) : std::move(v));
+      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
+                                                   : std::move(v));
     }
     case vt::kImage: {
       bool found = false;
@@ -245,30 +251,8 @@ std::optional<TypedDateTime> ParseGridDateTime(const std::string& s) {
 
 }  // namespace
 
-std::string NarrowToUtf8(ByteView bytes) {
-  std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  bool ascii = true;
-  for (unsigned char ch : s)
-    if (ch >= 0x80) {
-      ascii = false;
-      break;
-    }
-  if (ascii) return std::string(s);
-  // Valid UTF-8 stays: the round trip through UTF-16 would change it otherwise.
-  std::string out;
-  size_t i = 0;
-  bool valid = true;
-  while (i < s.size() && valid) {
-    unsigned char ch = s[i];
-    size_t n = ch < 0x80 ? 1 : (ch >> 5) == 6 ? 2 : (ch >> 4) == 14 ? 3 : (ch >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) valid = false;
-    for (size_t k = 1; valid && k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) valid = false;
-    i += n;
-  }
-  if (valid) return std::string(s);
-  for (unsigned char ch : s) platform::AppendCodePointUtf8(out, ch);
-  return out;
+std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
+  return NarrowAsUtf8(bytes, code_page);
 }
 
 TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
@@ -311,7 +295,7 @@ TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offse
     case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
     case vt::kBinary:
     case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
-    case vt::kChar: return PaddedText(NarrowToUtf8(*v));
+    case vt::kChar: return PaddedText(NarrowToUtf8(*v, c.codePage));
     case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
     default: return TypedValue::Null();
   }

@@ -31,9 +31,9 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
 // and "0x" hex become what they show; anything else stays text.
 TypedValue TypedFromGridText(const ColumnInfo& column, const std::string& text);
 
-// Bytes of an 8-bit text column as UTF-8: valid UTF-8 stays as it is,
-// anything else is read as Latin-1.
-std::string NarrowToUtf8(ByteView bytes);
+// Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
+// code page of the column's collation (see AppendNarrowAsUtf8).
+std::string NarrowToUtf8(ByteView bytes, uint16_t code_page);
 
 // One value per table column (ascending column id) for a record of the
 // walk; nothing when a compressed record is rejected.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/catalog/collation.h"
 
 namespace tollamer {
 namespace {
@@ -34,6 +35,55 @@ TEST(TypeTextsTest, NullTexts) {
   EXPECT_EQ(ColumnNullText(0xFE), " NULL");
   EXPECT_EQ(UserTypeNullText(3), "NOT NULL");
   EXPECT_EQ(UserTypeNullText(0), "NULL");
+}
+
+// Collation ids as the files keep them, and the code page each gives.
+TEST(CollationTest, CodePagesOfCollationIds) {
+  const std::pair<uint32_t, uint16_t> cases[] = {
+      {0x3400D008, 1252},   // SQL_Latin1_General_CP1_CI_AS (pubs, most files)
+      {0x0000D008, 1252},   // Latin1_General_CI_AS (pubs-sql2008)
+      {0x00001008, 1252},   // Latin1_General_CI_AS_KS_WS (system columns)
+      {0x00010008, 1252},   // Latin1_General_BIN
+      {0x0000D003, 950},    // Chinese_Taiwan_Stroke_CI_AS (school-sql2016)
+      {0x0000F001, 1256},   // Arabic_CI_AI (northwind-custom-sql2014)
+      {0x0000D00B, 1252},   // French_CI_AS (entrepot-sql2008r2)
+      {0x0000D002, 936},    // Chinese_PRC_CI_AS
+      {0x0000D007, 1253},   // Greek_CI_AS
+      {0x2000D008, 437},    // SQL_Latin1_General_CP437_CI_AS (sort order 32)
+      {0x2A00D008, 850},    // SQL_Latin1_General_CP850_CI_AS (42)
+      {0x5200D008, 1250},   // SQL_Latin1_General_CP1250_CI_AS (82)
+      {0x6A00D008, 1251},   // SQL_Latin1_General_CP1251_CI_AS (106)
+      {0x9A00D008, 1257},   // SQL_Latin1_General_CP1257_CI_AS (154)
+      {0xC100D008, 932},    // Japanese_CI_AS as a sort order (193)
+      {0xC700D008, 936},    // Chinese_PRC_CI_AS as a sort order (199)
+      {0xCD00D008, 874},    // Thai_CI_AS as a sort order (205)
+      {0x0014D008, 65001},  // a _UTF8 collation
+      {0x0000D0FF, 0},      // a locale index not known here
+      {0xFF00D008, 0},      // a sort order not known here
+      {0, 0},
+  };
+  for (const auto& [id, code_page] : cases) EXPECT_EQ(CodePageOfCollation(id), code_page) << std::hex << id;
+}
+
+TEST(CollationTest, ColumnsWithoutAKnownCollationTakeTheDatabaseDefault) {
+  Catalog c;
+  TableInfo& t = c.tables[1];
+  auto add = [&](uint16_t colid, uint8_t xtype, uint32_t collation) {
+    ColumnInfo col;
+    col.colid = colid;
+    col.xtype = xtype;
+    col.collationId = collation;
+    t.columns[colid] = col;
+  };
+  add(1, type_id::kVarchar, 0x0000D002);
+  add(2, type_id::kChar, 0);
+  add(3, type_id::kText, 0x0000D0FF);
+  add(4, type_id::kNvarchar, 0x0000D002);
+  ResolveColumnCodePages(c, 950);
+  EXPECT_EQ(t.columns[1].codePage, 936);
+  EXPECT_EQ(t.columns[2].codePage, 950);
+  EXPECT_EQ(t.columns[3].codePage, 950);
+  EXPECT_EQ(t.columns[4].codePage, 0) << "UTF-16 columns need no code page";
 }
 
 }  // namespace

@@ -89,7 +89,12 @@ TEST_F(CatalogBuild2000Test, ColumnsTypesAndRowCounts) {
 }
 
 TEST_F(CatalogBuild2000Test, DefinitionTextsJoinTheirPiecesInSlotOrder) {
-  Catalog c = OpenDescribed(SampleDatabase2000());
+  Database2000 desc = SampleDatabase2000();
+  // 8-bit pieces are in the database's code page (1252 here: no boot page).
+  desc.modules.push_back({960, "p_city", ModuleKind::kProcedure, 1, {"-- M\xFCnchen\r\n"}, false});
+  Catalog c = OpenDescribed(desc);
+  ASSERT_FALSE(c.procedures.empty());
+  EXPECT_EQ(c.procedures.back().text, "-- München\r\n");
   EXPECT_EQ(c.views[0].text,
             "\nCREATE VIEW titleview\r\nAS\r\nselect title, au_ord, au_lname, price\r\nfrom "
             "authors, titles\r\n");

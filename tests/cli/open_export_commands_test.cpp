@@ -1,5 +1,6 @@
 // `open` and `export-schema` run through the tollamer-cli binary; the
-// checks every command shares: outputs that are the input, open failures.
+// checks every command shares: outputs that are the input, open failures,
+// and the text of the real files through every output.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -294,6 +295,48 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n[job_id] smallint  NOT NULL,\r\n", 0),
               0u) << jobs;
     EXPECT_EQ(jobs.substr(jobs.size() - 5), ")\r\nGO");
+  }
+}
+
+// The pubs files keep München's ü in three ways: as 0x81 in publishers
+// (pubs installed through an ANSI-to-OEM converting client: code page 850
+// bytes in a 1252 column) in the 2000 and 2008 files, as 0xFC (1252) in the
+// 2005 file and in pub_info's text. Every output gives "München", and
+// every output is valid UTF-8.
+TEST(TextOutputRealFileTest, PubsTextIsUtf8InEveryOutput) {
+  for (const char* name : {"pubs-sql2000.mdf", "pubs-sql2005.mdf", "pubs-sql2008.mdf"}) {
+    SCOPED_TRACE(name);
+    TOLLAMER_REQUIRE_REAL_FILE(path, name);
+    testing::TempDir dir;
+    const fs::path out = dir.path();
+    const std::string file = Quote(path);
+    for (const char* format : {"tsv", "csv", "json"}) {
+      CliResult rows = Cli("rows " + file + " --table dbo.publishers --all --format " + format);
+      ASSERT_EQ(rows.exitCode, 0) << format;
+      EXPECT_NE(rows.out.find("München"), std::string::npos) << rows.out;
+      EXPECT_TRUE(testing::IsValidUtf8(rows.out)) << format;
+    }
+    CliResult catalog = Cli("catalog " + file + " --json");
+    ASSERT_EQ(catalog.exitCode, 0);
+    EXPECT_TRUE(testing::IsValidUtf8(catalog.out));
+    ASSERT_EQ(Cli("export-schema " + file + " --out " + out.string()).exitCode, 0);
+    for (const std::string format : {"csv", "sql"}) {
+      const fs::path data = out / format;
+      fs::create_directory(data);
+      ASSERT_EQ(Cli("export-data " + file + " --out " + data.string() + " --format " + format)
+                    .exitCode, 0);
+      std::string publishers;
+      for (const auto& entry : fs::directory_iterator(data))
+        if (entry.path().filename().string().starts_with("dbo.publishers"))
+          publishers = ReadAll(entry.path());
+      EXPECT_NE(publishers.find("München"), std::string::npos) << format;
+    }
+    ASSERT_EQ(Cli("import " + file + " --to sqlite:" + (out / "p.db").string()).exitCode, 0);
+    EXPECT_NE(ReadAll(out / "p.db").find("München"), std::string::npos);
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+      if (!entry.is_regular_file() || entry.path().extension() == ".db") continue;
+      EXPECT_TRUE(testing::IsValidUtf8(ReadAll(entry.path()))) << entry.path();
+    }
   }
 }
 

@@ -80,6 +80,32 @@ TEST_F(TypedRowsTest, EveryTypeOfBothVersions) {
   }
 }
 
+// 8-bit text is read in the code page of its column's collation, the same
+// way for the grid and for export: Chinese_PRC (936) in varchar, char and
+// text, a _UTF8 collation, an OEM (850) collation, and a column without a
+// collation (the database default, 1252).
+TEST_F(TypedRowsTest, TextIsReadInTheCodePageOfItsColumn) {
+  const Texts exported = {"中文数据", "中文", "长文本", "Grüße 中", "München", "München"};
+  for (FormatVersion v :
+       {FormatVersion::kSql2000, FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    SCOPED_TRACE(static_cast<int>(v));
+    const VersionSetting setting =
+        v == FormatVersion::kSql2000 ? VersionSetting::kSql2000 : VersionSetting::kSql2005;
+    CodePageDatabase d = BuildCodePageDatabase(v);
+    auto rows = Rows(d.file, setting, d.tableId);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(TextsOf(rows[0]), exported);
+    TableGridPage grid = ShowTableData(*db_, version_, d.tableId, 1);
+    ASSERT_EQ(grid.rows.size(), 1u);
+    Texts shown = grid.rows[0];
+    ASSERT_EQ(shown.size(), exported.size());
+    // The grid keeps a char value's pad blanks in 2005 files.
+    EXPECT_EQ(shown[1].substr(0, 6), "中文");
+    shown[1] = exported[1];
+    EXPECT_EQ(shown, exported);
+  }
+}
+
 TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   // A text value of 3000 characters: the SQL 2000 grid shows 100 of them;
   // a char(20) of three letters, which the grid shows whole in 2005 files.

@@ -261,6 +261,16 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   EXPECT_EQ(ReadAll(gbk.path),
             "CREATE TABLE [dbo].[\xB6\xA9\xB5\xA5]\r\n(\r\n[\xB1\xE0\xBA\xC5] int  NOT NULL\r\n)"
             "\r\nGO\r\n\r\n");
+  EXPECT_EQ(gbk.unmappable, 0u);
+
+  // A name GBK cannot hold (Thai, an emoji): written as '?', counted and named.
+  c.tables[1].columns[2] = Column("ชื่อ😀", "int", "", " NULL");
+  ExportResult lacking = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
+  ASSERT_EQ(lacking.status, ExportStatus::kWritten);
+  EXPECT_NE(ReadAll(lacking.path).find("[?????] int  NULL"), std::string::npos);
+  EXPECT_EQ(lacking.unmappable, 5u);
+  EXPECT_EQ(lacking.firstUnmappable,
+            (std::vector<std::string>{"ช", "ื", "่", "อ", "😀"}));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
+#include <string_view>
 #include <vector>
 
 namespace tollamer::platform {
@@ -24,8 +27,8 @@ TEST(Utf16Test, ConvertsAsciiLatinCjkAndSupplementaryCharacters) {
 }
 
 TEST(Utf16Test, LoneSurrogatesAndOddBytesDoNotCorruptTheRest) {
-  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xD800, 'b'})), "a?b");
-  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xDC00})), "a?");
+  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xD800, 'b'})), "a\uFFFDb");
+  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xDC00})), "a\uFFFD");
   std::vector<uint8_t> odd = Le({'x'});
   odd.push_back(0x41);
   EXPECT_EQ(Utf16LeToUtf8(odd), "x");
@@ -35,19 +38,86 @@ TEST(Utf16Test, LoneSurrogatesAndOddBytesDoNotCorruptTheRest) {
 TEST(Utf16Test, AppendsAfterWhatTheTextHolds) {
   std::string out = "k=";
   AppendUtf16LeAsUtf8(Le({'a', 0x4E2D, 0xD83D, 0xDE00, 0xDBFF}), out);
-  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80?");
-  // A high surrogate before a unit that is not a low one: '?' and the unit.
+  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80\uFFFD");
+  // A high surrogate before a unit that is not a low one: U+FFFD and the unit.
   AppendUtf16LeAsUtf8(Le({0xD800, 'z', 0xDFFF, 0xDC00}), out);
-  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80??z??");
+  EXPECT_EQ(out, "k=a中\xF0\x9F\x98\x80\uFFFD\uFFFDz\uFFFD\uFFFD");
 }
 
-TEST(GbkTest, ConvertsChineseAndMarksWhatGbkLacks) {
-  std::optional<std::string> gbk = Utf8ToGbk("表A");
+TEST(GbkTest, ConvertsChineseAndCountsWhatGbkLacks) {
+  std::optional<GbkText> gbk = Utf8ToGbk("表A");
   ASSERT_TRUE(gbk);
-  EXPECT_EQ(*gbk, "\xB1\xED" "A");
-  std::optional<std::string> emoji = Utf8ToGbk("a\xF0\x9F\x98\x80z");
-  ASSERT_TRUE(emoji);
-  EXPECT_EQ(*emoji, "a?z");
+  EXPECT_EQ(gbk->bytes, "\xB1\xED" "A");
+  EXPECT_EQ(gbk->unmappable, 0u);
+  std::string many = "a";
+  for (int i = 0; i < 7; ++i) many += "\xF0\x9F\x98\x80";  // U+1F600
+  many += "\xE0\xB8\x81z";                                      // Thai ko kai
+  std::optional<GbkText> lacking = Utf8ToGbk(many);
+  ASSERT_TRUE(lacking);
+  EXPECT_EQ(lacking->bytes, "a????????z");
+  EXPECT_EQ(lacking->unmappable, 8u);
+  ASSERT_EQ(lacking->firstUnmappable.size(), kUnmappableKept);
+  EXPECT_EQ(lacking->firstUnmappable[0], "\xF0\x9F\x98\x80");
+}
+
+std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+bool ValidUtf8(std::string_view s) {
+  iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
+  char* in = const_cast<char*>(s.data());
+  size_t in_left = s.size();
+  std::vector<char> buffer(4 * s.size() + 4);
+  char* out = buffer.data();
+  size_t out_left = buffer.size();
+  const bool ok = ::iconv(cd, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1);
+  ::iconv_close(cd);
+  return ok;
+}
+
+// Each stored byte string, read in its code page, gives this UTF-8.
+TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
+  struct Case {
+    uint16_t codePage;
+    std::string_view stored;
+    std::string_view utf8;
+  };
+  const Case cases[] = {
+      {1252, "M\xFCnchen \x80", "München €"},
+      {0, "M\xFCnchen", "München"},  // unknown: as 1252
+      {1252, "M\x81nchen", "M\uFFFDnchen"},  // 0x81 is undefined in 1252
+      {850, "M\x81nchen", "München"},
+      {437, "M\x81nchen \x9B", "München ¢"},
+      {936, "\xD6\xD0\xCE\xC4", "中文"},
+      {936, "\xD6\xD0\xCE", "中\uFFFD"},  // a character cut off
+      {950, "\xA4\xA4\xA4\xE5", "中文"},
+      {932, "\x82\xA0\x93\xFA", "あ日"},
+      {949, "\xB0\xA1", "가"},
+      {1251, "\xCF\xF0\xE8", "При"},
+      {874, "\xA1", "ก"},
+      {1258, "\xC3n v\xE0", "Ăn và"},
+      {65001, "\xE4\xB8\xAD\xC3\xBC", "中ü"},
+      {65001, "a\xC3\x28\xED\xA0\x80z", "a\uFFFD(\uFFFD\uFFFD\uFFFDz"},
+      {1, "abc", "abc"},  // a code page iconv lacks: ASCII stays
+  };
+  for (const Case& c : cases) {
+    const std::string got = CodePageToUtf8(Bytes(c.stored), c.codePage);
+    EXPECT_EQ(got, c.utf8) << "code page " << c.codePage;
+    EXPECT_TRUE(ValidUtf8(got)) << "code page " << c.codePage;
+  }
+  for (std::string_view bad : {"\xC3\x28", "\xED\xA0\x80", "\xC0\xAF", "\xF4\x90\x80\x80", "\xE4\xB8"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << "invalid UTF-8 is recognised";
+  EXPECT_TRUE(IsValidUtf8("München 中 \xF0\x9F\x98\x80"));
+  EXPECT_TRUE(CodePageSupported(936));
+  EXPECT_FALSE(CodePageSupported(1));
+}
+
+TEST(CodePageTest, EveryByteOfEveryCodePageGivesValidUtf8) {
+  std::vector<uint8_t> all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<uint8_t>(b));
+  for (uint16_t cp : {437, 850, 874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256,
+                      1257, 1258, 65001}) {
+    EXPECT_TRUE(ValidUtf8(CodePageToUtf8(all, cp))) << "code page " << cp;
+  }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ struct Col {
   uint16_t length = 0;
   uint8_t prec = 0;
   uint8_t scale = 0;
+  uint16_t codePage = 0;
 };
 
 std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
@@ -37,6 +38,7 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
     info.length = c.length;
     info.xprec = c.prec;
     info.xscale = c.scale;
+    info.codePage = c.codePage;
     out[id++] = info;
   }
   return out;
@@ -127,6 +129,10 @@ TEST(DecodeCompressedRecordTest, DecimalAndTextTypes) {
   EXPECT_EQ(Short({0xC1, 0x1E, 0xC0}, {vt::kDecimal, 9, 10, 4}), "12.3000");
   EXPECT_EQ(Short(Ascii("abc"), {vt::kChar, 10}), "abc");
   EXPECT_EQ(Short(Ascii("abc"), {vt::kVarChar, 10}), "abc");
+  // 8-bit text in its column's code page, as in uncompressed records.
+  EXPECT_EQ(Short({0xD6, 0xD0, 0xCE, 0xC4}, {vt::kVarChar, 10, 0, 0, 936}), "中文");
+  EXPECT_EQ(Short({0xA4, 0xA4, 0xA4, 0xE5}, {vt::kChar, 4, 0, 0, 950}), "中文");
+  EXPECT_EQ(Short({'M', 0xFC}, {vt::kVarChar, 10}), "Mü");
   EXPECT_EQ(Short(fixtures::Utf16("hi"), {vt::kNChar, 10}), "hi");
   EXPECT_EQ(Short(fixtures::Utf16("中文"), {vt::kNVarChar, 10}), "中文");
   EXPECT_EQ(Short({0x00, 0xFF, 0x10}, {vt::kBinary, 3}), "0x00FF10");

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/rows/table_rows.h"
@@ -112,6 +113,15 @@ void ExpectPubsValues(OpenedFile& f) {
   }
   EXPECT_TRUE(volume_discount);
 
+  // München: 0x81 (code page 850 bytes in a 1252 column) in two files, 0xFC
+  // in the third; the grid shows it alike.
+  std::vector<std::string> publisher = f.Row("publishers", "9901");
+  ASSERT_EQ(publisher.size(), 5u);
+  EXPECT_EQ(publisher[2], "München");
+  for (const auto& [name, count] : kPubsRowCounts)
+    for (const auto& row : f.AllRows(name))
+      for (const std::string& cell : row) EXPECT_TRUE(testing::IsValidUtf8(cell)) << name;
+
   std::vector<std::string> pub_info = f.Row("pub_info", "0736");
   ASSERT_EQ(pub_info.size(), 3u);
   EXPECT_EQ(pub_info[2].rfind("This is sample text data for New Moon Books, publisher 0736", 0), 0u)
@@ -144,6 +154,10 @@ TEST(RealPubsRowsTest, Sql2008EveryTableGivesItsRowCount) {
   TOLLAMER_REQUIRE_REAL_FILE(path, "pubs-sql2008.mdf");
   OpenedFile f;
   ASSERT_TRUE(f.Open(path, VersionSetting::kSql2005));
+  // Unlike the other two pubs files (SQL_Latin1_General_CP1_CI_AS), this
+  // one was created with Latin1_General_CI_AS: code page 1252 all the same.
+  EXPECT_EQ(DatabaseCollation(f.db.Store()), 0x0000D008u);
+  EXPECT_EQ(f.Table("publishers")->columns.at(3).collationId, 0x0000D008u);
   ExpectPubsRowCounts(f);
   ExpectPubsValues(f);
 }
@@ -162,6 +176,28 @@ TEST(RealPubsRowsTest, QlsinhvienRowsMatchTheCatalogRowCounts) {
     EXPECT_EQ(rows, t.rowCount) << t.fullName;
     EXPECT_EQ(f.GridRowCount(id), t.rowCount) << t.fullName;
   }
+}
+
+// A Taiwanese course database: its names and ranks are varchar columns of
+// Chinese_Taiwan_Stroke_CI_AS (collation id 0x0000D003, locale index 3),
+// stored in Big5 (code page 950); the database default is
+// SQL_Latin1_General_CP1_CI_AS.
+TEST(RealPubsRowsTest, SchoolTextIsReadInItsColumnsCodePage) {
+  TOLLAMER_REQUIRE_REAL_FILE(path, "school-sql2016.mdf");
+  OpenedFile f;
+  ASSERT_TRUE(f.Open(path, VersionSetting::kSql2005));
+  const TableInfo* instructors = f.Table("Instructors");
+  ASSERT_NE(instructors, nullptr);
+  EXPECT_EQ(instructors->columns.at(2).collationId, 0x0000D003u);
+  EXPECT_EQ(instructors->columns.at(2).codePage, 950);
+  EXPECT_EQ(instructors->columns.at(4).collationId, 0x3400D008u);  // department
+  EXPECT_EQ(instructors->columns.at(4).codePage, 1252);
+  EXPECT_EQ(DatabaseCollation(f.db.Store()), 0x3400D008u);
+  std::vector<std::string> e001 = f.Row("Instructors", "E001");
+  ASSERT_EQ(e001.size(), 4u);
+  EXPECT_EQ(e001[1], "陳慶新");
+  EXPECT_EQ(e001[2], "教授");
+  EXPECT_EQ(e001[3], "CS");
 }
 
 }  // namespace

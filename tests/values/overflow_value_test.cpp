@@ -48,8 +48,10 @@ TEST(OverflowValueTest, TextConversionFollowsTheType) {
   Bytes two_pieces = InRowLobPointer(0, {{wide.size(), 3, 0}, {wide.size() + 4, 3, 1}});
   EXPECT_EQ(Read(store, two_pieces, kOverflowNvarchar), "模块 textAB")
       << "Chinese pieces and a short last piece stay UTF-16";
-  EXPECT_EQ(Read(store, two_pieces, kOverflowVarchar), "模块 textAB")
-      << "a varchar piece that is really UTF-16 (module text) is converted";
+  EXPECT_EQ(Read(store, two_pieces, kOverflowModuleText), "模块 textAB")
+      << "a module text piece that is really UTF-16 is converted";
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{2, 3, 1}}), kOverflowVarchar), "A")
+      << "varchar bytes stay as stored, up to a zero byte, for the column's code page";
   std::string raw = Read(store, InRowLobPointer(0, {{4, 3, 2}}), kOverflowVarbinary);
   EXPECT_EQ(Bytes(raw.begin(), raw.end()), binary) << "varbinary keeps its zero bytes";
 }

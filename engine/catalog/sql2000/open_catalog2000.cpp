@@ -1,5 +1,6 @@
 #include "engine/catalog/sql2000/open_catalog2000.h"
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2000/catalog_builder2000.h"
 #include "engine/catalog/sql2000/locate_system_tables2000.h"
 #include "engine/catalog/sql2000/system_table_index2000.h"
@@ -25,6 +26,7 @@ OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
   sql2000::SystemTableIndex2000 index =
       sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000);
   sql2000::BuildCatalog2000(db.Store(), db.systemPages2000, index, db.catalog);
+  ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
   return result;
 }
 

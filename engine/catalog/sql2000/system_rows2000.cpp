@@ -112,6 +112,8 @@ std::optional<SysColumnsRow> ReadSysColumnsRow(ByteView row) {
   c.xoffset = *xoffset;
   c.bitpos = *bitpos;
   c.colstat = *colstat;
+  // SQL 7.0 rows end their fixed part before the collation id.
+  if (*fixed_end >= kCollationId + 4) c.collationId = row.U32(kCollationId).value_or(0);
   if (var->Length() != 0 && var->Length() < kImplausible)
     c.name = NameIn(row, *var).value_or(std::string());
   return r;
@@ -151,18 +153,19 @@ bool IsUserDefinedType(const SysTypesRow& row) {
 
 std::optional<uint32_t> ReadSysCommentsId(ByteView row) { return row.U32(syscomments::kId); }
 
-std::string DecodeCommentText(ByteView bytes) {
+std::string DecodeCommentText(ByteView bytes, uint16_t code_page) {
   // The piece is read as if copied into a buffer two zero bytes longer.
   std::vector<uint8_t> buffer(bytes.data(), bytes.data() + bytes.size());
   buffer.resize(bytes.size() + 2, 0);
   size_t narrow = static_cast<size_t>(std::find(buffer.begin(), buffer.end(), 0) - buffer.begin());
-  if (bytes.size() <= narrow + 2) return std::string(buffer.begin(), buffer.begin() + narrow);
+  if (bytes.size() <= narrow + 2)
+    return platform::CodePageToUtf8(std::span<const uint8_t>(buffer.data(), narrow), code_page);
   size_t units = 0;
   while (2 * units + 1 < buffer.size() && (buffer[2 * units] | buffer[2 * units + 1]) != 0) ++units;
   return platform::Utf16LeToUtf8(std::span<const uint8_t>(buffer.data(), 2 * units));
 }
 
-std::optional<std::string> ReadSysCommentsText(ByteView row) {
+std::optional<std::string> ReadSysCommentsText(ByteView row, uint16_t code_page) {
   auto fixed_end = row.U16(kFixedPartEnd);
   if (!fixed_end) return std::nullopt;
   auto columns = row.U16(*fixed_end);
@@ -173,7 +176,7 @@ std::optional<std::string> ReadSysCommentsText(ByteView row) {
   if (!end || *end < start) return std::nullopt;
   std::optional<ByteView> text = row.Slice(start, *end - start);
   if (!text) return std::nullopt;
-  return DecodeCommentText(*text);
+  return DecodeCommentText(*text, code_page);
 }
 
 }  // namespace tollamer::sql2000

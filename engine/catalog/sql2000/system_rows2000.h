@@ -94,9 +94,10 @@ std::optional<uint32_t> ReadSysCommentsId(ByteView row);
 // The text piece of a syscomments row, converted to UTF-8. 8-bit text is
 // taken up to its first zero byte; when that leaves more than two bytes
 // unread the bytes are UTF-16LE text, taken up to the first zero unit.
-// Nothing when the text does not lie inside the page.
-std::optional<std::string> ReadSysCommentsText(ByteView row);
+// 8-bit text is in the database's code page. Nothing when the text does not
+// lie inside the page.
+std::optional<std::string> ReadSysCommentsText(ByteView row, uint16_t code_page = 1252);
 // The text rule on its own, for the bytes of one piece.
-std::string DecodeCommentText(ByteView bytes);
+std::string DecodeCommentText(ByteView bytes, uint16_t code_page = 1252);
 
 }  // namespace tollamer::sql2000

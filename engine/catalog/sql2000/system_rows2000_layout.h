@@ -46,6 +46,7 @@
 //   0x12    2     xoffset: position of the value in the record (< 0: variable column)
 //   0x14    1     bitpos
 //   0x16    2     colstat
+//   0x26    4     collationid (collation.h); 0 on columns without text
 //   F       2     column count of the row
 //   var 1   -     name
 //
@@ -132,6 +133,7 @@ inline constexpr size_t kColid = 0x10;
 inline constexpr size_t kXoffset = 0x12;
 inline constexpr size_t kBitpos = 0x14;
 inline constexpr size_t kColstat = 0x16;
+inline constexpr size_t kCollationId = 0x26;
 }  // namespace syscolumns
 
 namespace systypes {

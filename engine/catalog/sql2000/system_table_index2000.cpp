@@ -1,5 +1,6 @@
 #include "engine/catalog/sql2000/system_table_index2000.h"
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2000/lookup_bounds2000.h"
 #include "engine/catalog/sql2000/system_page_rows2000.h"
 #include "engine/catalog/sql2000/system_rows2000.h"
@@ -41,11 +42,12 @@ SystemTableIndex2000 SystemTableIndex2000::Build(const PageStore& store,
     return true;
   });
 
+  const uint16_t code_page = DatabaseCodePage(store);
   ForEachSlotRow(store, pages.syscomments, offset_limit::kUpToPageEnd, [&](const SlotRow& r) {
     if (r.header->slotCnt > syscomments::kMaxSlots) return true;
     std::optional<uint32_t> id = ReadSysCommentsId(r.row);
     if (!id) return true;
-    std::optional<std::string> text = ReadSysCommentsText(r.row);
+    std::optional<std::string> text = ReadSysCommentsText(r.row, code_page);
     if (text) index.texts_[*id] += *text;
     return true;
   });

@@ -45,6 +45,7 @@ ColumnIndex2005 ColumnIndex2005::Build(const PageStore& store, const SystemPageL
     c.xscale = row->scale;
     c.length = row->length;
     c.colid = row->colid;
+    c.collationId = row->collationId;
     c.xoffset = 1;  // the 2005/2008 row reader places columns itself
     columns.emplace(row->colid, std::move(c));
     return true;

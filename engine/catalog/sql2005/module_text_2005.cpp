@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
 #include "engine/rows/values/large_values.h"
 #include "platform/text.h"
@@ -12,11 +13,10 @@ using page_layout::kPageSize;
 
 namespace {
 
-std::string InRowText(ByteView value) {
+std::string InRowText(ByteView value, uint16_t code_page) {
   size_t narrow = 0;
   while (narrow < value.size() && value.LeOr<uint8_t>(narrow) != 0) ++narrow;
-  if (value.size() - narrow <= 2)
-    return std::string(reinterpret_cast<const char*>(value.data()), narrow);
+  if (value.size() - narrow <= 2) return platform::CodePageToUtf8(value.span().first(narrow), code_page);
   size_t units = value.size() / 2;
   for (size_t i = 0; i < units; ++i) {
     if (value.LeOr<uint16_t>(2 * i) == 0) {
@@ -30,16 +30,16 @@ std::string InRowText(ByteView value) {
 }  // namespace
 
 std::optional<std::string> ReadModuleTextPiece(const PageStore& store, ByteView page,
-                                               uint16_t offset) {
+                                               uint16_t offset, uint16_t code_page) {
   std::optional<ObjValueRow> row = DecodeObjValueRow(page, offset);
   if (!row) return std::nullopt;
   if (size_t{row->valueLength} + offset >= kPageSize) return std::nullopt;
   std::optional<ByteView> value =
       page.Slice(size_t{offset} + row->valueStart, row->valueLength);
   if (!value) return std::nullopt;
-  if (!row->offRow) return InRowText(*value);
+  if (!row->offRow) return InRowText(*value, code_page);
   std::string text;
-  ReadOverflowValue(store, *value, kOverflowVarchar, text);
+  ReadOverflowValue(store, *value, kOverflowModuleText, text, code_page);
   return text;
 }
 
@@ -48,10 +48,11 @@ ModuleTextIndex2005 ModuleTextIndex2005::Build(const PageStore& store,
                                                const std::unordered_set<uint32_t>& wanted) {
   ModuleTextIndex2005 index;
   if (wanted.empty()) return index;
+  const uint16_t code_page = DatabaseCodePage(store);
   ForEachSystemRow(store, sysobjvalues, ModuleTextSlot, [&](ByteView page, uint16_t offset) {
     std::optional<ObjValueRow> row = DecodeObjValueRow(page, offset);
     if (!row || !wanted.contains(row->objId)) return true;
-    if (std::optional<std::string> piece = ReadModuleTextPiece(store, page, offset))
+    if (std::optional<std::string> piece = ReadModuleTextPiece(store, page, offset, code_page))
       index.texts_[row->objId] += *piece;
     return true;
   });

@@ -17,10 +17,11 @@ namespace tollamer::sql2005 {
 // One row's piece of text. In-row bytes are read as 8-bit text up to the
 // first zero byte, unless that stops more than 2 bytes short of the value:
 // then they are UTF-16LE text up to the first zero unit. An off-row value
-// (end offset bit 0x8000) is read through its pointer as varchar text.
-// Nothing when the value would reach past the page.
+// (end offset bit 0x8000) is read through its pointer by the same rule,
+// piece by piece. 8-bit text is in the database's code page. Nothing when
+// the value would reach past the page.
 std::optional<std::string> ReadModuleTextPiece(const PageStore& store, ByteView page,
-                                               uint16_t offset);
+                                               uint16_t offset, uint16_t code_page = 1252);
 
 // The texts of the wanted objects, built in one pass over sysobjvalues.
 class ModuleTextIndex2005 {

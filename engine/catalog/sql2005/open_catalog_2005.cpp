@@ -1,5 +1,6 @@
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 
+#include "engine/catalog/collation.h"
 #include "engine/catalog/sql2005/build_catalog_2005.h"
 #include "engine/catalog/sql2005/locate_system_tables_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
@@ -28,6 +29,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     }
   }
   BuildCatalog2005(db, conflict);
+  ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
   return result;
 }
 

@@ -53,6 +53,7 @@
 //   19      2     length in bytes; 0xFFFF = max
 //   21      1     prec
 //   22      1     scale
+//   23      4     collationid (collation.h); 0 on columns without text
 //   27      4     status: bit 0 set = not nullable; 0x10 and 0x80 both set
 //                 in the low byte: not a column of the table
 //   F+2+N   2     V: number of variable columns
@@ -146,6 +147,7 @@ inline constexpr size_t kUtype = 15;
 inline constexpr size_t kLength = 19;
 inline constexpr size_t kPrec = 21;
 inline constexpr size_t kScale = 22;
+inline constexpr size_t kCollationId = 23;
 inline constexpr size_t kStatus = 27;
 inline constexpr size_t kVarCountFromFN = 2;  // F + 2 + N
 inline constexpr size_t kNameEndFromFN = 4;   // F + 4 + N

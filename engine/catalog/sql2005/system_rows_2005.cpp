@@ -103,7 +103,9 @@ std::optional<ColParRow> DecodeColParRow(ByteView page, uint16_t offset) {
   auto status = r.U32(colpars::kStatus);
   if (!id || !colid || !xtype || !utype || !length || !prec || !scale || !status)
     return std::nullopt;
-  return ColParRow{*id, *colid, *xtype, *utype, *length, *prec, *scale, *status};
+  ColParRow row{*id, *colid, *xtype, *utype, *length, *prec, *scale, *status};
+  row.collationId = r.U32(colpars::kCollationId).value_or(0);
+  return row;
 }
 
 std::optional<ObjValueRow> DecodeObjValueRow(ByteView page, uint16_t offset) {

@@ -61,6 +61,7 @@ struct ColParRow {
   uint8_t prec = 0;
   uint8_t scale = 0;
   uint32_t status = 0;
+  uint32_t collationId = 0;
 };
 
 struct ObjValueRow {

@@ -23,13 +23,17 @@ namespace tollamer {
 inline constexpr uint8_t kOverflowVarchar = 167;
 inline constexpr uint8_t kOverflowNvarchar = 231;
 inline constexpr uint8_t kOverflowVarbinary = 165;  // also xml and CLR values
+// Module definitions (sysobjvalues): no column type, so an id no type uses.
+inline constexpr uint8_t kOverflowModuleText = 0;
 
 // Appends the value named by the in-row pointer of a complex column (all of
-// the column's in-row bytes). `type_id` 167 appends varchar text (UTF-16
-// pieces are detected and converted), 231 converts UTF-16 text, any other
-// id (165 varbinary, xml, CLR types) appends the bytes as stored.
+// the column's in-row bytes). `type_id` 167 appends the 8-bit bytes as
+// stored (each piece up to its first zero byte), for the caller to read in
+// the column's code page; 231 converts UTF-16 text; kOverflowModuleText
+// converts pieces that are UTF-16 and reads the others in `code_page`; any
+// other id (165 varbinary, xml, CLR types) appends the bytes as stored.
 void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
-                       std::string& value);
+                       std::string& value, uint16_t code_page = 0);
 
 // Appends the value whose record is (page_id, slot_id) in a SQL 7.0/2000
 // file. `root` is true for the record a text pointer names; `unicode`

@@ -7,6 +7,7 @@
 #include "engine/rows/values/lob_layout.h"
 #include "engine/rows/values/lob_record.h"
 #include "engine/rows/values/wide_text.h"
+#include "platform/text.h"
 
 namespace tollamer {
 namespace {
@@ -15,16 +16,18 @@ using namespace lob_layout;
 using page_layout::kPageSize;
 
 // Appends one piece of the value by the column's type.
-void AppendPiece(ByteView piece, uint8_t type_id, std::string& value) {
-  if (type_id == kOverflowVarchar) {
-    // Module texts and varchar values alike arrive here; a piece whose
-    // 8-bit string ends well before the piece does is UTF-16 text.
+void AppendPiece(ByteView piece, uint8_t type_id, uint16_t code_page, std::string& value) {
+  if (type_id == kOverflowModuleText) {
+    // A piece whose 8-bit string ends well before the piece does is UTF-16
+    // text.
     const size_t narrow = NarrowLength(piece);
     if (piece.size() - narrow > 2) {
       AppendWideAsAnsi(piece, value);
     } else {
-      value.append(reinterpret_cast<const char*>(piece.data()), narrow);
+      platform::AppendCodePageAsUtf8(piece.span().first(narrow), code_page, value);
     }
+  } else if (type_id == kOverflowVarchar) {
+    value.append(reinterpret_cast<const char*>(piece.data()), NarrowLength(piece));
   } else if (type_id == kOverflowNvarchar) {
     // nvarchar data is UTF-16 whatever its bytes look like: Chinese text
     // has no zero bytes and must not be taken for 8-bit text.
@@ -37,6 +40,7 @@ void AppendPiece(ByteView piece, uint8_t type_id, std::string& value) {
 struct OverflowWalk {
   const PageStore& store;
   uint8_t type_id;
+  uint16_t code_page;
   std::string& value;
   uint64_t previous_end = 0;  // cumulative size up to the end of the last piece
   LobVisits visits;
@@ -53,7 +57,7 @@ struct OverflowWalk {
     std::optional<ByteView> piece =
         record.PageView().Slice(size_t{record.offset} + kFragmentData, static_cast<size_t>(length));
     if (!piece) return false;
-    AppendPiece(*piece, type_id, value);
+    AppendPiece(*piece, type_id, code_page, value);
     previous_end = end;
     return true;
   }
@@ -89,13 +93,13 @@ struct OverflowWalk {
 }  // namespace
 
 void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
-                       std::string& value) {
+                       std::string& value, uint16_t code_page) {
   const size_t length = in_row_pointer.size();
   if (length < 2 * kInRowHeaderSize) return;
   const size_t links = length / kRootLinkSize - 1;
   const uint8_t level = in_row_pointer.LeOr<uint8_t>(kInRowLevel);
 
-  OverflowWalk walk{store, type_id, value, 0, {}};
+  OverflowWalk walk{store, type_id, code_page, value, 0, {}};
   for (size_t i = 0; i < links; ++i) {
     std::optional<ByteView> link =
         in_row_pointer.Slice(kInRowHeaderSize + i * kRootLinkSize, kRootLinkSize);

@@ -23,7 +23,7 @@
 //   122  smallmoney        4          four decimals
 //   127  bigint            8          signed 64-bit
 //   173  binary            length     0x and two hex digits a byte
-//   175  char              length     8-bit text
+//   175  char              length     8-bit text in `code_page`, as UTF-8
 //   189  timestamp         8          0x and two hex digits a byte
 //   239  nchar             length     UTF-16 text
 #pragma once
@@ -70,15 +70,15 @@ inline constexpr uint8_t kXml = 241;
 }  // namespace value_type
 
 // SQL 7.0/2000 files. `bit_position` is the bit of the byte at `offset`
-// that holds a bit column.
+// that holds a bit column; `code_page` that of a char column's collation.
 std::string FormatValue2000(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t bit_position, uint8_t precision, uint8_t scale,
-                            uint16_t length);
+                            uint16_t length, uint16_t code_page = 0);
 
 // SQL 2005/2008 files, which add date, time, datetime2 and datetimeoffset.
 std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t precision, uint8_t scale, uint16_t length,
-                            uint8_t bit_index);
+                            uint8_t bit_index, uint16_t code_page = 0);
 
 // One byte as eight '0'/'1' characters, character j being bit j.
 std::string ByteToBitString(uint8_t byte);
@@ -88,9 +88,9 @@ std::string HexText(ByteView bytes);
 
 // The parts both formatters share; empty text when the bytes are short.
 std::string UniqueIdentifierText(ByteView bytes);
-// char in SQL 2000 files: up to `length` bytes, to the first NUL, cut before
-// the first run of ten blanks.
-std::string CharText2000(ByteView bytes, uint16_t length);
+// char in SQL 2000 files: up to `length` bytes, to the first NUL, read in
+// `code_page`, cut before the first run of ten blanks.
+std::string CharText2000(ByteView bytes, uint16_t length, uint16_t code_page);
 // nchar: UTF-16 up to `length` bytes and the first NUL, cut before the
 // first run of ten blanks, at most length / 2 characters.
 std::string NCharText(ByteView bytes, uint16_t length);

@@ -17,7 +17,7 @@ constexpr uint16_t kMaxCharLength = 8000;
 
 std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t precision, uint8_t scale, uint16_t length,
-                            uint8_t bit_index) {
+                            uint8_t bit_index, uint16_t code_page) {
   using namespace value_type;
   const ByteView value = record.From(offset);
   if (std::optional<std::string> text = FormatSharedType(type_id, value, length)) return *text;
@@ -28,7 +28,7 @@ std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
     case kChar: {
       const size_t take = std::min({size_t{length}, size_t{kMaxCharLength}, value.size()});
       const ByteView stored = value.Slice(0, take).value_or(ByteView());
-      return std::string(reinterpret_cast<const char*>(stored.data()), NarrowLength(stored));
+      return NarrowAsUtf8(UpToNul(stored), code_page);
     }
     case kBit:
       if (auto byte = value.U8(0); byte && bit_index < 8)

@@ -60,9 +60,9 @@ std::string UniqueIdentifierText(ByteView b) {
   return buf;
 }
 
-std::string CharText2000(ByteView bytes, uint16_t length) {
+std::string CharText2000(ByteView bytes, uint16_t length, uint16_t code_page) {
   ByteView stored = bytes.Slice(0, std::min<size_t>(length, bytes.size())).value_or(ByteView());
-  std::string text(reinterpret_cast<const char*>(stored.data()), NarrowLength(stored));
+  std::string text = NarrowAsUtf8(UpToNul(stored), code_page);
   CutAtTenBlanks(text);
   return text;
 }

@@ -10,11 +10,37 @@ size_t NarrowLength(ByteView bytes) {
   return bytes.size();
 }
 
+ByteView UpToNul(ByteView bytes) { return ByteView(bytes.data(), NarrowLength(bytes)); }
+
 size_t WideLength(ByteView utf16) {
   const size_t units = utf16.size() / 2;
   for (size_t i = 0; i < units; ++i)
     if (utf16.LeOr<uint16_t>(2 * i) == 0) return i;
   return units;
+}
+
+namespace {
+
+constexpr uint16_t kOemWestern = 850;
+
+bool HasBytesWesternLacks(ByteView bytes) {
+  for (uint8_t b : bytes.span())
+    if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) return true;
+  return false;
+}
+
+}  // namespace
+
+void AppendNarrowAsUtf8(ByteView bytes, uint16_t code_page, std::string& out) {
+  if ((code_page == 0 || code_page == platform::kCodePageWestern) && HasBytesWesternLacks(bytes))
+    code_page = kOemWestern;
+  platform::AppendCodePageAsUtf8(bytes.span(), code_page, out);
+}
+
+std::string NarrowAsUtf8(ByteView bytes, uint16_t code_page) {
+  std::string out;
+  AppendNarrowAsUtf8(bytes, code_page, out);
+  return out;
 }
 
 void AppendWideAsAnsi(ByteView utf16, std::string& out) {
