@@ -12,10 +12,11 @@ using namespace iam_layout;
 
 namespace {
 
-// Number of bitmap bytes worth examining: enough for every extent of the
-// file, and never more than one IAM page holds.
+// Number of bitmap bytes worth examining: enough for every extent the file
+// holds a page of (a backup can end on an extent's first page), and never
+// more than one IAM page holds.
 size_t BitmapBytesForFile(uint64_t page_count) {
-  uint64_t extents = page_count / kPagesPerExtent;
+  uint64_t extents = (page_count + kPagesPerExtent - 1) / kPagesPerExtent;
   uint64_t bytes = (extents + 7) / 8;
   return static_cast<size_t>(std::min<uint64_t>(bytes, kBitmapBytes));
 }

@@ -92,6 +92,12 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
   const bool is2005 = version == VersionSetting::kSql2005;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t table_columns = table.columns.size();
+  // Where the file records the physical layout, a record holds at most its
+  // columns, dropped ones included (and a uniquifier), and fewer when it was
+  // written before columns were added.
+  const PhysicalLayout2005& physical = table.physicalLayout2005;
+  const size_t physical_columns =
+      physical.known ? physical.columns.size() + physical.hidden.size() : 0;
   TableRecord r;  // one for the page, so that its cell list is allocated once
   for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
     std::optional<uint16_t> offset = SlotOffset(page, slot);
@@ -120,9 +126,12 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     if (!fixed_end || size_t{*offset} + *fixed_end > kRecordLimit) continue;
     std::optional<RecordFrame> frame = ReadRecordFrame(record);
     if (!frame) continue;
-    if (is2005 && std::abs(static_cast<long>(frame->columnCount) -
-                           static_cast<long>(table_columns)) > 1)
+    if (is2005 && physical.known) {
+      if (frame->columnCount == 0 || frame->columnCount > physical_columns + 1) break;
+    } else if (is2005 && std::abs(static_cast<long>(frame->columnCount) -
+                                  static_cast<long>(table_columns)) > 1) {
       break;  // the rest of this page is not read
+    }
     r.compressed = false;
     r.compression = nullptr;
     r.frame = *frame;
