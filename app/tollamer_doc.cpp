@@ -56,6 +56,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
       return;
     }
     if (builder_ && setting != VersionSetting::kNone) builder_(engine_, setting);
+    AppendFileLayout(log_, engine_.Store());
     AppendCatalogSummary(log_, engine_.catalog);
     busy_ = false;
     QMetaObject::invokeMethod(this, [this] { emit openFinished(true); }, Qt::QueuedConnection);

@@ -6,6 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
+#include "engine/pagestore/backup_coverage.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/pagestore/server_version.h"
 
@@ -46,12 +47,21 @@ int RunInfo(const InfoOptions& options) {
     return true;
   });
   VersionGuess version = DetectServerVersion(store);
-  const char* kind = store.Kind() == FileKind::kBackup ? "backup" : "data";
+  const bool backup = store.Kind() == FileKind::kBackup;
+  const char* kind = backup ? "backup" : "data";
+  const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
 
   if (options.json) {
     std::string out = "{\"kind\": " + JsonString(kind);
     out += ", \"base_offset\": " + std::to_string(store.PageBaseOffset());
     out += ", \"pages\": " + std::to_string(store.PageCount());
+    if (backup) {
+      out += ", \"pages_held\": " + std::to_string(store.PagesHeld());
+      out += ", \"stripe\": " + std::to_string(store.Media().familySequence);
+      out += ", \"stripes\": " + std::to_string(store.Media().familyCount);
+      out += ", \"pages_missing\": " +
+             (coverage.allocationKnown ? std::to_string(coverage.PagesMissing()) : std::string("null"));
+    }
     out += ", \"version\": {\"setting\": " + std::to_string(static_cast<int>(version.setting));
     out += ", \"dbi_version\": " +
            (version.dbiVersion ? std::to_string(*version.dbiVersion) : std::string("null"));
@@ -69,11 +79,22 @@ int RunInfo(const InfoOptions& options) {
 
   std::printf("file:         %s\n", options.path.c_str());
   std::printf("kind:         %s file\n", kind);
-  std::printf("base offset:  %u (0x%X)\n", store.PageBaseOffset(), store.PageBaseOffset());
+  std::printf("base offset:  %llu (0x%llX)%s\n", static_cast<unsigned long long>(store.PageBaseOffset()),
+              static_cast<unsigned long long>(store.PageBaseOffset()),
+              !backup && store.PageBaseOffset() != 0 ? ": bytes before page 0 are not read" : "");
   std::printf("pages:        %llu", static_cast<unsigned long long>(store.PageCount()));
   if (readable != store.PageCount())
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
+  if (backup) {
+    if (store.Media().Striped())
+      std::printf("stripe:       %u of %u (the other files of the backup are not here)\n",
+                  store.Media().familySequence, store.Media().familyCount);
+    if (coverage.allocationKnown)
+      std::printf("missing:      %llu allocated pages are not in this file (%llu extents)\n",
+                  static_cast<unsigned long long>(coverage.PagesMissing()),
+                  static_cast<unsigned long long>(coverage.extentsMissing));
+  }
   if (version.setting == VersionSetting::kNone) {
     std::printf("version:      unknown (no readable boot page or system table pages)\n");
   } else {

@@ -49,6 +49,7 @@ bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice&
   VersionSetting setting =
       version.automatic ? DetectServerVersion(db.Store()).setting : version.setting;
   OpenCatalog(db, setting);
+  AppendFileLayout(log, db.Store());
   AppendCatalogSummary(log, db.catalog);
   AppendRepairCompleted(log, LocalTimeNow());
   return true;

@@ -1,5 +1,7 @@
 #include "output/open_log.h"
 
+#include "engine/pagestore/backup_coverage.h"
+
 namespace tollamer {
 
 namespace {
@@ -18,6 +20,22 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
   log.AppendEntry("File selected for repair  :" + std::string(file_path));
   if (pause) pause(kPauseAfterFile);
   log.AppendEntry("Scanning file...");
+}
+
+void AppendFileLayout(WorkLog& log, const PageStore& store) {
+  if (store.Kind() == FileKind::kBackup) {
+    std::string line = "Backup file: " + std::to_string(store.PagesHeld()) + " page images";
+    if (store.Media().Striped())
+      line += ", stripe " + std::to_string(store.Media().familySequence) + " of " +
+              std::to_string(store.Media().familyCount);
+    BackupCoverage coverage = MeasureBackupCoverage(store);
+    if (coverage.extentsMissing > 0)
+      line += ", " + std::to_string(coverage.PagesMissing()) + " allocated pages missing";
+    log.Append(line + "\r\n");
+  } else if (store.PageBaseOffset() != 0) {
+    log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +
+               ": the bytes before it are not read\r\n");
+  }
 }
 
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/page_store.h"
 #include "output/work_log.h"
 
 namespace tollamer {
@@ -33,6 +34,13 @@ std::string RecordCountText(uint64_t row_count);
 // The entries written when a file is loaded, before its catalog is read.
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
+
+// Where the pages came from, when that is not a plain data file read from
+// byte 0: a backup (its stripe and the allocated pages it lacks) or a data
+// file with bytes before page 0. Nothing for a plain data file.
+//   Backup file: <n> page images[, stripe <k> of <n>][, <m> allocated pages missing]\r\n
+//   Page 0 found at byte <offset>: the bytes before it are not read\r\n
+void AppendFileLayout(WorkLog& log, const PageStore& store);
 
 // The table count line and one line per table with its row count.
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);

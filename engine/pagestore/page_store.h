@@ -63,6 +63,8 @@ class PageStore {
   const std::string& LastError() const { return last_error_; }
   platform::OpenError LastOpenError() const { return last_open_error_; }
 
+  // True when the file holds an image of `page_number`.
+  bool Holds(uint64_t page_number) const { return PagePosition(page_number).has_value(); }
   // The page with its torn bits restored; nothing on a short read.
   std::optional<Page> ReadPage(uint64_t page_number) const;
   // The page exactly as stored.

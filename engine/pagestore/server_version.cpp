@@ -16,6 +16,10 @@ constexpr uint32_t kSysallocunitsObject = 7;
 constexpr uint16_t kAllocUnitMinLen2005 = 69;
 constexpr uint16_t kAllocUnitMinLen2008 = 73;
 constexpr uint32_t kSysindexesObject = 2;
+// Object 3 is sysrscols from 2008 on; its records have a fixed part of 58
+// bytes in 2008 and 2008 R2 and of 54 bytes from 2012 on.
+constexpr uint32_t kSysrscolsObject = 3;
+constexpr uint16_t kRscolsMinLen2012 = 54;
 
 }  // namespace
 
@@ -74,7 +78,7 @@ std::optional<VersionGuess> FromBootPage(const PageStore& store) {
 }
 
 VersionGuess FromDataPages(const PageStore& store) {
-  uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0;
+  uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0, rscols2012 = 0;
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData))
@@ -82,12 +86,15 @@ VersionGuess FromDataPages(const PageStore& store) {
     if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2005) ++alloc2005;
     if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2008) ++alloc2008;
     if (h->objId == kSysindexesObject) ++sysindexes;
+    if (h->objId == kSysrscolsObject && h->pminlen == kRscolsMinLen2012) ++rscols2012;
     return true;
   });
   VersionGuess g;
   if (alloc2005 + alloc2008 > 0) {
     g.setting = VersionSetting::kSql2005;
-    g.name = alloc2008 >= alloc2005 ? "SQL Server 2008" : "SQL Server 2005";
+    g.name = rscols2012 > 0            ? "SQL Server 2012 or later"
+             : alloc2008 >= alloc2005 ? "SQL Server 2008"
+                                      : "SQL Server 2005";
     g.evidence = VersionEvidence::kDataPages;
   } else if (sysindexes > 0) {
     g.setting = VersionSetting::kSql2000;

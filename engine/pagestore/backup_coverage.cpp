@@ -1,0 +1,44 @@
+#include "engine/pagestore/backup_coverage.h"
+
+#include <algorithm>
+
+#include "engine/pagestore/iam_layout.h"
+
+namespace tollamer {
+
+using namespace page_layout;
+using namespace iam_layout;
+
+namespace {
+constexpr uint64_t kFirstGamPage = 2;
+}  // namespace
+
+BackupCoverage MeasureBackupCoverage(const PageStore& store) {
+  BackupCoverage coverage;
+  const uint64_t pages = store.PageCount();
+  const uint64_t extents = (pages + kPagesPerExtent - 1) / kPagesPerExtent;
+  for (uint64_t interval = 0; interval * kPagesPerInterval + kFirstGamPage < pages; ++interval) {
+    std::optional<Page> gam = store.ReadPage(interval * kPagesPerInterval + kFirstGamPage);
+    if (!gam) continue;
+    std::optional<PageHeader> h = PageHeader::Decode(gam->view());
+    if (!h || !h->HasType(PageType::kGam)) continue;
+    std::optional<uint16_t> slot = SlotOffset(gam->view(), kBitmapRecordSlot);
+    if (!slot || *slot < kHeaderSize) continue;
+    ByteView bits = gam->view().From(size_t{*slot} + kRecordHeaderSize);
+    coverage.allocationKnown = true;
+    const uint64_t first = interval * kExtentsPerInterval;
+    const uint64_t end = std::min(extents, first + kExtentsPerInterval);
+    for (uint64_t e = first; e < end; ++e) {
+      const uint64_t i = e - first;
+      std::optional<uint8_t> byte = bits.U8(i / 8);
+      if (!byte) break;
+      if (*byte & (1u << (i % 8))) continue;  // free
+      bool held = false;
+      for (uint64_t k = 0; k < kPagesPerExtent && !held; ++k) held = store.Holds(e * kPagesPerExtent + k);
+      if (!held) ++coverage.extentsMissing;
+    }
+  }
+  return coverage;
+}
+
+}  // namespace tollamer
