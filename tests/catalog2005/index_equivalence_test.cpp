@@ -111,13 +111,11 @@ struct Walker {
     if (!iam) return false;
     for (uint64_t p : iam->singlePages) AppendIfData(table, p);
     db.catalog.tables.at(table).gridPageCount = 1;
-    if (u.pcUsed >= 8) {
-      std::vector<uint64_t> extents;
-      if (!WalkIamChain(store, u.firstIam, extents)) return false;
-      for (uint64_t e : extents) {
-        for (uint64_t k = 0; k < 8; ++k) AppendIfData(table, 8 * e + k);
-        ++db.catalog.tables.at(table).gridPageCount;
-      }
+    std::vector<uint64_t> extents;
+    if (!WalkIamChain(store, u.firstIam, extents)) return false;
+    for (uint64_t e : extents) {
+      for (uint64_t k = 0; k < 8; ++k) AppendIfData(table, 8 * e + k);
+      ++db.catalog.tables.at(table).gridPageCount;
     }
     return true;
   }

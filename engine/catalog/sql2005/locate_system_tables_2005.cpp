@@ -38,11 +38,9 @@ bool FollowSystemUnit(const PageStore& store, const AllocUnitRow& row, SystemPag
   std::optional<IamPage> iam = ReadIamPage(store, row.firstIam);
   if (!iam) return false;
   CollectSinglePages2005(store, iam->singlePages, list);
-  if (row.pcUsed >= row_layout::allocunits::kExtentPagesFrom) {
-    std::vector<uint64_t> extents;
-    if (!WalkIamChain(store, row.firstIam, extents)) return false;
-    CollectExtentPages2005(store, extents, list);
-  }
+  std::vector<uint64_t> extents;
+  if (!WalkIamChain(store, row.firstIam, extents)) return false;
+  CollectExtentPages2005(store, extents, list);
   return true;
 }
 

@@ -69,14 +69,12 @@ class TablePages {
     if (!iam) return false;
     for (uint64_t page : iam->singlePages) AppendIfData(page);
     SetGridPages(1);
-    if (unit.pcUsed >= row_layout::allocunits::kExtentPagesFrom) {
-      std::vector<uint64_t> extents;
-      if (!WalkIamChain(store, unit.firstIam, extents)) return false;
-      for (uint64_t extent : extents) {
-        for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
-          AppendIfData(extent * iam_layout::kPagesPerExtent + k);
-        AddGridPage();
-      }
+    std::vector<uint64_t> extents;
+    if (!WalkIamChain(store, unit.firstIam, extents)) return false;
+    for (uint64_t extent : extents) {
+      for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
+        AppendIfData(extent * iam_layout::kPagesPerExtent + k);
+      AddGridPage();
     }
     return true;
   }
