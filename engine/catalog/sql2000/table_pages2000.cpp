@@ -33,6 +33,20 @@ std::optional<sql2000::SysIndexesRow> FindAllocationRow(const CMdfDatabase& db, 
   return std::nullopt;
 }
 
+// Whether any sysindexes row describes the table's data (with or without
+// data pages): a table that has one is empty, not lost.
+bool HasAllocationRow(const CMdfDatabase& db, uint32_t object_id) {
+  bool found = false;
+  sql2000::ForEachSlotRow(db.Store(), db.systemPages2000.sysindexes, kAnyPageOffset,
+                          [&](const sql2000::SlotRow& r) {
+                            std::optional<sql2000::SysIndexesRow> row =
+                                sql2000::ReadSysIndexesRow(r.row);
+                            found = row && row->id == object_id && row->DescribesData();
+                            return !found;
+                          });
+  return found;
+}
+
 bool IsDataPageOf(const std::optional<PageHeader>& h, std::optional<uint32_t> object_id) {
   return h && h->HasType(PageType::kData) && (!object_id || h->objId == *object_id);
 }
@@ -45,7 +59,18 @@ bool IsScannedDataPage(const PageHeader& h) {
 
 bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
   std::optional<sql2000::SysIndexesRow> row = FindAllocationRow(db, object_id);
-  if (!row) return true;
+  if (!row) {
+    // The row is lost with its sysindexes page (or the table is empty): a
+    // SQL 2000 page header names its table, so the file's own headers say
+    // which pages hold the table's rows.
+    auto table = db.catalog.tables.find(object_id);
+    if (table == db.catalog.tables.end() || db.systemPages2000.sysindexes.empty() ||
+        HasAllocationRow(db, object_id))
+      return true;
+    ScanFileForTable2000(db, object_id, false);
+    if (db.dataPageLists[object_id].empty()) db.dataPageLists.erase(object_id);
+    return true;
+  }
   const PageStore& store = db.Store();
   std::optional<PageHeader> iam = store.ReadHeader(row->firstIam);
   if (!iam || !iam->HasType(PageType::kIam)) return false;
