@@ -97,7 +97,8 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
     }
   }
   // Where each table's columns lie in its records, when the file says.
-  ReadPhysicalLayouts2005(store, lists, db.catalog);
+  ReadPhysicalLayouts2005(store, lists, db.catalog,
+                          [&](uint16_t id) { return lookups.LookupTypeName2005(id); });
 }
 
 }  // namespace tollamer::sql2005
