@@ -560,7 +560,10 @@ void CMainFrame::OnScanFinished() {
   scan_thread_ = nullptr;
   wait_->hide();
   SetEngineCommandsEnabled(true);
-  doc_->Engine().Messages().ShowStop("表数据提取完成");
+  const size_t missing = TablesWithoutDataPages(doc_->Engine()).size();
+  doc_->Engine().Messages().ShowStop(
+      missing == 0 ? std::string("表数据提取完成")
+                   : "表数据提取未完成：" + std::to_string(missing) + " 个有记录的表未找到数据页");
   emit scanCompleted();
 }
 

@@ -78,7 +78,14 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   std::string out = ScanTablesListing(db.catalog, before, PageCounts(db));
   std::fputs(out.c_str(), stdout);
-  return 0;
+  // A table the system tables say holds rows, without a page found: the
+  // scan did not recover it, which is no success.
+  const std::vector<uint32_t> missing = TablesWithoutDataPages(db);
+  for (uint32_t id : missing)
+    std::fprintf(stderr, "no data pages found for %s (%llu rows recorded)\n",
+                 db.catalog.tables.at(id).fullName.c_str(),
+                 static_cast<unsigned long long>(db.catalog.tables.at(id).rowCount));
+  return missing.empty() ? 0 : 1;
 }
 
 }  // namespace tollamer::cli

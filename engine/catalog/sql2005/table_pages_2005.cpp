@@ -14,6 +14,11 @@ namespace tollamer::sql2005 {
 
 using namespace page_layout;
 
+namespace {
+// Units of user objects are numbered from 2^56 (m_indexId 256 and up).
+constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+}  // namespace
+
 AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
                                                const SystemPages2005& lists) {
   AllocationIndex2005 index;
@@ -36,12 +41,20 @@ AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
   });
   ForEachSystemRow(store, lists.sysallocunits, RowsetRefSlot, [&](ByteView page, uint16_t offset) {
     std::optional<AllocUnitRow> row = DecodeAllocUnitRow(page, offset);
+    if (row) index.unit_owners_.try_emplace(row->auid, row->ownerId);
     if (row && row->type == row_layout::allocunits::kInRowData) {
       index.units_by_owner_[row->ownerId].push_back(index.units_.size());
       index.units_.push_back(*row);
     }
     return true;
   });
+  size_t user_units = 0, shared = 0;
+  for (const AllocUnitRow& unit : index.units_) {
+    if (unit.auid < kFirstUserUnitId) continue;
+    ++user_units;
+    if (unit.auid == unit.ownerId) ++shared;
+  }
+  index.user_units_share_rowset_ids_ = user_units > 0 && shared == user_units;
   ForEachSystemRow(store, lists.sysrowsets, RowsetRefSlot, [&](ByteView page, uint16_t offset) {
     std::optional<DataRowsetRow> row = DecodeDataRowsetRow(page, offset);
     if (row && row->idMinor <= rowset_columns_layout::kMaxDataIndexId && row->rowsetId != 0)
@@ -64,6 +77,12 @@ const std::unordered_set<uint64_t>* AllocationIndex2005::RowsetRefs(uint32_t obj
 const std::vector<size_t>* AllocationIndex2005::UnitsOf(uint64_t rowset_id) const {
   auto it = units_by_owner_.find(rowset_id);
   return it == units_by_owner_.end() ? nullptr : &it->second;
+}
+
+bool AllocationIndex2005::MayBeOwnUnit(uint64_t rowset_id) const {
+  if (!user_units_share_rowset_ids_) return false;
+  auto it = unit_owners_.find(rowset_id);
+  return it == unit_owners_.end() || it->second == rowset_id;
 }
 
 const std::vector<uint64_t>* AllocationIndex2005::DataRowsets(uint32_t object_id) const {
@@ -154,7 +173,7 @@ Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex20
   if (!rowsets) return Route::kNoUnit;
   for (uint64_t rowset : *rowsets) {
     if (rowset != 0) {
-      unit_ids.push_back(rowset);
+      if (index.MayBeOwnUnit(rowset)) unit_ids.push_back(rowset);
       const std::vector<size_t>* units = index.UnitsOf(rowset);
       if (!units || units->empty()) continue;
       const AllocUnitRow& unit = index.Units()[units->front()];
@@ -166,7 +185,7 @@ Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex20
     if (!refs) continue;
     std::vector<size_t> positions;
     for (uint64_t ref : *refs) {
-      unit_ids.push_back(ref);
+      if (index.MayBeOwnUnit(ref)) unit_ids.push_back(ref);
       if (const std::vector<size_t>* units = index.UnitsOf(ref))
         positions.insert(positions.end(), units->begin(), units->end());
     }
@@ -200,7 +219,7 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
   // units when the route named none, then the page headers.
   if (const std::vector<uint64_t>* rowsets = index.DataRowsets(object_id)) {
     for (uint64_t rowset : *rowsets) {
-      unit_ids.push_back(rowset);
+      if (index.MayBeOwnUnit(rowset)) unit_ids.push_back(rowset);
       const std::vector<size_t>* units = index.UnitsOf(rowset);
       if (route != Route::kNoUnit || !units || units->empty()) continue;
       const AllocUnitRow& unit = index.Units()[units->front()];

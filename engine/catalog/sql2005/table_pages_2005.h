@@ -38,6 +38,13 @@ class AllocationIndex2005 {
   const std::vector<AllocUnitRow>& Units() const { return units_; }
   // Positions in Units() of the units owned by `rowset_id`, ascending.
   const std::vector<size_t>* UnitsOf(uint64_t rowset_id) const;
+  // Whether pages whose header names `rowset_id` as their unit may be taken
+  // for the rowset's in-row unit: an in-row unit usually has its rowset's
+  // id, but files of some servers number units and rowsets from one
+  // sequence, so the id is taken only when the unit rows read show the
+  // file's user units (ids from 2^56) sharing their rowset's id, and none
+  // of them gives this id to a unit of another rowset.
+  bool MayBeOwnUnit(uint64_t rowset_id) const;
   // sysrowsets: the rowsets of the object with index id 0 or 1, in list order.
   const std::vector<uint64_t>* DataRowsets(uint32_t object_id) const;
   // The data pages of the file by header unit id (scanned on first call).
@@ -47,6 +54,8 @@ class AllocationIndex2005 {
   const PageStore* store_ = nullptr;
   mutable std::optional<UnitPages2005> unit_pages_;
   std::unordered_map<uint32_t, std::vector<uint64_t>> data_rowsets_;
+  std::unordered_map<uint64_t, uint64_t> unit_owners_;  // every unit row: auid -> ownerid
+  bool user_units_share_rowset_ids_ = false;
   std::unordered_map<uint32_t, std::vector<uint64_t>> idx_rowsets_;
   std::unordered_map<uint32_t, std::unordered_set<uint64_t>> rowset_refs_;
   std::vector<AllocUnitRow> units_;
@@ -59,7 +68,7 @@ class AllocationIndex2005 {
 // when their header says m_type 1. When that route gives no page (a link
 // lost) or breaks, while the table is said to hold rows or a link was
 // missing, the data pages whose header names the unit id, or one of the
-// table's rowset ids, are added in page order (grid pages: 1 plus 1 per 8
+// table's rowset ids (when MayBeOwnUnit), are added in page order (grid pages: 1 plus 1 per 8
 // pages); when even those are none, those ids' m_objId are recorded in
 // db.pageOwnerMap for the whole-file scan. False when an IAM page named by
 // a unit is not of type 10 or its chain breaks and the headers gave no
