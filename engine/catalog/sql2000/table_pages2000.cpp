@@ -64,8 +64,7 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
     // SQL 2000 page header names its table, so the file's own headers say
     // which pages hold the table's rows.
     auto table = db.catalog.tables.find(object_id);
-    if (table == db.catalog.tables.end() || db.systemPages2000.sysindexes.empty() ||
-        HasAllocationRow(db, object_id))
+    if (table == db.catalog.tables.end() || HasAllocationRow(db, object_id))
       return true;
     ScanFileForTable2000(db, object_id, false);
     if (db.dataPageLists[object_id].empty()) db.dataPageLists.erase(object_id);
