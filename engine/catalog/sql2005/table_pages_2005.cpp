@@ -90,6 +90,13 @@ const std::vector<uint64_t>* AllocationIndex2005::DataRowsets(uint32_t object_id
   return it == data_rowsets_.end() ? nullptr : &it->second;
 }
 
+std::vector<uint32_t> AllocationIndex2005::ObjectsWithDataRowsets() const {
+  std::set<uint32_t> ids;
+  for (const auto& [id, rowsets] : idx_rowsets_) ids.insert(id);
+  for (const auto& [id, rowsets] : data_rowsets_) ids.insert(id);
+  return {ids.begin(), ids.end()};
+}
+
 const UnitPages2005& AllocationIndex2005::UnitPages() const {
   if (!unit_pages_) unit_pages_ = UnitPages2005::Scan(*store_);
   return *unit_pages_;

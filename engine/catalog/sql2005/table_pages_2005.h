@@ -47,6 +47,9 @@ class AllocationIndex2005 {
   bool MayBeOwnUnit(uint64_t rowset_id) const;
   // sysrowsets: the rowsets of the object with index id 0 or 1, in list order.
   const std::vector<uint64_t>* DataRowsets(uint32_t object_id) const;
+  // Every object with a heap or clustered rowset in sysidxstats or
+  // sysrowsets, ascending.
+  std::vector<uint32_t> ObjectsWithDataRowsets() const;
   // The data pages of the file by header unit id (scanned on first call).
   const UnitPages2005& UnitPages() const;
 
