@@ -343,8 +343,18 @@ void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& list
     if (!rowset) continue;
     std::optional<std::map<uint32_t, PhysicalColumn2005>> rows = index.ColumnsOf(*rowset);
     if (!rows) continue;
-    if (table.columns.empty())
+    if (table.columns.empty()) {
       table.columns = PlaceholderColumns2005(*rows, index.TypesOf(*rowset), type_name);
+    } else {
+      // syscolpars keeps its rows in (object id, column id) order, so a lost
+      // page cuts a table's columns at their start or their end; a gap
+      // between known columns is a dropped column and stays hidden.
+      const uint16_t first = table.columns.begin()->first;
+      const uint16_t last = table.columns.rbegin()->first;
+      for (auto& [colid, column] :
+           PlaceholderColumns2005(*rows, index.TypesOf(*rowset), type_name))
+        if (colid < first || colid > last) table.columns.emplace(colid, std::move(column));
+    }
     table.physicalLayout2005 = CheckedLayout2005(table, *rowset, *rows);
   }
 }

@@ -114,7 +114,9 @@ std::map<uint16_t, ColumnInfo> PlaceholderColumns2005(
     const std::function<std::string(uint16_t)>& type_name);
 
 // Fills physicalLayout2005 of every table of `catalog`; a table without
-// columns first gets placeholder columns from its rowset's rows.
+// columns first gets placeholder columns from its rowset's rows, and a
+// table whose rowset has columns before its first or after its last known
+// column (its other syscolpars rows lost) gets placeholders for those.
 void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& lists,
                              Catalog& catalog,
                              const std::function<std::string(uint16_t)>& type_name = {});
