@@ -8,6 +8,7 @@
 
 #include "engine/catalog/sql2005/columns_2005.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
+#include "engine/catalog/sql2005/lost_units_2005.h"
 #include "engine/catalog/sql2005/module_text_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
@@ -123,6 +124,8 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   // Where each table's columns lie in its records, when the file says.
   ReadPhysicalLayouts2005(store, lists, db.catalog,
                           [&](uint16_t id) { return lookups.LookupTypeName2005(id); });
+  // Tables whose unit rows are lost, tied to the units their pages name.
+  MatchLostUnits2005(db, allocation);
   // A table kept without its sysschobjs row, of which no column is known,
   // is no table that can be read.
   for (uint32_t id : undescribed)

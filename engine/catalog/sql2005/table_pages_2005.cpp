@@ -7,6 +7,7 @@
 #include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
+#include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/iam_layout.h"
 
@@ -79,7 +80,9 @@ const std::vector<size_t>* AllocationIndex2005::UnitsOf(uint64_t rowset_id) cons
   return it == units_by_owner_.end() ? nullptr : &it->second;
 }
 
-bool AllocationIndex2005::MayBeOwnUnit(uint64_t rowset_id) const {
+bool AllocationIndex2005::MayBeOwnUnit(uint64_t rowset_id, uint32_t object_id) const {
+  for (uint64_t index_id : {0, 1})
+    if (rowset_id == RowsetIdOf(index_id, object_id)) return true;
   if (!user_units_share_rowset_ids_) return false;
   auto it = unit_owners_.find(rowset_id);
   return it == unit_owners_.end() || it->second == rowset_id;
@@ -180,7 +183,7 @@ Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex20
   if (!rowsets) return Route::kNoUnit;
   for (uint64_t rowset : *rowsets) {
     if (rowset != 0) {
-      if (index.MayBeOwnUnit(rowset)) unit_ids.push_back(rowset);
+      if (index.MayBeOwnUnit(rowset, object_id)) unit_ids.push_back(rowset);
       const std::vector<size_t>* units = index.UnitsOf(rowset);
       if (!units || units->empty()) continue;
       const AllocUnitRow& unit = index.Units()[units->front()];
@@ -192,7 +195,7 @@ Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex20
     if (!refs) continue;
     std::vector<size_t> positions;
     for (uint64_t ref : *refs) {
-      if (index.MayBeOwnUnit(ref)) unit_ids.push_back(ref);
+      if (index.MayBeOwnUnit(ref, object_id)) unit_ids.push_back(ref);
       if (const std::vector<size_t>* units = index.UnitsOf(ref))
         positions.insert(positions.end(), units->begin(), units->end());
     }
@@ -226,7 +229,7 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
   // units when the route named none, then the page headers.
   if (const std::vector<uint64_t>* rowsets = index.DataRowsets(object_id)) {
     for (uint64_t rowset : *rowsets) {
-      if (index.MayBeOwnUnit(rowset)) unit_ids.push_back(rowset);
+      if (index.MayBeOwnUnit(rowset, object_id)) unit_ids.push_back(rowset);
       const std::vector<size_t>* units = index.UnitsOf(rowset);
       if (route != Route::kNoUnit || !units || units->empty()) continue;
       const AllocUnitRow& unit = index.Units()[units->front()];
@@ -235,12 +238,23 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
       if (route == Route::kFollowed && pages.Found()) return true;
     }
   }
-  if (unit_ids.empty()) return route != Route::kDamaged;
+  // Pages a SQL 2000 server wrote keep the table's own object id and index
+  // id 0 in their header, whatever rowset the upgrade gave the table.
+  unit_ids.push_back(RowsetIdOf(0, object_id));
   pages.FollowHeaders(index.UnitPages(), unit_ids);
   if (pages.Found()) return true;
   for (uint64_t unit : unit_ids)
     if (unit != 0) db.pageOwnerMap.try_emplace(HeaderObjIdOfUnit(unit), object_id);
   return route != Route::kDamaged;
+}
+
+void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index,
+                       uint64_t unit_id) {
+  TablePages pages(db, object_id);
+  pages.FollowHeaders(index.UnitPages(), {unit_id});
+  auto list = db.dataPageLists.find(object_id);
+  if (list == db.dataPageLists.end() || list->second.empty()) return;
+  db.pageOwnerMap.try_emplace(HeaderObjIdOfUnit(unit_id), object_id);
 }
 
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id) {

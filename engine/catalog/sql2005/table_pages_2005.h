@@ -39,12 +39,16 @@ class AllocationIndex2005 {
   // Positions in Units() of the units owned by `rowset_id`, ascending.
   const std::vector<size_t>* UnitsOf(uint64_t rowset_id) const;
   // Whether pages whose header names `rowset_id` as their unit may be taken
-  // for the rowset's in-row unit: an in-row unit usually has its rowset's
-  // id, but files of some servers number units and rowsets from one
-  // sequence, so the id is taken only when the unit rows read show the
-  // file's user units (ids from 2^56) sharing their rowset's id, and none
-  // of them gives this id to a unit of another rowset.
-  bool MayBeOwnUnit(uint64_t rowset_id) const;
+  // for the rowset of `object_id`'s in-row unit. A table that came from a
+  // SQL 2000 file keeps rowset id = unit id = index id * 2^48 + object id *
+  // 2^16, so its pages still carry its object id: such an id is always
+  // taken. Files of later servers number units and rowsets from counters
+  // (ids from 2^56), one for both in some files, so there the id is taken
+  // only when the unit rows read show user units sharing their rowset's
+  // id, and none of them gives this id to a unit of another rowset.
+  bool MayBeOwnUnit(uint64_t rowset_id, uint32_t object_id) const;
+  // Whether a sysallocunits row (of any type) has this unit id.
+  bool HasUnitRow(uint64_t unit_id) const { return unit_owners_.contains(unit_id); }
   // sysrowsets: the rowsets of the object with index id 0 or 1, in list order.
   const std::vector<uint64_t>* DataRowsets(uint32_t object_id) const;
   // Every object with a heap or clustered rowset in sysidxstats or
@@ -70,13 +74,18 @@ class AllocationIndex2005 {
 // of a unit, plus 1 per extent. Single pages and extent pages are taken
 // when their header says m_type 1. When that route gives no page (a link
 // lost) or breaks, while the table is said to hold rows or a link was
-// missing, the data pages whose header names the unit id, or one of the
-// table's rowset ids (when MayBeOwnUnit), are added in page order (grid pages: 1 plus 1 per 8
+// missing, the data pages whose header names the unit id, one of the
+// table's rowset ids (when MayBeOwnUnit), or the table's object id with
+// index id 0 (pages written before an upgrade from SQL 2000) are added in page order (grid pages: 1 plus 1 per 8
 // pages); when even those are none, those ids' m_objId are recorded in
 // db.pageOwnerMap for the whole-file scan. False when an IAM page named by
 // a unit is not of type 10 or its chain breaks and the headers gave no
 // page either; the pages found before stay.
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index);
+// Adds to the table's list the data pages whose header names `unit_id`
+// (page order, pages listed already left out) and records their page owner.
+void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index,
+                       uint64_t unit_id);
 // The same for one table, reading the three lists for it alone (the row
 // reader's path for a table that has no list yet).
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id);

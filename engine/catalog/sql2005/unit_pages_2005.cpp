@@ -1,5 +1,7 @@
 #include "engine/catalog/sql2005/unit_pages_2005.h"
 
+#include <algorithm>
+
 namespace tollamer::sql2005 {
 
 using namespace page_layout;
@@ -13,6 +15,13 @@ UnitPages2005 UnitPages2005::Scan(const PageStore& store) {
     return true;
   });
   return scan;
+}
+
+std::vector<uint64_t> UnitPages2005::UnitIds() const {
+  std::vector<uint64_t> ids;
+  for (const auto& [unit, pages] : pages_) ids.push_back(unit);
+  std::sort(ids.begin(), ids.end());
+  return ids;
 }
 
 const std::vector<uint64_t>* UnitPages2005::PagesOf(uint64_t unit_id) const {

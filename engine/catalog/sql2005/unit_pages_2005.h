@@ -32,6 +32,8 @@ class UnitPages2005 {
 
   // Null when no data page names the unit.
   const std::vector<uint64_t>* PagesOf(uint64_t unit_id) const;
+  // Every unit id a data page names, ascending.
+  std::vector<uint64_t> UnitIds() const;
 
  private:
   std::unordered_map<uint64_t, std::vector<uint64_t>> pages_;

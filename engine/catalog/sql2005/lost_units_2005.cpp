@@ -1,0 +1,140 @@
+#include "engine/catalog/sql2005/lost_units_2005.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/catalog/sql2005/unit_pages_2005.h"
+
+namespace tollamer::sql2005 {
+
+using namespace page_layout;
+
+namespace {
+
+// Record header: status byte A (bits 1-3 the record type, 0 a primary
+// record; bit 4 a null bitmap follows the fixed part), then F, the end of
+// the fixed part, where the 16-bit column count lies.
+constexpr size_t kStatusA = 0;
+constexpr size_t kFixedEnd = 2;
+constexpr uint8_t kRecordTypeMask = 0x0E;
+constexpr uint8_t kHasNullBitmap = 0x10;
+constexpr int16_t kFirstFixedOffset = 4;
+constexpr uint8_t kBitType = 104;
+constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+
+// The shape of the first primary record on the unit's first readable page.
+std::optional<RecordShape2005> UnitShape(const PageStore& store, const std::vector<uint64_t>& pages) {
+  for (uint64_t page_number : pages) {
+    std::optional<Page> page = store.ReadPage(page_number);
+    if (!page) continue;
+    ByteView v = page->view();
+    std::optional<PageHeader> h = PageHeader::Decode(v);
+    if (!h) continue;
+    for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
+      std::optional<uint16_t> offset = SlotOffset(v, slot);
+      if (!offset || *offset < kHeaderSize) continue;
+      ByteView r = v.From(*offset);
+      std::optional<uint8_t> a = r.U8(kStatusA);
+      std::optional<uint16_t> f = r.U16(kFixedEnd);
+      if (!a || !f || (*a & kRecordTypeMask) != 0 || !(*a & kHasNullBitmap)) continue;
+      std::optional<uint16_t> k = r.U16(*f);
+      if (!k) continue;
+      return RecordShape2005{*k, *f};
+    }
+  }
+  return std::nullopt;
+}
+
+bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
+  return expected.columns == found.columns &&
+         (expected.fixedSize == 0 || expected.fixedSize == found.fixedSize);
+}
+
+struct LostLink {
+  uint64_t rowset = 0;
+  uint32_t table = 0;
+  RecordShape2005 shape;
+};
+
+struct LostUnit {
+  uint64_t unit = 0;
+  RecordShape2005 shape;
+};
+
+}  // namespace
+
+RecordShape2005 ExpectedShape2005(const TableInfo& table) {
+  RecordShape2005 shape;
+  const PhysicalLayout2005& layout = table.physicalLayout2005;
+  if (!layout.known) {
+    shape.columns = static_cast<uint16_t>(table.columns.size());
+    return shape;
+  }
+  shape.columns = static_cast<uint16_t>(layout.columns.size() + layout.hidden.size());
+  size_t end = kFirstFixedOffset;
+  for (const PhysicalColumn2005& h : layout.hidden)
+    if (h.leafOffset >= kFirstFixedOffset) return shape;  // a hidden fixed column: size unknown
+  for (const auto& [colid, p] : layout.columns) {
+    if (p.leafOffset < kFirstFixedOffset) continue;
+    const ColumnInfo& c = table.columns.at(colid);
+    const size_t size = c.xtype == kBitType ? 1 : c.length;
+    end = std::max(end, static_cast<size_t>(p.leafOffset) + size);
+  }
+  shape.fixedSize = static_cast<uint16_t>(end);
+  return shape;
+}
+
+size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
+  std::vector<LostLink> links;
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end() && !list->second.empty())
+      continue;
+    const std::vector<uint64_t>* rowsets = index.IdxRowsets(id);
+    if (!rowsets || rowsets->empty() || rowsets->front() == 0) rowsets = index.DataRowsets(id);
+    if (!rowsets || rowsets->empty() || rowsets->front() == 0) continue;
+    const uint64_t rowset = rowsets->front();
+    if (const std::vector<size_t>* units = index.UnitsOf(rowset); units && !units->empty()) continue;
+    links.push_back(LostLink{rowset, id, ExpectedShape2005(table)});
+  }
+  if (links.empty()) return 0;
+
+  std::vector<LostUnit> units;
+  const UnitPages2005& scan = index.UnitPages();
+  for (uint64_t unit : scan.UnitIds()) {
+    if (unit < kFirstUserUnitId || index.HasUnitRow(unit)) continue;
+    if (std::optional<RecordShape2005> shape = UnitShape(db.Store(), *scan.PagesOf(unit)))
+      units.push_back(LostUnit{unit, *shape});
+  }
+  if (units.empty()) return 0;
+  std::sort(links.begin(), links.end(),
+            [](const LostLink& a, const LostLink& b) { return a.rowset < b.rowset; });
+  std::sort(units.begin(), units.end(),
+            [](const LostUnit& a, const LostUnit& b) { return a.unit < b.unit; });
+
+  // The largest pairing that keeps both orders: best[i][j] over the first
+  // i links and j units.
+  const size_t n = links.size(), m = units.size();
+  std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
+  for (size_t i = 1; i <= n; ++i)
+    for (size_t j = 1; j <= m; ++j) {
+      best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
+      if (Fits(links[i - 1].shape, units[j - 1].shape))
+        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + 1);
+    }
+  size_t paired = 0;
+  for (size_t i = n, j = m; i > 0 && j > 0;) {
+    if (Fits(links[i - 1].shape, units[j - 1].shape) && best[i][j] == best[i - 1][j - 1] + 1) {
+      TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
+      ++paired;
+      --i;
+      --j;
+    } else if (best[i][j] == best[i - 1][j]) {
+      --i;
+    } else {
+      --j;
+    }
+  }
+  return paired;
+}
+
+}  // namespace tollamer::sql2005
