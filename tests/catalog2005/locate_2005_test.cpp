@@ -63,7 +63,9 @@ TEST(LocateSystemTables2005, ListsFollowTheUnitsAndStopAfterTheNinthRow) {
   EXPECT_TRUE(lists.sysrowsetrefs.empty());
 }
 
-TEST(LocateSystemTables2005, PcusedSevenReadsOnlySinglePagesEightAlsoExtents) {
+// Files of SQL 2016 and later give tables uniform extents from their
+// first page, so a unit's extents are read whatever its pcused says.
+TEST(LocateSystemTables2005, ExtentsAreReadWhateverPcusedSays) {
   Database2005 d;
   for (uint32_t t = 0; t < 60; ++t) {
     Table2005 table{5000 + t, "table_" + std::to_string(t), 1};
@@ -79,7 +81,7 @@ TEST(LocateSystemTables2005, PcusedSevenReadsOnlySinglePagesEightAlsoExtents) {
     d.systemPcUsed[kSyscolpars] = pcused;
     auto o = WriteAndOpen(BuildDatabase2005(d).file);
     ASSERT_TRUE(LocateSystemTables2005(o->db.Store(), o->db.systemPages2005).ok);
-    std::vector<uint64_t> expected = Wide(pcused == 7 ? colpars.singlePages : colpars.DataPages());
+    std::vector<uint64_t> expected = Wide(colpars.DataPages());
     EXPECT_EQ(o->db.systemPages2005.syscolpars.pages(), expected) << pcused;
   }
 }
@@ -122,17 +124,17 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
   }
 }
 
-TEST(LocateTablePages2005, DamagedTableIamKeepsThePagesFoundBefore) {
+TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
   Database2005 d = TwoTables();
   Built2005 built = BuildDatabase2005(d);
   const UnitLayout& a = built.layout.tables.at(1001);
-  // The chain of A loops: its single pages are kept, no extent pages.
+  // The chain of A loops: its single pages are kept, and its extent pages
+  // come from the headers that name its unit.
   PutU32(built.file.MutablePage(a.iamPage), page_layout::kNextPage, a.iamPage);
   PageOwnerConflict conflict;
   auto o = OpenBuilt(built.file, conflict);
   EXPECT_FALSE(o->result.usedFallback);
-  EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.singlePages));
-  EXPECT_FALSE(LocateTablePages2005(o->db, 1001));
+  EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.DataPages()));
   EXPECT_TRUE(LocateTablePages2005(o->db, 1002));
 }
 

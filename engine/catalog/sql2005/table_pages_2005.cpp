@@ -242,10 +242,7 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
   // id 0 in their header, whatever rowset the upgrade gave the table.
   unit_ids.push_back(RowsetIdOf(0, object_id));
   pages.FollowHeaders(index.UnitPages(), unit_ids);
-  if (pages.Found()) return true;
-  for (uint64_t unit : unit_ids)
-    if (unit != 0) db.pageOwnerMap.try_emplace(HeaderObjIdOfUnit(unit), object_id);
-  return route != Route::kDamaged;
+  return pages.Found() || route != Route::kDamaged;
 }
 
 void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index,
