@@ -91,7 +91,10 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
                      const PageCompression* compression, const RecordVisitor& visit) {
   const bool is2005 = version == VersionSetting::kSql2005;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
-  const size_t table_columns = table.columns.size();
+  // Records count the hidden columns the recorded layout names as well.
+  const size_t table_columns =
+      table.columns.size() +
+      (table.physicalLayout2005.known ? table.physicalLayout2005.hidden.size() : 0);
   TableRecord r;  // one for the page, so that its cell list is allocated once
   for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
     std::optional<uint16_t> offset = SlotOffset(page, slot);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/catalog/sql2005/columns_2005.h"
+#include "engine/catalog/sql2005/inferred_columns_2005.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
 #include "engine/catalog/sql2005/lost_units_2005.h"
 #include "engine/catalog/sql2005/module_text_2005.h"
@@ -126,6 +127,11 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
                           [&](uint16_t id) { return lookups.LookupTypeName2005(id); });
   // Tables whose unit rows are lost, tied to the units their pages name.
   MatchLostUnits2005(db, allocation);
+  // A table no system row gives a column of: columns read off its records.
+  for (auto& [id, table] : db.catalog.tables)
+    if (table.columns.empty())
+      if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end())
+        InferColumns2005(store, list->second, table);
   // A table kept without its sysschobjs row, of which no column is known,
   // is no table that can be read.
   for (uint32_t id : undescribed)
