@@ -92,12 +92,8 @@ std::vector<DamagedCopy> CopiesOf(const Bytes& bytes, const CMdfDatabase& db,
       copies.push_back(std::move(c));
     }
   }
-  const SystemPageList& allocation =
-      is2000 ? db.systemPages2000.sysindexes : db.systemPages2005.sysallocunits;
-  if (!allocation.empty())
-    copies.push_back(maker.OverwriteWithNoise(is2000 ? "sysindexes page overwritten"
-                                                     : "sysallocunits page overwritten",
-                                              allocation.pages().front(), true));
+  // A destroyed sysindexes or sysallocunits page: each one zeroed in turn
+  // by ZeroingOneSystemPageKeepsTheRowsOfUserTables.
   return copies;
 }
 
@@ -164,23 +160,33 @@ TEST(DamageResilienceTest, DamagedCopiesOfTheRealFilesKeepTheRowsOfUndamagedPage
   EXPECT_GT(total.copies, 30u);
 }
 
-// Rows per table id, as the row reader gives them from a file.
-std::map<uint32_t, size_t> RowsPerTable(const std::string& path, VersionSetting version) {
+// What a file gives: rows per table id as the row reader reads them, and
+// the tables with recorded rows that the all-tables scan of the whole file
+// (scan-tables) leaves without a data page.
+struct CopyRead {
   std::map<uint32_t, size_t> rows;
+  size_t tablesUnscanned = 0;
+};
+
+CopyRead ReadCopy(const std::string& path, VersionSetting version) {
+  CopyRead read;
   RecordingMessages messages(true);
   CMdfDatabase db(messages);
-  if (!db.OpenFile(path)) return rows;
+  if (!db.OpenFile(path)) return read;
   OpenCatalog(db, version);
   std::vector<uint32_t> ids;
   for (const auto& [id, table] : db.catalog.tables) ids.push_back(id);
   for (uint32_t id : ids) {
-    size_t& n = rows[id];
+    size_t& n = read.rows[id];
     ForEachTableRow(db, version, id, [&](const resilience::Row&) {
       ++n;
       return true;
     });
   }
-  return rows;
+  if (version == VersionSetting::kSql2000) ScanFileForTable2000(db, 0, true);
+  else sql2005::ScanFileForTable2005(db, 0, true);
+  read.tablesUnscanned = TablesWithoutDataPages(db).size();
+  return read;
 }
 
 // The pages of the system tables that locate a table's data pages and
@@ -212,6 +218,7 @@ struct SinglePageLoss {
   size_t pagesTried = 0;
   size_t pagesLosingRows = 0;  // zeroing the page lost rows of user tables
   size_t rowsLost = 0;
+  size_t pagesFailingTheScan = 0;  // the all-tables scan then left a table without pages
 };
 
 // Zeroes each locating system page of the file in turn and counts the rows
@@ -221,7 +228,7 @@ SinglePageLoss ZeroEachSystemPage(const std::string& name, const Bytes& bytes,
   SinglePageLoss loss;
   testing::TempDir dir;
   const std::string healthy_path = dir.Write(name, bytes);
-  const std::map<uint32_t, size_t> healthy = RowsPerTable(healthy_path, version);
+  const std::map<uint32_t, size_t> healthy = ReadCopy(healthy_path, version).rows;
   RecordingMessages messages(true);
   CMdfDatabase db(messages);
   if (!db.OpenFile(healthy_path)) return loss;
@@ -230,14 +237,14 @@ SinglePageLoss ZeroEachSystemPage(const std::string& name, const Bytes& bytes,
     Bytes copy = bytes;
     std::fill_n(copy.begin() + static_cast<std::ptrdiff_t>(page * page_layout::kPageSize),
                 page_layout::kPageSize, 0);
-    const std::map<uint32_t, size_t> got =
-        RowsPerTable(dir.Write("zeroed-" + name, copy), version);
+    const CopyRead got = ReadCopy(dir.Write("zeroed-" + name, copy), version);
     size_t lost = 0;
     for (const auto& [id, n] : healthy) {
-      auto it = got.find(id);
-      lost += n - std::min(n, it == got.end() ? size_t{0} : it->second);
+      auto it = got.rows.find(id);
+      lost += n - std::min(n, it == got.rows.end() ? size_t{0} : it->second);
     }
     ++loss.pagesTried;
+    if (got.tablesUnscanned) ++loss.pagesFailingTheScan;
     if (lost) {
       ++loss.pagesLosingRows;
       loss.rowsLost += lost;
@@ -290,6 +297,7 @@ TEST(DamageResilienceTest, ZeroingOneSystemPageKeepsTheRowsOfUserTables) {
     EXPECT_GT(loss.pagesTried, 0u) << c.file;
     EXPECT_EQ(loss.pagesLosingRows, c.pagesLosingRows) << c.file;
     EXPECT_EQ(loss.rowsLost, c.rowsLost) << c.file;
+    EXPECT_EQ(loss.pagesFailingTheScan, 0u) << c.file;
   }
 }
 
