@@ -21,9 +21,10 @@ constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
 }  // namespace
 
 AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
-                                               const SystemPages2005& lists) {
+                                               const SystemPages2005& lists, bool scan_headers) {
   AllocationIndex2005 index;
   index.store_ = &store;
+  index.scan_headers_ = scan_headers;
   for (uint64_t page_number : lists.sysidxstats) {
     SystemPageList one;
     one.Append(page_number);
@@ -101,7 +102,7 @@ std::vector<uint32_t> AllocationIndex2005::ObjectsWithDataRowsets() const {
 }
 
 const UnitPages2005& AllocationIndex2005::UnitPages() const {
-  if (!unit_pages_) unit_pages_ = UnitPages2005::Scan(*store_);
+  if (!unit_pages_) unit_pages_ = scan_headers_ ? UnitPages2005::Scan(*store_) : UnitPages2005();
   return *unit_pages_;
 }
 
@@ -255,7 +256,7 @@ void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationInd
 }
 
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id) {
-  AllocationIndex2005 index = AllocationIndex2005::Build(db.Store(), db.systemPages2005);
+  AllocationIndex2005 index = AllocationIndex2005::Build(db.Store(), db.systemPages2005, false);
   return LocateTablePages2005(db, object_id, index);
 }
 

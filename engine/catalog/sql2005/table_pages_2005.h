@@ -27,7 +27,9 @@ namespace tollamer::sql2005 {
 // is made on first need and kept.
 class AllocationIndex2005 {
  public:
-  static AllocationIndex2005 Build(const PageStore& store, const SystemPages2005& lists);
+  // `scan_headers` false: UnitPages() stays empty (no whole-file scan).
+  static AllocationIndex2005 Build(const PageStore& store, const SystemPages2005& lists,
+                                   bool scan_headers = true);
 
   // Per sysidxstats page in list order: the rowset of the page's first row
   // with this id and index id 0 or 1.
@@ -59,6 +61,7 @@ class AllocationIndex2005 {
 
  private:
   const PageStore* store_ = nullptr;
+  bool scan_headers_ = true;
   mutable std::optional<UnitPages2005> unit_pages_;
   std::unordered_map<uint32_t, std::vector<uint64_t>> data_rowsets_;
   std::unordered_map<uint64_t, uint64_t> unit_owners_;  // every unit row: auid -> ownerid
@@ -86,7 +89,8 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
 void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index,
                        uint64_t unit_id);
 // The same for one table, reading the three lists for it alone (the row
-// reader's path for a table that has no list yet).
+// reader's path for a table that has no list yet). The page headers are
+// not asked again: the catalog build asked them for every table.
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id);
 
 }  // namespace tollamer::sql2005
