@@ -23,25 +23,19 @@ constexpr uint8_t kTypeVarbinary = 165;
 // No more pages than this are read for a page with a primary record.
 constexpr size_t kPagesTried = 8;
 
-struct Frame {
-  uint16_t fixedEnd = 0;
-  uint16_t columns = 0;
-  uint16_t variables = 0;
-};
-
-std::optional<Frame> ReadFrame(ByteView r) {
+std::optional<RecordShape2005> ReadShape(ByteView r) {
   std::optional<uint8_t> a = r.U8(kStatusA);
   std::optional<uint16_t> f = r.U16(kFixedEnd);
   if (!a || !f || (*a & kRecordTypeMask) != 0 || *f < kFirstFixedOffset) return std::nullopt;
   std::optional<uint16_t> k = r.U16(*f);
   if (!k) return std::nullopt;
-  Frame frame{*f, *k, 0};
+  RecordShape2005 shape{*k, *f, 0};
   if (*a & kHasVariableColumns) {
     std::optional<uint16_t> v = r.U16(size_t{*f} + kColumnCountSize + (size_t{*k} + 7) / 8);
     if (!v || *v > *k) return std::nullopt;
-    frame.variables = *v;
+    shape.variables = *v;
   }
-  return frame;
+  return shape;
 }
 
 ColumnInfo Placeholder(uint16_t colid, uint8_t xtype, uint16_t length) {
@@ -60,39 +54,46 @@ ColumnInfo Placeholder(uint16_t colid, uint8_t xtype, uint16_t length) {
 
 }  // namespace
 
-bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table) {
-  std::optional<Frame> shape;
+std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
+                                                   const std::vector<uint64_t>& pages) {
   size_t tried = 0;
   for (uint64_t page_number : pages) {
-    if (shape || tried++ == kPagesTried) break;
+    if (tried++ == kPagesTried) break;
     std::optional<Page> page = store.ReadPage(page_number);
     if (!page) continue;
     ByteView v = page->view();
     std::optional<PageHeader> h = PageHeader::Decode(v);
     if (!h) continue;
+    std::optional<RecordShape2005> shape;
     for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
       std::optional<uint16_t> offset = SlotOffset(v, slot);
       if (!offset || *offset < kHeaderSize) continue;
-      std::optional<Frame> frame = ReadFrame(v.From(*offset));
-      if (!frame) continue;
+      std::optional<RecordShape2005> record = ReadShape(v.From(*offset));
+      if (!record) continue;
       if (!shape) {
-        shape = frame;
-      } else if (shape->fixedEnd != frame->fixedEnd) {
-        return false;
+        shape = record;
+      } else if (shape->fixedSize != record->fixedSize) {
+        return std::nullopt;
       } else {
-        shape->columns = std::max(shape->columns, frame->columns);
-        shape->variables = std::max(shape->variables, frame->variables);
+        shape->columns = std::max(shape->columns, record->columns);
+        shape->variables = std::max(shape->variables, record->variables);
       }
     }
+    if (shape) return shape;
   }
+  return std::nullopt;
+}
+
+bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table) {
+  std::optional<RecordShape2005> shape = ReadRecordShape2005(store, pages);
   if (!shape) return false;
 
   std::map<uint16_t, ColumnInfo> columns;
   PhysicalLayout2005 layout;
   layout.known = true;
   uint16_t colid = 1;
-  if (shape->fixedEnd > kFirstFixedOffset) {
-    columns.emplace(colid, Placeholder(colid, kTypeBinary, shape->fixedEnd - kFirstFixedOffset));
+  if (shape->fixedSize > kFirstFixedOffset) {
+    columns.emplace(colid, Placeholder(colid, kTypeBinary, shape->fixedSize - kFirstFixedOffset));
     layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(kFirstFixedOffset),
                                                      0, 0, kTypeBinary});
     ++colid;

@@ -8,14 +8,32 @@
 // fixed columns inside col1 beyond the first count as hidden columns.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/page_store.h"
 
 namespace tollamer::sql2005 {
 
-// Fills the columns and physical layout of `table` from the primary
-// records of its first readable data page that holds one; false (the
-// table unchanged) when none is found or the records disagree on F.
+// The shape of records: the column count K, the end F of the fixed part
+// (0 when not known) and the number V of variable columns.
+struct RecordShape2005 {
+  uint16_t columns = 0;
+  uint16_t fixedSize = 0;
+  uint16_t variables = 0;
+};
+
+// The shape of the primary records of the first readable page of `pages`
+// that holds one (at most eight pages tried): their F, and the largest K
+// and V among them. Nothing when no page holds one or its records
+// disagree on F.
+std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
+                                                   const std::vector<uint64_t>& pages);
+
+// Fills the columns and physical layout of `table` from the shape of its
+// records; false (the table unchanged) when it cannot be read.
 bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table);
 
 }  // namespace tollamer::sql2005

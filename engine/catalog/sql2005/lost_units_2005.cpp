@@ -11,39 +11,9 @@ using namespace page_layout;
 
 namespace {
 
-// Record header: status byte A (bits 1-3 the record type, 0 a primary
-// record; bit 4 a null bitmap follows the fixed part), then F, the end of
-// the fixed part, where the 16-bit column count lies.
-constexpr size_t kStatusA = 0;
-constexpr size_t kFixedEnd = 2;
-constexpr uint8_t kRecordTypeMask = 0x0E;
-constexpr uint8_t kHasNullBitmap = 0x10;
 constexpr int16_t kFirstFixedOffset = 4;
 constexpr uint8_t kBitType = 104;
 constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
-
-// The shape of the first primary record on the unit's first readable page.
-std::optional<RecordShape2005> UnitShape(const PageStore& store, const std::vector<uint64_t>& pages) {
-  for (uint64_t page_number : pages) {
-    std::optional<Page> page = store.ReadPage(page_number);
-    if (!page) continue;
-    ByteView v = page->view();
-    std::optional<PageHeader> h = PageHeader::Decode(v);
-    if (!h) continue;
-    for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
-      std::optional<uint16_t> offset = SlotOffset(v, slot);
-      if (!offset || *offset < kHeaderSize) continue;
-      ByteView r = v.From(*offset);
-      std::optional<uint8_t> a = r.U8(kStatusA);
-      std::optional<uint16_t> f = r.U16(kFixedEnd);
-      if (!a || !f || (*a & kRecordTypeMask) != 0 || !(*a & kHasNullBitmap)) continue;
-      std::optional<uint16_t> k = r.U16(*f);
-      if (!k) continue;
-      return RecordShape2005{*k, *f};
-    }
-  }
-  return std::nullopt;
-}
 
 bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
   return expected.columns == found.columns &&
@@ -102,7 +72,7 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
   const UnitPages2005& scan = index.UnitPages();
   for (uint64_t unit : scan.UnitIds()) {
     if (unit < kFirstUserUnitId || index.HasUnitRow(unit)) continue;
-    if (std::optional<RecordShape2005> shape = UnitShape(db.Store(), *scan.PagesOf(unit)))
+    if (std::optional<RecordShape2005> shape = ReadRecordShape2005(db.Store(), *scan.PagesOf(unit)))
       units.push_back(LostUnit{unit, *shape});
   }
   if (units.empty()) return 0;

@@ -16,19 +16,14 @@
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
+#include "engine/catalog/sql2005/inferred_columns_2005.h"
 #include "engine/catalog/sql2005/table_pages_2005.h"
 
 namespace tollamer::sql2005 {
 
-// The shape of a table's records: column count and, when known, the size
-// of the fixed part (0 when unknown).
-struct RecordShape2005 {
-  uint16_t columns = 0;
-  uint16_t fixedSize = 0;
-};
-
-// From the table's physical layout (every column and hidden column, fixed
-// columns' ends) or, without one, its column count alone.
+// The shape of a table's records (V not set): from its physical layout
+// (every column and hidden column, fixed columns' ends) or, without one,
+// its column count alone.
 RecordShape2005 ExpectedShape2005(const TableInfo& table);
 
 // Pairs the catalog tables that have no data pages and whose rowset has no
