@@ -14,6 +14,9 @@ namespace {
 constexpr int16_t kFirstFixedOffset = 4;
 constexpr uint8_t kBitType = 104;
 constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+// The pairing table's size limit (4 bytes a cell): a file that lost this
+// many links has lost its sysallocunits, not a page of it.
+constexpr size_t kMaxPairingCells = size_t{1} << 24;
 
 bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
   return expected.columns == found.columns &&
@@ -84,6 +87,7 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
   // The largest pairing that keeps both orders: best[i][j] over the first
   // i links and j units.
   const size_t n = links.size(), m = units.size();
+  if (n * m > kMaxPairingCells) return 0;
   std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
   for (size_t i = 1; i <= n; ++i)
     for (size_t j = 1; j <= m; ++j) {

@@ -29,7 +29,8 @@ RecordShape2005 ExpectedShape2005(const TableInfo& table);
 // Pairs the catalog tables that have no data pages and whose rowset has no
 // in-row unit row with the user units (ids from 2^56) that data pages name
 // and no unit row describes, then lists each paired table's pages (in page
-// order) and records their page owner. Returns the tables paired.
+// order) and records their page owner. Returns the tables paired; none
+// when tables x units exceeds 2^24.
 size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index);
 
 }  // namespace tollamer::sql2005
