@@ -34,6 +34,49 @@ struct LostUnit {
   RecordShape2005 shape;
 };
 
+uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
+  auto it = db.catalog.tables.find(table);
+  return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
+}
+
+// The largest pairing of `links` with `units` that keeps both orders; each
+// pair's pages go to the table, and paired units leave `units`.
+size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<LostLink> links,
+            std::vector<LostUnit>& units) {
+  std::sort(links.begin(), links.end(),
+            [](const LostLink& a, const LostLink& b) { return a.rowset < b.rowset; });
+  const size_t n = links.size(), m = units.size();
+  if (n == 0 || m == 0 || n * m > kMaxPairingCells) return 0;
+  // best[i][j]: the most pairs among the first i links and j units.
+  std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
+  for (size_t i = 1; i <= n; ++i)
+    for (size_t j = 1; j <= m; ++j) {
+      best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
+      if (Fits(links[i - 1].shape, units[j - 1].shape))
+        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + 1);
+    }
+  std::vector<bool> taken(m, false);
+  size_t paired = 0;
+  for (size_t i = n, j = m; i > 0 && j > 0;) {
+    if (Fits(links[i - 1].shape, units[j - 1].shape) && best[i][j] == best[i - 1][j - 1] + 1) {
+      TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
+      taken[j - 1] = true;
+      ++paired;
+      --i;
+      --j;
+    } else if (best[i][j] == best[i - 1][j]) {
+      --i;
+    } else {
+      --j;
+    }
+  }
+  std::vector<LostUnit> left;
+  for (size_t j = 0; j < m; ++j)
+    if (!taken[j]) left.push_back(units[j]);
+  units = std::move(left);
+  return paired;
+}
+
 }  // namespace
 
 RecordShape2005 ExpectedShape2005(const TableInfo& table) {
@@ -79,35 +122,15 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
       units.push_back(LostUnit{unit, *shape});
   }
   if (units.empty()) return 0;
-  std::sort(links.begin(), links.end(),
-            [](const LostLink& a, const LostLink& b) { return a.rowset < b.rowset; });
   std::sort(units.begin(), units.end(),
             [](const LostUnit& a, const LostUnit& b) { return a.unit < b.unit; });
-
-  // The largest pairing that keeps both orders: best[i][j] over the first
-  // i links and j units.
-  const size_t n = links.size(), m = units.size();
-  if (n * m > kMaxPairingCells) return 0;
-  std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
-  for (size_t i = 1; i <= n; ++i)
-    for (size_t j = 1; j <= m; ++j) {
-      best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
-      if (Fits(links[i - 1].shape, units[j - 1].shape))
-        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + 1);
-    }
-  size_t paired = 0;
-  for (size_t i = n, j = m; i > 0 && j > 0;) {
-    if (Fits(links[i - 1].shape, units[j - 1].shape) && best[i][j] == best[i - 1][j - 1] + 1) {
-      TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
-      ++paired;
-      --i;
-      --j;
-    } else if (best[i][j] == best[i - 1][j]) {
-      --i;
-    } else {
-      --j;
-    }
-  }
+  // Tables whose sysrowsets row counts rows first, then the others with
+  // the units left.
+  std::vector<LostLink> holding, empty;
+  for (const LostLink& link : links)
+    (RecordedRows(db, link.table) ? holding : empty).push_back(link);
+  size_t paired = Pair(db, index, holding, units);
+  paired += Pair(db, index, empty, units);
   return paired;
 }
 

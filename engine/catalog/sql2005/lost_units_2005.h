@@ -8,8 +8,9 @@
 // links the order of unit ids follows the order of rowset ids. A unit and a
 // table are paired only when the unit's records have the table's shape:
 // the column count each record keeps after its fixed part, and the fixed
-// part's size (m_pminlen of the page header) where the table's physical
-// layout gives it. The pairing is the largest order-keeping one.
+// part's size where the table's physical layout gives it. The pairing is
+// the largest order-keeping one, made first for the tables whose
+// sysrowsets row counts rows, then for the others with the units left.
 #pragma once
 
 #include <cstdint>
