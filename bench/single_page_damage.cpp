@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string cli = TOLLAMER_CLI_PATH;
-  const fs::path work = fs::temp_directory_path() / ("tollamer-page-damage-" + std::to_string(getpid()));
+  const fs::path work =
+      fs::temp_directory_path() / ("tollamer-page-damage-" + std::to_string(getpid()));
   fs::create_directories(work);
   const std::string copy = (work / "copy.mdf").string();
   const std::string out_dir = (work / "out").string();
@@ -156,7 +157,8 @@ int main(int argc, char** argv) {
       std::ofstream out(copy, std::ios::binary | std::ios::trunc);
       out.write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
     }
-    const uint64_t lost = RowsLost(healthy, ExportRows(cli, copy, version_text, out_dir, stdout_path));
+    const uint64_t lost =
+        RowsLost(healthy, ExportRows(cli, copy, version_text, out_dir, stdout_path));
     auto own = own_rows.find(p);
     const uint64_t held = own == own_rows.end() ? 0 : own->second;
     if (lost > held) {

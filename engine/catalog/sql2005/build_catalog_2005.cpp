@@ -134,11 +134,12 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
         InferColumns2005(store, list->second, table);
   // A table kept without its sysschobjs row, of which no column is known,
   // is no table that can be read.
-  for (uint32_t id : undescribed)
-    if (auto it = db.catalog.tables.find(id); it != db.catalog.tables.end() && it->second.columns.empty()) {
-      db.catalog.tables.erase(it);
-      db.dataPageLists.erase(id);
-    }
+  for (uint32_t id : undescribed) {
+    auto it = db.catalog.tables.find(id);
+    if (it == db.catalog.tables.end() || !it->second.columns.empty()) continue;
+    db.catalog.tables.erase(it);
+    db.dataPageLists.erase(id);
+  }
 }
 
 }  // namespace tollamer::sql2005

@@ -103,13 +103,14 @@ RecordShape2005 ExpectedShape2005(const TableInfo& table) {
 size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
   std::vector<LostLink> links;
   for (const auto& [id, table] : db.catalog.tables) {
-    if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end() && !list->second.empty())
-      continue;
+    auto list = db.dataPageLists.find(id);
+    if (list != db.dataPageLists.end() && !list->second.empty()) continue;
     const std::vector<uint64_t>* rowsets = index.IdxRowsets(id);
     if (!rowsets || rowsets->empty() || rowsets->front() == 0) rowsets = index.DataRowsets(id);
     if (!rowsets || rowsets->empty() || rowsets->front() == 0) continue;
     const uint64_t rowset = rowsets->front();
-    if (const std::vector<size_t>* units = index.UnitsOf(rowset); units && !units->empty()) continue;
+    const std::vector<size_t>* units = index.UnitsOf(rowset);
+    if (units && !units->empty()) continue;
     links.push_back(LostLink{rowset, id, ExpectedShape2005(table)});
   }
   if (links.empty()) return 0;

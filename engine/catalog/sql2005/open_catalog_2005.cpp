@@ -42,6 +42,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     SystemPages2005 scanned;
     ScanSystemPages2005(db.Store(), scanned);
     result.usedFallback = FillEmptyLists(db.systemPages2005, scanned);
+    if (result.usedFallback) db.Messages().ShowStop(kSystemIndexDamagedMessage);
   } else if (db.systemPages2005.sysschobjs.empty()) {
     // Every database has sysschobjs pages: a route that locates none went
     // through damaged sysallocunits pages (overwritten, zeroed). The file's

@@ -69,7 +69,8 @@ uint16_t StoredLength(uint8_t xtype, const ColumnType2005& t) {
     case 48: case 104: return 1;                      // tinyint, bit
     case 52: return 2;                                // smallint
     case 56: case 59: case 58: case 122: return 4;    // int, real, smalldatetime, smallmoney
-    case 127: case 62: case 61: case 60: case 189: return 8;  // bigint, float, datetime, money, timestamp
+    case 127: case 62: case 61: case 60: case 189:    // bigint, float, datetime, money,
+      return 8;                                       // timestamp
     case 36: case 34: case 35: case 99: return 16;    // uniqueidentifier; text pointers
     case 40: return 3;                                // date
     case kTypeDecimal: case kTypeNumeric:

@@ -79,10 +79,10 @@ class AllocationIndex2005 {
 // lost) or breaks, while the table is said to hold rows or a link was
 // missing, the data pages whose header names the unit id, one of the
 // table's rowset ids (when MayBeOwnUnit), or the table's object id with
-// index id 0 (pages written before an upgrade from SQL 2000) are added in page order (grid pages: 1 plus 1 per 8
-// pages). False when an IAM page named by a unit is not of type 10 or its
-// chain breaks and the headers gave no page either; the pages found before
-// stay.
+// index id 0 (pages written before an upgrade from SQL 2000) are added in
+// page order (grid pages: 1 plus 1 per 8 pages). False when an IAM page
+// named by a unit is not of type 10 or its chain breaks and the headers
+// gave no page either; the pages found before stay.
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index);
 // Adds to the table's list the data pages whose header names `unit_id`
 // (page order, pages listed already left out) and records their page owner.
