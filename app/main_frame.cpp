@@ -570,15 +570,17 @@ void CMainFrame::OnScanFinished() {
   SetEngineCommandsEnabled(true);
   // Tables the system tables count rows for but whose data pages the scan
   // did not find: the extraction is not complete.
-  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(doc_->Engine());
-  for (const TableInfo* table : empty)
-    log_.AppendEntry(table->fullName + ": no data pages found (" +
-                     std::to_string(table->rowCount) + " rows in the catalog)");
+  const std::vector<uint32_t> empty = TablesWithoutDataPages(doc_->Engine());
+  for (uint32_t id : empty) {
+    const TableInfo& table = doc_->Engine().catalog.tables.at(id);
+    log_.AppendEntry(table.fullName + ": no data pages found (" + std::to_string(table.rowCount) +
+                     " rows in the catalog)");
+  }
   if (empty.empty())
     doc_->Engine().Messages().ShowStop("表数据提取完成");
   else
     doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty.size()) +
-                                       " 个表有记录但未找到数据页");
+                                       " 个有记录的表未找到数据页");
   emit scanCompleted();
 }
 

@@ -78,10 +78,14 @@ int RunScanTables(const ScanTablesOptions& options) {
   const std::map<uint32_t, size_t> after = PageCounts(db);
   std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);
-  const std::vector<const TableInfo*> empty = TablesWithoutDataPages(db);
-  for (const TableInfo* table : empty)
+  // A table the system tables say holds rows, without a page found: the
+  // scan did not recover it, which is no success.
+  const std::vector<uint32_t> empty = TablesWithoutDataPages(db);
+  for (uint32_t id : empty) {
+    const TableInfo& table = db.catalog.tables.at(id);
     std::fprintf(stderr, "tollamer-cli: %s: no data pages found (%llu rows in the catalog)\n",
-                 table->fullName.c_str(), static_cast<unsigned long long>(table->rowCount));
+                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
+  }
   if (!empty.empty()) {
     std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n",
                  empty.size());

@@ -49,14 +49,4 @@ void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results
                   " failed");
 }
 
-std::vector<const TableInfo*> TablesWithoutDataPages(const CMdfDatabase& db) {
-  std::vector<const TableInfo*> empty;
-  for (const auto& [id, table] : db.catalog.tables) {
-    auto pages = db.dataPageLists.find(id);
-    if (table.rowCount != 0 && (pages == db.dataPageLists.end() || pages->second.empty()))
-      empty.push_back(&table);
-  }
-  return empty;
-}
-
 }  // namespace tollamer

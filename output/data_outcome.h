@@ -40,8 +40,4 @@ std::string OutcomeLine(const TableDataResult& result);
 // when any is not.
 void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results);
 
-// The tables the system tables count rows for that have no data page
-// known, in ascending object id: what a whole-file scan did not recover.
-std::vector<const TableInfo*> TablesWithoutDataPages(const CMdfDatabase& db);
-
 }  // namespace tollamer

@@ -4,12 +4,19 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/pagestore/server_version.h"
 
 namespace tollamer {
+
+class CMdfDatabase;
+
+// The tables whose system rows count rows but that have no data page in
+// dataPageLists: after a scan of the whole file their rows were not found.
+std::vector<uint32_t> TablesWithoutDataPages(const CMdfDatabase& db);
 
 class CMdfDatabase {
  public:

@@ -10,7 +10,10 @@
 
 namespace tollamer::sql2000 {
 
-// Appends to `catalog`; tables already in its map keep their record.
+// Appends to `catalog`; tables already in its map keep their record. A
+// table (id 100 or more) whose sysobjects row is lost but whose sysindexes
+// row (heap or clustered) and syscolumns rows remain is kept as
+// table_<id>, owned by uid 1.
 void BuildCatalog2000(const PageStore& store, const SystemPages2000& pages,
                       const CatalogLookups2000& lookups, Catalog& catalog);
 

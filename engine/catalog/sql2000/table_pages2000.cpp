@@ -1,5 +1,8 @@
 #include "engine/catalog/sql2000/table_pages2000.h"
 
+#include <map>
+#include <set>
+
 #include "engine/catalog/sql2000/system_page_rows2000.h"
 #include "engine/catalog/sql2000/system_rows2000.h"
 #include "engine/catalog/sql2000/system_rows2000_layout.h"
@@ -41,11 +44,43 @@ bool IsScannedDataPage(const PageHeader& h) {
   return h.headerVersion == kValidHeaderVersion && h.HasType(PageType::kData);
 }
 
+// The catalog tables without a list that no sysindexes row describes
+// (with or without data pages: a table that has one is empty, not lost) get
+// the data pages whose header names them, in one pass over the file.
+void ListUndescribedTables(CMdfDatabase& db) {
+  std::set<uint32_t> described;
+  sql2000::ForEachSlotRow(db.Store(), db.systemPages2000.sysindexes, kAnyPageOffset,
+                          [&](const sql2000::SlotRow& r) {
+                            std::optional<sql2000::SysIndexesRow> row =
+                                sql2000::ReadSysIndexesRow(r.row);
+                            if (row && row->DescribesData()) described.insert(row->id);
+                            return true;
+                          });
+  std::map<uint32_t, DataPageList> found;
+  for (const auto& [id, table] : db.catalog.tables)
+    if (!described.contains(id) && !db.dataPageLists.contains(id)) found[id];
+  if (found.empty()) return;
+  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t page, ByteView bytes) {
+    std::optional<PageHeader> h = PageHeader::Decode(bytes);
+    if (h && IsScannedDataPage(*h))
+      if (auto it = found.find(h->objId); it != found.end()) it->second.push_back(page);
+    return true;
+  });
+  for (auto& [id, pages] : found)
+    if (!pages.empty()) db.dataPageLists[id] = std::move(pages);
+}
+
 }  // namespace
 
 bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
   std::optional<sql2000::SysIndexesRow> row = FindAllocationRow(db, object_id);
-  if (!row) return true;
+  if (!row) {
+    // The row is lost with its sysindexes page (or the table is empty): a
+    // SQL 2000 page header names its table, so the file's own headers say
+    // which pages hold the table's rows.
+    if (db.catalog.tables.contains(object_id)) ListUndescribedTables(db);
+    return true;
+  }
   const PageStore& store = db.Store();
   std::optional<PageHeader> iam = store.ReadHeader(row->firstIam);
   if (!iam || !iam->HasType(PageType::kIam)) return false;

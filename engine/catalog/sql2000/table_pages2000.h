@@ -19,8 +19,11 @@ namespace tollamer {
 //
 // Returns false when the IAM page is not an IAM page or the chain cannot be
 // walked (damaged allocation: offer the whole-file scan). Returns true
-// otherwise, also when no usable sysindexes row exists; no list is created
-// then.
+// otherwise. When no sysindexes row describes the table at all (its row
+// lost with a damaged page), every catalog table in that state that has no
+// list yet gets the data pages whose header names it, from one pass over
+// the file; no list is created for a table without any, nor for a table
+// whose row says it has no data pages.
 bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id);
 
 // Rebuilds data page lists from the page headers of the whole file, in

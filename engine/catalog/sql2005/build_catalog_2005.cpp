@@ -1,11 +1,15 @@
 #include "engine/catalog/sql2005/build_catalog_2005.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/catalog/sql2005/columns_2005.h"
+#include "engine/catalog/sql2005/inferred_columns_2005.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
+#include "engine/catalog/sql2005/lost_units_2005.h"
 #include "engine/catalog/sql2005/module_text_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
@@ -16,6 +20,10 @@
 namespace tollamer::sql2005 {
 
 namespace {
+
+// Objects below this id are the system base tables.
+constexpr uint32_t kFirstUserObjectId = 100;
+constexpr uint16_t kDefaultSchemaId = 1;
 
 enum class ObjectKind { kTable, kView, kProcedure, kFunction };
 
@@ -37,11 +45,14 @@ std::optional<ObjectKind> KindOf(const SchObjRow& row) {
   return std::nullopt;
 }
 
-std::vector<ObjectRow> ReadObjectRows(const PageStore& store, const SystemPageList& sysschobjs) {
+// `described`: every object id sysschobjs names, whatever its type.
+std::vector<ObjectRow> ReadObjectRows(const PageStore& store, const SystemPageList& sysschobjs,
+                                      std::unordered_set<uint32_t>& described) {
   std::vector<ObjectRow> objects;
   ForEachSystemRow(store, sysschobjs, ObjectListSlot, [&](ByteView page, uint16_t offset) {
     std::optional<SchObjRow> row = DecodeSchObjRow(page, offset);
     if (!row || IsSystemObject(row->id, row->nsid)) return true;
+    described.insert(row->id);
     if (std::optional<ObjectKind> kind = KindOf(*row))
       objects.push_back(ObjectRow{*kind, *row, SchObjName(page, offset)});
     return true;
@@ -57,14 +68,29 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   LookupIndex2005 lookups = LookupIndex2005::Build(store, lists);
   ReadUserTypes2005(store, lists.sysscalartypes, lookups, db.catalog.userTypes);
 
-  std::vector<ObjectRow> objects = ReadObjectRows(store, lists.sysschobjs);
+  std::unordered_set<uint32_t> described;
+  std::vector<ObjectRow> objects = ReadObjectRows(store, lists.sysschobjs, described);
   std::unordered_set<uint32_t> table_ids;
   std::unordered_set<uint32_t> module_ids;
   for (const ObjectRow& o : objects)
     (o.kind == ObjectKind::kTable ? table_ids : module_ids).insert(o.row.id);
+  AllocationIndex2005 allocation = AllocationIndex2005::Build(store, lists);
+  // A table whose sysschobjs row is lost with its page keeps its rowsets
+  // (sysidxstats, sysrowsets) and columns: it is kept as table_<id> in the
+  // default schema (id 1).
+  std::vector<uint32_t> undescribed;
+  for (uint32_t id : allocation.ObjectsWithDataRowsets())
+    if (id >= kFirstUserObjectId && !described.contains(id)) undescribed.push_back(id);
+  table_ids.insert(undescribed.begin(), undescribed.end());
   ColumnIndex2005 columns = ColumnIndex2005::Build(store, lists.syscolpars, lookups, &table_ids);
   ModuleTextIndex2005 texts = ModuleTextIndex2005::Build(store, lists.sysobjvalues, module_ids);
-  AllocationIndex2005 allocation = AllocationIndex2005::Build(store, lists);
+  for (uint32_t id : undescribed) {
+    SchObjRow row;
+    row.id = id;
+    row.nsid = kDefaultSchemaId;
+    std::copy(std::begin(kTypeUserTable), std::end(kTypeUserTable), row.type.begin());
+    objects.push_back(ObjectRow{ObjectKind::kTable, row, "table_" + std::to_string(id)});
+  }
 
   for (const ObjectRow& o : objects) {
     switch (o.kind) {
@@ -97,7 +123,23 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
     }
   }
   // Where each table's columns lie in its records, when the file says.
-  ReadPhysicalLayouts2005(store, lists, db.catalog);
+  ReadPhysicalLayouts2005(store, lists, db.catalog,
+                          [&](uint16_t id) { return lookups.LookupTypeName2005(id); });
+  // Tables whose unit rows are lost, tied to the units their pages name.
+  MatchLostUnits2005(db, allocation);
+  // A table no system row gives a column of: columns read off its records.
+  for (auto& [id, table] : db.catalog.tables)
+    if (table.columns.empty())
+      if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end())
+        InferColumns2005(store, list->second, table);
+  // A table kept without its sysschobjs row, of which no column is known,
+  // is no table that can be read.
+  for (uint32_t id : undescribed) {
+    auto it = db.catalog.tables.find(id);
+    if (it == db.catalog.tables.end() || !it->second.columns.empty()) continue;
+    db.catalog.tables.erase(it);
+    db.dataPageLists.erase(id);
+  }
 }
 
 }  // namespace tollamer::sql2005

@@ -18,8 +18,8 @@ struct SystemLocation2005 {
 
 // Screens page headers from page 0 for sysallocunits data pages (header
 // version 1, type 1, m_objId 7) and follows each in-row unit of the nine
-// tables: the IAM page's single-page slots, and with pcused >= 8 the
-// extents its chain marks; plausible pages are appended to the table's
+// tables: the IAM page's single-page slots, then the extents its chain
+// marks (whatever pcused says); plausible pages are appended to the table's
 // list. Stops after the page on which the ninth matching row was met.
 // A unit whose IAM page has file id 0 counts but adds nothing. Fails when a
 // named IAM page is not of type 10 (or cannot be read) or its chain breaks

@@ -8,6 +8,25 @@
 
 namespace tollamer::sql2005 {
 
+namespace {
+
+// True when a list was filled.
+bool FillEmptyLists(SystemPages2005& lists, SystemPages2005& scanned) {
+  bool filled = false;
+  auto fill = [&](const SystemTable2005& t) {
+    SystemPageList* list = lists.ForObject(t.objectId);
+    const SystemPageList* found = scanned.ForObject(t.objectId);
+    if (!list || !found || !list->empty() || found->empty()) return;
+    *list = *found;
+    filled = true;
+  };
+  for (const SystemTable2005& t : kSystemTables2005) fill(t);
+  for (const SystemTable2005& t : kLayoutTables2005) fill(t);
+  return filled;
+}
+
+}  // namespace
+
 OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   OpenCatalog2005Result result;
   SystemLocation2005 location = LocateSystemTables2005(db.Store(), db.systemPages2005);
@@ -16,6 +35,15 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     db.Messages().ShowStop(kSystemIndexDamagedMessage);
     ScanSystemPages2005(db.Store(), db.systemPages2005);
     result.usedFallback = true;
+  } else if (location.rowsMatched < kSystemRowsWanted) {
+    // A sysallocunits page is lost (zeroed, overwritten): the system tables
+    // whose unit rows it held have no pages, sysallocunits itself perhaps
+    // among them. Their lists are taken from the file's pages, filed by the
+    // m_objId of their headers; the lists the route found stay as they are.
+    SystemPages2005 scanned;
+    ScanSystemPages2005(db.Store(), scanned);
+    result.usedFallback = FillEmptyLists(db.systemPages2005, scanned);
+    if (result.usedFallback) db.Messages().ShowStop(kSystemIndexDamagedMessage);
   } else if (db.systemPages2005.sysschobjs.empty()) {
     // Every database has sysschobjs pages: a route that locates none went
     // through damaged sysallocunits pages (overwritten, zeroed). The file's

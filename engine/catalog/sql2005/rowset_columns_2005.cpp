@@ -6,6 +6,7 @@
 
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
+#include "engine/catalog/type_texts.h"
 
 namespace tollamer::sql2005 {
 
@@ -41,6 +42,50 @@ std::optional<ByteView> RecordOfShape(ByteView page, uint16_t offset, uint16_t f
   return r;
 }
 
+constexpr uint16_t kTypeDecimal = 106;
+constexpr uint16_t kTypeNumeric = 108;
+constexpr uint8_t kTypeTime = 41;
+constexpr uint8_t kTypeDatetime2 = 42;
+constexpr uint8_t kTypeDatetimeOffset = 43;
+
+ColumnType2005 TypeOfTi(uint32_t ti) {
+  const uint8_t xtype = static_cast<uint8_t>(ti & 0xFF);
+  ColumnType2005 t;
+  if (xtype == kTypeDecimal || xtype == kTypeNumeric) {
+    t.prec = static_cast<uint8_t>(ti >> 8);
+    t.scale = static_cast<uint8_t>(ti >> 16);
+  } else if (xtype == kTypeTime || xtype == kTypeDatetime2 || xtype == kTypeDatetimeOffset) {
+    t.scale = static_cast<uint8_t>(ti >> 8);
+  } else {
+    t.length = static_cast<uint16_t>(ti >> 8);
+  }
+  return t;
+}
+
+// Bytes a value of the type takes in the record (the fixed part for fixed
+// types); kMaxLength for a max type, 0 when unknown.
+uint16_t StoredLength(uint8_t xtype, const ColumnType2005& t) {
+  switch (xtype) {
+    case 48: case 104: return 1;                      // tinyint, bit
+    case 52: return 2;                                // smallint
+    case 56: case 59: case 58: case 122: return 4;    // int, real, smalldatetime, smallmoney
+    case 127: case 62: case 61: case 60: case 189:    // bigint, float, datetime, money,
+      return 8;                                       // timestamp
+    case 36: case 34: case 35: case 99: return 16;    // uniqueidentifier; text pointers
+    case 40: return 3;                                // date
+    case kTypeDecimal: case kTypeNumeric:
+      return t.length ? t.length : t.prec <= 9 ? 5 : t.prec <= 19 ? 9 : t.prec <= 28 ? 13 : 17;
+    case kTypeTime: case kTypeDatetime2: case kTypeDatetimeOffset: {
+      if (t.length) return t.length;
+      const uint16_t time = t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
+      return xtype == kTypeTime ? time : xtype == kTypeDatetime2 ? time + 3 : time + 5;
+    }
+    default:
+      if (t.length == 0 && IsVariableType(xtype)) return kMaxLength;
+      return t.length;
+  }
+}
+
 PhysicalColumn2005 LeafPlace(uint32_t offset_word, uint32_t null_word, uint16_t bitpos,
                              uint8_t xtype) {
   PhysicalColumn2005 c;
@@ -65,9 +110,10 @@ std::optional<RscolsRow> DecodeRscolsRow(ByteView page, uint16_t offset) {
   RscolsRow row;
   row.rowsetId = r->LeOr<uint64_t>(rscols::kRsid);
   row.rscolid = r->LeOr<uint32_t>(rscols::kRscolid);
+  const uint32_t ti = r->LeOr<uint32_t>(rscols::kTypeInfo);
   row.column = LeafPlace(r->LeOr<uint32_t>(rscols::kOffset), r->LeOr<uint32_t>(rscols::kNullBit),
-                         r->LeOr<uint16_t>(rscols::kBitPos),
-                         static_cast<uint8_t>(r->LeOr<uint32_t>(rscols::kTypeInfo) & 0xFF));
+                         r->LeOr<uint16_t>(rscols::kBitPos), static_cast<uint8_t>(ti & 0xFF));
+  row.type = TypeOfTi(ti);
   return row;
 }
 
@@ -89,6 +135,9 @@ std::optional<HobtColumnRow> DecodeHobtColumnRow(ByteView page, uint16_t offset)
                          r->LeOr<uint32_t>(hobtcolumns::kNullBit),
                          r->LeOr<uint16_t>(hobtcolumns::kBitPos),
                          r->LeOr<uint8_t>(hobtcolumns::kXtype));
+  row.type = ColumnType2005{r->LeOr<uint16_t>(hobtcolumns::kLength),
+                            r->LeOr<uint8_t>(hobtcolumns::kPrec),
+                            r->LeOr<uint8_t>(hobtcolumns::kScale)};
   return row;
 }
 
@@ -102,7 +151,8 @@ std::optional<DataRowsetRow> DecodeDataRowsetRow(ByteView page, uint16_t offset)
 }
 
 void RowsetColumnIndex2005::Add(Columns& columns, uint32_t rscolid,
-                                const PhysicalColumn2005& column) {
+                                const PhysicalColumn2005& column, const ColumnType2005& type) {
+  columns.types.emplace(rscolid, type);
   auto [it, inserted] = columns.byRscolid.emplace(rscolid, column);
   // A page listed twice gives the same row twice; two different rows for
   // one column leave the rowset's layout unknown.
@@ -121,7 +171,7 @@ RowsetColumnIndex2005 RowsetColumnIndex2005::Build(const PageStore& store,
     if (std::optional<RscolsRow> row = DecodeRscolsRow(page, offset)) {
       row->column.rscolid = static_cast<uint16_t>(row->rscolid);
       if (row->rscolid > 0xFFFF) row->column.rscolid = 0;
-      Add(index.rscols_[row->rowsetId], row->rscolid, row->column);
+      Add(index.rscols_[row->rowsetId], row->rscolid, row->column, row->type);
     }
     return true;
   });
@@ -138,7 +188,7 @@ RowsetColumnIndex2005 RowsetColumnIndex2005::Build(const PageStore& store,
   ForEachSystemRow(store, lists.syshobtcolumns, RowsetRefSlot,
                    [&](ByteView page, uint16_t offset) {
                      if (std::optional<HobtColumnRow> row = DecodeHobtColumnRow(page, offset))
-                       Add(index.hobtColumns_[row->hobtId], row->hbcolid, row->column);
+                       Add(index.hobtColumns_[row->hobtId], row->hbcolid, row->column, row->type);
                      return true;
                    });
   return index;
@@ -170,6 +220,45 @@ std::optional<std::map<uint32_t, PhysicalColumn2005>> RowsetColumnIndex2005::Col
     PhysicalColumn2005 c = place->second;
     c.rscolid = rscolid <= 0xFFFF ? static_cast<uint16_t>(rscolid) : 0;
     columns.emplace(rscolid, c);
+  }
+  return columns;
+}
+
+std::map<uint32_t, ColumnType2005> RowsetColumnIndex2005::TypesOf(uint64_t rowset_id) const {
+  if (auto it = rscols_.find(rowset_id); it != rscols_.end()) return it->second.types;
+  std::map<uint32_t, ColumnType2005> types;
+  auto map = rowsetToHobt_.find(rowset_id);
+  auto hobt = hobtColumns_.find(rowset_id);
+  if (map == rowsetToHobt_.end() || hobt == hobtColumns_.end()) return types;
+  for (const auto& [rscolid, hbcolid] : map->second)
+    if (auto t = hobt->second.types.find(hbcolid); t != hobt->second.types.end())
+      types.emplace(rscolid, t->second);
+  return types;
+}
+
+std::map<uint16_t, ColumnInfo> PlaceholderColumns2005(
+    const std::map<uint32_t, PhysicalColumn2005>& rows,
+    const std::map<uint32_t, ColumnType2005>& types,
+    const std::function<std::string(uint16_t)>& type_name) {
+  std::map<uint16_t, ColumnInfo> columns;
+  for (const auto& [rscolid, p] : rows) {
+    if (rscolid == 0 || rscolid > 0xFFFF) continue;  // the uniquifier
+    ColumnType2005 t;
+    if (auto it = types.find(rscolid); it != types.end()) t = it->second;
+    ColumnInfo c;
+    c.colid = static_cast<uint16_t>(rscolid);
+    c.name = "col" + std::to_string(rscolid);
+    c.xtype = p.xtype;
+    c.xusertype = p.xtype;
+    c.xprec = t.prec;
+    c.xscale = t.scale;
+    c.length = StoredLength(p.xtype, t);
+    c.typeName = type_name ? type_name(p.xtype) : std::string();
+    c.sizeText = SizeText(TypeShape{p.xtype, p.xtype, c.length, c.xprec, c.xscale});
+    if (!IsLengthType(p.xtype) && p.xtype != 106 && p.xtype != 108) c.sizeText.clear();
+    c.nullText = " NULL";
+    c.xoffset = 1;
+    columns.emplace(c.colid, std::move(c));
   }
   return columns;
 }
@@ -247,7 +336,8 @@ PhysicalLayout2005 CheckedLayout2005(const TableInfo& table, uint64_t rowset_id,
 }
 
 void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& lists,
-                             Catalog& catalog) {
+                             Catalog& catalog,
+                             const std::function<std::string(uint16_t)>& type_name) {
   if (lists.sysrscols.empty() && lists.syshobtcolumns.empty()) return;
   RowsetColumnIndex2005 index = RowsetColumnIndex2005::Build(store, lists);
   for (auto& [id, table] : catalog.tables) {
@@ -255,6 +345,18 @@ void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& list
     if (!rowset) continue;
     std::optional<std::map<uint32_t, PhysicalColumn2005>> rows = index.ColumnsOf(*rowset);
     if (!rows) continue;
+    if (table.columns.empty()) {
+      table.columns = PlaceholderColumns2005(*rows, index.TypesOf(*rowset), type_name);
+    } else {
+      // syscolpars keeps its rows in (object id, column id) order, so a lost
+      // page cuts a table's columns at their start or their end; a gap
+      // between known columns is a dropped column and stays hidden.
+      const uint16_t first = table.columns.begin()->first;
+      const uint16_t last = table.columns.rbegin()->first;
+      for (auto& [colid, column] :
+           PlaceholderColumns2005(*rows, index.TypesOf(*rowset), type_name))
+        if (colid < first || colid > last) table.columns.emplace(colid, std::move(column));
+    }
     table.physicalLayout2005 = CheckedLayout2005(table, *rowset, *rows);
   }
 }

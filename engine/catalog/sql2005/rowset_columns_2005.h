@@ -10,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -20,10 +22,22 @@
 
 namespace tollamer::sql2005 {
 
+// The declared type of a rowset column beyond its type id: sysrscols packs
+// it in ti (bits 8..23 the length of a length type, 0 for max; for
+// decimal and numeric bits 8..15 the precision and 16..23 the scale; for
+// time, datetime2 and datetimeoffset bits 8..15 the scale); syshobtcolumns
+// keeps length, precision and scale in fields of their own.
+struct ColumnType2005 {
+  uint16_t length = 0;  // as ti or the row gives it; 0 when it does not
+  uint8_t prec = 0;
+  uint8_t scale = 0;
+};
+
 struct RscolsRow {
   uint64_t rowsetId = 0;
   uint32_t rscolid = 0;
   PhysicalColumn2005 column;
+  ColumnType2005 type;
 };
 
 struct RowsetColumnRow {
@@ -36,6 +50,7 @@ struct HobtColumnRow {
   uint64_t hobtId = 0;
   uint32_t hbcolid = 0;
   PhysicalColumn2005 column;  // rscolid left 0: the mapping row gives it
+  ColumnType2005 type;
 };
 
 struct DataRowsetRow {
@@ -64,13 +79,17 @@ class RowsetColumnIndex2005 {
   // The rowset's columns by rowset column id. Nothing when the rows do not
   // say (no rows, or two different rows for one column).
   std::optional<std::map<uint32_t, PhysicalColumn2005>> ColumnsOf(uint64_t rowset_id) const;
+  // The declared types of the rowset's columns, by rowset column id.
+  std::map<uint32_t, ColumnType2005> TypesOf(uint64_t rowset_id) const;
 
  private:
   struct Columns {
     std::map<uint32_t, PhysicalColumn2005> byRscolid;
+    std::map<uint32_t, ColumnType2005> types;
     bool conflicting = false;
   };
-  static void Add(Columns& columns, uint32_t rscolid, const PhysicalColumn2005& column);
+  static void Add(Columns& columns, uint32_t rscolid, const PhysicalColumn2005& column,
+                  const ColumnType2005& type);
 
   std::map<uint32_t, uint64_t> dataRowsets_;       // table id -> rowset id
   std::map<uint64_t, Columns> rscols_;             // 2008
@@ -85,8 +104,21 @@ class RowsetColumnIndex2005 {
 PhysicalLayout2005 CheckedLayout2005(const TableInfo& table, uint64_t rowset_id,
                                      const std::map<uint32_t, PhysicalColumn2005>& rows);
 
-// Fills physicalLayout2005 of every table of `catalog`.
+// Columns for a table whose syscolpars rows are lost, made from its
+// rowset's rows: one per rowset column with a column id, named col1,
+// col2, ... by that id, with the type, length, precision and scale the
+// rows give and the type name `type_name` gives for the type id.
+std::map<uint16_t, ColumnInfo> PlaceholderColumns2005(
+    const std::map<uint32_t, PhysicalColumn2005>& rows,
+    const std::map<uint32_t, ColumnType2005>& types,
+    const std::function<std::string(uint16_t)>& type_name);
+
+// Fills physicalLayout2005 of every table of `catalog`; a table without
+// columns first gets placeholder columns from its rowset's rows, and a
+// table whose rowset has columns before its first or after its last known
+// column (its other syscolpars rows lost) gets placeholders for those.
 void ReadPhysicalLayouts2005(const PageStore& store, const SystemPages2005& lists,
-                             Catalog& catalog);
+                             Catalog& catalog,
+                             const std::function<std::string(uint16_t)>& type_name = {});
 
 }  // namespace tollamer::sql2005

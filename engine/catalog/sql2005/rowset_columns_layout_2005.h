@@ -77,6 +77,9 @@ namespace hobtcolumns {
 inline constexpr size_t kHobtId = 4;
 inline constexpr size_t kHbcolid = 12;
 inline constexpr size_t kXtype = 22;
+inline constexpr size_t kLength = 23;
+inline constexpr size_t kPrec = 25;
+inline constexpr size_t kScale = 26;
 inline constexpr size_t kOffset = 31;
 inline constexpr size_t kBitPos = 35;
 inline constexpr size_t kNullBit = 37;

@@ -19,6 +19,7 @@
 namespace tollamer::sql2005 {
 
 struct AllocUnitRow {
+  uint64_t auid = 0;  // the allocation unit id its pages carry in their header
   uint8_t type = 0;
   uint64_t ownerId = 0;
   uint32_t firstIam = 0;

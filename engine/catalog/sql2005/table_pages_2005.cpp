@@ -1,9 +1,13 @@
 #include "engine/catalog/sql2005/table_pages_2005.h"
 
 #include <algorithm>
+#include <set>
 
 #include "engine/catalog/sql2005/iam_page_2005.h"
+#include "engine/catalog/sql2005/rowset_columns_2005.h"
+#include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
+#include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/iam_layout.h"
 
@@ -11,9 +15,16 @@ namespace tollamer::sql2005 {
 
 using namespace page_layout;
 
+namespace {
+// Units of user objects are numbered from 2^56 (m_indexId 256 and up).
+constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+}  // namespace
+
 AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
-                                               const SystemPages2005& lists) {
+                                               const SystemPages2005& lists, bool scan_headers) {
   AllocationIndex2005 index;
+  index.store_ = &store;
+  index.scan_headers_ = scan_headers;
   for (uint64_t page_number : lists.sysidxstats) {
     SystemPageList one;
     one.Append(page_number);
@@ -32,10 +43,24 @@ AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
   });
   ForEachSystemRow(store, lists.sysallocunits, RowsetRefSlot, [&](ByteView page, uint16_t offset) {
     std::optional<AllocUnitRow> row = DecodeAllocUnitRow(page, offset);
+    if (row) index.unit_owners_.try_emplace(row->auid, row->ownerId);
     if (row && row->type == row_layout::allocunits::kInRowData) {
       index.units_by_owner_[row->ownerId].push_back(index.units_.size());
       index.units_.push_back(*row);
     }
+    return true;
+  });
+  size_t user_units = 0, shared = 0;
+  for (const AllocUnitRow& unit : index.units_) {
+    if (unit.auid < kFirstUserUnitId) continue;
+    ++user_units;
+    if (unit.auid == unit.ownerId) ++shared;
+  }
+  index.user_units_share_rowset_ids_ = user_units > 0 && shared == user_units;
+  ForEachSystemRow(store, lists.sysrowsets, RowsetRefSlot, [&](ByteView page, uint16_t offset) {
+    std::optional<DataRowsetRow> row = DecodeDataRowsetRow(page, offset);
+    if (row && row->idMinor <= rowset_columns_layout::kMaxDataIndexId && row->rowsetId != 0)
+      index.data_rowsets_[row->idMajor].push_back(row->rowsetId);
     return true;
   });
   return index;
@@ -54,6 +79,31 @@ const std::unordered_set<uint64_t>* AllocationIndex2005::RowsetRefs(uint32_t obj
 const std::vector<size_t>* AllocationIndex2005::UnitsOf(uint64_t rowset_id) const {
   auto it = units_by_owner_.find(rowset_id);
   return it == units_by_owner_.end() ? nullptr : &it->second;
+}
+
+bool AllocationIndex2005::MayBeOwnUnit(uint64_t rowset_id, uint32_t object_id) const {
+  for (uint64_t index_id : {0, 1})
+    if (rowset_id == RowsetIdOf(index_id, object_id)) return true;
+  if (!user_units_share_rowset_ids_) return false;
+  auto it = unit_owners_.find(rowset_id);
+  return it == unit_owners_.end() || it->second == rowset_id;
+}
+
+const std::vector<uint64_t>* AllocationIndex2005::DataRowsets(uint32_t object_id) const {
+  auto it = data_rowsets_.find(object_id);
+  return it == data_rowsets_.end() ? nullptr : &it->second;
+}
+
+std::vector<uint32_t> AllocationIndex2005::ObjectsWithDataRowsets() const {
+  std::set<uint32_t> ids;
+  for (const auto& [id, rowsets] : idx_rowsets_) ids.insert(id);
+  for (const auto& [id, rowsets] : data_rowsets_) ids.insert(id);
+  return {ids.begin(), ids.end()};
+}
+
+const UnitPages2005& AllocationIndex2005::UnitPages() const {
+  if (!unit_pages_) unit_pages_ = scan_headers_ ? UnitPages2005::Scan(*store_) : UnitPages2005();
+  return *unit_pages_;
 }
 
 namespace {
@@ -82,6 +132,29 @@ class TablePages {
     return true;
   }
 
+  // The data pages whose header names one of `unit_ids`, not listed yet,
+  // in page order.
+  void FollowHeaders(const UnitPages2005& scan, const std::vector<uint64_t>& unit_ids) {
+    std::set<uint64_t> pages;
+    if (auto it = db_.dataPageLists.find(object_id_); it != db_.dataPageLists.end())
+      pages.insert(it->second.begin(), it->second.end());
+    std::vector<uint64_t> found;
+    for (uint64_t unit : unit_ids)
+      if (const std::vector<uint64_t>* named = unit ? scan.PagesOf(unit) : nullptr)
+        for (uint64_t page : *named)
+          if (pages.insert(page).second) found.push_back(page);
+    if (found.empty()) return;
+    std::sort(found.begin(), found.end());
+    DataPageList& list = db_.dataPageLists[object_id_];
+    list.insert(list.end(), found.begin(), found.end());
+    SetGridPages(1 + static_cast<uint32_t>(list.size() / iam_layout::kPagesPerExtent));
+  }
+
+  bool Found() const {
+    auto it = db_.dataPageLists.find(object_id_);
+    return it != db_.dataPageLists.end() && !it->second.empty();
+  }
+
  private:
   void AppendIfData(uint64_t page) {
     std::optional<PageHeader> h = db_.Store().ReadHeader(page);
@@ -102,33 +175,91 @@ class TablePages {
 
 }  // namespace
 
-bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index) {
+namespace {
+
+enum class Route { kNoUnit, kFollowed, kDamaged };
+
+// The allocation route: sysidxstats rowset, its in-row unit, the unit's IAM
+// pages. Every rowset and unit id met goes to `unit_ids`.
+Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex2005& index,
+                  std::vector<uint64_t>& unit_ids) {
   const std::vector<uint64_t>* rowsets = index.IdxRowsets(object_id);
-  if (!rowsets) return true;
-  TablePages pages(db, object_id);
+  if (!rowsets) return Route::kNoUnit;
   for (uint64_t rowset : *rowsets) {
     if (rowset != 0) {
+      if (index.MayBeOwnUnit(rowset, object_id)) unit_ids.push_back(rowset);
       const std::vector<size_t>* units = index.UnitsOf(rowset);
       if (!units || units->empty()) continue;
-      if (!pages.FollowUnit(index.Units()[units->front()])) return false;
-      return true;
+      const AllocUnitRow& unit = index.Units()[units->front()];
+      unit_ids.push_back(unit.auid);
+      return pages.FollowUnit(unit) ? Route::kFollowed : Route::kDamaged;
     }
     // Rowset 0: every unit owned by one of the table's rowsets, in list order.
     const std::unordered_set<uint64_t>* refs = index.RowsetRefs(object_id);
     if (!refs) continue;
     std::vector<size_t> positions;
-    for (uint64_t ref : *refs)
+    for (uint64_t ref : *refs) {
+      if (index.MayBeOwnUnit(ref, object_id)) unit_ids.push_back(ref);
       if (const std::vector<size_t>* units = index.UnitsOf(ref))
         positions.insert(positions.end(), units->begin(), units->end());
+    }
     std::sort(positions.begin(), positions.end());
-    for (size_t position : positions)
-      if (!pages.FollowUnit(index.Units()[position])) return false;
+    for (size_t position : positions) {
+      unit_ids.push_back(index.Units()[position].auid);
+      if (!pages.FollowUnit(index.Units()[position])) return Route::kDamaged;
+    }
+    if (!positions.empty()) return Route::kFollowed;
   }
-  return true;
+  return Route::kNoUnit;
+}
+
+uint64_t RecordedRowCount(const CMdfDatabase& db, uint32_t object_id) {
+  auto it = db.catalog.tables.find(object_id);
+  return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
+}
+
+}  // namespace
+
+bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index) {
+  TablePages pages(db, object_id);
+  std::vector<uint64_t> unit_ids;
+  Route route = FollowRoute(pages, object_id, index, unit_ids);
+  if (pages.Found()) {
+    if (route != Route::kDamaged) return true;
+  } else if (route == Route::kFollowed && RecordedRowCount(db, object_id) == 0) {
+    return true;  // an empty table
+  }
+  // A link of the route is lost: the sysrowsets rowsets, through their
+  // units when the route named none, then the page headers.
+  if (const std::vector<uint64_t>* rowsets = index.DataRowsets(object_id)) {
+    for (uint64_t rowset : *rowsets) {
+      if (index.MayBeOwnUnit(rowset, object_id)) unit_ids.push_back(rowset);
+      const std::vector<size_t>* units = index.UnitsOf(rowset);
+      if (route != Route::kNoUnit || !units || units->empty()) continue;
+      const AllocUnitRow& unit = index.Units()[units->front()];
+      unit_ids.push_back(unit.auid);
+      route = pages.FollowUnit(unit) ? Route::kFollowed : Route::kDamaged;
+      if (route == Route::kFollowed && pages.Found()) return true;
+    }
+  }
+  // Pages a SQL 2000 server wrote keep the table's own object id and index
+  // id 0 in their header, whatever rowset the upgrade gave the table.
+  unit_ids.push_back(RowsetIdOf(0, object_id));
+  pages.FollowHeaders(index.UnitPages(), unit_ids);
+  return pages.Found() || route != Route::kDamaged;
+}
+
+void TakeUnitPages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index,
+                       uint64_t unit_id) {
+  TablePages pages(db, object_id);
+  pages.FollowHeaders(index.UnitPages(), {unit_id});
+  auto list = db.dataPageLists.find(object_id);
+  if (list == db.dataPageLists.end() || list->second.empty()) return;
+  db.pageOwnerMap.try_emplace(HeaderObjIdOfUnit(unit_id), object_id);
 }
 
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id) {
-  AllocationIndex2005 index = AllocationIndex2005::Build(db.Store(), db.systemPages2005);
+  AllocationIndex2005 index = AllocationIndex2005::Build(db.Store(), db.systemPages2005, false);
   return LocateTablePages2005(db, object_id, index);
 }
 

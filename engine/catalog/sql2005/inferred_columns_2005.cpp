@@ -1,0 +1,115 @@
+#include "engine/catalog/sql2005/inferred_columns_2005.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace tollamer::sql2005 {
+
+using namespace page_layout;
+
+namespace {
+
+// Record header: status byte A (bits 1-3 the record type, 0 primary; bit 5
+// set: variable columns follow), F at 2; at F the column count K, then the
+// null bitmap of ceil(K / 8) bytes, then V.
+constexpr size_t kStatusA = 0;
+constexpr size_t kFixedEnd = 2;
+constexpr uint8_t kRecordTypeMask = 0x0E;
+constexpr uint8_t kHasVariableColumns = 0x20;
+constexpr uint16_t kFirstFixedOffset = 4;
+constexpr size_t kColumnCountSize = 2;
+constexpr uint8_t kTypeBinary = 173;
+constexpr uint8_t kTypeVarbinary = 165;
+// No more pages than this are read for a page with a primary record.
+constexpr size_t kPagesTried = 8;
+
+std::optional<RecordShape2005> ReadShape(ByteView r) {
+  std::optional<uint8_t> a = r.U8(kStatusA);
+  std::optional<uint16_t> f = r.U16(kFixedEnd);
+  if (!a || !f || (*a & kRecordTypeMask) != 0 || *f < kFirstFixedOffset) return std::nullopt;
+  std::optional<uint16_t> k = r.U16(*f);
+  if (!k) return std::nullopt;
+  RecordShape2005 shape{*k, *f, 0};
+  if (*a & kHasVariableColumns) {
+    std::optional<uint16_t> v = r.U16(size_t{*f} + kColumnCountSize + (size_t{*k} + 7) / 8);
+    if (!v || *v > *k) return std::nullopt;
+    shape.variables = *v;
+  }
+  return shape;
+}
+
+ColumnInfo Placeholder(uint16_t colid, uint8_t xtype, uint16_t length) {
+  ColumnInfo c;
+  c.colid = colid;
+  c.name = "col" + std::to_string(colid);
+  c.typeName = xtype == kTypeBinary ? "binary" : "varbinary";
+  c.xtype = xtype;
+  c.xusertype = xtype;
+  c.length = length;
+  c.sizeText = length == kMaxLength ? "(max)" : "(" + std::to_string(length) + ")";
+  c.nullText = " NULL";
+  c.xoffset = 1;
+  return c;
+}
+
+}  // namespace
+
+std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
+                                                   const std::vector<uint64_t>& pages) {
+  size_t tried = 0;
+  for (uint64_t page_number : pages) {
+    if (tried++ == kPagesTried) break;
+    std::optional<Page> page = store.ReadPage(page_number);
+    if (!page) continue;
+    ByteView v = page->view();
+    std::optional<PageHeader> h = PageHeader::Decode(v);
+    if (!h) continue;
+    std::optional<RecordShape2005> shape;
+    for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
+      std::optional<uint16_t> offset = SlotOffset(v, slot);
+      if (!offset || *offset < kHeaderSize) continue;
+      std::optional<RecordShape2005> record = ReadShape(v.From(*offset));
+      if (!record) continue;
+      if (!shape) {
+        shape = record;
+      } else if (shape->fixedSize != record->fixedSize) {
+        return std::nullopt;
+      } else {
+        shape->columns = std::max(shape->columns, record->columns);
+        shape->variables = std::max(shape->variables, record->variables);
+      }
+    }
+    if (shape) return shape;
+  }
+  return std::nullopt;
+}
+
+bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table) {
+  std::optional<RecordShape2005> shape = ReadRecordShape2005(store, pages);
+  if (!shape) return false;
+
+  std::map<uint16_t, ColumnInfo> columns;
+  PhysicalLayout2005 layout;
+  layout.known = true;
+  uint16_t colid = 1;
+  if (shape->fixedSize > kFirstFixedOffset) {
+    columns.emplace(colid, Placeholder(colid, kTypeBinary, shape->fixedSize - kFirstFixedOffset));
+    layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(kFirstFixedOffset),
+                                                     0, 0, kTypeBinary});
+    ++colid;
+  }
+  for (uint16_t k = 1; k <= shape->variables; ++k, ++colid) {
+    columns.emplace(colid, Placeholder(colid, kTypeVarbinary, kMaxLength));
+    layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(-k), 0, 0,
+                                                     kTypeVarbinary});
+  }
+  if (columns.empty()) return false;
+  // The other fixed columns of the record lie inside col1: counted as
+  // hidden, so that records of K columns are read.
+  for (size_t k = columns.size(); k < shape->columns; ++k) layout.hidden.push_back({});
+  table.columns = std::move(columns);
+  table.physicalLayout2005 = std::move(layout);
+  return true;
+}
+
+}  // namespace tollamer::sql2005

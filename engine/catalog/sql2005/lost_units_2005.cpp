@@ -1,0 +1,138 @@
+#include "engine/catalog/sql2005/lost_units_2005.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/catalog/sql2005/unit_pages_2005.h"
+
+namespace tollamer::sql2005 {
+
+using namespace page_layout;
+
+namespace {
+
+constexpr int16_t kFirstFixedOffset = 4;
+constexpr uint8_t kBitType = 104;
+constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+// The pairing table's size limit (4 bytes a cell): a file that lost this
+// many links has lost its sysallocunits, not a page of it.
+constexpr size_t kMaxPairingCells = size_t{1} << 24;
+
+bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
+  return expected.columns == found.columns &&
+         (expected.fixedSize == 0 || expected.fixedSize == found.fixedSize);
+}
+
+struct LostLink {
+  uint64_t rowset = 0;
+  uint32_t table = 0;
+  RecordShape2005 shape;
+};
+
+struct LostUnit {
+  uint64_t unit = 0;
+  RecordShape2005 shape;
+};
+
+uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
+  auto it = db.catalog.tables.find(table);
+  return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
+}
+
+// The largest pairing of `links` with `units` that keeps both orders; each
+// pair's pages go to the table, and paired units leave `units`.
+size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<LostLink> links,
+            std::vector<LostUnit>& units) {
+  std::sort(links.begin(), links.end(),
+            [](const LostLink& a, const LostLink& b) { return a.rowset < b.rowset; });
+  const size_t n = links.size(), m = units.size();
+  if (n == 0 || m == 0 || n * m > kMaxPairingCells) return 0;
+  // best[i][j]: the most pairs among the first i links and j units.
+  std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
+  for (size_t i = 1; i <= n; ++i)
+    for (size_t j = 1; j <= m; ++j) {
+      best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
+      if (Fits(links[i - 1].shape, units[j - 1].shape))
+        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + 1);
+    }
+  std::vector<bool> taken(m, false);
+  size_t paired = 0;
+  for (size_t i = n, j = m; i > 0 && j > 0;) {
+    if (Fits(links[i - 1].shape, units[j - 1].shape) && best[i][j] == best[i - 1][j - 1] + 1) {
+      TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
+      taken[j - 1] = true;
+      ++paired;
+      --i;
+      --j;
+    } else if (best[i][j] == best[i - 1][j]) {
+      --i;
+    } else {
+      --j;
+    }
+  }
+  std::vector<LostUnit> left;
+  for (size_t j = 0; j < m; ++j)
+    if (!taken[j]) left.push_back(units[j]);
+  units = std::move(left);
+  return paired;
+}
+
+}  // namespace
+
+RecordShape2005 ExpectedShape2005(const TableInfo& table) {
+  RecordShape2005 shape;
+  const PhysicalLayout2005& layout = table.physicalLayout2005;
+  if (!layout.known) {
+    shape.columns = static_cast<uint16_t>(table.columns.size());
+    return shape;
+  }
+  shape.columns = static_cast<uint16_t>(layout.columns.size() + layout.hidden.size());
+  size_t end = kFirstFixedOffset;
+  for (const PhysicalColumn2005& h : layout.hidden)
+    if (h.leafOffset >= kFirstFixedOffset) return shape;  // a hidden fixed column: size unknown
+  for (const auto& [colid, p] : layout.columns) {
+    if (p.leafOffset < kFirstFixedOffset) continue;
+    const ColumnInfo& c = table.columns.at(colid);
+    const size_t size = c.xtype == kBitType ? 1 : c.length;
+    end = std::max(end, static_cast<size_t>(p.leafOffset) + size);
+  }
+  shape.fixedSize = static_cast<uint16_t>(end);
+  return shape;
+}
+
+size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
+  std::vector<LostLink> links;
+  for (const auto& [id, table] : db.catalog.tables) {
+    auto list = db.dataPageLists.find(id);
+    if (list != db.dataPageLists.end() && !list->second.empty()) continue;
+    const std::vector<uint64_t>* rowsets = index.IdxRowsets(id);
+    if (!rowsets || rowsets->empty() || rowsets->front() == 0) rowsets = index.DataRowsets(id);
+    if (!rowsets || rowsets->empty() || rowsets->front() == 0) continue;
+    const uint64_t rowset = rowsets->front();
+    const std::vector<size_t>* units = index.UnitsOf(rowset);
+    if (units && !units->empty()) continue;
+    links.push_back(LostLink{rowset, id, ExpectedShape2005(table)});
+  }
+  if (links.empty()) return 0;
+
+  std::vector<LostUnit> units;
+  const UnitPages2005& scan = index.UnitPages();
+  for (uint64_t unit : scan.UnitIds()) {
+    if (unit < kFirstUserUnitId || index.HasUnitRow(unit)) continue;
+    if (std::optional<RecordShape2005> shape = ReadRecordShape2005(db.Store(), *scan.PagesOf(unit)))
+      units.push_back(LostUnit{unit, *shape});
+  }
+  if (units.empty()) return 0;
+  std::sort(units.begin(), units.end(),
+            [](const LostUnit& a, const LostUnit& b) { return a.unit < b.unit; });
+  // Tables whose sysrowsets row counts rows first, then the others with
+  // the units left.
+  std::vector<LostLink> holding, empty;
+  for (const LostLink& link : links)
+    (RecordedRows(db, link.table) ? holding : empty).push_back(link);
+  size_t paired = Pair(db, index, holding, units);
+  paired += Pair(db, index, empty, units);
+  return paired;
+}
+
+}  // namespace tollamer::sql2005
