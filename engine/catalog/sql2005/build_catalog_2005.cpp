@@ -51,8 +51,9 @@ std::vector<ObjectRow> ReadObjectRows(const PageStore& store, const SystemPageLi
   std::vector<ObjectRow> objects;
   ForEachSystemRow(store, sysschobjs, ObjectListSlot, [&](ByteView page, uint16_t offset) {
     std::optional<SchObjRow> row = DecodeSchObjRow(page, offset);
-    if (!row || IsSystemObject(row->id, row->nsid)) return true;
+    if (!row) return true;
     described.insert(row->id);
+    if (IsSystemObject(row->id, row->nsid)) return true;
     if (std::optional<ObjectKind> kind = KindOf(*row))
       objects.push_back(ObjectRow{*kind, *row, SchObjName(page, offset)});
     return true;
