@@ -20,24 +20,12 @@ const char* RecordWord(uint64_t rows) { return rows >= 2 ? " Records)" : " Recor
 
 std::optional<VersionSetting> ParseVersion(const std::string& text, const PageStore& store,
                                            bool& detected) {
-  detected = false;
-  if (text == "2000") return VersionSetting::kSql2000;
-  if (text == "2005") return VersionSetting::kSql2005;
-  if (text == "auto") {
-    detected = true;
-    return DetectServerVersion(store).setting;
-  }
-  return std::nullopt;
+  std::optional<VersionChoice> choice = ParseVersionChoice(text);
+  detected = choice && choice->automatic;
+  if (!choice) return std::nullopt;
+  return detected ? DetectServerVersion(store).setting : choice->setting;
 }
 
-const char* VersionName(VersionSetting v) {
-  switch (v) {
-    case VersionSetting::kSql2000: return "SQL 2000";
-    case VersionSetting::kSql2005: return "SQL (2005 or 2008)";
-    case VersionSetting::kNone: break;
-  }
-  return "none";
-}
 
 void AppendModules(std::string& out, const char* key, const std::vector<ModuleInfo>& list) {
   out += ",\"" + std::string(key) + "\":[";
@@ -110,11 +98,11 @@ int RunCatalog(const CatalogOptions& options) {
   bool detected = false;
   std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown version %s (use 2000, 2005 or auto)\n",
+    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return kExitUsage;
   }
-  if (detected) std::fprintf(stderr, "version: %s\n", VersionName(*version));
+  if (detected) std::fprintf(stderr, "version: %s\n", FormatName(*version));
 
   switch (*version) {
     case VersionSetting::kSql2000: {

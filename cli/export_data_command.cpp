@@ -49,7 +49,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
                                                    const std::string& table, int& exit_code) {
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
   if (!choice) {
-    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  version.c_str());
     exit_code = kExitUsage;
     return std::nullopt;

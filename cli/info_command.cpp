@@ -107,7 +107,7 @@ int RunInfo(const InfoOptions& options) {
       std::printf(" (boot page unreadable: inferred from system table pages)");
     }
     std::printf(", read as %s\n",
-                version.setting == VersionSetting::kSql2000 ? "SQL 2000" : "SQL 2005 or later");
+                FormatName(version.setting));
     if (version.newerThanKnown)
       std::printf("              newer than the formats this tool knows: read as %s\n",
                   NewestKnownVersionName());

@@ -15,6 +15,13 @@
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
 
+namespace {
+// The --server-version values: 2000 (and 7.0) read as SQL 2000; every
+// release from 2005 on shares the format the 2005 reader reads.
+const CLI::IsMember kServerVersions({"auto", "7.0", "2000", "2005", "2008", "2012", "2014", "2016",
+                                     "2017", "2019", "2022", "2025"});
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
   app.require_subcommand(1);
@@ -31,16 +38,16 @@ int main(int argc, char** argv) {
       "catalog", "Build the catalog of a data file and list its tables, views, procedures, "
                  "functions and user types");
   catalog_cmd->add_option("FILE", catalog.path, "Data file (.mdf) or full backup (.bak)")->required();
-  catalog_cmd->add_option("--version", catalog.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  catalog_cmd->add_option("--server-version,--version", catalog.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
   catalog_cmd->add_flag("--json", catalog.json, "Print one JSON object");
 
   tollamer::cli::OpenOptions open;
   CLI::App* open_cmd = app.add_subcommand(
       "open", "Open a data file as the desktop program does and print its work log");
   open_cmd->add_option("FILE", open.path, "Data file (.mdf) or full backup (.bak)")->required();
-  open_cmd->add_option("--version", open.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  open_cmd->add_option("--server-version,--version", open.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
   open_cmd->add_option("--log", open.logPath, "Save the work log as this report file");
 
   tollamer::cli::ExportSchemaOptions schema;
@@ -48,8 +55,8 @@ int main(int argc, char** argv) {
       "export-schema", "Write the schema scripts of a data file into an existing folder");
   schema_cmd->add_option("FILE", schema.path, "Data file (.mdf) or full backup (.bak)")->required();
   schema_cmd->add_option("--out", schema.outDir, "Existing output folder")->required();
-  schema_cmd->add_option("--version", schema.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  schema_cmd->add_option("--server-version,--version", schema.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "all"}));
   schema_cmd->add_option("--object", schema.object, "Write only this object, into its own file");
@@ -62,8 +69,8 @@ int main(int argc, char** argv) {
                      "file and show each table's data pages before and after");
   scan_tables_cmd->add_option("FILE", scan_tables.path, "Data file (.mdf) or full backup (.bak)")
       ->required();
-  scan_tables_cmd->add_option("--version", scan_tables.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  scan_tables_cmd->add_option("--server-version,--version", scan_tables.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
 
   tollamer::cli::DetectOptions detect;
   CLI::App* detect_cmd = app.add_subcommand("detect", "Count the pages of a file by kind");
@@ -97,8 +104,8 @@ int main(int argc, char** argv) {
   rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
   rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id");
   rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
-  rows_cmd->add_option("--version", rows.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  rows_cmd->add_option("--server-version,--version", rows.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
   rows_cmd->add_flag("--json", rows.json, "Print one JSON object (titles, rows, page counts)");
@@ -115,8 +122,8 @@ int main(int argc, char** argv) {
   export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
       ->check(CLI::IsMember({"csv", "sql"}));
-  export_data_cmd->add_option("--version", export_data.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  export_data_cmd->add_option("--server-version,--version", export_data.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -125,8 +132,8 @@ int main(int argc, char** argv) {
   import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
       ->required();
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
-  import_cmd->add_option("--version", import.version, "Server version: 2000, 2005 or auto")
-      ->check(CLI::IsMember({"2000", "2005", "auto"}));
+  import_cmd->add_option("--server-version,--version", import.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
+      ->check(kServerVersions);
 
   try {
     app.parse(argc, argv);

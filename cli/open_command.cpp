@@ -12,8 +12,10 @@ namespace tollamer::cli {
 
 std::optional<VersionChoice> ParseVersionChoice(const std::string& text) {
   if (text == "auto") return VersionChoice{true, VersionSetting::kNone};
-  if (text == "2000") return VersionChoice{false, VersionSetting::kSql2000};
-  if (text == "2005" || text == "2008") return VersionChoice{false, VersionSetting::kSql2005};
+  if (text == "2000" || text == "7.0") return VersionChoice{false, VersionSetting::kSql2000};
+  // Every release from 2005 on writes the format the 2005 reader reads.
+  for (const char* year : {"2005", "2008", "2012", "2014", "2016", "2017", "2019", "2022", "2025"})
+    if (text == year) return VersionChoice{false, VersionSetting::kSql2005};
   return std::nullopt;
 }
 
@@ -58,7 +60,7 @@ bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice&
 int RunOpen(const OpenOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return kExitUsage;
   }

@@ -133,7 +133,7 @@ std::string TabLine(const std::vector<std::string>& cells) {
 int RunRows(const RowsOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return 2;
   }

@@ -24,14 +24,6 @@ std::map<uint32_t, size_t> PageCounts(const CMdfDatabase& db) {
   return counts;
 }
 
-const char* VersionName(VersionSetting v) {
-  switch (v) {
-    case VersionSetting::kSql2000: return "SQL 2000";
-    case VersionSetting::kSql2005: return "SQL (2005 or 2008)";
-    case VersionSetting::kNone: break;
-  }
-  return "none";
-}
 
 }  // namespace
 
@@ -50,7 +42,7 @@ std::string ScanTablesListing(const Catalog& catalog, const std::map<uint32_t, s
 int RunScanTables(const ScanTablesOptions& options) {
   std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
   if (!choice) {
-    std::fprintf(stderr, "tollamer-cli: unknown version %s (2000, 2005 or auto)\n",
+    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return 2;
   }
@@ -59,7 +51,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
   VersionSetting setting =
       choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
-  if (choice->automatic) std::fprintf(stderr, "version: %s\n", VersionName(setting));
+  if (choice->automatic) std::fprintf(stderr, "version: %s\n", FormatName(setting));
 
   std::map<uint32_t, size_t> before;
   if (setting == VersionSetting::kSql2000) {

@@ -44,6 +44,15 @@ constexpr uint16_t kFirst2005 = 600;
 
 }  // namespace
 
+const char* FormatName(VersionSetting setting) {
+  switch (setting) {
+    case VersionSetting::kSql2000: return "SQL 2000";
+    case VersionSetting::kSql2005: return "SQL 2005 or later";
+    case VersionSetting::kNone: break;
+  }
+  return "none";
+}
+
 const char* NewestKnownVersionName() { return std::rbegin(kReleases)->name; }
 
 VersionGuess VersionFromDbiVersion(uint16_t v) {

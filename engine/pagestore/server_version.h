@@ -56,6 +56,10 @@ struct VersionGuess {
 // Name and setting for a dbi_version value.
 VersionGuess VersionFromDbiVersion(uint16_t dbi_version);
 
+// The name of the on-disk format a setting reads: "SQL 2000", "SQL 2005 or
+// later", "none".
+const char* FormatName(VersionSetting setting);
+
 // The name of the newest release this reader knows ("SQL Server 2025").
 const char* NewestKnownVersionName();
 
