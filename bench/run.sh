@@ -11,7 +11,7 @@ data="${1:-bench/data}"
 mkdir -p "$data"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTOLLAMER_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target catalog_open_bench catalog2005_open_bench \
-  rows_scan_bench tools_throughput_bench data_export_bench tollamer-cli >/dev/null
+  rows_scan_bench tools_throughput_bench data_export_bench backup_open_bench tollamer-cli >/dev/null
 bin=build-bench/bench
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
@@ -26,6 +26,7 @@ run "$bin/catalog2005_open_bench"
 run "$bin/rows_scan_bench" "$data" 1
 run "$bin/tools_throughput_bench" "$data"
 run "$bin/data_export_bench" 1024
+run "$bin/backup_open_bench" "$data" 1
 
 echo
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -7,7 +7,8 @@
 //      be written
 //   2  bad usage, or an output that is the input file
 //   3  done with losses: tables whose rows fall short of the catalog's row
-//      counts, or tables skipped (no columns or no data pages known)
+//      counts, tables skipped (no columns or no data pages known), or a
+//      backup that lacks allocated pages of its database
 //   4  no table (or object) of the given name
 #pragma once
 
@@ -28,8 +29,8 @@ inline constexpr int kExitNoSuchTable = 4;
 inline constexpr char kExitCodesHelp[] =
     "Exit codes: 0 complete; 1 could not read the input (missing, a folder, no permission, in use,\n"
     "not a data or backup file) or could not write an output; 2 bad usage or an output that is the\n"
-    "input file; 3 done with losses (tables short of their catalog row counts, tables skipped);\n"
-    "4 no table or object of that name.";
+    "input file; 3 done with losses (tables short of their catalog row counts, tables skipped,\n"
+    "allocated pages a backup lacks); 4 no table or object of that name.";
 
 // True (after a line on stderr) when writing `output` would replace the
 // input `input`: the same file, or a hard or symbolic link to it.

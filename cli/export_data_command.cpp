@@ -11,6 +11,7 @@
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
+#include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
 #include "output/work_log.h"
 
@@ -60,6 +61,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   DataCommandInput input;
+  if (db.Store().Kind() == FileKind::kBackup)
+    input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
   input.version = choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
@@ -116,7 +119,8 @@ DataProgress TerminalProgress() {
   return progress;
 }
 
-int ReportResults(const std::vector<TableDataResult>& results, const char* verb) {
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
+                  uint64_t backup_pages_missing) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -145,6 +149,12 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb)
   if (!outcome.Complete()) {
     std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) short of their catalog row "
                          "counts, %zu skipped\n", outcome.shortTables, outcome.skipped);
+    return kExitLosses;
+  }
+  if (backup_pages_missing) {
+    std::fprintf(stderr, "tollamer-cli: incomplete: the backup lacks %llu allocated pages (another "
+                         "file of a striped backup, or lost): rows on them are not found\n",
+                 static_cast<unsigned long long>(backup_pages_missing));
     return kExitLosses;
   }
   return kExitComplete;
@@ -176,7 +186,7 @@ int RunExportData(const ExportDataOptions& options) {
   std::vector<TableDataResult> results =
       ExportTablesData(db, input->version, input->tables, format, options.outDir,
                        TerminalProgress());
-  return ReportResults(results, "written");
+  return ReportResults(results, "written", input->backupPagesMissing);
 }
 
 }  // namespace tollamer::cli

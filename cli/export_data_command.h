@@ -32,6 +32,9 @@ struct ExportDataOptions {
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
+  // Allocated pages the opened backup does not hold: they went to another
+  // file of a striped backup, or were lost; rows on them are not found.
+  uint64_t backupPagesMissing = 0;
 };
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
                                                    const std::string& version,
@@ -44,8 +47,10 @@ DataProgress TerminalProgress();
 // "dbo.authors: 23 rows" with the pages skipped, one line each; then the
 // summary, and on stderr each table that is short, skipped or failed.
 // Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
-// an output could not be written, 3 when tables are short or skipped.
-int ReportResults(const std::vector<TableDataResult>& results, const char* verb);
+// an output could not be written, 3 when tables are short or skipped or
+// the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
+                  uint64_t backup_pages_missing = 0);
 
 // Exit codes in cli_exit.h.
 int RunExportData(const ExportDataOptions& options);

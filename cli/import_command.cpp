@@ -29,7 +29,7 @@ int RunImport(const ImportOptions& options) {
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  return ReportResults(results, "imported");
+  return ReportResults(results, "imported", input->backupPagesMissing);
 }
 
 }  // namespace tollamer::cli

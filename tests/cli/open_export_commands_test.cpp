@@ -7,12 +7,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <random>
 #include <regex>
+#include <sstream>
 
 #include "platform/file.h"
 #include "tests/fixtures/sample_database.h"
@@ -343,6 +348,389 @@ TEST(TextOutputRealFileTest, PubsTextIsUtf8InEveryOutput) {
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
       if (!entry.is_regular_file() || entry.path().extension() == ".db") continue;
       EXPECT_TRUE(testing::IsValidUtf8(ReadAll(entry.path()))) << entry.path();
+    }
+  }
+}
+
+
+// ---------------------------------------------------------------------------
+// The real files of the shared data folder through export-data, checked
+// against what their catalogs record and against the scripts that filled
+// two of them.
+
+// The file names the manifest lists (its first column).
+std::vector<std::string> ManifestFiles() {
+  std::vector<std::string> names;
+  std::ifstream in(testing::RealDataDir() + "/MANIFEST.tsv");
+  std::string line;
+  std::getline(in, line);  // column names
+  while (std::getline(in, line))
+    if (size_t tab = line.find('\t'); tab != std::string::npos && tab > 0)
+      names.push_back(line.substr(0, tab));
+  return names;
+}
+
+// The CSV records of an export file (RFC 4180): a field written without
+// quotes and empty is NULL, "" is empty text.
+using CsvRecord = std::vector<std::optional<std::string>>;
+std::vector<CsvRecord> ParseCsv(const std::string& text) {
+  std::vector<CsvRecord> records;
+  size_t i = 0;
+  while (i < text.size()) {
+    CsvRecord record;
+    for (;;) {
+      std::optional<std::string> field;
+      if (i < text.size() && text[i] == '"') {
+        field.emplace();
+        for (++i; i < text.size(); ++i) {
+          if (text[i] != '"') {
+            *field += text[i];
+          } else if (i + 1 < text.size() && text[i + 1] == '"') {
+            *field += '"';
+            ++i;
+          } else {
+            ++i;
+            break;
+          }
+        }
+      } else {
+        size_t end = text.find_first_of(",\r\n", i);
+        if (end == std::string::npos) end = text.size();
+        if (end > i) field = text.substr(i, end - i);
+        i = end;
+      }
+      record.push_back(field);
+      if (i < text.size() && text[i] == ',') {
+        ++i;
+        continue;
+      }
+      break;
+    }
+    if (text.compare(i, 2, "\r\n") == 0) i += 2;
+    else if (i < text.size() && text[i] == '\n') ++i;
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+// A table of the catalog as `catalog --json` lists it.
+struct CatalogTable {
+  std::string name;
+  uint64_t rows = 0;
+};
+
+std::vector<CatalogTable> CatalogTables(const std::string& json) {
+  std::vector<CatalogTable> tables;
+  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
+  const size_t end = json.find("],\"views\":");
+  const std::string part = json.substr(0, end);
+  for (std::sregex_iterator it(part.begin(), part.end(), table), e; it != e; ++it)
+    tables.push_back({(*it)[1].str(), std::stoull((*it)[2].str())});
+  return tables;
+}
+
+// Every object name of the catalog: tables, views, procedures, functions, types.
+std::vector<std::string> CatalogObjectNames(const std::string& json) {
+  std::vector<std::string> names;
+  std::regex object("\\{(?:\"id\":-?\\d+,)?\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+  for (std::sregex_iterator it(json.begin(), json.end(), object), e; it != e; ++it)
+    names.push_back((*it)[1].str());
+  return names;
+}
+
+// The per-table lines of export-data: "dbo.X: N rows" and what follows.
+std::map<std::string, std::string> ExportLines(const std::string& out) {
+  std::map<std::string, std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("tollamer-cli: ")) continue;
+    const size_t colon = line.rfind(": ");
+    if (colon != std::string::npos && colon > 0) lines[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  return lines;
+}
+
+std::vector<CsvRecord> ExportedRecords(const fs::path& dir, const std::string& table) {
+  const fs::path file = dir / (table + ".csv");
+  if (!fs::exists(file)) return {};
+  std::vector<CsvRecord> records = ParseCsv(ReadAll(file));
+  if (!records.empty()) records.erase(records.begin());  // column names
+  return records;
+}
+
+// Every complete file of the folder (data files and whole backups, not
+// single stripes nor the secondary file): each table exports the rows its
+// catalog counts, CSV records included; the catalog holds no system object
+// and no table the catalog could only name by its id.
+TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount) {
+  TOLLAMER_REQUIRE_REAL_FILE(manifest, "MANIFEST.tsv");
+  int files = 0;
+  for (const std::string& name : ManifestFiles()) {
+    if (name.ends_with(".ndf") || name.find("-stripe") != std::string::npos) continue;
+    SCOPED_TRACE(name);
+    TOLLAMER_REQUIRE_REAL_FILE(path, name);
+    ++files;
+    CliResult catalog = Cli("catalog " + Quote(path) + " --json");
+    ASSERT_EQ(catalog.exitCode, 0) << catalog.out;
+    for (const std::string& object : CatalogObjectNames(catalog.out)) {
+      EXPECT_FALSE(object.starts_with("sys.")) << object;
+      EXPECT_FALSE(object.starts_with("INFORMATION_SCHEMA.")) << object;
+    }
+    const std::vector<CatalogTable> tables = CatalogTables(catalog.out);
+    if (name.starts_with("dnn-empty")) EXPECT_TRUE(tables.empty());
+    else EXPECT_FALSE(tables.empty());
+
+    testing::TempDir dir;
+    CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const std::map<std::string, std::string> lines = ExportLines(r.out);
+    for (const CatalogTable& t : tables) {
+      SCOPED_TRACE(t.name);
+      EXPECT_FALSE(t.name.substr(t.name.find('.') + 1).starts_with("table_"));
+      const std::string rows = std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows");
+      EXPECT_TRUE(lines.count(t.name) && lines.at(t.name).starts_with(rows))
+          << "catalog counts " << t.rows << ": " << r.out;
+      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
+    }
+  }
+  EXPECT_GE(files, 20);
+}
+
+// One file of a backup striped over two: it opens, the tables whose pages
+// it holds export all their rows, and the losses are told by the exit code.
+TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
+  for (const char* name : {"northwind-sql2014-stripe1of2.bak", "fooddelivery-sql2022-stripe1of2.bak"}) {
+    SCOPED_TRACE(name);
+    TOLLAMER_REQUIRE_REAL_FILE(path, name);
+    CliResult catalog = Cli("catalog " + Quote(path) + " --json");
+    ASSERT_EQ(catalog.exitCode, 0) << catalog.out;
+    const std::vector<CatalogTable> tables = CatalogTables(catalog.out);
+    EXPECT_GE(tables.size(), 6u);
+    testing::TempDir dir;
+    CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
+    EXPECT_EQ(r.exitCode, 3) << r.out;
+    const std::map<std::string, std::string> lines = ExportLines(r.out);
+    for (const CatalogTable& t : tables) {
+      SCOPED_TRACE(t.name);
+      ASSERT_TRUE(lines.count(t.name)) << r.out;
+      const std::string& line = lines.at(t.name);
+      if (line.starts_with("skipped") || line.find("the catalog counts") != std::string::npos) continue;
+      EXPECT_TRUE(line.starts_with(std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows"))) << line;
+      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
+    }
+  }
+}
+
+// A row an INSERT statement of a script gives: the table (last part of its
+// name), the columns, and each value's text; NULL is empty.
+struct ScriptedRow {
+  std::string table;
+  std::vector<std::string> columns;
+  std::vector<std::optional<std::string>> values;
+};
+
+// The text of a script file: UTF-16LE (with its byte order mark, as SSMS
+// saves) or UTF-8, given as UTF-8 without a byte order mark.
+std::string ScriptText(const std::string& bytes) {
+  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+    std::string out;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      uint32_t c = uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8;
+      if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+        const uint32_t low = uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8;
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+      if (c < 0x80) {
+        out += char(c);
+      } else if (c < 0x800) {
+        out += char(0xC0 | c >> 6);
+        out += char(0x80 | (c & 0x3F));
+      } else if (c < 0x10000) {
+        out += char(0xE0 | c >> 12);
+        out += char(0x80 | (c >> 6 & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+      } else {
+        out += char(0xF0 | c >> 18);
+        out += char(0x80 | (c >> 12 & 0x3F));
+        out += char(0x80 | (c >> 6 & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
+  return bytes;
+}
+
+// A small reader of the INSERT statements these scripts hold: INSERT
+// [INTO] name (columns) VALUES (row)[, (row)...], the literals being
+// N'..', '..', numbers, NULL and CAST(literal AS type).
+class InsertReader {
+ public:
+  explicit InsertReader(std::string text) : s_(std::move(text)) {}
+
+  std::vector<ScriptedRow> Rows() {
+    std::vector<ScriptedRow> rows;
+    while (SkipTo("insert")) {
+      ScriptedRow head;
+      Word("into");
+      head.table = Name();
+      if (!Punct('(')) continue;
+      do head.columns.push_back(Name());
+      while (Punct(','));
+      if (!Punct(')') || !Word("values")) continue;
+      do {
+        if (!Punct('(')) break;
+        ScriptedRow row = head;
+        do row.values.push_back(Value());
+        while (Punct(','));
+        Punct(')');
+        rows.push_back(std::move(row));
+      } while (Punct(','));
+    }
+    return rows;
+  }
+
+ private:
+  void Space() {
+    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+  }
+  bool SkipTo(const std::string& word) {
+    for (; i_ + word.size() <= s_.size(); ++i_)
+      if ((i_ == 0 || std::isspace(static_cast<unsigned char>(s_[i_ - 1]))) && Word(word)) return true;
+    return false;
+  }
+  bool Word(const std::string& word) {
+    Space();
+    if (i_ + word.size() > s_.size()) return false;
+    for (size_t k = 0; k < word.size(); ++k)
+      if (std::tolower(static_cast<unsigned char>(s_[i_ + k])) != word[k]) return false;
+    const size_t after = i_ + word.size();
+    if (after < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[after])) || s_[after] == '_'))
+      return false;
+    i_ = after;
+    return true;
+  }
+  bool Punct(char c) {
+    Space();
+    if (i_ < s_.size() && s_[i_] == c) {
+      ++i_;
+      return true;
+    }
+    return false;
+  }
+  // A name, bracketed or plain, possibly in parts: the last part.
+  std::string Name() {
+    std::string part;
+    do {
+      Space();
+      part.clear();
+      if (i_ < s_.size() && s_[i_] == '[') {
+        const size_t end = s_.find(']', i_);
+        part = s_.substr(i_ + 1, end - i_ - 1);
+        i_ = end + 1;
+      } else {
+        while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_'))
+          part += s_[i_++];
+      }
+    } while (Punct('.'));
+    return part;
+  }
+  std::optional<std::string> Value() {
+    Space();
+    if (Word("null")) return std::nullopt;
+    if (Word("cast")) {
+      Punct('(');
+      std::optional<std::string> v = Value();
+      Word("as");
+      while (i_ < s_.size() && s_[i_] != ')') ++i_;  // the type
+      Punct(')');
+      return v;
+    }
+    if (i_ + 1 < s_.size() && (s_[i_] == 'N' || s_[i_] == 'n') && s_[i_ + 1] == '\'') ++i_;
+    std::string text;
+    if (i_ < s_.size() && s_[i_] == '\'') {
+      for (++i_; i_ < s_.size(); ++i_) {
+        if (s_[i_] != '\'') text += s_[i_];
+        else if (i_ + 1 < s_.size() && s_[i_ + 1] == '\'') text += s_[++i_];
+        else break;
+      }
+      ++i_;
+      return text;
+    }
+    while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.' ||
+                              s_[i_] == '-' || s_[i_] == '+' || s_[i_] == 'e' || s_[i_] == 'E'))
+      text += s_[i_++];
+    return text;
+  }
+
+  std::string s_;
+  size_t i_ = 0;
+};
+
+// Scripted and exported values agree as text, or as numbers where both are
+// numbers (a float column exports 6 for the script's 6, 4.5 for 4.5).
+bool SameValue(const std::optional<std::string>& scripted, const std::optional<std::string>& exported) {
+  if (!scripted || !exported) return !scripted && !exported;
+  if (*scripted == *exported) return true;
+  char* end_a = nullptr;
+  char* end_b = nullptr;
+  const double a = std::strtod(scripted->c_str(), &end_a);
+  const double b = std::strtod(exported->c_str(), &end_b);
+  return !scripted->empty() && !exported->empty() && *end_a == 0 && *end_b == 0 && a == b;
+}
+
+std::string RowText(const std::vector<std::optional<std::string>>& values) {
+  std::string out;
+  for (const auto& v : values) out += (out.empty() ? "" : ", ") + (v ? "'" + *v + "'" : "NULL");
+  return out;
+}
+
+// The backups whose scripts are in the data folder: every row a script
+// inserts is in the export, value for value.
+TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
+  struct Case {
+    const char* backup;
+    const char* script;
+    size_t rows;  // the INSERT rows the script holds
+  };
+  const Case cases[] = {{"thutuc-sql2014.bak", "scripts/thutuc-sql2014.sql", 18},
+                        {"quanlysinhvien-sql2016.bak", "scripts/quanlysinhvien-sql2016.sql", 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.backup);
+    TOLLAMER_REQUIRE_REAL_FILE(path, c.backup);
+    const fs::path script = fs::path(testing::RealDataDir()) / c.script;
+    if (!fs::exists(script)) GTEST_SKIP() << script << " is absent: skipping the scripted rows";
+    const std::vector<ScriptedRow> scripted = InsertReader(ScriptText(ReadAll(script))).Rows();
+    ASSERT_EQ(scripted.size(), c.rows);
+    testing::TempDir dir;
+    CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::map<std::string, std::vector<CsvRecord>> exported;
+    for (const ScriptedRow& row : scripted) {
+      const std::string table = "dbo." + row.table;
+      if (!exported.count(table)) {
+        std::vector<CsvRecord> records = ParseCsv(ReadAll(fs::path(dir.File("csv")) / (table + ".csv")));
+        exported[table] = records;
+      }
+      const std::vector<CsvRecord>& records = exported[table];
+      ASSERT_FALSE(records.empty()) << table << " not exported: " << r.out;
+      const CsvRecord& header = records.front();
+      std::vector<size_t> at;
+      for (const std::string& column : row.columns) {
+        auto it = std::find(header.begin(), header.end(), std::optional<std::string>(column));
+        ASSERT_NE(it, header.end()) << table << " has no column " << column;
+        at.push_back(static_cast<size_t>(it - header.begin()));
+      }
+      ASSERT_EQ(row.values.size(), at.size()) << table;
+      const bool found = std::any_of(records.begin() + 1, records.end(), [&](const CsvRecord& rec) {
+        for (size_t k = 0; k < at.size(); ++k)
+          if (at[k] >= rec.size() || !SameValue(row.values[k], rec[at[k]])) return false;
+        return true;
+      });
+      EXPECT_TRUE(found) << table << ": scripted row (" << RowText(row.values)
+                         << ") is not in the export:\n" << ReadAll(fs::path(dir.File("csv")) / (table + ".csv"));
     }
   }
 }
