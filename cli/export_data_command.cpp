@@ -148,7 +148,9 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
     std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) short of their catalog row "
-                         "counts, %zu skipped\n", outcome.shortTables, outcome.skipped);
+                         "counts, %zu skipped", outcome.shortTables, outcome.skipped);
+    if (outcome.inferred) std::fprintf(stderr, ", %zu without column definitions", outcome.inferred);
+    std::fprintf(stderr, "\n");
     return kExitLosses;
   }
   if (backup_pages_missing) {

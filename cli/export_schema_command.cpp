@@ -80,9 +80,10 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   size_t lost = 0;
   const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
   for (const auto& [id, t] : db.catalog.tables) {
-    if (!tables || !t.columns.empty() || t.rowCount == 0) continue;
+    if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
     if (!options.object.empty() && t.fullName != options.object) continue;
-    std::fprintf(stderr, "tollamer-cli: %s: columns lost, scripted as a comment\n", t.fullName.c_str());
+    std::fprintf(stderr, "tollamer-cli: %s: columns lost, scripted %s\n", t.fullName.c_str(),
+                 t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;
   }
   if (!matched) {

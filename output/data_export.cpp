@@ -39,6 +39,7 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
   const TableInfo& table = it->second;
   result.tableName = table.fullName;
   result.catalogRows = table.rowCount;
+  result.columnsInferred = table.columnsInferred;
   if (progress.tableStarted) progress.tableStarted(table);
   if (table.columns.empty()) {
     // Nothing to write; a loss only when the catalog counts rows for it.

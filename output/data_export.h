@@ -28,6 +28,7 @@ struct TableDataResult {
   bool skipped = false;   // nothing written: no columns or no data pages known
   std::string error;      // why the table failed or was skipped
   uint64_t catalogRows = 0;  // the row count the system tables record
+  bool columnsInferred = false;  // written in placeholder columns: the definitions are lost
   TypedTableStats stats;
 };
 

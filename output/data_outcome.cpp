@@ -6,6 +6,7 @@ TableOutcome OutcomeOf(const TableDataResult& r) {
   if (r.skipped) return TableOutcome::kSkipped;
   if (!r.ok) return TableOutcome::kFailed;
   if (r.stats.rows < r.catalogRows) return TableOutcome::kShort;
+  if (r.columnsInferred) return TableOutcome::kInferred;
   return TableOutcome::kComplete;
 }
 
@@ -21,6 +22,7 @@ DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results) {
         break;
       case TableOutcome::kSkipped: ++out.skipped; break;
       case TableOutcome::kFailed: ++out.failed; break;
+      case TableOutcome::kInferred: ++out.inferred; break;
     }
   }
   return out;
@@ -35,6 +37,9 @@ std::string OutcomeLine(const TableDataResult& r) {
              " rows recovered";
     case TableOutcome::kSkipped: return name + ": skipped (" + r.error + ")";
     case TableOutcome::kFailed: return name + ": failed (" + r.error + ")";
+    case TableOutcome::kInferred:
+      return name + ": its column definitions are lost: rows written as raw bytes in placeholder "
+                    "columns";
   }
   return {};
 }
@@ -45,6 +50,7 @@ void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results
   for (const TableDataResult& r : results)
     if (std::string line = OutcomeLine(r); !line.empty()) log.AppendEntry(line);
   log.AppendEntry("Incomplete: " + std::to_string(outcome.shortTables) + " table(s) short, " +
+                  std::to_string(outcome.inferred) + " without column definitions, " +
                   std::to_string(outcome.skipped) + " skipped, " + std::to_string(outcome.failed) +
                   " failed");
 }

@@ -15,7 +15,9 @@
 
 namespace tollamer {
 
-enum class TableOutcome { kComplete, kShort, kSkipped, kFailed };
+// kInferred: every row came out, but in placeholder columns read off the
+// records, the column definitions being lost.
+enum class TableOutcome { kComplete, kShort, kSkipped, kFailed, kInferred };
 
 TableOutcome OutcomeOf(const TableDataResult& result);
 
@@ -24,10 +26,11 @@ struct DataOutcome {
   size_t shortTables = 0;  // rows written, fewer than the catalog counts
   size_t skipped = 0;
   size_t failed = 0;
+  size_t inferred = 0;
   uint64_t rows = 0;         // rows written
   uint64_t rowsMissing = 0;  // catalog rows that did not come out (short tables)
 
-  bool Complete() const { return shortTables == 0 && skipped == 0 && failed == 0; }
+  bool Complete() const { return shortTables == 0 && skipped == 0 && failed == 0 && inferred == 0; }
 };
 
 DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results);

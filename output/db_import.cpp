@@ -62,6 +62,7 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     const TableInfo& table = it->second;
     result.tableName = table.fullName;
     result.catalogRows = table.rowCount;
+    result.columnsInferred = table.columnsInferred;
     if (progress.tableStarted) progress.tableStarted(table);
     if (table.columns.empty()) {
       // Nothing to import; a loss only when the catalog counts rows for it.

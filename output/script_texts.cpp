@@ -15,7 +15,11 @@ std::string BuildTableScript(const TableInfo& table) {
   if (table.columns.empty())
     return "-- [" + name.owner + "].[" + name.table +
            "]: its columns are lost (no column rows found in the system tables)\r\n";
-  std::string out = "CREATE TABLE [" + name.owner + "].[" + name.table + "]\r\n(\r\n";
+  std::string out;
+  if (table.columnsInferred)
+    out = "-- [" + name.owner + "].[" + name.table +
+          "]: its columns are lost; the columns below are placeholders read off its records\r\n";
+  out += "CREATE TABLE [" + name.owner + "].[" + name.table + "]\r\n(\r\n";
   size_t remaining = table.columns.size();
   for (const auto& [colid, column] : table.columns) {
     out += "[" + column.name + "] " + column.typeName + column.sizeText + " " + column.nullText;

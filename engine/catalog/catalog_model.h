@@ -93,6 +93,9 @@ struct TableInfo {
   uint64_t rowCount = 0;       // as recorded by the system tables
   std::map<uint16_t, ColumnInfo> columns;  // by ascending column id
   PhysicalLayout2005 physicalLayout2005;   // SQL 2005/2008 files only
+  // The column rows were lost: the columns are placeholders read off the
+  // records (binary and varbinary, col1, col2, ...).
+  bool columnsInferred = false;
 };
 
 // A view, stored procedure or scalar function.

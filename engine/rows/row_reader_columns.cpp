@@ -153,9 +153,18 @@ std::optional<uint16_t> VariableEndOffset(ByteView record, const RecordFrame& fr
 std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table) {
   std::vector<ColumnPlan> plan;
   plan.reserve(table.columns.size());
+  // Columns inferred from the records (their syscolumns rows lost) carry
+  // their places as a recorded layout, without null bits.
+  const PhysicalLayout2005& layout = table.physicalLayout2005;
   for (const auto& [colid, c] : table.columns) {
     ColumnPlan p;
     p.column = &c;
+    if (layout.known) {
+      if (auto place = layout.columns.find(colid); place != layout.columns.end()) {
+        p.recorded = true;
+        if (place->second.nullBit != 0) p.nullIndex = static_cast<uint16_t>(place->second.nullBit - 1);
+      }
+    }
     if (c.colstat & kColstatComputed) {
       p.place = ColumnPlace::kComputed;
     } else if (c.xoffset < 0) {

@@ -1,6 +1,8 @@
 #include "engine/catalog/sql2000/open_catalog2000.h"
 
 #include "engine/catalog/collation.h"
+#include "engine/catalog/inferred_columns.h"
+#include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2000/catalog_builder2000.h"
 #include "engine/catalog/sql2000/locate_system_tables2000.h"
 #include "engine/catalog/sql2000/system_table_index2000.h"
@@ -27,6 +29,14 @@ OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
       sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000);
   sql2000::BuildCatalog2000(db.Store(), db.systemPages2000, index, db.catalog);
   ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
+  // A table whose syscolumns rows were lost with their page: its columns are
+  // read off its own records, so that its rows still come out.
+  for (auto& [id, table] : db.catalog.tables) {
+    if (!table.columns.empty()) continue;
+    if (!LocateTablePages2000(db, id)) ScanFileForTable2000(db, id, false);
+    if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end())
+      InferColumnsFromRecords(db.Store(), list->second, table);
+  }
   return result;
 }
 

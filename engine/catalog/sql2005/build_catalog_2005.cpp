@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/catalog/sql2005/columns_2005.h"
-#include "engine/catalog/sql2005/inferred_columns_2005.h"
+#include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
 #include "engine/catalog/sql2005/lost_units_2005.h"
 #include "engine/catalog/sql2005/module_text_2005.h"
@@ -132,7 +132,7 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   for (auto& [id, table] : db.catalog.tables)
     if (table.columns.empty())
       if (auto list = db.dataPageLists.find(id); list != db.dataPageLists.end())
-        InferColumns2005(store, list->second, table);
+        InferColumnsFromRecords(store, list->second, table);
   // A table kept without its sysschobjs row, of which no column is known,
   // is no table that can be read.
   for (uint32_t id : undescribed) {

@@ -18,7 +18,7 @@ constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
 // many links has lost its sysallocunits, not a page of it.
 constexpr size_t kMaxPairingCells = size_t{1} << 24;
 
-bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
+bool Fits(const RecordShape& expected, const RecordShape& found) {
   return expected.columns == found.columns &&
          (expected.fixedSize == 0 || expected.fixedSize == found.fixedSize);
 }
@@ -26,12 +26,12 @@ bool Fits(const RecordShape2005& expected, const RecordShape2005& found) {
 struct LostLink {
   uint64_t rowset = 0;
   uint32_t table = 0;
-  RecordShape2005 shape;
+  RecordShape shape;
 };
 
 struct LostUnit {
   uint64_t unit = 0;
-  RecordShape2005 shape;
+  RecordShape shape;
 };
 
 uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
@@ -79,8 +79,8 @@ size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<Lost
 
 }  // namespace
 
-RecordShape2005 ExpectedShape2005(const TableInfo& table) {
-  RecordShape2005 shape;
+RecordShape ExpectedShape2005(const TableInfo& table) {
+  RecordShape shape;
   const PhysicalLayout2005& layout = table.physicalLayout2005;
   if (!layout.known) {
     shape.columns = static_cast<uint16_t>(table.columns.size());
@@ -119,7 +119,7 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
   const UnitPages2005& scan = index.UnitPages();
   for (uint64_t unit : scan.UnitIds()) {
     if (unit < kFirstUserUnitId || index.HasUnitRow(unit)) continue;
-    if (std::optional<RecordShape2005> shape = ReadRecordShape2005(db.Store(), *scan.PagesOf(unit)))
+    if (std::optional<RecordShape> shape = ReadRecordShape(db.Store(), *scan.PagesOf(unit)))
       units.push_back(LostUnit{unit, *shape});
   }
   if (units.empty()) return 0;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
-#include "engine/catalog/sql2005/inferred_columns_2005.h"
+#include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2005/table_pages_2005.h"
 
 namespace tollamer::sql2005 {
@@ -25,7 +25,7 @@ namespace tollamer::sql2005 {
 // The shape of a table's records (V not set): from its physical layout
 // (every column and hidden column, fixed columns' ends) or, without one,
 // its column count alone.
-RecordShape2005 ExpectedShape2005(const TableInfo& table);
+RecordShape ExpectedShape2005(const TableInfo& table);
 
 // Pairs the catalog tables that have no data pages and whose rowset has no
 // in-row unit row with the user units (ids from 2^56) that data pages name

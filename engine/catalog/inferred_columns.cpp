@@ -1,9 +1,9 @@
-#include "engine/catalog/sql2005/inferred_columns_2005.h"
+#include "engine/catalog/inferred_columns.h"
 
 #include <algorithm>
 #include <optional>
 
-namespace tollamer::sql2005 {
+namespace tollamer {
 
 using namespace page_layout;
 
@@ -23,13 +23,13 @@ constexpr uint8_t kTypeVarbinary = 165;
 // No more pages than this are read for a page with a primary record.
 constexpr size_t kPagesTried = 8;
 
-std::optional<RecordShape2005> ReadShape(ByteView r) {
+std::optional<RecordShape> ReadShape(ByteView r) {
   std::optional<uint8_t> a = r.U8(kStatusA);
   std::optional<uint16_t> f = r.U16(kFixedEnd);
   if (!a || !f || (*a & kRecordTypeMask) != 0 || *f < kFirstFixedOffset) return std::nullopt;
   std::optional<uint16_t> k = r.U16(*f);
   if (!k) return std::nullopt;
-  RecordShape2005 shape{*k, *f, 0};
+  RecordShape shape{*k, *f, 0};
   if (*a & kHasVariableColumns) {
     std::optional<uint16_t> v = r.U16(size_t{*f} + kColumnCountSize + (size_t{*k} + 7) / 8);
     if (!v || *v > *k) return std::nullopt;
@@ -48,13 +48,12 @@ ColumnInfo Placeholder(uint16_t colid, uint8_t xtype, uint16_t length) {
   c.length = length;
   c.sizeText = length == kMaxLength ? "(max)" : "(" + std::to_string(length) + ")";
   c.nullText = " NULL";
-  c.xoffset = 1;
   return c;
 }
 
 }  // namespace
 
-std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
+std::optional<RecordShape> ReadRecordShape(const PageStore& store,
                                                    const std::vector<uint64_t>& pages) {
   size_t tried = 0;
   for (uint64_t page_number : pages) {
@@ -64,11 +63,11 @@ std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
     ByteView v = page->view();
     std::optional<PageHeader> h = PageHeader::Decode(v);
     if (!h) continue;
-    std::optional<RecordShape2005> shape;
+    std::optional<RecordShape> shape;
     for (size_t slot = 0; slot < h->slotCnt && slot < kMaxSlots; ++slot) {
       std::optional<uint16_t> offset = SlotOffset(v, slot);
       if (!offset || *offset < kHeaderSize) continue;
-      std::optional<RecordShape2005> record = ReadShape(v.From(*offset));
+      std::optional<RecordShape> record = ReadShape(v.From(*offset));
       if (!record) continue;
       if (!shape) {
         shape = record;
@@ -84,8 +83,8 @@ std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
   return std::nullopt;
 }
 
-bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table) {
-  std::optional<RecordShape2005> shape = ReadRecordShape2005(store, pages);
+bool InferColumnsFromRecords(const PageStore& store, const DataPageList& pages, TableInfo& table) {
+  std::optional<RecordShape> shape = ReadRecordShape(store, pages);
   if (!shape) return false;
 
   std::map<uint16_t, ColumnInfo> columns;
@@ -94,12 +93,14 @@ bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableIn
   uint16_t colid = 1;
   if (shape->fixedSize > kFirstFixedOffset) {
     columns.emplace(colid, Placeholder(colid, kTypeBinary, shape->fixedSize - kFirstFixedOffset));
+    columns.at(colid).xoffset = static_cast<int16_t>(kFirstFixedOffset);
     layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(kFirstFixedOffset),
                                                      0, 0, kTypeBinary});
     ++colid;
   }
   for (uint16_t k = 1; k <= shape->variables; ++k, ++colid) {
     columns.emplace(colid, Placeholder(colid, kTypeVarbinary, kMaxLength));
+    columns.at(colid).xoffset = static_cast<int16_t>(-k);
     layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(-k), 0, 0,
                                                      kTypeVarbinary});
   }
@@ -109,7 +110,8 @@ bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableIn
   for (size_t k = columns.size(); k < shape->columns; ++k) layout.hidden.push_back({});
   table.columns = std::move(columns);
   table.physicalLayout2005 = std::move(layout);
+  table.columnsInferred = true;
   return true;
 }
 
-}  // namespace tollamer::sql2005
+}  // namespace tollamer

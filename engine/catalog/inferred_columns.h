@@ -1,6 +1,6 @@
 // Columns for a table of which no system row describes a column (its
-// syscolpars rows and its rowset column rows lost), inferred from its
-// records: every primary record keeps F, the end of its fixed part, and
+// syscolumns rows, or its syscolpars and rowset column rows, lost), inferred
+// from its records, which have one format in every version: every primary record keeps F, the end of its fixed part, and
 // the number V of its variable columns. The fixed part becomes one
 // binary(F - 4) column, each variable column a varbinary(max) column,
 // named col1, col2, ...; their places are recorded as the table's physical
@@ -15,11 +15,11 @@
 #include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/page_store.h"
 
-namespace tollamer::sql2005 {
+namespace tollamer {
 
 // The shape of records: the column count K, the end F of the fixed part
 // (0 when not known) and the number V of variable columns.
-struct RecordShape2005 {
+struct RecordShape {
   uint16_t columns = 0;
   uint16_t fixedSize = 0;
   uint16_t variables = 0;
@@ -29,11 +29,11 @@ struct RecordShape2005 {
 // that holds one (at most eight pages tried): their F, and the largest K
 // and V among them. Nothing when no page holds one or its records
 // disagree on F.
-std::optional<RecordShape2005> ReadRecordShape2005(const PageStore& store,
+std::optional<RecordShape> ReadRecordShape(const PageStore& store,
                                                    const std::vector<uint64_t>& pages);
 
 // Fills the columns and physical layout of `table` from the shape of its
 // records; false (the table unchanged) when it cannot be read.
-bool InferColumns2005(const PageStore& store, const DataPageList& pages, TableInfo& table);
+bool InferColumnsFromRecords(const PageStore& store, const DataPageList& pages, TableInfo& table);
 
-}  // namespace tollamer::sql2005
+}  // namespace tollamer
