@@ -5,6 +5,10 @@
 
 namespace tollamer::sql2005 {
 
+namespace {
+constexpr uint16_t kDboSchemaId = 1;
+}  // namespace
+
 LookupIndex2005 LookupIndex2005::Build(const PageStore& store, const SystemPages2005& lists) {
   LookupIndex2005 index;
   ForEachSystemRow(store, lists.sysscalartypes, AnySlot, [&](ByteView page, uint16_t offset) {
@@ -40,7 +44,10 @@ std::string LookupIndex2005::LookupTypeName2005(uint32_t type_id) const {
 
 std::string LookupIndex2005::LookupSchemaName2005(uint16_t schema_id) const {
   auto it = schema_names_.find(uint32_t{schema_id});
-  return it == schema_names_.end() ? std::string() : it->second;
+  if (it != schema_names_.end()) return it->second;
+  // Schema 1 is dbo in every database, named or not in a file whose
+  // sysclsobjs rows are lost.
+  return schema_id == kDboSchemaId ? std::string("dbo") : std::string();
 }
 
 uint64_t LookupIndex2005::LookupRowCount2005(uint32_t object_id) const {
