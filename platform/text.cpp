@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace tollamer::platform {
@@ -179,13 +180,21 @@ ConverterCache& Converters() {
   return cache;
 }
 
-bool AllAscii(std::span<const uint8_t> bytes) {
-  for (uint8_t b : bytes)
-    if (b >= 0x80) return false;
+}  // namespace
+
+bool IsAscii(std::span<const uint8_t> bytes) {
+  // Eight bytes at a time: any high bit set is a byte of 0x80 or more.
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + sizeof(uint64_t) <= bytes.size(); i += sizeof(uint64_t)) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if (word & kHighBits) return false;
+  }
+  for (; i < bytes.size(); ++i)
+    if (bytes[i] >= 0x80) return false;
   return true;
 }
-
-}  // namespace
 
 bool IsValidUtf8(std::string_view text) {
   std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -203,7 +212,7 @@ bool CodePageSupported(uint16_t code_page) {
 }
 
 void AppendCodePageAsUtf8(std::span<const uint8_t> bytes, uint16_t code_page, std::string& out) {
-  if (AllAscii(bytes)) {
+  if (IsAscii(bytes)) {
     out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return;
   }

@@ -30,6 +30,9 @@ inline constexpr uint16_t kCodePageWestern = 1252;
 // so the result is always valid UTF-8. Code page 0, or one the converter does
 // not have, reads as 1252.
 void AppendCodePageAsUtf8(std::span<const uint8_t> bytes, uint16_t code_page, std::string& out);
+
+// True when every byte is below 0x80: the same text in every code page.
+bool IsAscii(std::span<const uint8_t> bytes);
 std::string CodePageToUtf8(std::span<const uint8_t> bytes, uint16_t code_page);
 
 // True when `text` is well-formed UTF-8.

@@ -32,6 +32,10 @@ bool HasBytesWesternLacks(ByteView bytes) {
 }  // namespace
 
 void AppendNarrowAsUtf8(ByteView bytes, uint16_t code_page, std::string& out) {
+  if (platform::IsAscii(bytes.span())) {
+    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return;
+  }
   if ((code_page == 0 || code_page == platform::kCodePageWestern) && HasBytesWesternLacks(bytes))
     code_page = kOemWestern;
   platform::AppendCodePageAsUtf8(bytes.span(), code_page, out);
