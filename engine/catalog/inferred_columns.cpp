@@ -3,21 +3,16 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/pagestore/record_layout.h"
+
 namespace tollamer {
 
 using namespace page_layout;
+using namespace record_layout;
 
 namespace {
 
-// Record header: status byte A (bits 1-3 the record type, 0 primary; bit 5
-// set: variable columns follow), F at 2; at F the column count K, then the
-// null bitmap of ceil(K / 8) bytes, then V.
-constexpr size_t kStatusA = 0;
-constexpr size_t kFixedEnd = 2;
-constexpr uint8_t kRecordTypeMask = 0x0E;
-constexpr uint8_t kHasVariableColumns = 0x20;
-constexpr uint16_t kFirstFixedOffset = 4;
-constexpr size_t kColumnCountSize = 2;
+constexpr uint16_t kFirstFixedOffset = kFixedData;
 constexpr uint8_t kTypeBinary = 173;
 constexpr uint8_t kTypeVarbinary = 165;
 // No more pages than this are read for a page with a primary record.
@@ -26,12 +21,12 @@ constexpr size_t kPagesTried = 8;
 std::optional<RecordShape> ReadShape(ByteView r) {
   std::optional<uint8_t> a = r.U8(kStatusA);
   std::optional<uint16_t> f = r.U16(kFixedEnd);
-  if (!a || !f || (*a & kRecordTypeMask) != 0 || *f < kFirstFixedOffset) return std::nullopt;
+  if (!a || !f || !IsPrimaryStatus(*a) || *f < kFirstFixedOffset) return std::nullopt;
   std::optional<uint16_t> k = r.U16(*f);
   if (!k) return std::nullopt;
   RecordShape shape{*k, *f, 0};
-  if (*a & kHasVariableColumns) {
-    std::optional<uint16_t> v = r.U16(size_t{*f} + kColumnCountSize + (size_t{*k} + 7) / 8);
+  if (*a & kStatusVariableColumns) {
+    std::optional<uint16_t> v = r.U16(size_t{*f} + kColumnCountSize + NullBitmapBytes(*k));
     if (!v || *v > *k) return std::nullopt;
     shape.variables = *v;
   }

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "engine/pagestore/page_layout.h"
-#include "engine/rows/record_layout.h"
+#include "engine/pagestore/record_layout.h"
 #include "engine/rows/values/value_format.h"
 
 namespace tollamer {

@@ -6,7 +6,7 @@
 #include "engine/catalog/sql2005/table_pages_2005.h"
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/grid_page.h"
-#include "engine/rows/record_layout.h"
+#include "engine/pagestore/record_layout.h"
 
 namespace tollamer {
 

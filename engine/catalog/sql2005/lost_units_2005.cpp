@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/catalog/sql2005/unit_pages_2005.h"
 
 namespace tollamer::sql2005 {
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int16_t kFirstFixedOffset = 4;
 constexpr uint8_t kBitType = 104;
-constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
 // The pairing table's size limit (4 bytes a cell): a file that lost this
 // many links has lost its sysallocunits, not a page of it.
 constexpr size_t kMaxPairingCells = size_t{1} << 24;

@@ -5,12 +5,16 @@
 #include <utility>
 
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
+#include "engine/pagestore/record_layout.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
 #include "engine/catalog/type_texts.h"
 
 namespace tollamer::sql2005 {
 
 using namespace rowset_columns_layout;
+using record_layout::IsPrimaryStatus;
+using record_layout::kFixedEnd;
+using record_layout::kStatusA;
 
 namespace {
 
@@ -37,7 +41,7 @@ std::optional<ByteView> RecordOfShape(ByteView page, uint16_t offset, uint16_t f
   ByteView r = page.From(offset);
   std::optional<uint8_t> status = r.U8(kStatusA);
   std::optional<uint16_t> f = r.U16(kFixedEnd);
-  if (!status || !f || (*status & kRecordTypeMask) != 0 || *f != fixed_size) return std::nullopt;
+  if (!status || !f || !IsPrimaryStatus(*status) || *f != fixed_size) return std::nullopt;
   if (!r.Contains(0, fixed_size)) return std::nullopt;
   return r;
 }
@@ -144,7 +148,7 @@ std::optional<HobtColumnRow> DecodeHobtColumnRow(ByteView page, uint16_t offset)
 std::optional<DataRowsetRow> DecodeDataRowsetRow(ByteView page, uint16_t offset) {
   ByteView r = page.From(offset);
   std::optional<uint8_t> status = r.U8(kStatusA);
-  if (!status || (*status & kRecordTypeMask) != 0 || !r.Contains(0, rowsets::kFixedEnd))
+  if (!status || !IsPrimaryStatus(*status) || !r.Contains(0, rowsets::kFixedEnd))
     return std::nullopt;
   return DataRowsetRow{r.LeOr<uint64_t>(rowsets::kRowsetId), r.LeOr<uint32_t>(rowsets::kIdMajor),
                        r.LeOr<uint32_t>(rowsets::kIdMinor)};

@@ -93,10 +93,6 @@ inline constexpr size_t kIdMinor = 17;
 inline constexpr size_t kFixedEnd = 21;  // the fields above end here
 }  // namespace rowsets
 
-// Record header: status byte A (bits 1-3 the record type, 0 primary) and F.
-inline constexpr size_t kStatusA = 0;
-inline constexpr uint8_t kRecordTypeMask = 0x0E;
-inline constexpr size_t kFixedEnd = 2;
 
 // The leaf half of the offset and nullbit words.
 inline constexpr uint32_t kLeafMask = 0xFFFF;

@@ -15,10 +15,6 @@ namespace tollamer::sql2005 {
 
 using namespace page_layout;
 
-namespace {
-// Units of user objects are numbered from 2^56 (m_indexId 256 and up).
-constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
-}  // namespace
 
 AllocationIndex2005 AllocationIndex2005::Build(const PageStore& store,
                                                const SystemPages2005& lists, bool scan_headers) {
