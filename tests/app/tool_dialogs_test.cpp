@@ -604,14 +604,11 @@ TEST(ExcavatorDialogTest, AnUnreadableSourceShowsTheOpenError) {
   EXPECT_EQ(dialog.list()->rowCount(), 0);
 }
 
-TEST(ToolHelpersTest, ColumnsFieldsAndFilters) {
-  EXPECT_EQ(CMdfExcavatorDlg::ColumnWidths(1000), (std::array<int, 5>{100, 200, 100, 133, 584}));
+TEST(ToolHelpersTest, SectorFieldTakesTheLeadingDigitsAndSaturates) {
   EXPECT_EQ(SectorFieldValue("2048 "), 2048u);
   EXPECT_EQ(SectorFieldValue("  12x"), 12u);
   EXPECT_EQ(SectorFieldValue(""), 0u);
   EXPECT_EQ(SectorFieldValue("99999999999999999999999"), UINT64_MAX);
-  EXPECT_EQ(QtFilterOf("SQL Files(*.mdf)|*.mdf|All Files(*.*)|*.*||"), "SQL Files(*.mdf);;All Files(*.*)");
-  EXPECT_EQ(QtFilterOf("Images|*.dsk;*.img||"), "Images (*.dsk *.img)");
 }
 
 // --- The real files ----------------------------------------------------------

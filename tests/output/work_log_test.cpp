@@ -148,10 +148,8 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
   c.tables[20] = TableInfo{.id = 20, .fullName = "dbo.none", .rowCount = 0};
   c.tables[25] = TableInfo{.id = 25, .fullName = "dbo.two", .rowCount = 2};
   WorkLog log;
-  std::vector<long long> pauses;
   std::tm t = March5th2009();
-  AppendRepairStart(log, "/data/sales.mdf", t,
-                    [&](std::chrono::milliseconds ms) { pauses.push_back(ms.count()); });
+  AppendRepairStart(log, "/data/sales.mdf", t, [](std::chrono::milliseconds) {});
   AppendCatalogSummary(log, c);
   AppendRepairCompleted(log, std::nullopt);
   EXPECT_EQ(log.Text(),
@@ -165,7 +163,6 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
                 "dbo.two : (2 Records)\r\n"
                 "dbo.big : (3000000000 Records)\r\n"
                 "\r\n\r\nRepair process completed on\r\n\r\n");
-  EXPECT_EQ(pauses, (std::vector<long long>{150, 100}));
 }
 
 TEST(OpenLogTest, EmptyCatalogReportsZeroTables) {
