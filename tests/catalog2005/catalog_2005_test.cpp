@@ -153,6 +153,38 @@ TEST(Catalog2005, SchemaOnTheSecondClsobjsPageIsNotFound) {
   EXPECT_EQ(o->db.catalog.views.back().fullName, ".V1");
 }
 
+// 160 tables: the system page lists span several pages, and the lookups the
+// builder indexes in one pass must still give each table its own rows.
+TEST(Catalog2005, ManyTablesEachGetTheirOwnRowsAndPages) {
+  Database2005 d;
+  d.schemas = {{1, "dbo"}, {4, "sys"}, {7, "hr"}};
+  d.userTypes = {{257, "code", 175, 6, 0, 0, true}};
+  for (uint32_t i = 0; i < 160; ++i) {
+    Table2005 t{10000 + 7 * (160 - i), "Table " + std::to_string(i), i % 3 == 0 ? 7u : 1u};
+    t.rowCount = i * 11;
+    t.dataPages = 1 + i % 19;
+    t.clustered = i % 2 == 0;
+    t.viaRowsetRefs = i % 7 == 3;
+    t.columns = {{"id", 56, 0, 4, 10, 0, true}, {"name", 231, 0, 80}, {"code", 175, 257, 6, 0, 0, true}};
+    d.tables.push_back(t);
+  }
+  PageOwnerConflict conflict;
+  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  ASSERT_FALSE(o->result.usedFallback);
+  const Catalog& c = o->db.catalog;
+  ASSERT_EQ(c.tables.size(), 160u);
+  for (uint32_t i = 0; i < 160; ++i) {
+    const uint32_t id = 10000 + 7 * (160 - i);
+    const TableInfo& t = c.tables.at(id);
+    EXPECT_EQ(t.fullName, std::string(i % 3 == 0 ? "hr." : "dbo.") + "Table" + std::to_string(i));
+    EXPECT_EQ(t.rowCount, i * 11u);
+    ASSERT_EQ(t.columns.size(), 3u) << i;
+    EXPECT_EQ(t.columns.at(2).sizeText, "(40)") << i;
+    EXPECT_EQ(t.columns.at(3).typeName, "code") << i;
+    EXPECT_EQ(o->db.dataPageLists.at(id).size(), 1 + i % 19) << i;
+  }
+}
+
 TEST(Catalog2005, ModuleTexts) {
   Database2005 d = Sample();
   std::string long_text(12000, 'x');

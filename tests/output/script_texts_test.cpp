@@ -32,13 +32,6 @@ TEST(TableScriptTest, ColumnLinesCommasAndClosing) {
             ")\r\n");
 }
 
-TEST(TableScriptTest, OneColumnHasNoComma) {
-  TableInfo t;
-  t.fullName = "sales.x";
-  t.columns[7] = Column(7, "id", "int", "", " NOT NULL");
-  EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [sales].[x]\r\n(\r\n[id] int  NOT NULL\r\n)\r\n");
-}
-
 TEST(TableScriptTest, OwnerEndsAtTheFirstPointAndLostColumnsGiveAComment) {
   TableInfo t;
   t.fullName = "Orders";

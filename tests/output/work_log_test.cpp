@@ -38,16 +38,6 @@ std::tm March5th2009() {
   return t;
 }
 
-TEST(WorkLogTest, StartsWithTheHeaderAndClearsBackToIt) {
-  WorkLog log;
-  EXPECT_EQ(log.Text(), kHeader);
-  log.AppendEntry("Scanning file...");
-  log.Append("x\r\n");
-  EXPECT_EQ(log.Text(), kHeader + "Scanning file...\r\n\r\nx\r\n");
-  log.Clear();
-  EXPECT_EQ(log.Text(), kHeader);
-}
-
 TEST(WorkLogTest, SavingRightAfterClearingWritesTheHeaderAlone) {
   testing::TempDir dir;
   WorkLog log;
@@ -114,13 +104,16 @@ TEST(WorkLogTest, AppendsFromTwoThreadsStayWhole) {
   EXPECT_EQ(bs, kEach);
 }
 
-TEST(WorkLogTest, ObserverSeesAppendsAndReplacementsInOrder) {
+TEST(WorkLogTest, StartsWithTheHeaderAndTheObserverSeesAppendsAndClearingInOrder) {
   WorkLog log;
+  EXPECT_EQ(log.Text(), kHeader);
   std::vector<WorkLogChange> seen;
   log.SetObserver([&](const WorkLogChange& c) { seen.push_back(c); });
   log.Append("one");
   log.AppendEntry("two");
+  EXPECT_EQ(log.Text(), kHeader + "onetwo\r\n\r\n");
   log.Clear();
+  EXPECT_EQ(log.Text(), kHeader);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[0].text, "one");
   EXPECT_EQ(seen[1].text, "two\r\n\r\n");
@@ -148,10 +141,8 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
   c.tables[20] = TableInfo{.id = 20, .fullName = "dbo.none", .rowCount = 0};
   c.tables[25] = TableInfo{.id = 25, .fullName = "dbo.two", .rowCount = 2};
   WorkLog log;
-  std::vector<long long> pauses;
   std::tm t = March5th2009();
-  AppendRepairStart(log, "/data/sales.mdf", t,
-                    [&](std::chrono::milliseconds ms) { pauses.push_back(ms.count()); });
+  AppendRepairStart(log, "/data/sales.mdf", t, [](std::chrono::milliseconds) {});
   AppendCatalogSummary(log, c);
   AppendRepairCompleted(log, std::nullopt);
   EXPECT_EQ(log.Text(),
@@ -165,7 +156,6 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
                 "dbo.two : (2 Records)\r\n"
                 "dbo.big : (3000000000 Records)\r\n"
                 "\r\n\r\nRepair process completed on\r\n\r\n");
-  EXPECT_EQ(pauses, (std::vector<long long>{150, 100}));
 }
 
 TEST(OpenLogTest, EmptyCatalogReportsZeroTables) {

@@ -24,12 +24,16 @@ class IamChainTest : public ::testing::Test {
   PageStore store_{messages_};
 };
 
-TEST_F(IamChainTest, BitmapByteMarksExtentsFromLeastSignificantBit) {
+TEST_F(IamChainTest, BitmapBitsFromTheLeastSignificantCountFromTheStartPage) {
   FileBuilder f(512);
   f.SetPage(10, IamPageBuilder(10, 5, 0).MarkExtent(0).MarkExtent(7).Build());
+  f.SetPage(11, IamPageBuilder(11, 5, 0).StartPage(511232).MarkExtent(2).Build());
   std::vector<uint64_t> extents;
   ASSERT_TRUE(WalkIamChain(Open(f), 10, extents));
   EXPECT_EQ(extents, (std::vector<uint64_t>{0, 7}));
+  extents.clear();
+  ASSERT_TRUE(WalkIamChain(Open(f), 11, extents));
+  EXPECT_EQ(extents, (std::vector<uint64_t>{63904 + 2}));
 }
 
 TEST_F(IamChainTest, LaterPagesOfTheChainComeFirstAndResultsAppend) {
@@ -55,14 +59,6 @@ TEST_F(IamChainTest, ExtentsBeyondTheFileAreNotExamined) {
   std::vector<uint64_t> cut_extents;
   ASSERT_TRUE(WalkIamChain(Open(cut), 10, cut_extents));
   EXPECT_EQ(cut_extents, (std::vector<uint64_t>{7, 8}));
-}
-
-TEST_F(IamChainTest, StartPageSelectsTheInterval) {
-  FileBuilder f(512);
-  f.SetPage(10, IamPageBuilder(10, 5, 0).StartPage(511232).MarkExtent(2).Build());
-  std::vector<uint64_t> extents;
-  ASSERT_TRUE(WalkIamChain(Open(f), 10, extents));
-  EXPECT_EQ(extents, (std::vector<uint64_t>{63904 + 2}));
 }
 
 TEST_F(IamChainTest, BrokenChainsFailWithoutAppending) {
