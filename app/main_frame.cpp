@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include "app/app_services.h"
+#include "platform/version.h"
 #include "app/bak_to_mdf_dialog.h"
 #include "app/detection_page.h"
 #include "app/mdf_excavator_dialog.h"
@@ -213,7 +214,7 @@ void CMainFrame::OnCommand(int id) {
     case kCmdWorkLog: log_bar_->setVisible(Action(kCmdWorkLog)->isChecked()); return;
     case kCmdSaveLogAndShutDown: return;  // only its check mark
     case kCmdAbout:
-      QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
+      QMessageBox::about(this, U("关于"), U("Tollamer " TOLLAMER_VERSION " 版"));
       return;
     case kCmdHelp:
       // The help page lies next to the program; the browser shows it.

@@ -209,13 +209,13 @@ int main(int argc, char** argv) {
                          g.bytes / double(1 << 20), cat, -1, "-", 0);
       if (cold) Evict(file);
       Run csv = RunCli({"export-data", file, "--out", (dir / "csv").string(), "--format", "csv",
-                        "--version", "2000"},
+                        "--server-version", "2000"},
                        (dir / "csv.log").string());
       Report("export-data csv", csv, g, cat, 4, cold);
       fs::remove_all(dir / "csv");
       if (cold) Evict(file);
       Run sqlite = RunCli({"import", file, "--to", "sqlite:" + (dir / "out.db").string(),
-                           "--version", "2000"},
+                           "--server-version", "2000"},
                           (dir / "sqlite.log").string());
       Report("import sqlite", sqlite, g, cat, 8, cold);
       fs::remove(dir / "out.db");

@@ -59,7 +59,7 @@ void Measure(const bench::BigTableFile& file, bool cold) {
   if (cold) bench::DropPageCache();
   const bench::CliRun rows = bench::RunCliProcess(
       TOLLAMER_CLI_PATH,
-      {"rows", file.path, "--table", "dbo.orders", "--version", "2005", "--all", "--format", "csv"},
+      {"rows", file.path, "--table", "dbo.orders", "--server-version", "2005", "--all", "--format", "csv"},
       "/dev/null");
   const uint64_t row_count = file.dataPages * file.rowsPerPage;
 

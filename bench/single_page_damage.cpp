@@ -46,7 +46,7 @@ TableRows ExportRows(const std::string& cli, const std::string& path, const std:
     if (!std::freopen(stdout_path.c_str(), "w", stdout)) _exit(127);
     if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
     execl(cli.c_str(), cli.c_str(), "export-data", path.c_str(), "--out", out_dir.c_str(),
-          "--version", version.c_str(), static_cast<char*>(nullptr));
+          "--server-version", version.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;

@@ -5,7 +5,8 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
-#include "cli/detect_command.h"
+#include "cli/cli_report.h"
+#include "cli/progress_reporter.h"
 #include "tools/backup_conversion.h"
 
 namespace tollamer::cli {
@@ -14,8 +15,8 @@ namespace {
 
 class Progress final : public tools::ConversionObserver {
  public:
-  void OnProgress(int percent) override { bar.Show(percent); }
-  TerminalProgress bar{"bak2mdf"};
+  void OnProgress(int percent) override { bar.Percent(percent); }
+  ProgressReporter bar{"bak2mdf"};
 };
 
 }  // namespace
@@ -29,7 +30,7 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
       tools::ConvertBackupFile(options.backupPath, options.outPath, running, progress, messages);
   progress.bar.Done();
   if (!r.completed) {
-    std::fprintf(stderr, "tollamer-cli: conversion failed%s%s\n", r.error.empty() ? "" : ": ",
+    Error("conversion failed%s%s\n", r.error.empty() ? "" : ": ",
                  r.error.c_str());
     return 1;
   }

@@ -4,6 +4,7 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "engine/catalog/mdf_database.h"
@@ -98,25 +99,23 @@ int RunCatalog(const CatalogOptions& options) {
   bool detected = false;
   std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return kExitUsage;
   }
-  if (detected) std::fprintf(stderr, "version: %s\n", FormatName(*version));
+  if (detected) Note("version: %s\n", FormatName(*version));
 
   switch (*version) {
     case VersionSetting::kSql2000: {
       OpenResult2000 result = OpenCatalog2000(db);
       if (result.usedFallback)
-        std::fprintf(stderr,
-                     "system table allocation damaged: system tables found by a whole-file scan\n");
+        Note("system table allocation damaged: system tables found by a whole-file scan\n");
       break;
     }
     case VersionSetting::kSql2005: {
       sql2005::OpenCatalog2005Result result = sql2005::OpenCatalog2005(db);
       if (result.usedFallback)
-        std::fprintf(stderr,
-                     "system table allocation damaged: system tables found by a whole-file scan\n");
+        Note("system table allocation damaged: system tables found by a whole-file scan\n");
       break;
     }
     case VersionSetting::kNone:

@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
+#include "cli/cli_report.h"
+
 namespace tollamer::cli {
 
 bool RefuseOutputOverInput(const std::string& input, const std::string& output) {
   if (!platform::OutputIsInput(input, output)) return false;
-  std::fprintf(stderr, "tollamer-cli: refusing to write %s: it is the input file %s\n",
-               output.c_str(), input.c_str());
+  Error("refusing to write %s: it is the input file %s\n", output.c_str(), input.c_str());
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/cli_report.h"
 #include "engine/pagestore/engine_messages.h"
 
 namespace tollamer::cli {
@@ -21,12 +22,12 @@ class CliMessages final : public EngineMessages {
   explicit CliMessages(bool answer = true) : answer_(answer) {}
   void ShowStop(std::string_view text) override {
     std::string_view english = EnglishText(text);
-    std::fprintf(stderr, "tollamer-cli: %.*s\n", static_cast<int>(english.size()), english.data());
+    Error("%.*s\n", static_cast<int>(english.size()), english.data());
   }
   bool AskOkCancel(std::string_view text) override {
     std::string_view english = EnglishText(text);
-    std::fprintf(stderr, "tollamer-cli: %.*s [%s]\n", static_cast<int>(english.size()),
-                 english.data(), answer_ ? "OK" : "Cancel");
+    Note("%.*s [%s]\n", static_cast<int>(english.size()), english.data(),
+         answer_ ? "OK" : "Cancel");
     return answer_;
   }
 

@@ -5,6 +5,8 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
+#include "cli/progress_reporter.h"
 #include "cli/json.h"
 #include "tools/file_detection.h"
 #include "tools/page_map_png.h"
@@ -15,8 +17,8 @@ namespace {
 
 class Progress final : public tools::DetectionObserver {
  public:
-  void OnProgress(int percent, const tools::KindCounts&) override { bar.Show(percent); }
-  TerminalProgress bar{"detect"};
+  void OnProgress(int percent, const tools::KindCounts&) override { bar.Percent(percent); }
+  ProgressReporter bar{"detect"};
 };
 
 // The census order of the detection dialog.
@@ -37,7 +39,7 @@ int RunDetect(const DetectOptions& options) {
   tools::DetectionResult r = tools::DetectFile(options.path, running, progress, messages);
   progress.bar.Done();
   if (!r.opened) {
-    std::fprintf(stderr, "tollamer-cli: cannot read %s\n", options.path.c_str());
+    Error("cannot read %s\n", options.path.c_str());
     return 1;
   }
   auto count = [&](tools::PageKind k) { return r.counts[tools::KindIndex(k)]; };
@@ -49,12 +51,12 @@ int RunDetect(const DetectOptions& options) {
     }
     std::printf("%s}}\n", out.c_str());
   } else {
-    std::printf("文件名: %s\n", std::filesystem::path(options.path).filename().string().c_str());
-    std::printf("大小: %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
-    std::printf("页数: %llu\n", static_cast<unsigned long long>(r.pages));
+    std::printf("file:  %s\n", std::filesystem::path(options.path).filename().string().c_str());
+    std::printf("size:  %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
+    std::printf("pages: %llu\n", static_cast<unsigned long long>(r.pages));
     for (tools::PageKind k : kShownOrder) {
-      std::printf("%-18s %llu", std::string(tools::CensusLabel(k)).c_str(),
-                  static_cast<unsigned long long>(count(k)));
+      const std::string label = std::string(tools::KindName(k)) + " page:";
+      std::printf("%-18s %llu", label.c_str(), static_cast<unsigned long long>(count(k)));
       if (k == tools::PageKind::kNull || k == tools::PageKind::kErr)
         std::printf(" (%s)", tools::SharePercentText(count(k), r.pages).c_str());
       std::printf("\n");
@@ -63,7 +65,7 @@ int RunDetect(const DetectOptions& options) {
   if (!options.mapPath.empty()) {
     std::string error;
     if (!tools::SavePageMapPng(r.map, options.mapPath, error)) {
-      std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", options.mapPath.c_str(), error.c_str());
+      Error("cannot write %s: %s\n", options.mapPath.c_str(), error.c_str());
       return 1;
     }
     if (!options.json)

@@ -6,7 +6,8 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
-#include "cli/detect_command.h"
+#include "cli/cli_report.h"
+#include "cli/progress_reporter.h"
 #include "cli/json.h"
 #include "platform/block_devices.h"
 #include "tools/file_system.h"
@@ -23,41 +24,60 @@ constexpr uint64_t kDefaultCluster = 8;
 
 class Progress final : public tools::SearchObserver {
  public:
-  void OnProgress(int percent) override { bar.Show(percent); }
-  TerminalProgress bar{"excavate"};
+  void OnProgress(int percent) override { bar.Percent(percent); }
+  ProgressReporter bar{"excavate"};
 };
 
+// The extra text of a fragment in English: its file header tags carry the
+// desktop program's word for the size.
+std::string EnglishExtra(std::string extra) {
+  constexpr std::string_view kSizeTag = "[大小:";
+  for (size_t at = extra.find(kSizeTag); at != std::string::npos; at = extra.find(kSizeTag, at))
+    extra.replace(at, kSizeTag.size(), "[size:");
+  return extra;
+}
+
+// The fragment list as CSV, with English column titles.
+std::string FragmentCsv(const std::vector<tools::Fragment>& fragments) {
+  std::vector<tools::Fragment> english = fragments;
+  for (tools::Fragment& f : english) f.extra = EnglishExtra(f.extra);
+  std::string csv = tools::FragmentListCsv(english);
+  return "fragment,sectors,size,pages,extra,checked" + csv.substr(csv.find("\r\n"));
+}
+
 std::string FragmentJson(const tools::Fragment& f) {
+  const uint64_t bytes = (f.lastSector + tools::kSectorsPerPageOnDisk - f.firstSector) * 512;
   return "{\"number\": " + std::to_string(f.number) +
          ", \"first_sector\": " + std::to_string(f.firstSector) +
          ", \"last_sector\": " + std::to_string(f.lastSector) +
-         ", \"size\": " + JsonString(tools::FragmentSizeText(f)) +
+         ", \"size_bytes\": " + std::to_string(bytes) +
          ", \"first_page\": " + std::to_string(f.firstPage) +
-         ", \"last_page\": " + std::to_string(f.lastPage) + ", \"extra\": " + JsonString(f.extra) + "}";
+         ", \"last_page\": " + std::to_string(f.lastPage) +
+         ", \"extra\": " + JsonString(EnglishExtra(f.extra)) + "}";
 }
 
 }  // namespace
 
 int RunExcavate(const ExcavateOptions& o) {
   if (!o.extract.empty() && o.outPath.empty()) {
-    std::fprintf(stderr, "tollamer-cli: --extract needs --out\n");
+    Error("--extract needs --out\n");
     return kExitUsage;
   }
   if (RefuseOutputOverInput(o.source, o.csvPath) || RefuseOutputOverInput(o.source, o.outPath))
     return kExitUsage;
   if (o.cluster && *o.cluster == 0) {
-    std::fprintf(stderr, "tollamer-cli: %s\n", tools::kClusterZeroMessage);
+    Error("%s\n", tools::kClusterZeroMessage);
     return kExitUsage;
   }
   platform::OpenResult open = platform::OpenSharedReadOnly(o.source);
   if (!open.file) {
-    std::fprintf(stderr, "tollamer-cli: cannot read %s: %s\n", o.source.c_str(), open.message.c_str());
+    Error("cannot read %s: %s\n", o.source.c_str(), open.message.c_str());
     return kExitRead;
   }
   uint64_t source_sectors = open.file->Length() / 512;
   tools::Recognition fs = tools::RecognizeFileSystem(*open.file, o.start);
   if (o.freeOnly && !fs.freeClustersAllowed) {
-    std::fprintf(stderr, "tollamer-cli: no NTFS, FAT32 or FAT16 file system at sector %llu: "
+    Error("no NTFS, FAT32 or FAT16 file system at sector %llu: "
                          "--free-only cannot be used\n", static_cast<unsigned long long>(o.start));
     return kExitUsage;
   }
@@ -69,7 +89,7 @@ int RunExcavate(const ExcavateOptions& o) {
   params.freeClustersOnly = o.freeOnly;
   if (params.clusterField == 0) params.clusterField = kDefaultCluster;  // a boot sector saying 0
   if (!o.json && fs.fs.kind != tools::FileSystemKind::kNone)
-    std::fprintf(stderr, "file system at sector %llu: %s, cluster %llu sectors, size %llu sectors\n",
+    Note("file system at sector %llu: %s, cluster %llu sectors, size %llu sectors\n",
                  static_cast<unsigned long long>(o.start),
                  std::string(tools::FileSystemName(fs.fs.kind)).c_str(),
                  static_cast<unsigned long long>(params.clusterField),
@@ -81,7 +101,7 @@ int RunExcavate(const ExcavateOptions& o) {
   tools::SearchResult r = tools::SearchFragments(*open.file, params, running, progress, messages);
   progress.bar.Done();
   if (!r.ran) {
-    std::fprintf(stderr, "tollamer-cli: search failed: %s\n", r.error.c_str());
+    Error("search failed: %s\n", r.error.c_str());
     return kExitRead;
   }
 
@@ -91,11 +111,11 @@ int RunExcavate(const ExcavateOptions& o) {
       out += (i ? ", " : "") + FragmentJson(r.fragments[i]);
     std::printf("%s]\n", out.c_str());
   } else {
-    std::printf("%s\t%s\t%s\t%s\t%s\n", "碎片编号", "所属扇区信息", "碎片大小", "所属页信息", "扩展信息");
+    std::printf("fragment\tsectors\tsize\tpages\textra\n");
     for (const tools::Fragment& f : r.fragments)
       std::printf("%s\t%s\t%s\t%s\t%s\n", tools::FragmentNumberText(f).c_str(),
                   tools::FragmentSectorsText(f).c_str(), tools::FragmentSizeText(f).c_str(),
-                  tools::FragmentPagesText(f).c_str(), f.extra.c_str());
+                  tools::FragmentPagesText(f).c_str(), EnglishExtra(f.extra).c_str());
   }
 
   if (!o.extract.empty()) {
@@ -105,7 +125,7 @@ int RunExcavate(const ExcavateOptions& o) {
       char* end = nullptr;
       unsigned long n = std::strtoul(o.extract.c_str(), &end, 10);
       if (o.extract.empty() || *end != '\0' || n >= r.fragments.size()) {
-        std::fprintf(stderr, "tollamer-cli: no fragment %s (%zu found)\n", o.extract.c_str(),
+        Error("no fragment %s (%zu found)\n", o.extract.c_str(),
                      r.fragments.size());
         return kExitUsage;
       }
@@ -113,11 +133,11 @@ int RunExcavate(const ExcavateOptions& o) {
     }
   }
   if (!o.csvPath.empty()) {
-    std::string csv = tools::FragmentListCsv(r.fragments);
+    std::string csv = FragmentCsv(r.fragments);
     platform::CreateResult out = platform::CreateOutputFile(o.csvPath);
     if (!out.file || !out.file->Write({reinterpret_cast<const uint8_t*>(csv.data()), csv.size()}) ||
         !out.file->Commit()) {
-      std::fprintf(stderr, "tollamer-cli: cannot write %s\n", o.csvPath.c_str());
+      Error("cannot write %s\n", o.csvPath.c_str());
       return kExitRead;
     }
   }
@@ -129,7 +149,7 @@ int RunExcavate(const ExcavateOptions& o) {
       if (RefuseOutputOverInput(o.source, tools::GroupOutputPath(o.outPath, i, groups.size())))
         return kExitUsage;
     if (groups.empty()) {
-      std::fprintf(stderr, "tollamer-cli: no fragment of a data file found: nothing extracted\n");
+      Error("no fragment of a data file found: nothing extracted\n");
       return kExitRead;
     }
     std::FILE* report = o.json ? stderr : stdout;
@@ -140,7 +160,7 @@ int RunExcavate(const ExcavateOptions& o) {
       tools::ExtractionResult x =
           tools::ExtractFragmentsToFile(o.source, groups[i], path, running, messages);
       if (!x.completed) {
-        std::fprintf(stderr, "tollamer-cli: extraction into %s failed: %s\n", path.c_str(),
+        Error("extraction into %s failed: %s\n", path.c_str(),
                      x.error.c_str());
         return kExitRead;
       }

@@ -9,6 +9,8 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
+#include "cli/progress_reporter.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
 #include "engine/pagestore/backup_coverage.h"
@@ -17,40 +19,12 @@
 
 namespace tollamer::cli {
 
-namespace {
-
-constexpr int kBarWidth = 30;
-
-struct BarState {
-  std::string table;
-  std::chrono::steady_clock::time_point last{};
-  bool shown = false;
-};
-
-void DrawBar(BarState& bar, uint64_t done, uint64_t total) {
-  auto now = std::chrono::steady_clock::now();
-  if (done != total && now - bar.last < std::chrono::milliseconds(100)) return;
-  bar.last = now;
-  const int filled = total ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
-  std::fprintf(stderr, "\r%-.40s [%s%s] %3d%%", bar.table.c_str(), std::string(filled, '#').c_str(),
-               std::string(kBarWidth - filled, ' ').c_str(),
-               total ? static_cast<int>(done * 100 / total) : 100);
-  bar.shown = true;
-}
-
-void ClearBar(BarState& bar) {
-  if (bar.shown) std::fprintf(stderr, "\r%*s\r", 40 + kBarWidth + 8, "");
-  bar.shown = false;
-}
-
-}  // namespace
-
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code) {
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
   if (!choice) {
-    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  version.c_str());
     exit_code = kExitUsage;
     return std::nullopt;
@@ -67,7 +41,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
     if (!t) {
-      std::fprintf(stderr, "tollamer-cli: no table named %s\n", table.c_str());
+      Error("no table named %s\n", table.c_str());
       exit_code = kExitNoSuchTable;
       return std::nullopt;
     }
@@ -75,7 +49,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   } else {
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
-      std::fprintf(stderr, "tollamer-cli: %s: no boot page and no system table pages: no catalog "
+      Error("%s: no boot page and no system table pages: no catalog "
                            "to read tables from\n", path.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
@@ -84,19 +58,13 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   return input;
 }
 
-DataProgress TerminalProgress() {
+DataProgress TerminalProgress(bool results_to_stderr) {
   DataProgress progress;
-  const bool terminal = isatty(STDERR_FILENO) == 1;
-  auto bar = std::make_shared<BarState>();
-  if (terminal) {
-    progress.tableStarted = [bar](const TableInfo& t) {
-      bar->table = t.fullName;
-      bar->last = {};
-    };
-    progress.pages = [bar](uint64_t done, uint64_t total) { DrawBar(*bar, done, total); };
-  }
-  progress.tableDone = [bar](const TableDataResult& r) {
-    ClearBar(*bar);
+  auto bar = std::make_shared<ProgressReporter>("");
+  progress.tableStarted = [bar](const TableInfo& t) { bar->SetLabel(t.fullName); };
+  progress.pages = [bar](uint64_t done, uint64_t total) { bar->Fraction(done, total); };
+  progress.tableDone = [bar, results_to_stderr](const TableDataResult& r) {
+    ClearProgressLine();
     std::string line = (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": ";
     if (r.ok) {
       line += std::to_string(r.stats.rows) + " rows";
@@ -113,14 +81,18 @@ DataProgress TerminalProgress() {
     }
     if (r.ok && r.stats.rows < r.catalogRows)
       line += " (the catalog counts " + std::to_string(r.catalogRows) + ")";
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    if (results_to_stderr) {
+      Note("%s\n", line.c_str());
+    } else {
+      std::printf("%s\n", line.c_str());
+      std::fflush(stdout);
+    }
   };
   return progress;
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing) {
+                  uint64_t backup_pages_missing, bool results_to_stderr) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -130,31 +102,36 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
     if (r.ok && r.stats.pagesSkipped) ++damaged;
     if (!r.ok && r.error == platform::kOutputIsInputText) refused = true;
   }
-  std::printf("%zu tables, %llu rows %s, %zu failed", results.size(),
-              static_cast<unsigned long long>(outcome.rows), verb, outcome.failed);
+  std::string summary = std::to_string(results.size()) + " tables, " +
+                        std::to_string(outcome.rows) + " rows " + verb + ", " +
+                        std::to_string(outcome.failed) + " failed";
   if (outcome.shortTables)
-    std::printf(", %zu short (%llu rows missing)", outcome.shortTables,
-                static_cast<unsigned long long>(outcome.rowsMissing));
-  if (outcome.skipped) std::printf(", %zu skipped", outcome.skipped);
+    summary += ", " + std::to_string(outcome.shortTables) + " short (" +
+               std::to_string(outcome.rowsMissing) + " rows missing)";
+  if (outcome.skipped) summary += ", " + std::to_string(outcome.skipped) + " skipped";
   if (damaged)
-    std::printf(", %zu damaged (%llu pages skipped)", damaged,
-                static_cast<unsigned long long>(skipped_pages));
-  std::printf("\n");
-  std::fflush(stdout);
+    summary += ", " + std::to_string(damaged) + " damaged (" + std::to_string(skipped_pages) +
+               " pages skipped)";
+  if (results_to_stderr) {
+    Note("%s\n", summary.c_str());
+  } else {
+    std::printf("%s\n", summary.c_str());
+    std::fflush(stdout);
+  }
   for (const TableDataResult& r : results)
     if (std::string line = OutcomeLine(r); !line.empty())
-      std::fprintf(stderr, "tollamer-cli: %s\n", line.c_str());
+      Error("%s\n", line.c_str());
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) short of their catalog row "
-                         "counts, %zu skipped", outcome.shortTables, outcome.skipped);
-    if (outcome.inferred) std::fprintf(stderr, ", %zu without column definitions", outcome.inferred);
-    std::fprintf(stderr, "\n");
+    Error("incomplete: %zu table(s) short of their catalog row counts, %zu skipped",
+          outcome.shortTables, outcome.skipped);
+    if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
+    Error("\n");
     return kExitLosses;
   }
   if (backup_pages_missing) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: the backup lacks %llu allocated pages (another "
+    Error("incomplete: the backup lacks %llu allocated pages (another "
                          "file of a striped backup, or lost): rows on them are not found\n",
                  static_cast<unsigned long long>(backup_pages_missing));
     return kExitLosses;
@@ -169,15 +146,29 @@ int RunExportData(const ExportDataOptions& options) {
   } else if (options.format == "sql") {
     format = DataFormat::kSql;
   } else {
-    std::fprintf(stderr, "tollamer-cli: unknown format %s (csv or sql)\n", options.format.c_str());
+    Error("unknown format %s (csv or sql)\n", options.format.c_str());
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
-  std::error_code ec;
-  std::filesystem::create_directories(options.outDir, ec);
-  if (!std::filesystem::is_directory(options.outDir, ec)) {
-    std::fprintf(stderr, "tollamer-cli: %s is not a folder\n", options.outDir.c_str());
-    return kExitCannotRead;
+  // "--out -": the one table named goes to stdout; the report to stderr.
+  const bool to_stdout = options.outDir == platform::kStandardOutputName;
+  if (to_stdout) {
+    if (options.table.empty()) {
+      Error("--out - writes one table: name it with --table\n");
+      return kExitUsage;
+    }
+    std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
+    if (out && out == platform::IdentityOf(options.path)) {
+      Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
+      return kExitUsage;
+    }
+  } else {
+    if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+    std::error_code ec;
+    std::filesystem::create_directories(options.outDir, ec);
+    if (!std::filesystem::is_directory(options.outDir, ec)) {
+      Error("%s is not a folder\n", options.outDir.c_str());
+      return kExitCannotRead;
+    }
   }
   CliMessages messages;
   CMdfDatabase db(messages);
@@ -185,10 +176,16 @@ int RunExportData(const ExportDataOptions& options) {
   std::optional<DataCommandInput> input =
       OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
   if (!input) return exit_code;
-  std::vector<TableDataResult> results =
-      ExportTablesData(db, input->version, input->tables, format, options.outDir,
-                       TerminalProgress());
-  return ReportResults(results, "written", input->backupPagesMissing);
+  std::vector<TableDataResult> results;
+  if (to_stdout) {
+    std::fflush(stdout);
+    results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
+                                      platform::kStandardOutputName, TerminalProgress(true)));
+  } else {
+    results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
+                               TerminalProgress());
+  }
+  return ReportResults(results, "written", input->backupPagesMissing, to_stdout);
 }
 
 }  // namespace tollamer::cli

@@ -40,9 +40,10 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code);
 
-// A progress bar on stderr while a table is written, when stderr is a
-// terminal; the table's line on stdout when it is done.
-DataProgress TerminalProgress();
+// A progress bar on stderr while a table is written (see ProgressReporter);
+// the table's line on stdout when it is done (on stderr when stdout holds
+// the data itself).
+DataProgress TerminalProgress(bool results_to_stderr = false);
 
 // "dbo.authors: 23 rows" with the pages skipped, one line each; then the
 // summary, and on stderr each table that is short, skipped or failed.
@@ -50,7 +51,7 @@ DataProgress TerminalProgress();
 // an output could not be written, 3 when tables are short or skipped or
 // the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing = 0);
+                  uint64_t backup_pages_missing = 0, bool results_to_stderr = false);
 
 // Exit codes in cli_exit.h.
 int RunExportData(const ExportDataOptions& options);

@@ -7,6 +7,7 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/open_command.h"
 #include "output/schema_export.h"
 
@@ -35,12 +36,12 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   std::optional<std::vector<SchemaObjectKind>> kinds = ParseKinds(options.kind);
   std::optional<OutputEncoding> encoding = ParseOutputEncoding(options.encoding);
   if (!version || !kinds || !encoding) {
-    std::fprintf(stderr, "tollamer-cli: bad --version, --kind or --encoding\n");
+    Error("bad --version, --kind or --encoding\n");
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
   if (!OutputFolderExists(options.outDir)) {
-    std::fprintf(stderr, "tollamer-cli: no such folder: %s\n", options.outDir.c_str());
+    Error("no such folder: %s\n", options.outDir.c_str());
     return kExitCannotRead;
   }
   CliMessages messages;
@@ -64,13 +65,12 @@ int RunExportSchema(const ExportSchemaOptions& options) {
       if (r.unmappable > 0) {
         std::string sample;
         for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
-        std::fprintf(stderr,
-                     "tollamer-cli: %zu character(s) the encoding cannot hold were written as '?' "
+        Error("%zu character(s) the encoding cannot hold were written as '?' "
                      "in %s (first: %s)\n",
                      r.unmappable, r.path.c_str(), sample.c_str());
       }
     } else {
-      std::fprintf(stderr, "tollamer-cli: cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
+      Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
   }
@@ -82,17 +82,17 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   for (const auto& [id, t] : db.catalog.tables) {
     if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
     if (!options.object.empty() && t.fullName != options.object) continue;
-    std::fprintf(stderr, "tollamer-cli: %s: columns lost, scripted %s\n", t.fullName.c_str(),
+    Error("%s: columns lost, scripted %s\n", t.fullName.c_str(),
                  t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;
   }
   if (!matched) {
-    std::fprintf(stderr, "tollamer-cli: no %s named %s\n",
+    Error("no %s named %s\n",
                  options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without columns\n", lost);
+    Error("incomplete: %zu table(s) without columns\n", lost);
     return kExitLosses;
   }
   return exit_code;

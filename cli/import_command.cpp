@@ -4,6 +4,7 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/export_data_command.h"
 #include "output/db_import.h"
 
@@ -23,7 +24,7 @@ int RunImport(const ImportOptions& options) {
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
   if (!target) {
-    std::fprintf(stderr, "tollamer-cli: %s\n", error.c_str());
+    Error("%s\n", error.c_str());
     return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
                                                                           : kExitCannotRead;
   }

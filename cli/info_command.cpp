@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "engine/pagestore/backup_coverage.h"

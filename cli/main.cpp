@@ -3,6 +3,7 @@
 
 #include "cli/catalog_command.h"
 #include "cli/cli_exit.h"
+#include "cli/cli_report.h"
 #include "cli/export_data_command.h"
 #include "cli/export_schema_command.h"
 #include "cli/bak2mdf_command.h"
@@ -14,19 +15,37 @@
 #include "cli/rows_command.h"
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
+#include "platform/pending_outputs.h"
+#include "platform/version.h"
 
 namespace {
 // The --server-version values: 2000 (and 7.0) read as SQL 2000; every
 // release from 2005 on shares the format the 2005 reader reads.
 const CLI::IsMember kServerVersions({"auto", "7.0", "2000", "2005", "2008", "2012", "2014", "2016",
                                      "2017", "2019", "2022", "2025"});
-}  // namespace
 
-int main(int argc, char** argv) {
+// --server-version on a command that reads a data file; --version, its
+// older spelling, is still taken there but no longer shown.
+void AddServerVersion(CLI::App* command, std::string& value) {
+  command->add_option("--server-version", value,
+                      "Server version that wrote the file: 2000 (and 7.0), 2005 to 2025 (one "
+                      "format), or auto (read from the boot page)")
+      ->check(kServerVersions);
+  command->add_option("--version", value)->check(kServerVersions)->group("");
+}
+
+int Run(int argc, char** argv) {
   CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
   app.require_subcommand(1);
   app.footer(tollamer::cli::kExitCodesHelp);
-
+  app.set_version_flag("--version", std::string("tollamer-cli ") + tollamer::platform::kProgramVersion,
+                       "Print the program's version and exit");
+  app.option_defaults()->always_capture_default();
+  bool quiet = false;
+  bool verbose = false;
+  app.add_flag("-q,--quiet", quiet, "Only errors on stderr: no progress, no notes");
+  app.add_flag("-v,--verbose", verbose, "More detail on stderr (the version read, the catalog)");
+  app.fallthrough();  // -q and -v also after the command
   tollamer::cli::InfoOptions info;
   CLI::App* info_cmd = app.add_subcommand("info", "Show the file kind, page count, server version "
                                                   "and page types of a data or backup file");
@@ -38,16 +57,14 @@ int main(int argc, char** argv) {
       "catalog", "Build the catalog of a data file and list its tables, views, procedures, "
                  "functions and user types");
   catalog_cmd->add_option("FILE", catalog.path, "Data file (.mdf) or full backup (.bak)")->required();
-  catalog_cmd->add_option("--server-version,--version", catalog.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(catalog_cmd, catalog.version);
   catalog_cmd->add_flag("--json", catalog.json, "Print one JSON object");
 
   tollamer::cli::OpenOptions open;
   CLI::App* open_cmd = app.add_subcommand(
       "open", "Open a data file as the desktop program does and print its work log");
   open_cmd->add_option("FILE", open.path, "Data file (.mdf) or full backup (.bak)")->required();
-  open_cmd->add_option("--server-version,--version", open.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(open_cmd, open.version);
   open_cmd->add_option("--log", open.logPath, "Save the work log as this report file");
 
   tollamer::cli::ExportSchemaOptions schema;
@@ -55,8 +72,7 @@ int main(int argc, char** argv) {
       "export-schema", "Write the schema scripts of a data file into an existing folder");
   schema_cmd->add_option("FILE", schema.path, "Data file (.mdf) or full backup (.bak)")->required();
   schema_cmd->add_option("--out", schema.outDir, "Existing output folder")->required();
-  schema_cmd->add_option("--server-version,--version", schema.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(schema_cmd, schema.version);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "all"}));
   schema_cmd->add_option("--object", schema.object, "Write only this object, into its own file");
@@ -69,8 +85,7 @@ int main(int argc, char** argv) {
                      "file and show each table's data pages before and after");
   scan_tables_cmd->add_option("FILE", scan_tables.path, "Data file (.mdf) or full backup (.bak)")
       ->required();
-  scan_tables_cmd->add_option("--server-version,--version", scan_tables.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(scan_tables_cmd, scan_tables.version);
 
   tollamer::cli::DetectOptions detect;
   CLI::App* detect_cmd = app.add_subcommand("detect", "Count the pages of a file by kind");
@@ -104,8 +119,7 @@ int main(int argc, char** argv) {
   rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
   rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id");
   rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
-  rows_cmd->add_option("--server-version,--version", rows.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(rows_cmd, rows.version);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
   rows_cmd->add_flag("--json", rows.json, "Print one JSON object (titles, rows, page counts)");
@@ -122,8 +136,7 @@ int main(int argc, char** argv) {
   export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
       ->check(CLI::IsMember({"csv", "sql"}));
-  export_data_cmd->add_option("--server-version,--version", export_data.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(export_data_cmd, export_data.version);
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -132,8 +145,7 @@ int main(int argc, char** argv) {
   import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
       ->required();
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
-  import_cmd->add_option("--server-version,--version", import.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
-      ->check(kServerVersions);
+  AddServerVersion(import_cmd, import.version);
 
   try {
     app.parse(argc, argv);
@@ -141,10 +153,19 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return tollamer::cli::kExitUsage;
   }
+
+  tollamer::cli::SetVerbosity(quiet     ? tollamer::cli::Verbosity::kQuiet
+                              : verbose ? tollamer::cli::Verbosity::kVerbose
+                                        : tollamer::cli::Verbosity::kNormal);
+  tollamer::cli::SetJsonErrors((*info_cmd && info.json) || (*catalog_cmd && catalog.json) ||
+                               (*detect_cmd && detect.json) || (*excavate_cmd && excavate.json) ||
+                               (*rows_cmd && (rows.json || rows.format == "json")));
 
   if (*info_cmd) return tollamer::cli::RunInfo(info);
   if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
@@ -159,4 +180,11 @@ int main(int argc, char** argv) {
   if (*export_data_cmd) return tollamer::cli::RunExportData(export_data);
   if (*import_cmd) return tollamer::cli::RunImport(import);
   return tollamer::cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tollamer::platform::RemovePendingOutputsOnSignal();
+  return tollamer::cli::FinishRun(Run(argc, argv));
 }

@@ -4,6 +4,7 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "engine/catalog/open/open_catalog.h"
 #include "output/open_log.h"
 #include "tools/data_file_recognition.h"
@@ -26,12 +27,12 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
       why = store.LastError();  // opened, read, and found not to be a primary file
     else if (store.LastOpenError() == platform::OpenError::kOther && !store.LastError().empty())
       why += ": " + store.LastError();
-    std::fprintf(stderr, "tollamer-cli: cannot open %s: %s\n", path.c_str(), why.c_str());
+    Error("cannot open %s: %s\n", path.c_str(), why.c_str());
     if (log) log->AppendEntry("Cannot open the file: " + why);
     return true;
   }
   if (!tools::HoldsDataPages(store)) {
-    std::fprintf(stderr, "tollamer-cli: %s is not a recognised data or backup file "
+    Error("%s is not a recognised data or backup file "
                          "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
                  static_cast<unsigned long long>(store.FileLength()));
     if (log) log->AppendEntry("Not a recognised data or backup file: no SQL Server page header found");
@@ -60,7 +61,7 @@ bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice&
 int RunOpen(const OpenOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return kExitUsage;
   }
@@ -74,7 +75,7 @@ int RunOpen(const OpenOptions& options) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputs("\n", stdout);
   } else if (std::optional<std::string> error = log.SaveReport(options.logPath)) {
-    std::fprintf(stderr, "tollamer-cli: cannot write the report %s: %s\n", options.logPath.c_str(),
+    Error("cannot write the report %s: %s\n", options.logPath.c_str(),
                  error->c_str());
     return kExitCannotRead;
   } else {

@@ -1,20 +1,31 @@
 #include "cli/rows_command.h"
 
-#include <charconv>
-#include <cstdio>
 #include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
-#include "engine/rows/table_row_batches.h"
-#include "engine/rows/table_rows.h"
+#include "cli/progress_reporter.h"
+#include "engine/rows/typed_rows.h"
 #include "output/csv_format.h"
 
 namespace tollamer::cli {
 
 namespace {
+
+// A grid page: eight consecutive data pages of the table's list, as the
+// desktop grid pages through them.
+constexpr size_t kPagesPerGridPage = 8;
+
+// TSV writes NULL as \N, the mark PostgreSQL's text format uses, so that
+// it stays apart from empty text.
+constexpr char kTsvNull[] = "\\N";
 
 std::string JsonArray(const std::vector<std::string>& cells) {
   std::string out = "[";
@@ -25,7 +36,7 @@ std::string JsonArray(const std::vector<std::string>& cells) {
   return out + "]";
 }
 
-void AppendEscaped(std::string& out, const std::string& cell) {
+void AppendEscaped(std::string& out, std::string_view cell) {
   for (char c : cell) {
     switch (c) {
       case '\t': out += "\\t"; break;
@@ -53,16 +64,23 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& cells) {
   out += "\r\n";
 }
 
-// {"title": cell, ...}; a title met twice keeps each cell under its name.
-std::string JsonObject(const std::vector<std::string>& titles, const std::vector<std::string>& cells) {
-  std::string out = "{";
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (i) out += ",";
-    out += JsonString(i < titles.size() ? titles[i] : std::to_string(i + 1));
-    out += ":";
-    out += JsonString(cells[i]);
+// A value in JSON: null, a number for the numeric kinds (finite ones), a
+// string for everything else, with the text export-data writes.
+void AppendJsonValue(std::string& out, const TypedValue& value) {
+  switch (value.kind) {
+    case TypedKind::kNull: out += "null"; return;
+    case TypedKind::kInteger:
+    case TypedKind::kDecimal:
+    case TypedKind::kMoney: AppendExportText(out, value); return;
+    case TypedKind::kFloat:
+      if (std::isfinite(value.real)) {
+        AppendExportText(out, value);
+        return;
+      }
+      break;
+    default: break;
   }
-  return out + "}";
+  out += JsonString(ExportText(value));
 }
 
 enum class RowFormat { kTsv, kCsv, kJsonArray, kJsonObject };
@@ -79,25 +97,54 @@ std::optional<RowFormat> ChosenFormat(const RowsOptions& options) {
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // One row in the chosen format, as it follows another row: the JSON forms
-// begin with their separator, which the first row leaves out.
+// begin with their separator, which the first row leaves out. The values
+// are those export-data writes: complete, NULL kept apart from empty text.
 void AppendRow(RowFormat format, const std::vector<std::string>& titles,
-               const std::vector<std::string>& row, std::string& out) {
+               const std::vector<TypedValue>& row, std::string& out) {
   switch (format) {
     case RowFormat::kJsonObject:
-      out.push_back(',');
-      out += JsonArray(row);
+      out += ",[";
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out.push_back(',');
+        AppendJsonValue(out, row[i]);
+      }
+      out.push_back(']');
       break;
     case RowFormat::kJsonArray:
-      out += ",\n";
-      out += JsonObject(titles, row);
+      out += ",\n{";
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out.push_back(',');
+        out += JsonString(i < titles.size() ? titles[i] : std::to_string(i + 1));
+        out.push_back(':');
+        AppendJsonValue(out, row[i]);
+      }
+      out.push_back('}');
       break;
-    case RowFormat::kCsv: AppendCsvLine(out, row); break;
-    case RowFormat::kTsv: AppendTabLine(out, row); break;
+    case RowFormat::kCsv: AppendCsvRow(out, row); break;
+    case RowFormat::kTsv:
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out.push_back('\t');
+        if (row[i].IsNull())
+          out += kTsvNull;
+        else
+          AppendEscaped(out, ExportText(row[i]));
+      }
+      out.push_back('\n');
+      break;
   }
 }
 
-constexpr uint64_t kProgressRows = 100000;
-constexpr size_t kGridOutputFlush = 1 << 20;
+std::string Header(RowFormat format, const TableInfo& table, const std::vector<std::string>& titles) {
+  switch (format) {
+    case RowFormat::kJsonObject:
+      return "{\"table\":" + JsonString(table.fullName) + ",\"titles\":" + JsonArray(titles) +
+             ",\"rows\":[";
+    case RowFormat::kJsonArray: return "[";
+    case RowFormat::kCsv: return CsvLine(titles);
+    case RowFormat::kTsv: return TabLine(titles);
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -133,28 +180,26 @@ std::string TabLine(const std::vector<std::string>& cells) {
 int RunRows(const RowsOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
-    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
-                 options.version.c_str());
-    return 2;
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n", options.version.c_str());
+    return kExitUsage;
   }
   std::optional<RowFormat> format = ChosenFormat(options);
   if (!format) {
-    std::fprintf(stderr, "tollamer-cli: --format is tsv, csv or json (and not given with --json)\n");
-    return 2;
+    Error("--format is tsv, csv or json (and not given with --json)\n");
+    return kExitUsage;
   }
   if (options.table.empty()) {
-    std::fprintf(stderr, "tollamer-cli: name the table with --table\n");
-    return 2;
+    Error("name the table with --table\n");
+    return kExitUsage;
   }
   if (!options.all && options.page < 1) {
-    std::fprintf(stderr, "tollamer-cli: --page counts from 1\n");
-    return 2;
+    Error("--page counts from 1\n");
+    return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
   std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
   if (out && out == platform::IdentityOf(options.path)) {
-    std::fprintf(stderr, "tollamer-cli: refusing to write the rows: stdout is the input file %s\n",
-                 options.path.c_str());
+    Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
     return kExitUsage;
   }
   CliMessages messages;
@@ -166,81 +211,90 @@ int RunRows(const RowsOptions& options) {
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {
-    std::fprintf(stderr, "tollamer-cli: no table named %s\n", options.table.c_str());
+    Error("no table named %s\n", options.table.c_str());
     return kExitNoSuchTable;
   }
   const uint32_t id = table->id;
   std::vector<std::string> titles;
   for (const auto& [colid, c] : table->columns) titles.push_back(c.name);
 
-  const bool terminal = options.all && isatty(fileno(stderr));
-  switch (*format) {
-    case RowFormat::kJsonObject:
-      Write("{\"table\":" + JsonString(table->fullName) + ",\"titles\":" + JsonArray(titles));
-      Write(",\"rows\":[");
-      break;
-    case RowFormat::kJsonArray: Write("["); break;
-    case RowFormat::kCsv: Write(CsvLine(titles)); break;
-    case RowFormat::kTsv: Write(TabLine(titles)); break;
-  }
   const bool json = *format == RowFormat::kJsonArray || *format == RowFormat::kJsonObject;
-  uint64_t count = 0;
-  uint64_t shown = 0;  // the last progress step shown
-  // Text of rows that follow `count` rows already written.
-  auto write_rows = [&](const std::string& text, uint64_t rows) {
-    if (rows == 0) return true;
-    const size_t skip = json && count == 0 ? 1 : 0;  // the first row's separator
-    std::fwrite(text.data() + skip, 1, text.size() - skip, stdout);
-    count += rows;
-    if (terminal && count / kProgressRows != shown) {
-      shown = count / kProgressRows;
-      std::fprintf(stderr, "\r%llu rows", static_cast<unsigned long long>(count));
-    }
-    return true;
+  const TypedRowFormatter append = [&](const std::vector<TypedValue>& row, std::string& text) {
+    AppendRow(*format, titles, row, text);
   };
-  uint32_t page_count = 0;
+  uint64_t count = 0;
+  // Text of rows that follow `count` rows already taken; the first row
+  // drops its JSON separator.
+  std::string page_text;
+  auto take = [&](const std::string& text, uint64_t rows, std::string* into) {
+    if (rows == 0) return;
+    const size_t skip = json && count == 0 ? 1 : 0;
+    if (into)
+      into->append(text, skip);
+    else
+      std::fwrite(text.data() + skip, 1, text.size() - skip, stdout);
+    count += rows;
+  };
+
+  TypedTableStats stats;
+  ProgressReporter progress(table->fullName);
   if (options.all) {
-    const RowTextFormatter append = [&](const std::vector<std::string>& row, std::string& out) {
-      AppendRow(*format, titles, row, out);
-    };
-    ForEachTableRowBatch(db, setting, id, append, write_rows);
-    page_count = db.catalog.tables.at(id).gridPageCount;
+    Write(Header(*format, *table, titles));
+    ForEachTypedRowBatch(
+        db, setting, id, append,
+        [&](const TypedRowBatch& batch) {
+          take(batch.text, batch.rowCount, nullptr);
+          return true;
+        },
+        stats, [&](uint64_t done, uint64_t total) { progress.Fraction(done, total); });
   } else {
-    TableGridPage grid = ShowTableData(db, setting, id, options.page);
-    std::string text;
-    uint64_t rows = 0;
-    for (const auto& row : grid.rows) {
-      AppendRow(*format, titles, row, text);
-      if (++rows, text.size() >= kGridOutputFlush) {
-        write_rows(text, rows);
-        text.clear();
-        rows = 0;
-      }
-    }
-    write_rows(text, rows);
-    page_count = grid.pageCount;
+    // The batches are grid pages: the one asked for is kept, the walk
+    // stops after it.
+    size_t batch_number = 0;
+    TypedBatchOptions one_page;
+    one_page.threads = 1;
+    one_page.pagesPerBatch = kPagesPerGridPage;
+    ForEachTypedRowBatch(
+        db, setting, id, append,
+        [&](const TypedRowBatch& batch) {
+          if (++batch_number < static_cast<size_t>(options.page)) return true;
+          take(batch.text, batch.rowCount, &page_text);
+          return false;
+        },
+        stats, {}, one_page);
   }
-  const bool first = count == 0;
-  if (shown) std::fprintf(stderr, "\r");
-  if (*format == RowFormat::kJsonArray) Write(first ? "]\n" : "\n]\n");
+  progress.Done();
+  const uint64_t pages_read = stats.pages - stats.pagesRepeated - stats.pagesUnallocated;
+  const uint32_t page_count =
+      static_cast<uint32_t>((pages_read + kPagesPerGridPage - 1) / kPagesPerGridPage);
+  if (!options.all) {
+    // A page past the table's last is an error, not an empty listing.
+    if (static_cast<uint32_t>(options.page) > std::max<uint32_t>(page_count, 1)) {
+      Error("%s has %u grid page(s): there is no page %d\n", table->fullName.c_str(), page_count,
+            options.page);
+      return kExitUsage;
+    }
+    Write(Header(*format, *table, titles));
+    Write(page_text);
+  }
+  if (*format == RowFormat::kJsonArray) Write(count == 0 ? "]\n" : "\n]\n");
+  const uint64_t catalog_rows = table->rowCount;
   if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
-    Write("],\"catalogRowCount\":" + std::to_string(db.catalog.tables.at(id).rowCount) +
-          ",\"page\":" + page + ",\"pageCount\":" + std::to_string(page_count) +
-          ",\"rowCount\":" + std::to_string(count) + "}\n");
+    Write("],\"catalog_row_count\":" + std::to_string(catalog_rows) + ",\"page\":" + page +
+          ",\"page_count\":" + std::to_string(page_count) + ",\"row_count\":" +
+          std::to_string(count) + "}\n");
   } else if (options.all) {
-    std::fprintf(stderr, "%llu rows, %u grid pages\n", static_cast<unsigned long long>(count),
-                 page_count);
+    Note("%llu rows, %u grid pages\n", static_cast<unsigned long long>(count), page_count);
   } else {
-    std::fprintf(stderr, "grid page %d of %u: %llu rows\n", options.page, page_count,
-                 static_cast<unsigned long long>(count));
+    Note("grid page %d of %u: %llu rows\n", options.page, page_count,
+         static_cast<unsigned long long>(count));
   }
+  std::fflush(stdout);
   // Every row was asked for: fewer than the catalog counts is a loss.
-  const uint64_t catalog_rows = db.catalog.tables.at(id).rowCount;
   if (options.all && count < catalog_rows) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: %s: %llu of %llu rows recovered\n",
-                 db.catalog.tables.at(id).fullName.c_str(), static_cast<unsigned long long>(count),
-                 static_cast<unsigned long long>(catalog_rows));
+    Error("incomplete: %s: %llu of %llu rows recovered\n", table->fullName.c_str(),
+          static_cast<unsigned long long>(count), static_cast<unsigned long long>(catalog_rows));
     return kExitLosses;
   }
   return kExitComplete;

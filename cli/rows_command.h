@@ -1,11 +1,12 @@
-// `tollamer-cli rows FILE --table NAME [--version 2000|2005|auto]
-// [--page N | --all] [--format tsv|csv|json]` (the table may also be given
-// as a second argument, and `--json` asks for one JSON object holding
-// titles, rows and page counts): opens the file as the desktop program
-// does and prints the column titles and the rows of one grid page (or of
-// all of them) as tab-separated lines, CSV (RFC 4180, a header line of
-// column names, every cell its grid text) or a JSON array of objects keyed
-// by column name. The grid page count goes to stderr.
+// `tollamer-cli rows FILE --table NAME [--server-version V] [--page N |
+// --all] [--format tsv|csv|json]` (the table may also be given as a second
+// argument, and `--json` asks for one JSON object holding titles, rows and
+// page counts): opens the file as the desktop program does and prints the
+// column titles and the rows of one grid page (eight data pages) or of all
+// of them, with the values export-data writes (complete, NULL apart from
+// empty text): tab-separated lines (NULL as \N), CSV as export-data writes
+// it, or a JSON array of objects keyed by column name (NULL as null,
+// numbers as numbers). The grid page count goes to stderr.
 #pragma once
 
 #include <cstdint>
@@ -35,12 +36,12 @@ const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name
 // cell are written as \t, \n, \r and \\.
 std::string TabLine(const std::vector<std::string>& cells);
 
-// One CSV line (CR LF ended) of grid texts.
+// One CSV line (CR LF ended) of texts.
 std::string CsvLine(const std::vector<std::string>& cells);
 
 // Exit codes (cli_exit.h): 0 success, 1 the file could not be opened, 2 bad
-// options or stdout is the input file, 3 --all gave fewer rows than the
-// catalog counts, 4 no such table.
+// options, a page past the last, or stdout is the input file, 3 --all gave
+// fewer rows than the catalog counts, 4 no such table.
 int RunRows(const RowsOptions& options);
 
 }  // namespace tollamer::cli

@@ -4,12 +4,13 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
+#include "cli/cli_report.h"
 #include "cli/open_command.h"
-#include "output/data_outcome.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
+#include "output/data_outcome.h"
 
 namespace tollamer::cli {
 
@@ -42,7 +43,7 @@ std::string ScanTablesListing(const Catalog& catalog, const std::map<uint32_t, s
 int RunScanTables(const ScanTablesOptions& options) {
   std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
   if (!choice) {
-    std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return 2;
   }
@@ -51,7 +52,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
   VersionSetting setting =
       choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
-  if (choice->automatic) std::fprintf(stderr, "version: %s\n", FormatName(setting));
+  if (choice->automatic) Note("version: %s\n", FormatName(setting));
 
   std::map<uint32_t, size_t> before;
   if (setting == VersionSetting::kSql2000) {
@@ -64,7 +65,7 @@ int RunScanTables(const ScanTablesOptions& options) {
     sql2005::OpenCatalog2005(db);
     before = PageCounts(db);
     if (sql2005::ProcessPageOwnerConflict().IsSet())
-      std::fprintf(stderr, "tables share a page m_objId: their pages go to the first of them\n");
+      Note("tables share a page m_objId: their pages go to the first of them\n");
     sql2005::ScanFileForTable2005(db, 0, true);
   }
   const std::map<uint32_t, size_t> after = PageCounts(db);
@@ -75,11 +76,11 @@ int RunScanTables(const ScanTablesOptions& options) {
   const std::vector<uint32_t> empty = TablesWithoutDataPages(db);
   for (uint32_t id : empty) {
     const TableInfo& table = db.catalog.tables.at(id);
-    std::fprintf(stderr, "tollamer-cli: %s: no data pages found (%llu rows in the catalog)\n",
+    Error("%s: no data pages found (%llu rows in the catalog)\n",
                  table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
   }
   if (!empty.empty()) {
-    std::fprintf(stderr, "tollamer-cli: incomplete: %zu table(s) without data pages\n",
+    Error("incomplete: %zu table(s) without data pages\n",
                  empty.size());
     return kExitLosses;
   }

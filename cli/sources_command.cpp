@@ -1,29 +1,54 @@
 #include "cli/sources_command.h"
 
 #include <cstdio>
+#include <string>
 
+#include "cli/cli_report.h"
 #include "platform/block_devices.h"
-#include "tools/data_sources.h"
 
 namespace tollamer::cli {
 
+namespace {
+
+constexpr uint64_t kSectorBytes = 512;
+
+std::string SizeText(uint64_t sectors) {
+  const double gb = static_cast<double>(sectors) * kSectorBytes / (1024.0 * 1024 * 1024);
+  char text[32];
+  if (gb >= 1)
+    std::snprintf(text, sizeof text, "%.1f GB", gb);
+  else
+    std::snprintf(text, sizeof text, "%.1f MB", gb * 1024);
+  return text;
+}
+
+// "" when the device opens for reading, else why not.
+std::string Access(const std::string& device) {
+  platform::OpenResult open = platform::OpenSharedReadOnly(device);
+  return open.file ? std::string() : "  (cannot open: " + open.message + ")";
+}
+
+}  // namespace
+
 int RunSources() {
   platform::PosixBlockDevices devices;
-  tools::SourceMenu menu = tools::BuildSourceMenu(devices);
-  for (const tools::SourceMenuItem& item : menu.items) {
-    if (item.kind == tools::SourceMenuItem::Kind::kSeparator) {
-      std::printf("----\n");
-      continue;
-    }
-    std::printf("%d  %s", item.id, item.text.c_str());
-    if (item.kind != tools::SourceMenuItem::Kind::kImage) {
-      if (auto f = tools::ChooseSourceItem(menu, item.id, devices))
-        std::printf("  -> source %s, start %s%s%s", f->sourcePath.c_str(),
-                    f->startSector.value_or("?").c_str(), f->sizeSectors ? ", size " : "",
-                    f->sizeSectors.value_or("").c_str());
-    }
-    std::printf("\n");
+  std::printf("%-16s %-10s %10s %14s %14s\n", "DEVICE", "KIND", "SIZE", "START SECTOR", "SECTORS");
+  size_t listed = 0;
+  for (const platform::DiskEntry& disk : devices.ListDisks()) {
+    if (disk.sectors == 0) continue;  // no medium (an unused loop device, an empty drive)
+    ++listed;
+    std::printf("%-16s %-10s %10s %14u %14llu%s\n", disk.devicePath.c_str(),
+                disk.removable ? "removable" : "disk", SizeText(disk.sectors).c_str(), 0u,
+                static_cast<unsigned long long>(disk.sectors), Access(disk.devicePath).c_str());
+    for (const platform::PartitionEntry& part : disk.partitions)
+      std::printf("%-16s %-10s %10s %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
+                  SizeText(part.sectors).c_str(),
+                  static_cast<unsigned long long>(part.startSector),
+                  static_cast<unsigned long long>(part.sectors), Access(part.devicePath).c_str());
   }
+  if (listed == 0) Note("no disks found under /sys/block\n");
+  Note("search one with: tollamer-cli excavate DEVICE (a volume from its sector 0), or the disk "
+       "with --start START --size SECTORS; an image file is searched the same way\n");
   return 0;
 }
 

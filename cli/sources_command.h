@@ -1,5 +1,6 @@
-// `tollamer-cli sources`: the data sources the fragment search can read:
-// whole disks, fixed volumes on them, and the image file entry.
+// `tollamer-cli sources`: the disks and volumes of this machine that the
+// fragment search can read, with their sizes and where each volume starts
+// on its disk; those that cannot be opened say why.
 #pragma once
 
 namespace tollamer::cli {

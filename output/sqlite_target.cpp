@@ -9,6 +9,7 @@
 
 #include "output/sqlite_bind_row.h"
 #include "platform/file.h"
+#include "platform/pending_outputs.h"
 #include "output/type_mapping.h"
 
 namespace tollamer {
@@ -24,7 +25,11 @@ class SqliteTarget final : public ImportTarget {
   // renamed to `final_path` when the target closes; nothing else reads it
   // meanwhile, so it needs neither a journal nor syncs.
   SqliteTarget(sqlite3* db, std::string building, std::string final_path)
-      : db_(db), building_(std::move(building)), final_(std::move(final_path)) {
+      : db_(db),
+        building_(std::move(building)),
+        final_(std::move(final_path)),
+        temp_slot_(building_.empty() ? platform::kNoPendingSlot
+                                   : platform::RegisterPendingOutput(building_)) {
     if (building_.empty()) {
       Exec("PRAGMA journal_mode=WAL");
       Exec("PRAGMA synchronous=NORMAL");
@@ -40,6 +45,7 @@ class SqliteTarget final : public ImportTarget {
     std::error_code ec;
     if (closed) std::filesystem::rename(building_, final_, ec);
     if (!closed || ec) std::filesystem::remove(building_, ec);
+    platform::ReleasePendingOutput(temp_slot_);
   }
 
   bool BeginTable(const TableInfo& table, std::string& target_name) override {
@@ -177,6 +183,7 @@ class SqliteTarget final : public ImportTarget {
   sqlite3* db_;
   std::string building_;  // the temporary name of a new file, or empty
   std::string final_;
+  int temp_slot_;  // the temporary's slot among the outputs an interruption removes
   sqlite3_stmt* insert_ = nullptr;        // one row
   sqlite3_stmt* insert_group_ = nullptr;  // `group_` rows
   std::string table_;

@@ -13,12 +13,13 @@
 #include <string_view>
 
 #include "output/output_encoding.h"
+#include "platform/version.h"
 
 namespace tollamer {
 
 // The log's first line; clearing returns the log to exactly this text.
 inline constexpr std::string_view kWorkLogHeader =
-    "Tollamer v1.3  ..... Repairs Corrupted MS SQL Database File..... Log Report";
+    "Tollamer v" TOLLAMER_VERSION "  ..... Repairs Corrupted MS SQL Database File..... Log Report";
 
 // Shown when the report file cannot be created or written.
 inline constexpr std::string_view kLogCreateErrorText = "日志创建错误！";

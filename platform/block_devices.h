@@ -6,6 +6,7 @@
 //
 //   SYSFS FILE                       MEANING
 //   <root>/<disk>/removable          "1" for removable media, "0" for fixed
+//   <root>/<disk>/size               length of the disk in 512-byte sectors
 //   <root>/<disk>/<part>/partition   present on partitions only
 //   <root>/<disk>/<part>/start       first sector of the partition (512 bytes)
 //   <root>/<disk>/<part>/size        length in 512-byte sectors
@@ -36,6 +37,7 @@ struct DiskEntry {
   std::string name;        // "sda"
   std::string devicePath;  // "/dev/sda"
   bool removable = false;
+  uint64_t sectors = 0;    // as sysfs tells it, without opening the disk
   std::vector<PartitionEntry> partitions;  // in name order
 };
 
@@ -44,7 +46,7 @@ struct DiskEntry {
 class BlockDevices {
  public:
   virtual ~BlockDevices() = default;
-  // Every whole disk, in name order (sizes are not known until opened).
+  // Every whole disk, in name order.
   virtual std::vector<DiskEntry> ListDisks() const = 0;
   virtual OpenResult Open(const std::string& device_path) const = 0;
 };

@@ -58,7 +58,12 @@ struct CreateResult {
   std::string message;
 };
 
-// Creates the temporary beside `path`. Refused (no file, message set) when
+// The output name that stands for standard output: written straight
+// through, in order, with no temporary.
+inline constexpr char kStandardOutputName[] = "-";
+
+// Creates the temporary beside `path` (kStandardOutputName: standard
+// output). Refused (no file, message set) when
 // `path` reaches a file that this process holds open as an input.
 CreateResult CreateOutputFile(const std::string& path);
 

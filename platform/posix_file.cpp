@@ -14,6 +14,7 @@
 #include <set>
 
 #include "platform/file.h"
+#include "platform/pending_outputs.h"
 #include "platform/posix_descriptor.h"
 
 namespace tollamer::platform {
@@ -71,10 +72,14 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
 class PosixOutputFile final : public OutputFile {
  public:
   PosixOutputFile(int fd, std::string temp, std::string final_path)
-      : fd_(fd), temp_(std::move(temp)), final_(std::move(final_path)) {}
+      : fd_(fd),
+        temp_(std::move(temp)),
+        final_(std::move(final_path)),
+        pending_(RegisterPendingOutput(temp_)) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_) ::unlink(temp_.c_str());
+    ReleasePendingOutput(pending_);
   }
 
   bool Write(std::span<const uint8_t> bytes) override {
@@ -119,8 +124,41 @@ class PosixOutputFile final : public OutputFile {
   int fd_;
   std::string temp_;
   std::string final_;
+  int pending_;
   uint64_t position_ = 0;
   bool committed_ = false;
+  std::string error_;
+};
+
+// Standard output as an output: written straight through in order, with
+// nothing to rename on commit.
+class StandardOutputFile final : public OutputFile {
+ public:
+  bool Write(std::span<const uint8_t> bytes) override { return WriteAt(position_, bytes); }
+
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
+    if (offset != position_) return Fail("standard output is written in order only");
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Fail(ErrnoText(n < 0 ? errno : EIO));
+      done += static_cast<size_t>(n);
+    }
+    position_ += bytes.size();
+    return true;
+  }
+
+  bool Commit() override { return error_.empty(); }
+  const std::string& Error() const override { return error_; }
+
+ private:
+  bool Fail(std::string text) {
+    if (error_.empty()) error_ = std::move(text);
+    return false;
+  }
+
+  uint64_t position_ = 0;
   std::string error_;
 };
 
@@ -186,6 +224,10 @@ CreateResult CreateOutputFile(const std::string& path) {
   CreateResult result;
   if (IsOpenInput(path)) {
     result.message = kOutputIsInputText;
+    return result;
+  }
+  if (path == kStandardOutputName) {
+    result.file = std::make_unique<StandardOutputFile>();
     return result;
   }
   std::string temp = path + ".part-XXXXXX";

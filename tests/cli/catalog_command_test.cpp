@@ -22,7 +22,7 @@ TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
   fixtures::sql2000::Database2000 desc = fixtures::sql2000::SampleDatabase2000();
   desc.tables.push_back({100, "empty", 1, {{"a"}}, 0, 1, false, {}});
   std::string path = dir.Write("s.mdf", fixtures::sql2000::BuildDatabase2000(desc).Image());
-  CliResult r = Cli("catalog " + path + " --version 2000");
+  CliResult r = Cli("catalog " + path + " --server-version 2000");
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(r.out,
             "Total table(s) present  :5\n"
@@ -41,7 +41,7 @@ TEST(CatalogCommandTest, JsonCarriesColumnsTextsAndTypes) {
   testing::TempDir dir;
   std::string path = dir.Write(
       "s.mdf", fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image());
-  CliResult r = Cli("catalog --json --version 2000 " + path);
+  CliResult r = Cli("catalog --json --server-version 2000 " + path);
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
                        "\"null\":\" NOT NULL\",\"xtype\":106,\"length\":5,\"colid\":5}"),
@@ -59,12 +59,12 @@ TEST(CatalogCommandTest, FallbackIsReportedAndUnopenableFilesFail) {
   fixtures::FileBuilder f =
       fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000(), &layout);
   f.MutablePage(layout.iamPage.at(1))[page_layout::kType] = 1;  // sysobjects IAM damaged
-  CliResult r = Cli("catalog --version 2000 " + dir.Write("d.mdf", f.Image()));
+  CliResult r = Cli("catalog --server-version 2000 " + dir.Write("d.mdf", f.Image()));
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("whole-file scan"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Total table(s) present  :4\n"), std::string::npos) << r.out;
   EXPECT_EQ(Cli("catalog " + dir.File("missing.mdf")).exitCode, 1);
-  EXPECT_EQ(Cli("catalog --version 1999 " + dir.File("missing.mdf")).exitCode, 2);
+  EXPECT_EQ(Cli("catalog --server-version 1999 " + dir.File("missing.mdf")).exitCode, 2);
 }
 
 }  // namespace

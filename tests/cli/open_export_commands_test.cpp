@@ -54,7 +54,7 @@ const std::string kHeader =
 TEST(OpenCommandTest, LogOfAFileWithNoUserTables) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
-  CliResult r = Cli("open " + path + " --version 2005");
+  CliResult r = Cli("open " + path + " --server-version 2005");
   ASSERT_EQ(r.exitCode, 0) << r.out;
   std::regex expected(
       "Tollamer v1\\.3  \\.\\.\\.\\.\\. Repairs Corrupted MS SQL Database File\\.\\.\\.\\.\\. "
@@ -99,9 +99,9 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
       {cli + " excavate " + mdf + " --extract 0 --out " + detour, mdf},
       {cli + " import " + mdf + " --to sqlite:" + hard, mdf},
       {cli + " export-data " + mdf + " --out " + soft, mdf},
-      {cli + " export-data " + named + " --version 2000 --out " + dir.File("out"), named},
+      {cli + " export-data " + named + " --server-version 2000 --out " + dir.File("out"), named},
       {cli + " export-schema " + mdf + " --out " + mdf, mdf},
-      {"{ " + cli + " rows " + mdf + " everytype --version 2000 >> " + detour + "; }", mdf},
+      {"{ " + cli + " rows " + mdf + " everytype --server-version 2000 >> " + detour + "; }", mdf},
   };
   for (const Case& c : cases) {
     const testing::FileSnapshot before = testing::FileSnapshot::Of(c.input);
@@ -219,7 +219,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
             std::string::npos) << scan.out;
   CliResult rows = Cli("rows --all --json " + cases[2].path + " dbo.publishers", true);
   EXPECT_EQ(rows.exitCode, 3) << rows.out;
-  EXPECT_NE(rows.out.find("\"catalogRowCount\":8,"), std::string::npos) << rows.out;
+  EXPECT_NE(rows.out.find("\"catalog_row_count\":8,"), std::string::npos) << rows.out;
   CliResult schema = Cli("export-schema " + cases[0].path + " --kind tables --out " + dir.path().string(), true);
   EXPECT_EQ(schema.exitCode, 3) << schema.out;
   EXPECT_NE(ReadAll(dir.File("AllTable.sql")).find("-- [dbo].[authors]: its columns are lost"),
@@ -242,7 +242,7 @@ TEST(OpenCommandTest, ReportIsSavedOrItsFailureReported) {
   CliResult failed = Cli("open " + path + " --log " + dir.File("plain") + "/r.log", true);
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
-  EXPECT_EQ(Cli("open " + path + " --version 7").exitCode, 2);
+  EXPECT_EQ(Cli("open " + path + " --server-version 7").exitCode, 2);
 }
 
 TEST(ExportSchemaCommandTest, MissingFolderIsAnErrorAndNotCreated) {
@@ -262,7 +262,7 @@ TEST(ExportSchemaCommandTest, EmptyCatalogGivesFiveEmptyFiles) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   fs::create_directory(dir.File("out"));
-  CliResult r = Cli("export-schema " + path + " --version 2005 --out " + dir.File("out"));
+  CliResult r = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(r.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(r.out, out + "/AllTable.sql\n" + out + "/AllViews.sql\n" + out + "/AllProcs.sql\n" +

@@ -1,4 +1,4 @@
-// tollamer-cli catalog --version 2005 and scan-tables on a synthetic
+// tollamer-cli catalog --server-version 2005 and scan-tables on a synthetic
 // SQL 2008 file.
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ std::string TwoTableFile(const testing::TempDir& dir, bool small_lost = false) {
 TEST(ScanTablesCommand, CatalogAndScanOfASql2008File) {
   testing::TempDir dir;
   std::string path = TwoTableFile(dir);
-  std::string catalog = RunCliText("catalog --version 2005 " + path);
+  std::string catalog = RunCliText("catalog --server-version 2005 " + path);
   EXPECT_NE(catalog.find("Total table(s) present  :2\n"), std::string::npos) << catalog;
   EXPECT_NE(catalog.find("dbo.BigTable : (2 Records)\n"), std::string::npos) << catalog;
 

@@ -61,11 +61,11 @@ TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesEachDatabaseApart) {
   std::string img = dir.Write("disk.img", src);
   ToolRun r = RunTool("excavate --json " + img);
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.rfind("[{\"number\": 0, \"first_sector\": 64, \"last_sector\": 688, \"size\": \"320.0 KB\", "
+  EXPECT_EQ(r.out.rfind("[{\"number\": 0, \"first_sector\": 64, \"last_sector\": 688, \"size_bytes\": 327680, "
             "\"first_page\": 0, \"last_page\": 39, ", 0),
             0u)
       << r.out;
-  EXPECT_NE(r.out.find("\"extra\": \"[MSSQL2000][大小:320.0KB]D:\\\\x.mdf"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"extra\": \"[MSSQL2000][size:320.0KB]D:\\\\x.mdf"), std::string::npos) << r.out;
 
   std::string out = dir.File("carved.mdf");
   ToolRun x = RunTool("excavate " + img + " --extract all --out " + out + " --csv " + dir.File("l.csv"));
