@@ -7,6 +7,8 @@
 #include "engine/pagestore/page_store.h"
 #include "engine/rows/compressed_record.h"
 #include "engine/rows/row_reader_pages.h"
+#include "output/schema_export.h"
+#include "output/work_log.h"
 #include "tools/allocation_map.h"
 #include "tools/backup_conversion.h"
 #include "tools/file_detection.h"
@@ -19,7 +21,7 @@ namespace {
 using namespace tools;
 using namespace sql2005;
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kEnglish{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 17> kEnglish{{
     {kSystemIndexDamagedMessage,
      "the system table indexes are damaged: scanning the whole file, this takes a while"},
     {kPageOwnerConflictMessage,
@@ -38,6 +40,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kEnglish
     {kClusterZeroMessage, "the cluster size cannot be 0"},
     {kBitmapErrorMessage, "the NTFS volume bitmap cannot be read"},
     {kFatErrorMessage, "the file allocation table cannot be read"},
+    {kPathMissingText, "no such folder"},
+    {kLogCreateErrorText, "cannot create the log report"},
 }};
 
 }  // namespace

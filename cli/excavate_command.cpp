@@ -101,7 +101,7 @@ int RunExcavate(const ExcavateOptions& o) {
   tools::SearchResult r = tools::SearchFragments(*open.file, params, running, progress, messages);
   progress.bar.Done();
   if (!r.ran) {
-    Error("search failed: %s\n", r.error.c_str());
+    Error("search failed: %s\n", std::string(EnglishText(r.error)).c_str());
     return kExitRead;
   }
 

@@ -29,6 +29,47 @@ std::optional<std::vector<SchemaObjectKind>> ParseKinds(const std::string& text)
   return std::nullopt;
 }
 
+// The names the catalog holds for objects of `kind`: owner.name for
+// tables, views, procedures and functions; the bare name for user types.
+std::vector<std::string> NamesOf(const Catalog& catalog, SchemaObjectKind kind) {
+  std::vector<std::string> names;
+  auto modules = [&](const std::vector<ModuleInfo>& list) {
+    for (const ModuleInfo& m : list) names.push_back(m.fullName);
+  };
+  switch (kind) {
+    case SchemaObjectKind::kTable:
+      for (const auto& [id, t] : catalog.tables) names.push_back(t.fullName);
+      break;
+    case SchemaObjectKind::kView: modules(catalog.views); break;
+    case SchemaObjectKind::kProcedure: modules(catalog.procedures); break;
+    case SchemaObjectKind::kFunction: modules(catalog.functions); break;
+    case SchemaObjectKind::kUserType:
+      for (const UserTypeInfo& t : catalog.userTypes) names.push_back(t.name);
+      break;
+  }
+  return names;
+}
+
+std::string_view WithoutOwner(std::string_view name) {
+  size_t dot = name.find('.');
+  return dot == std::string_view::npos ? name : name.substr(dot + 1);
+}
+
+// The catalog's name of the object the user named, with or without its
+// owner and with or without [brackets], the same for every kind; empty when
+// no object of `kind` has that name.
+std::string CatalogName(const Catalog& catalog, SchemaObjectKind kind, const std::string& given) {
+  std::string name;
+  for (char c : given)
+    if (c != '[' && c != ']') name.push_back(c);
+  const std::vector<std::string> names = NamesOf(catalog, kind);
+  for (const std::string& n : names)
+    if (n == name) return n;
+  for (const std::string& n : names)
+    if (WithoutOwner(n) == name || n == WithoutOwner(name)) return n;
+  return {};
+}
+
 }  // namespace
 
 int RunExportSchema(const ExportSchemaOptions& options) {
@@ -36,7 +77,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   std::optional<std::vector<SchemaObjectKind>> kinds = ParseKinds(options.kind);
   std::optional<OutputEncoding> encoding = ParseOutputEncoding(options.encoding);
   if (!version || !kinds || !encoding) {
-    Error("bad --version, --kind or --encoding\n");
+    Error("bad --server-version, --kind or --encoding\n");
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
@@ -51,12 +92,16 @@ int RunExportSchema(const ExportSchemaOptions& options) {
 
   int exit_code = 0;
   bool matched = options.object.empty();
+  std::string table_named;  // the table --object names, by its catalog name
   for (SchemaObjectKind kind : *kinds) {
     ExportResult r;
     if (options.object.empty()) {
       r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
     } else {
-      r = ExportSelectedObject(db.catalog, kind, options.object, options.outDir, *encoding);
+      const std::string name = CatalogName(db.catalog, kind, options.object);
+      if (name.empty()) continue;
+      if (kind == SchemaObjectKind::kTable) table_named = name;
+      r = ExportSelectedObject(db.catalog, kind, name, options.outDir, *encoding);
       if (r.status == ExportStatus::kNoSuchObject) continue;
       matched = true;
     }
@@ -70,7 +115,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
                      r.unmappable, r.path.c_str(), sample.c_str());
       }
     } else {
-      Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
+      Error("cannot write %s: %s\n", r.path.c_str(), std::string(EnglishText(r.error)).c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
   }
@@ -81,7 +126,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
   for (const auto& [id, t] : db.catalog.tables) {
     if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
-    if (!options.object.empty() && t.fullName != options.object) continue;
+    if (!options.object.empty() && t.fullName != table_named) continue;
     Error("%s: columns lost, scripted %s\n", t.fullName.c_str(),
                  t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;

@@ -51,7 +51,14 @@ bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice&
   }
   VersionSetting setting =
       version.automatic ? DetectServerVersion(db.Store()).setting : version.setting;
+  Detail("%s: %s file, %llu pages, read as %s%s\n", path.c_str(),
+         db.Store().Kind() == FileKind::kBackup ? "backup" : "data",
+         static_cast<unsigned long long>(db.Store().PageCount()), FormatName(setting),
+         version.automatic ? " (from the file)" : "");
   OpenCatalog(db, setting);
+  Detail("catalog: %zu tables, %zu views, %zu procedures, %zu functions, %zu user types\n",
+         db.catalog.tables.size(), db.catalog.views.size(), db.catalog.procedures.size(),
+         db.catalog.functions.size(), db.catalog.userTypes.size());
   AppendFileLayout(log, db.Store());
   AppendCatalogSummary(log, db.catalog);
   AppendRepairCompleted(log, LocalTimeNow());

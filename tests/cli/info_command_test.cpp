@@ -9,6 +9,7 @@
 #include "tests/fixtures/sample_database.h"
 #include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
+#include "platform/version.h"
 
 namespace tollamer {
 namespace {
@@ -48,11 +49,40 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
   testing::TempDir dir;
   fixtures::Bytes tape(100, 0);
   std::copy_n("TAPE", 4, tape.begin());
-  EXPECT_EQ(RunCli("info " + dir.Write("t.bak", tape)).exitCode, 1);
-  EXPECT_EQ(RunCli("").exitCode, 2);
-  EXPECT_EQ(RunCli("info").exitCode, 2);
-  EXPECT_EQ(RunCli("frobnicate x").exitCode, 2);
-  EXPECT_EQ(RunCli("info --bogus x").exitCode, 2);
+  const std::string bad = dir.Write("t.bak", tape);
+  const std::string mdf = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  const struct {
+    std::string args;
+    int exitCode;
+  } cases[] = {
+      {"info " + bad, 1},
+      {"", 2},
+      {"info", 2},
+      {"frobnicate x", 2},
+      {"info --bogus x", 2},
+      // One spelling of the server version on every command, the older
+      // --version still taken after a command; any later release reads as 2005.
+      {"catalog " + mdf + " --server-version 2008", 0},
+      {"catalog " + mdf + " --server-version 2022", 0},
+      {"catalog " + mdf + " --version 2005", 0},
+      {"catalog -q " + mdf + " --server-version 1999", 2},
+      {"open " + mdf + " --server-version 2012", 0},
+      {"rows " + mdf + " nosuchtable", 4},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object nosuch", 4},
+      {"export-data " + mdf + " --table nosuch --out -", 4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunCli(c.args).exitCode, c.exitCode) << c.args;
+
+  // The program's own version, from the build.
+  CliRun version = RunCli("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("tollamer-cli ") + platform::kProgramVersion + "\n");
+  // With --json an error is a JSON object, and stdout stays empty.
+  CliRun json = testing::RunCommand(
+      std::string("{ ") + TOLLAMER_CLI_PATH + " info --json " + bad + " 2>&1 >/dev/null; }", false);
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_EQ(json.out.rfind("{\"error\":{\"exit_code\":1,\"messages\":[\"", 0), 0u) << json.out;
+  EXPECT_EQ(RunCli("info --json " + bad).out, "");
 }
 
 }  // namespace

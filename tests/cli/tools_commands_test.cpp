@@ -1,10 +1,13 @@
 // The tool commands of tollamer-cli, run as a user would.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/cli/cli_run.h"
@@ -43,6 +46,32 @@ TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
   EXPECT_NE(r.out.find("pages written: 40"), std::string::npos) << r.out;
   EXPECT_EQ(testing::FileSnapshot::Of(dir.File("a.mdf")).bytes, db.Image());
   EXPECT_EQ(RunTool("bak2mdf " + dir.File("none.bak") + " " + dir.File("b.mdf")).exitCode, 1);
+
+  // Interrupted while writing (a backup with a long empty tail keeps the
+  // conversion busy): no temporary is left, and the exit code is 128 + SIGINT.
+  std::filesystem::resize_file(bak, uint64_t{1} << 30);
+  const std::string out = dir.File("c.mdf");
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(TOLLAMER_CLI_PATH, TOLLAMER_CLI_PATH, "bak2mdf", bak.c_str(), out.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  auto temporaries = [&] {
+    size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      n += e.path().filename().string().rfind("c.mdf.part-", 0) == 0;
+    return n;
+  };
+  for (int i = 0; i < 2000 && temporaries() == 0; ++i) ::usleep(1000);
+  ASSERT_EQ(temporaries(), 1u) << "the conversion ended before it could be interrupted";
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+  EXPECT_EQ(temporaries(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 // Three databases on one disk: each carved into a file of its own.
