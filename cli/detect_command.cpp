@@ -1,6 +1,7 @@
 #include "cli/detect_command.h"
 
 #include <atomic>
+#include <cctype>
 #include <filesystem>
 
 #include "cli/cli_exit.h"
@@ -29,6 +30,13 @@ constexpr tools::PageKind kShownOrder[] = {
     tools::PageKind::kGam,    tools::PageKind::kPfs,    tools::PageKind::kFileHeader,
     tools::PageKind::kIam};
 
+// A kind's name as a JSON key: lower case, words joined by '_'.
+std::string JsonKey(std::string_view name) {
+  std::string key;
+  for (char c : name) key.push_back(c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return key;
+}
+
 }  // namespace
 
 int RunDetect(const DetectOptions& options) {
@@ -47,7 +55,8 @@ int RunDetect(const DetectOptions& options) {
     std::string out = "{\"pages\": " + std::to_string(r.pages) + ", \"counts\": {";
     for (size_t i = 0; i < tools::kPageKindCount; ++i) {
       if (i) out += ", ";
-      out += JsonString(tools::KindName(tools::KindAt(i))) + ": " + std::to_string(r.counts[i]);
+      out += JsonString(JsonKey(tools::KindName(tools::KindAt(i)))) + ": " +
+             std::to_string(r.counts[i]);
     }
     std::printf("%s}}\n", out.c_str());
   } else {

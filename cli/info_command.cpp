@@ -6,6 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/json.h"
+#include "cli/progress_reporter.h"
 #include "cli/open_command.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "engine/pagestore/page_store.h"
@@ -42,11 +43,14 @@ int RunInfo(const InfoOptions& options) {
 
   std::map<uint8_t, uint64_t> by_type;
   uint64_t readable = 0;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
+  ProgressReporter progress(options.path);
+  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+    progress.Fraction(page, store.PageCount());
     ++readable;
     ++by_type[bytes.LeOr<uint8_t>(page_layout::kType)];
     return true;
   });
+  progress.Done();
   VersionGuess version = DetectServerVersion(store);
   const bool backup = store.Kind() == FileKind::kBackup;
   const char* kind = backup ? "backup" : "data";

@@ -6,6 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/open_command.h"
+#include "cli/progress_reporter.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
@@ -55,19 +56,24 @@ int RunScanTables(const ScanTablesOptions& options) {
   if (choice->automatic) Note("version: %s\n", FormatName(setting));
 
   std::map<uint32_t, size_t> before;
+  ProgressReporter progress("scanning " + options.path);
+  const ScanProgress scan_progress = [&](uint64_t done, uint64_t total) {
+    progress.Fraction(done, total);
+  };
   if (setting == VersionSetting::kSql2000) {
     OpenCatalog2000(db);
     // The lists the row reader would build on first use.
     for (const auto& [id, table] : db.catalog.tables) LocateTablePages2000(db, id);
     before = PageCounts(db);
-    ScanFileForTable2000(db, 0, true);
+    ScanFileForTable2000(db, 0, true, scan_progress);
   } else if (setting == VersionSetting::kSql2005) {
     sql2005::OpenCatalog2005(db);
     before = PageCounts(db);
     if (sql2005::ProcessPageOwnerConflict().IsSet())
       Note("tables share a page m_objId: their pages go to the first of them\n");
-    sql2005::ScanFileForTable2005(db, 0, true);
+    sql2005::ScanFileForTable2005(db, 0, true, scan_progress);
   }
+  progress.Done();
   const std::map<uint32_t, size_t> after = PageCounts(db);
   std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);

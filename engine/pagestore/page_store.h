@@ -104,4 +104,7 @@ class PageStore {
 void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
                          const std::function<bool(uint64_t, ByteView)>& visit);
 
+// Told (pages done, pages in all) while a whole-file scan runs.
+using ScanProgress = std::function<void(uint64_t, uint64_t)>;
+
 }  // namespace tollamer

@@ -31,7 +31,7 @@ TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
             std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"file header\": 1"), std::string::npos);
+  EXPECT_NE(r.out.find("\"file_header\": 1"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.File("m.png")));
   EXPECT_EQ(RunTool("detect " + dir.File("none.mdf")).exitCode, 1);
   EXPECT_EQ(RunTool("detect").exitCode, 2);

@@ -109,12 +109,17 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
   return true;
 }
 
-void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables) {
+void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables,
+                          const ScanProgress& progress) {
   const PageStore& store = db.Store();
+  auto tell = [&](uint64_t page) {
+    if (progress) progress(page + 1, store.PageCount());
+  };
   if (!all_tables) {
     DataPageList& list = db.dataPageLists[object_id];
     list.clear();
     ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+      tell(page);
       std::optional<PageHeader> h = PageHeader::Decode(bytes);
       if (h && IsScannedDataPage(*h) && h->objId == object_id) list.push_back(page);
       return true;
@@ -123,6 +128,7 @@ void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables)
   }
   for (auto& [id, list] : db.dataPageLists) list.clear();
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+    tell(page);
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (h && IsScannedDataPage(*h) && db.catalog.tables.contains(h->objId))
       db.dataPageLists[h->objId].push_back(page);

@@ -31,6 +31,8 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id);
 // (created when missing), otherwise the lists of every table of the catalog
 // (existing lists are emptied first; pages of objects that are not tables
 // of the catalog are ignored). Only data pages with header version 1 count.
-void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables);
+// `progress` hears of every page read.
+void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables,
+                          const ScanProgress& progress = {});
 
 }  // namespace tollamer

@@ -15,8 +15,12 @@ std::optional<uint32_t> DataPageObjId(ByteView raw) {
 
 }  // namespace
 
-void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables) {
+void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables,
+                          const ScanProgress& progress) {
   const PageStore& store = db.Store();
+  auto tell = [&](uint64_t page) {
+    if (progress) progress(page + 1, store.PageCount());
+  };
   if (!all_tables) {
     DataPageList& list = db.dataPageLists[object_id];
     list.clear();
@@ -29,6 +33,7 @@ void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables)
     }
     if (!owner_obj) return;
     ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
+      tell(p);
       if (DataPageObjId(raw) == owner_obj) list.push_back(p);
       return true;
     });
@@ -36,6 +41,7 @@ void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables)
   }
   for (auto& [id, list] : db.dataPageLists) list.clear();
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
+    tell(p);
     std::optional<uint32_t> obj = DataPageObjId(raw);
     if (!obj) return true;
     auto owner = db.pageOwnerMap.find(*obj);

@@ -15,7 +15,8 @@ namespace tollamer::sql2005 {
 // names the table; without such an entry it stays empty.
 // all_tables true: every existing list is emptied (and kept), then every
 // data page whose m_objId is in pageOwnerMap goes to the mapped table's
-// list, created when missing.
-void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables);
+// list, created when missing. `progress` hears of every page read.
+void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables,
+                          const ScanProgress& progress = {});
 
 }  // namespace tollamer::sql2005
