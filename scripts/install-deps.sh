@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   zlib1g-dev
   dosfstools mtools ntfs-3g
-  libsqlite3-dev libpq-dev postgresql
+  libsqlite3-dev sqlite3 libpq-dev postgresql
   clang-14 libclang-rt-14-dev
 )
 
