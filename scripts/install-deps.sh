@@ -5,7 +5,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev file
   googletest libgtest-dev libgmock-dev
   libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
