@@ -45,23 +45,26 @@ void ReadTypeName(const std::string& type_name, ArgumentDoc& doc) {
   }
 }
 
+CommandDoc Describe(const CLI::App& command) {
+  CommandDoc doc{command.get_name(), command.get_description(), {}};
+  for (const CLI::Option* opt : command.get_options()) {
+    if (opt->get_group().empty()) continue;
+    ArgumentDoc a;
+    for (const std::string& s : opt->get_snames()) a.names.push_back("-" + s);
+    for (const std::string& l : opt->get_lnames()) a.names.push_back("--" + l);
+    if (a.names.empty()) a.positional = opt->get_name(true);
+    if (opt->get_type_size() != 0) ReadTypeName(opt->get_type_name(), a);
+    a.description = opt->get_description();
+    a.required = opt->get_required();
+    doc.arguments.push_back(std::move(a));
+  }
+  return doc;
+}
+
 std::vector<CommandDoc> VisibleCommands(const CLI::App& app) {
   std::vector<CommandDoc> commands;
-  for (const CLI::App* sub : app.get_subcommands([](const CLI::App* s) { return !s->get_group().empty(); })) {
-    CommandDoc command{sub->get_name(), sub->get_description(), {}};
-    for (const CLI::Option* opt : sub->get_options()) {
-      if (opt->get_group().empty()) continue;
-      ArgumentDoc doc;
-      for (const std::string& s : opt->get_snames()) doc.names.push_back("-" + s);
-      for (const std::string& l : opt->get_lnames()) doc.names.push_back("--" + l);
-      if (doc.names.empty()) doc.positional = opt->get_name(true);
-      if (opt->get_type_size() != 0) ReadTypeName(opt->get_type_name(), doc);
-      doc.description = opt->get_description();
-      doc.required = opt->get_required();
-      command.arguments.push_back(std::move(doc));
-    }
-    commands.push_back(std::move(command));
-  }
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App* s) { return !s->get_group().empty(); }))
+    commands.push_back(Describe(*sub));
   return commands;
 }
 
@@ -124,6 +127,26 @@ std::string UsageItem(const ArgumentDoc& a) {
   return a.required ? item : "[" + item + "]";
 }
 
+// One tagged paragraph per option and argument, --help left out.
+void WriteArgumentList(const CommandDoc& c, std::ostream& out) {
+  for (const ArgumentDoc& a : c.arguments) {
+    if (IsHelp(a)) continue;
+    out << ".TP\n";
+    if (a.names.empty()) {
+      out << "\\fI" << Roff(a.positional) << "\\fR\n";
+    } else {
+      out << "\\fB" << Roff(Join(a.names, ", ")) << "\\fR";
+      if (!a.valueName.empty()) out << " \\fI" << Roff(ValueText(a)) << "\\fR";
+      out << "\n";
+    }
+    out << Roff(a.description) << ".";
+    if (!a.choices.empty() && ValueText(a) != Join(a.choices, "|"))
+      out << " One of: " << Roff(Join(a.choices, ", ")) << ".";
+    if (a.required && !a.names.empty()) out << " Required.";
+    out << "\n";
+  }
+}
+
 }  // namespace
 
 CLI::App* AddWriteDocsCommand(CLI::App& app, WriteDocsOptions& options) {
@@ -142,29 +165,20 @@ void WriteManPage(const CLI::App& app, std::ostream& out) {
       << ".ad l\n"
       << ".SH NAME\n" << Roff(name) << " \\- " << Roff(app.get_description()) << "\n"
       << ".SH SYNOPSIS\n\\fB" << Roff(name) << "\\fR \\fICOMMAND\\fR [\\fIOPTIONS\\fR] "
-      << "\\fIARGUMENTS\\fR\n.br\n\\fB" << Roff(name) << "\\fR [\\fICOMMAND\\fR] \\fB\\-\\-help\\fR\n"
-      << ".SH COMMANDS\n";
+      << "\\fIARGUMENTS\\fR\n.br\n\\fB" << Roff(name) << "\\fR [\\fICOMMAND\\fR] \\fB\\-\\-help\\fR\n";
+  const CommandDoc program = Describe(app);
+  if (std::any_of(program.arguments.begin(), program.arguments.end(),
+                  [](const ArgumentDoc& a) { return !IsHelp(a); })) {
+    out << ".SH OPTIONS\n";
+    WriteArgumentList(program, out);
+  }
+  out << ".SH COMMANDS\n";
   for (const CommandDoc& c : VisibleCommands(app)) {
     out << ".SS " << Roff(c.name) << "\n\\fB" << Roff(name + " " + c.name) << "\\fR";
     for (const ArgumentDoc& a : c.arguments)
       if (!IsHelp(a)) out << " " << UsageItem(a);
     out << "\n.PP\n" << Roff(c.description) << ".\n";
-    for (const ArgumentDoc& a : c.arguments) {
-      if (IsHelp(a)) continue;
-      out << ".TP\n";
-      if (a.names.empty()) {
-        out << "\\fI" << Roff(a.positional) << "\\fR\n";
-      } else {
-        out << "\\fB" << Roff(Join(a.names, ", ")) << "\\fR";
-        if (!a.valueName.empty()) out << " \\fI" << Roff(ValueText(a)) << "\\fR";
-        out << "\n";
-      }
-      out << Roff(a.description) << ".";
-      if (!a.choices.empty() && ValueText(a) != Join(a.choices, "|"))
-        out << " One of: " << Roff(Join(a.choices, ", ")) << ".";
-      if (a.required && !a.names.empty()) out << " Required.";
-      out << "\n";
-    }
+    WriteArgumentList(c, out);
   }
   const std::string footer = app.get_footer();
   if (!footer.empty()) {
@@ -182,6 +196,9 @@ void WriteBashCompletion(const CLI::App& app, std::ostream& out) {
   const std::vector<CommandDoc> commands = VisibleCommands(app);
   std::vector<std::string> command_names;
   for (const CommandDoc& c : commands) command_names.push_back(c.name);
+  std::vector<std::string> first_words = command_names;
+  for (const ArgumentDoc& a : Describe(app).arguments)
+    first_words.insert(first_words.end(), a.names.begin(), a.names.end());
 
   out << "# bash completion for " << name << " (written by `" << name << " " << kWriteDocsCommand
       << " bash`)\n"
@@ -195,7 +212,7 @@ void WriteBashCompletion(const CLI::App& app, std::ostream& out) {
       << "  done\n"
       << "  case $command in\n"
       << "    '')\n"
-      << "      COMPREPLY=($(compgen -W '" << Join(command_names, " ") << " --help' -- \"$cur\"))\n"
+      << "      COMPREPLY=($(compgen -W '" << Join(first_words, " ") << "' -- \"$cur\"))\n"
       << "      return ;;\n";
   for (const CommandDoc& c : commands) {
     std::vector<std::string> options;
