@@ -42,7 +42,7 @@ sqlite_rows() {
   sqlite3 "$demo/recovered.sqlite" "SELECT count(*) FROM \"$1\"" 2>/dev/null || echo 0
 }
 
-printf '  %-12s %6s %12s %7s %6s\n' table held "whole pages" SQLite CSV
+printf '  %-12s %6s %10s %7s %6s\n' table held undamaged SQLite CSV
 short=0 held_total=0 found_total=0
 while IFS=$'\t' read -r _ id name held whole; do
   # A table whose name was on the destroyed page comes back under its object id.
@@ -55,7 +55,7 @@ while IFS=$'\t' read -r _ id name held whole; do
   in_csv=$(csv_rows "$demo/csv/$found_name.csv")
   [[ $in_sqlite =~ ^[0-9]+$ ]] || in_sqlite=0
   [[ $in_csv =~ ^[0-9]+$ ]] || in_csv=0
-  printf '  %-12s %6d %12d %7d %6d%s\n' "$name" "$held" "$whole" "$in_sqlite" "$in_csv" "$note"
+  printf '  %-12s %6d %10d %7d %6d%s\n' "$name" "$held" "$whole" "$in_sqlite" "$in_csv" "$note"
   if [ "$in_sqlite" -lt "$whole" ] || [ "$in_csv" -lt "$whole" ]; then short=1; fi
   held_total=$((held_total + held))
   found_total=$((found_total + (in_sqlite < in_csv ? in_sqlite : in_csv)))
