@@ -25,9 +25,15 @@ for f in usr/bin/tollamer-cli usr/bin/tollamer \
 done
 if [ "$failed" -eq 0 ]; then
   man="$out/root/usr/share/man/man1/tollamer-cli.1"
-  for command in $("$out/root/usr/bin/tollamer-cli" --help |
-                   awk '/^Subcommands:/ { on = 1; next } on && /^  [a-z]/ { print $1 }'); do
-    grep -qxF ".SS ${command//-/\\-}" "$man" || { echo "the manual page lacks the command $command"; failed=1; }
+  cli="$out/root/usr/bin/tollamer-cli"
+  for command in $("$cli" --help | awk '/^Subcommands:/ { on = 1; next } on && /^  [a-z]/ { print $1 }'); do
+    section=$(head=".SS ${command//-/\\-}" awk '$0 == ENVIRON["head"] { on = 1; print; next }
+                                                /^\.S[SH] / { on = 0 } on' "$man")
+    [ -n "$section" ] || { echo "the manual page lacks the command $command"; failed=1; continue; }
+    for option in $("$cli" "$command" --help | grep -o -- '--[a-z][a-z-]*' | grep -vx -- --help | sort -u); do
+      grep -qF -- "${option//-/\\-}" <<<"$section" ||
+        { echo "the manual page lacks $command $option"; failed=1; }
+    done
   done
   bash -n "$out/root/usr/share/bash-completion/completions/tollamer-cli" ||
     { echo "the bash completion does not parse"; failed=1; }
