@@ -19,12 +19,13 @@ for f in usr/bin/tollamer-cli usr/bin/tollamer \
          usr/share/applications/tollamer.desktop \
          usr/share/icons/hicolor/scalable/apps/tollamer.svg \
          usr/share/tollamer/help/index.html \
-         usr/share/man/man1/tollamer-cli.1 \
+         usr/share/man/man1/tollamer-cli.1.gz \
          usr/share/bash-completion/completions/tollamer-cli; do
   [ -s "$out/root/$f" ] || { echo "missing from the package: /$f"; failed=1; }
 done
 if [ "$failed" -eq 0 ]; then
-  man="$out/root/usr/share/man/man1/tollamer-cli.1"
+  man="$out/man.1"
+  gzip -dc "$out/root/usr/share/man/man1/tollamer-cli.1.gz" >"$man"
   cli="$out/root/usr/bin/tollamer-cli"
   for command in $("$cli" --help | awk '/^Subcommands:/ { on = 1; next } on && /^  [a-z]/ { print $1 }'); do
     section=$(head=".SS ${command//-/\\-}" awk '$0 == ENVIRON["head"] { on = 1; print; next }
