@@ -13,6 +13,7 @@ if [ "${TOLLAMER_DEMO_NO_BUILD:-0}" != "1" ]; then
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target tollamer-cli tollamer-make-sample >/dev/null
 fi
+command -v sqlite3 >/dev/null || { echo "the demo counts rows with sqlite3: bash scripts/install-deps.sh"; exit 1; }
 cli="$build_dir/cli/tollamer-cli"
 demo="$build_dir/demo"
 rm -rf "$demo"
