@@ -36,6 +36,9 @@ if [ "$failed" -eq 0 ]; then
         { echo "the manual page lacks $command $option"; failed=1; }
     done
   done
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$out/root/usr/share/applications/tollamer.desktop" || failed=1
+  fi
   bash -n "$out/root/usr/share/bash-completion/completions/tollamer-cli" ||
     { echo "the bash completion does not parse"; failed=1; }
 fi
