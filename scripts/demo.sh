@@ -21,7 +21,8 @@ mkdir -p "$demo/csv"
 
 "$build_dir/tests/fixtures/tollamer-make-sample" "$demo/sample.mdf" 2008 \
   --damaged-copy "$demo/damaged.mdf" >"$demo/damage.txt"
-echo "sample:       $demo/sample.mdf (SQL Server 2008, $(grep -c '^table' "$demo/damage.txt") tables)"
+echo "sample:       $demo/sample.mdf (SQL Server 2008, $(grep -c '^table' "$demo/damage.txt") tables," \
+     "$(awk -F'\t' '/^table/ { n += $4 } END { print n }' "$demo/damage.txt") rows)"
 echo "damaged copy: $demo/damaged.mdf"
 sed -n 's/^damage: /  /p' "$demo/damage.txt"
 
