@@ -39,8 +39,16 @@ if [ "$failed" -eq 0 ]; then
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$out/root/usr/share/applications/tollamer.desktop" || failed=1
   fi
-  bash -n "$out/root/usr/share/bash-completion/completions/tollamer-cli" ||
-    { echo "the bash completion does not parse"; failed=1; }
+  # The completion offers the commands, a command's options, and the values
+  # of an option restricted to a set.
+  completes() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tollamer_cli
+             printf "%s\n" "${COMPREPLY[@]}" | sort | xargs' _ "$out/root/usr/share/bash-completion/completions/tollamer-cli" "$@"
+  }
+  [ "$(completes tollamer-cli export-d)" = "export-data" ] &&
+    [[ " $(completes tollamer-cli import x.mdf --t) " == *" --to "* ]] &&
+    [ "$(completes tollamer-cli export-data x.mdf --format '')" = "csv sql" ] ||
+    { echo "the bash completion does not complete commands, options and their values"; failed=1; }
 fi
 [ "$failed" -eq 0 ] || exit 1
 echo "package $(basename "$deb"): $(du -k "$deb" | cut -f1) KiB, depends on $(dpkg-deb -f "$deb" Depends)"
