@@ -107,8 +107,10 @@ CDetectionPage::CDetectionPage(EngineMessages* messages, QWidget* parent)
   choose->setObjectName(QString::number(kIdChooseFile));
   start_ = new QPushButton(U("开始检测"), this);
   start_->setObjectName(QString::number(kIdStart));
-  auto* stop = new QPushButton(U("停止检测"), this);
-  stop->setObjectName(QString::number(kIdStop));
+  stop_ = new QPushButton(U("停止检测"), this);
+  stop_->setObjectName(QString::number(kIdStop));
+  stop_->setEnabled(false);  // only a running census can be stopped
+  QPushButton* stop = stop_;
   for (QPushButton* b : {choose, start_, stop}) b->setAutoDefault(false);
   connect(choose, &QPushButton::clicked, this, &CDetectionPage::OnChooseClicked);
   connect(start_, &QPushButton::clicked, this, &CDetectionPage::Start);
@@ -175,7 +177,9 @@ void CDetectionPage::Start() {
   Field(kIdNullShare)->setText("0%");
   Field(kIdErrShare)->setText("0%");
   map_view_->Clear();
+  progress_->setValue(0);
   running_ = true;
+  stop_->setEnabled(true);
   std::string path = path_.toStdString();
   worker_.Start([this, path] {
     tools::DetectionResult result;
@@ -214,15 +218,16 @@ void CDetectionPage::ShowCounts(const tools::KindCounts& counts) {
 void CDetectionPage::OnWorkerEnded(const tools::DetectionResult& result) {
   worker_.Wait();
   running_ = false;
+  stop_->setEnabled(false);
   last_ = result;
-  worker_messages_.ForwardTo(*messages_);
   if (result.opened) {
     // The counts in step with the pages read, also after a stop; the bar
-    // returns to empty only when the census went through.
+    // stays where the census ended: full when it went through.
     ShowCounts(result.counts);
-    if (!result.stopped) progress_->setValue(0);
+    if (!result.stopped) progress_->setValue(progress_->maximum());
     map_view_->SetMap(result.map);
   }
+  worker_messages_.ForwardTo(*messages_);
   emit detectionEnded();
 }
 

@@ -85,6 +85,7 @@ class CDetectionPage : public QDialog {
   std::map<int, QLabel*> fields_;
   QProgressBar* progress_ = nullptr;
   QPushButton* start_ = nullptr;
+  QPushButton* stop_ = nullptr;
   CPageMapView* map_view_ = nullptr;
   ToolWorker worker_;  // last: it ends before the members it uses go
 };

@@ -93,7 +93,8 @@ TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
   EXPECT_EQ(dialog.CountField(PageKind::kFileHeader)->text(), "1");
   EXPECT_EQ(dialog.CountField(PageKind::kBoot)->text(), "1");
   EXPECT_EQ(dialog.findChild<QLabel*>("1025")->text(), "2.0%");  // 1 of 50 damaged
-  EXPECT_EQ(dialog.progressBar()->value(), 0) << "a finished census returns the bar to empty";
+  EXPECT_EQ(dialog.progressBar()->value(), 100) << "a finished census fills the bar";
+  EXPECT_FALSE(dialog.findChild<QPushButton*>("1013")->isEnabled()) << "nothing left to stop";
   // The map: one cell per page, page 0 the file header, the last two null and err.
   const tools::PageMap& map = dialog.mapView()->map();
   ASSERT_EQ(map.cells.size(), 50u);
