@@ -40,9 +40,9 @@ void GuiMessages::ShowNotice(const QString& message) {
   notices_.append(box);
 }
 
-void GuiMessages::CloseNotices() {
+void GuiMessages::EndNotices() {
   for (const QPointer<QMessageBox>& box : notices_)
-    if (box) box->close();
+    if (box) box->setText(box->text() + QString::fromUtf8("\n扫描已完成。"));
   notices_.clear();
 }
 

@@ -19,8 +19,8 @@ class GuiMessages final : public QObject, public EngineMessages {
   explicit GuiMessages(QWidget* parent_window) : parent_(parent_window) {}
   void ShowStop(std::string_view text) override;
   bool AskOkCancel(std::string_view text) override;
-  // Closes the notices still up (the work they announced has ended).
-  void CloseNotices();
+  // The work that the notices still up announced has ended: they say so.
+  void EndNotices();
 
  private:
   void ShowNotice(const QString& message);

@@ -284,7 +284,7 @@ void CMainFrame::OpenFile(const QString& path) {
 
 void CMainFrame::OnOpenFinished(bool ok) {
   doc_->WaitForWorker();
-  if (gui_messages_) gui_messages_->CloseNotices();
+  if (gui_messages_) gui_messages_->EndNotices();
   SetEngineCommandsEnabled(true);
   if (ok) {
     tree_->SetPageOwnerConflict(PageOwnerConflictShown());
