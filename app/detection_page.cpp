@@ -10,6 +10,8 @@
 
 #include "app/tool_page_map_view.h"
 #include "platform/block_devices.h"
+#include "tools/backup_conversion.h"
+#include "tools/page_map_png.h"
 
 namespace tollamer::app {
 
@@ -115,6 +117,10 @@ CDetectionPage::CDetectionPage(EngineMessages* messages, QWidget* parent)
   connect(choose, &QPushButton::clicked, this, &CDetectionPage::OnChooseClicked);
   connect(start_, &QPushButton::clicked, this, &CDetectionPage::Start);
   connect(stop, &QPushButton::clicked, this, &CDetectionPage::Stop);
+  save_map_ = new QPushButton(U("保存页图"), this);
+  save_map_->setAutoDefault(false);
+  save_map_->setEnabled(false);  // there is a picture once a census ended
+  connect(save_map_, &QPushButton::clicked, this, &CDetectionPage::SaveMap);
 
   map_view_ = new CPageMapView(this);
   map_view_->setObjectName("pageMap");
@@ -123,6 +129,7 @@ CDetectionPage::CDetectionPage(EngineMessages* messages, QWidget* parent)
   buttons->addWidget(choose);
   buttons->addWidget(start_);
   buttons->addWidget(stop);
+  buttons->addWidget(save_map_);
   auto* left = new QVBoxLayout;
   left->addLayout(grid);
   left->addStretch(1);
@@ -177,6 +184,7 @@ void CDetectionPage::Start() {
   Field(kIdNullShare)->setText("0%");
   Field(kIdErrShare)->setText("0%");
   map_view_->Clear();
+  save_map_->setEnabled(false);
   progress_->setValue(0);
   running_ = true;
   stop_->setEnabled(true);
@@ -226,9 +234,23 @@ void CDetectionPage::OnWorkerEnded(const tools::DetectionResult& result) {
     ShowCounts(result.counts);
     if (!result.stopped) progress_->setValue(progress_->maximum());
     map_view_->SetMap(result.map);
+    save_map_->setEnabled(!result.map.cells.empty());
   }
   worker_messages_.ForwardTo(*messages_);
   emit detectionEnded();
+}
+
+void CDetectionPage::SaveMap() {
+  QString out = chooser_ ? chooser_({true, "png", "", "PNG(*.png)|*.png||"})
+                         : RunFileDialog(this, {true, "png", "", "PNG(*.png)|*.png||"});
+  if (out.isEmpty()) return;
+  if (platform::OutputIsInput(path_.toStdString(), out.toStdString())) {
+    messages_->ShowStop(tools::kOutputIsInputMessage);
+    return;
+  }
+  std::string error;
+  if (!tools::SavePageMapPng(map_view_->map(), out.toStdString(), error))
+    messages_->ShowStop(U("页图保存失败！").toStdString() + error);
 }
 
 void CDetectionPage::done(int r) {
