@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -50,6 +51,12 @@ namespace {
 
 constexpr char kTitle[] = "QuarrixForMSSQLServer";
 constexpr int kRecentFileCount = 4;
+
+QString HelpPagePath() {
+  const QString dir = QCoreApplication::applicationDirPath();
+  const QString installed = dir + "/../share/tollamer/help/index.html";
+  return QFile::exists(installed) ? QDir::cleanPath(installed) : dir + "/help/index.html";
+}
 
 struct CommandSpec {
   int id;
@@ -317,7 +324,9 @@ void CMainFrame::ClearDocumentViews() {
 }
 
 void CMainFrame::ShowHelp() {
-  const QString page = QCoreApplication::applicationDirPath() + "/help/index.html";
+  // The help page lies next to the program, or in share/tollamer beside
+  // the bin folder it is installed in.
+  const QString page = HelpPagePath();
   if (viewer_) {
     viewer_(page);
     return;
