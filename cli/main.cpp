@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/catalog_command.h"
+#include "cli/cli_docs.h"
 #include "cli/cli_exit.h"
 #include "cli/cli_report.h"
 #include "cli/export_data_command.h"
@@ -147,6 +148,9 @@ int Run(int argc, char** argv) {
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
   AddServerVersion(import_cmd, import.version);
 
+  tollamer::cli::WriteDocsOptions docs;
+  CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -167,6 +171,7 @@ int Run(int argc, char** argv) {
                                (*detect_cmd && detect.json) || (*excavate_cmd && excavate.json) ||
                                (*rows_cmd && (rows.json || rows.format == "json")));
 
+  if (*docs_cmd) return tollamer::cli::RunWriteDocs(app, docs.kind, docs.outPath);
   if (*info_cmd) return tollamer::cli::RunInfo(info);
   if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
   if (*open_cmd) return tollamer::cli::RunOpen(open);

@@ -37,7 +37,13 @@ struct DiskEntry {
   std::string name;        // "sda"
   std::string devicePath;  // "/dev/sda"
   bool removable = false;
+<<<<<<< HEAD
   uint64_t sectors = 0;    // as sysfs tells it, without opening the disk
+=======
+  // The size the system reports in 512-byte sectors (0 when it reports
+  // none): a disk that cannot be opened can still be named with its size.
+  uint64_t reportedSectors = 0;
+>>>>>>> main
   std::vector<PartitionEntry> partitions;  // in name order
 };
 
@@ -46,7 +52,11 @@ struct DiskEntry {
 class BlockDevices {
  public:
   virtual ~BlockDevices() = default;
+<<<<<<< HEAD
   // Every whole disk, in name order.
+=======
+  // Every whole disk, in name order (their exact sizes are known once opened).
+>>>>>>> main
   virtual std::vector<DiskEntry> ListDisks() const = 0;
   virtual OpenResult Open(const std::string& device_path) const = 0;
 };
