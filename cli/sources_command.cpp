@@ -35,11 +35,11 @@ int RunSources() {
   std::printf("%-16s %-10s %10s %14s %14s\n", "DEVICE", "KIND", "SIZE", "START SECTOR", "SECTORS");
   size_t listed = 0;
   for (const platform::DiskEntry& disk : devices.ListDisks()) {
-    if (disk.sectors == 0) continue;  // no medium (an unused loop device, an empty drive)
+    if (disk.reportedSectors == 0) continue;  // no medium (an unused loop device, an empty drive)
     ++listed;
     std::printf("%-16s %-10s %10s %14u %14llu%s\n", disk.devicePath.c_str(),
-                disk.removable ? "removable" : "disk", SizeText(disk.sectors).c_str(), 0u,
-                static_cast<unsigned long long>(disk.sectors), Access(disk.devicePath).c_str());
+                disk.removable ? "removable" : "disk", SizeText(disk.reportedSectors).c_str(), 0u,
+                static_cast<unsigned long long>(disk.reportedSectors), Access(disk.devicePath).c_str());
     for (const platform::PartitionEntry& part : disk.partitions)
       std::printf("%-16s %-10s %10s %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
                   SizeText(part.sectors).c_str(),

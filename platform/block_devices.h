@@ -6,7 +6,6 @@
 //
 //   SYSFS FILE                       MEANING
 //   <root>/<disk>/removable          "1" for removable media, "0" for fixed
-//   <root>/<disk>/size               length of the disk in 512-byte sectors
 //   <root>/<disk>/<part>/partition   present on partitions only
 //   <root>/<disk>/<part>/start       first sector of the partition (512 bytes)
 //   <root>/<disk>/<part>/size        length in 512-byte sectors
@@ -37,13 +36,9 @@ struct DiskEntry {
   std::string name;        // "sda"
   std::string devicePath;  // "/dev/sda"
   bool removable = false;
-<<<<<<< HEAD
-  uint64_t sectors = 0;    // as sysfs tells it, without opening the disk
-=======
   // The size the system reports in 512-byte sectors (0 when it reports
   // none): a disk that cannot be opened can still be named with its size.
   uint64_t reportedSectors = 0;
->>>>>>> main
   std::vector<PartitionEntry> partitions;  // in name order
 };
 
@@ -52,11 +47,7 @@ struct DiskEntry {
 class BlockDevices {
  public:
   virtual ~BlockDevices() = default;
-<<<<<<< HEAD
-  // Every whole disk, in name order.
-=======
   // Every whole disk, in name order (their exact sizes are known once opened).
->>>>>>> main
   virtual std::vector<DiskEntry> ListDisks() const = 0;
   virtual OpenResult Open(const std::string& device_path) const = 0;
 };
