@@ -100,7 +100,7 @@ int RunCatalog(const CatalogOptions& options) {
   std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
   if (!version) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-                 options.version.c_str());
+          options.version.c_str());
     return kExitUsage;
   }
   if (detected) Note("version: %s\n", FormatName(*version));

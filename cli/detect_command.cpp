@@ -33,7 +33,7 @@ constexpr tools::PageKind kShownOrder[] = {
 // A kind's name as a JSON key: lower case, words joined by '_'.
 std::string JsonKey(std::string_view name) {
   std::string key;
-  for (char c : name) key.push_back(c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (unsigned char c : name) key.push_back(c == ' ' ? '_' : static_cast<char>(std::tolower(c)));
   return key;
 }
 

@@ -78,7 +78,7 @@ int RunExcavate(const ExcavateOptions& o) {
   tools::Recognition fs = tools::RecognizeFileSystem(*open.file, o.start);
   if (o.freeOnly && !fs.freeClustersAllowed) {
     Error("no NTFS, FAT32 or FAT16 file system at sector %llu: "
-                         "--free-only cannot be used\n", static_cast<unsigned long long>(o.start));
+          "--free-only cannot be used\n", static_cast<unsigned long long>(o.start));
     return kExitUsage;
   }
   tools::SearchParams params;
@@ -90,10 +90,10 @@ int RunExcavate(const ExcavateOptions& o) {
   if (params.clusterField == 0) params.clusterField = kDefaultCluster;  // a boot sector saying 0
   if (!o.json && fs.fs.kind != tools::FileSystemKind::kNone)
     Note("file system at sector %llu: %s, cluster %llu sectors, size %llu sectors\n",
-                 static_cast<unsigned long long>(o.start),
-                 std::string(tools::FileSystemName(fs.fs.kind)).c_str(),
-                 static_cast<unsigned long long>(params.clusterField),
-                 static_cast<unsigned long long>(params.sizeSectors));
+         static_cast<unsigned long long>(o.start),
+         std::string(tools::FileSystemName(fs.fs.kind)).c_str(),
+         static_cast<unsigned long long>(params.clusterField),
+         static_cast<unsigned long long>(params.sizeSectors));
 
   CliMessages messages;
   std::atomic<bool> running{true};
@@ -126,7 +126,7 @@ int RunExcavate(const ExcavateOptions& o) {
       unsigned long n = std::strtoul(o.extract.c_str(), &end, 10);
       if (o.extract.empty() || *end != '\0' || n >= r.fragments.size()) {
         Error("no fragment %s (%zu found)\n", o.extract.c_str(),
-                     r.fragments.size());
+              r.fragments.size());
         return kExitUsage;
       }
       tools::CheckSelected(r.fragments, {n});
@@ -161,7 +161,7 @@ int RunExcavate(const ExcavateOptions& o) {
           tools::ExtractFragmentsToFile(o.source, groups[i], path, running, messages);
       if (!x.completed) {
         Error("extraction into %s failed: %s\n", path.c_str(),
-                     x.error.c_str());
+              x.error.c_str());
         return kExitRead;
       }
       std::string numbers;

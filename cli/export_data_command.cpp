@@ -25,7 +25,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
   if (!choice) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-                 version.c_str());
+          version.c_str());
     exit_code = kExitUsage;
     return std::nullopt;
   }
@@ -50,7 +50,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-                           "to read tables from\n", path.c_str());
+            "to read tables from\n", path.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }
@@ -132,8 +132,8 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   }
   if (backup_pages_missing) {
     Error("incomplete: the backup lacks %llu allocated pages (another "
-                         "file of a striped backup, or lost): rows on them are not found\n",
-                 static_cast<unsigned long long>(backup_pages_missing));
+          "file of a striped backup, or lost): rows on them are not found\n",
+          static_cast<unsigned long long>(backup_pages_missing));
     return kExitLosses;
   }
   return kExitComplete;

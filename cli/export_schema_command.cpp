@@ -111,8 +111,8 @@ int RunExportSchema(const ExportSchemaOptions& options) {
         std::string sample;
         for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
         Error("%zu character(s) the encoding cannot hold were written as '?' "
-                     "in %s (first: %s)\n",
-                     r.unmappable, r.path.c_str(), sample.c_str());
+              "in %s (first: %s)\n",
+              r.unmappable, r.path.c_str(), sample.c_str());
       }
     } else {
       Error("cannot write %s: %s\n", r.path.c_str(), std::string(EnglishText(r.error)).c_str());
@@ -128,12 +128,12 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
     if (!options.object.empty() && t.fullName != table_named) continue;
     Error("%s: columns lost, scripted %s\n", t.fullName.c_str(),
-                 t.columnsInferred ? "with placeholder columns" : "as a comment");
+          t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;
   }
   if (!matched) {
     Error("no %s named %s\n",
-                 options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
+          options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {

@@ -33,8 +33,8 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
   }
   if (!tools::HoldsDataPages(store)) {
     Error("%s is not a recognised data or backup file "
-                         "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
-                 static_cast<unsigned long long>(store.FileLength()));
+          "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
+          static_cast<unsigned long long>(store.FileLength()));
     if (log) log->AppendEntry("Not a recognised data or backup file: no SQL Server page header found");
     return true;
   }
@@ -69,7 +69,7 @@ int RunOpen(const OpenOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-                 options.version.c_str());
+          options.version.c_str());
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.logPath)) return kExitUsage;
@@ -83,7 +83,7 @@ int RunOpen(const OpenOptions& options) {
     std::fputs("\n", stdout);
   } else if (std::optional<std::string> error = log.SaveReport(options.logPath)) {
     Error("cannot write the report %s: %s\n", options.logPath.c_str(),
-                 error->c_str());
+          error->c_str());
     return kExitCannotRead;
   } else {
     std::printf("%s\n", options.logPath.c_str());

@@ -45,7 +45,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
   if (!choice) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-                 options.version.c_str());
+          options.version.c_str());
     return 2;
   }
   CliMessages messages;
@@ -83,11 +83,11 @@ int RunScanTables(const ScanTablesOptions& options) {
   for (uint32_t id : empty) {
     const TableInfo& table = db.catalog.tables.at(id);
     Error("%s: no data pages found (%llu rows in the catalog)\n",
-                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
+          table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
   }
   if (!empty.empty()) {
     Error("incomplete: %zu table(s) without data pages\n",
-                 empty.size());
+          empty.size());
     return kExitLosses;
   }
   return kExitComplete;
