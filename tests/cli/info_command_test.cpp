@@ -69,6 +69,10 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
       {"open " + mdf + " --server-version 2012", 0},
       {"rows " + mdf + " nosuchtable", 4},
       {"export-schema " + mdf + " --out " + dir.path().string() + " --object nosuch", 4},
+      // An object by its name with or without its owner, whatever its kind.
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object titles", 0},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object '[dbo].[byroyalty]'", 0},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object dbo.id", 0},
       {"export-data " + mdf + " --table nosuch --out -", 4},
   };
   for (const auto& c : cases) EXPECT_EQ(RunCli(c.args).exitCode, c.exitCode) << c.args;
