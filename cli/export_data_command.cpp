@@ -13,6 +13,7 @@
 #include "cli/rows_command.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
+#include "output/deleted_export.h"
 #include "output/work_log.h"
 
 namespace tollamer::cli {
@@ -162,6 +163,42 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   return kExitComplete;
 }
 
+DataProgress DeletedProgress() {
+  DataProgress progress;
+  progress.tableDone = [](const TableDataResult& r) {
+    if (r.ok && r.stats.rows == 0 && r.stats.rowsRejected == 0) return;
+    std::string line = r.tableName + ": ";
+    if (r.ok)
+      line += std::to_string(r.stats.rows) + " deleted rows, " +
+              std::to_string(r.stats.rowsRejected) + " candidates rejected";
+    else
+      line += "deleted rows FAILED (" + r.error + ")";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  return progress;
+}
+
+int ReportDeleted(const std::vector<TableDataResult>& results) {
+  uint64_t rows = 0;
+  uint64_t rejected = 0;
+  size_t tables = 0;
+  size_t failed = 0;
+  for (const TableDataResult& r : results) {
+    rows += r.stats.rows;
+    rejected += r.stats.rowsRejected;
+    if (r.stats.rows) ++tables;
+    if (!r.ok) ++failed;
+  }
+  std::printf("%llu deleted rows in %zu tables, %llu candidates rejected",
+              static_cast<unsigned long long>(rows), tables,
+              static_cast<unsigned long long>(rejected));
+  if (failed) std::printf(", %zu failed", failed);
+  std::printf("\n");
+  std::fflush(stdout);
+  return failed ? kExitCannotRead : kExitComplete;
+}
+
 int RunExportData(const ExportDataOptions& options) {
   DataFormat format;
   if (options.format == "csv") {
@@ -188,7 +225,12 @@ int RunExportData(const ExportDataOptions& options) {
   std::vector<TableDataResult> results =
       ExportTablesData(db, input->version, input->tables, format, options.outDir,
                        TerminalProgress());
-  return ReportResults(results, "written", input->backupPagesMissing);
+  const int live = ReportResults(results, "written", input->backupPagesMissing);
+  if (!options.deleted) return live;
+  const int deleted = ReportDeleted(ExportDeletedRows(
+      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      options.outDir, DeletedProgress()));
+  return live != kExitComplete ? live : deleted;
 }
 
 }  // namespace tollamer::cli

@@ -22,6 +22,7 @@ struct ExportDataOptions {
   std::string table;  // empty: all tables
   std::string format = "csv";
   std::string version = "auto";
+  bool deleted = false;  // also <table>.deleted.csv
 };
 
 // The file opened and its catalog built with the chosen version, and the
@@ -51,6 +52,12 @@ DataProgress TerminalProgress();
 // the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing = 0);
+
+// The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
+// candidates rejected" for each table with either, then the totals.
+// Returns 1 when an output could not be written, else 0.
+DataProgress DeletedProgress();
+int ReportDeleted(const std::vector<TableDataResult>& results);
 
 // Exit codes in cli_exit.h.
 int RunExportData(const ExportDataOptions& options);

@@ -6,6 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/export_data_command.h"
 #include "output/db_import.h"
+#include "output/deleted_export.h"
 
 namespace tollamer::cli {
 
@@ -29,7 +30,12 @@ int RunImport(const ImportOptions& options) {
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  return ReportResults(results, "imported", input->backupPagesMissing);
+  const int live = ReportResults(results, "imported", input->backupPagesMissing);
+  if (!options.deleted) return live;
+  const int deleted = ReportDeleted(ImportDeletedRows(
+      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      *target, DeletedProgress()));
+  return live != kExitComplete ? live : deleted;
 }
 
 }  // namespace tollamer::cli

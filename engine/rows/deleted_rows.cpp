@@ -1,0 +1,225 @@
+#include "engine/rows/deleted_rows.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "engine/catalog/inferred_columns.h"
+#include "engine/pagestore/page_header.h"
+#include "engine/pagestore/page_list_reader.h"
+#include "engine/pagestore/record_layout.h"
+#include "engine/rows/row_reader.h"
+#include "engine/rows/row_reader_pages.h"
+#include "engine/rows/typed_decode.h"
+
+namespace tollamer {
+
+namespace {
+
+using namespace record_layout;
+
+constexpr uint8_t kStatusVersioningTag = 0x40;
+constexpr uint16_t kVersioningTagBytes = 14;
+constexpr uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+
+// A record's identity: its bytes after the two status bytes, without a
+// versioning tag, so that a ghost and its live or free-space copy agree.
+uint64_t RecordHash(ByteView record, uint16_t length) {
+  size_t n = std::min<size_t>(length, record.size());
+  if ((record.LeOr<uint8_t>(kStatusA) & kStatusVersioningTag) != 0 &&
+      n >= kVersioningTagBytes + kFixedData)
+    n -= kVersioningTagBytes;
+  uint64_t h = kFnvOffset ^ n;
+  for (size_t i = kFixedEnd; i < n; ++i) h = (h ^ record.data()[i]) * kFnvPrime;
+  return h;
+}
+
+// What the plan says a record of the table looks like.
+void AddPlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan,
+                     LeftoverShape& shape) {
+  size_t fixed_end = kFixedData;
+  uint16_t stored = 0;
+  uint16_t variables = 0;
+  for (const ColumnPlan& p : plan) {
+    if (p.place == ColumnPlace::kComputed) continue;
+    ++stored;
+    if (p.place == ColumnPlace::kFixed) fixed_end = std::max<size_t>(fixed_end, p.offset + p.column->length);
+    if (p.place == ColumnPlace::kBit) fixed_end = std::max<size_t>(fixed_end, p.offset + 1u);
+    if (p.place == ColumnPlace::kVariable) variables = std::max(variables, p.variable);
+  }
+  const PhysicalLayout2005& physical = table.physicalLayout2005;
+  if (physical.known) {
+    stored = static_cast<uint16_t>(physical.columns.size() + physical.hidden.size());
+    for (const PhysicalColumn2005& h : physical.hidden)
+      if (h.leafOffset < 0) variables = std::max<uint16_t>(variables, -h.leafOffset);
+  }
+  shape.fixedEnds.insert(static_cast<uint16_t>(fixed_end));
+  shape.columnCounts.insert(stored);
+  shape.columnCounts.insert(stored + 1);  // a uniquifier
+  shape.maxVariables = std::max<uint16_t>(shape.maxVariables, variables + 1);
+}
+
+class LeftoverWalk {
+ public:
+  LeftoverWalk(CMdfDatabase& db, const TableRecordWalk& walk, const DeletedRowVisitor& visit,
+               DeletedRowStats& stats)
+      : db_(db), walk_(walk), visit_(visit), stats_(stats) {
+    AddPlannedShape(walk.Table(), walk.Plan(), shape_);
+  }
+
+  // The live records of a page: their identities, and F, N and V as the
+  // table's records have them. `live` false: the page's records are all
+  // leftovers; only their shape is learned.
+  void Learn(ByteView page, bool live) {
+    if (!Accepted(page)) return;
+    const size_t slots = std::min<size_t>(page.LeOr<uint16_t>(page_layout::kSlotCnt),
+                                          page_layout::kMaxSlots);
+    for (size_t s = 0; s < slots; ++s) {
+      const uint16_t offset = SlotOffset(page, s).value_or(0);
+      if (offset < page_layout::kHeaderSize || offset >= page_layout::kPageSize) continue;
+      const ByteView record = page.From(offset);
+      const uint8_t status = record.LeOr<uint8_t>(kStatusA);
+      if (IsCompressedStatus(status) && walk_.Version() == VersionSetting::kSql2005) continue;
+      if (!IsRowStatus(status)) continue;
+      const std::optional<uint16_t> length = RecordLength(record);
+      std::optional<RecordFrame> frame = ReadRecordFrame(record);
+      if (!length || !frame) continue;
+      if (live) live_.insert(RecordHash(record, *length));
+      shape_.fixedEnds.insert(frame->fixedEnd);
+      shape_.columnCounts.insert(frame->columnCount);
+      if ((status & kStatusVariableColumns) != 0)
+        shape_.maxVariables = std::max(shape_.maxVariables, frame->variableCount);
+    }
+  }
+
+  // The leftovers of a page; false when the visitor stopped.
+  bool Take(ByteView page, uint64_t number, bool whole_page, LeftoverSource whole_source) {
+    if (!Accepted(page)) return true;
+    ++stats_.pages;
+    PageLeftovers found =
+        FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
+    stats_.rejected += found.rejected;
+    for (LeftoverRecord& r : found.records) {
+      const uint64_t id = RecordHash(page.From(r.offset), r.length);
+      if (live_.contains(id) || !given_.insert(id).second) {
+        ++stats_.repeated;
+        continue;
+      }
+      TableRecord record;
+      record.pageNumber = number;
+      record.slot = r.slot.value_or(0);
+      record.page = page;
+      record.recordOffset = r.offset;
+      record.frame = r.frame;
+      record.cells = std::move(r.cells);
+      std::optional<std::vector<TypedValue>> values = RecordValues(db_, walk_, record);
+      if (!values) {
+        ++stats_.rejected;
+        continue;
+      }
+      DeletedRow row;
+      row.source = whole_page ? whole_source
+                              : (r.slot ? LeftoverSource::kGhost : LeftoverSource::kFreeSpace);
+      row.page = number;
+      row.slot = r.slot;
+      row.offset = r.offset;
+      row.values = std::move(*values);
+      ++stats_.rows;
+      if (!visit_(row)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool Accepted(ByteView page) const {
+    std::optional<PageHeader> h = PageHeader::Decode(page);
+    if (!h) return false;
+    return walk_.Version() == VersionSetting::kSql2005 ? AcceptDataPage2005(*h)
+                                                       : AcceptDataPage2000(*h);
+  }
+
+  CMdfDatabase& db_;
+  const TableRecordWalk& walk_;
+  const DeletedRowVisitor& visit_;
+  DeletedRowStats& stats_;
+  LeftoverShape shape_;
+  std::unordered_set<uint64_t> live_;
+  std::unordered_set<uint64_t> given_;
+};
+
+std::vector<uint64_t> Distinct(const std::vector<uint64_t>& pages) {
+  std::vector<uint64_t> out;
+  std::unordered_set<uint64_t> seen;
+  for (uint64_t p : pages)
+    if (seen.insert(p).second) out.push_back(p);
+  return out;
+}
+
+}  // namespace
+
+bool ForEachDeletedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                       const LeftoverPages& leftovers, const DeletedRowVisitor& visit,
+                       DeletedRowStats& stats) {
+  stats = {};
+  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
+  if (!walk) return false;
+  const DataPageList* list = walk->FindPages();
+  const std::vector<uint64_t> listed = list ? Distinct(*list) : std::vector<uint64_t>{};
+  std::vector<uint64_t> freed;
+  if (auto it = leftovers.byTable.find(table_id); it != leftovers.byTable.end())
+    freed = Distinct(it->second);
+  const std::unordered_set<uint64_t> is_freed(freed.begin(), freed.end());
+
+  LeftoverWalk leftover(db, *walk, visit, stats);
+  PageListReader reader(db.Store());
+  // First the live rows, so that no copy of one is given as deleted.
+  reader.ForEach(listed, [&](uint64_t p, const ByteView* page) {
+    if (page) leftover.Learn(*page, !is_freed.contains(p));
+    return true;
+  });
+  reader.ForEach(freed, [&](uint64_t, const ByteView* page) {
+    if (page) leftover.Learn(*page, false);
+    return true;
+  });
+  bool going = reader.ForEach(listed, [&](uint64_t p, const ByteView* page) {
+    if (!page || is_freed.contains(p)) return true;
+    return leftover.Take(*page, p, false, LeftoverSource::kFreeSpace);
+  });
+  if (!going) return false;
+  return reader.ForEach(freed, [&](uint64_t p, const ByteView* page) {
+    return !page || leftover.Take(*page, p, true, LeftoverSource::kUnallocatedPage);
+  });
+}
+
+std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
+                                            const LeftoverPages& leftovers) {
+  std::vector<DroppedTable> out;
+  for (const auto& [owner, pages] : leftovers.byLostOwner) {
+    DroppedTable d;
+    d.owner = owner;
+    d.pages = pages;
+    d.table.id = static_cast<uint32_t>(owner);
+    d.table.fullName = "dropped_" + std::to_string(owner);
+    if (!InferColumnsFromRecords(db.Store(), d.pages, d.table)) continue;
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+bool ForEachDroppedRow(CMdfDatabase& db, VersionSetting version, DroppedTable& dropped,
+                       const DeletedRowVisitor& visit, DeletedRowStats& stats) {
+  stats = {};
+  std::optional<TableRecordWalk> walk = TableRecordWalk::PrepareFor(db, version, dropped.table);
+  if (!walk) return false;
+  LeftoverWalk leftover(db, *walk, visit, stats);
+  PageListReader reader(db.Store());
+  reader.ForEach(dropped.pages, [&](uint64_t, const ByteView* page) {
+    if (page) leftover.Learn(*page, false);
+    return true;
+  });
+  return reader.ForEach(dropped.pages, [&](uint64_t p, const ByteView* page) {
+    return !page || leftover.Take(*page, p, true, LeftoverSource::kDroppedTable);
+  });
+}
+
+}  // namespace tollamer

@@ -1,0 +1,57 @@
+#include "engine/rows/leftover_pages.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/pagestore/page_header.h"
+#include "engine/rows/row_reader_pages.h"
+#include "engine/rows/typed_pfs.h"
+
+namespace tollamer {
+
+namespace {
+
+// SQL 7.0/2000 system tables have object ids below 100.
+constexpr uint32_t kFirstUserObject2000 = 100;
+// 2005+ allocation units of user objects: m_indexId 256 and above.
+constexpr uint16_t kFirstUserIndexId2005 = 256;
+
+}  // namespace
+
+LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version) {
+  LeftoverPages out;
+  if (version == VersionSetting::kNone) return out;
+  const bool is2005 = version == VersionSetting::kSql2005;
+  PfsAllocation allocation(db.Store());
+  std::unordered_map<uint64_t, uint32_t> listed;  // page -> table
+  for (auto& [id, table] : db.catalog.tables) {
+    const DataPageList* list =
+        is2005 ? FindDataPageList2005(db, table) : FindDataPageList2000(db, table);
+    if (!list) continue;
+    for (uint64_t p : *list) {
+      listed.emplace(p, id);
+      if (!allocation.IsAllocated(p)) out.byTable[id].push_back(p);
+    }
+  }
+  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t p, ByteView raw) {
+    std::optional<PageHeader> h = PageHeader::Decode(raw);
+    if (!h || listed.contains(p)) return true;
+    if (is2005 ? !AcceptDataPage2005(*h) : !AcceptDataPage2000(*h)) return true;
+    if (allocation.IsAllocated(p)) return true;
+    if (is2005) {
+      auto owner = db.pageOwnerMap.find(h->objId);
+      if (owner != db.pageOwnerMap.end() && db.catalog.tables.contains(owner->second))
+        out.byTable[owner->second].push_back(p);
+      else if (h->indexId >= kFirstUserIndexId2005)
+        out.byLostOwner[AllocationUnitId(h->indexId, h->objId)].push_back(p);
+    } else if (db.catalog.tables.contains(h->objId)) {
+      out.byTable[h->objId].push_back(p);
+    } else if (h->objId >= kFirstUserObject2000) {
+      out.byLostOwner[h->objId].push_back(p);
+    }
+    return true;
+  });
+  return out;
+}
+
+}  // namespace tollamer
