@@ -34,6 +34,31 @@ uint64_t RecordHash(ByteView record, uint16_t length) {
   return h;
 }
 
+uint64_t Mix(uint64_t h, const void* data, size_t n) {
+  const auto* b = static_cast<const uint8_t*>(data);
+  for (size_t i = 0; i < n; ++i) h = (h ^ b[i]) * kFnvPrime;
+  return h;
+}
+
+// Two leftovers with the same values are one row found twice (an old
+// image whose unused bytes differ).
+uint64_t ValuesHash(const std::vector<TypedValue>& values) {
+  uint64_t h = kFnvOffset;
+  for (const TypedValue& v : values) {
+    h = Mix(h, &v.kind, sizeof v.kind);
+    h = Mix(h, &v.integer, sizeof v.integer);
+    h = Mix(h, &v.real, sizeof v.real);
+    h = Mix(h, v.text.data(), v.text.size());
+    h = Mix(h, v.bytes.data(), v.bytes.size());
+    const TypedDateTime& t = v.time;
+    for (int part : {t.year, t.month, t.day, t.hour, t.minute, t.second})
+      h = Mix(h, &part, sizeof part);
+    h = Mix(h, &t.fraction, sizeof t.fraction);
+    h = Mix(h, &t.offsetMinutes, sizeof t.offsetMinutes);
+  }
+  return h;
+}
+
 // What the plan says a record of the table looks like.
 void AddPlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan,
                      LeftoverShape& shape) {
@@ -117,6 +142,10 @@ class LeftoverWalk {
         ++stats_.rejected;
         continue;
       }
+      if (!given_values_.insert(ValuesHash(*values)).second) {
+        ++stats_.repeated;
+        continue;
+      }
       DeletedRow row;
       row.source = whole_page ? whole_source
                               : (r.slot ? LeftoverSource::kGhost : LeftoverSource::kFreeSpace);
@@ -145,6 +174,7 @@ class LeftoverWalk {
   LeftoverShape shape_;
   std::unordered_set<uint64_t> live_;
   std::unordered_set<uint64_t> given_;
+  std::unordered_set<uint64_t> given_values_;
 };
 
 std::vector<uint64_t> Distinct(const std::vector<uint64_t>& pages) {
