@@ -5,12 +5,15 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
+#include "engine/catalog/create_table_text.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
 #include "output/deleted_export.h"
@@ -179,6 +182,24 @@ DataProgress DeletedProgress() {
   return progress;
 }
 
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path) {
+  if (path.empty()) return std::vector<TableInfo>{};
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    std::fprintf(stderr, "tollamer-cli: cannot read %s\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<TableInfo> tables = ParseCreateTables(text.str());
+  if (tables.empty()) {
+    std::fprintf(stderr, "tollamer-cli: %s holds no CREATE TABLE statement with known types\n",
+                 path.c_str());
+    return std::nullopt;
+  }
+  return tables;
+}
+
 int ReportDeleted(const std::vector<TableDataResult>& results) {
   uint64_t rows = 0;
   uint64_t rejected = 0;
@@ -210,6 +231,8 @@ int RunExportData(const ExportDataOptions& options) {
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  if (!described) return kExitUsage;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (!std::filesystem::is_directory(options.outDir, ec)) {
@@ -229,7 +252,7 @@ int RunExportData(const ExportDataOptions& options) {
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ExportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
-      options.outDir, DeletedProgress()));
+      options.outDir, DeletedProgress(), {true, std::move(*described)}));
   return live != kExitComplete ? live : deleted;
 }
 

@@ -15,6 +15,8 @@ int RunImport(const ImportOptions& options) {
   if (options.to.rfind(kSqlite, 0) == 0 &&
       RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
     return kExitUsage;
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  if (!described) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   int exit_code = 0;
@@ -34,7 +36,7 @@ int RunImport(const ImportOptions& options) {
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ImportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
-      *target, DeletedProgress()));
+      *target, DeletedProgress(), {true, std::move(*described)}));
   return live != kExitComplete ? live : deleted;
 }
 

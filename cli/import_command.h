@@ -12,6 +12,7 @@ struct ImportOptions {
   std::string to;
   std::string table;
   std::string version = "auto";
+  std::string schemaFile;  // CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
 };
 

@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
   export_data_cmd->add_flag("--deleted", export_data.deleted,
                             "Also write the rows the file still holds after DELETE, TRUNCATE or "
                             "DROP TABLE into <table>.deleted.csv");
+  export_data_cmd->add_option("--schema", export_data.schemaFile,
+                              "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -140,6 +142,8 @@ int main(int argc, char** argv) {
   import_cmd->add_flag("--deleted", import.deleted,
                        "Also import the rows the file still holds after DELETE, TRUNCATE or DROP "
                        "TABLE into <table>_deleted tables");
+  import_cmd->add_option("--schema", import.schemaFile,
+                         "With --deleted: CREATE TABLE statements for dropped tables");
 
   try {
     app.parse(argc, argv);

@@ -178,7 +178,7 @@ std::vector<TableDataResult> WriteDeleted(CMdfDatabase& db, VersionSetting versi
         progress));
   }
   if (!all || !options.dropped) return results;
-  for (DroppedTable& dropped : FindDroppedTables(db, leftovers)) {
+  for (DroppedTable& dropped : FindDroppedTables(db, leftovers, options.described)) {
     if (progress.Cancelled()) break;
     results.push_back(WriteTable(
         dropped.table, dropped.table.fullName + suffix, false, sink,

@@ -28,6 +28,8 @@ std::vector<TypedValue> DeletedRowValues(const DeletedRow& row);
 
 struct DeletedOptions {
   bool dropped = true;  // also the tables no catalog row names
+  // CREATE TABLE descriptions for those tables (create_table_text.h).
+  std::vector<TableInfo> described;
 };
 
 // Writes one file per table (all catalog tables when `table_ids` is

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "engine/catalog/create_table_text.h"
 #include "engine/catalog/inferred_columns.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_list_reader.h"
@@ -222,15 +223,28 @@ bool ForEachDeletedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_
 }
 
 std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
-                                            const LeftoverPages& leftovers) {
+                                            const LeftoverPages& leftovers,
+                                            const std::vector<TableInfo>& described) {
   std::vector<DroppedTable> out;
   for (const auto& [owner, pages] : leftovers.byLostOwner) {
     DroppedTable d;
     d.owner = owner;
     d.pages = pages;
+    const std::optional<RecordShape> shape = ReadRecordShape(db.Store(), pages);
+    if (!shape) continue;
+    auto fits = [&](const TableInfo& t) {
+      const CreatedShape s = ShapeOfCreated(t);
+      return s.fixedEnd == shape->fixedSize && s.columns == shape->columns &&
+             shape->variables <= s.variables;
+    };
+    auto given = std::find_if(described.begin(), described.end(), fits);
+    if (given != described.end()) {
+      d.table = *given;
+    } else {
+      d.table.fullName = "dropped_" + std::to_string(owner);
+      if (!InferColumnsFromRecords(db.Store(), d.pages, d.table)) continue;
+    }
     d.table.id = static_cast<uint32_t>(owner);
-    d.table.fullName = "dropped_" + std::to_string(owner);
-    if (!InferColumnsFromRecords(db.Store(), d.pages, d.table)) continue;
     out.push_back(std::move(d));
   }
   return out;

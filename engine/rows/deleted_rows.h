@@ -51,10 +51,15 @@ struct DroppedTable {
   std::vector<uint64_t> pages;
 };
 
-// One per lost owner whose records have a readable shape; the table named
-// "dropped_<owner>" with inferred columns.
+// One per lost owner whose records have a readable shape. The first of
+// `described` (tables from CREATE TABLE statements, create_table_text.h)
+// whose record shape - the fixed part's end, the column count, no more
+// variable columns than it has - is the records' gives the columns and the
+// name; otherwise the table is named "dropped_<owner>", with columns
+// inferred from the records.
 std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
-                                            const LeftoverPages& leftovers);
+                                            const LeftoverPages& leftovers,
+                                            const std::vector<TableInfo>& described = {});
 
 bool ForEachDroppedRow(CMdfDatabase& db, VersionSetting version, DroppedTable& dropped,
                        const DeletedRowVisitor& visit, DeletedRowStats& stats);

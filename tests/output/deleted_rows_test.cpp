@@ -10,6 +10,7 @@
 #include <map>
 
 #include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/create_table_text.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/rows/deleted_rows.h"
 #include "engine/rows/typed_rows.h"
@@ -223,6 +224,25 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
       std::sort(found.begin(), found.end());
       EXPECT_EQ(found, c.deleted);
       EXPECT_EQ(stats.rejected, 0u);
+
+      // A dropped table described by its CREATE TABLE statement is read in
+      // its own columns and name.
+      const std::vector<TableInfo> described = ParseCreateTables(
+          "CREATE TABLE [dbo].[other] ([id] bigint NOT NULL, [x] varchar(9));\n"
+          "-- the dropped one\n"
+          "CREATE TABLE dbo.gone (id int NOT NULL, name varchar(20) NULL,\n"
+          "  amount decimal(9, 2), note nvarchar(20), CONSTRAINT pk PRIMARY KEY (id))");
+      for (DroppedTable& d : FindDroppedTables(db, leftovers, described)) {
+        EXPECT_EQ(d.table.fullName, "dbo.gone");
+        size_t rows = 0;
+        ForEachDroppedRow(db, version, d, [&](const DeletedRow& row) {
+          EXPECT_EQ(row.values[1].text, NameOf(IdOf(row.values[0])));
+          EXPECT_EQ(row.values[2].text, std::to_string(IdOf(row.values[0])) + ".25");
+          ++rows;
+          return true;
+        }, stats);
+        EXPECT_EQ(rows, c.deleted.size());
+      }
 
       // The files: the table's deleted rows beside its live ones, with the
       // three location columns.
