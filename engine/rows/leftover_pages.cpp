@@ -3,6 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_pfs.h"
@@ -18,15 +19,26 @@ constexpr uint16_t kFirstUserIndexId2005 = 256;
 
 }  // namespace
 
-LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version) {
+namespace {
+
+const DataPageList* QuietList2000(CMdfDatabase& db, uint32_t id) {
+  if (!db.dataPageLists.contains(id)) LocateTablePages2000(db, id);
+  auto it = db.dataPageLists.find(id);
+  return it == db.dataPageLists.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool ask) {
   LeftoverPages out;
   if (version == VersionSetting::kNone) return out;
   const bool is2005 = version == VersionSetting::kSql2005;
   PfsAllocation allocation(db.Store());
   std::unordered_map<uint64_t, uint32_t> listed;  // page -> table
   for (auto& [id, table] : db.catalog.tables) {
-    const DataPageList* list =
-        is2005 ? FindDataPageList2005(db, table) : FindDataPageList2000(db, table);
+    const DataPageList* list = is2005 ? FindDataPageList2005(db, table)
+                               : ask  ? FindDataPageList2000(db, table)
+                                      : QuietList2000(db, id);
     if (!list) continue;
     for (uint64_t p : *list) {
       listed.emplace(p, id);

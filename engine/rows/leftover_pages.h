@@ -27,8 +27,10 @@ struct LeftoverPages {
 };
 
 // Finds every catalog table's page list first (as the row readers do),
-// then reads every page header of the file once.
-LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version);
+// then reads every page header of the file once. `ask` false: a SQL 2000
+// table whose allocation chain is damaged gets no question and no
+// one-table scan (its list stays missing).
+LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool ask = true);
 
 // The allocation unit id a 2005+ page header names.
 constexpr uint64_t AllocationUnitId(uint16_t index_id, uint32_t obj_id) {
