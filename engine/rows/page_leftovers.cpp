@@ -17,6 +17,7 @@ namespace {
 // Status byte A of a FixedVar data record (see record_layout.h).
 constexpr uint8_t kTypeForwardingStub = 0x04;  // record type 2
 constexpr uint8_t kTypeGhostData = 0x0C;       // record type 6
+constexpr uint8_t kTypeGhostVersion = 0x0E;    // record type 7: a ghost kept for row versioning
 constexpr uint8_t kStatusNullBitmap = 0x10;
 constexpr uint8_t kStatusVersioningTag = 0x40;
 // Bit 0 (a compressed record in 2005+ files) and bit 7 are never set in a
@@ -29,8 +30,10 @@ constexpr uint16_t kSmallestRecord = 7;
 
 enum class Try { kNotCandidate, kRejected, kFound };
 
+bool IsGhostType(uint8_t type) { return type == kTypeGhostData || type == kTypeGhostVersion; }
+
 bool IsDataRecordType(uint8_t type) {
-  return type == kRecordTypePrimary || type == kRecordTypeForwarded || type == kTypeGhostData;
+  return type == kRecordTypePrimary || type == kRecordTypeForwarded || IsGhostType(type);
 }
 
 // Reads the record at `offset` of `page` as one of the table's, the whole
@@ -166,7 +169,7 @@ PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
   // no longer allocated.
   for (const auto& [offset, slot] : slots) {
     const uint8_t type = page.LeOr<uint8_t>(offset) & kRecordTypeMask;
-    if (!(type == kTypeGhostData || (whole_page && IsDataRecordType(type)))) continue;
+    if (!(IsGhostType(type) || (whole_page && IsDataRecordType(type)))) continue;
     LeftoverRecord r;
     switch (TryRecord(page, offset, slot_array, version, plan, shape, r)) {
       case Try::kFound:

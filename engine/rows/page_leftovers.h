@@ -1,7 +1,8 @@
 // The records a data page still holds beyond its live rows.
 //
 // A DELETE on a table with a clustered index first marks the record a
-// ghost (record type 6 in status byte A; the page header counts ghosts);
+// ghost (record type 6 in status byte A, 7 when kept for row versioning;
+// the page header counts ghosts);
 // ghost cleanup later removes its slot. A DELETE on a heap removes the slot
 // at once. Either way the record's bytes stay where they were until the
 // space is reused, and an update that moves a row leaves its older image

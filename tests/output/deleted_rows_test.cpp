@@ -129,15 +129,15 @@ Built BuildCase(const Case& c, FormatVersion version) {
     case Deletion::kGhostCleanedUp:
       del::EditPage(b.file, page, version, [](Bytes& p) {
         del::MarkGhost(p, 1);
-        del::RemoveSlot(p, 1, true);
+        del::RemoveGhostSlot(p, 1);
       });
       break;
     case Deletion::kHeapDelete:
       // Rows 4 and 2 deleted; a copy of live row 1 lies in the free space.
       del::EditPage(b.file, page, version, [](Bytes& p) {
         del::CopyRecordToFreeSpace(p, 0);
-        del::RemoveSlot(p, 3, false);
-        del::RemoveSlot(p, 1, false);
+        del::ClearHeapSlot(p, 3);
+        del::ClearHeapSlot(p, 1);
       });
       break;
     case Deletion::kTruncate: del::FreePages(b.file, b.pages, version); break;
