@@ -60,6 +60,32 @@ uint64_t ValuesHash(const std::vector<TypedValue>& values) {
   return h;
 }
 
+// A record's values as stored: each located cell's kind and bytes, so
+// that two images of one row whose unused bytes differ (a NULL fixed
+// column keeps whatever bytes were there) agree.
+uint64_t CellHash(ByteView record, const CellLocation& cell, uint64_t h) {
+  h = Mix(h, &cell.kind, sizeof cell.kind);
+  switch (cell.kind) {
+    case CellKind::kFixed:
+    case CellKind::kVariable:
+      if (auto v = record.Slice(cell.offset, cell.length)) h = Mix(h, v->data(), v->size());
+      break;
+    case CellKind::kBit: {
+      const uint8_t bit = (record.LeOr<uint8_t>(cell.offset) >> cell.bit) & 1;
+      h = Mix(h, &bit, 1);
+      break;
+    }
+    default: break;
+  }
+  return h;
+}
+
+uint64_t CellsHash(ByteView record, const std::vector<CellLocation>& cells) {
+  uint64_t h = kFnvOffset;
+  for (const CellLocation& cell : cells) h = CellHash(record, cell, h);
+  return h;
+}
+
 // What the plan says a record of the table looks like.
 void AddPlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan,
                      LeftoverShape& shape) {
@@ -110,7 +136,16 @@ class LeftoverWalk {
       const std::optional<uint16_t> length = RecordLength(record);
       std::optional<RecordFrame> frame = ReadRecordFrame(record);
       if (!length || !frame) continue;
-      if (live) live_.insert(RecordHash(record, *length));
+      if (live) {
+        live_.insert(RecordHash(record, *length));
+        if (walk_.Version() == VersionSetting::kSql2005)
+          LocateCells2005(walk_.Plan(), record, *frame, offset, cells_);
+        else
+          LocateCells2000(walk_.Plan(), record, *frame, offset, cells_);
+        live_.insert(CellsHash(record, cells_));
+        if (!cells_.empty() && !live_keys_.insert(CellHash(record, cells_[0], kFnvOffset)).second)
+          keys_unique_ = false;
+      }
       shape_.fixedEnds.insert(frame->fixedEnd);
       shape_.columnCounts.insert(frame->columnCount);
       if ((status & kStatusVariableColumns) != 0)
@@ -126,9 +161,20 @@ class LeftoverWalk {
         FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
     stats_.rejected += found.rejected;
     for (LeftoverRecord& r : found.records) {
-      const uint64_t id = RecordHash(page.From(r.offset), r.length);
-      if (live_.contains(id) || !given_.insert(id).second) {
+      const ByteView bytes = page.From(r.offset);
+      const uint64_t id = RecordHash(bytes, r.length);
+      if (live_.contains(id) || live_.contains(CellsHash(bytes, r.cells)) ||
+          !given_.insert(id).second) {
         ++stats_.repeated;
+        continue;
+      }
+      // On a live page, a record whose first column - a key wherever the
+      // live rows never repeat it - is a live row's is an older image of
+      // that row, left by an update that moved it. After TRUNCATE the
+      // identity values start again, so freed pages are not held to this.
+      if (!whole_page && keys_unique_ && !r.cells.empty() &&
+          live_keys_.contains(CellHash(bytes, r.cells[0], kFnvOffset))) {
+        ++stats_.olderImages;
         continue;
       }
       TableRecord record;
@@ -174,6 +220,9 @@ class LeftoverWalk {
   DeletedRowStats& stats_;
   LeftoverShape shape_;
   std::unordered_set<uint64_t> live_;
+  std::unordered_set<uint64_t> live_keys_;  // the live rows' first column
+  bool keys_unique_ = true;
+  std::vector<CellLocation> cells_;
   std::unordered_set<uint64_t> given_;
   std::unordered_set<uint64_t> given_values_;
 };

@@ -3,7 +3,8 @@
 // claims, and the tables whose catalog rows are gone (dropped tables) with
 // columns inferred from their records. Each row comes once: a leftover
 // whose bytes equal a live row of the table (a row the server copied
-// elsewhere, as a page split does) or a leftover already given is left out.
+// elsewhere, as a page split does) or a leftover already given is left out,
+// and so is an older image of a live row that an update left behind.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct DeletedRowStats {
   uint64_t rows = 0;
   uint64_t rejected = 0;   // candidate runs that failed a check
   uint64_t repeated = 0;   // copies of a live row or of a row already given
+  uint64_t olderImages = 0;  // older images of a live row (same key) on live pages
   uint64_t pages = 0;      // pages searched
 };
 

@@ -133,9 +133,17 @@ Built BuildCase(const Case& c, FormatVersion version) {
       });
       break;
     case Deletion::kHeapDelete:
-      // Rows 4 and 2 deleted; a copy of live row 1 lies in the free space.
-      del::EditPage(b.file, page, version, [](Bytes& p) {
+      // Rows 4 and 2 deleted; a copy of live row 1 and an older image of
+      // live row 3 (before an update) lie in the free space.
+      del::EditPage(b.file, page, version, [&](Bytes& p) {
         del::CopyRecordToFreeSpace(p, 0);
+        Bytes old = Rows(Columns(std::vector<sql2005f::Column2005>{{"id", 56, 0, 4, 10, 0, true},
+                                                                  {"name", 167, 0, 20},
+                                                                  {"amount", 106, 0, 5, 9, 2},
+                                                                  {"note", 231, 0, 40}}),
+                         {3})[0];
+        old[old.size() - 1] = 'X';  // another value of the row's last column
+        del::PutInFreeSpace(p, old, 200);
         del::ClearHeapSlot(p, 3);
         del::ClearHeapSlot(p, 1);
       });
