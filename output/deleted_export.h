@@ -3,7 +3,7 @@
 // more that say where each row was found: _source (ghost, free-space,
 // unallocated-page, dropped-table), _page and _slot (empty for a record no
 // slot names). Live exports never hold these rows. Tables whose catalog
-// rows are gone come out as "dropped_<owner>" with placeholder columns.
+// rows are gone come out as "dbo.dropped_<owner>" with placeholder columns.
 #pragma once
 
 #include <cstdint>

@@ -57,7 +57,7 @@ struct DroppedTable {
 // `described` (tables from CREATE TABLE statements, create_table_text.h)
 // whose record shape - the fixed part's end, the column count, no more
 // variable columns than it has - is the records' gives the columns and the
-// name; otherwise the table is named "dropped_<owner>", with columns
+// name; otherwise the table is named "dbo.dropped_<owner>", with columns
 // inferred from the records.
 std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
                                             const LeftoverPages& leftovers,

@@ -3,6 +3,7 @@
 // files of both versions, each with where it was found; no live row is
 // reported deleted, and the live export never holds a deleted row.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -265,6 +266,32 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
       const size_t table_rows = c.how == Deletion::kDrop ? 0 : c.deleted.size();
       EXPECT_EQ(LineCount(file), 1 + table_rows);
       EXPECT_EQ(results.size(), 1u + dropped.size());
+
+      // Imported: a "_deleted" table of the same rows beside nothing else
+      // (no table without deleted rows gets one).
+      std::string error;
+      const std::string target = dir.File("out.db");
+      {
+        std::unique_ptr<ImportTarget> sqlite = OpenImportTarget("sqlite:" + target, error);
+        ASSERT_TRUE(sqlite) << error;
+        ImportDeletedRows(db, version, {}, *sqlite);
+      }
+      sqlite3* out_db = nullptr;
+      ASSERT_EQ(sqlite3_open_v2(target.c_str(), &out_db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+      sqlite3_stmt* st = nullptr;
+      ASSERT_EQ(sqlite3_prepare_v2(out_db,
+                                   "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY 1",
+                                   -1, &st, nullptr),
+                SQLITE_OK);
+      std::vector<std::string> tables;
+      while (sqlite3_step(st) == SQLITE_ROW)
+        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      sqlite3_finalize(st);
+      sqlite3_close(out_db);
+      EXPECT_EQ(tables, c.how == Deletion::kDrop
+                            ? std::vector<std::string>{"dbo_dropped_" + std::to_string(dropped[0].owner) +
+                                                       "_deleted"}
+                            : std::vector<std::string>{"dbo_t_deleted"});
     }
   }
 }
