@@ -86,37 +86,12 @@ uint64_t CellsHash(ByteView record, const std::vector<CellLocation>& cells) {
   return h;
 }
 
-// What the plan says a record of the table looks like.
-void AddPlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     LeftoverShape& shape) {
-  size_t fixed_end = kFixedData;
-  uint16_t stored = 0;
-  uint16_t variables = 0;
-  for (const ColumnPlan& p : plan) {
-    if (p.place == ColumnPlace::kComputed) continue;
-    ++stored;
-    if (p.place == ColumnPlace::kFixed) fixed_end = std::max<size_t>(fixed_end, p.offset + p.column->length);
-    if (p.place == ColumnPlace::kBit) fixed_end = std::max<size_t>(fixed_end, p.offset + 1u);
-    if (p.place == ColumnPlace::kVariable) variables = std::max(variables, p.variable);
-  }
-  const PhysicalLayout2005& physical = table.physicalLayout2005;
-  if (physical.known) {
-    stored = static_cast<uint16_t>(physical.columns.size() + physical.hidden.size());
-    for (const PhysicalColumn2005& h : physical.hidden)
-      if (h.leafOffset < 0) variables = std::max<uint16_t>(variables, -h.leafOffset);
-  }
-  shape.fixedEnds.insert(static_cast<uint16_t>(fixed_end));
-  shape.columnCounts.insert(stored);
-  shape.columnCounts.insert(stored + 1);  // a uniquifier
-  shape.maxVariables = std::max<uint16_t>(shape.maxVariables, variables + 1);
-}
-
 class LeftoverWalk {
  public:
   LeftoverWalk(CMdfDatabase& db, const TableRecordWalk& walk, const DeletedRowVisitor& visit,
                DeletedRowStats& stats)
       : db_(db), walk_(walk), visit_(visit), stats_(stats) {
-    AddPlannedShape(walk.Table(), walk.Plan(), shape_);
+    shape_ = PlannedShape(walk.Table(), walk.Plan());
   }
 
   // The live records of a page: their identities, and F, N and V as the

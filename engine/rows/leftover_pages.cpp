@@ -3,8 +3,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/rows/page_leftovers.h"
+#include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_pfs.h"
 
@@ -25,6 +28,42 @@ const DataPageList* QuietList2000(CMdfDatabase& db, uint32_t id) {
   if (!db.dataPageLists.contains(id)) LocateTablePages2000(db, id);
   auto it = db.dataPageLists.find(id);
   return it == db.dataPageLists.end() ? nullptr : &it->second;
+}
+
+// The catalog table whose records alone have the shape of the owner's
+// records; 0 when none or several do.
+uint32_t TableOfShape(CMdfDatabase& db, VersionSetting version, const RecordShape& shape) {
+  uint32_t found = 0;
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (table.columns.empty() || table.columnsInferred) continue;
+    std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, id);
+    if (!walk) continue;
+    const LeftoverShape planned = PlannedShape(table, walk->Plan());
+    if (!planned.fixedEnds.contains(shape.fixedSize) ||
+        !planned.columnCounts.contains(shape.columns) || shape.variables > planned.maxVariables)
+      continue;
+    if (found) return 0;
+    found = id;
+  }
+  return found;
+}
+
+// A table emptied by TRUNCATE in a 2005+ file gets new allocation units;
+// its old pages name a unit no catalog row describes. Pages of such an
+// owner whose records have the shape of exactly one catalog table are
+// taken as that table's.
+void AttributeByShape(CMdfDatabase& db, VersionSetting version, LeftoverPages& out) {
+  for (auto it = out.byLostOwner.begin(); it != out.byLostOwner.end();) {
+    std::optional<RecordShape> shape = ReadRecordShape(db.Store(), it->second);
+    const uint32_t table = shape ? TableOfShape(db, version, *shape) : 0;
+    if (!table) {
+      ++it;
+      continue;
+    }
+    std::vector<uint64_t>& pages = out.byTable[table];
+    pages.insert(pages.end(), it->second.begin(), it->second.end());
+    it = out.byLostOwner.erase(it);
+  }
 }
 
 }  // namespace
@@ -63,6 +102,7 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
     }
     return true;
   });
+  AttributeByShape(db, version, out);
   return out;
 }
 

@@ -22,7 +22,11 @@ struct LeftoverPages {
   // Catalog table -> its pages that PFS marks free (listed or not).
   std::map<uint32_t, std::vector<uint64_t>> byTable;
   // Free data pages of an owner no catalog table has: by object id (2000)
-  // or allocation unit id (2005+).
+  // or allocation unit id (2005+). An owner whose records have the shape
+  // of exactly one catalog table (the fixed part's end, the column count,
+  // no more variable columns) is taken as that table's: TRUNCATE gives a
+  // 2005+ table new allocation units, and a table dropped and made again
+  // has a new object id.
   std::map<uint64_t, std::vector<uint64_t>> byLostOwner;
 };
 

@@ -109,6 +109,32 @@ const char* LeftoverSourceName(LeftoverSource source) {
   return "";
 }
 
+LeftoverShape PlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan) {
+  LeftoverShape shape;
+  size_t fixed_end = kFixedData;
+  uint16_t stored = 0;
+  uint16_t variables = 0;
+  for (const ColumnPlan& p : plan) {
+    if (p.place == ColumnPlace::kComputed) continue;
+    ++stored;
+    if (p.place == ColumnPlace::kFixed) fixed_end = std::max<size_t>(fixed_end, p.offset + p.column->length);
+    if (p.place == ColumnPlace::kBit) fixed_end = std::max<size_t>(fixed_end, p.offset + 1u);
+    if (p.place == ColumnPlace::kVariable) variables = std::max(variables, p.variable);
+  }
+  const PhysicalLayout2005& physical = table.physicalLayout2005;
+  if (physical.known) {
+    stored = static_cast<uint16_t>(physical.columns.size() + physical.hidden.size());
+    for (const PhysicalColumn2005& h : physical.hidden)
+      if (h.leafOffset < 0) variables = std::max<uint16_t>(variables, -h.leafOffset);
+  }
+  shape.fixedEnds.insert(static_cast<uint16_t>(fixed_end));
+  shape.columnCounts.insert(stored);
+  shape.columnCounts.insert(stored + 1);  // a uniquifier
+  shape.maxVariables = std::max<uint16_t>(shape.maxVariables, variables + 1);
+  return shape;
+}
+
+
 std::optional<uint16_t> RecordLength(ByteView record) {
   const std::optional<uint8_t> status = record.U8(kStatusA);
   if (!status) return std::nullopt;

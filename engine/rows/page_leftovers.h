@@ -46,6 +46,11 @@ struct LeftoverShape {
   uint16_t maxVariables = 0;        // V at most (a forwarded record: one more)
 };
 
+// What the column plan says the table's records look like: the fixed
+// part's end, the stored column count (and one more, a uniquifier), and at
+// most one variable column more than planned.
+LeftoverShape PlannedShape(const TableInfo& table, const std::vector<ColumnPlan>& plan);
+
 // One record found. `slot` is set for records the slot array names.
 struct LeftoverRecord {
   uint16_t offset = 0;

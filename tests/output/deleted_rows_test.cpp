@@ -32,7 +32,10 @@ namespace sql2005f = fixtures::sql2005;
 constexpr uint32_t kTable = 500;
 constexpr uint32_t kDroppedTable = 600;
 
-enum class Deletion { kGhost, kGhostCleanedUp, kHeapDelete, kTruncate, kDrop };
+enum class Deletion { kGhost, kGhostCleanedUp, kHeapDelete, kTruncate, kTruncateNewUnits, kDrop };
+// The second table a case's file had: none, one of the first one's
+// columns, or one with a further int column "qty".
+enum class Second { kNone, kSameColumns, kMoreColumns };
 
 struct Case {
   const char* name;
@@ -44,14 +47,24 @@ struct Case {
 
 std::string NameOf(int32_t id) { return "row" + std::to_string(id); }
 
-// id int NOT NULL, name varchar(20), amount decimal(9,2), note nvarchar(20).
+// id int NOT NULL, name varchar(20), amount decimal(9,2), note nvarchar(20)
+// (and qty int when the columns have it).
 std::vector<Bytes> Rows(const std::vector<UserColumn>& columns, std::vector<int32_t> ids) {
   std::vector<Bytes> rows;
-  for (int32_t id : ids)
-    rows.push_back(UserRecord(columns, {Fixed(Int32(id)), Var(Text(NameOf(id))),
-                                        Fixed(Decimal(true, 100u * id + 25, 9)),
-                                        id % 2 ? Null() : Var(Utf16("n" + std::to_string(id)))}));
+  for (int32_t id : ids) {
+    std::vector<Value> values = {Fixed(Int32(id)), Var(Text(NameOf(id))),
+                                 Fixed(Decimal(true, 100u * id + 25, 9)),
+                                 id % 2 ? Null() : Var(Utf16("n" + std::to_string(id)))};
+    if (columns.size() > values.size()) values.push_back(Fixed(Int32(id * 10)));
+    rows.push_back(UserRecord(columns, values));
+  }
   return rows;
+}
+
+template <typename Column>
+std::vector<Column> SecondColumns(std::vector<Column> cols, Second second) {
+  if (second == Second::kMoreColumns) cols.push_back({"qty", 56, 0, 4, 10, 0, false});
+  return cols;
 }
 
 // The database with its table of rows 1..5 on one page (and, with
@@ -62,7 +75,7 @@ struct Built {
   std::vector<uint32_t> droppedPages;
 };
 
-Built Build2000(bool clustered, bool dropped_table) {
+Built Build2000(bool clustered, Second second) {
   std::vector<sql2000f::Column2000> cols = {{"id", 56, 0, 4, 10, 0, true},
                                             {"name", 167, 0, 20, 0, 0, false},
                                             {"amount", 106, 0, 5, 9, 2, false},
@@ -70,9 +83,10 @@ Built Build2000(bool clustered, bool dropped_table) {
   sql2000f::Database2000 d;
   sql2000f::Table2000 t{kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})};
   d.tables.push_back(t);
-  if (dropped_table)
-    d.tables.push_back({kDroppedTable, "gone", 1, cols, 3, 1, false,
-                        Rows(Columns(cols), {11, 12, 13})});
+  const std::vector<sql2000f::Column2000> cols2 = SecondColumns(cols, second);
+  if (second != Second::kNone)
+    d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3, 1, false,
+                        Rows(Columns(cols2), {11, 12, 13})});
   sql2000f::Layout2000 layout;
   Built b{sql2000f::BuildDatabase2000(d, &layout)};
   b.pages = layout.dataPages[kTable];
@@ -80,7 +94,7 @@ Built Build2000(bool clustered, bool dropped_table) {
   return b;
 }
 
-Built Build2005(bool clustered, bool dropped_table) {
+Built Build2005(bool clustered, Second second) {
   std::vector<sql2005f::Column2005> cols = {{"id", 56, 0, 4, 10, 0, true},
                                             {"name", 167, 0, 20, 0, 0, false},
                                             {"amount", 106, 0, 5, 9, 2, false},
@@ -93,7 +107,9 @@ Built Build2005(bool clustered, bool dropped_table) {
   t.rowCount = 5;
   t.clustered = clustered;
   d.tables.push_back(t);
-  if (dropped_table) {
+  const std::vector<sql2005f::Column2005> cols2 = SecondColumns(cols, second);
+  if (second != Second::kNone) {
+    t.columns = cols2;
     t.id = kDroppedTable;
     t.name = "gone";
     t.rowCount = 3;
@@ -103,21 +119,21 @@ Built Build2005(bool clustered, bool dropped_table) {
   sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
   FillTablePages2005(built, kTable, {Rows(Columns(cols), {1, 2, 3, 4, 5})},
                      FormatVersion::kSql2008);
-  if (dropped_table)
-    FillTablePages2005(built, kDroppedTable, {Rows(Columns(cols), {11, 12, 13})},
+  if (second != Second::kNone)
+    FillTablePages2005(built, kDroppedTable, {Rows(Columns(cols2), {11, 12, 13})},
                        FormatVersion::kSql2008);
   Built b{std::move(built.file)};
   b.pages = built.layout.tables.at(kTable).DataPages();
-  if (dropped_table) b.droppedPages = built.layout.tables.at(kDroppedTable).DataPages();
+  if (second != Second::kNone) b.droppedPages = built.layout.tables.at(kDroppedTable).DataPages();
   return b;
 }
 
 Built BuildCase(const Case& c, FormatVersion version) {
   const bool is2000 = version == FormatVersion::kSql2000;
-  auto build = [&](bool dropped_table) {
-    return is2000 ? Build2000(c.clustered, dropped_table) : Build2005(c.clustered, dropped_table);
+  auto build = [&](Second second) {
+    return is2000 ? Build2000(c.clustered, second) : Build2005(c.clustered, second);
   };
-  Built b = build(false);
+  Built b = build(Second::kNone);
   const uint32_t page = b.pages.at(0);
   switch (c.how) {
     case Deletion::kGhost:
@@ -150,8 +166,11 @@ Built BuildCase(const Case& c, FormatVersion version) {
       });
       break;
     case Deletion::kTruncate: del::FreePages(b.file, b.pages, version); break;
+    case Deletion::kTruncateNewUnits:
     case Deletion::kDrop: {
-      Built before = build(true);
+      // The table's pages before: of another owner (a 2005+ TRUNCATE
+      // gives the table new allocation units) or of a table now gone.
+      Built before = build(c.how == Deletion::kDrop ? Second::kMoreColumns : Second::kSameColumns);
       del::AppendDroppedPages(b.file, before.file, before.droppedPages, version);
       break;
     }
@@ -170,6 +189,9 @@ const std::vector<Case>& Cases() {
        {{1, S::kUnallocatedPage}, {2, S::kUnallocatedPage}, {3, S::kUnallocatedPage},
         {4, S::kUnallocatedPage}, {5, S::kUnallocatedPage}},
        {}},
+      {"TRUNCATE, new allocation units", Deletion::kTruncateNewUnits, false,
+       {{11, S::kUnallocatedPage}, {12, S::kUnallocatedPage}, {13, S::kUnallocatedPage}},
+       {1, 2, 3, 4, 5}},
       {"DROP TABLE", Deletion::kDrop, false,
        {{11, S::kDroppedTable}, {12, S::kDroppedTable}, {13, S::kDroppedTable}},
        {1, 2, 3, 4, 5}},
@@ -240,7 +262,7 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
           "CREATE TABLE [dbo].[other] ([id] bigint NOT NULL, [x] varchar(9));\n"
           "-- the dropped one\n"
           "CREATE TABLE dbo.gone (id int NOT NULL, name varchar(20) NULL,\n"
-          "  amount decimal(9, 2), note nvarchar(20), CONSTRAINT pk PRIMARY KEY (id))");
+          "  amount decimal(9, 2), note nvarchar(20), qty int, CONSTRAINT pk PRIMARY KEY (id))");
       for (DroppedTable& d : FindDroppedTables(db, leftovers, described)) {
         EXPECT_EQ(d.table.fullName, "dbo.gone");
         size_t rows = 0;
