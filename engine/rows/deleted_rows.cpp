@@ -1,6 +1,7 @@
 #include "engine/rows/deleted_rows.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/catalog/create_table_text.h"
@@ -94,10 +95,129 @@ class LeftoverWalk {
     shape_ = PlannedShape(walk.Table(), walk.Plan());
   }
 
-  // The live records of a page: their identities, and F, N and V as the
-  // table's records have them. `live` false: the page's records are all
-  // leftovers; only their shape is learned.
-  void Learn(ByteView page, bool live) {
+  // F, N and V as the table's records have them, from the records the
+  // slot array names.
+  void Learn(ByteView page) {
+    ForEachRowRecord(page, [&](ByteView record, uint16_t, uint8_t status, uint16_t,
+                               const RecordFrame& frame) {
+      shape_.fixedEnds.insert(frame.fixedEnd);
+      shape_.columnCounts.insert(frame.columnCount);
+      if ((status & kStatusVariableColumns) != 0)
+        shape_.maxVariables = std::max(shape_.maxVariables, frame.variableCount);
+      (void)record;
+    });
+  }
+
+  // The leftovers of a page, noted by their identities only (a table's
+  // live rows can be many; its leftovers are few).
+  void Scan(ByteView page, uint64_t number, bool whole_page, LeftoverSource whole_source) {
+    if (!Accepted(page)) return;
+    ++stats_.pages;
+    PageLeftovers found =
+        FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
+    stats_.rejected += found.rejected;
+    if (found.records.empty()) return;
+    pages_.push_back({number, whole_page, whole_source});
+    for (const LeftoverRecord& r : found.records) {
+      const ByteView bytes = page.From(r.offset);
+      wanted_.insert(RecordHash(bytes, r.length));
+      wanted_.insert(CellsHash(bytes, r.cells));
+      if (!r.cells.empty()) keys_.emplace(CellHash(bytes, r.cells[0], kFnvOffset), 0);
+    }
+  }
+  bool HasLeftovers() const { return !pages_.empty(); }
+
+  // A live page: which leftovers are copies of its rows, and how many live
+  // rows have each leftover's first column.
+  void MatchLive(ByteView page) {
+    ForEachRowRecord(page, [&](ByteView record, uint16_t offset, uint8_t, uint16_t length,
+                               const RecordFrame& frame) {
+      const uint64_t id = RecordHash(record, length);
+      if (wanted_.contains(id)) copies_.insert(id);
+      if (walk_.Version() == VersionSetting::kSql2005)
+        LocateCells2005(walk_.Plan(), record, frame, offset, cells_);
+      else
+        LocateCells2000(walk_.Plan(), record, frame, offset, cells_);
+      const uint64_t values = CellsHash(record, cells_);
+      if (wanted_.contains(values)) copies_.insert(values);
+      if (cells_.empty()) return;
+      if (auto k = keys_.find(CellHash(record, cells_[0], kFnvOffset)); k != keys_.end())
+        ++k->second;
+    });
+  }
+
+  // The leftovers that are rows of their own, in page order; false when
+  // the visitor stopped.
+  bool Emit() {
+    for (const ScannedPage& scanned : pages_) {
+      std::optional<Page> read = db_.Store().ReadPage(scanned.number);
+      if (!read) continue;
+      const ByteView page = read->view();
+      PageLeftovers found =
+          FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, scanned.whole);
+      for (LeftoverRecord& r : found.records)
+        if (!Give(page, scanned, r)) return false;
+    }
+    return true;
+  }
+
+ private:
+  struct ScannedPage {
+    uint64_t number = 0;
+    bool whole = false;
+    LeftoverSource source = LeftoverSource::kFreeSpace;
+  };
+
+  bool Give(ByteView page, const ScannedPage& scanned, LeftoverRecord& r) {
+    const ByteView bytes = page.From(r.offset);
+    const uint64_t id = RecordHash(bytes, r.length);
+    if (copies_.contains(id) || copies_.contains(CellsHash(bytes, r.cells)) ||
+        !given_.insert(id).second) {
+      ++stats_.repeated;
+      return true;
+    }
+    // On a live page, a record whose first column only one live row has
+    // (a key) is an older image of that row, left by an update that moved
+    // it. After TRUNCATE the identity values start again, so freed pages
+    // are not held to this.
+    if (!scanned.whole && !r.cells.empty()) {
+      auto k = keys_.find(CellHash(bytes, r.cells[0], kFnvOffset));
+      if (k != keys_.end() && k->second == 1) {
+        ++stats_.olderImages;
+        return true;
+      }
+    }
+    TableRecord record;
+    record.pageNumber = scanned.number;
+    record.slot = r.slot.value_or(0);
+    record.page = page;
+    record.recordOffset = r.offset;
+    record.frame = r.frame;
+    record.cells = std::move(r.cells);
+    std::optional<std::vector<TypedValue>> values = RecordValues(db_, walk_, record);
+    if (!values) {
+      ++stats_.rejected;
+      return true;
+    }
+    if (!given_values_.insert(ValuesHash(*values)).second) {
+      ++stats_.repeated;
+      return true;
+    }
+    DeletedRow row;
+    row.source = scanned.whole ? scanned.source
+                               : (r.slot ? LeftoverSource::kGhost : LeftoverSource::kFreeSpace);
+    row.page = scanned.number;
+    row.slot = r.slot;
+    row.offset = r.offset;
+    row.values = std::move(*values);
+    ++stats_.rows;
+    return visit_(row);
+  }
+
+  // Each primary or forwarded record the slot array names, with its
+  // offset, status byte, length and frame.
+  template <typename Visit>
+  void ForEachRowRecord(ByteView page, Visit visit) const {
     if (!Accepted(page)) return;
     const size_t slots = std::min<size_t>(page.LeOr<uint16_t>(page_layout::kSlotCnt),
                                           page_layout::kMaxSlots);
@@ -109,79 +229,11 @@ class LeftoverWalk {
       if (IsCompressedStatus(status) && walk_.Version() == VersionSetting::kSql2005) continue;
       if (!IsRowStatus(status)) continue;
       const std::optional<uint16_t> length = RecordLength(record);
-      std::optional<RecordFrame> frame = ReadRecordFrame(record);
-      if (!length || !frame) continue;
-      if (live) {
-        live_.insert(RecordHash(record, *length));
-        if (walk_.Version() == VersionSetting::kSql2005)
-          LocateCells2005(walk_.Plan(), record, *frame, offset, cells_);
-        else
-          LocateCells2000(walk_.Plan(), record, *frame, offset, cells_);
-        live_.insert(CellsHash(record, cells_));
-        if (!cells_.empty() && !live_keys_.insert(CellHash(record, cells_[0], kFnvOffset)).second)
-          keys_unique_ = false;
-      }
-      shape_.fixedEnds.insert(frame->fixedEnd);
-      shape_.columnCounts.insert(frame->columnCount);
-      if ((status & kStatusVariableColumns) != 0)
-        shape_.maxVariables = std::max(shape_.maxVariables, frame->variableCount);
+      const std::optional<RecordFrame> frame = ReadRecordFrame(record);
+      if (length && frame) visit(record, offset, status, *length, *frame);
     }
   }
 
-  // The leftovers of a page; false when the visitor stopped.
-  bool Take(ByteView page, uint64_t number, bool whole_page, LeftoverSource whole_source) {
-    if (!Accepted(page)) return true;
-    ++stats_.pages;
-    PageLeftovers found =
-        FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
-    stats_.rejected += found.rejected;
-    for (LeftoverRecord& r : found.records) {
-      const ByteView bytes = page.From(r.offset);
-      const uint64_t id = RecordHash(bytes, r.length);
-      if (live_.contains(id) || live_.contains(CellsHash(bytes, r.cells)) ||
-          !given_.insert(id).second) {
-        ++stats_.repeated;
-        continue;
-      }
-      // On a live page, a record whose first column - a key wherever the
-      // live rows never repeat it - is a live row's is an older image of
-      // that row, left by an update that moved it. After TRUNCATE the
-      // identity values start again, so freed pages are not held to this.
-      if (!whole_page && keys_unique_ && !r.cells.empty() &&
-          live_keys_.contains(CellHash(bytes, r.cells[0], kFnvOffset))) {
-        ++stats_.olderImages;
-        continue;
-      }
-      TableRecord record;
-      record.pageNumber = number;
-      record.slot = r.slot.value_or(0);
-      record.page = page;
-      record.recordOffset = r.offset;
-      record.frame = r.frame;
-      record.cells = std::move(r.cells);
-      std::optional<std::vector<TypedValue>> values = RecordValues(db_, walk_, record);
-      if (!values) {
-        ++stats_.rejected;
-        continue;
-      }
-      if (!given_values_.insert(ValuesHash(*values)).second) {
-        ++stats_.repeated;
-        continue;
-      }
-      DeletedRow row;
-      row.source = whole_page ? whole_source
-                              : (r.slot ? LeftoverSource::kGhost : LeftoverSource::kFreeSpace);
-      row.page = number;
-      row.slot = r.slot;
-      row.offset = r.offset;
-      row.values = std::move(*values);
-      ++stats_.rows;
-      if (!visit_(row)) return false;
-    }
-    return true;
-  }
-
- private:
   bool Accepted(ByteView page) const {
     std::optional<PageHeader> h = PageHeader::Decode(page);
     if (!h) return false;
@@ -194,9 +246,10 @@ class LeftoverWalk {
   const DeletedRowVisitor& visit_;
   DeletedRowStats& stats_;
   LeftoverShape shape_;
-  std::unordered_set<uint64_t> live_;
-  std::unordered_set<uint64_t> live_keys_;  // the live rows' first column
-  bool keys_unique_ = true;
+  std::vector<ScannedPage> pages_;             // pages that hold leftovers
+  std::unordered_set<uint64_t> wanted_;        // the leftovers' identities
+  std::unordered_set<uint64_t> copies_;        // ... that a live row has
+  std::unordered_map<uint64_t, uint32_t> keys_;  // leftover first column -> live rows with it
   std::vector<CellLocation> cells_;
   std::unordered_set<uint64_t> given_;
   std::unordered_set<uint64_t> given_values_;
@@ -227,23 +280,27 @@ bool ForEachDeletedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_
 
   LeftoverWalk leftover(db, *walk, visit, stats);
   PageListReader reader(db.Store());
-  // First the live rows, so that no copy of one is given as deleted.
+  // The records' shape, then the leftovers, then the live rows they are
+  // copies or older images of, then the leftovers that remain.
+  for (const std::vector<uint64_t>* pages : {&listed, static_cast<const std::vector<uint64_t>*>(&freed)})
+    reader.ForEach(*pages, [&](uint64_t, const ByteView* page) {
+      if (page) leftover.Learn(*page);
+      return true;
+    });
   reader.ForEach(listed, [&](uint64_t p, const ByteView* page) {
-    if (page) leftover.Learn(*page, !is_freed.contains(p));
+    if (page && !is_freed.contains(p)) leftover.Scan(*page, p, false, LeftoverSource::kFreeSpace);
     return true;
   });
-  reader.ForEach(freed, [&](uint64_t, const ByteView* page) {
-    if (page) leftover.Learn(*page, false);
+  reader.ForEach(freed, [&](uint64_t p, const ByteView* page) {
+    if (page) leftover.Scan(*page, p, true, LeftoverSource::kUnallocatedPage);
     return true;
   });
-  bool going = reader.ForEach(listed, [&](uint64_t p, const ByteView* page) {
-    if (!page || is_freed.contains(p)) return true;
-    return leftover.Take(*page, p, false, LeftoverSource::kFreeSpace);
+  if (!leftover.HasLeftovers()) return true;
+  reader.ForEach(listed, [&](uint64_t p, const ByteView* page) {
+    if (page && !is_freed.contains(p)) leftover.MatchLive(*page);
+    return true;
   });
-  if (!going) return false;
-  return reader.ForEach(freed, [&](uint64_t p, const ByteView* page) {
-    return !page || leftover.Take(*page, p, true, LeftoverSource::kUnallocatedPage);
-  });
+  return leftover.Emit();
 }
 
 std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
@@ -282,12 +339,14 @@ bool ForEachDroppedRow(CMdfDatabase& db, VersionSetting version, DroppedTable& d
   LeftoverWalk leftover(db, *walk, visit, stats);
   PageListReader reader(db.Store());
   reader.ForEach(dropped.pages, [&](uint64_t, const ByteView* page) {
-    if (page) leftover.Learn(*page, false);
+    if (page) leftover.Learn(*page);
     return true;
   });
-  return reader.ForEach(dropped.pages, [&](uint64_t p, const ByteView* page) {
-    return !page || leftover.Take(*page, p, true, LeftoverSource::kDroppedTable);
+  reader.ForEach(dropped.pages, [&](uint64_t p, const ByteView* page) {
+    if (page) leftover.Scan(*page, p, true, LeftoverSource::kDroppedTable);
+    return true;
   });
+  return leftover.Emit();
 }
 
 }  // namespace tollamer
