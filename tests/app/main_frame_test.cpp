@@ -146,9 +146,9 @@ TEST(MainFrameDeletedRowsTest, DeletedRowsItemShowsTheRowsAndTheirPlace) {
   std::vector<fixtures::Bytes> rows;
   for (int32_t n : {1, 2, 3})
     rows.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(n)), Var(Text("v" + std::to_string(n)))}));
-  FillTablePages2005(built, 900, {rows}, FormatVersion::kSql2008);
+  FillTablePages2005(built, 900, {rows}, fixtures::FormatVersion::kSql2008);
   const uint32_t page = built.layout.tables.at(900).DataPages().at(0);
-  fixtures::deleting::EditPage(built.file, page, FormatVersion::kSql2008,
+  fixtures::deleting::EditPage(built.file, page, fixtures::FormatVersion::kSql2008,
                                [](fixtures::Bytes& p) { fixtures::deleting::MarkGhost(p, 1); });
   testing::TempDir dir;
   RecordingMessages messages;
