@@ -12,6 +12,7 @@
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_decode.h"
+#include "engine/rows/values/value_format.h"
 
 namespace tollamer {
 
@@ -116,14 +117,16 @@ class LeftoverWalk {
     PageLeftovers found =
         FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
     stats_.rejected += found.rejected;
-    if (found.records.empty()) return;
-    pages_.push_back({number, whole_page, whole_source});
+    bool fresh = false;  // a leftover not seen on an earlier page
     for (const LeftoverRecord& r : found.records) {
       const ByteView bytes = page.From(r.offset);
-      wanted_.insert(RecordHash(bytes, r.length));
+      if (!wanted_.insert(RecordHash(bytes, r.length)).second) continue;
+      fresh = true;
       wanted_.insert(CellsHash(bytes, r.cells));
       if (!r.cells.empty()) keys_.emplace(CellHash(bytes, r.cells[0], kFnvOffset), 0);
     }
+    // A page whose leftovers were all seen before gives nothing new.
+    if (fresh) pages_.push_back({number, whole_page, whole_source});
   }
   bool HasLeftovers() const { return !pages_.empty(); }
 
@@ -134,15 +137,28 @@ class LeftoverWalk {
                                const RecordFrame& frame) {
       const uint64_t id = RecordHash(record, length);
       if (wanted_.contains(id)) copies_.insert(id);
-      if (walk_.Version() == VersionSetting::kSql2005)
-        LocateCells2005(walk_.Plan(), record, frame, offset, cells_);
-      else
-        LocateCells2000(walk_.Plan(), record, frame, offset, cells_);
-      const uint64_t values = CellsHash(record, cells_);
-      if (wanted_.contains(values)) copies_.insert(values);
-      if (cells_.empty()) return;
-      if (auto k = keys_.find(CellHash(record, cells_[0], kFnvOffset)); k != keys_.end())
-        ++k->second;
+      std::optional<uint64_t> key = FirstCellHash(record, frame);
+      const auto k = key ? keys_.find(*key) : keys_.end();
+      // A copy with the same values has the same first column: the whole
+      // row is located only for those.
+      if (!key || k != keys_.end()) {
+        if (walk_.Version() == VersionSetting::kSql2005)
+          LocateCells2005(walk_.Plan(), record, frame, offset, cells_);
+        else
+          LocateCells2000(walk_.Plan(), record, frame, offset, cells_);
+        const uint64_t values = CellsHash(record, cells_);
+        if (wanted_.contains(values)) copies_.insert(values);
+        if (cells_.empty()) return;
+        key = CellHash(record, cells_[0], kFnvOffset);
+        if (auto found = keys_.find(*key); found != keys_.end()) ++found->second;
+      }
+      // Whether any two live rows share their first column, told by a
+      // bitmap of key hashes: a false match only turns the test off.
+      if (key_bits_.empty()) key_bits_.assign(kKeyBitmapBits / 64, 0);
+      uint64_t& word = key_bits_[(*key % kKeyBitmapBits) / 64];
+      const uint64_t bit = uint64_t{1} << (*key % 64);
+      if (word & bit) keys_repeat_ = true;
+      word |= bit;
     });
   }
 
@@ -176,13 +192,13 @@ class LeftoverWalk {
       ++stats_.repeated;
       return true;
     }
-    // On a live page, a record whose first column only one live row has
-    // (a key) is an older image of that row, left by an update that moved
-    // it. After TRUNCATE the identity values start again, so freed pages
-    // are not held to this.
-    if (!scanned.whole && !r.cells.empty()) {
+    // On a live page, a record whose first column - a key wherever no two
+    // live rows share it - is a live row's is an older image of that row,
+    // left by an update that moved it. After TRUNCATE the identity values
+    // start again, so freed pages are not held to this.
+    if (!scanned.whole && !keys_repeat_ && !r.cells.empty()) {
       auto k = keys_.find(CellHash(bytes, r.cells[0], kFnvOffset));
-      if (k != keys_.end() && k->second == 1) {
+      if (k != keys_.end() && k->second > 0) {
         ++stats_.olderImages;
         return true;
       }
@@ -212,6 +228,23 @@ class LeftoverWalk {
     row.values = std::move(*values);
     ++stats_.rows;
     return visit_(row);
+  }
+
+  // The hash of the first column's cell as LocateCells gives it, for the
+  // usual first column (a fixed one with its null bit first); nothing
+  // when the whole row must be located to know it.
+  std::optional<uint64_t> FirstCellHash(ByteView record, const RecordFrame& frame) const {
+    const std::vector<ColumnPlan>& plan = walk_.Plan();
+    if (plan.empty() || plan[0].place != ColumnPlace::kFixed || plan[0].recorded ||
+        plan[0].column->xtype == value_type::kBinary)
+      return std::nullopt;
+    CellLocation cell;
+    if (!IsNullColumn(record, frame, 0) && plan[0].offset < frame.fixedEnd) {
+      cell.kind = CellKind::kFixed;
+      cell.offset = plan[0].offset;
+      cell.length = plan[0].column->length;
+    }
+    return CellHash(record, cell, kFnvOffset);
   }
 
   // Each primary or forwarded record the slot array names, with its
@@ -250,6 +283,9 @@ class LeftoverWalk {
   std::unordered_set<uint64_t> wanted_;        // the leftovers' identities
   std::unordered_set<uint64_t> copies_;        // ... that a live row has
   std::unordered_map<uint64_t, uint32_t> keys_;  // leftover first column -> live rows with it
+  static constexpr uint64_t kKeyBitmapBits = uint64_t{1} << 24;  // 2 MiB
+  std::vector<uint64_t> key_bits_;
+  bool keys_repeat_ = false;
   std::vector<CellLocation> cells_;
   std::unordered_set<uint64_t> given_;
   std::unordered_set<uint64_t> given_values_;
