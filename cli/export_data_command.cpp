@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 #include "cli/cli_exit.h"
@@ -13,8 +15,10 @@
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
+#include "engine/catalog/create_table_text.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
+#include "output/deleted_export.h"
 #include "output/work_log.h"
 
 namespace tollamer::cli {
@@ -139,6 +143,59 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   return kExitComplete;
 }
 
+DataProgress DeletedProgress() {
+  DataProgress progress;
+  progress.tableDone = [](const TableDataResult& r) {
+    if (r.ok && r.stats.rows == 0 && r.stats.rowsRejected == 0) return;
+    std::string line = r.tableName + ": ";
+    if (r.ok)
+      line += std::to_string(r.stats.rows) + " deleted rows, " +
+              std::to_string(r.stats.rowsRejected) + " candidates rejected";
+    else
+      line += "deleted rows FAILED (" + r.error + ")";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  return progress;
+}
+
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path) {
+  if (path.empty()) return std::vector<TableInfo>{};
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    Error("cannot read %s\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<TableInfo> tables = ParseCreateTables(text.str());
+  if (tables.empty()) {
+    Error("%s holds no CREATE TABLE statement with known types\n", path.c_str());
+    return std::nullopt;
+  }
+  return tables;
+}
+
+int ReportDeleted(const std::vector<TableDataResult>& results) {
+  uint64_t rows = 0;
+  uint64_t rejected = 0;
+  size_t tables = 0;
+  size_t failed = 0;
+  for (const TableDataResult& r : results) {
+    rows += r.stats.rows;
+    rejected += r.stats.rowsRejected;
+    if (r.stats.rows) ++tables;
+    if (!r.ok) ++failed;
+  }
+  std::printf("%llu deleted rows in %zu tables, %llu candidates rejected",
+              static_cast<unsigned long long>(rows), tables,
+              static_cast<unsigned long long>(rejected));
+  if (failed) std::printf(", %zu failed", failed);
+  std::printf("\n");
+  std::fflush(stdout);
+  return failed ? kExitCannotRead : kExitComplete;
+}
+
 int RunExportData(const ExportDataOptions& options) {
   DataFormat format;
   if (options.format == "csv") {
@@ -149,11 +206,13 @@ int RunExportData(const ExportDataOptions& options) {
     Error("unknown format %s (csv or sql)\n", options.format.c_str());
     return kExitUsage;
   }
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  if (!described) return kExitUsage;
   // "--out -": the one table named goes to stdout; the report to stderr.
   const bool to_stdout = options.outDir == platform::kStandardOutputName;
   if (to_stdout) {
-    if (options.table.empty()) {
-      Error("--out - writes one table: name it with --table\n");
+    if (options.table.empty() || options.deleted) {
+      Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
     std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
@@ -181,11 +240,16 @@ int RunExportData(const ExportDataOptions& options) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
-  } else {
-    results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
-                               TerminalProgress());
+    return ReportResults(results, "written", input->backupPagesMissing, true);
   }
-  return ReportResults(results, "written", input->backupPagesMissing, to_stdout);
+  results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
+                             TerminalProgress());
+  const int live = ReportResults(results, "written", input->backupPagesMissing);
+  if (!options.deleted) return live;
+  const int deleted = ReportDeleted(ExportDeletedRows(
+      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      options.outDir, DeletedProgress(), {true, std::move(*described)}));
+  return live != kExitComplete ? live : deleted;
 }
 
 }  // namespace tollamer::cli

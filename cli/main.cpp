@@ -138,6 +138,11 @@ int Run(int argc, char** argv) {
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
       ->check(CLI::IsMember({"csv", "sql"}));
   AddServerVersion(export_data_cmd, export_data.version);
+  export_data_cmd->add_flag("--deleted", export_data.deleted,
+                            "Also write the rows the file still holds after DELETE, TRUNCATE or "
+                            "DROP TABLE into <table>.deleted.csv");
+  export_data_cmd->add_option("--schema", export_data.schemaFile,
+                              "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -147,6 +152,11 @@ int Run(int argc, char** argv) {
       ->required();
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
   AddServerVersion(import_cmd, import.version);
+  import_cmd->add_flag("--deleted", import.deleted,
+                       "Also import the rows the file still holds after DELETE, TRUNCATE or DROP "
+                       "TABLE into <table>_deleted tables");
+  import_cmd->add_option("--schema", import.schemaFile,
+                         "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::WriteDocsOptions docs;
   CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);
