@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <linux/fs.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -71,11 +72,9 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
 
 class PosixOutputFile final : public OutputFile {
  public:
-  PosixOutputFile(int fd, std::string temp, std::string final_path)
-      : fd_(fd),
-        temp_(std::move(temp)),
-        final_(std::move(final_path)),
-        pending_(RegisterPendingOutput(temp_)) {}
+  // `pending`: the temporary's slot among the outputs an interruption removes.
+  PosixOutputFile(int fd, std::string temp, std::string final_path, int pending)
+      : fd_(fd), temp_(std::move(temp)), final_(std::move(final_path)), pending_(pending) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_) ::unlink(temp_.c_str());
@@ -230,14 +229,28 @@ CreateResult CreateOutputFile(const std::string& path) {
     result.file = std::make_unique<StandardOutputFile>();
     return result;
   }
-  std::string temp = path + ".part-XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    result.message = ErrnoText(errno);
-    return result;
+  // The temporary's name is recorded for removal on interruption before the
+  // file exists, so that no moment leaves it behind: ".part-PID-N", made
+  // anew while the name is taken.
+  static std::atomic<uint64_t> counter{0};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string temp = path + ".part-" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter.fetch_add(1));
+    const int pending = RegisterPendingOutput(temp);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::fchmod(fd, 0644);
+      result.file = std::make_unique<PosixOutputFile>(fd, temp, path, pending);
+      return result;
+    }
+    const int error = errno;
+    ReleasePendingOutput(pending);
+    if (error != EEXIST) {
+      result.message = ErrnoText(error);
+      return result;
+    }
   }
-  ::fchmod(fd, 0644);
-  result.file = std::make_unique<PosixOutputFile>(fd, temp, path);
+  result.message = ErrnoText(EEXIST);
   return result;
 }
 
