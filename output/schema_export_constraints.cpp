@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "output/script_texts.h"
+#include "output/sql_insert.h"
 
 namespace tollamer {
 
@@ -13,7 +14,7 @@ constexpr std::string_view kStatementEnd = "\r\nGO\r\n\r\n";
 
 std::string TableRef(const TableInfo& table) {
   SplitTableName name = SplitFullName(table.fullName);
-  return Bracketed(name.owner) + "." + Bracketed(name.table);
+  return BracketName(name.owner) + "." + BracketName(name.table);
 }
 
 std::string Skipped(const std::string& what, const std::string& why) {
@@ -28,7 +29,7 @@ std::optional<std::string> ColumnList(const TableInfo& table, const std::vector<
     auto column = table.columns.find(ids[k]);
     if (column == table.columns.end()) return std::nullopt;
     if (k) out += ", ";
-    out += Bracketed(column->second.name);
+    out += BracketName(column->second.name);
     if (k < descending.size() && descending[k]) out += " DESC";
   }
   return out;
@@ -44,20 +45,20 @@ std::string IndexStatement(const TableInfo& table, const IndexInfo& index) {
   std::optional<std::string> keys = ColumnList(table, ids, descending);
   std::optional<std::string> included = ColumnList(table, index.included);
   if (!keys || keys->empty() || !included)
-    return Skipped(Bracketed(index.name) + " of " + TableRef(table),
+    return Skipped(BracketName(index.name) + " of " + TableRef(table),
                    "a key column is not among the table's columns");
   std::string kind = index.clustered ? "CLUSTERED" : "NONCLUSTERED";
   std::string out;
   switch (index.kind) {
     case IndexInfo::Kind::kPrimaryKey:
     case IndexInfo::Kind::kUniqueConstraint:
-      out = "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + Bracketed(index.name) +
+      out = "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + BracketName(index.name) +
             (index.kind == IndexInfo::Kind::kPrimaryKey ? " PRIMARY KEY " : " UNIQUE ") + kind +
             " (" + *keys + ")";
       break;
     case IndexInfo::Kind::kIndex:
       out = std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + kind + " INDEX " +
-            Bracketed(index.name) + " ON " + TableRef(table) + " (" + *keys + ")";
+            BracketName(index.name) + " ON " + TableRef(table) + " (" + *keys + ")";
       if (!index.included.empty()) out += " INCLUDE (" + *included + ")";
       break;
   }
@@ -77,17 +78,19 @@ int IndexRank(const IndexInfo& index) {
 
 }  // namespace
 
-std::string Bracketed(std::string_view name) {
-  std::string out = "[";
-  for (char c : name) {
-    out += c;
-    if (c == ']') out += ']';
-  }
-  return out + "]";
+// Keys of a table whose column rows were lost name columns that the
+// placeholders read off its records do not stand for.
+bool ColumnsKnown(const TableInfo& table) {
+  return !table.columnsInferred && !table.columns.empty();
 }
 
 std::string BuildKeyStatements(const TableInfo& table) {
   const TableConstraints& c = table.constraints;
+  if (!ColumnsKnown(table)) {
+    if (c.indexes.empty() && c.defaults.empty() && c.checks.empty()) return {};
+    return Skipped("keys, indexes and constraints of " + TableRef(table),
+                   "its columns are not known");
+  }
   std::string out;
   for (int rank = 0; rank <= 3; ++rank)
     for (const IndexInfo& index : c.indexes)
@@ -95,28 +98,30 @@ std::string BuildKeyStatements(const TableInfo& table) {
   for (const ColumnDefaultInfo& d : c.defaults) {
     auto column = table.columns.find(d.colid);
     if (column == table.columns.end()) {
-      out += Skipped(Bracketed(d.name) + " of " + TableRef(table),
+      out += Skipped(BracketName(d.name) + " of " + TableRef(table),
                      "its column is not among the table's columns");
       continue;
     }
-    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + Bracketed(d.name) +
-           " DEFAULT " + d.text + " FOR " + Bracketed(column->second.name) +
+    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + BracketName(d.name) +
+           " DEFAULT " + d.text + " FOR " + BracketName(column->second.name) +
            std::string(kStatementEnd);
   }
   for (const CheckInfo& check : c.checks)
-    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + Bracketed(check.name) +
+    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + BracketName(check.name) +
            " CHECK " + check.text + std::string(kStatementEnd);
   return out;
 }
 
 std::string BuildForeignKeyStatements(const Catalog& catalog, const TableInfo& table) {
   std::string out;
+  if (!ColumnsKnown(table) && !table.constraints.foreignKeys.empty())
+    return Skipped("foreign keys of " + TableRef(table), "its columns are not known");
   for (const ForeignKeyInfo& fk : table.constraints.foreignKeys) {
-    std::string what = Bracketed(fk.name) + " of " + TableRef(table);
+    std::string what = BracketName(fk.name) + " of " + TableRef(table);
     auto referenced = catalog.tables.find(fk.referencedTableId);
-    if (referenced == catalog.tables.end()) {
-      out += Skipped(what, "the referenced table (object " +
-                               std::to_string(fk.referencedTableId) + ") is not in the catalog");
+    if (referenced == catalog.tables.end() || !ColumnsKnown(referenced->second)) {
+      out += Skipped(what, "the columns of the referenced table (object " +
+                               std::to_string(fk.referencedTableId) + ") are not known");
       continue;
     }
     std::optional<std::string> columns = ColumnList(table, fk.columns);
@@ -125,17 +130,11 @@ std::string BuildForeignKeyStatements(const Catalog& catalog, const TableInfo& t
       out += Skipped(what, "a key column is not among its table's columns");
       continue;
     }
-    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + Bracketed(fk.name) +
+    out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + BracketName(fk.name) +
            " FOREIGN KEY (" + *columns + ") REFERENCES " + TableRef(referenced->second) + " (" +
            *targets + ")" + std::string(kStatementEnd);
   }
   return out;
-}
-
-std::string IdentityInsertStatement(const TableInfo& table, bool on) {
-  if (!table.constraints.identity || !table.columns.contains(table.constraints.identity->colid))
-    return {};
-  return "SET IDENTITY_INSERT " + TableRef(table) + (on ? " ON" : " OFF");
 }
 
 }  // namespace tollamer

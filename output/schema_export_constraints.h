@@ -21,14 +21,7 @@
 
 namespace tollamer {
 
-// "[name]", with a closing bracket in the name doubled.
-std::string Bracketed(std::string_view name);
-
 std::string BuildKeyStatements(const TableInfo& table);
 std::string BuildForeignKeyStatements(const Catalog& catalog, const TableInfo& table);
-
-// SET IDENTITY_INSERT [owner].[table] ON or OFF, for the data scripts of a
-// table with an IDENTITY column; empty for other tables.
-std::string IdentityInsertStatement(const TableInfo& table, bool on);
 
 }  // namespace tollamer
