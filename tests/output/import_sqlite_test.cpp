@@ -119,7 +119,7 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
   const std::string first = " FROM dbo_everytype WHERE whole IS NOT NULL";
   EXPECT_EQ(s.Row("SELECT tiny, whole, big, flag, cash, dec, flt4, flt8, dt, guid, bin, chr, "
                   "nvchr, txt, img, d, dto" + first, true),
-            (std::vector<std::string>{"integer", "integer", "integer", "integer", "real", "real",
+            (std::vector<std::string>{"integer", "integer", "integer", "integer", "text", "real",
                                       "real", "real", "text", "text", "blob", "text", "text",
                                       "text", "blob", "text", "text"}));
   EXPECT_EQ(s.Row("SELECT cash, num, dt, guid, hex(bin), nvchr, txt, d, t, dto, big_text" + first),
@@ -247,12 +247,16 @@ void ImportRealFile(const std::string& file_path) {
   }
   for (const auto& [id, table] : db.catalog.tables) {
     if (table.fullName != "dbo.titles") continue;
-    // NUMERIC columns keep whole amounts as integers: numbers either way.
+    // Money stays exact: its decimal text with four places, never a double.
     EXPECT_EQ(s.Row("SELECT typeof(price), typeof(advance), price, advance, pubdate FROM "
                     "dbo_titles WHERE title_id = 'BU1032'"),
-              (std::vector<std::string>{"real", "integer", "19.99", "5000",
+              (std::vector<std::string>{"text", "text", "19.9900", "5000.0000",
                                         "1991-06-12 00:00:00.000"}));
-    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE typeof(price) = 'text'"), 0);
+    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE typeof(price) = 'real'"), 0);
+    // The file's primary key and NOT NULL columns come with the rows.
+    EXPECT_EQ(s.Row("SELECT group_concat(name || ':' || pk || ':' || \"notnull\") FROM "
+                    "pragma_table_info('dbo_titles') WHERE name IN ('title_id', 'price')"),
+              (std::vector<std::string>{"title_id:1:1,price:0:0"}));
     EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE julianday(pubdate) IS NULL"), 0);
   }
 }
