@@ -3,7 +3,7 @@
 #   1. the whole test suite built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/), where any report fails;
 #   2. a short run of every fuzz target (bench/fuzz.sh, FUZZ_SECONDS each,
-#      default 20), where any crash, hang or leak fails;
+#      default 12), where any crash, hang or leak fails;
 #   3. the whole test suite of the normal build (build/), last, so that the
 #      closing line is CTest's count of the tests that ran.
 # TOLLAMER_QUICK=1 runs only the third stage (for a quick check while working).
@@ -16,8 +16,8 @@ bash scripts/build.sh
 if [ "${TOLLAMER_QUICK:-0}" != "1" ]; then
   stage "sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
   bash scripts/test-sanitizers.sh
-  stage "short fuzz runs (${FUZZ_SECONDS:-20} s per target)"
-  bash bench/fuzz.sh "${FUZZ_SECONDS:-20}"
+  stage "short fuzz runs (${FUZZ_SECONDS:-12} s per target)"
+  bash bench/fuzz.sh "${FUZZ_SECONDS:-12}"
 fi
 stage "test suite"
 cd "${BUILD_DIR:-build}"
