@@ -35,6 +35,11 @@ std::string BuildTableScript(const TableInfo& table) {
 }
 
 std::string BuildTypeStatement(const UserTypeInfo& type) {
+  // A type without a base type (a table type, whose columns sp_addtype
+  // cannot declare) is named in a comment instead of a statement that
+  // would fail.
+  if (type.baseTypeText.empty())
+    return "-- N'" + type.name + "': no base type known (a table type), not scripted";
   return "EXEC sp_addtype N'" + type.name + "', N'" + type.baseTypeText + "',N'" + type.nullText +
          "'";
 }

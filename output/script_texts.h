@@ -11,6 +11,7 @@
 //   )\r\n
 // Type statement (one user type):
 //   EXEC sp_addtype N'name', N'base',N'NULL'
+// (a comment line for a type with no base type, such as a table type)
 #pragma once
 
 #include <string>
