@@ -13,6 +13,7 @@
 #include "engine/rows/values/large_values.h"
 #include "engine/rows/values/value_format.h"
 #include "output/db_import.h"
+#include "output/sqlite_keys.h"
 #include "output/sqlite_target.h"
 #include "output/type_mapping.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -258,6 +259,43 @@ void ImportRealFile(const std::string& file_path) {
                     "pragma_table_info('dbo_titles') WHERE name IN ('title_id', 'price')"),
               (std::vector<std::string>{"title_id:1:1,price:0:0"}));
     EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE julianday(pubdate) IS NULL"), 0);
+  }
+}
+
+// The key and NOT NULL come only where the rows keep them; no row is lost.
+TEST(SqliteImport, KeysFollowTheRowsThatKeepThem) {
+  TableInfo t;
+  t.columns[1].name = "id";
+  t.columns[1].xtype = value_type::kInt;
+  t.columns[1].nullText = " NOT NULL";
+  t.columns[2].name = "note";
+  t.columns[2].xtype = value_type::kVarChar;
+  t.columns[2].nullText = " NOT NULL";
+  t.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
+  struct Case {
+    const char* rows;
+    const char* want;  // per column: name, pk, notnull
+  } cases[] = {
+      {"(1, 'a'), (2, 'b')", "id:1:1,note:0:1"},
+      {"(1, 'a'), (1, NULL)", "id:0:1,note:0:0"},  // a duplicate key, a NULL
+  };
+  for (const Case& c : cases) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE \"t\" (\"id\" INTEGER, \"note\" TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, (std::string("INSERT INTO \"t\" VALUES ") + c.rows).c_str(), nullptr, nullptr,
+                 nullptr);
+    AddSqliteKeys(db, "t", t);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT group_concat(name || ':' || pk || ':' || \"notnull\"), "
+                       "(SELECT count(*) FROM \"t\") FROM pragma_table_info('t')",
+                       -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), c.want) << c.rows;
+    EXPECT_EQ(sqlite3_column_int(st, 1), 2) << c.rows;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
   }
 }
 
