@@ -33,8 +33,7 @@
 #include "app/paging_bar.h"
 #include "app/record_grid_view.h"
 #include "app/sql_version_dialog.h"
-#include "engine/catalog/sql2000/table_pages2000.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "output/data_outcome.h"
 #include "output/open_log.h"
 #include "output/db_import.h"
@@ -286,7 +285,8 @@ void CMainFrame::OnOpenFinished(bool ok) {
   doc_->WaitForWorker();
   SetEngineCommandsEnabled(true);
   if (ok) {
-    tree_->SetPageOwnerConflict(PageOwnerConflictShown());
+    // Tables sharing a page m_objId: the all-tables scan stays grayed.
+    tree_->SetPageOwnerConflict(doc_->Engine().pageOwnerConflict.IsSet());
     tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
@@ -552,11 +552,10 @@ void CMainFrame::OnScanAllTables() {
   wait_->show();
   wait_->move(geometry().center() - wait_->rect().center());
   SetEngineCommandsEnabled(false);
-  VersionSetting version = version_;
+  const FormatProfile* profile = ProfileFor(version_);
   CMdfDatabase* db = &doc_->Engine();
-  scan_thread_ = QThread::create([db, version] {
-    if (version == VersionSetting::kSql2000) ScanFileForTable2000(*db, 0, true);
-    if (version == VersionSetting::kSql2005) sql2005::ScanFileForTable2005(*db, 0, true);
+  scan_thread_ = QThread::create([db, profile] {
+    if (profile) profile->ScanFileForAllTables(*db);
   });
   connect(scan_thread_, &QThread::finished, this, &CMainFrame::OnScanFinished);
   scan_thread_->start();

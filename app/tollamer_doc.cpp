@@ -3,7 +3,7 @@
 #include <QThread>
 
 #include "output/open_log.h"
-#include "tools/data_file_recognition.h"
+#include "engine/pagestore/data_file_recognition.h"
 
 namespace tollamer::app {
 
@@ -39,7 +39,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
   std::string path = path_.toStdString();
   worker_ = QThread::create([this, path, setting] {
     const bool opened = engine_.OpenFile(path);
-    if (!opened || !tools::HoldsDataPages(engine_.Store())) {
+    if (!opened || !HoldsDataPages(engine_.Store())) {
       // A backup whose page data is not found has said so already.
       const OpenRefusal refusal = engine_.Store().Refusal();
       if (opened)

@@ -160,9 +160,9 @@ int RunRows(const RowsOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
-  VersionSetting setting =
-      version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  if (!opened) return kExitCannotRead;
+  const VersionSetting setting = *opened;
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {

@@ -237,7 +237,7 @@ TEST(Catalog2005, ObjectNameRunningPastThePageIsCut) {
   EXPECT_LE(name.size(), 4u + 128u * 3u);  // at most one sysname's worth
 }
 
-TEST(Catalog2005, PageOwnerConflictIsShownOncePerRun) {
+TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   Database2005 d = Sample();
   d.tables[0].pageObjId = 0x5A;
   d.tables[1].pageObjId = 0x5A;
@@ -248,19 +248,10 @@ TEST(Catalog2005, PageOwnerConflictIsShownOncePerRun) {
   EXPECT_EQ(first->messages.stops[0], kPageOwnerConflictMessage);
   EXPECT_TRUE(conflict.IsSet());
   EXPECT_EQ(first->db.pageOwnerMap.at(0x5A), kOrders);  // the earlier table keeps it
-  // The same problem in the next file of the run: no second message.
+  // The same problem again under the same flag: no second message.
   auto second = OpenBuilt(built.file, conflict);
   EXPECT_TRUE(second->messages.stops.empty());
   EXPECT_TRUE(conflict.IsSet());
-}
-
-TEST(Catalog2005, ProcessFlagIsSharedAndResettable) {
-  PageOwnerConflict& flag = ProcessPageOwnerConflict();
-  flag.ResetForTests();
-  EXPECT_TRUE(flag.Set());
-  EXPECT_FALSE(flag.Set());
-  EXPECT_TRUE(ProcessPageOwnerConflict().IsSet());
-  flag.ResetForTests();
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ void ExportRealFile(const std::string& name, size_t min_tables) {
     OpenCatalog2000(db);
   } else {
     ASSERT_EQ(version, VersionSetting::kSql2005);
-    sql2005::PageOwnerConflict conflict;
+    PageOwnerConflict conflict;
     sql2005::OpenCatalog2005(db, conflict);
   }
   const Catalog& c = db.catalog;

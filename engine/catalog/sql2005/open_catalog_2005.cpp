@@ -61,4 +61,8 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
   return result;
 }
 
+OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db) {
+  return OpenCatalog2005(db, db.pageOwnerConflict);
+}
+
 }  // namespace tollamer::sql2005

@@ -4,11 +4,6 @@
 
 namespace tollamer::sql2005 {
 
-PageOwnerConflict& ProcessPageOwnerConflict() {
-  static PageOwnerConflict flag;
-  return flag;
-}
-
 void RecordPageOwner2005(CMdfDatabase& db, uint32_t object_id, PageOwnerConflict& conflict) {
   auto list = db.dataPageLists.find(object_id);
   if (list == db.dataPageLists.end() || list->second.empty()) return;
