@@ -254,23 +254,20 @@ void CMainFrame::OnOpenCommand() {
 
 void CMainFrame::OpenFile(const QString& path) {
   if (EngineBusy()) return;
-  // The version is proposed from the file itself before the worker takes it.
-  VersionGuess guess;
-  {
-    SilentMessages quiet;
-    PageStore probe(quiet);
-    if (probe.OpenFile(path.toStdString())) guess = DetectServerVersion(probe);
-  }
   grid_->Clear();
   grid_->pagingBar()->Reset();
   SetTableCommands(false, false);
   SetEngineCommandsEnabled(false);
-  doc_->BeginOpen(path);
-  if (version_answer_) {
-    version_answer_(version_, guess);
-  } else {
-    CSQLVersion dialog(version_, guess, this);
-    dialog.exec();
+  // The file is opened once; the version is proposed from its own pages.
+  // A file that did not open is reported by the worker, without a question.
+  VersionGuess guess;
+  if (doc_->BeginOpen(path, &guess) == OpenStatus::kOpened) {
+    if (version_answer_) {
+      version_answer_(version_, guess);
+    } else {
+      CSQLVersion dialog(version_, guess, this);
+      dialog.exec();
+    }
   }
   if (guess.setting != VersionSetting::kNone && version_ != VersionSetting::kNone &&
       version_ != guess.setting) {

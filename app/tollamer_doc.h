@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "engine/catalog/mdf_database.h"
+#include "output/open_database.h"
 #include "output/work_log.h"
 
 namespace tollamer::app {
@@ -38,9 +39,11 @@ class CTollamerDoc : public QObject {
                QObject* parent = nullptr);
   ~CTollamerDoc() override;
 
-  // Steps before the worker: teardown, the report header. Then the caller
-  // asks for the version and calls StartOpenWorker.
-  void BeginOpen(const QString& path);
+  // Steps before the worker: teardown, the report header, the file opened
+  // and recognised, and what its pages say about the server version. Then
+  // the caller asks for the version (when the file opened) and calls
+  // StartOpenWorker, which reports a failed open.
+  OpenStatus BeginOpen(const QString& path, VersionGuess* detected);
   void StartOpenWorker(VersionSetting setting);
   // Tears the catalog down and closes the file.
   void Close();
@@ -61,6 +64,7 @@ class CTollamerDoc : public QObject {
   WorkLog& log_;
   CatalogBuilder builder_;
   QString path_;
+  OpenStatus status_ = OpenStatus::kCannotOpen;
   std::atomic<bool> busy_{false};
   class QThread* worker_ = nullptr;
 };
