@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/engine_texts.h"
+
 namespace tollamer::app {
 
 namespace {
@@ -24,8 +26,10 @@ void GuiMessages::ShowStop(std::string_view text) {
   OnUiThread(this, [&] { QMessageBox::warning(parent_, "Tollamer", message); });
 }
 
-bool GuiMessages::AskOkCancel(std::string_view text) {
-  QString message = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+void GuiMessages::Notify(EngineNotice notice) { ShowStop(NoticeText(notice)); }
+
+bool GuiMessages::Ask(EngineQuestion question) {
+  QString message = QString::fromUtf8(QuestionText(question));
   bool ok = false;
   OnUiThread(this, [&] {
     ok = QMessageBox::question(parent_, "Tollamer", message,

@@ -25,7 +25,7 @@ const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& prof
   if (!list) {
     table.gridPageCount = 1;
     if (!profile.LocateTablePages(db, table.id) && profile.TableScanOffered() &&
-        db.Messages().AskOkCancel(kTableIndexDamagedText))
+        db.Messages().Ask(EngineQuestion::kScanFileForTable))
       profile.ScanFileForTable(db, table.id);
     list = Lookup(db, table.id);
     if (!list) return nullptr;
@@ -41,7 +41,7 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
   if ((type_flags & cd_layout::kPageCompressedFlag) == 0) return compression;
   std::optional<uint8_t> ci_header = page.U8(cd_layout::kCiPageOffset + cd_layout::kCiHeader);
   if (!ci_header || (*ci_header & ~cd_layout::kCiKnownBits) != 0) {
-    messages.ShowStop(kCompressedPageErrorText);
+    messages.Notify(EngineNotice::kCompressedPageUnreadable);
     return std::nullopt;
   }
   std::optional<CompressionInfoHeader> info = ReadCompressionInfoHeader(page);

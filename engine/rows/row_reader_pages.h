@@ -14,12 +14,6 @@
 
 namespace tollamer {
 
-// Asked (OK runs the one-table whole-file scan) when a table's allocation
-// chain is damaged and the format offers the scan.
-inline constexpr const char* kTableIndexDamagedText = "表索引出错，需扫描整个文件，请耐心等待！";
-// Shown when a page-compressed page's compression information header has
-// unknown bits; the page is skipped.
-inline constexpr const char* kCompressedPageErrorText = "压缩页判断错误";
 
 // The table's list, built on first use through the profile's allocation
 // route; where the profile offers it and the route is damaged, the

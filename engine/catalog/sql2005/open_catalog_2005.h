@@ -13,8 +13,8 @@ struct OpenCatalog2005Result {
   int allocUnitRowsMatched = 0;
 };
 
-// On a failed location shows "系统表索引出错，需扫描整个文件，请耐心等待！"
-// through db.Messages() before the scan. When the location met fewer than
+// On a failed location gives the system-index-damaged notice through
+// db.Messages() before the scan. When the location met fewer than
 // nine unit rows (a sysallocunits page lost), the lists it left empty are
 // taken from the scan, the others kept; the message follows when the scan
 // filled any. The page-owner conflict flag is `conflict`, or the opened

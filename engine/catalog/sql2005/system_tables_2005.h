@@ -17,8 +17,6 @@
 //                                                   sysidxstats row gives rowset 0
 #pragma once
 
-#include "engine/catalog/catalog_messages.h"
-
 #include <array>
 #include <cstdint>
 
