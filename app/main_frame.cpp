@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -29,6 +30,7 @@
 #include "app/output_data_dialog.h"
 #include "app/save_folder_dialog.h"
 #include "app/gui_messages.h"
+#include "app/help_viewer.h"
 #include "app/log_bar.h"
 #include "app/object_tree_view.h"
 #include "app/paging_bar.h"
@@ -78,7 +80,7 @@ const CommandSpec kCommands[] = {
     {kCmdExportSelectedTableData, "导出选中表数据", "Ctrl+Alt+F"},
     {kCmdImportAllTables, "把所有表导入数据库", "Ctrl+Alt+B"},
     {kCmdImportSelectedTable, "把选中表导入数据库", "Ctrl+Alt+R"},
-    {kCmdAbout, "关于", "Ctrl+A"},
+    {kCmdAbout, "关于", ""},  // Ctrl+A selects all in the grid
     {kCmdHelp, "帮助", "F1"},
     {kCmdSaveLogAndShutDown, "完成后保存日志并关机", ""},
 };
@@ -165,7 +167,8 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
   QMenu* file = menuBar()->addMenu(U("文件"));
-  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog}) file->addAction(Action(id));
+  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog, kCmdSaveLogAndShutDown})
+    file->addAction(Action(id));
   file->addSeparator();
   for (int i = 0; i < kRecentFileCount; ++i) {
     auto* a = file->addAction(QString());
@@ -183,7 +186,7 @@ void CMainFrame::CreateMenus() {
   tools->addSeparator();
   for (int id : kTableCommands) tools->addAction(Action(id));
   QMenu* help = menuBar()->addMenu(U("帮助"));
-  for (int id : {kCmdAbout, kCmdHelp, kCmdSaveLogAndShutDown}) help->addAction(Action(id));
+  for (int id : {kCmdHelp, kCmdAbout}) help->addAction(Action(id));
 }
 
 void CMainFrame::CreateToolBar() {
@@ -221,11 +224,7 @@ void CMainFrame::OnCommand(int id) {
     case kCmdAbout:
       QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
       return;
-    case kCmdHelp:
-      // The help page lies next to the program, or in share/tollamer beside
-      // the bin folder it is installed in; the browser shows it.
-      OpenInViewer(HelpPagePath());
-      return;
+    case kCmdHelp: ShowHelp(); return;
     case kCmdFindTable: OnFindTable(); return;
     case kCmdScanAllTables: OnScanAllTables(); return;
     case kCmdDetection: {
@@ -262,9 +261,9 @@ void CMainFrame::OnOpenCommand() {
 
 void CMainFrame::OpenFile(const QString& path) {
   if (EngineBusy()) return;
-  grid_->Clear();
-  grid_->pagingBar()->Reset();
-  SetTableCommands(false, false);
+  // The open tears the previous catalog down: nothing of it stays on show.
+  ClearDocumentViews();
+  setWindowTitle(QFileInfo(path).fileName() + " - " + kTitle);
   SetEngineCommandsEnabled(false);
   // The file is opened once; the version is proposed from its own pages.
   // A file that did not open is reported by the worker, without a question.
@@ -288,25 +287,56 @@ void CMainFrame::OpenFile(const QString& path) {
 
 void CMainFrame::OnOpenFinished(bool ok) {
   doc_->WaitForWorker();
+  if (gui_messages_) gui_messages_->EndNotices();
   SetEngineCommandsEnabled(true);
   if (ok) {
     // Tables sharing a page m_objId: the all-tables scan stays grayed.
     tree_->SetPageOwnerConflict(doc_->Engine().pageOwnerConflict.IsSet());
-    tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
+    tree_->Fill(doc_->FilePath(), doc_->Engine().catalog, doc_->DeletedRows());
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
+  } else {
+    setWindowTitle(kTitle);
   }
   emit openCompleted(ok);
 }
 
 void CMainFrame::OnCloseDocument() {
   if (EngineBusy()) return;
+  ClearDocumentViews();
+  doc_->Close();
+  setWindowTitle(kTitle);
+  version_ = VersionSetting::kNone;
+}
+
+void CMainFrame::ClearDocumentViews() {
   grid_->Clear();
   grid_->pagingBar()->Reset();
   tree_->clear();
-  doc_->Close();
+  grid_->ShowEmpty(true);
+  pane101_->setText(QString(59, ' '));
+  grid_state_ = GridState{};
+  grid_page_count_ = 0;
   SetTableCommands(false, false);
-  version_ = VersionSetting::kNone;
+}
+
+void CMainFrame::ShowHelp() {
+  // The help page lies next to the program, or in share/tollamer beside
+  // the bin folder it is installed in.
+  const QString page = HelpPagePath();
+  if (viewer_) {
+    viewer_(page);
+    return;
+  }
+  if (!help_) help_ = new CHelpViewer(this);
+  help_->ShowPage(page);
+}
+
+void CMainFrame::ShowReport(const std::string& text) {
+  if (gui_messages_)
+    QMessageBox::information(this, "Tollamer", QString::fromStdString(text));
+  else
+    doc_->Engine().Messages().ShowStop(text);
 }
 
 void CMainFrame::OnSaveLog() {
@@ -330,6 +360,10 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
   if (EngineBusy()) return;
   SetTableCommands(all_tables_enabled_, false);
   if (!item) grid_->ShowEmpty(true);
+  if (item && item->parent() && IsDeletedRowsItemText(item->text(0).toStdString())) {
+    ShowDeletedRows(item->parent());
+    return;
+  }
   std::optional<CFview::ObjectRef> object = CFview::ObjectOf(item);
   if (!object) return;
   grid_->ShowEmpty(false);
@@ -365,11 +399,32 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
         if (t.name != object->name) continue;
         grid_->SetColumns({{"名称", 100}, {"基本类型", 100}, {"是否允许NULL", 100}});
         grid_->AddRow({t.name, t.baseTypeText, t.nullText});
+        grid_->FitColumns();
         grid_state_.nextAllowed = grid_state_.previousAllowed = false;
         grid_->pagingBar()->Reset();
         break;
       }
       break;
+  }
+}
+
+void CMainFrame::ShowDeletedRows(QTreeWidgetItem* table_item) {
+  const std::string name = ObjectNameOfItem(table_item->text(0).toStdString());
+  const Catalog& catalog = doc_->Engine().catalog;
+  for (const auto& [id, table] : catalog.tables) {
+    if (table.fullName != name) continue;
+    auto d = doc_->DeletedRows().find(id);
+    if (d == doc_->DeletedRows().end()) return;
+    grid_->ShowEmpty(false);
+    grid_->Clear();
+    pane101_->setText(table_item->text(0) + " " + QString::fromUtf8(kDeletedRowsLabel));
+    std::vector<std::pair<std::string, int>> titles;
+    for (const std::string& t : d->second.titles) titles.emplace_back(t, 100);
+    grid_->SetColumns(titles);
+    for (const std::vector<std::string>& row : d->second.rows) grid_->AddRow(row);
+    grid_state_.nextAllowed = grid_state_.previousAllowed = false;
+    grid_->pagingBar()->Reset();
+    return;
   }
 }
 
@@ -383,6 +438,7 @@ void CMainFrame::ShowTable(uint32_t table_id) {
   for (const std::string& t : page.titles) columns.emplace_back(t, 100);
   grid_->SetColumns(columns);
   for (const auto& row : page.rows) grid_->AddRow(row);
+  grid_->FitColumns();
   CDlgBar* bar = grid_->pagingBar();
   if (page.pageCount == 0) {
     bar->Reset();
@@ -581,7 +637,7 @@ void CMainFrame::OnScanFinished() {
                      " rows in the catalog)");
   }
   if (empty.empty())
-    doc_->Engine().Messages().ShowStop("表数据提取完成");
+    ShowReport("表数据提取完成");
   else
     doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty.size()) +
                                        " 个有记录的表未找到数据页");
@@ -705,7 +761,10 @@ void CMainFrame::OnTransferFinished() {
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
   AppendDataOutcome(log_, transfer_results_);
-  doc_->Engine().Messages().ShowStop(summary + failures);
+  if (outcome.Complete() && failures.empty() && !transfer_cancel_)
+    ShowReport(summary);
+  else
+    doc_->Engine().Messages().ShowStop(summary + failures);
   emit transferCompleted();
 }
 

@@ -18,10 +18,24 @@ std::optional<TableRecordWalk> TableRecordWalk::Prepare(CMdfDatabase& db,
                                                         uint32_t table_id) {
   auto it = db.catalog.tables.find(table_id);
   if (it == db.catalog.tables.end()) return std::nullopt;
-  TableRecordWalk walk(db, profile, it->second);
+  return PrepareFor(db, profile, it->second);
+}
+
+std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
+                                                           VersionSetting version,
+                                                           TableInfo& table) {
+  const FormatProfile* profile = ProfileFor(version);
+  if (!profile) return std::nullopt;
+  return PrepareFor(db, *profile, table);
+}
+
+std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
+                                                           const FormatProfile& profile,
+                                                           TableInfo& table) {
+  TableRecordWalk walk(db, profile, table);
   walk.plan_ = profile.Records().columnLayout == ColumnLayout::kCatalogOffsets
-                   ? PlanColumns2000(it->second)
-                   : PlanColumns2005(it->second);
+                   ? PlanColumns2000(table)
+                   : PlanColumns2005(table);
   return walk;
 }
 
