@@ -14,6 +14,7 @@
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
 #include "engine/catalog/create_table_text.h"
+#include "engine/catalog/table_lookup.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
 #include "output/deleted_export.h"
