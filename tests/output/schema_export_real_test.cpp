@@ -77,7 +77,7 @@ void ExportRealFile(const RealScript& want) {
     OpenCatalog2000(db);
   } else {
     ASSERT_EQ(version, VersionSetting::kSql2005);
-    sql2005::PageOwnerConflict conflict;
+    PageOwnerConflict conflict;
     sql2005::OpenCatalog2005(db, conflict);
   }
   const Catalog& c = db.catalog;

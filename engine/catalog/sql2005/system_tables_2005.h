@@ -121,11 +121,6 @@ inline constexpr bool IsSystemObject(uint32_t object_id, uint32_t schema_id) {
   return static_cast<int32_t>(object_id) < 0 || IsSystemSchema(schema_id);
 }
 
-// Texts shown by the open.
-inline constexpr char kSystemIndexDamagedMessage[] =
-    "系统表索引出错，需扫描整个文件，请耐心等待！";
-inline constexpr char kPageOwnerConflictMessage[] =
-    "SQL 2005 m_objId 错误,将不能执行“扫描文件,提取所有表数据！”";
 
 // The location stops screening sysallocunits pages once this many rows of
 // the nine tables have been met.
