@@ -5,9 +5,8 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
-#include "engine/catalog/open/open_catalog.h"
 #include "output/open_log.h"
-#include "tools/data_file_recognition.h"
+#include "engine/pagestore/data_file_recognition.h"
 
 namespace tollamer::cli {
 
@@ -20,8 +19,9 @@ std::optional<VersionChoice> ParseVersionChoice(const std::string& text) {
   return std::nullopt;
 }
 
-bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
-  if (!opened) {
+bool ReportUnreadable(OpenStatus status, const PageStore& store, const std::string& path,
+                      WorkLog* log) {
+  if (status == OpenStatus::kCannotOpen) {
     std::string why(OpenFailureText(store.LastOpenError()));
     if (store.Refusal() != OpenRefusal::kNone)
       why = store.LastError();  // opened, read, and found not to be a primary file
@@ -31,59 +31,59 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
     if (log) log->AppendEntry("Cannot open the file: " + why);
     return true;
   }
-  if (!tools::HoldsDataPages(store)) {
+  if (status == OpenStatus::kNotDataFile) {
     Error("%s is not a recognised data or backup file "
-          "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
-          static_cast<unsigned long long>(store.FileLength()));
+                         "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
+                 static_cast<unsigned long long>(store.FileLength()));
     if (log) log->AppendEntry("Not a recognised data or backup file: no SQL Server page header found");
     return true;
   }
   return false;
 }
 
-bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice& version,
-                 WorkLog& log) {
-  if (db.IsOpen()) db.Teardown();
-  AppendRepairStart(log, path, LocalTimeNow());
-  if (CheckUnreadable(db.OpenFile(path), db.Store(), path, &log)) {
+bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
+  const OpenStatus status = !opened                  ? OpenStatus::kCannotOpen
+                            : HoldsDataPages(store) ? OpenStatus::kOpened
+                                                     : OpenStatus::kNotDataFile;
+  return ReportUnreadable(status, store, path, log);
+}
+
+std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const std::string& path,
+                                          const VersionChoice& version, WorkLog& log) {
+  const OpenedDatabase opened = OpenDatabase(db, path, version, log);
+  if (ReportUnreadable(opened.status, db.Store(), path, &log)) {
     if (db.IsOpen()) db.Teardown();
-    return false;
+    return std::nullopt;
   }
-  VersionSetting setting =
-      version.automatic ? DetectServerVersion(db.Store()).setting : version.setting;
   Detail("%s: %s file, %llu pages, read as %s%s\n", path.c_str(),
          db.Store().Kind() == FileKind::kBackup ? "backup" : "data",
-         static_cast<unsigned long long>(db.Store().PageCount()), FormatName(setting),
+         static_cast<unsigned long long>(db.Store().PageCount()), FormatName(opened.setting),
          version.automatic ? " (from the file)" : "");
-  OpenCatalog(db, setting);
   Detail("catalog: %zu tables, %zu views, %zu procedures, %zu functions, %zu user types\n",
          db.catalog.tables.size(), db.catalog.views.size(), db.catalog.procedures.size(),
          db.catalog.functions.size(), db.catalog.userTypes.size());
-  AppendFileLayout(log, db.Store());
-  AppendCatalogSummary(log, db.catalog);
-  AppendRepairCompleted(log, LocalTimeNow());
-  return true;
+  return opened.setting;
 }
 
 int RunOpen(const OpenOptions& options) {
   std::optional<VersionChoice> version = ParseVersionChoice(options.version);
   if (!version) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-          options.version.c_str());
+                 options.version.c_str());
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.logPath)) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  bool opened = RunOpenFlow(db, options.path, *version, log);
+  const bool opened = RunOpenFlow(db, options.path, *version, log).has_value();
   if (options.logPath.empty()) {
     std::string text = log.Text();
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputs("\n", stdout);
   } else if (std::optional<std::string> error = log.SaveReport(options.logPath)) {
     Error("cannot write the report %s: %s\n", options.logPath.c_str(),
-          error->c_str());
+                 error->c_str());
     return kExitCannotRead;
   } else {
     std::printf("%s\n", options.logPath.c_str());

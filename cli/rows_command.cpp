@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -12,6 +11,7 @@
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "cli/progress_reporter.h"
+#include "engine/catalog/table_lookup.h"
 #include "engine/rows/typed_rows.h"
 #include "output/csv_format.h"
 
@@ -148,23 +148,6 @@ std::string Header(RowFormat format, const TableInfo& table, const std::vector<s
 
 }  // namespace
 
-const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name) {
-  for (const auto& [id, t] : catalog.tables)
-    if (t.fullName == name) return &t;
-  for (const auto& [id, t] : catalog.tables) {
-    size_t dot = t.fullName.find('.');
-    if (dot != std::string::npos && t.fullName.compare(dot + 1, std::string::npos, name) == 0)
-      return &t;
-  }
-  uint32_t id = 0;
-  auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
-  if (error == std::errc() && end == name.data() + name.size()) {
-    auto it = catalog.tables.find(id);
-    if (it != catalog.tables.end()) return &it->second;
-  }
-  return nullptr;
-}
-
 std::string CsvLine(const std::vector<std::string>& cells) {
   std::string line;
   AppendCsvLine(line, cells);
@@ -205,9 +188,9 @@ int RunRows(const RowsOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
-  VersionSetting setting =
-      version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  if (!opened) return kExitCannotRead;
+  const VersionSetting setting = *opened;
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {

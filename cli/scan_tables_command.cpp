@@ -6,12 +6,8 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/open_command.h"
-#include "cli/progress_reporter.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
-#include "engine/catalog/sql2000/table_pages2000.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
 #include "output/data_outcome.h"
+#include "engine/catalog/open/open_catalog.h"
 
 namespace tollamer::cli {
 
@@ -45,35 +41,25 @@ int RunScanTables(const ScanTablesOptions& options) {
   std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
   if (!choice) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
-          options.version.c_str());
+                 options.version.c_str());
     return 2;
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
-  VersionSetting setting =
-      choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
+  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path)) return 1;
+  const VersionSetting setting = ChooseVersion(*choice, db.Store());
   if (choice->automatic) Note("version: %s\n", FormatName(setting));
 
   std::map<uint32_t, size_t> before;
-  ProgressReporter progress("scanning " + options.path);
-  const ScanProgress scan_progress = [&](uint64_t done, uint64_t total) {
-    progress.Fraction(done, total);
-  };
-  if (setting == VersionSetting::kSql2000) {
-    OpenCatalog2000(db);
+  if (const FormatProfile* profile = ProfileFor(setting)) {
+    profile->BuildCatalog(db);
     // The lists the row reader would build on first use.
-    for (const auto& [id, table] : db.catalog.tables) LocateTablePages2000(db, id);
+    profile->LocateAllTablePages(db);
     before = PageCounts(db);
-    ScanFileForTable2000(db, 0, true, scan_progress);
-  } else if (setting == VersionSetting::kSql2005) {
-    sql2005::OpenCatalog2005(db);
-    before = PageCounts(db);
-    if (sql2005::ProcessPageOwnerConflict().IsSet())
+    if (db.pageOwnerConflict.IsSet())
       Note("tables share a page m_objId: their pages go to the first of them\n");
-    sql2005::ScanFileForTable2005(db, 0, true, scan_progress);
+    profile->ScanFileForAllTables(db);
   }
-  progress.Done();
   const std::map<uint32_t, size_t> after = PageCounts(db);
   std::string out = ScanTablesListing(db.catalog, before, after);
   std::fputs(out.c_str(), stdout);
@@ -83,11 +69,11 @@ int RunScanTables(const ScanTablesOptions& options) {
   for (uint32_t id : empty) {
     const TableInfo& table = db.catalog.tables.at(id);
     Error("%s: no data pages found (%llu rows in the catalog)\n",
-          table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
+                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
   }
   if (!empty.empty()) {
     Error("incomplete: %zu table(s) without data pages\n",
-          empty.size());
+                 empty.size());
     return kExitLosses;
   }
   return kExitComplete;
