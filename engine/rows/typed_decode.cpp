@@ -1,7 +1,5 @@
 #include "engine/rows/typed_decode.h"
 
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
@@ -216,39 +214,6 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
   }
 }
 
-std::optional<int64_t> ParseInteger(std::string_view s) {
-  int64_t v = 0;
-  auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return v;
-}
-
-std::optional<std::vector<uint8_t>> ParseHex(std::string_view s) {
-  if (s.size() < 2 || s.size() % 2 != 0 || s.substr(0, 2) != "0x") return std::nullopt;
-  std::vector<uint8_t> out;
-  for (size_t i = 2; i + 1 < s.size(); i += 2) {
-    uint8_t b = 0;
-    auto [end, error] = std::from_chars(s.data() + i, s.data() + i + 2, b, 16);
-    if (error != std::errc() || end != s.data() + i + 2) return std::nullopt;
-    out.push_back(b);
-  }
-  return out;
-}
-
-// "yyyy-mm-dd hh:mm:ss.fff" (datetime) or "yyyy-mm-dd hh:mm:00".
-std::optional<TypedDateTime> ParseGridDateTime(const std::string& s) {
-  TypedDateTime t;
-  unsigned ms = 0;
-  int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%u", &t.year, &t.month, &t.day, &t.hour,
-                      &t.minute, &t.second, &ms);
-  if (n < 6) return std::nullopt;
-  if (n == 7) {
-    t.fraction = ms;
-    t.fractionDigits = 3;
-  }
-  return t;
-}
-
 }  // namespace
 
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
@@ -318,43 +283,6 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const
   return TypedValue::Null();
 }
 
-TypedValue TypedFromGridText(const ColumnInfo& c, const std::string& text) {
-  if (text == "NULL") return TypedValue::Null();
-  switch (c.xtype) {
-    case vt::kTinyInt: case vt::kSmallInt: case vt::kInt: case vt::kBigInt: case vt::kBit:
-      if (auto v = ParseInteger(text)) return TypedValue::Integer(*v);
-      return TypedValue::Null();
-    case vt::kReal: case vt::kFloat: {
-      char* end = nullptr;
-      double d = std::strtod(text.c_str(), &end);
-      if (end == text.c_str()) return TypedValue::Null();
-      return TypedValue::Float(d);
-    }
-    case vt::kMoney: case vt::kSmallMoney: {
-      // "%.4f": the digits without the point are the ten-thousandths.
-      std::string digits = text;
-      size_t point = digits.find('.');
-      if (point == std::string::npos || digits.size() - point != 5) return TypedValue::Text(text);
-      digits.erase(point, 1);
-      if (auto v = ParseInteger(digits)) return TypedValue::Money(*v);
-      return TypedValue::Text(text);
-    }
-    case vt::kDecimal: case vt::kNumeric:
-      if (text.rfind("0x", 0) == 0) return TypedValue::Text(text);
-      return TypedValue::Decimal(text);
-    case vt::kDateTime: case vt::kSmallDateTime:
-      if (auto t = ParseGridDateTime(text)) return TypedValue::DateTime(*t);
-      return TypedValue::Text(text);
-    case vt::kBinary: case vt::kVarBinary: case vt::kImage: case vt::kTimestamp: case vt::kClr:
-      if (auto b = ParseHex(text)) return TypedValue::Bytes(std::move(*b));
-      return TypedValue::Text(text);
-    case vt::kChar: case vt::kNChar:
-      return PaddedText(text);
-    default:
-      return TypedValue::Text(text);
-  }
-}
-
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record) {
   return RecordValues(db.Store(), db.Messages(), walk, record);
@@ -365,23 +293,14 @@ std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
                                                     const TableRecordWalk& walk,
                                                     const TableRecord& record) {
   const std::vector<ColumnPlan>& plan = walk.Plan();
-  std::vector<TypedValue> row;
-  row.reserve(plan.size());
   if (record.compressed) {
-    // Compressed values are only known through their grid texts.
     static const PageCompression kNone;
     const PageCompression& pc = record.compression ? *record.compression : kNone;
-    std::optional<std::vector<std::string>> texts =
-        DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
-                               pc.anchor, pc.dictionary, store, messages);
-    if (!texts) return std::nullopt;
-    size_t i = 0;
-    for (const auto& [colid, column] : walk.Table().columns) {
-      row.push_back(i < texts->size() ? TypedFromGridText(column, (*texts)[i]) : TypedValue::Null());
-      ++i;
-    }
-    return row;
+    return DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns,
+                                 pc.anchor, pc.dictionary, store, messages);
   }
+  std::vector<TypedValue> row;
+  row.reserve(plan.size());
   ByteView bytes = record.Record();
   for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
     row.push_back(
