@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 namespace {

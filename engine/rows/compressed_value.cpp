@@ -7,7 +7,7 @@
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/compressed_value_text.h"
 #include "engine/rows/compressed_value_typed.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "engine/rows/compressed_numbers.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/large_values.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "engine/values/xml_value.h"
 
 namespace tollamer {
 namespace {
@@ -109,7 +109,7 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kVarBinary:
     case kClr:
       if (!complex) return HexText(value);
-      return HexText(Prefix(OverflowText(store, value, kOverflowVarbinary), kOverflowBytesLimit));
+      return HexText(Prefix(OverflowText(store, value, value_type::kVarBinary), kOverflowBytesLimit));
     case kChar:
       return CharText(buffer, length, column.codePage);
     case kNChar:
@@ -117,11 +117,11 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kVarChar:
       if (!complex) return CharText(buffer, length, column.codePage);
       return FirstCharacters(
-          NarrowAsUtf8(BytesOf(OverflowText(store, value, kOverflowVarchar)), column.codePage),
+          NarrowAsUtf8(BytesOf(OverflowText(store, value, value_type::kVarChar)), column.codePage),
           kOverflowTextLimit);
     case kNVarChar:
       if (!complex) return NCharText(value, static_cast<uint16_t>(length));
-      return FirstCharacters(OverflowText(store, value, kOverflowNvarchar), kOverflowTextLimit);
+      return FirstCharacters(OverflowText(store, value, value_type::kNVarChar), kOverflowTextLimit);
     case kXml: {
       std::string text;
       if (!complex) {
@@ -129,7 +129,7 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
         return text;
       }
       // The off-row bytes hold the same token format as an in-row value.
-      const std::string tokens = OverflowText(store, value, kOverflowVarbinary);
+      const std::string tokens = OverflowText(store, value, value_type::kVarBinary);
       DecodeXmlValue(Prefix(tokens, tokens.size()), text);
       return FirstCharacters(std::move(text), kOverflowTextLimit);
     }

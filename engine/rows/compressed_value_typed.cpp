@@ -4,7 +4,7 @@
 
 #include "engine/rows/compressed_numbers.h"
 #include "engine/rows/typed_decode.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 
@@ -16,6 +16,10 @@ TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_
   switch (column.xtype) {
     case kTinyInt:
       return TypedValue::Integer(buffer.LeOr<uint8_t>(0));
+    case kBit:
+      // A bit's 1 is a CD code of its own; the empty code is 0 and stored
+      // bytes mean nothing.
+      return length == 0 ? TypedValue::Integer(0) : TypedValue::Null();
     case kSmallInt:
     case kInt:
     case kBigInt: {

@@ -1,14 +1,15 @@
 #include "engine/rows/typed_decode.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
-#include "engine/rows/values/date_time_text.h"
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/date_time_text.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/large_values.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "engine/values/xml_value.h"
 #include "platform/text.h"
 
 namespace tollamer {
@@ -17,36 +18,24 @@ namespace {
 
 namespace vt = value_type;
 
-// Days from 0001-01-01 and from 1900-01-01 to 1970-01-01.
-constexpr int64_t kDaysYear1To1970 = 719162;
-constexpr int64_t kDays1900To1970 = 25567;
-constexpr uint8_t kMaxTimeScale = 7;
 constexpr uint16_t kGuidBytes = 16;
 
-// The proleptic Gregorian date `days` after 1970-01-01 (negative before).
-void SetCivilDate(int64_t days, TypedDateTime& t) {
-  const CalendarDate d = CivilDate(days);
+void SetDate(int start_year, int64_t days, TypedDateTime& t) {
+  const CalendarDate d = DaysToDate(start_year, days);
   t.year = d.year;
   t.month = d.month;
   t.day = d.day;
 }
 
-uint64_t TenTo(uint8_t n) {
-  uint64_t v = 1;
-  while (n--) v *= 10;
-  return v;
-}
-
-// Splits `units` of 10^-scale seconds since midnight into the time parts.
+// `units` of 10^-scale seconds since midnight as the time parts; hours past
+// a day wrap.
 void SetTimeOfDay(uint64_t units, uint8_t scale, TypedDateTime& t) {
-  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
-  const uint64_t per_second = TenTo(scale);
-  const uint64_t seconds = units / per_second;
-  t.hour = static_cast<int>(seconds / 3600 % 24);
-  t.minute = static_cast<int>(seconds % 3600 / 60);
-  t.second = static_cast<int>(seconds % 60);
-  t.fraction = static_cast<uint32_t>(units % per_second);
-  t.fractionDigits = scale;
+  const TimeOfDay parts = SplitTime(units, scale);
+  t.hour = static_cast<int>(parts.hours % 24);
+  t.minute = static_cast<int>(parts.minutes);
+  t.second = static_cast<int>(parts.seconds);
+  t.fraction = static_cast<uint32_t>(parts.fraction);
+  t.fractionDigits = std::min(scale, kMaxTimeScale);
 }
 
 uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
@@ -60,10 +49,8 @@ TypedValue DateTimeValue(ByteView v) {
   const uint32_t ticks = v.LeOr<uint32_t>(0);
   const int32_t days = v.LeOr<int32_t>(4);
   TypedDateTime t;
-  SetCivilDate(days - kDays1900To1970, t);
-  // Milliseconds rounded as the server shows them (.000, .003, .007).
-  const uint64_t ms = (uint64_t{ticks} * 10 + 1) / 3;
-  SetTimeOfDay(ms, 3, t);
+  SetDate(1900, days, t);
+  SetTimeOfDay(TickMilliseconds(ticks, TickRounding::kNearest), 3, t);
   return TypedValue::DateTime(t);
 }
 
@@ -71,7 +58,7 @@ TypedValue SmallDateTimeValue(ByteView v) {
   const uint16_t minutes = v.LeOr<uint16_t>(0);
   const uint16_t days = v.LeOr<uint16_t>(2);
   TypedDateTime t;
-  SetCivilDate(int64_t{days} - kDays1900To1970, t);
+  SetDate(1900, days, t);
   SetTimeOfDay(uint64_t{minutes} * 60, 0, t);
   return TypedValue::DateTime(t);
 }
@@ -81,7 +68,7 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
   TypedDateTime t;
   if (xtype == vt::kDate) {
     t.hasTime = false;
-    SetCivilDate(static_cast<int64_t>(LeNumber(v, 0, 3)) - kDaysYear1To1970, t);
+    SetDate(1, static_cast<int64_t>(LeNumber(v, 0, 3)), t);
     return TypedValue::DateTime(t);
   }
   size_t time_bytes = length;
@@ -92,7 +79,7 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
     t.hasDate = false;
     return TypedValue::DateTime(t);
   }
-  SetCivilDate(static_cast<int64_t>(LeNumber(v, time_bytes, 3)) - kDaysYear1To1970, t);
+  SetDate(1, static_cast<int64_t>(LeNumber(v, time_bytes, 3)), t);
   if (xtype == vt::kDateTimeOffset) {
     t.hasOffset = true;
     t.offsetMinutes = v.LeOr<int16_t>(time_bytes + 3);
@@ -178,16 +165,16 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
   switch (c.xtype) {
     case vt::kVarChar:
       if (off_row)
-        return TypedValue::Text(NarrowToUtf8(ToView(overflow(kOverflowVarchar)), c.codePage));
+        return TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage));
       return TypedValue::Text(NarrowToUtf8(bytes, c.codePage));
     case vt::kNVarChar:
-      if (off_row) return TypedValue::Text(overflow(kOverflowNvarchar));
+      if (off_row) return TypedValue::Text(overflow(value_type::kNVarChar));
       return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
     case vt::kXml: {
       std::string stored;
       ByteView tokens = bytes;
       if (off_row) {
-        stored = overflow(kOverflowVarbinary);
+        stored = overflow(value_type::kVarBinary);
         tokens = ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size());
       }
       std::string text;
@@ -207,7 +194,7 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
     }
     case vt::kVarBinary:
     case vt::kClr:
-      if (off_row) return TypedValue::Bytes(ToVector(overflow(kOverflowVarbinary)));
+      if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
       return TypedValue::Null();

@@ -7,7 +7,7 @@
 #include "engine/rows/table_rows.h"
 #include "engine/rows/typed_decode.h"
 #include "engine/rows/typed_rows.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "tests/fixtures/lob_builder.h"
 #include "tests/fixtures/user_rows_database.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
 
 namespace tollamer {
 namespace {
@@ -39,14 +39,19 @@ std::string ByteToBitString(uint8_t byte) {
   return std::string(bits.rbegin(), bits.rend());
 }
 
-std::string HexText(ByteView bytes) {
+void AppendHexDigits(std::string& out, ByteView bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = "0x";
-  text.reserve(2 + 2 * bytes.size());
-  for (uint8_t b : bytes.span()) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out[at + 2 * i] = kDigits[bytes.data()[i] >> 4];
+    out[at + 2 * i + 1] = kDigits[bytes.data()[i] & 0x0F];
   }
+}
+
+std::string HexText(ByteView bytes) {
+  std::string text = "0x";
+  AppendHexDigits(text, bytes);
   return text;
 }
 
