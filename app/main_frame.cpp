@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -48,6 +49,12 @@ namespace {
 
 constexpr char kTitle[] = "QuarrixForMSSQLServer";
 constexpr int kRecentFileCount = 4;
+
+QString HelpPagePath() {
+  const QString dir = QCoreApplication::applicationDirPath();
+  const QString installed = dir + "/../share/tollamer/help/index.html";
+  return QFile::exists(installed) ? QDir::cleanPath(installed) : dir + "/help/index.html";
+}
 
 struct CommandSpec {
   int id;
@@ -216,8 +223,9 @@ void CMainFrame::OnCommand(int id) {
       QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
       return;
     case kCmdHelp:
-      // The help page lies next to the program; the browser shows it.
-      OpenInViewer(QCoreApplication::applicationDirPath() + "/help/index.html");
+      // The help page lies next to the program, or in share/tollamer beside
+      // the bin folder it is installed in; the browser shows it.
+      OpenInViewer(HelpPagePath());
       return;
     case kCmdFindTable: OnFindTable(); return;
     case kCmdScanAllTables: OnScanAllTables(); return;

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/catalog_command.h"
+#include "cli/cli_docs.h"
 #include "cli/cli_exit.h"
 #include "cli/export_data_command.h"
 #include "cli/export_schema_command.h"
@@ -135,6 +136,9 @@ int main(int argc, char** argv) {
   import_cmd->add_option("--server-version,--version", import.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
       ->check(kServerVersions);
 
+  tollamer::cli::WriteDocsOptions docs;
+  CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -146,6 +150,7 @@ int main(int argc, char** argv) {
     return tollamer::cli::kExitUsage;
   }
 
+  if (*docs_cmd) return tollamer::cli::RunWriteDocs(app, docs.kind, docs.outPath);
   if (*info_cmd) return tollamer::cli::RunInfo(info);
   if (*catalog_cmd) return tollamer::cli::RunCatalog(catalog);
   if (*open_cmd) return tollamer::cli::RunOpen(open);

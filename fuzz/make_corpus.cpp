@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fixed_database.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/fixtures/file_builder.h"
 #include "tests/fixtures/sample_database.h"
@@ -84,6 +85,35 @@ void FileSeeds(const std::string& name, const Bytes& file, bool is2000) {
   Seed("excavation", name + "-p0", PageOf(file, 0));
 }
 
+// The page-level targets write their input over pages of the fixed
+// databases: every data page of those files is a seed (the row targets'
+// with the first text page after it), and for the system-page targets every
+// page that has a header at all.
+void FixedSeeds() {
+  using tollamer::fuzz::FixedDatabase;
+  using tollamer::fuzz::FixedKind;
+  struct Target {
+    const char* name;
+    FixedKind kind;
+    bool rows;
+  };
+  for (const Target& t : {Target{"page_rows2000", FixedKind::kEveryType2000, true},
+                          Target{"page_rows2005", FixedKind::kEveryType2008, true},
+                          Target{"system_page2000", FixedKind::kSample2000, false},
+                          Target{"system_page2005", FixedKind::kSample2008, false}}) {
+    const Bytes& file = FixedDatabase(t.kind);
+    Bytes text;
+    for (size_t n = 0; n * kPage < file.size() && text.empty(); ++n)
+      if (file[n * kPage + 1] == 3) text = PageOf(file, n);
+    for (size_t n = 0; n * kPage < file.size(); ++n) {
+      Bytes page = PageOf(file, n);
+      if (t.rows ? page[1] != 1 : page[1] == 0) continue;
+      if (t.rows) page.insert(page.end(), text.begin(), text.end());
+      Seed(t.name, "p" + std::to_string(n), page);
+    }
+  }
+}
+
 void CompressedSeeds() {
   using tollamer::fixtures::CdPageBuilder;
   using tollamer::fixtures::CdRecordBuilder;
@@ -100,6 +130,7 @@ void CompressedSeeds() {
                      .Build());
   page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(-5)).Null().Symbol(1).WideCount().Build());
   Seed("compressed_record", "page-compressed", page.Build());
+  Seed("page_rows2005", "page-compressed", page.Build());
 }
 
 Bytes Utf16Run(const std::string& ascii) {
@@ -201,6 +232,7 @@ int main(int argc, char** argv) {
   Seed("excavation", "carvable2000", carvable);
   Seed("excavation", "numbered", tollamer::fixtures::NumberedPages(30, 4));
   CompressedSeeds();
+  FixedSeeds();
   XmlSeeds();
   VolumeSeeds();
 

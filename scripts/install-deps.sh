@@ -5,13 +5,13 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev file
   googletest libgtest-dev libgmock-dev
   libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   zlib1g-dev
   dosfstools mtools ntfs-3g
-  libsqlite3-dev libpq-dev postgresql
+  libsqlite3-dev sqlite3 libpq-dev postgresql
   clang-14 libclang-rt-14-dev
 )
 

@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
-# Builds Tollamer and runs every test, in three stages:
-#   1. the whole test suite built with AddressSanitizer and
+# Builds Tollamer and runs every test, in four stages:
+#   1. the Debian package built from build/ and unpacked into a temporary
+#      root, where the programs, desktop entry, icon, manual page and
+#      completion must be (scripts/check-package.sh);
+#   2. the whole test suite built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/), where any report fails;
-#   2. a short run of every fuzz target (bench/fuzz.sh, FUZZ_SECONDS each,
-#      default 20), where any crash, hang or leak fails;
-#   3. the whole test suite of the normal build (build/), last, so that the
+#   3. a short run of every fuzz target (bench/fuzz.sh, FUZZ_SECONDS each,
+#      default 12), where any crash, hang or leak fails;
+#   4. the whole test suite of the normal build (build/), last, so that the
 #      closing line is CTest's count of the tests that ran.
-# TOLLAMER_QUICK=1 runs only the third stage (for a quick check while working).
+# TOLLAMER_QUICK=1 runs only the first and the last stage (for a quick check
+# while working).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 stage() { echo; echo "=== $1 ($(( SECONDS - started )) s in)"; }
 
 bash scripts/build.sh
+stage "Debian package"
+bash scripts/check-package.sh
 if [ "${TOLLAMER_QUICK:-0}" != "1" ]; then
   stage "sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
   bash scripts/test-sanitizers.sh
-  stage "short fuzz runs (${FUZZ_SECONDS:-20} s per target)"
-  bash bench/fuzz.sh "${FUZZ_SECONDS:-20}"
+  stage "short fuzz runs (${FUZZ_SECONDS:-12} s per target)"
+  bash bench/fuzz.sh "${FUZZ_SECONDS:-12}"
 fi
 stage "test suite"
 cd "${BUILD_DIR:-build}"

@@ -120,7 +120,8 @@ size_t PageStore::ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t>
 void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
                          const std::function<bool(uint64_t, ByteView)>& visit) {
   constexpr size_t kBlockPages = 256;  // 2 MiB per read
-  std::vector<uint8_t> block(kBlockPages * kPageSize);
+  if (first >= end) return;
+  std::vector<uint8_t> block(std::min<uint64_t>(kBlockPages, end - first) * kPageSize);
   for (uint64_t start = first; start < end;) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockPages, end - start));
     size_t got = store.ReadPageBlock(start, want, block);

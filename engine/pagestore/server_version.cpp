@@ -19,7 +19,18 @@ constexpr uint32_t kSysindexesObject = 2;
 // Object 3 is sysrscols from 2008 on; its records have a fixed part of 58
 // bytes in 2008 and 2008 R2 and of 54 bytes from 2012 on.
 constexpr uint32_t kSysrscolsObject = 3;
+constexpr uint16_t kRscolsMinLen2008 = 58;
 constexpr uint16_t kRscolsMinLen2012 = 54;
+// The clustered base tables of 2005 and later (index 1, which 7.0/2000 data
+// pages never carry): object 34 is sysschobjs, with a fixed part of 44
+// bytes up to 2008 R2 and 48 from 2012 on; object 41 is syscolpars (45).
+// They keep a file with a lost sysallocunits page recognisable.
+constexpr uint16_t kClusteredIndex = 1;
+constexpr uint32_t kSysschobjsObject = 34;
+constexpr uint16_t kSchobjsMinLen2005 = 44;
+constexpr uint16_t kSchobjsMinLen2012 = 48;
+constexpr uint32_t kSyscolparsObject = 41;
+constexpr uint16_t kColparsMinLen = 45;
 
 }  // namespace
 
@@ -87,7 +98,8 @@ std::optional<VersionGuess> FromBootPage(const PageStore& store) {
 }
 
 VersionGuess FromDataPages(const PageStore& store) {
-  uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0, rscols2012 = 0;
+  uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0, rscols2008 = 0, rscols2012 = 0;
+  uint64_t base2005 = 0, schobjs2012 = 0;
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData))
@@ -95,15 +107,23 @@ VersionGuess FromDataPages(const PageStore& store) {
     if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2005) ++alloc2005;
     if (h->objId == kSysallocunitsObject && h->pminlen == kAllocUnitMinLen2008) ++alloc2008;
     if (h->objId == kSysindexesObject) ++sysindexes;
+    if (h->objId == kSysrscolsObject && h->pminlen == kRscolsMinLen2008) ++rscols2008;
     if (h->objId == kSysrscolsObject && h->pminlen == kRscolsMinLen2012) ++rscols2012;
+    if (h->indexId == kClusteredIndex) {
+      const bool schobjs = h->objId == kSysschobjsObject &&
+                           (h->pminlen == kSchobjsMinLen2005 || h->pminlen == kSchobjsMinLen2012);
+      if (schobjs || (h->objId == kSyscolparsObject && h->pminlen == kColparsMinLen)) ++base2005;
+      if (schobjs && h->pminlen == kSchobjsMinLen2012) ++schobjs2012;
+    }
     return true;
   });
   VersionGuess g;
-  if (alloc2005 + alloc2008 > 0) {
+  if (alloc2005 + alloc2008 + base2005 + rscols2008 + rscols2012 > 0) {
     g.setting = VersionSetting::kSql2005;
-    g.name = rscols2012 > 0            ? "SQL Server 2012 or later"
-             : alloc2008 >= alloc2005 ? "SQL Server 2008"
-                                      : "SQL Server 2005";
+    g.name = rscols2012 + schobjs2012 > 0                 ? "SQL Server 2012 or later"
+             : alloc2008 + rscols2008 > 0 && alloc2008 >= alloc2005 ? "SQL Server 2008"
+             : alloc2005 > 0                               ? "SQL Server 2005"
+                                                           : "SQL Server 2005 or 2008";
     g.evidence = VersionEvidence::kDataPages;
   } else if (sysindexes > 0) {
     g.setting = VersionSetting::kSql2000;

@@ -14,11 +14,12 @@ namespace {
 
 constexpr int16_t kFirstFixedOffset = 4;
 constexpr uint8_t kBitType = 104;
-// The pairing table's size limit (4 bytes a cell): a file that lost this
+// The pairing table's size limit (8 bytes a cell): a file that lost this
 // many links has lost its sysallocunits, not a page of it.
-constexpr size_t kMaxPairingCells = size_t{1} << 24;
+constexpr size_t kMaxPairingCells = size_t{1} << 22;
 
 bool Fits(const RecordShape& expected, const RecordShape& found) {
+  if (expected.columns == 0) return true;  // an unlisted object's rowset
   return expected.columns == found.columns &&
          (expected.fixedSize == 0 || expected.fixedSize == found.fixedSize);
 }
@@ -27,6 +28,8 @@ struct LostLink {
   uint64_t rowset = 0;
   uint32_t table = 0;
   RecordShape shape;
+  bool holdsRows = false;  // its sysrowsets row counts rows
+  bool unlisted = false;   // an object the catalog does not list: any shape
 };
 
 struct LostUnit {
@@ -39,29 +42,38 @@ uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
   return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
 }
 
-// The largest pairing of `links` with `units` that keeps both orders; each
-// pair's pages go to the table, and paired units leave `units`.
+// The pairing of `links` with `units` that keeps both orders and pairs the
+// most tables whose rowset counts rows, then the most rowsets of objects
+// the catalog does not list (internal and system tables), then the most
+// other tables; each table's pair gives it the unit's pages. A table
+// counted empty thus takes a unit only where no unlisted object's rowset
+// could hold it.
 size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<LostLink> links,
-            std::vector<LostUnit>& units) {
+            const std::vector<LostUnit>& units) {
   std::sort(links.begin(), links.end(),
             [](const LostLink& a, const LostLink& b) { return a.rowset < b.rowset; });
   const size_t n = links.size(), m = units.size();
   if (n == 0 || m == 0 || n * m > kMaxPairingCells) return 0;
-  // best[i][j]: the most pairs among the first i links and j units.
-  std::vector<std::vector<uint32_t>> best(n + 1, std::vector<uint32_t>(m + 1, 0));
+  // A pair of a table holding rows outweighs all other pairs together.
+  auto weight = [&](const LostLink& link) -> uint64_t {
+    return link.holdsRows ? 2 * n + 2 : link.unlisted ? 2 : 1;
+  };
+  // best[i][j]: the heaviest pairing among the first i links and j units.
+  std::vector<std::vector<uint64_t>> best(n + 1, std::vector<uint64_t>(m + 1, 0));
   for (size_t i = 1; i <= n; ++i)
     for (size_t j = 1; j <= m; ++j) {
       best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
       if (Fits(links[i - 1].shape, units[j - 1].shape))
-        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + 1);
+        best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + weight(links[i - 1]));
     }
-  std::vector<bool> taken(m, false);
   size_t paired = 0;
   for (size_t i = n, j = m; i > 0 && j > 0;) {
-    if (Fits(links[i - 1].shape, units[j - 1].shape) && best[i][j] == best[i - 1][j - 1] + 1) {
-      TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
-      taken[j - 1] = true;
-      ++paired;
+    if (Fits(links[i - 1].shape, units[j - 1].shape) &&
+        best[i][j] == best[i - 1][j - 1] + weight(links[i - 1])) {
+      if (!links[i - 1].unlisted) {
+        TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
+        ++paired;
+      }
       --i;
       --j;
     } else if (best[i][j] == best[i - 1][j]) {
@@ -70,10 +82,6 @@ size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<Lost
       --j;
     }
   }
-  std::vector<LostUnit> left;
-  for (size_t j = 0; j < m; ++j)
-    if (!taken[j]) left.push_back(units[j]);
-  units = std::move(left);
   return paired;
 }
 
@@ -111,9 +119,19 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
     const uint64_t rowset = rowsets->front();
     const std::vector<size_t>* units = index.UnitsOf(rowset);
     if (units && !units->empty()) continue;
-    links.push_back(LostLink{rowset, id, ExpectedShape2005(table)});
+    links.push_back(LostLink{rowset, id, ExpectedShape2005(table), RecordedRows(db, id) > 0});
   }
   if (links.empty()) return 0;
+  for (uint32_t id : index.ObjectsWithDataRowsets()) {
+    if (db.catalog.tables.contains(id)) continue;
+    const std::vector<uint64_t>* rowsets = index.DataRowsets(id);
+    if (!rowsets || rowsets->empty() || rowsets->front() == 0) continue;
+    const std::vector<size_t>* units = index.UnitsOf(rowsets->front());
+    if (units && !units->empty()) continue;
+    LostLink link{rowsets->front(), id, RecordShape{}};
+    link.unlisted = true;
+    links.push_back(link);
+  }
 
   std::vector<LostUnit> units;
   const UnitPages2005& scan = index.UnitPages();
@@ -125,14 +143,7 @@ size_t MatchLostUnits2005(CMdfDatabase& db, const AllocationIndex2005& index) {
   if (units.empty()) return 0;
   std::sort(units.begin(), units.end(),
             [](const LostUnit& a, const LostUnit& b) { return a.unit < b.unit; });
-  // Tables whose sysrowsets row counts rows first, then the others with
-  // the units left.
-  std::vector<LostLink> holding, empty;
-  for (const LostLink& link : links)
-    (RecordedRows(db, link.table) ? holding : empty).push_back(link);
-  size_t paired = Pair(db, index, holding, units);
-  paired += Pair(db, index, empty, units);
-  return paired;
+  return Pair(db, index, std::move(links), units);
 }
 
 }  // namespace tollamer::sql2005

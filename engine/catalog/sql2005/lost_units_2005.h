@@ -9,8 +9,8 @@
 // table are paired only when the unit's records have the table's shape:
 // the column count each record keeps after its fixed part, and the fixed
 // part's size where the table's physical layout gives it. The pairing is
-// the largest order-keeping one, made first for the tables whose
-// sysrowsets row counts rows, then for the others with the units left.
+// the order-keeping one that pairs the most tables whose sysrowsets row counts
+// rows and, within that order, the most of the others.
 #pragma once
 
 #include <cstdint>
