@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/rows/compressed_numbers.h"
+#include "engine/rows/table_rows_text.h"
 #include "engine/values/large_values.h"
 #include "engine/values/value_format.h"
 #include "engine/values/wide_text.h"
@@ -15,24 +16,10 @@ namespace {
 
 using namespace value_type;
 
-// Display limits of large values.
-constexpr size_t kOverflowTextLimit = 800;
-constexpr size_t kOverflowBytesLimit = 800;
-constexpr size_t kTextLimit = 8000;
-constexpr size_t kImageBytesLimit = 4000;
 constexpr size_t kTextPointerSize = 16;
 
-// Cuts UTF-8 text to its first `count` characters.
 std::string FirstCharacters(std::string text, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;
-    if (seen == count) {
-      text.resize(i);
-      break;
-    }
-    ++seen;
-  }
+  CutToCharacters(text, count);
   return text;
 }
 
@@ -109,7 +96,7 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kVarBinary:
     case kClr:
       if (!complex) return HexText(value);
-      return HexText(Prefix(OverflowText(store, value, value_type::kVarBinary), kOverflowBytesLimit));
+      return HexText(Prefix(OverflowText(store, value, value_type::kVarBinary), kOverflowBytes));
     case kChar:
       return CharText(buffer, length, column.codePage);
     case kNChar:
@@ -118,10 +105,10 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
       if (!complex) return CharText(buffer, length, column.codePage);
       return FirstCharacters(
           NarrowAsUtf8(BytesOf(OverflowText(store, value, value_type::kVarChar)), column.codePage),
-          kOverflowTextLimit);
+          kOverflowChars);
     case kNVarChar:
       if (!complex) return NCharText(value, static_cast<uint16_t>(length));
-      return FirstCharacters(OverflowText(store, value, value_type::kNVarChar), kOverflowTextLimit);
+      return FirstCharacters(OverflowText(store, value, value_type::kNVarChar), kOverflowChars);
     case kXml: {
       std::string text;
       if (!complex) {
@@ -131,18 +118,18 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
       // The off-row bytes hold the same token format as an in-row value.
       const std::string tokens = OverflowText(store, value, value_type::kVarBinary);
       DecodeXmlValue(Prefix(tokens, tokens.size()), text);
-      return FirstCharacters(std::move(text), kOverflowTextLimit);
+      return FirstCharacters(std::move(text), kOverflowChars);
     }
     case kText:
       return FirstCharacters(NarrowAsUtf8(BytesOf(TextValue(store, buffer, false)), column.codePage),
-                             kTextLimit);
+                             kLargeText2005Chars);
     case kNText: {
       const auto pointer = DecodeTextPointer(buffer.Slice(0, kTextPointerSize).value_or(ByteView()));
       if (!pointer || pointer->pageId == 0) return {};
-      return FirstCharacters(TextValue(store, buffer, true), kTextLimit);
+      return FirstCharacters(TextValue(store, buffer, true), kLargeText2005Chars);
     }
     case kImage:
-      return HexText(Prefix(TextValue(store, buffer, false), kImageBytesLimit));
+      return HexText(Prefix(TextValue(store, buffer, false), kImageBytes));
     case kSqlVariant:
       return "NULL";
     default:

@@ -166,17 +166,6 @@ void SetVariable2005(const PageStore& store, const ColumnInfo& c, const CellLoca
 
 }  // namespace
 
-void CutToCharacters(std::string& text, size_t n) {
-  size_t chars = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    bool lead = (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80;
-    if (lead && chars++ == n) {
-      text.resize(i);
-      return;
-    }
-  }
-}
-
 std::string CellText2000(const PageStore& store, const ColumnInfo& column,
                          const CellLocation& cell, ByteView record) {
   switch (cell.kind) {

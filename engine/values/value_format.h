@@ -28,6 +28,7 @@
 //   239  nchar             length     UTF-16 text
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,9 @@ std::string FormatValue2000(uint8_t type_id, ByteView record, uint16_t offset,
 std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t precision, uint8_t scale, uint16_t length,
                             uint8_t bit_index, uint16_t code_page = 0);
+
+// Cuts UTF-8 `text` after its first `count` characters.
+void CutToCharacters(std::string& text, size_t count);
 
 // One byte as eight '0'/'1' characters, character j being bit j.
 std::string ByteToBitString(uint8_t byte);

@@ -16,7 +16,8 @@ void CutAtTenBlanks(std::string& text) {
   if (run != std::string::npos) text.resize(run);
 }
 
-// Cuts UTF-8 text to its first `count` characters.
+}  // namespace
+
 void CutToCharacters(std::string& text, size_t count) {
   size_t seen = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -28,8 +29,6 @@ void CutToCharacters(std::string& text, size_t count) {
     ++seen;
   }
 }
-
-}  // namespace
 
 std::string ByteToBitString(uint8_t byte) {
   static constexpr std::array<const char*, 16> kNibbles = {
