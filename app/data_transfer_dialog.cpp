@@ -65,7 +65,7 @@ void CDataTransferDlg::accept() {
   if (!import_) {
     c.format = first_->isChecked() ? DataFormat::kCsv : DataFormat::kSql;
     if (!QFileInfo(path_->text()).isDir()) {
-      QMessageBox::information(this, "Tollamer", U("路径不存在！"));
+      QMessageBox::warning(this, "Tollamer", U("路径不存在！"));
       return;
     }
     c.folder = path_->text().toStdString();

@@ -10,6 +10,8 @@
 
 #include "app/tool_page_map_view.h"
 #include "platform/block_devices.h"
+#include "tools/backup_conversion.h"
+#include "tools/page_map_png.h"
 
 namespace tollamer::app {
 
@@ -107,12 +109,18 @@ CDetectionPage::CDetectionPage(EngineMessages* messages, QWidget* parent)
   choose->setObjectName(QString::number(kIdChooseFile));
   start_ = new QPushButton(U("开始检测"), this);
   start_->setObjectName(QString::number(kIdStart));
-  auto* stop = new QPushButton(U("停止检测"), this);
-  stop->setObjectName(QString::number(kIdStop));
+  stop_ = new QPushButton(U("停止检测"), this);
+  stop_->setObjectName(QString::number(kIdStop));
+  stop_->setEnabled(false);  // only a running census can be stopped
+  QPushButton* stop = stop_;
   for (QPushButton* b : {choose, start_, stop}) b->setAutoDefault(false);
   connect(choose, &QPushButton::clicked, this, &CDetectionPage::OnChooseClicked);
   connect(start_, &QPushButton::clicked, this, &CDetectionPage::Start);
   connect(stop, &QPushButton::clicked, this, &CDetectionPage::Stop);
+  save_map_ = new QPushButton(U("保存页图"), this);
+  save_map_->setAutoDefault(false);
+  save_map_->setEnabled(false);  // there is a picture once a census ended
+  connect(save_map_, &QPushButton::clicked, this, &CDetectionPage::SaveMap);
 
   map_view_ = new CPageMapView(this);
   map_view_->setObjectName("pageMap");
@@ -121,6 +129,7 @@ CDetectionPage::CDetectionPage(EngineMessages* messages, QWidget* parent)
   buttons->addWidget(choose);
   buttons->addWidget(start_);
   buttons->addWidget(stop);
+  buttons->addWidget(save_map_);
   auto* left = new QVBoxLayout;
   left->addLayout(grid);
   left->addStretch(1);
@@ -175,7 +184,10 @@ void CDetectionPage::Start() {
   Field(kIdNullShare)->setText("0%");
   Field(kIdErrShare)->setText("0%");
   map_view_->Clear();
+  save_map_->setEnabled(false);
+  progress_->setValue(0);
   running_ = true;
+  stop_->setEnabled(true);
   std::string path = path_.toStdString();
   worker_.Start([this, path] {
     tools::DetectionResult result;
@@ -214,16 +226,31 @@ void CDetectionPage::ShowCounts(const tools::KindCounts& counts) {
 void CDetectionPage::OnWorkerEnded(const tools::DetectionResult& result) {
   worker_.Wait();
   running_ = false;
+  stop_->setEnabled(false);
   last_ = result;
-  worker_messages_.ForwardTo(*messages_);
   if (result.opened) {
     // The counts in step with the pages read, also after a stop; the bar
-    // returns to empty only when the census went through.
+    // stays where the census ended: full when it went through.
     ShowCounts(result.counts);
-    if (!result.stopped) progress_->setValue(0);
+    if (!result.stopped) progress_->setValue(progress_->maximum());
     map_view_->SetMap(result.map);
+    save_map_->setEnabled(!result.map.cells.empty());
   }
+  worker_messages_.ForwardTo(*messages_);
   emit detectionEnded();
+}
+
+void CDetectionPage::SaveMap() {
+  QString out = chooser_ ? chooser_({true, "png", "", "PNG(*.png)|*.png||"})
+                         : RunFileDialog(this, {true, "png", "", "PNG(*.png)|*.png||"});
+  if (out.isEmpty()) return;
+  if (platform::OutputIsInput(path_.toStdString(), out.toStdString())) {
+    messages_->ShowStop(tools::kOutputIsInputMessage);
+    return;
+  }
+  std::string error;
+  if (!tools::SavePageMapPng(map_view_->map(), out.toStdString(), error))
+    messages_->ShowStop(U("页图保存失败！").toStdString() + error);
 }
 
 void CDetectionPage::done(int r) {

@@ -72,6 +72,8 @@ class CDetectionPage : public QDialog {
   void OnChooseClicked();
   void ShowCounts(const tools::KindCounts& counts);
   void OnWorkerEnded(const tools::DetectionResult& result);
+  // Writes the page map as a PNG picture with its legend.
+  void SaveMap();
 
   EngineMessages* messages_;
   std::unique_ptr<ToolMessageBoxes> boxes_;
@@ -85,6 +87,8 @@ class CDetectionPage : public QDialog {
   std::map<int, QLabel*> fields_;
   QProgressBar* progress_ = nullptr;
   QPushButton* start_ = nullptr;
+  QPushButton* stop_ = nullptr;
+  QPushButton* save_map_ = nullptr;
   CPageMapView* map_view_ = nullptr;
   ToolWorker worker_;  // last: it ends before the members it uses go
 };

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "engine/catalog/sql2005/system_tables_2005.h"
+
 namespace tollamer::app {
 
 namespace {
@@ -21,7 +23,27 @@ void OnUiThread(QObject* context, F f) {
 
 void GuiMessages::ShowStop(std::string_view text) {
   QString message = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+  if (text == sql2005::kSystemIndexDamagedMessage) {
+    // It announces a long scan: the worker goes on with it while the box
+    // is up, instead of waiting for OK.
+    QMetaObject::invokeMethod(this, [this, message] { ShowNotice(message); }, Qt::QueuedConnection);
+    return;
+  }
   OnUiThread(this, [&] { QMessageBox::warning(parent_, "Tollamer", message); });
+}
+
+void GuiMessages::ShowNotice(const QString& message) {
+  auto* box = new QMessageBox(QMessageBox::Information, "Tollamer", message, QMessageBox::Ok, parent_);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
+  notices_.append(box);
+}
+
+void GuiMessages::EndNotices() {
+  for (const QPointer<QMessageBox>& box : notices_)
+    if (box) box->setText(box->text() + QString::fromUtf8("\n扫描已完成。"));
+  notices_.clear();
 }
 
 bool GuiMessages::AskOkCancel(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -29,6 +30,7 @@
 #include "app/output_data_dialog.h"
 #include "app/save_folder_dialog.h"
 #include "app/gui_messages.h"
+#include "app/help_viewer.h"
 #include "app/log_bar.h"
 #include "app/object_tree_view.h"
 #include "app/paging_bar.h"
@@ -79,7 +81,7 @@ const CommandSpec kCommands[] = {
     {kCmdExportSelectedTableData, "导出选中表数据", "Ctrl+Alt+F"},
     {kCmdImportAllTables, "把所有表导入数据库", "Ctrl+Alt+B"},
     {kCmdImportSelectedTable, "把选中表导入数据库", "Ctrl+Alt+R"},
-    {kCmdAbout, "关于", "Ctrl+A"},
+    {kCmdAbout, "关于", ""},  // Ctrl+A selects all in the grid
     {kCmdHelp, "帮助", "F1"},
     {kCmdSaveLogAndShutDown, "完成后保存日志并关机", ""},
 };
@@ -166,7 +168,8 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
   QMenu* file = menuBar()->addMenu(U("文件"));
-  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog}) file->addAction(Action(id));
+  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog, kCmdSaveLogAndShutDown})
+    file->addAction(Action(id));
   file->addSeparator();
   for (int i = 0; i < kRecentFileCount; ++i) {
     auto* a = file->addAction(QString());
@@ -184,7 +187,7 @@ void CMainFrame::CreateMenus() {
   tools->addSeparator();
   for (int id : kTableCommands) tools->addAction(Action(id));
   QMenu* help = menuBar()->addMenu(U("帮助"));
-  for (int id : {kCmdAbout, kCmdHelp, kCmdSaveLogAndShutDown}) help->addAction(Action(id));
+  for (int id : {kCmdHelp, kCmdAbout}) help->addAction(Action(id));
 }
 
 void CMainFrame::CreateToolBar() {
@@ -222,11 +225,7 @@ void CMainFrame::OnCommand(int id) {
     case kCmdAbout:
       QMessageBox::about(this, U("关于"), U("Tollamer 1.0 版"));
       return;
-    case kCmdHelp:
-      // The help page lies next to the program, or in share/tollamer beside
-      // the bin folder it is installed in; the browser shows it.
-      OpenInViewer(HelpPagePath());
-      return;
+    case kCmdHelp: ShowHelp(); return;
     case kCmdFindTable: OnFindTable(); return;
     case kCmdScanAllTables: OnScanAllTables(); return;
     case kCmdDetection: {
@@ -270,9 +269,9 @@ void CMainFrame::OpenFile(const QString& path) {
     PageStore probe(quiet);
     if (probe.OpenFile(path.toStdString())) guess = DetectServerVersion(probe);
   }
-  grid_->Clear();
-  grid_->pagingBar()->Reset();
-  SetTableCommands(false, false);
+  // The open tears the previous catalog down: nothing of it stays on show.
+  ClearDocumentViews();
+  setWindowTitle(QFileInfo(path).fileName() + " - " + kTitle);
   SetEngineCommandsEnabled(false);
   doc_->BeginOpen(path);
   if (version_answer_) {
@@ -292,24 +291,55 @@ void CMainFrame::OpenFile(const QString& path) {
 
 void CMainFrame::OnOpenFinished(bool ok) {
   doc_->WaitForWorker();
+  if (gui_messages_) gui_messages_->EndNotices();
   SetEngineCommandsEnabled(true);
   if (ok) {
     tree_->SetPageOwnerConflict(PageOwnerConflictShown());
     tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
+  } else {
+    setWindowTitle(kTitle);
   }
   emit openCompleted(ok);
 }
 
 void CMainFrame::OnCloseDocument() {
   if (EngineBusy()) return;
+  ClearDocumentViews();
+  doc_->Close();
+  setWindowTitle(kTitle);
+  version_ = VersionSetting::kNone;
+}
+
+void CMainFrame::ClearDocumentViews() {
   grid_->Clear();
   grid_->pagingBar()->Reset();
   tree_->clear();
-  doc_->Close();
+  grid_->ShowEmpty(true);
+  pane101_->setText(QString(59, ' '));
+  grid_state_ = GridState{};
+  grid_page_count_ = 0;
   SetTableCommands(false, false);
-  version_ = VersionSetting::kNone;
+}
+
+void CMainFrame::ShowHelp() {
+  // The help page lies next to the program, or in share/tollamer beside
+  // the bin folder it is installed in.
+  const QString page = HelpPagePath();
+  if (viewer_) {
+    viewer_(page);
+    return;
+  }
+  if (!help_) help_ = new CHelpViewer(this);
+  help_->ShowPage(page);
+}
+
+void CMainFrame::ShowReport(const std::string& text) {
+  if (gui_messages_)
+    QMessageBox::information(this, "Tollamer", QString::fromStdString(text));
+  else
+    doc_->Engine().Messages().ShowStop(text);
 }
 
 void CMainFrame::OnSaveLog() {
@@ -368,6 +398,7 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
         if (t.name != object->name) continue;
         grid_->SetColumns({{"名称", 100}, {"基本类型", 100}, {"是否允许NULL", 100}});
         grid_->AddRow({t.name, t.baseTypeText, t.nullText});
+        grid_->FitColumns();
         grid_state_.nextAllowed = grid_state_.previousAllowed = false;
         grid_->pagingBar()->Reset();
         break;
@@ -386,6 +417,7 @@ void CMainFrame::ShowTable(uint32_t table_id) {
   for (const std::string& t : page.titles) columns.emplace_back(t, 100);
   grid_->SetColumns(columns);
   for (const auto& row : page.rows) grid_->AddRow(row);
+  grid_->FitColumns();
   CDlgBar* bar = grid_->pagingBar();
   if (page.pageCount == 0) {
     bar->Reset();
@@ -585,7 +617,7 @@ void CMainFrame::OnScanFinished() {
                      " rows in the catalog)");
   }
   if (empty.empty())
-    doc_->Engine().Messages().ShowStop("表数据提取完成");
+    ShowReport("表数据提取完成");
   else
     doc_->Engine().Messages().ShowStop("表数据提取未完成：" + std::to_string(empty.size()) +
                                        " 个有记录的表未找到数据页");
@@ -709,7 +741,10 @@ void CMainFrame::OnTransferFinished() {
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
   AppendDataOutcome(log_, transfer_results_);
-  doc_->Engine().Messages().ShowStop(summary + failures);
+  if (outcome.Complete() && failures.empty() && !transfer_cancel_)
+    ShowReport(summary);
+  else
+    doc_->Engine().Messages().ShowStop(summary + failures);
   emit transferCompleted();
 }
 

@@ -28,6 +28,7 @@ namespace tollamer::app {
 struct DataTransferChoice;
 class CFview;
 class CFindTableDlg;
+class CHelpViewer;
 class CoutputDatatDlg;
 class CRfview;
 class CLogBar;
@@ -100,6 +101,11 @@ class CMainFrame : public QMainWindow {
   void OnOpenCommand();
   void OnOpenFinished(bool ok);
   void OnCloseDocument();
+  // Empties the tree, the grid and its paging bar (close, and every open).
+  void ClearDocumentViews();
+  void ShowHelp();
+  // A report of work that went through: an information box.
+  void ShowReport(const std::string& text);
   void OnSaveLog();
   void OnSelectionChanged(QTreeWidgetItem* item);
   void ShowTable(uint32_t table_id);
@@ -142,6 +148,7 @@ class CMainFrame : public QMainWindow {
   std::function<void(const QString&)> viewer_;
   CFindTableDlg* find_ = nullptr;
   CoutputDatatDlg* wait_ = nullptr;
+  CHelpViewer* help_ = nullptr;
   QThread* scan_thread_ = nullptr;
   QThread* transfer_thread_ = nullptr;
   QProgressDialog* transfer_progress_ = nullptr;

@@ -121,8 +121,19 @@ CMdfExcavatorDlg::CMdfExcavatorDlg(EngineMessages* messages, const platform::Blo
   list_->setMinimumSize(760, 260);
   connect(list_, &QWidget::customContextMenuRequested, this, &CMdfExcavatorDlg::ShowRowMenu);
 
+  auto* choose_source = new QPushButton(U("选择数据源..."), this);
+  choose_source->setAutoDefault(false);
+  connect(choose_source, &QPushButton::clicked, this, [this, choose_source] {
+    source_->ShowSourceMenu(choose_source->mapToGlobal(QPoint(0, choose_source->height())));
+  });
+  choose_source->setFocus();  // the edit keeps its prompt until it is used
+  auto* source_label = new QLabel(U("数据源:"), this);
+  source_label->setBuddy(source_);
+
   auto* fields = new QGridLayout;
-  fields->addWidget(source_, 0, 0, 1, 4);
+  fields->addWidget(source_label, 0, 0);
+  fields->addWidget(source_, 0, 1, 1, 2);
+  fields->addWidget(choose_source, 0, 3);
   fields->addWidget(new QLabel(U("起始扇区:"), this), 1, 0);
   fields->addWidget(start_, 1, 1);
   fields->addWidget(fs_label_, 1, 2, 1, 2);

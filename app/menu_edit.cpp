@@ -25,8 +25,12 @@ CMenuEdit::CMenuEdit(const QString& prompt, bool prompt_enabled, int colour_styl
   menu_ = ReadableSourceMenu(devices_);
   holder_ = new QMenu(this);
   qmenu_ = holder_->addMenu("&File");
+  // Disks that cannot be read are named too, greyed, after those that can.
+  std::vector<std::string> unreadable = UnreadableDiskTexts(devices_, menu_);
   for (const tools::SourceMenuItem& item : menu_.items) {
     if (item.kind == tools::SourceMenuItem::Kind::kSeparator) {
+      for (const std::string& text : unreadable) qmenu_->addAction(U(text))->setEnabled(false);
+      unreadable.clear();
       qmenu_->addSeparator();
       continue;
     }
@@ -103,6 +107,8 @@ void CMenuEdit::mousePressEvent(QMouseEvent* event) {
   if (IsPromptShown()) clear();
   QLineEdit::mousePressEvent(event);
 }
+
+void CMenuEdit::ShowSourceMenu(const QPoint& global_pos) { qmenu_->exec(global_pos); }
 
 void CMenuEdit::contextMenuEvent(QContextMenuEvent* event) {
   qmenu_->exec(event->globalPos());

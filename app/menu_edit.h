@@ -47,6 +47,9 @@ class CMenuEdit : public QLineEdit {
 
   const tools::SourceMenu& sourceMenu() const { return menu_; }
   QMenu* menu() const { return qmenu_; }
+  // Shows the source menu at a screen position (the right-click menu, also
+  // offered by a button beside the edit).
+  void ShowSourceMenu(const QPoint& global_pos);
   // Runs a source menu command (2000 .. 2011; others do nothing).
   void OnSourceCommand(int id);
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }

@@ -20,7 +20,10 @@ QPushButton* Button(QWidget* parent, int id, const char* text) {
 QLabel* Field(QWidget* parent, int id) {
   auto* l = new QLabel("0", parent);
   l->setObjectName(QString::number(id));
-  l->setMinimumWidth(24);
+  // No fixed width: the layout gives the label its whole number (a grid of
+  // thousands of pages must not lose its leading digit).
+  l->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+  l->setContentsMargins(3, 0, 3, 0);
   l->setAlignment(Qt::AlignCenter);
   return l;
 }

@@ -1,10 +1,17 @@
 #include "app/record_grid_view.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
 #include <QHeaderView>
+#include <QPlainTextEdit>
 #include <QPainter>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/paging_bar.h"
 
@@ -43,6 +50,23 @@ CRfview::CRfview(QWidget* parent) : QWidget(parent) {
   grid_->verticalHeader()->setVisible(false);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
   grid_->setWordWrap(false);
+  // Every cell can be read and copied whole: a double click or Enter shows
+  // it, Ctrl+C copies it, the context menu also copies the selected rows.
+  grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  auto* view_cell = new QAction(QString::fromUtf8("查看单元格"), grid_);
+  view_cell->setShortcut(QKeySequence(Qt::Key_Return));
+  auto* copy_cell = new QAction(QString::fromUtf8("复制单元格"), grid_);
+  copy_cell->setShortcut(QKeySequence::Copy);
+  auto* copy_rows = new QAction(QString::fromUtf8("复制选中行"), grid_);
+  copy_rows->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+  for (QAction* a : {view_cell, copy_cell, copy_rows}) {
+    a->setShortcutContext(Qt::WidgetShortcut);
+    grid_->addAction(a);
+  }
+  connect(view_cell, &QAction::triggered, this, &CRfview::ShowCell);
+  connect(copy_cell, &QAction::triggered, this, &CRfview::CopyCell);
+  connect(copy_rows, &QAction::triggered, this, &CRfview::CopyRows);
+  connect(grid_, &QTableWidget::cellDoubleClicked, this, [this] { ShowCell(); });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -77,6 +101,55 @@ void CRfview::AddRow(const std::vector<std::string>& cells) {
   grid_->insertRow(row);
   for (size_t i = 0; i < cells.size() && static_cast<int>(i) < grid_->columnCount(); ++i)
     grid_->setItem(row, static_cast<int>(i), new QTableWidgetItem(QString::fromStdString(cells[i])));
+}
+
+void CRfview::FitColumns() {
+  QHeaderView* header = grid_->horizontalHeader();
+  for (int c = 0; c < grid_->columnCount(); ++c) {
+    grid_->resizeColumnToContents(c);
+    int width = std::max(grid_->columnWidth(c), header->sectionSizeHint(c));
+    grid_->setColumnWidth(c, std::min(width, kMaxColumnWidth));
+  }
+}
+
+void CRfview::CopyCell() const {
+  if (const QTableWidgetItem* item = grid_->currentItem())
+    QApplication::clipboard()->setText(item->text());
+}
+
+void CRfview::CopyRows() const {
+  QStringList lines;
+  QModelIndexList rows = grid_->selectionModel()->selectedRows();
+  std::sort(rows.begin(), rows.end());
+  for (const QModelIndex& index : rows) {
+    QStringList cells;
+    for (int c = 0; c < grid_->columnCount(); ++c) {
+      const QTableWidgetItem* item = grid_->item(index.row(), c);
+      cells << (item ? item->text() : QString());
+    }
+    lines << cells.join('\t');
+  }
+  if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join('\n'));
+}
+
+void CRfview::ShowCell() {
+  const QTableWidgetItem* item = grid_->currentItem();
+  if (!item) return;
+  if (!cell_box_) {
+    cell_box_ = new QDialog(this);
+    cell_text_ = new QPlainTextEdit(cell_box_);
+    cell_text_->setReadOnly(true);
+    auto* layout = new QVBoxLayout(cell_box_);
+    layout->addWidget(cell_text_);
+    cell_box_->resize(560, 320);
+  }
+  const QTableWidgetItem* title = grid_->horizontalHeaderItem(item->column());
+  cell_box_->setWindowTitle(QString::fromUtf8("第 %1 行 ").arg(item->row() + 1) +
+                            (title ? title->text() : QString()));
+  cell_text_->setPlainText(item->text());
+  cell_text_->selectAll();
+  cell_box_->show();
+  cell_box_->raise();
 }
 
 }  // namespace tollamer::app

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class QDialog;
+class QPlainTextEdit;
 class QStackedWidget;
 class QTableWidget;
 
@@ -27,6 +29,16 @@ class CRfview : public QWidget {
   void Clear();
   void SetColumns(const std::vector<std::pair<std::string, int>>& titles_and_widths);
   void AddRow(const std::vector<std::string>& cells);
+  // Sizes every column to its title and cells, up to kMaxColumnWidth.
+  void FitColumns();
+  // The current cell's whole text, and the selected rows as tab-separated
+  // lines, to the clipboard.
+  void CopyCell() const;
+  void CopyRows() const;
+  // Shows the current cell's whole text in a box it can be selected from.
+  void ShowCell();
+
+  static constexpr int kMaxColumnWidth = 360;
   // While nothing is selected in the tree the grid is hidden and the pane
   // shows its empty picture.
   void ShowEmpty(bool empty);
@@ -37,6 +49,8 @@ class CRfview : public QWidget {
   QTableWidget* grid_;
   QStackedWidget* stack_;
   QWidget* empty_;
+  QDialog* cell_box_ = nullptr;
+  QPlainTextEdit* cell_text_ = nullptr;
 };
 
 }  // namespace tollamer::app

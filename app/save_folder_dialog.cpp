@@ -52,7 +52,7 @@ void CMySaveFileDlg::accept() {
   if (message_)
     message_(text);
   else
-    QMessageBox::information(this, "Tollamer", text);
+    QMessageBox::warning(this, "Tollamer", text);
 }
 
 void CMySaveFileDlg::Browse() {

@@ -19,6 +19,7 @@ QString CSQLVersion::DetectionText(const VersionGuess& g) {
 CSQLVersion::CSQLVersion(VersionSetting& setting, const VersionGuess& detected, QWidget* parent)
     : QDialog(parent), setting_(setting) {
   setWindowTitle(QString::fromUtf8("SQL 版本选择"));
+  setMinimumWidth(260);  // room for the whole title beside the caption buttons
   // No system menu, no minimise or maximise box.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 

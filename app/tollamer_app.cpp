@@ -5,9 +5,12 @@
 
 #include "app/app_services.h"
 #include "app/main_frame.h"
+#include "app/standard_texts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  tollamer::app::StandardTextsTranslator standard_texts;
+  QApplication::installTranslator(&standard_texts);
   QApplication::setOrganizationName("KVT Datarecovery software");
   QApplication::setApplicationName("Tollamer");
   tollamer::app::CMainFrame frame(tollamer::app::DefaultCatalogBuilder(),

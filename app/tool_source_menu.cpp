@@ -1,5 +1,6 @@
 #include "app/tool_source_menu.h"
 
+#include <cstdio>
 #include <set>
 
 namespace tollamer::app {
@@ -31,6 +32,31 @@ SourceMenu ReadableSourceMenu(const platform::BlockDevices& devices) {
       i.id = tools::kFirstDiskItemId + 1 + static_cast<int>(menu.diskCount) + k++;
     }
     out.items.push_back(std::move(i));
+  }
+  return out;
+}
+
+std::vector<std::string> UnreadableDiskTexts(const platform::BlockDevices& devices,
+                                             const tools::SourceMenu& readable) {
+  std::set<std::string> listed;
+  for (const SourceMenuItem& i : readable.items)
+    if (i.kind == SourceMenuItem::Kind::kDisk) listed.insert(i.text.substr(0, i.text.find(": (")));
+  std::vector<std::string> out;
+  for (const platform::DiskEntry& disk : devices.ListDisks()) {
+    if (disk.reportedSectors == 0 || listed.count(disk.devicePath)) continue;
+    platform::OpenResult open = devices.Open(disk.devicePath);
+    if (open.file) continue;  // opened, yet empty: nothing to read
+    const char* why = "无法打开";
+    switch (open.error) {
+      case platform::OpenError::kNotFound: continue;  // no device node here
+      case platform::OpenError::kAccessDenied: why = "没有读取权限"; break;
+      case platform::OpenError::kInUse: why = "被其他程序占用"; break;
+      default: break;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, "%s: (%0.1f GB，%s)", disk.devicePath.c_str(),
+                  static_cast<double>(disk.reportedSectors) * 512 / 1024 / 1024 / 1024, why);
+    out.emplace_back(text);
   }
   return out;
 }

@@ -85,6 +85,7 @@ std::vector<DiskEntry> PosixBlockDevices::ListDisks() const {
     disk.name = dir.filename().string();
     disk.devicePath = (fs::path(dev_root_) / disk.name).string();
     disk.removable = ReadNumber(dir / "removable").value_or(0) != 0;
+    disk.reportedSectors = ReadNumber(dir / "size").value_or(0);
     std::vector<fs::path> subs;
     for (const auto& e : fs::directory_iterator(dir, ec))
       if (fs::exists(e.path() / "partition", ec)) subs.push_back(e.path());

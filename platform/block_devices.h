@@ -36,6 +36,9 @@ struct DiskEntry {
   std::string name;        // "sda"
   std::string devicePath;  // "/dev/sda"
   bool removable = false;
+  // The size the system reports in 512-byte sectors (0 when it reports
+  // none): a disk that cannot be opened can still be named with its size.
+  uint64_t reportedSectors = 0;
   std::vector<PartitionEntry> partitions;  // in name order
 };
 
@@ -44,7 +47,7 @@ struct DiskEntry {
 class BlockDevices {
  public:
   virtual ~BlockDevices() = default;
-  // Every whole disk, in name order (sizes are not known until opened).
+  // Every whole disk, in name order (their exact sizes are known once opened).
   virtual std::vector<DiskEntry> ListDisks() const = 0;
   virtual OpenResult Open(const std::string& device_path) const = 0;
 };

@@ -1,7 +1,10 @@
 // PNG: the 8-byte signature, then chunks of (length, type, data, CRC-32 of
 // type and data). IHDR: width, height, bit depth 8, colour type 2 (RGB);
-// IDAT: zlib stream of rows, each prefixed with filter byte 0; IEND.
+// IDAT: zlib stream of rows, each prefixed with filter byte 0; IEND. The
+// cells fill the top of the picture, the legend the strip under them.
 #include "tools/page_map_png.h"
+
+#include "tools/page_map_legend.h"
 
 #include <zlib.h>
 
@@ -53,21 +56,27 @@ std::vector<uint8_t> EncodePageMapPng(const PageMap& map, const MapPictureLayout
   if (map.cells.empty() || layout.cellsPerRow == 0 || layout.cellPixels < 2) return {};
   size_t columns = std::min(layout.cellsPerRow, map.cells.size());
   size_t rows = (map.cells.size() + columns - 1) / columns;
-  size_t width = columns * layout.cellPixels;
-  size_t height = rows * layout.cellPixels;
+  size_t cells_width = columns * layout.cellPixels;
+  size_t cells_height = rows * layout.cellPixels;
+  size_t width = std::max(cells_width, LegendEntryWidth());
+  size_t height = cells_height + LegendHeight(width, map.pagesPerCell);
+  Canvas canvas(width, height, Rgb{255, 255, 255});
+  for (size_t i = 0; i < map.cells.size(); ++i) {
+    size_t x = (i % columns) * layout.cellPixels;
+    size_t y = (i / columns) * layout.cellPixels;
+    // The cell's last column and row are the gap to its neighbours.
+    canvas.Fill(x, y, layout.cellPixels, layout.cellPixels, kGapColour);
+    canvas.Fill(x, y, layout.cellPixels - 1, layout.cellPixels - 1, KindColour(map.cells[i]));
+  }
+  DrawLegend(canvas, cells_height, map.pagesPerCell);
+
   size_t stride = 1 + width * 3;
   std::vector<uint8_t> raw(stride * height, 0);
   for (size_t y = 0; y < height; ++y) {
     uint8_t* line = raw.data() + y * stride;
     line[0] = 0;  // filter: none
-    size_t row = y / layout.cellPixels;
-    bool gap_row = y % layout.cellPixels == layout.cellPixels - 1;
     for (size_t x = 0; x < width; ++x) {
-      size_t index = row * columns + x / layout.cellPixels;
-      bool gap = gap_row || x % layout.cellPixels == layout.cellPixels - 1;
-      Rgb c = index >= map.cells.size() ? Rgb{255, 255, 255}
-              : gap                     ? kGapColour
-                                        : KindColour(map.cells[index]);
+      Rgb c = canvas.pixels[y * width + x];
       line[1 + x * 3] = c.r;
       line[2 + x * 3] = c.g;
       line[3 + x * 3] = c.b;

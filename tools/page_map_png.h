@@ -1,5 +1,6 @@
 // A picture of a page map: one square cell per map cell, coloured by kind,
-// in rows of a fixed number of cells, encoded as an RGB PNG.
+// in rows of a fixed number of cells, over a legend of the kinds' colours,
+// encoded as an RGB PNG.
 #pragma once
 
 #include <array>

@@ -4,6 +4,9 @@
 #include <filesystem>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -15,6 +18,7 @@
 #include "app/log_bar.h"
 #include "app/main_frame.h"
 #include "app/object_tree_view.h"
+#include "app/paging_bar.h"
 #include "app/record_grid_view.h"
 #include "app/sql_version_dialog.h"
 #include "app/command_ids.h"
@@ -122,14 +126,19 @@ TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
   tree->setCurrentItem(tree->CategoryItem(Category::kViews)->child(0));
   ASSERT_EQ(grid->columnCount(), 2);
   EXPECT_EQ(grid->item(0, 1)->text().toStdString(), "create view v as select 1");
+  grid->setCurrentCell(0, 1);
+  frame_->gridView()->CopyCell();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "create view v as select 1");
   tree->setCurrentItem(root);  // not an object: the grid keeps what it shows
   EXPECT_EQ(grid->columnCount(), 2);
   EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
 }
 
 // Each way an open fails has its own message; "in use" only for a file
-// another program holds.
+// another program holds. The file open before is torn down: its tree and
+// rows do not stay on show.
 TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
+  const std::string good = dir_.Write("good.mdf", fixtures::BuildSampleDatabase({}).Image());
   platform::OpenResult holder = platform::OpenReadOnlyExclusive(path_);
   ASSERT_NE(holder.file, nullptr);
   std::filesystem::create_directory(dir_.File("folder"));
@@ -140,11 +149,18 @@ TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
       {dir_.Write("text.mdf", fixtures::Bytes(9000, 'x')), "不是 SQL Server 数据文件或备份文件！"},
   };
   for (const auto& [path, message] : cases) {
+    ASSERT_TRUE(OpenAndWait(good));
+    frame_->tree()->setCurrentItem(frame_->tree()->CategoryItem(Category::kTables)->child(0));
+    ASSERT_EQ(frame_->gridView()->grid()->rowCount(), 1);
+    frame_->workLog().Clear();
     messages_.stops.clear();
     EXPECT_FALSE(OpenAndWait(path)) << path;
     EXPECT_EQ(messages_.stops, std::vector<std::string>{message}) << path;
     EXPECT_EQ(frame_->workLog().Text().find("Total table(s)"), std::string::npos);
     EXPECT_EQ(frame_->tree()->topLevelItemCount(), 0);
+    EXPECT_TRUE(frame_->gridView()->IsEmptyShown());
+    EXPECT_EQ(frame_->gridView()->grid()->rowCount(), 0);
+    EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
   }
 }
 
@@ -164,6 +180,22 @@ TEST_F(MainFrameTest, ExitQuestionCancelKeepsTheWindow) {
   frame_->SetExitAnswerForTests([] { return true; });
   frame_->close();
   EXPECT_FALSE(frame_->isVisible());
+}
+
+// A grid of thousands of pages: the bar at its narrowest still shows every
+// digit of its numbers.
+TEST(PagingBarTest, LongNumbersAreNotClipped) {
+  CDlgBar bar;
+  bar.SetFields("2044", "123456", "888");
+  bar.show();
+  bar.resize(bar.minimumSizeHint().width(), bar.height());
+  bar.layout()->activate();
+  for (int id : {CDlgBar::kIdCurrentPage, CDlgBar::kIdPageCount, CDlgBar::kIdRowCount}) {
+    auto* field = bar.findChild<QLabel*>(QString::number(id));
+    ASSERT_TRUE(field);
+    EXPECT_GE(field->contentsRect().width(), field->fontMetrics().horizontalAdvance(field->text()))
+        << field->text().toStdString();
+  }
 }
 
 TEST(SqlVersionDialogTest, NothingCheckedKeepsThePreviousSetting) {

@@ -93,7 +93,8 @@ TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
   EXPECT_EQ(dialog.CountField(PageKind::kFileHeader)->text(), "1");
   EXPECT_EQ(dialog.CountField(PageKind::kBoot)->text(), "1");
   EXPECT_EQ(dialog.findChild<QLabel*>("1025")->text(), "2.0%");  // 1 of 50 damaged
-  EXPECT_EQ(dialog.progressBar()->value(), 0) << "a finished census returns the bar to empty";
+  EXPECT_EQ(dialog.progressBar()->value(), 100) << "a finished census fills the bar";
+  EXPECT_FALSE(dialog.findChild<QPushButton*>("1013")->isEnabled()) << "nothing left to stop";
   // The map: one cell per page, page 0 the file header, the last two null and err.
   const tools::PageMap& map = dialog.mapView()->map();
   ASSERT_EQ(map.cells.size(), 50u);
@@ -325,12 +326,18 @@ TEST(MenuEditTest, PromptComesBackWhenTheFieldIsLeftEmpty) {
   EXPECT_EQ(edit.text(), "");
 }
 
-TEST(MenuEditTest, MenuOmitsUnreadableDisksAndTheirVolumes) {
+// A disk that cannot be opened is named, greyed, with its size; its volumes
+// and a disk without a device node have no item.
+TEST(MenuEditTest, MenuGreysUnreadableDisksAndOmitsTheirVolumes) {
   FakeMachine m;
   m.Disk("sda", Bytes(4096 * kSector, 0));
   m.Partition("sda", "sda1", 2048);
-  m.Disk("sdb", {}, false);  // no permission: no item, neither for its volume
+  m.Disk("sdb", {}, false);
+  FakeMachine::Put(m.sys / "sdb" / "size", "4194304");
+  fs::create_directories(m.dev / "sdb");  // a node that does not open as a disk
   m.Partition("sdb", "sdb1", 63);
+  m.Disk("sdc", {}, false);
+  FakeMachine::Put(m.sys / "sdc" / "size", "100");
   auto devices = m.Devices();
   CMenuEdit edit("prompt", true, CMenuEdit::kGrayText, devices);
   QStringList texts;
@@ -338,14 +345,15 @@ TEST(MenuEditTest, MenuOmitsUnreadableDisksAndTheirVolumes) {
   for (QAction* a : edit.menu()->actions()) {
     if (a->isSeparator()) continue;
     texts << a->text();
-    ids << a->data().toInt();
+    ids << (a->isEnabled() ? a->data().toInt() : -1);
   }
   std::string sda = (m.dev / "sda").string();
-  ASSERT_EQ(texts.size(), 3);
+  ASSERT_EQ(texts.size(), 4);
   EXPECT_EQ(texts[0].toStdString(), sda + ": (1 hard drive 0.0 GB)");
-  EXPECT_EQ(texts[1].toStdString(), (m.dev / "sda1").string() + " (" + sda + " ,2048 sec)");
-  EXPECT_EQ(texts[2], "Select File (image)");
-  EXPECT_EQ(ids, (QList<int>{2001, 2004, 2000})) << "2001 + n is never used, n counting every disk";
+  EXPECT_EQ(texts[1].toStdString(), (m.dev / "sdb").string() + ": (2.0 GB，无法打开)");
+  EXPECT_EQ(texts[2].toStdString(), (m.dev / "sda1").string() + " (" + sda + " ,2048 sec)");
+  EXPECT_EQ(texts[3], "Select File (image)");
+  EXPECT_EQ(ids, (QList<int>{2001, -1, 2005, 2000})) << "2001 + n is never used, n counting every disk";
 }
 
 TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSystem) {

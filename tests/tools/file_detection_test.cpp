@@ -1,6 +1,8 @@
 #include "tools/file_detection.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 #include <zlib.h>
 
 #include "tests/fixtures/tools_fixtures.h"
@@ -160,27 +162,41 @@ uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
   return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
 }
 
-TEST(PageMapTest, ThePictureIsAPngWithOneColouredCellPerMapCell) {
+TEST(PageMapTest, ThePictureIsAPngWithOneColouredCellPerMapCellAndALegend) {
   PageMap map;
   map.cells = {PageKind::kData, PageKind::kErr, PageKind::kNull};
   MapPictureLayout layout{2, 4};
   std::vector<uint8_t> png = EncodePageMapPng(map, layout);
   ASSERT_GT(png.size(), 33u);
   EXPECT_EQ(png[1], 'P');
-  EXPECT_EQ(Be32(png, 16), 8u);  // width: 2 cells of 4 pixels
-  EXPECT_EQ(Be32(png, 20), 8u);  // height: 2 rows
-  // Inflate IDAT and look at the top-left pixel of cell 1 (err, red).
+  const size_t width = Be32(png, 16), height = Be32(png, 20);
+  EXPECT_GE(width, 8u);   // 2 cells of 4 pixels, widened for the legend
+  EXPECT_GT(height, 8u);  // 2 rows of cells, then the legend
   size_t idat_len = Be32(png, 33);
   ASSERT_EQ(std::string(png.begin() + 37, png.begin() + 41), "IDAT");
-  std::vector<uint8_t> raw(8 * (1 + 8 * 3));
+  const size_t stride = 1 + width * 3;
+  std::vector<uint8_t> raw(height * stride);
   uLongf raw_len = raw.size();
   ASSERT_EQ(uncompress(raw.data(), &raw_len, png.data() + 41, idat_len), Z_OK);
-  Rgb red = KindColour(PageKind::kErr);
-  EXPECT_EQ(raw[1 + 4 * 3], red.r);
-  EXPECT_EQ(raw[2 + 4 * 3], red.g);
-  Rgb data = KindColour(PageKind::kData);
-  EXPECT_EQ(raw[1], data.r);
-  EXPECT_EQ(raw[3], data.b);
+  auto pixel = [&](size_t x, size_t y) {
+    const uint8_t* p = raw.data() + y * stride + 1 + x * 3;
+    return std::array<uint8_t, 3>{p[0], p[1], p[2]};
+  };
+  auto rgb = [](PageKind kind) {
+    Rgb c = KindColour(kind);
+    return std::array<uint8_t, 3>{c.r, c.g, c.b};
+  };
+  EXPECT_EQ(pixel(0, 0), rgb(PageKind::kData));
+  EXPECT_EQ(pixel(4, 0), rgb(PageKind::kErr));
+  EXPECT_EQ(pixel(0, 4), rgb(PageKind::kNull));
+  // Every kind's colour appears in the legend under the cells, also the
+  // kinds that the map does not hold.
+  for (size_t k = 0; k < tools::kPageKindCount; ++k) {
+    bool found = false;
+    for (size_t y = 8; y < height && !found; ++y)
+      for (size_t x = 0; x < width && !found; ++x) found = pixel(x, y) == rgb(tools::KindAt(k));
+    EXPECT_TRUE(found) << tools::KindName(tools::KindAt(k));
+  }
 }
 
 TEST(FileDetectionTest, RealSql2000FileIsCountedByKind) {

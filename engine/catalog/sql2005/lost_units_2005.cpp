@@ -19,7 +19,6 @@ constexpr uint8_t kBitType = 104;
 constexpr size_t kMaxPairingCells = size_t{1} << 22;
 
 bool Fits(const RecordShape& expected, const RecordShape& found) {
-  if (expected.columns == 0) return true;  // an unlisted object's rowset
   return expected.columns == found.columns &&
          (expected.fixedSize == 0 || expected.fixedSize == found.fixedSize);
 }
@@ -36,6 +35,11 @@ struct LostUnit {
   uint64_t unit = 0;
   RecordShape shape;
 };
+
+// An unlisted object's rowset may hold any unit: its shape is not known.
+bool Fits(const LostLink& link, const LostUnit& unit) {
+  return link.unlisted || Fits(link.shape, unit.shape);
+}
 
 uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
   auto it = db.catalog.tables.find(table);
@@ -63,12 +67,12 @@ size_t Pair(CMdfDatabase& db, const AllocationIndex2005& index, std::vector<Lost
   for (size_t i = 1; i <= n; ++i)
     for (size_t j = 1; j <= m; ++j) {
       best[i][j] = std::max(best[i - 1][j], best[i][j - 1]);
-      if (Fits(links[i - 1].shape, units[j - 1].shape))
+      if (Fits(links[i - 1], units[j - 1]))
         best[i][j] = std::max(best[i][j], best[i - 1][j - 1] + weight(links[i - 1]));
     }
   size_t paired = 0;
   for (size_t i = n, j = m; i > 0 && j > 0;) {
-    if (Fits(links[i - 1].shape, units[j - 1].shape) &&
+    if (Fits(links[i - 1], units[j - 1]) &&
         best[i][j] == best[i - 1][j - 1] + weight(links[i - 1])) {
       if (!links[i - 1].unlisted) {
         TakeUnitPages2005(db, links[i - 1].table, index, units[j - 1].unit);
