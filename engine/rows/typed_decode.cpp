@@ -45,12 +45,17 @@ uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
 }
 
 TypedValue DateTimeValue(ByteView v) {
-  // Ticks of 1/300 second since midnight, then days since 1900-01-01.
-  const uint32_t ticks = v.LeOr<uint32_t>(0);
-  const int32_t days = v.LeOr<int32_t>(4);
+  const DateTimeParts p =
+      TicksToDateTime<TickRounding::kNearest>(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
   TypedDateTime t;
-  SetDate(1900, days, t);
-  SetTimeOfDay(TickMilliseconds(ticks, TickRounding::kNearest), 3, t);
+  t.year = p.year;
+  t.month = p.month;
+  t.day = p.day;
+  t.hour = p.hour % 24;  // ticks past a day wrap
+  t.minute = p.minute;
+  t.second = p.second;
+  t.fraction = static_cast<uint32_t>(p.millisecond);
+  t.fractionDigits = 3;
   return TypedValue::DateTime(t);
 }
 

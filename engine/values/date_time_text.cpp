@@ -157,9 +157,10 @@ CalendarDate DaysToDate(int start_year, int64_t days) {
   return {static_cast<int>(year), month, static_cast<int>(day_of_year - cumulative[month - 1]) + 1};
 }
 
+template <TickRounding kRounding>
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
   CalendarDate d = DaysToDate(1900, days);
-  const uint64_t ms = TickMilliseconds(ticks, TickRounding::kDown);
+  const uint64_t ms = (uint64_t{ticks} * 10 + (kRounding == TickRounding::kNearest ? 1 : 0)) / 3;
   DateTimeParts p{d.year, d.month, d.day};
   p.hour = static_cast<int>(ms / 3600000);
   p.minute = static_cast<int>((ms % 3600000) / 60000);
@@ -167,6 +168,8 @@ DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
   p.millisecond = static_cast<int>(ms % 1000);
   return p;
 }
+template DateTimeParts TicksToDateTime<TickRounding::kNearest>(uint32_t, int32_t);
+template DateTimeParts TicksToDateTime<TickRounding::kDown>(uint32_t, int32_t);
 
 DateTimeParts SmallDateTimeToDate(uint32_t value) {
   const int16_t minutes = static_cast<int16_t>(value & 0xFFFF);

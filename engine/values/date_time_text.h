@@ -57,17 +57,12 @@ struct TimeOfDay {
 };
 TimeOfDay SplitTime(uint64_t units, uint8_t scale);
 
-// The milliseconds of a datetime's ticks of 1/300 second: to the nearest
-// (.000, .003, .007, as the server shows them) or cut down (.000, .003,
-// .006, as the record grid has always shown them).
+// A datetime value: ticks of 1/300 second since midnight, days since
+// 1900-01-01. The ticks become milliseconds to the nearest (.000, .003,
+// .007, as the server shows them) or cut down (.000, .003, .006, as the
+// record grid has always shown them); the hour is not wrapped at 24.
 enum class TickRounding : uint8_t { kNearest, kDown };
-constexpr uint64_t TickMilliseconds(uint32_t ticks, TickRounding rounding) {
-  const uint64_t tenths = uint64_t{ticks} * 10;
-  return rounding == TickRounding::kNearest ? (tenths + 1) / 3 : tenths / 3;
-}
-
-// A datetime value for the grid: ticks of 1/300 second since midnight
-// (cut down to milliseconds), days since 1900.
+template <TickRounding kRounding = TickRounding::kDown>
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days);
 // A smalldatetime value as its 32-bit little-endian number: low 16 bits the
 // signed minutes, high 16 bits the day count since 1900.
