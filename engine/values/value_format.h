@@ -49,7 +49,17 @@ std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t bit_index, uint16_t code_page = 0);
 
 // Cuts UTF-8 `text` after its first `count` characters.
-void CutToCharacters(std::string& text, size_t count);
+inline void CutToCharacters(std::string& text, size_t count) {
+  size_t seen = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+    if (seen == count) {
+      text.resize(i);
+      return;
+    }
+    ++seen;
+  }
+}
 
 // One byte as eight '0'/'1' characters, character j being bit j.
 std::string ByteToBitString(uint8_t byte);

@@ -18,18 +18,6 @@ void CutAtTenBlanks(std::string& text) {
 
 }  // namespace
 
-void CutToCharacters(std::string& text, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;
-    if (seen == count) {
-      text.resize(i);
-      return;
-    }
-    ++seen;
-  }
-}
-
 std::string ByteToBitString(uint8_t byte) {
   static constexpr std::array<const char*, 16> kNibbles = {
       "0000", "0001", "0010", "0011", "0100", "0101", "0110", "0111",
