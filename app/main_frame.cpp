@@ -295,7 +295,7 @@ void CMainFrame::OnOpenFinished(bool ok) {
   SetEngineCommandsEnabled(true);
   if (ok) {
     tree_->SetPageOwnerConflict(PageOwnerConflictShown());
-    tree_->Fill(doc_->FilePath(), doc_->Engine().catalog);
+    tree_->Fill(doc_->FilePath(), doc_->Engine().catalog, doc_->DeletedRows());
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
   } else {
@@ -363,6 +363,10 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
   if (EngineBusy()) return;
   SetTableCommands(all_tables_enabled_, false);
   if (!item) grid_->ShowEmpty(true);
+  if (item && item->parent() && IsDeletedRowsItemText(item->text(0).toStdString())) {
+    ShowDeletedRows(item->parent());
+    return;
+  }
   std::optional<CFview::ObjectRef> object = CFview::ObjectOf(item);
   if (!object) return;
   grid_->ShowEmpty(false);
@@ -404,6 +408,26 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
         break;
       }
       break;
+  }
+}
+
+void CMainFrame::ShowDeletedRows(QTreeWidgetItem* table_item) {
+  const std::string name = ObjectNameOfItem(table_item->text(0).toStdString());
+  const Catalog& catalog = doc_->Engine().catalog;
+  for (const auto& [id, table] : catalog.tables) {
+    if (table.fullName != name) continue;
+    auto d = doc_->DeletedRows().find(id);
+    if (d == doc_->DeletedRows().end()) return;
+    grid_->ShowEmpty(false);
+    grid_->Clear();
+    pane101_->setText(table_item->text(0) + " " + QString::fromUtf8(kDeletedRowsLabel));
+    std::vector<std::pair<std::string, int>> titles;
+    for (const std::string& t : d->second.titles) titles.emplace_back(t, 100);
+    grid_->SetColumns(titles);
+    for (const std::vector<std::string>& row : d->second.rows) grid_->AddRow(row);
+    grid_state_.nextAllowed = grid_state_.previousAllowed = false;
+    grid_->pagingBar()->Reset();
+    return;
   }
 }
 

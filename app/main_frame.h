@@ -109,6 +109,8 @@ class CMainFrame : public QMainWindow {
   void OnSaveLog();
   void OnSelectionChanged(QTreeWidgetItem* item);
   void ShowTable(uint32_t table_id);
+  // The deleted rows of the table whose tree item is `table_item`.
+  void ShowDeletedRows(QTreeWidgetItem* table_item);
   void Reload();
   void SetTableCommands(bool all_tables, bool selected_table);
   void AddRecentFile(const QString& path);

@@ -52,7 +52,8 @@ CFview::CFview(QWidget* parent) : QTreeWidget(parent) {
   setRootIsDecorated(true);
 }
 
-void CFview::Fill(const QString& file_path, const Catalog& catalog) {
+void CFview::Fill(const QString& file_path, const Catalog& catalog,
+                  const DeletedRowsByTable& deleted) {
   clear();
   auto* root = new QTreeWidgetItem(this, QStringList(file_path));
   for (const char* label : kCategoryLabels)
@@ -63,6 +64,8 @@ void CFview::Fill(const QString& file_path, const Catalog& catalog) {
     auto* item = new QTreeWidgetItem(tables, QStringList(Q(TableItemText(table))));
     for (const auto& [colid, column] : table.columns)
       new QTreeWidgetItem(item, QStringList(Q(ColumnItemText(column))));
+    if (auto d = deleted.find(id); d != deleted.end())
+      new QTreeWidgetItem(item, QStringList(Q(DeletedRowsItemText(d->second.found))));
   }
   auto add_modules = [&](Category c, const std::vector<ModuleInfo>& list) {
     for (const ModuleInfo& m : list) new QTreeWidgetItem(CategoryItem(c), QStringList(Q(m.fullName)));

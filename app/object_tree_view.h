@@ -5,6 +5,7 @@
 
 #include <QTreeWidget>
 
+#include "app/deleted_rows_node.h"
 #include "app/tree_texts.h"
 
 namespace tollamer::app {
@@ -17,7 +18,9 @@ class CFview : public QTreeWidget {
   explicit CFview(QWidget* parent = nullptr);
 
   // Clears the tree and fills it from the catalog, as the open does.
-  void Fill(const QString& file_path, const Catalog& catalog);
+  // A table with deleted rows gets an item for them after its columns.
+  void Fill(const QString& file_path, const Catalog& catalog,
+            const DeletedRowsByTable& deleted = {});
   QTreeWidgetItem* CategoryItem(Category c) const;
 
   // The right-clicked item (Qt has no drop highlight: the item under the

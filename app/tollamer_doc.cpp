@@ -7,6 +7,11 @@
 
 namespace tollamer::app {
 
+namespace {
+// Deleted rows kept per table for the tree's node (the export gives them all).
+constexpr size_t kDeletedRowsShown = 2000;
+}  // namespace
+
 const char* OpenFailureMessage(platform::OpenError error) {
   switch (error) {
     case platform::OpenError::kNotFound: return kFileMissingMessage;
@@ -27,6 +32,7 @@ CTollamerDoc::~CTollamerDoc() { WaitForWorker(); }
 
 void CTollamerDoc::BeginOpen(const QString& path) {
   busy_ = true;
+  deleted_.clear();
   if (engine_.IsOpen()) engine_.Teardown();
   path_ = path;
   AppendRepairStart(log_, path.toStdString(), LocalTimeNow(), [](std::chrono::milliseconds ms) {
@@ -56,6 +62,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
       return;
     }
     if (builder_ && setting != VersionSetting::kNone) builder_(engine_, setting);
+    deleted_ = CollectDeletedRows(engine_, setting, kDeletedRowsShown);
     AppendFileLayout(log_, engine_.Store());
     AppendCatalogSummary(log_, engine_.catalog);
     busy_ = false;
@@ -65,6 +72,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
 }
 
 void CTollamerDoc::Close() {
+  deleted_.clear();
   if (engine_.IsOpen()) engine_.Teardown();
 }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 
+#include "app/deleted_rows_node.h"
 #include "engine/catalog/mdf_database.h"
 #include "output/work_log.h"
 
@@ -49,6 +50,8 @@ class CTollamerDoc : public QObject {
   bool IsBusy() const { return busy_; }
   CMdfDatabase& Engine() { return engine_; }
   const QString& FilePath() const { return path_; }
+  // The deleted rows of the opened file's tables, read by the open worker.
+  const DeletedRowsByTable& DeletedRows() const { return deleted_; }
   // Waits for a running worker (program exit).
   void WaitForWorker();
 
@@ -61,6 +64,7 @@ class CTollamerDoc : public QObject {
   WorkLog& log_;
   CatalogBuilder builder_;
   QString path_;
+  DeletedRowsByTable deleted_;
   std::atomic<bool> busy_{false};
   class QThread* worker_ = nullptr;
 };

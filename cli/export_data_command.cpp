@@ -5,14 +5,18 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
+#include "engine/catalog/create_table_text.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
+#include "output/deleted_export.h"
 #include "output/work_log.h"
 
 namespace tollamer::cli {
@@ -162,6 +166,60 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   return kExitComplete;
 }
 
+DataProgress DeletedProgress() {
+  DataProgress progress;
+  progress.tableDone = [](const TableDataResult& r) {
+    if (r.ok && r.stats.rows == 0 && r.stats.rowsRejected == 0) return;
+    std::string line = r.tableName + ": ";
+    if (r.ok)
+      line += std::to_string(r.stats.rows) + " deleted rows, " +
+              std::to_string(r.stats.rowsRejected) + " candidates rejected";
+    else
+      line += "deleted rows FAILED (" + r.error + ")";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  return progress;
+}
+
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path) {
+  if (path.empty()) return std::vector<TableInfo>{};
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    std::fprintf(stderr, "tollamer-cli: cannot read %s\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<TableInfo> tables = ParseCreateTables(text.str());
+  if (tables.empty()) {
+    std::fprintf(stderr, "tollamer-cli: %s holds no CREATE TABLE statement with known types\n",
+                 path.c_str());
+    return std::nullopt;
+  }
+  return tables;
+}
+
+int ReportDeleted(const std::vector<TableDataResult>& results) {
+  uint64_t rows = 0;
+  uint64_t rejected = 0;
+  size_t tables = 0;
+  size_t failed = 0;
+  for (const TableDataResult& r : results) {
+    rows += r.stats.rows;
+    rejected += r.stats.rowsRejected;
+    if (r.stats.rows) ++tables;
+    if (!r.ok) ++failed;
+  }
+  std::printf("%llu deleted rows in %zu tables, %llu candidates rejected",
+              static_cast<unsigned long long>(rows), tables,
+              static_cast<unsigned long long>(rejected));
+  if (failed) std::printf(", %zu failed", failed);
+  std::printf("\n");
+  std::fflush(stdout);
+  return failed ? kExitCannotRead : kExitComplete;
+}
+
 int RunExportData(const ExportDataOptions& options) {
   DataFormat format;
   if (options.format == "csv") {
@@ -173,6 +231,8 @@ int RunExportData(const ExportDataOptions& options) {
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  if (!described) return kExitUsage;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (!std::filesystem::is_directory(options.outDir, ec)) {
@@ -188,7 +248,12 @@ int RunExportData(const ExportDataOptions& options) {
   std::vector<TableDataResult> results =
       ExportTablesData(db, input->version, input->tables, format, options.outDir,
                        TerminalProgress());
-  return ReportResults(results, "written", input->backupPagesMissing);
+  const int live = ReportResults(results, "written", input->backupPagesMissing);
+  if (!options.deleted) return live;
+  const int deleted = ReportDeleted(ExportDeletedRows(
+      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      options.outDir, DeletedProgress(), {true, std::move(*described)}));
+  return live != kExitComplete ? live : deleted;
 }
 
 }  // namespace tollamer::cli

@@ -22,6 +22,8 @@ struct ExportDataOptions {
   std::string table;  // empty: all tables
   std::string format = "csv";
   std::string version = "auto";
+  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  bool deleted = false;  // also <table>.deleted.csv
 };
 
 // The file opened and its catalog built with the chosen version, and the
@@ -51,6 +53,15 @@ DataProgress TerminalProgress();
 // the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing = 0);
+
+// The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
+// candidates rejected" for each table with either, then the totals.
+// Returns 1 when an output could not be written, else 0.
+DataProgress DeletedProgress();
+// The tables described in `path` (none when the path is empty); nothing,
+// after a message, when the file cannot be read or describes no table.
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path);
+int ReportDeleted(const std::vector<TableDataResult>& results);
 
 // Exit codes in cli_exit.h.
 int RunExportData(const ExportDataOptions& options);

@@ -6,6 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/export_data_command.h"
 #include "output/db_import.h"
+#include "output/deleted_export.h"
 
 namespace tollamer::cli {
 
@@ -14,6 +15,8 @@ int RunImport(const ImportOptions& options) {
   if (options.to.rfind(kSqlite, 0) == 0 &&
       RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
     return kExitUsage;
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  if (!described) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   int exit_code = 0;
@@ -29,7 +32,12 @@ int RunImport(const ImportOptions& options) {
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  return ReportResults(results, "imported", input->backupPagesMissing);
+  const int live = ReportResults(results, "imported", input->backupPagesMissing);
+  if (!options.deleted) return live;
+  const int deleted = ReportDeleted(ImportDeletedRows(
+      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      *target, DeletedProgress(), {true, std::move(*described)}));
+  return live != kExitComplete ? live : deleted;
 }
 
 }  // namespace tollamer::cli

@@ -12,6 +12,8 @@ struct ImportOptions {
   std::string to;
   std::string table;
   std::string version = "auto";
+  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  bool deleted = false;  // also <table>_deleted tables
 };
 
 // Exit codes (cli_exit.h): 0 success, 1 the file or the target could not be

@@ -125,6 +125,11 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"csv", "sql"}));
   export_data_cmd->add_option("--server-version,--version", export_data.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
       ->check(kServerVersions);
+  export_data_cmd->add_flag("--deleted", export_data.deleted,
+                            "Also write the rows the file still holds after DELETE, TRUNCATE or "
+                            "DROP TABLE into <table>.deleted.csv");
+  export_data_cmd->add_option("--schema", export_data.schemaFile,
+                              "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -135,6 +140,11 @@ int main(int argc, char** argv) {
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
   import_cmd->add_option("--server-version,--version", import.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
       ->check(kServerVersions);
+  import_cmd->add_flag("--deleted", import.deleted,
+                       "Also import the rows the file still holds after DELETE, TRUNCATE or DROP "
+                       "TABLE into <table>_deleted tables");
+  import_cmd->add_option("--schema", import.schemaFile,
+                         "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::WriteDocsOptions docs;
   CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);

@@ -10,9 +10,16 @@ std::optional<TableRecordWalk> TableRecordWalk::Prepare(CMdfDatabase& db, Versio
   if (version == VersionSetting::kNone) return std::nullopt;
   auto it = db.catalog.tables.find(table_id);
   if (it == db.catalog.tables.end()) return std::nullopt;
-  TableRecordWalk walk(db, version, it->second);
-  walk.plan_ = version == VersionSetting::kSql2000 ? PlanColumns2000(it->second)
-                                                   : PlanColumns2005(it->second);
+  return PrepareFor(db, version, it->second);
+}
+
+std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
+                                                           VersionSetting version,
+                                                           TableInfo& table) {
+  if (version == VersionSetting::kNone) return std::nullopt;
+  TableRecordWalk walk(db, version, table);
+  walk.plan_ = version == VersionSetting::kSql2000 ? PlanColumns2000(table)
+                                                   : PlanColumns2005(table);
   return walk;
 }
 

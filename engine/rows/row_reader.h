@@ -50,6 +50,10 @@ class TableRecordWalk {
   // Nothing when the version is kNone or the table is not in the catalog.
   static std::optional<TableRecordWalk> Prepare(CMdfDatabase& db, VersionSetting version,
                                                 uint32_t table_id);
+  // A table the catalog does not hold (one whose catalog rows are gone):
+  // `table` must outlive the walk. Nothing when the version is kNone.
+  static std::optional<TableRecordWalk> PrepareFor(CMdfDatabase& db, VersionSetting version,
+                                                   TableInfo& table);
 
   TableInfo& Table() const { return *table_; }
   VersionSetting Version() const { return version_; }

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "app/app_services.h"
 #include "app/log_bar.h"
 #include "app/main_frame.h"
 #include "app/object_tree_view.h"
@@ -23,7 +24,9 @@
 #include "app/sql_version_dialog.h"
 #include "app/command_ids.h"
 #include "platform/file.h"
+#include "tests/fixtures/deleting.h"
 #include "tests/fixtures/sample_database.h"
+#include "tests/fixtures/user_rows_database.h"
 #include "tests/test_support.h"
 
 namespace tollamer::app {
@@ -132,6 +135,49 @@ TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
   tree->setCurrentItem(root);  // not an object: the grid keeps what it shows
   EXPECT_EQ(grid->columnCount(), 2);
   EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
+}
+
+// A table with a deleted (ghosted) row gets an item for its deleted rows
+// after its columns; selecting it shows the row and where it was found.
+TEST(MainFrameDeletedRowsTest, DeletedRowsItemShowsTheRowsAndTheirPlace) {
+  using namespace fixtures::user_rows;
+  fixtures::sql2005::Table2005 t;
+  t.id = 900;
+  t.name = "kept";
+  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}};
+  t.rowCount = 2;
+  t.clustered = true;
+  fixtures::sql2005::Database2005 d;
+  d.tables.push_back(t);
+  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(d);
+  std::vector<fixtures::Bytes> rows;
+  for (int32_t n : {1, 2, 3})
+    rows.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(n)), Var(Text("v" + std::to_string(n)))}));
+  FillTablePages2005(built, 900, {rows}, fixtures::FormatVersion::kSql2008);
+  const uint32_t page = built.layout.tables.at(900).DataPages().at(0);
+  fixtures::deleting::EditPage(built.file, page, fixtures::FormatVersion::kSql2008,
+                               [](fixtures::Bytes& p) { fixtures::deleting::MarkGhost(p, 1); });
+  testing::TempDir dir;
+  RecordingMessages messages;
+  CMainFrame frame(DefaultCatalogBuilder(), DefaultTableReader(), &messages);
+  frame.SetVersionAnswerForTests([](VersionSetting& s, const VersionGuess&) {
+    s = VersionSetting::kSql2005;
+  });
+  QSignalSpy done(&frame, &CMainFrame::openCompleted);
+  frame.OpenFile(QString::fromStdString(dir.Write("d.mdf", built.file.Image())));
+  ASSERT_TRUE(done.wait(5000));
+  QTreeWidgetItem* table = frame.tree()->CategoryItem(Category::kTables)->child(0);
+  ASSERT_EQ(table->childCount(), 3);  // two columns, then the deleted rows
+  QTreeWidgetItem* deleted = table->child(2);
+  EXPECT_EQ(deleted->text(0).toStdString(), "已删除的行(1)");
+  frame.tree()->setCurrentItem(deleted);
+  QTableWidget* grid = frame.gridView()->grid();
+  ASSERT_EQ(grid->rowCount(), 1);
+  ASSERT_EQ(grid->columnCount(), 5);
+  EXPECT_EQ(grid->item(0, 0)->text().toStdString(), "2");
+  EXPECT_EQ(grid->item(0, 1)->text().toStdString(), "v2");
+  EXPECT_EQ(grid->item(0, 3)->text().toStdString(), std::to_string(page));
+  EXPECT_EQ(grid->item(0, 2)->text().toStdString(), "ghost");
 }
 
 // Each way an open fails has its own message; "in use" only for a file

@@ -1,0 +1,109 @@
+#include "engine/rows/leftover_pages.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/catalog/inferred_columns.h"
+#include "engine/catalog/sql2000/table_pages2000.h"
+#include "engine/pagestore/page_header.h"
+#include "engine/rows/page_leftovers.h"
+#include "engine/rows/row_reader.h"
+#include "engine/rows/row_reader_pages.h"
+#include "engine/rows/typed_pfs.h"
+
+namespace tollamer {
+
+namespace {
+
+// SQL 7.0/2000 system tables have object ids below 100.
+constexpr uint32_t kFirstUserObject2000 = 100;
+// 2005+ allocation units of user objects: m_indexId 256 and above.
+constexpr uint16_t kFirstUserIndexId2005 = 256;
+
+}  // namespace
+
+namespace {
+
+const DataPageList* QuietList2000(CMdfDatabase& db, uint32_t id) {
+  if (!db.dataPageLists.contains(id)) LocateTablePages2000(db, id);
+  auto it = db.dataPageLists.find(id);
+  return it == db.dataPageLists.end() ? nullptr : &it->second;
+}
+
+// The catalog table whose records alone have the shape of the owner's
+// records; 0 when none or several do.
+uint32_t TableOfShape(CMdfDatabase& db, VersionSetting version, const RecordShape& shape) {
+  uint32_t found = 0;
+  for (const auto& [id, table] : db.catalog.tables) {
+    if (table.columns.empty() || table.columnsInferred) continue;
+    std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, id);
+    if (!walk) continue;
+    const LeftoverShape planned = PlannedShape(table, walk->Plan());
+    if (!planned.fixedEnds.contains(shape.fixedSize) ||
+        !planned.columnCounts.contains(shape.columns) || shape.variables > planned.maxVariables)
+      continue;
+    if (found) return 0;
+    found = id;
+  }
+  return found;
+}
+
+// A table emptied by TRUNCATE in a 2005+ file gets new allocation units;
+// its old pages name a unit no catalog row describes. Pages of such an
+// owner whose records have the shape of exactly one catalog table are
+// taken as that table's.
+void AttributeByShape(CMdfDatabase& db, VersionSetting version, LeftoverPages& out) {
+  for (auto it = out.byLostOwner.begin(); it != out.byLostOwner.end();) {
+    std::optional<RecordShape> shape = ReadRecordShape(db.Store(), it->second);
+    const uint32_t table = shape ? TableOfShape(db, version, *shape) : 0;
+    if (!table) {
+      ++it;
+      continue;
+    }
+    std::vector<uint64_t>& pages = out.byTable[table];
+    pages.insert(pages.end(), it->second.begin(), it->second.end());
+    it = out.byLostOwner.erase(it);
+  }
+}
+
+}  // namespace
+
+LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool ask) {
+  LeftoverPages out;
+  if (version == VersionSetting::kNone) return out;
+  const bool is2005 = version == VersionSetting::kSql2005;
+  PfsAllocation allocation(db.Store());
+  std::unordered_map<uint64_t, uint32_t> listed;  // page -> table
+  for (auto& [id, table] : db.catalog.tables) {
+    const DataPageList* list = is2005 ? FindDataPageList2005(db, table)
+                               : ask  ? FindDataPageList2000(db, table)
+                                      : QuietList2000(db, id);
+    if (!list) continue;
+    for (uint64_t p : *list) {
+      listed.emplace(p, id);
+      if (!allocation.IsAllocated(p)) out.byTable[id].push_back(p);
+    }
+  }
+  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t p, ByteView raw) {
+    std::optional<PageHeader> h = PageHeader::Decode(raw);
+    if (!h || listed.contains(p)) return true;
+    if (is2005 ? !AcceptDataPage2005(*h) : !AcceptDataPage2000(*h)) return true;
+    if (allocation.IsAllocated(p)) return true;
+    if (is2005) {
+      auto owner = db.pageOwnerMap.find(h->objId);
+      if (owner != db.pageOwnerMap.end() && db.catalog.tables.contains(owner->second))
+        out.byTable[owner->second].push_back(p);
+      else if (h->indexId >= kFirstUserIndexId2005)
+        out.byLostOwner[AllocationUnitId(h->indexId, h->objId)].push_back(p);
+    } else if (db.catalog.tables.contains(h->objId)) {
+      out.byTable[h->objId].push_back(p);
+    } else if (h->objId >= kFirstUserObject2000) {
+      out.byLostOwner[h->objId].push_back(p);
+    }
+    return true;
+  });
+  AttributeByShape(db, version, out);
+  return out;
+}
+
+}  // namespace tollamer
