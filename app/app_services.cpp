@@ -1,7 +1,6 @@
 #include "app/app_services.h"
 
 #include "engine/catalog/open/open_catalog.h"
-#include "engine/catalog/sql2005/page_owner_2005.h"
 
 namespace tollamer::app {
 
@@ -14,7 +13,5 @@ CMainFrame::TableReader DefaultTableReader() {
     return ShowTableData(db, version, table_id, page);
   };
 }
-
-bool PageOwnerConflictShown() { return sql2005::ProcessPageOwnerConflict().IsSet(); }
 
 }  // namespace tollamer::app

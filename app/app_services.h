@@ -8,8 +8,5 @@ namespace tollamer::app {
 
 CTollamerDoc::CatalogBuilder DefaultCatalogBuilder();
 CMainFrame::TableReader DefaultTableReader();
-// Whether the SQL 2005 page-owner conflict was reported in this run (the
-// all-tables scan then stays grayed).
-bool PageOwnerConflictShown();
 
 }  // namespace tollamer::app

@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "engine/catalog/sql2005/system_tables_2005.h"
+#include "app/engine_texts.h"
 
 namespace tollamer::app {
 
@@ -23,7 +23,12 @@ void OnUiThread(QObject* context, F f) {
 
 void GuiMessages::ShowStop(std::string_view text) {
   QString message = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-  if (text == sql2005::kSystemIndexDamagedMessage) {
+  OnUiThread(this, [&] { QMessageBox::warning(parent_, "Tollamer", message); });
+}
+
+void GuiMessages::Notify(EngineNotice notice) {
+  QString message = QString::fromUtf8(NoticeText(notice));
+  if (notice == EngineNotice::kSystemIndexDamaged) {
     // It announces a long scan: the worker goes on with it while the box
     // is up, instead of waiting for OK.
     QMetaObject::invokeMethod(this, [this, message] { ShowNotice(message); }, Qt::QueuedConnection);
@@ -46,8 +51,8 @@ void GuiMessages::EndNotices() {
   notices_.clear();
 }
 
-bool GuiMessages::AskOkCancel(std::string_view text) {
-  QString message = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+bool GuiMessages::Ask(EngineQuestion question) {
+  QString message = QString::fromUtf8(QuestionText(question));
   bool ok = false;
   OnUiThread(this, [&] {
     ok = QMessageBox::question(parent_, "Tollamer", message,

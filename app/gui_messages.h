@@ -18,7 +18,8 @@ class GuiMessages final : public QObject, public EngineMessages {
  public:
   explicit GuiMessages(QWidget* parent_window) : parent_(parent_window) {}
   void ShowStop(std::string_view text) override;
-  bool AskOkCancel(std::string_view text) override;
+  void Notify(EngineNotice notice) override;
+  bool Ask(EngineQuestion question) override;
   // The work that the notices still up announced has ended: they say so.
   void EndNotices();
 

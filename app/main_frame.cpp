@@ -36,8 +36,7 @@
 #include "app/paging_bar.h"
 #include "app/record_grid_view.h"
 #include "app/sql_version_dialog.h"
-#include "engine/catalog/sql2000/table_pages2000.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "output/data_outcome.h"
 #include "output/open_log.h"
 #include "output/db_import.h"
@@ -262,23 +261,20 @@ void CMainFrame::OnOpenCommand() {
 
 void CMainFrame::OpenFile(const QString& path) {
   if (EngineBusy()) return;
-  // The version is proposed from the file itself before the worker takes it.
-  VersionGuess guess;
-  {
-    SilentMessages quiet;
-    PageStore probe(quiet);
-    if (probe.OpenFile(path.toStdString())) guess = DetectServerVersion(probe);
-  }
   // The open tears the previous catalog down: nothing of it stays on show.
   ClearDocumentViews();
   setWindowTitle(QFileInfo(path).fileName() + " - " + kTitle);
   SetEngineCommandsEnabled(false);
-  doc_->BeginOpen(path);
-  if (version_answer_) {
-    version_answer_(version_, guess);
-  } else {
-    CSQLVersion dialog(version_, guess, this);
-    dialog.exec();
+  // The file is opened once; the version is proposed from its own pages.
+  // A file that did not open is reported by the worker, without a question.
+  VersionGuess guess;
+  if (doc_->BeginOpen(path, &guess) == OpenStatus::kOpened) {
+    if (version_answer_) {
+      version_answer_(version_, guess);
+    } else {
+      CSQLVersion dialog(version_, guess, this);
+      dialog.exec();
+    }
   }
   if (guess.setting != VersionSetting::kNone && version_ != VersionSetting::kNone &&
       version_ != guess.setting) {
@@ -294,7 +290,8 @@ void CMainFrame::OnOpenFinished(bool ok) {
   if (gui_messages_) gui_messages_->EndNotices();
   SetEngineCommandsEnabled(true);
   if (ok) {
-    tree_->SetPageOwnerConflict(PageOwnerConflictShown());
+    // Tables sharing a page m_objId: the all-tables scan stays grayed.
+    tree_->SetPageOwnerConflict(doc_->Engine().pageOwnerConflict.IsSet());
     tree_->Fill(doc_->FilePath(), doc_->Engine().catalog, doc_->DeletedRows());
     AppendRepairCompleted(log_, LocalTimeNow());
     SetTableCommands(true, false);
@@ -616,11 +613,10 @@ void CMainFrame::OnScanAllTables() {
   wait_->show();
   wait_->move(geometry().center() - wait_->rect().center());
   SetEngineCommandsEnabled(false);
-  VersionSetting version = version_;
+  const FormatProfile* profile = ProfileFor(version_);
   CMdfDatabase* db = &doc_->Engine();
-  scan_thread_ = QThread::create([db, version] {
-    if (version == VersionSetting::kSql2000) ScanFileForTable2000(*db, 0, true);
-    if (version == VersionSetting::kSql2005) sql2005::ScanFileForTable2005(*db, 0, true);
+  scan_thread_ = QThread::create([db, profile] {
+    if (profile) profile->ScanFileForAllTables(*db);
   });
   connect(scan_thread_, &QThread::finished, this, &CMainFrame::OnScanFinished);
   scan_thread_->start();

@@ -3,7 +3,6 @@
 #include <QThread>
 
 #include "output/open_log.h"
-#include "tools/data_file_recognition.h"
 
 namespace tollamer::app {
 
@@ -30,7 +29,7 @@ CTollamerDoc::CTollamerDoc(EngineMessages& messages, WorkLog& log, CatalogBuilde
 
 CTollamerDoc::~CTollamerDoc() { WaitForWorker(); }
 
-void CTollamerDoc::BeginOpen(const QString& path) {
+OpenStatus CTollamerDoc::BeginOpen(const QString& path, VersionGuess* detected) {
   busy_ = true;
   deleted_.clear();
   if (engine_.IsOpen()) engine_.Teardown();
@@ -38,17 +37,19 @@ void CTollamerDoc::BeginOpen(const QString& path) {
   AppendRepairStart(log_, path.toStdString(), LocalTimeNow(), [](std::chrono::milliseconds ms) {
     QThread::msleep(static_cast<unsigned long>(ms.count()));
   });
+  status_ = OpenDataFile(engine_, path.toStdString());
+  if (status_ == OpenStatus::kOpened)
+    ChooseVersion(VersionRequest{}, engine_.Store(), detected);
+  return status_;
 }
 
 void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
   WaitForWorker();
-  std::string path = path_.toStdString();
-  worker_ = QThread::create([this, path, setting] {
-    const bool opened = engine_.OpenFile(path);
-    if (!opened || !tools::HoldsDataPages(engine_.Store())) {
+  worker_ = QThread::create([this, setting] {
+    if (status_ != OpenStatus::kOpened) {
       // A backup whose page data is not found has said so already.
       const OpenRefusal refusal = engine_.Store().Refusal();
-      if (opened)
+      if (status_ == OpenStatus::kNotDataFile)
         engine_.Messages().ShowStop(kNotADataFileMessage);
       else if (refusal == OpenRefusal::kSecondaryFile)
         engine_.Messages().ShowStop(kSecondaryFileMessage);

@@ -12,6 +12,7 @@
 
 #include "app/deleted_rows_node.h"
 #include "engine/catalog/mdf_database.h"
+#include "output/open_database.h"
 #include "output/work_log.h"
 
 namespace tollamer::app {
@@ -39,9 +40,11 @@ class CTollamerDoc : public QObject {
                QObject* parent = nullptr);
   ~CTollamerDoc() override;
 
-  // Steps before the worker: teardown, the report header. Then the caller
-  // asks for the version and calls StartOpenWorker.
-  void BeginOpen(const QString& path);
+  // Steps before the worker: teardown, the report header, the file opened
+  // and recognised, and what its pages say about the server version. Then
+  // the caller asks for the version (when the file opened) and calls
+  // StartOpenWorker, which reports a failed open.
+  OpenStatus BeginOpen(const QString& path, VersionGuess* detected);
   void StartOpenWorker(VersionSetting setting);
   // Tears the catalog down and closes the file.
   void Close();
@@ -64,6 +67,7 @@ class CTollamerDoc : public QObject {
   WorkLog& log_;
   CatalogBuilder builder_;
   QString path_;
+  OpenStatus status_ = OpenStatus::kCannotOpen;
   DeletedRowsByTable deleted_;
   std::atomic<bool> busy_{false};
   class QThread* worker_ = nullptr;

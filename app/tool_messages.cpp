@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "app/engine_texts.h"
 #include "tools/file_detection.h"
 
 namespace tollamer::app {
@@ -19,7 +20,9 @@ void DeferredMessages::ShowStop(std::string_view text) {
   stops_.emplace_back(text);
 }
 
-bool DeferredMessages::AskOkCancel(std::string_view) { return answer_; }
+void DeferredMessages::Notify(EngineNotice notice) { ShowStop(NoticeText(notice)); }
+
+bool DeferredMessages::Ask(EngineQuestion) { return answer_; }
 
 void DeferredMessages::ForwardTo(EngineMessages& target) {
   std::vector<std::string> stops;
@@ -46,8 +49,10 @@ void ToolMessageBoxes::ShowStop(std::string_view text) {
     QMessageBox::information(parent_, "Tollamer", message);
 }
 
-bool ToolMessageBoxes::AskOkCancel(std::string_view text) {
-  return QMessageBox::question(parent_, "Tollamer", Text(text),
+void ToolMessageBoxes::Notify(EngineNotice notice) { ShowStop(NoticeText(notice)); }
+
+bool ToolMessageBoxes::Ask(EngineQuestion question) {
+  return QMessageBox::question(parent_, "Tollamer", Text(QuestionText(question)),
                                QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 

@@ -20,7 +20,8 @@ class DeferredMessages final : public EngineMessages {
  public:
   explicit DeferredMessages(bool answer = true) : answer_(answer) {}
   void ShowStop(std::string_view text) override;
-  bool AskOkCancel(std::string_view text) override;
+  void Notify(EngineNotice notice) override;
+  bool Ask(EngineQuestion question) override;
   // Shows everything recorded on `target` (in order) and forgets it.
   void ForwardTo(EngineMessages& target);
   bool Empty() const;
@@ -38,7 +39,8 @@ class ToolMessageBoxes final : public EngineMessages {
  public:
   explicit ToolMessageBoxes(QWidget* parent) : parent_(parent) {}
   void ShowStop(std::string_view text) override;
-  bool AskOkCancel(std::string_view text) override;
+  void Notify(EngineNotice notice) override;
+  bool Ask(EngineQuestion question) override;
 
  private:
   QWidget* parent_;

@@ -42,7 +42,7 @@ double OpenMilliseconds(const std::string& path, size_t expected_tables) {
     SilentMessages messages;
     CMdfDatabase db(messages);
     if (!db.OpenFile(path)) return -1;
-    sql2005::PageOwnerConflict conflict;
+    PageOwnerConflict conflict;
     auto start = std::chrono::steady_clock::now();
     sql2005::OpenCatalog2005Result result = sql2005::OpenCatalog2005(db, conflict);
     auto end = std::chrono::steady_clock::now();

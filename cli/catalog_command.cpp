@@ -7,8 +7,7 @@
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "engine/catalog/mdf_database.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/server_version.h"
 
 namespace tollamer::cli {
@@ -17,15 +16,6 @@ namespace {
 
 // The work log's word for a row count: 0 and 1 take the singular.
 const char* RecordWord(uint64_t rows) { return rows >= 2 ? " Records)" : " Record)"; }
-
-std::optional<VersionSetting> ParseVersion(const std::string& text, const PageStore& store,
-                                           bool& detected) {
-  std::optional<VersionChoice> choice = ParseVersionChoice(text);
-  detected = choice && choice->automatic;
-  if (!choice) return std::nullopt;
-  return detected ? DetectServerVersion(store).setting : choice->setting;
-}
-
 
 void AppendModules(std::string& out, const char* key, const std::vector<ModuleInfo>& list) {
   out += ",\"" + std::string(key) + "\":[";
@@ -94,35 +84,20 @@ std::string CatalogJson(const Catalog& catalog) {
 int RunCatalog(const CatalogOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return kExitCannotRead;
-  bool detected = false;
-  std::optional<VersionSetting> version = ParseVersion(options.version, db.Store(), detected);
-  if (!version) {
+  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path))
+    return kExitCannotRead;
+  std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
+  if (!choice) {
     std::fprintf(stderr, "tollamer-cli: unknown server version %s (2000, 2005 to 2025, or auto)\n",
                  options.version.c_str());
     return kExitUsage;
   }
-  if (detected) std::fprintf(stderr, "version: %s\n", FormatName(*version));
+  const VersionSetting version = ChooseVersion(*choice, db.Store());
+  if (choice->automatic) std::fprintf(stderr, "version: %s\n", FormatName(version));
 
-  switch (*version) {
-    case VersionSetting::kSql2000: {
-      OpenResult2000 result = OpenCatalog2000(db);
-      if (result.usedFallback)
-        std::fprintf(stderr,
-                     "system table allocation damaged: system tables found by a whole-file scan\n");
-      break;
-    }
-    case VersionSetting::kSql2005: {
-      sql2005::OpenCatalog2005Result result = sql2005::OpenCatalog2005(db);
-      if (result.usedFallback)
-        std::fprintf(stderr,
-                     "system table allocation damaged: system tables found by a whole-file scan\n");
-      break;
-    }
-    case VersionSetting::kNone:
-      // No version: no catalog is built, as when no choice was made.
-      break;
-  }
+  // No version: no catalog is built, as when no choice was made.
+  if (OpenCatalog(db, version).usedFallback)
+    std::fprintf(stderr, "system table allocation damaged: system tables found by a whole-file scan\n");
   std::string out = options.json ? CatalogJson(db.catalog) : CatalogListing(db.catalog);
   std::fputs(out.c_str(), stdout);
   return 0;

@@ -3,10 +3,6 @@
 #include <array>
 #include <utility>
 
-#include "engine/catalog/sql2005/system_tables_2005.h"
-#include "engine/pagestore/page_store.h"
-#include "engine/rows/compressed_record.h"
-#include "engine/rows/row_reader_pages.h"
 #include "tools/allocation_map.h"
 #include "tools/backup_conversion.h"
 #include "tools/file_detection.h"
@@ -17,18 +13,8 @@ namespace tollamer::cli {
 namespace {
 
 using namespace tools;
-using namespace sql2005;
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kEnglish{{
-    {kSystemIndexDamagedMessage,
-     "the system table indexes are damaged: scanning the whole file, this takes a while"},
-    {kPageOwnerConflictMessage,
-     "SQL 2005 page owners (m_objId) disagree: the whole-file scan of all tables is not available"},
-    {kTableIndexDamagedText,
-     "the table's index is damaged: scanning the whole file, this takes a while"},
-    {kCompressedPageErrorText, "a compressed page could not be read"},
-    {kLongRegionMessage, "the long data region of a compressed record could not be located"},
-    {kBackupFormatMessage, "backup format not recognised: no page data at any known offset"},
+constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kEnglish{{
     {kOpenFileErrorMessage, "cannot open the file"},
     {kBackupOpenFailedMessage, "cannot open the backup file"},
     {kDataFileCreateFailedMessage, "cannot create the data file"},
@@ -41,6 +27,30 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kEnglish
 }};
 
 }  // namespace
+
+std::string_view NoticeText(EngineNotice notice) {
+  switch (notice) {
+    case EngineNotice::kBackupFormatUnknown:
+      return "backup format not recognised: no page data at any known offset";
+    case EngineNotice::kSystemIndexDamaged:
+      return "the system table indexes are damaged: scanning the whole file, this takes a while";
+    case EngineNotice::kPageOwnerConflict:
+      return "SQL 2005 page owners (m_objId) disagree: the whole-file scan of all tables is not "
+             "available";
+    case EngineNotice::kCompressedPageUnreadable: return "a compressed page could not be read";
+    case EngineNotice::kLongRegionMissing:
+      return "the long data region of a compressed record could not be located";
+  }
+  return "engine notice";
+}
+
+std::string_view QuestionText(EngineQuestion question) {
+  switch (question) {
+    case EngineQuestion::kScanFileForTable:
+      return "the table's index is damaged: scanning the whole file, this takes a while";
+  }
+  return "engine question";
+}
 
 std::string_view EnglishText(std::string_view engine_text) {
   for (const auto& [engine, english] : kEnglish)

@@ -14,6 +14,7 @@
 #include "cli/open_command.h"
 #include "cli/rows_command.h"
 #include "engine/catalog/create_table_text.h"
+#include "engine/catalog/table_lookup.h"
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
 #include "output/deleted_export.h"
@@ -60,14 +61,15 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   WorkLog log;
-  if (!RunOpenFlow(db, path, *choice, log)) {
+  std::optional<VersionSetting> setting = RunOpenFlow(db, path, *choice, log);
+  if (!setting) {
     exit_code = kExitCannotRead;
     return std::nullopt;
   }
   DataCommandInput input;
   if (db.Store().Kind() == FileKind::kBackup)
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
-  input.version = choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
+  input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
     if (!t) {

@@ -16,7 +16,8 @@ namespace {
 
 constexpr SchemaObjectKind kAllKinds[] = {SchemaObjectKind::kTable, SchemaObjectKind::kView,
                                           SchemaObjectKind::kProcedure,
-                                          SchemaObjectKind::kFunction, SchemaObjectKind::kUserType};
+                                          SchemaObjectKind::kFunction, SchemaObjectKind::kUserType,
+                                          SchemaObjectKind::kTrigger};
 
 std::optional<std::vector<SchemaObjectKind>> ParseKinds(const std::string& text) {
   if (text == "all") return std::vector<SchemaObjectKind>(std::begin(kAllKinds), std::end(kAllKinds));
@@ -25,6 +26,7 @@ std::optional<std::vector<SchemaObjectKind>> ParseKinds(const std::string& text)
   if (text == "procs") return std::vector{SchemaObjectKind::kProcedure};
   if (text == "funcs") return std::vector{SchemaObjectKind::kFunction};
   if (text == "types") return std::vector{SchemaObjectKind::kUserType};
+  if (text == "triggers") return std::vector{SchemaObjectKind::kTrigger};
   return std::nullopt;
 }
 

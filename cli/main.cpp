@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
   schema_cmd->add_option("--out", schema.outDir, "Existing output folder")->required();
   schema_cmd->add_option("--server-version,--version", schema.version, "Server version: 2000, 2005 to 2025 (one format), or auto")
       ->check(kServerVersions);
-  schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types or all")
-      ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "all"}));
+  schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types, triggers or all")
+      ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "triggers", "all"}));
   schema_cmd->add_option("--object", schema.object, "Write only this object, into its own file");
   schema_cmd->add_option("--encoding", schema.encoding, "Script encoding: utf8 or gbk")
       ->check(CLI::IsMember({"utf8", "gbk"}));

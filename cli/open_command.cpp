@@ -4,9 +4,8 @@
 
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
-#include "engine/catalog/open/open_catalog.h"
 #include "output/open_log.h"
-#include "tools/data_file_recognition.h"
+#include "engine/pagestore/data_file_recognition.h"
 
 namespace tollamer::cli {
 
@@ -19,8 +18,9 @@ std::optional<VersionChoice> ParseVersionChoice(const std::string& text) {
   return std::nullopt;
 }
 
-bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
-  if (!opened) {
+bool ReportUnreadable(OpenStatus status, const PageStore& store, const std::string& path,
+                      WorkLog* log) {
+  if (status == OpenStatus::kCannotOpen) {
     std::string why(OpenFailureText(store.LastOpenError()));
     if (store.Refusal() != OpenRefusal::kNone)
       why = store.LastError();  // opened, read, and found not to be a primary file
@@ -30,7 +30,7 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
     if (log) log->AppendEntry("Cannot open the file: " + why);
     return true;
   }
-  if (!tools::HoldsDataPages(store)) {
+  if (status == OpenStatus::kNotDataFile) {
     std::fprintf(stderr, "tollamer-cli: %s is not a recognised data or backup file "
                          "(%llu bytes, no SQL Server page header found)\n", path.c_str(),
                  static_cast<unsigned long long>(store.FileLength()));
@@ -40,21 +40,21 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
   return false;
 }
 
-bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice& version,
-                 WorkLog& log) {
-  if (db.IsOpen()) db.Teardown();
-  AppendRepairStart(log, path, LocalTimeNow());
-  if (CheckUnreadable(db.OpenFile(path), db.Store(), path, &log)) {
+bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path, WorkLog* log) {
+  const OpenStatus status = !opened                  ? OpenStatus::kCannotOpen
+                            : HoldsDataPages(store) ? OpenStatus::kOpened
+                                                     : OpenStatus::kNotDataFile;
+  return ReportUnreadable(status, store, path, log);
+}
+
+std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const std::string& path,
+                                          const VersionChoice& version, WorkLog& log) {
+  const OpenedDatabase opened = OpenDatabase(db, path, version, log);
+  if (ReportUnreadable(opened.status, db.Store(), path, &log)) {
     if (db.IsOpen()) db.Teardown();
-    return false;
+    return std::nullopt;
   }
-  VersionSetting setting =
-      version.automatic ? DetectServerVersion(db.Store()).setting : version.setting;
-  OpenCatalog(db, setting);
-  AppendFileLayout(log, db.Store());
-  AppendCatalogSummary(log, db.catalog);
-  AppendRepairCompleted(log, LocalTimeNow());
-  return true;
+  return opened.setting;
 }
 
 int RunOpen(const OpenOptions& options) {
@@ -68,7 +68,7 @@ int RunOpen(const OpenOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  bool opened = RunOpenFlow(db, options.path, *version, log);
+  const bool opened = RunOpenFlow(db, options.path, *version, log).has_value();
   if (options.logPath.empty()) {
     std::string text = log.Text();
     std::fwrite(text.data(), 1, text.size(), stdout);

@@ -8,15 +8,13 @@
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
+#include "output/open_database.h"
 #include "output/work_log.h"
 
 namespace tollamer::cli {
 
 // "2000", "2005" or "auto" (auto: the detector's proposal once the file is open).
-struct VersionChoice {
-  bool automatic = true;
-  VersionSetting setting = VersionSetting::kNone;
-};
+using VersionChoice = VersionRequest;
 std::optional<VersionChoice> ParseVersionChoice(const std::string& text);
 
 // After an open of `path` (`opened`: what OpenFile returned): true, after a
@@ -25,14 +23,18 @@ std::optional<VersionChoice> ParseVersionChoice(const std::string& text);
 // SQL Server page header at all (empty, random bytes, text).
 bool CheckUnreadable(bool opened, const PageStore& store, const std::string& path,
                      WorkLog* log = nullptr);
+// The same for the status of an open already run.
+bool ReportUnreadable(OpenStatus status, const PageStore& store, const std::string& path,
+                      WorkLog* log = nullptr);
 
-// Runs the open of `path` into `db`, writing the log lines as it goes.
-// False, after a line on stderr saying why (missing, a folder, no
+// Runs the open of `path` into `db`, writing the log lines as it goes, and
+// returns the version the file was read as (detected once, for "auto").
+// Nothing, after a line on stderr saying why (missing, a folder, no
 // permission, in use, not a data or backup file), when the file could not
 // be opened or holds no page of a data file (the log then holds the header
 // entries and that reason).
-bool RunOpenFlow(CMdfDatabase& db, const std::string& path, const VersionChoice& version,
-                 WorkLog& log);
+std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const std::string& path,
+                                          const VersionChoice& version, WorkLog& log);
 
 struct OpenOptions {
   std::string path;

@@ -1,6 +1,5 @@
 #include "cli/rows_command.h"
 
-#include <charconv>
 #include <cstdio>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include "cli/cli_messages.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
+#include "engine/catalog/table_lookup.h"
 #include "engine/rows/table_row_batches.h"
 #include "engine/rows/table_rows.h"
 #include "output/csv_format.h"
@@ -101,23 +101,6 @@ constexpr size_t kGridOutputFlush = 1 << 20;
 
 }  // namespace
 
-const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name) {
-  for (const auto& [id, t] : catalog.tables)
-    if (t.fullName == name) return &t;
-  for (const auto& [id, t] : catalog.tables) {
-    size_t dot = t.fullName.find('.');
-    if (dot != std::string::npos && t.fullName.compare(dot + 1, std::string::npos, name) == 0)
-      return &t;
-  }
-  uint32_t id = 0;
-  auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), id);
-  if (error == std::errc() && end == name.data() + name.size()) {
-    auto it = catalog.tables.find(id);
-    if (it != catalog.tables.end()) return &it->second;
-  }
-  return nullptr;
-}
-
 std::string CsvLine(const std::vector<std::string>& cells) {
   std::string line;
   AppendCsvLine(line, cells);
@@ -160,9 +143,9 @@ int RunRows(const RowsOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
-  VersionSetting setting =
-      version->automatic ? DetectServerVersion(db.Store()).setting : version->setting;
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  if (!opened) return kExitCannotRead;
+  const VersionSetting setting = *opened;
 
   const TableInfo* table = FindTableByName(db.catalog, options.table);
   if (!table) {

@@ -27,9 +27,6 @@ struct RowsOptions {
   std::string format;            // "tsv" (the default), "csv" or "json"
 };
 
-// The table named `name`: its full name (owner.name), its name without the
-// owner, or its object id, in that order of preference.
-const TableInfo* FindTableByName(const Catalog& catalog, const std::string& name);
 
 // One line of tab-separated cells; tabs, line breaks and backslashes in a
 // cell are written as \t, \n, \r and \\.

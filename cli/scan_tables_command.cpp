@@ -6,10 +6,7 @@
 #include "cli/cli_messages.h"
 #include "cli/open_command.h"
 #include "output/data_outcome.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
-#include "engine/catalog/sql2000/table_pages2000.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 
 namespace tollamer::cli {
 
@@ -48,24 +45,19 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (CheckUnreadable(db.OpenFile(options.path), db.Store(), options.path)) return 1;
-  VersionSetting setting =
-      choice->automatic ? DetectServerVersion(db.Store()).setting : choice->setting;
+  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path)) return 1;
+  const VersionSetting setting = ChooseVersion(*choice, db.Store());
   if (choice->automatic) std::fprintf(stderr, "version: %s\n", FormatName(setting));
 
   std::map<uint32_t, size_t> before;
-  if (setting == VersionSetting::kSql2000) {
-    OpenCatalog2000(db);
+  if (const FormatProfile* profile = ProfileFor(setting)) {
+    profile->BuildCatalog(db);
     // The lists the row reader would build on first use.
-    for (const auto& [id, table] : db.catalog.tables) LocateTablePages2000(db, id);
+    profile->LocateAllTablePages(db);
     before = PageCounts(db);
-    ScanFileForTable2000(db, 0, true);
-  } else if (setting == VersionSetting::kSql2005) {
-    sql2005::OpenCatalog2005(db);
-    before = PageCounts(db);
-    if (sql2005::ProcessPageOwnerConflict().IsSet())
+    if (db.pageOwnerConflict.IsSet())
       std::fprintf(stderr, "tables share a page m_objId: their pages go to the first of them\n");
-    sql2005::ScanFileForTable2005(db, 0, true);
+    profile->ScanFileForAllTables(db);
   }
   const std::map<uint32_t, size_t> after = PageCounts(db);
   std::string out = ScanTablesListing(db.catalog, before, after);

@@ -54,7 +54,9 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
   std::unique_ptr<BufferedOutput> out = BufferedOutput::Create(path, result.error);
   if (!out) return result;
   const std::vector<const ColumnInfo*> columns = ColumnList(table);
-  SqlInsertWriter sql(table.fullName, columns);
+  const std::optional<IdentityInfo>& identity = table.constraints.identity;
+  SqlInsertWriter sql(table.fullName, columns,
+                      identity && table.columns.contains(identity->colid) && !table.columnsInferred);
   if (format == DataFormat::kCsv)
     AppendCsvHeader(out->Buffer(), ColumnNames(table));
   else

@@ -36,6 +36,14 @@ class PostgresTarget final : public ImportTarget {
     table_ = schema + "." + QuotedIdentifier(name);
     target_name = owner + "." + name;
     columns_.clear();
+    keys_.clear();
+    for (const auto& [colid, c] : table.columns)
+      if (IsNotNullColumn(c)) keys_.push_back("ALTER COLUMN " + QuotedIdentifier(c.name) + " SET NOT NULL");
+    if (std::vector<const ColumnInfo*> key = PrimaryKeyColumns(table); !key.empty()) {
+      std::string list;
+      for (const ColumnInfo* c : key) list += (list.empty() ? "" : ", ") + QuotedIdentifier(c->name);
+      keys_.push_back("ADD PRIMARY KEY (" + list + ")");
+    }
     std::string create = "CREATE TABLE " + table_ + " (";
     for (const auto& [colid, c] : table.columns) {
       if (!columns_.empty()) create += ", ";
@@ -76,7 +84,15 @@ class PostgresTarget final : public ImportTarget {
     if (!Send()) return false;
     in_copy_ = false;
     if (PQputCopyEnd(conn_, nullptr) != 1) return Fail();
-    return Results();
+    if (!Results()) return false;
+    // NOT NULL and the primary key follow the rows: one the recovered rows
+    // break is left out, the rows stay.
+    for (const std::string& key : keys_) {
+      std::string keep = error_;
+      Exec("ALTER TABLE " + table_ + " " + key);
+      error_ = keep;
+    }
+    return true;
   }
 
   void AbortTable() override {
@@ -131,6 +147,7 @@ class PostgresTarget final : public ImportTarget {
   PGconn* conn_;
   std::string table_;
   std::vector<ColumnInfo> columns_;
+  std::vector<std::string> keys_;  // ALTER TABLE actions run after the rows
   std::string buffer_;
   std::string error_;
   bool in_copy_ = false;

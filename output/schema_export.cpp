@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "output/safe_file_name.h"
+#include "output/schema_export_constraints.h"
 #include "output/script_texts.h"
 #include "output/text_file_writer.h"
 
@@ -17,6 +18,7 @@ const std::vector<ModuleInfo>* ModuleList(const Catalog& catalog, SchemaObjectKi
     case SchemaObjectKind::kView: return &catalog.views;
     case SchemaObjectKind::kProcedure: return &catalog.procedures;
     case SchemaObjectKind::kFunction: return &catalog.functions;
+    case SchemaObjectKind::kTrigger: return &catalog.triggers;
     default: return nullptr;
   }
 }
@@ -28,6 +30,7 @@ std::string_view SelectedSuffix(SchemaObjectKind kind) {
     case SchemaObjectKind::kProcedure: return "(Proc).sql";
     case SchemaObjectKind::kFunction: return "(Func).sql";
     case SchemaObjectKind::kUserType: return "(Type).sql";
+    case SchemaObjectKind::kTrigger: return "(Trigger).sql";
   }
   return ".sql";
 }
@@ -69,6 +72,7 @@ std::string AllObjectsFileName(SchemaObjectKind kind) {
     case SchemaObjectKind::kProcedure: return "AllProcs.sql";
     case SchemaObjectKind::kFunction: return "AllFun.sql";
     case SchemaObjectKind::kUserType: return "AllUtype.sql";
+    case SchemaObjectKind::kTrigger: return "AllTriggers.sql";
   }
   return "All.sql";
 }
@@ -114,6 +118,9 @@ ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
   if (kind == SchemaObjectKind::kTable) {
     for (const auto& [id, table] : catalog.tables)
       pieces.push_back(BuildTableScript(table) + std::string(script_separator::kAllTables));
+    for (const auto& [id, table] : catalog.tables) pieces.push_back(BuildKeyStatements(table));
+    for (const auto& [id, table] : catalog.tables)
+      pieces.push_back(BuildForeignKeyStatements(catalog, table));
   } else if (kind == SchemaObjectKind::kUserType) {
     for (const UserTypeInfo& type : catalog.userTypes)
       pieces.push_back(BuildTypeStatement(type) + std::string(script_separator::kAllUserTypes));
@@ -134,6 +141,8 @@ ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
     const TableInfo* table = FindSelectedTable(catalog, item_text);
     if (!table) return Failed(ExportStatus::kNoSuchObject, {}, "no such table");
     std::string text = BuildTableScript(*table) + std::string(script_separator::kSelectedTable);
+    std::string after = BuildKeyStatements(*table) + BuildForeignKeyStatements(catalog, *table);
+    if (!after.empty()) text += "\r\n\r\n" + after;
     return WritePieces(folder, SelectedObjectFileName(kind, table->fullName), {text}, encoding);
   }
   std::string name;

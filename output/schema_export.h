@@ -12,6 +12,13 @@
 // all funcs         "AllFun.sql"                       "\r\ngo\r\n\r\n"
 // selected type     name "(Type).sql"                  nothing
 // all types         "AllUtype.sql"                     "\r\n  GO\r\n\r\n"
+// selected trigger  name "(Trigger).sql"                nothing
+// all triggers      "AllTriggers.sql"                  "\r\ngo\r\n\r\n"
+//
+// The tables-file holds every CREATE TABLE statement first, then the keys,
+// indexes, defaults and CHECK constraints of every table, then the foreign
+// keys (schema_export_constraints.h); a selected table's file has its own
+// after its "GO".
 //
 // The object name in a file name goes through SafeFileNamePart; the script
 // text keeps the real name. A file of the same name is replaced.
@@ -26,7 +33,7 @@
 
 namespace tollamer {
 
-enum class SchemaObjectKind { kTable, kView, kProcedure, kFunction, kUserType };
+enum class SchemaObjectKind { kTable, kView, kProcedure, kFunction, kUserType, kTrigger };
 
 // Shown when the chosen output folder is not an existing directory.
 inline constexpr std::string_view kPathMissingText = "路径不存在！";

@@ -22,7 +22,11 @@ std::string BuildTableScript(const TableInfo& table) {
   out += "CREATE TABLE [" + name.owner + "].[" + name.table + "]\r\n(\r\n";
   size_t remaining = table.columns.size();
   for (const auto& [colid, column] : table.columns) {
-    out += "[" + column.name + "] " + column.typeName + column.sizeText + " " + column.nullText;
+    out += "[" + column.name + "] " + column.typeName + column.sizeText;
+    const std::optional<IdentityInfo>& identity = table.constraints.identity;
+    if (identity && identity->colid == colid)
+      out += " IDENTITY(" + identity->seed + "," + identity->increment + ")";
+    out += " " + column.nullText;
     if (--remaining != 0) out += ",";
     out += "\r\n";
   }
@@ -31,6 +35,11 @@ std::string BuildTableScript(const TableInfo& table) {
 }
 
 std::string BuildTypeStatement(const UserTypeInfo& type) {
+  // A type without a base type (a table type, whose columns sp_addtype
+  // cannot declare) is named in a comment instead of a statement that
+  // would fail.
+  if (type.baseTypeText.empty())
+    return "-- N'" + type.name + "': no base type known (a table type), not scripted";
   return "EXEC sp_addtype N'" + type.name + "', N'" + type.baseTypeText + "',N'" + type.nullText +
          "'";
 }

@@ -5,10 +5,13 @@
 //   (\r\n
 //   [column] typename(size)  NULL,\r\n     one line per column; the null text
 //   ...                                     brings its own leading blank; the
-//   [last] typename NOT NULL\r\n            last line has no comma
+//   [last] typename NOT NULL\r\n            last line has no comma; an IDENTITY
+//                                           column has " IDENTITY(seed,increment)"
+//                                           after its type
 //   )\r\n
 // Type statement (one user type):
 //   EXEC sp_addtype N'name', N'base',N'NULL'
+// (a comment line for a type with no base type, such as a table type)
 #pragma once
 
 #include <string>

@@ -69,8 +69,10 @@ std::string SqlLiteral(const ColumnInfo& column, const TypedValue& v) {
 }
 
 SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
-                                 const std::vector<const ColumnInfo*>& columns)
+                                 const std::vector<const ColumnInfo*>& columns,
+                                 bool identity_insert)
     : columns_(columns) {
+  if (identity_insert) identityTable_ = BracketFullName(table_full_name);
   prefix_ = "INSERT INTO " + BracketFullName(table_full_name) + " (";
   bool first = true;
   for (const ColumnInfo* c : columns_) {
@@ -84,7 +86,11 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
   prefix_ += ") VALUES (";
 }
 
-std::string SqlInsertWriter::Header() const { return "SET NOCOUNT ON\r\nGO\r\n"; }
+std::string SqlInsertWriter::Header() const {
+  std::string out = "SET NOCOUNT ON\r\nGO\r\n";
+  if (!identityTable_.empty()) out += "SET IDENTITY_INSERT " + identityTable_ + " ON\r\nGO\r\n";
+  return out;
+}
 
 void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
   out += prefix_;
@@ -100,7 +106,9 @@ void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>&
 }
 
 std::string SqlInsertWriter::Footer() const {
-  return rows_ % kRowsPerBatch != 0 ? "GO\r\n" : "";
+  std::string out = rows_ % kRowsPerBatch != 0 ? "GO\r\n" : "";
+  if (!identityTable_.empty()) out += "SET IDENTITY_INSERT " + identityTable_ + " OFF\r\nGO\r\n";
+  return out;
 }
 
 }  // namespace tollamer

@@ -26,10 +26,13 @@ std::string BracketFullName(const std::string& full_name);
 std::string SqlLiteral(const ColumnInfo& column, const TypedValue& value);
 
 // Writes the statements of one table. `columns` are the table's columns in
-// ascending column id, as the rows hold them.
+// ascending column id, as the rows hold them. A table with an IDENTITY
+// column takes its stored values only between SET IDENTITY_INSERT ON and
+// OFF, which the header and footer then hold.
 class SqlInsertWriter {
  public:
-  SqlInsertWriter(const std::string& table_full_name, const std::vector<const ColumnInfo*>& columns);
+  SqlInsertWriter(const std::string& table_full_name, const std::vector<const ColumnInfo*>& columns,
+                  bool identity_insert = false);
 
   std::string Header() const;
   // One INSERT statement, with "GO" after every kRowsPerBatch-th row.
@@ -41,6 +44,7 @@ class SqlInsertWriter {
   std::vector<const ColumnInfo*> columns_;
   std::vector<bool> written_;  // per column: false for timestamp columns
   std::string prefix_;         // INSERT INTO [o].[t] ([a], [b]) VALUES (
+  std::string identityTable_;  // [o].[t] when IDENTITY_INSERT is switched
   size_t rows_ = 0;
 };
 

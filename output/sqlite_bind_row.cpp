@@ -8,10 +8,6 @@ namespace tollamer {
 
 namespace {
 
-// Money amounts up to 2^53 units of 1/10000 convert to a double exactly,
-// and one correctly rounded division gives the double nearest the amount.
-constexpr int64_t kExactMoneyUnits = int64_t{1} << 53;
-
 template <typename T>
 void PutScalar(std::string& out, BindTag tag, T value) {
   char buf[1 + sizeof(T)];
@@ -50,12 +46,6 @@ void PackBindRow(const std::vector<TypedValue>& row, size_t columns, std::string
       case TypedKind::kText: PutBytes(out, BindTag::kText, v.text.data(), v.text.size()); break;
       case TypedKind::kBytes: PutBytes(out, BindTag::kBlob, v.bytes.data(), v.bytes.size()); break;
       case TypedKind::kMoney:
-        if (v.integer > -kExactMoneyUnits && v.integer < kExactMoneyUnits) {
-          PutScalar(out, BindTag::kReal, static_cast<double>(v.integer) / 10000.0);
-          break;
-        }
-        PutMadeText(out, v);
-        break;
       case TypedKind::kDecimal:
       case TypedKind::kDateTime:
       case TypedKind::kGuid: PutMadeText(out, v); break;

@@ -31,10 +31,9 @@ struct BindValue {
 };
 
 // Appends `columns` values: the row's, then NULL for columns it lacks.
-// Integers, floats, text and binary keep their storage class; money is a
-// real (its double is the nearest to the exact amount, as SQLite would
-// make of the text) unless it is too large for a double to hold exactly,
-// when it is the exact text; exact decimals, dates and GUIDs are text.
+// Integers, floats, text and binary keep their storage class; money and
+// exact decimals are their exact text (into a TEXT column for money, see
+// type_mapping.h), and so are dates and GUIDs.
 void PackBindRow(const std::vector<TypedValue>& row, size_t columns, std::string& out);
 
 // Reads packed values in order. Next() is false at the end of the buffer

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "output/sqlite_bind_row.h"
+#include "output/sqlite_keys.h"
 #include "platform/file.h"
 #include "output/type_mapping.h"
 
@@ -50,6 +51,8 @@ class SqliteTarget final : public ImportTarget {
       used_.insert(name);
     }
     target_name = name;
+    name_ = name;
+    keys_ = table;
     table_ = QuotedIdentifier(name);
     std::string create = "CREATE TABLE " + table_ + " (";
     std::string values = "(";
@@ -104,7 +107,9 @@ class SqliteTarget final : public ImportTarget {
 
   bool EndTable() override {
     Finalize();
-    return Exec("COMMIT");
+    if (!Exec("COMMIT")) return false;
+    AddSqliteKeys(db_, name_, keys_);
+    return true;
   }
 
   void AbortTable() override {
@@ -180,6 +185,8 @@ class SqliteTarget final : public ImportTarget {
   sqlite3_stmt* insert_ = nullptr;        // one row
   sqlite3_stmt* insert_group_ = nullptr;  // `group_` rows
   std::string table_;
+  std::string name_;  // unquoted
+  TableInfo keys_;    // the table's columns and constraints
   size_t columns_ = 0;
   size_t group_ = 1;
   size_t pending_ = 0;  // rows of the open transaction

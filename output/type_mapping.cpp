@@ -20,8 +20,8 @@ constexpr std::array kMappings{
     TypeMapping{vt::kBit, "INTEGER", "boolean"},
     TypeMapping{vt::kDecimal, "NUMERIC", "numeric"},
     TypeMapping{vt::kNumeric, "NUMERIC", "numeric"},
-    TypeMapping{vt::kMoney, "NUMERIC", "numeric(19,4)"},
-    TypeMapping{vt::kSmallMoney, "NUMERIC", "numeric(10,4)"},
+    TypeMapping{vt::kMoney, "TEXT", "numeric(19,4)"},
+    TypeMapping{vt::kSmallMoney, "TEXT", "numeric(10,4)"},
     TypeMapping{vt::kReal, "REAL", "double precision"},
     TypeMapping{vt::kFloat, "REAL", "double precision"},
     TypeMapping{vt::kDateTime, "TIMESTAMP", "timestamp"},
@@ -65,6 +65,20 @@ std::string PostgresColumnType(const ColumnInfo& column) {
   const int p = column.xprec >= 1 && column.xprec <= 38 ? column.xprec : 38;
   const int s = column.xscale <= p ? column.xscale : 0;
   return "numeric(" + std::to_string(p) + "," + std::to_string(s) + ")";
+}
+
+bool IsNotNullColumn(const ColumnInfo& column) { return column.nullText == " NOT NULL"; }
+
+std::vector<const ColumnInfo*> PrimaryKeyColumns(const TableInfo& table) {
+  std::vector<const ColumnInfo*> out;
+  const IndexInfo* key = table.constraints.PrimaryKey();
+  if (!key || table.columnsInferred) return out;
+  for (const IndexKeyColumn& k : key->keys) {
+    auto column = table.columns.find(k.colid);
+    if (column == table.columns.end()) return {};
+    out.push_back(&column->second);
+  }
+  return out;
 }
 
 }  // namespace tollamer

@@ -7,7 +7,7 @@
 //   bigint                         INTEGER     bigint
 //   bit                            INTEGER     boolean
 //   decimal, numeric (p,s)         NUMERIC     numeric(p,s)
-//   money / smallmoney             NUMERIC     numeric(19,4) / numeric(10,4)
+//   money / smallmoney             TEXT        numeric(19,4) / numeric(10,4)
 //   real, float                    REAL        double precision
 //   datetime, smalldatetime,       TIMESTAMP   timestamp
 //   datetime2
@@ -19,11 +19,20 @@
 //   timestamp, CLR types
 //   uniqueidentifier               TEXT        uuid
 //   sql_variant and unknown ids    TEXT        text
+//
+// SQLite keeps money exact as decimal text with its four places
+// ("19.9900"): a NUMERIC or REAL column would turn it into a binary double.
+//
+// Both imports declare a column NOT NULL when the file's column row does,
+// and the table's PRIMARY KEY when the file has one whose columns are all
+// known; each is added only when the recovered rows keep it (a damaged file
+// may give a NULL or a duplicate key), so that no row is lost for it.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "engine/catalog/catalog_model.h"
 
@@ -41,5 +50,10 @@ const TypeMapping& MappingOf(uint8_t xtype);
 
 std::string SqliteColumnType(const ColumnInfo& column);
 std::string PostgresColumnType(const ColumnInfo& column);
+
+bool IsNotNullColumn(const ColumnInfo& column);
+// The primary key's columns in key order; empty when the table has none or
+// one of them is not a known column.
+std::vector<const ColumnInfo*> PrimaryKeyColumns(const TableInfo& table);
 
 }  // namespace tollamer

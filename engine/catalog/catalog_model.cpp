@@ -11,13 +11,15 @@ SystemPageList* SystemPages2000::ForObject(uint32_t object_id) {
     case 6: return &syscomments;
     case 10: return &sysusers;
     case 20: return &object20;
+    case 14: return &sysreferences;
     default: return nullptr;
   }
 }
 
 void SystemPages2000::Clear() {
   for (SystemPageList* list :
-       {&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20, &sysusers})
+       {&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20, &sysusers,
+        &sysreferences})
     list->Clear();
 }
 
@@ -35,6 +37,8 @@ SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
     case 3: return &sysrscols;
     case 4: return &sysrowsetcolumns;
     case 13: return &syshobtcolumns;
+    case 55: return &sysiscols;
+    case 74: return &syssingleobjrefs;
     default: return nullptr;
   }
 }
@@ -42,7 +46,8 @@ SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
 void SystemPages2005::Clear() {
   for (SystemPageList* list : {&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars,
                                &sysrowsets, &sysallocunits, &sysidxstats, &sysobjvalues,
-                               &sysrowsetrefs, &sysrscols, &sysrowsetcolumns, &syshobtcolumns})
+                               &sysrowsetrefs, &sysrscols, &sysrowsetcolumns, &syshobtcolumns,
+                               &sysiscols, &syssingleobjrefs})
     list->Clear();
 }
 
@@ -53,6 +58,13 @@ void Catalog::Clear() {
   procedures.clear();
   functions.clear();
   userTypes.clear();
+  triggers.clear();
+}
+
+const IndexInfo* TableConstraints::PrimaryKey() const {
+  for (const IndexInfo& index : indexes)
+    if (index.kind == IndexInfo::Kind::kPrimaryKey) return &index;
+  return nullptr;
 }
 
 }  // namespace tollamer

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,64 @@ struct PhysicalLayout2005 {
   std::vector<PhysicalColumn2005> hidden;              // uniquifier, dropped columns
 };
 
+// One column of an index key, in key order.
+struct IndexKeyColumn {
+  uint16_t colid = 0;
+  bool descending = false;
+};
+
+// An index, or the index that carries a PRIMARY KEY or UNIQUE constraint
+// (then its name is the constraint's name).
+struct IndexInfo {
+  enum class Kind { kIndex, kPrimaryKey, kUniqueConstraint };
+  Kind kind = Kind::kIndex;
+  std::string name;
+  bool clustered = false;
+  bool unique = false;
+  std::vector<IndexKeyColumn> keys;
+  std::vector<uint16_t> included;  // nonclustered INCLUDE columns
+};
+
+// A FOREIGN KEY: the columns of this table, in key order, and the columns
+// of the referenced table they match.
+struct ForeignKeyInfo {
+  std::string name;
+  uint32_t referencedTableId = 0;
+  std::vector<uint16_t> columns;
+  std::vector<uint16_t> referencedColumns;
+};
+
+// A DEFAULT bound to one column, or a CHECK constraint; the text is the
+// expression as the server stored it, parentheses included.
+struct ColumnDefaultInfo {
+  std::string name;
+  uint16_t colid = 0;
+  std::string text;
+};
+struct CheckInfo {
+  std::string name;
+  std::string text;
+};
+
+// The IDENTITY property of a column, as decimal texts.
+struct IdentityInfo {
+  uint16_t colid = 0;
+  std::string seed;
+  std::string increment;
+};
+
+// What the system tables say about a table beyond its columns. Each entry
+// comes from its own rows: a lost or damaged row loses that entry only.
+struct TableConstraints {
+  std::vector<IndexInfo> indexes;  // by index id
+  std::vector<ForeignKeyInfo> foreignKeys;
+  std::vector<ColumnDefaultInfo> defaults;
+  std::vector<CheckInfo> checks;
+  std::optional<IdentityInfo> identity;
+
+  const IndexInfo* PrimaryKey() const;
+};
+
 struct TableInfo {
   uint32_t id = 0;
   uint32_t gridPageCount = 1;  // set by the row reader once the data pages are known
@@ -82,6 +141,7 @@ struct TableInfo {
   // The column rows were lost: the columns are placeholders read off the
   // records (binary and varbinary, col1, col2, ...).
   bool columnsInferred = false;
+  TableConstraints constraints;
 };
 
 // A view, stored procedure or scalar function.
@@ -109,6 +169,7 @@ struct SystemPages2000 {
   SystemPageList syscomments;  // object 6
   SystemPageList object20;     // object 20: collected, never read
   SystemPageList sysusers;     // object 10
+  SystemPageList sysreferences;  // object 14: foreign keys, read when found
 
   // The list that receives pages of `object_id`, or null.
   SystemPageList* ForObject(uint32_t object_id);
@@ -131,6 +192,9 @@ struct SystemPages2005 {
   SystemPageList sysrscols;         // object 3 (2008)
   SystemPageList sysrowsetcolumns;  // object 4 (2005)
   SystemPageList syshobtcolumns;    // object 13 (2005)
+  // Index key columns and foreign key references: read when found.
+  SystemPageList sysiscols;         // object 55
+  SystemPageList syssingleobjrefs;  // object 74
 
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();
@@ -144,6 +208,9 @@ struct Catalog {
   std::vector<ModuleInfo> procedures;
   std::vector<ModuleInfo> functions;
   std::vector<UserTypeInfo> userTypes;
+  // Triggers: owner "." name, with their definition; never part of the
+  // table scripts.
+  std::vector<ModuleInfo> triggers;
 
   void Clear();
 };

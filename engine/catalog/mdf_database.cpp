@@ -18,6 +18,7 @@ void CMdfDatabase::Teardown() {
   dataPageLists.clear();
   systemPages2005.Clear();
   pageOwnerMap.clear();
+  pageOwnerConflict.Reset();
   store_.Close();
 }
 

@@ -3,6 +3,7 @@
 // system tables, plus the page lists they work from.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <vector>
 
@@ -13,6 +14,22 @@
 namespace tollamer {
 
 class CMdfDatabase;
+
+// In SQL 2005 and later files a data page's m_objId names its allocation
+// unit, not its table. When two tables' first data pages carry the same
+// m_objId the whole-file data scan cannot tell their pages apart: the flag
+// is set (once, with one message) and the all-tables scan is not offered
+// for this file.
+class PageOwnerConflict {
+ public:
+  bool IsSet() const { return set_.load(); }
+  // True when this call set the flag (it was clear before).
+  bool Set() { return !set_.exchange(true); }
+  void Reset() { set_.store(false); }
+
+ private:
+  std::atomic<bool> set_{false};
+};
 
 // The tables whose system rows count rows but that have no data page in
 // dataPageLists: after a scan of the whole file their rows were not found.
@@ -38,6 +55,7 @@ class CMdfDatabase {
   SystemPages2005 systemPages2005;
   // SQL 2005/2008: page-header m_objId -> table object id.
   std::map<uint32_t, uint32_t> pageOwnerMap;
+  PageOwnerConflict pageOwnerConflict;
 
  private:
   EngineMessages& messages_;

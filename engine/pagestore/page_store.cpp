@@ -49,7 +49,7 @@ bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
     return false;
   }
   refusal_ = OpenRefusal::kBackupWithoutPages;
-  messages_.ShowStop(kBackupFormatMessage);
+  messages_.Notify(EngineNotice::kBackupFormatUnknown);
   last_error_ = "backup file: it holds no page data";
   return false;
 }

@@ -21,7 +21,6 @@ namespace tollamer {
 
 // A Microsoft Tape Format backup begins with the four bytes "TAPE".
 inline constexpr char kTapeMagic[4] = {'T', 'A', 'P', 'E'};
-inline constexpr char kBackupFormatMessage[] = "备份文件格式读取错误！";
 
 enum class FileKind { kData, kBackup };
 

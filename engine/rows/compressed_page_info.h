@@ -51,7 +51,7 @@ std::optional<CompressionInfoHeader> ReadCompressionInfoHeader(ByteView page);
 // record: for every table column that the anchor stores, the page offset
 // and length field of its value. Nothing when the anchor's header is not a
 // CD record header or a value runs past the page. A long-region header
-// other than 0 or 1 shows "长数据区定位错误" and parsing goes on.
+// other than 0 or 1 shows the long-region notice and parsing goes on.
 std::optional<AnchorEntries> ParseAnchorRecord(ByteView page, size_t anchor_offset,
                                                const std::map<uint16_t, ColumnInfo>& columns,
                                                EngineMessages& messages);

@@ -134,7 +134,7 @@ std::optional<size_t> CheckedLongRegion(const CdRecord& record, EngineMessages& 
   const auto region = record.LocateLongRegion();
   if (record.HasLongRegion()) {
     const auto header = region ? record.Bytes().U8(*region + kLongHeader) : std::nullopt;
-    if (!header || *header > kLongHeaderMax) messages.ShowStop(kLongRegionMessage);
+    if (!header || *header > kLongHeaderMax) messages.Notify(EngineNotice::kLongRegionMissing);
   }
   return region;
 }

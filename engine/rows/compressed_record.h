@@ -74,7 +74,6 @@ class CdRecord {
 
 // The message shown when a record announces a long data region that
 // cannot be found or whose header is neither 0 nor 1.
-inline constexpr const char* kLongRegionMessage = "长数据区定位错误";
 
 // The long data region of `record` for its code-10 columns. When the
 // header announces the region (bit 0x20) and it cannot be located or its

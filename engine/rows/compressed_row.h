@@ -25,7 +25,7 @@ namespace tollamer {
 // Nothing when the record is not a CD record (header above 63), when its
 // arrays cannot be read inside the page, or when a value would run past
 // byte 8192. A long data region that cannot be located shows
-// "长数据区定位错误" once and decoding goes on. Columns the record does not
+// the long-region notice once and decoding goes on. Columns the record does not
 // store are "NULL".
 std::optional<std::vector<std::string>> DecodeCompressedRecord(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,

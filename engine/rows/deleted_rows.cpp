@@ -142,7 +142,7 @@ class LeftoverWalk {
       // A copy with the same values has the same first column: the whole
       // row is located only for those.
       if (!key || k != keys_.end()) {
-        if (walk_.Version() == VersionSetting::kSql2005)
+        if (walk_.Profile().Records().columnLayout == ColumnLayout::kFromTypes)
           LocateCells2005(walk_.Plan(), record, frame, offset, cells_);
         else
           LocateCells2000(walk_.Plan(), record, frame, offset, cells_);
@@ -259,7 +259,7 @@ class LeftoverWalk {
       if (offset < page_layout::kHeaderSize || offset >= page_layout::kPageSize) continue;
       const ByteView record = page.From(offset);
       const uint8_t status = record.LeOr<uint8_t>(kStatusA);
-      if (IsCompressedStatus(status) && walk_.Version() == VersionSetting::kSql2005) continue;
+      if (IsCompressedStatus(status) && walk_.Profile().Records().compressedRecords) continue;
       if (!IsRowStatus(status)) continue;
       const std::optional<uint16_t> length = RecordLength(record);
       const std::optional<RecordFrame> frame = ReadRecordFrame(record);
@@ -270,8 +270,7 @@ class LeftoverWalk {
   bool Accepted(ByteView page) const {
     std::optional<PageHeader> h = PageHeader::Decode(page);
     if (!h) return false;
-    return walk_.Version() == VersionSetting::kSql2005 ? AcceptDataPage2005(*h)
-                                                       : AcceptDataPage2000(*h);
+    return walk_.Profile().AcceptDataPage(*h);
   }
 
   CMdfDatabase& db_;

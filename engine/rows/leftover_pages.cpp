@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "engine/catalog/inferred_columns.h"
-#include "engine/catalog/sql2000/table_pages2000.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/rows/page_leftovers.h"
 #include "engine/rows/row_reader.h"
@@ -24,8 +24,8 @@ constexpr uint16_t kFirstUserIndexId2005 = 256;
 
 namespace {
 
-const DataPageList* QuietList2000(CMdfDatabase& db, uint32_t id) {
-  if (!db.dataPageLists.contains(id)) LocateTablePages2000(db, id);
+const DataPageList* QuietList(CMdfDatabase& db, const FormatProfile& profile, uint32_t id) {
+  if (!db.dataPageLists.contains(id)) profile.LocateTablePages(db, id);
   auto it = db.dataPageLists.find(id);
   return it == db.dataPageLists.end() ? nullptr : &it->second;
 }
@@ -70,14 +70,16 @@ void AttributeByShape(CMdfDatabase& db, VersionSetting version, LeftoverPages& o
 
 LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool ask) {
   LeftoverPages out;
-  if (version == VersionSetting::kNone) return out;
+  const FormatProfile* profile = ProfileFor(version);
+  if (!profile) return out;
   const bool is2005 = version == VersionSetting::kSql2005;
   PfsAllocation allocation(db.Store());
   std::unordered_map<uint64_t, uint32_t> listed;  // page -> table
   for (auto& [id, table] : db.catalog.tables) {
-    const DataPageList* list = is2005 ? FindDataPageList2005(db, table)
-                               : ask  ? FindDataPageList2000(db, table)
-                                      : QuietList2000(db, id);
+    // Without leave to ask, a damaged chain is not replaced by the scan.
+    const DataPageList* list = ask || !profile->TableScanOffered()
+                                   ? FindDataPageList(db, *profile, table)
+                                   : QuietList(db, *profile, id);
     if (!list) continue;
     for (uint64_t p : *list) {
       listed.emplace(p, id);
@@ -87,7 +89,7 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
   ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t p, ByteView raw) {
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (!h || listed.contains(p)) return true;
-    if (is2005 ? !AcceptDataPage2005(*h) : !AcceptDataPage2000(*h)) return true;
+    if (!profile->AcceptDataPage(*h)) return true;
     if (allocation.IsAllocated(p)) return true;
     if (is2005) {
       auto owner = db.pageOwnerMap.find(h->objId);

@@ -1,5 +1,6 @@
 #include "engine/rows/row_reader.h"
 
+#include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/row_reader_pages.h"
 
@@ -7,41 +8,52 @@ namespace tollamer {
 
 std::optional<TableRecordWalk> TableRecordWalk::Prepare(CMdfDatabase& db, VersionSetting version,
                                                         uint32_t table_id) {
-  if (version == VersionSetting::kNone) return std::nullopt;
+  const FormatProfile* profile = ProfileFor(version);
+  if (!profile) return std::nullopt;
+  return Prepare(db, *profile, table_id);
+}
+
+std::optional<TableRecordWalk> TableRecordWalk::Prepare(CMdfDatabase& db,
+                                                        const FormatProfile& profile,
+                                                        uint32_t table_id) {
   auto it = db.catalog.tables.find(table_id);
   if (it == db.catalog.tables.end()) return std::nullopt;
-  return PrepareFor(db, version, it->second);
+  return PrepareFor(db, profile, it->second);
 }
 
 std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
                                                            VersionSetting version,
                                                            TableInfo& table) {
-  if (version == VersionSetting::kNone) return std::nullopt;
-  TableRecordWalk walk(db, version, table);
-  walk.plan_ = version == VersionSetting::kSql2000 ? PlanColumns2000(table)
-                                                   : PlanColumns2005(table);
+  const FormatProfile* profile = ProfileFor(version);
+  if (!profile) return std::nullopt;
+  return PrepareFor(db, *profile, table);
+}
+
+std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
+                                                           const FormatProfile& profile,
+                                                           TableInfo& table) {
+  TableRecordWalk walk(db, profile, table);
+  walk.plan_ = profile.Records().columnLayout == ColumnLayout::kCatalogOffsets
+                   ? PlanColumns2000(table)
+                   : PlanColumns2005(table);
   return walk;
 }
 
 const DataPageList* TableRecordWalk::FindPages() {
-  return version_ == VersionSetting::kSql2000 ? FindDataPageList2000(*db_, *table_)
-                                              : FindDataPageList2005(*db_, *table_);
+  return FindDataPageList(*db_, *profile_, *table_);
 }
 
 TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page_number,
                                                     EngineMessages& messages,
                                                     const RecordVisitor& visit) const {
-  const bool is2005 = version_ == VersionSetting::kSql2005;
   std::optional<PageHeader> header = PageHeader::Decode(page);
-  if (!header) return PageWalk::kSkipped;
-  if (is2005 ? !AcceptDataPage2005(*header) : !AcceptDataPage2000(*header))
-    return PageWalk::kSkipped;
+  if (!header || !profile_->AcceptDataPage(*header)) return PageWalk::kSkipped;
   std::optional<PageCompression> compression;
-  if (is2005) {
+  if (profile_->Records().compressedRecords) {
     compression = ReadPageCompression(page, *table_, messages);
     if (!compression) return PageWalk::kSkipped;
   }
-  return WalkPageRecords(page, page_number, version_, *table_, plan_,
+  return WalkPageRecords(page, page_number, *profile_, *table_, plan_,
                          compression ? &*compression : nullptr, visit)
              ? PageWalk::kWalked
              : PageWalk::kStopped;

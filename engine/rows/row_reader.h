@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/catalog/format_profile.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/page.h"
 #include "engine/pagestore/server_version.h"
@@ -55,8 +56,14 @@ class TableRecordWalk {
   static std::optional<TableRecordWalk> PrepareFor(CMdfDatabase& db, VersionSetting version,
                                                    TableInfo& table);
 
+  static std::optional<TableRecordWalk> Prepare(CMdfDatabase& db, const FormatProfile& profile,
+                                                uint32_t table_id);
+  static std::optional<TableRecordWalk> PrepareFor(CMdfDatabase& db, const FormatProfile& profile,
+                                                   TableInfo& table);
+
   TableInfo& Table() const { return *table_; }
-  VersionSetting Version() const { return version_; }
+  const FormatProfile& Profile() const { return *profile_; }
+  VersionSetting Version() const { return profile_->Setting(); }
   const std::vector<ColumnPlan>& Plan() const { return plan_; }
 
   // The table's data page list, found or built as the readers do on entry
@@ -83,11 +90,11 @@ class TableRecordWalk {
   const PageStore& Store() const { return db_->Store(); }
 
  private:
-  TableRecordWalk(CMdfDatabase& db, VersionSetting version, TableInfo& table)
-      : db_(&db), version_(version), table_(&table) {}
+  TableRecordWalk(CMdfDatabase& db, const FormatProfile& profile, TableInfo& table)
+      : db_(&db), profile_(&profile), table_(&table) {}
 
   CMdfDatabase* db_;
-  VersionSetting version_;
+  const FormatProfile* profile_;
   TableInfo* table_;
   std::vector<ColumnPlan> plan_;
 };

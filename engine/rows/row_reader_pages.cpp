@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "engine/catalog/sql2000/table_pages2000.h"
-#include "engine/catalog/sql2005/table_pages_2005.h"
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/grid_page.h"
 #include "engine/pagestore/record_layout.h"
@@ -21,48 +19,19 @@ const DataPageList* Lookup(CMdfDatabase& db, uint32_t id) {
 
 }  // namespace
 
-const DataPageList* FindDataPageList2000(CMdfDatabase& db, TableInfo& table) {
+const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& profile,
+                                     TableInfo& table) {
   const DataPageList* list = Lookup(db, table.id);
   if (!list) {
     table.gridPageCount = 1;
-    if (!LocateTablePages2000(db, table.id) &&
-        db.Messages().AskOkCancel(kTableIndexDamagedText))
-      ScanFileForTable2000(db, table.id, false);
+    if (!profile.LocateTablePages(db, table.id) && profile.TableScanOffered() &&
+        db.Messages().Ask(EngineQuestion::kScanFileForTable))
+      profile.ScanFileForTable(db, table.id);
     list = Lookup(db, table.id);
     if (!list) return nullptr;
   }
-  table.gridPageCount = GridPageCount2000(list->size());
+  table.gridPageCount = profile.GridPageCount(list->size());
   return list;
-}
-
-const DataPageList* FindDataPageList2005(CMdfDatabase& db, TableInfo& table) {
-  const DataPageList* list = Lookup(db, table.id);
-  if (!list) {
-    table.gridPageCount = 1;
-    sql2005::LocateTablePages2005(db, table.id);  // its result does not matter here
-    list = Lookup(db, table.id);
-    if (!list) return nullptr;
-  }
-  table.gridPageCount = GridPageCount2005(list->size());
-  return list;
-}
-
-bool AcceptDataPage2000(const PageHeader& header) {
-  return header.HasType(page_layout::PageType::kData);
-}
-
-bool AcceptDataPage2005(const PageHeader& header) {
-  return header.headerVersion == page_layout::kValidHeaderVersion &&
-         header.HasType(page_layout::PageType::kData) && header.fileId == 1 &&
-         header.reservedZero;
-}
-
-bool AcceptSlotOffset2000(uint16_t offset) {
-  return offset != 0 && offset >= kMinSlotOffset2000 && offset <= kMaxSlotOffset2000;
-}
-
-bool AcceptSlotOffset2005(uint16_t offset) {
-  return offset != 0 && offset < kSlotOffsetLimit2005;
 }
 
 std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInfo& table,
@@ -72,7 +41,7 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
   if ((type_flags & cd_layout::kPageCompressedFlag) == 0) return compression;
   std::optional<uint8_t> ci_header = page.U8(cd_layout::kCiPageOffset + cd_layout::kCiHeader);
   if (!ci_header || (*ci_header & ~cd_layout::kCiKnownBits) != 0) {
-    messages.ShowStop(kCompressedPageErrorText);
+    messages.Notify(EngineNotice::kCompressedPageUnreadable);
     return std::nullopt;
   }
   std::optional<CompressionInfoHeader> info = ReadCompressionInfoHeader(page);
@@ -86,10 +55,11 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
   return compression;
 }
 
-bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version,
+bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
                      const PageCompression* compression, const RecordVisitor& visit) {
-  const bool is2005 = version == VersionSetting::kSql2005;
+  const RecordTraits& traits = profile.Records();
+  const bool from_types = traits.columnLayout == ColumnLayout::kFromTypes;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t table_columns = table.columns.size();
   // Where the file records the physical layout, a record holds at most its
@@ -102,7 +72,7 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
   for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
     std::optional<uint16_t> offset = SlotOffset(page, slot);
     if (!offset) break;
-    if (is2005 ? !AcceptSlotOffset2005(*offset) : !AcceptSlotOffset2000(*offset)) continue;
+    if (!profile.AcceptSlotOffset(*offset)) continue;
     ByteView record = page.From(*offset);
     std::optional<uint8_t> status = record.U8(kStatusA);
     if (!status) continue;
@@ -111,7 +81,7 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     r.slot = static_cast<uint16_t>(slot);
     r.page = page;
     r.recordOffset = *offset;
-    if (is2005 && IsCompressedStatus(*status)) {
+    if (traits.compressedRecords && IsCompressedStatus(*status)) {
       r.compressed = true;
       r.compression = compression;
       r.cells.clear();
@@ -126,16 +96,16 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version
     if (!fixed_end || size_t{*offset} + *fixed_end > kRecordLimit) continue;
     std::optional<RecordFrame> frame = ReadRecordFrame(record);
     if (!frame) continue;
-    if (is2005 && physical.known) {
+    if (traits.columnCountEndsPage && physical.known) {
       if (frame->columnCount == 0 || frame->columnCount > physical_columns + 1) break;
-    } else if (is2005 && std::abs(static_cast<long>(frame->columnCount) -
+    } else if (traits.columnCountEndsPage && std::abs(static_cast<long>(frame->columnCount) -
                                   static_cast<long>(table_columns)) > 1) {
       break;  // the rest of this page is not read
     }
     r.compressed = false;
     r.compression = nullptr;
     r.frame = *frame;
-    if (is2005) LocateCells2005(plan, record, *frame, *offset, r.cells);
+    if (from_types) LocateCells2005(plan, record, *frame, *offset, r.cells);
     else LocateCells2000(plan, record, *frame, *offset, r.cells);
     if (!visit(r)) return false;
   }

@@ -7,35 +7,21 @@
 #include <optional>
 #include <vector>
 
+#include "engine/catalog/format_profile.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/rows/row_reader.h"
 
 namespace tollamer {
 
-// Asked (OK runs the one-table whole-file scan) when a SQL 2000 table's
-// allocation chain is damaged.
-inline constexpr const char* kTableIndexDamagedText = "表索引出错，需扫描整个文件，请耐心等待！";
-// Shown when a page-compressed page's compression information header has
-// unknown bits; the page is skipped.
-inline constexpr const char* kCompressedPageErrorText = "压缩页判断错误";
 
-// The table's list, built on first use: SQL 2000 through its IAM chain,
-// then (after the question, on OK) by the whole-file scan; SQL 2005/2008
-// through its allocation unit only. The table's grid page count is 1 while
-// no list exists and follows the list's entry count once it does. Null
-// when no list exists.
-const DataPageList* FindDataPageList2000(CMdfDatabase& db, TableInfo& table);
-const DataPageList* FindDataPageList2005(CMdfDatabase& db, TableInfo& table);
-
-// SQL 2000: a data page. SQL 2005/2008: header version 1, a data page of
-// file 1 with the 32 reserved header bytes zero.
-bool AcceptDataPage2000(const PageHeader& header);
-bool AcceptDataPage2005(const PageHeader& header);
-
-// Slot offsets a reader takes (non-zero; 2000: 96 to 8192; 2005: below 8192).
-bool AcceptSlotOffset2000(uint16_t offset);
-bool AcceptSlotOffset2005(uint16_t offset);
+// The table's list, built on first use through the profile's allocation
+// route; where the profile offers it and the route is damaged, the
+// whole-file scan runs after the question (on OK). The table's grid page
+// count is 1 while no list exists and follows the profile's count of the
+// list's entries once it does. Null when no list exists.
+const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& profile,
+                                     TableInfo& table);
 
 // The compression of a 2005/2008 data page: empty for a page that is not
 // page-compressed; nothing (after the message) when its compression
@@ -45,7 +31,7 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
 
 // Visits the records of one repaired, accepted data page. Returns false
 // when the visitor stopped.
-bool WalkPageRecords(ByteView page, uint64_t page_number, VersionSetting version,
+bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
                      const PageCompression* compression, const RecordVisitor& visit);
 

@@ -69,7 +69,7 @@ bool ForEachTableRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
         };
       },
       [&](size_t, Batch& batch) {
-        batch.messages.ReplayStops(db.Messages());
+        batch.messages.Replay(db.Messages());
         return emit(batch.text, batch.rows);
       });
 }

@@ -1,17 +1,16 @@
 #include "engine/rows/table_rows.h"
 
+#include "engine/catalog/open/open_catalog.h"
 #include "engine/rows/grid_page.h"
 #include "engine/rows/row_reader.h"
 #include "engine/rows/table_rows_text.h"
 
 namespace tollamer {
 
-namespace {
-
-RowList ReadTableRows(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+RowList ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
                       int32_t grid_page) {
   RowList rows;
-  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, table_id);
+  std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, profile, table_id);
   if (!walk) return rows;
   const DataPageList* pages = walk->FindPages();
   if (!pages) return rows;
@@ -23,16 +22,6 @@ RowList ReadTableRows(CMdfDatabase& db, VersionSetting version, uint32_t table_i
   return rows;
 }
 
-}  // namespace
-
-RowList ReadTableRows2000(CMdfDatabase& db, uint32_t table_id, int32_t grid_page) {
-  return ReadTableRows(db, VersionSetting::kSql2000, table_id, grid_page);
-}
-
-RowList ReadTableRows2005(CMdfDatabase& db, uint32_t table_id, int32_t grid_page) {
-  return ReadTableRows(db, VersionSetting::kSql2005, table_id, grid_page);
-}
-
 TableGridPage ShowTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                             int32_t grid_page) {
   TableGridPage grid;
@@ -41,16 +30,9 @@ TableGridPage ShowTableData(CMdfDatabase& db, VersionSetting version, uint32_t t
   TableInfo& table = it->second;
   for (const auto& [colid, column] : table.columns) grid.titles.push_back(column.name);
   if (table.gridPageCount == 0) return grid;
-  switch (version) {
-    case VersionSetting::kSql2000:
-      grid.rows = ReadTableRows2000(db, table_id, grid_page);
-      break;
-    case VersionSetting::kSql2005:
-      grid.rows = ReadTableRows2005(db, table_id, grid_page);
-      break;
-    case VersionSetting::kNone:
-      return grid;
-  }
+  const FormatProfile* profile = ProfileFor(version);
+  if (!profile) return grid;
+  grid.rows = ReadTableRows(db, *profile, table_id, grid_page);
   grid.pageCount = table.gridPageCount;
   return grid;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalog/format_profile.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
 
@@ -18,14 +19,12 @@ namespace tollamer {
 // per table column in ascending column id.
 using RowList = std::vector<std::vector<std::string>>;
 
-// The rows of grid page `grid_page` (1-based) of a SQL 7.0/2000 table; the
-// data page list is found or built first (with the whole-file scan offered
-// when the table's allocation chain is damaged). Empty when the table has
-// no page list.
-RowList ReadTableRows2000(CMdfDatabase& db, uint32_t table_id, int32_t grid_page);
-// The same for SQL 2005/2008 files, including row- and page-compressed
-// records.
-RowList ReadTableRows2005(CMdfDatabase& db, uint32_t table_id, int32_t grid_page);
+// The rows of grid page `grid_page` (1-based) of a table, read as the
+// profile's format; the data page list is found or built first (with the
+// whole-file scan offered where the format offers it). Empty when the
+// table has no page list.
+RowList ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
+                      int32_t grid_page);
 
 // What the desktop program puts into its grid for one grid page.
 struct TableGridPage {

@@ -161,7 +161,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
         };
       },
       [&](size_t, TypedBatchWork& work) {
-        work.messages.ReplayStops(db.Messages());
+        work.messages.Replay(db.Messages());
         stats.pagesSkipped += work.stats.pagesSkipped;
         stats.rows += work.stats.rows;
         stats.rowsRejected += work.stats.rowsRejected;

@@ -60,7 +60,7 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesAndTypes) {
     const Catalog& c = o->db.catalog;
     EXPECT_FALSE(o->result.usedFallback);
     EXPECT_EQ(o->result.allocUnitRowsMatched, 9);
-    EXPECT_TRUE(o->messages.stops.empty());
+    EXPECT_TRUE(o->messages.Quiet());
 
     ASSERT_EQ(c.tables.size(), 3u);
     const TableInfo& orders = c.tables.at(kOrders);
@@ -237,30 +237,21 @@ TEST(Catalog2005, ObjectNameRunningPastThePageIsCut) {
   EXPECT_LE(name.size(), 4u + 128u * 3u);  // at most one sysname's worth
 }
 
-TEST(Catalog2005, PageOwnerConflictIsShownOncePerRun) {
+TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   Database2005 d = Sample();
   d.tables[0].pageObjId = 0x5A;
   d.tables[1].pageObjId = 0x5A;
   PageOwnerConflict conflict;
   Built2005 built = BuildDatabase2005(d);
   auto first = OpenBuilt(built.file, conflict);
-  ASSERT_EQ(first->messages.stops.size(), 1u);
-  EXPECT_EQ(first->messages.stops[0], kPageOwnerConflictMessage);
+  EXPECT_EQ(first->messages.notices,
+            std::vector<EngineNotice>{EngineNotice::kPageOwnerConflict});
   EXPECT_TRUE(conflict.IsSet());
   EXPECT_EQ(first->db.pageOwnerMap.at(0x5A), kOrders);  // the earlier table keeps it
-  // The same problem in the next file of the run: no second message.
+  // The same problem again under the same flag: no second message.
   auto second = OpenBuilt(built.file, conflict);
-  EXPECT_TRUE(second->messages.stops.empty());
+  EXPECT_TRUE(second->messages.Quiet());
   EXPECT_TRUE(conflict.IsSet());
-}
-
-TEST(Catalog2005, ProcessFlagIsSharedAndResettable) {
-  PageOwnerConflict& flag = ProcessPageOwnerConflict();
-  flag.ResetForTests();
-  EXPECT_TRUE(flag.Set());
-  EXPECT_FALSE(flag.Set());
-  EXPECT_TRUE(ProcessPageOwnerConflict().IsSet());
-  flag.ResetForTests();
 }
 
 }  // namespace

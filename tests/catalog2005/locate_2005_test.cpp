@@ -35,8 +35,8 @@ std::vector<uint64_t> Wide(const std::vector<uint32_t>& pages) {
 }
 
 bool FellBack(const OpenedFile& o) {
-  return o.result.usedFallback && o.messages.stops.size() == 1 &&
-         o.messages.stops[0] == kSystemIndexDamagedMessage;
+  return o.result.usedFallback &&
+         o.messages.notices == std::vector<EngineNotice>{EngineNotice::kSystemIndexDamaged};
 }
 
 TEST(LocateSystemTables2005, ListsFollowTheUnitsAndStopAfterTheNinthRow) {

@@ -41,7 +41,7 @@ void ExpectPubs(const std::string& path) {
   auto o = Open(path);
   const Catalog& c = o->db.catalog;
   EXPECT_FALSE(o->result.usedFallback);
-  EXPECT_TRUE(o->messages.stops.empty());
+  EXPECT_TRUE(o->messages.Quiet());
   for (const auto& [name, rows] : kPubsTables) {
     const TableInfo* t = FindTable(c, name);
     ASSERT_NE(t, nullptr) << name;

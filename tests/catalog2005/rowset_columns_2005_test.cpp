@@ -174,7 +174,7 @@ class LayoutOfFiles : public ::testing::TestWithParam<FormatVersion> {
 TEST_P(LayoutOfFiles, TheClusteredTableGetsItsRecordedPlaces) {
   auto o = Open(Employees());
   EXPECT_FALSE(o->result.usedFallback);
-  EXPECT_TRUE(o->messages.stops.empty());
+  EXPECT_TRUE(o->messages.Quiet());
   const TableInfo& t = o->db.catalog.tables.at(kEmployee);
   const PhysicalLayout2005& layout = t.physicalLayout2005;
   ASSERT_TRUE(layout.known);
@@ -221,7 +221,7 @@ TEST_P(LayoutOfFiles, ADamagedRowsetColumnUnitNeitherStopsNorRescansTheOpen) {
   d.systemIamPage[layout_table] = probe.layout.tables.at(kEmployee).singlePages.at(0);
   auto o = Open(d);
   EXPECT_FALSE(o->result.usedFallback);
-  EXPECT_TRUE(o->messages.stops.empty());
+  EXPECT_TRUE(o->messages.Quiet());
   EXPECT_EQ(o->db.catalog.tables.size(), 2u);
   EXPECT_FALSE(o->db.catalog.tables.at(kEmployee).physicalLayout2005.known);
 }

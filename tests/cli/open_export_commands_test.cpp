@@ -258,7 +258,7 @@ TEST(ExportSchemaCommandTest, MissingFolderIsAnErrorAndNotCreated) {
                 .exitCode, 2);
 }
 
-TEST(ExportSchemaCommandTest, EmptyCatalogGivesFiveEmptyFiles) {
+TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFiles) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   fs::create_directory(dir.File("out"));
@@ -266,15 +266,15 @@ TEST(ExportSchemaCommandTest, EmptyCatalogGivesFiveEmptyFiles) {
   ASSERT_EQ(r.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(r.out, out + "/AllTable.sql\n" + out + "/AllViews.sql\n" + out + "/AllProcs.sql\n" +
-                       out + "/AllFun.sql\n" + out + "/AllUtype.sql\n");
+                       out + "/AllFun.sql\n" + out + "/AllUtype.sql\n" + out + "/AllTriggers.sql\n");
   for (const char* name : {"AllTable.sql", "AllViews.sql", "AllProcs.sql", "AllFun.sql",
-                           "AllUtype.sql"})
+                           "AllUtype.sql", "AllTriggers.sql"})
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
   CliResult none = Cli("export-schema " + path + " --out " + out + " --object dbo.x");
   EXPECT_EQ(none.exitCode, 4);
 }
 
-// The real files through the binary: the five files, tables in the order of
+// The real files through the binary: the six files, tables in the order of
 // the log's table lines, and the one-object file of a table.
 TEST(ExportSchemaCommandTest, RealFiles) {
   for (const char* name : {"pubs-sql2000.mdf", "pubs-sql2005.mdf", "pubs-sql2008.mdf"}) {
@@ -285,7 +285,8 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     CliResult r = Cli("export-schema " + Quote(path) + " --out " + out);
     ASSERT_EQ(r.exitCode, 0) << name;
     EXPECT_EQ(r.out, out + "/AllTable.sql\n" + out + "/AllViews.sql\n" + out + "/AllProcs.sql\n" +
-                         out + "/AllFun.sql\n" + out + "/AllUtype.sql\n");
+                         out + "/AllFun.sql\n" + out + "/AllUtype.sql\n" + out +
+                         "/AllTriggers.sql\n");
     std::string tables;
     std::regex logged("\r\n([^\r\n.]+)\\.([^\r\n]+) : \\(\\d+ Records?\\)(?=\r\n)");
     for (std::sregex_iterator it(log.out.begin(), log.out.end(), logged), e; it != e; ++it)
@@ -304,9 +305,12 @@ TEST(ExportSchemaCommandTest, RealFiles) {
                         " --kind tables --object dbo.jobs");
     ASSERT_EQ(one.exitCode, 0) << name;
     std::string jobs = ReadAll(fs::path(out) / "dbo.jobs(TableStruct).sql");
-    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n[job_id] smallint  NOT NULL,\r\n", 0),
+    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n[job_id] smallint IDENTITY(1,1)  "
+                         "NOT NULL,\r\n", 0),
               0u) << jobs;
-    EXPECT_EQ(jobs.substr(jobs.size() - 5), ")\r\nGO");
+    // Its key and constraints follow its GO.
+    EXPECT_NE(jobs.find(")\r\nGO\r\n\r\nALTER TABLE [dbo].[jobs] ADD CONSTRAINT ["), std::string::npos);
+    EXPECT_NE(jobs.find("] PRIMARY KEY CLUSTERED ([job_id])\r\nGO\r\n"), std::string::npos);
   }
 }
 

@@ -143,6 +143,12 @@ TEST(SqlInsert, BatchesOfAThousandAndNoTimestampColumn) {
   EXPECT_EQ(writer.Footer(), "");  // the batch just ended
   writer.AppendRow(out, {TypedValue::Integer(1000), TypedValue::Null()});
   EXPECT_EQ(writer.Footer(), "GO\r\n");
+  // A table with an IDENTITY column takes its stored values between
+  // IDENTITY_INSERT ON and OFF.
+  SqlInsertWriter keyed("dbo.t", {&id}, true);
+  EXPECT_EQ(keyed.Header(), "SET NOCOUNT ON\r\nGO\r\nSET IDENTITY_INSERT [dbo].[t] ON\r\nGO\r\n");
+  keyed.AppendRow(out, {TypedValue::Integer(1)});
+  EXPECT_EQ(keyed.Footer(), "GO\r\nSET IDENTITY_INSERT [dbo].[t] OFF\r\nGO\r\n");
 }
 
 TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {

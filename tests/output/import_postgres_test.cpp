@@ -200,6 +200,19 @@ TEST_F(PostgresImportTest, EveryRealDataFile) {
       EXPECT_EQ(Row("SELECT price, pg_typeof(price)::text, pubdate FROM dbo.titles WHERE "
                     "title_id = 'BU1032'"),
                 (std::vector<std::string>{"19.9900", "numeric", "1991-06-12 00:00:00"}));
+      // The file's primary keys and NOT NULL columns come with the rows.
+      EXPECT_EQ(Row("SELECT string_agg(a.attname, ',' ORDER BY k.n) FROM pg_constraint c, "
+                    "unnest(c.conkey) WITH ORDINALITY k(att, n), pg_attribute a WHERE "
+                    "c.contype = 'p' AND c.conrelid = 'dbo.sales'::regclass AND "
+                    "a.attrelid = c.conrelid AND a.attnum = k.att"),
+                (std::vector<std::string>{"stor_id,ord_num,title_id"}));
+      EXPECT_EQ(Row("SELECT count(*) FROM pg_constraint WHERE contype = 'p' AND "
+                    "conrelid = 'dbo.jobs'::regclass")[0],
+                "1");
+      EXPECT_EQ(Row("SELECT string_agg(attname || '=' || attnotnull::text, ',' ORDER BY attname) "
+                    "FROM pg_attribute WHERE attrelid = 'dbo.titles'::regclass AND "
+                    "attname IN ('title', 'price')"),
+                (std::vector<std::string>{"price=false,title=true"}));
     }
   }
 }

@@ -13,6 +13,7 @@
 #include "engine/values/large_values.h"
 #include "engine/values/value_format.h"
 #include "output/db_import.h"
+#include "output/sqlite_keys.h"
 #include "output/sqlite_target.h"
 #include "output/type_mapping.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -119,7 +120,7 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
   const std::string first = " FROM dbo_everytype WHERE whole IS NOT NULL";
   EXPECT_EQ(s.Row("SELECT tiny, whole, big, flag, cash, dec, flt4, flt8, dt, guid, bin, chr, "
                   "nvchr, txt, img, d, dto" + first, true),
-            (std::vector<std::string>{"integer", "integer", "integer", "integer", "real", "real",
+            (std::vector<std::string>{"integer", "integer", "integer", "integer", "text", "real",
                                       "real", "real", "text", "text", "blob", "text", "text",
                                       "text", "blob", "text", "text"}));
   EXPECT_EQ(s.Row("SELECT cash, num, dt, guid, hex(bin), nvchr, txt, d, t, dto, big_text" + first),
@@ -247,13 +248,54 @@ void ImportRealFile(const std::string& file_path) {
   }
   for (const auto& [id, table] : db.catalog.tables) {
     if (table.fullName != "dbo.titles") continue;
-    // NUMERIC columns keep whole amounts as integers: numbers either way.
+    // Money stays exact: its decimal text with four places, never a double.
     EXPECT_EQ(s.Row("SELECT typeof(price), typeof(advance), price, advance, pubdate FROM "
                     "dbo_titles WHERE title_id = 'BU1032'"),
-              (std::vector<std::string>{"real", "integer", "19.99", "5000",
+              (std::vector<std::string>{"text", "text", "19.9900", "5000.0000",
                                         "1991-06-12 00:00:00.000"}));
-    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE typeof(price) = 'text'"), 0);
+    EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE typeof(price) = 'real'"), 0);
+    // The file's primary key and NOT NULL columns come with the rows.
+    EXPECT_EQ(s.Row("SELECT group_concat(name || ':' || pk || ':' || \"notnull\") FROM "
+                    "pragma_table_info('dbo_titles') WHERE name IN ('title_id', 'price')"),
+              (std::vector<std::string>{"title_id:1:1,price:0:0"}));
     EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_titles WHERE julianday(pubdate) IS NULL"), 0);
+  }
+}
+
+// The key and NOT NULL come only where the rows keep them; no row is lost.
+TEST(SqliteImport, KeysFollowTheRowsThatKeepThem) {
+  TableInfo t;
+  t.columns[1].name = "id";
+  t.columns[1].xtype = value_type::kInt;
+  t.columns[1].nullText = " NOT NULL";
+  t.columns[2].name = "note";
+  t.columns[2].xtype = value_type::kVarChar;
+  t.columns[2].nullText = " NOT NULL";
+  t.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
+  struct Case {
+    const char* rows;
+    const char* want;  // per column: name, pk, notnull
+  } cases[] = {
+      {"(1, 'a'), (2, 'b')", "id:1:1,note:0:1"},
+      {"(1, 'a'), (1, NULL)", "id:0:1,note:0:0"},  // a duplicate key, a NULL
+  };
+  for (const Case& c : cases) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE \"t\" (\"id\" INTEGER, \"note\" TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, (std::string("INSERT INTO \"t\" VALUES ") + c.rows).c_str(), nullptr, nullptr,
+                 nullptr);
+    AddSqliteKeys(db, "t", t);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT group_concat(name || ':' || pk || ':' || \"notnull\"), "
+                       "(SELECT count(*) FROM \"t\") FROM pragma_table_info('t')",
+                       -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), c.want) << c.rows;
+    EXPECT_EQ(sqlite3_column_int(st, 1), 2) << c.rows;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
   }
 }
 

@@ -1,5 +1,7 @@
 // Schema scripts of the real data files: every catalog table with its
-// columns in order, every module text whole, every kind's file written.
+// columns in order, then the statements that rebuild its keys, indexes,
+// defaults, checks and foreign keys; every module text whole, every kind's
+// file written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,7 +39,35 @@ void CheckModules(const std::string& file, const std::vector<ModuleInfo>& module
   EXPECT_EQ(file.size(), expected_size);
 }
 
-void ExportRealFile(const std::string& name, size_t min_tables) {
+// What the tables-file of a real file rebuilds, counted by statement.
+struct RealScript {
+  const char* file;
+  size_t minTables;
+  size_t primaryKeys, indexes, foreignKeys, defaults, checks, identities;
+  std::vector<std::string> statements;  // lines the file must hold
+};
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
+  return n;
+}
+
+// pubs as its public creation script makes it, whatever the generated
+// constraint names of each file.
+const std::vector<std::string> kPubsStatements = {
+    "[job_id] smallint IDENTITY(1,1)  NOT NULL,\r\n",
+    "PRIMARY KEY CLUSTERED ([stor_id], [ord_num], [title_id])\r\nGO\r\n",
+    "] PRIMARY KEY NONCLUSTERED ([emp_id])\r\nGO\r\n",
+    "CREATE CLUSTERED INDEX [employee_ind] ON [dbo].[employee] ([lname], [fname], [minit])\r\n",
+    "CREATE NONCLUSTERED INDEX [aunmind] ON [dbo].[authors] ([au_lname], [au_fname])\r\n",
+    "] DEFAULT (getdate()) FOR [hire_date]\r\n",
+    "] FOREIGN KEY ([job_id]) REFERENCES [dbo].[jobs] ([job_id])\r\nGO\r\n",
+};
+
+void ExportRealFile(const RealScript& want) {
+  const std::string name = want.file;
+  const size_t min_tables = want.minTables;
   TOLLAMER_REQUIRE_REAL_FILE(path, name);
   RecordingMessages messages;
   CMdfDatabase db(messages);
@@ -47,7 +77,7 @@ void ExportRealFile(const std::string& name, size_t min_tables) {
     OpenCatalog2000(db);
   } else {
     ASSERT_EQ(version, VersionSetting::kSql2005);
-    sql2005::PageOwnerConflict conflict;
+    PageOwnerConflict conflict;
     sql2005::OpenCatalog2005(db, conflict);
   }
   const Catalog& c = db.catalog;
@@ -56,7 +86,7 @@ void ExportRealFile(const std::string& name, size_t min_tables) {
   testing::TempDir dir;
   for (SchemaObjectKind kind : {SchemaObjectKind::kTable, SchemaObjectKind::kView,
                                 SchemaObjectKind::kProcedure, SchemaObjectKind::kFunction,
-                                SchemaObjectKind::kUserType}) {
+                                SchemaObjectKind::kUserType, SchemaObjectKind::kTrigger}) {
     ExportResult r = ExportAllObjects(c, kind, dir.path().string());
     ASSERT_EQ(r.status, ExportStatus::kWritten) << r.path << ": " << r.error;
   }
@@ -77,11 +107,28 @@ void ExportRealFile(const std::string& name, size_t min_tables) {
     ASSERT_EQ(tables.compare(pos, 9, ")\r\nGO\r\n\r\n"), 0) << table.fullName;
     pos += 9;
   }
-  EXPECT_EQ(pos, tables.size());
+  // Then whole statements only, each ending in its GO.
+  const std::string rest = tables.substr(pos);
+  for (size_t p = 0, end; p < rest.size(); p = end + 8) {
+    end = rest.find("\r\nGO\r\n\r\n", p);
+    ASSERT_NE(end, std::string::npos) << rest.substr(p, 80);
+    EXPECT_TRUE(rest.compare(p, 12, "ALTER TABLE ") == 0 || rest.compare(p, 7, "CREATE ") == 0)
+        << rest.substr(p, 80);
+  }
+  EXPECT_EQ(Count(rest, " PRIMARY KEY "), want.primaryKeys);
+  EXPECT_EQ(Count(rest, " INDEX "), want.indexes);
+  EXPECT_EQ(Count(rest, " FOREIGN KEY "), want.foreignKeys);
+  EXPECT_EQ(Count(rest, " DEFAULT "), want.defaults);
+  EXPECT_EQ(Count(rest, " CHECK "), want.checks);
+  EXPECT_EQ(Count(tables.substr(0, pos), " IDENTITY("), want.identities);
+  for (const std::string& line : want.statements) EXPECT_EQ(Count(tables, line), 1u) << line;
+  // Foreign keys come after every key they need.
+  EXPECT_GT(rest.find(" FOREIGN KEY "), rest.rfind(" PRIMARY KEY "));
 
   CheckModules(ReadAll(dir.path() / "AllViews.sql"), c.views);
   CheckModules(ReadAll(dir.path() / "AllProcs.sql"), c.procedures);
   CheckModules(ReadAll(dir.path() / "AllFun.sql"), c.functions);
+  CheckModules(ReadAll(dir.path() / "AllTriggers.sql"), c.triggers);
 
   std::string types = ReadAll(dir.path() / "AllUtype.sql");
   size_t type_count = 0;
@@ -89,10 +136,18 @@ void ExportRealFile(const std::string& name, size_t min_tables) {
   EXPECT_EQ(type_count, c.userTypes.size());
 }
 
-TEST(SchemaExportRealFileTest, Pubs2000) { ExportRealFile("pubs-sql2000.mdf", 11); }
-TEST(SchemaExportRealFileTest, Pubs2005) { ExportRealFile("pubs-sql2005.mdf", 11); }
-TEST(SchemaExportRealFileTest, Pubs2008) { ExportRealFile("pubs-sql2008.mdf", 11); }
-TEST(SchemaExportRealFileTest, StudentDatabase2008) { ExportRealFile("qlsinhvien-sql2008.mdf", 1); }
+TEST(SchemaExportRealFileTest, EveryVersionRebuildsItsKeys) {
+  const RealScript files[] = {
+      {"pubs-sql2000.mdf", 11, 9, 7, 10, 9, 6, 1, kPubsStatements},
+      {"pubs-sql2005.mdf", 11, 12, 7, 10, 9, 6, 3, kPubsStatements},
+      {"pubs-sql2008.mdf", 11, 9, 7, 10, 9, 6, 1, kPubsStatements},
+      {"qlsinhvien-sql2008.mdf", 1, 5, 0, 3, 0, 0, 1, {}},
+  };
+  for (const RealScript& f : files) {
+    SCOPED_TRACE(f.file);
+    ExportRealFile(f);
+  }
+}
 
 }  // namespace
 }  // namespace tollamer

@@ -1,5 +1,6 @@
 // The ten exports: file names, separators, lookups, replacement, unsafe
-// names, encodings and failures to write.
+// names, encodings and failures to write; and the keys, constraints,
+// identity and triggers each version's system rows give the scripts.
 #include "output/schema_export.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "output/safe_file_name.h"
+#include "output/schema_export_constraints.h"
+#include "output/script_texts.h"
+#include "tests/fixtures/sql2000_database.h"
+#include "tests/fixtures/sql2005_database.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -255,6 +262,152 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   EXPECT_EQ(lacking.unmappable, 5u);
   EXPECT_EQ(lacking.firstUnmappable,
             (std::vector<std::string>{"ช", "ื", "่", "อ", "😀"}));
+}
+
+// jobs (id 101) and employee (id 102), the same keys for both versions.
+struct KeyCase {
+  const char* name;
+  void (*change)(fixtures::TableKeys& jobs, fixtures::TableKeys& employee);
+  std::vector<std::string> statements;  // after the CREATE TABLE statements
+};
+
+using fixtures::KeyIndex;
+
+fixtures::TableKeys JobsKeys() {
+  fixtures::TableKeys k;
+  k.identity = fixtures::KeyIdentity{1, 2, 14, 5, 100};
+  k.indexes.push_back({1, "PK_jobs", KeyIndex::Kind::kPrimaryKey, 201, true, true, {1}, {}, {}});
+  k.dependents = {{202, "D ", "DF_jobs_desc", 2, "('New')"},
+                  {203, "C ", "CK_jobs_lvl", 0, "([min_lvl]>=(10))"}};
+  return k;
+}
+
+fixtures::TableKeys EmployeeKeys() {
+  fixtures::TableKeys k;
+  k.indexes = {{1, "employee_ind", KeyIndex::Kind::kIndex, 0, true, false, {3, 1}, {}, {}},
+               {2, "PK_emp_id", KeyIndex::Kind::kPrimaryKey, 211, false, true, {1}, {}, {}},
+               {3, "UQ_emp_lname", KeyIndex::Kind::kUnique, 212, false, true, {3}, {}, {}}};
+  k.foreignKeys = {{213, "FK_emp_job", 101, {2}, {1}}};
+  k.dependents = {{214, "TR", "emp_trig", 0, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN"}};
+  return k;
+}
+
+const std::string kEnd = "\r\nGO\r\n\r\n";
+const std::string kJobsKey = "ALTER TABLE [dbo].[jobs] ADD CONSTRAINT [PK_jobs] PRIMARY KEY CLUSTERED ([job_id])";
+const std::string kJobsDefault = "ALTER TABLE [dbo].[jobs] ADD CONSTRAINT [DF_jobs_desc] DEFAULT ('New') FOR [job_desc]";
+const std::string kJobsCheck = "ALTER TABLE [dbo].[jobs] ADD CONSTRAINT [CK_jobs_lvl] CHECK ([min_lvl]>=(10))";
+const std::string kEmpKey = "ALTER TABLE [dbo].[employee] ADD CONSTRAINT [PK_emp_id] PRIMARY KEY NONCLUSTERED ([emp_id])";
+const std::string kEmpUnique = "ALTER TABLE [dbo].[employee] ADD CONSTRAINT [UQ_emp_lname] UNIQUE NONCLUSTERED ([lname])";
+const std::string kEmpIndex = "CREATE CLUSTERED INDEX [employee_ind] ON [dbo].[employee] ([lname], [emp_id])";
+const std::string kEmpForeign = "ALTER TABLE [dbo].[employee] ADD CONSTRAINT [FK_emp_job] FOREIGN KEY ([job_id]) REFERENCES [dbo].[jobs] ([job_id])";
+
+// A lost or damaged row costs its own statement only.
+const KeyCase kKeyCases[] = {
+    {"every row intact", [](auto&, auto&) {},
+     {kJobsKey, kJobsDefault, kJobsCheck, kEmpKey, kEmpUnique, kEmpIndex, kEmpForeign}},
+    {"the default's text row is lost", [](auto& jobs, auto&) { jobs.dependents[0].text.clear(); },
+     {kJobsKey, kJobsCheck, kEmpKey, kEmpUnique, kEmpIndex, kEmpForeign}},
+    {"a foreign key names a table the file lost",
+     [](auto&, auto& emp) { emp.foreignKeys[0].referencedTable = 999; },
+     {kJobsKey, kJobsDefault, kJobsCheck, kEmpKey, kEmpUnique, kEmpIndex,
+      "-- [FK_emp_job] of [dbo].[employee] left out: the columns of the referenced table "
+      "(object 999) are not known\r\n\r\n"}},
+    {"an index key names a column the table lacks",
+     [](auto&, auto& emp) { emp.indexes[2].keys = {7}; },
+     {kJobsKey, kJobsDefault, kJobsCheck, kEmpKey,
+      "-- [UQ_emp_lname] of [dbo].[employee] left out: a key column is not among the table's "
+      "columns\r\n\r\n",
+      kEmpIndex, kEmpForeign}},
+};
+
+// The tables-file's statements after its CREATE TABLE statements.
+std::string KeyStatements(const Catalog& c) {
+  std::string out;
+  for (const auto& [id, t] : c.tables) out += BuildKeyStatements(t);
+  for (const auto& [id, t] : c.tables) out += BuildForeignKeyStatements(c, t);
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& statements) {
+  std::string out;
+  for (const std::string& s : statements) out += s.starts_with("--") ? s : s + kEnd;
+  return out;
+}
+
+void CheckKeyScripts(const Catalog& c) {
+  ASSERT_EQ(c.tables.size(), 2u);
+  EXPECT_NE(BuildTableScript(c.tables.at(101)).find("[job_id] smallint IDENTITY(100,5)  NOT NULL,"),
+            std::string::npos);
+  ASSERT_EQ(c.triggers.size(), 1u);
+  EXPECT_EQ(c.triggers[0].fullName, "dbo.emp_trig");
+  EXPECT_EQ(c.triggers[0].text, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN");
+}
+
+TEST(SchemaKeysTest, Sql2000RowsGiveEachStatement) {
+  for (const KeyCase& k : kKeyCases) {
+    SCOPED_TRACE(k.name);
+    fixtures::sql2000::Database2000 d;
+    fixtures::sql2000::Table2000 jobs{101, "jobs", 1, {{"job_id", 52, 0, 2, 5, 0, true},
+                                                       {"job_desc", 167, 0, 50, 0, 0, true},
+                                                       {"min_lvl", 48, 0, 1, 3, 0, true}}};
+    fixtures::sql2000::Table2000 emp{102, "employee", 1, {{"emp_id", 175, 0, 9, 0, 0, true},
+                                                          {"job_id", 52, 0, 2, 5, 0, true},
+                                                          {"lname", 167, 0, 30, 0, 0, true}}};
+    jobs.clustered = emp.clustered = true;
+    jobs.keys = JobsKeys();
+    emp.keys = EmployeeKeys();
+    k.change(jobs.keys, emp.keys);
+    d.tables = {jobs, emp};
+    testing::TempDir dir;
+    RecordingMessages messages;
+    CMdfDatabase db(messages);
+    ASSERT_TRUE(db.OpenFile(dir.Write("keys.mdf", fixtures::sql2000::BuildDatabase2000(d).Image())));
+    OpenCatalog2000(db);
+    CheckKeyScripts(db.catalog);
+    EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
+  }
+}
+
+TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
+  std::vector<KeyCase> cases(std::begin(kKeyCases), std::end(kKeyCases));
+  // Included and descending columns, which only these files keep.
+  cases.push_back({"included and descending columns",
+                   [](auto&, auto& emp) {
+                     emp.indexes[2] = {3, "IX_emp", KeyIndex::Kind::kIndex, 0, false, false,
+                                       {3, 1}, {1}, {2}};
+                   },
+                   {kJobsKey, kJobsDefault, kJobsCheck, kEmpKey, kEmpIndex,
+                    "CREATE NONCLUSTERED INDEX [IX_emp] ON [dbo].[employee] ([lname], [emp_id] "
+                    "DESC) INCLUDE ([job_id])",
+                    kEmpForeign}});
+  using fixtures::FormatVersion;
+  for (FormatVersion version : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    for (const KeyCase& k : cases) {
+      SCOPED_TRACE(k.name);
+      fixtures::sql2005::Database2005 d;
+      d.version = version;
+      fixtures::sql2005::Table2005 jobs{101, "jobs", 1, {{"job_id", 52, 0, 2, 5, 0, true},
+                                                         {"job_desc", 167, 0, 50, 0, 0, true},
+                                                         {"min_lvl", 48, 0, 1, 3, 0, true}}};
+      fixtures::sql2005::Table2005 emp{102, "employee", 1, {{"emp_id", 175, 0, 9, 0, 0, true},
+                                                            {"job_id", 52, 0, 2, 5, 0, true},
+                                                            {"lname", 167, 0, 30, 0, 0, true}}};
+      jobs.clustered = emp.clustered = true;
+      jobs.keys = JobsKeys();
+      emp.keys = EmployeeKeys();
+      k.change(jobs.keys, emp.keys);
+      d.tables = {jobs, emp};
+      testing::TempDir dir;
+      RecordingMessages messages;
+      CMdfDatabase db(messages);
+      ASSERT_TRUE(db.OpenFile(
+          dir.Write("keys.mdf", fixtures::sql2005::BuildDatabase2005(d).file.Image())));
+      sql2005::PageOwnerConflict conflict;
+      sql2005::OpenCatalog2005(db, conflict);
+      CheckKeyScripts(db.catalog);
+      EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
+    }
+  }
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ TEST(TypeStatementTest, BlankAfterTheFirstCommaOnly) {
   EXPECT_EQ(BuildTypeStatement({"id", "varchar(11)", "NOT NULL"}),
             "EXEC sp_addtype N'id', N'varchar(11)',N'NOT NULL'");
   EXPECT_EQ(BuildTypeStatement({"flag", "bit", "NULL"}), "EXEC sp_addtype N'flag', N'bit',N'NULL'");
+  // A table type has no base type: a comment, not a statement that fails.
+  EXPECT_EQ(BuildTypeStatement({"list", "", "NOT NULL"}).substr(0, 12), "-- N'list': ");
 }
 
 }  // namespace

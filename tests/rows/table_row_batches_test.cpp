@@ -150,12 +150,12 @@ TEST_F(TableRowBatchesTest, MessagesOfBadPagesArriveInListOrder) {
   Build(12, bad);
   uint64_t expected_rows = 0;
   const std::string expected = OneThreadWalk(expected_rows);
-  const std::vector<std::string> expected_stops = messages_.stops;
-  ASSERT_EQ(expected_stops.size(), 2u);
-  messages_.stops.clear();
+  const std::vector<EngineNotice> expected_notices = messages_.notices;
+  ASSERT_EQ(expected_notices.size(), 2u);
+  messages_.notices.clear();
   uint64_t rows = 0;
   EXPECT_EQ(Batches({2, 1}, rows), expected);
-  EXPECT_EQ(messages_.stops, expected_stops);
+  EXPECT_EQ(messages_.notices, expected_notices);
 }
 
 std::string TypedText(const std::vector<TypedValue>& values) {

@@ -69,8 +69,7 @@ void ExpectPubsRowCounts(OpenedFile& f) {
     EXPECT_EQ(f.GridRowCount(t->id), count) << name;
     EXPECT_EQ(f.AllRows(name).size(), count) << name;
   }
-  EXPECT_TRUE(f.messages.questions.empty());
-  EXPECT_TRUE(f.messages.stops.empty());
+  EXPECT_TRUE(f.messages.Quiet());
 }
 
 void ExpectPubsValues(OpenedFile& f) {

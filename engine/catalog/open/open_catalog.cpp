@@ -1,20 +1,22 @@
 #include "engine/catalog/open/open_catalog.h"
 
-#include "engine/catalog/sql2000/open_catalog2000.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/sql2000/format_profile2000.h"
+#include "engine/catalog/sql2005/format_profile_2005.h"
 
 namespace tollamer {
 
-CatalogOpenResult OpenCatalog(CMdfDatabase& db, VersionSetting version) {
-  switch (version) {
-    case VersionSetting::kSql2000:
-      return {true, OpenCatalog2000(db).usedFallback};
-    case VersionSetting::kSql2005:
-      return {true, sql2005::OpenCatalog2005(db).usedFallback};
-    case VersionSetting::kNone:
-      break;
+const FormatProfile* ProfileFor(VersionSetting setting) {
+  switch (setting) {
+    case VersionSetting::kSql2000: return &FormatProfile2000();
+    case VersionSetting::kSql2005: return &sql2005::FormatProfile2005();
+    case VersionSetting::kNone: break;
   }
-  return {};
+  return nullptr;
+}
+
+CatalogOpenResult OpenCatalog(CMdfDatabase& db, VersionSetting version) {
+  const FormatProfile* profile = ProfileFor(version);
+  return profile ? profile->BuildCatalog(db) : CatalogOpenResult{};
 }
 
 }  // namespace tollamer

@@ -1,18 +1,16 @@
-// The open sequence of the chosen server version: the SQL 7.0/2000 or the
-// SQL 2005/2008 catalog builder, or none when no version was chosen.
+// The choice of the format profile: the one place that maps a version
+// setting to the reader of its format.
 #pragma once
 
-#include "engine/catalog/mdf_database.h"
-#include "engine/pagestore/server_version.h"
+#include "engine/catalog/format_profile.h"
 
 namespace tollamer {
 
-struct CatalogOpenResult {
-  bool built = false;         // a builder ran
-  bool usedFallback = false;  // the system tables were found by the whole-file scan
-};
+// The profile of a version setting; null for kNone (no catalog is built).
+const FormatProfile* ProfileFor(VersionSetting setting);
 
-// Fills db's catalog from its system tables. The file must be open.
+// Fills db's catalog through the profile of `version`; nothing is built
+// for kNone. The file must be open.
 CatalogOpenResult OpenCatalog(CMdfDatabase& db, VersionSetting version);
 
 }  // namespace tollamer

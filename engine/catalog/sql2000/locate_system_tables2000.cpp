@@ -63,6 +63,13 @@ bool LocateSystemTables2000(const PageStore& store, SystemPages2000& lists) {
       if (!row || !row->DescribesData() || row->dataPages == 0) continue;
       SystemPageList* list = lists.ForObject(row->id);
       if (!list) continue;
+      if (row->id == sql2000::object_id::kSysReferences) {
+        // Not one of the seven: a damaged chain of it only loses foreign keys.
+        SystemPageList found;
+        if (LocateOne(store, *row, found))
+          for (uint64_t p : found) list->Append(p);
+        continue;
+      }
       ++located;
       if (!LocateOne(store, *row, *list)) {
         damaged = true;

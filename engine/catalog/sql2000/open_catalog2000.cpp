@@ -4,6 +4,7 @@
 #include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2000/table_pages2000.h"
 #include "engine/catalog/sql2000/catalog_builder2000.h"
+#include "engine/catalog/sql2000/constraints2000.h"
 #include "engine/catalog/sql2000/locate_system_tables2000.h"
 #include "engine/catalog/sql2000/system_table_index2000.h"
 #include "engine/catalog/system_page_scan.h"
@@ -28,6 +29,7 @@ OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
   sql2000::SystemTableIndex2000 index =
       sql2000::SystemTableIndex2000::Build(db.Store(), db.systemPages2000);
   sql2000::BuildCatalog2000(db.Store(), db.systemPages2000, index, db.catalog);
+  sql2000::ReadConstraints2000(db.Store(), db.systemPages2000, index, db.catalog);
   ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
   // A table whose syscolumns rows were lost with their page: its columns are
   // read off its own records, so that its rows still come out.

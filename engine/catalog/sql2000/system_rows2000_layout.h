@@ -82,6 +82,7 @@ inline constexpr uint32_t kSysTypes = 4;
 inline constexpr uint32_t kSysComments = 6;
 inline constexpr uint32_t kSysUsers = 10;
 inline constexpr uint32_t kSysIndexKeys = 20;
+inline constexpr uint32_t kSysReferences = 14;
 }  // namespace object_id
 
 // Every record begins with its fixed-part end.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/catalog/sql2005/columns_2005.h"
+#include "engine/catalog/sql2005/constraints_2005.h"
 #include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
 #include "engine/catalog/sql2005/lost_units_2005.h"
@@ -126,6 +127,8 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   // Where each table's columns lie in its records, when the file says.
   ReadPhysicalLayouts2005(store, lists, db.catalog,
                           [&](uint16_t id) { return lookups.LookupTypeName2005(id); });
+  // Keys, indexes, constraints and triggers of the tables.
+  ReadConstraints2005(store, lists, lookups, db.catalog);
   // Tables whose unit rows are lost, tied to the units their pages name.
   MatchLostUnits2005(db, allocation);
   // A table no system row gives a column of: columns read off its records.

@@ -32,7 +32,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
   SystemLocation2005 location = LocateSystemTables2005(db.Store(), db.systemPages2005);
   result.allocUnitRowsMatched = location.rowsMatched;
   if (!location.ok) {
-    db.Messages().ShowStop(kSystemIndexDamagedMessage);
+    db.Messages().Notify(EngineNotice::kSystemIndexDamaged);
     ScanSystemPages2005(db.Store(), db.systemPages2005);
     result.usedFallback = true;
   } else if (location.rowsMatched < kSystemRowsWanted) {
@@ -43,7 +43,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     SystemPages2005 scanned;
     ScanSystemPages2005(db.Store(), scanned);
     result.usedFallback = FillEmptyLists(db.systemPages2005, scanned);
-    if (result.usedFallback) db.Messages().ShowStop(kSystemIndexDamagedMessage);
+    if (result.usedFallback) db.Messages().Notify(EngineNotice::kSystemIndexDamaged);
   } else if (db.systemPages2005.sysschobjs.empty()) {
     // Every database has sysschobjs pages: a route that locates none went
     // through damaged sysallocunits pages (overwritten, zeroed). The file's
@@ -51,7 +51,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
     SystemPages2005 scanned;
     ScanSystemPages2005(db.Store(), scanned);
     if (!scanned.sysschobjs.empty()) {
-      db.Messages().ShowStop(kSystemIndexDamagedMessage);
+      db.Messages().Notify(EngineNotice::kSystemIndexDamaged);
       db.systemPages2005 = scanned;
       result.usedFallback = true;
     }
@@ -59,6 +59,10 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
   BuildCatalog2005(db, conflict);
   ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
   return result;
+}
+
+OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db) {
+  return OpenCatalog2005(db, db.pageOwnerConflict);
 }
 
 }  // namespace tollamer::sql2005

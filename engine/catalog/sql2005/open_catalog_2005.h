@@ -13,13 +13,13 @@ struct OpenCatalog2005Result {
   int allocUnitRowsMatched = 0;
 };
 
-// On a failed location shows "系统表索引出错，需扫描整个文件，请耐心等待！"
-// through db.Messages() before the scan. When the location met fewer than
+// On a failed location gives the system-index-damaged notice through
+// db.Messages() before the scan. When the location met fewer than
 // nine unit rows (a sysallocunits page lost), the lists it left empty are
 // taken from the scan, the others kept; the message follows when the scan
-// filled any. The conflict flag defaults to the
-// one of this program run.
-OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db,
-                                      PageOwnerConflict& conflict = ProcessPageOwnerConflict());
+// filled any. The page-owner conflict flag is `conflict`, or the opened
+// file's own.
+OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict);
+OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db);
 
 }  // namespace tollamer::sql2005

@@ -1,13 +1,6 @@
 #include "engine/catalog/sql2005/page_owner_2005.h"
 
-#include "engine/catalog/sql2005/system_tables_2005.h"
-
 namespace tollamer::sql2005 {
-
-PageOwnerConflict& ProcessPageOwnerConflict() {
-  static PageOwnerConflict flag;
-  return flag;
-}
 
 void RecordPageOwner2005(CMdfDatabase& db, uint32_t object_id, PageOwnerConflict& conflict) {
   auto list = db.dataPageLists.find(object_id);
@@ -17,7 +10,7 @@ void RecordPageOwner2005(CMdfDatabase& db, uint32_t object_id, PageOwnerConflict
   auto [owner, inserted] = db.pageOwnerMap.try_emplace(h->objId, object_id);
   // The same table met twice (a listed page read twice) is no conflict.
   if (!inserted && owner->second != object_id && conflict.Set())
-    db.Messages().ShowStop(kPageOwnerConflictMessage);
+    db.Messages().Notify(EngineNotice::kPageOwnerConflict);
 }
 
 }  // namespace tollamer::sql2005

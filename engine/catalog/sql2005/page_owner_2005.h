@@ -4,37 +4,21 @@
 // the whole-file data scan can attribute pages to tables.
 //
 // When two tables' first pages carry the same m_objId the scan cannot tell
-// their pages apart. The first time in a program run that this happens the
-// user is told that the all-tables scan cannot be run, and the conflict flag
-// stays set for the rest of the run (the command stays grayed), whatever
-// file is opened next.
+// their pages apart: the user is told once that the all-tables scan cannot
+// be run, and the conflict flag stays set (the command stays grayed) while
+// the flag's holder, normally the opened file, lives.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "engine/catalog/mdf_database.h"
 
 namespace tollamer::sql2005 {
 
-class PageOwnerConflict {
- public:
-  bool IsSet() const { return set_.load(); }
-  // True when this call set the flag (it was clear before).
-  bool Set() { return !set_.exchange(true); }
-  void ResetForTests() { set_.store(false); }
-
- private:
-  std::atomic<bool> set_{false};
-};
-
-// The flag of this program run.
-PageOwnerConflict& ProcessPageOwnerConflict();
-
 // Records the m_objId of the table's first data page. Does nothing when the
 // table has no pages. A second table claiming an m_objId shows the conflict
-// message once per run (through the flag) and sets the flag; the earlier
-// table keeps the m_objId.
+// message once (through the flag) and sets the flag; the earlier table
+// keeps the m_objId.
 void RecordPageOwner2005(CMdfDatabase& db, uint32_t object_id, PageOwnerConflict& conflict);
 
 }  // namespace tollamer::sql2005

@@ -80,10 +80,19 @@ inline constexpr uint32_t kSysrscols = 3;
 inline constexpr uint32_t kSysrowsetcolumns = 4;
 inline constexpr uint32_t kSyshobtcolumns = 13;
 
-inline constexpr std::array<SystemTable2005, 3> kLayoutTables2005 = {{
+//
+// Read the same way, for the keys and constraints of the tables:
+//   sysiscols         55      0x0001000000370000     index key columns
+//   syssingleobjrefs  74      0x00010000004A0000     foreign key references
+inline constexpr uint32_t kSysiscols = 55;
+inline constexpr uint32_t kSyssingleobjrefs = 74;
+
+inline constexpr std::array<SystemTable2005, 5> kLayoutTables2005 = {{
     {"sysrscols", kSysrscols, RowsetIdOf(0, kSysrscols)},
     {"sysrowsetcolumns", kSysrowsetcolumns, RowsetIdOf(0, kSysrowsetcolumns)},
     {"syshobtcolumns", kSyshobtcolumns, RowsetIdOf(0, kSyshobtcolumns)},
+    {"sysiscols", kSysiscols, RowsetIdOf(1, kSysiscols)},
+    {"syssingleobjrefs", kSyssingleobjrefs, RowsetIdOf(1, kSyssingleobjrefs)},
 }};
 
 inline const SystemTable2005* LayoutTableByRowset(uint64_t rowset_id) {
@@ -112,11 +121,6 @@ inline constexpr bool IsSystemObject(uint32_t object_id, uint32_t schema_id) {
   return static_cast<int32_t>(object_id) < 0 || IsSystemSchema(schema_id);
 }
 
-// Texts shown by the open.
-inline constexpr char kSystemIndexDamagedMessage[] =
-    "系统表索引出错，需扫描整个文件，请耐心等待！";
-inline constexpr char kPageOwnerConflictMessage[] =
-    "SQL 2005 m_objId 错误,将不能执行“扫描文件,提取所有表数据！”";
 
 // The location stops screening sysallocunits pages once this many rows of
 // the nine tables have been met.

@@ -1,9 +1,9 @@
-#include "tools/data_file_recognition.h"
+#include "engine/pagestore/data_file_recognition.h"
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/page_start.h"
 
-namespace tollamer::tools {
+namespace tollamer {
 
 using namespace page_layout;
 
@@ -17,4 +17,4 @@ bool HoldsDataPages(const PageStore& store) {
   return found;
 }
 
-}  // namespace tollamer::tools
+}  // namespace tollamer

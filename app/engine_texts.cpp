@@ -1,0 +1,24 @@
+#include "app/engine_texts.h"
+
+namespace tollamer::app {
+
+const char* NoticeText(EngineNotice notice) {
+  switch (notice) {
+    case EngineNotice::kBackupFormatUnknown: return "备份文件格式读取错误！";
+    case EngineNotice::kSystemIndexDamaged: return "系统表索引出错，需扫描整个文件，请耐心等待！";
+    case EngineNotice::kPageOwnerConflict:
+      return "SQL 2005 m_objId 错误,将不能执行“扫描文件,提取所有表数据！”";
+    case EngineNotice::kCompressedPageUnreadable: return "压缩页判断错误";
+    case EngineNotice::kLongRegionMissing: return "长数据区定位错误";
+  }
+  return "";
+}
+
+const char* QuestionText(EngineQuestion question) {
+  switch (question) {
+    case EngineQuestion::kScanFileForTable: return "表索引出错，需扫描整个文件，请耐心等待！";
+  }
+  return "";
+}
+
+}  // namespace tollamer::app

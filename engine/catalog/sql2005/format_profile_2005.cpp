@@ -1,0 +1,57 @@
+#include "engine/catalog/sql2005/format_profile_2005.h"
+
+#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/sql2005/table_pages_2005.h"
+#include "engine/pagestore/record_layout.h"
+
+namespace tollamer::sql2005 {
+
+namespace {
+
+class Profile2005 final : public FormatProfile {
+ public:
+  VersionSetting Setting() const override { return VersionSetting::kSql2005; }
+  const RecordTraits& Records() const override {
+    static constexpr RecordTraits kTraits{ColumnLayout::kFromTypes, true, true, true};
+    return kTraits;
+  }
+  CatalogOpenResult BuildCatalog(CMdfDatabase& db) const override {
+    return {true, OpenCatalog2005(db).usedFallback};
+  }
+  bool LocateTablePages(CMdfDatabase& db, uint32_t object_id) const override {
+    return LocateTablePages2005(db, object_id);
+  }
+  // The allocation unit is the only route: pages that m_objId alone
+  // attributes come from the all-tables scan.
+  bool TableScanOffered() const override { return false; }
+  void ScanFileForTable(CMdfDatabase& db, uint32_t object_id) const override {
+    ScanFileForTable2005(db, object_id, false);
+  }
+  void ScanFileForAllTables(CMdfDatabase& db) const override { ScanFileForTable2005(db, 0, true); }
+  // The catalog build locates every table's pages already.
+  void LocateAllTablePages(CMdfDatabase&) const override {}
+  // Header version 1, a data page of file 1 with the 32 reserved header
+  // bytes zero.
+  bool AcceptDataPage(const PageHeader& header) const override {
+    return header.headerVersion == page_layout::kValidHeaderVersion &&
+           header.HasType(page_layout::PageType::kData) && header.fileId == 1 &&
+           header.reservedZero;
+  }
+  bool AcceptSlotOffset(uint16_t offset) const override {
+    return offset != 0 && offset < record_layout::kSlotOffsetLimit2005;
+  }
+  // ceil(entries / 8).
+  uint32_t GridPageCount(size_t entries) const override {
+    return static_cast<uint32_t>((entries + kDataPagesPerGridPage - 1) / kDataPagesPerGridPage);
+  }
+};
+
+}  // namespace
+
+const FormatProfile& FormatProfile2005() {
+  static const Profile2005 kProfile;
+  return kProfile;
+}
+
+}  // namespace tollamer::sql2005

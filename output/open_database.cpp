@@ -1,0 +1,47 @@
+#include "output/open_database.h"
+
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/data_file_recognition.h"
+
+namespace tollamer {
+
+OpenStatus OpenDataFile(CMdfDatabase& db, const std::string& path) {
+  if (db.IsOpen()) db.Teardown();
+  if (!db.OpenFile(path)) {
+    if (db.IsOpen()) db.Teardown();
+    return OpenStatus::kCannotOpen;
+  }
+  if (!HoldsDataPages(db.Store())) return OpenStatus::kNotDataFile;
+  return OpenStatus::kOpened;
+}
+
+VersionSetting ChooseVersion(const VersionRequest& request, const PageStore& store,
+                             VersionGuess* detected) {
+  if (!request.automatic) return request.setting;
+  VersionGuess guess = DetectServerVersion(store);
+  if (detected) *detected = guess;
+  return guess.setting;
+}
+
+CatalogOpenResult ReadCatalog(CMdfDatabase& db, VersionSetting setting, WorkLog& log) {
+  CatalogOpenResult result = OpenCatalog(db, setting);
+  AppendFileLayout(log, db.Store());
+  AppendCatalogSummary(log, db.catalog);
+  return result;
+}
+
+OpenedDatabase OpenDatabase(CMdfDatabase& db, const std::string& path,
+                            const VersionRequest& request, WorkLog& log) {
+  OpenedDatabase opened;
+  if (db.IsOpen()) db.Teardown();
+  AppendRepairStart(log, path, LocalTimeNow());
+  opened.status = OpenDataFile(db, path);
+  if (opened.status != OpenStatus::kOpened) return opened;
+  opened.setting = ChooseVersion(request, db.Store(), &opened.detected);
+  opened.profile = ProfileFor(opened.setting);
+  opened.catalog = ReadCatalog(db, opened.setting, log);
+  AppendRepairCompleted(log, LocalTimeNow());
+  return opened;
+}
+
+}  // namespace tollamer
