@@ -74,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     (void)tollamer::DecodeCompressedRecord(page, *offset, columns, anchor, dictionary, unopened,
                                            messages);
+    (void)tollamer::DecodeCompressedTyped(page, *offset, columns, anchor, dictionary, unopened,
+                                          messages);
   }
   return 0;
 }

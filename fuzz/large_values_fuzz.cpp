@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "engine/pagestore/page_store.h"
-#include "engine/rows/values/large_values.h"
+#include "engine/values/large_values.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t page = tollamer::fuzz::U32At(tail, 0) % static_cast<uint32_t>(store.PageCount());
   const uint16_t slot = tollamer::fuzz::U16At(tail, 4);
   const uint8_t flags = tail.size() > 6 ? tail[6] : 0;
-  const uint8_t type = tail.size() > 7 ? tail[7] : tollamer::kOverflowVarbinary;
+  const uint8_t type = tail.size() > 7 ? tail[7] : tollamer::value_type::kVarBinary;
   const bool unicode = flags & 1;
   const bool root = flags & 2;
 

@@ -3,8 +3,8 @@
 // bytes); char text must always come out as valid UTF-8.
 #include <iterator>
 
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/value_format.h"
+#include "engine/values/xml_value.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/text.h"
 

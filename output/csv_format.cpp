@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/rows/values/number_text.h"
+#include "engine/values/number_text.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 
@@ -23,7 +24,7 @@ void AppendExportText(std::string& out, const TypedValue& v) {
     case TypedKind::kDateTime: AppendIsoDateTimeText(out, v.time, ' '); return;
     case TypedKind::kBytes:
       out += "0x";
-      out += HexDigits(v.bytes);
+      AppendHexDigits(out, ByteView(v.bytes.data(), v.bytes.size()));
       return;
     case TypedKind::kGuid: out += GuidText(v.bytes); return;
   }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <set>
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/data_export_buffer.h"
 #include "output/safe_file_name.h"

@@ -2,7 +2,7 @@
 
 #include <libpq-fe.h>
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/type_mapping.h"
 

@@ -1,6 +1,6 @@
 #include "output/sql_insert.h"
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 
 namespace tollamer {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 

@@ -11,20 +11,6 @@
 
 namespace tollamer {
 
-// System type ids (the xtype byte) that the catalog tests.
-namespace type_id {
-inline constexpr uint16_t kText = 35;
-inline constexpr uint16_t kDecimal = 106;
-inline constexpr uint16_t kNumeric = 108;
-inline constexpr uint16_t kVarbinary = 165;
-inline constexpr uint16_t kVarchar = 167;
-inline constexpr uint16_t kBinary = 173;
-inline constexpr uint16_t kChar = 175;
-inline constexpr uint16_t kNvarchar = 231;
-inline constexpr uint16_t kNchar = 239;
-inline constexpr uint16_t kSysname = 256;
-}  // namespace type_id
-
 // 0xFFFF in a column length: a max type (varchar(max) and its kin).
 inline constexpr uint16_t kMaxLength = 0xFFFF;
 

@@ -5,6 +5,7 @@
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/server_version.h"
 #include "platform/text.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 
@@ -112,7 +113,7 @@ uint16_t DatabaseCodePage(const PageStore& store) {
 }
 
 bool IsCodePageText(uint8_t xtype) {
-  return xtype == type_id::kChar || xtype == type_id::kVarchar || xtype == type_id::kText;
+  return xtype == value_type::kChar || xtype == value_type::kVarChar || xtype == value_type::kText;
 }
 
 void ResolveColumnCodePages(Catalog& catalog, uint16_t database_code_page) {

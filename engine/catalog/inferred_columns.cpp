@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/pagestore/record_layout.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr uint16_t kFirstFixedOffset = kFixedData;
 constexpr uint8_t kTypeBinary = 173;
-constexpr uint8_t kTypeVarbinary = 165;
 // No more pages than this are read for a page with a primary record.
 constexpr size_t kPagesTried = 8;
 
@@ -94,10 +94,10 @@ bool InferColumnsFromRecords(const PageStore& store, const DataPageList& pages, 
     ++colid;
   }
   for (uint16_t k = 1; k <= shape->variables; ++k, ++colid) {
-    columns.emplace(colid, Placeholder(colid, kTypeVarbinary, kMaxLength));
+    columns.emplace(colid, Placeholder(colid, value_type::kVarBinary, kMaxLength));
     columns.at(colid).xoffset = static_cast<int16_t>(-k);
     layout.columns.emplace(colid, PhysicalColumn2005{colid, static_cast<int16_t>(-k), 0, 0,
-                                                     kTypeVarbinary});
+                                                     value_type::kVarBinary});
   }
   if (columns.empty()) return false;
   // The other fixed columns of the record lie inside col1: counted as

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/values/value_types.h"
+
 namespace tollamer {
 
 namespace {
@@ -10,10 +12,6 @@ constexpr size_t kFixedEndAt = 2;
 constexpr uint8_t kHasVariableColumns = 0x20;
 constexpr uint16_t kOffRowBit = 0x8000;
 
-constexpr uint8_t kTinyint = 48;
-constexpr uint8_t kSmallint = 52;
-constexpr uint8_t kInt = 56;
-constexpr uint8_t kBigint = 127;
 // A decimal entry ends in the sign byte and the magnitude.
 constexpr size_t kDecimalTail = 17;
 
@@ -31,20 +29,20 @@ std::string Unsigned128Text(unsigned __int128 v) {
 std::optional<std::string> ValueText(ByteView entry, uint8_t xtype) {
   size_t e = entry.size();
   switch (xtype) {
-    case kTinyint:
+    case value_type::kTinyInt:
       if (e != 1) return std::nullopt;
       return std::to_string(*entry.U8(0));
-    case kSmallint:
+    case value_type::kSmallInt:
       if (e != 2) return std::nullopt;
       return std::to_string(*entry.I16(0));
-    case kInt:
+    case value_type::kInt:
       if (e != 4) return std::nullopt;
       return std::to_string(*entry.I32(0));
-    case kBigint:
+    case value_type::kBigInt:
       if (e != 8) return std::nullopt;
       return std::to_string(*entry.I64(0));
-    case type_id::kDecimal:
-    case type_id::kNumeric: {
+    case value_type::kDecimal:
+    case value_type::kNumeric: {
       if (e < kDecimalTail) return std::nullopt;
       size_t sign_at = e - kDecimalTail;
       unsigned __int128 magnitude = 0;

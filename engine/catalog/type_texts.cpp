@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 
-using namespace type_id;
+using namespace value_type;
 
 bool IsLengthType(uint16_t id) {
   switch (id) {
-    case kDecimal: case kNumeric: case kVarbinary: case kVarchar:
-    case kBinary: case kChar: case kNvarchar: case kNchar:
+    case kDecimal: case kNumeric: case kVarBinary: case kVarChar:
+    case kBinary: case kChar: case kNVarChar: case kNChar:
       return true;
     default:
       return false;
@@ -23,7 +24,7 @@ std::string SizeText(const TypeShape& t) {
     return "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
   if (t.length == kMaxLength) return "(max)";
   unsigned n = t.length;
-  if (t.xtype == kNvarchar || t.xtype == kNchar) n /= 2;
+  if (t.xtype == kNVarChar || t.xtype == kNChar) n /= 2;
   return "(" + std::to_string(n) + ")";
 }
 

@@ -1,7 +1,10 @@
 #include "engine/rows/compressed_numbers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 namespace {
@@ -15,6 +18,26 @@ void AppendGroup(std::string& digits, uint32_t group) {
   std::snprintf(piece, sizeof piece, "%03u", group);
   digits += piece;
 }
+
+WidenedValue LittleEndian(uint64_t value, size_t size) {
+  WidenedValue out;
+  out.size = size;
+  for (size_t i = 0; i < size; ++i) out.bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  return out;
+}
+
+// Stored bytes that are the high-order end of a `size`-byte value whose
+// zero low-order bytes were dropped.
+WidenedValue RightAligned(ByteView stored, size_t size) {
+  WidenedValue out;
+  out.size = size;
+  const size_t take = std::min(stored.size(), size);
+  for (size_t i = 0; i < take; ++i) out.bytes[size - take + i] = stored.data()[i];
+  return out;
+}
+
+constexpr size_t kFourBytes = 4;
+constexpr size_t kEightBytes = 8;
 
 }  // namespace
 
@@ -74,6 +97,33 @@ std::string CompressedDecimalText(ByteView bytes) {
   }
   if (negative) digits.insert(0, 1, '-');
   return digits;
+}
+
+}  // namespace tollamer
+
+namespace tollamer {
+
+std::optional<WidenedValue> WidenCompressedFixed(uint8_t type_id, ByteView value,
+                                                 ByteView buffer) {
+  using namespace value_type;
+  switch (type_id) {
+    case kMoney:
+    case kSmallMoney:
+    case kDateTime: {
+      const auto packed = CompressedInteger(value);
+      if (!packed) return std::nullopt;
+      return LittleEndian(static_cast<uint64_t>(*packed),
+                          type_id == kSmallMoney ? kFourBytes : kEightBytes);
+    }
+    case kSmallDateTime: {
+      uint32_t packed = buffer.LeOr<uint32_t>(0);
+      if (value.size() == 2) packed <<= 16;  // the bytes are the day count alone
+      return LittleEndian(packed, kFourBytes);
+    }
+    case kReal: return RightAligned(value, kFourBytes);
+    case kFloat: return RightAligned(value, kEightBytes);
+    default: return std::nullopt;
+  }
 }
 
 }  // namespace tollamer

@@ -12,6 +12,8 @@
 // 10-bit groups of three decimal digits each. 0xC1 0x1E 0xC0 is 12.3000.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,5 +30,22 @@ std::string CompressedIntegerText(ByteView bytes);
 
 // The decimal form as text; empty text for no bytes at all.
 std::string CompressedDecimalText(ByteView bytes);
+
+// A fixed value widened back to its ordinary stored form (at most 8 bytes).
+struct WidenedValue {
+  std::array<uint8_t, 8> bytes{};
+  size_t size = 0;
+  ByteView View() const { return ByteView(bytes.data(), size); }
+};
+
+// The stored form of the types whose compressed form drops bytes: money
+// and smallmoney (compressed integers of 1/10000 units), datetime (the
+// packed integer: low 32 bits the ticks, high 32 bits the days),
+// smalldatetime (2 bytes are the day count alone), real and float (the
+// dropped zero bytes are the low-order ones). `value` is the assembled
+// value, `buffer` the same bytes followed by zeros. Nothing for another
+// type or a compressed integer of more than 8 bytes.
+std::optional<WidenedValue> WidenCompressedFixed(uint8_t type_id, ByteView value,
+                                                 ByteView buffer);
 
 }  // namespace tollamer

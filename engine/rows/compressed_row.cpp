@@ -9,10 +9,17 @@ namespace tollamer {
 
 using namespace cd_layout;
 
-std::optional<std::vector<std::string>> DecodeCompressedRecord(
-    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
-    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
-    EngineMessages& messages) {
+namespace {
+
+// One value per column through `expand` (a text or a typed value);
+// `not_stored` for the columns the record does not store.
+template <typename Value, typename Expand>
+std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offset,
+                                               const std::map<uint16_t, ColumnInfo>& columns,
+                                               const AnchorEntries& anchor,
+                                               const DictionaryEntries& dictionary,
+                                               const PageStore& store, EngineMessages& messages,
+                                               const Value& not_stored, Expand expand) {
   if (record_offset >= page_layout::kPageSize) return std::nullopt;
   const auto record = CdRecord::Open(page, record_offset);
   if (!record || record->Header() > kMaxHeader) return std::nullopt;
@@ -24,7 +31,7 @@ std::optional<std::vector<std::string>> DecodeCompressedRecord(
   const uint32_t skipped = stored == columns.size() + 1 ? 1 : 0;
 
   const CompressedPageContext context{page, record_offset, dictionary, store};
-  std::vector<std::string> row;
+  std::vector<Value> row;
   row.reserve(columns.size());
   uint32_t position = 0;
   for (const auto& [colid, column] : columns) {
@@ -32,7 +39,7 @@ std::optional<std::vector<std::string>> DecodeCompressedRecord(
     const auto anchor_entry = anchor.find(position);
     ++position;
     if (cd_index >= stored) {
-      row.emplace_back("NULL");
+      row.push_back(not_stored);
       continue;
     }
     const auto code = record->Code(cd_index);
@@ -41,11 +48,28 @@ std::optional<std::vector<std::string>> DecodeCompressedRecord(
     const size_t end = record_offset + location->dataOffset +
                        static_cast<size_t>(location->lengthField & kLengthCountMask);
     if (end > page_layout::kPageSize) return std::nullopt;
-    row.push_back(ExpandCompressedValue(context, *code, *location, column,
-                                        anchor_entry == anchor.end() ? nullptr
-                                                                     : &anchor_entry->second));
+    row.push_back(expand(context, *code, *location, column,
+                         anchor_entry == anchor.end() ? nullptr : &anchor_entry->second));
   }
   return row;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> DecodeCompressedRecord(
+    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
+    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
+    EngineMessages& messages) {
+  return DecodeRecord(page, record_offset, columns, anchor, dictionary, store, messages,
+                      std::string("NULL"), ExpandCompressedValue);
+}
+
+std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
+    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
+    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
+    EngineMessages& messages) {
+  return DecodeRecord(page, record_offset, columns, anchor, dictionary, store, messages,
+                      TypedValue::Null(), ExpandCompressedTyped);
 }
 
 }  // namespace tollamer

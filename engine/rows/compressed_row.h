@@ -1,6 +1,6 @@
 // A compressed (CD) record of a SQL 2008 row- or page-compressed table,
-// decoded into one text per table column, the same row the ordinary
-// record reader builds.
+// decoded into one value per table column (grid texts or typed values), the
+// same row the ordinary record reader builds.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,7 @@
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/rows/compressed_page_info.h"
+#include "engine/rows/typed_value.h"
 
 namespace tollamer {
 
@@ -27,6 +28,13 @@ namespace tollamer {
 // the long-region notice once and decoding goes on. Columns the record does not
 // store are "NULL".
 std::optional<std::vector<std::string>> DecodeCompressedRecord(
+    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
+    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
+    EngineMessages& messages);
+
+// The same record as typed values: the complete stored values, NULL for
+// the columns the record does not store.
+std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
     const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
     EngineMessages& messages);

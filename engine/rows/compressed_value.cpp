@@ -6,7 +6,8 @@
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/compressed_value_text.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/rows/compressed_value_typed.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 namespace {
@@ -53,45 +54,79 @@ bool EmptyShowsZero(uint8_t type_id) {
   return type_id == kInt || type_id == kBit || type_id == kDecimal || type_id == kNumeric;
 }
 
-}  // namespace
+// What the CD code and bytes give before the column's type is applied.
+enum class Assembled : uint8_t {
+  kNull,        // the NULL code
+  kBitOne,      // a bit column holding 1
+  kZeroLength,  // the empty code with no anchor prefix
+  kMissing,     // codes 13 to 15, or bytes that cannot be read
+  kBytes,       // the value's bytes, in the assembly
+};
 
-std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
-                                  const CdLocation& location, const ColumnInfo& column,
-                                  const AnchorEntry* anchor) {
-  if (code == kCodeNull) return "NULL";
-  if (code == kCodeBitOne) return "1";
-  if (!location.LengthValid()) return {};
+Assembled Assemble(const CompressedPageContext& context, uint8_t code,
+                   const CdLocation& location, const AnchorEntry* anchor, Assembly& value) {
+  if (code == kCodeNull) return Assembled::kNull;
+  if (code == kCodeBitOne) return Assembled::kBitOne;
+  if (!location.LengthValid()) return Assembled::kMissing;
 
   const ByteView record = context.page.From(context.recordOffset);
-  Assembly value;
   if (code >= kCodeShortFirst && code <= kCodeLong) {
     const auto stored = record.Slice(location.dataOffset, location.ByteCount());
-    if (!stored) return {};
+    if (!stored) return Assembled::kMissing;
     if (GivesPrefix(anchor))
       AppendPrefixed(value, context.page, *anchor, *stored);
     else
       value.Append(*stored);
   } else if (code == kCodeEmpty) {
-    if (GivesPrefix(anchor))
-      value.Append(AnchorBytes(context.page, *anchor));
-    else
-      return EmptyShowsZero(column.xtype) ? "0" : "";
+    if (!GivesPrefix(anchor)) return Assembled::kZeroLength;
+    value.Append(AnchorBytes(context.page, *anchor));
   } else if (code == kCodePageSymbol) {
     const auto index = record.U8(location.dataOffset);
-    if (!index) return {};
+    if (!index) return Assembled::kMissing;
     const auto symbol = context.dictionary.find(*index);
-    if (symbol == context.dictionary.end()) return {};
+    if (symbol == context.dictionary.end()) return Assembled::kMissing;
     const auto bytes = context.page.Slice(symbol->second.pageOffset, symbol->second.length);
-    if (!bytes) return {};
+    if (!bytes) return Assembled::kMissing;
     if (GivesPrefix(anchor))
       AppendPrefixed(value, context.page, *anchor, *bytes);
     else
       value.Append(*bytes);
   } else {
-    return {};  // codes 13 to 15 carry no value
+    return Assembled::kMissing;
+  }
+  return Assembled::kBytes;
+}
+
+}  // namespace
+
+std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
+                                  const CdLocation& location, const ColumnInfo& column,
+                                  const AnchorEntry* anchor) {
+  Assembly value;
+  switch (Assemble(context, code, location, anchor, value)) {
+    case Assembled::kNull: return "NULL";
+    case Assembled::kBitOne: return "1";
+    case Assembled::kZeroLength: return EmptyShowsZero(column.xtype) ? "0" : "";
+    case Assembled::kMissing: return {};
+    case Assembled::kBytes: break;
   }
   return CompressedValueText(column, value.Buffer(), value.Length(), location.Complex(),
                              context.store);
+}
+
+TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t code,
+                                 const CdLocation& location, const ColumnInfo& column,
+                                 const AnchorEntry* anchor) {
+  Assembly value;
+  switch (Assemble(context, code, location, anchor, value)) {
+    case Assembled::kNull:
+    case Assembled::kMissing: return TypedValue::Null();
+    case Assembled::kBitOne: return TypedValue::Integer(1);
+    case Assembled::kZeroLength:
+    case Assembled::kBytes: break;
+  }
+  return CompressedValueTyped(column, value.Buffer(), value.Length(), location.Complex(),
+                              context.store);
 }
 
 }  // namespace tollamer

@@ -1,6 +1,7 @@
-// Expanding one located column of a compressed record into its text: the
-// CD code's own meaning (NULL, empty, bit 1, page symbol), the anchor
-// prefix of a page-compressed page, then the type's text form.
+// Expanding one located column of a compressed record: the CD code's own
+// meaning (NULL, empty, bit 1, page symbol), the anchor prefix of a
+// page-compressed page, then the type applied to the assembled bytes, as
+// the grid's text or as a typed value.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include "engine/pagestore/page_store.h"
 #include "engine/rows/compressed_page_info.h"
 #include "engine/rows/compressed_record.h"
+#include "engine/rows/typed_value.h"
 
 namespace tollamer {
 
@@ -30,5 +32,11 @@ struct CompressedPageContext {
 std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
                                   const CdLocation& location, const ColumnInfo& column,
                                   const AnchorEntry* anchor);
+
+// The same value typed: the complete stored value (NULL for the NULL code
+// and for bytes that cannot be read).
+TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t code,
+                                 const CdLocation& location, const ColumnInfo& column,
+                                 const AnchorEntry* anchor);
 
 }  // namespace tollamer

@@ -5,65 +5,30 @@
 #include <cstdio>
 
 #include "engine/rows/compressed_numbers.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/rows/table_rows_text.h"
+#include "engine/values/large_values.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "engine/values/xml_value.h"
 
 namespace tollamer {
 namespace {
 
 using namespace value_type;
 
-// Display limits of large values.
-constexpr size_t kOverflowTextLimit = 800;
-constexpr size_t kOverflowBytesLimit = 800;
-constexpr size_t kTextLimit = 8000;
-constexpr size_t kImageBytesLimit = 4000;
-constexpr size_t kRealSize = 4;
-constexpr size_t kFloatSize = 8;
-constexpr size_t kMoneySize = 8;
-constexpr size_t kSmallMoneySize = 4;
-constexpr size_t kSmallDateTimeSize = 4;
 constexpr size_t kTextPointerSize = 16;
 
-// Cuts UTF-8 text to its first `count` characters.
 std::string FirstCharacters(std::string text, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;
-    if (seen == count) {
-      text.resize(i);
-      break;
-    }
-    ++seen;
-  }
+  CutToCharacters(text, count);
   return text;
 }
 
-// The stored form of a fixed type through the ordinary formatter.
-template <size_t N>
-std::string Formatted(uint8_t type_id, const std::array<uint8_t, N>& bytes,
-                      const ColumnInfo& column) {
-  return FormatValue2005(type_id, ByteView(bytes.data(), bytes.size()), 0, column.xprec,
-                         column.xscale, static_cast<uint16_t>(N), 0);
-}
-
-template <size_t N>
-std::array<uint8_t, N> LittleEndian(uint64_t value) {
-  std::array<uint8_t, N> bytes{};
-  for (size_t i = 0; i < N; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  return bytes;
-}
-
-// Stored bytes that are the high-order end of an N-byte value whose zero
-// low-order bytes were dropped.
-template <size_t N>
-std::array<uint8_t, N> RightAligned(ByteView stored) {
-  std::array<uint8_t, N> bytes{};
-  const size_t take = std::min(stored.size(), N);
-  for (size_t i = 0; i < take; ++i) bytes[N - take + i] = stored.data()[i];
-  return bytes;
+// The widened stored form through the ordinary formatter.
+std::string Formatted(uint8_t type_id, ByteView value, ByteView buffer, const ColumnInfo& column) {
+  const std::optional<WidenedValue> widened = WidenCompressedFixed(type_id, value, buffer);
+  if (!widened) return {};
+  return FormatValue2005(type_id, widened->View(), 0, column.xprec, column.xscale,
+                         static_cast<uint16_t>(widened->size), 0);
 }
 
 std::string CharText(ByteView buffer, size_t length, uint16_t code_page) {
@@ -107,33 +72,13 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kInt:
     case kBigInt:
       return CompressedIntegerText(value);
-    case kMoney: {
-      const auto units = CompressedInteger(value);
-      if (!units) return {};
-      return Formatted(kMoney, LittleEndian<kMoneySize>(static_cast<uint64_t>(*units)), column);
-    }
-    case kSmallMoney: {
-      const auto units = CompressedInteger(value);
-      if (!units) return {};
-      return Formatted(kSmallMoney, LittleEndian<kSmallMoneySize>(static_cast<uint64_t>(*units)),
-                       column);
-    }
-    case kDateTime: {
-      // Low 32 bits the ticks, high 32 bits the days: the stored form.
-      const auto packed = CompressedInteger(value);
-      if (!packed) return {};
-      return Formatted(kDateTime, LittleEndian<8>(static_cast<uint64_t>(*packed)), column);
-    }
-    case kSmallDateTime: {
-      uint32_t packed = buffer.LeOr<uint32_t>(0);
-      if (length == 2) packed <<= 16;  // the bytes are the day count alone
-      return Formatted(kSmallDateTime, LittleEndian<kSmallDateTimeSize>(packed), column);
-    }
+    case kMoney:
+    case kSmallMoney:
+    case kDateTime:
+    case kSmallDateTime:
     case kReal:
-      return Formatted(kReal, RightAligned<kRealSize>(value), column);
     case kFloat:
-      // Dropped zero bytes are the low-order ones, as for real.
-      return Formatted(kFloat, RightAligned<kFloatSize>(value), column);
+      return Formatted(column.xtype, value, buffer, column);
     case kDecimal:
     case kNumeric:
       return CompressedDecimalText(value);
@@ -151,7 +96,7 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kVarBinary:
     case kClr:
       if (!complex) return HexText(value);
-      return HexText(Prefix(OverflowText(store, value, kOverflowVarbinary), kOverflowBytesLimit));
+      return HexText(Prefix(OverflowText(store, value, value_type::kVarBinary), kOverflowBytes));
     case kChar:
       return CharText(buffer, length, column.codePage);
     case kNChar:
@@ -159,11 +104,11 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
     case kVarChar:
       if (!complex) return CharText(buffer, length, column.codePage);
       return FirstCharacters(
-          NarrowAsUtf8(BytesOf(OverflowText(store, value, kOverflowVarchar)), column.codePage),
-          kOverflowTextLimit);
+          NarrowAsUtf8(BytesOf(OverflowText(store, value, value_type::kVarChar)), column.codePage),
+          kOverflowChars);
     case kNVarChar:
       if (!complex) return NCharText(value, static_cast<uint16_t>(length));
-      return FirstCharacters(OverflowText(store, value, kOverflowNvarchar), kOverflowTextLimit);
+      return FirstCharacters(OverflowText(store, value, value_type::kNVarChar), kOverflowChars);
     case kXml: {
       std::string text;
       if (!complex) {
@@ -171,20 +116,20 @@ std::string CompressedValueText(const ColumnInfo& column, ByteView buffer, size_
         return text;
       }
       // The off-row bytes hold the same token format as an in-row value.
-      const std::string tokens = OverflowText(store, value, kOverflowVarbinary);
+      const std::string tokens = OverflowText(store, value, value_type::kVarBinary);
       DecodeXmlValue(Prefix(tokens, tokens.size()), text);
-      return FirstCharacters(std::move(text), kOverflowTextLimit);
+      return FirstCharacters(std::move(text), kOverflowChars);
     }
     case kText:
       return FirstCharacters(NarrowAsUtf8(BytesOf(TextValue(store, buffer, false)), column.codePage),
-                             kTextLimit);
+                             kLargeText2005Chars);
     case kNText: {
       const auto pointer = DecodeTextPointer(buffer.Slice(0, kTextPointerSize).value_or(ByteView()));
       if (!pointer || pointer->pageId == 0) return {};
-      return FirstCharacters(TextValue(store, buffer, true), kTextLimit);
+      return FirstCharacters(TextValue(store, buffer, true), kLargeText2005Chars);
     }
     case kImage:
-      return HexText(Prefix(TextValue(store, buffer, false), kImageBytesLimit));
+      return HexText(Prefix(TextValue(store, buffer, false), kImageBytes));
     case kSqlVariant:
       return "NULL";
     default:

@@ -12,7 +12,7 @@
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_decode.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 

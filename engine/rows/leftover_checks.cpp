@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/catalog/catalog_model.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 

@@ -5,7 +5,7 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/record_layout.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 

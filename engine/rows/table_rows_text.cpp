@@ -1,10 +1,10 @@
 #include "engine/rows/table_rows_text.h"
 
 #include "engine/rows/compressed_row.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/large_values.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "engine/values/xml_value.h"
 
 namespace tollamer {
 
@@ -71,7 +71,7 @@ std::string OverflowText(const PageStore& store, ByteView pointer, uint8_t as_ty
 // column's code page before it is cut, so no character is split.
 std::string OverflowNarrowText(const PageStore& store, ByteView pointer, uint16_t code_page) {
   std::string stored;
-  ReadOverflowValue(store, pointer, kOverflowVarchar, stored);
+  ReadOverflowValue(store, pointer, value_type::kVarChar, stored);
   std::string value =
       NarrowAsUtf8(ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()),
                    code_page);
@@ -111,14 +111,14 @@ std::string Variable2005(const PageStore& store, const ColumnInfo& c, const Cell
       if (cell.complex) return OverflowNarrowText(store, bytes, c.codePage);
       return bytes.empty() ? std::string(" ") : NarrowText(bytes, c.codePage);
     case value_type::kNVarChar:
-      if (cell.complex) return OverflowText(store, bytes, kOverflowNvarchar);
+      if (cell.complex) return OverflowText(store, bytes, value_type::kNVarChar);
       return WideText(bytes);
     case value_type::kXml: {
       std::string text;
       if (cell.complex) {
         // The off-row bytes hold the same token format as an in-row value.
         std::string stored;
-        ReadOverflowValue(store, bytes, kOverflowVarbinary, stored);
+        ReadOverflowValue(store, bytes, value_type::kVarBinary, stored);
         DecodeXmlValue(ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()),
                        text);
         CutToCharacters(text, kOverflowChars);
@@ -137,7 +137,7 @@ std::string Variable2005(const PageStore& store, const ColumnInfo& c, const Cell
     case value_type::kClr: {
       if (!cell.complex) return HexText(bytes);
       std::string stored;
-      ReadOverflowValue(store, bytes, kOverflowVarbinary, stored);
+      ReadOverflowValue(store, bytes, value_type::kVarBinary, stored);
       return HexOfFirst(stored, kOverflowBytes);
     }
     default:
@@ -165,17 +165,6 @@ void SetVariable2005(const PageStore& store, const ColumnInfo& c, const CellLoca
 }
 
 }  // namespace
-
-void CutToCharacters(std::string& text, size_t n) {
-  size_t chars = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    bool lead = (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80;
-    if (lead && chars++ == n) {
-      text.resize(i);
-      return;
-    }
-  }
-}
 
 std::string CellText2000(const PageStore& store, const ColumnInfo& column,
                          const CellLocation& cell, ByteView record) {

@@ -34,9 +34,6 @@ inline constexpr size_t kOverflowChars = 800;
 inline constexpr size_t kOverflowBytes = 800;
 inline constexpr size_t kImageBytes = 4000;
 
-// Cuts UTF-8 `text` after its first `n` characters.
-void CutToCharacters(std::string& text, size_t n);
-
 // `record` is the page from the record's offset on.
 std::string CellText2000(const PageStore& store, const ColumnInfo& column,
                          const CellLocation& cell, ByteView record);

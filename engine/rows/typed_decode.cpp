@@ -1,16 +1,15 @@
 #include "engine/rows/typed_decode.h"
 
-#include <charconv>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
-#include "engine/rows/values/date_time_text.h"
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/date_time_text.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/large_values.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "engine/values/xml_value.h"
 #include "platform/text.h"
 
 namespace tollamer {
@@ -19,36 +18,24 @@ namespace {
 
 namespace vt = value_type;
 
-// Days from 0001-01-01 and from 1900-01-01 to 1970-01-01.
-constexpr int64_t kDaysYear1To1970 = 719162;
-constexpr int64_t kDays1900To1970 = 25567;
-constexpr uint8_t kMaxTimeScale = 7;
 constexpr uint16_t kGuidBytes = 16;
 
-// The proleptic Gregorian date `days` after 1970-01-01 (negative before).
-void SetCivilDate(int64_t days, TypedDateTime& t) {
-  const CalendarDate d = CivilDate(days);
+void SetDate(int start_year, int64_t days, TypedDateTime& t) {
+  const CalendarDate d = DaysToDate(start_year, days);
   t.year = d.year;
   t.month = d.month;
   t.day = d.day;
 }
 
-uint64_t TenTo(uint8_t n) {
-  uint64_t v = 1;
-  while (n--) v *= 10;
-  return v;
-}
-
-// Splits `units` of 10^-scale seconds since midnight into the time parts.
+// `units` of 10^-scale seconds since midnight as the time parts; hours past
+// a day wrap.
 void SetTimeOfDay(uint64_t units, uint8_t scale, TypedDateTime& t) {
-  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
-  const uint64_t per_second = TenTo(scale);
-  const uint64_t seconds = units / per_second;
-  t.hour = static_cast<int>(seconds / 3600 % 24);
-  t.minute = static_cast<int>(seconds % 3600 / 60);
-  t.second = static_cast<int>(seconds % 60);
-  t.fraction = static_cast<uint32_t>(units % per_second);
-  t.fractionDigits = scale;
+  const TimeOfDay parts = SplitTime(units, scale);
+  t.hour = static_cast<int>(parts.hours % 24);
+  t.minute = static_cast<int>(parts.minutes);
+  t.second = static_cast<int>(parts.seconds);
+  t.fraction = static_cast<uint32_t>(parts.fraction);
+  t.fractionDigits = std::min(scale, kMaxTimeScale);
 }
 
 uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
@@ -58,14 +45,17 @@ uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
 }
 
 TypedValue DateTimeValue(ByteView v) {
-  // Ticks of 1/300 second since midnight, then days since 1900-01-01.
-  const uint32_t ticks = v.LeOr<uint32_t>(0);
-  const int32_t days = v.LeOr<int32_t>(4);
+  const DateTimeParts p =
+      TicksToDateTime<TickRounding::kNearest>(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
   TypedDateTime t;
-  SetCivilDate(days - kDays1900To1970, t);
-  // Milliseconds rounded as the server shows them (.000, .003, .007).
-  const uint64_t ms = (uint64_t{ticks} * 10 + 1) / 3;
-  SetTimeOfDay(ms, 3, t);
+  t.year = p.year;
+  t.month = p.month;
+  t.day = p.day;
+  t.hour = p.hour % 24;  // ticks past a day wrap
+  t.minute = p.minute;
+  t.second = p.second;
+  t.fraction = static_cast<uint32_t>(p.millisecond);
+  t.fractionDigits = 3;
   return TypedValue::DateTime(t);
 }
 
@@ -73,7 +63,7 @@ TypedValue SmallDateTimeValue(ByteView v) {
   const uint16_t minutes = v.LeOr<uint16_t>(0);
   const uint16_t days = v.LeOr<uint16_t>(2);
   TypedDateTime t;
-  SetCivilDate(int64_t{days} - kDays1900To1970, t);
+  SetDate(1900, days, t);
   SetTimeOfDay(uint64_t{minutes} * 60, 0, t);
   return TypedValue::DateTime(t);
 }
@@ -83,7 +73,7 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
   TypedDateTime t;
   if (xtype == vt::kDate) {
     t.hasTime = false;
-    SetCivilDate(static_cast<int64_t>(LeNumber(v, 0, 3)) - kDaysYear1To1970, t);
+    SetDate(1, static_cast<int64_t>(LeNumber(v, 0, 3)), t);
     return TypedValue::DateTime(t);
   }
   size_t time_bytes = length;
@@ -94,7 +84,7 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
     t.hasDate = false;
     return TypedValue::DateTime(t);
   }
-  SetCivilDate(static_cast<int64_t>(LeNumber(v, time_bytes, 3)) - kDaysYear1To1970, t);
+  SetDate(1, static_cast<int64_t>(LeNumber(v, time_bytes, 3)), t);
   if (xtype == vt::kDateTimeOffset) {
     t.hasOffset = true;
     t.offsetMinutes = v.LeOr<int16_t>(time_bytes + 3);
@@ -180,16 +170,16 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
   switch (c.xtype) {
     case vt::kVarChar:
       if (off_row)
-        return TypedValue::Text(NarrowToUtf8(ToView(overflow(kOverflowVarchar)), c.codePage));
+        return TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage));
       return TypedValue::Text(NarrowToUtf8(bytes, c.codePage));
     case vt::kNVarChar:
-      if (off_row) return TypedValue::Text(overflow(kOverflowNvarchar));
+      if (off_row) return TypedValue::Text(overflow(value_type::kNVarChar));
       return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
     case vt::kXml: {
       std::string stored;
       ByteView tokens = bytes;
       if (off_row) {
-        stored = overflow(kOverflowVarbinary);
+        stored = overflow(value_type::kVarBinary);
         tokens = ByteView(reinterpret_cast<const uint8_t*>(stored.data()), stored.size());
       }
       std::string text;
@@ -209,44 +199,11 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
     }
     case vt::kVarBinary:
     case vt::kClr:
-      if (off_row) return TypedValue::Bytes(ToVector(overflow(kOverflowVarbinary)));
+      if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
       return TypedValue::Null();
   }
-}
-
-std::optional<int64_t> ParseInteger(std::string_view s) {
-  int64_t v = 0;
-  auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return v;
-}
-
-std::optional<std::vector<uint8_t>> ParseHex(std::string_view s) {
-  if (s.size() < 2 || s.size() % 2 != 0 || s.substr(0, 2) != "0x") return std::nullopt;
-  std::vector<uint8_t> out;
-  for (size_t i = 2; i + 1 < s.size(); i += 2) {
-    uint8_t b = 0;
-    auto [end, error] = std::from_chars(s.data() + i, s.data() + i + 2, b, 16);
-    if (error != std::errc() || end != s.data() + i + 2) return std::nullopt;
-    out.push_back(b);
-  }
-  return out;
-}
-
-// "yyyy-mm-dd hh:mm:ss.fff" (datetime) or "yyyy-mm-dd hh:mm:00".
-std::optional<TypedDateTime> ParseGridDateTime(const std::string& s) {
-  TypedDateTime t;
-  unsigned ms = 0;
-  int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%u", &t.year, &t.month, &t.day, &t.hour,
-                      &t.minute, &t.second, &ms);
-  if (n < 6) return std::nullopt;
-  if (n == 7) {
-    t.fraction = ms;
-    t.fractionDigits = 3;
-  }
-  return t;
 }
 
 }  // namespace
@@ -318,43 +275,6 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const
   return TypedValue::Null();
 }
 
-TypedValue TypedFromGridText(const ColumnInfo& c, const std::string& text) {
-  if (text == "NULL") return TypedValue::Null();
-  switch (c.xtype) {
-    case vt::kTinyInt: case vt::kSmallInt: case vt::kInt: case vt::kBigInt: case vt::kBit:
-      if (auto v = ParseInteger(text)) return TypedValue::Integer(*v);
-      return TypedValue::Null();
-    case vt::kReal: case vt::kFloat: {
-      char* end = nullptr;
-      double d = std::strtod(text.c_str(), &end);
-      if (end == text.c_str()) return TypedValue::Null();
-      return TypedValue::Float(d);
-    }
-    case vt::kMoney: case vt::kSmallMoney: {
-      // "%.4f": the digits without the point are the ten-thousandths.
-      std::string digits = text;
-      size_t point = digits.find('.');
-      if (point == std::string::npos || digits.size() - point != 5) return TypedValue::Text(text);
-      digits.erase(point, 1);
-      if (auto v = ParseInteger(digits)) return TypedValue::Money(*v);
-      return TypedValue::Text(text);
-    }
-    case vt::kDecimal: case vt::kNumeric:
-      if (text.rfind("0x", 0) == 0) return TypedValue::Text(text);
-      return TypedValue::Decimal(text);
-    case vt::kDateTime: case vt::kSmallDateTime:
-      if (auto t = ParseGridDateTime(text)) return TypedValue::DateTime(*t);
-      return TypedValue::Text(text);
-    case vt::kBinary: case vt::kVarBinary: case vt::kImage: case vt::kTimestamp: case vt::kClr:
-      if (auto b = ParseHex(text)) return TypedValue::Bytes(std::move(*b));
-      return TypedValue::Text(text);
-    case vt::kChar: case vt::kNChar:
-      return PaddedText(text);
-    default:
-      return TypedValue::Text(text);
-  }
-}
-
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record) {
   return RecordValues(db.Store(), db.Messages(), walk, record);
@@ -365,23 +285,14 @@ std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
                                                     const TableRecordWalk& walk,
                                                     const TableRecord& record) {
   const std::vector<ColumnPlan>& plan = walk.Plan();
-  std::vector<TypedValue> row;
-  row.reserve(plan.size());
   if (record.compressed) {
-    // Compressed values are only known through their grid texts.
     static const PageCompression kNone;
     const PageCompression& pc = record.compression ? *record.compression : kNone;
-    std::optional<std::vector<std::string>> texts =
-        DecodeCompressedRecord(record.page, record.recordOffset, walk.Table().columns,
-                               pc.anchor, pc.dictionary, store, messages);
-    if (!texts) return std::nullopt;
-    size_t i = 0;
-    for (const auto& [colid, column] : walk.Table().columns) {
-      row.push_back(i < texts->size() ? TypedFromGridText(column, (*texts)[i]) : TypedValue::Null());
-      ++i;
-    }
-    return row;
+    return DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns,
+                                 pc.anchor, pc.dictionary, store, messages);
   }
+  std::vector<TypedValue> row;
+  row.reserve(plan.size());
   ByteView bytes = record.Record();
   for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
     row.push_back(

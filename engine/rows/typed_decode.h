@@ -26,11 +26,6 @@ TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
 
-// A value given as grid text (compressed records) turned back into the
-// typed value of the column's type: "NULL" is NULL, numbers, dates, GUIDs
-// and "0x" hex become what they show; anything else stays text.
-TypedValue TypedFromGridText(const ColumnInfo& column, const std::string& text);
-
 // Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
 // code page of the column's collation (see AppendNarrowAsUtf8).
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page);

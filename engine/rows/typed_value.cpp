@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/rows/values/number_text.h"
+#include "engine/values/number_text.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 
@@ -67,22 +68,12 @@ TypedValue TypedValue::DateTime(const TypedDateTime& d) {
 
 std::string GuidText(const std::vector<uint8_t>& b) {
   if (b.size() != 16) return {};
-  char buf[40];
-  std::snprintf(buf, sizeof buf,
-                "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3], b[2],
-                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
-                b[15]);
-  return buf;
+  return UniqueIdentifierText(ByteView(b.data(), b.size()));
 }
 
 std::string HexDigits(const std::vector<uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
-  out.resize(bytes.size() * 2);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out[2 * i] = kDigits[bytes[i] >> 4];
-    out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
-  }
+  AppendHexDigits(out, ByteView(bytes.data(), bytes.size()));
   return out;
 }
 

@@ -4,17 +4,18 @@
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/catalog/collation.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 namespace {
 
-using namespace type_id;
+using namespace value_type;
 
 TEST(TypeTextsTest, ColumnSizeTexts) {
-  EXPECT_EQ(ColumnSizeText({kNvarchar, kNvarchar, 100}), "(50)");
-  EXPECT_EQ(ColumnSizeText({kNchar, kNchar, 21}), "(10)") << "halved by integer division";
-  EXPECT_EQ(ColumnSizeText({kVarchar, kVarchar, kMaxLength}), "(max)");
-  EXPECT_EQ(ColumnSizeText({kNvarchar, kNvarchar, kMaxLength}), "(max)");
+  EXPECT_EQ(ColumnSizeText({kNVarChar, kNVarChar, 100}), "(50)");
+  EXPECT_EQ(ColumnSizeText({kNChar, kNChar, 21}), "(10)") << "halved by integer division";
+  EXPECT_EQ(ColumnSizeText({kVarChar, kVarChar, kMaxLength}), "(max)");
+  EXPECT_EQ(ColumnSizeText({kNVarChar, kNVarChar, kMaxLength}), "(max)");
   EXPECT_EQ(ColumnSizeText({kDecimal, kDecimal, 9, 10, 2}), "(10,2)");
   EXPECT_EQ(ColumnSizeText({kNumeric, kNumeric, 5, 4, 0}), "(4,0)");
   EXPECT_EQ(ColumnSizeText({kBinary, kBinary, 16}), "(16)");
@@ -24,7 +25,7 @@ TEST(TypeTextsTest, ColumnSizeTexts) {
 
 TEST(TypeTextsTest, UserDefinedTypesCarryTheirOwnSize) {
   // A column of user type "id" (xusertype 257) based on varchar(11).
-  TypeShape column{kVarchar, 257, 11};
+  TypeShape column{kVarChar, 257, 11};
   EXPECT_EQ(ColumnSizeText(column), "");
   EXPECT_EQ(UserTypeBaseText("varchar", column), "varchar(11)");
   EXPECT_EQ(UserTypeBaseText("int", {56, 258, 4}), "int");
@@ -75,10 +76,10 @@ TEST(CollationTest, ColumnsWithoutAKnownCollationTakeTheDatabaseDefault) {
     col.collationId = collation;
     t.columns[colid] = col;
   };
-  add(1, type_id::kVarchar, 0x0000D002);
-  add(2, type_id::kChar, 0);
-  add(3, type_id::kText, 0x0000D0FF);
-  add(4, type_id::kNvarchar, 0x0000D002);
+  add(1, value_type::kVarChar, 0x0000D002);
+  add(2, value_type::kChar, 0);
+  add(3, value_type::kText, 0x0000D0FF);
+  add(4, value_type::kNVarChar, 0x0000D002);
   ResolveColumnCodePages(c, 950);
   EXPECT_EQ(t.columns[1].codePage, 936);
   EXPECT_EQ(t.columns[2].codePage, 950);

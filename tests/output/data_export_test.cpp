@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "engine/catalog/open/open_catalog.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/sql_insert.h"
 #include "tests/fixtures/export_fixtures.h"

@@ -7,7 +7,7 @@
 #include "engine/rows/table_rows.h"
 #include "engine/rows/typed_decode.h"
 #include "engine/rows/typed_rows.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "tests/fixtures/lob_builder.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -257,20 +257,6 @@ TEST(TypedFixedValues, TextsKeepTheirBlanksButNotThePadding) {
   EXPECT_EQ(Fixed(ColumnOf(vt::kChar, 3), {'c', 0xE9, ' '}), "c\xC3\xA9");
   // A value past the record's end is NULL, not a partial read.
   EXPECT_TRUE(DecodeFixedTyped(ColumnOf(vt::kBigInt, 8), Bytes(6, 1), 0, 0).IsNull());
-}
-
-TEST(TypedFromGridText, CompressedValuesBecomeTypedAgain) {
-  namespace vt = value_type;
-  EXPECT_TRUE(TypedFromGridText(ColumnOf(vt::kInt, 4), "NULL").IsNull());
-  EXPECT_EQ(TypedFromGridText(ColumnOf(vt::kInt, 4), "-42").integer, -42);
-  TypedValue money = TypedFromGridText(ColumnOf(vt::kMoney, 8), "-12.3400");
-  EXPECT_EQ(money.kind, TypedKind::kMoney);
-  EXPECT_EQ(money.integer, -123400);
-  TypedValue when = TypedFromGridText(ColumnOf(vt::kDateTime, 8), "2008-05-17 13:14:15.123");
-  EXPECT_EQ(ExportText(when), "2008-05-17 13:14:15.123");
-  TypedValue bin = TypedFromGridText(ColumnOf(vt::kVarBinary, 8), "0x0AFF");
-  EXPECT_EQ(bin.bytes, (std::vector<uint8_t>{0x0A, 0xFF}));
-  EXPECT_EQ(TypedFromGridText(ColumnOf(vt::kChar, 8), "ab   ").text, "ab");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "engine/catalog/open/open_catalog.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/db_import.h"
 #include "output/postgres_target.h"
 #include "tests/fixtures/user_rows_database.h"

@@ -402,8 +402,7 @@ TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
       CMdfDatabase db(messages);
       ASSERT_TRUE(db.OpenFile(
           dir.Write("keys.mdf", fixtures::sql2005::BuildDatabase2005(d).file.Image())));
-      sql2005::PageOwnerConflict conflict;
-      sql2005::OpenCatalog2005(db, conflict);
+      sql2005::OpenCatalog2005(db);
       CheckKeyScripts(db.catalog);
       EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
     }

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "output/db_import.h"
 #include "output/sqlite_target.h"
 #include "tests/test_support.h"

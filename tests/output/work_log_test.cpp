@@ -38,15 +38,6 @@ std::tm March5th2009() {
   return t;
 }
 
-TEST(WorkLogTest, SavingRightAfterClearingWritesTheHeaderAlone) {
-  testing::TempDir dir;
-  WorkLog log;
-  log.AppendEntry("something");
-  log.Clear();
-  EXPECT_EQ(log.SaveReport(dir.File("r.log")), std::nullopt);
-  EXPECT_EQ(ReadAll(dir.File("r.log")), kHeader);  // no line break, no byte-order mark
-}
-
 TEST(WorkLogTest, SaveReplacesAnExistingReport) {
   testing::TempDir dir;
   dir.Write("r.log", fixtures::Bytes(4000, 'q'));

@@ -11,8 +11,8 @@
 #include "engine/rows/compressed_record.h"
 #include "engine/rows/compressed_row.h"
 #include "engine/rows/table_rows.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/large_values.h"
+#include "engine/values/xml_value.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/fixtures/lob_builder.h"
 #include "tests/fixtures/tools_fixtures.h"
@@ -44,12 +44,12 @@ TEST(BoundedWorkTest, LengthFieldsOfAllOnesReadNothingBeyondTheirBytes) {
                                     {fixtures::LobDataFragment(3, testing::Ascii("abc"))}));
   const PageStore& store = file.Open();
   std::string value;
-  ReadOverflowValue(store, fixtures::InRowLobPointer(0, {{0xFFFFFFFFu, 2, 0}}), kOverflowVarchar,
+  ReadOverflowValue(store, fixtures::InRowLobPointer(0, {{0xFFFFFFFFu, 2, 0}}), value_type::kVarChar,
                     value);
   EXPECT_LE(value.size(), page_layout::kPageSize);
   value.clear();
   ReadOverflowValue(store, fixtures::InRowLobPointer(1, {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFF}}),
-                    kOverflowVarchar, value);
+                    value_type::kVarChar, value);
   EXPECT_EQ(value, "");
   value.clear();
   ReadTextValue2005(store, 0xFFFFFFFFu, 0xFFFF, 1, value, true, false);

@@ -4,7 +4,7 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_row.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/values/lob_test_support.h"
 

@@ -42,33 +42,30 @@ TEST(CompressedIntegerTest, EveryWidthRoundTripsUpToTheSixtyFourBitLimits) {
             "-9223372036854775808");
 }
 
-TEST(CompressedDecimalTest, GroupsOfTenBitsWithTheDecimalPointAfterTheExponent) {
-  // Sign set, e = 1, group 123, then six zero bits filled up to a group.
-  EXPECT_EQ(Decimal({0xC1, 0x1E, 0xC0}), "12.3000");
-  EXPECT_EQ(Decimal({0x41, 0x1E, 0xC0}), "-12.3000");
-  // e = 5: six digits, no point.
-  EXPECT_EQ(Decimal({0xC5, 0x1E, 0xC0}), "123000");
-}
-
-TEST(CompressedDecimalTest, GroupBoundaryAndMissingMantissaAddAZeroGroup) {
-  // 40 mantissa bits = four whole groups 001 002 003 004, then "000".
-  // 0000000001 0000000010 0000000011 0000000100
-  EXPECT_EQ(Decimal({0xCE, 0x00, 0x40, 0x20, 0x0C, 0x04}), "001002003004000");
-  EXPECT_EQ(Decimal({0xCB, 0x00, 0x40, 0x20, 0x0C, 0x04}), "001002003004.000");
-  EXPECT_EQ(Decimal({0xC0}), "0.00");
-}
-
-TEST(CompressedDecimalTest, NegativeExponentsLeadWithZeros) {
-  EXPECT_EQ(Decimal({0xBF, 0x1E, 0xC0}), "0.123000");   // e = -1
-  EXPECT_EQ(Decimal({0xBE, 0x1E, 0xC0}), "0.0123000");  // e = -2
-  EXPECT_EQ(Decimal({0x3E, 0x1E, 0xC0}), "-0.0123000");
-}
-
-TEST(CompressedDecimalTest, ExponentBeyondTheDigitsPadsWithZerosInsteadOfOverrunning) {
-  // e = 6 but only "100" "000": the integer part needs seven digits.
-  EXPECT_EQ(Decimal({0xC6, 0x19, 0x00}), "1000000");
-  EXPECT_EQ(Decimal({0xFF}), std::string(64, '0'));  // e = 63, no mantissa
-  EXPECT_EQ(Decimal({}), "");
+// Byte 0: sign in bit 7 (set = 0 or more), exponent (& 0x7F) - 64 of the
+// first digit; then 10-bit groups of three digits, most significant first.
+TEST(CompressedDecimalTest, DigitGroupsSignAndExponent) {
+  const struct {
+    Bytes bytes;
+    std::string expected;
+  } cases[] = {
+      // e = 1: group 123, then six zero bits filled up to a group.
+      {{0xC1, 0x1E, 0xC0}, "12.3000"},
+      {{0x41, 0x1E, 0xC0}, "-12.3000"},
+      {{0xC5, 0x1E, 0xC0}, "123000"},  // e = 5: six digits, no point
+      // 40 mantissa bits: four whole groups 001 002 003 004, then "000".
+      {{0xCE, 0x00, 0x40, 0x20, 0x0C, 0x04}, "001002003004000"},
+      {{0xCB, 0x00, 0x40, 0x20, 0x0C, 0x04}, "001002003004.000"},
+      {{0xC0}, "0.00"},                   // no mantissa: a zero group
+      {{0xBF, 0x1E, 0xC0}, "0.123000"},   // e = -1
+      {{0xBE, 0x1E, 0xC0}, "0.0123000"},  // e = -2
+      {{0x3E, 0x1E, 0xC0}, "-0.0123000"},
+      // e = 6 but only "100" "000": the integer part is padded, not overrun.
+      {{0xC6, 0x19, 0x00}, "1000000"},
+      {{0xFF}, std::string(64, '0')},  // e = 63, no mantissa
+      {{}, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Decimal(c.bytes), c.expected) << c.expected;
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_row.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/value_format.h"
 #include "tests/fixtures/cd_record_builder.h"
 
 namespace tollamer {
@@ -56,95 +57,95 @@ class RowPage {
     return DecodeCompressedRecord(ByteView(page_), at_, columns, {}, {}, store_, messages_);
   }
   RecordingMessages messages_;
-
- private:
   Bytes page_;
   size_t at_;
   PageStore store_{messages_};
 };
 
-std::optional<Row> DecodeOne(const Bytes& record, Col col) {
-  return RowPage(record).Decode(Columns({col}));
+// A typed value as "kind:value".
+std::string Describe(const TypedValue& v) {
+  switch (v.kind) {
+    case TypedKind::kNull: return "null";
+    case TypedKind::kInteger: return "int:" + std::to_string(v.integer);
+    case TypedKind::kMoney: return "money:" + std::to_string(v.integer);
+    case TypedKind::kFloat: return "float:" + FloatText(v);
+    case TypedKind::kDecimal: return "dec:" + v.text;
+    case TypedKind::kDateTime: return "time:" + IsoDateTimeText(v.time);
+    case TypedKind::kText: return "text:" + v.text;
+    case TypedKind::kBytes: return "bytes:" + HexDigits(v.bytes);
+    case TypedKind::kGuid: return "guid:" + GuidText(v.bytes);
+  }
+  return "?";
 }
-std::string One(const Bytes& record, Col col) {
-  auto row = DecodeOne(record, col);
-  EXPECT_TRUE(row && row->size() == 1);
-  return row && !row->empty() ? row->front() : "<no row>";
-}
-std::string Short(const Bytes& bytes, Col col) { return One(CdRecordBuilder().Short(bytes).Build(), col); }
 
-TEST(DecodeCompressedRecordTest, CodesWithoutBytes) {
+// One compressed value of each kind, as the grid shows it (widened to the
+// stored form and through the ordinary formatter, texts in their column's
+// code page) and as its typed value (the complete stored value: exact
+// floats, text without pad blanks, the zero of an empty number).
+TEST(DecodeCompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   const Bytes empty = CdRecordBuilder().Empty().Build();
-  EXPECT_EQ(One(empty, {vt::kInt}), "0");
-  EXPECT_EQ(One(empty, {vt::kDecimal, 9, 10, 2}), "0");
-  EXPECT_EQ(One(empty, {vt::kNumeric, 9, 10, 2}), "0");
-  EXPECT_EQ(One(empty, {vt::kVarChar, 20}), "");
-  EXPECT_EQ(One(empty, {vt::kNVarChar, 20}), "");
-  EXPECT_EQ(One(CdRecordBuilder().BitOne().Build(), {vt::kBit}), "1");
-  EXPECT_EQ(One(empty, {vt::kBit}), "0");
-  EXPECT_EQ(One(CdRecordBuilder().Null().Build(), {vt::kBit}), "NULL");
-  EXPECT_EQ(One(CdRecordBuilder().Null().Build(), {vt::kVarChar, 20}), "NULL");
-  // Codes 13 to 15 mean nothing.
-  EXPECT_EQ(One(CdRecordBuilder().Raw(14, {}).Build(), {vt::kInt}), "");
-}
-
-TEST(DecodeCompressedRecordTest, IntegerAndMoneyTypesUseTheCompressedInteger) {
-  EXPECT_EQ(Short({0x80, 0x05}, {vt::kInt}), "5");
-  EXPECT_EQ(Short({0x7F}, {vt::kInt}), "-1");
-  EXPECT_EQ(Short({0x7F}, {vt::kSmallInt}), "-1");
-  EXPECT_EQ(Short({0xC8}, {vt::kTinyInt}), "200");
-  EXPECT_EQ(Short(CompressedIntBytes(5000000000LL), {vt::kBigInt}), "5000000000");
-  EXPECT_EQ(Short(CompressedIntBytes(-9223372036854775807LL - 1), {vt::kBigInt}),
-            "-9223372036854775808");
-  EXPECT_EQ(Short(CompressedIntBytes(12345678), {vt::kMoney}), "1234.5678");
-  EXPECT_EQ(Short(CompressedIntBytes(-15000), {vt::kMoney}), "-1.5000");
-  EXPECT_EQ(Short(CompressedIntBytes(250000), {vt::kSmallMoney}), "25.0000");
-}
-
-TEST(DecodeCompressedRecordTest, DateTimesAreWidenedToTheirStoredForm) {
+  auto s = [](const Bytes& b) { return CdRecordBuilder().Short(b).Build(); };
+  Bytes third(8);
+  const double value = 1.0 / 3;
+  std::memcpy(third.data(), &value, 8);
   // Day count 36523 in the high 32 bits, 90 minutes of ticks in the low.
   const int64_t packed = (int64_t{36523} << 32) | (90 * 60 * 300);
-  EXPECT_EQ(Short(CompressedIntBytes(packed), {vt::kDateTime}), "1999-12-31 01:30:00.000");
-  // smalldatetime: 4 bytes are minutes and days; 2 bytes the days alone.
-  Bytes four(4);
-  std::memcpy(four.data(), "\x5A\x00\xAB\x8E", 4);  // 90 minutes, day 36523
-  EXPECT_EQ(Short(four, {vt::kSmallDateTime}), "1999-12-31 01:30:00");
-  EXPECT_EQ(Short({0xAB, 0x8E}, {vt::kSmallDateTime}), "1999-12-31 00:00:00");
-  // date: three bytes of days since 0001-01-01.
-  EXPECT_EQ(Short({0x00, 0x00, 0x00}, {vt::kDate, 3}), "0001-01-01");
-}
-
-TEST(DecodeCompressedRecordTest, RealAndFloatKeepTheirHighOrderBytes) {
-  // 1.5f is 0x3FC00000: its two zero low-order bytes are dropped.
-  EXPECT_EQ(Short({0xC0, 0x3F}, {vt::kReal}), "1.500000");
-  // 1.0 is 0x3FF0000000000000.
-  EXPECT_EQ(Short({0xF0, 0x3F}, {vt::kFloat}), "1.000000");
-  Bytes pi(8);
-  const double value = 3.25;
-  std::memcpy(pi.data(), &value, 8);
-  EXPECT_EQ(Short(pi, {vt::kFloat}), "3.250000");
-}
-
-TEST(DecodeCompressedRecordTest, DecimalAndTextTypes) {
-  EXPECT_EQ(Short({0xC1, 0x1E, 0xC0}, {vt::kDecimal, 9, 10, 4}), "12.3000");
-  EXPECT_EQ(Short(Ascii("abc"), {vt::kChar, 10}), "abc");
-  EXPECT_EQ(Short(Ascii("abc"), {vt::kVarChar, 10}), "abc");
-  // 8-bit text in its column's code page, as in uncompressed records.
-  EXPECT_EQ(Short({0xD6, 0xD0, 0xCE, 0xC4}, {vt::kVarChar, 10, 0, 0, 936}), "中文");
-  EXPECT_EQ(Short({0xA4, 0xA4, 0xA4, 0xE5}, {vt::kChar, 4, 0, 0, 950}), "中文");
-  EXPECT_EQ(Short({'M', 0xFC}, {vt::kVarChar, 10}), "Mü");
-  EXPECT_EQ(Short(fixtures::Utf16("hi"), {vt::kNChar, 10}), "hi");
-  EXPECT_EQ(Short(fixtures::Utf16("中文"), {vt::kNVarChar, 10}), "中文");
-  EXPECT_EQ(Short({0x00, 0xFF, 0x10}, {vt::kBinary, 3}), "0x00FF10");
-  EXPECT_EQ(Short({0x01}, {vt::kSqlVariant}), "NULL");
-  EXPECT_EQ(Short({0x01}, {vt::kBit}), "");
-  // Long values kept in the record.
-  const std::string text = "a value longer than eight bytes";
-  EXPECT_EQ(One(CdRecordBuilder().Long(Ascii(text)).Build(), {vt::kVarChar, 100}), text);
   const Bytes guid = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
                       0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-  EXPECT_EQ(One(CdRecordBuilder().Long(guid).Build(), {vt::kUniqueIdentifier, 16}),
-            "00112233-4455-6677-8899-AABBCCDDEEFF");
+  const std::string text = "a value longer than eight bytes";
+  const struct {
+    Bytes record;
+    Col col;
+    std::string grid, typed;
+  } cases[] = {
+      {CdRecordBuilder().Null().Build(), {vt::kBit}, "NULL", "null"},
+      {CdRecordBuilder().BitOne().Build(), {vt::kBit}, "1", "int:1"},
+      {CdRecordBuilder().Raw(14, {}).Build(), {vt::kInt}, "", "null"},  // codes 13-15: nothing
+      {empty, {vt::kInt}, "0", "int:0"},
+      {empty, {vt::kBit}, "0", "int:0"},
+      {empty, {vt::kSmallInt}, "", "int:0"},
+      {empty, {vt::kNumeric, 9, 10, 2}, "0", "dec:0"},
+      {empty, {vt::kNVarChar, 20}, "", "text:"},
+      {s({0x80, 0x05}), {vt::kInt}, "5", "int:5"},
+      {s({0x7F}), {vt::kSmallInt}, "-1", "int:-1"},
+      {s({0xC8}), {vt::kTinyInt}, "200", "int:200"},
+      {s(CompressedIntBytes(-9223372036854775807LL - 1)), {vt::kBigInt},
+       "-9223372036854775808", "int:-9223372036854775808"},
+      {s(CompressedIntBytes(-15000)), {vt::kMoney}, "-1.5000", "money:-15000"},
+      {s(CompressedIntBytes(250000)), {vt::kSmallMoney}, "25.0000", "money:250000"},
+      {s(CompressedIntBytes(packed)), {vt::kDateTime}, "1999-12-31 01:30:00.000",
+       "time:1999-12-31 01:30:00.000"},
+      // smalldatetime: 4 bytes are minutes and days; 2 bytes the days alone.
+      {s({0x5A, 0x00, 0xAB, 0x8E}), {vt::kSmallDateTime}, "1999-12-31 01:30:00",
+       "time:1999-12-31 01:30:00"},
+      {s({0xAB, 0x8E}), {vt::kSmallDateTime}, "1999-12-31 00:00:00", "time:1999-12-31 00:00:00"},
+      {s({0x00, 0x00, 0x00}), {vt::kDate, 3}, "0001-01-01", "time:0001-01-01"},
+      // 1.5f is 0x3FC00000: its two zero low-order bytes are dropped.
+      {s({0xC0, 0x3F}), {vt::kReal}, "1.500000", "float:1.5"},
+      {s(third), {vt::kFloat}, "0.333333", "float:0.3333333333333333"},
+      {s({0xC1, 0x1E, 0xC0}), {vt::kDecimal, 9, 10, 4}, "12.3000", "dec:12.3000"},
+      {s(Ascii("ab  ")), {vt::kChar, 10}, "ab  ", "text:ab"},
+      {s({0xD6, 0xD0, 0xCE, 0xC4}), {vt::kVarChar, 10, 0, 0, 936}, "中文", "text:中文"},
+      {s({0xA4, 0xA4, 0xA4, 0xE5}), {vt::kChar, 4, 0, 0, 950}, "中文", "text:中文"},
+      {s({'M', 0xFC}), {vt::kVarChar, 10}, "Mü", "text:Mü"},
+      {s(fixtures::Utf16("hi")), {vt::kNChar, 10}, "hi", "text:hi"},
+      {s(fixtures::Utf16("中文")), {vt::kNVarChar, 10}, "中文", "text:中文"},
+      {s({0x00, 0xFF, 0x10}), {vt::kBinary, 3}, "0x00FF10", "bytes:00FF10"},
+      {s({0x01}), {vt::kSqlVariant}, "NULL", "null"},
+      {s({0x01}), {vt::kBit}, "", "null"},
+      {CdRecordBuilder().Long(Ascii(text)).Build(), {vt::kVarChar, 100}, text, "text:" + text},
+      {CdRecordBuilder().Long(guid).Build(), {vt::kUniqueIdentifier, 16},
+       "00112233-4455-6677-8899-AABBCCDDEEFF", "guid:00112233-4455-6677-8899-AABBCCDDEEFF"},
+  };
+  for (const auto& c : cases) {
+    RowPage page(c.record);
+    const auto columns = Columns({c.col});
+    EXPECT_EQ(page.Decode(columns), Row{c.grid}) << "type " << int{c.col.xtype};
+    auto typed = DecodeCompressedTyped(ByteView(page.page_), kAt, columns, {}, {}, page.store_,
+                                       page.messages_);
+    ASSERT_TRUE(typed && typed->size() == 1);
+    EXPECT_EQ(Describe(typed->front()), c.typed) << "type " << int{c.col.xtype};
+  }
 }
 
 TEST(DecodeCompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {

@@ -2,7 +2,7 @@
 // fuzzing the large-value readers).
 #include <gtest/gtest.h>
 
-#include "engine/rows/values/large_values.h"
+#include "engine/values/large_values.h"
 #include "tests/fixtures/lob_builder.h"
 #include "tests/values/lob_test_support.h"
 
@@ -32,7 +32,7 @@ TEST(OverflowValueBoundsTest, OffRowTreeThatNamesOnePieceOverAndOverReadsNoMoreT
   }
   const PageStore& store = file.Open();
   std::string value;
-  ReadOverflowValue(store, fixtures::InRowLobPointer(1, roots), kOverflowVarbinary, value);
+  ReadOverflowValue(store, fixtures::InRowLobPointer(1, roots), value_type::kVarBinary, value);
   EXPECT_GE(value.size(), 8000u) << "the first pieces are still read";
   EXPECT_LE(value.size(), store.FileLength()) << "a value never holds more bytes than its file";
 }

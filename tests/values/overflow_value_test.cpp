@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/pagestore/page_header.h"
-#include "engine/rows/values/large_values.h"
+#include "engine/values/large_values.h"
 #include "tests/values/lob_test_support.h"
 
 namespace tollamer {
@@ -32,8 +32,8 @@ TEST(OverflowValueTest, PiecesJoinInLinkOrderCutByCumulativeSizes) {
   file.SetPage(11, LobPage(PageType::kTextMix, 11, {LobDataFragment(7, Ascii("gammaZZZ"))}));
   const PageStore& store = file.Open();
   Bytes pointer = InRowLobPointer(0, {{6, 12, 0}, {11, 10, 1}, {16, 11, 0}});
-  EXPECT_EQ(Read(store, pointer, kOverflowVarchar), "alpha-beta+gamma");
-  EXPECT_EQ(Read(store, pointer, kOverflowVarbinary), "alpha-beta+gamma");
+  EXPECT_EQ(Read(store, pointer, value_type::kVarChar), "alpha-beta+gamma");
+  EXPECT_EQ(Read(store, pointer, value_type::kVarBinary), "alpha-beta+gamma");
 }
 
 TEST(OverflowValueTest, TextConversionFollowsTheType) {
@@ -46,13 +46,13 @@ TEST(OverflowValueTest, TextConversionFollowsTheType) {
                            LobDataFragment(2, binary)}));
   const PageStore& store = file.Open();
   Bytes two_pieces = InRowLobPointer(0, {{wide.size(), 3, 0}, {wide.size() + 4, 3, 1}});
-  EXPECT_EQ(Read(store, two_pieces, kOverflowNvarchar), "模块 textAB")
+  EXPECT_EQ(Read(store, two_pieces, value_type::kNVarChar), "模块 textAB")
       << "Chinese pieces and a short last piece stay UTF-16";
   EXPECT_EQ(Read(store, two_pieces, kOverflowModuleText), "模块 textAB")
       << "a module text piece that is really UTF-16 is converted";
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{2, 3, 1}}), kOverflowVarchar), "A")
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{2, 3, 1}}), value_type::kVarChar), "A")
       << "varchar bytes stay as stored, up to a zero byte, for the column's code page";
-  std::string raw = Read(store, InRowLobPointer(0, {{4, 3, 2}}), kOverflowVarbinary);
+  std::string raw = Read(store, InRowLobPointer(0, {{4, 3, 2}}), value_type::kVarBinary);
   EXPECT_EQ(Bytes(raw.begin(), raw.end()), binary) << "varbinary keeps its zero bytes";
 }
 
@@ -66,11 +66,11 @@ TEST(OverflowValueTest, NodesBelowThePointerAreWalked) {
                            LobDataFragment(9, Ascii("six"))}));
   file.SetPage(7, LobPage(PageType::kTextTree, 7, {LobInternalNode(9, 1, {{6, 5, 0}, {9, 5, 1}})}));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Read(store, InRowLobPointer(1, {{6, 5, 0}, {9, 5, 1}}), kOverflowVarchar), "onetwosix");
-  EXPECT_EQ(Read(store, InRowLobPointer(2, {{9, 7, 0}}), kOverflowVarchar), "onetwosix");
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{9, 7, 0}}), kOverflowVarchar), "onetwosix")
+  EXPECT_EQ(Read(store, InRowLobPointer(1, {{6, 5, 0}, {9, 5, 1}}), value_type::kVarChar), "onetwosix");
+  EXPECT_EQ(Read(store, InRowLobPointer(2, {{9, 7, 0}}), value_type::kVarChar), "onetwosix");
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{9, 7, 0}}), value_type::kVarChar), "onetwosix")
       << "a level-0 pointer naming an internal node walks the node";
-  EXPECT_EQ(Read(store, InRowLobPointer(6, {{9, 7, 0}}), kOverflowVarchar), "")
+  EXPECT_EQ(Read(store, InRowLobPointer(6, {{9, 7, 0}}), value_type::kVarChar), "")
       << "levels above 5 are skipped";
 }
 
@@ -84,9 +84,9 @@ TEST(OverflowValueTest, LoopingAndOverDeepNodesEnd) {
   file.SetPage(20, LobPage(PageType::kTextTree, 20, {LobInternalNode(1, 0, {{3, 21, 0}})}));
   file.SetPage(21, LobPage(PageType::kTextMix, 21, {LobDataFragment(1, Ascii("end"))}));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 4, 0}}), kOverflowVarchar), "");
-  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 8, 0}}), kOverflowVarchar), "");
-  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 17, 0}}), kOverflowVarchar), "end")
+  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 4, 0}}), value_type::kVarChar), "");
+  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 8, 0}}), value_type::kVarChar), "");
+  EXPECT_EQ(Read(store, InRowLobPointer(1, {{3, 17, 0}}), value_type::kVarChar), "end")
       << "a chain within the depth the format allows is read";
 }
 
@@ -102,15 +102,15 @@ TEST(OverflowValueTest, PiecesOutsideThePageAreNotRead) {
   fixtures::FinishPage(page, fixtures::FormatVersion::kSql2008);
   file.SetPage(2, page);
   const PageStore& store = file.Open();
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {5, 2, 1}}), kOverflowVarchar), "fine");
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {104, 2, 2}}), kOverflowVarchar), "fine")
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {5, 2, 1}}), value_type::kVarChar), "fine");
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {104, 2, 2}}), value_type::kVarChar), "fine")
       << "a piece running past byte 8192 ends the value";
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {2, 2, 0}}), kOverflowVarchar), "fine")
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {2, 2, 0}}), value_type::kVarChar), "fine")
       << "a cumulative size that goes backwards ends the value";
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 3}}), kOverflowVarchar), "");
-  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 900, 0}}), kOverflowVarchar), "")
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 3}}), value_type::kVarChar), "");
+  EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 900, 0}}), value_type::kVarChar), "")
       << "a page past the end of the file";
-  EXPECT_EQ(Read(store, Bytes(20, 0), kOverflowVarchar), "") << "a pointer without links";
+  EXPECT_EQ(Read(store, Bytes(20, 0), value_type::kVarChar), "") << "a pointer without links";
 }
 
 // The in-row pointer of variable column `column` (0-based) of a record.
@@ -142,7 +142,7 @@ TEST(OverflowValueTest, RealOffRowSystemValueIsReadWhole) {
   ASSERT_TRUE(pointer);
   ASSERT_EQ(pointer->size(), 36u);
   std::string value;
-  ReadOverflowValue(store, *pointer, kOverflowVarbinary, value);
+  ReadOverflowValue(store, *pointer, value_type::kVarBinary, value);
   ASSERT_EQ(value.size(), 9488u);
   std::optional<Page> first = store.ReadPage(159);
   ASSERT_TRUE(first);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/rows/values/large_values.h"
+#include "engine/values/large_values.h"
 #include "tests/values/lob_test_support.h"
 
 namespace tollamer {

@@ -1,4 +1,4 @@
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/xml_value.h"
 
 #include <gtest/gtest.h>
 

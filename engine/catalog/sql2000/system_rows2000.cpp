@@ -7,6 +7,7 @@
 #include "engine/catalog/sql2000/system_rows2000_layout.h"
 #include "engine/catalog/type_texts.h"
 #include "platform/text.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer::sql2000 {
 
@@ -148,7 +149,7 @@ std::string ReadSysTypesName(ByteView row) {
 }
 
 bool IsUserDefinedType(const SysTypesRow& row) {
-  return row.xtype != row.xusertype && row.xusertype != type_id::kSysname;
+  return row.xtype != row.xusertype && row.xusertype != value_type::kSysname;
 }
 
 std::optional<uint32_t> ReadSysCommentsId(ByteView row) { return row.U32(syscomments::kId); }

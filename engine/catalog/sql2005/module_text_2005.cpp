@@ -4,7 +4,7 @@
 
 #include "engine/catalog/collation.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
-#include "engine/rows/values/large_values.h"
+#include "engine/values/large_values.h"
 #include "platform/text.h"
 
 namespace tollamer::sql2005 {

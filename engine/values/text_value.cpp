@@ -4,9 +4,9 @@
 
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_layout.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/lob_layout.h"
-#include "engine/rows/values/lob_record.h"
+#include "engine/values/large_values.h"
+#include "engine/values/lob_layout.h"
+#include "engine/values/lob_record.h"
 
 namespace tollamer {
 namespace {

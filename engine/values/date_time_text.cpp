@@ -1,12 +1,12 @@
-#include "engine/rows/values/date_time_text.h"
+#include "engine/values/date_time_text.h"
 
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <tuple>
 
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/number_text.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/number_text.h"
 
 namespace tollamer {
 namespace {
@@ -30,20 +30,6 @@ std::optional<uint64_t> LeBytes(ByteView bytes, size_t offset, size_t width) {
   uint64_t v = 0;
   for (size_t i = 0; i < width; ++i) v |= uint64_t{bytes.data()[offset + i]} << (8 * i);
   return v;
-}
-
-struct TimeOfDay {
-  uint64_t hours, minutes, seconds, fraction;
-};
-
-// time, datetime2 and datetimeoffset keep at most seven fractional digits.
-constexpr uint8_t kMaxTimeScale = 7;
-
-TimeOfDay SplitTime(uint64_t units, uint8_t scale) {
-  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
-  const uint64_t per_second = static_cast<uint64_t>(PowerOfTen(10.0, scale));
-  const uint64_t seconds = per_second ? units / per_second : units;
-  return {seconds / 3600, (seconds % 3600) / 60, seconds % 60, per_second ? units % per_second : 0};
 }
 
 // " %02d:%02d:%02d.%0*d": the fraction keeps its leading zeros (.05 is not .5).
@@ -171,9 +157,10 @@ CalendarDate DaysToDate(int start_year, int64_t days) {
   return {static_cast<int>(year), month, static_cast<int>(day_of_year - cumulative[month - 1]) + 1};
 }
 
+template <TickRounding kRounding>
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
   CalendarDate d = DaysToDate(1900, days);
-  const uint64_t ms = uint64_t{ticks} * 10 / 3;
+  const uint64_t ms = (uint64_t{ticks} * 10 + (kRounding == TickRounding::kNearest ? 1 : 0)) / 3;
   DateTimeParts p{d.year, d.month, d.day};
   p.hour = static_cast<int>(ms / 3600000);
   p.minute = static_cast<int>((ms % 3600000) / 60000);
@@ -181,6 +168,8 @@ DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
   p.millisecond = static_cast<int>(ms % 1000);
   return p;
 }
+template DateTimeParts TicksToDateTime<TickRounding::kNearest>(uint32_t, int32_t);
+template DateTimeParts TicksToDateTime<TickRounding::kDown>(uint32_t, int32_t);
 
 DateTimeParts SmallDateTimeToDate(uint32_t value) {
   const int16_t minutes = static_cast<int16_t>(value & 0xFFFF);
@@ -189,6 +178,13 @@ DateTimeParts SmallDateTimeToDate(uint32_t value) {
   p.hour = minutes / 60;
   p.minute = minutes % 60;
   return p;
+}
+
+TimeOfDay SplitTime(uint64_t units, uint8_t scale) {
+  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
+  const uint64_t per_second = static_cast<uint64_t>(PowerOfTen(10.0, scale));
+  const uint64_t seconds = per_second ? units / per_second : units;
+  return {seconds / 3600, (seconds % 3600) / 60, seconds % 60, per_second ? units % per_second : 0};
 }
 
 std::string DateTimeText(const DateTimeParts& p) {

@@ -1,7 +1,7 @@
-#include "engine/rows/values/lob_record.h"
+#include "engine/values/lob_record.h"
 
 #include "engine/pagestore/page_header.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/wide_text.h"
 
 namespace tollamer {
 

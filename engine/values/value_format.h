@@ -28,46 +28,14 @@
 //   239  nchar             length     UTF-16 text
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "engine/pagestore/byte_view.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
-
-namespace value_type {
-inline constexpr uint8_t kImage = 34;
-inline constexpr uint8_t kText = 35;
-inline constexpr uint8_t kUniqueIdentifier = 36;
-inline constexpr uint8_t kDate = 40;
-inline constexpr uint8_t kTime = 41;
-inline constexpr uint8_t kDateTime2 = 42;
-inline constexpr uint8_t kDateTimeOffset = 43;
-inline constexpr uint8_t kTinyInt = 48;
-inline constexpr uint8_t kSmallInt = 52;
-inline constexpr uint8_t kInt = 56;
-inline constexpr uint8_t kSmallDateTime = 58;
-inline constexpr uint8_t kReal = 59;
-inline constexpr uint8_t kMoney = 60;
-inline constexpr uint8_t kDateTime = 61;
-inline constexpr uint8_t kFloat = 62;
-inline constexpr uint8_t kSqlVariant = 98;
-inline constexpr uint8_t kNText = 99;
-inline constexpr uint8_t kBit = 104;
-inline constexpr uint8_t kDecimal = 106;
-inline constexpr uint8_t kNumeric = 108;
-inline constexpr uint8_t kSmallMoney = 122;
-inline constexpr uint8_t kBigInt = 127;
-inline constexpr uint8_t kVarBinary = 165;
-inline constexpr uint8_t kVarChar = 167;
-inline constexpr uint8_t kBinary = 173;
-inline constexpr uint8_t kChar = 175;
-inline constexpr uint8_t kTimestamp = 189;
-inline constexpr uint8_t kNVarChar = 231;
-inline constexpr uint8_t kNChar = 239;
-inline constexpr uint8_t kClr = 240;
-inline constexpr uint8_t kXml = 241;
-}  // namespace value_type
 
 // SQL 7.0/2000 files. `bit_position` is the bit of the byte at `offset`
 // that holds a bit column; `code_page` that of a char column's collation.
@@ -80,10 +48,24 @@ std::string FormatValue2005(uint8_t type_id, ByteView record, uint16_t offset,
                             uint8_t precision, uint8_t scale, uint16_t length,
                             uint8_t bit_index, uint16_t code_page = 0);
 
+// Cuts UTF-8 `text` after its first `count` characters.
+inline void CutToCharacters(std::string& text, size_t count) {
+  size_t seen = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+    if (seen == count) {
+      text.resize(i);
+      return;
+    }
+    ++seen;
+  }
+}
+
 // One byte as eight '0'/'1' characters, character j being bit j.
 std::string ByteToBitString(uint8_t byte);
 
-// "0x" followed by two upper-case hex digits for each byte.
+// Two upper-case hex digits for each byte, and the same after "0x".
+void AppendHexDigits(std::string& out, ByteView bytes);
 std::string HexText(ByteView bytes);
 
 // The parts both formatters share; empty text when the bytes are short.

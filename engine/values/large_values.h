@@ -16,14 +16,12 @@
 
 #include "engine/pagestore/byte_view.h"
 #include "engine/pagestore/page_store.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 
-// Type ids understood by ReadOverflowValue.
-inline constexpr uint8_t kOverflowVarchar = 167;
-inline constexpr uint8_t kOverflowNvarchar = 231;
-inline constexpr uint8_t kOverflowVarbinary = 165;  // also xml and CLR values
-// Module definitions (sysobjvalues): no column type, so an id no type uses.
+// Module definitions (sysobjvalues) for ReadOverflowValue: no column type,
+// so an id no type uses.
 inline constexpr uint8_t kOverflowModuleText = 0;
 
 // Appends the value named by the in-row pointer of a complex column (all of

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "engine/pagestore/page_layout.h"
-#include "engine/rows/values/large_values.h"
-#include "engine/rows/values/lob_layout.h"
-#include "engine/rows/values/lob_record.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/large_values.h"
+#include "engine/values/lob_layout.h"
+#include "engine/values/lob_record.h"
+#include "engine/values/wide_text.h"
 #include "platform/text.h"
 
 namespace tollamer {
@@ -26,9 +26,9 @@ void AppendPiece(ByteView piece, uint8_t type_id, uint16_t code_page, std::strin
     } else {
       platform::AppendCodePageAsUtf8(piece.span().first(narrow), code_page, value);
     }
-  } else if (type_id == kOverflowVarchar) {
+  } else if (type_id == value_type::kVarChar) {
     value.append(reinterpret_cast<const char*>(piece.data()), NarrowLength(piece));
-  } else if (type_id == kOverflowNvarchar) {
+  } else if (type_id == value_type::kNVarChar) {
     // nvarchar data is UTF-16 whatever its bytes look like: Chinese text
     // has no zero bytes and must not be taken for 8-bit text.
     AppendWideAsAnsi(piece, value);

@@ -43,7 +43,26 @@ CalendarDate DaysToDate(int start_year, int64_t days);
 // counted in whole 400-year eras; the year must fit an int.
 CalendarDate CivilDate(int64_t days);
 
-// A datetime value: ticks of 1/300 second since midnight, days since 1900.
+// time, datetime2 and datetimeoffset keep at most seven fractional digits.
+inline constexpr uint8_t kMaxTimeScale = 7;
+
+// `units` of 10^-scale seconds since midnight (a scale above 7 counts as
+// 7) as hours (not wrapped at 24), minutes, seconds and the fraction in
+// units of 10^-scale seconds.
+struct TimeOfDay {
+  uint64_t hours = 0;
+  uint64_t minutes = 0;
+  uint64_t seconds = 0;
+  uint64_t fraction = 0;
+};
+TimeOfDay SplitTime(uint64_t units, uint8_t scale);
+
+// A datetime value: ticks of 1/300 second since midnight, days since
+// 1900-01-01. The ticks become milliseconds to the nearest (.000, .003,
+// .007, as the server shows them) or cut down (.000, .003, .006, as the
+// record grid has always shown them); the hour is not wrapped at 24.
+enum class TickRounding : uint8_t { kNearest, kDown };
+template <TickRounding kRounding = TickRounding::kDown>
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days);
 // A smalldatetime value as its 32-bit little-endian number: low 16 bits the
 // signed minutes, high 16 bits the day count since 1900.

@@ -1,4 +1,4 @@
-#include "engine/rows/values/decimal_text.h"
+#include "engine/values/decimal_text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/wide_text.h"
 
 #include "platform/text.h"
 

@@ -1,11 +1,11 @@
 // Fixed-length values of SQL 2005/2008 files.
 #include <algorithm>
 
-#include "engine/rows/values/date_time_text.h"
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/value_format_shared.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/date_time_text.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/value_format.h"
+#include "engine/values/value_format_shared.h"
+#include "engine/values/wide_text.h"
 
 namespace tollamer {
 namespace {

@@ -1,10 +1,10 @@
-#include "engine/rows/values/xml_value.h"
+#include "engine/values/xml_value.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/wide_text.h"
 
 namespace tollamer {
 namespace {

@@ -1,7 +1,7 @@
 // Fixed-length values of SQL 7.0/2000 files.
-#include "engine/rows/values/decimal_text.h"
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/value_format_shared.h"
+#include "engine/values/decimal_text.h"
+#include "engine/values/value_format.h"
+#include "engine/values/value_format_shared.h"
 
 namespace tollamer {
 

@@ -1,4 +1,4 @@
-#include "engine/rows/values/number_text.h"
+#include "engine/values/number_text.h"
 
 #include <charconv>
 

@@ -1,12 +1,12 @@
-#include "engine/rows/values/value_format_shared.h"
+#include "engine/values/value_format_shared.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
-#include "engine/rows/values/date_time_text.h"
-#include "engine/rows/values/number_text.h"
-#include "engine/rows/values/value_format.h"
+#include "engine/values/date_time_text.h"
+#include "engine/values/number_text.h"
+#include "engine/values/value_format.h"
 
 namespace tollamer {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/rows/values/value_format.h"
-#include "engine/rows/values/wide_text.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
 
 namespace tollamer {
 namespace {
@@ -14,19 +14,6 @@ constexpr std::string_view kTenBlanks = "          ";
 void CutAtTenBlanks(std::string& text) {
   const size_t run = text.find(kTenBlanks);
   if (run != std::string::npos) text.resize(run);
-}
-
-// Cuts UTF-8 text to its first `count` characters.
-void CutToCharacters(std::string& text, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<uint8_t>(text[i]) & 0xC0) == 0x80) continue;
-    if (seen == count) {
-      text.resize(i);
-      return;
-    }
-    ++seen;
-  }
 }
 
 }  // namespace
@@ -39,14 +26,19 @@ std::string ByteToBitString(uint8_t byte) {
   return std::string(bits.rbegin(), bits.rend());
 }
 
-std::string HexText(ByteView bytes) {
+void AppendHexDigits(std::string& out, ByteView bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = "0x";
-  text.reserve(2 + 2 * bytes.size());
-  for (uint8_t b : bytes.span()) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out[at + 2 * i] = kDigits[bytes.data()[i] >> 4];
+    out[at + 2 * i + 1] = kDigits[bytes.data()[i] & 0x0F];
   }
+}
+
+std::string HexText(ByteView bytes) {
+  std::string text = "0x";
+  AppendHexDigits(text, bytes);
   return text;
 }
 
