@@ -2,7 +2,7 @@
 # are the Debian packages of the shared libraries the programs link
 # (dpkg-shlibdeps), and the Qt platform plugin that no link names.
 set(CPACK_PACKAGE_NAME tollamer)
-set(CPACK_PACKAGE_VERSION 1.0.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Tollamer developers <tollamer@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "recovery of damaged SQL Server data files (.mdf) and backups (.bak)")
