@@ -100,6 +100,16 @@ uint64_t PageMap::RunLength(uint64_t page, uint64_t limit) const {
   return std::min(limit, r.firstPage + r.count - page);
 }
 
+std::optional<uint64_t> PageMap::NextHeld(uint64_t page) const {
+  auto it = runs_.upper_bound(page);
+  if (it != runs_.begin()) {
+    const PageRun& r = std::prev(it)->second;
+    if (page < r.firstPage + r.count) return page;
+  }
+  if (it == runs_.end()) return std::nullopt;
+  return it->second.firstPage;
+}
+
 uint64_t PageMap::PageCount() const {
   if (runs_.empty()) return 0;
   const PageRun& last = runs_.rbegin()->second;

@@ -40,6 +40,8 @@ class PageMap {
   std::optional<uint64_t> Offset(uint64_t page) const;
   // How many pages from `page` on (at most `limit`) lie one after another.
   uint64_t RunLength(uint64_t page, uint64_t limit) const;
+  // The first page at or after `page` that the file holds.
+  std::optional<uint64_t> NextHeld(uint64_t page) const;
 
   // Highest page held + 1; 0 when none.
   uint64_t PageCount() const;

@@ -130,9 +130,12 @@ void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
     }
     if (got < want) {
       // A page the file does not hold, or one that could not be read: skip
-      // it and go on with a block from the page after it, so that one bad
-      // read does not hide the pages behind it.
-      start += got + 1;
+      // it and go on from the next page the file holds, so that one bad
+      // read does not hide the pages behind it and a backup whose pages
+      // lie far apart is not walked one missing page at a time.
+      std::optional<uint64_t> next = store.NextHeld(start + got + 1);
+      if (!next) return;
+      start = *next;
       continue;
     }
     start += want;

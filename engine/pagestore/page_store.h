@@ -64,6 +64,10 @@ class PageStore {
 
   // True when the file holds an image of `page_number`.
   bool Holds(uint64_t page_number) const { return PagePosition(page_number).has_value(); }
+  // The first page at or after `page_number` that the file holds.
+  std::optional<uint64_t> NextHeld(uint64_t page_number) const {
+    return file_ ? map_.NextHeld(page_number) : std::nullopt;
+  }
   // The page with its torn bits restored; nothing on a short read.
   std::optional<Page> ReadPage(uint64_t page_number) const;
   // The page exactly as stored.

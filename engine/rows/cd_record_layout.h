@@ -61,6 +61,9 @@ inline constexpr uint8_t kHeaderLongRegion = 0x20;
 inline constexpr size_t kColumnCount = 1;
 inline constexpr uint8_t kTwoByteCountFlag = 0x80;
 inline constexpr uint8_t kTwoByteCountHighMask = 0x7F;
+// Compression excludes sparse column sets, so a compressed table has at
+// most 1,024 columns; its records add at most a uniquifier.
+inline constexpr uint32_t kMaxColumns = 1025;
 
 inline constexpr size_t kClusterColumns = 30;
 

@@ -28,6 +28,7 @@ std::optional<CdRecord> CdRecord::Open(ByteView page, size_t record_offset) {
   const auto second = record.U8(kColumnCount + 1);
   if (!second) return std::nullopt;
   const uint32_t count = (static_cast<uint32_t>(*first & kTwoByteCountHighMask) << 8) | *second;
+  if (count > kMaxColumns) return std::nullopt;
   return CdRecord(record, *header, count, 2);
 }
 
