@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pagestore/page_layout.h"
 #include "fuzz/fixed_database.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/fixtures/file_builder.h"
@@ -85,6 +86,11 @@ void FileSeeds(const std::string& name, const Bytes& file, bool is2000) {
   Seed("excavation", name + "-p0", PageOf(file, 0));
 }
 
+namespace page_layout = tollamer::page_layout;
+constexpr size_t kTypeByte = page_layout::kType;
+constexpr uint8_t kDataType = static_cast<uint8_t>(page_layout::PageType::kData);
+constexpr uint8_t kTextMixType = static_cast<uint8_t>(page_layout::PageType::kTextMix);
+
 // The page-level targets write their input over pages of the fixed
 // databases: every data page of those files is a seed (the row targets'
 // with the first text page after it), and for the system-page targets every
@@ -104,10 +110,10 @@ void FixedSeeds() {
     const Bytes& file = FixedDatabase(t.kind);
     Bytes text;
     for (size_t n = 0; n * kPage < file.size() && text.empty(); ++n)
-      if (file[n * kPage + 1] == 3) text = PageOf(file, n);
+      if (file[n * kPage + kTypeByte] == kTextMixType) text = PageOf(file, n);
     for (size_t n = 0; n * kPage < file.size(); ++n) {
       Bytes page = PageOf(file, n);
-      if (t.rows ? page[1] != 1 : page[1] == 0) continue;
+      if (t.rows ? page[kTypeByte] != kDataType : page[kTypeByte] == 0) continue;
       if (t.rows) page.insert(page.end(), text.begin(), text.end());
       Seed(t.name, "p" + std::to_string(n), page);
     }

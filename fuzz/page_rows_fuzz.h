@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/page_layout.h"
 #include "engine/rows/table_rows.h"
 #include "engine/rows/typed_rows.h"
 #include "fuzz/fixed_database.h"
@@ -32,7 +33,11 @@ struct OpenFixedTable {
     // The first text page: the fixtures place large values from page 400.
     for (uint64_t n = 0; n < file.PageCount(); ++n) {
       const std::vector<uint8_t>& bytes = FixedDatabase(kind);
-      if (bytes[n * kPageBytes + 1] == 3) { textPage = n; break; }
+      if (bytes[n * kPageBytes + page_layout::kType] ==
+          static_cast<uint8_t>(page_layout::PageType::kTextMix)) {
+        textPage = n;
+        break;
+      }
     }
   }
   FixedFile file;

@@ -343,21 +343,27 @@ void CheckKeyScripts(const Catalog& c) {
   EXPECT_EQ(c.triggers[0].text, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN");
 }
 
+// jobs and employee, clustered, with their keys as `k` leaves them.
+template <class Table>
+std::vector<Table> KeyTables(const KeyCase& k) {
+  Table jobs{101, "jobs", 1, {{"job_id", 52, 0, 2, 5, 0, true},
+                              {"job_desc", 167, 0, 50, 0, 0, true},
+                              {"min_lvl", 48, 0, 1, 3, 0, true}}};
+  Table emp{102, "employee", 1, {{"emp_id", 175, 0, 9, 0, 0, true},
+                                 {"job_id", 52, 0, 2, 5, 0, true},
+                                 {"lname", 167, 0, 30, 0, 0, true}}};
+  jobs.clustered = emp.clustered = true;
+  jobs.keys = JobsKeys();
+  emp.keys = EmployeeKeys();
+  k.change(jobs.keys, emp.keys);
+  return {jobs, emp};
+}
+
 TEST(SchemaKeysTest, Sql2000RowsGiveEachStatement) {
   for (const KeyCase& k : kKeyCases) {
     SCOPED_TRACE(k.name);
     fixtures::sql2000::Database2000 d;
-    fixtures::sql2000::Table2000 jobs{101, "jobs", 1, {{"job_id", 52, 0, 2, 5, 0, true},
-                                                       {"job_desc", 167, 0, 50, 0, 0, true},
-                                                       {"min_lvl", 48, 0, 1, 3, 0, true}}};
-    fixtures::sql2000::Table2000 emp{102, "employee", 1, {{"emp_id", 175, 0, 9, 0, 0, true},
-                                                          {"job_id", 52, 0, 2, 5, 0, true},
-                                                          {"lname", 167, 0, 30, 0, 0, true}}};
-    jobs.clustered = emp.clustered = true;
-    jobs.keys = JobsKeys();
-    emp.keys = EmployeeKeys();
-    k.change(jobs.keys, emp.keys);
-    d.tables = {jobs, emp};
+    d.tables = KeyTables<fixtures::sql2000::Table2000>(k);
     testing::TempDir dir;
     RecordingMessages messages;
     CMdfDatabase db(messages);
@@ -386,17 +392,7 @@ TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
       SCOPED_TRACE(k.name);
       fixtures::sql2005::Database2005 d;
       d.version = version;
-      fixtures::sql2005::Table2005 jobs{101, "jobs", 1, {{"job_id", 52, 0, 2, 5, 0, true},
-                                                         {"job_desc", 167, 0, 50, 0, 0, true},
-                                                         {"min_lvl", 48, 0, 1, 3, 0, true}}};
-      fixtures::sql2005::Table2005 emp{102, "employee", 1, {{"emp_id", 175, 0, 9, 0, 0, true},
-                                                            {"job_id", 52, 0, 2, 5, 0, true},
-                                                            {"lname", 167, 0, 30, 0, 0, true}}};
-      jobs.clustered = emp.clustered = true;
-      jobs.keys = JobsKeys();
-      emp.keys = EmployeeKeys();
-      k.change(jobs.keys, emp.keys);
-      d.tables = {jobs, emp};
+      d.tables = KeyTables<fixtures::sql2005::Table2005>(k);
       testing::TempDir dir;
       RecordingMessages messages;
       CMdfDatabase db(messages);
