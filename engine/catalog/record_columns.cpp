@@ -2,14 +2,16 @@
 
 #include <algorithm>
 
+#include "engine/pagestore/record_layout.h"
 #include "engine/values/value_types.h"
 
 namespace tollamer {
 
 namespace {
 
-constexpr size_t kFixedEndAt = 2;
-constexpr uint8_t kHasVariableColumns = 0x20;
+using record_layout::kFixedEnd;
+using record_layout::kStatusA;
+using record_layout::kStatusVariableColumns;
 constexpr uint16_t kOffRowBit = 0x8000;
 
 // A decimal entry ends in the sign byte and the magnitude.
@@ -58,9 +60,9 @@ std::optional<std::string> ValueText(ByteView entry, uint8_t xtype) {
 }  // namespace
 
 std::optional<ByteView> VariableColumn(ByteView row, size_t index) {
-  std::optional<uint8_t> status = row.U8(0);
-  std::optional<uint16_t> fixed_end = row.U16(kFixedEndAt);
-  if (!status || !fixed_end || !(*status & kHasVariableColumns)) return std::nullopt;
+  std::optional<uint8_t> status = row.U8(kStatusA);
+  std::optional<uint16_t> fixed_end = row.U16(kFixedEnd);
+  if (!status || !fixed_end || !(*status & kStatusVariableColumns)) return std::nullopt;
   std::optional<uint16_t> columns = row.U16(*fixed_end);
   if (!columns) return std::nullopt;
   size_t var_count_at = size_t{*fixed_end} + 2 + (size_t{*columns} + 7) / 8;
