@@ -4,7 +4,8 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_row.h"
-#include "engine/values/value_format.h"
+#include "engine/rows/table_rows_text.h"
+#include "engine/values/value_types.h"
 #include "tests/fixtures/cd_record_builder.h"
 #include "tests/values/lob_test_support.h"
 
@@ -41,7 +42,15 @@ std::optional<std::vector<std::string>> Decode(const PageStore& store, const Byt
   Bytes page(kPageSize, 0);
   std::copy(record.begin(), record.end(), page.begin() + 96);
   RecordingMessages messages;
-  return DecodeCompressedRecord(ByteView(page), 96, columns, {}, {}, store, messages);
+  auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store, messages);
+  if (!values) return std::nullopt;
+  std::vector<std::string> row(values->size());
+  size_t i = 0;
+  for (const auto& [colid, column] : columns) {
+    SetGridText((*values)[i], column, {false, true}, row[i]);
+    ++i;
+  }
+  return row;
 }
 
 class CompressedLargeValueTest : public ::testing::Test {

@@ -5,7 +5,8 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_row.h"
-#include "engine/values/value_format.h"
+#include "engine/rows/table_rows_text.h"
+#include "engine/values/value_types.h"
 #include "tests/fixtures/cd_record_builder.h"
 
 namespace tollamer {
@@ -47,6 +48,24 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
 
 Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
+// The grid texts of the compressed record at `at` of `page`.
+std::optional<std::vector<std::string>> GridTexts(ByteView page, size_t at,
+                                                  const std::map<uint16_t, ColumnInfo>& columns,
+                                                  const AnchorEntries& anchor,
+                                                  const DictionaryEntries& dictionary,
+                                                  const PageStore& store,
+                                                  EngineMessages& messages) {
+  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
+  if (!values) return std::nullopt;
+  std::vector<std::string> row(values->size());
+  size_t i = 0;
+  for (const auto& [colid, column] : columns) {
+    SetGridText((*values)[i], column, {false, true}, row[i]);
+    ++i;
+  }
+  return row;
+}
+
 // A row-compressed page: no compression information, the record at 96.
 class RowPage {
  public:
@@ -54,7 +73,7 @@ class RowPage {
     for (size_t i = 0; i < record.size() && at + i < kPageSize; ++i) page_[at + i] = record[i];
   }
   std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns) {
-    return DecodeCompressedRecord(ByteView(page_), at_, columns, {}, {}, store_, messages_);
+    return GridTexts(ByteView(page_), at_, columns, {}, {}, store_, messages_);
   }
   RecordingMessages messages_;
   Bytes page_;
@@ -182,7 +201,7 @@ TEST(DecodeCompressedRecordTest, RejectedRecords) {
   RecordingMessages messages;
   PageStore store(messages);
   const Bytes page(kPageSize, 0);
-  EXPECT_EQ(DecodeCompressedRecord(ByteView(page), kPageSize, columns, {}, {}, store, messages),
+  EXPECT_EQ(GridTexts(ByteView(page), kPageSize, columns, {}, {}, store, messages),
             std::nullopt);
 }
 
@@ -211,7 +230,7 @@ class PageCompressedTest : public ::testing::Test {
     }
     DictionaryEntries dictionary;
     if (info->hasDictionary) dictionary = ParseDictionary(page, info->dictionaryOffset);
-    return DecodeCompressedRecord(page, at, columns, anchor, dictionary, store_, messages_);
+    return GridTexts(page, at, columns, anchor, dictionary, store_, messages_);
   }
 
   Bytes page_;
