@@ -6,6 +6,7 @@
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/compressed_value_typed.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 namespace {
@@ -105,15 +106,24 @@ TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t c
       return missing;
     }
     case Assembled::kBitOne: return TypedValue::Integer(1);
-    case Assembled::kZeroLength:
-    case Assembled::kBytes: break;
+    case Assembled::kZeroLength: break;
+    case Assembled::kBytes:
+      // A bit's stored bytes mean nothing; no bytes at all are no decimal form.
+      if (column.xtype == value_type::kBit ||
+          (value.Length() == 0 &&
+           (column.xtype == value_type::kDecimal || column.xtype == value_type::kNumeric))) {
+        TypedValue unreadable;
+        unreadable.source = ValueSource::kUnreadable;
+        return unreadable;
+      }
+      break;
   }
   TypedValue typed = CompressedValueTyped(column, value.Buffer(), value.Length(),
                                           location.Complex(), context.store);
   if (assembled == Assembled::kZeroLength)
     typed.source = ValueSource::kNoBytes;
   else if (typed.source == ValueSource::kNoBytes)
-    typed.source = ValueSource::kStored;  // bytes were stored, none of them value bytes
+    typed.source = ValueSource::kStored;  // stored, if as no bytes: not the empty code
   if (typed.IsNull() && typed.source == ValueSource::kStored)
     typed.source = ValueSource::kUnreadable;
   return typed;

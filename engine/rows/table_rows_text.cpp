@@ -91,6 +91,19 @@ void DateTimeGridText(const TypedDateTime& t, const ColumnInfo& c, std::string& 
   }
 }
 
+// The digits of `magnitude` with `scale` of them after the point.
+std::string MagnitudeText(unsigned __int128 magnitude, uint8_t scale) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (scale == 0) return digits;
+  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+  digits.insert(digits.size() - scale, 1, '.');
+  return digits;
+}
+
 // decimal and numeric of an ordinary record from the stored sign byte and
 // the exact digits.
 void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std::string& out) {
@@ -98,11 +111,12 @@ void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std
   const uint8_t sign = static_cast<uint8_t>(v.integer);
   std::string_view digits = v.text;
   if (!digits.empty() && digits.front() == '-') digits.remove_prefix(1);
-  if (size > 9) {
-    // The stored bytes: the sign byte, then the magnitude little-endian.
-    unsigned __int128 magnitude = 0;
+  unsigned __int128 magnitude = 0;
+  if (size > 9 || c.xscale > kMaxScale)
     for (char d : digits)
       if (d != '.') magnitude = magnitude * 10 + static_cast<unsigned>(d - '0');
+  if (size > 9) {
+    // The stored bytes: the sign byte, then the magnitude little-endian.
     char buf[8];
     std::snprintf(buf, sizeof buf, "%2.2X%2.2X00", c.xprec, c.xscale);
     out = "0x";
@@ -125,7 +139,10 @@ void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std
   }
   out.clear();
   if (sign == 0) out += '-';
-  out += digits;
+  if (c.xscale > kMaxScale)
+    out += MagnitudeText(magnitude, kMaxScale);  // no more decimals than a column can have
+  else
+    out += digits;
 }
 
 void AppendInteger(std::string& out, int64_t v) {
@@ -172,7 +189,7 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
       return;
     default: break;
   }
-  if (v.IsNull() || c.xtype == vt::kSqlVariant) {
+  if (v.IsNull()) {
     out = kNullText;
     return;
   }

@@ -227,7 +227,7 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
   if (v.source != ValueSource::kStored) return v;
   if (cell.complex && version == VersionSetting::kSql2005)
     v.source = ValueSource::kOffRow;
-  else if (cell.length == 0)
+  else if (!record.Contains(cell.offset, cell.length) || cell.length == 0)
     v.source = ValueSource::kNoBytes;
   return v;
 }
@@ -235,7 +235,10 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
 }  // namespace
 
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
-  return NarrowAsUtf8(bytes, code_page);
+  // The text before a NUL, which every reader shows, chooses the code page.
+  std::string out;
+  AppendNarrowJudgedBy(bytes, UpToNul(bytes), code_page, out);
+  return out;
 }
 
 TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {

@@ -27,7 +27,8 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
 
 // Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
-// code page of the column's collation (see AppendNarrowAsUtf8).
+// code page of the column's collation (see AppendNarrowAsUtf8), as judged
+// by the bytes before a NUL.
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page);
 
 // One value per table column (ascending column id) for a record of the
