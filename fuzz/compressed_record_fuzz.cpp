@@ -77,10 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto values = tollamer::DecodeCompressedTyped(page, *offset, columns, anchor, dictionary,
                                                   unopened, messages);
     if (!values) continue;
-    std::string text;
-    size_t i = 0;
-    for (const auto& [colid, column] : columns)
-      if (i < values->size()) tollamer::SetGridText((*values)[i++], column, {false, true}, text);
+    std::vector<std::string> texts;
+    tollamer::SetCompressedGridTexts(*values, columns, texts);
   }
   return 0;
 }

@@ -255,21 +255,25 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
   if (style.compressed && c.xtype == vt::kNVarChar) CutAt(out, kTenBlanks);
 }
 
+void SetCompressedGridTexts(const std::vector<TypedValue>& values,
+                            const std::map<uint16_t, ColumnInfo>& columns,
+                            std::vector<std::string>& row) {
+  row.resize(std::min(values.size(), columns.size()));
+  auto column = columns.begin();
+  for (size_t i = 0; i < row.size(); ++i, ++column)
+    SetGridText(values[i], column->second, {false, true}, row[i]);
+}
+
 bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRecordWalk& walk,
                  const TableRecord& record, std::vector<std::string>& row) {
   std::optional<std::vector<TypedValue>> values = RecordValues(store, messages, walk, record);
   if (!values) return false;
-  const GridStyle style{walk.Version() == VersionSetting::kSql2000, record.compressed};
-  row.resize(values->size());
   if (record.compressed) {
-    size_t i = 0;
-    for (const auto& [colid, column] : walk.Table().columns) {
-      if (i == row.size()) break;
-      SetGridText((*values)[i], column, style, row[i]);
-      ++i;
-    }
+    SetCompressedGridTexts(*values, walk.Table().columns, row);
     return true;
   }
+  const GridStyle style{walk.Version() == VersionSetting::kSql2000, false};
+  row.resize(values->size());
   const std::vector<ColumnPlan>& plan = walk.Plan();
   for (size_t i = 0; i < row.size(); ++i) SetGridText((*values)[i], *plan[i].column, style, row[i]);
   return true;

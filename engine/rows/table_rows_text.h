@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,12 @@ struct GridStyle {
 // The grid text of `value`, a value of `column`, into `out`.
 void SetGridText(const TypedValue& value, const ColumnInfo& column, GridStyle style,
                  std::string& out);
+
+// The texts of a compressed record's values, one per column of `columns`
+// in order (compressed records are SQL 2008 records), into `row`.
+void SetCompressedGridTexts(const std::vector<TypedValue>& values,
+                            const std::map<uint16_t, ColumnInfo>& columns,
+                            std::vector<std::string>& row);
 
 // One text per table column (ascending column id) for a record of the
 // walk; nothing when a compressed record is rejected.

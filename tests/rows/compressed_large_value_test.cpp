@@ -43,14 +43,9 @@ std::optional<std::vector<std::string>> Decode(const PageStore& store, const Byt
   std::copy(record.begin(), record.end(), page.begin() + 96);
   RecordingMessages messages;
   auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store, messages);
-  if (!values) return std::nullopt;
-  std::vector<std::string> row(values->size());
-  size_t i = 0;
-  for (const auto& [colid, column] : columns) {
-    SetGridText((*values)[i], column, {false, true}, row[i]);
-    ++i;
-  }
-  return row;
+  std::vector<std::string> row;
+  if (values) SetCompressedGridTexts(*values, columns, row);
+  return values ? std::optional(row) : std::nullopt;
 }
 
 class CompressedLargeValueTest : public ::testing::Test {

@@ -49,21 +49,13 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
 Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 // The grid texts of the compressed record at `at` of `page`.
-std::optional<std::vector<std::string>> GridTexts(ByteView page, size_t at,
-                                                  const std::map<uint16_t, ColumnInfo>& columns,
-                                                  const AnchorEntries& anchor,
-                                                  const DictionaryEntries& dictionary,
-                                                  const PageStore& store,
-                                                  EngineMessages& messages) {
+std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, ColumnInfo>& columns,
+                             const AnchorEntries& anchor, const DictionaryEntries& dictionary,
+                             const PageStore& store, EngineMessages& messages) {
   auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
-  if (!values) return std::nullopt;
-  std::vector<std::string> row(values->size());
-  size_t i = 0;
-  for (const auto& [colid, column] : columns) {
-    SetGridText((*values)[i], column, {false, true}, row[i]);
-    ++i;
-  }
-  return row;
+  Row row;
+  if (values) SetCompressedGridTexts(*values, columns, row);
+  return values ? std::optional(row) : std::nullopt;
 }
 
 // A row-compressed page: no compression information, the record at 96.
