@@ -23,6 +23,7 @@ struct CalendarDate {
   int year = 0;
   int month = 0;
   int day = 0;
+  bool operator==(const CalendarDate&) const = default;
 };
 
 struct DateTimeParts {

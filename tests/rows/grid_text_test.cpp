@@ -9,20 +9,15 @@
 #include "engine/values/date_time_text.h"
 #include "engine/values/value_format.h"
 #include "tests/fixtures/page_builder.h"
+#include "tests/fixtures/user_rows_record.h"
 
 namespace tollamer {
 namespace {
 
 using fixtures::Bytes;
+using fixtures::user_rows::DateTime;
 using namespace value_type;
 
-// A record with the value at offset 4, behind a 4-byte record header.
-Bytes Record(const Bytes& value) {
-  Bytes r(4 + value.size(), 0);
-  r[0] = 0x10;
-  std::copy(value.begin(), value.end(), r.begin() + 4);
-  return r;
-}
 Bytes Le(uint64_t v, size_t width) {
   Bytes b;
   for (size_t i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -32,9 +27,6 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
   return out;
-}
-Bytes DateTimeBytes(uint32_t ticks, int32_t days) {
-  return Concat({Le(ticks, 4), Le(static_cast<uint32_t>(days), 4)});
 }
 Bytes Dec(uint8_t sign, uint64_t magnitude) { return Concat({{sign}, Le(magnitude, 8)}); }
 
@@ -48,10 +40,6 @@ CalendarDate NextDay(CalendarDate d) {
   return {d.year + 1, 1, 1};
 }
 
-bool SameDate(CalendarDate a, CalendarDate b) {
-  return a.year == b.year && a.month == b.month && a.day == b.day;
-}
-
 TEST(DateConversionTest, EveryDayFollowsTheOneBeforeIt) {
   // Day by day over 12,800 years from both start years, from before year 0
   // on, and across the count where whole 400-year cycles take over.
@@ -60,15 +48,15 @@ TEST(DateConversionTest, EveryDayFollowsTheOneBeforeIt) {
     EXPECT_LT(expected.year, 0);
     for (int64_t days = -1000000; days <= 3700000; ++days) {
       CalendarDate got = DaysToDate(start, days);
-      ASSERT_TRUE(SameDate(got, expected)) << start << " + " << days << " days";
+      ASSERT_TRUE(got == expected) << start << " + " << days << " days";
       expected = NextDay(got);
     }
-    EXPECT_TRUE(SameDate(DaysToDate(start, 0), {start, 1, 1}));
+    EXPECT_TRUE((DaysToDate(start, 0) == CalendarDate{start, 1, 1}));
     for (int64_t edge : {int64_t{999'999'990}, int64_t{-1'000'000'010}}) {
       CalendarDate d = DaysToDate(start, edge);
       for (int64_t days = edge + 1; days < edge + 20; ++days) {
         CalendarDate next = DaysToDate(start, days);
-        ASSERT_TRUE(SameDate(next, NextDay(d))) << start << " + " << days << " days";
+        ASSERT_TRUE(next == NextDay(d)) << start << " + " << days << " days";
         d = next;
       }
     }
@@ -99,7 +87,7 @@ std::string Fixed(GridStyle style, const ColumnInfo& c, const Bytes& value, uint
   cell.kind = c.xtype == kBit ? CellKind::kBit : CellKind::kFixed;
   cell.offset = 4;
   cell.bit = bit;
-  const Bytes record = Record(value);
+  const Bytes record = Concat({{0x10, 0, 0, 0}, value});  // a 4-byte record header first
   const TypedValue v = DecodeCellTyped(unopened, style.sql2000 ? VersionSetting::kSql2000
                                                               : VersionSetting::kSql2005,
                                        c, cell, ByteView(record));
@@ -112,9 +100,7 @@ TEST(GridTextTest, StoredFixedValues) {
   };
   const uint64_t t = (13ull * 3600 + 14 * 60 + 15) * 10000000ull;
   const Bytes dt2 = Concat({Le(t + 5, 5), Le(733207, 3)});
-  Bytes padded = {'a', 'b', 'c'};
-  padded.resize(20, ' ');
-  const Bytes wide = Concat({fixtures::Utf16("中文 ok"), fixtures::Utf16(std::string(12, ' '))});
+  const Bytes padded = fixtures::user_rows::Char("abc", 20);
   Bytes wide_decimal(17, 0);
   wide_decimal[0] = 1;
   wide_decimal[1] = 0x2A;
@@ -127,15 +113,15 @@ TEST(GridTextTest, StoredFixedValues) {
   } cases[] = {
       // datetime: ticks cut down to milliseconds; NULL outside 1753-9999
       // and at hour 24.
-      {k2000, Column(kDateTime), DateTimeBytes(0, 0), "1900-01-01 00:00:00.000"},
-      {k2000, Column(kDateTime), DateTimeBytes(1080000, 0), "1900-01-01 01:00:00.000"},
-      {k2000, Column(kDateTime), DateTimeBytes(2, 0), "1900-01-01 00:00:00.006"},
-      {k2005, Column(kDateTime), DateTimeBytes(25919999, 2958463), "9999-12-31 23:59:59.996"},
-      {k2005, Column(kDateTime), DateTimeBytes(0, -53690), "1753-01-01 00:00:00.000"},
-      {k2005, Column(kDateTime), DateTimeBytes(0, -53691), "NULL"},
-      {k2005, Column(kDateTime), DateTimeBytes(0, 2958464), "NULL"},
-      {k2000, Column(kDateTime), DateTimeBytes(25920000, 10), "NULL"},
-      {k2000, Column(kDateTime), DateTimeBytes(0xFFFFFFFF, INT32_MIN), "NULL"},
+      {k2000, Column(kDateTime), DateTime(0, 0), "1900-01-01 00:00:00.000"},
+      {k2000, Column(kDateTime), DateTime(0, 1080000), "1900-01-01 01:00:00.000"},
+      {k2000, Column(kDateTime), DateTime(0, 2), "1900-01-01 00:00:00.006"},
+      {k2005, Column(kDateTime), DateTime(2958463, 25919999), "9999-12-31 23:59:59.996"},
+      {k2005, Column(kDateTime), DateTime(-53690, 0), "1753-01-01 00:00:00.000"},
+      {k2005, Column(kDateTime), DateTime(-53691, 0), "NULL"},
+      {k2005, Column(kDateTime), DateTime(2958464, 0), "NULL"},
+      {k2000, Column(kDateTime), DateTime(10, 25920000), "NULL"},
+      {k2000, Column(kDateTime), DateTime(INT32_MIN, 0xFFFFFFFF), "NULL"},
       {k2000, Column(kSmallDateTime), sdt(36523, 90), "1999-12-31 01:30:00"},
       {k2005, Column(kSmallDateTime), sdt(0, 0), "1900-01-01 00:00:00"},
       {k2005, Column(kSmallDateTime), sdt(65535, 1439), "2079-06-06 23:59:00"},
@@ -174,7 +160,7 @@ TEST(GridTextTest, StoredFixedValues) {
       {k2005, Column(kChar, 20), padded, "abc" + std::string(17, ' ')},
       {k2005, Column(kChar, 5), {'a', 'b', 0, 'c', ' '}, "ab"},
       {k2000, Column(kChar, 3), {'x', 'y', 'z', '1', '2'}, "xyz"},
-      {k2000, Column(kNChar, static_cast<uint16_t>(wide.size())), wide, "中文 ok"},
+      {k2000, Column(kNChar, 34), fixtures::user_rows::NChar("中文 ok", 34), "中文 ok"},
       {k2005, Column(kNChar, 4), fixtures::Utf16("中文字"), "中文"},
       {k2000, Column(kBit, 1), {0x08}, "1", 3},
       {k2000, Column(kBit, 1), {0x08}, "0", 2},
