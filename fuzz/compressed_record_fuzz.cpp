@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                   unopened, messages);
     if (!values) continue;
     std::vector<std::string> texts;
-    tollamer::SetCompressedGridTexts(*values, columns, texts);
+    tollamer::SetCompressedGridTexts(std::move(*values), columns, texts);
   }
   return 0;
 }

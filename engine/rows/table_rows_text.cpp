@@ -30,8 +30,8 @@ void CutAt(std::string& text, std::string_view what) {
 void CutAtNul(std::string& text) { CutAt(text, std::string_view("\0", 1)); }
 
 // A char or nchar value as stored: with its pad blanks, up to a NUL.
-void PaddedText(const TypedValue& v, std::string& out) {
-  out = v.text;
+void PaddedText(TypedValue& v, std::string& out) {
+  out.swap(v.text);
   out.append(static_cast<size_t>(std::max<int64_t>(v.integer, 0)), ' ');
   CutAtNul(out);
 }
@@ -168,7 +168,7 @@ bool NewerType(uint8_t xtype) {
 
 }  // namespace
 
-void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std::string& out) {
+void SetGridText(TypedValue v, const ColumnInfo& c, GridStyle style, std::string& out) {
   out.clear();
   const bool off_row = v.source == ValueSource::kOffRow;
   switch (v.source) {
@@ -206,7 +206,7 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
     case TypedKind::kDateTime: DateTimeGridText(v.time, c, out); return;
     case TypedKind::kDecimal:
       if (style.compressed)
-        out = v.text;
+        out.swap(v.text);
       else
         DecimalGridText(v, c, style.sql2000, out);
       return;
@@ -231,7 +231,7 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
       return;
     case vt::kText:
     case vt::kNText:
-      out = v.text;
+      out.swap(v.text);
       CutToCharacters(out, !style.sql2000                ? kLargeText2005Chars
                            : c.xtype == vt::kText ? kText2000Chars
                                                   : kNText2000Chars);
@@ -240,7 +240,7 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
       break;
   }
   // varchar, nvarchar, xml.
-  out = v.text;
+  out.swap(v.text);
   if (off_row) {
     CutToCharacters(out, kOverflowChars);
     return;
@@ -255,27 +255,33 @@ void SetGridText(const TypedValue& v, const ColumnInfo& c, GridStyle style, std:
   if (style.compressed && c.xtype == vt::kNVarChar) CutAt(out, kTenBlanks);
 }
 
-void SetCompressedGridTexts(const std::vector<TypedValue>& values,
+void SetCompressedGridTexts(std::vector<TypedValue>&& values,
                             const std::map<uint16_t, ColumnInfo>& columns,
                             std::vector<std::string>& row) {
   row.resize(std::min(values.size(), columns.size()));
   auto column = columns.begin();
   for (size_t i = 0; i < row.size(); ++i, ++column)
-    SetGridText(values[i], column->second, {false, true}, row[i]);
+    SetGridText(std::move(values[i]), column->second, {false, true}, row[i]);
 }
 
 bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRecordWalk& walk,
                  const TableRecord& record, std::vector<std::string>& row) {
-  std::optional<std::vector<TypedValue>> values = RecordValues(store, messages, walk, record);
-  if (!values) return false;
   if (record.compressed) {
-    SetCompressedGridTexts(*values, walk.Table().columns, row);
+    std::optional<std::vector<TypedValue>> values = RecordValues(store, messages, walk, record);
+    if (!values) return false;
+    SetCompressedGridTexts(std::move(*values), walk.Table().columns, row);
     return true;
   }
+  // Cell by cell, each value formatted as soon as it is decoded.
   const GridStyle style{walk.Version() == VersionSetting::kSql2000, false};
-  row.resize(values->size());
   const std::vector<ColumnPlan>& plan = walk.Plan();
-  for (size_t i = 0; i < row.size(); ++i) SetGridText((*values)[i], *plan[i].column, style, row[i]);
+  row.resize(std::min(record.cells.size(), plan.size()));
+  const ByteView bytes = record.Record();
+  for (size_t i = 0; i < row.size(); ++i) {
+    const ColumnInfo& column = *plan[i].column;
+    SetGridText(DecodeCellTyped(store, walk.Version(), column, record.cells[i], bytes), column,
+                style, row[i]);
+  }
   return true;
 }
 

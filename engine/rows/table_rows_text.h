@@ -51,13 +51,14 @@ struct GridStyle {
   bool compressed = false;  // a compressed (CD) record
 };
 
-// The grid text of `value`, a value of `column`, into `out`.
-void SetGridText(const TypedValue& value, const ColumnInfo& column, GridStyle style,
+// The grid text of `value`, a value of `column`, into `out` (which takes
+// over the value's text).
+void SetGridText(TypedValue value, const ColumnInfo& column, GridStyle style,
                  std::string& out);
 
 // The texts of a compressed record's values, one per column of `columns`
 // in order (compressed records are SQL 2008 records), into `row`.
-void SetCompressedGridTexts(const std::vector<TypedValue>& values,
+void SetCompressedGridTexts(std::vector<TypedValue>&& values,
                             const std::map<uint16_t, ColumnInfo>& columns,
                             std::vector<std::string>& row);
 

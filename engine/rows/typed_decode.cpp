@@ -132,6 +132,19 @@ TypedValue PaddedText(std::string text) {
   return t;
 }
 
+// NULL from bytes that are not there or cannot be decoded.
+TypedValue Unreadable() {
+  TypedValue v;
+  v.source = ValueSource::kUnreadable;
+  return v;
+}
+
+TypedValue BitValue(ByteView record, uint16_t offset, uint8_t bit) {
+  std::optional<uint8_t> byte = record.U8(offset);
+  if (!byte) return Unreadable();
+  return TypedValue::Integer((*byte >> (bit & 7)) & 1);
+}
+
 TypedValue WithSource(TypedValue v, ValueSource source) {
   v.source = source;
   return v;
@@ -203,20 +216,22 @@ TypedValue VariableValue(const PageStore& store, VersionSetting version, const C
       std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &readable);
       TypedValue t = TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
                                                            : std::move(v));
-      return readable ? t : WithSource(std::move(t), ValueSource::kUnreadable);
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
     }
     case vt::kImage: {
       bool readable = false;
       TypedValue t =
           TypedValue::Bytes(ToVector(PointerText(store, version, bytes, false, &readable)));
-      return readable ? t : WithSource(std::move(t), ValueSource::kUnreadable);
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
     }
     case vt::kVarBinary:
     case vt::kClr:
       if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
-      return WithSource(TypedValue::Null(), ValueSource::kUnreadable);
+      return Unreadable();
   }
 }
 
@@ -242,13 +257,9 @@ std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
 }
 
 TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
-  if (c.xtype == vt::kBit) {
-    std::optional<uint8_t> byte = record.U8(offset);
-    if (!byte) return TypedValue::Null();
-    return TypedValue::Integer((*byte >> (bit & 7)) & 1);
-  }
+  if (c.xtype == vt::kBit) return BitValue(record, offset, bit);
   std::optional<ByteView> v = record.Slice(offset, FixedSize(c));
-  if (!v) return TypedValue::Null();
+  if (!v) return Unreadable();
   switch (c.xtype) {
     case vt::kTinyInt: return TypedValue::Integer(v->LeOr<uint8_t>(0));
     case vt::kSmallInt: return TypedValue::Integer(v->LeOr<int16_t>(0));
@@ -276,14 +287,14 @@ TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offse
     case vt::kDateTimeOffset: return NewDateTimeValue(c.xtype, *v, c.length, c.xscale);
     case vt::kDecimal:
     case vt::kNumeric:
-      if (v->empty()) return TypedValue::Null();
+      if (v->empty()) return Unreadable();
       return DecimalValue(*v, c.xscale);
     case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
     case vt::kBinary:
     case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
     case vt::kChar: return PaddedText(NarrowToUtf8(*v, c.codePage));
     case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
-    default: return TypedValue::Null();
+    default: return Unreadable();
   }
 }
 
@@ -293,16 +304,8 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const
     case CellKind::kNull: return TypedValue::Null();
     case CellKind::kNotStored:  // the server reads a missing variable column as NULL
       return WithSource(TypedValue::Null(), ValueSource::kNotStored);
-    case CellKind::kFixed: {
-      TypedValue v = DecodeFixedTyped(c, record, cell.offset, cell.bit);
-      return v.IsNull() ? WithSource(std::move(v), ValueSource::kUnreadable) : v;
-    }
-    case CellKind::kBit: {
-      ColumnInfo bit_column = c;
-      bit_column.xtype = vt::kBit;
-      TypedValue v = DecodeFixedTyped(bit_column, record, cell.offset, cell.bit);
-      return v.IsNull() ? WithSource(std::move(v), ValueSource::kUnreadable) : v;
-    }
+    case CellKind::kFixed: return DecodeFixedTyped(c, record, cell.offset, cell.bit);
+    case CellKind::kBit: return BitValue(record, cell.offset, cell.bit);
     case CellKind::kVariable: return VariableTyped(store, version, c, cell, record);
   }
   return TypedValue::Null();

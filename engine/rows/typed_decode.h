@@ -18,7 +18,8 @@
 namespace tollamer {
 
 // A fixed-length value of `column` at `offset` of `record` (for bit
-// columns, bit `bit` of that byte). NULL when the record is too short.
+// columns, bit `bit` of that byte). NULL, unreadable, when the record is
+// too short or the type is not one of fixed length.
 TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t offset,
                             uint8_t bit);
 

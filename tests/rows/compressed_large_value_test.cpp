@@ -44,7 +44,7 @@ std::optional<std::vector<std::string>> Decode(const PageStore& store, const Byt
   RecordingMessages messages;
   auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store, messages);
   std::vector<std::string> row;
-  if (values) SetCompressedGridTexts(*values, columns, row);
+  if (values) SetCompressedGridTexts(std::move(*values), columns, row);
   return values ? std::optional(row) : std::nullopt;
 }
 

@@ -54,7 +54,7 @@ std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, 
                              const PageStore& store, EngineMessages& messages) {
   auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
   Row row;
-  if (values) SetCompressedGridTexts(*values, columns, row);
+  if (values) SetCompressedGridTexts(std::move(*values), columns, row);
   return values ? std::optional(row) : std::nullopt;
 }
 
