@@ -1,7 +1,7 @@
 // Decoding located column values into typed values: the complete stored
 // value of every column (whole text/ntext/image and off-row values, exact
 // char values without their pad blanks, numbers and dates as numbers),
-// from the same record walk the grid texts use.
+// the values the record grid's texts are formatted from as well.
 #pragma once
 
 #include <cstdint>

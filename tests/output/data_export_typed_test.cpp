@@ -151,7 +151,7 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   EXPECT_EQ(rows[0][0].text, body);
   EXPECT_EQ(rows[0][1].text, "abc");
   EXPECT_EQ(ExportText(rows[0][2]), "1900-01-01 00:00:00.000");
-  // The grid keeps its own texts.
+  // The grid cuts its text.
   TableGridPage grid = ShowTableData(*db_, version_, 700, 1);
   ASSERT_EQ(grid.rows.size(), 1u);
   EXPECT_EQ(grid.rows[0][0], std::string(100, 'q'));

@@ -93,7 +93,7 @@ std::string Describe(const TypedValue& v) {
 // stored form and through the ordinary formatter, texts in their column's
 // code page) and as its typed value (the complete stored value: exact
 // floats, text without pad blanks, the zero of an empty number).
-TEST(DecodeCompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
+TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   const Bytes empty = CdRecordBuilder().Empty().Build();
   auto s = [](const Bytes& b) { return CdRecordBuilder().Short(b).Build(); };
   Bytes third(8);
@@ -159,13 +159,13 @@ TEST(DecodeCompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   }
 }
 
-TEST(DecodeCompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {
+TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}, {vt::kInt}});
   RowPage page(CdRecordBuilder().Short({0x81}).Short(Ascii("hey")).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"1", "hey", "NULL"}));
 }
 
-TEST(DecodeCompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
+TEST(CompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}});
   RowPage page(CdRecordBuilder().Short({0x99}).Short({0x81}).Short(Ascii("b")).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"1", "b"}));
@@ -174,7 +174,7 @@ TEST(DecodeCompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
   EXPECT_EQ(two.Decode(columns), (Row{"2", "a"}));
 }
 
-TEST(DecodeCompressedRecordTest, RejectedRecords) {
+TEST(CompressedRecordTest, RejectedRecords) {
   const auto columns = Columns({{vt::kVarChar, 500}});
   // Header above 63.
   EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x41).Build()).Decode(columns),
@@ -197,7 +197,7 @@ TEST(DecodeCompressedRecordTest, RejectedRecords) {
             std::nullopt);
 }
 
-TEST(DecodeCompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
+TEST(CompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 100}});
   RowPage page(CdRecordBuilder().Short({0x83}).Long(Ascii("long text")).LongHeader(7).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"3", "long text"}));
