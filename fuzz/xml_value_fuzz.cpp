@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint16_t offset : {uint16_t{0}, uint16_t{4}, static_cast<uint16_t>(record.size())}) {
     for (bool sql2000 : {true, false}) {
       const tollamer::GridStyle style{sql2000, false};
-      tollamer::SetGridText(tollamer::DecodeFixedTyped(column, record, offset, bit), column, style,
-                            out);
-      tollamer::SetGridText(tollamer::DecodeFixedTyped(chars, record, offset, 0), chars, style,
-                            out);
+      tollamer::TypedValue value = tollamer::DecodeFixedTyped(column, record, offset, bit);
+      tollamer::SetGridText(value, column, style, out);
+      value = tollamer::DecodeFixedTyped(chars, record, offset, 0);
+      tollamer::SetGridText(value, chars, style, out);
       if (!tollamer::platform::IsValidUtf8(out)) __builtin_trap();
     }
   }

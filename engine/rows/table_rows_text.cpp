@@ -168,7 +168,7 @@ bool NewerType(uint8_t xtype) {
 
 }  // namespace
 
-void SetGridText(TypedValue v, const ColumnInfo& c, GridStyle style, std::string& out) {
+void SetGridText(TypedValue& v, const ColumnInfo& c, GridStyle style, std::string& out) {
   out.clear();
   const bool off_row = v.source == ValueSource::kOffRow;
   switch (v.source) {
@@ -261,7 +261,7 @@ void SetCompressedGridTexts(std::vector<TypedValue>&& values,
   row.resize(std::min(values.size(), columns.size()));
   auto column = columns.begin();
   for (size_t i = 0; i < row.size(); ++i, ++column)
-    SetGridText(std::move(values[i]), column->second, {false, true}, row[i]);
+    SetGridText(values[i], column->second, {false, true}, row[i]);
 }
 
 bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRecordWalk& walk,
@@ -277,10 +277,11 @@ bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRe
   const std::vector<ColumnPlan>& plan = walk.Plan();
   row.resize(std::min(record.cells.size(), plan.size()));
   const ByteView bytes = record.Record();
+  thread_local TypedValue value;  // its text and the row's trade allocations
   for (size_t i = 0; i < row.size(); ++i) {
     const ColumnInfo& column = *plan[i].column;
-    SetGridText(DecodeCellTyped(store, walk.Version(), column, record.cells[i], bytes), column,
-                style, row[i]);
+    DecodeCellTyped(store, walk.Version(), column, record.cells[i], bytes, value);
+    SetGridText(value, column, style, row[i]);
   }
   return true;
 }

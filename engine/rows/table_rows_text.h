@@ -51,9 +51,9 @@ struct GridStyle {
   bool compressed = false;  // a compressed (CD) record
 };
 
-// The grid text of `value`, a value of `column`, into `out` (which takes
-// over the value's text).
-void SetGridText(TypedValue value, const ColumnInfo& column, GridStyle style,
+// The grid text of `value`, a value of `column`, into `out`, which takes
+// over the value's text (the value keeps the old text's allocation).
+void SetGridText(TypedValue& value, const ColumnInfo& column, GridStyle style,
                  std::string& out);
 
 // The texts of a compressed record's values, one per column of `columns`

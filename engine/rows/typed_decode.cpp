@@ -311,6 +311,28 @@ TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const
   return TypedValue::Null();
 }
 
+void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                     const CellLocation& cell, ByteView record, TypedValue& out) {
+  if (cell.kind != CellKind::kVariable || cell.complex ||
+      (c.xtype != vt::kVarChar && c.xtype != vt::kNVarChar)) {
+    out = DecodeCellTyped(store, version, c, cell, record);
+    return;
+  }
+  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+  out.kind = TypedKind::kText;
+  out.source = bytes.empty() ? ValueSource::kNoBytes : ValueSource::kStored;
+  out.integer = 0;
+  out.real = 0;
+  out.singlePrecision = false;
+  out.time = {};
+  out.bytes.clear();
+  out.text.clear();
+  if (c.xtype == vt::kVarChar)
+    AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, out.text);
+  else
+    platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
+}
+
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record) {
   return RecordValues(db.Store(), db.Messages(), walk, record);

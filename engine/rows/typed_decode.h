@@ -27,6 +27,11 @@ TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
 
+// The same into `out`, whose text keeps its allocation for in-row varchar
+// and nvarchar values, the text most rows hold.
+void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& column,
+                     const CellLocation& cell, ByteView record, TypedValue& out);
+
 // Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
 // code page of the column's collation (see AppendNarrowAsUtf8), as judged
 // by the bytes before a NUL.

@@ -73,7 +73,7 @@ ColumnInfo Column(uint8_t type, uint16_t length = 0, uint8_t p = 0, uint8_t s = 
   return c;
 }
 
-std::string Grid(const TypedValue& v, const ColumnInfo& c, GridStyle style) {
+std::string Grid(TypedValue v, const ColumnInfo& c, GridStyle style) {
   std::string out = "stale";
   SetGridText(v, c, style, out);
   return out;
