@@ -167,7 +167,7 @@ void CDetectionPage::ChooseFile(const QString& path) {
   Field(kIdFileName)->setText(QFileInfo(path).fileName());
   platform::OpenResult open = platform::OpenSharedReadOnly(path.toStdString());
   if (!open.file) {
-    messages_->ShowStop(tools::kOpenFileErrorMessage);
+    messages_->Notify(EngineNotice::kFileOpenFailed);
     return;
   }
   uint64_t bytes = open.file->Length();
@@ -193,7 +193,7 @@ void CDetectionPage::Start() {
     tools::DetectionResult result;
     platform::OpenResult open = platform::OpenSharedReadOnly(path);
     if (!open.file) {
-      worker_messages_.ShowStop(tools::kOpenFileErrorMessage);
+      worker_messages_.Notify(EngineNotice::kFileOpenFailed);
     } else {
       DialogObserver observer([this](int percent, tools::KindCounts counts) {
         QMetaObject::invokeMethod(
@@ -245,7 +245,7 @@ void CDetectionPage::SaveMap() {
                          : RunFileDialog(this, {true, "png", "", "PNG(*.png)|*.png||"});
   if (out.isEmpty()) return;
   if (platform::OutputIsInput(path_.toStdString(), out.toStdString())) {
-    messages_->ShowStop(tools::kOutputIsInputMessage);
+    messages_->Notify(EngineNotice::kOutputIsInput);
     return;
   }
   std::string error;

@@ -23,6 +23,7 @@
 #include "app/app_services.h"
 #include "platform/version.h"
 #include "app/bak_to_mdf_dialog.h"
+#include "app/engine_texts.h"
 #include "app/detection_page.h"
 #include "app/mdf_excavator_dialog.h"
 #include "app/command_ids.h"
@@ -350,7 +351,7 @@ void CMainFrame::OnSaveLog() {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const std::string path = dialog.selectedFiles().front().toStdString();
   if (platform::OutputIsInput(doc_->FilePath().toStdString(), path)) {
-    QMessageBox::warning(this, "Tollamer", U(tools::kOutputIsInputMessage));
+    QMessageBox::warning(this, "Tollamer", U(NoticeText(EngineNotice::kOutputIsInput)));
     return;
   }
   if (log_.SaveReport(path))
@@ -598,7 +599,7 @@ bool CMainFrame::OnSchemaExport(int id) {
     case ExportStatus::kWritten: OpenInViewer(QString::fromStdString(result.path)); break;
     case ExportStatus::kNoSuchObject: break;
     case ExportStatus::kFolderMissing:
-      doc_->Engine().Messages().ShowStop(kPathMissingText);
+      doc_->Engine().Messages().Notify(EngineNotice::kFolderMissing);
       break;
     case ExportStatus::kWriteFailed:
       doc_->Engine().Messages().ShowStop("脚本文件写入失败！" + result.path + ": " + result.error);

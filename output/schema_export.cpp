@@ -54,7 +54,7 @@ ExportResult WritePieces(const std::string& folder, const std::string& file_name
 }
 
 ExportResult FolderMissing(const std::string& folder) {
-  return Failed(ExportStatus::kFolderMissing, folder, std::string(kPathMissingText));
+  return Failed(ExportStatus::kFolderMissing, folder, "the folder does not exist");
 }
 
 }  // namespace

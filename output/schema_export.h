@@ -35,9 +35,6 @@ namespace tollamer {
 
 enum class SchemaObjectKind { kTable, kView, kProcedure, kFunction, kUserType, kTrigger };
 
-// Shown when the chosen output folder is not an existing directory.
-inline constexpr std::string_view kPathMissingText = "路径不存在！";
-
 enum class ExportStatus {
   kWritten,        // the file is in place
   kNoSuchObject,   // no object of the kind has the selected name: nothing written

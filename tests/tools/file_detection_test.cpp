@@ -136,8 +136,7 @@ TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
   CountingObserver observer;
   DetectionResult r = DetectFile("/nonexistent/x.mdf", running, observer, messages);
   EXPECT_FALSE(r.opened);
-  ASSERT_EQ(messages.stops.size(), 1u);
-  EXPECT_EQ(messages.stops[0], "打开文件出错");
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kFileOpenFailed});
 }
 
 TEST(PageMapTest, GroupsShowDamageFirstThenTheCommonestKind) {

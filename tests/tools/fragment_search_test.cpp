@@ -130,7 +130,7 @@ TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
   RecordingMessages messages;
   SearchResult r = SearchFragments(source, {0, 100, 0, false}, running, observer, messages);
   EXPECT_FALSE(r.ran);
-  EXPECT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
 }
 
 TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
