@@ -10,7 +10,7 @@
 
 #include "bench/bench_result.h"
 #include "engine/catalog/mdf_database.h"
-#include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "tests/fixtures/sql2005_database.h"
 
 namespace {
@@ -42,9 +42,8 @@ double OpenMilliseconds(const std::string& path, size_t expected_tables) {
     SilentMessages messages;
     CMdfDatabase db(messages);
     if (!db.OpenFile(path)) return -1;
-    PageOwnerConflict conflict;
     auto start = std::chrono::steady_clock::now();
-    sql2005::OpenCatalog2005Result result = sql2005::OpenCatalog2005(db, conflict);
+    const CatalogOpenResult result = OpenCatalog(db, VersionSetting::kSql2005);
     auto end = std::chrono::steady_clock::now();
     if (result.usedFallback || db.catalog.tables.size() != expected_tables) return -1;
     best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());

@@ -9,7 +9,7 @@
 
 #include "bench/bench_result.h"
 #include "engine/catalog/mdf_database.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "tests/fixtures/sql2000_database.h"
 
 namespace {
@@ -24,7 +24,7 @@ double OpenMilliseconds(const std::string& path, size_t expected_tables) {
     CMdfDatabase db(messages);
     if (!db.OpenFile(path)) return -1;
     auto start = std::chrono::steady_clock::now();
-    OpenCatalog2000(db);
+    OpenCatalog(db, VersionSetting::kSql2000);
     auto end = std::chrono::steady_clock::now();
     if (db.catalog.tables.size() != expected_tables) return -1;
     best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());

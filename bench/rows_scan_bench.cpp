@@ -18,7 +18,6 @@
 #include "bench/big_table_file.h"
 #include "bench/cli_process.h"
 #include "engine/catalog/open/open_catalog.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
 
 using namespace tollamer;
 
@@ -48,9 +47,10 @@ void Measure(const bench::BigTableFile& file, bool cold) {
       std::fprintf(stderr, "cannot open %s\n", file.path.c_str());
       return;
     }
-    OpenCatalog(db, VersionSetting::kSql2005);
+    const FormatProfile& profile = *ProfileFor(VersionSetting::kSql2005);
+    profile.BuildCatalog(db);
     auto start = std::chrono::steady_clock::now();
-    sql2005::ScanFileForTable2005(db, 0, true);
+    profile.ScanFileForAllTables(db);
     scan = Seconds(start);
     scan_peak = bench::PeakResidentMiB();
     listed = db.dataPageLists[file.tableId].size();
