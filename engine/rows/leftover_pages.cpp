@@ -6,10 +6,10 @@
 #include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/pagestore/pfs_allocation.h"
 #include "engine/rows/page_leftovers.h"
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
-#include "engine/rows/typed_pfs.h"
 
 namespace tollamer {
 
