@@ -82,13 +82,12 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
     return true;
   }
   const PageStore& store = db.Store();
-  std::optional<PageHeader> iam = store.ReadHeader(row->firstIam);
-  if (!iam || !iam->HasType(PageType::kIam)) return false;
+  std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam);
+  if (!singles) return false;
 
   DataPageList list;
-  if (std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam))
-    for (uint64_t page : *singles)
-      if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
+  for (uint64_t page : *singles)
+    if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
   DataPageList& stored = db.dataPageLists[object_id];
   stored = std::move(list);
   TableInfo* table = nullptr;

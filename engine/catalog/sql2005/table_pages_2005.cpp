@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/catalog/sql2005/iam_page_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
@@ -114,9 +113,9 @@ class TablePages {
   // from its first page on, so a one-page table has no single pages.
   bool FollowUnit(const AllocUnitRow& unit) {
     const PageStore& store = db_.Store();
-    std::optional<IamPage> iam = ReadIamPage(store, unit.firstIam);
-    if (!iam) return false;
-    for (uint64_t page : iam->singlePages) AppendIfData(page);
+    std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, unit.firstIam);
+    if (!singles) return false;
+    for (uint64_t page : *singles) AppendIfData(page);
     SetGridPages(1);
     std::vector<uint64_t> extents;
     if (!WalkIamChain(store, unit.firstIam, extents)) return false;
