@@ -11,6 +11,7 @@
 #include "bench/bench_result.h"
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/page_layout.h"
 #include "tests/fixtures/sql2005_database.h"
 
 namespace {
@@ -72,7 +73,7 @@ int main() {
     }
     std::printf("%5u tables: %8.2f ms (%u pages)\n", sizes[i], ms[i], file.PageCount());
     std::string operation = "SQL 2005 catalog open, " + std::to_string(sizes[i]) + " tables";
-    tollamer::bench::PrintResult(operation.c_str(), file.PageCount() * 8192.0 / (1 << 20),
+    tollamer::bench::PrintResult(operation.c_str(), file.PageCount() * double{page_layout::kPageSize} / (1 << 20),
                                  ms[i] / 1000, i == 0 ? -1 : ms[1] / ms[0],
                                  i == 0 ? "-" : "500 tables");
   }

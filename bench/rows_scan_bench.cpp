@@ -18,6 +18,7 @@
 #include "bench/big_table_file.h"
 #include "bench/cli_process.h"
 #include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/page_layout.h"
 
 using namespace tollamer;
 
@@ -28,8 +29,8 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 }
 
 void Measure(const bench::BigTableFile& file, bool cold) {
-  const double mib = file.pages * 8192.0 / (1 << 20);
-  const double data_mb = file.dataPages * 8192.0 / 1e6;
+  const double mib = file.pages * double{page_layout::kPageSize} / (1 << 20);
+  const double data_mb = file.dataPages * double{page_layout::kPageSize} / 1e6;
   if (cold) {
     bench::DropPageCache();
   } else {
