@@ -90,9 +90,6 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
     if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
   DataPageList& stored = db.dataPageLists[object_id];
   stored = std::move(list);
-  TableInfo* table = nullptr;
-  if (auto it = db.catalog.tables.find(object_id); it != db.catalog.tables.end()) table = &it->second;
-  if (table) table->gridPageCount = 1;
 
   if (row->dataPages >= sql2000::sysindexes::kExtentThreshold) {
     std::vector<uint64_t> extents;
@@ -102,7 +99,6 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
         uint64_t page = e * iam_layout::kPagesPerExtent + k;
         if (IsDataPageOf(store.ReadHeader(page), object_id)) stored.push_back(page);
       }
-      if (table) ++table->gridPageCount;
     }
   }
   return true;
