@@ -14,7 +14,6 @@
 #include "cli/cli_report.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
-#include "cli/rows_command.h"
 #include "engine/catalog/create_table_text.h"
 #include "engine/catalog/table_lookup.h"
 #include "engine/pagestore/backup_coverage.h"
