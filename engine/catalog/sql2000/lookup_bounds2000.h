@@ -12,6 +12,7 @@ namespace tollamer::sql2000::offset_limit {
 inline constexpr uint32_t kBelowPageEnd = page_layout::kPageSize;
 // sysobjects, syscolumns, syscomments: offset <= 0x2000
 inline constexpr uint32_t kUpToPageEnd = page_layout::kPageSize + 1;
-inline constexpr uint32_t kAny = 0x10000;           // sysusers, systypes: no bound of their own
+// sysusers, systypes: no bound of their own
+inline constexpr uint32_t kAny = 0x10000;
 
 }  // namespace tollamer::sql2000::offset_limit
