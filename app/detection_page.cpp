@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/tool_page_map_view.h"
+#include "engine/pagestore/page_layout.h"
 #include "platform/block_devices.h"
 #include "tools/backup_conversion.h"
 #include "tools/page_map_png.h"
@@ -19,7 +20,6 @@ namespace {
 
 using tools::PageKind;
 
-constexpr uint64_t kPageBytes = 8192;
 
 // The count fields in the order the dialog shows them, with their ids.
 struct CountRow {
@@ -171,7 +171,7 @@ void CDetectionPage::ChooseFile(const QString& path) {
     return;
   }
   uint64_t bytes = open.file->Length();
-  pages_ = bytes / kPageBytes;
+  pages_ = bytes / page_layout::kPageSize;
   Field(kIdSize)->setText(QString::number(static_cast<qulonglong>(bytes / 1024)));
   Field(kIdPages)->setText(QString::number(static_cast<qulonglong>(pages_)));
   for (auto& [kind, label] : counts_) label->setText("0");

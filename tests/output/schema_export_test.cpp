@@ -11,6 +11,7 @@
 
 #include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/table_lookup.h"
 #include "output/safe_file_name.h"
 #include "output/schema_export_constraints.h"
 #include "output/script_texts.h"
@@ -107,7 +108,7 @@ TEST(SelectedObjectExportTest, FileNamesAndTextsOfEveryKind) {
   const std::string folder = dir.path().string();
   Catalog c = SampleCatalog();
 
-  ExportResult t = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.A(2 Records)", folder);
+  ExportResult t = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.A", folder);
   ASSERT_EQ(t.status, ExportStatus::kWritten) << t.error;
   EXPECT_EQ(t.path, folder + "/dbo.A(TableStruct).sql");
   EXPECT_EQ(ReadAll(t.path),
@@ -132,16 +133,18 @@ TEST(SelectedObjectExportTest, FileNamesAndTextsOfEveryKind) {
 
 TEST(SelectedObjectLookupTest, ExactCaseSensitiveFirstMatchInTheKindsOwnList) {
   Catalog c = SampleCatalog();
-  // Table items are cut before the first "(".
-  ASSERT_NE(FindSelectedTable(c, "dbo.B(1 Record)"), nullptr);
-  EXPECT_EQ(FindSelectedTable(c, "dbo.B(1 Record)")->id, 200u);
-  EXPECT_EQ(FindSelectedTable(c, "dbo.b"), nullptr);
-  EXPECT_EQ(FindSelectedTable(c, "dbo.B "), nullptr);
+  // Tables: the full name, the name without its owner, or the object id.
+  for (const char* name : {"dbo.B", "B", "200"}) {
+    ASSERT_NE(FindTableByName(c, name), nullptr) << name;
+    EXPECT_EQ(FindTableByName(c, name)->id, 200u) << name;
+  }
+  EXPECT_EQ(FindTableByName(c, "dbo.b"), nullptr);
+  EXPECT_EQ(FindTableByName(c, "dbo.B "), nullptr);
   // A view is not found through the table list, nor a table through the views.
-  EXPECT_EQ(FindSelectedTable(c, "dbo.v1"), nullptr);
+  EXPECT_EQ(FindTableByName(c, "dbo.v1"), nullptr);
   EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kView, "dbo.A"), nullptr);
   EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kProcedure, "f"), nullptr);
-  // Other kinds keep their "(": no cut.
+  // Names are taken whole, "(" and all.
   c.views.push_back({9, "dbo.w(1)", "first"});
   c.views.push_back({10, "dbo.w(1)", "second"});
   const ModuleInfo* w = FindSelectedModule(c, SchemaObjectKind::kView, "dbo.w(1)");
@@ -239,7 +242,7 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   c.tables[1] = t;
   const std::string folder = dir.path().string();
 
-  ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单(0 Record)", folder);
+  ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单", folder);
   ASSERT_EQ(utf8.status, ExportStatus::kWritten);
   EXPECT_EQ(fs::path(utf8.path).filename(), "dbo.订单(TableStruct).sql");
   std::string expected = "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO";
