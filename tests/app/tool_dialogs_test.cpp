@@ -608,45 +608,6 @@ TEST(ToolHelpersTest, SectorFieldTakesTheLeadingDigitsAndSaturates) {
   EXPECT_EQ(SectorFieldValue("99999999999999999999999"), UINT64_MAX);
 }
 
-// --- The real files ----------------------------------------------------------
-
-TEST(ToolDialogsRealDataTest, DetectionOfPubs2000AndConversionOfTheEntrepotBackup) {
-  TOLLAMER_REQUIRE_REAL_FILE(pubs, "pubs-sql2000.mdf");
-  TOLLAMER_REQUIRE_REAL_FILE(bak, "entrepot-sql2008r2.bak");
-  RecordingMessages messages;
-  CDetectionPage detection(&messages);
-  detection.ChooseFile(Q(pubs));
-  EXPECT_EQ(detection.Field(CDetectionPage::kIdPages)->text(), "160");
-  EXPECT_EQ(detection.Field(CDetectionPage::kIdSize)->text(), "1280");
-  QSignalSpy ended(&detection, &CDetectionPage::detectionEnded);
-  detection.Start();
-  ASSERT_TRUE(ended.wait(5000));
-  uint64_t sum = 0;
-  for (size_t i = 0; i < tools::kPageKindCount; ++i)
-    sum += detection.CountField(tools::KindAt(i))->text().toULongLong();
-  EXPECT_EQ(sum, 160u);
-  EXPECT_EQ(detection.CountField(PageKind::kFileHeader)->text(), "1");
-  EXPECT_EQ(detection.CountField(PageKind::kBoot)->text(), "1");
-  EXPECT_EQ(detection.CountField(PageKind::kErr)->text(), "0");
-
-  testing::TempDir dir;
-  std::string mdf = dir.File("entrepot.mdf");
-  CBAKTOMDFDLG conversion(&messages);
-  conversion.backupEdit()->setText(Q(bak));
-  conversion.dataEdit()->setText(Q(mdf));
-  QSignalSpy converted(&conversion, &CBAKTOMDFDLG::conversionEnded);
-  conversion.Run();
-  ASSERT_TRUE(converted.wait(5000));
-  ASSERT_TRUE(conversion.lastResult().completed);
-  EXPECT_EQ(conversion.lastResult().pagesWritten, 231u);
-  EXPECT_EQ(conversion.lastResult().highestPage, 263u);
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(mdf));
-  EXPECT_EQ(store.PageCount(), 264u);
-  EXPECT_EQ(store.ReadHeader(0)->type, 15);
-  EXPECT_EQ(store.ReadHeader(9)->type, 13);
-}
-
 // --- Main frame commands ----------------------------------------------------
 
 TEST(ToolCommandsTest, TheMainFrameOpensEachToolDialog) {
