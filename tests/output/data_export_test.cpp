@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/values/value_format.h"
@@ -21,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace fixtures::export_data;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string Hex(std::string_view s) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -184,7 +178,7 @@ TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {
   }
   EXPECT_EQ(output, expected);
   // NULL is an empty unquoted field; empty text is quoted.
-  const std::string csv = ReadAll(results[0].target);
+  const std::string csv = testing::ReadText(results[0].target);
   EXPECT_NE(csv.find("\r\n2,\"say \"\"hi\"\", ok\",Grüße 你好,,x,"), std::string::npos);
   EXPECT_NE(csv.find("\r\n4,\"\",\"\",,,0.0001,"), std::string::npos);
 }
@@ -195,7 +189,7 @@ TEST_F(DataExportTest, TheInsertScriptOfTheTrickyTable) {
   TableDataResult r =
       ExportTableData(db, VersionSetting::kSql2000, kTrickyTableId, DataFormat::kSql, path);
   ASSERT_TRUE(r.ok) << r.error;
-  const std::string sql = ReadAll(path);
+  const std::string sql = testing::ReadText(path);
   EXPECT_EQ(sql.rfind("SET NOCOUNT ON\r\nGO\r\n", 0), 0u);
   EXPECT_NE(sql.find("INSERT INTO [dbo].[tricky] ([id], [name], [note], [data], [code], [price], "
                      "[at]) VALUES (2, 'say \"hi\", ok', N'Grüße 你好', NULL, 'x', -1.0000, "
@@ -222,12 +216,12 @@ TEST_F(DataExportTest, ADamagedTableGivesTheRowsOfItsGoodPagesAndTheOthersGoOn) 
   EXPECT_EQ(damaged.stats.pages, 4u);
   EXPECT_EQ(damaged.stats.pagesSkipped, 2u);
   EXPECT_EQ(damaged.stats.rows, 4u);
-  std::string csv = ReadAll(damaged.target);
+  std::string csv = testing::ReadText(damaged.target);
   EXPECT_EQ(csv.rfind("n,s\r\n0,aaa", 0), 0u);
   EXPECT_NE(csv.find("\r\n4,eee"), std::string::npos);
   EXPECT_EQ(csv.find("\r\n2,"), std::string::npos);
   EXPECT_TRUE(results[1].ok);
-  EXPECT_EQ(ReadAll(results[1].target), "n\r\n100\r\n101\r\n102\r\n");
+  EXPECT_EQ(testing::ReadText(results[1].target), "n\r\n100\r\n101\r\n102\r\n");
 }
 
 TEST_F(DataExportTest, FileNamesAreSafeAndDistinctAndFailuresLeaveNoFile) {
