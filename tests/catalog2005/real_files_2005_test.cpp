@@ -57,7 +57,9 @@ TEST(RealFilesCatalog, PubsOfEveryVersion) {
     // its procedures and function); the others hold only pubs (and
     // dtproperties).
     const bool diagrams = std::string(name) == "pubs-sql2005.mdf";
-    if (!diagrams) EXPECT_LE(c.tables.size(), kPubsTables.size() + 1);
+    if (!diagrams) {
+      EXPECT_LE(c.tables.size(), kPubsTables.size() + 1);
+    }
     for (const auto& [table, rows] : kPubsTables) {
       const TableInfo* t = FindTable(c, table);
       ASSERT_NE(t, nullptr) << table;
