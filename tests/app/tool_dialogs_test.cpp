@@ -33,6 +33,7 @@
 #include "engine/pagestore/page_store.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
+#include "tests/tools/fake_machine.h"
 #include "tools/fragment_runs.h"
 
 namespace tollamer::app {
@@ -41,18 +42,12 @@ namespace {
 namespace fs = std::filesystem;
 using fixtures::Bytes;
 using fixtures::FormatVersion;
+using testing::FakeMachine;
+using testing::SparseFile;
 using tools::PageKind;
 
 constexpr uint64_t kPage = 8192;
 constexpr uint64_t kSector = 512;
-
-// A file of `bytes` zero bytes that takes no room on disk.
-std::string SparseFile(const testing::TempDir& dir, const std::string& name, uint64_t bytes) {
-  std::string path = dir.File(name);
-  std::ofstream(path).close();
-  fs::resize_file(path, bytes);
-  return path;
-}
 
 Bytes CarvedDatabase() { return fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image(); }
 
@@ -253,31 +248,6 @@ TEST(BakToMdfDialogTest, RefusesToCloseAndToRunTwiceWhileItsWorkerRuns) {
 
 // --- Fragment excavation --------------------------------------------------
 
-// A sysfs folder and a /dev folder whose "devices" are plain files.
-struct FakeMachine {
-  testing::TempDir dir;
-  fs::path sys = dir.path() / "sys";
-  fs::path dev = dir.path() / "dev";
-
-  static void Put(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text << "\n";
-  }
-  void Disk(const std::string& name, const Bytes& bytes, bool openable = true) {
-    Put(sys / name / "removable", "0");
-    fs::create_directories(dev);
-    if (openable) fixtures::WriteFile((dev / name).string(), bytes);
-  }
-  void Partition(const std::string& disk, const std::string& name, uint64_t start) {
-    Put(sys / disk / name / "partition", "1");
-    Put(sys / disk / name / "start", std::to_string(start));
-    Put(sys / disk / name / "size", "1000");
-  }
-  platform::PosixBlockDevices Devices() const {
-    return platform::PosixBlockDevices(sys.string(), dev.string());
-  }
-};
-
 // A FAT32 boot sector: `per_cluster` sectors a cluster, `total` sectors,
 // 32 reserved sectors, two FATs of `fat_sectors` each, root at cluster 2.
 Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total, uint32_t fat_sectors = 100) {
@@ -330,13 +300,13 @@ TEST(MenuEditTest, PromptComesBackWhenTheFieldIsLeftEmpty) {
 // and a disk without a device node have no item.
 TEST(MenuEditTest, MenuGreysUnreadableDisksAndOmitsTheirVolumes) {
   FakeMachine m;
-  m.Disk("sda", Bytes(4096 * kSector, 0));
+  m.Disk("sda", 4096 * kSector);
   m.Partition("sda", "sda1", 2048);
-  m.Disk("sdb", {}, false);
+  m.Disk("sdb", 0, false, false);
   FakeMachine::Put(m.sys / "sdb" / "size", "4194304");
   fs::create_directories(m.dev / "sdb");  // a node that does not open as a disk
   m.Partition("sdb", "sdb1", 63);
-  m.Disk("sdc", {}, false);
+  m.Disk("sdc", 0, false, false);
   FakeMachine::Put(m.sys / "sdc" / "size", "100");
   auto devices = m.Devices();
   CMenuEdit edit("prompt", true, CMenuEdit::kGrayText, devices);
@@ -361,7 +331,8 @@ TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSyste
   Bytes disk(8192 * kSector, 0);
   Bytes boot = Fat32BootSector(16, 5000);
   std::copy(boot.begin(), boot.end(), disk.begin() + 2048 * kSector);
-  m.Disk("sda", disk);
+  m.Disk("sda", 0);
+  fixtures::WriteFile((m.dev / "sda").string(), disk);
   m.Partition("sda", "sda1", 2048);
   auto devices = m.Devices();
   RecordingMessages messages;

@@ -120,6 +120,16 @@ TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
   EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
 }
 
+TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
+  RecordingMessages messages;
+  std::atomic<bool> running{true};
+  CountingObserver observer;
+  DetectionResult r = DetectFile("/nonexistent/x.mdf", running, observer, messages);
+  EXPECT_FALSE(r.opened);
+  ASSERT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.stops[0], "打开文件出错");
+}
+
 TEST(PageMapTest, GroupsShowDamageFirstThenTheCommonestKind) {
   Bytes file;
   auto add = [&](Bytes p) { file.insert(file.end(), p.begin(), p.end()); };

@@ -121,6 +121,18 @@ TEST(FragmentSearchTest, ScanUnitsFollowTheClusterField) {
   EXPECT_EQ(Search(src, {1, 0, 16, false}).fragments.size(), 1u);
 }
 
+// The dialog refuses a zero cluster before it searches; the search refuses
+// it as well for every other caller.
+TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
+  fixtures::MemorySource source(CarvedSource(0));
+  std::atomic<bool> running{true};
+  Collector observer;
+  RecordingMessages messages;
+  SearchResult r = SearchFragments(source, {0, 100, 0, false}, running, observer, messages);
+  EXPECT_FALSE(r.ran);
+  EXPECT_EQ(messages.stops.size(), 1u);
+}
+
 TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
   Bytes src = CarvedSource(0);
   SearchResult stopped = Search(src, {0, 0, 16, false}, false);
