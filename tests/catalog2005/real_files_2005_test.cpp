@@ -10,6 +10,7 @@
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/table_lookup.h"
 #include "tests/test_support.h"
 
 namespace tollamer::sql2005 {
@@ -26,12 +27,6 @@ std::unique_ptr<Opened> Open(const std::string& path, VersionSetting version) {
   EXPECT_TRUE(o->db.OpenFile(path));
   o->result = OpenCatalog(o->db, version);
   return o;
-}
-
-const TableInfo* FindTable(const Catalog& c, const std::string& full_name) {
-  for (const auto& [id, t] : c.tables)
-    if (t.fullName == full_name) return &t;
-  return nullptr;
 }
 
 const std::map<std::string, uint64_t> kPubsTables = {
@@ -61,7 +56,7 @@ TEST(RealFilesCatalog, PubsOfEveryVersion) {
       EXPECT_LE(c.tables.size(), kPubsTables.size() + 1);
     }
     for (const auto& [table, rows] : kPubsTables) {
-      const TableInfo* t = FindTable(c, table);
+      const TableInfo* t = FindTableByName(c, table);
       ASSERT_NE(t, nullptr) << table;
       EXPECT_EQ(t->rowCount, rows) << table;
       EXPECT_EQ(t->gridPageCount, 1u) << table;
@@ -71,7 +66,7 @@ TEST(RealFilesCatalog, PubsOfEveryVersion) {
         EXPECT_FALSE(o->db.dataPageLists.at(t->id).empty()) << table;
       }
     }
-    const TableInfo* authors = FindTable(c, "dbo.authors");
+    const TableInfo* authors = FindTableByName(c, "dbo.authors");
     ASSERT_EQ(authors->columns.size(), 9u);
     const ColumnInfo& au_id = authors->columns.at(1);
     EXPECT_EQ(au_id.name, "au_id");
@@ -87,7 +82,7 @@ TEST(RealFilesCatalog, PubsOfEveryVersion) {
       EXPECT_EQ(address.xoffset, -4);
       EXPECT_EQ(authors->columns.at(9).xoffset, 23);
     }
-    const ColumnInfo& discount = FindTable(c, "dbo.discounts")->columns.at(5);
+    const ColumnInfo& discount = FindTableByName(c, "dbo.discounts")->columns.at(5);
     EXPECT_EQ(discount.name, "discount");
     EXPECT_EQ(discount.typeName, "decimal");
     EXPECT_EQ(discount.sizeText, "(4,2)");
@@ -135,7 +130,7 @@ TEST(RealFilesCatalog, QlsinhvienIsConsistent) {
     }
   }
   for (const char* name : {"dbo.Lop", "dbo.SinhVien", "dbo.MonHoc", "dbo.Hoc"})
-    EXPECT_NE(FindTable(c, name), nullptr) << name;
+    EXPECT_NE(FindTableByName(c, name), nullptr) << name;
 }
 
 TEST(RealFilesCatalog, AllTablesScanKeepsEveryLocatedPage) {
