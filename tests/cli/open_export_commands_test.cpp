@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -522,33 +523,9 @@ struct ScriptedRow {
 // The text of a script file: UTF-16LE (with its byte order mark, as SSMS
 // saves) or UTF-8, given as UTF-8 without a byte order mark.
 std::string ScriptText(const std::string& bytes) {
-  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-    std::string out;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      uint32_t c = uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8;
-      if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-        const uint32_t low = uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8;
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-      if (c < 0x80) {
-        out += char(c);
-      } else if (c < 0x800) {
-        out += char(0xC0 | c >> 6);
-        out += char(0x80 | (c & 0x3F));
-      } else if (c < 0x10000) {
-        out += char(0xE0 | c >> 12);
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-      } else {
-        out += char(0xF0 | c >> 18);
-        out += char(0x80 | (c >> 12 & 0x3F));
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-      }
-    }
-    return out;
-  }
+  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE)
+    return platform::Utf16LeToUtf8(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2));
   if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
   return bytes;
 }

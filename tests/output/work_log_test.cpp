@@ -140,12 +140,6 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
                 "dbo.two : (2 Records)\r\n"
                 "dbo.big : (3000000000 Records)\r\n"
                 "\r\n\r\nRepair process completed on\r\n\r\n");
-}
-
-TEST(OpenLogTest, EmptyCatalogReportsZeroTables) {
-  WorkLog log;
-  AppendCatalogSummary(log, Catalog{});
-  EXPECT_EQ(log.Text(), kHeader + "Total table(s) present  :0\r\n");
   EXPECT_EQ(RecordCountText(18446744073709551615ull), "18446744073709551615 Records)");
 }
 
