@@ -269,9 +269,9 @@ TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
     const Catalog& c = o->db.catalog;
     EXPECT_FALSE(o->result.usedFallback);
     ASSERT_EQ(c.tables.size(), 3u);
-    EXPECT_EQ(TableNamed(c, "dbo.authors")->columns.at(1).typeName, "id");
-    EXPECT_EQ(TableNamed(c, "dbo.sales")->rowCount, 2100u);
-    EXPECT_EQ(o->db.dataPageLists.at(TableNamed(c, "dbo.sales")->id).size(), 20u);
+    EXPECT_EQ(FindTableByName(c, "dbo.authors")->columns.at(1).typeName, "id");
+    EXPECT_EQ(FindTableByName(c, "dbo.sales")->rowCount, 2100u);
+    EXPECT_EQ(o->db.dataPageLists.at(FindTableByName(c, "dbo.sales")->id).size(), 20u);
     ASSERT_EQ(c.views.size(), 1u);
     EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
     EXPECT_EQ(c.procedures.size(), 1u);

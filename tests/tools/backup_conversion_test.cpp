@@ -15,8 +15,6 @@ using fixtures::Bytes;
 using fixtures::FormatVersion;
 using testing::TempDir;
 
-Bytes ReadAll(const std::string& path) { return testing::FileSnapshot::Of(path).bytes; }
-
 // An output that keeps the bytes in memory, or fails from a given write on.
 class MemoryOutput final : public platform::OutputFile {
  public:

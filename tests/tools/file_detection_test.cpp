@@ -120,16 +120,6 @@ TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
   EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
 }
 
-TEST(FileDetectionTest, StopLeavesTheCountsWhereTheyWere) {
-  fixtures::MemorySource source(Bytes(8 * kPageSize, 0));
-  std::atomic<bool> running{false};
-  CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer);
-  EXPECT_TRUE(r.stopped);
-  EXPECT_EQ(r.pagesScanned, 0u);
-  EXPECT_FALSE(observer.finished);
-}
-
 TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
   RecordingMessages messages;
   std::atomic<bool> running{true};
