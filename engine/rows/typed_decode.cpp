@@ -258,6 +258,68 @@ TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offse
   }
 }
 
+namespace {
+
+// `v` emptied to a value of `kind`, its buffers kept.
+void ResetTo(TypedValue& v, TypedKind kind) {
+  v.kind = kind;
+  v.integer = 0;
+  v.real = 0;
+  v.text.clear();
+  v.bytes.clear();
+  v.time = {};
+  v.singlePrecision = false;
+}
+
+// In-row character and binary values, most of a row's bytes, decoded into
+// `out`'s buffers as DecodeCellTyped decodes them; false for the others.
+bool DecodeInRowInto(const ColumnInfo& c, const CellLocation& cell, ByteView record,
+                     TypedValue& out) {
+  if (cell.kind == CellKind::kVariable && !cell.complex) {
+    const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+    switch (c.xtype) {
+      case vt::kVarChar:
+        ResetTo(out, TypedKind::kText);
+        AppendNarrowAsUtf8(bytes, c.codePage, out.text);
+        return true;
+      case vt::kNVarChar:
+        ResetTo(out, TypedKind::kText);
+        platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
+        return true;
+      case vt::kVarBinary:
+      case vt::kClr:
+        ResetTo(out, TypedKind::kBytes);
+        out.bytes.assign(bytes.data(), bytes.data() + bytes.size());
+        return true;
+      default:
+        return false;
+    }
+  }
+  if (cell.kind == CellKind::kFixed && (c.xtype == vt::kChar || c.xtype == vt::kNChar)) {
+    std::optional<ByteView> v = record.Slice(cell.offset, FixedSize(c));
+    if (!v) {
+      ResetTo(out, TypedKind::kNull);
+      return true;
+    }
+    ResetTo(out, TypedKind::kText);
+    if (c.xtype == vt::kChar)
+      AppendNarrowAsUtf8(*v, c.codePage, out.text);
+    else
+      platform::AppendUtf16LeAsUtf8(v->span(), out.text);
+    TrimTrailingBlanks(out.text);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void DecodeCellTypedInto(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                         const CellLocation& cell, ByteView record, TypedValue& out) {
+  if (!DecodeInRowInto(c, cell, record, out))
+    out = DecodeCellTyped(store, version, c, cell, record);
+}
+
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                            const CellLocation& cell, ByteView record) {
   switch (cell.kind) {
@@ -284,20 +346,30 @@ std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
                                                     EngineMessages& messages,
                                                     const TableRecordWalk& walk,
                                                     const TableRecord& record) {
+  std::vector<TypedValue> row;
+  if (!RecordValuesInto(store, messages, walk, record, row)) return std::nullopt;
+  return row;
+}
+
+bool RecordValuesInto(const PageStore& store, EngineMessages& messages,
+                      const TableRecordWalk& walk, const TableRecord& record,
+                      std::vector<TypedValue>& row) {
   const std::vector<ColumnPlan>& plan = walk.Plan();
   if (record.compressed) {
     static const PageCompression kNone;
     const PageCompression& pc = record.compression ? *record.compression : kNone;
-    return DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns,
-                                 pc.anchor, pc.dictionary, store, messages);
+    std::optional<std::vector<TypedValue>> values =
+        DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns, pc.anchor,
+                              pc.dictionary, store, messages);
+    if (!values) return false;
+    row = std::move(*values);
+    return true;
   }
-  std::vector<TypedValue> row;
-  row.reserve(plan.size());
-  ByteView bytes = record.Record();
-  for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
-    row.push_back(
-        DecodeCellTyped(store, walk.Version(), *plan[i].column, record.cells[i], bytes));
-  return row;
+  const ByteView bytes = record.Record();
+  row.resize(std::min(record.cells.size(), plan.size()));
+  for (size_t i = 0; i < row.size(); ++i)
+    DecodeCellTypedInto(store, walk.Version(), *plan[i].column, record.cells[i], bytes, row[i]);
+  return true;
 }
 
 }  // namespace tollamer
