@@ -20,6 +20,40 @@ namespace vt = value_type;
 
 constexpr uint16_t kGuidBytes = 16;
 
+// `v` emptied to a value of `kind`, its buffers kept: a row's values are
+// decoded record after record into the same TypedValues, so that they
+// allocate only when a value outgrows the one the record before left.
+void ResetTo(TypedValue& v, TypedKind kind) {
+  v.kind = kind;
+  v.integer = 0;
+  v.real = 0;
+  v.text.clear();
+  v.bytes.clear();
+  v.time = {};
+  v.singlePrecision = false;
+}
+
+void SetNumber(TypedValue& v, TypedKind kind, int64_t integer) {
+  ResetTo(v, kind);
+  v.integer = integer;
+}
+
+void SetReal(TypedValue& v, double real, bool single_precision) {
+  ResetTo(v, TypedKind::kFloat);
+  v.real = real;
+  v.singlePrecision = single_precision;
+}
+
+void SetDateTime(TypedValue& v, const TypedDateTime& t) {
+  ResetTo(v, TypedKind::kDateTime);
+  v.time = t;
+}
+
+void SetBytes(TypedValue& v, TypedKind kind, ByteView bytes) {
+  ResetTo(v, kind);
+  v.bytes.assign(bytes.data(), bytes.data() + bytes.size());
+}
+
 void SetDate(int start_year, int64_t days, TypedDateTime& t) {
   const CalendarDate d = DaysToDate(start_year, days);
   t.year = d.year;
@@ -44,7 +78,7 @@ uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
   return v;
 }
 
-TypedValue DateTimeValue(ByteView v) {
+TypedDateTime DateTimeValue(ByteView v) {
   const DateTimeParts p =
       TicksToDateTime<TickRounding::kNearest>(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
   TypedDateTime t;
@@ -56,25 +90,25 @@ TypedValue DateTimeValue(ByteView v) {
   t.second = p.second;
   t.fraction = static_cast<uint32_t>(p.millisecond);
   t.fractionDigits = 3;
-  return TypedValue::DateTime(t);
+  return t;
 }
 
-TypedValue SmallDateTimeValue(ByteView v) {
+TypedDateTime SmallDateTimeValue(ByteView v) {
   const uint16_t minutes = v.LeOr<uint16_t>(0);
   const uint16_t days = v.LeOr<uint16_t>(2);
   TypedDateTime t;
   SetDate(1900, days, t);
   SetTimeOfDay(uint64_t{minutes} * 60, 0, t);
-  return TypedValue::DateTime(t);
+  return t;
 }
 
 // date, time, datetime2, datetimeoffset of `length` stored bytes.
-TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t scale) {
+TypedDateTime NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t scale) {
   TypedDateTime t;
   if (xtype == vt::kDate) {
     t.hasTime = false;
     SetDate(1, static_cast<int64_t>(LeNumber(v, 0, 3)), t);
-    return TypedValue::DateTime(t);
+    return t;
   }
   size_t time_bytes = length;
   if (xtype == vt::kDateTime2) time_bytes = length >= 3 ? length - 3 : 0;
@@ -82,14 +116,14 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
   SetTimeOfDay(LeNumber(v, 0, time_bytes), scale, t);
   if (xtype == vt::kTime) {
     t.hasDate = false;
-    return TypedValue::DateTime(t);
+    return t;
   }
   SetDate(1, static_cast<int64_t>(LeNumber(v, time_bytes, 3)), t);
   if (xtype == vt::kDateTimeOffset) {
     t.hasOffset = true;
     t.offsetMinutes = v.LeOr<int16_t>(time_bytes + 3);
   }
-  return TypedValue::DateTime(t);
+  return t;
 }
 
 // Sign byte (1 positive, 0 negative), then the magnitude little-endian.
@@ -119,12 +153,6 @@ ByteView ToView(const std::string& s) {
 void TrimTrailingBlanks(std::string& s) {
   size_t end = s.find_last_not_of(' ');
   s.resize(end == std::string::npos ? 0 : end + 1);
-}
-
-// Fixed char and nchar values are padded with blanks to their length.
-TypedValue PaddedText(std::string text) {
-  TrimTrailingBlanks(text);
-  return TypedValue::Text(std::move(text));
 }
 
 size_t FixedSize(const ColumnInfo& c) {
@@ -212,129 +240,123 @@ std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
   return NarrowAsUtf8(bytes, code_page);
 }
 
-TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
-  if (c.xtype == vt::kBit) {
+namespace {
+
+// A fixed-length value of type `xtype` (the column's, or bit for a bit
+// cell) into `out`.
+void FixedInto(uint8_t xtype, const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit,
+               TypedValue& out) {
+  if (xtype == vt::kBit) {
     std::optional<uint8_t> byte = record.U8(offset);
-    if (!byte) return TypedValue::Null();
-    return TypedValue::Integer((*byte >> (bit & 7)) & 1);
+    if (!byte) return ResetTo(out, TypedKind::kNull);
+    return SetNumber(out, TypedKind::kInteger, (*byte >> (bit & 7)) & 1);
   }
   std::optional<ByteView> v = record.Slice(offset, FixedSize(c));
-  if (!v) return TypedValue::Null();
-  switch (c.xtype) {
-    case vt::kTinyInt: return TypedValue::Integer(v->LeOr<uint8_t>(0));
-    case vt::kSmallInt: return TypedValue::Integer(v->LeOr<int16_t>(0));
-    case vt::kInt: return TypedValue::Integer(v->LeOr<int32_t>(0));
-    case vt::kBigInt: return TypedValue::Integer(v->LeOr<int64_t>(0));
+  if (!v) return ResetTo(out, TypedKind::kNull);
+  switch (xtype) {
+    case vt::kTinyInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<uint8_t>(0));
+    case vt::kSmallInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int16_t>(0));
+    case vt::kInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int32_t>(0));
+    case vt::kBigInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int64_t>(0));
     case vt::kReal: {
       float f = 0;
       std::memcpy(&f, v->data(), sizeof f);
-      TypedValue t = TypedValue::Float(f);
-      t.singlePrecision = true;
-      return t;
+      return SetReal(out, f, true);
     }
     case vt::kFloat: {
       double d = 0;
       std::memcpy(&d, v->data(), sizeof d);
-      return TypedValue::Float(d);
+      return SetReal(out, d, false);
     }
-    case vt::kMoney: return TypedValue::Money(v->LeOr<int64_t>(0));
-    case vt::kSmallMoney: return TypedValue::Money(v->LeOr<int32_t>(0));
-    case vt::kDateTime: return DateTimeValue(*v);
-    case vt::kSmallDateTime: return SmallDateTimeValue(*v);
+    case vt::kMoney: return SetNumber(out, TypedKind::kMoney, v->LeOr<int64_t>(0));
+    case vt::kSmallMoney: return SetNumber(out, TypedKind::kMoney, v->LeOr<int32_t>(0));
+    case vt::kDateTime: return SetDateTime(out, DateTimeValue(*v));
+    case vt::kSmallDateTime: return SetDateTime(out, SmallDateTimeValue(*v));
     case vt::kDate:
     case vt::kTime:
     case vt::kDateTime2:
-    case vt::kDateTimeOffset: return NewDateTimeValue(c.xtype, *v, c.length, c.xscale);
+    case vt::kDateTimeOffset:
+      return SetDateTime(out, NewDateTimeValue(xtype, *v, c.length, c.xscale));
     case vt::kDecimal:
     case vt::kNumeric:
-      if (v->empty()) return TypedValue::Null();
-      return DecimalValue(*v, c.xscale);
-    case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
+      if (v->empty()) return ResetTo(out, TypedKind::kNull);
+      out = DecimalValue(*v, c.xscale);
+      return;
+    case vt::kUniqueIdentifier: return SetBytes(out, TypedKind::kGuid, *v);
     case vt::kBinary:
-    case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
-    case vt::kChar: return PaddedText(NarrowToUtf8(*v, c.codePage));
-    case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
-    default: return TypedValue::Null();
+    case vt::kTimestamp: return SetBytes(out, TypedKind::kBytes, *v);
+    // Fixed char and nchar values are padded with blanks to their length.
+    case vt::kChar:
+    case vt::kNChar:
+      ResetTo(out, TypedKind::kText);
+      if (xtype == vt::kChar)
+        AppendNarrowAsUtf8(*v, c.codePage, out.text);
+      else
+        platform::AppendUtf16LeAsUtf8(v->span(), out.text);
+      TrimTrailingBlanks(out.text);
+      return;
+    default: return ResetTo(out, TypedKind::kNull);
   }
+}
+
+}  // namespace
+
+TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
+  TypedValue v;
+  FixedInto(c.xtype, c, record, offset, bit, v);
+  return v;
 }
 
 namespace {
 
-// `v` emptied to a value of `kind`, its buffers kept.
-void ResetTo(TypedValue& v, TypedKind kind) {
-  v.kind = kind;
-  v.integer = 0;
-  v.real = 0;
-  v.text.clear();
-  v.bytes.clear();
-  v.time = {};
-  v.singlePrecision = false;
-}
-
-// In-row character and binary values, most of a row's bytes, decoded into
-// `out`'s buffers as DecodeCellTyped decodes them; false for the others.
-bool DecodeInRowInto(const ColumnInfo& c, const CellLocation& cell, ByteView record,
-                     TypedValue& out) {
-  if (cell.kind == CellKind::kVariable && !cell.complex) {
-    const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
-    switch (c.xtype) {
-      case vt::kVarChar:
-        ResetTo(out, TypedKind::kText);
-        AppendNarrowAsUtf8(bytes, c.codePage, out.text);
-        return true;
-      case vt::kNVarChar:
-        ResetTo(out, TypedKind::kText);
-        platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
-        return true;
-      case vt::kVarBinary:
-      case vt::kClr:
-        ResetTo(out, TypedKind::kBytes);
-        out.bytes.assign(bytes.data(), bytes.data() + bytes.size());
-        return true;
-      default:
-        return false;
-    }
-  }
-  if (cell.kind == CellKind::kFixed && (c.xtype == vt::kChar || c.xtype == vt::kNChar)) {
-    std::optional<ByteView> v = record.Slice(cell.offset, FixedSize(c));
-    if (!v) {
-      ResetTo(out, TypedKind::kNull);
+// In-row variable character and binary values, most of a row's bytes,
+// decoded into `out`'s buffers as VariableTyped decodes them; false for
+// the others.
+bool VariableInRowInto(const ColumnInfo& c, const CellLocation& cell, ByteView record,
+                       TypedValue& out) {
+  if (cell.complex) return false;
+  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+  switch (c.xtype) {
+    case vt::kVarChar:
+      ResetTo(out, TypedKind::kText);
+      AppendNarrowAsUtf8(bytes, c.codePage, out.text);
       return true;
-    }
-    ResetTo(out, TypedKind::kText);
-    if (c.xtype == vt::kChar)
-      AppendNarrowAsUtf8(*v, c.codePage, out.text);
-    else
-      platform::AppendUtf16LeAsUtf8(v->span(), out.text);
-    TrimTrailingBlanks(out.text);
-    return true;
+    case vt::kNVarChar:
+      ResetTo(out, TypedKind::kText);
+      platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
+      return true;
+    case vt::kVarBinary:
+    case vt::kClr:
+      SetBytes(out, TypedKind::kBytes, bytes);
+      return true;
+    default:
+      return false;
   }
-  return false;
 }
 
 }  // namespace
 
 void DecodeCellTypedInto(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                          const CellLocation& cell, ByteView record, TypedValue& out) {
-  if (!DecodeInRowInto(c, cell, record, out))
-    out = DecodeCellTyped(store, version, c, cell, record);
+  switch (cell.kind) {
+    case CellKind::kNull:
+    case CellKind::kNotStored:  // the server reads a missing variable column as NULL
+      return ResetTo(out, TypedKind::kNull);
+    case CellKind::kFixed: return FixedInto(c.xtype, c, record, cell.offset, cell.bit, out);
+    case CellKind::kBit: return FixedInto(vt::kBit, c, record, cell.offset, cell.bit, out);
+    case CellKind::kVariable:
+      if (!VariableInRowInto(c, cell, record, out))
+        out = VariableTyped(store, version, c, cell, record);
+      return;
+  }
+  ResetTo(out, TypedKind::kNull);
 }
 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                            const CellLocation& cell, ByteView record) {
-  switch (cell.kind) {
-    case CellKind::kNull:
-    case CellKind::kNotStored:  // the server reads a missing variable column as NULL
-      return TypedValue::Null();
-    case CellKind::kFixed: return DecodeFixedTyped(c, record, cell.offset, cell.bit);
-    case CellKind::kBit: {
-      ColumnInfo bit_column = c;
-      bit_column.xtype = vt::kBit;
-      return DecodeFixedTyped(bit_column, record, cell.offset, cell.bit);
-    }
-    case CellKind::kVariable: return VariableTyped(store, version, c, cell, record);
-  }
-  return TypedValue::Null();
+  TypedValue v;
+  DecodeCellTypedInto(store, version, c, cell, record, v);
+  return v;
 }
 
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
