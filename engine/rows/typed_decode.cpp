@@ -388,9 +388,10 @@ bool RecordValuesInto(const PageStore& store, EngineMessages& messages,
     return true;
   }
   const ByteView bytes = record.Record();
+  const VersionSetting version = walk.Version();
   row.resize(std::min(record.cells.size(), plan.size()));
   for (size_t i = 0; i < row.size(); ++i)
-    DecodeCellTypedInto(store, walk.Version(), *plan[i].column, record.cells[i], bytes, row[i]);
+    DecodeCellTypedInto(store, version, *plan[i].column, record.cells[i], bytes, row[i]);
   return true;
 }
 

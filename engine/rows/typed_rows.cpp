@@ -1,5 +1,6 @@
 #include "engine/rows/typed_rows.h"
 
+#include <algorithm>
 #include <memory>
 #include <unordered_set>
 
@@ -85,6 +86,9 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
 
 namespace {
 
+// The most text room a batch is given before it starts.
+constexpr size_t kReservedText = size_t{8} << 20;
+
 struct TypedBatchWork {
   TypedRowBatch out;
   TypedTableStats stats;  // pagesSkipped, rows, rowsRejected of the batch
@@ -138,6 +142,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           explicit WorkerState(const PageStore& store) : reader(store) {}
           PageListReader reader;
           std::vector<TypedValue> values;
+          size_t lastText = 0;  // the text size of the thread's batch before
         };
         auto state = std::make_shared<WorkerState>(walk->Store());
         return [&, state](size_t b, TypedBatchWork& work) {
@@ -146,6 +151,10 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           std::vector<uint64_t> numbers(n);
           for (size_t i = 0; i < n; ++i) numbers[i] = to_read[first + i].page;
           work.done = to_read[first + n - 1].done;
+          // Room for about as much text as the batch before (at most
+          // kReservedText): the text is not copied as it grows.
+          const size_t room = std::min(state->lastText, kReservedText);
+          work.out.text.reserve(room + room / 8);
           const RecordVisitor on_record = [&](const TableRecord& record) {
             if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
               ++work.stats.rowsRejected;
@@ -162,6 +171,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
               ++work.stats.pagesSkipped;
             return true;
           });
+          state->lastText = work.out.text.size();
         };
       },
       [&](size_t, TypedBatchWork& work) {
