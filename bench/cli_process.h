@@ -20,15 +20,17 @@ struct CliRun {
   double peakMiB = 0;
 };
 
+// The command's standard error goes to `stderr_path`.
 inline CliRun RunCliProcess(const std::string& cli, const std::vector<std::string>& args,
-                            const std::string& stdout_path) {
+                            const std::string& stdout_path,
+                            const std::string& stderr_path = "/dev/null") {
   CliRun run;
   std::fflush(stdout);
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     if (!std::freopen(stdout_path.c_str(), "w", stdout)) _exit(127);
-    if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
+    if (!std::freopen(stderr_path.c_str(), "w", stderr)) _exit(127);
     std::vector<std::string> copy = args;
     std::string program = cli;
     std::vector<char*> argv{program.data()};
