@@ -4,19 +4,16 @@
 
 namespace tollamer {
 
-namespace {
-constexpr size_t kFlushBytes = 1 << 20;
-}
-
 std::unique_ptr<BufferedOutput> BufferedOutput::Create(const std::string& path,
-                                                       std::string& error) {
+                                                       std::string& error, size_t flush_bytes) {
   platform::CreateResult created = platform::CreateOutputFile(path);
   if (!created.file) {
     error = created.message.empty() ? "cannot create " + path : created.message;
     return nullptr;
   }
-  auto out = std::unique_ptr<BufferedOutput>(new BufferedOutput(std::move(created.file)));
-  out->buffer_.reserve(kFlushBytes + (kFlushBytes >> 2));
+  auto out = std::unique_ptr<BufferedOutput>(
+      new BufferedOutput(std::move(created.file), flush_bytes));
+  out->buffer_.reserve(flush_bytes + (flush_bytes >> 2));
   return out;
 }
 
@@ -34,7 +31,7 @@ bool BufferedOutput::Flush() {
   return true;
 }
 
-bool BufferedOutput::MaybeFlush() { return buffer_.size() < kFlushBytes ? !failed_ : Flush(); }
+bool BufferedOutput::MaybeFlush() { return buffer_.size() < flushBytes_ ? !failed_ : Flush(); }
 
 bool BufferedOutput::Commit() {
   if (!Flush()) return false;
