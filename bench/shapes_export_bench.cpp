@@ -78,12 +78,15 @@ uint64_t NumberBefore(const std::string& text, const std::string& marker) {
   return std::strtoull(text.c_str() + start, nullptr, 10);
 }
 
-// Runs one command with a warm cache; false when it failed or its row
-// count is not `rows`.
+// Runs one command with a warm cache (`cold`: with the file's pages
+// dropped from it); false when it failed or its row count is not `rows`.
 bool Measure(const std::string& what, const std::vector<std::string>& args, const fs::path& dir,
              const std::string& file, uint64_t bytes, uint64_t rows, const Baseline& cat,
-             const std::string& rows_marker, bool count_on_stderr) {
-  CatSeconds(file);  // the file back in the cache
+             const std::string& rows_marker, bool count_on_stderr, bool cold = false) {
+  if (cold)
+    DropFromCache(file);
+  else
+    CatSeconds(file);  // the file back in the cache
   const std::string out = (dir / "out.log").string(), err = (dir / "err.log").string();
   const char* cli = std::getenv("TOLLAMER_BENCH_CLI");
   CliRun run = RunCliProcess(cli ? cli : TOLLAMER_CLI_PATH, args, count_on_stderr ? "/dev/null" : out, err);
@@ -201,10 +204,12 @@ bool RunShape(FileShape shape, uint64_t mib, const fs::path& dir) {
   if (!g.table.empty())
     ok &= Measure("rows csv, " + name, {"rows", file, g.table, "--all", "--format", "csv"}, dir,
                   file, g.bytes, g.rows, cat, " rows,", true);
-  ok &= Measure("export-data csv, " + name,
-                {"export-data", file, "--out", (dir / "csv").string(), "--format", "csv"}, dir, file,
-                g.bytes, g.rows, cat, " rows written", false);
-  fs::remove_all(dir / "csv");
+  for (bool cold : {false, true}) {
+    ok &= Measure(std::string("export-data csv") + (cold ? " (cold), " : ", ") + name,
+                  {"export-data", file, "--out", (dir / "csv").string(), "--format", "csv"}, dir,
+                  file, g.bytes, g.rows, cat, " rows written", false, cold);
+    fs::remove_all(dir / "csv");
+  }
   ok &= Measure("import sqlite, " + name,
                 {"import", file, "--to", "sqlite:" + (dir / "out.db").string()}, dir, file, g.bytes,
                 g.rows, cat, " rows imported", false);

@@ -72,8 +72,7 @@ TypedRowFormatter TableExport::RowFormatter() const {
 
 bool TableExport::Take(const std::string& text) {
   if (writeFailed_) return false;
-  out_->Append(text);
-  writeFailed_ = !out_->MaybeFlush();
+  writeFailed_ = !out_->Put(text);
   return !writeFailed_;
 }
 

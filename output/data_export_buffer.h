@@ -22,6 +22,10 @@ class BufferedOutput {
 
   std::string& Buffer() { return buffer_; }
   void Append(std::string_view text) { buffer_ += text; }
+  // Appends `text`, or when it would not fit in the buffer, writes the
+  // buffer and `text` out: the buffer never grows past its size. False
+  // after a failed write.
+  bool Put(std::string_view text);
   // Writes the buffer out when it is full; false after a failed write.
   bool MaybeFlush();
   bool Commit();
@@ -32,6 +36,7 @@ class BufferedOutput {
   BufferedOutput(std::unique_ptr<platform::OutputFile> file, size_t flush_bytes)
       : file_(std::move(file)), flushBytes_(flush_bytes) {}
   bool Flush();
+  bool WriteOut(std::string_view text);
 
   std::unique_ptr<platform::OutputFile> file_;
   size_t flushBytes_;

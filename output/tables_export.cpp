@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kTablesPerWalk = 256;
 // The buffer of each file while many are open at once.
-constexpr size_t kSharedWalkBufferBytes = 64 << 10;
+constexpr size_t kSharedWalkBufferBytes = 32 << 10;
 
 struct TableEntry {
   uint32_t id = 0;
