@@ -98,13 +98,17 @@ bool Generate(const std::string& path, uint64_t bytes, Generated& out) {
 
   const uint64_t built = (file.PageCount() + 7) / 8 * 8;
   const uint64_t total = std::max<uint64_t>(built, bytes / page_layout::kPageSize / 8 * 8);
-  // The IAM bitmap: one bit per extent from extent 0.
+  // The IAM bitmap: one bit per extent from extent 0. The edits go on the
+  // pages as written before their torn bits (a sector's last byte is in
+  // the bitmap).
   Bytes& iam = file.MutablePage(layout.iamPage.at(kTableId));
+  UndoTornBits(iam);
   const size_t bitmap_slot = page_layout::SlotEntryOffset(iam_layout::kBitmapRecordSlot);
   const size_t bitmap = (iam[bitmap_slot] | (iam[bitmap_slot + 1] << 8)) + iam_layout::kRecordHeaderSize;
   for (uint64_t e = built / 8; e < total / 8; ++e) iam[bitmap + e / 8] |= uint8_t(1u << (e % 8));
   FinishPage(iam, FormatVersion::kSql2000);
   Bytes& pfs = file.MutablePage(pfs_layout::kFirstPfsPage);
+  UndoTornBits(pfs);
   for (uint64_t p = 0; p < std::min<uint64_t>(total, pfs_layout::kPagesPerPfs); ++p)
     pfs[pfs_layout::EntryOffsetOf(p)] |= pfs_layout::kAllocatedBit;
   FinishPage(pfs, FormatVersion::kSql2000);
