@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/tool_page_map_view.h"
+#include "engine/pagestore/page_layout.h"
 #include "platform/block_devices.h"
 #include "tools/backup_conversion.h"
 #include "tools/page_map_png.h"
@@ -19,7 +20,6 @@ namespace {
 
 using tools::PageKind;
 
-constexpr uint64_t kPageBytes = 8192;
 
 // The count fields in the order the dialog shows them, with their ids.
 struct CountRow {
@@ -167,11 +167,11 @@ void CDetectionPage::ChooseFile(const QString& path) {
   Field(kIdFileName)->setText(QFileInfo(path).fileName());
   platform::OpenResult open = platform::OpenSharedReadOnly(path.toStdString());
   if (!open.file) {
-    messages_->ShowStop(tools::kOpenFileErrorMessage);
+    messages_->Notify(EngineNotice::kFileOpenFailed);
     return;
   }
   uint64_t bytes = open.file->Length();
-  pages_ = bytes / kPageBytes;
+  pages_ = bytes / page_layout::kPageSize;
   Field(kIdSize)->setText(QString::number(static_cast<qulonglong>(bytes / 1024)));
   Field(kIdPages)->setText(QString::number(static_cast<qulonglong>(pages_)));
   for (auto& [kind, label] : counts_) label->setText("0");
@@ -193,7 +193,7 @@ void CDetectionPage::Start() {
     tools::DetectionResult result;
     platform::OpenResult open = platform::OpenSharedReadOnly(path);
     if (!open.file) {
-      worker_messages_.ShowStop(tools::kOpenFileErrorMessage);
+      worker_messages_.Notify(EngineNotice::kFileOpenFailed);
     } else {
       DialogObserver observer([this](int percent, tools::KindCounts counts) {
         QMetaObject::invokeMethod(
@@ -245,7 +245,7 @@ void CDetectionPage::SaveMap() {
                          : RunFileDialog(this, {true, "png", "", "PNG(*.png)|*.png||"});
   if (out.isEmpty()) return;
   if (platform::OutputIsInput(path_.toStdString(), out.toStdString())) {
-    messages_->ShowStop(tools::kOutputIsInputMessage);
+    messages_->Notify(EngineNotice::kOutputIsInput);
     return;
   }
   std::string error;

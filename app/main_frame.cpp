@@ -23,6 +23,7 @@
 #include "app/app_services.h"
 #include "platform/version.h"
 #include "app/bak_to_mdf_dialog.h"
+#include "app/engine_texts.h"
 #include "app/detection_page.h"
 #include "app/mdf_excavator_dialog.h"
 #include "app/command_ids.h"
@@ -350,7 +351,7 @@ void CMainFrame::OnSaveLog() {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const std::string path = dialog.selectedFiles().front().toStdString();
   if (platform::OutputIsInput(doc_->FilePath().toStdString(), path)) {
-    QMessageBox::warning(this, "Tollamer", U(tools::kOutputIsInputMessage));
+    QMessageBox::warning(this, "Tollamer", U(NoticeText(EngineNotice::kOutputIsInput)));
     return;
   }
   if (log_.SaveReport(path))
@@ -384,12 +385,7 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
   };
   switch (object->category) {
     case Category::kTables:
-      for (const auto& [id, table] : catalog.tables) {
-        if (table.fullName == object->name) {
-          ShowTable(id);
-          break;
-        }
-      }
+      if (const TableInfo* table = CFview::TableOf(catalog, item)) ShowTable(table->id);
       SetTableCommands(all_tables_enabled_, true);
       break;
     case Category::kViews: show_module(catalog.views); break;
@@ -410,23 +406,19 @@ void CMainFrame::OnSelectionChanged(QTreeWidgetItem* item) {
 }
 
 void CMainFrame::ShowDeletedRows(QTreeWidgetItem* table_item) {
-  const std::string name = ObjectNameOfItem(table_item->text(0).toStdString());
-  const Catalog& catalog = doc_->Engine().catalog;
-  for (const auto& [id, table] : catalog.tables) {
-    if (table.fullName != name) continue;
-    auto d = doc_->DeletedRows().find(id);
-    if (d == doc_->DeletedRows().end()) return;
-    grid_->ShowEmpty(false);
-    grid_->Clear();
-    pane101_->setText(table_item->text(0) + " " + QString::fromUtf8(kDeletedRowsLabel));
-    std::vector<std::pair<std::string, int>> titles;
-    for (const std::string& t : d->second.titles) titles.emplace_back(t, 100);
-    grid_->SetColumns(titles);
-    for (const std::vector<std::string>& row : d->second.rows) grid_->AddRow(row);
-    grid_state_.nextAllowed = grid_state_.previousAllowed = false;
-    grid_->pagingBar()->Reset();
-    return;
-  }
+  const TableInfo* table = CFview::TableOf(doc_->Engine().catalog, table_item);
+  if (!table) return;
+  auto d = doc_->DeletedRows().find(table->id);
+  if (d == doc_->DeletedRows().end()) return;
+  grid_->ShowEmpty(false);
+  grid_->Clear();
+  pane101_->setText(table_item->text(0) + " " + QString::fromUtf8(kDeletedRowsLabel));
+  std::vector<std::pair<std::string, int>> titles;
+  for (const std::string& t : d->second.titles) titles.emplace_back(t, 100);
+  grid_->SetColumns(titles);
+  for (const std::vector<std::string>& row : d->second.rows) grid_->AddRow(row);
+  grid_state_.nextAllowed = grid_state_.previousAllowed = false;
+  grid_->pagingBar()->Reset();
 }
 
 void CMainFrame::ShowTable(uint32_t table_id) {
@@ -573,19 +565,25 @@ bool CMainFrame::OnSchemaExport(int id) {
   if (!command) return false;
   if (EngineBusy()) return true;
   const Catalog& catalog = doc_->Engine().catalog;
-  std::string item_text;
+  // The object's name: a table item's text without its row count, the
+  // other kinds' text whole.
+  std::string name;
   if (!command->all) {
     QTreeWidgetItem* item = tree_->TargetItem();
     if (item) {
       tree_->setCurrentItem(item);
-      item_text = item->text(0).toStdString();
+      name = item->text(0).toStdString();
+      if (command->kind == SchemaObjectKind::kTable) {
+        const TableInfo* table = CFview::TableOf(catalog, item);
+        name = table ? table->fullName : std::string();
+      }
     }
     // A view, procedure, function or type must exist before the folder is asked.
     bool found = true;
     switch (command->kind) {
       case SchemaObjectKind::kTable: break;
-      case SchemaObjectKind::kUserType: found = FindSelectedUserType(catalog, item_text); break;
-      default: found = FindSelectedModule(catalog, command->kind, item_text); break;
+      case SchemaObjectKind::kUserType: found = FindSelectedUserType(catalog, name); break;
+      default: found = FindSelectedModule(catalog, command->kind, name); break;
     }
     if (!found) return true;
   }
@@ -593,12 +591,12 @@ bool CMainFrame::OnSchemaExport(int id) {
   if (!folder) return true;
   ExportResult result =
       command->all ? ExportAllObjects(catalog, command->kind, folder->toStdString())
-                   : ExportSelectedObject(catalog, command->kind, item_text, folder->toStdString());
+                   : ExportSelectedObject(catalog, command->kind, name, folder->toStdString());
   switch (result.status) {
     case ExportStatus::kWritten: OpenInViewer(QString::fromStdString(result.path)); break;
     case ExportStatus::kNoSuchObject: break;
     case ExportStatus::kFolderMissing:
-      doc_->Engine().Messages().ShowStop(kPathMissingText);
+      doc_->Engine().Messages().Notify(EngineNotice::kFolderMissing);
       break;
     case ExportStatus::kWriteFailed:
       doc_->Engine().Messages().ShowStop("脚本文件写入失败！" + result.path + ": " + result.error);
@@ -663,8 +661,7 @@ bool CMainFrame::OnDataTransfer(int id) {
   if (selected) {
     QTreeWidgetItem* item = tree_->TargetItem();
     if (item) tree_->setCurrentItem(item);
-    const TableInfo* table =
-        item ? FindSelectedTable(doc_->Engine().catalog, item->text(0).toStdString()) : nullptr;
+    const TableInfo* table = CFview::TableOf(doc_->Engine().catalog, item);
     if (!table) return true;
     tables.push_back(table->id);
   }

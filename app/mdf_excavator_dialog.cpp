@@ -35,6 +35,15 @@ QString U(const std::string& s) { return QString::fromStdString(s); }
 constexpr char kMdfFilter[] = "mdf files(*.mdf)|*.mdf|All files(*.*)|*.*||";
 constexpr char kCsvFilter[] = "CSV files(*.csv)|*.csv|All files(*.*)|*.*||";
 constexpr int kColumnCount = 5;
+constexpr char kSourcePrompt[] = "……右键选择数据源……";
+// The label beside the start sector before a volume is recognised.
+constexpr char kStartSectorHint[] = "←文件系统起始扇区或者有效簇起始扇区";
+
+// "←NTFS" and blanks once a volume is recognised.
+std::string FileSystemLabel(const tools::Recognition& r) {
+  if (r.fs.kind == tools::FileSystemKind::kNone) return kStartSectorHint;
+  return "←" + std::string(tools::FileSystemName(r.fs.kind)) + std::string(84, ' ');
+}
 
 class DialogObserver final : public tools::SearchObserver {
  public:
@@ -83,13 +92,13 @@ CMdfExcavatorDlg::CMdfExcavatorDlg(EngineMessages* messages, const platform::Blo
   setWindowTitle(U("MDF碎片提取"));
   setObjectName("182");
 
-  source_ = new CMenuEdit(U(tools::kSourcePrompt), true, CMenuEdit::kGrayText, *devices, this);
+  source_ = new CMenuEdit(U(kSourcePrompt), true, CMenuEdit::kGrayText, *devices, this);
   source_->setObjectName(QString::number(kIdSource));
   start_ = DigitsEdit(kIdStartSector, "0", this);
   start_->installEventFilter(this);
   size_ = DigitsEdit(kIdSize, QString(), this);
   cluster_ = DigitsEdit(kIdCluster, "8", this);
-  fs_label_ = new QLabel(U(tools::kStartSectorHint), this);
+  fs_label_ = new QLabel(U(kStartSectorHint), this);
   fs_label_->setObjectName(QString::number(kIdFileSystem));
   fs_label_->setStyleSheet("color: red;");
   free_only_ = new QCheckBox(U("仅扫描空闲簇"), this);
@@ -207,7 +216,7 @@ void CMdfExcavatorDlg::RecognizeSource() {
   if (!open.file) return;
   tools::Recognition r = tools::RecognizeFileSystem(*open.file, SectorFieldValue(start_->text()));
   free_only_->setEnabled(r.freeClustersAllowed);
-  fs_label_->setText(U(r.label));
+  fs_label_->setText(U(FileSystemLabel(r)));
   if (r.clusterField) cluster_->setText(QString::number(*r.clusterField));
   if (r.sizeField) size_->setText(QString::number(static_cast<qulonglong>(*r.sizeField)));
   fs_label_->update();
@@ -237,7 +246,7 @@ void CMdfExcavatorDlg::Run() {
   params.clusterField = SectorFieldValue(cluster_->text());
   params.freeClustersOnly = free_only_->isChecked() && free_only_->isEnabled();
   if (params.clusterField == 0) {  // the scan unit would divide by zero
-    messages_->ShowStop(tools::kClusterZeroMessage);
+    messages_->Notify(EngineNotice::kClusterSizeZero);
     return;
   }
   search_path_ = source_->SourcePath().toStdString();
@@ -416,7 +425,7 @@ void CMdfExcavatorDlg::SaveList() {
   QString out = Choose({true, "csv", "", U(kCsvFilter)});
   if (out.isEmpty()) return;
   if (platform::OutputIsInput(search_path_, out.toStdString())) {
-    messages_->ShowStop(tools::kOutputIsInputMessage);
+    messages_->Notify(EngineNotice::kOutputIsInput);
     return;
   }
   std::string csv = tools::FragmentListCsv(fragments_);

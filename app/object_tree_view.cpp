@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include "app/command_ids.h"
+#include "engine/catalog/table_lookup.h"
 
 namespace tollamer::app {
 
@@ -62,6 +63,7 @@ void CFview::Fill(const QString& file_path, const Catalog& catalog,
   QTreeWidgetItem* tables = CategoryItem(Category::kTables);
   for (const auto& [id, table] : catalog.tables) {
     auto* item = new QTreeWidgetItem(tables, QStringList(Q(TableItemText(table))));
+    item->setData(0, kTableIdRole, QVariant::fromValue(id));
     for (const auto& [colid, column] : table.columns)
       new QTreeWidgetItem(item, QStringList(Q(ColumnItemText(column))));
     if (auto d = deleted.find(id); d != deleted.end())
@@ -82,6 +84,16 @@ void CFview::Fill(const QString& file_path, const Catalog& catalog,
 QTreeWidgetItem* CFview::CategoryItem(Category c) const {
   QTreeWidgetItem* root = topLevelItem(0);
   return root ? root->child(static_cast<int>(c)) : nullptr;
+}
+
+const TableInfo* CFview::TableOf(const Catalog& catalog, const QTreeWidgetItem* item) {
+  if (!item) return nullptr;
+  const QVariant id = item->data(0, kTableIdRole);
+  if (id.isValid()) {
+    auto it = catalog.tables.find(id.value<uint32_t>());
+    return it == catalog.tables.end() ? nullptr : &it->second;
+  }
+  return FindTableByName(catalog, ObjectNameOfItem(item->text(0).toStdString()));
 }
 
 QTreeWidgetItem* CFview::TargetItem() const {

@@ -35,6 +35,10 @@ class CFview : public QTreeWidget {
   };
   static std::optional<ObjectRef> ObjectOf(const QTreeWidgetItem* item);
 
+  // The table a table item stands for (Fill records its object id); for
+  // another item, the table its object name names. Null when none.
+  static const TableInfo* TableOf(const Catalog& catalog, const QTreeWidgetItem* item);
+
  signals:
   // The context menu of an object asked for a command.
   void commandRequested(int command_id);
@@ -43,6 +47,7 @@ class CFview : public QTreeWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  static constexpr int kTableIdRole = Qt::UserRole;
   QTreeWidgetItem* right_clicked_ = nullptr;
   bool page_owner_conflict_ = false;
 

@@ -3,7 +3,6 @@
 #include <QMessageBox>
 
 #include "app/engine_texts.h"
-#include "tools/file_detection.h"
 
 namespace tollamer::app {
 
@@ -40,8 +39,8 @@ bool DeferredMessages::Empty() const {
 
 void ToolMessageBoxes::ShowStop(std::string_view text) {
   QString message = Text(text);
-  if (text == tools::kOpenFileErrorMessage)
-    QMessageBox::critical(parent_, QString::fromUtf8(tools::kErrorCaption), message);
+  if (text == NoticeText(EngineNotice::kFileOpenFailed))
+    QMessageBox::critical(parent_, QString::fromUtf8("错误！"), message);
   else if (message.contains(QString::fromUtf8("失败")) || message.contains(QString::fromUtf8("错误")) ||
            message.contains("err", Qt::CaseInsensitive) || message.contains(QString::fromUtf8("不能")))
     QMessageBox::warning(parent_, "Tollamer", message);

@@ -17,6 +17,7 @@
 #include "bench/big_table_file.h"
 #include "bench/cli_process.h"
 #include "engine/pagestore/engine_messages.h"
+#include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/page_store.h"
 #include "tests/fixtures/file_builder.h"
 
@@ -25,7 +26,7 @@ namespace {
 using namespace tollamer;
 
 constexpr uint32_t kBaseOffset = 0x4000;  // where the first page image starts
-constexpr size_t kPage = 8192;
+constexpr size_t kPage = page_layout::kPageSize;
 constexpr size_t kRunPages = 64;
 
 double Seconds(std::chrono::steady_clock::time_point start) {

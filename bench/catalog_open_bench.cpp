@@ -9,7 +9,8 @@
 
 #include "bench/bench_result.h"
 #include "engine/catalog/mdf_database.h"
-#include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/catalog/open/open_catalog.h"
+#include "engine/pagestore/page_layout.h"
 #include "tests/fixtures/sql2000_database.h"
 
 namespace {
@@ -24,7 +25,7 @@ double OpenMilliseconds(const std::string& path, size_t expected_tables) {
     CMdfDatabase db(messages);
     if (!db.OpenFile(path)) return -1;
     auto start = std::chrono::steady_clock::now();
-    OpenCatalog2000(db);
+    OpenCatalog(db, VersionSetting::kSql2000);
     auto end = std::chrono::steady_clock::now();
     if (db.catalog.tables.size() != expected_tables) return -1;
     best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());
@@ -54,7 +55,7 @@ int main() {
     }
     std::printf("%5u tables: %8.2f ms (%u pages)\n", sizes[i], ms[i], file.PageCount());
     std::string operation = "SQL 2000 catalog open, " + std::to_string(sizes[i]) + " tables";
-    tollamer::bench::PrintResult(operation.c_str(), file.PageCount() * 8192.0 / (1 << 20),
+    tollamer::bench::PrintResult(operation.c_str(), file.PageCount() * double{page_layout::kPageSize} / (1 << 20),
                                  ms[i] / 1000, i == 0 ? -1 : ms[1] / ms[0],
                                  i == 0 ? "-" : "500 tables");
   }

@@ -23,7 +23,7 @@
 #include "bench/cli_process.h"
 #include "engine/pagestore/iam_layout.h"
 #include "engine/pagestore/page_layout.h"
-#include "engine/rows/typed_pfs_layout.h"
+#include "engine/pagestore/pfs_layout.h"
 #include "tests/fixtures/file_builder.h"
 #include "tests/fixtures/sql2000_database.h"
 #include "tests/fixtures/user_rows_database.h"

@@ -13,9 +13,12 @@ build_dir="${FUZZ_BUILD_DIR:-build-fuzz}"
 cxx="${FUZZ_CXX:-$(command -v clang++-14 || command -v clang++)}"
 cc="${FUZZ_CC:-$(command -v clang-14 || command -v clang)}"
 
+# A folder the sanitizer stage already configured keeps its test suite.
+tests_off=(-DTOLLAMER_BUILD_TESTS=OFF)
+[ -f "$build_dir/CMakeCache.txt" ] && tests_off=()
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" \
-  -DTOLLAMER_FUZZ=ON -DTOLLAMER_BUILD_TESTS=OFF >/dev/null
+  -DTOLLAMER_FUZZ=ON "${tests_off[@]}" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target tollamer_fuzz_all
 
 corpus="$build_dir/corpus"

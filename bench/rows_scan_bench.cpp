@@ -18,7 +18,7 @@
 #include "bench/big_table_file.h"
 #include "bench/cli_process.h"
 #include "engine/catalog/open/open_catalog.h"
-#include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/pagestore/page_layout.h"
 
 using namespace tollamer;
 
@@ -29,8 +29,8 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 }
 
 void Measure(const bench::BigTableFile& file, bool cold) {
-  const double mib = file.pages * 8192.0 / (1 << 20);
-  const double data_mb = file.dataPages * 8192.0 / 1e6;
+  const double mib = file.pages * double{page_layout::kPageSize} / (1 << 20);
+  const double data_mb = file.dataPages * double{page_layout::kPageSize} / 1e6;
   if (cold) {
     bench::DropPageCache();
   } else {
@@ -48,9 +48,10 @@ void Measure(const bench::BigTableFile& file, bool cold) {
       std::fprintf(stderr, "cannot open %s\n", file.path.c_str());
       return;
     }
-    OpenCatalog(db, VersionSetting::kSql2005);
+    const FormatProfile& profile = *ProfileFor(VersionSetting::kSql2005);
+    profile.BuildCatalog(db);
     auto start = std::chrono::steady_clock::now();
-    sql2005::ScanFileForTable2005(db, 0, true);
+    profile.ScanFileForAllTables(db);
     scan = Seconds(start);
     scan_peak = bench::PeakResidentMiB();
     listed = db.dataPageLists[file.tableId].size();

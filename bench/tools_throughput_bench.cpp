@@ -11,6 +11,7 @@
 
 #include "bench/bench_result.h"
 #include "engine/pagestore/engine_messages.h"
+#include "engine/pagestore/page_layout.h"
 #include "tools/file_detection.h"
 #include "tools/fragment_search.h"
 
@@ -29,11 +30,11 @@ bool Generate(const std::string& path, uint64_t bytes) {
   std::vector<uint8_t> block(size_t{4} << 20);
   uint64_t page = 0;
   for (uint64_t done = 0; done < bytes; done += block.size()) {
-    for (size_t at = 0; at < block.size(); at += 8192, ++page) {
+    for (size_t at = 0; at < block.size(); at += tollamer::page_layout::kPageSize, ++page) {
       uint8_t* p = block.data() + at;
-      std::fill(p, p + 8192, static_cast<uint8_t>(page % 3 == 0 ? 0 : page * 37));
+      std::fill(p, p + tollamer::page_layout::kPageSize, static_cast<uint8_t>(page % 3 == 0 ? 0 : page * 37));
       if (page % 4 == 0) {
-        std::fill(p, p + 96, 0);
+        std::fill(p, p + tollamer::page_layout::kHeaderSize, 0);
         p[0] = 1;
         p[1] = 1;
         p[0x20] = static_cast<uint8_t>(page);

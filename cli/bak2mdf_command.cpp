@@ -31,7 +31,7 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   progress.bar.Done();
   if (!r.completed) {
     Error("conversion failed%s%s\n", r.error.empty() ? "" : ": ",
-          std::string(EnglishText(r.error)).c_str());
+          r.error.c_str());
     return 1;
   }
   std::printf("pages written: %llu\n", static_cast<unsigned long long>(r.pagesWritten));

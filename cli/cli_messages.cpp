@@ -1,32 +1,6 @@
 #include "cli/cli_messages.h"
 
-#include <array>
-#include <utility>
-
-#include "tools/allocation_map.h"
-#include "tools/backup_conversion.h"
-#include "tools/file_detection.h"
-#include "tools/fragment_search.h"
-
 namespace tollamer::cli {
-
-namespace {
-
-using namespace tools;
-
-constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kEnglish{{
-    {kOpenFileErrorMessage, "cannot open the file"},
-    {kBackupOpenFailedMessage, "cannot open the backup file"},
-    {kDataFileCreateFailedMessage, "cannot create the data file"},
-    {kDataFileWriteFailedMessage, "cannot write the data file"},
-    {kOutputIsInputMessage, "the output is the input file: refused"},
-    {kNoPagesInBackupMessage, "no SQL Server page found in the backup"},
-    {kClusterZeroMessage, "the cluster size cannot be 0"},
-    {kBitmapErrorMessage, "the NTFS volume bitmap cannot be read"},
-    {kFatErrorMessage, "the file allocation table cannot be read"},
-}};
-
-}  // namespace
 
 std::string_view NoticeText(EngineNotice notice) {
   switch (notice) {
@@ -40,6 +14,16 @@ std::string_view NoticeText(EngineNotice notice) {
     case EngineNotice::kCompressedPageUnreadable: return "a compressed page could not be read";
     case EngineNotice::kLongRegionMissing:
       return "the long data region of a compressed record could not be located";
+    case EngineNotice::kFileOpenFailed: return "cannot open the file";
+    case EngineNotice::kBackupOpenFailed: return "cannot open the backup file";
+    case EngineNotice::kOutputIsInput: return "the output is the input file: refused";
+    case EngineNotice::kDataFileCreateFailed: return "cannot create the data file";
+    case EngineNotice::kDataFileWriteFailed: return "cannot write the data file";
+    case EngineNotice::kNoPagesInBackup: return "no SQL Server page found in the backup";
+    case EngineNotice::kClusterSizeZero: return "the cluster size cannot be 0";
+    case EngineNotice::kVolumeBitmapUnreadable: return "the NTFS volume bitmap cannot be read";
+    case EngineNotice::kFatUnreadable: return "the file allocation table cannot be read";
+    case EngineNotice::kFolderMissing: return "the output folder does not exist";
   }
   return "engine notice";
 }
@@ -52,10 +36,5 @@ std::string_view QuestionText(EngineQuestion question) {
   return "engine question";
 }
 
-std::string_view EnglishText(std::string_view engine_text) {
-  for (const auto& [engine, english] : kEnglish)
-    if (engine == engine_text) return english;
-  return engine_text;
-}
 
 }  // namespace tollamer::cli

@@ -1,7 +1,7 @@
 // The CLI's face for engine messages: stopping messages go to stderr,
 // questions are answered by the --yes / --no choice made on the command line.
-// The engine names its notices and questions; the tools' texts are the
-// desktop program's (Chinese). The CLI writes the English text of each.
+// The engine and the tools name their notices and questions; the CLI writes
+// the English text of each.
 #pragma once
 
 #include <cstdio>
@@ -13,16 +13,13 @@
 
 namespace tollamer::cli {
 
-// The English text of a tool's stopping message; a text without one comes
-// back as it is.
-std::string_view EnglishText(std::string_view engine_text);
 std::string_view NoticeText(EngineNotice notice);
 std::string_view QuestionText(EngineQuestion question);
 
 class CliMessages final : public EngineMessages {
  public:
   explicit CliMessages(bool answer = true) : answer_(answer) {}
-  void ShowStop(std::string_view text) override { Say(EnglishText(text)); }
+  void ShowStop(std::string_view text) override { Say(text); }
   void Notify(EngineNotice notice) override { Say(NoticeText(notice)); }
   bool Ask(EngineQuestion question) override {
     std::string_view english = QuestionText(question);

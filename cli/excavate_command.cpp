@@ -66,7 +66,7 @@ int RunExcavate(const ExcavateOptions& o) {
   if (RefuseOutputOverInput(o.source, o.csvPath) || RefuseOutputOverInput(o.source, o.outPath))
     return kExitUsage;
   if (o.cluster && *o.cluster == 0) {
-    Error("%s\n", tools::kClusterZeroMessage);
+    Error("%s\n", tools::kClusterZeroText);
     return kExitUsage;
   }
   platform::OpenResult open = platform::OpenSharedReadOnly(o.source);
@@ -101,7 +101,7 @@ int RunExcavate(const ExcavateOptions& o) {
   tools::SearchResult r = tools::SearchFragments(*open.file, params, running, progress, messages);
   progress.bar.Done();
   if (!r.ran) {
-    Error("search failed: %s\n", std::string(EnglishText(r.error)).c_str());
+    Error("search failed: %s\n", r.error.c_str());
     return kExitRead;
   }
 

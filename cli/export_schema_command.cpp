@@ -117,7 +117,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
               r.unmappable, r.path.c_str(), sample.c_str());
       }
     } else {
-      Error("cannot write %s: %s\n", r.path.c_str(), std::string(EnglishText(r.error)).c_str());
+      Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
   }

@@ -5,7 +5,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
-#include "cli/export_data_command.h"
+#include "cli/data_commands.h"
 #include "output/db_import.h"
 #include "output/deleted_export.h"
 

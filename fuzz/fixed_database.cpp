@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/pagestore/page_layout.h"
 #include "tests/fixtures/sql2000_database.h"
 #include "tests/fixtures/sql2005_database.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -13,7 +14,7 @@
 namespace tollamer::fuzz {
 namespace {
 
-constexpr size_t kPage = 8192;
+constexpr size_t kPage = page_layout::kPageSize;
 
 std::vector<uint8_t> Build(FixedKind kind) {
   namespace s2000 = fixtures::sql2000;

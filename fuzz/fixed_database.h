@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/server_version.h"
 
 namespace tollamer::fuzz {
@@ -33,7 +34,7 @@ class FixedFile {
   FixedFile& operator=(const FixedFile&) = delete;
 
   const std::string& Path() const { return path_; }
-  uint64_t PageCount() const { return bytes_.size() / 8192; }
+  uint64_t PageCount() const { return bytes_.size() / page_layout::kPageSize; }
   // Writes `page` (zero-filled to a whole page) over page `number`.
   void Put(uint64_t number, std::span<const uint8_t> page);
   // Undoes every Put since the last Restore.

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/pagestore/page_layout.h"
 #include "platform/file.h"
 
 namespace tollamer::fuzz {
 
-inline constexpr size_t kPageBytes = 8192;
+inline constexpr size_t kPageBytes = page_layout::kPageSize;
 
 // Writes `input` to this process's scratch file (replacing what it held)
 // and returns the file's path. The file is removed when the process exits.

@@ -26,7 +26,7 @@ using tollamer::fixtures::FormatVersion;
 
 namespace {
 
-constexpr size_t kPage = 8192;
+constexpr size_t kPage = tollamer::page_layout::kPageSize;
 fs::path g_out;
 
 void Seed(const std::string& target, const std::string& name, const Bytes& bytes) {

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     (void)store.ReadHeader(p);
-    (void)store.ReadPrefix(p, 0x60 + (p % 200));
+    (void)store.ReadPrefix(p, tollamer::page_layout::kHeaderSize + (p % 200));
   }
   size_t blocks = 0;
   tollamer::ForEachPageInBlocks(store, 0, store.PageCount(),

@@ -4,6 +4,7 @@
 #include <optional>
 #include <system_error>
 
+#include "engine/catalog/table_lookup.h"
 #include "output/safe_file_name.h"
 #include "output/schema_export_constraints.h"
 #include "output/script_texts.h"
@@ -54,7 +55,7 @@ ExportResult WritePieces(const std::string& folder, const std::string& file_name
 }
 
 ExportResult FolderMissing(const std::string& folder) {
-  return Failed(ExportStatus::kFolderMissing, folder, std::string(kPathMissingText));
+  return Failed(ExportStatus::kFolderMissing, folder, "the folder does not exist");
 }
 
 }  // namespace
@@ -81,32 +82,19 @@ std::string SelectedObjectFileName(SchemaObjectKind kind, std::string_view objec
   return SafeFileNamePart(object_name) + std::string(SelectedSuffix(kind));
 }
 
-std::string_view SelectedObjectName(SchemaObjectKind kind, std::string_view item_text) {
-  if (kind != SchemaObjectKind::kTable) return item_text;
-  return item_text.substr(0, item_text.find('('));
-}
-
-const TableInfo* FindSelectedTable(const Catalog& catalog, std::string_view item_text) {
-  std::string_view name = SelectedObjectName(SchemaObjectKind::kTable, item_text);
-  for (const auto& [id, table] : catalog.tables) {
-    if (table.fullName == name) return &table;
-  }
-  return nullptr;
-}
-
 const ModuleInfo* FindSelectedModule(const Catalog& catalog, SchemaObjectKind kind,
-                                     std::string_view item_text) {
+                                     std::string_view name) {
   const std::vector<ModuleInfo>* list = ModuleList(catalog, kind);
   if (!list) return nullptr;
   for (const ModuleInfo& module : *list) {
-    if (module.fullName == item_text) return &module;
+    if (module.fullName == name) return &module;
   }
   return nullptr;
 }
 
-const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view item_text) {
+const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view name) {
   for (const UserTypeInfo& type : catalog.userTypes) {
-    if (type.name == item_text) return &type;
+    if (type.name == name) return &type;
   }
   return nullptr;
 }
@@ -132,34 +120,34 @@ ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
 }
 
 ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
-                                  std::string_view item_text, const std::string& folder,
+                                  std::string_view name, const std::string& folder,
                                   OutputEncoding encoding) {
   // A table is looked up after the folder has been chosen; the other kinds
   // are looked up first, and no folder is asked for when nothing matches.
   if (kind == SchemaObjectKind::kTable) {
     if (!OutputFolderExists(folder)) return FolderMissing(folder);
-    const TableInfo* table = FindSelectedTable(catalog, item_text);
+    const TableInfo* table = FindTableByName(catalog, std::string(name));
     if (!table) return Failed(ExportStatus::kNoSuchObject, {}, "no such table");
     std::string text = BuildTableScript(*table) + std::string(script_separator::kSelectedTable);
     std::string after = BuildKeyStatements(*table) + BuildForeignKeyStatements(catalog, *table);
     if (!after.empty()) text += "\r\n\r\n" + after;
     return WritePieces(folder, SelectedObjectFileName(kind, table->fullName), {text}, encoding);
   }
-  std::string name;
+  std::string found;
   std::string text;
   if (kind == SchemaObjectKind::kUserType) {
-    const UserTypeInfo* type = FindSelectedUserType(catalog, item_text);
+    const UserTypeInfo* type = FindSelectedUserType(catalog, name);
     if (!type) return Failed(ExportStatus::kNoSuchObject, {}, "no such user type");
-    name = type->name;
+    found = type->name;
     text = BuildTypeStatement(*type);
   } else {
-    const ModuleInfo* module = FindSelectedModule(catalog, kind, item_text);
+    const ModuleInfo* module = FindSelectedModule(catalog, kind, name);
     if (!module) return Failed(ExportStatus::kNoSuchObject, {}, "no such object");
-    name = module->fullName;
+    found = module->fullName;
     text = module->text;
   }
   if (!OutputFolderExists(folder)) return FolderMissing(folder);
-  return WritePieces(folder, SelectedObjectFileName(kind, name), {text}, encoding);
+  return WritePieces(folder, SelectedObjectFileName(kind, found), {text}, encoding);
 }
 
 }  // namespace tollamer

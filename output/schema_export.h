@@ -35,9 +35,6 @@ namespace tollamer {
 
 enum class SchemaObjectKind { kTable, kView, kProcedure, kFunction, kUserType, kTrigger };
 
-// Shown when the chosen output folder is not an existing directory.
-inline constexpr std::string_view kPathMissingText = "路径不存在！";
-
 enum class ExportStatus {
   kWritten,        // the file is in place
   kNoSuchObject,   // no object of the kind has the selected name: nothing written
@@ -62,17 +59,11 @@ std::string AllObjectsFileName(SchemaObjectKind kind);
 // The (safe) file name of a one-object export.
 std::string SelectedObjectFileName(SchemaObjectKind kind, std::string_view object_name);
 
-// The name searched for from a tree item's text: a table item reads
-// "dbo.Orders(15 Records)", so tables are cut before their first "(";
-// other kinds use the text whole.
-std::string_view SelectedObjectName(SchemaObjectKind kind, std::string_view item_text);
-
-// First object of the kind whose name equals the selected name exactly
-// (case-sensitive); null when none does. Only the kind's own list is searched.
-const TableInfo* FindSelectedTable(const Catalog& catalog, std::string_view item_text);
+// First view, procedure, function (the kind's own list) or user type whose
+// name equals `name` exactly (case-sensitive); null when none does.
 const ModuleInfo* FindSelectedModule(const Catalog& catalog, SchemaObjectKind kind,
-                                     std::string_view item_text);
-const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view item_text);
+                                     std::string_view name);
+const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_view name);
 
 // Every object of the kind in catalog order, into the kind's "All" file.
 // An empty list gives an empty file.
@@ -80,9 +71,10 @@ ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
                               const std::string& folder,
                               OutputEncoding encoding = OutputEncoding::kUtf8);
 
-// The object named by a tree item's text, into a file of its own.
+// One object, into a file of its own: a table as FindTableByName finds
+// `name` (table_lookup.h), the other kinds by their exact name.
 ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
-                                  std::string_view item_text, const std::string& folder,
+                                  std::string_view name, const std::string& folder,
                                   OutputEncoding encoding = OutputEncoding::kUtf8);
 
 }  // namespace tollamer

@@ -21,9 +21,6 @@ namespace tollamer {
 inline constexpr std::string_view kWorkLogHeader =
     "Tollamer v" TOLLAMER_VERSION "  ..... Repairs Corrupted MS SQL Database File..... Log Report";
 
-// Shown when the report file cannot be created or written.
-inline constexpr std::string_view kLogCreateErrorText = "日志创建错误！";
-
 // What changed in the log, for the observer.
 struct WorkLogChange {
   enum class Kind { kAppended, kReplaced };

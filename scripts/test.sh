@@ -4,7 +4,8 @@
 #      root, where the programs, desktop entry, icon, manual page and
 #      completion must be (scripts/check-package.sh);
 #   2. the whole test suite built with AddressSanitizer and
-#      UndefinedBehaviorSanitizer (build-asan/), where any report fails;
+#      UndefinedBehaviorSanitizer, built with clang into build-fuzz/
+#      together with the fuzz targets, where any report fails;
 #   3. a short run of every fuzz target (bench/fuzz.sh, FUZZ_SECONDS each,
 #      default 12), where any crash, hang or leak fails;
 #   4. the whole test suite of the normal build (build/), last, so that the

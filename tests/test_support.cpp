@@ -1,5 +1,6 @@
 #include "tests/test_support.h"
 
+#include <iconv.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -26,6 +27,11 @@ std::string TempDir::Write(const std::string& name, const fixtures::Bytes& bytes
   std::string p = File(name);
   EXPECT_TRUE(fixtures::WriteFile(p, bytes)) << p;
   return p;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string RealDataDir() {
@@ -87,22 +93,18 @@ FileSnapshot FileSnapshot::Of(const std::string& path) {
   return s;
 }
 
+// glibc's converter refuses every malformed sequence: overlong forms,
+// surrogates, code points past U+10FFFF, cut sequences.
 bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = [&](size_t k) { return static_cast<uint8_t>(s[i + k]); };
-    const uint8_t b0 = b(0);
-    size_t n = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3
-             : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((b(k) & 0xC0) != 0x80) return false;
-    if ((b0 == 0xE0 && b(1) < 0xA0) || (b0 == 0xED && b(1) > 0x9F) ||
-        (b0 == 0xF0 && b(1) < 0x90) || (b0 == 0xF4 && b(1) > 0x8F))
-      return false;
-    i += n;
-  }
-  return true;
+  iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
+  char* in = const_cast<char*>(s.data());
+  size_t in_left = s.size();
+  std::vector<char> buffer(4 * s.size() + 4);
+  char* out = buffer.data();
+  size_t out_left = buffer.size();
+  const bool ok = ::iconv(cd, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1);
+  ::iconv_close(cd);
+  return ok;
 }
 
 }  // namespace tollamer::testing

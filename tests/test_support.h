@@ -43,6 +43,9 @@ std::string RealDataDir();
                                << " is absent: skipping the test on " << name; \
   const std::string var = *var##_opt
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadText(const std::filesystem::path& path);
+
 // True when `s` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view s);
 

@@ -15,8 +15,8 @@
 
 namespace tollamer::tools {
 
-inline constexpr char kBitmapErrorMessage[] = "Bitmap 错误";
-inline constexpr char kFatErrorMessage[] = "fat table err";
+inline constexpr char kBitmapErrorText[] = "the NTFS volume bitmap cannot be read";
+inline constexpr char kFatErrorText[] = "the file allocation table cannot be read";
 
 // Caps that keep a damaged boot sector or run list from asking for absurd
 // amounts of memory or endless walks.

@@ -63,26 +63,26 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
                                    EngineMessages& messages) {
   ConversionResult result;
   if (platform::OutputIsInput(backup_path, mdf_path)) {
-    messages.ShowStop(kOutputIsInputMessage);
+    messages.Notify(EngineNotice::kOutputIsInput);
     result.error = platform::kOutputIsInputText;
     return result;
   }
   platform::OpenResult in = platform::OpenSharedReadOnly(backup_path);
   if (!in.file) {
-    messages.ShowStop(kBackupOpenFailedMessage);
+    messages.Notify(EngineNotice::kBackupOpenFailed);
     result.error = in.message;
     return result;
   }
   platform::CreateResult out = platform::CreateOutputFile(mdf_path);
   if (!out.file) {
-    messages.ShowStop(kDataFileCreateFailedMessage);
+    messages.Notify(EngineNotice::kDataFileCreateFailed);
     result.error = out.message;
     return result;
   }
   result = ConvertBackup(*in.file, *out.file, running, observer);
   if (result.stopped) return result;
   if (result.completed && result.pagesWritten == 0) {  // the temporary goes with `out`
-    messages.ShowStop(kNoPagesInBackupMessage);
+    messages.Notify(EngineNotice::kNoPagesInBackup);
     result.completed = false;
     result.error = kNoPagesInBackupText;
     return result;
@@ -91,7 +91,7 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
     result.completed = false;
     result.error = out.file->Error();
   }
-  if (!result.completed) messages.ShowStop(kDataFileWriteFailedMessage);
+  if (!result.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
   return result;
 }
 

@@ -14,14 +14,8 @@
 
 namespace tollamer::tools {
 
-inline constexpr char kBackupOpenFailedMessage[] = "bak 文件打开失败！";
-inline constexpr char kDataFileCreateFailedMessage[] = "mdf 文件创建失败！";
-inline constexpr char kDataFileWriteFailedMessage[] = "mdf 文件写入失败！";
 // No sector of the file begins a page: it is not a backup; nothing written.
-inline constexpr char kNoPagesInBackupMessage[] = "bak 文件中没有找到数据页！";
 inline constexpr char kNoPagesInBackupText[] = "no SQL Server page found: not a backup file";
-// The output named is the input file itself (or a link to it): refused.
-inline constexpr char kOutputIsInputMessage[] = "输出文件不能是输入文件！";
 
 struct ConversionResult {
   bool completed = false;         // every sector walked, the file committed

@@ -27,7 +27,6 @@ inline constexpr int kImageItemId = 2000;
 inline constexpr int kFirstDiskItemId = 2001;
 inline constexpr int kLastHandledItemId = 2011;
 inline constexpr char kImageItemText[] = "Select File (image)";
-inline constexpr char kSourcePrompt[] = "……右键选择数据源……";
 inline constexpr char kImageFilter[] = "(*.dsk *.img *.kvt)|*.dsk;*.img;*.kvt|All files (*.*)|*.*||";
 
 struct SourceMenuItem {

@@ -94,7 +94,7 @@ DetectionResult DetectFile(const std::string& path, const std::atomic<bool>& run
                            DetectionObserver& observer, EngineMessages& messages) {
   platform::OpenResult open = platform::OpenSharedReadOnly(path);
   if (!open.file) {
-    messages.ShowStop(kOpenFileErrorMessage);
+    messages.Notify(EngineNotice::kFileOpenFailed);
     return {};
   }
   return DetectPages(*open.file, running, observer);

@@ -15,8 +15,6 @@
 
 namespace tollamer::tools {
 
-inline constexpr char kOpenFileErrorMessage[] = "打开文件出错";
-inline constexpr char kErrorCaption[] = "错误！";
 
 // One cell per group of `pagesPerCell` consecutive pages; a cell takes the
 // kind "err" if any page of its group is damaged, else the most frequent
@@ -57,7 +55,7 @@ DetectionResult DetectPages(const platform::ReadOnlyFile& source,
                             size_t max_map_cells = kMaxMapCells);
 
 // Opens `path` for reading (shared) and runs the census; a file that cannot
-// be opened shows "打开文件出错" and gives a result with opened = false.
+// be opened says kFileOpenFailed and gives a result with opened = false.
 DetectionResult DetectFile(const std::string& path, const std::atomic<bool>& running,
                            DetectionObserver& observer, EngineMessages& messages);
 

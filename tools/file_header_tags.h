@@ -22,6 +22,7 @@
 #include <string>
 
 #include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_layout.h"
 
 namespace tollamer::tools {
 
@@ -29,8 +30,8 @@ inline constexpr size_t kHeaderColumnCount = 8;
 inline constexpr size_t kHeaderNullBitmap = 10;
 inline constexpr size_t kHeaderVarCountAfterBitmap = 10;
 inline constexpr size_t kHeaderFourthVarEndAfterBitmap = 18;
-inline constexpr size_t kDefaultRecordOffset = 96;
-inline constexpr size_t kMaxHeaderOffset = 8192;
+inline constexpr size_t kDefaultRecordOffset = page_layout::kHeaderSize;
+inline constexpr size_t kMaxHeaderOffset = page_layout::kPageSize;
 inline constexpr uint16_t kMaxColumnBytes = 100;  // N / 8 above this rejects the page
 inline constexpr uint32_t kPathTextPage = 32;
 inline constexpr size_t kPathTextOffset = 362;

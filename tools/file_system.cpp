@@ -41,8 +41,6 @@ bool IsFat16(ByteView b) {
          b.LeOr<uint16_t>(kBytesPerSector) == kSectorBytes && HasText(b, kFat16TypeName, "FAT16");
 }
 
-std::string Label(const char* name) { return std::string("←") + name + std::string(84, ' '); }
-
 }  // namespace
 
 FileSystemInfo RecognizeBootSector(ByteView b) {
@@ -78,7 +76,6 @@ std::string_view FileSystemName(FileSystemKind kind) {
 
 Recognition RecognizeFileSystem(const platform::ReadOnlyFile& source, uint64_t start_sector) {
   Recognition r;
-  r.label = kStartSectorHint;
   uint64_t source_sectors = source.Length() / kSectorSize;
   std::array<uint8_t, kSectorSize> sector{};
   if (start_sector >= source_sectors ||
@@ -86,7 +83,6 @@ Recognition RecognizeFileSystem(const platform::ReadOnlyFile& source, uint64_t s
     return r;
   r.fs = RecognizeBootSector(ByteView(sector));
   if (r.fs.kind == FileSystemKind::kNone) return r;
-  r.label = Label(std::string(FileSystemName(r.fs.kind)).c_str());
   r.freeClustersAllowed = true;
   r.clusterField = r.fs.sectorsPerCluster;
   if (r.fs.kind == FileSystemKind::kNtfs)

@@ -13,9 +13,6 @@ namespace tollamer::tools {
 
 enum class FileSystemKind { kNone, kNtfs, kFat32, kFat16 };
 
-// The label beside the start sector before anything is recognised.
-inline constexpr char kStartSectorHint[] = "←文件系统起始扇区或者有效簇起始扇区";
-
 struct FileSystemInfo {
   FileSystemKind kind = FileSystemKind::kNone;
   uint32_t sectorsPerCluster = 0;
@@ -25,12 +22,11 @@ struct FileSystemInfo {
 // Tests one boot sector (512 bytes).
 FileSystemInfo RecognizeBootSector(ByteView sector);
 
-// What recognising the start sector of a source fills in: the label text,
+// What recognising the start sector of a source fills in: the volume kind,
 // whether free-clusters-only may be chosen, the cluster size and the size
 // to search (the volume's sectors, at most the source's).
 struct Recognition {
   FileSystemInfo fs;
-  std::string label;  // "←NTFS" + 84 blanks, or the start-sector hint
   bool freeClustersAllowed = false;
   std::optional<uint32_t> clusterField;
   std::optional<uint64_t> sizeField;

@@ -53,19 +53,19 @@ ExtractionResult ExtractFragmentsToFile(const std::string& source_path,
                                         const std::atomic<bool>& running, EngineMessages& messages) {
   ExtractionResult result;
   if (platform::OutputIsInput(source_path, out_path)) {
-    messages.ShowStop(kOutputIsInputMessage);
+    messages.Notify(EngineNotice::kOutputIsInput);
     result.error = platform::kOutputIsInputText;
     return result;
   }
   platform::OpenResult in = platform::OpenSharedReadOnly(source_path);
   if (!in.file) {
-    messages.ShowStop(kOpenFileErrorMessage);
+    messages.Notify(EngineNotice::kFileOpenFailed);
     result.error = in.message;
     return result;
   }
   platform::CreateResult out = platform::CreateOutputFile(out_path);
   if (!out.file) {
-    messages.ShowStop(kDataFileCreateFailedMessage);
+    messages.Notify(EngineNotice::kDataFileCreateFailed);
     result.error = out.message;
     return result;
   }
@@ -75,7 +75,7 @@ ExtractionResult ExtractFragmentsToFile(const std::string& source_path,
     result.completed = false;
     result.error = out.file->Error();
   }
-  if (!result.completed) messages.ShowStop(kDataFileWriteFailedMessage);
+  if (!result.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
   return result;
 }
 

@@ -177,9 +177,9 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
                              EngineMessages& messages) {
   uint64_t unit = ScanUnitSectors(params.clusterField, params.freeClustersOnly);
   if (unit == 0) {
-    messages.ShowStop(kClusterZeroMessage);
+    messages.Notify(EngineNotice::kClusterSizeZero);
     SearchResult refused;
-    refused.error = kClusterZeroMessage;
+    refused.error = kClusterZeroText;
     return refused;
   }
   ClusterLayout layout;
@@ -192,9 +192,9 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
       layout.sectorsPerCluster = fs.sectorsPerCluster;
       layout.map = ReadNtfsBitmap(source, params.startSector, ByteView(boot));
       if (!layout.map) {
-        messages.ShowStop(kBitmapErrorMessage);
+        messages.Notify(EngineNotice::kVolumeBitmapUnreadable);
         SearchResult failed;
-        failed.error = kBitmapErrorMessage;
+        failed.error = kBitmapErrorText;
         return failed;
       }
     } else if (fs.kind == FileSystemKind::kFat32 || fs.kind == FileSystemKind::kFat16) {
@@ -206,9 +206,9 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
         layout.map = fat32 ? ReadFat32Table(source, params.startSector, ByteView(boot))
                            : ReadFat16Table(source, params.startSector, ByteView(boot));
       if (!origin || !layout.map) {
-        messages.ShowStop(kFatErrorMessage);
+        messages.Notify(EngineNotice::kFatUnreadable);
         SearchResult failed;
-        failed.error = kFatErrorMessage;
+        failed.error = kFatErrorText;
         return failed;
       }
       layout.origin = *origin;
@@ -224,7 +224,7 @@ SearchResult SearchFragmentsInFile(const std::string& path, const SearchParams& 
                                    EngineMessages& messages) {
   platform::OpenResult open = platform::OpenSharedReadOnly(path);
   if (!open.file) {
-    messages.ShowStop(kOpenFileErrorMessage);
+    messages.Notify(EngineNotice::kFileOpenFailed);
     SearchResult failed;
     failed.error = open.message;
     return failed;

@@ -17,7 +17,7 @@
 
 namespace tollamer::tools {
 
-inline constexpr char kClusterZeroMessage[] = "簇大小不能为 0！";
+inline constexpr char kClusterZeroText[] = "the cluster size cannot be 0";
 
 struct SearchParams {
   uint64_t startSector = 0;
@@ -52,7 +52,7 @@ SearchResult SearchFragments(const platform::ReadOnlyFile& source, const SearchP
                              EngineMessages& messages);
 
 // Opens `path` for reading (shared) and runs the search; a source that
-// cannot be opened shows "打开文件出错".
+// cannot be opened says kFileOpenFailed.
 SearchResult SearchFragmentsInFile(const std::string& path, const SearchParams& params,
                                    const std::atomic<bool>& running, SearchObserver& observer,
                                    EngineMessages& messages);

@@ -133,9 +133,8 @@ struct TableConstraints {
 
 struct TableInfo {
   uint32_t id = 0;
-  uint32_t gridPageCount = 1;  // set by the row reader once the data pages are known
-  std::string fullName;        // owner "." name, for example dbo.Orders
-  uint64_t rowCount = 0;       // as recorded by the system tables
+  std::string fullName;   // owner "." name, for example dbo.Orders
+  uint64_t rowCount = 0;  // as recorded by the system tables
   std::map<uint16_t, ColumnInfo> columns;  // by ascending column id
   PhysicalLayout2005 physicalLayout2005;   // SQL 2005/2008 files only
   // The column rows were lost: the columns are placeholders read off the

@@ -46,6 +46,12 @@ struct RecordTraits {
   bool offRowValues = false;
 };
 
+// The owner a data page's header names, for a page no table's list holds.
+struct DataPageOwner {
+  uint32_t table = 0;      // the catalog table it names; 0 when none
+  uint64_t lostOwner = 0;  // a user owner no catalog table has; 0 when none
+};
+
 class FormatProfile {
  public:
   virtual ~FormatProfile() = default;
@@ -75,6 +81,10 @@ class FormatProfile {
   // Page and slot acceptance of the record reader.
   virtual bool AcceptDataPage(const PageHeader& header) const = 0;
   virtual bool AcceptSlotOffset(uint16_t offset) const = 0;
+
+  // The owner the header of a data page names: a catalog table, or a user
+  // owner (object id, or allocation unit id) no catalog row describes.
+  virtual DataPageOwner OwnerOfDataPage(const CMdfDatabase& db, const PageHeader& header) const = 0;
 
   // The number of grid pages of a table whose data page list has
   // `entries` entries.

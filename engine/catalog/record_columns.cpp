@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/pagestore/record_frame.h"
 #include "engine/pagestore/record_layout.h"
 #include "engine/values/value_types.h"
 
@@ -9,10 +10,10 @@ namespace tollamer {
 
 namespace {
 
-using record_layout::kFixedEnd;
+using record_layout::kComplexFlag;
+using record_layout::kEndOffsetMask;
 using record_layout::kStatusA;
 using record_layout::kStatusVariableColumns;
-constexpr uint16_t kOffRowBit = 0x8000;
 
 // A decimal entry ends in the sign byte and the magnitude.
 constexpr size_t kDecimalTail = 17;
@@ -61,21 +62,17 @@ std::optional<std::string> ValueText(ByteView entry, uint8_t xtype) {
 
 std::optional<ByteView> VariableColumn(ByteView row, size_t index) {
   std::optional<uint8_t> status = row.U8(kStatusA);
-  std::optional<uint16_t> fixed_end = row.U16(kFixedEnd);
-  if (!status || !fixed_end || !(*status & kStatusVariableColumns)) return std::nullopt;
-  std::optional<uint16_t> columns = row.U16(*fixed_end);
-  if (!columns) return std::nullopt;
-  size_t var_count_at = size_t{*fixed_end} + 2 + (size_t{*columns} + 7) / 8;
-  std::optional<uint16_t> var_count = row.U16(var_count_at);
-  if (!var_count || index >= *var_count) return std::nullopt;
-  size_t start = var_count_at + 2 + 2 * size_t{*var_count};
+  if (!status || !(*status & kStatusVariableColumns)) return std::nullopt;
+  std::optional<RecordFrame> frame = ReadRecordFrame(row);
+  if (!frame || index >= frame->variableCount) return std::nullopt;
+  size_t start = frame->VariableDataStart();
   if (index > 0) {
-    std::optional<uint16_t> previous = row.U16(var_count_at + 2 + 2 * (index - 1));
+    std::optional<uint16_t> previous = VariableEndOffset(row, *frame, index);
     if (!previous) return std::nullopt;
-    start = *previous & ~kOffRowBit;
+    start = *previous & kEndOffsetMask;
   }
-  std::optional<uint16_t> end = row.U16(var_count_at + 2 + 2 * index);
-  if (!end || (*end & kOffRowBit) || *end < start) return std::nullopt;
+  std::optional<uint16_t> end = VariableEndOffset(row, *frame, index + 1);
+  if (!end || (*end & kComplexFlag) || *end < start) return std::nullopt;
   return row.Slice(start, *end - start);
 }
 

@@ -1,13 +1,7 @@
 // Fields of system rows that the fixed offsets of the builders do not
-// reach: the variable-length columns of a FixedVar record, and the three
-// IDENTITY values a column row keeps.
-//
-// FixedVar record: status byte A (0x20: the record has variable columns),
-// status byte B, fixed-part end F at offset 2, the fixed columns, the
-// column count K at F, a null bitmap of ceil(K / 8) bytes, the variable
-// column count V, then V 16-bit end offsets (row-relative; bit 0x8000 marks
-// a value stored off the row). Variable column i runs from the end of
-// column i - 1 (the first from the end of the offset array) to its own end.
+// reach: the variable-length columns of a FixedVar record (its frame read
+// as record_frame.h reads it), and the three IDENTITY values a column row
+// keeps.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +15,9 @@
 namespace tollamer {
 
 // Variable column `index` (0-based) of the record that `row` starts with.
-// Nothing when the record has fewer, when the value is off-row, or when
-// its range is reversed or leaves the view.
+// Nothing when status bit 0x20 says it has no variable columns, when it
+// has fewer or its frame cannot be read, when the value is off-row, or
+// when its range is reversed or leaves the view.
 std::optional<ByteView> VariableColumn(ByteView row, size_t index);
 
 // IDENTITY values, as syscolumns.autoval (SQL 2000) and syscolpars.idtval

@@ -2,7 +2,7 @@
 // that stops or cuts short an operation, and one question before long
 // work. It names them; each program turns them into its own texts (the
 // desktop program's message boxes, the CLI's stderr lines), tests record
-// them. The tools and the programs also pass their own stopping texts.
+// them. The programs also pass their own stopping texts.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,18 @@ enum class EngineNotice : uint8_t {
   kPageOwnerConflict,         // tables share a page m_objId: no all-tables data scan
   kCompressedPageUnreadable,  // a page-compressed page's information header: page skipped
   kLongRegionMissing,         // a compressed record's long data region cannot be located
+  // What stops a tool (backup conversion, page detection, fragment search
+  // and extraction) before it writes anything.
+  kFileOpenFailed,            // the input cannot be opened
+  kBackupOpenFailed,          // the backup cannot be opened
+  kOutputIsInput,             // the output names the input file
+  kDataFileCreateFailed,      // the output data file cannot be created
+  kDataFileWriteFailed,       // writing the output data file failed: nothing kept
+  kNoPagesInBackup,           // no SQL Server page in the backup
+  kClusterSizeZero,           // a search unit of 0 sectors
+  kVolumeBitmapUnreadable,    // the NTFS cluster bitmap cannot be read
+  kFatUnreadable,             // the FAT cannot be read
+  kFolderMissing,             // the chosen output folder does not exist
 };
 
 enum class EngineQuestion : uint8_t {
@@ -32,7 +44,7 @@ class EngineMessages {
   virtual void Notify(EngineNotice notice) = 0;
   // A question; true for OK, false for Cancel.
   virtual bool Ask(EngineQuestion question) = 0;
-  // A stopping text of a tool or program (a message box with an OK button).
+  // A stopping text of a program (a message box with an OK button).
   virtual void ShowStop(std::string_view text) = 0;
 };
 

@@ -66,9 +66,13 @@ bool WalkIamChain(const PageStore& store, uint64_t first, std::vector<uint64_t>&
 
 std::optional<std::vector<uint64_t>> ReadIamSinglePages(const PageStore& store,
                                                         uint64_t iam_page) {
+  // The header and the IAM header record up to the end of the single-page
+  // slots are all that is read; they lie in sector 0, which the torn-bit
+  // repair never changes.
   std::optional<std::vector<uint8_t>> prefix = store.ReadPrefix(iam_page, kPrefixSize);
   if (!prefix) return std::nullopt;
   ByteView v(*prefix);
+  if (v.LeOr<uint8_t>(kType) != static_cast<uint8_t>(PageType::kIam)) return std::nullopt;
   std::vector<uint64_t> pages;
   for (size_t s = 0; s < kSinglePageSlotCount; ++s) {
     uint32_t page = v.LeOr<uint32_t>(kSinglePageSlots + s * kPagePointerSize);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/pagestore/page_store.h"
@@ -19,7 +20,8 @@ namespace tollamer {
 bool WalkIamChain(const PageStore& store, uint64_t first, std::vector<uint64_t>& extents);
 
 // The page numbers in the eight single-page slots of an IAM page's header
-// record, empty slots left out; nothing when the page prefix is unreadable.
+// record, in slot order, empty slots left out; nothing when the page's
+// first 190 bytes cannot be read or it is not an IAM page (m_type 10).
 std::optional<std::vector<uint64_t>> ReadIamSinglePages(const PageStore& store, uint64_t iam_page);
 
 }  // namespace tollamer

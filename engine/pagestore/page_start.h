@@ -18,13 +18,14 @@
 #include <optional>
 
 #include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_layout.h"
 #include "platform/file.h"
 
 namespace tollamer {
 
 inline constexpr uint16_t kPrimaryFileId = 1;
 inline constexpr uint8_t kSortPageType = 7;
-inline constexpr uint16_t kMaxHeaderCount = 8192;
+inline constexpr uint16_t kMaxHeaderCount = page_layout::kPageSize;
 inline constexpr uint8_t kTypeFlagMask = 0x7F;
 
 // The page types that a backup conversion or a file census accepts.

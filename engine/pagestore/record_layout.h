@@ -31,6 +31,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/pagestore/page_layout.h"
+
 namespace tollamer::record_layout {
 
 inline constexpr size_t kStatusA = 0;
@@ -74,11 +76,11 @@ inline constexpr uint16_t kEndOffsetMask = 0x7FFF;
 
 // Slot offsets a reader accepts: 2000 files [96, 8192], 2005/2008 files
 // (0, 8192). Offset 0 is never a record.
-inline constexpr uint16_t kMinSlotOffset2000 = 0x60;
-inline constexpr uint16_t kMaxSlotOffset2000 = 0x2000;
-inline constexpr uint16_t kSlotOffsetLimit2005 = 0x2000;
+inline constexpr uint16_t kMinSlotOffset2000 = page_layout::kHeaderSize;
+inline constexpr uint16_t kMaxSlotOffset2000 = page_layout::kPageSize;
+inline constexpr uint16_t kSlotOffsetLimit2005 = page_layout::kPageSize;
 
 // A record's fixed part must end inside the page.
-inline constexpr size_t kRecordLimit = 0x2000;
+inline constexpr size_t kRecordLimit = page_layout::kPageSize;
 
 }  // namespace tollamer::record_layout

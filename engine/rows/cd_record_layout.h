@@ -52,6 +52,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/pagestore/page_layout.h"
+
 namespace tollamer::cd_layout {
 
 // Record header.
@@ -90,7 +92,7 @@ inline constexpr int32_t kLengthComplexFlag = 0x8000;
 inline constexpr int32_t kLengthCountMask = 0x7FFF;
 
 // Compression information record.
-inline constexpr size_t kCiPageOffset = 96;
+inline constexpr size_t kCiPageOffset = page_layout::kHeaderSize;  // right after the header
 inline constexpr size_t kCiHeader = 0;
 inline constexpr size_t kCiFirstField = 3;
 inline constexpr size_t kCiFieldSize = 2;

@@ -115,7 +115,7 @@ class LeftoverWalk {
     if (!Accepted(page)) return;
     ++stats_.pages;
     PageLeftovers found =
-        FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, whole_page);
+        FindPageLeftovers(page, walk_.Profile().Records(), walk_.Plan(), shape_, whole_page);
     stats_.rejected += found.rejected;
     bool fresh = false;  // a leftover not seen on an earlier page
     for (const LeftoverRecord& r : found.records) {
@@ -170,7 +170,7 @@ class LeftoverWalk {
       if (!read) continue;
       const ByteView page = read->view();
       PageLeftovers found =
-          FindPageLeftovers(page, walk_.Version(), walk_.Plan(), shape_, scanned.whole);
+          FindPageLeftovers(page, walk_.Profile().Records(), walk_.Plan(), shape_, scanned.whole);
       for (LeftoverRecord& r : found.records)
         if (!Give(page, scanned, r)) return false;
     }

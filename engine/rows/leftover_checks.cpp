@@ -117,7 +117,7 @@ bool FixedValueValid(const ColumnInfo& c, ByteView v) {
   }
 }
 
-bool VariableValueValid(const ColumnInfo& c, ByteView v, bool complex, VersionSetting version) {
+bool VariableValueValid(const ColumnInfo& c, ByteView v, bool complex, bool off_row_values) {
   const bool max_type = c.length == kMaxLength;
   switch (c.xtype) {
     case vt::kText:
@@ -127,7 +127,7 @@ bool VariableValueValid(const ColumnInfo& c, ByteView v, bool complex, VersionSe
   }
   if (complex) {
     // SQL 7.0/2000 rows keep no values off the row.
-    if (version != VersionSetting::kSql2005) return false;
+    if (!off_row_values) return false;
     return v.size() >= kMinOffRowPointer && v.size() <= kMaxInRowBytes;
   }
   if (!max_type && v.size() > c.length) return false;
@@ -139,7 +139,7 @@ bool VariableValueValid(const ColumnInfo& c, ByteView v, bool complex, VersionSe
 }
 
 bool LeftoverCellsValid(const std::vector<ColumnPlan>& plan, ByteView record,
-                        const std::vector<CellLocation>& cells, VersionSetting version) {
+                        const std::vector<CellLocation>& cells, bool off_row_values) {
   for (size_t i = 0; i < cells.size() && i < plan.size(); ++i) {
     const ColumnInfo& c = *plan[i].column;
     const CellLocation& cell = cells[i];
@@ -156,7 +156,7 @@ bool LeftoverCellsValid(const std::vector<ColumnPlan>& plan, ByteView record,
       }
       case CellKind::kVariable: {
         std::optional<ByteView> v = record.Slice(cell.offset, cell.length);
-        if (!v || !VariableValueValid(c, *v, cell.complex, version)) return false;
+        if (!v || !VariableValueValid(c, *v, cell.complex, off_row_values)) return false;
         break;
       }
     }

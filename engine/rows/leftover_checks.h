@@ -23,19 +23,19 @@
 #include <vector>
 
 #include "engine/pagestore/byte_view.h"
-#include "engine/pagestore/server_version.h"
 #include "engine/rows/row_reader_columns.h"
 
 namespace tollamer {
 
 // `record` is the page from the record's offset on, `cells` located against
-// `plan`.
+// `plan`. `off_row_values`: the format keeps values off the row, so a
+// complex variable column may hold a pointer to them.
 bool LeftoverCellsValid(const std::vector<ColumnPlan>& plan, ByteView record,
-                        const std::vector<CellLocation>& cells, VersionSetting version);
+                        const std::vector<CellLocation>& cells, bool off_row_values);
 
 // One value of `column` at `offset` of `record`, `length` bytes.
 bool FixedValueValid(const ColumnInfo& column, ByteView value);
 bool VariableValueValid(const ColumnInfo& column, ByteView value, bool complex,
-                        VersionSetting version);
+                        bool off_row_values);
 
 }  // namespace tollamer

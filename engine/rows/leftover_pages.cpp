@@ -6,21 +6,12 @@
 #include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/pagestore/pfs_allocation.h"
 #include "engine/rows/page_leftovers.h"
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
-#include "engine/rows/typed_pfs.h"
 
 namespace tollamer {
-
-namespace {
-
-// SQL 7.0/2000 system tables have object ids below 100.
-constexpr uint32_t kFirstUserObject2000 = 100;
-// 2005+ allocation units of user objects: m_indexId 256 and above.
-constexpr uint16_t kFirstUserIndexId2005 = 256;
-
-}  // namespace
 
 namespace {
 
@@ -32,11 +23,11 @@ const DataPageList* QuietList(CMdfDatabase& db, const FormatProfile& profile, ui
 
 // The catalog table whose records alone have the shape of the owner's
 // records; 0 when none or several do.
-uint32_t TableOfShape(CMdfDatabase& db, VersionSetting version, const RecordShape& shape) {
+uint32_t TableOfShape(CMdfDatabase& db, const FormatProfile& profile, const RecordShape& shape) {
   uint32_t found = 0;
   for (const auto& [id, table] : db.catalog.tables) {
     if (table.columns.empty() || table.columnsInferred) continue;
-    std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, version, id);
+    std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, profile, id);
     if (!walk) continue;
     const LeftoverShape planned = PlannedShape(table, walk->Plan());
     if (!planned.fixedEnds.contains(shape.fixedSize) ||
@@ -52,10 +43,10 @@ uint32_t TableOfShape(CMdfDatabase& db, VersionSetting version, const RecordShap
 // its old pages name a unit no catalog row describes. Pages of such an
 // owner whose records have the shape of exactly one catalog table are
 // taken as that table's.
-void AttributeByShape(CMdfDatabase& db, VersionSetting version, LeftoverPages& out) {
+void AttributeByShape(CMdfDatabase& db, const FormatProfile& profile, LeftoverPages& out) {
   for (auto it = out.byLostOwner.begin(); it != out.byLostOwner.end();) {
     std::optional<RecordShape> shape = ReadRecordShape(db.Store(), it->second);
-    const uint32_t table = shape ? TableOfShape(db, version, *shape) : 0;
+    const uint32_t table = shape ? TableOfShape(db, profile, *shape) : 0;
     if (!table) {
       ++it;
       continue;
@@ -72,7 +63,6 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
   LeftoverPages out;
   const FormatProfile* profile = ProfileFor(version);
   if (!profile) return out;
-  const bool is2005 = version == VersionSetting::kSql2005;
   PfsAllocation allocation(db.Store());
   std::unordered_map<uint64_t, uint32_t> listed;  // page -> table
   for (auto& [id, table] : db.catalog.tables) {
@@ -91,20 +81,14 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
     if (!h || listed.contains(p)) return true;
     if (!profile->AcceptDataPage(*h)) return true;
     if (allocation.IsAllocated(p)) return true;
-    if (is2005) {
-      auto owner = db.pageOwnerMap.find(h->objId);
-      if (owner != db.pageOwnerMap.end() && db.catalog.tables.contains(owner->second))
-        out.byTable[owner->second].push_back(p);
-      else if (h->indexId >= kFirstUserIndexId2005)
-        out.byLostOwner[AllocationUnitId(h->indexId, h->objId)].push_back(p);
-    } else if (db.catalog.tables.contains(h->objId)) {
-      out.byTable[h->objId].push_back(p);
-    } else if (h->objId >= kFirstUserObject2000) {
-      out.byLostOwner[h->objId].push_back(p);
-    }
+    const DataPageOwner owner = profile->OwnerOfDataPage(db, *h);
+    if (owner.table)
+      out.byTable[owner.table].push_back(p);
+    else if (owner.lostOwner)
+      out.byLostOwner[owner.lostOwner].push_back(p);
     return true;
   });
-  AttributeByShape(db, version, out);
+  AttributeByShape(db, *profile, out);
   return out;
 }
 

@@ -36,9 +36,4 @@ struct LeftoverPages {
 // one-table scan (its list stays missing).
 LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool ask = true);
 
-// The allocation unit id a 2005+ page header names.
-constexpr uint64_t AllocationUnitId(uint16_t index_id, uint32_t obj_id) {
-  return (uint64_t{index_id} << 48) | (uint64_t{obj_id} << 16);
-}
-
 }  // namespace tollamer

@@ -38,7 +38,7 @@ bool IsDataRecordType(uint8_t type) {
 
 // Reads the record at `offset` of `page` as one of the table's, the whole
 // record ending by `limit`.
-Try TryRecord(ByteView page, size_t offset, size_t limit, VersionSetting version,
+Try TryRecord(ByteView page, size_t offset, size_t limit, const RecordTraits& traits,
               const std::vector<ColumnPlan>& plan, const LeftoverShape& shape,
               LeftoverRecord& out) {
   const uint8_t status = page.LeOr<uint8_t>(offset);
@@ -82,11 +82,11 @@ Try TryRecord(ByteView page, size_t offset, size_t limit, VersionSetting version
   out.frame.columnCount = n;
   out.frame.nullBitmapSize = static_cast<uint16_t>(NullBitmapBytes(n));
   out.frame.variableCount = v;
-  if (version == VersionSetting::kSql2005)
+  if (traits.columnLayout == ColumnLayout::kFromTypes)
     LocateCells2005(plan, record, out.frame, offset, out.cells);
   else
     LocateCells2000(plan, record, out.frame, offset, out.cells);
-  if (!LeftoverCellsValid(plan, record, out.cells, version)) return Try::kRejected;
+  if (!LeftoverCellsValid(plan, record, out.cells, traits.offRowValues)) return Try::kRejected;
   out.offset = static_cast<uint16_t>(offset);
   out.length = static_cast<uint16_t>(end);
   return Try::kFound;
@@ -159,7 +159,7 @@ std::optional<uint16_t> RecordLength(ByteView record) {
   return static_cast<uint16_t>(end);
 }
 
-PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
+PageLeftovers FindPageLeftovers(ByteView page, const RecordTraits& traits,
                                 const std::vector<ColumnPlan>& plan, const LeftoverShape& shape,
                                 bool whole_page) {
   PageLeftovers found;
@@ -183,7 +183,7 @@ PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
   std::vector<Extent> used;
   for (size_t i = 0; i < by_offset.size(); ++i) {
     const size_t start = by_offset[i].first;
-    if (version == VersionSetting::kSql2005 && IsCompressedStatus(page.LeOr<uint8_t>(start)))
+    if (traits.compressedRecords && IsCompressedStatus(page.LeOr<uint8_t>(start)))
       return found;
     const size_t next = i + 1 < by_offset.size() ? by_offset[i + 1].first : slot_array;
     const std::optional<uint16_t> length = RecordLength(page.From(start));
@@ -197,7 +197,7 @@ PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
     const uint8_t type = page.LeOr<uint8_t>(offset) & kRecordTypeMask;
     if (!(IsGhostType(type) || (whole_page && IsDataRecordType(type)))) continue;
     LeftoverRecord r;
-    switch (TryRecord(page, offset, slot_array, version, plan, shape, r)) {
+    switch (TryRecord(page, offset, slot_array, traits, plan, shape, r)) {
       case Try::kFound:
         r.slot = slot;
         found.records.push_back(std::move(r));
@@ -213,7 +213,7 @@ PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
     size_t o = from;
     while (o + kSmallestRecord <= to) {
       LeftoverRecord r;
-      switch (TryRecord(page, o, to, version, plan, shape, r)) {
+      switch (TryRecord(page, o, to, traits, plan, shape, r)) {
         case Try::kFound:
           o += r.length;
           found.records.push_back(std::move(r));

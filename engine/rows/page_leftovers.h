@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "engine/pagestore/byte_view.h"
-#include "engine/pagestore/server_version.h"
+#include "engine/catalog/format_profile.h"
 #include "engine/rows/row_reader_columns.h"
 
 namespace tollamer {
@@ -71,10 +71,11 @@ struct PageLeftovers {
 // 0x40 says it has one. Nothing when its fields do not fit.
 std::optional<uint16_t> RecordLength(ByteView record);
 
-// `page` is a repaired data page. `whole_page` takes every record the slot
-// array names (a page no longer allocated); otherwise only ghosts. Free
-// space is searched in both cases. Compressed records are not read.
-PageLeftovers FindPageLeftovers(ByteView page, VersionSetting version,
+// `page` is a repaired data page of a file whose records have `traits`.
+// `whole_page` takes every record the slot array names (a page no longer
+// allocated); otherwise only ghosts. Free space is searched in both cases.
+// Compressed records are not read.
+PageLeftovers FindPageLeftovers(ByteView page, const RecordTraits& traits,
                                 const std::vector<ColumnPlan>& plan, const LeftoverShape& shape,
                                 bool whole_page);
 

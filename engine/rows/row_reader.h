@@ -67,8 +67,7 @@ class TableRecordWalk {
   const std::vector<ColumnPlan>& Plan() const { return plan_; }
 
   // The table's data page list, found or built as the readers do on entry
-  // (see row_reader_pages.h); sets the table's grid page count. Null when
-  // no list can be had.
+  // (see row_reader_pages.h). Null when no list can be had.
   const DataPageList* FindPages();
 
   // Walks the records of the given data pages in list order and slot order.

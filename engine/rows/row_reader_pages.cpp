@@ -20,18 +20,12 @@ const DataPageList* Lookup(CMdfDatabase& db, uint32_t id) {
 }  // namespace
 
 const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& profile,
-                                     TableInfo& table) {
-  const DataPageList* list = Lookup(db, table.id);
-  if (!list) {
-    table.gridPageCount = 1;
-    if (!profile.LocateTablePages(db, table.id) && profile.TableScanOffered() &&
-        db.Messages().Ask(EngineQuestion::kScanFileForTable))
-      profile.ScanFileForTable(db, table.id);
-    list = Lookup(db, table.id);
-    if (!list) return nullptr;
-  }
-  table.gridPageCount = profile.GridPageCount(list->size());
-  return list;
+                                     const TableInfo& table) {
+  if (const DataPageList* list = Lookup(db, table.id)) return list;
+  if (!profile.LocateTablePages(db, table.id) && profile.TableScanOffered() &&
+      db.Messages().Ask(EngineQuestion::kScanFileForTable))
+    profile.ScanFileForTable(db, table.id);
+  return Lookup(db, table.id);
 }
 
 std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInfo& table,

@@ -17,11 +17,10 @@ namespace tollamer {
 
 // The table's list, built on first use through the profile's allocation
 // route; where the profile offers it and the route is damaged, the
-// whole-file scan runs after the question (on OK). The table's grid page
-// count is 1 while no list exists and follows the profile's count of the
-// list's entries once it does. Null when no list exists.
+// whole-file scan runs after the question (on OK). Null when no list
+// exists.
 const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& profile,
-                                     TableInfo& table);
+                                     const TableInfo& table);
 
 // The compression of a 2005/2008 data page: empty for a page that is not
 // page-compressed; nothing (after the message) when its compression

@@ -7,33 +7,32 @@
 
 namespace tollamer {
 
-RowList ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
-                      int32_t grid_page) {
-  RowList rows;
+TableGridPage ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
+                            int32_t grid_page) {
+  TableGridPage grid;
   std::optional<TableRecordWalk> walk = TableRecordWalk::Prepare(db, profile, table_id);
-  if (!walk) return rows;
+  if (!walk) return grid;
+  for (const auto& [colid, column] : walk->Table().columns) grid.titles.push_back(column.name);
   const DataPageList* pages = walk->FindPages();
-  if (!pages) return rows;
+  // A table without a page list shows one empty grid page.
+  grid.pageCount = pages ? profile.GridPageCount(pages->size()) : 1;
+  if (!pages) return grid;
   walk->WalkPages(GridPageEntries(*pages, grid_page), [&](const TableRecord& record) {
     if (std::optional<std::vector<std::string>> row = RecordTexts(db, *walk, record))
-      rows.push_back(std::move(*row));
+      grid.rows.push_back(std::move(*row));
     return true;
   });
-  return rows;
+  return grid;
 }
 
 TableGridPage ShowTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                             int32_t grid_page) {
+  if (const FormatProfile* profile = ProfileFor(version))
+    return ReadTableRows(db, *profile, table_id, grid_page);
   TableGridPage grid;
   auto it = db.catalog.tables.find(table_id);
   if (it == db.catalog.tables.end()) return grid;
-  TableInfo& table = it->second;
-  for (const auto& [colid, column] : table.columns) grid.titles.push_back(column.name);
-  if (table.gridPageCount == 0) return grid;
-  const FormatProfile* profile = ProfileFor(version);
-  if (!profile) return grid;
-  grid.rows = ReadTableRows(db, *profile, table_id, grid_page);
-  grid.pageCount = table.gridPageCount;
+  for (const auto& [colid, column] : it->second.columns) grid.titles.push_back(column.name);
   return grid;
 }
 

@@ -19,22 +19,24 @@ namespace tollamer {
 // per table column in ascending column id.
 using RowList = std::vector<std::vector<std::string>>;
 
-// The rows of grid page `grid_page` (1-based) of a table, read as the
-// profile's format; the data page list is found or built first (with the
-// whole-file scan offered where the format offers it). Empty when the
-// table has no page list.
-RowList ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
-                      int32_t grid_page);
-
 // What the desktop program puts into its grid for one grid page.
 struct TableGridPage {
   std::vector<std::string> titles;  // the column names, ascending column id
-  std::vector<std::vector<std::string>> rows;
-  uint32_t pageCount = 0;  // the table's grid page count after the read
+  RowList rows;
+  // The table's grid page count, from its data page list as the read found
+  // it (the profile's count of its entries; 1 when it has no list).
+  uint32_t pageCount = 0;
 };
 
-// The grid's content for `grid_page` of the table: no rows when the table's
-// grid page count is 0 or no version is chosen.
+// Grid page `grid_page` (1-based) of a table, read as the profile's format;
+// the data page list is found or built first (with the whole-file scan
+// offered where the format offers it). No rows when the table has no page
+// list; nothing at all when the catalog does not hold the table.
+TableGridPage ReadTableRows(CMdfDatabase& db, const FormatProfile& profile, uint32_t table_id,
+                            int32_t grid_page);
+
+// The same through the version setting: titles alone when no version is
+// chosen.
 TableGridPage ShowTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                             int32_t grid_page);
 

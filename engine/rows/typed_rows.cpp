@@ -9,7 +9,7 @@
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
 #include "engine/rows/typed_decode.h"
-#include "engine/rows/typed_pfs.h"
+#include "engine/pagestore/pfs_allocation.h"
 
 namespace tollamer {
 

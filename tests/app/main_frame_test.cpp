@@ -244,27 +244,26 @@ TEST(PagingBarTest, LongNumbersAreNotClipped) {
   }
 }
 
-TEST(SqlVersionDialogTest, NothingCheckedKeepsThePreviousSetting) {
+// Without a proposal nothing is checked and the previous setting stays;
+// a proposal is shown and pre-checked, and the user's choice decides.
+TEST(SqlVersionDialogTest, NothingCheckedKeepsTheSettingAProposalIsPreChecked) {
   VersionSetting setting = VersionSetting::kSql2000;
-  CSQLVersion dialog(setting, VersionGuess{});
-  EXPECT_FALSE(dialog.sql2000Button()->isChecked());
-  EXPECT_FALSE(dialog.sql2005Button()->isChecked());
-  EXPECT_FALSE(dialog.detectionLabel()->isVisibleTo(&dialog));
-  dialog.accept();
+  CSQLVersion plain(setting, VersionGuess{});
+  EXPECT_FALSE(plain.sql2000Button()->isChecked());
+  EXPECT_FALSE(plain.sql2005Button()->isChecked());
+  EXPECT_FALSE(plain.detectionLabel()->isVisibleTo(&plain));
+  plain.accept();
   EXPECT_EQ(setting, VersionSetting::kSql2000);
-  dialog.sql2005Button()->setChecked(true);
-  dialog.reject();  // Escape
+  plain.sql2005Button()->setChecked(true);
+  plain.reject();  // Escape
   EXPECT_EQ(setting, VersionSetting::kSql2000);
-}
 
-TEST(SqlVersionDialogTest, ProposalIsShownAndPreChecked) {
-  VersionSetting setting = VersionSetting::kNone;
-  VersionGuess guess = VersionFromDbiVersion(655);
-  CSQLVersion dialog(setting, guess);
-  EXPECT_EQ(dialog.detectionLabel()->text().toStdString(), "检测到: SQL Server 2008 (655)");
-  EXPECT_TRUE(dialog.sql2005Button()->isChecked());
-  dialog.sql2000Button()->setChecked(true);  // the user's choice decides
-  dialog.accept();
+  setting = VersionSetting::kNone;
+  CSQLVersion proposed(setting, VersionFromDbiVersion(655));
+  EXPECT_EQ(proposed.detectionLabel()->text().toStdString(), "检测到: SQL Server 2008 (655)");
+  EXPECT_TRUE(proposed.sql2005Button()->isChecked());
+  proposed.sql2000Button()->setChecked(true);
+  proposed.accept();
   EXPECT_EQ(setting, VersionSetting::kSql2000);
 }
 

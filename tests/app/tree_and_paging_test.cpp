@@ -6,21 +6,15 @@
 namespace tollamer::app {
 namespace {
 
-TEST(TreeTextsTest, ItemTextsAsTheTreeShowsThem) {
+// The plural and column texts are seen through the tree in the main frame
+// tests; here the singular and a count past 32 bits.
+TEST(TreeTextsTest, TableItemTextsOfOneAndOfManyRecords) {
   TableInfo t;
   t.fullName = "dbo.Orders";
-  t.rowCount = 15;
-  EXPECT_EQ(TableItemText(t), "dbo.Orders(15 Records)");
   t.rowCount = 1;
   EXPECT_EQ(TableItemText(t), "dbo.Orders(1 Record)");
   t.rowCount = 3000000000ull;
   EXPECT_EQ(TableItemText(t), "dbo.Orders(3000000000 Records)");
-  ColumnInfo c;
-  c.name = "Name";
-  c.typeName = "varchar";
-  c.sizeText = "(50)";
-  c.nullText = " NULL";
-  EXPECT_EQ(ColumnItemText(c), "[Name][varchar](50) NULL");
 }
 
 TEST(TreeTextsTest, ObjectNameIsCutBeforeAParenthesisAfterTheFirstPoint) {

@@ -1,10 +1,14 @@
+// The texts the catalog gives names and types: blank-free UTF-8 names,
+// size and NULL texts, and the code page of each collation.
 #include "engine/catalog/type_texts.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/catalog/collation.h"
+#include "engine/catalog/name_decoding.h"
 #include "engine/values/value_types.h"
+#include "tests/fixtures/page_builder.h"
 
 namespace tollamer {
 namespace {
@@ -85,6 +89,18 @@ TEST(CollationTest, ColumnsWithoutAKnownCollationTakeTheDatabaseDefault) {
   EXPECT_EQ(t.columns[2].codePage, 950);
   EXPECT_EQ(t.columns[3].codePage, 950);
   EXPECT_EQ(t.columns[4].codePage, 0) << "UTF-16 columns need no code page";
+}
+
+TEST(NameDecodingTest, RemovesEveryBlankWhereverItStands) {
+  fixtures::Bytes name = fixtures::Utf16(" Unit Price ");
+  EXPECT_EQ(DecodeName(name), "UnitPrice");
+  EXPECT_EQ(DecodeName(fixtures::Utf16("Order Details")), "OrderDetails");
+}
+
+TEST(NameDecodingTest, NonAsciiNamesBecomeUtf8) {
+  EXPECT_EQ(DecodeName(fixtures::Utf16("学生 表")), "学生表");
+  EXPECT_EQ(DecodeName(fixtures::Utf16("Café")), "Café") << "U+00E9 is not a raw byte";
+  EXPECT_EQ(DecodeName({}), "");
 }
 
 }  // namespace

@@ -85,25 +85,21 @@ TEST_F(LocateSystemTables2000Test, TheSeventhObjectEndsTheScanAfterItsPage) {
   EXPECT_FALSE(LocateSystemTables2000(db2.Store(), lists2));
 }
 
-TEST_F(LocateSystemTables2000Test, EmptyFileSucceedsWithEmptyListsAndNoFallback) {
+// An empty file gives empty lists without the fallback; a file without a
+// sysindexes page (overwritten, zeroed) has its sysobjects page found by
+// the whole-file scan.
+TEST_F(LocateSystemTables2000Test, EmptyFilesAndFilesWithoutSysindexes) {
   FileBuilder f(20);
-  CMdfDatabase& db = Open(f);
-  OpenResult2000 r = OpenCatalog2000(db);
-  EXPECT_FALSE(r.usedFallback);
-  EXPECT_TRUE(db.systemPages2000.sysobjects.empty());
-  EXPECT_TRUE(db.catalog.tables.empty());
-}
-
-TEST_F(LocateSystemTables2000Test, FileWithoutSysindexesFindsItsSystemPagesByTheWholeFileScan) {
-  // No sysindexes page (overwritten, zeroed) locates nothing; the
-  // sysobjects page is then found by the scan.
-  FileBuilder f(20);
+  OpenResult2000 empty = OpenCatalog2000(Open(f));
+  EXPECT_FALSE(empty.usedFallback);
+  EXPECT_TRUE(db_.systemPages2000.sysobjects.empty());
+  EXPECT_TRUE(db_.catalog.tables.empty());
+  db_.Teardown();
   f.SetPage(10, DataPage(10, 1));
-  CMdfDatabase& db = Open(f);
-  OpenResult2000 r = OpenCatalog2000(db);
+  OpenResult2000 r = OpenCatalog2000(Open(f));
   EXPECT_TRUE(r.usedFallback);
-  EXPECT_EQ(db.systemPages2000.sysobjects.pages(), std::vector<uint64_t>{10});
-  EXPECT_TRUE(db.catalog.tables.empty());
+  EXPECT_EQ(db_.systemPages2000.sysobjects.pages(), std::vector<uint64_t>{10});
+  EXPECT_TRUE(db_.catalog.tables.empty());
 }
 
 // The whole-file fallback on real-looking files whose system IAMs break.

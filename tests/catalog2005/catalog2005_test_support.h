@@ -6,6 +6,7 @@
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
+#include "engine/catalog/table_lookup.h"
 #include "tests/fixtures/sql2005_database.h"
 #include "tests/test_support.h"
 
@@ -31,12 +32,6 @@ inline std::unique_ptr<OpenedFile> OpenBuilt(const fixtures::FileBuilder& file,
   auto o = WriteAndOpen(file);
   o->result = OpenCatalog2005(o->db, conflict);
   return o;
-}
-
-inline const TableInfo* TableNamed(const Catalog& c, const std::string& full_name) {
-  for (const auto& [id, t] : c.tables)
-    if (t.fullName == full_name) return &t;
-  return nullptr;
 }
 
 }  // namespace tollamer::sql2005

@@ -246,7 +246,7 @@ std::unique_ptr<OpenedFile> OpenReal(const std::string& path) {
 TEST(LayoutOfRealFiles, Pubs2008EmployeeStoresItsKeyFirst) {
   TOLLAMER_REQUIRE_REAL_FILE(path, "pubs-sql2008.mdf");
   auto o = OpenReal(path);
-  const TableInfo* t = TableNamed(o->db.catalog, "dbo.employee");
+  const TableInfo* t = FindTableByName(o->db.catalog, "dbo.employee");
   ASSERT_TRUE(t);
   const PhysicalLayout2005& l = t->physicalLayout2005;
   ASSERT_TRUE(l.known);
@@ -261,7 +261,7 @@ TEST(LayoutOfRealFiles, Pubs2008EmployeeStoresItsKeyFirst) {
   EXPECT_EQ(l.hidden[0].leafOffset, -1);
   EXPECT_EQ(l.hidden[0].nullBit, 1);
   // authors: unique clustered key, no hidden column; contract a bit at 23.
-  const TableInfo* a = TableNamed(o->db.catalog, "dbo.authors");
+  const TableInfo* a = FindTableByName(o->db.catalog, "dbo.authors");
   ASSERT_TRUE(a && a->physicalLayout2005.known);
   EXPECT_TRUE(a->physicalLayout2005.hidden.empty());
   EXPECT_EQ(a->physicalLayout2005.columns.at(9).leafOffset, 23);
@@ -273,7 +273,7 @@ TEST(LayoutOfRealFiles, Pubs2005EmployeeKeepsItsSql2000Places) {
   auto o = OpenReal(path);
   EXPECT_FALSE(o->db.systemPages2005.sysrowsetcolumns.empty());
   EXPECT_FALSE(o->db.systemPages2005.syshobtcolumns.empty());
-  const TableInfo* t = TableNamed(o->db.catalog, "dbo.employee");
+  const TableInfo* t = FindTableByName(o->db.catalog, "dbo.employee");
   ASSERT_TRUE(t);
   const PhysicalLayout2005& l = t->physicalLayout2005;
   ASSERT_TRUE(l.known);
@@ -287,7 +287,7 @@ TEST(LayoutOfRealFiles, Pubs2005EmployeeKeepsItsSql2000Places) {
   // Every pubs table has a trusted layout.
   for (const char* name : {"authors", "discounts", "jobs", "pub_info", "publishers", "roysched",
                            "sales", "stores", "titleauthor", "titles"}) {
-    const TableInfo* other = TableNamed(o->db.catalog, std::string("dbo.") + name);
+    const TableInfo* other = FindTableByName(o->db.catalog, std::string("dbo.") + name);
     ASSERT_TRUE(other) << name;
     EXPECT_TRUE(other->physicalLayout2005.known) << name;
   }

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -20,6 +19,7 @@
 #include <sstream>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -41,17 +41,13 @@ CliResult Cli(const std::string& args, bool with_stderr = false) {
   return testing::RunCli(args, with_stderr);
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 const std::string kHeader =
     "Tollamer v1.3  ..... Repairs Corrupted MS SQL Database File..... Log Report";
 
-TEST(OpenCommandTest, LogOfAFileWithNoUserTables) {
+// The log of a file without user tables, on stdout and saved as a report.
+TEST(OpenCommandTest, LogOfAFileWithNoUserTablesShownAndSaved) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult r = Cli("open " + path + " --server-version 2005");
@@ -63,6 +59,18 @@ TEST(OpenCommandTest, LogOfAFileWithNoUserTables) {
       "\r\n\r\nScanning file\\.\\.\\.\r\n\r\nTotal table\\(s\\) present  :0\r\n\r\n\r\n"
       "Repair process completed on[^\r]+\r\n\r\n\n");
   EXPECT_TRUE(std::regex_match(r.out, expected)) << r.out;
+
+  CliResult saved = Cli("open " + path + " --log " + dir.File("r.log"));
+  ASSERT_EQ(saved.exitCode, 0);
+  std::string report = testing::ReadText(dir.File("r.log"));
+  EXPECT_EQ(report.rfind(kHeader + "\r\n\r\nRepair process started on", 0), 0u) << report;
+  EXPECT_NE(report.find("Total table(s) present  :0\r\n"), std::string::npos);
+
+  dir.Write("plain", {1});
+  CliResult failed = Cli("open " + path + " --log " + dir.File("plain") + "/r.log", true);
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
+  EXPECT_EQ(Cli("open " + path + " --server-version 7").exitCode, 2);
 }
 
 // Every command that writes refuses an output that reaches its input, by
@@ -222,43 +230,12 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
   EXPECT_NE(rows.out.find("\"catalog_row_count\":8,"), std::string::npos) << rows.out;
   CliResult schema = Cli("export-schema " + cases[0].path + " --kind tables --out " + dir.path().string(), true);
   EXPECT_EQ(schema.exitCode, 3) << schema.out;
-  EXPECT_NE(ReadAll(dir.File("AllTable.sql")).find("-- [dbo].[authors]: its columns are lost"),
+  EXPECT_NE(testing::ReadText(dir.File("AllTable.sql")).find("-- [dbo].[authors]: its columns are lost"),
             std::string::npos);
-  EXPECT_EQ(ReadAll(dir.File("AllTable.sql")).find("( )"), std::string::npos);
-  EXPECT_EQ(Cli("export-data " + pubs2008 + " --table dbo.nosuch --out " + dir.File("n")).exitCode, 4);
-  EXPECT_EQ(Cli("export-data " + pubs2008 + " --out " + dir.File("whole")).exitCode, 0);
+  EXPECT_EQ(testing::ReadText(dir.File("AllTable.sql")).find("( )"), std::string::npos);
 }
 
-TEST(OpenCommandTest, ReportIsSavedOrItsFailureReported) {
-  testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
-  CliResult saved = Cli("open " + path + " --log " + dir.File("r.log"));
-  ASSERT_EQ(saved.exitCode, 0);
-  std::string report = ReadAll(dir.File("r.log"));
-  EXPECT_EQ(report.rfind(kHeader + "\r\n\r\nRepair process started on", 0), 0u) << report;
-  EXPECT_NE(report.find("Total table(s) present  :0\r\n"), std::string::npos);
-
-  dir.Write("plain", {1});
-  CliResult failed = Cli("open " + path + " --log " + dir.File("plain") + "/r.log", true);
-  EXPECT_EQ(failed.exitCode, 1);
-  EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
-  EXPECT_EQ(Cli("open " + path + " --server-version 7").exitCode, 2);
-}
-
-TEST(ExportSchemaCommandTest, MissingFolderIsAnErrorAndNotCreated) {
-  testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
-  CliResult r = Cli("export-schema " + path + " --out " + dir.File("out"), true);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("no such folder"), std::string::npos) << r.out;
-  EXPECT_FALSE(fs::exists(dir.File("out")));
-  EXPECT_EQ(Cli("export-schema " + path).exitCode, 2) << "--out is required";
-  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --kind nope").exitCode, 2);
-  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --encoding latin1")
-                .exitCode, 2);
-}
-
-TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFiles) {
+TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFilesAndAMissingFolderIsNotMade) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   fs::create_directory(dir.File("out"));
@@ -272,6 +249,14 @@ TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFiles) {
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
   CliResult none = Cli("export-schema " + path + " --out " + out + " --object dbo.x");
   EXPECT_EQ(none.exitCode, 4);
+  CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
+  EXPECT_FALSE(fs::exists(dir.File("nope")));
+  EXPECT_EQ(Cli("export-schema " + path).exitCode, 2) << "--out is required";
+  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --kind nope").exitCode, 2);
+  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --encoding latin1")
+                .exitCode, 2);
 }
 
 // The real files through the binary: the six files, tables in the order of
@@ -292,7 +277,7 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     for (std::sregex_iterator it(log.out.begin(), log.out.end(), logged), e; it != e; ++it)
       tables += "CREATE TABLE [" + (*it)[1].str() + "].[" + (*it)[2].str() + "]\r\n";
     std::string scripted;
-    std::string all = ReadAll(fs::path(out) / "AllTable.sql");
+    std::string all = testing::ReadText(fs::path(out) / "AllTable.sql");
     std::regex created("CREATE TABLE [^\r]+\r\n");
     for (std::sregex_iterator it(all.begin(), all.end(), created), e; it != e; ++it)
       scripted += it->str();
@@ -304,7 +289,7 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     CliResult one = Cli("export-schema " + Quote(path) + " --out " + out +
                         " --kind tables --object dbo.jobs");
     ASSERT_EQ(one.exitCode, 0) << name;
-    std::string jobs = ReadAll(fs::path(out) / "dbo.jobs(TableStruct).sql");
+    std::string jobs = testing::ReadText(fs::path(out) / "dbo.jobs(TableStruct).sql");
     EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n[job_id] smallint IDENTITY(1,1)  "
                          "NOT NULL,\r\n", 0),
               0u) << jobs;
@@ -344,14 +329,14 @@ TEST(TextOutputRealFileTest, PubsTextIsUtf8InEveryOutput) {
       std::string publishers;
       for (const auto& entry : fs::directory_iterator(data))
         if (entry.path().filename().string().starts_with("dbo.publishers"))
-          publishers = ReadAll(entry.path());
+          publishers = testing::ReadText(entry.path());
       EXPECT_NE(publishers.find("München"), std::string::npos) << format;
     }
     ASSERT_EQ(Cli("import " + file + " --to sqlite:" + (out / "p.db").string()).exitCode, 0);
-    EXPECT_NE(ReadAll(out / "p.db").find("München"), std::string::npos);
+    EXPECT_NE(testing::ReadText(out / "p.db").find("München"), std::string::npos);
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
       if (!entry.is_regular_file() || entry.path().extension() == ".db") continue;
-      EXPECT_TRUE(testing::IsValidUtf8(ReadAll(entry.path()))) << entry.path();
+      EXPECT_TRUE(testing::IsValidUtf8(testing::ReadText(entry.path()))) << entry.path();
     }
   }
 }
@@ -457,7 +442,7 @@ std::map<std::string, std::string> ExportLines(const std::string& out) {
 std::vector<CsvRecord> ExportedRecords(const fs::path& dir, const std::string& table) {
   const fs::path file = dir / (table + ".csv");
   if (!fs::exists(file)) return {};
-  std::vector<CsvRecord> records = ParseCsv(ReadAll(file));
+  std::vector<CsvRecord> records = ParseCsv(testing::ReadText(file));
   if (!records.empty()) records.erase(records.begin());  // column names
   return records;
 }
@@ -536,33 +521,9 @@ struct ScriptedRow {
 // The text of a script file: UTF-16LE (with its byte order mark, as SSMS
 // saves) or UTF-8, given as UTF-8 without a byte order mark.
 std::string ScriptText(const std::string& bytes) {
-  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-    std::string out;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      uint32_t c = uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8;
-      if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-        const uint32_t low = uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8;
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-      if (c < 0x80) {
-        out += char(c);
-      } else if (c < 0x800) {
-        out += char(0xC0 | c >> 6);
-        out += char(0x80 | (c & 0x3F));
-      } else if (c < 0x10000) {
-        out += char(0xE0 | c >> 12);
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-      } else {
-        out += char(0xF0 | c >> 18);
-        out += char(0x80 | (c >> 12 & 0x3F));
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-      }
-    }
-    return out;
-  }
+  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE)
+    return platform::Utf16LeToUtf8(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2));
   if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
   return bytes;
 }
@@ -706,7 +667,7 @@ TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
     TOLLAMER_REQUIRE_REAL_FILE(path, c.backup);
     const fs::path script = fs::path(testing::RealDataDir()) / c.script;
     if (!fs::exists(script)) GTEST_SKIP() << script << " is absent: skipping the scripted rows";
-    const std::vector<ScriptedRow> scripted = InsertReader(ScriptText(ReadAll(script))).Rows();
+    const std::vector<ScriptedRow> scripted = InsertReader(ScriptText(testing::ReadText(script))).Rows();
     ASSERT_EQ(scripted.size(), c.rows);
     testing::TempDir dir;
     CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
@@ -715,7 +676,7 @@ TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
     for (const ScriptedRow& row : scripted) {
       const std::string table = "dbo." + row.table;
       if (!exported.count(table)) {
-        std::vector<CsvRecord> records = ParseCsv(ReadAll(fs::path(dir.File("csv")) / (table + ".csv")));
+        std::vector<CsvRecord> records = ParseCsv(testing::ReadText(fs::path(dir.File("csv")) / (table + ".csv")));
         exported[table] = records;
       }
       const std::vector<CsvRecord>& records = exported[table];
@@ -734,7 +695,7 @@ TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
         return true;
       });
       EXPECT_TRUE(found) << table << ": scripted row (" << RowText(row.values)
-                         << ") is not in the export:\n" << ReadAll(fs::path(dir.File("csv")) / (table + ".csv"));
+                         << ") is not in the export:\n" << testing::ReadText(fs::path(dir.File("csv")) / (table + ".csv"));
     }
   }
 }

@@ -8,24 +8,116 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/sql_insert.h"
-#include "tests/fixtures/export_fixtures.h"
+#include "tests/fixtures/user_rows_database.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace fixtures::export_data;
+using namespace fixtures;
+using namespace fixtures::user_rows;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+constexpr uint32_t kTrickyTableId = 610;
+constexpr uint32_t kDamagedTableId = 620;
+constexpr uint32_t kSoundTableId = 630;
+
+struct TrickyRow {
+  int32_t id;
+  Value name, note, data, code;
+  int64_t price;
+  int32_t days;
+  uint32_t ticks;
+};
+
+std::vector<sql2000::Column2000> TrickyColumns() {
+  return {{"id", 56, 0, 4, 10, 0, true},        {"name", 167, 0, 100, 0, 0, false},
+          {"note", 231, 0, 200, 0, 0, false},   {"data", 165, 0, 50, 0, 0, false},
+          {"code", 175, 0, 10, 0, 0, false},    {"price", 60, 0, 8, 19, 4, false},
+          {"at", 61, 0, 8, 23, 3, false}};
+}
+
+std::vector<TrickyRow> TrickyValues() {
+  // 36923 days: 2001-02-03; 0 days and ticks: 1900-01-01 00:00, which the
+  // grid shows as NULL but is a real value.
+  return {
+      {1, Var(Text("plain")), Var(Utf16("ascii")), Var({0x00, 0xFF}), Fixed(Char("AB", 10)),
+       125000, 36923, 300 * 3600 * 4 + 300 * 5 * 60 + 300 * 6 + 2},
+      {2, Var(Text("say \"hi\", ok")), Var(Utf16("Grüße 你好")), Null(), Fixed(Char("x", 10)),
+       -10000, 0, 0},
+      {3, Var(Text("line1\r\nline2\nline3")), Null(), Var({}), Fixed(Char(" lead", 10)),
+       0, -1, 0},
+      {4, Var(Text("")), Var(Utf16("")), Null(), Null(), 1, 36923, 1},
+  };
+}
+
+// dbo.tricky (SQL 2000): values that need CSV quoting (quotes, commas, line
+// breaks, NULLs, Unicode, binary).
+FileBuilder BuildTrickyDatabase2000() {
+  sql2000::Table2000 t;
+  t.id = kTrickyTableId;
+  t.name = "tricky";
+  t.columns = TrickyColumns();
+  for (const TrickyRow& r : TrickyValues()) {
+    t.records.push_back(UserRecord(
+        Columns(t.columns), {Fixed(Int32(r.id)), r.name, r.note, r.data, r.code,
+                             Fixed(Int64(r.price)), Fixed(DateTime(r.days, r.ticks))}));
+  }
+  t.rowCount = t.records.size();
+  sql2000::Database2000 d;
+  d.tables.push_back(t);
+  return sql2000::BuildDatabase2000(d);
+}
+
+// The values each row of dbo.tricky reads back as from a CSV file; NULL
+// reads back as empty.
+std::vector<std::vector<std::string>> TrickyRows() {
+  return {
+      {"1", "plain", "ascii", "0x00FF", "AB", "12.5000", "2001-02-03 04:05:06.007"},
+      {"2", "say \"hi\", ok", "Grüße 你好", "", "x", "-1.0000", "1900-01-01 00:00:00.000"},
+      {"3", "line1\r\nline2\nline3", "", "0x", " lead", "0.0000", "1899-12-31 00:00:00.000"},
+      {"4", "", "", "", "", "0.0001", "2001-02-03 00:00:00.003"},
+  };
+}
+
+// dbo.damaged: 3 data pages of two rows each, the second page zeroed, which
+// the allocation walk leaves out of the list (`pages` names all three);
+// dbo.sound: one page of three rows.
+struct DamagedDatabase {
+  FileBuilder file{0};
+  std::vector<uint64_t> pages;
+};
+
+DamagedDatabase BuildDamagedDatabase2000() {
+  sql2000::Table2000 damaged;
+  damaged.id = kDamagedTableId;
+  damaged.name = "damaged";
+  damaged.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000, 0, 0, false}};
+  for (int32_t i = 0; i < 6; ++i)
+    damaged.records.push_back(
+        UserRecord(Columns(damaged.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'a' + i))}));
+  damaged.dataPages = 3;
+  damaged.rowCount = 6;
+  sql2000::Table2000 sound;
+  sound.id = kSoundTableId;
+  sound.name = "sound";
+  sound.columns = {{"n", 56, 0, 4, 10, 0, true}};
+  for (int32_t i = 0; i < 3; ++i)
+    sound.records.push_back(UserRecord(Columns(sound.columns), {Fixed(Int32(100 + i))}));
+  sound.rowCount = 3;
+  sql2000::Database2000 d;
+  d.tables = {damaged, sound};
+  sql2000::Layout2000 layout;
+  DamagedDatabase out;
+  out.file = sql2000::BuildDatabase2000(d, &layout);
+  for (uint32_t p : layout.dataPages.at(kDamagedTableId)) out.pages.push_back(p);
+  out.file.MutablePage(static_cast<uint32_t>(out.pages.at(1))) = Bytes(8192, 0);
+  return out;
 }
 
 std::string Hex(std::string_view s) {
@@ -185,7 +277,7 @@ TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {
   }
   EXPECT_EQ(output, expected);
   // NULL is an empty unquoted field; empty text is quoted.
-  const std::string csv = ReadAll(results[0].target);
+  const std::string csv = testing::ReadText(results[0].target);
   EXPECT_NE(csv.find("\r\n2,\"say \"\"hi\"\", ok\",Grüße 你好,,x,"), std::string::npos);
   EXPECT_NE(csv.find("\r\n4,\"\",\"\",,,0.0001,"), std::string::npos);
 }
@@ -196,7 +288,7 @@ TEST_F(DataExportTest, TheInsertScriptOfTheTrickyTable) {
   TableDataResult r =
       ExportTableData(db, VersionSetting::kSql2000, kTrickyTableId, DataFormat::kSql, path);
   ASSERT_TRUE(r.ok) << r.error;
-  const std::string sql = ReadAll(path);
+  const std::string sql = testing::ReadText(path);
   EXPECT_EQ(sql.rfind("SET NOCOUNT ON\r\nGO\r\n", 0), 0u);
   EXPECT_NE(sql.find("INSERT INTO [dbo].[tricky] ([id], [name], [note], [data], [code], [price], "
                      "[at]) VALUES (2, 'say \"hi\", ok', N'Grüße 你好', NULL, 'x', -1.0000, "
@@ -223,12 +315,12 @@ TEST_F(DataExportTest, ADamagedTableGivesTheRowsOfItsGoodPagesAndTheOthersGoOn) 
   EXPECT_EQ(damaged.stats.pages, 4u);
   EXPECT_EQ(damaged.stats.pagesSkipped, 2u);
   EXPECT_EQ(damaged.stats.rows, 4u);
-  std::string csv = ReadAll(damaged.target);
+  std::string csv = testing::ReadText(damaged.target);
   EXPECT_EQ(csv.rfind("n,s\r\n0,aaa", 0), 0u);
   EXPECT_NE(csv.find("\r\n4,eee"), std::string::npos);
   EXPECT_EQ(csv.find("\r\n2,"), std::string::npos);
   EXPECT_TRUE(results[1].ok);
-  EXPECT_EQ(ReadAll(results[1].target), "n\r\n100\r\n101\r\n102\r\n");
+  EXPECT_EQ(testing::ReadText(results[1].target), "n\r\n100\r\n101\r\n102\r\n");
 
   // The tables are read in one walk over the file; a list that goes back
   // in the file still gives its rows in its own order, with the same losses.
@@ -240,7 +332,7 @@ TEST_F(DataExportTest, ADamagedTableGivesTheRowsOfItsGoodPagesAndTheOthersGoOn) 
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].stats.pagesSkipped, 2u);
     EXPECT_EQ(results[0].stats.rows, 4u);
-    csv = ReadAll(results[0].target);
+    csv = testing::ReadText(results[0].target);
     EXPECT_LT(csv.find(format == DataFormat::kCsv ? "\r\n5," : "VALUES (5,"),
               csv.find(format == DataFormat::kCsv ? "\r\n0," : "VALUES (0,"));
     EXPECT_EQ(results[1].stats.rows, 3u);

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/open_catalog2000.h"
@@ -20,11 +18,6 @@ namespace tollamer {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void CheckModules(const std::string& file, const std::vector<ModuleInfo>& modules) {
   size_t pos = 0;
@@ -92,7 +85,7 @@ void ExportRealFile(const RealScript& want) {
   }
 
   // Tables in catalog order, each with its columns in column id order.
-  std::string tables = ReadAll(dir.path() / "AllTable.sql");
+  std::string tables = testing::ReadText(dir.path() / "AllTable.sql");
   size_t pos = 0;
   for (const auto& [id, table] : c.tables) {
     SplitTableName n = SplitFullName(table.fullName);
@@ -125,12 +118,12 @@ void ExportRealFile(const RealScript& want) {
   // Foreign keys come after every key they need.
   EXPECT_GT(rest.find(" FOREIGN KEY "), rest.rfind(" PRIMARY KEY "));
 
-  CheckModules(ReadAll(dir.path() / "AllViews.sql"), c.views);
-  CheckModules(ReadAll(dir.path() / "AllProcs.sql"), c.procedures);
-  CheckModules(ReadAll(dir.path() / "AllFun.sql"), c.functions);
-  CheckModules(ReadAll(dir.path() / "AllTriggers.sql"), c.triggers);
+  CheckModules(testing::ReadText(dir.path() / "AllViews.sql"), c.views);
+  CheckModules(testing::ReadText(dir.path() / "AllProcs.sql"), c.procedures);
+  CheckModules(testing::ReadText(dir.path() / "AllFun.sql"), c.functions);
+  CheckModules(testing::ReadText(dir.path() / "AllTriggers.sql"), c.triggers);
 
-  std::string types = ReadAll(dir.path() / "AllUtype.sql");
+  std::string types = testing::ReadText(dir.path() / "AllUtype.sql");
   size_t type_count = 0;
   for (size_t p = 0; (p = types.find("\r\n  GO\r\n\r\n", p)) != std::string::npos; ++p) ++type_count;
   EXPECT_EQ(type_count, c.userTypes.size());

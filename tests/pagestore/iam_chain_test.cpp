@@ -101,6 +101,7 @@ TEST_F(IamChainTest, SinglePageSlotsSkipEmptyEntries) {
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(Open(f), 10);
   ASSERT_TRUE(singles);
   EXPECT_EQ(*singles, (std::vector<uint64_t>{8, 33}));
+  EXPECT_FALSE(ReadIamSinglePages(store_, 9)) << "not an IAM page";
   EXPECT_FALSE(ReadIamSinglePages(store_, 64));
 }
 

@@ -91,43 +91,29 @@ TEST(ReadOnlyFileTest, PositionedReadsStopAtTheEnd) {
   EXPECT_EQ(r.file->ReadAt(~0ull - 4, buf), 0u);
 }
 
-TEST(OutputFileTest, AppearsUnderItsNameOnlyWhenCommitted) {
+// An output appears under its name only when committed, with no temporary
+// left; an abandoned one leaves the old file as it was; one that cannot be
+// created says why.
+TEST(OutputFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
   TempDir dir;
-  std::string path = dir.File("out.sql");
-  {
-    CreateResult c = CreateOutputFile(path);
+  const std::string path = dir.File("out.sql");
+  const std::string old = dir.Write("old.sql", fixtures::Bytes{'o', 'l', 'd'});
+  for (const std::string& target : {path, old}) {
+    CreateResult c = CreateOutputFile(target);
     ASSERT_NE(c.file, nullptr) << c.message;
-    const uint8_t text[] = {'a', 'b'};
-    ASSERT_TRUE(c.file->Write(text));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    ASSERT_TRUE(c.file->Commit());
-  }
-  EXPECT_EQ(std::filesystem::file_size(path), 2u);
-  size_t entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-  EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
-}
-
-TEST(OutputFileTest, AbandonedWriteLeavesNothingAndOldFileStays) {
-  TempDir dir;
-  std::string path = dir.Write("out.sql", fixtures::Bytes{'o', 'l', 'd'});
-  {
-    CreateResult c = CreateOutputFile(path);
-    ASSERT_NE(c.file, nullptr);
     const uint8_t text[] = {'n', 'e', 'w', '!'};
-    c.file->Write(text);
+    ASSERT_TRUE(c.file->Write(text));
+    EXPECT_EQ(std::filesystem::exists(target), target == old);
+    if (target == path) ASSERT_TRUE(c.file->Commit());
   }
-  EXPECT_EQ(std::filesystem::file_size(path), 3u);
+  EXPECT_EQ(std::filesystem::file_size(path), 4u);
+  EXPECT_EQ(std::filesystem::file_size(old), 3u);
   size_t entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-  EXPECT_EQ(entries, 1u);
-}
-
-TEST(OutputFileTest, UncreatableFileIsReported) {
-  TempDir dir;
-  CreateResult c = CreateOutputFile(dir.File("no/such/folder/out.sql"));
-  EXPECT_EQ(c.file, nullptr);
-  EXPECT_FALSE(c.message.empty());
+  EXPECT_EQ(entries, 2u) << "no temporary file is left behind";
+  CreateResult bad = CreateOutputFile(dir.File("no/such/folder/out.sql"));
+  EXPECT_EQ(bad.file, nullptr);
+  EXPECT_FALSE(bad.message.empty());
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
-
 #include <string_view>
 #include <vector>
+
+#include "tests/test_support.h"
 
 namespace tollamer::platform {
 namespace {
@@ -62,18 +62,6 @@ TEST(GbkTest, ConvertsChineseAndCountsWhatGbkLacks) {
 
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
-bool ValidUtf8(std::string_view s) {
-  iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
-  char* in = const_cast<char*>(s.data());
-  size_t in_left = s.size();
-  std::vector<char> buffer(4 * s.size() + 4);
-  char* out = buffer.data();
-  size_t out_left = buffer.size();
-  const bool ok = ::iconv(cd, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1);
-  ::iconv_close(cd);
-  return ok;
-}
-
 // Each stored byte string, read in its code page, gives this UTF-8.
 TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
   struct Case {
@@ -102,7 +90,7 @@ TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
   for (const Case& c : cases) {
     const std::string got = CodePageToUtf8(Bytes(c.stored), c.codePage);
     EXPECT_EQ(got, c.utf8) << "code page " << c.codePage;
-    EXPECT_TRUE(ValidUtf8(got)) << "code page " << c.codePage;
+    EXPECT_TRUE(testing::IsValidUtf8(got)) << "code page " << c.codePage;
   }
   for (std::string_view bad : {"\xC3\x28", "\xED\xA0\x80", "\xC0\xAF", "\xF4\x90\x80\x80", "\xE4\xB8"})
     EXPECT_FALSE(IsValidUtf8(bad)) << "invalid UTF-8 is recognised";
@@ -116,7 +104,7 @@ TEST(CodePageTest, EveryByteOfEveryCodePageGivesValidUtf8) {
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<uint8_t>(b));
   for (uint16_t cp : {437, 850, 874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256,
                       1257, 1258, 65001}) {
-    EXPECT_TRUE(ValidUtf8(CodePageToUtf8(all, cp))) << "code page " << cp;
+    EXPECT_TRUE(testing::IsValidUtf8(CodePageToUtf8(all, cp))) << "code page " << cp;
   }
 }
 

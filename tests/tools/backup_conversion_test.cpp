@@ -15,8 +15,6 @@ using fixtures::Bytes;
 using fixtures::FormatVersion;
 using testing::TempDir;
 
-Bytes ReadAll(const std::string& path) { return testing::FileSnapshot::Of(path).bytes; }
-
 // An output that keeps the bytes in memory, or fails from a given write on.
 class MemoryOutput final : public platform::OutputFile {
  public:
@@ -119,10 +117,9 @@ TEST(BackupConversionTest, AWriteFailureIsReportedAndNothingIsCommitted) {
   std::string bak = dir.Write("a.bak", fixtures::NumberedPages(0, 2));
   ConversionResult bad = ConvertBackupFile(bak, dir.File("no/such/dir/out.mdf"), running, observer, messages);
   EXPECT_FALSE(bad.completed);
-  ASSERT_EQ(messages.stops.size(), 1u);
-  EXPECT_EQ(messages.stops[0], "mdf 文件创建失败！");
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kDataFileCreateFailed});
   ConvertBackupFile(dir.File("missing.bak"), dir.File("out.mdf"), running, observer, messages);
-  EXPECT_EQ(messages.stops.back(), "bak 文件打开失败！");
+  EXPECT_EQ(messages.notices.back(), EngineNotice::kBackupOpenFailed);
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));
 }
 
@@ -134,13 +131,13 @@ TEST(BackupConversionTest, NoPageOrAnOutputThatIsTheInputIsRefused) {
   ConversionObserver observer;
   std::string bak = dir.Write("short.bak", Bytes(300, 1));
   auto before = testing::FileSnapshot::Of(bak);
-  const std::pair<std::string, std::string> cases[] = {
-      {dir.File("out.mdf"), kNoPagesInBackupMessage}, {bak, kOutputIsInputMessage}};
+  const std::pair<std::string, EngineNotice> cases[] = {
+      {dir.File("out.mdf"), EngineNotice::kNoPagesInBackup}, {bak, EngineNotice::kOutputIsInput}};
   for (const auto& [out, said] : cases) {
     RecordingMessages messages;
     ConversionResult r = ConvertBackupFile(bak, out, running, observer, messages);
     EXPECT_FALSE(r.completed) << out;
-    EXPECT_EQ(messages.stops, std::vector<std::string>{said});
+    EXPECT_EQ(messages.notices, std::vector<EngineNotice>{said});
     EXPECT_TRUE(testing::FileSnapshot::Of(bak) == before);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));

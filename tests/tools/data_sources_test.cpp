@@ -2,42 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "tests/test_support.h"
+#include "tests/tools/fake_machine.h"
 
 namespace tollamer::tools {
 namespace {
 
-namespace fs = std::filesystem;
-
-void Put(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p) << text << "\n";
-}
-
-// A sysfs folder and a /dev folder whose "devices" are plain files.
-struct FakeMachine {
-  testing::TempDir dir;
-  fs::path sys = dir.path() / "sys";
-  fs::path dev = dir.path() / "dev";
-
-  void Disk(const std::string& name, uint64_t bytes, bool removable, bool openable = true) {
-    Put(sys / name / "removable", removable ? "1" : "0");
-    fs::create_directories(dev);
-    if (openable) {
-      std::ofstream(dev / name);
-      fs::resize_file(dev / name, bytes);
-    }
-  }
-  void Partition(const std::string& disk, const std::string& name, uint64_t start) {
-    Put(sys / disk / name / "partition", "1");
-    Put(sys / disk / name / "start", std::to_string(start));
-    Put(sys / disk / name / "size", "1000");
-  }
-  platform::PosixBlockDevices Devices() const { return platform::PosixBlockDevices(sys.string(), dev.string()); }
-};
+using testing::FakeMachine;
 
 TEST(DataSourcesTest, DisksThenFixedVolumesThenTheImageItem) {
   FakeMachine m;

@@ -120,24 +120,13 @@ TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
   EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
 }
 
-TEST(FileDetectionTest, StopLeavesTheCountsWhereTheyWere) {
-  fixtures::MemorySource source(Bytes(8 * kPageSize, 0));
-  std::atomic<bool> running{false};
-  CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer);
-  EXPECT_TRUE(r.stopped);
-  EXPECT_EQ(r.pagesScanned, 0u);
-  EXPECT_FALSE(observer.finished);
-}
-
 TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
   RecordingMessages messages;
   std::atomic<bool> running{true};
   CountingObserver observer;
   DetectionResult r = DetectFile("/nonexistent/x.mdf", running, observer, messages);
   EXPECT_FALSE(r.opened);
-  ASSERT_EQ(messages.stops.size(), 1u);
-  EXPECT_EQ(messages.stops[0], "打开文件出错");
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kFileOpenFailed});
 }
 
 TEST(PageMapTest, GroupsShowDamageFirstThenTheCommonestKind) {

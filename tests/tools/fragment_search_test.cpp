@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/pagestore/page_store.h"
 #include "engine/pagestore/torn_page.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
 #include "tools/file_header_tags.h"
-#include "tools/fragment_extraction.h"
 
 namespace tollamer::tools {
 namespace {
@@ -123,6 +121,8 @@ TEST(FragmentSearchTest, ScanUnitsFollowTheClusterField) {
   EXPECT_EQ(Search(src, {1, 0, 16, false}).fragments.size(), 1u);
 }
 
+// The dialog refuses a zero cluster before it searches; the search refuses
+// it as well for every other caller.
 TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
   fixtures::MemorySource source(CarvedSource(0));
   std::atomic<bool> running{true};
@@ -130,7 +130,7 @@ TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
   RecordingMessages messages;
   SearchResult r = SearchFragments(source, {0, 100, 0, false}, running, observer, messages);
   EXPECT_FALSE(r.ran);
-  EXPECT_EQ(messages.stops.size(), 1u);
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
 }
 
 TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
@@ -152,44 +152,6 @@ TEST(FragmentSearchTest, ASizeBeyondTheSourceEndsAtTheSource) {
   SearchResult r = Search(src, {0, uint64_t{1} << 40, 16, false});
   EXPECT_EQ(r.fragments.size(), 1u);
   EXPECT_EQ(r.unitsRead, src.size() / kSectorSize / 16);
-}
-
-TEST(FragmentExtractionTest, TwoFragmentsMergeIntoOneOpenableDataFile) {
-  // The database in two pieces, far apart and in the wrong order.
-  Bytes db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 48).Image();
-  Bytes src(160 * kSectorSize, 0);
-  src.insert(src.end(), db.begin() + 24 * kPageSize, db.end());
-  src.resize(src.size() + 48 * kSectorSize, 0x33);
-  src.insert(src.end(), db.begin(), db.begin() + 24 * kPageSize);
-  testing::TempDir dir;
-  std::string image = dir.Write("disk.img", src);
-
-  std::atomic<bool> running{true};
-  Collector observer;
-  RecordingMessages messages;
-  SearchResult r = SearchFragmentsInFile(image, {0, src.size() / kSectorSize, 16, false}, running,
-                                         observer, messages);
-  ASSERT_EQ(r.fragments.size(), 2u);
-  EXPECT_EQ(FragmentPagesText(r.fragments[0]), "24-47");
-  EXPECT_EQ(FragmentPagesText(r.fragments[1]), "0-23");
-  EXPECT_EQ(observer.listed.size(), 2u);
-  CheckAll(r.fragments);
-  std::string out = dir.File("merged.mdf");
-  ExtractionResult x = ExtractFragmentsToFile(image, CheckedFragments(r.fragments), out, running, messages);
-  ASSERT_TRUE(x.completed) << x.error;
-  EXPECT_EQ(x.pagesWritten, 48u);
-  EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, db);
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(out));
-  EXPECT_EQ(store.PageCount(), 48u);
-  EXPECT_EQ(store.ReadHeader(47)->pageId, 47u);
-
-  // The current fragment alone.
-  std::string one = dir.File("one.mdf");
-  ExtractionResult y = ExtractFragmentsToFile(image, {&r.fragments[0]}, one, running, messages);
-  EXPECT_EQ(y.pagesWritten, 24u);
-  EXPECT_EQ(y.highestPage, 47u);
-  EXPECT_EQ(std::filesystem::file_size(one), 48 * kPageSize);
 }
 
 }  // namespace

@@ -43,7 +43,6 @@ void AddObject(const SysObjectsRow& row, const CatalogLookups2000& lookups, Cata
       if (catalog.tables.contains(row.id)) return;  // the first row found wins
       TableInfo t;
       t.id = row.id;
-      t.gridPageCount = 1;
       t.fullName = lookups.OwnerName(row.uid) + "." + row.name;
       t.rowCount = lookups.RowCount(row.id);
       t.columns = lookups.Columns(row.id);

@@ -8,6 +8,9 @@ namespace tollamer {
 
 namespace {
 
+// SQL 7.0/2000 system tables have object ids below 100.
+constexpr uint32_t kFirstUserObject = 100;
+
 class Profile2000 final : public FormatProfile {
  public:
   VersionSetting Setting() const override { return VersionSetting::kSql2000; }
@@ -36,6 +39,12 @@ class Profile2000 final : public FormatProfile {
   bool AcceptSlotOffset(uint16_t offset) const override {
     return offset != 0 && offset >= record_layout::kMinSlotOffset2000 &&
            offset <= record_layout::kMaxSlotOffset2000;
+  }
+  // m_objId is the table's object id.
+  DataPageOwner OwnerOfDataPage(const CMdfDatabase& db, const PageHeader& header) const override {
+    if (db.catalog.tables.contains(header.objId)) return {header.objId, 0};
+    if (header.objId >= kFirstUserObject) return {0, header.objId};
+    return {};
   }
   // floor(entries / 8) + 1, so 8 entries give 2 grid pages, the second empty.
   uint32_t GridPageCount(size_t entries) const override {

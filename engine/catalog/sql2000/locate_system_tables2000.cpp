@@ -27,15 +27,9 @@ void AppendIfPlausible(const PageStore& store, uint64_t page, SystemPageList& li
 // Follows one system table's sysindexes row to its pages; false when its
 // allocation structures are damaged.
 bool LocateOne(const PageStore& store, const sql2000::SysIndexesRow& row, SystemPageList& list) {
-  std::optional<std::vector<uint8_t>> prefix = store.ReadPrefix(row.firstIam, iam_layout::kPrefixSize);
-  if (!prefix) return false;
-  std::optional<PageHeader> iam = PageHeader::Decode(ByteView(*prefix));
-  if (!iam || !iam->HasType(PageType::kIam)) return false;
-  ByteView v(*prefix);
-  for (size_t s = 0; s < iam_layout::kSinglePageSlotCount; ++s) {
-    uint32_t page = v.LeOr<uint32_t>(iam_layout::kSinglePageSlots + s * kPagePointerSize);
-    if (page != 0) AppendIfPlausible(store, page, list);
-  }
+  std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row.firstIam);
+  if (!singles) return false;
+  for (uint64_t page : *singles) AppendIfPlausible(store, page, list);
   if (row.dataPages >= sql2000::sysindexes::kExtentThreshold) {
     std::vector<uint64_t> extents;
     if (!WalkIamChain(store, row.firstIam, extents)) return false;

@@ -4,10 +4,15 @@
 
 #include <cstdint>
 
+#include "engine/pagestore/page_layout.h"
+
 namespace tollamer::sql2000::offset_limit {
 
-inline constexpr uint32_t kBelowPageEnd = 0x2000;   // sysindexes row counts: offset < 0x2000
-inline constexpr uint32_t kUpToPageEnd = 0x2001;    // sysobjects, syscolumns, syscomments: <= 0x2000
-inline constexpr uint32_t kAny = 0x10000;           // sysusers, systypes: no bound of their own
+// sysindexes row counts: offset < 0x2000
+inline constexpr uint32_t kBelowPageEnd = page_layout::kPageSize;
+// sysobjects, syscolumns, syscomments: offset <= 0x2000
+inline constexpr uint32_t kUpToPageEnd = page_layout::kPageSize + 1;
+// sysusers, systypes: no bound of their own
+inline constexpr uint32_t kAny = 0x10000;
 
 }  // namespace tollamer::sql2000::offset_limit

@@ -6,16 +6,13 @@
 #include "engine/catalog/name_decoding.h"
 #include "engine/catalog/sql2000/system_rows2000_layout.h"
 #include "engine/catalog/type_texts.h"
+#include "engine/pagestore/record_layout.h"
 #include "platform/text.h"
 #include "engine/values/value_types.h"
 
 namespace tollamer::sql2000 {
 
-namespace {
-
-size_t NullBitmapBytes(uint16_t column_count) { return (size_t{column_count} + 7) / 8; }
-
-}  // namespace
+using record_layout::NullBitmapBytes;
 
 std::optional<FirstVariableColumn> LocateFirstVariableColumn(ByteView row,
                                                              size_t column_count_offset) {

@@ -72,6 +72,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/pagestore/page_layout.h"
+
 namespace tollamer::sql2000 {
 
 namespace object_id {
@@ -156,7 +158,7 @@ inline constexpr size_t kTextAfterBitmap = 6;
 inline constexpr uint16_t kMaxSlots = 0x1000;
 }  // namespace syscomments
 
-// Offsets and lengths from this value up are implausible in a row.
-inline constexpr uint32_t kImplausible = 0x2000;
+// Offsets and lengths from the page size up are implausible in a row.
+inline constexpr uint32_t kImplausible = page_layout::kPageSize;
 
 }  // namespace tollamer::sql2000

@@ -82,18 +82,14 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
     return true;
   }
   const PageStore& store = db.Store();
-  std::optional<PageHeader> iam = store.ReadHeader(row->firstIam);
-  if (!iam || !iam->HasType(PageType::kIam)) return false;
+  std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam);
+  if (!singles) return false;
 
   DataPageList list;
-  if (std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam))
-    for (uint64_t page : *singles)
-      if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
+  for (uint64_t page : *singles)
+    if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
   DataPageList& stored = db.dataPageLists[object_id];
   stored = std::move(list);
-  TableInfo* table = nullptr;
-  if (auto it = db.catalog.tables.find(object_id); it != db.catalog.tables.end()) table = &it->second;
-  if (table) table->gridPageCount = 1;
 
   if (row->dataPages >= sql2000::sysindexes::kExtentThreshold) {
     std::vector<uint64_t> extents;
@@ -103,7 +99,6 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
         uint64_t page = e * iam_layout::kPagesPerExtent + k;
         if (IsDataPageOf(store.ReadHeader(page), object_id)) stored.push_back(page);
       }
-      if (table) ++table->gridPageCount;
     }
   }
   return true;

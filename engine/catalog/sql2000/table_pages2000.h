@@ -14,8 +14,7 @@ namespace tollamer {
 // has no data pages is passed over) and builds the table's data page list
 // from its IAM: the single-page slots whose page is a data page, then, for
 // eight data pages or more, the data pages of the table within the extents
-// of the IAM chain. Sets the table's grid page count to 1 and adds 1 per
-// extent.
+// of the IAM chain.
 //
 // Returns false when the IAM page is not an IAM page or the chain cannot be
 // walked (damaged allocation: offer the whole-file scan). Returns true

@@ -99,7 +99,6 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
       case ObjectKind::kTable: {
         TableInfo table;
         table.id = o.row.id;
-        table.gridPageCount = 1;
         table.rowCount = lookups.LookupRowCount2005(o.row.id);
         table.fullName = lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name;
         columns.TakeColumns2005(o.row.id, table.columns);

@@ -2,7 +2,9 @@
 
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
+#include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/catalog/sql2005/table_pages_2005.h"
+#include "engine/catalog/sql2005/unit_pages_2005.h"
 #include "engine/pagestore/record_layout.h"
 
 namespace tollamer::sql2005 {
@@ -40,6 +42,16 @@ class Profile2005 final : public FormatProfile {
   }
   bool AcceptSlotOffset(uint16_t offset) const override {
     return offset != 0 && offset < record_layout::kSlotOffsetLimit2005;
+  }
+  // m_objId and m_indexId are the two halves of the allocation unit id;
+  // the page owner map leads from m_objId to the table.
+  DataPageOwner OwnerOfDataPage(const CMdfDatabase& db, const PageHeader& header) const override {
+    auto owner = db.pageOwnerMap.find(header.objId);
+    if (owner != db.pageOwnerMap.end() && db.catalog.tables.contains(owner->second))
+      return {owner->second, 0};
+    const uint64_t unit = UnitIdOfHeader(header);
+    if (unit >= kFirstUserUnitId) return {0, unit};
+    return {};
   }
   // ceil(entries / 8).
   uint32_t GridPageCount(size_t entries) const override {

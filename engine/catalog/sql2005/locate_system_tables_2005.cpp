@@ -1,6 +1,5 @@
 #include "engine/catalog/sql2005/locate_system_tables_2005.h"
 
-#include "engine/catalog/sql2005/iam_page_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
@@ -35,9 +34,9 @@ namespace {
 // Follows one sysallocunits row of a system table; false on damage.
 bool FollowSystemUnit(const PageStore& store, const AllocUnitRow& row, SystemPageList& list) {
   if (row.firstIamFileId == 0) return true;
-  std::optional<IamPage> iam = ReadIamPage(store, row.firstIam);
-  if (!iam) return false;
-  CollectSinglePages2005(store, iam->singlePages, list);
+  std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row.firstIam);
+  if (!singles) return false;
+  CollectSinglePages2005(store, *singles, list);
   std::vector<uint64_t> extents;
   if (!WalkIamChain(store, row.firstIam, extents)) return false;
   CollectExtentPages2005(store, extents, list);

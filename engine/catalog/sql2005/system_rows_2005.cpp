@@ -5,6 +5,7 @@
 #include "engine/catalog/name_decoding.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/pagestore/record_layout.h"
 #include "platform/text.h"
 
 namespace tollamer::sql2005 {
@@ -36,7 +37,7 @@ std::string NameOfUnits(ByteView record, size_t start, size_t end_offset) {
 std::optional<size_t> NullBitmapSize(ByteView record, uint16_t f) {
   std::optional<uint16_t> k = record.U16(f);
   if (!k) return std::nullopt;
-  return (size_t{*k} + 7) / 8;
+  return record_layout::NullBitmapBytes(*k);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/catalog/sql2005/iam_page_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_2005.h"
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
@@ -114,16 +113,14 @@ class TablePages {
   // from its first page on, so a one-page table has no single pages.
   bool FollowUnit(const AllocUnitRow& unit) {
     const PageStore& store = db_.Store();
-    std::optional<IamPage> iam = ReadIamPage(store, unit.firstIam);
-    if (!iam) return false;
-    for (uint64_t page : iam->singlePages) AppendIfData(page);
-    SetGridPages(1);
+    std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, unit.firstIam);
+    if (!singles) return false;
+    for (uint64_t page : *singles) AppendIfData(page);
     std::vector<uint64_t> extents;
     if (!WalkIamChain(store, unit.firstIam, extents)) return false;
     for (uint64_t extent : extents) {
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
         AppendIfData(extent * iam_layout::kPagesPerExtent + k);
-      AddGridPage();
     }
     return true;
   }
@@ -143,7 +140,6 @@ class TablePages {
     std::sort(found.begin(), found.end());
     DataPageList& list = db_.dataPageLists[object_id_];
     list.insert(list.end(), found.begin(), found.end());
-    SetGridPages(1 + static_cast<uint32_t>(list.size() / iam_layout::kPagesPerExtent));
   }
 
   bool Found() const {
@@ -155,14 +151,6 @@ class TablePages {
   void AppendIfData(uint64_t page) {
     std::optional<PageHeader> h = db_.Store().ReadHeader(page);
     if (h && h->HasType(PageType::kData)) db_.dataPageLists[object_id_].push_back(page);
-  }
-  void SetGridPages(uint32_t n) {
-    if (auto it = db_.catalog.tables.find(object_id_); it != db_.catalog.tables.end())
-      it->second.gridPageCount = n;
-  }
-  void AddGridPage() {
-    if (auto it = db_.catalog.tables.find(object_id_); it != db_.catalog.tables.end())
-      ++it->second.gridPageCount;
   }
 
   CMdfDatabase& db_;

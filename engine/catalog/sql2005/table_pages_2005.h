@@ -73,14 +73,13 @@ class AllocationIndex2005 {
 };
 
 // Builds the table's data page list (db.dataPageLists, created on the first
-// page found) and sets its number of grid pages: 1 after the single pages
-// of a unit, plus 1 per extent. Single pages and extent pages are taken
+// page found). Single pages and extent pages are taken
 // when their header says m_type 1. When that route gives no page (a link
 // lost) or breaks, while the table is said to hold rows or a link was
 // missing, the data pages whose header names the unit id, one of the
 // table's rowset ids (when MayBeOwnUnit), or the table's object id with
 // index id 0 (pages written before an upgrade from SQL 2000) are added in
-// page order (grid pages: 1 plus 1 per 8 pages). False when an IAM page
+// page order. False when an IAM page
 // named by a unit is not of type 10 or its chain breaks and the headers
 // gave no page either; the pages found before stay.
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index);

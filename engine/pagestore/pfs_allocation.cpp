@@ -1,8 +1,8 @@
-#include "engine/rows/typed_pfs.h"
+#include "engine/pagestore/pfs_allocation.h"
 
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_layout.h"
-#include "engine/rows/typed_pfs_layout.h"
+#include "engine/pagestore/pfs_layout.h"
 
 namespace tollamer {
 

@@ -1,0 +1,195 @@
+#include "cli/data_commands.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "cli/cli_exit.h"
+#include "cli/cli_messages.h"
+#include "cli/cli_report.h"
+#include "cli/progress_reporter.h"
+#include "cli/open_command.h"
+#include "engine/catalog/create_table_text.h"
+#include "engine/catalog/table_lookup.h"
+#include "engine/pagestore/backup_coverage.h"
+#include "output/data_outcome.h"
+#include "output/work_log.h"
+
+namespace tollamer::cli {
+
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+                                                   const std::string& version,
+                                                   const std::string& table, int& exit_code) {
+  std::optional<VersionChoice> choice = ParseVersionChoice(version);
+  if (!choice) {
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
+          version.c_str());
+    exit_code = kExitUsage;
+    return std::nullopt;
+  }
+  WorkLog log;
+  std::optional<VersionSetting> setting = RunOpenFlow(db, path, *choice, log);
+  if (!setting) {
+    exit_code = kExitCannotRead;
+    return std::nullopt;
+  }
+  DataCommandInput input;
+  if (db.Store().Kind() == FileKind::kBackup)
+    input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
+  input.version = *setting;
+  if (!table.empty()) {
+    const TableInfo* t = FindTableByName(db.catalog, table);
+    if (!t) {
+      Error("no table named %s\n", table.c_str());
+      exit_code = kExitNoSuchTable;
+      return std::nullopt;
+    }
+    input.tables.push_back(t->id);
+  } else {
+    for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
+    if (input.tables.empty() && input.version == VersionSetting::kNone) {
+      Error("%s: no boot page and no system table pages: no catalog "
+            "to read tables from\n", path.c_str());
+      exit_code = kExitLosses;
+      return std::nullopt;
+    }
+  }
+  return input;
+}
+
+DataProgress TerminalProgress(bool results_to_stderr) {
+  DataProgress progress;
+  auto bar = std::make_shared<ProgressReporter>("");
+  progress.tableStarted = [bar](const TableInfo& t) { bar->SetLabel(t.fullName); };
+  progress.pages = [bar](uint64_t done, uint64_t total) { bar->Fraction(done, total); };
+  progress.tableDone = [bar, results_to_stderr](const TableDataResult& r) {
+    ClearProgressLine();
+    std::string line = (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": ";
+    if (r.ok) {
+      line += std::to_string(r.stats.rows) + " rows";
+      if (r.stats.pagesSkipped)
+        line += ", " + std::to_string(r.stats.pagesSkipped) + " of " +
+                std::to_string(r.stats.pages) + " pages skipped";
+      if (r.stats.pagesUnallocated)
+        line += ", " + std::to_string(r.stats.pagesUnallocated) + " free pages left out";
+      if (r.stats.rowsRejected) line += ", " + std::to_string(r.stats.rowsRejected) + " rows rejected";
+    } else if (r.skipped) {
+      line += "skipped (" + r.error + ")";
+    } else {
+      line += "FAILED (" + r.error + ")";
+    }
+    if (r.ok && r.stats.rows < r.catalogRows)
+      line += " (the catalog counts " + std::to_string(r.catalogRows) + ")";
+    if (results_to_stderr) {
+      Note("%s\n", line.c_str());
+    } else {
+      std::printf("%s\n", line.c_str());
+      std::fflush(stdout);
+    }
+  };
+  return progress;
+}
+
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
+                  uint64_t backup_pages_missing, bool results_to_stderr) {
+  const DataOutcome outcome = SummarizeOutcome(results);
+  uint64_t skipped_pages = 0;
+  size_t damaged = 0;
+  bool refused = false;
+  for (const TableDataResult& r : results) {
+    skipped_pages += r.stats.pagesSkipped;
+    if (r.ok && r.stats.pagesSkipped) ++damaged;
+    if (!r.ok && r.error == platform::kOutputIsInputText) refused = true;
+  }
+  std::string summary = std::to_string(results.size()) + " tables, " +
+                        std::to_string(outcome.rows) + " rows " + verb + ", " +
+                        std::to_string(outcome.failed) + " failed";
+  if (outcome.shortTables)
+    summary += ", " + std::to_string(outcome.shortTables) + " short (" +
+               std::to_string(outcome.rowsMissing) + " rows missing)";
+  if (outcome.skipped) summary += ", " + std::to_string(outcome.skipped) + " skipped";
+  if (damaged)
+    summary += ", " + std::to_string(damaged) + " damaged (" + std::to_string(skipped_pages) +
+               " pages skipped)";
+  if (results_to_stderr) {
+    Note("%s\n", summary.c_str());
+  } else {
+    std::printf("%s\n", summary.c_str());
+    std::fflush(stdout);
+  }
+  for (const TableDataResult& r : results)
+    if (std::string line = OutcomeLine(r); !line.empty())
+      Error("%s\n", line.c_str());
+  if (refused) return kExitUsage;
+  if (outcome.failed) return kExitCannotRead;
+  if (!outcome.Complete()) {
+    Error("incomplete: %zu table(s) short of their catalog row counts, %zu skipped",
+          outcome.shortTables, outcome.skipped);
+    if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
+    Error("\n");
+    return kExitLosses;
+  }
+  if (backup_pages_missing) {
+    Error("incomplete: the backup lacks %llu allocated pages (another "
+          "file of a striped backup, or lost): rows on them are not found\n",
+          static_cast<unsigned long long>(backup_pages_missing));
+    return kExitLosses;
+  }
+  return kExitComplete;
+}
+
+DataProgress DeletedProgress() {
+  DataProgress progress;
+  progress.tableDone = [](const TableDataResult& r) {
+    if (r.ok && r.stats.rows == 0 && r.stats.rowsRejected == 0) return;
+    std::string line = r.tableName + ": ";
+    if (r.ok)
+      line += std::to_string(r.stats.rows) + " deleted rows, " +
+              std::to_string(r.stats.rowsRejected) + " candidates rejected";
+    else
+      line += "deleted rows FAILED (" + r.error + ")";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  return progress;
+}
+
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path) {
+  if (path.empty()) return std::vector<TableInfo>{};
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    Error("cannot read %s\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<TableInfo> tables = ParseCreateTables(text.str());
+  if (tables.empty()) {
+    Error("%s holds no CREATE TABLE statement with known types\n", path.c_str());
+    return std::nullopt;
+  }
+  return tables;
+}
+
+int ReportDeleted(const std::vector<TableDataResult>& results) {
+  uint64_t rows = 0;
+  uint64_t rejected = 0;
+  size_t tables = 0;
+  size_t failed = 0;
+  for (const TableDataResult& r : results) {
+    rows += r.stats.rows;
+    rejected += r.stats.rowsRejected;
+    if (r.stats.rows) ++tables;
+    if (!r.ok) ++failed;
+  }
+  std::printf("%llu deleted rows in %zu tables, %llu candidates rejected",
+              static_cast<unsigned long long>(rows), tables,
+              static_cast<unsigned long long>(rejected));
+  if (failed) std::printf(", %zu failed", failed);
+  std::printf("\n");
+  std::fflush(stdout);
+  return failed ? kExitCannotRead : kExitComplete;
+}
+
+}  // namespace tollamer::cli

@@ -1,0 +1,55 @@
+// The pieces export-data and import share: opening the file for a data
+// command with its table choice, the progress bar, the per-table report and
+// the deleted rows' report.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/server_version.h"
+#include "output/data_export.h"
+
+namespace tollamer::cli {
+
+// The file opened and its catalog built with the chosen version, and the
+// tables to process. Nothing (after a message on stderr) when the version
+// is unknown (2), the file cannot be opened or holds no page (1), it has no
+// catalog to read tables from (3) or the table is not found (4); `exit_code`
+// then holds that code.
+struct DataCommandInput {
+  VersionSetting version = VersionSetting::kNone;
+  std::vector<uint32_t> tables;
+  // Allocated pages the opened backup does not hold: they went to another
+  // file of a striped backup, or were lost; rows on them are not found.
+  uint64_t backupPagesMissing = 0;
+};
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+                                                   const std::string& version,
+                                                   const std::string& table, int& exit_code);
+
+// A progress bar on stderr while a table is written (see ProgressReporter);
+// the table's line on stdout when it is done (on stderr when stdout holds
+// the data itself).
+DataProgress TerminalProgress(bool results_to_stderr = false);
+
+// "dbo.authors: 23 rows" with the pages skipped, one line each; then the
+// summary, and on stderr each table that is short, skipped or failed.
+// Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
+// an output could not be written, 3 when tables are short or skipped or
+// the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
+int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
+                  uint64_t backup_pages_missing = 0, bool results_to_stderr = false);
+
+// The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
+// candidates rejected" for each table with either, then the totals.
+// Returns 1 when an output could not be written, else 0.
+DataProgress DeletedProgress();
+// The tables described in `path` (none when the path is empty); nothing,
+// after a message, when the file cannot be read or describes no table.
+std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path);
+int ReportDeleted(const std::vector<TableDataResult>& results);
+
+}  // namespace tollamer::cli

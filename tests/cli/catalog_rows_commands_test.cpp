@@ -1,0 +1,244 @@
+// info, catalog, rows and scan-tables of tollamer-cli, run as a user would.
+#include <gtest/gtest.h>
+
+#include "platform/version.h"
+#include "tests/cli/cli_run.h"
+#include "tests/fixtures/sample_database.h"
+#include "tests/fixtures/sql2000_database.h"
+#include "tests/fixtures/sql2005_database.h"
+#include "tests/fixtures/user_rows_database.h"
+#include "tests/test_support.h"
+
+namespace tollamer {
+namespace {
+
+using CliResult = testing::CommandResult;
+
+CliResult Cli(const std::string& args, bool with_stderr = false) {
+  return testing::RunCli(args, with_stderr);
+}
+std::string CliText(const std::string& args) { return Cli(args, true).out; }
+
+TEST(InfoCommandTest, JsonDescribesASampleDataFile) {
+  testing::TempDir dir;
+  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  CliResult r = Cli("info --json " + path);
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("\"kind\": \"data\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"base_offset\": 0,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"pages\": 64,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"version\": {\"setting\": 1, \"dbi_version\": 655, \"name\": \"SQL Server 2008\"}"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"13\": 1"), std::string::npos) << "one boot page: " << r.out;
+}
+
+TEST(InfoCommandTest, BackupAndUnreadableBootPage) {
+  testing::TempDir dir;
+  fixtures::FileBuilder f = fixtures::BuildSampleDatabase({fixtures::FormatVersion::kSql2000, 32});
+  CliResult backup = Cli("info --json " + dir.Write("b.bak", f.BackupImage(0x1A00)));
+  ASSERT_EQ(backup.exitCode, 0);
+  EXPECT_NE(backup.out.find("\"kind\": \"backup\""), std::string::npos) << backup.out;
+  EXPECT_NE(backup.out.find("\"dbi_version\": 539"), std::string::npos) << backup.out;
+  f.SetPage(9, fixtures::Bytes(8192, 0));
+  CliResult no_boot = Cli("info --json " + dir.Write("nb.mdf", f.Image()));
+  ASSERT_EQ(no_boot.exitCode, 0);
+  EXPECT_NE(no_boot.out.find("\"setting\": 0, \"dbi_version\": null"), std::string::npos)
+      << no_boot.out;
+}
+
+TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
+  testing::TempDir dir;
+  fixtures::Bytes tape(100, 0);
+  std::copy_n("TAPE", 4, tape.begin());
+  const std::string bad = dir.Write("t.bak", tape);
+  const std::string mdf = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
+  const struct {
+    std::string args;
+    int exitCode;
+  } cases[] = {
+      {"info " + bad, 1},
+      {"", 2},
+      {"info", 2},
+      {"frobnicate x", 2},
+      {"info --bogus x", 2},
+      // One spelling of the server version on every command, the older
+      // --version still taken after a command; any later release reads as 2005.
+      {"catalog " + mdf + " --server-version 2008", 0},
+      {"catalog " + mdf + " --server-version 2022", 0},
+      {"catalog " + mdf + " --version 2005", 0},
+      {"catalog -q " + mdf + " --server-version 1999", 2},
+      {"open " + mdf + " --server-version 2012", 0},
+      {"rows " + mdf + " nosuchtable", 4},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object nosuch", 4},
+      // An object by its name with or without its owner, whatever its kind.
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object titles", 0},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object '[dbo].[byroyalty]'", 0},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --object dbo.id", 0},
+      {"export-data " + mdf + " --table nosuch --out -", 4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cli(c.args).exitCode, c.exitCode) << c.args;
+
+  // The program's own version, from the build.
+  CliResult version = Cli("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("tollamer-cli ") + platform::kProgramVersion + "\n");
+  // With --json an error is a JSON object, and stdout stays empty.
+  CliResult json = testing::RunCommand(
+      std::string("{ ") + TOLLAMER_CLI_PATH + " info --json " + bad + " 2>&1 >/dev/null; }", false);
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_EQ(json.out.rfind("{\"error\":{\"exit_code\":1,\"messages\":[\"", 0), 0u) << json.out;
+  EXPECT_EQ(Cli("info --json " + bad).out, "");
+}
+
+TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
+  testing::TempDir dir;
+  fixtures::sql2000::Database2000 desc = fixtures::sql2000::SampleDatabase2000();
+  desc.tables.push_back({100, "empty", 1, {{"a"}}, 0, 1, false, {}});
+  std::string path = dir.Write("s.mdf", fixtures::sql2000::BuildDatabase2000(desc).Image());
+  CliResult r = Cli("catalog " + path + " --server-version 2000", true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(r.out,
+            "Total table(s) present  :5\n"
+            "dbo.empty : (0 Record)\n"
+            "dbo.discounts : (3 Records)\n"
+            "dbo.jobs : (14 Records)\n"
+            "dbo.OrderDetails : (1 Record)\n"
+            "dbo.authors : (23 Records)\n"
+            "views:\ndbo.titleview\n"
+            "procedures:\nbyroyalty\nreptq1\n"
+            "functions:\nfn_discount\n"
+            "types:\nid\ntid\nempid\n");
+}
+
+TEST(CatalogCommandTest, JsonCarriesColumnsTextsAndTypes) {
+  testing::TempDir dir;
+  std::string path = dir.Write(
+      "s.mdf", fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image());
+  CliResult r = Cli("catalog --json --server-version 2000 " + path, true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
+                       "\"null\":\" NOT NULL\",\"xtype\":106,\"length\":5,\"colid\":5}"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"text\":\"\\nCREATE VIEW titleview\\r\\nAS\\r\\n"), std::string::npos);
+  EXPECT_NE(r.out.find("-- 折扣"), std::string::npos) << "UTF-16 text as UTF-8";
+  EXPECT_NE(r.out.find("\"types\":[{\"name\":\"id\",\"base\":\"varchar(11)\",\"null\":\"NOT NULL\"}"),
+            std::string::npos);
+}
+
+TEST(CatalogCommandTest, FallbackIsReported) {
+  testing::TempDir dir;
+  fixtures::sql2000::Layout2000 layout;
+  fixtures::FileBuilder f =
+      fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000(), &layout);
+  f.MutablePage(layout.iamPage.at(1))[page_layout::kType] = 1;  // sysobjects IAM damaged
+  CliResult r = Cli("catalog --server-version 2000 " + dir.Write("d.mdf", f.Image()), true);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("whole-file scan"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Total table(s) present  :4\n"), std::string::npos) << r.out;
+}
+
+TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
+  testing::TempDir dir;
+  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
+  std::string path = dir.Write("e.mdf", d.file.Image());
+
+  CliResult tsv = Cli("rows " + path + " everytype --server-version 2000");
+  ASSERT_EQ(tsv.exitCode, 0);
+  EXPECT_EQ(tsv.out.rfind("guid\ttiny\tsmall\t", 0), 0u) << tsv.out;
+  EXPECT_NE(tsv.out.find("\n00112233-4455-6677-8899-AABBCCDDEEFF\t200\t-5\t123456\t"),
+            std::string::npos) << tsv.out;
+
+  CliResult json = Cli("rows " + path + " dbo.everytype --server-version 2000 --all --json");
+  ASSERT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out.rfind("{\"table\":\"dbo.everytype\",\"titles\":[\"guid\",", 0), 0u) << json.out;
+  EXPECT_NE(json.out.find("\"Grüße\""), std::string::npos);
+  EXPECT_NE(json.out.find("\"page\":null,\"page_count\":1,\"row_count\":2}"), std::string::npos)
+      << json.out;
+
+  EXPECT_EQ(Cli("rows " + path + " everytype --server-version 2000 --page 0").exitCode, 2);
+}
+
+TEST(RowsCommandTest, CsvAndJsonFormatsWithTheTableOption) {
+  testing::TempDir dir;
+  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
+  std::string path = dir.Write("e.mdf", d.file.Image());
+
+  CliResult csv = Cli("rows " + path + " --table dbo.everytype --server-version 2000 --all --format csv");
+  ASSERT_EQ(csv.exitCode, 0);
+  EXPECT_EQ(csv.out.rfind("guid,tiny,small,", 0), 0u) << csv.out;
+  EXPECT_NE(csv.out.find("\r\n00112233-4455-6677-8899-AABBCCDDEEFF,200,-5,123456,"),
+            std::string::npos) << csv.out;
+  // Three lines: the header and two rows, each ended by CR LF; the NULL
+  // variant is an empty field.
+  size_t lines = 0;
+  for (size_t at = csv.out.find("\r\n"); at != std::string::npos; at = csv.out.find("\r\n", at + 2))
+    ++lines;
+  EXPECT_EQ(lines, 3u);
+  EXPECT_NE(csv.out.find(",0x89504E47,\r\n"), std::string::npos) << csv.out;
+  // rows and export-data write the same values, byte for byte.
+  CliResult exported = Cli("export-data " + path + " --table everytype --out -");
+  ASSERT_EQ(exported.exitCode, 0);
+  EXPECT_EQ(exported.out, csv.out);
+  EXPECT_EQ(Cli("export-data " + path + " --out -").exitCode, 2) << "one table only";
+
+  CliResult json = Cli("rows " + path + " --table everytype --server-version 2000 --format json");
+  ASSERT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out.rfind("[\n{\"guid\":\"00112233-4455-6677-8899-AABBCCDDEEFF\",\"tiny\":200,", 0),
+            0u) << json.out;
+  EXPECT_NE(json.out.find("\"img\":\"0x89504E47\",\"variant\":null}"), std::string::npos) << json.out;
+  CliResult count = Cli("rows " + path + " --table everytype --server-version 2000 --format csv", true);
+  EXPECT_NE(count.out.find("grid page 1 of 1: 2 rows"), std::string::npos) << count.out;
+
+  EXPECT_EQ(Cli("rows " + path + " --table everytype --format json --json").exitCode, 2);
+  EXPECT_EQ(Cli("rows " + path + " --server-version 2000").exitCode, 2);
+}
+
+// `small_lost`: the small table counts 3 rows, but its one data page is
+// zeroed.
+std::string TwoTableFile(const testing::TempDir& dir, bool small_lost = false) {
+  fixtures::sql2005::Database2005 d;
+  fixtures::sql2005::Table2005 a{1001, "Big Table", 1};
+  a.columns = {{"x", 56}};
+  a.rowCount = 2;
+  a.dataPages = 12;
+  fixtures::sql2005::Table2005 b{1002, "Small", 1};
+  b.columns = {{"y", 56}};
+  if (small_lost) b.rowCount = 3;
+  d.tables = {a, b};
+  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(d);
+  if (small_lost)
+    for (uint32_t page : built.layout.tables.at(1002).DataPages())
+      built.file.SetPage(page, fixtures::Bytes(page_layout::kPageSize, 0));
+  // A page of the big table that its IAM page does not name.
+  uint32_t stray = built.file.PageCount();
+  built.file.SetPage(stray, fixtures::PageBuilder(page_layout::PageType::kData, stray)
+                                .ObjId(built.layout.tables.at(1001).pageObjId)
+                                .Build());
+  return dir.Write(small_lost ? "two-lost.mdf" : "two.mdf", built.file.Image());
+}
+
+TEST(ScanTablesCommand, CatalogAndScanOfASql2008File) {
+  testing::TempDir dir;
+  std::string path = TwoTableFile(dir);
+  std::string catalog = CliText("catalog --server-version 2005 " + path);
+  EXPECT_NE(catalog.find("Total table(s) present  :2\n"), std::string::npos) << catalog;
+  EXPECT_NE(catalog.find("dbo.BigTable : (2 Records)\n"), std::string::npos) << catalog;
+
+  std::string auto_catalog = CliText("catalog " + path);
+  EXPECT_NE(auto_catalog.find("version: SQL 2005 or later"), std::string::npos) << auto_catalog;
+
+  std::string scan = CliText("scan-tables " + path);
+  EXPECT_NE(scan.find("dbo.BigTable : 12 -> 13 data page(s)\n"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("dbo.Small : 1 -> 1 data page(s)\n"), std::string::npos) << scan;
+
+  // A table that counts rows but whose pages the scan cannot find is no
+  // success.
+  CliResult lost = Cli("scan-tables " + TwoTableFile(dir, true), true);
+  EXPECT_EQ(lost.exitCode, 3) << lost.out;
+  EXPECT_NE(lost.out.find("dbo.Small: no data pages found (3 rows in the catalog)"), std::string::npos)
+      << lost.out;
+}
+
+}  // namespace
+}  // namespace tollamer
