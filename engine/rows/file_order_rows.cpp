@@ -7,7 +7,7 @@
 #include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/ordered_batches.h"
 #include "engine/rows/typed_decode.h"
-#include "engine/rows/typed_pfs.h"
+#include "engine/pagestore/pfs_allocation.h"
 
 namespace tollamer {
 
