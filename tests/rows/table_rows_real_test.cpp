@@ -165,7 +165,9 @@ TEST(RealPubsRowsTest, QlsinhvienRowsMatchTheCatalogRowCounts) {
   TOLLAMER_REQUIRE_REAL_FILE(path, "qlsinhvien-sql2008.mdf");
   OpenedFile f;
   ASSERT_TRUE(f.Open(path, VersionSetting::kSql2005));
-  for (const auto& [id, t] : f.db.catalog.tables) {
+  for (const auto& entry : f.db.catalog.tables) {
+    const uint32_t id = entry.first;
+    const TableInfo& t = entry.second;
     size_t rows = 0;
     ForEachTableRow(f.db, f.version, id, [&](const std::vector<std::string>& r) {
       EXPECT_EQ(r.size(), t.columns.size()) << t.fullName;
