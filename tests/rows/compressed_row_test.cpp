@@ -50,9 +50,8 @@ Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
 // A row-compressed page: no compression information, the record at 96.
 class RowPage {
  public:
-  explicit RowPage(const Bytes& record, size_t at = kAt) : page_(kPageSize, 0), at_(at) {
-    for (size_t i = 0; i < record.size() && at + i < kPageSize; ++i) page_[at + i] = record[i];
-  }
+  explicit RowPage(const Bytes& record, size_t at = kAt)
+      : page_(fixtures::PageWithRecord(record, at)), at_(at) {}
   std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns) {
     return DecodeCompressedRecord(ByteView(page_), at_, columns, {}, {}, store_, messages_);
   }
