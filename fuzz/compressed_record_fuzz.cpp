@@ -4,12 +4,14 @@
 // of the input; the bytes after it (pairs of type id and length) describe
 // the table's columns, a fixed mix of types when there are none.
 #include <map>
+#include <string>
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/rows/compressed_page_info.h"
 #include "engine/rows/compressed_record.h"
 #include "engine/rows/compressed_row.h"
+#include "engine/rows/table_rows_text.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -72,10 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (uint32_t c = 0; c < record->ColumnCount() && c < 1100; ++c)
         (void)record->Locate(c, long_region);
     }
-    (void)tollamer::DecodeCompressedRecord(page, *offset, columns, anchor, dictionary, unopened,
-                                           messages);
-    (void)tollamer::DecodeCompressedTyped(page, *offset, columns, anchor, dictionary, unopened,
-                                          messages);
+    auto values = tollamer::DecodeCompressedTyped(page, *offset, columns, anchor, dictionary,
+                                                  unopened, messages);
+    if (!values) continue;
+    std::vector<std::string> texts;
+    tollamer::SetCompressedGridTexts(std::move(*values), columns, texts);
   }
   return 0;
 }

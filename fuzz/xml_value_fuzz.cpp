@@ -1,9 +1,12 @@
-// Binary XML values, and the value formatters of both versions on the same
-// bytes (type id, sizes and the code page of char text from the first
-// bytes); char text must always come out as valid UTF-8.
+// Binary XML values, and fixed values decoded and shown as grid text of
+// both versions on the same bytes (type id, sizes and the code page of
+// char text from the first bytes); char text must always come out as valid
+// UTF-8.
 #include <iterator>
 
-#include "engine/values/value_format.h"
+#include "engine/rows/table_rows_text.h"
+#include "engine/rows/typed_decode.h"
+#include "engine/values/value_types.h"
 #include "engine/values/xml_value.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/text.h"
@@ -24,12 +27,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static constexpr uint16_t kCodePages[] = {0, 437, 850, 874, 932, 936, 949, 950, 1252, 1258, 65001};
   const uint16_t code_page = kCodePages[(data[5] >> 3) % std::size(kCodePages)];
   tollamer::ByteView record = bytes.From(6);
+  tollamer::ColumnInfo column;
+  column.xtype = type;
+  column.xprec = precision;
+  column.xscale = scale;
+  column.length = length;
+  column.codePage = code_page;
+  tollamer::ColumnInfo chars = column;
+  chars.xtype = tollamer::value_type::kChar;
+  std::string out;
   for (uint16_t offset : {uint16_t{0}, uint16_t{4}, static_cast<uint16_t>(record.size())}) {
-    (void)tollamer::FormatValue2000(type, record, offset, bit, precision, scale, length, code_page);
-    (void)tollamer::FormatValue2005(type, record, offset, precision, scale, length, bit, code_page);
-    const std::string chars = tollamer::FormatValue2005(tollamer::value_type::kChar, record, offset,
-                                                        0, 0, length, 0, code_page);
-    if (!tollamer::platform::IsValidUtf8(chars)) __builtin_trap();
+    for (bool sql2000 : {true, false}) {
+      const tollamer::GridStyle style{sql2000, false};
+      tollamer::TypedValue value = tollamer::DecodeFixedTyped(column, record, offset, bit);
+      tollamer::SetGridText(value, column, style, out);
+      value = tollamer::DecodeFixedTyped(chars, record, offset, 0);
+      tollamer::SetGridText(value, chars, style, out);
+      if (!tollamer::platform::IsValidUtf8(out)) __builtin_trap();
+    }
   }
   return 0;
 }

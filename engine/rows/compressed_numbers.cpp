@@ -54,12 +54,6 @@ std::optional<int64_t> CompressedInteger(ByteView bytes) {
   return static_cast<int64_t>(raw) - static_cast<int64_t>(sign_bit);
 }
 
-std::string CompressedIntegerText(ByteView bytes) {
-  const auto value = CompressedInteger(bytes);
-  if (!value) return {};
-  return std::to_string(*value);
-}
-
 std::string CompressedDecimalText(ByteView bytes) {
   const auto head = bytes.U8(0);
   if (!head) return {};

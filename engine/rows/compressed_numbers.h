@@ -25,9 +25,6 @@ namespace tollamer {
 // The value of 0 to 8 stored bytes (0 bytes: 0); nothing for more.
 std::optional<int64_t> CompressedInteger(ByteView bytes);
 
-// "%I64d" of the compressed integer; empty text for more than 8 bytes.
-std::string CompressedIntegerText(ByteView bytes);
-
 // The decimal form as text; empty text for no bytes at all.
 std::string CompressedDecimalText(ByteView bytes);
 

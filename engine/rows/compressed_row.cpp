@@ -11,8 +11,8 @@ using namespace cd_layout;
 
 namespace {
 
-// One value per column through `expand` (a text or a typed value);
-// `not_stored` for the columns the record does not store.
+// One value per column through `expand`; `not_stored` for the columns the
+// record does not store.
 template <typename Value, typename Expand>
 std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offset,
                                                const std::map<uint16_t, ColumnInfo>& columns,
@@ -55,14 +55,6 @@ std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offs
 }
 
 }  // namespace
-
-std::optional<std::vector<std::string>> DecodeCompressedRecord(
-    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
-    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
-    EngineMessages& messages) {
-  return DecodeRecord(page, record_offset, columns, anchor, dictionary, store, messages,
-                      std::string("NULL"), ExpandCompressedValue);
-}
 
 std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,

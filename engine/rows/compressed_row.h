@@ -1,13 +1,12 @@
 // A compressed (CD) record of a SQL 2008 row- or page-compressed table,
-// decoded into one value per table column (grid texts or typed values), the
-// same row the ordinary record reader builds.
+// decoded into one typed value per table column, the same row the ordinary
+// record reader builds.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
@@ -19,21 +18,14 @@
 
 namespace tollamer {
 
-// The record at `record_offset` of the 8192-byte `page`. `columns` are the
-// table's columns in catalog order; `anchor` and `dictionary` come from the
-// page's compression information (empty for a row-compressed page).
-// Nothing when the record is not a CD record (header above 63), when its
-// arrays cannot be read inside the page, or when a value would run past
-// byte 8192. A long data region that cannot be located shows
-// the long-region notice once and decoding goes on. Columns the record does not
-// store are "NULL".
-std::optional<std::vector<std::string>> DecodeCompressedRecord(
-    ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
-    const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
-    EngineMessages& messages);
-
-// The same record as typed values: the complete stored values, NULL for
-// the columns the record does not store.
+// The record at `record_offset` of the 8192-byte `page` as typed values,
+// the complete stored values. `columns` are the table's columns in catalog
+// order; `anchor` and `dictionary` come from the page's compression
+// information (empty for a row-compressed page). Nothing when the record
+// is not a CD record (header above 63), when its arrays cannot be read
+// inside the page, or when a value would run past byte 8192. A long data
+// region that cannot be located shows the long-region notice once and
+// decoding goes on. Columns the record does not store are NULL.
 std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
     const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,

@@ -5,9 +5,8 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/cd_record_layout.h"
-#include "engine/rows/compressed_value_text.h"
 #include "engine/rows/compressed_value_typed.h"
-#include "engine/values/value_format.h"
+#include "engine/values/value_types.h"
 
 namespace tollamer {
 namespace {
@@ -47,11 +46,6 @@ void AppendPrefixed(Assembly& out, ByteView page, const AnchorEntry& anchor, Byt
   const size_t take = std::min<size_t>(*prefix, anchor_bytes.size());
   out.Append(anchor_bytes.Slice(0, take).value_or(ByteView()));
   out.Append(stored.From(1));
-}
-
-bool EmptyShowsZero(uint8_t type_id) {
-  using namespace value_type;
-  return type_id == kInt || type_id == kBit || type_id == kDecimal || type_id == kNumeric;
 }
 
 // What the CD code and bytes give before the column's type is applied.
@@ -99,34 +93,40 @@ Assembled Assemble(const CompressedPageContext& context, uint8_t code,
 
 }  // namespace
 
-std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
-                                  const CdLocation& location, const ColumnInfo& column,
-                                  const AnchorEntry* anchor) {
-  Assembly value;
-  switch (Assemble(context, code, location, anchor, value)) {
-    case Assembled::kNull: return "NULL";
-    case Assembled::kBitOne: return "1";
-    case Assembled::kZeroLength: return EmptyShowsZero(column.xtype) ? "0" : "";
-    case Assembled::kMissing: return {};
-    case Assembled::kBytes: break;
-  }
-  return CompressedValueText(column, value.Buffer(), value.Length(), location.Complex(),
-                             context.store);
-}
-
 TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t code,
                                  const CdLocation& location, const ColumnInfo& column,
                                  const AnchorEntry* anchor) {
   Assembly value;
-  switch (Assemble(context, code, location, anchor, value)) {
-    case Assembled::kNull:
-    case Assembled::kMissing: return TypedValue::Null();
+  const Assembled assembled = Assemble(context, code, location, anchor, value);
+  switch (assembled) {
+    case Assembled::kNull: return TypedValue::Null();
+    case Assembled::kMissing: {
+      TypedValue missing;
+      missing.source = ValueSource::kNotStored;
+      return missing;
+    }
     case Assembled::kBitOne: return TypedValue::Integer(1);
-    case Assembled::kZeroLength:
-    case Assembled::kBytes: break;
+    case Assembled::kZeroLength: break;
+    case Assembled::kBytes:
+      // A bit's stored bytes mean nothing; no bytes at all are no decimal form.
+      if (column.xtype == value_type::kBit ||
+          (value.Length() == 0 &&
+           (column.xtype == value_type::kDecimal || column.xtype == value_type::kNumeric))) {
+        TypedValue unreadable;
+        unreadable.source = ValueSource::kUnreadable;
+        return unreadable;
+      }
+      break;
   }
-  return CompressedValueTyped(column, value.Buffer(), value.Length(), location.Complex(),
-                              context.store);
+  TypedValue typed = CompressedValueTyped(column, value.Buffer(), value.Length(),
+                                          location.Complex(), context.store);
+  if (assembled == Assembled::kZeroLength)
+    typed.source = ValueSource::kNoBytes;
+  else if (typed.source == ValueSource::kNoBytes)
+    typed.source = ValueSource::kStored;  // stored, if as no bytes: not the empty code
+  if (typed.IsNull() && typed.source == ValueSource::kStored)
+    typed.source = ValueSource::kUnreadable;
+  return typed;
 }
 
 }  // namespace tollamer

@@ -1,12 +1,10 @@
 // Expanding one located column of a compressed record: the CD code's own
 // meaning (NULL, empty, bit 1, page symbol), the anchor prefix of a
-// page-compressed page, then the type applied to the assembled bytes, as
-// the grid's text or as a typed value.
+// page-compressed page, then the type applied to the assembled bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/byte_view.h"
@@ -26,15 +24,10 @@ struct CompressedPageContext {
   const PageStore& store;
 };
 
-// The text of the column whose CD code is `code` and whose bytes are at
-// `location`. `anchor` is the column's anchor entry, or null when the page
-// has none for it.
-std::string ExpandCompressedValue(const CompressedPageContext& context, uint8_t code,
-                                  const CdLocation& location, const ColumnInfo& column,
-                                  const AnchorEntry* anchor);
-
-// The same value typed: the complete stored value (NULL for the NULL code
-// and for bytes that cannot be read).
+// The value of the column whose CD code is `code` and whose bytes are at
+// `location`: the complete stored value (NULL for the NULL code and for
+// bytes that cannot be read). `anchor` is the column's anchor entry, or
+// null when the page has none for it.
 TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t code,
                                  const CdLocation& location, const ColumnInfo& column,
                                  const AnchorEntry* anchor);

@@ -8,6 +8,12 @@
 
 namespace tollamer {
 
+namespace {
+
+constexpr size_t kTextPointerSize = 16;
+
+}  // namespace
+
 TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_t length,
                                 bool complex, const PageStore& store) {
   using namespace value_type;
@@ -17,9 +23,9 @@ TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_
     case kTinyInt:
       return TypedValue::Integer(buffer.LeOr<uint8_t>(0));
     case kBit:
-      // A bit's 1 is a CD code of its own; the empty code is 0 and stored
-      // bytes mean nothing.
-      return length == 0 ? TypedValue::Integer(0) : TypedValue::Null();
+      // A bit's 1 is a CD code of its own; the empty code is 0 (stored bytes
+      // mean nothing and do not come here).
+      return TypedValue::Integer(0);
     case kSmallInt:
     case kInt:
     case kBigInt: {
@@ -61,7 +67,9 @@ TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_
     default: {
       CellLocation cell;
       cell.kind = CellKind::kVariable;
-      cell.length = static_cast<uint16_t>(length);
+      // A text pointer's dropped trailing bytes are zeros.
+      const bool pointer = column.xtype == kText || column.xtype == kNText || column.xtype == kImage;
+      cell.length = static_cast<uint16_t>(pointer ? std::max(length, kTextPointerSize) : length);
       cell.complex = complex;
       return DecodeCellTyped(store, VersionSetting::kSql2005, column, cell, buffer);
     }

@@ -1,6 +1,7 @@
-// The grid text of located column values: fixed values through the value
-// formatters, variable values by type (in-row bytes, text pointers,
-// off-row values, binary XML), cut to the lengths the grid shows.
+// The record grid's texts: one more formatter over the typed values of a
+// record, keeping the forms the grid has always shown. Besides the value,
+// the grid looks at how the record held it (TypedValue::source), whether
+// the record is compressed and the file's format:
 //
 //   TYPE            SQL 7.0/2000 FILES                SQL 2005/2008 FILES
 //   sql_variant     NULL                              NULL
@@ -14,15 +15,26 @@
 //   image           0x + hex of at most 4000 bytes    the same
 //   varbinary       0x + hex; complex: ""             the same; complex: off-row, 800 bytes
 //   CLR type        -                                 as varbinary
+//   char            cut before ten blanks             with its pad blanks
+//   decimal p<=19   "0" when implausible              any non-zero sign byte is positive
+//   decimal p>=20   0x, precision, scale, 00, then the stored bytes in hex
+//   datetime        1/300-second ticks cut down to milliseconds; NULL outside
+//                   1753-9999 or past midnight (smalldatetime: 1900-2079)
+//
+// Text up to a NUL is shown, in-row. A compressed record (SQL 2008) shows an
+// empty value (no bytes) as "" except int, bit and decimal ("0"), its nchar
+// and nvarchar values cut before ten blanks, and empty varchar and xml as "".
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/rows/row_reader.h"
+#include "engine/rows/typed_value.h"
 
 namespace tollamer {
 
@@ -34,11 +46,21 @@ inline constexpr size_t kOverflowChars = 800;
 inline constexpr size_t kOverflowBytes = 800;
 inline constexpr size_t kImageBytes = 4000;
 
-// `record` is the page from the record's offset on.
-std::string CellText2000(const PageStore& store, const ColumnInfo& column,
-                         const CellLocation& cell, ByteView record);
-std::string CellText2005(const PageStore& store, const ColumnInfo& column,
-                         const CellLocation& cell, ByteView record);
+struct GridStyle {
+  bool sql2000 = false;     // a SQL 7.0/2000 file
+  bool compressed = false;  // a compressed (CD) record
+};
+
+// The grid text of `value`, a value of `column`, into `out`, which takes
+// over the value's text (the value keeps the old text's allocation).
+void SetGridText(TypedValue& value, const ColumnInfo& column, GridStyle style,
+                 std::string& out);
+
+// The texts of a compressed record's values, one per column of `columns`
+// in order (compressed records are SQL 2008 records), into `row`.
+void SetCompressedGridTexts(std::vector<TypedValue>&& values,
+                            const std::map<uint16_t, ColumnInfo>& columns,
+                            std::vector<std::string>& row);
 
 // One text per table column (ascending column id) for a record of the
 // walk; nothing when a compressed record is rejected.

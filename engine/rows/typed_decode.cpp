@@ -32,6 +32,7 @@ void SetDate(int start_year, int64_t days, TypedDateTime& t) {
 void SetTimeOfDay(uint64_t units, uint8_t scale, TypedDateTime& t) {
   const TimeOfDay parts = SplitTime(units, scale);
   t.hour = static_cast<int>(parts.hours % 24);
+  t.wrappedDays = parts.hours / 24;
   t.minute = static_cast<int>(parts.minutes);
   t.second = static_cast<int>(parts.seconds);
   t.fraction = static_cast<uint32_t>(parts.fraction);
@@ -46,12 +47,13 @@ uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
 
 TypedValue DateTimeValue(ByteView v) {
   const DateTimeParts p =
-      TicksToDateTime<TickRounding::kNearest>(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
+      TicksToDateTime(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
   TypedDateTime t;
   t.year = p.year;
   t.month = p.month;
   t.day = p.day;
   t.hour = p.hour % 24;  // ticks past a day wrap
+  t.wrappedDays = static_cast<uint64_t>(p.hour / 24);
   t.minute = p.minute;
   t.second = p.second;
   t.fraction = static_cast<uint32_t>(p.millisecond);
@@ -105,9 +107,11 @@ TypedValue DecimalValue(ByteView v, uint8_t scale) {
     if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
     digits.insert(digits.size() - scale, 1, '.');
   }
-  if (v.LeOr<uint8_t>(0) == 0 && digits.find_first_not_of("0.") != std::string::npos)
-    digits.insert(0, 1, '-');
-  return TypedValue::Decimal(std::move(digits));
+  const uint8_t sign = v.LeOr<uint8_t>(0);
+  if (sign == 0 && digits.find_first_not_of("0.") != std::string::npos) digits.insert(0, 1, '-');
+  TypedValue t = TypedValue::Decimal(std::move(digits));
+  t.integer = sign;
+  return t;
 }
 
 std::vector<uint8_t> ToVector(ByteView v) { return {v.data(), v.data() + v.size()}; }
@@ -116,15 +120,34 @@ ByteView ToView(const std::string& s) {
   return ByteView(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
-void TrimTrailingBlanks(std::string& s) {
-  size_t end = s.find_last_not_of(' ');
-  s.resize(end == std::string::npos ? 0 : end + 1);
+// Fixed char and nchar values are padded with blanks to their length; the
+// count of dropped blanks is kept.
+TypedValue PaddedText(std::string text) {
+  const size_t end = text.find_last_not_of(' ');
+  const size_t kept = end == std::string::npos ? 0 : end + 1;
+  const int64_t pad = static_cast<int64_t>(text.size() - kept);
+  text.resize(kept);
+  TypedValue t = TypedValue::Text(std::move(text));
+  t.integer = pad;
+  return t;
 }
 
-// Fixed char and nchar values are padded with blanks to their length.
-TypedValue PaddedText(std::string text) {
-  TrimTrailingBlanks(text);
-  return TypedValue::Text(std::move(text));
+// NULL from bytes that are not there or cannot be decoded.
+TypedValue Unreadable() {
+  TypedValue v;
+  v.source = ValueSource::kUnreadable;
+  return v;
+}
+
+TypedValue BitValue(ByteView record, uint16_t offset, uint8_t bit) {
+  std::optional<uint8_t> byte = record.U8(offset);
+  if (!byte) return Unreadable();
+  return TypedValue::Integer((*byte >> (bit & 7)) & 1);
+}
+
+TypedValue WithSource(TypedValue v, ValueSource source) {
+  v.source = source;
+  return v;
 }
 
 size_t FixedSize(const ColumnInfo& c) {
@@ -141,12 +164,13 @@ size_t FixedSize(const ColumnInfo& c) {
   }
 }
 
+// `*readable` is false when the bytes are no text pointer.
 std::string PointerText(const PageStore& store, VersionSetting version, ByteView pointer_bytes,
-                        bool unicode, bool* found) {
+                        bool unicode, bool* readable) {
   std::string value;
   std::optional<TextPointer> p = DecodeTextPointer(pointer_bytes);
-  *found = p && p->pageId != 0;
-  if (!*found) return value;
+  *readable = p.has_value();
+  if (!p || p->pageId == 0) return value;
   if (version == VersionSetting::kSql2000)
     ReadTextValue2000(store, p->pageId, p->slotId, p->fileId, value, true, unicode);
   else
@@ -154,14 +178,14 @@ std::string PointerText(const PageStore& store, VersionSetting version, ByteView
   return value;
 }
 
-TypedValue VariableTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+TypedValue VariableValue(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                          const CellLocation& cell, ByteView record) {
   const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
   const bool is2005 = version == VersionSetting::kSql2005;
   // SQL 7.0/2000 rows keep no values off the row; a complex flag there is damage.
   const bool off_row = cell.complex && is2005;
   if (cell.complex && !is2005 && (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
-    return TypedValue::Text({});
+    return WithSource(TypedValue::Text({}), ValueSource::kUnreadable);
   auto overflow = [&](uint8_t as_type) {
     std::string v;
     ReadOverflowValue(store, bytes, as_type, v);
@@ -188,38 +212,54 @@ TypedValue VariableTyped(const PageStore& store, VersionSetting version, const C
     }
     case vt::kText:
     case vt::kNText: {
-      bool found = false;
-      std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &found);
-      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
-                                                   : std::move(v));
+      bool readable = false;
+      std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &readable);
+      TypedValue t = TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
+                                                           : std::move(v));
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
     }
     case vt::kImage: {
-      bool found = false;
-      return TypedValue::Bytes(ToVector(PointerText(store, version, bytes, false, &found)));
+      bool readable = false;
+      TypedValue t =
+          TypedValue::Bytes(ToVector(PointerText(store, version, bytes, false, &readable)));
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
     }
     case vt::kVarBinary:
     case vt::kClr:
       if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
-      return TypedValue::Null();
+      return Unreadable();
   }
+}
+
+// The value with how the record held it.
+TypedValue VariableTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                         const CellLocation& cell, ByteView record) {
+  TypedValue v = VariableValue(store, version, c, cell, record);
+  if (v.source != ValueSource::kStored) return v;
+  if (cell.complex && version == VersionSetting::kSql2005)
+    v.source = ValueSource::kOffRow;
+  else if (!record.Contains(cell.offset, cell.length) || cell.length == 0)
+    v.source = ValueSource::kNoBytes;
+  return v;
 }
 
 }  // namespace
 
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
-  return NarrowAsUtf8(bytes, code_page);
+  // The text before a NUL, which every reader shows, chooses the code page.
+  std::string out;
+  AppendNarrowJudgedBy(bytes, UpToNul(bytes), code_page, out);
+  return out;
 }
 
 TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
-  if (c.xtype == vt::kBit) {
-    std::optional<uint8_t> byte = record.U8(offset);
-    if (!byte) return TypedValue::Null();
-    return TypedValue::Integer((*byte >> (bit & 7)) & 1);
-  }
+  if (c.xtype == vt::kBit) return BitValue(record, offset, bit);
   std::optional<ByteView> v = record.Slice(offset, FixedSize(c));
-  if (!v) return TypedValue::Null();
+  if (!v) return Unreadable();
   switch (c.xtype) {
     case vt::kTinyInt: return TypedValue::Integer(v->LeOr<uint8_t>(0));
     case vt::kSmallInt: return TypedValue::Integer(v->LeOr<int16_t>(0));
@@ -247,32 +287,50 @@ TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offse
     case vt::kDateTimeOffset: return NewDateTimeValue(c.xtype, *v, c.length, c.xscale);
     case vt::kDecimal:
     case vt::kNumeric:
-      if (v->empty()) return TypedValue::Null();
+      if (v->empty()) return Unreadable();
       return DecimalValue(*v, c.xscale);
     case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
     case vt::kBinary:
     case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
     case vt::kChar: return PaddedText(NarrowToUtf8(*v, c.codePage));
     case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
-    default: return TypedValue::Null();
+    default: return Unreadable();
   }
 }
 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                            const CellLocation& cell, ByteView record) {
   switch (cell.kind) {
-    case CellKind::kNull:
+    case CellKind::kNull: return TypedValue::Null();
     case CellKind::kNotStored:  // the server reads a missing variable column as NULL
-      return TypedValue::Null();
+      return WithSource(TypedValue::Null(), ValueSource::kNotStored);
     case CellKind::kFixed: return DecodeFixedTyped(c, record, cell.offset, cell.bit);
-    case CellKind::kBit: {
-      ColumnInfo bit_column = c;
-      bit_column.xtype = vt::kBit;
-      return DecodeFixedTyped(bit_column, record, cell.offset, cell.bit);
-    }
+    case CellKind::kBit: return BitValue(record, cell.offset, cell.bit);
     case CellKind::kVariable: return VariableTyped(store, version, c, cell, record);
   }
   return TypedValue::Null();
+}
+
+void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                     const CellLocation& cell, ByteView record, TypedValue& out) {
+  if (cell.kind != CellKind::kVariable || cell.complex ||
+      (c.xtype != vt::kVarChar && c.xtype != vt::kNVarChar)) {
+    out = DecodeCellTyped(store, version, c, cell, record);
+    return;
+  }
+  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+  out.kind = TypedKind::kText;
+  out.source = bytes.empty() ? ValueSource::kNoBytes : ValueSource::kStored;
+  out.integer = 0;
+  out.real = 0;
+  out.singlePrecision = false;
+  out.time = {};
+  out.bytes.clear();
+  out.text.clear();
+  if (c.xtype == vt::kVarChar)
+    AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, out.text);
+  else
+    platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
 }
 
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,

@@ -1,7 +1,7 @@
 // Decoding located column values into typed values: the complete stored
 // value of every column (whole text/ntext/image and off-row values, exact
 // char values without their pad blanks, numbers and dates as numbers),
-// from the same record walk the grid texts use.
+// the values the record grid's texts are formatted from as well.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,8 @@
 namespace tollamer {
 
 // A fixed-length value of `column` at `offset` of `record` (for bit
-// columns, bit `bit` of that byte). NULL when the record is too short.
+// columns, bit `bit` of that byte). NULL, unreadable, when the record is
+// too short or the type is not one of fixed length.
 TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t offset,
                             uint8_t bit);
 
@@ -26,8 +27,14 @@ TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
 
+// The same into `out`, whose text keeps its allocation for in-row varchar
+// and nvarchar values, the text most rows hold.
+void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& column,
+                     const CellLocation& cell, ByteView record, TypedValue& out);
+
 // Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
-// code page of the column's collation (see AppendNarrowAsUtf8).
+// code page of the column's collation (see AppendNarrowAsUtf8), as judged
+// by the bytes before a NUL.
 std::string NarrowToUtf8(ByteView bytes, uint16_t code_page);
 
 // One value per table column (ascending column id) for a record of the

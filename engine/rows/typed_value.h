@@ -1,6 +1,6 @@
 // A column value decoded once into what it is, before any text is made of
-// it: the complete stored value, not the grid's cut display text. Export
-// and import format these; the record grid keeps its own texts.
+// it: the complete stored value, not the grid's cut display text. Export,
+// import and the record grid's texts are all formatted from these.
 #pragma once
 
 #include <array>
@@ -37,10 +37,25 @@ struct TypedDateTime {
   uint32_t fraction = 0;   // in units of 10^-fractionDigits seconds
   uint8_t fractionDigits = 0;  // 0 to 7
   int16_t offsetMinutes = 0;   // datetimeoffset: the stored zone offset
+  // Whole days a damaged time of day runs past midnight; `hour` is wrapped.
+  uint64_t wrappedDays = 0;
+};
+
+// How the record held a value. Exports read only the value; the record
+// grid shows some values by how they were held (see table_rows_text.h).
+enum class ValueSource : uint8_t {
+  kStored,      // in the record, or through a text pointer
+  kOffRow,      // through the in-row pointer of a complex column
+  kNoBytes,     // a variable or compressed value of zero bytes
+  kNotStored,   // a column the record does not store
+  kUnreadable,  // bytes that are not there or cannot be decoded
 };
 
 struct TypedValue {
   TypedKind kind = TypedKind::kNull;
+  ValueSource source = ValueSource::kStored;
+  // kInteger, kMoney: the value. kDecimal: the stored sign byte (0 is
+  // negative). kText of a char or nchar column: the pad blanks dropped.
   int64_t integer = 0;
   double real = 0;
   std::string text;            // kDecimal digits, kText content

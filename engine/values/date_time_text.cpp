@@ -24,25 +24,6 @@ bool TimeOfDayValid(const DateTimeParts& p) {
          p.second <= 59;
 }
 
-// Reads `width` (at most 8) little-endian bytes at `offset` as a number.
-std::optional<uint64_t> LeBytes(ByteView bytes, size_t offset, size_t width) {
-  if (width > 8 || !bytes.Contains(offset, width)) return std::nullopt;
-  uint64_t v = 0;
-  for (size_t i = 0; i < width; ++i) v |= uint64_t{bytes.data()[offset + i]} << (8 * i);
-  return v;
-}
-
-// " %02d:%02d:%02d.%0*d": the fraction keeps its leading zeros (.05 is not .5).
-std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
-  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
-  char buf[80];
-  std::snprintf(buf, sizeof buf, "%02llu:%02llu:%02llu.%0*llu",
-                static_cast<unsigned long long>(t.hours), static_cast<unsigned long long>(t.minutes),
-                static_cast<unsigned long long>(t.seconds), static_cast<int>(scale),
-                static_cast<unsigned long long>(t.fraction));
-  return buf;
-}
-
 // Appends v with at least `width` digits ("%0*d"); negative values keep
 // their sign in front of the zeros, as printf does.
 void AppendPadded(std::string& out, int64_t v, int width) {
@@ -64,6 +45,8 @@ void AppendPadded(std::string& out, int64_t v, int width) {
   out.append(digits, end);
 }
 
+}  // namespace
+
 std::string CalendarText(CalendarDate d) {
   std::string text;
   text.reserve(10);
@@ -75,6 +58,18 @@ std::string CalendarText(CalendarDate d) {
   return text;
 }
 
+std::string TimeOfDayText(const TimeOfDay& t, uint8_t scale) {
+  if (scale > kMaxTimeScale) scale = kMaxTimeScale;
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%02llu:%02llu:%02llu.%0*llu",
+                static_cast<unsigned long long>(t.hours), static_cast<unsigned long long>(t.minutes),
+                static_cast<unsigned long long>(t.seconds), static_cast<int>(scale),
+                static_cast<unsigned long long>(t.fraction));
+  return buf;
+}
+
+namespace {
+
 // "%04d-%02d-%02d %02d:%02d" of the parts.
 std::string CalendarMinuteText(const DateTimeParts& p) {
   std::string text = CalendarText({p.year, p.month, p.day});
@@ -83,11 +78,6 @@ std::string CalendarMinuteText(const DateTimeParts& p) {
   text += ':';
   AppendPadded(text, p.minute, 2);
   return text;
-}
-
-// Bytes of time(s) for its scale, when the column length says nothing.
-size_t TimeWidth(uint16_t length, size_t extra) {
-  return length > extra ? length - extra : 0;
 }
 
 }  // namespace
@@ -157,26 +147,14 @@ CalendarDate DaysToDate(int start_year, int64_t days) {
   return {static_cast<int>(year), month, static_cast<int>(day_of_year - cumulative[month - 1]) + 1};
 }
 
-template <TickRounding kRounding>
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
   CalendarDate d = DaysToDate(1900, days);
-  const uint64_t ms = (uint64_t{ticks} * 10 + (kRounding == TickRounding::kNearest ? 1 : 0)) / 3;
+  const uint64_t ms = (uint64_t{ticks} * 10 + 1) / 3;
   DateTimeParts p{d.year, d.month, d.day};
   p.hour = static_cast<int>(ms / 3600000);
   p.minute = static_cast<int>((ms % 3600000) / 60000);
   p.second = static_cast<int>((ms % 60000) / 1000);
   p.millisecond = static_cast<int>(ms % 1000);
-  return p;
-}
-template DateTimeParts TicksToDateTime<TickRounding::kNearest>(uint32_t, int32_t);
-template DateTimeParts TicksToDateTime<TickRounding::kDown>(uint32_t, int32_t);
-
-DateTimeParts SmallDateTimeToDate(uint32_t value) {
-  const int16_t minutes = static_cast<int16_t>(value & 0xFFFF);
-  CalendarDate d = DaysToDate(1900, value >> 16);
-  DateTimeParts p{d.year, d.month, d.day};
-  p.hour = minutes / 60;
-  p.minute = minutes % 60;
   return p;
 }
 
@@ -222,42 +200,6 @@ std::string DateTimeText(const DateTimeParts& p) {
 std::string SmallDateTimeText(const DateTimeParts& p) {
   if (!DateInRange(p, {1900, 1, 1}, {2079, 6, 6}) || !TimeOfDayValid(p)) return "NULL";
   return CalendarMinuteText(p) + ":00";
-}
-
-std::string DateText(ByteView bytes) {
-  std::optional<uint64_t> days = LeBytes(bytes, 0, 3);
-  if (!days) return {};
-  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days)));
-}
-
-std::string TimeText(ByteView bytes, uint16_t length, uint8_t scale) {
-  std::optional<uint64_t> units = LeBytes(bytes, 0, length);
-  if (!units || length == 0) return {};
-  return " " + TimeOfDayText(SplitTime(*units, scale), scale);
-}
-
-std::string DateTime2Text(ByteView bytes, uint16_t length, uint8_t scale) {
-  const size_t time_width = TimeWidth(length, 3);
-  std::optional<uint64_t> units = LeBytes(bytes, 0, time_width);
-  std::optional<uint64_t> days = LeBytes(bytes, time_width, 3);
-  if (!units || !days) return {};
-  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days))) + " " +
-         TimeOfDayText(SplitTime(*units, scale), scale);
-}
-
-std::string DateTimeOffsetText(ByteView bytes, uint16_t length, uint8_t scale) {
-  const size_t time_width = TimeWidth(length, 5);
-  std::optional<uint64_t> units = LeBytes(bytes, 0, time_width);
-  std::optional<uint64_t> days = LeBytes(bytes, time_width, 3);
-  std::optional<int16_t> zone = bytes.I16(time_width + 3);
-  if (!units || !days || !zone) return {};
-  const int minutes = *zone;
-  const int magnitude = minutes < 0 ? -minutes : minutes;
-  char buf[24];
-  std::snprintf(buf, sizeof buf, " %c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60,
-                magnitude % 60);
-  return CalendarText(DaysToDate(1, static_cast<int64_t>(*days))) + " " +
-         TimeOfDayText(SplitTime(*units, scale), scale) + buf;
 }
 
 }  // namespace tollamer

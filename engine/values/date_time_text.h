@@ -23,6 +23,7 @@ struct CalendarDate {
   int year = 0;
   int month = 0;
   int day = 0;
+  bool operator==(const CalendarDate&) const = default;
 };
 
 struct DateTimeParts {
@@ -59,14 +60,8 @@ TimeOfDay SplitTime(uint64_t units, uint8_t scale);
 
 // A datetime value: ticks of 1/300 second since midnight, days since
 // 1900-01-01. The ticks become milliseconds to the nearest (.000, .003,
-// .007, as the server shows them) or cut down (.000, .003, .006, as the
-// record grid has always shown them); the hour is not wrapped at 24.
-enum class TickRounding : uint8_t { kNearest, kDown };
-template <TickRounding kRounding = TickRounding::kDown>
+// .007, as the server shows them); the hour is not wrapped at 24.
 DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days);
-// A smalldatetime value as its 32-bit little-endian number: low 16 bits the
-// signed minutes, high 16 bits the day count since 1900.
-DateTimeParts SmallDateTimeToDate(uint32_t value);
 
 // "%04d-%02d-%02d %02d:%02d:%02d.%03d", or "NULL" outside 1753-01-01 ..
 // 9999-12-31 or with an impossible time.
@@ -75,11 +70,10 @@ std::string DateTimeText(const DateTimeParts& parts);
 // or with an impossible time.
 std::string SmallDateTimeText(const DateTimeParts& parts);
 
-// The SQL 2008 types; `length` is the column's byte length and `scale` its
-// fractional digits. Empty text when the bytes are too short.
-std::string DateText(ByteView bytes);
-std::string TimeText(ByteView bytes, uint16_t length, uint8_t scale);
-std::string DateTime2Text(ByteView bytes, uint16_t length, uint8_t scale);
-std::string DateTimeOffsetText(ByteView bytes, uint16_t length, uint8_t scale);
+// "yyyy-mm-dd" (a year of more digits, or a negative one, as it is).
+std::string CalendarText(CalendarDate date);
+// "hh:mm:ss.f": hours as they are, the fraction with `scale` digits (at
+// most 7), keeping its leading zeros (.05 is not .5).
+std::string TimeOfDayText(const TimeOfDay& time, uint8_t scale);
 
 }  // namespace tollamer

@@ -1,23 +1,11 @@
-// The type forms both formatters share.
+// Small text forms the value formatters share.
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "engine/values/value_format.h"
-#include "engine/values/wide_text.h"
 
 namespace tollamer {
-namespace {
-
-constexpr std::string_view kTenBlanks = "          ";
-
-void CutAtTenBlanks(std::string& text) {
-  const size_t run = text.find(kTenBlanks);
-  if (run != std::string::npos) text.resize(run);
-}
-
-}  // namespace
-
 std::string ByteToBitString(uint8_t byte) {
   static constexpr std::array<const char*, 16> kNibbles = {
       "0000", "0001", "0010", "0011", "0100", "0101", "0110", "0111",
@@ -50,22 +38,6 @@ std::string UniqueIdentifierText(ByteView b) {
                 b.LeOr<uint32_t>(0), b.LeOr<uint16_t>(4), b.LeOr<uint16_t>(6), d[8], d[9],
                 d[10], d[11], d[12], d[13], d[14], d[15]);
   return buf;
-}
-
-std::string CharText2000(ByteView bytes, uint16_t length, uint16_t code_page) {
-  ByteView stored = bytes.Slice(0, std::min<size_t>(length, bytes.size())).value_or(ByteView());
-  std::string text = NarrowAsUtf8(UpToNul(stored), code_page);
-  CutAtTenBlanks(text);
-  return text;
-}
-
-std::string NCharText(ByteView bytes, uint16_t length) {
-  ByteView stored = bytes.Slice(0, std::min<size_t>(length, bytes.size())).value_or(ByteView());
-  std::string text;
-  AppendWideAsAnsi(stored, text);
-  CutAtTenBlanks(text);
-  CutToCharacters(text, length / 2);
-  return text;
 }
 
 }  // namespace tollamer

@@ -31,14 +31,19 @@ bool HasBytesWesternLacks(ByteView bytes) {
 
 }  // namespace
 
-void AppendNarrowAsUtf8(ByteView bytes, uint16_t code_page, std::string& out) {
+void AppendNarrowJudgedBy(ByteView bytes, ByteView judged, uint16_t code_page,
+                          std::string& out) {
   if (platform::IsAscii(bytes.span())) {
     out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return;
   }
-  if ((code_page == 0 || code_page == platform::kCodePageWestern) && HasBytesWesternLacks(bytes))
+  if ((code_page == 0 || code_page == platform::kCodePageWestern) && HasBytesWesternLacks(judged))
     code_page = kOemWestern;
   platform::AppendCodePageAsUtf8(bytes.span(), code_page, out);
+}
+
+void AppendNarrowAsUtf8(ByteView bytes, uint16_t code_page, std::string& out) {
+  AppendNarrowJudgedBy(bytes, bytes, code_page, out);
 }
 
 std::string NarrowAsUtf8(ByteView bytes, uint16_t code_page) {

@@ -26,6 +26,9 @@ void AppendWideAsAnsi(ByteView utf16, std::string& out);
 // 1252 client could have sent; it is read in code page 850 instead.
 void AppendNarrowAsUtf8(ByteView bytes, uint16_t code_page, std::string& out);
 std::string NarrowAsUtf8(ByteView bytes, uint16_t code_page);
+// The same with the code page judged by `judged` (a part of `bytes`) alone.
+void AppendNarrowJudgedBy(ByteView bytes, ByteView judged, uint16_t code_page,
+                          std::string& out);
 
 // The length of the NUL-terminated 8-bit string at the start of `bytes`,
 // at most bytes.size().

@@ -54,7 +54,9 @@ const Texts kShared = {"00112233-4455-6677-8899-AABBCCDDEEFF", "200", "-5", "123
                        "abcdefghij", "0x80818283848586FF", "hello", "ok text", "Grüße", "0x0102",
                        "long text value", "wide text", "0x89504E47", ""};
 
-TEST_F(TypedRowsTest, EveryTypeOfBothVersions) {
+// The grid shows the same values but real and float with six decimals, and
+// sql_variant as NULL; its rows of NULLs are "NULL".
+TEST_F(TypedRowsTest, EveryTypeOfBothVersionsTypedAndInTheGrid) {
   EveryTypeDatabase2000 d2000 = BuildEveryTypeDatabase2000();
   auto rows = Rows(d2000.file, VersionSetting::kSql2000, d2000.tableId);
   ASSERT_EQ(rows.size(), 2u);
@@ -66,6 +68,16 @@ TEST_F(TypedRowsTest, EveryTypeOfBothVersions) {
   EXPECT_EQ(rows[0][14].kind, TypedKind::kBytes);
   EXPECT_EQ(stats_.rows, 2u);
   EXPECT_EQ(stats_.pagesSkipped, 0u);
+  Texts grid_shared = kShared;
+  grid_shared[5] = "1.500000";
+  grid_shared[8] = "2.250000";
+  grid_shared.back() = "NULL";
+  TableGridPage grid = ShowTableData(*db_, version_, d2000.tableId, 1);
+  ASSERT_EQ(grid.rows.size(), 2u);
+  EXPECT_EQ(grid.titles.front(), "guid");
+  EXPECT_EQ(grid.titles.back(), "variant");
+  EXPECT_EQ(grid.rows[0], grid_shared);
+  EXPECT_EQ(grid.rows[1], Texts(kShared.size(), "NULL"));
 
   for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
     EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(v);
@@ -77,6 +89,17 @@ TEST_F(TypedRowsTest, EveryTypeOfBothVersions) {
                      "2008-05-17 13:14:15.1234567+02:00", "<a k=\"v\">x&lt;y</a>", "off-row text"});
     EXPECT_EQ(TextsOf(rows[0]), expected);
     for (const TypedValue& value : rows[1]) EXPECT_TRUE(value.IsNull());
+    Texts shown = grid_shared;
+    shown.insert(shown.end(), {"2008-05-17", " 13:14:15.1234567", "2008-05-17 13:14:15.1234567",
+                               "2008-05-17 13:14:15.1234567 +02:00", expected[29], expected[30]});
+    grid = ShowTableData(*db_, version_, d.tableId, 1);
+    ASSERT_EQ(grid.rows.size(), 2u);
+    EXPECT_EQ(grid.rows[0], shown);
+    EXPECT_EQ(grid.rows[1], Texts(shown.size(), "NULL"));
+    // The reader numbered the variable columns itself and kept the numbers.
+    const TableInfo& t = db_->catalog.tables.at(d.tableId);
+    EXPECT_EQ(t.columns.at(19).xoffset, -1);  // vchr
+    EXPECT_EQ(t.columns.at(31).xoffset, -9);  // big_text
   }
 }
 
@@ -128,7 +151,7 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   EXPECT_EQ(rows[0][0].text, body);
   EXPECT_EQ(rows[0][1].text, "abc");
   EXPECT_EQ(ExportText(rows[0][2]), "1900-01-01 00:00:00.000");
-  // The grid keeps its own texts.
+  // The grid cuts its text.
   TableGridPage grid = ShowTableData(*db_, version_, 700, 1);
   ASSERT_EQ(grid.rows.size(), 1u);
   EXPECT_EQ(grid.rows[0][0], std::string(100, 'q'));

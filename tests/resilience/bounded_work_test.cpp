@@ -91,7 +91,7 @@ TEST(BoundedWorkTest, CompressedRecordClaimingAllOnesColumnsStaysInsideItsPage) 
     const auto long_region = cd->LocateLongRegion();
     for (uint32_t c = 0; c < 3; ++c) (void)cd->Locate(c, long_region);
   }
-  auto row = DecodeCompressedRecord(page, offset, columns, {}, {}, unopened, messages);
+  auto row = DecodeCompressedTyped(page, offset, columns, {}, {}, unopened, messages);
   if (row) EXPECT_EQ(row->size(), columns.size());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }

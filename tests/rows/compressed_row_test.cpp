@@ -5,7 +5,8 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_row.h"
-#include "engine/values/value_format.h"
+#include "engine/rows/table_rows_text.h"
+#include "engine/values/value_types.h"
 #include "tests/fixtures/cd_record_builder.h"
 
 namespace tollamer {
@@ -47,13 +48,23 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
 
 Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
+// The grid texts of the compressed record at `at` of `page`.
+std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, ColumnInfo>& columns,
+                             const AnchorEntries& anchor, const DictionaryEntries& dictionary,
+                             const PageStore& store, EngineMessages& messages) {
+  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
+  Row row;
+  if (values) SetCompressedGridTexts(std::move(*values), columns, row);
+  return values ? std::optional(row) : std::nullopt;
+}
+
 // A row-compressed page: no compression information, the record at 96.
 class RowPage {
  public:
   explicit RowPage(const Bytes& record, size_t at = kAt)
       : page_(fixtures::PageWithRecord(record, at)), at_(at) {}
   std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns) {
-    return DecodeCompressedRecord(ByteView(page_), at_, columns, {}, {}, store_, messages_);
+    return GridTexts(ByteView(page_), at_, columns, {}, {}, store_, messages_);
   }
   RecordingMessages messages_;
   Bytes page_;
@@ -81,7 +92,7 @@ std::string Describe(const TypedValue& v) {
 // stored form and through the ordinary formatter, texts in their column's
 // code page) and as its typed value (the complete stored value: exact
 // floats, text without pad blanks, the zero of an empty number).
-TEST(DecodeCompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
+TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   const Bytes empty = CdRecordBuilder().Empty().Build();
   auto s = [](const Bytes& b) { return CdRecordBuilder().Short(b).Build(); };
   Bytes third(8);
@@ -147,13 +158,13 @@ TEST(DecodeCompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   }
 }
 
-TEST(DecodeCompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {
+TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}, {vt::kInt}});
   RowPage page(CdRecordBuilder().Short({0x81}).Short(Ascii("hey")).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"1", "hey", "NULL"}));
 }
 
-TEST(DecodeCompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
+TEST(CompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}});
   RowPage page(CdRecordBuilder().Short({0x99}).Short({0x81}).Short(Ascii("b")).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"1", "b"}));
@@ -162,7 +173,7 @@ TEST(DecodeCompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
   EXPECT_EQ(two.Decode(columns), (Row{"2", "a"}));
 }
 
-TEST(DecodeCompressedRecordTest, RejectedRecords) {
+TEST(CompressedRecordTest, RejectedRecords) {
   const auto columns = Columns({{vt::kVarChar, 500}});
   // Header above 63.
   EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x41).Build()).Decode(columns),
@@ -181,11 +192,11 @@ TEST(DecodeCompressedRecordTest, RejectedRecords) {
   RecordingMessages messages;
   PageStore store(messages);
   const Bytes page(kPageSize, 0);
-  EXPECT_EQ(DecodeCompressedRecord(ByteView(page), kPageSize, columns, {}, {}, store, messages),
+  EXPECT_EQ(GridTexts(ByteView(page), kPageSize, columns, {}, {}, store, messages),
             std::nullopt);
 }
 
-TEST(DecodeCompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
+TEST(CompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 100}});
   RowPage page(CdRecordBuilder().Short({0x83}).Long(Ascii("long text")).LongHeader(7).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"3", "long text"}));
@@ -210,7 +221,7 @@ class PageCompressedTest : public ::testing::Test {
     }
     DictionaryEntries dictionary;
     if (info->hasDictionary) dictionary = ParseDictionary(page, info->dictionaryOffset);
-    return DecodeCompressedRecord(page, at, columns, anchor, dictionary, store_, messages_);
+    return GridTexts(page, at, columns, anchor, dictionary, store_, messages_);
   }
 
   Bytes page_;

@@ -49,44 +49,6 @@ class TableRowsTest : public ::testing::Test {
   VersionSetting version_ = VersionSetting::kNone;
 };
 
-const Row kSharedValues = {
-    "00112233-4455-6677-8899-AABBCCDDEEFF", "200", "-5", "123456", "1999-12-31 01:30:00",
-    "1.500000", "12.3456", "1901-01-02 00:00:00.000", "2.250000", "1", "123.45", "-1234.567",
-    "2.5000", "5000000000", "0xDEADBEEF", "abcdefghij", "0x80818283848586FF", "hello",
-    "ok text", "Grüße", "0x0102", "long text value", "wide text", "0x89504E47", "NULL"};
-
-TEST_F(TableRowsTest, EveryTypeOfA2000Table) {
-  EveryTypeDatabase2000 d = BuildEveryTypeDatabase2000();
-  Open(d.file, VersionSetting::kSql2000);
-  TableGridPage grid = ShowTableData(*db_, version_, d.tableId, 1);
-  ASSERT_EQ(grid.rows.size(), 2u);
-  EXPECT_EQ(grid.titles.front(), "guid");
-  EXPECT_EQ(grid.titles.back(), "variant");
-  EXPECT_EQ(grid.rows[0], kSharedValues);
-  EXPECT_EQ(grid.rows[1], Row(kSharedValues.size(), "NULL"));
-  EXPECT_EQ(grid.pageCount, 1u);
-}
-
-TEST_F(TableRowsTest, EveryTypeOfA2005And2008Table) {
-  for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
-    EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(v);
-    Open(d.built.file, VersionSetting::kSql2005);
-    std::vector<Row> rows = AllRows(d.tableId);
-    ASSERT_EQ(rows.size(), 2u);
-    Row expected = kSharedValues;
-    expected.insert(expected.end(), {"2008-05-17", " 13:14:15.1234567",
-                                     "2008-05-17 13:14:15.1234567",
-                                     "2008-05-17 13:14:15.1234567 +02:00",
-                                     "<a k=\"v\">x&lt;y</a>", "off-row text"});
-    EXPECT_EQ(rows[0], expected);
-    EXPECT_EQ(rows[1], Row(expected.size(), "NULL"));
-    // The reader numbered the variable columns itself and kept the numbers.
-    const TableInfo& t = db_->catalog.tables.at(d.tableId);
-    EXPECT_EQ(t.columns.at(19).xoffset, -1);  // vchr
-    EXPECT_EQ(t.columns.at(31).xoffset, -9);  // big_text
-  }
-}
-
 // A table of an int and a varchar whose rows fill `pages` data pages.
 sql2000::Table2000 PagedTable2000(uint32_t pages) {
   sql2000::Table2000 t;
