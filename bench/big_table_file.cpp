@@ -1,11 +1,13 @@
 #include "bench/big_table_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 #include "engine/pagestore/iam_layout.h"
 #include "engine/pagestore/page_layout.h"
+#include "engine/pagestore/pfs_layout.h"
 #include "tests/fixtures/page_checksum.h"
 #include "tests/fixtures/sql2005_database.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -74,6 +76,12 @@ BigTableFile WriteBigTableFile(const std::string& path, uint64_t bytes) {
   for (uint64_t e = first / 8; e < total / 8 && e / 8 < iam_layout::kBitmapBytes; ++e)
     iam[bitmap + e / 8] |= uint8_t(1u << (e % 8));
   FinishPage(iam, FormatVersion::kSql2008);
+  // The first PFS page marks the copies allocated (past it, the copy lying
+  // where a PFS page would is no PFS page: the pages count as allocated).
+  Bytes& pfs = built.file.MutablePage(pfs_layout::kFirstPfsPage);
+  for (uint64_t p = first; p < std::min<uint64_t>(total, pfs_layout::kPagesPerPfs); ++p)
+    pfs[pfs_layout::EntryOffsetOf(p)] |= pfs_layout::kAllocatedBit;
+  FinishPage(pfs, FormatVersion::kSql2008);
   built.file.SetPageCount(static_cast<uint32_t>(first));
   Bytes image = built.file.Image();
 

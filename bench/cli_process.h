@@ -3,6 +3,7 @@
 // timing cat as the baseline, and emptying the page cache between cold runs.
 #pragma once
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,15 +21,20 @@ struct CliRun {
   double peakMiB = 0;
 };
 
+// The command's standard error goes to `stderr_path`.
 inline CliRun RunCliProcess(const std::string& cli, const std::vector<std::string>& args,
-                            const std::string& stdout_path) {
+                            const std::string& stdout_path,
+                            const std::string& stderr_path = "/dev/null") {
   CliRun run;
   std::fflush(stdout);
+  // The child's peak counts the pages it shares with this process until its
+  // exec: the memory a generator freed goes back to the system first.
+  malloc_trim(0);
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     if (!std::freopen(stdout_path.c_str(), "w", stdout)) _exit(127);
-    if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
+    if (!std::freopen(stderr_path.c_str(), "w", stderr)) _exit(127);
     std::vector<std::string> copy = args;
     std::string program = cli;
     std::vector<char*> argv{program.data()};

@@ -11,7 +11,8 @@ data="${1:-bench/data}"
 mkdir -p "$data"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTOLLAMER_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target catalog_open_bench catalog2005_open_bench \
-  rows_scan_bench tools_throughput_bench data_export_bench backup_open_bench tollamer-cli >/dev/null
+  rows_scan_bench tools_throughput_bench data_export_bench backup_open_bench shapes_export_bench \
+  tollamer-cli >/dev/null
 bin=build-bench/bench
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
@@ -27,16 +28,17 @@ run "$bin/rows_scan_bench" "$data" 1
 run "$bin/tools_throughput_bench" "$data"
 run "$bin/data_export_bench" 1024
 run "$bin/backup_open_bench" "$data" 1
+run "$bin/shapes_export_bench" "${TOLLAMER_BENCH_MIB:-1024}"
 
 echo
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-printf '| %-36s | %10s | %10s | %10s | %7s | %-18s | %9s |\n' operation size time MiB/s ratio against "peak mem"
+printf '| %-36s | %10s | %10s | %10s | %14s | %-18s | %9s |\n' operation size time MiB/s ratio against "peak mem"
 printf '|%s|%s|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..38})" "$(printf -- '-%.0s' {1..12})" \
-  "$(printf -- '-%.0s' {1..12})" "$(printf -- '-%.0s' {1..12})" "$(printf -- '-%.0s' {1..9})" \
+  "$(printf -- '-%.0s' {1..12})" "$(printf -- '-%.0s' {1..12})" "$(printf -- '-%.0s' {1..16})" \
   "$(printf -- '-%.0s' {1..20})" "$(printf -- '-%.0s' {1..11})"
 awk -F'|' '{
   mib = $3; sec = $4;
   rate = (sec > 0) ? sprintf("%.1f", mib / sec) : "-";
-  printf "| %-36s | %6.1f MiB | %8.3f s | %10s | %7s | %-18s | %5.1f MiB |\n", $2, mib, sec, rate, $5, $6, $7
+  printf "| %-36s | %6.1f MiB | %8.3f s | %10s | %14s | %-18s | %5.1f MiB |\n", $2, mib, sec, rate, $5, $6, $7
 }' "$results"

@@ -94,12 +94,101 @@ void AppendCsvValue(std::string& out, const TypedValue& v) {
   AppendExportText(out, v);
 }
 
-void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row) {
-  for (size_t i = 0; i < row.size(); ++i) {
-    if (i) out.push_back(',');
-    AppendCsvValue(out, row[i]);
+namespace {
+
+// A row whose fields together may take at most this many bytes is written
+// in one piece, straight into the output's room; a longer one (a large
+// value) field by field.
+constexpr size_t kShortRowBytes = 64 * 1024;
+
+// The most bytes each kind's CSV field takes.
+constexpr size_t kMaxIntegerText = 20;  // "-9223372036854775808"
+constexpr size_t kGuidText = 36;
+
+size_t FieldBound(const TypedValue& v) {
+  switch (v.kind) {
+    case TypedKind::kNull: return 0;
+    case TypedKind::kInteger: return kMaxIntegerText;
+    case TypedKind::kDecimal: return v.text.size();
+    case TypedKind::kFloat: return kMaxFloatText;
+    case TypedKind::kMoney: return kMaxMoneyText;
+    case TypedKind::kDateTime: return kMaxIsoDateTimeText;
+    case TypedKind::kText: return 2 * v.text.size() + 2;  // every byte a quote, in quotes
+    case TypedKind::kBytes: return 2 + 2 * v.bytes.size();
+    case TypedKind::kGuid: return kGuidText;
   }
-  out += "\r\n";
+  return 0;
+}
+
+char* PutText(char* p, std::string_view text) {
+  if (!text.empty()) std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+// AppendCsvField written at `p` (room for 2 * size + 2 bytes).
+char* PutCsvField(char* p, std::string_view text, bool quote_empty) {
+  const bool quote = (text.empty() && quote_empty) || AnyQuoteByte(text);
+  if (!quote) return PutText(p, text);
+  *p++ = '"';
+  size_t from = 0;
+  for (size_t at = text.find('"'); at != std::string_view::npos; at = text.find('"', at + 1)) {
+    p = PutText(p, text.substr(from, at + 1 - from));
+    *p++ = '"';
+    from = at + 1;
+  }
+  p = PutText(p, text.substr(from));
+  *p++ = '"';
+  return p;
+}
+
+// AppendCsvValue written at `p` (room for FieldBound(v) bytes).
+char* PutCsvValue(char* p, const TypedValue& v) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  switch (v.kind) {
+    case TypedKind::kNull: return p;
+    case TypedKind::kInteger: return std::to_chars(p, p + kMaxIntegerText, v.integer).ptr;
+    case TypedKind::kDecimal: return PutText(p, v.text);
+    case TypedKind::kFloat: return PutFloatText(p, v);
+    case TypedKind::kMoney: return PutMoneyText(p, v.integer);
+    case TypedKind::kDateTime: return PutIsoDateTimeText(p, v.time, ' ');
+    case TypedKind::kText: return PutCsvField(p, v.text, true);
+    case TypedKind::kBytes:
+      *p++ = '0';
+      *p++ = 'x';
+      for (uint8_t b : v.bytes) {
+        *p++ = kHex[b >> 4];
+        *p++ = kHex[b & 0x0F];
+      }
+      return p;
+    case TypedKind::kGuid: return PutText(p, GuidText(v.bytes));
+  }
+  return p;
+}
+
+}  // namespace
+
+void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row) {
+  size_t bound = row.size() + 2;  // commas, CR LF
+  for (const TypedValue& v : row) bound += FieldBound(v);
+  if (bound > kShortRowBytes) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) out.push_back(',');
+      AppendCsvValue(out, row[i]);
+    }
+    out += "\r\n";
+    return;
+  }
+  const size_t start = out.size();
+  out.resize(start + bound);
+  char* const base = out.data();
+  char* p = base + start;
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i) *p++ = ',';
+    p = PutCsvValue(p, row[i]);
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  out.resize(static_cast<size_t>(p - base));
 }
 
 void AppendCsvHeader(std::string& out, const std::vector<std::string>& names) {

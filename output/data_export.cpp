@@ -1,11 +1,9 @@
 #include "output/data_export.h"
 
-#include <set>
-
 #include "output/csv_format.h"
-#include "output/data_export_buffer.h"
 #include "output/safe_file_name.h"
 #include "output/sql_insert.h"
+#include "output/table_export.h"
 
 namespace tollamer {
 
@@ -25,134 +23,135 @@ std::string DataFileName(const TableInfo& table, DataFormat format) {
   return SafeFileNamePart(table.fullName) + (format == DataFormat::kCsv ? ".csv" : ".sql");
 }
 
-TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
-                                DataFormat format, const std::string& path,
-                                const DataProgress& progress) {
-  TableDataResult result;
-  result.tableId = table_id;
-  result.target = path;
-  auto it = db.catalog.tables.find(table_id);
-  if (it == db.catalog.tables.end()) {
-    result.error = "not in the catalog";
-    return result;
+TableExport::TableExport(CMdfDatabase& db, uint32_t table_id, DataFormat format, std::string path,
+                         size_t buffer_bytes)
+    : db_(db), format_(format), bufferBytes_(buffer_bytes) {
+  result_.tableId = table_id;
+  result_.target = std::move(path);
+}
+
+TableExport::Start TableExport::Begin() {
+  auto it = db_.catalog.tables.find(result_.tableId);
+  if (it == db_.catalog.tables.end()) {
+    result_.error = "not in the catalog";
+    return Start::kNotInCatalog;
   }
-  const TableInfo& table = it->second;
-  result.tableName = table.fullName;
-  result.catalogRows = table.rowCount;
-  result.columnsInferred = table.columnsInferred;
-  if (progress.tableStarted) progress.tableStarted(table);
+  table_ = &it->second;
+  const TableInfo& table = *table_;
+  result_.tableName = table.fullName;
+  result_.catalogRows = table.rowCount;
+  result_.columnsInferred = table.columnsInferred;
   if (table.columns.empty()) {
     // Nothing to write; a loss only when the catalog counts rows for it.
-    result.skipped = table.rowCount != 0;
-    result.ok = !result.skipped;
-    if (result.skipped) result.error = kNoColumnsError;
-    result.target.clear();
-    if (progress.tableDone) progress.tableDone(result);
-    return result;
+    result_.skipped = table.rowCount != 0;
+    result_.ok = !result_.skipped;
+    if (result_.skipped) result_.error = kNoColumnsError;
+    result_.target.clear();
+    return Start::kNothingToWrite;
   }
-
-  std::unique_ptr<BufferedOutput> out = BufferedOutput::Create(path, result.error);
-  if (!out) return result;
-  const std::vector<const ColumnInfo*> columns = ColumnList(table);
+  out_ = BufferedOutput::Create(result_.target, result_.error, bufferBytes_);
+  if (!out_) return Start::kCannotCreate;
   const std::optional<IdentityInfo>& identity = table.constraints.identity;
-  SqlInsertWriter sql(table.fullName, columns,
-                      identity && table.columns.contains(identity->colid) && !table.columnsInferred);
-  if (format == DataFormat::kCsv)
-    AppendCsvHeader(out->Buffer(), ColumnNames(table));
-  else
-    out->Append(sql.Header());
+  if (format_ == DataFormat::kCsv) {
+    AppendCsvHeader(out_->Buffer(), ColumnNames(table));
+  } else {
+    sql_ = std::make_unique<SqlInsertWriter>(
+        table.fullName, ColumnList(table),
+        identity && table.columns.contains(identity->colid) && !table.columnsInferred);
+    out_->Append(sql_->Header());
+  }
+  return Start::kReady;
+}
 
-  bool write_failed = false;
-  bool cancelled = false;
-  auto row = [&](const std::vector<TypedValue>& values) {
-    if (progress.Cancelled()) {
-      cancelled = true;
-      return false;
-    }
-    if (format == DataFormat::kCsv)
-      AppendCsvRow(out->Buffer(), values);
-    else
-      sql.AppendRow(out->Buffer(), values);
-    if (!out->MaybeFlush()) {
-      write_failed = true;
-      return false;
-    }
-    return true;
+TypedRowFormatter TableExport::RowFormatter() const {
+  if (format_ != DataFormat::kCsv) return {};
+  return [](const std::vector<TypedValue>& values, std::string& text) {
+    AppendCsvRow(text, values);
   };
+}
+
+bool TableExport::Take(const std::string& text) {
+  if (writeFailed_) return false;
+  writeFailed_ = !out_->Put(text);
+  return !writeFailed_;
+}
+
+bool TableExport::Take(const std::vector<TypedValue>& row) {
+  if (writeFailed_) return false;
+  if (format_ == DataFormat::kCsv)
+    AppendCsvRow(out_->Buffer(), row);
+  else
+    sql_->AppendRow(out_->Buffer(), row);
+  writeFailed_ = !out_->MaybeFlush();
+  return !writeFailed_;
+}
+
+const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
+                                           const TypedTableStats& stats) {
+  result_.stats = stats;
+  if (sql_) out_->Append(sql_->Footer());
+  if (cancelled) {
+    result_.error = "cancelled";
+  } else if (writeFailed_) {
+    result_.error = "write failed: " + out_->Error();
+  } else if (!walked && !stats.listed && table_->rowCount != 0) {
+    result_.skipped = true;
+    result_.error = kNoDataPagesError;
+  } else if (!out_->Commit()) {
+    result_.error = "write failed: " + out_->Error();
+  } else {
+    result_.ok = true;
+  }
+  return result_;
+}
+
+const TableDataResult& WalkTableExport(CMdfDatabase& db, VersionSetting version,
+                                       TableExport& table, const DataProgress& progress) {
+  const uint32_t table_id = table.Result().tableId;
+  TypedTableStats stats;
+  bool cancelled = false;
   bool walked = false;
-  if (format == DataFormat::kCsv) {
-    // CSV lines are made on worker threads, a batch of pages at a time, and
+  if (TypedRowFormatter format = table.RowFormatter()) {
+    // Lines are made on worker threads, a batch of pages at a time, and
     // written here in order; cancelling is asked per batch.
-    const TypedRowFormatter csv = [](const std::vector<TypedValue>& values, std::string& text) {
-      AppendCsvRow(text, values);
-    };
     walked = ForEachTypedRowBatch(
-        db, version, table_id, csv,
+        db, version, table_id, format,
         [&](const TypedRowBatch& batch) {
           if (progress.Cancelled()) {
             cancelled = true;
             return false;
           }
-          out->Append(batch.text);
-          if (!out->MaybeFlush()) {
-            write_failed = true;
+          return table.Take(batch.text);
+        },
+        stats, progress.pages);
+  } else {
+    walked = ForEachTypedRow(
+        db, version, table_id,
+        [&](const std::vector<TypedValue>& values) {
+          if (progress.Cancelled()) {
+            cancelled = true;
             return false;
           }
-          return true;
+          return table.Take(values);
         },
-        result.stats, progress.pages);
-  } else {
-    walked = ForEachTypedRow(db, version, table_id, row, result.stats, progress.pages);
+        stats, progress.pages);
   }
-  if (format == DataFormat::kSql) out->Append(sql.Footer());
-  if (cancelled) {
-    result.error = "cancelled";
-  } else if (write_failed) {
-    result.error = "write failed: " + out->Error();
-  } else if (!walked && !result.stats.listed && table.rowCount != 0) {
-    result.skipped = true;
-    result.error = kNoDataPagesError;
-  } else if (!out->Commit()) {
-    result.error = "write failed: " + out->Error();
-  } else {
-    result.ok = true;
-  }
+  const TableDataResult& result = table.Finish(walked, cancelled, stats);
   if (progress.tableDone) progress.tableDone(result);
   return result;
 }
 
-std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting version,
-                                              const std::vector<uint32_t>& table_ids,
-                                              DataFormat format, const std::string& folder,
-                                              const DataProgress& progress) {
-  std::vector<uint32_t> ids = table_ids;
-  if (ids.empty())
-    for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
-  std::vector<TableDataResult> results;
-  std::set<std::string> used;
-  for (uint32_t id : ids) {
-    if (progress.Cancelled()) break;
-    auto it = db.catalog.tables.find(id);
-    std::string name = it == db.catalog.tables.end()
-                           ? std::to_string(id) + (format == DataFormat::kCsv ? ".csv" : ".sql")
-                           : DataFileName(it->second, format);
-    if (!used.insert(name).second) {
-      name.insert(name.rfind('.'), "_" + std::to_string(id));
-      used.insert(name);
-    }
-    std::optional<std::string> path = PathInFolder(folder, name);
-    if (!path) {
-      TableDataResult failed;
-      failed.tableId = id;
-      if (it != db.catalog.tables.end()) failed.tableName = it->second.fullName;
-      failed.error = "no file name for the table";
-      results.push_back(failed);
-      if (progress.tableDone) progress.tableDone(failed);
-      continue;
-    }
-    results.push_back(ExportTableData(db, version, id, format, *path, progress));
-  }
-  return results;
+TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                                DataFormat format, const std::string& path,
+                                const DataProgress& progress) {
+  TableExport table(db, table_id, format, path);
+  const TableExport::Start start = table.Begin();
+  if (start == TableExport::Start::kNotInCatalog) return table.Result();
+  if (progress.tableStarted) progress.tableStarted(table.Table());
+  if (start == TableExport::Start::kNothingToWrite && progress.tableDone)
+    progress.tableDone(table.Result());
+  if (start != TableExport::Start::kReady) return table.Result();
+  return WalkTableExport(db, version, table, progress);
 }
 
 }  // namespace tollamer

@@ -66,7 +66,11 @@ TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32
 
 // Writes the given tables (all catalog tables when `table_ids` is empty)
 // into `folder`, in ascending object id. Two tables whose safe names
-// collide get their object id appended.
+// collide get their object id appended. Their data pages are read in one
+// walk over the file (a table whose page list goes back in the file gets a
+// walk of its own); each table's file, outcome and messages are what
+// ExportTableData gives, and the outcomes come in the tables' order once
+// the walk has ended.
 std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting version,
                                               const std::vector<uint32_t>& table_ids,
                                               DataFormat format, const std::string& folder,

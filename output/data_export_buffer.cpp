@@ -4,37 +4,47 @@
 
 namespace tollamer {
 
-namespace {
-constexpr size_t kFlushBytes = 1 << 20;
-}
-
 std::unique_ptr<BufferedOutput> BufferedOutput::Create(const std::string& path,
-                                                       std::string& error) {
+                                                       std::string& error, size_t flush_bytes) {
   platform::CreateResult created = platform::CreateOutputFile(path);
   if (!created.file) {
     error = created.message.empty() ? "cannot create " + path : created.message;
     return nullptr;
   }
-  auto out = std::unique_ptr<BufferedOutput>(new BufferedOutput(std::move(created.file)));
-  out->buffer_.reserve(kFlushBytes + (kFlushBytes >> 2));
+  auto out = std::unique_ptr<BufferedOutput>(
+      new BufferedOutput(std::move(created.file), flush_bytes));
+  out->buffer_.reserve(flush_bytes + (flush_bytes >> 2));
   return out;
 }
 
-bool BufferedOutput::Flush() {
+bool BufferedOutput::WriteOut(std::string_view text) {
   if (failed_) return false;
-  if (buffer_.empty()) return true;
-  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(buffer_.data()), buffer_.size());
+  if (text.empty()) return true;
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (!file_->Write(bytes)) {
     failed_ = true;
     error_ = file_->Error();
     return false;
   }
-  written_ += buffer_.size();
+  written_ += text.size();
+  return true;
+}
+
+bool BufferedOutput::Flush() {
+  if (!WriteOut(buffer_)) return false;
   buffer_.clear();
   return true;
 }
 
-bool BufferedOutput::MaybeFlush() { return buffer_.size() < kFlushBytes ? !failed_ : Flush(); }
+bool BufferedOutput::Put(std::string_view text) {
+  if (buffer_.size() + text.size() <= flushBytes_) {
+    buffer_ += text;
+    return MaybeFlush();
+  }
+  return Flush() && WriteOut(text);
+}
+
+bool BufferedOutput::MaybeFlush() { return buffer_.size() < flushBytes_ ? !failed_ : Flush(); }
 
 bool BufferedOutput::Commit() {
   if (!Flush()) return false;

@@ -10,13 +10,22 @@
 
 namespace tollamer {
 
+inline constexpr size_t kDefaultFlushBytes = 1 << 20;
+
 class BufferedOutput {
  public:
   // Nothing opened (and `error` set) when the temporary file cannot be made.
-  static std::unique_ptr<BufferedOutput> Create(const std::string& path, std::string& error);
+  // The buffer is written out once it holds `flush_bytes` (less for many
+  // files open at once).
+  static std::unique_ptr<BufferedOutput> Create(const std::string& path, std::string& error,
+                                                size_t flush_bytes = kDefaultFlushBytes);
 
   std::string& Buffer() { return buffer_; }
   void Append(std::string_view text) { buffer_ += text; }
+  // Appends `text`, or when it would not fit in the buffer, writes the
+  // buffer and `text` out: the buffer never grows past its size. False
+  // after a failed write.
+  bool Put(std::string_view text);
   // Writes the buffer out when it is full; false after a failed write.
   bool MaybeFlush();
   bool Commit();
@@ -24,10 +33,13 @@ class BufferedOutput {
   uint64_t BytesWritten() const { return written_; }
 
  private:
-  explicit BufferedOutput(std::unique_ptr<platform::OutputFile> file) : file_(std::move(file)) {}
+  BufferedOutput(std::unique_ptr<platform::OutputFile> file, size_t flush_bytes)
+      : file_(std::move(file)), flushBytes_(flush_bytes) {}
   bool Flush();
+  bool WriteOut(std::string_view text);
 
   std::unique_ptr<platform::OutputFile> file_;
+  size_t flushBytes_;
   std::string buffer_;
   std::string error_;
   uint64_t written_ = 0;

@@ -13,16 +13,24 @@ namespace {
 constexpr size_t kCopyChunk = 1 << 20;
 
 void AppendCopyText(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
+  // The runs between the bytes that need a backslash (or are dropped: NUL)
+  // go in one piece.
+  size_t from = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view escape;
+    switch (text[i]) {
+      case '\\': escape = "\\\\"; break;
+      case '\t': escape = "\\t"; break;
+      case '\n': escape = "\\n"; break;
+      case '\r': escape = "\\r"; break;
       case '\0': break;
-      default: out.push_back(c);
+      default: continue;
     }
+    out.append(text.data() + from, i - from);
+    out += escape;
+    from = i + 1;
   }
+  out.append(text.data() + from, text.size() - from);
 }
 
 class PostgresTarget final : public ImportTarget {
@@ -163,10 +171,11 @@ void AppendCopyValue(std::string& out, const ColumnInfo& column, const TypedValu
         out += v.integer ? "t" : "f";
         return;
       }
-      out += std::to_string(v.integer);
+      AppendExportText(out, v);
       return;
     case TypedKind::kFloat: {
-      std::string text = FloatText(v);
+      char buf[kMaxFloatText];
+      std::string_view text(buf, static_cast<size_t>(PutFloatText(buf, v) - buf));
       if (text == "inf") text = "Infinity";
       if (text == "-inf") text = "-Infinity";
       if (text == "nan" || text == "-nan") text = "NaN";
@@ -175,7 +184,7 @@ void AppendCopyValue(std::string& out, const ColumnInfo& column, const TypedValu
     }
     case TypedKind::kBytes:
       out += "\\\\x";
-      out += HexDigits(v.bytes);
+      AppendHexDigits(out, ByteView(v.bytes.data(), v.bytes.size()));
       return;
     case TypedKind::kText: AppendCopyText(out, v.text); return;
     default:

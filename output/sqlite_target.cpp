@@ -35,6 +35,8 @@ class SqliteTarget final : public ImportTarget {
       Exec("PRAGMA journal_mode=WAL");
       Exec("PRAGMA synchronous=NORMAL");
     } else {
+      Exec("PRAGMA page_size=65536");
+      Exec("PRAGMA locking_mode=EXCLUSIVE");
       Exec("PRAGMA journal_mode=OFF");
       Exec("PRAGMA synchronous=OFF");
     }

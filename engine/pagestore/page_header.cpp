@@ -36,9 +36,4 @@ bool IsPlausibleDataPage(const PageHeader& h) {
          h.HasType(PageType::kData);
 }
 
-std::optional<uint16_t> SlotOffset(ByteView page, size_t slot) {
-  if (slot >= kMaxSlots) return std::nullopt;
-  return page.U16(SlotEntryOffset(slot));
-}
-
 }  // namespace tollamer

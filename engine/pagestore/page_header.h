@@ -40,7 +40,11 @@ struct PageHeader {
 // zero reserved bytes, header version 1, type flags 0, 1 or 4, a data page.
 bool IsPlausibleDataPage(const PageHeader& header);
 
-// Slot i's record offset, or nothing when the page is too short.
-std::optional<uint16_t> SlotOffset(ByteView page, size_t slot);
+// Slot i's record offset, or nothing when the page is too short. Inline:
+// it runs for every record of every page read.
+inline std::optional<uint16_t> SlotOffset(ByteView page, size_t slot) {
+  if (slot >= page_layout::kMaxSlots) return std::nullopt;
+  return page.U16(page_layout::SlotEntryOffset(slot));
+}
 
 }  // namespace tollamer

@@ -34,12 +34,47 @@ struct VariableRule {
   bool useMaxLength;  // SQL 2000: a length above the column's length counts as 0
 };
 
+// The null bitmap and the variable columns' end offsets of one record,
+// checked against the page once: where each lies wholly inside it (the
+// usual case) a column's bit and end offset are read without a check of
+// their own; otherwise each read is checked as IsNullColumn and
+// VariableEndOffset check it.
+class RecordArrays {
+ public:
+  RecordArrays(ByteView record, const RecordFrame& frame) : record_(record), frame_(frame) {
+    const size_t bitmap_at = size_t{frame.fixedEnd} + kColumnCountSize;
+    if (record.Contains(bitmap_at, frame.nullBitmapSize)) bitmap_ = record.data() + bitmap_at;
+    const size_t ends_at = bitmap_at + frame.nullBitmapSize + kVariableCountSize;
+    if (record.Contains(ends_at, size_t{kEndOffsetSize} * frame.variableCount))
+      ends_ = record.data() + ends_at;
+  }
+
+  bool IsNull(size_t index) const {
+    if (index >= frame_.columnCount) return false;
+    if (bitmap_) return ((bitmap_[index / 8] >> (index % 8)) & 1) != 0;
+    return IsNullColumn(record_, frame_, index);
+  }
+
+  std::optional<uint16_t> EndOffset(size_t k) const {
+    if (k < 1 || k > frame_.variableCount) return std::nullopt;
+    if (!ends_) return VariableEndOffset(record_, frame_, k);
+    const uint8_t* at = ends_ + kEndOffsetSize * (k - 1);
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+  }
+
+ private:
+  ByteView record_;
+  const RecordFrame& frame_;
+  const uint8_t* bitmap_ = nullptr;
+  const uint8_t* ends_ = nullptr;
+};
+
 // Variable column k (the plan's number) of a record that stores it.
-CellLocation LocateVariable(const ColumnPlan& p, ByteView record, const RecordFrame& frame,
-                            size_t record_offset, VariableRule rule) {
+CellLocation LocateVariable(const ColumnPlan& p, const RecordArrays& arrays,
+                            const RecordFrame& frame, size_t record_offset, VariableRule rule) {
   CellLocation cell;
   size_t k = p.variable;
-  std::optional<uint16_t> end_raw = VariableEndOffset(record, frame, k);
+  std::optional<uint16_t> end_raw = arrays.EndOffset(k);
   if (!end_raw) {
     // The catalog names a variable column beyond those stored.
     cell.kind = CellKind::kNotStored;
@@ -47,7 +82,7 @@ CellLocation LocateVariable(const ColumnPlan& p, ByteView record, const RecordFr
   }
   size_t start = frame.VariableDataStart();
   if (k > 1) {
-    std::optional<uint16_t> previous = VariableEndOffset(record, frame, k - 1);
+    std::optional<uint16_t> previous = arrays.EndOffset(k - 1);
     start = previous ? (*previous & kEndOffsetMask) : start;
   }
   if (record_offset + start > page_layout::kPageSize) {
@@ -74,20 +109,19 @@ CellLocation LocateVariable(const ColumnPlan& p, ByteView record, const RecordFr
 // ordinal (from 1). A computed column stores no null bit.
 void LocateCells(const std::vector<ColumnPlan>& plan, ByteView record, const RecordFrame& frame,
                  size_t record_offset, VariableRule rule, std::vector<CellLocation>& cells) {
-  cells.clear();
-  cells.reserve(plan.size());
+  cells.resize(plan.size());
+  const RecordArrays arrays(record, frame);
   size_t null_index = 0;
   size_t ordinal = 1;
-  for (const ColumnPlan& p : plan) {
-    CellLocation cell;
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const ColumnPlan& p = plan[i];
+    CellLocation& cell = cells[i];
+    cell = {};
     const ColumnInfo& c = *p.column;
-    if (p.place == ColumnPlace::kComputed) {
-      cells.push_back(cell);
-      continue;
-    }
+    if (p.place == ColumnPlace::kComputed) continue;
     // A recorded column without a null bit is never NULL by its bitmap.
     const size_t bit_index = p.recorded ? p.nullIndex.value_or(kNoNullBit) : null_index;
-    const bool is_null = IsNullColumn(record, frame, bit_index);
+    const bool is_null = arrays.IsNull(bit_index);
     if (p.place == ColumnPlace::kVariable) {
       const size_t k = p.recorded ? p.variable : ordinal;
       if (is_null) {
@@ -95,7 +129,7 @@ void LocateCells(const std::vector<ColumnPlan>& plan, ByteView record, const Rec
       } else if (k > frame.variableCount) {
         cell.kind = CellKind::kNotStored;
       } else {
-        cell = LocateVariable(p, record, frame, record_offset, rule);
+        cell = LocateVariable(p, arrays, frame, record_offset, rule);
         ++ordinal;
       }
     } else if (BinaryNotStored(c, frame, plan.size(), bit_index) || is_null ||
@@ -107,7 +141,6 @@ void LocateCells(const std::vector<ColumnPlan>& plan, ByteView record, const Rec
       cell.length = c.length;
       cell.bit = p.bit;
     }
-    cells.push_back(cell);
     ++null_index;
   }
 }

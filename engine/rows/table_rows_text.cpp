@@ -280,7 +280,7 @@ bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRe
   thread_local TypedValue value;  // its text and the row's trade allocations
   for (size_t i = 0; i < row.size(); ++i) {
     const ColumnInfo& column = *plan[i].column;
-    DecodeCellTyped(store, walk.Version(), column, record.cells[i], bytes, value);
+    DecodeCellTypedInto(store, walk.Version(), column, record.cells[i], bytes, value);
     SetGridText(value, column, style, row[i]);
   }
   return true;

@@ -20,6 +20,41 @@ namespace vt = value_type;
 
 constexpr uint16_t kGuidBytes = 16;
 
+// `v` emptied to a value of `kind`, its buffers kept: a row's values are
+// decoded record after record into the same TypedValues, so that they
+// allocate only when a value outgrows the one the record before left.
+void ResetTo(TypedValue& v, TypedKind kind) {
+  v.kind = kind;
+  v.source = ValueSource::kStored;
+  v.integer = 0;
+  v.real = 0;
+  v.text.clear();
+  v.bytes.clear();
+  v.time = {};
+  v.singlePrecision = false;
+}
+
+void SetNumber(TypedValue& v, TypedKind kind, int64_t integer) {
+  ResetTo(v, kind);
+  v.integer = integer;
+}
+
+void SetReal(TypedValue& v, double real, bool single_precision) {
+  ResetTo(v, TypedKind::kFloat);
+  v.real = real;
+  v.singlePrecision = single_precision;
+}
+
+void SetDateTime(TypedValue& v, const TypedDateTime& t) {
+  ResetTo(v, TypedKind::kDateTime);
+  v.time = t;
+}
+
+void SetBytes(TypedValue& v, TypedKind kind, ByteView bytes) {
+  ResetTo(v, kind);
+  v.bytes.assign(bytes.data(), bytes.data() + bytes.size());
+}
+
 void SetDate(int start_year, int64_t days, TypedDateTime& t) {
   const CalendarDate d = DaysToDate(start_year, days);
   t.year = d.year;
@@ -45,7 +80,7 @@ uint64_t LeNumber(ByteView b, size_t offset, size_t width) {
   return v;
 }
 
-TypedValue DateTimeValue(ByteView v) {
+TypedDateTime DateTimeValue(ByteView v) {
   const DateTimeParts p =
       TicksToDateTime(v.LeOr<uint32_t>(0), v.LeOr<int32_t>(4));
   TypedDateTime t;
@@ -58,25 +93,25 @@ TypedValue DateTimeValue(ByteView v) {
   t.second = p.second;
   t.fraction = static_cast<uint32_t>(p.millisecond);
   t.fractionDigits = 3;
-  return TypedValue::DateTime(t);
+  return t;
 }
 
-TypedValue SmallDateTimeValue(ByteView v) {
+TypedDateTime SmallDateTimeValue(ByteView v) {
   const uint16_t minutes = v.LeOr<uint16_t>(0);
   const uint16_t days = v.LeOr<uint16_t>(2);
   TypedDateTime t;
   SetDate(1900, days, t);
   SetTimeOfDay(uint64_t{minutes} * 60, 0, t);
-  return TypedValue::DateTime(t);
+  return t;
 }
 
 // date, time, datetime2, datetimeoffset of `length` stored bytes.
-TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t scale) {
+TypedDateTime NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t scale) {
   TypedDateTime t;
   if (xtype == vt::kDate) {
     t.hasTime = false;
     SetDate(1, static_cast<int64_t>(LeNumber(v, 0, 3)), t);
-    return TypedValue::DateTime(t);
+    return t;
   }
   size_t time_bytes = length;
   if (xtype == vt::kDateTime2) time_bytes = length >= 3 ? length - 3 : 0;
@@ -84,14 +119,14 @@ TypedValue NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8_t 
   SetTimeOfDay(LeNumber(v, 0, time_bytes), scale, t);
   if (xtype == vt::kTime) {
     t.hasDate = false;
-    return TypedValue::DateTime(t);
+    return t;
   }
   SetDate(1, static_cast<int64_t>(LeNumber(v, time_bytes, 3)), t);
   if (xtype == vt::kDateTimeOffset) {
     t.hasOffset = true;
     t.offsetMinutes = v.LeOr<int16_t>(time_bytes + 3);
   }
-  return TypedValue::DateTime(t);
+  return t;
 }
 
 // Sign byte (1 positive, 0 negative), then the magnitude little-endian.
@@ -120,18 +155,6 @@ ByteView ToView(const std::string& s) {
   return ByteView(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
-// Fixed char and nchar values are padded with blanks to their length; the
-// count of dropped blanks is kept.
-TypedValue PaddedText(std::string text) {
-  const size_t end = text.find_last_not_of(' ');
-  const size_t kept = end == std::string::npos ? 0 : end + 1;
-  const int64_t pad = static_cast<int64_t>(text.size() - kept);
-  text.resize(kept);
-  TypedValue t = TypedValue::Text(std::move(text));
-  t.integer = pad;
-  return t;
-}
-
 // NULL from bytes that are not there or cannot be decoded.
 TypedValue Unreadable() {
   TypedValue v;
@@ -139,15 +162,23 @@ TypedValue Unreadable() {
   return v;
 }
 
-TypedValue BitValue(ByteView record, uint16_t offset, uint8_t bit) {
-  std::optional<uint8_t> byte = record.U8(offset);
-  if (!byte) return Unreadable();
-  return TypedValue::Integer((*byte >> (bit & 7)) & 1);
+void SetUnreadable(TypedValue& v) {
+  ResetTo(v, TypedKind::kNull);
+  v.source = ValueSource::kUnreadable;
 }
 
 TypedValue WithSource(TypedValue v, ValueSource source) {
   v.source = source;
   return v;
+}
+
+// Fixed char and nchar values are padded with blanks to their length; the
+// count of dropped blanks is kept.
+void TrimPadding(TypedValue& v) {
+  const size_t end = v.text.find_last_not_of(' ');
+  const size_t kept = end == std::string::npos ? 0 : end + 1;
+  v.integer = static_cast<int64_t>(v.text.size() - kept);
+  v.text.resize(kept);
 }
 
 size_t FixedSize(const ColumnInfo& c) {
@@ -256,82 +287,129 @@ std::string NarrowToUtf8(ByteView bytes, uint16_t code_page) {
   return out;
 }
 
-TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
-  if (c.xtype == vt::kBit) return BitValue(record, offset, bit);
+namespace {
+
+// A fixed-length value of type `xtype` (the column's, or bit for a bit
+// cell) into `out`.
+void FixedInto(uint8_t xtype, const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit,
+               TypedValue& out) {
+  if (xtype == vt::kBit) {
+    std::optional<uint8_t> byte = record.U8(offset);
+    if (!byte) return SetUnreadable(out);
+    return SetNumber(out, TypedKind::kInteger, (*byte >> (bit & 7)) & 1);
+  }
   std::optional<ByteView> v = record.Slice(offset, FixedSize(c));
-  if (!v) return Unreadable();
-  switch (c.xtype) {
-    case vt::kTinyInt: return TypedValue::Integer(v->LeOr<uint8_t>(0));
-    case vt::kSmallInt: return TypedValue::Integer(v->LeOr<int16_t>(0));
-    case vt::kInt: return TypedValue::Integer(v->LeOr<int32_t>(0));
-    case vt::kBigInt: return TypedValue::Integer(v->LeOr<int64_t>(0));
+  if (!v) return SetUnreadable(out);
+  switch (xtype) {
+    case vt::kTinyInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<uint8_t>(0));
+    case vt::kSmallInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int16_t>(0));
+    case vt::kInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int32_t>(0));
+    case vt::kBigInt: return SetNumber(out, TypedKind::kInteger, v->LeOr<int64_t>(0));
     case vt::kReal: {
       float f = 0;
       std::memcpy(&f, v->data(), sizeof f);
-      TypedValue t = TypedValue::Float(f);
-      t.singlePrecision = true;
-      return t;
+      return SetReal(out, f, true);
     }
     case vt::kFloat: {
       double d = 0;
       std::memcpy(&d, v->data(), sizeof d);
-      return TypedValue::Float(d);
+      return SetReal(out, d, false);
     }
-    case vt::kMoney: return TypedValue::Money(v->LeOr<int64_t>(0));
-    case vt::kSmallMoney: return TypedValue::Money(v->LeOr<int32_t>(0));
-    case vt::kDateTime: return DateTimeValue(*v);
-    case vt::kSmallDateTime: return SmallDateTimeValue(*v);
+    case vt::kMoney: return SetNumber(out, TypedKind::kMoney, v->LeOr<int64_t>(0));
+    case vt::kSmallMoney: return SetNumber(out, TypedKind::kMoney, v->LeOr<int32_t>(0));
+    case vt::kDateTime: return SetDateTime(out, DateTimeValue(*v));
+    case vt::kSmallDateTime: return SetDateTime(out, SmallDateTimeValue(*v));
     case vt::kDate:
     case vt::kTime:
     case vt::kDateTime2:
-    case vt::kDateTimeOffset: return NewDateTimeValue(c.xtype, *v, c.length, c.xscale);
+    case vt::kDateTimeOffset:
+      return SetDateTime(out, NewDateTimeValue(xtype, *v, c.length, c.xscale));
     case vt::kDecimal:
     case vt::kNumeric:
-      if (v->empty()) return Unreadable();
-      return DecimalValue(*v, c.xscale);
-    case vt::kUniqueIdentifier: return TypedValue::Guid(ToVector(*v));
+      if (v->empty()) return SetUnreadable(out);
+      out = DecimalValue(*v, c.xscale);
+      return;
+    case vt::kUniqueIdentifier: return SetBytes(out, TypedKind::kGuid, *v);
     case vt::kBinary:
-    case vt::kTimestamp: return TypedValue::Bytes(ToVector(*v));
-    case vt::kChar: return PaddedText(NarrowToUtf8(*v, c.codePage));
-    case vt::kNChar: return PaddedText(platform::Utf16LeToUtf8(v->span()));
-    default: return Unreadable();
+    case vt::kTimestamp: return SetBytes(out, TypedKind::kBytes, *v);
+    case vt::kChar:
+    case vt::kNChar:
+      ResetTo(out, TypedKind::kText);
+      if (xtype == vt::kChar)
+        AppendNarrowJudgedBy(*v, UpToNul(*v), c.codePage, out.text);
+      else
+        platform::AppendUtf16LeAsUtf8(v->span(), out.text);
+      TrimPadding(out);
+      return;
+    default: return SetUnreadable(out);
   }
+}
+
+}  // namespace
+
+TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
+  TypedValue v;
+  FixedInto(c.xtype, c, record, offset, bit, v);
+  return v;
+}
+
+namespace {
+
+// In-row variable character and binary values, most of a row's bytes,
+// decoded into `out`'s buffers as VariableTyped decodes them; false for
+// the others.
+bool VariableInRowInto(const ColumnInfo& c, const CellLocation& cell, ByteView record,
+                       TypedValue& out) {
+  if (cell.complex) return false;
+  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
+  switch (c.xtype) {
+    case vt::kVarChar:
+      ResetTo(out, TypedKind::kText);
+      AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, out.text);
+      break;
+    case vt::kNVarChar:
+      ResetTo(out, TypedKind::kText);
+      platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
+      break;
+    case vt::kVarBinary:
+    case vt::kClr:
+      SetBytes(out, TypedKind::kBytes, bytes);
+      break;
+    default:
+      return false;
+  }
+  if (!record.Contains(cell.offset, cell.length) || cell.length == 0)
+    out.source = ValueSource::kNoBytes;
+  return true;
+}
+
+}  // namespace
+
+void DecodeCellTypedInto(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+                         const CellLocation& cell, ByteView record, TypedValue& out) {
+  switch (cell.kind) {
+    case CellKind::kNull: return ResetTo(out, TypedKind::kNull);
+    case CellKind::kNotStored:  // the server reads a missing variable column as NULL
+      ResetTo(out, TypedKind::kNull);
+      out.source = ValueSource::kNotStored;
+      return;
+    case CellKind::kFixed: return FixedInto(c.xtype, c, record, cell.offset, cell.bit, out);
+    case CellKind::kBit: return FixedInto(vt::kBit, c, record, cell.offset, cell.bit, out);
+    case CellKind::kVariable:
+      if (!VariableInRowInto(c, cell, record, out))
+        out = VariableTyped(store, version, c, cell, record);
+      return;
+  }
+  ResetTo(out, TypedKind::kNull);
 }
 
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
                            const CellLocation& cell, ByteView record) {
-  switch (cell.kind) {
-    case CellKind::kNull: return TypedValue::Null();
-    case CellKind::kNotStored:  // the server reads a missing variable column as NULL
-      return WithSource(TypedValue::Null(), ValueSource::kNotStored);
-    case CellKind::kFixed: return DecodeFixedTyped(c, record, cell.offset, cell.bit);
-    case CellKind::kBit: return BitValue(record, cell.offset, cell.bit);
-    case CellKind::kVariable: return VariableTyped(store, version, c, cell, record);
-  }
-  return TypedValue::Null();
+  TypedValue v;
+  DecodeCellTypedInto(store, version, c, cell, record, v);
+  return v;
 }
 
-void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
-                     const CellLocation& cell, ByteView record, TypedValue& out) {
-  if (cell.kind != CellKind::kVariable || cell.complex ||
-      (c.xtype != vt::kVarChar && c.xtype != vt::kNVarChar)) {
-    out = DecodeCellTyped(store, version, c, cell, record);
-    return;
-  }
-  const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
-  out.kind = TypedKind::kText;
-  out.source = bytes.empty() ? ValueSource::kNoBytes : ValueSource::kStored;
-  out.integer = 0;
-  out.real = 0;
-  out.singlePrecision = false;
-  out.time = {};
-  out.bytes.clear();
-  out.text.clear();
-  if (c.xtype == vt::kVarChar)
-    AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, out.text);
-  else
-    platform::AppendUtf16LeAsUtf8(bytes.span(), out.text);
-}
 
 std::optional<std::vector<TypedValue>> RecordValues(CMdfDatabase& db, const TableRecordWalk& walk,
                                                     const TableRecord& record) {
@@ -342,20 +420,31 @@ std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
                                                     EngineMessages& messages,
                                                     const TableRecordWalk& walk,
                                                     const TableRecord& record) {
+  std::vector<TypedValue> row;
+  if (!RecordValuesInto(store, messages, walk, record, row)) return std::nullopt;
+  return row;
+}
+
+bool RecordValuesInto(const PageStore& store, EngineMessages& messages,
+                      const TableRecordWalk& walk, const TableRecord& record,
+                      std::vector<TypedValue>& row) {
   const std::vector<ColumnPlan>& plan = walk.Plan();
   if (record.compressed) {
     static const PageCompression kNone;
     const PageCompression& pc = record.compression ? *record.compression : kNone;
-    return DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns,
-                                 pc.anchor, pc.dictionary, store, messages);
+    std::optional<std::vector<TypedValue>> values =
+        DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns, pc.anchor,
+                              pc.dictionary, store, messages);
+    if (!values) return false;
+    row = std::move(*values);
+    return true;
   }
-  std::vector<TypedValue> row;
-  row.reserve(plan.size());
-  ByteView bytes = record.Record();
-  for (size_t i = 0; i < record.cells.size() && i < plan.size(); ++i)
-    row.push_back(
-        DecodeCellTyped(store, walk.Version(), *plan[i].column, record.cells[i], bytes));
-  return row;
+  const ByteView bytes = record.Record();
+  const VersionSetting version = walk.Version();
+  row.resize(std::min(record.cells.size(), plan.size()));
+  for (size_t i = 0; i < row.size(); ++i)
+    DecodeCellTypedInto(store, version, *plan[i].column, record.cells[i], bytes, row[i]);
+  return true;
 }
 
 }  // namespace tollamer

@@ -26,11 +26,13 @@ TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t 
 // One located cell. `record` is the page from the record's offset on.
 TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
+// The same into `out`, keeping its text and byte buffers: a row's values
+// decoded record after record allocate only when a value outgrows the one
+// the record before left there.
+void DecodeCellTypedInto(const PageStore& store, VersionSetting version,
+                         const ColumnInfo& column, const CellLocation& cell, ByteView record,
+                         TypedValue& out);
 
-// The same into `out`, whose text keeps its allocation for in-row varchar
-// and nvarchar values, the text most rows hold.
-void DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& column,
-                     const CellLocation& cell, ByteView record, TypedValue& out);
 
 // Bytes of an 8-bit text column (char, varchar, text) as UTF-8, read in the
 // code page of the column's collation (see AppendNarrowAsUtf8), as judged
@@ -47,5 +49,10 @@ std::optional<std::vector<TypedValue>> RecordValues(const PageStore& store,
                                                     EngineMessages& messages,
                                                     const TableRecordWalk& walk,
                                                     const TableRecord& record);
+// The same into `row`, reused from one record to the next (its values keep
+// their buffers); false when a compressed record is rejected.
+bool RecordValuesInto(const PageStore& store, EngineMessages& messages,
+                      const TableRecordWalk& walk, const TableRecord& record,
+                      std::vector<TypedValue>& row);
 
 }  // namespace tollamer

@@ -1,5 +1,6 @@
 #include "engine/rows/typed_rows.h"
 
+#include <algorithm>
 #include <memory>
 #include <unordered_set>
 
@@ -42,14 +43,14 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
   // The list is copied: the visitor may not keep the catalog's list alive.
   const DataPageList pages = *list;
   bool stopped = false;
+  std::vector<TypedValue> values;  // reused from record to record
   RecordVisitor on_record = [&](const TableRecord& record) {
-    std::optional<std::vector<TypedValue>> values = RecordValues(db, *walk, record);
-    if (!values) {
+    if (!RecordValuesInto(db.Store(), db.Messages(), *walk, record, values)) {
       ++stats.rowsRejected;
       return true;
     }
     ++stats.rows;
-    if (!visit(*values)) {
+    if (!visit(values)) {
       stopped = true;
       return false;
     }
@@ -84,6 +85,9 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
 }
 
 namespace {
+
+// The most text room a batch is given before it starts.
+constexpr size_t kReservedText = size_t{8} << 20;
 
 struct TypedBatchWork {
   TypedRowBatch out;
@@ -133,31 +137,41 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
   const bool completed = RunOrderedBatches<TypedBatchWork>(
       batch_count, BatchThreads(options.threads, batch_count),
       [&]() -> std::function<void(size_t, TypedBatchWork&)> {
-        auto reader = std::make_shared<PageListReader>(walk->Store());
-        return [&, reader](size_t b, TypedBatchWork& work) {
+        // Each thread's page reader and row, reused from batch to batch.
+        struct WorkerState {
+          explicit WorkerState(const PageStore& store) : reader(store) {}
+          PageListReader reader;
+          std::vector<TypedValue> values;
+          size_t lastText = 0;  // the text size of the thread's batch before
+        };
+        auto state = std::make_shared<WorkerState>(walk->Store());
+        return [&, state](size_t b, TypedBatchWork& work) {
           const size_t first = b * per_batch;
           const size_t n = std::min(per_batch, to_read.size() - first);
           std::vector<uint64_t> numbers(n);
           for (size_t i = 0; i < n; ++i) numbers[i] = to_read[first + i].page;
           work.done = to_read[first + n - 1].done;
+          // Room for about as much text as the batch before (at most
+          // kReservedText): the text is not copied as it grows.
+          const size_t room = std::min(state->lastText, kReservedText);
+          work.out.text.reserve(room + room / 8);
           const RecordVisitor on_record = [&](const TableRecord& record) {
-            std::optional<std::vector<TypedValue>> values =
-                RecordValues(walk->Store(), work.messages, *walk, record);
-            if (!values) {
+            if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
               ++work.stats.rowsRejected;
               return true;
             }
             ++work.stats.rows;
             ++work.out.rowCount;
-            format(*values, work.out.text);
+            format(state->values, work.out.text);
             return true;
           };
-          reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
+          state->reader.ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
             if (!page || walk->WalkPage(*page, page_number, work.messages, on_record) ==
                              PageWalk::kSkipped)
               ++work.stats.pagesSkipped;
             return true;
           });
+          state->lastText = work.out.text.size();
         };
       },
       [&](size_t, TypedBatchWork& work) {

@@ -77,12 +77,9 @@ std::string HexDigits(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
-void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator) {
-  // Written digit by digit into a buffer of the longest form
-  // ("-yyyy-mm-dd hh:mm:ss.fffffff+hh:mm", 35 bytes): this runs for every
-  // date of every exported row.
-  char buf[48];
-  char* p = buf;
+char* PutIsoDateTimeText(char* at, const TypedDateTime& t, char separator) {
+  // Written digit by digit: this runs for every date of every exported row.
+  char* p = at;
   if (t.hasDate) {
     if (t.year < 0) *p++ = '-';
     p = PutFixedDigits(p, static_cast<uint64_t>(t.year < 0 ? -t.year : t.year), 4);
@@ -110,7 +107,12 @@ void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separa
     *p++ = ':';
     p = PutFixedDigits(p, static_cast<uint64_t>(m % 60), 2);
   }
-  out.append(buf, p);
+  return p;
+}
+
+void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator) {
+  char buf[kMaxIsoDateTimeText];
+  out.append(buf, PutIsoDateTimeText(buf, t, separator));
 }
 
 std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
@@ -123,12 +125,16 @@ std::string IsoDateTimeText(const TypedDateTime& t, char separator) {
 
 namespace tollamer {
 
+char* PutFloatText(char* at, const TypedValue& v) {
+  const auto result = v.singlePrecision
+                          ? std::to_chars(at, at + kMaxFloatText, static_cast<float>(v.real))
+                          : std::to_chars(at, at + kMaxFloatText, v.real);
+  return result.ptr;
+}
+
 std::string FloatText(const TypedValue& v) {
-  char buf[64];
-  auto result = v.singlePrecision
-                    ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.real))
-                    : std::to_chars(buf, buf + sizeof buf, v.real);
-  return std::string(buf, result.ptr);
+  char buf[kMaxFloatText];
+  return std::string(buf, PutFloatText(buf, v));
 }
 
 }  // namespace tollamer

@@ -85,9 +85,15 @@ std::string HexDigits(const std::vector<uint8_t>& bytes);
 // The shortest text that reads back as the same number ("0.1" for a real
 // 0.1, not its double expansion); "inf", "-inf", "nan" for the others.
 std::string FloatText(const TypedValue& v);
+// The same written at `at` (room for kMaxFloatText bytes); returns the end.
+inline constexpr size_t kMaxFloatText = 32;
+char* PutFloatText(char* at, const TypedValue& v);
 // ISO 8601: "2024-01-31 13:14:15.1234567+01:00", date and time parts as
 // the value has them. `separator` goes between date and time (' ' or 'T').
 std::string IsoDateTimeText(const TypedDateTime& t, char separator = ' ');
 void AppendIsoDateTimeText(std::string& out, const TypedDateTime& t, char separator = ' ');
+// The same written at `at` (room for kMaxIsoDateTimeText bytes); returns the end.
+inline constexpr size_t kMaxIsoDateTimeText = 35;  // "-yyyy-mm-dd hh:mm:ss.fffffff+hh:mm"
+char* PutIsoDateTimeText(char* at, const TypedDateTime& t, char separator = ' ');
 
 }  // namespace tollamer

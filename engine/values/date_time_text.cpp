@@ -113,7 +113,38 @@ int64_t DaysToYearStart(int64_t y) {
 
 }  // namespace
 
+namespace {
+
+// Within about 32,000 years of 1970 the date is found with 32-bit
+// arithmetic: the count is moved by 82 whole 400-year eras so that it is
+// never negative, and the century, the year of the century and the day of
+// the year come from multiplications instead of divisions (Neri and
+// Schneider's Euclidean affine forms; the year starts on March 1).
+constexpr int64_t kShiftEras = 82;
+constexpr int64_t kShiftDays = 719468 + 146097 * kShiftEras;  // to 0000-03-01, 82 eras back
+constexpr int64_t kShortRange = 12'000'000;
+
+CalendarDate ShortRangeCivilDate(int64_t days) {
+  const uint32_t n = static_cast<uint32_t>(days + kShiftDays);
+  const uint32_t n1 = 4 * n + 3;
+  const uint32_t century = n1 / 146097;
+  const uint32_t day_of_century = n1 % 146097 / 4;
+  const uint64_t p2 = uint64_t{2939745} * (4 * day_of_century + 3);
+  const uint32_t year_of_century = static_cast<uint32_t>(p2 >> 32);
+  const uint32_t day_of_year = static_cast<uint32_t>(p2) / 2939745 / 4;  // from March 1
+  const uint32_t n3 = 2141 * day_of_year + 197913;
+  const uint32_t month = n3 >> 16;  // 3 to 14
+  const uint32_t day = (n3 & 0xFFFF) / 2141;
+  const bool jan_feb = day_of_year >= 306;  // January and February end the March year
+  return {static_cast<int>(100 * century + year_of_century) -
+              static_cast<int>(400 * kShiftEras) + (jan_feb ? 1 : 0),
+          static_cast<int>(jan_feb ? month - 12 : month), static_cast<int>(day + 1)};
+}
+
+}  // namespace
+
 CalendarDate CivilDate(int64_t days) {
+  if (days > -kShortRange && days < kShortRange) return ShortRangeCivilDate(days);
   const int64_t z = days + 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const int64_t doe = z - era * 146097;

@@ -3,6 +3,7 @@
 // four decimals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,9 @@ inline char* PutFixedDigits(char* at, uint64_t value, int width) {
 
 // A count of 1/10000 units with four decimals, exactly: "-12.3400".
 void AppendMoneyText(std::string& out, int64_t units);
+// The same written at `at` (room for kMaxMoneyText bytes); returns the end.
+inline constexpr size_t kMaxMoneyText = 21;  // "-922337203685477.5808"
+char* PutMoneyText(char* at, int64_t units);
 std::string MoneyText(int64_t units);
 
 }  // namespace tollamer

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/rows/typed_decode.h"
 #include "engine/values/date_time_text.h"
 #include "engine/values/value_format.h"
@@ -42,14 +44,19 @@ CalendarDate NextDay(CalendarDate d) {
 
 TEST(DateConversionTest, EveryDayFollowsTheOneBeforeIt) {
   // Day by day over 12,800 years from both start years, from before year 0
-  // on, and across the count where whole 400-year cycles take over.
+  // on; over the years some 32,000 from 1970 (either way) where the short
+  // count's arithmetic gives way to whole eras; and across the count where
+  // whole 400-year cycles take over.
   for (int start : {1, 1900}) {
-    CalendarDate expected = DaysToDate(start, -1000000);
-    EXPECT_LT(expected.year, 0);
-    for (int64_t days = -1000000; days <= 3700000; ++days) {
-      CalendarDate got = DaysToDate(start, days);
-      ASSERT_TRUE(got == expected) << start << " + " << days << " days";
-      expected = NextDay(got);
+    EXPECT_LT(DaysToDate(start, -1000000).year, 0);
+    for (auto [from, to] : {std::pair<int64_t, int64_t>{-1000000, 3700000},
+                            {-12100000, -11200000}, {11900000, 12800000}}) {
+      CalendarDate expected = DaysToDate(start, from);
+      for (int64_t days = from; days <= to; ++days) {
+        CalendarDate got = DaysToDate(start, days);
+        ASSERT_TRUE(got == expected) << start << " + " << days << " days";
+        expected = NextDay(got);
+      }
     }
     EXPECT_TRUE((DaysToDate(start, 0) == CalendarDate{start, 1, 1}));
     for (int64_t edge : {int64_t{999'999'990}, int64_t{-1'000'000'010}}) {

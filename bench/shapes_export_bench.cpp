@@ -1,0 +1,265 @@
+// Export throughput on generated SQL 2008 files of three shapes (see
+// shaped_file.h: a wide table, a table of large values, 200 tables), and
+// the narrow table of big_table_file.h imported into PostgreSQL. Each run
+// of tollamer-cli is timed against `cat FILE > /dev/null` of the same file
+// measured in the same run, with a warm page cache and a cold one (the
+// file's pages dropped with posix_fadvise), and the rows it reports are
+// checked against the rows written: a run that reads back a different
+// count fails the benchmark. The files are deleted when it ends.
+//
+//   shapes_export_bench [MIB] [wide|lob|many|postgres ...]   (default 1024, all)
+// TOLLAMER_BENCH_CLI names another tollamer-cli to measure (an older build).
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench_result.h"
+#include "bench/big_table_file.h"
+#include "bench/cli_process.h"
+#include "bench/shaped_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tollamer::bench;
+
+struct Baseline {
+  double warm = -1;
+  double cold = -1;
+};
+
+// The file's cached pages dropped; needs no privilege.
+void DropFromCache(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+}
+
+Baseline MeasureCat(const std::string& path, uint64_t bytes) {
+  Baseline b;
+  DropFromCache(path);
+  b.cold = CatSeconds(path);
+  b.warm = CatSeconds(path);
+  const double mib = bytes / double(1 << 20);
+  std::printf("  cat cold %.2f s (%.0f MB/s), warm %.2f s (%.0f MB/s)\n", b.cold,
+              bytes / 1e6 / b.cold, b.warm, bytes / 1e6 / b.warm);
+  PrintResult("cat FILE > /dev/null (cold)", mib, b.cold, -1, "-", 0);
+  PrintResult("cat FILE > /dev/null (warm)", mib, b.warm, -1, "-", 0);
+  return b;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::string all, line;
+  while (std::getline(in, line)) all += (all.empty() ? "" : " | ") + line;
+  return all;
+}
+
+// The number before `marker` in `text` ("12 rows,", "3 tables, 12 rows written").
+uint64_t NumberBefore(const std::string& text, const std::string& marker) {
+  size_t at = text.find(marker);
+  if (at == std::string::npos) return UINT64_MAX;
+  size_t start = at;
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
+  return std::strtoull(text.c_str() + start, nullptr, 10);
+}
+
+// Runs one command with a warm cache (`cold`: with the file's pages
+// dropped from it); false when it failed or its row count is not `rows`.
+bool Measure(const std::string& what, const std::vector<std::string>& args, const fs::path& dir,
+             const std::string& file, uint64_t bytes, uint64_t rows, const Baseline& cat,
+             const std::string& rows_marker, bool count_on_stderr, bool cold = false) {
+  if (cold)
+    DropFromCache(file);
+  else
+    CatSeconds(file);  // the file back in the cache
+  const std::string out = (dir / "out.log").string(), err = (dir / "err.log").string();
+  const char* cli = std::getenv("TOLLAMER_BENCH_CLI");
+  CliRun run = RunCliProcess(cli ? cli : TOLLAMER_CLI_PATH, args, count_on_stderr ? "/dev/null" : out, err);
+  const std::string report = ReadAll(count_on_stderr ? err : out) + " " + ReadAll(err);
+  if (run.seconds < 0) {
+    std::printf("  %-28s FAILED: %s\n", what.c_str(), report.c_str());
+    return false;
+  }
+  const uint64_t got = NumberBefore(report, rows_marker);
+  const double mb_s = bytes / 1e6 / run.seconds;
+  std::printf("  %-28s %7.2f s  %7.1f MB/s  %5.2fx warm cat  %5.2fx cold cat  peak %.1f MiB\n",
+              what.c_str(), run.seconds, mb_s, run.seconds / cat.warm, run.seconds / cat.cold,
+              run.peakMiB);
+  if (got != rows) {
+    std::printf("  %-28s WRONG ROW COUNT: %llu read back, %llu written\n    %s\n", what.c_str(),
+                static_cast<unsigned long long>(got), static_cast<unsigned long long>(rows),
+                report.c_str());
+    return false;
+  }
+  char ratios[64];
+  std::snprintf(ratios, sizeof ratios, "%.2f / %.2f", run.seconds / cat.warm,
+                run.seconds / cat.cold);
+  std::printf("RESULT|%s|%.1f|%.4f|%s|cat warm / cold|%.1f\n", what.c_str(),
+              bytes / double(1 << 20), run.seconds, ratios, run.peakMiB);
+  return true;
+}
+
+// A PostgreSQL server of its own in a temporary folder, reached through a
+// Unix socket there; stopped and removed at the end.
+class LocalPostgres {
+ public:
+  explicit LocalPostgres(const fs::path& dir) : dir_(dir / "pg") {}
+  ~LocalPostgres() { Stop(); }
+
+  // The connection string, or empty with `why` set.
+  std::string Start(std::string& why) {
+    const std::string bin = "/usr/local/bin/";
+    if (!fs::exists(bin + "initdb") || !fs::exists(bin + "pg_ctl")) {
+      why = "no initdb/pg_ctl in /usr/local/bin";
+      return "";
+    }
+    fs::create_directories(dir_);
+    // The server refuses to run as root: as the postgres user then.
+    if (geteuid() == 0) {
+      const passwd* user = getpwnam("postgres");
+      if (!user) {
+        why = "running as root and there is no postgres user";
+        return "";
+      }
+      as_ = "runuser -u postgres -- ";
+      if (chown(dir_.c_str(), user->pw_uid, user->pw_gid) != 0) {
+        why = "cannot give " + dir_.string() + " to the postgres user";
+        return "";
+      }
+    }
+    const int port = FreePort();
+    const std::string data = (dir_ / "data").string();
+    if (std::system((as_ + bin + "initdb -D '" + data + "' -A trust -U bench -E UTF8 --no-sync > '" +
+                     (dir_ / "initdb.log").string() + "' 2>&1")
+                        .c_str()) != 0) {
+      why = "initdb failed (see " + (dir_ / "initdb.log").string() + ")";
+      return "";
+    }
+    started_ = std::system((as_ + bin + "pg_ctl -D '" + data + "' -w -l '" +
+                            (dir_ / "server.log").string() + "' -o \"-k '" + dir_.string() +
+                            "' -p " + std::to_string(port) +
+                            " -c listen_addresses=''\" start > /dev/null 2>&1")
+                               .c_str()) == 0;
+    if (!started_) {
+      why = "the server did not start (see " + (dir_ / "server.log").string() + ")";
+      return "";
+    }
+    return "host=" + dir_.string() + " port=" + std::to_string(port) + " user=bench dbname=postgres";
+  }
+
+ private:
+  static int FreePort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 54329;
+    if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port = ntohs(a.sin_port);
+    if (s >= 0) close(s);
+    return port;
+  }
+  void Stop() {
+    if (started_)
+      std::system((as_ + "/usr/local/bin/pg_ctl -D '" + (dir_ / "data").string() +
+                   "' -m immediate stop > /dev/null 2>&1")
+                      .c_str());
+    started_ = false;
+  }
+
+  fs::path dir_;
+  std::string as_;
+  bool started_ = false;
+};
+
+bool RunShape(FileShape shape, uint64_t mib, const fs::path& dir) {
+  const std::string file = (dir / "shaped.mdf").string();
+  ShapedFile g = WriteShapedFile(shape, file, mib << 20);
+  if (g.path.empty()) {
+    std::printf("%s: cannot write %s\n", ShapeName(shape), file.c_str());
+    return false;
+  }
+  std::printf("%s: %.0f MiB, %zu tables, %llu rows\n", ShapeName(shape), g.bytes / double(1 << 20),
+              g.tables, static_cast<unsigned long long>(g.rows));
+  const Baseline cat = MeasureCat(file, g.bytes);
+  const std::string name = ShapeName(shape);
+  bool ok = true;
+  if (!g.table.empty())
+    ok &= Measure("rows csv, " + name, {"rows", file, g.table, "--all", "--format", "csv"}, dir,
+                  file, g.bytes, g.rows, cat, " rows,", true);
+  for (bool cold : {false, true}) {
+    ok &= Measure(std::string("export-data csv") + (cold ? " (cold), " : ", ") + name,
+                  {"export-data", file, "--out", (dir / "csv").string(), "--format", "csv"}, dir,
+                  file, g.bytes, g.rows, cat, " rows written", false, cold);
+    fs::remove_all(dir / "csv");
+  }
+  ok &= Measure("import sqlite, " + name,
+                {"import", file, "--to", "sqlite:" + (dir / "out.db").string()}, dir, file, g.bytes,
+                g.rows, cat, " rows imported", false);
+  fs::remove(dir / "out.db");
+  if (!std::getenv("TOLLAMER_BENCH_KEEP")) fs::remove(file);
+  return ok;
+}
+
+bool RunPostgres(uint64_t mib, const fs::path& dir) {
+  const std::string file = (dir / "narrow.mdf").string();
+  LocalPostgres server(dir);
+  std::string why;
+  const std::string conninfo = server.Start(why);
+  if (conninfo.empty()) {
+    std::printf("narrow table into PostgreSQL: SKIPPED (%s)\n", why.c_str());
+    return true;
+  }
+  BigTableFile g = WriteBigTableFile(file, mib << 20);
+  if (g.path.empty()) return false;
+  const uint64_t bytes = g.pages * 8192, rows = g.dataPages * g.rowsPerPage;
+  std::printf("narrow table: %.0f MiB, %llu rows\n", bytes / double(1 << 20),
+              static_cast<unsigned long long>(rows));
+  const Baseline cat = MeasureCat(file, bytes);
+  const bool ok = Measure("import postgresql, narrow", {"import", file, "--to", conninfo}, dir,
+                          file, bytes, rows, cat, " rows imported", false);
+  if (!std::getenv("TOLLAMER_BENCH_KEEP")) fs::remove(file);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
+  std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
+  if (chosen.empty()) chosen = {"wide", "lob", "many", "postgres"};
+  char pattern[] = "/var/tmp/tollamer-shapes-bench-XXXXXX";
+  if (!mkdtemp(pattern)) return 1;
+  const fs::path dir = pattern;
+  chmod(pattern, 0755);
+  int failures = 0;
+  for (const std::string& c : chosen) {
+    bool ok = false;
+    if (c == "wide") ok = RunShape(FileShape::kWide, mib, dir);
+    else if (c == "lob") ok = RunShape(FileShape::kLob, mib, dir);
+    else if (c == "many") ok = RunShape(FileShape::kMany, mib, dir);
+    else if (c == "postgres") ok = RunPostgres(mib, dir);
+    else std::printf("unknown shape %s (wide, lob, many, postgres)\n", c.c_str());
+    if (!ok) ++failures;
+  }
+  if (!std::getenv("TOLLAMER_BENCH_KEEP")) fs::remove_all(dir);
+  if (failures) std::fprintf(stderr, "shapes_export_bench: %d run(s) FAILED\n", failures);
+  return failures ? 1 : 0;
+}

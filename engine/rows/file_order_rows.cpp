@@ -1,0 +1,150 @@
+#include "engine/rows/file_order_rows.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+
+#include "engine/pagestore/page_list_reader.h"
+#include "engine/rows/ordered_batches.h"
+#include "engine/rows/typed_decode.h"
+#include "engine/pagestore/pfs_allocation.h"
+
+namespace tollamer {
+
+bool PreparedRows::InFileOrder() const {
+  return std::adjacent_find(pages.begin(), pages.end(), std::greater_equal<uint64_t>()) ==
+         pages.end();
+}
+
+bool PrepareTypedRows(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
+                      PreparedRows& out) {
+  out.tableId = table_id;
+  out.stats = {};
+  out.walk = TableRecordWalk::Prepare(db, version, table_id);
+  if (!out.walk) return false;
+  const DataPageList* list = out.walk->FindPages();
+  if (!list) return false;
+  out.stats.listed = true;
+  out.stats.pages = list->size();
+  // A page the list names twice (an allocation page and a single-page slot
+  // both naming it) would give its rows twice; a page of an allocated
+  // extent that the PFS marks free keeps stale rows.
+  std::unordered_set<uint64_t> seen;
+  PfsAllocation allocation(db.Store());
+  uint64_t done = 0;
+  for (uint64_t page_number : *list) {
+    ++done;
+    if (!seen.insert(page_number).second) {
+      ++out.stats.pagesRepeated;
+    } else if (!allocation.IsAllocated(page_number)) {
+      ++out.stats.pagesUnallocated;
+    } else {
+      out.pages.push_back(page_number);
+      out.entriesDone.push_back(done);
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// A page of the walk and the table whose list names it.
+struct WalkEntry {
+  uint64_t page = 0;
+  uint32_t table = 0;
+  auto operator<=>(const WalkEntry&) const = default;
+};
+
+struct Piece {
+  size_t table = 0;
+  TableRowsPiece rows;
+  uint64_t pagesSkipped = 0, rowsRead = 0, rowsRejected = 0;
+  RecordingMessages messages;
+};
+
+struct FileOrderWork {
+  std::vector<Piece> pieces;  // in order of each table's first page in the batch
+};
+
+}  // namespace
+
+bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
+                                const TableRowsSink& take, const PageProgress& progress,
+                                const TypedBatchOptions& options) {
+  std::vector<WalkEntry> entries;
+  for (size_t t = 0; t < tables.size(); ++t)
+    for (uint64_t page : tables[t].rows->pages) entries.push_back({page, static_cast<uint32_t>(t)});
+  std::sort(entries.begin(), entries.end());
+  // Batches of up to pagesPerBatch distinct pages; the entries of one page
+  // stay in one batch.
+  const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
+  std::vector<size_t> starts;
+  for (size_t i = 0, distinct = 0; i < entries.size(); ++i) {
+    const bool new_page = i == 0 || entries[i].page != entries[i - 1].page;
+    if (new_page && distinct % per_batch == 0) starts.push_back(i);
+    if (new_page) ++distinct;
+  }
+  starts.push_back(entries.size());
+  const size_t batch_count = starts.size() - 1;
+  if (batch_count == 0) return true;
+  const PageStore& store = tables.front().rows->walk->Store();
+  const size_t total = entries.size();
+
+  return RunOrderedBatches<FileOrderWork>(
+      batch_count, BatchThreads(options.threads, batch_count),
+      [&]() -> std::function<void(size_t, FileOrderWork&)> {
+        auto reader = std::make_shared<PageListReader>(store);
+        return [&, reader](size_t b, FileOrderWork& work) {
+          std::vector<uint64_t> numbers;
+          for (size_t i = starts[b]; i < starts[b + 1]; ++i)
+            if (numbers.empty() || numbers.back() != entries[i].page) numbers.push_back(entries[i].page);
+          std::vector<size_t> piece_of(tables.size(), SIZE_MAX);
+          size_t next = starts[b];
+          reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
+            for (; next < starts[b + 1] && entries[next].page == page_number; ++next) {
+              const size_t t = entries[next].table;
+              if (piece_of[t] == SIZE_MAX) {
+                piece_of[t] = work.pieces.size();
+                work.pieces.emplace_back().table = t;
+              }
+              Piece& piece = work.pieces[piece_of[t]];
+              const FileOrderTable& table = tables[t];
+              const TableRecordWalk& walk = *table.rows->walk;
+              const RecordVisitor on_record = [&](const TableRecord& record) {
+                std::optional<std::vector<TypedValue>> values =
+                    RecordValues(walk.Store(), piece.messages, walk, record);
+                if (!values) {
+                  ++piece.rowsRejected;
+                  return true;
+                }
+                ++piece.rowsRead;
+                ++piece.rows.batch.rowCount;
+                if (table.format)
+                  table.format(*values, piece.rows.batch.text);
+                else
+                  piece.rows.values.push_back(std::move(*values));
+                return true;
+              };
+              if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record) ==
+                               TableRecordWalk::PageWalk::kSkipped)
+                ++piece.pagesSkipped;
+            }
+            return true;
+          });
+        };
+      },
+      [&](size_t b, FileOrderWork& work) {
+        for (Piece& piece : work.pieces) {
+          PreparedRows& rows = *tables[piece.table].rows;
+          piece.messages.Replay(rows.said);
+          rows.stats.pagesSkipped += piece.pagesSkipped;
+          rows.stats.rows += piece.rowsRead;
+          rows.stats.rowsRejected += piece.rowsRejected;
+          if (!take(piece.table, piece.rows)) return false;
+        }
+        if (progress) progress(starts[b + 1], total);
+        return true;
+      });
+}
+
+}  // namespace tollamer

@@ -1,0 +1,60 @@
+// One table's data export file, from its header to its commit, fed by
+// whichever walk reads the table's rows: the table's own walk, or the walk
+// over the file that reads many tables at once (data_export.h).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/data_export.h"
+#include "output/data_export_buffer.h"
+#include "output/sql_insert.h"
+
+namespace tollamer {
+
+class TableExport {
+ public:
+  TableExport(CMdfDatabase& db, uint32_t table_id, DataFormat format, std::string path,
+              size_t buffer_bytes = kDefaultFlushBytes);
+
+  enum class Start {
+    kNotInCatalog,   // result() holds the failure; no progress call is due
+    kNothingToWrite, // no columns: result() is final (skipped or empty)
+    kCannotCreate,   // result() holds the failure
+    kReady,          // the file is open with its header written
+  };
+  Start Begin();
+
+  const TableInfo& Table() const { return *table_; }
+  // The CSV line maker for worker threads; empty for SQL, whose rows are
+  // numbered into batches on the writing thread (Take(row)).
+  TypedRowFormatter RowFormatter() const;
+  // False once a write failed (the rows after it are not taken).
+  bool Take(const std::string& text);
+  bool Take(const std::vector<TypedValue>& row);
+
+  // The outcome once the walk ended: `walked` false when the table had no
+  // page list to walk. Writes the footer and commits the file when all went
+  // well.
+  const TableDataResult& Finish(bool walked, bool cancelled, const TypedTableStats& stats);
+  const TableDataResult& Result() const { return result_; }
+
+ private:
+  CMdfDatabase& db_;
+  DataFormat format_;
+  const TableInfo* table_ = nullptr;
+  TableDataResult result_;
+  std::unique_ptr<BufferedOutput> out_;
+  std::unique_ptr<SqlInsertWriter> sql_;
+  size_t bufferBytes_;
+  bool writeFailed_ = false;
+};
+
+// Exports one table through its own walk: CSV lines made on worker threads
+// a batch of pages at a time, SQL statements row by row. Calls
+// progress.pages and, at the end, progress.tableDone.
+const TableDataResult& WalkTableExport(CMdfDatabase& db, VersionSetting version,
+                                       TableExport& table, const DataProgress& progress);
+
+}  // namespace tollamer
