@@ -488,6 +488,18 @@ TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles)
   EXPECT_EQ(store.PageCount(), 48u);
 }
 
+// The excavator dialog with `image` chosen as its source.
+struct ExcavatorOn {
+  explicit ExcavatorOn(const std::string& image) {
+    dialog.SetFileChooser([image](const FileDialogRequest&) { return Q(image); });
+    dialog.sourceEdit()->OnSourceCommand(2000);
+  }
+  FakeMachine machine;
+  platform::PosixBlockDevices devices = machine.Devices();
+  RecordingMessages messages;
+  CMdfExcavatorDlg dialog{&messages, &devices};
+};
+
 TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume) {
   // A FAT32 volume at sector 0 with 8-sector clusters: two one-sector FATs
   // after 32 reserved sectors put cluster n at sector 18 + 8n. The database
@@ -502,13 +514,8 @@ TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume)
   for (uint32_t n : {0u, 1u, 2u, (50u + 10u * 16u - 18u) / 8u})
     fixtures::PutU32(volume, 32 * kSector + 4 * n, 0x0FFFFFFF);
   testing::TempDir dir;
-  std::string image = dir.Write("fat32.img", volume);
-  FakeMachine m;
-  auto devices = m.Devices();
-  RecordingMessages messages;
-  CMdfExcavatorDlg dialog(&messages, &devices);
-  dialog.SetFileChooser([&](const FileDialogRequest&) { return Q(image); });
-  dialog.sourceEdit()->OnSourceCommand(2000);
+  ExcavatorOn on(dir.Write("fat32.img", volume));
+  CMdfExcavatorDlg& dialog = on.dialog;
   ASSERT_TRUE(dialog.freeOnlyBox()->isEnabled());
   EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
 
@@ -528,21 +535,16 @@ TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume)
   ASSERT_EQ(dialog.fragments().size(), 1u);
   EXPECT_EQ(dialog.fragments()[0].PagesFound(), 48u);
   EXPECT_EQ(dialog.lastSearch().unitsSkipped, 0u);
-  EXPECT_TRUE(messages.stops.empty());
+  EXPECT_TRUE(on.messages.stops.empty());
 }
 
 TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
   testing::TempDir dir;
-  std::string image = SparseFile(dir, "huge.img", uint64_t{16} << 30);
-  FakeMachine m;
-  auto devices = m.Devices();
-  RecordingMessages messages;
-  CMdfExcavatorDlg dialog(&messages, &devices);
-  dialog.SetFileChooser([&](const FileDialogRequest&) { return Q(image); });
-  dialog.sourceEdit()->OnSourceCommand(2000);
+  ExcavatorOn on(SparseFile(dir, "huge.img", uint64_t{16} << 30));
+  CMdfExcavatorDlg& dialog = on.dialog;
   dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("0");
   dialog.Run();
-  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
+  EXPECT_EQ(on.messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
   EXPECT_FALSE(dialog.lastSearch().ran);
 
   dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("16");

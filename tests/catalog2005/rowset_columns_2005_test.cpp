@@ -18,18 +18,13 @@ using fixtures::sql2005::RowsetColumn2005;
 
 // ---- row decoders ----
 
-// A record at offset 96 of an otherwise empty page.
-Bytes PageWith(const Bytes& record) {
-  Bytes page(8192, 0);
-  std::copy(record.begin(), record.end(), page.begin() + 96);
-  return page;
-}
+using fixtures::PageWithRecord;
 
 TEST(RowsetColumnRows, LeafHalvesOfOffsetAndNullBit) {
   // lname of the real 2008 employee rowset: offset 0xFFFFFFFE (leaf -2,
   // index row -1), nullbit 0x00010002 (leaf 2, index row 1).
   RowsetColumn2005 c{4, 2, 167, 30, -2, 2, 0, 1, -1, 1};
-  Bytes page = PageWith(fixtures::sql2005::RscolsRowBytes(0x0100000000190000ull, c));
+  Bytes page = PageWithRecord(fixtures::sql2005::RscolsRowBytes(0x0100000000190000ull, c));
   std::optional<RscolsRow> row = DecodeRscolsRow(page, 96);
   ASSERT_TRUE(row);
   EXPECT_EQ(row->rowsetId, 0x0100000000190000ull);
@@ -38,7 +33,7 @@ TEST(RowsetColumnRows, LeafHalvesOfOffsetAndNullBit) {
   EXPECT_EQ(row->column.nullBit, 2);
   EXPECT_EQ(row->column.xtype, 167);
 
-  Bytes hobt = PageWith(fixtures::sql2005::HobtColumnRowBytes(0x0100000000190000ull, c));
+  Bytes hobt = PageWithRecord(fixtures::sql2005::HobtColumnRowBytes(0x0100000000190000ull, c));
   std::optional<HobtColumnRow> h = DecodeHobtColumnRow(hobt, 96);
   ASSERT_TRUE(h);
   EXPECT_EQ(h->hbcolid, 2u);
@@ -51,18 +46,16 @@ TEST(RowsetColumnRows, OtherShapesAndCutRecordsAreNotRead) {
   // Real files hold pages with m_objId 3 whose rows are of another table
   // (F = 46): they must not be read as rowset columns.
   Bytes other = fixtures::RecordBuilder().Fixed(Bytes(42, 0x11)).ColumnCount(21).Build();
-  EXPECT_FALSE(DecodeRscolsRow(PageWith(other), 96));
-  EXPECT_FALSE(DecodeHobtColumnRow(PageWith(other), 96));
-  EXPECT_FALSE(DecodeRowsetColumnRow(PageWith(other), 96));
+  EXPECT_FALSE(DecodeRscolsRow(PageWithRecord(other), 96));
+  EXPECT_FALSE(DecodeHobtColumnRow(PageWithRecord(other), 96));
+  EXPECT_FALSE(DecodeRowsetColumnRow(PageWithRecord(other), 96));
   // A row whose fixed part would run past the page end.
   RowsetColumn2005 c{1, 1, 56, 4, 4, 1};
   Bytes row = fixtures::sql2005::RscolsRowBytes(1, c);
-  Bytes page(8192, 0);
-  std::copy(row.begin(), row.begin() + 20, page.end() - 20);
-  EXPECT_FALSE(DecodeRscolsRow(page, 8192 - 20));
+  EXPECT_FALSE(DecodeRscolsRow(PageWithRecord(row, 8192 - 20), 8192 - 20));
   // A ghost row (record type 6) is not a column.
   row[0] = static_cast<uint8_t>(row[0] | 0x0C);
-  EXPECT_FALSE(DecodeRscolsRow(PageWith(row), 96));
+  EXPECT_FALSE(DecodeRscolsRow(PageWithRecord(row), 96));
 }
 
 // ---- the checks ----

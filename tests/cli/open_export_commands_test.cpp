@@ -235,6 +235,15 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
   EXPECT_EQ(testing::ReadText(dir.File("AllTable.sql")).find("( )"), std::string::npos);
 }
 
+// The six files export-schema writes, in the order it names them.
+constexpr const char* kSchemaFiles[] = {"AllTable.sql", "AllViews.sql", "AllProcs.sql",
+                                        "AllFun.sql",   "AllUtype.sql", "AllTriggers.sql"};
+std::string SchemaFileLines(const std::string& out) {
+  std::string lines;
+  for (const char* name : kSchemaFiles) lines += out + "/" + name + "\n";
+  return lines;
+}
+
 TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFilesAndAMissingFolderIsNotMade) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
@@ -242,10 +251,8 @@ TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFilesAndAMissingFolderIsN
   CliResult r = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(r.exitCode, 0);
   std::string out = dir.File("out");
-  EXPECT_EQ(r.out, out + "/AllTable.sql\n" + out + "/AllViews.sql\n" + out + "/AllProcs.sql\n" +
-                       out + "/AllFun.sql\n" + out + "/AllUtype.sql\n" + out + "/AllTriggers.sql\n");
-  for (const char* name : {"AllTable.sql", "AllViews.sql", "AllProcs.sql", "AllFun.sql",
-                           "AllUtype.sql", "AllTriggers.sql"})
+  EXPECT_EQ(r.out, SchemaFileLines(out));
+  for (const char* name : kSchemaFiles)
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
   CliResult none = Cli("export-schema " + path + " --out " + out + " --object dbo.x");
   EXPECT_EQ(none.exitCode, 4);
@@ -269,9 +276,7 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     CliResult log = Cli("open " + Quote(path));
     CliResult r = Cli("export-schema " + Quote(path) + " --out " + out);
     ASSERT_EQ(r.exitCode, 0) << name;
-    EXPECT_EQ(r.out, out + "/AllTable.sql\n" + out + "/AllViews.sql\n" + out + "/AllProcs.sql\n" +
-                         out + "/AllFun.sql\n" + out + "/AllUtype.sql\n" + out +
-                         "/AllTriggers.sql\n");
+    EXPECT_EQ(r.out, SchemaFileLines(out)) << name;
     std::string tables;
     std::regex logged("\r\n([^\r\n.]+)\\.([^\r\n]+) : \\(\\d+ Records?\\)(?=\r\n)");
     for (std::sregex_iterator it(log.out.begin(), log.out.end(), logged), e; it != e; ++it)

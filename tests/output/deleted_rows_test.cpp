@@ -61,8 +61,13 @@ std::vector<Bytes> Rows(const std::vector<UserColumn>& columns, std::vector<int3
   return rows;
 }
 
+// The table's columns, in either version's column description.
 template <typename Column>
-std::vector<Column> SecondColumns(std::vector<Column> cols, Second second) {
+std::vector<Column> TableColumns(Second second = Second::kNone) {
+  std::vector<Column> cols = {{"id", 56, 0, 4, 10, 0, true},
+                              {"name", 167, 0, 20, 0, 0, false},
+                              {"amount", 106, 0, 5, 9, 2, false},
+                              {"note", 231, 0, 40, 0, 0, false}};
   if (second == Second::kMoreColumns) cols.push_back({"qty", 56, 0, 4, 10, 0, false});
   return cols;
 }
@@ -76,14 +81,11 @@ struct Built {
 };
 
 Built Build2000(bool clustered, Second second) {
-  std::vector<sql2000f::Column2000> cols = {{"id", 56, 0, 4, 10, 0, true},
-                                            {"name", 167, 0, 20, 0, 0, false},
-                                            {"amount", 106, 0, 5, 9, 2, false},
-                                            {"note", 231, 0, 40, 0, 0, false}};
+  const auto cols = TableColumns<sql2000f::Column2000>();
   sql2000f::Database2000 d;
   sql2000f::Table2000 t{kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})};
   d.tables.push_back(t);
-  const std::vector<sql2000f::Column2000> cols2 = SecondColumns(cols, second);
+  const auto cols2 = TableColumns<sql2000f::Column2000>(second);
   if (second != Second::kNone)
     d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3, 1, false,
                         Rows(Columns(cols2), {11, 12, 13})});
@@ -95,10 +97,7 @@ Built Build2000(bool clustered, Second second) {
 }
 
 Built Build2005(bool clustered, Second second) {
-  std::vector<sql2005f::Column2005> cols = {{"id", 56, 0, 4, 10, 0, true},
-                                            {"name", 167, 0, 20, 0, 0, false},
-                                            {"amount", 106, 0, 5, 9, 2, false},
-                                            {"note", 231, 0, 40, 0, 0, false}};
+  const auto cols = TableColumns<sql2005f::Column2005>();
   sql2005f::Database2005 d;
   sql2005f::Table2005 t;
   t.id = kTable;
@@ -107,7 +106,7 @@ Built Build2005(bool clustered, Second second) {
   t.rowCount = 5;
   t.clustered = clustered;
   d.tables.push_back(t);
-  const std::vector<sql2005f::Column2005> cols2 = SecondColumns(cols, second);
+  const auto cols2 = TableColumns<sql2005f::Column2005>(second);
   if (second != Second::kNone) {
     t.columns = cols2;
     t.id = kDroppedTable;
@@ -154,11 +153,7 @@ Built BuildCase(const Case& c, FormatVersion version) {
       // live row 3 (before an update) lie in the free space.
       del::EditPage(b.file, page, version, [&](Bytes& p) {
         del::CopyRecordToFreeSpace(p, 0);
-        Bytes old = Rows(Columns(std::vector<sql2005f::Column2005>{{"id", 56, 0, 4, 10, 0, true},
-                                                                  {"name", 167, 0, 20},
-                                                                  {"amount", 106, 0, 5, 9, 2},
-                                                                  {"note", 231, 0, 40}}),
-                         {3})[0];
+        Bytes old = Rows(Columns(TableColumns<sql2005f::Column2005>()), {3})[0];
         old[old.size() - 1] = 'X';  // another value of the row's last column
         del::PutInFreeSpace(p, old, 200);
         del::ClearHeapSlot(p, 3);

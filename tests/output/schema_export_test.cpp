@@ -177,7 +177,7 @@ TEST(SelectedObjectExportTest, NoMatchWritesNothing) {
             ExportStatus::kFolderMissing);
 }
 
-TEST(ExportFolderTest, MissingFolderIsAnErrorAndIsNotCreated) {
+TEST(ExportFolderTest, MissingTrailingSeparatorAndUncreatableScript) {
   testing::TempDir dir;
   Catalog c = SampleCatalog();
   ExportResult r = ExportAllObjects(c, SchemaObjectKind::kTable, dir.File("nowhere"));
@@ -188,26 +188,21 @@ TEST(ExportFolderTest, MissingFolderIsAnErrorAndIsNotCreated) {
   EXPECT_EQ(ExportAllObjects(c, SchemaObjectKind::kView, dir.File("plain")).status,
             ExportStatus::kFolderMissing);
   EXPECT_EQ(ExportAllObjects(c, SchemaObjectKind::kView, "").status, ExportStatus::kFolderMissing);
-}
 
-TEST(ExportFolderTest, TrailingSeparatorIsKept) {
-  testing::TempDir dir;
-  std::string folder = dir.path().string() + "/";
-  ExportResult r = ExportAllObjects(SampleCatalog(), SchemaObjectKind::kProcedure, folder);
+  // A trailing separator is kept.
+  const std::string folder = dir.path().string() + "/";
+  r = ExportAllObjects(c, SchemaObjectKind::kProcedure, folder);
   ASSERT_EQ(r.status, ExportStatus::kWritten);
   EXPECT_EQ(r.path, folder + "/AllProcs.sql");
-}
-
-TEST(ExportFolderTest, FailureToCreateIsReportedAndLeavesNothing) {
-  testing::TempDir dir;
-  Catalog c = SampleCatalog();
-  // A directory already holds the script's name: the rename into place fails.
+  // A directory already holds the script's name: the rename into place
+  // fails, reported, and nothing is left.
   fs::create_directory(dir.File("AllFun.sql"));
   fs::create_directory(dir.File("AllFun.sql") + "/inside");
-  ExportResult r = ExportAllObjects(c, SchemaObjectKind::kFunction, dir.path().string());
+  r = ExportAllObjects(c, SchemaObjectKind::kFunction, dir.path().string());
   EXPECT_EQ(r.status, ExportStatus::kWriteFailed);
   EXPECT_FALSE(r.error.empty());
-  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"AllFun.sql", "inside"}));
+  EXPECT_EQ(FilesIn(dir.path()),
+            (std::vector<std::string>{"AllFun.sql", "AllProcs.sql", "inside", "plain"}));
 }
 
 TEST(UnsafeNameTest, ViewClimbingOutOfTheFolderStaysInside) {
@@ -341,7 +336,16 @@ std::string Joined(const std::vector<std::string>& statements) {
   return out;
 }
 
-void CheckKeyScripts(const Catalog& c) {
+// The file of a key case opened, its catalog read, and its scripts checked.
+void CheckKeyScripts(const KeyCase& k, const fixtures::Bytes& image, bool is2000) {
+  testing::TempDir dir;
+  RecordingMessages messages;
+  CMdfDatabase db(messages);
+  ASSERT_TRUE(db.OpenFile(dir.Write("keys.mdf", image)));
+  if (is2000) OpenCatalog2000(db);
+  else sql2005::OpenCatalog2005(db);
+  EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
+  const Catalog& c = db.catalog;
   ASSERT_EQ(c.tables.size(), 2u);
   EXPECT_NE(BuildTableScript(c.tables.at(101)).find("[job_id] smallint IDENTITY(100,5)  NOT NULL,"),
             std::string::npos);
@@ -371,13 +375,7 @@ TEST(SchemaKeysTest, Sql2000RowsGiveEachStatement) {
     SCOPED_TRACE(k.name);
     fixtures::sql2000::Database2000 d;
     d.tables = KeyTables<fixtures::sql2000::Table2000>(k);
-    testing::TempDir dir;
-    RecordingMessages messages;
-    CMdfDatabase db(messages);
-    ASSERT_TRUE(db.OpenFile(dir.Write("keys.mdf", fixtures::sql2000::BuildDatabase2000(d).Image())));
-    OpenCatalog2000(db);
-    CheckKeyScripts(db.catalog);
-    EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
+    CheckKeyScripts(k, fixtures::sql2000::BuildDatabase2000(d).Image(), true);
   }
 }
 
@@ -400,14 +398,7 @@ TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
       fixtures::sql2005::Database2005 d;
       d.version = version;
       d.tables = KeyTables<fixtures::sql2005::Table2005>(k);
-      testing::TempDir dir;
-      RecordingMessages messages;
-      CMdfDatabase db(messages);
-      ASSERT_TRUE(db.OpenFile(
-          dir.Write("keys.mdf", fixtures::sql2005::BuildDatabase2005(d).file.Image())));
-      sql2005::OpenCatalog2005(db);
-      CheckKeyScripts(db.catalog);
-      EXPECT_EQ(KeyStatements(db.catalog), Joined(k.statements));
+      CheckKeyScripts(k, fixtures::sql2005::BuildDatabase2005(d).file.Image(), false);
     }
   }
 }

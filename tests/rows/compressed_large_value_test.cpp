@@ -39,8 +39,7 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<uint8_t> types) {
 
 std::optional<std::vector<std::string>> Decode(const PageStore& store, const Bytes& record,
                                                const std::map<uint16_t, ColumnInfo>& columns) {
-  Bytes page(kPageSize, 0);
-  std::copy(record.begin(), record.end(), page.begin() + 96);
+  const Bytes page = fixtures::PageWithRecord(record);
   RecordingMessages messages;
   auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store, messages);
   std::vector<std::string> row;

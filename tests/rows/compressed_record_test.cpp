@@ -14,11 +14,8 @@ using page_layout::kPageSize;
 
 constexpr size_t kAt = 200;  // record offset in the page
 
-// A zeroed page with `record` at `offset` (cut at the page end).
 Bytes PageWith(const Bytes& record, size_t offset = kAt) {
-  Bytes page(kPageSize, 0);
-  for (size_t i = 0; i < record.size() && offset + i < kPageSize; ++i) page[offset + i] = record[i];
-  return page;
+  return fixtures::PageWithRecord(record, offset);
 }
 
 CdRecord Open(const Bytes& page, size_t offset = kAt) {

@@ -61,9 +61,8 @@ std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, 
 // A row-compressed page: no compression information, the record at 96.
 class RowPage {
  public:
-  explicit RowPage(const Bytes& record, size_t at = kAt) : page_(kPageSize, 0), at_(at) {
-    for (size_t i = 0; i < record.size() && at + i < kPageSize; ++i) page_[at + i] = record[i];
-  }
+  explicit RowPage(const Bytes& record, size_t at = kAt)
+      : page_(fixtures::PageWithRecord(record, at)), at_(at) {}
   std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns) {
     return GridTexts(ByteView(page_), at_, columns, {}, {}, store_, messages_);
   }
