@@ -27,47 +27,27 @@ constexpr uint32_t kTrickyTableId = 610;
 constexpr uint32_t kDamagedTableId = 620;
 constexpr uint32_t kSoundTableId = 630;
 
-struct TrickyRow {
-  int32_t id;
-  Value name, note, data, code;
-  int64_t price;
-  int32_t days;
-  uint32_t ticks;
-};
-
-std::vector<sql2000::Column2000> TrickyColumns() {
-  return {{"id", 56, 0, 4, 10, 0, true},        {"name", 167, 0, 100, 0, 0, false},
-          {"note", 231, 0, 200, 0, 0, false},   {"data", 165, 0, 50, 0, 0, false},
-          {"code", 175, 0, 10, 0, 0, false},    {"price", 60, 0, 8, 19, 4, false},
-          {"at", 61, 0, 8, 23, 3, false}};
-}
-
-std::vector<TrickyRow> TrickyValues() {
-  // 36923 days: 2001-02-03; 0 days and ticks: 1900-01-01 00:00, which the
-  // grid shows as NULL but is a real value.
-  return {
-      {1, Var(Text("plain")), Var(Utf16("ascii")), Var({0x00, 0xFF}), Fixed(Char("AB", 10)),
-       125000, 36923, 300 * 3600 * 4 + 300 * 5 * 60 + 300 * 6 + 2},
-      {2, Var(Text("say \"hi\", ok")), Var(Utf16("Grüße 你好")), Null(), Fixed(Char("x", 10)),
-       -10000, 0, 0},
-      {3, Var(Text("line1\r\nline2\nline3")), Null(), Var({}), Fixed(Char(" lead", 10)),
-       0, -1, 0},
-      {4, Var(Text("")), Var(Utf16("")), Null(), Null(), 1, 36923, 1},
-  };
-}
-
 // dbo.tricky (SQL 2000): values that need CSV quoting (quotes, commas, line
-// breaks, NULLs, Unicode, binary).
+// breaks, NULLs, Unicode, binary). 36923 days: 2001-02-03; 0 days and
+// ticks: 1900-01-01 00:00, which the grid shows as NULL but is a real value.
 FileBuilder BuildTrickyDatabase2000() {
   sql2000::Table2000 t;
   t.id = kTrickyTableId;
   t.name = "tricky";
-  t.columns = TrickyColumns();
-  for (const TrickyRow& r : TrickyValues()) {
-    t.records.push_back(UserRecord(
-        Columns(t.columns), {Fixed(Int32(r.id)), r.name, r.note, r.data, r.code,
-                             Fixed(Int64(r.price)), Fixed(DateTime(r.days, r.ticks))}));
-  }
+  t.columns = {{"id", 56, 0, 4, 10, 0, true},      {"name", 167, 0, 100, 0, 0, false},
+               {"note", 231, 0, 200, 0, 0, false}, {"data", 165, 0, 50, 0, 0, false},
+               {"code", 175, 0, 10, 0, 0, false},  {"price", 60, 0, 8, 19, 4, false},
+               {"at", 61, 0, 8, 23, 3, false}};
+  auto row = [&](int32_t id, Value name, Value note, Value data, Value code, int64_t price,
+                 int32_t days, uint32_t ticks) {
+    t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(id)), name, note, data, code,
+                                                        Fixed(Int64(price)), Fixed(DateTime(days, ticks))}));
+  };
+  row(1, Var(Text("plain")), Var(Utf16("ascii")), Var({0x00, 0xFF}), Fixed(Char("AB", 10)), 125000,
+      36923, 300 * 3600 * 4 + 300 * 5 * 60 + 300 * 6 + 2);
+  row(2, Var(Text("say \"hi\", ok")), Var(Utf16("Grüße 你好")), Null(), Fixed(Char("x", 10)), -10000, 0, 0);
+  row(3, Var(Text("line1\r\nline2\nline3")), Null(), Var({}), Fixed(Char(" lead", 10)), 0, -1, 0);
+  row(4, Var(Text("")), Var(Utf16("")), Null(), Null(), 1, 36923, 1);
   t.rowCount = t.records.size();
   sql2000::Database2000 d;
   d.tables.push_back(t);
@@ -204,13 +184,7 @@ TEST(SqlInsert, LiteralsOfEveryKind) {
   EXPECT_EQ(SqlLiteral(Column(vt::kVarBinary), TypedValue::Bytes({0x0A, 0xFF})), "0x0AFF");
   EXPECT_EQ(SqlLiteral(Column(vt::kVarBinary), TypedValue::Bytes({})), "0x");
   EXPECT_EQ(SqlLiteral(Column(vt::kInt), TypedValue::Null()), "NULL");
-  TypedDateTime t;
-  t.year = 1999;
-  t.month = 12;
-  t.day = 31;
-  t.hour = 23;
-  t.fraction = 7;
-  t.fractionDigits = 3;
+  const TypedDateTime t{.year = 1999, .month = 12, .day = 31, .hour = 23, .fraction = 7, .fractionDigits = 3};
   EXPECT_EQ(SqlLiteral(Column(vt::kDateTime), TypedValue::DateTime(t)),
             "'1999-12-31T23:00:00.007'");
   EXPECT_EQ(SqlLiteral(Column(vt::kFloat), TypedValue::Float(1.0 / 0.0)), "NULL");

@@ -67,73 +67,57 @@ TEST(TableScriptTest, NoOwnerLostColumnsAndTableTypes) {
   EXPECT_EQ(BuildTypeStatement({"list", "", "NOT NULL"}).substr(0, 12), "-- N'list': ");
 }
 
-TEST(AllObjectsExportTest, FileNamesAndSeparatorsOfEveryKind) {
+// Each kind's file of all objects (tables by ascending object id, whatever
+// the insertion order; an old file is replaced, not appended to) and the
+// file of one selected object.
+TEST(SchemaExportTest, FileNamesAndTextsOfEveryKind) {
   testing::TempDir dir;
   const std::string folder = dir.path().string();
-  Catalog c = SampleCatalog();
-  dir.Write("AllProcs.sql", fixtures::Bytes(5000, 'z'));  // replaced, not appended to
-
-  ExportResult tables = ExportAllObjects(c, SchemaObjectKind::kTable, folder);
-  ASSERT_EQ(tables.status, ExportStatus::kWritten) << tables.error;
-  EXPECT_EQ(tables.path, folder + "/AllTable.sql");
-  // Ascending object id, whatever the insertion order.
-  EXPECT_EQ(testing::ReadText(tables.path),
-            "CREATE TABLE [dbo].[A]\r\n(\r\n[x] char(4)  NULL,\r\n[y] int  NULL\r\n)\r\nGO\r\n\r\n"
-            "CREATE TABLE [dbo].[B]\r\n(\r\n[k] int  NOT NULL\r\n)\r\nGO\r\n\r\n");
-
-  ExportResult views = ExportAllObjects(c, SchemaObjectKind::kView, folder);
-  EXPECT_EQ(views.path, folder + "/AllViews.sql");
-  EXPECT_EQ(testing::ReadText(views.path),
-            "CREATE VIEW v2 AS SELECT 2\r\ngo\r\n\r\nCREATE VIEW v1 AS SELECT 1\r\ngo\r\n\r\n");
-
-  ExportResult procs = ExportAllObjects(c, SchemaObjectKind::kProcedure, folder);
-  EXPECT_EQ(procs.path, folder + "/AllProcs.sql");
-  EXPECT_EQ(testing::ReadText(procs.path), "CREATE PROC p AS SELECT 1\r\ngo\r\n\r\n");
-
-  ExportResult funcs = ExportAllObjects(c, SchemaObjectKind::kFunction, folder);
-  EXPECT_EQ(funcs.path, folder + "/AllFun.sql");
-  EXPECT_EQ(testing::ReadText(funcs.path),
-            "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END\r\ngo\r\n\r\n"
-            "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END\r\ngo\r\n\r\n");
-
-  ExportResult types = ExportAllObjects(c, SchemaObjectKind::kUserType, folder);
-  EXPECT_EQ(types.path, folder + "/AllUtype.sql");
-  EXPECT_EQ(testing::ReadText(types.path),
-            "EXEC sp_addtype N'id', N'varchar(11)',N'NOT NULL'\r\n  GO\r\n\r\n"
-            "EXEC sp_addtype N'tid', N'varchar(6)',N'NULL'\r\n  GO\r\n\r\n");
-
+  const Catalog c = SampleCatalog();
+  dir.Write("AllProcs.sql", fixtures::Bytes(5000, 'z'));
+  struct Case {
+    SchemaObjectKind kind;
+    const char* all_file;
+    std::string all_text;
+    const char* selected;
+    const char* selected_file;
+    std::string selected_text;
+  };
+  const std::string a = "CREATE TABLE [dbo].[A]\r\n(\r\n[x] char(4)  NULL,\r\n[y] int  NULL\r\n)\r\nGO";
+  const std::string g = "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END";
+  const std::string tid = "EXEC sp_addtype N'tid', N'varchar(6)',N'NULL'";
+  const Case cases[] = {
+      {SchemaObjectKind::kTable, "AllTable.sql",
+       a + "\r\n\r\nCREATE TABLE [dbo].[B]\r\n(\r\n[k] int  NOT NULL\r\n)\r\nGO\r\n\r\n", "dbo.A",
+       "dbo.A(TableStruct).sql", a},
+      {SchemaObjectKind::kView, "AllViews.sql",
+       "CREATE VIEW v2 AS SELECT 2\r\ngo\r\n\r\nCREATE VIEW v1 AS SELECT 1\r\ngo\r\n\r\n", "dbo.v1",
+       "dbo.v1(View).sql", "CREATE VIEW v1 AS SELECT 1"},
+      {SchemaObjectKind::kProcedure, "AllProcs.sql", "CREATE PROC p AS SELECT 1\r\ngo\r\n\r\n", "p",
+       "p(Proc).sql", "CREATE PROC p AS SELECT 1"},
+      {SchemaObjectKind::kFunction, "AllFun.sql",
+       "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END\r\ngo\r\n\r\n" + g + "\r\ngo\r\n\r\n", "g",
+       "g(Func).sql", g},
+      {SchemaObjectKind::kUserType, "AllUtype.sql",
+       "EXEC sp_addtype N'id', N'varchar(11)',N'NOT NULL'\r\n  GO\r\n\r\n" + tid + "\r\n  GO\r\n\r\n",
+       "tid", "tid(Type).sql", tid},
+  };
+  for (const Case& k : cases) {
+    ExportResult all = ExportAllObjects(c, k.kind, folder);
+    ASSERT_EQ(all.status, ExportStatus::kWritten) << all.error;
+    EXPECT_EQ(all.path, folder + "/" + k.all_file);
+    EXPECT_EQ(testing::ReadText(all.path), k.all_text);
+  }
   // Nothing but the five files: no temporary left over.
   EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"AllFun.sql", "AllProcs.sql",
                                                             "AllTable.sql", "AllUtype.sql",
                                                             "AllViews.sql"}));
-}
-
-TEST(SelectedObjectExportTest, FileNamesAndTextsOfEveryKind) {
-  testing::TempDir dir;
-  const std::string folder = dir.path().string();
-  Catalog c = SampleCatalog();
-
-  ExportResult t = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.A", folder);
-  ASSERT_EQ(t.status, ExportStatus::kWritten) << t.error;
-  EXPECT_EQ(t.path, folder + "/dbo.A(TableStruct).sql");
-  EXPECT_EQ(testing::ReadText(t.path),
-            "CREATE TABLE [dbo].[A]\r\n(\r\n[x] char(4)  NULL,\r\n[y] int  NULL\r\n)\r\nGO");
-
-  ExportResult v = ExportSelectedObject(c, SchemaObjectKind::kView, "dbo.v1", folder);
-  EXPECT_EQ(v.path, folder + "/dbo.v1(View).sql");
-  EXPECT_EQ(testing::ReadText(v.path), "CREATE VIEW v1 AS SELECT 1");
-
-  ExportResult p = ExportSelectedObject(c, SchemaObjectKind::kProcedure, "p", folder);
-  EXPECT_EQ(p.path, folder + "/p(Proc).sql");
-  EXPECT_EQ(testing::ReadText(p.path), "CREATE PROC p AS SELECT 1");
-
-  ExportResult f = ExportSelectedObject(c, SchemaObjectKind::kFunction, "g", folder);
-  EXPECT_EQ(f.path, folder + "/g(Func).sql");
-  EXPECT_EQ(testing::ReadText(f.path), "CREATE FUNCTION g() RETURNS int AS BEGIN RETURN 2 END");
-
-  ExportResult u = ExportSelectedObject(c, SchemaObjectKind::kUserType, "tid", folder);
-  EXPECT_EQ(u.path, folder + "/tid(Type).sql");
-  EXPECT_EQ(testing::ReadText(u.path), "EXEC sp_addtype N'tid', N'varchar(6)',N'NULL'");
+  for (const Case& k : cases) {
+    ExportResult one = ExportSelectedObject(c, k.kind, k.selected, folder);
+    ASSERT_EQ(one.status, ExportStatus::kWritten) << one.error;
+    EXPECT_EQ(one.path, folder + "/" + k.selected_file);
+    EXPECT_EQ(testing::ReadText(one.path), k.selected_text);
+  }
 }
 
 TEST(SelectedObjectLookupTest, ExactCaseSensitiveFirstMatchInTheKindsOwnList) {
