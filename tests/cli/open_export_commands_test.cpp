@@ -533,111 +533,65 @@ std::string ScriptText(const std::string& bytes) {
   return bytes;
 }
 
-// A small reader of the INSERT statements these scripts hold: INSERT
-// [INTO] name (columns) VALUES (row)[, (row)...], the literals being
-// N'..', '..', numbers, NULL and CAST(literal AS type).
-class InsertReader {
- public:
-  explicit InsertReader(std::string text) : s_(std::move(text)) {}
+std::string Lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
 
-  std::vector<ScriptedRow> Rows() {
-    std::vector<ScriptedRow> rows;
-    while (SkipTo("insert")) {
-      ScriptedRow head;
-      Word("into");
-      head.table = Name();
-      if (!Punct('(')) continue;
-      do head.columns.push_back(Name());
-      while (Punct(','));
-      if (!Punct(')') || !Word("values")) continue;
-      do {
-        if (!Punct('(')) break;
-        ScriptedRow row = head;
-        do row.values.push_back(Value());
-        while (Punct(','));
-        Punct(')');
-        rows.push_back(std::move(row));
-      } while (Punct(','));
-    }
-    return rows;
-  }
-
- private:
-  void Space() {
-    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-  }
-  bool SkipTo(const std::string& word) {
-    for (; i_ + word.size() <= s_.size(); ++i_)
-      if ((i_ == 0 || std::isspace(static_cast<unsigned char>(s_[i_ - 1]))) && Word(word)) return true;
-    return false;
-  }
-  bool Word(const std::string& word) {
-    Space();
-    if (i_ + word.size() > s_.size()) return false;
-    for (size_t k = 0; k < word.size(); ++k)
-      if (std::tolower(static_cast<unsigned char>(s_[i_ + k])) != word[k]) return false;
-    const size_t after = i_ + word.size();
-    if (after < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[after])) || s_[after] == '_'))
-      return false;
-    i_ = after;
-    return true;
-  }
-  bool Punct(char c) {
-    Space();
-    if (i_ < s_.size() && s_[i_] == c) {
-      ++i_;
-      return true;
-    }
-    return false;
-  }
+// The rows of the INSERT statements these scripts hold: INSERT [INTO] name
+// (columns) VALUES (row)[, (row)...], the literals being N'..', '..',
+// numbers, NULL and CAST(literal AS type). The text is read as tokens:
+// quoted literals, bracketed or plain names, numbers and punctuation.
+std::vector<ScriptedRow> ScriptedRows(const std::string& text) {
+  static const std::regex token(
+      R"([Nn]?'[^']*(?:''[^']*)*'|\[[^\]]*\]|[A-Za-z_]\w*|[-+]?[0-9][0-9.eE+-]*|[(),.])");
+  std::vector<std::string> t;
+  for (std::sregex_iterator it(text.begin(), text.end(), token), e; it != e; ++it) t.push_back(it->str());
+  auto at = [&](size_t k) { return k < t.size() ? t[k] : std::string(); };
   // A name, bracketed or plain, possibly in parts: the last part.
-  std::string Name() {
+  auto name = [&](size_t& k) {
     std::string part;
     do {
-      Space();
-      part.clear();
-      if (i_ < s_.size() && s_[i_] == '[') {
-        const size_t end = s_.find(']', i_);
-        part = s_.substr(i_ + 1, end - i_ - 1);
-        i_ = end + 1;
-      } else {
-        while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_'))
-          part += s_[i_++];
-      }
-    } while (Punct('.'));
+      part = at(k++);
+      if (part.starts_with("[")) part = part.substr(1, part.size() - 2);
+    } while (at(k) == "." && ++k);
     return part;
-  }
-  std::optional<std::string> Value() {
-    Space();
-    if (Word("null")) return std::nullopt;
-    if (Word("cast")) {
-      Punct('(');
-      std::optional<std::string> v = Value();
-      Word("as");
-      while (i_ < s_.size() && s_[i_] != ')') ++i_;  // the type
-      Punct(')');
-      return v;
+  };
+  auto value = [&](size_t& k) -> std::optional<std::string> {
+    std::string v = at(k++);
+    if (Lower(v) == "cast") {  // the literal, then past "AS type)"
+      v = at(++k);
+      while (k < t.size() && at(k) != ")") ++k;
+      ++k;
     }
-    if (i_ + 1 < s_.size() && (s_[i_] == 'N' || s_[i_] == 'n') && s_[i_ + 1] == '\'') ++i_;
-    std::string text;
-    if (i_ < s_.size() && s_[i_] == '\'') {
-      for (++i_; i_ < s_.size(); ++i_) {
-        if (s_[i_] != '\'') text += s_[i_];
-        else if (i_ + 1 < s_.size() && s_[i_ + 1] == '\'') text += s_[++i_];
-        else break;
-      }
-      ++i_;
-      return text;
+    if (Lower(v) == "null") return std::nullopt;
+    const size_t quote = v.find('\'');
+    if (quote == std::string::npos) return v;
+    std::string literal = v.substr(quote + 1, v.size() - quote - 2);
+    for (size_t q = literal.find("''"); q != std::string::npos; q = literal.find("''", q + 1))
+      literal.erase(q, 1);
+    return literal;
+  };
+  std::vector<ScriptedRow> rows;
+  for (size_t k = 0; k < t.size();) {
+    if (Lower(t[k++]) != "insert") continue;
+    ScriptedRow head;
+    if (Lower(at(k)) == "into") ++k;
+    head.table = name(k);
+    if (at(k) != "(") continue;
+    do head.columns.push_back(name(++k));
+    while (at(k) == ",");
+    if (at(k) != ")" || Lower(at(k + 1)) != "values") continue;
+    for (k += 2; at(k) == "("; ++k) {
+      ScriptedRow row = head;
+      do row.values.push_back(value(++k));
+      while (at(k) == ",");
+      rows.push_back(std::move(row));
+      if (at(++k) != ",") break;  // past ")": another row follows a comma
     }
-    while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.' ||
-                              s_[i_] == '-' || s_[i_] == '+' || s_[i_] == 'e' || s_[i_] == 'E'))
-      text += s_[i_++];
-    return text;
   }
-
-  std::string s_;
-  size_t i_ = 0;
-};
+  return rows;
+}
 
 // Scripted and exported values agree as text, or as numbers where both are
 // numbers (a float column exports 6 for the script's 6, 4.5 for 4.5).
@@ -672,7 +626,7 @@ TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
     TOLLAMER_REQUIRE_REAL_FILE(path, c.backup);
     const fs::path script = fs::path(testing::RealDataDir()) / c.script;
     if (!fs::exists(script)) GTEST_SKIP() << script << " is absent: skipping the scripted rows";
-    const std::vector<ScriptedRow> scripted = InsertReader(ScriptText(testing::ReadText(script))).Rows();
+    const std::vector<ScriptedRow> scripted = ScriptedRows(ScriptText(testing::ReadText(script)));
     ASSERT_EQ(scripted.size(), c.rows);
     testing::TempDir dir;
     CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
