@@ -538,7 +538,7 @@ TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume)
   EXPECT_TRUE(on.messages.stops.empty());
 }
 
-TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
+TEST(ExcavatorDialogTest, StopEndsTheSearchAZeroClusterAndAnUnreadableSourceAreRefused) {
   testing::TempDir dir;
   ExcavatorOn on(SparseFile(dir, "huge.img", uint64_t{16} << 30));
   CMdfExcavatorDlg& dialog = on.dialog;
@@ -560,18 +560,13 @@ TEST(ExcavatorDialogTest, StopEndsTheSearchAndAClusterOfZeroIsRefused) {
   EXPECT_TRUE(dialog.lastSearch().ran);
   EXPECT_TRUE(dialog.lastSearch().stopped);
   EXPECT_EQ(dialog.list()->rowCount(), 0);
-}
 
-TEST(ExcavatorDialogTest, AnUnreadableSourceShowsTheOpenError) {
-  testing::TempDir dir;
-  FakeMachine m;
-  auto devices = m.Devices();
-  RecordingMessages messages;
-  CMdfExcavatorDlg dialog(&messages, &devices);
+  // A source that cannot be read shows the open error.
+  dialog.SetProgressHook({});
   dialog.sourceEdit()->setText(Q(dir.File("gone.img")));
   dialog.field(CMdfExcavatorDlg::kIdSize)->setText("100");
   dialog.Run();
-  EXPECT_EQ(messages.stops, std::vector<std::string>{"打开文件出错"});
+  EXPECT_EQ(on.messages.stops, std::vector<std::string>{"打开文件出错"});
   EXPECT_EQ(dialog.list()->rowCount(), 0);
 }
 

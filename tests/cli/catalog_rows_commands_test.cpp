@@ -68,6 +68,10 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
       {"catalog " + mdf + " --version 2005", 0},
       {"catalog -q " + mdf + " --server-version 1999", 2},
       {"open " + mdf + " --server-version 2012", 0},
+      {"open " + mdf + " --server-version 7", 2},
+      {"export-schema " + mdf, 2},  // --out is required
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --kind nope", 2},
+      {"export-schema " + mdf + " --out " + dir.path().string() + " --encoding latin1", 2},
       {"rows " + mdf + " nosuchtable", 4},
       {"export-schema " + mdf + " --out " + dir.path().string() + " --object nosuch", 4},
       // An object by its name with or without its owner, whatever its kind.

@@ -70,7 +70,6 @@ TEST(OpenCommandTest, LogOfAFileWithNoUserTablesShownAndSaved) {
   CliResult failed = Cli("open " + path + " --log " + dir.File("plain") + "/r.log", true);
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
-  EXPECT_EQ(Cli("open " + path + " --server-version 7").exitCode, 2);
 }
 
 // Every command that writes refuses an output that reaches its input, by
@@ -254,16 +253,10 @@ TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFilesAndAMissingFolderIsN
   EXPECT_EQ(r.out, SchemaFileLines(out));
   for (const char* name : kSchemaFiles)
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
-  CliResult none = Cli("export-schema " + path + " --out " + out + " --object dbo.x");
-  EXPECT_EQ(none.exitCode, 4);
   CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
   EXPECT_FALSE(fs::exists(dir.File("nope")));
-  EXPECT_EQ(Cli("export-schema " + path).exitCode, 2) << "--out is required";
-  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --kind nope").exitCode, 2);
-  EXPECT_EQ(Cli("export-schema " + path + " --out " + dir.path().string() + " --encoding latin1")
-                .exitCode, 2);
 }
 
 // The real files through the binary: the six files, tables in the order of

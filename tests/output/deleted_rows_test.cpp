@@ -99,11 +99,7 @@ Built Build2000(bool clustered, Second second) {
 Built Build2005(bool clustered, Second second) {
   const auto cols = TableColumns<sql2005f::Column2005>();
   sql2005f::Database2005 d;
-  sql2005f::Table2005 t;
-  t.id = kTable;
-  t.name = "t";
-  t.columns = cols;
-  t.rowCount = 5;
+  sql2005f::Table2005 t{kTable, "t", 1, cols, 5};
   t.clustered = clustered;
   d.tables.push_back(t);
   const auto cols2 = TableColumns<sql2005f::Column2005>(second);
@@ -295,20 +291,16 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
       }
       sqlite3* out_db = nullptr;
       ASSERT_EQ(sqlite3_open_v2(target.c_str(), &out_db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-      sqlite3_stmt* st = nullptr;
-      ASSERT_EQ(sqlite3_prepare_v2(out_db,
-                                   "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY 1",
-                                   -1, &st, nullptr),
-                SQLITE_OK);
-      std::vector<std::string> tables;
-      while (sqlite3_step(st) == SQLITE_ROW)
-        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-      sqlite3_finalize(st);
+      std::string tables;
+      sqlite3_exec(out_db, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'",
+                   [](void* into, int, char** v, char**) {
+                     *static_cast<std::string*>(into) = v[0] ? v[0] : "";
+                     return 0;
+                   }, &tables, nullptr);
       sqlite3_close(out_db);
       EXPECT_EQ(tables, c.how == Deletion::kDrop
-                            ? std::vector<std::string>{"dbo_dropped_" + std::to_string(dropped[0].owner) +
-                                                       "_deleted"}
-                            : std::vector<std::string>{"dbo_t_deleted"});
+                            ? "dbo_dropped_" + std::to_string(dropped[0].owner) + "_deleted"
+                            : "dbo_t_deleted");
     }
   }
 }
