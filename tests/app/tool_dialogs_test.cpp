@@ -100,7 +100,7 @@ TEST(DetectionPageTest, ShowsTheCountsOfEachKindSharesAndThePageMap) {
   EXPECT_TRUE(messages.stops.empty());
 }
 
-TEST(DetectionPageTest, StopLeavesCountsAndBarWhereTheyWere) {
+TEST(DetectionPageTest, StopAndCloseEndTheCensusAndLeaveCountsAndBarWhereTheyWere) {
   testing::TempDir dir;
   std::string path = SparseFile(dir, "big.mdf", uint64_t{16} << 30);
   RecordingMessages messages;
@@ -121,32 +121,27 @@ TEST(DetectionPageTest, StopLeavesCountsAndBarWhereTheyWere) {
   EXPECT_EQ(dialog.CountField(PageKind::kNull)->text(), QString::number(r.pagesScanned))
       << "the counts shown are those of the pages read";
   EXPECT_FALSE(dialog.IsRunning());
-}
-
-TEST(DetectionPageTest, UnreadableFileAndClosingWhileRunning) {
-  testing::TempDir dir;
-  RecordingMessages messages;
-  {
-    CDetectionPage dialog(&messages);
-    dialog.ChooseFile(Q(dir.File("missing.mdf")));
-    ASSERT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kFileOpenFailed});
-    QSignalSpy ended(&dialog, &CDetectionPage::detectionEnded);
-    dialog.Start();  // the worker's own open fails too
-    ASSERT_TRUE(ended.wait(5000));
-    // the worker's notice arrives as the desktop's text
-    EXPECT_EQ(messages.stops, std::vector<std::string>{"打开文件出错"});
-    EXPECT_FALSE(dialog.lastResult().opened);
-  }
   // Closing while a census runs stops it and waits for the worker.
-  std::string big = SparseFile(dir, "big.mdf", uint64_t{16} << 30);
-  CDetectionPage dialog(&messages);
   dialog.show();
-  dialog.ChooseFile(Q(big));
   dialog.Start();
   ASSERT_TRUE(dialog.IsRunning());
   dialog.reject();
   EXPECT_FALSE(dialog.IsRunning());
   EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(DetectionPageTest, UnreadableFileIsNamed) {
+  testing::TempDir dir;
+  RecordingMessages messages;
+  CDetectionPage dialog(&messages);
+  dialog.ChooseFile(Q(dir.File("missing.mdf")));
+  ASSERT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kFileOpenFailed});
+  QSignalSpy ended(&dialog, &CDetectionPage::detectionEnded);
+  dialog.Start();  // the worker's own open fails too
+  ASSERT_TRUE(ended.wait(5000));
+  // the worker's notice arrives as the desktop's text
+  EXPECT_EQ(messages.stops, std::vector<std::string>{"打开文件出错"});
+  EXPECT_FALSE(dialog.lastResult().opened);
 }
 
 TEST(PageMapViewTest, CellsFitTheAreaAndShrinkForMoreCells) {

@@ -362,40 +362,27 @@ std::vector<std::string> ManifestFiles() {
 using CsvRecord = std::vector<std::optional<std::string>>;
 std::vector<CsvRecord> ParseCsv(const std::string& text) {
   std::vector<CsvRecord> records;
-  size_t i = 0;
-  while (i < text.size()) {
-    CsvRecord record;
-    for (;;) {
-      std::optional<std::string> field;
-      if (i < text.size() && text[i] == '"') {
-        field.emplace();
-        for (++i; i < text.size(); ++i) {
-          if (text[i] != '"') {
-            *field += text[i];
-          } else if (i + 1 < text.size() && text[i + 1] == '"') {
-            *field += '"';
-            ++i;
-          } else {
-            ++i;
-            break;
-          }
-        }
-      } else {
-        size_t end = text.find_first_of(",\r\n", i);
-        if (end == std::string::npos) end = text.size();
-        if (end > i) field = text.substr(i, end - i);
-        i = end;
-      }
-      record.push_back(field);
-      if (i < text.size() && text[i] == ',') {
-        ++i;
-        continue;
-      }
-      break;
+  CsvRecord record;
+  for (size_t i = 0; i < text.size();) {
+    std::optional<std::string> field;
+    if (text[i] == '"') {
+      field.emplace();
+      for (++i; i < text.size() && (text[i] != '"' || text.compare(i, 2, "\"\"") == 0); ++i)
+        *field += text[i] == '"' ? text[++i] : text[i];
+      ++i;  // the closing quote
+    } else {
+      const size_t end = std::min(text.find_first_of(",\r\n", i), text.size());
+      if (end > i) field = text.substr(i, end - i);
+      i = end;
     }
-    if (text.compare(i, 2, "\r\n") == 0) i += 2;
-    else if (i < text.size() && text[i] == '\n') ++i;
+    record.push_back(std::move(field));
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      continue;
+    }
+    i += text.compare(i, 2, "\r\n") == 0 ? 2 : 1;  // the record's line break
     records.push_back(std::move(record));
+    record.clear();
   }
   return records;
 }
