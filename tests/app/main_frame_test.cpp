@@ -34,17 +34,8 @@ namespace {
 
 // A builder that fills a small catalog instead of reading system tables.
 void FakeBuilder(CMdfDatabase& db, VersionSetting) {
-  TableInfo t;
-  t.id = 5;
-  t.fullName = "dbo.Orders";
-  t.rowCount = 15;
-  ColumnInfo c;
-  c.name = "Name";
-  c.typeName = "varchar";
-  c.sizeText = "(50)";
-  c.nullText = " NULL";
-  t.columns[1] = c;
-  db.catalog.tables[5] = t;
+  db.catalog.tables[5] = {.id = 5, .fullName = "dbo.Orders", .rowCount = 15,
+                          .columns = {{1, {"Name", "varchar", "(50)", " NULL"}}}};
   db.catalog.views.push_back({7, "dbo.v", "create view v as select 1"});
   db.catalog.userTypes.push_back({"id", "varchar(11)", "NOT NULL"});
 }

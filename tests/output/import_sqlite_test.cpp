@@ -264,13 +264,8 @@ void ImportRealFile(const std::string& file_path) {
 
 // The key and NOT NULL come only where the rows keep them; no row is lost.
 TEST(SqliteImport, KeysFollowTheRowsThatKeepThem) {
-  TableInfo t;
-  t.columns[1].name = "id";
-  t.columns[1].xtype = value_type::kInt;
-  t.columns[1].nullText = " NOT NULL";
-  t.columns[2].name = "note";
-  t.columns[2].xtype = value_type::kVarChar;
-  t.columns[2].nullText = " NOT NULL";
+  TableInfo t{.columns = {{1, {"id", "", "", " NOT NULL", value_type::kInt}},
+                          {2, {"note", "", "", " NOT NULL", value_type::kVarChar}}}};
   t.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
   struct Case {
     const char* rows;

@@ -29,22 +29,13 @@ std::vector<std::string> FilesIn(const fs::path& dir) {
   return names;
 }
 
-ColumnInfo Column(std::string name, std::string type, std::string size, std::string null_text) {
-  ColumnInfo c;
-  c.name = std::move(name);
-  c.typeName = std::move(type);
-  c.sizeText = std::move(size);
-  c.nullText = std::move(null_text);
-  return c;
-}
-
 Catalog SampleCatalog() {
   Catalog c;
   TableInfo b{.id = 200, .fullName = "dbo.B"};
-  b.columns[1] = Column("k", "int", "", " NOT NULL");
+  b.columns[1] = {"k", "int", "", " NOT NULL"};
   TableInfo a{.id = 100, .fullName = "dbo.A"};
-  a.columns[1] = Column("x", "char", "(4)", " NULL");
-  a.columns[2] = Column("y", "int", "", " NULL");
+  a.columns[1] = {"x", "char", "(4)", " NULL"};
+  a.columns[2] = {"y", "int", "", " NULL"};
   c.tables[200] = b;
   c.tables[100] = a;
   c.views = {{5, "dbo.v2", "CREATE VIEW v2 AS SELECT 2"}, {4, "dbo.v1", "CREATE VIEW v1 AS SELECT 1"}};
@@ -59,7 +50,7 @@ Catalog SampleCatalog() {
 // no statement that a server would refuse.
 TEST(TableScriptTest, NoOwnerLostColumnsAndTableTypes) {
   TableInfo t{.fullName = "Orders"};
-  t.columns[1] = Column("id", "int", "", " NOT NULL");
+  t.columns[1] = {"id", "int", "", " NOT NULL"};
   EXPECT_EQ(BuildTableScript(t), "CREATE TABLE [].[Orders]\r\n(\r\n[id] int  NOT NULL\r\n)\r\n");
   TableInfo lost{.fullName = "dbo.a.b"};
   EXPECT_EQ(BuildTableScript(lost),
@@ -222,7 +213,7 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   testing::TempDir dir;
   Catalog c;
   TableInfo t{.id = 1, .fullName = "dbo.订单"};
-  t.columns[1] = Column("编号", "int", "", " NOT NULL");
+  t.columns[1] = {"编号", "int", "", " NOT NULL"};
   c.tables[1] = t;
   const std::string folder = dir.path().string();
 
@@ -241,7 +232,7 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   EXPECT_EQ(gbk.unmappable, 0u);
 
   // A name GBK cannot hold (Thai, an emoji): written as '?', counted and named.
-  c.tables[1].columns[2] = Column("ชื่อ😀", "int", "", " NULL");
+  c.tables[1].columns[2] = {"ชื่อ😀", "int", "", " NULL"};
   ExportResult lacking = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
   ASSERT_EQ(lacking.status, ExportStatus::kWritten);
   EXPECT_NE(testing::ReadText(lacking.path).find("[?????] int  NULL"), std::string::npos);
