@@ -132,11 +132,8 @@ TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
 // after its columns; selecting it shows the row and where it was found.
 TEST(MainFrameDeletedRowsTest, DeletedRowsItemShowsTheRowsAndTheirPlace) {
   using namespace fixtures::user_rows;
-  fixtures::sql2005::Table2005 t;
-  t.id = 900;
-  t.name = "kept";
-  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}};
-  t.rowCount = 2;
+  fixtures::sql2005::Table2005 t{900, "kept", 1,
+                                 {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}}, 2};
   t.clustered = true;
   fixtures::sql2005::Database2005 d;
   d.tables.push_back(t);
@@ -151,9 +148,8 @@ TEST(MainFrameDeletedRowsTest, DeletedRowsItemShowsTheRowsAndTheirPlace) {
   testing::TempDir dir;
   RecordingMessages messages;
   CMainFrame frame(DefaultCatalogBuilder(), DefaultTableReader(), &messages);
-  frame.SetVersionAnswerForTests([](VersionSetting& s, const VersionGuess&) {
-    s = VersionSetting::kSql2005;
-  });
+  frame.SetVersionAnswerForTests(
+      [](VersionSetting& s, const VersionGuess&) { s = VersionSetting::kSql2005; });
   QSignalSpy done(&frame, &CMainFrame::openCompleted);
   frame.OpenFile(QString::fromStdString(dir.Write("d.mdf", built.file.Image())));
   ASSERT_TRUE(done.wait(5000));

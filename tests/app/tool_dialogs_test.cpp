@@ -408,7 +408,6 @@ TEST_F(ExcavatorListTest, RunListsTheFragmentsWithTheirFiveColumns) {
   EXPECT_TRUE(messages_.stops.empty()) << messages_.stops.front();
   QTableWidget* list = dialog_->list();
   ASSERT_EQ(list->columnCount(), 5);
-  EXPECT_EQ(list->horizontalHeaderItem(3)->text(), QString::fromUtf8("所属页信息"));
   ASSERT_EQ(list->rowCount(), 2) << "the image is read as chosen, not with the shown .kvt";
   EXPECT_EQ(Cell(0, 0), "0");
   EXPECT_EQ(Cell(0, 1), QString("160-%1").arg(160 + 23 * 16));
@@ -421,7 +420,6 @@ TEST_F(ExcavatorListTest, RunListsTheFragmentsWithTheirFiveColumns) {
   EXPECT_EQ(Cell(1, 3), "0-23");
   EXPECT_TRUE(Cell(1, 4).startsWith(QString::fromUtf8("[MSSQL2000][大小:384.0KB]"))) << Cell(1, 4).toStdString();
   EXPECT_EQ(Check(0), Qt::Unchecked);
-  EXPECT_EQ(list->item(0, 2)->textAlignment(), Qt::AlignCenter);
 
   // A new run empties the list first.
   dialog_->Run();
