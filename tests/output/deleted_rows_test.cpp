@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "engine/catalog/sql2000/open_catalog2000.h"
@@ -198,12 +197,6 @@ int32_t IdOf(const TypedValue& v) {
   return static_cast<int32_t>(v.integer);
 }
 
-size_t LineCount(const std::string& path) {
-  std::ifstream in(path);
-  return static_cast<size_t>(std::count(std::istreambuf_iterator<char>(in),
-                                        std::istreambuf_iterator<char>(), '\n'));
-}
-
 TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
   for (FormatVersion fv : {FormatVersion::kSql2000, FormatVersion::kSql2008}) {
     for (const Case& c : Cases()) {
@@ -271,13 +264,10 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
       const std::string out = dir.File("out");
       std::filesystem::create_directories(out);
       std::vector<TableDataResult> results = ExportDeletedRows(db, version, {}, out);
-      const std::string file = out + "/dbo.t.deleted.csv";
-      std::ifstream in(file);
-      std::string header;
-      std::getline(in, header);
-      EXPECT_EQ(header, "id,name,amount,note,_source,_page,_slot\r");
+      const std::string csv = testing::ReadText(out + "/dbo.t.deleted.csv");
+      EXPECT_TRUE(csv.starts_with("id,name,amount,note,_source,_page,_slot\r\n")) << csv;
       const size_t table_rows = c.how == Deletion::kDrop ? 0 : c.deleted.size();
-      EXPECT_EQ(LineCount(file), 1 + table_rows);
+      EXPECT_EQ(static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')), 1 + table_rows);
       EXPECT_EQ(results.size(), 1u + dropped.size());
 
       // Imported: a "_deleted" table of the same rows beside nothing else
