@@ -40,16 +40,11 @@ class Sqlite {
       ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
       return out;
     }
-    if (sqlite3_step(st) == SQLITE_ROW) {
-      for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        static const char* kTypes[] = {"", "integer", "real", "text", "blob", "null"};
-        if (types) {
-          out.push_back(kTypes[sqlite3_column_type(st, i)]);
-        } else {
-          const unsigned char* t = sqlite3_column_text(st, i);
-          out.push_back(t ? reinterpret_cast<const char*>(t) : "NULL");
-        }
-      }
+    static const char* kTypes[] = {"", "integer", "real", "text", "blob", "null"};
+    for (int i = 0; i < sqlite3_column_count(st) && (i > 0 || sqlite3_step(st) == SQLITE_ROW); ++i) {
+      const char* text = types ? kTypes[sqlite3_column_type(st, i)]
+                               : reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      out.push_back(text ? text : "NULL");
     }
     sqlite3_finalize(st);
     return out;
