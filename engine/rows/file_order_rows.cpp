@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <unordered_set>
 
 #include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/ordered_batches.h"
 #include "engine/rows/typed_decode.h"
-#include "engine/pagestore/pfs_allocation.h"
 
 namespace tollamer {
 
@@ -26,22 +24,9 @@ bool PrepareTypedRows(CMdfDatabase& db, VersionSetting version, uint32_t table_i
   if (!list) return false;
   out.stats.listed = true;
   out.stats.pages = list->size();
-  // A page the list names twice (an allocation page and a single-page slot
-  // both naming it) would give its rows twice; a page of an allocated
-  // extent that the PFS marks free keeps stale rows.
-  std::unordered_set<uint64_t> seen;
-  PfsAllocation allocation(db.Store());
-  uint64_t done = 0;
-  for (uint64_t page_number : *list) {
-    ++done;
-    if (!seen.insert(page_number).second) {
-      ++out.stats.pagesRepeated;
-    } else if (!allocation.IsAllocated(page_number)) {
-      ++out.stats.pagesUnallocated;
-    } else {
-      out.pages.push_back(page_number);
-      out.entriesDone.push_back(done);
-    }
+  for (const ListedPage& entry : PagesToRead(db.Store(), *list, out.stats)) {
+    out.pages.push_back(entry.page);
+    out.entriesDone.push_back(entry.done);
   }
   return true;
 }

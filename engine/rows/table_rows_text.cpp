@@ -121,7 +121,7 @@ void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std
     std::snprintf(buf, sizeof buf, "%2.2X%2.2X00", c.xprec, c.xscale);
     out = "0x";
     out += buf;
-    uint8_t stored[17] = {sign};
+    uint8_t stored[kMaxDecimalStorage] = {sign};
     for (size_t i = 1; i < size; ++i, magnitude >>= 8) stored[i] = static_cast<uint8_t>(magnitude);
     AppendHexDigits(out, ByteView(stored, size));
     return;

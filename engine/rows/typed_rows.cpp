@@ -84,6 +84,24 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
   return true;
 }
 
+std::vector<ListedPage> PagesToRead(const PageStore& store, const DataPageList& list,
+                                    TypedTableStats& stats) {
+  std::vector<ListedPage> to_read;
+  std::unordered_set<uint64_t> seen;
+  PfsAllocation allocation(store);
+  uint64_t done = 0;
+  for (uint64_t page_number : list) {
+    ++done;
+    if (!seen.insert(page_number).second)
+      ++stats.pagesRepeated;
+    else if (!allocation.IsAllocated(page_number))
+      ++stats.pagesUnallocated;
+    else
+      to_read.push_back({page_number, done});
+  }
+  return to_read;
+}
+
 namespace {
 
 // The most text room a batch is given before it starts.
@@ -96,11 +114,6 @@ struct TypedBatchWork {
   uint64_t done = 0;  // list entries done once the batch is taken
 };
 
-// A listed page to read and the count of list entries done after it.
-struct ListedPage {
-  uint64_t page = 0;
-  uint64_t done = 0;
-};
 
 }  // namespace
 
@@ -113,24 +126,8 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
   if (!list) return false;
   const uint64_t total = list->size();
   // Which entries are read is settled first, on this thread, as the
-  // one-thread walk does: a page named again, or one the PFS marks free, is
-  // left out.
-  std::vector<ListedPage> to_read;
-  {
-    std::unordered_set<uint64_t> seen;
-    PfsAllocation allocation(db.Store());
-    uint64_t done = 0;
-    for (uint64_t page_number : *list) {
-      ++done;
-      if (!seen.insert(page_number).second) {
-        ++stats.pagesRepeated;
-      } else if (!allocation.IsAllocated(page_number)) {
-        ++stats.pagesUnallocated;
-      } else {
-        to_read.push_back({page_number, done});
-      }
-    }
-  }
+  // one-thread walk does.
+  const std::vector<ListedPage> to_read = PagesToRead(db.Store(), *list, stats);
   const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
   const size_t batch_count = (to_read.size() + per_batch - 1) / per_batch;
   uint64_t reported = 0;

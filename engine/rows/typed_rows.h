@@ -38,6 +38,18 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
                      const TypedRowVisitor& visit, TypedTableStats& stats,
                      const PageProgress& progress = {});
 
+// A listed page to read and the count of list entries done after it.
+struct ListedPage {
+  uint64_t page = 0;
+  uint64_t done = 0;
+};
+// The entries of `list` a walk reads, in list order. A page the list names
+// again (an allocation page and a single-page slot both naming it) would
+// give its rows twice, and a page of an allocated extent that the PFS marks
+// free keeps stale rows: both are left out and counted in `stats`.
+std::vector<ListedPage> PagesToRead(const PageStore& store, const DataPageList& list,
+                                    TypedTableStats& stats);
+
 // The same rows decoded on worker threads, a batch of listed pages at a
 // time, handed back in list order on the calling thread (messages too, in
 // the order one thread would raise them). A worker appends each row to the

@@ -18,7 +18,7 @@ size_t DecimalStorageSize(uint8_t precision) {
   if (precision >= 1 && precision <= 9) return 5;
   if (precision >= 10 && precision <= 19) return 9;
   if (precision >= 20 && precision <= 28) return 13;
-  if (precision >= 29 && precision <= 38) return 17;
+  if (precision >= 29 && precision <= 38) return kMaxDecimalStorage;
   return 0;
 }
 

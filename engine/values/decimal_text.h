@@ -13,6 +13,10 @@ namespace tollamer {
 // x to the n (square and multiply); a negative n gives the reciprocal.
 double PowerOfTen(double x, int n);
 
+// A decimal is stored as a sign byte and a little-endian magnitude of 4,
+// 8, 12 or 16 bytes (precision 1-9, 10-19, 20-28, 29-38).
+inline constexpr size_t kMaxDecimalStorage = 17;
+
 // The stored size of a decimal of this precision, 0 when none is valid.
 size_t DecimalStorageSize(uint8_t precision);
 
