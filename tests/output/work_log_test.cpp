@@ -18,18 +18,9 @@ namespace fs = std::filesystem;
 const std::string kHeader =
     "Tollamer v1.3  ..... Repairs Corrupted MS SQL Database File..... Log Report";
 
-std::tm March5th2009() {
-  std::tm t{};
-  t.tm_year = 2009 - 1900;
-  t.tm_mon = 2;
-  t.tm_mday = 5;
-  t.tm_hour = 8;
-  t.tm_min = 4;
-  t.tm_sec = 9;
-  t.tm_wday = 4;  // a Thursday
-  t.tm_yday = 63;
-  return t;
-}
+// Thursday, March 5th 2009, 08:04:09 (seconds, minutes, hours, day, month,
+// year, weekday, day of the year).
+std::tm March5th2009() { return std::tm{9, 4, 8, 5, 2, 2009 - 1900, 4, 63}; }
 
 TEST(WorkLogTest, SaveReplacesAnExistingReport) {
   testing::TempDir dir;
@@ -110,11 +101,7 @@ TEST(LogTimeTest, EnglishNamesAndDefaultReportName) {
   EXPECT_EQ(FormatLogTime(t), "Thursday, March 05, 2009 08:04:09");
   EXPECT_EQ(FormatLogTime(std::nullopt), "");
   EXPECT_EQ(DefaultReportName(t), "2009年3月5日8时4分9秒.log");
-  t.tm_mon = 11;
-  t.tm_mday = 31;
-  t.tm_hour = 23;
-  t.tm_min = 59;
-  t.tm_sec = 0;
+  t.tm_mon = 11, t.tm_mday = 31, t.tm_hour = 23, t.tm_min = 59, t.tm_sec = 0;
   EXPECT_EQ(DefaultReportName(t), "2009年12月31日23时59分0秒.log");
 }
 

@@ -21,15 +21,14 @@ Bytes Repaired(const Bytes& raw) {
 }
 
 TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
-  EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2000, 160)),
-                               HeaderReading::kStrict),
-            "[MSSQL2000][大小:1.2MB]");
-  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2005, 64),
-                               HeaderReading::kStrict),
-            "[MSSQL2005][大小:512.0KB]");
-  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2008, 384),
-                               HeaderReading::kStrict),
-            "[MSSQL2008][大小:3.0MB]");
+  const struct { FormatVersion version; uint32_t pages; const char* tags; } cases[] = {
+      {FormatVersion::kSql2000, 160, "[MSSQL2000][大小:1.2MB]"},
+      {FormatVersion::kSql2005, 64, "[MSSQL2005][大小:512.0KB]"},
+      {FormatVersion::kSql2008, 384, "[MSSQL2008][大小:3.0MB]"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(c.version, c.pages)),
+                                 HeaderReading::kStrict),
+              c.tags);
 }
 
 TEST(FileHeaderTagsTest, DamagedOffsetsRejectThePlainReadingOnly) {
