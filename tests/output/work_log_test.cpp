@@ -22,7 +22,9 @@ const std::string kHeader =
 // year, weekday, day of the year).
 std::tm March5th2009() { return std::tm{9, 4, 8, 5, 2, 2009 - 1900, 4, 63}; }
 
-TEST(WorkLogTest, SaveReplacesAnExistingReport) {
+// A report replaces an existing one; one in a folder that cannot hold it
+// is an error and leaves nothing.
+TEST(WorkLogTest, SaveReplacesAnExistingReportAndAFailedSaveLeavesNothing) {
   testing::TempDir dir;
   dir.Write("r.log", fixtures::Bytes(4000, 'q'));
   WorkLog log;
@@ -32,13 +34,7 @@ TEST(WorkLogTest, SaveReplacesAnExistingReport) {
   ASSERT_EQ(log.SaveReport(dir.File("g.log"), OutputEncoding::kGbk), std::nullopt);
   EXPECT_EQ(testing::ReadText(dir.File("g.log")),
             kHeader + "File selected for repair  :/d/\xB6\xA9\xB5\xA5.mdf\r\n\r\n");
-}
-
-TEST(WorkLogTest, ReportInAFolderThatCannotHoldItIsAnErrorAndLeavesNothing) {
-  testing::TempDir dir;
   dir.Write("plain", {1, 2, 3});
-  WorkLog log;
-  log.AppendEntry("entry");
   std::string before = log.Text();
   // Under a regular file, and in a folder that does not exist.
   EXPECT_NE(log.SaveReport(dir.File("plain") + "/r.log"), std::nullopt);
@@ -46,7 +42,7 @@ TEST(WorkLogTest, ReportInAFolderThatCannotHoldItIsAnErrorAndLeavesNothing) {
   EXPECT_FALSE(fs::exists(dir.File("no")));
   EXPECT_EQ(testing::ReadText(dir.File("plain")), std::string("\x01\x02\x03"));
   EXPECT_EQ(log.Text(), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 TEST(WorkLogTest, AppendsFromTwoThreadsStayWhole) {
