@@ -84,13 +84,9 @@ TEST(SqliteImport, RowsSentInUnevenBatchesArriveWholeAndInOrder) {
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
   ASSERT_TRUE(target) << error;
-  TableInfo table;
-  table.id = 5;
-  table.fullName = "dbo.t";
-  table.columns[1].name = "n";
-  table.columns[1].xtype = value_type::kInt;
-  table.columns[2].name = "s";
-  table.columns[2].xtype = value_type::kVarChar;
+  TableInfo table{.id = 5, .fullName = "dbo.t",
+                  .columns = {{1, {"n", "", "", "", value_type::kInt}},
+                              {2, {"s", "", "", "", value_type::kVarChar}}}};
   std::string name;
   ASSERT_TRUE(target->BeginTable(table, name)) << target->Error();
   // Batch sizes that leave groups unaligned with the 10,000-row commits.

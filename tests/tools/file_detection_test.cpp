@@ -51,15 +51,12 @@ TEST(PageCensusTest, EmptyAndDamagedPagesAreTold) {
   junk[0x18] = 1;
   EXPECT_EQ(ClassifyPage(junk), PageKind::kErr);
 
-  Bytes other_file = ValidPage(1);
-  other_file[kFileId] = 2;
-  EXPECT_EQ(ClassifyPage(other_file), PageKind::kErr);
-  Bytes reserved = ValidPage(1);
-  reserved[0x5F] = 1;
-  EXPECT_EQ(ClassifyPage(reserved), PageKind::kErr);
-  Bytes version2 = ValidPage(1);
-  version2[kHeaderVersion] = 2;
-  EXPECT_EQ(ClassifyPage(version2), PageKind::kErr);
+  // Another file's page, a reserved byte set, header version 2.
+  for (auto [at, value] : {std::pair<size_t, uint8_t>{kFileId, 2}, {0x5F, 1}, {kHeaderVersion, 2}}) {
+    Bytes page = ValidPage(1);
+    page[at] = value;
+    EXPECT_EQ(ClassifyPage(page), PageKind::kErr) << at;
+  }
   EXPECT_EQ(ClassifyPage(Bytes(100, 0)), PageKind::kErr);  // not a whole page
 }
 
