@@ -24,24 +24,23 @@ using namespace fixtures;
 using namespace fixtures::user_rows;
 
 TEST(PostgresCopy, TextFormatEscapes) {
-  ColumnInfo text;
-  text.xtype = value_type::kVarChar;
-  std::string out;
-  AppendCopyValue(out, text, TypedValue::Text(std::string("a\tb\\c\nd\re\0f", 12)));
-  EXPECT_EQ(out, "a\\tb\\\\c\\nd\\ref");
-  out.clear();
-  AppendCopyValue(out, text, TypedValue::Null());
-  EXPECT_EQ(out, "\\N");
-  ColumnInfo bit;
-  bit.xtype = value_type::kBit;
-  out.clear();
-  AppendCopyValue(out, bit, TypedValue::Integer(1));
-  EXPECT_EQ(out, "t");
-  ColumnInfo bin;
-  bin.xtype = value_type::kVarBinary;
-  out.clear();
-  AppendCopyValue(out, bin, TypedValue::Bytes({0x00, 0x5C}));
-  EXPECT_EQ(out, "\\\\x005C");
+  const struct {
+    decltype(ColumnInfo::xtype) xtype;
+    TypedValue value;
+    const char* copy;
+  } cases[] = {
+      {value_type::kVarChar, TypedValue::Text(std::string("a\tb\\c\nd\re\0f", 12)),
+       "a\\tb\\\\c\\nd\\ref"},
+      {value_type::kVarChar, TypedValue::Null(), "\\N"},
+      {value_type::kBit, TypedValue::Integer(1), "t"},
+      {value_type::kVarBinary, TypedValue::Bytes({0x00, 0x5C}), "\\\\x005C"}};
+  for (const auto& c : cases) {
+    ColumnInfo column;
+    column.xtype = c.xtype;
+    std::string out;
+    AppendCopyValue(out, column, c.value);
+    EXPECT_EQ(out, c.copy);
+  }
 }
 
 // The server's binaries, or empty when the package is not installed.

@@ -73,24 +73,23 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
                      vt::kSmallMoney, vt::kBigInt, vt::kVarBinary, vt::kVarChar, vt::kBinary,
                      vt::kChar, vt::kTimestamp, vt::kNVarChar, vt::kNChar, vt::kClr, vt::kXml})
     EXPECT_TRUE(seen.count(id)) << "type " << int(id) << " has no mapping";
-  ColumnInfo c;
-  c.xtype = vt::kDecimal;
-  c.xprec = 12;
-  c.xscale = 3;
-  EXPECT_EQ(PostgresColumnType(c), "numeric(12,3)");
-  EXPECT_EQ(SqliteColumnType(c), "NUMERIC");
-  c.xprec = 0;  // a damaged precision still gives a valid type
-  EXPECT_EQ(PostgresColumnType(c), "numeric(38,3)");
-  c.xprec = 5;
-  c.xscale = 9;  // and so does a scale above the precision
-  EXPECT_EQ(PostgresColumnType(c), "numeric(5,0)");
-  c.xtype = vt::kUniqueIdentifier;
-  EXPECT_EQ(PostgresColumnType(c), "uuid");
-  c.xtype = vt::kMoney;
-  EXPECT_EQ(PostgresColumnType(c), "numeric(19,4)");
-  c.xtype = 200;  // unknown ids keep their values as text
-  EXPECT_EQ(PostgresColumnType(c), "text");
-  EXPECT_EQ(SqliteColumnType(c), "TEXT");
+  const struct {
+    uint8_t xtype, prec, scale;
+    const char* postgres;
+    const char* sqlite;  // null: not checked
+  } cases[] = {
+      {vt::kDecimal, 12, 3, "numeric(12,3)", "NUMERIC"},
+      {vt::kDecimal, 0, 3, "numeric(38,3)", nullptr},  // a damaged precision still gives a valid type
+      {vt::kDecimal, 5, 9, "numeric(5,0)", nullptr},   // and so does a scale above the precision
+      {vt::kUniqueIdentifier, 5, 9, "uuid", nullptr},
+      {vt::kMoney, 5, 9, "numeric(19,4)", nullptr},
+      {200, 5, 9, "text", "TEXT"}};  // unknown ids keep their values as text
+  for (const auto& k : cases) {
+    ColumnInfo c;
+    c.xtype = k.xtype, c.xprec = k.prec, c.xscale = k.scale;
+    EXPECT_EQ(PostgresColumnType(c), k.postgres) << int(k.xtype);
+    if (k.sqlite) EXPECT_EQ(SqliteColumnType(c), k.sqlite) << int(k.xtype);
+  }
   EXPECT_EQ(FlatTableName("dbo.Order Details"), "dbo_Order Details");
   EXPECT_EQ(QuotedIdentifier("a\"b"), "\"a\"\"b\"");
 }

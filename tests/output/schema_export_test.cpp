@@ -135,7 +135,7 @@ TEST(SelectedObjectLookupTest, ExactCaseSensitiveFirstMatchInTheKindsOwnList) {
   ASSERT_NE(FindSelectedUserType(c, "id"), nullptr);
 }
 
-TEST(SelectedObjectExportTest, NoMatchWritesNothing) {
+TEST(SelectedObjectExportTest, NoMatchWritesNothingAndTheFolderIsChecked) {
   testing::TempDir dir;
   Catalog c = SampleCatalog();
   // The selected-table command with a view selected writes nothing.
@@ -150,11 +150,8 @@ TEST(SelectedObjectExportTest, NoMatchWritesNothing) {
             ExportStatus::kNoSuchObject);
   EXPECT_EQ(ExportSelectedObject(c, SchemaObjectKind::kTable, "nope", dir.File("missing")).status,
             ExportStatus::kFolderMissing);
-}
 
-TEST(ExportFolderTest, MissingTrailingSeparatorAndUncreatableScript) {
-  testing::TempDir dir;
-  Catalog c = SampleCatalog();
+  // A missing folder, a trailing separator and a script that cannot be created.
   ExportResult r = ExportAllObjects(c, SchemaObjectKind::kTable, dir.File("nowhere"));
   EXPECT_EQ(r.status, ExportStatus::kFolderMissing);
   EXPECT_FALSE(fs::exists(dir.File("nowhere")));

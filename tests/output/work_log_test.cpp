@@ -18,20 +18,13 @@ namespace fs = std::filesystem;
 const std::string kHeader =
     "Tollamer v1.3  ..... Repairs Corrupted MS SQL Database File..... Log Report";
 
-std::tm March5th2009() {
-  std::tm t{};
-  t.tm_year = 2009 - 1900;
-  t.tm_mon = 2;
-  t.tm_mday = 5;
-  t.tm_hour = 8;
-  t.tm_min = 4;
-  t.tm_sec = 9;
-  t.tm_wday = 4;  // a Thursday
-  t.tm_yday = 63;
-  return t;
-}
+// Thursday, March 5th 2009, 08:04:09 (seconds, minutes, hours, day, month,
+// year, weekday, day of the year).
+std::tm March5th2009() { return std::tm{9, 4, 8, 5, 2, 2009 - 1900, 4, 63}; }
 
-TEST(WorkLogTest, SaveReplacesAnExistingReport) {
+// A report replaces an existing one; one in a folder that cannot hold it
+// is an error and leaves nothing.
+TEST(WorkLogTest, SaveReplacesAnExistingReportAndAFailedSaveLeavesNothing) {
   testing::TempDir dir;
   dir.Write("r.log", fixtures::Bytes(4000, 'q'));
   WorkLog log;
@@ -41,13 +34,7 @@ TEST(WorkLogTest, SaveReplacesAnExistingReport) {
   ASSERT_EQ(log.SaveReport(dir.File("g.log"), OutputEncoding::kGbk), std::nullopt);
   EXPECT_EQ(testing::ReadText(dir.File("g.log")),
             kHeader + "File selected for repair  :/d/\xB6\xA9\xB5\xA5.mdf\r\n\r\n");
-}
-
-TEST(WorkLogTest, ReportInAFolderThatCannotHoldItIsAnErrorAndLeavesNothing) {
-  testing::TempDir dir;
   dir.Write("plain", {1, 2, 3});
-  WorkLog log;
-  log.AppendEntry("entry");
   std::string before = log.Text();
   // Under a regular file, and in a folder that does not exist.
   EXPECT_NE(log.SaveReport(dir.File("plain") + "/r.log"), std::nullopt);
@@ -55,7 +42,7 @@ TEST(WorkLogTest, ReportInAFolderThatCannotHoldItIsAnErrorAndLeavesNothing) {
   EXPECT_FALSE(fs::exists(dir.File("no")));
   EXPECT_EQ(testing::ReadText(dir.File("plain")), std::string("\x01\x02\x03"));
   EXPECT_EQ(log.Text(), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 TEST(WorkLogTest, AppendsFromTwoThreadsStayWhole) {
@@ -110,11 +97,7 @@ TEST(LogTimeTest, EnglishNamesAndDefaultReportName) {
   EXPECT_EQ(FormatLogTime(t), "Thursday, March 05, 2009 08:04:09");
   EXPECT_EQ(FormatLogTime(std::nullopt), "");
   EXPECT_EQ(DefaultReportName(t), "2009年3月5日8时4分9秒.log");
-  t.tm_mon = 11;
-  t.tm_mday = 31;
-  t.tm_hour = 23;
-  t.tm_min = 59;
-  t.tm_sec = 0;
+  t.tm_mon = 11, t.tm_mday = 31, t.tm_hour = 23, t.tm_min = 59, t.tm_sec = 0;
   EXPECT_EQ(DefaultReportName(t), "2009年12月31日23时59分0秒.log");
 }
 

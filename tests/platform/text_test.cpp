@@ -19,20 +19,17 @@ std::vector<uint8_t> Le(std::initializer_list<uint16_t> units) {
   return out;
 }
 
-TEST(Utf16Test, ConvertsAsciiLatinCjkAndSupplementaryCharacters) {
-  EXPECT_EQ(Utf16LeToUtf8(Le({'p', 'u', 'b', 's'})), "pubs");
-  EXPECT_EQ(Utf16LeToUtf8(Le({0x00E9})), "\xC3\xA9");                // é
-  EXPECT_EQ(Utf16LeToUtf8(Le({0x4E2D, 0x6587})), "中文");
-  EXPECT_EQ(Utf16LeToUtf8(Le({0xD83D, 0xDE00})), "\xF0\x9F\x98\x80");  // U+1F600
-}
-
-TEST(Utf16Test, LoneSurrogatesAndOddBytesDoNotCorruptTheRest) {
-  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xD800, 'b'})), "a\uFFFDb");
-  EXPECT_EQ(Utf16LeToUtf8(Le({'a', 0xDC00})), "a\uFFFD");
+// ASCII, Latin, CJK and supplementary characters; lone surrogates and an
+// odd byte do not corrupt the rest.
+TEST(Utf16Test, ConvertsEveryPlaneAndKeepsTheRestAroundDamage) {
   std::vector<uint8_t> odd = Le({'x'});
   odd.push_back(0x41);
-  EXPECT_EQ(Utf16LeToUtf8(odd), "x");
-  EXPECT_EQ(Utf16LeToUtf8({}), "");
+  const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+      {Le({'p', 'u', 'b', 's'}), "pubs"}, {Le({0x00E9}), "\xC3\xA9"},
+      {Le({0x4E2D, 0x6587}), "中文"},     {Le({0xD83D, 0xDE00}), "\xF0\x9F\x98\x80"},
+      {Le({'a', 0xD800, 'b'}), "a\uFFFDb"}, {Le({'a', 0xDC00}), "a\uFFFD"},
+      {odd, "x"},                         {{}, ""}};
+  for (const auto& [utf16, utf8] : cases) EXPECT_EQ(Utf16LeToUtf8(utf16), utf8);
 }
 
 TEST(Utf16Test, AppendsAfterWhatTheTextHolds) {

@@ -9,7 +9,7 @@ namespace {
 
 using testing::FakeMachine;
 
-TEST(DataSourcesTest, DisksThenFixedVolumesThenTheImageItem) {
+TEST(DataSourcesTest, DisksThenFixedVolumesThenTheImageItemAndChoosingFillsTheFields) {
   FakeMachine m;
   m.Disk("sda", uint64_t{3} << 29, false);  // 1.5 GB
   m.Disk("sdb", 1 << 20, true);
@@ -27,29 +27,22 @@ TEST(DataSourcesTest, DisksThenFixedVolumesThenTheImageItem) {
   EXPECT_EQ(menu.items[3].id, 2004);  // 2003 is never used
   EXPECT_EQ(menu.items[3].text, (m.dev / "sda1").string() + " (" + (m.dev / "sda").string() + " ,2048 sec)");
   EXPECT_EQ(menu.items[4].id, 2005);
-  EXPECT_EQ(menu.items[6].id, 2000);
-  EXPECT_EQ(menu.items[6].text, "Select File (image)");
-}
+  EXPECT_EQ(menu.items[6].id, 2000);  // the image item
 
-TEST(DataSourcesTest, ChoosingFillsPathStartAndSize) {
-  FakeMachine m;
-  m.Disk("sda", 1 << 20, false);
-  m.Partition("sda", "sda1", 2048);
-  auto devices = m.Devices();
-  SourceMenu menu = BuildSourceMenu(devices);
+  // Choosing fills the path, start and size.
   auto disk = ChooseSourceItem(menu, 2001, devices);
   ASSERT_TRUE(disk);
   EXPECT_EQ(disk->sourcePath, (m.dev / "sda").string());
   EXPECT_EQ(disk->startSector, "0");
-  EXPECT_EQ(disk->sizeSectors, "2048");
+  EXPECT_EQ(disk->sizeSectors, "3145728");
   EXPECT_TRUE(disk->detect);
 
-  auto volume = ChooseSourceItem(menu, 2003, devices);
+  auto volume = ChooseSourceItem(menu, 2004, devices);
   ASSERT_TRUE(volume);
   EXPECT_EQ(volume->sourcePath, (m.dev / "sda").string());
   EXPECT_EQ(volume->startSector, "2048 ");  // the digits and one blank
   EXPECT_FALSE(volume->sizeSectors);
-  EXPECT_FALSE(ChooseSourceItem(menu, 2002, devices));  // 2001 + n: never used
+  EXPECT_FALSE(ChooseSourceItem(menu, 2003, devices));  // 2001 + n: never used
   EXPECT_FALSE(ChooseSourceItem(menu, 2012, devices));
 }
 

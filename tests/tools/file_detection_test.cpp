@@ -51,15 +51,12 @@ TEST(PageCensusTest, EmptyAndDamagedPagesAreTold) {
   junk[0x18] = 1;
   EXPECT_EQ(ClassifyPage(junk), PageKind::kErr);
 
-  Bytes other_file = ValidPage(1);
-  other_file[kFileId] = 2;
-  EXPECT_EQ(ClassifyPage(other_file), PageKind::kErr);
-  Bytes reserved = ValidPage(1);
-  reserved[0x5F] = 1;
-  EXPECT_EQ(ClassifyPage(reserved), PageKind::kErr);
-  Bytes version2 = ValidPage(1);
-  version2[kHeaderVersion] = 2;
-  EXPECT_EQ(ClassifyPage(version2), PageKind::kErr);
+  // Another file's page, a reserved byte set, header version 2.
+  for (auto [at, value] : {std::pair<size_t, uint8_t>{kFileId, 2}, {0x5F, 1}, {kHeaderVersion, 2}}) {
+    Bytes page = ValidPage(1);
+    page[at] = value;
+    EXPECT_EQ(ClassifyPage(page), PageKind::kErr) << at;
+  }
   EXPECT_EQ(ClassifyPage(Bytes(100, 0)), PageKind::kErr);  // not a whole page
 }
 
@@ -71,18 +68,29 @@ class CountingObserver : public DetectionObserver {
   bool finished = false;
 };
 
-TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
+// The valid pages of these types, one after another.
+Bytes PagesOf(std::initializer_list<uint8_t> types) {
   Bytes file;
-  for (uint8_t t : {15, 11, 8, 9, 1, 1, 2, 3}) {
+  for (uint8_t t : types) {
     Bytes p = ValidPage(t);
     file.insert(file.end(), p.begin(), p.end());
   }
+  return file;
+}
+
+DetectionResult Detect(Bytes file, CountingObserver& observer, uint64_t fail_from = UINT64_MAX,
+                       size_t max_map_cells = kMaxMapCells) {
+  fixtures::MemorySource source(std::move(file), fail_from);
+  std::atomic<bool> running{true};
+  return DetectPages(source, running, observer, max_map_cells);
+}
+
+TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
+  Bytes file = PagesOf({15, 11, 8, 9, 1, 1, 2, 3});
   file.resize(file.size() + 2 * kPageSize, 0);  // two empty pages
   file.resize(file.size() + 4000, 0x77);         // a trailing partial page
-  fixtures::MemorySource source(file);
-  std::atomic<bool> running{true};
   CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer);
+  DetectionResult r = Detect(file, observer);
   EXPECT_EQ(r.pages, 10u);
   EXPECT_EQ(r.pagesScanned, 10u);
   EXPECT_EQ(r.counts[KindIndex(PageKind::kData)], 2u);
@@ -96,26 +104,17 @@ TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
 }
 
 TEST(FileDetectionTest, AFileBelowOnePageHasNoPages) {
-  fixtures::MemorySource source(Bytes(8191, 0));
-  std::atomic<bool> running{true};
   CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer);
+  DetectionResult r = Detect(Bytes(8191, 0), observer);
   EXPECT_EQ(r.pages, 0u);
   EXPECT_TRUE(observer.finished);
   EXPECT_TRUE(r.map.cells.empty());
 }
 
 TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
-  Bytes file;
-  for (int i = 0; i < 4; ++i) {
-    Bytes p = ValidPage(1);
-    file.insert(file.end(), p.begin(), p.end());
-  }
   // Reads fail from the middle of page 2 on.
-  fixtures::MemorySource source(file, 2 * kPageSize + 100);
-  std::atomic<bool> running{true};
   CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer);
+  DetectionResult r = Detect(PagesOf({1, 1, 1, 1}), observer, 2 * kPageSize + 100);
   EXPECT_EQ(r.counts[KindIndex(PageKind::kData)], 2u);
   EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
 }
@@ -130,15 +129,13 @@ TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
 }
 
 TEST(PageMapTest, GroupsShowDamageFirstThenTheCommonestKind) {
-  Bytes file;
-  auto add = [&](Bytes p) { file.insert(file.end(), p.begin(), p.end()); };
-  add(ValidPage(1)), add(ValidPage(2)), add(ValidPage(2)), add(Bytes(kPageSize, 0));  // cell: index
-  add(ValidPage(1)), add(ValidPage(6)), add(Bytes(kPageSize, 0)), add(Bytes(kPageSize, 0));  // cell: err
-  add(Bytes(kPageSize, 0));  // cell: null (a short last group)
-  fixtures::MemorySource source(file);
-  std::atomic<bool> running{true};
+  Bytes file = PagesOf({1, 2, 2});
+  file.resize(file.size() + kPageSize, 0);
+  Bytes rest = PagesOf({1, 6});
+  file.insert(file.end(), rest.begin(), rest.end());
+  file.resize(file.size() + 3 * kPageSize, 0);
   CountingObserver observer;
-  DetectionResult r = DetectPages(source, running, observer, 3);
+  DetectionResult r = Detect(file, observer, UINT64_MAX, 3);
   EXPECT_EQ(r.map.pagesPerCell, 3u);
   ASSERT_EQ(r.map.cells.size(), 3u);
   // 9 pages in groups of 3: {data, index, index} {null, data, err} {null, null, null}

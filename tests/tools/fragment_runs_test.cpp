@@ -7,10 +7,16 @@
 namespace tollamer::tools {
 namespace {
 
-std::vector<Fragment> Place(const std::vector<std::pair<uint64_t, uint32_t>>& pages) {
+struct Placed {
+  uint64_t sector;
+  uint32_t page;
+  std::string extra = "";
+};
+
+std::vector<Fragment> Place(const std::vector<Placed>& pages) {
   std::vector<Fragment> out;
   RunBuilder runs([&](Fragment f) { out.push_back(std::move(f)); });
-  for (auto [p, n] : pages) runs.Place(p, n, "");
+  for (const Placed& p : pages) runs.Place(p.sector, p.page, p.extra);
   runs.Finish();
   return out;
 }
@@ -53,23 +59,13 @@ TEST(RunPlacementTest, SizesAreGivenInKbMbAndGb) {
 }
 
 TEST(RunPlacementTest, ExtensionTextIsShownForRunsHoldingPageZeroOrThirtyTwo) {
-  std::vector<Fragment> out;
-  RunBuilder runs([&](Fragment f) { out.push_back(std::move(f)); });
-  runs.Place(0, 0, "[MSSQL2000][大小:1.2MB]");
-  runs.Place(16, 1, "");
-  runs.Place(512, 32, "C:\\a.mdf");
-  runs.Place(8000, 40, "");
-  runs.Place(8016, 41, "");
-  runs.Finish();
+  std::vector<Fragment> out =
+      Place({{0, 0, "[MSSQL2000][大小:1.2MB]"}, {16, 1}, {512, 32, "C:\\a.mdf"}, {8000, 40}, {8016, 41}});
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].extra, "[MSSQL2000][大小:1.2MB]C:\\a.mdf");
   EXPECT_EQ(out[1].extra, "");
 
-  out.clear();
-  RunBuilder later([&](Fragment f) { out.push_back(std::move(f)); });
-  later.Place(100, 30, "");
-  later.Place(132, 32, "D:\\b.mdf");
-  later.Finish();
+  out = Place({{100, 30}, {132, 32, "D:\\b.mdf"}});
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].extra, "D:\\b.mdf");  // first below 33, last 32 or more
 }

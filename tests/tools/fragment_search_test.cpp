@@ -21,15 +21,14 @@ Bytes Repaired(const Bytes& raw) {
 }
 
 TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
-  EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2000, 160)),
-                               HeaderReading::kStrict),
-            "[MSSQL2000][大小:1.2MB]");
-  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2005, 64),
-                               HeaderReading::kStrict),
-            "[MSSQL2005][大小:512.0KB]");
-  EXPECT_EQ(ReadFileHeaderTags(fixtures::ToolsFileHeaderPage(FormatVersion::kSql2008, 384),
-                               HeaderReading::kStrict),
-            "[MSSQL2008][大小:3.0MB]");
+  const struct { FormatVersion version; uint32_t pages; const char* tags; } cases[] = {
+      {FormatVersion::kSql2000, 160, "[MSSQL2000][大小:1.2MB]"},
+      {FormatVersion::kSql2005, 64, "[MSSQL2005][大小:512.0KB]"},
+      {FormatVersion::kSql2008, 384, "[MSSQL2008][大小:3.0MB]"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(c.version, c.pages)),
+                                 HeaderReading::kStrict),
+              c.tags);
 }
 
 TEST(FileHeaderTagsTest, DamagedOffsetsRejectThePlainReadingOnly) {
@@ -85,13 +84,14 @@ Bytes CarvedSource(uint64_t lead_sectors, uint32_t pages = 48) {
   return out;
 }
 
-SearchResult Search(const Bytes& bytes, SearchParams params, bool run = true) {
+SearchResult Search(const Bytes& bytes, SearchParams params, bool run = true,
+                    RecordingMessages* said = nullptr) {
   fixtures::MemorySource source(bytes);
   std::atomic<bool> running{run};
   Collector observer;
   RecordingMessages messages;
   params.sizeSectors = params.sizeSectors ? params.sizeSectors : bytes.size() / kSectorSize;
-  return SearchFragments(source, params, running, observer, messages);
+  return SearchFragments(source, params, running, observer, said ? *said : messages);
 }
 
 TEST(FragmentSearchTest, PlainSearchFindsTheRunWithItsVersionSizeAndPath) {
@@ -109,7 +109,7 @@ TEST(FragmentSearchTest, PlainSearchFindsTheRunWithItsVersionSizeAndPath) {
   }
 }
 
-TEST(FragmentSearchTest, ScanUnitsFollowTheClusterField) {
+TEST(FragmentSearchTest, ScanUnitsFollowTheClusterFieldAndEndAtTheSource) {
   EXPECT_EQ(ScanUnitSectors(12, false), 16u);
   EXPECT_EQ(ScanUnitSectors(12, true), 8u);
   EXPECT_EQ(ScanUnitSectors(1, true), 1u);
@@ -119,17 +119,18 @@ TEST(FragmentSearchTest, ScanUnitsFollowTheClusterField) {
   Bytes src = CarvedSource(1025);
   EXPECT_TRUE(Search(src, {0, 0, 16, false}).fragments.empty());
   EXPECT_EQ(Search(src, {1, 0, 16, false}).fragments.size(), 1u);
+  // A size beyond the source ends at the source.
+  src = CarvedSource(32);
+  SearchResult r = Search(src, {0, uint64_t{1} << 40, 16, false});
+  EXPECT_EQ(r.fragments.size(), 1u);
+  EXPECT_EQ(r.unitsRead, src.size() / kSectorSize / 16);
 }
 
 // The dialog refuses a zero cluster before it searches; the search refuses
 // it as well for every other caller.
 TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
-  fixtures::MemorySource source(CarvedSource(0));
-  std::atomic<bool> running{true};
-  Collector observer;
   RecordingMessages messages;
-  SearchResult r = SearchFragments(source, {0, 100, 0, false}, running, observer, messages);
-  EXPECT_FALSE(r.ran);
+  EXPECT_FALSE(Search(CarvedSource(0), {0, 100, 0, false}, true, &messages).ran);
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
 }
 
@@ -145,13 +146,6 @@ TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
   ASSERT_EQ(r.fragments.size(), 1u);
   EXPECT_EQ(r.fragments[0].firstPage, 1u);
   EXPECT_EQ(r.fragments[0].firstSector, 16u);
-}
-
-TEST(FragmentSearchTest, ASizeBeyondTheSourceEndsAtTheSource) {
-  Bytes src = CarvedSource(32);
-  SearchResult r = Search(src, {0, uint64_t{1} << 40, 16, false});
-  EXPECT_EQ(r.fragments.size(), 1u);
-  EXPECT_EQ(r.unitsRead, src.size() / kSectorSize / 16);
 }
 
 }  // namespace
