@@ -92,7 +92,7 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
   EXPECT_EQ(Cli("info --json " + bad).out, "");
 }
 
-TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
+TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjectsAndAsJson) {
   testing::TempDir dir;
   fixtures::sql2000::Database2000 desc = fixtures::sql2000::SampleDatabase2000();
   desc.tables.push_back({100, "empty", 1, {{"a"}}, 0, 1, false, {}});
@@ -110,21 +110,16 @@ TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
             "procedures:\nbyroyalty\nreptq1\n"
             "functions:\nfn_discount\n"
             "types:\nid\ntid\nempid\n");
-}
-
-TEST(CatalogCommandTest, JsonCarriesColumnsTextsAndTypes) {
-  testing::TempDir dir;
-  std::string path = dir.Write(
-      "s.mdf", fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image());
-  CliResult r = Cli("catalog --json --server-version 2000 " + path, true);
-  ASSERT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
+  // With --json: columns, texts and types.
+  CliResult json = Cli("catalog --json --server-version 2000 " + path, true);
+  ASSERT_EQ(json.exitCode, 0) << json.out;
+  EXPECT_NE(json.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
                        "\"null\":\" NOT NULL\",\"xtype\":106,\"length\":5,\"colid\":5}"),
             std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("\"text\":\"\\nCREATE VIEW titleview\\r\\nAS\\r\\n"), std::string::npos);
-  EXPECT_NE(r.out.find("-- 折扣"), std::string::npos) << "UTF-16 text as UTF-8";
-  EXPECT_NE(r.out.find("\"types\":[{\"name\":\"id\",\"base\":\"varchar(11)\",\"null\":\"NOT NULL\"}"),
+      << json.out;
+  EXPECT_NE(json.out.find("\"text\":\"\\nCREATE VIEW titleview\\r\\nAS\\r\\n"), std::string::npos);
+  EXPECT_NE(json.out.find("-- 折扣"), std::string::npos) << "UTF-16 text as UTF-8";
+  EXPECT_NE(json.out.find("\"types\":[{\"name\":\"id\",\"base\":\"varchar(11)\",\"null\":\"NOT NULL\"}"),
             std::string::npos);
 }
 
