@@ -71,7 +71,7 @@ class MainFrameTest : public ::testing::Test {
   VersionGuess detected_;
 };
 
-TEST_F(MainFrameTest, TableCommandsStartDisabledAndFollowOpenAndClose) {
+TEST_F(MainFrameTest, TableCommandsFollowOpenAndCloseAndExitCanBeCancelled) {
   for (int id : {kCmdExportAllTableStructures, kCmdExportSelectedTableStructure,
                  kCmdExportAllTableData, kCmdExportSelectedTableData, kCmdImportAllTables,
                  kCmdImportSelectedTable})
@@ -92,6 +92,14 @@ TEST_F(MainFrameTest, TableCommandsStartDisabledAndFollowOpenAndClose) {
   EXPECT_NE(frame_->workLog().Text().find("Total table(s) present  :0\r\n"), std::string::npos);
   EXPECT_EQ(frame_->tree()->topLevelItem(0)->childCount(), 5);
   EXPECT_TRUE(Enabled(kCmdExportAllTableStructures));
+  // Cancel at the exit question keeps the window.
+  frame_->show();
+  frame_->SetExitAnswerForTests([] { return false; });
+  frame_->close();
+  EXPECT_TRUE(frame_->isVisible());
+  frame_->SetExitAnswerForTests([] { return true; });
+  frame_->close();
+  EXPECT_FALSE(frame_->isVisible());
 }
 
 TEST_F(MainFrameTest, OpenFillsTreeAndLogAndSelectionFillsGrid) {
@@ -199,16 +207,6 @@ TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
     EXPECT_EQ(frame_->gridView()->grid()->rowCount(), 0);
     EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
   }
-}
-
-TEST_F(MainFrameTest, ExitQuestionCancelKeepsTheWindow) {
-  frame_->show();
-  frame_->SetExitAnswerForTests([] { return false; });
-  frame_->close();
-  EXPECT_TRUE(frame_->isVisible());
-  frame_->SetExitAnswerForTests([] { return true; });
-  frame_->close();
-  EXPECT_FALSE(frame_->isVisible());
 }
 
 // A grid of thousands of pages: the bar at its narrowest still shows every
