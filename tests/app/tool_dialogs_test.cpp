@@ -414,33 +414,7 @@ TEST_F(ExcavatorListTest, RunListsTheFragmentsWithTheirFiveColumns) {
   EXPECT_EQ(list->rowCount(), 2);
 }
 
-TEST_F(ExcavatorListTest, CheckCommandsAndTheCsvOfTheList) {
-  dialog_->Run();
-  ASSERT_EQ(dialog_->list()->rowCount(), 2);
-  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckAll);
-  EXPECT_EQ(Check(0), Qt::Checked);
-  EXPECT_EQ(Check(1), Qt::Checked);
-  dialog_->list()->item(0, 0)->setCheckState(Qt::Unchecked);
-  dialog_->list()->item(1, 0)->setCheckState(Qt::Unchecked);
-  dialog_->list()->selectRow(1);
-  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckSelected);
-  EXPECT_EQ(Check(0), Qt::Unchecked) << "a box the user cleared stays clear";
-  EXPECT_EQ(Check(1), Qt::Checked);
-
-  answer_ = dir_.File("list.csv");
-  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdSaveList);
-  std::vector<tools::Fragment> expected = dialog_->fragments();
-  EXPECT_FALSE(expected[0].checked);
-  EXPECT_TRUE(expected[1].checked);
-  Bytes csv = testing::FileSnapshot::Of(answer_).bytes;
-  EXPECT_EQ(std::string(csv.begin(), csv.end()), tools::FragmentListCsv(expected));
-
-  dialog_->list()->setCurrentCell(1, 0);
-  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCopyStartSector);
-  EXPECT_EQ(QApplication::clipboard()->text(), QString::number(160 + 24 * 16 + 48));
-}
-
-TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles) {
+TEST_F(ExcavatorListTest, ExtractsCheckCommandsAndTheCsvOfTheList) {
   dialog_->Run();
   ASSERT_EQ(dialog_->list()->rowCount(), 2);
   dialog_->list()->setCurrentCell(0, 0);
@@ -467,6 +441,29 @@ TEST_F(ExcavatorListTest, ExtractsTheCurrentAndTheCheckedFragmentsIntoDataFiles)
   PageStore store(quiet);
   ASSERT_TRUE(store.OpenFile(answer_));
   EXPECT_EQ(store.PageCount(), 48u);
+
+  // The check commands and the CSV of the list.
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckAll);
+  EXPECT_EQ(Check(0), Qt::Checked);
+  EXPECT_EQ(Check(1), Qt::Checked);
+  dialog_->list()->item(0, 0)->setCheckState(Qt::Unchecked);
+  dialog_->list()->item(1, 0)->setCheckState(Qt::Unchecked);
+  dialog_->list()->selectRow(1);
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCheckSelected);
+  EXPECT_EQ(Check(0), Qt::Unchecked) << "a box the user cleared stays clear";
+  EXPECT_EQ(Check(1), Qt::Checked);
+
+  answer_ = dir_.File("list.csv");
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdSaveList);
+  std::vector<tools::Fragment> expected = dialog_->fragments();
+  EXPECT_FALSE(expected[0].checked);
+  EXPECT_TRUE(expected[1].checked);
+  Bytes csv = testing::FileSnapshot::Of(answer_).bytes;
+  EXPECT_EQ(std::string(csv.begin(), csv.end()), tools::FragmentListCsv(expected));
+
+  dialog_->list()->setCurrentCell(1, 0);
+  dialog_->OnRowCommand(CMdfExcavatorDlg::kCmdCopyStartSector);
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::number(160 + 24 * 16 + 48));
 }
 
 // The excavator dialog with `image` chosen as its source.
