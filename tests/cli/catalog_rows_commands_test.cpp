@@ -19,7 +19,7 @@ CliResult Cli(const std::string& args, bool with_stderr = false) {
 }
 std::string CliText(const std::string& args) { return Cli(args, true).out; }
 
-TEST(InfoCommandTest, JsonDescribesASampleDataFile) {
+TEST(InfoCommandTest, JsonDescribesADataFileABackupAndAnUnreadableBootPage) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
   CliResult r = Cli("info --json " + path);
@@ -30,10 +30,8 @@ TEST(InfoCommandTest, JsonDescribesASampleDataFile) {
   EXPECT_NE(r.out.find("\"version\": {\"setting\": 1, \"dbi_version\": 655, \"name\": \"SQL Server 2008\"}"),
             std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"13\": 1"), std::string::npos) << "one boot page: " << r.out;
-}
 
-TEST(InfoCommandTest, BackupAndUnreadableBootPage) {
-  testing::TempDir dir;
+  // A backup, and a file whose boot page is unreadable.
   fixtures::FileBuilder f = fixtures::BuildSampleDatabase({fixtures::FormatVersion::kSql2000, 32});
   CliResult backup = Cli("info --json " + dir.Write("b.bak", f.BackupImage(0x1A00)));
   ASSERT_EQ(backup.exitCode, 0);
@@ -94,7 +92,7 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
   EXPECT_EQ(Cli("info --json " + bad).out, "");
 }
 
-TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
+TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjectsAndAsJson) {
   testing::TempDir dir;
   fixtures::sql2000::Database2000 desc = fixtures::sql2000::SampleDatabase2000();
   desc.tables.push_back({100, "empty", 1, {{"a"}}, 0, 1, false, {}});
@@ -112,21 +110,16 @@ TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjects) {
             "procedures:\nbyroyalty\nreptq1\n"
             "functions:\nfn_discount\n"
             "types:\nid\ntid\nempid\n");
-}
-
-TEST(CatalogCommandTest, JsonCarriesColumnsTextsAndTypes) {
-  testing::TempDir dir;
-  std::string path = dir.Write(
-      "s.mdf", fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::SampleDatabase2000()).Image());
-  CliResult r = Cli("catalog --json --server-version 2000 " + path, true);
-  ASSERT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
+  // With --json: columns, texts and types.
+  CliResult json = Cli("catalog --json --server-version 2000 " + path, true);
+  ASSERT_EQ(json.exitCode, 0) << json.out;
+  EXPECT_NE(json.out.find("{\"name\":\"discount\",\"type\":\"decimal\",\"size\":\"(4,2)\","
                        "\"null\":\" NOT NULL\",\"xtype\":106,\"length\":5,\"colid\":5}"),
             std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("\"text\":\"\\nCREATE VIEW titleview\\r\\nAS\\r\\n"), std::string::npos);
-  EXPECT_NE(r.out.find("-- 折扣"), std::string::npos) << "UTF-16 text as UTF-8";
-  EXPECT_NE(r.out.find("\"types\":[{\"name\":\"id\",\"base\":\"varchar(11)\",\"null\":\"NOT NULL\"}"),
+      << json.out;
+  EXPECT_NE(json.out.find("\"text\":\"\\nCREATE VIEW titleview\\r\\nAS\\r\\n"), std::string::npos);
+  EXPECT_NE(json.out.find("-- 折扣"), std::string::npos) << "UTF-16 text as UTF-8";
+  EXPECT_NE(json.out.find("\"types\":[{\"name\":\"id\",\"base\":\"varchar(11)\",\"null\":\"NOT NULL\"}"),
             std::string::npos);
 }
 
@@ -142,7 +135,7 @@ TEST(CatalogCommandTest, FallbackIsReported) {
   EXPECT_NE(r.out.find("Total table(s) present  :4\n"), std::string::npos) << r.out;
 }
 
-TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
+TEST(RowsCommandTest, TitlesAndRowsAsTsvCsvAndJson) {
   testing::TempDir dir;
   fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
   std::string path = dir.Write("e.mdf", d.file.Image());
@@ -161,13 +154,8 @@ TEST(RowsCommandTest, TitlesAndRowsTabSeparatedOrAsJson) {
       << json.out;
 
   EXPECT_EQ(Cli("rows " + path + " everytype --server-version 2000 --page 0").exitCode, 2);
-}
 
-TEST(RowsCommandTest, CsvAndJsonFormatsWithTheTableOption) {
-  testing::TempDir dir;
-  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
-  std::string path = dir.Write("e.mdf", d.file.Image());
-
+  // The --table option with the csv and json formats.
   CliResult csv = Cli("rows " + path + " --table dbo.everytype --server-version 2000 --all --format csv");
   ASSERT_EQ(csv.exitCode, 0);
   EXPECT_EQ(csv.out.rfind("guid,tiny,small,", 0), 0u) << csv.out;
@@ -186,11 +174,11 @@ TEST(RowsCommandTest, CsvAndJsonFormatsWithTheTableOption) {
   EXPECT_EQ(exported.out, csv.out);
   EXPECT_EQ(Cli("export-data " + path + " --out -").exitCode, 2) << "one table only";
 
-  CliResult json = Cli("rows " + path + " --table everytype --server-version 2000 --format json");
-  ASSERT_EQ(json.exitCode, 0);
-  EXPECT_EQ(json.out.rfind("[\n{\"guid\":\"00112233-4455-6677-8899-AABBCCDDEEFF\",\"tiny\":200,", 0),
-            0u) << json.out;
-  EXPECT_NE(json.out.find("\"img\":\"0x89504E47\",\"variant\":null}"), std::string::npos) << json.out;
+  CliResult records = Cli("rows " + path + " --table everytype --server-version 2000 --format json");
+  ASSERT_EQ(records.exitCode, 0);
+  EXPECT_EQ(records.out.rfind("[\n{\"guid\":\"00112233-4455-6677-8899-AABBCCDDEEFF\",\"tiny\":200,", 0),
+            0u) << records.out;
+  EXPECT_NE(records.out.find("\"img\":\"0x89504E47\",\"variant\":null}"), std::string::npos) << records.out;
   CliResult count = Cli("rows " + path + " --table everytype --server-version 2000 --format csv", true);
   EXPECT_NE(count.out.find("grid page 1 of 1: 2 rows"), std::string::npos) << count.out;
 

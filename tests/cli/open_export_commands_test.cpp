@@ -3,13 +3,9 @@
 // and the text of the real files through every output.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdlib>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -32,7 +28,6 @@ namespace {
 // The 2008 sample without user objects: an empty catalog.
 const fixtures::SampleSpec kNoUserObjects{fixtures::FormatVersion::kSql2008, 64, false};
 
-
 namespace fs = std::filesystem;
 
 using CliResult = testing::CommandResult;
@@ -43,8 +38,18 @@ CliResult Cli(const std::string& args, bool with_stderr = false) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-// The log of a file without user tables, on stdout and saved as a report.
-TEST(OpenCommandTest, LogOfAFileWithNoUserTablesShownAndSaved) {
+// The six files export-schema writes, in the order it names them.
+constexpr const char* kSchemaFiles[] = {"AllTable.sql", "AllViews.sql", "AllProcs.sql",
+                                        "AllFun.sql",   "AllUtype.sql", "AllTriggers.sql"};
+std::string SchemaFileLines(const std::string& out) {
+  std::string lines;
+  for (const char* name : kSchemaFiles) lines += out + "/" + name + "\n";
+  return lines;
+}
+
+// The log of a file without user tables, on stdout and saved as a report,
+// and its schema export.
+TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   testing::TempDir dir;
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult r = Cli("open " + path + " --server-version 2005");
@@ -68,6 +73,19 @@ TEST(OpenCommandTest, LogOfAFileWithNoUserTablesShownAndSaved) {
   CliResult failed = Cli("open " + path + " --log " + dir.File("plain") + "/r.log", true);
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
+
+  // export-schema of the empty catalog: six empty files; a missing folder is not made.
+  fs::create_directory(dir.File("out"));
+  CliResult schema = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
+  ASSERT_EQ(schema.exitCode, 0);
+  std::string out = dir.File("out");
+  EXPECT_EQ(schema.out, SchemaFileLines(out));
+  for (const char* name : kSchemaFiles)
+    EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
+  CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
+  EXPECT_FALSE(fs::exists(dir.File("nope")));
 }
 
 // Every command that writes refuses an output that reaches its input, by
@@ -230,31 +248,6 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
   EXPECT_NE(testing::ReadText(dir.File("AllTable.sql")).find("-- [dbo].[authors]: its columns are lost"),
             std::string::npos);
   EXPECT_EQ(testing::ReadText(dir.File("AllTable.sql")).find("( )"), std::string::npos);
-}
-
-// The six files export-schema writes, in the order it names them.
-constexpr const char* kSchemaFiles[] = {"AllTable.sql", "AllViews.sql", "AllProcs.sql",
-                                        "AllFun.sql",   "AllUtype.sql", "AllTriggers.sql"};
-std::string SchemaFileLines(const std::string& out) {
-  std::string lines;
-  for (const char* name : kSchemaFiles) lines += out + "/" + name + "\n";
-  return lines;
-}
-
-TEST(ExportSchemaCommandTest, EmptyCatalogGivesSixEmptyFilesAndAMissingFolderIsNotMade) {
-  testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
-  fs::create_directory(dir.File("out"));
-  CliResult r = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
-  ASSERT_EQ(r.exitCode, 0);
-  std::string out = dir.File("out");
-  EXPECT_EQ(r.out, SchemaFileLines(out));
-  for (const char* name : kSchemaFiles)
-    EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
-  CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
-  EXPECT_FALSE(fs::exists(dir.File("nope")));
 }
 
 // The real files through the binary: the six files, tables in the order of

@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 
 #include "tests/fixtures/tools_fixtures.h"
