@@ -106,6 +106,10 @@ TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
   // ((0x81 & 0x7F) << 8) + 2
   const Bytes big = PageWith(Bytes{0x01, 0x81, 0x02});
   EXPECT_EQ(Open(big).ColumnCount(), 258u);
+  // Zero columns have no cluster array.
+  const Bytes none = PageWith(Bytes{0x01, 0x00});
+  EXPECT_EQ(Open(none).ColumnCount(), 0u);
+  EXPECT_EQ(Open(none).ShortDataBase(), 2u);
 }
 
 TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
@@ -129,20 +133,16 @@ TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
   EXPECT_EQ(r.Locate(1, std::nullopt), std::nullopt);
 }
 
+// The complex flag is each value's own and does not shift its neighbours.
 TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
-  const Bytes first(24, 0xAA);
-  const Bytes second(36, 0xBB);
-  const Bytes third = {'t', 'a', 'i', 'l'};
-  const Bytes rec = CdRecordBuilder().Long(first, true).Long(second, true).Long(third).Build();
+  const Bytes rec = CdRecordBuilder().Long(Bytes(24, 0xAA), true).Long(Bytes(36, 0xBB), true)
+                        .Long({'t', 'a', 'i', 'l'}).Build();
   const Bytes page = PageWith(rec);
   const CdRecord r = Open(page);
   const auto region = r.LocateLongRegion();
-  const auto a = r.Locate(0, region);
-  const auto b = r.Locate(1, region);
-  const auto c = r.Locate(2, region);
+  const auto a = r.Locate(0, region), b = r.Locate(1, region), c = r.Locate(2, region);
   ASSERT_TRUE(a && b && c);
-  EXPECT_TRUE(a->Complex());
-  EXPECT_TRUE(b->Complex());
+  EXPECT_TRUE(a->Complex() && b->Complex());
   EXPECT_FALSE(c->Complex());
   EXPECT_EQ(a->ByteCount(), 24u);
   EXPECT_EQ(b->ByteCount(), 36u);
@@ -205,13 +205,6 @@ TEST(CdRecordTest, ArraysPastThePageEndLocateNothing) {
   EXPECT_EQ(r.LocateLongRegion(), std::nullopt);
   EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize - 1), std::nullopt);
   EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize), std::nullopt);
-}
-
-TEST(CdRecordTest, ZeroColumnsHaveNoClusterArray) {
-  const Bytes page = PageWith(Bytes{0x01, 0x00});
-  const CdRecord r = Open(page);
-  EXPECT_EQ(r.ColumnCount(), 0u);
-  EXPECT_EQ(r.ShortDataBase(), 2u);
 }
 
 TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {
