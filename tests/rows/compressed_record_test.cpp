@@ -171,7 +171,7 @@ TEST(CdRecordTest, LongValuesOfLaterClustersCountThePerClusterNumbers) {
   EXPECT_EQ(ccc->ByteCount(), 3u);
 }
 
-TEST(CdRecordTest, BrokenLongRegionsLocateNothing) {
+TEST(CdRecordTest, BrokenLongRegionsAndArraysPastThePageEndLocateNothing) {
   Bytes rec = CdRecordBuilder().Long({'x'}).Long({'y'}).Build();
   // Claim a single long value: the second has no end offset of its own.
   const size_t region = 3;
@@ -187,11 +187,9 @@ TEST(CdRecordTest, BrokenLongRegionsLocateNothing) {
   Bytes backwards = CdRecordBuilder().Long({'x', 'x', 'x'}).Long({'y'}).Build();
   backwards[region + 5] = 1;  // second end offset 1 < first end offset 3
   backwards[region + 6] = 0;
-  const Bytes page = PageWith(backwards);
-  EXPECT_EQ(Open(page).Locate(1, region), std::nullopt);
-}
-
-TEST(CdRecordTest, ArraysPastThePageEndLocateNothing) {
+  const Bytes back_page = PageWith(backwards);
+  EXPECT_EQ(Open(back_page).Locate(1, region), std::nullopt);
+  // Arrays past the page end locate nothing.
   CdRecordBuilder b;
   for (int i = 0; i < 100; ++i) b.Short({1});
   // Only header, count and a few CD bytes fit.
