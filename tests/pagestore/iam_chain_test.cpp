@@ -80,7 +80,7 @@ TEST_F(IamChainTest, BrokenChainsFailWithoutAppending) {
   }
 }
 
-TEST_F(IamChainTest, BitmapRecordRunningOffThePageIsReadOnlyToTheEnd) {
+TEST_F(IamChainTest, BitmapRecordRunningOffThePageAndSinglePageSlots) {
   FileBuilder f(1024);  // 16 bitmap bytes wanted, 8 left on the page
   f.SetPage(10, IamPageBuilder(10, 5, 0).BitmapSlotOffset(8180).Build());
   fixtures::Bytes& page = f.MutablePage(10);
@@ -90,10 +90,8 @@ TEST_F(IamChainTest, BitmapRecordRunningOffThePageIsReadOnlyToTheEnd) {
   ASSERT_FALSE(extents.empty());
   EXPECT_EQ(extents[0], 0u);
   EXPECT_LE(extents.back(), 8u * 8);  // at most 8 bytes of page remain
-}
-
-TEST_F(IamChainTest, SinglePageSlotsSkipEmptyEntries) {
-  FileBuilder f(64);
+  // Single page slots skip empty entries.
+  f = FileBuilder(64);
   f.SetPage(10, IamPageBuilder(10, 5, 0).SinglePage(0, 8).SinglePage(3, 33).Build());
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(Open(f), 10);
   ASSERT_TRUE(singles);

@@ -134,7 +134,7 @@ TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
 }
 
 // The complex flag is each value's own and does not shift its neighbours.
-TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
+TEST(CdRecordTest, ComplexFlagsAndLaterClustersOfLongValues) {
   const Bytes rec = CdRecordBuilder().Long(Bytes(24, 0xAA), true).Long(Bytes(36, 0xBB), true)
                         .Long({'t', 'a', 'i', 'l'}).Build();
   const Bytes page = PageWith(rec);
@@ -150,24 +150,21 @@ TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
   EXPECT_EQ(b->dataOffset, a->dataOffset + 24);
   EXPECT_EQ(c->dataOffset, b->dataOffset + 36);
   EXPECT_EQ(rec[c->dataOffset], 't');
-}
-
-TEST(CdRecordTest, LongValuesOfLaterClustersCountThePerClusterNumbers) {
-  CdRecordBuilder b;
-  b.Long({'A'});
-  for (int i = 1; i < 30; ++i) b.Null();
-  b.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
-  const Bytes rec = b.Build();
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  const auto region = r.LocateLongRegion();
-  ASSERT_TRUE(region);
-  const auto bb = r.Locate(31, region);
-  const auto ccc = r.Locate(32, region);
+  // Long values of later clusters count the per-cluster numbers.
+  CdRecordBuilder later;
+  later.Long({'A'});
+  for (int i = 1; i < 30; ++i) later.Null();
+  later.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
+  const Bytes later_rec = later.Build();
+  const Bytes later_page = PageWith(later_rec);
+  const CdRecord l = Open(later_page);
+  const auto later_region = l.LocateLongRegion();
+  ASSERT_TRUE(later_region);
+  const auto bb = l.Locate(31, later_region), ccc = l.Locate(32, later_region);
   ASSERT_TRUE(bb && ccc);
-  EXPECT_EQ(rec[bb->dataOffset], 'B');
+  EXPECT_EQ(later_rec[bb->dataOffset], 'B');
   EXPECT_EQ(bb->ByteCount(), 2u);
-  EXPECT_EQ(rec[ccc->dataOffset], 'C');
+  EXPECT_EQ(later_rec[ccc->dataOffset], 'C');
   EXPECT_EQ(ccc->ByteCount(), 3u);
 }
 

@@ -74,7 +74,7 @@ TEST(XmlValueTest, StopsAtUnknownTokensAndCutValues) {
   EXPECT_EQ(Bx().Element(1).End().Decode(), "< />") << "names belong to one value";
 }
 
-TEST(XmlValueTest, NumericAttributeValues) {
+TEST(XmlValueTest, NumericAttributeValuesAndMb32Lengths) {
   auto numeric = [](std::initializer_list<uint8_t> value) {
     Bytes b = {0x87};
     b.insert(b.end(), value);
@@ -90,9 +90,7 @@ TEST(XmlValueTest, NumericAttributeValues) {
   ASSERT_TRUE(v);
   EXPECT_EQ(v->text, "");
   EXPECT_EQ(v->used, 4u);
-}
-
-TEST(XmlValueTest, Mb32Lengths) {
+  // Multi-byte lengths.
   auto read = [](Bytes b) {
     std::optional<Mb32> n = ReadMb32(b);
     return n ? std::to_string(n->value) + "/" + std::to_string(n->used) : std::string("none");
