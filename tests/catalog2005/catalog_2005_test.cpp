@@ -239,12 +239,6 @@ TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   EXPECT_TRUE(conflict.IsSet());
 }
 
-}  // namespace
-}  // namespace tollamer::sql2005
-
-namespace tollamer::sql2005 {
-namespace {
-
 TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
   for (auto v : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
     fixtures::FileBuilder file = fixtures::BuildSampleDatabase({v, 64, true});
