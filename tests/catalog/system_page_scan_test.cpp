@@ -67,7 +67,7 @@ TEST_F(SystemPageScanTest, Sql2000FilesObject20WhateverItsTypeAndClearsFirst) {
   EXPECT_EQ(db.systemPages2000.syscomments.pages(), (std::vector<uint64_t>{13}));
 }
 
-TEST_F(SystemPageScanTest, FileShorterThanAPageLeavesEveryListEmpty) {
+TEST_F(SystemPageScanTest, FileShorterThanAPageLeavesEveryListEmptyAndTeardownEmptiesAll) {
   ASSERT_TRUE(db_.OpenFile(dir_.Write("tiny.mdf", Bytes(4000, 1))));
   db_.systemPages2000.sysindexes.Append(3);
   ScanSystemPages2000(db_.Store(), db_.systemPages2000);
@@ -75,11 +75,8 @@ TEST_F(SystemPageScanTest, FileShorterThanAPageLeavesEveryListEmpty) {
   for (uint32_t id : {1, 2, 3, 4, 6, 10, 20}) EXPECT_TRUE(db_.systemPages2000.ForObject(id)->empty());
   for (uint32_t id : {64, 50, 34, 41, 5, 7, 54, 60, 65})
     EXPECT_TRUE(db_.systemPages2005.ForObject(id)->empty());
-}
-
-TEST_F(SystemPageScanTest, TeardownEmptiesTheCatalogAndClosesTheFile) {
-  FileBuilder f(4);
-  CMdfDatabase& db = Open(f);
+  // Teardown empties the catalog and closes the file.
+  CMdfDatabase& db = db_;
   TableInfo t;
   t.id = 5;
   t.columns[1].name = "a";

@@ -27,15 +27,12 @@ TEST(TypeTextsTest, ColumnSizeTexts) {
   EXPECT_EQ(ColumnSizeText({56, 56, 4}, {56}), "(4)") << "unless the builder accepts its id";
 }
 
-TEST(TypeTextsTest, UserDefinedTypesCarryTheirOwnSize) {
+TEST(TypeTextsTest, UserDefinedTypesCarryTheirOwnSizeAndNullTexts) {
   // A column of user type "id" (xusertype 257) based on varchar(11).
   TypeShape column{kVarChar, 257, 11};
   EXPECT_EQ(ColumnSizeText(column), "");
   EXPECT_EQ(UserTypeBaseText("varchar", column), "varchar(11)");
   EXPECT_EQ(UserTypeBaseText("int", {56, 258, 4}), "int");
-}
-
-TEST(TypeTextsTest, NullTexts) {
   EXPECT_EQ(ColumnNullText(1), " NOT NULL");
   EXPECT_EQ(ColumnNullText(0xFE), " NULL");
   EXPECT_EQ(UserTypeNullText(3), "NOT NULL");
@@ -91,13 +88,9 @@ TEST(CollationTest, ColumnsWithoutAKnownCollationTakeTheDatabaseDefault) {
   EXPECT_EQ(t.columns[4].codePage, 0) << "UTF-16 columns need no code page";
 }
 
-TEST(NameDecodingTest, RemovesEveryBlankWhereverItStands) {
-  fixtures::Bytes name = fixtures::Utf16(" Unit Price ");
-  EXPECT_EQ(DecodeName(name), "UnitPrice");
+TEST(NameDecodingTest, RemovesEveryBlankAndGivesUtf8) {
+  EXPECT_EQ(DecodeName(fixtures::Utf16(" Unit Price ")), "UnitPrice");
   EXPECT_EQ(DecodeName(fixtures::Utf16("Order Details")), "OrderDetails");
-}
-
-TEST(NameDecodingTest, NonAsciiNamesBecomeUtf8) {
   EXPECT_EQ(DecodeName(fixtures::Utf16("学生 表")), "学生表");
   EXPECT_EQ(DecodeName(fixtures::Utf16("Café")), "Café") << "U+00E9 is not a raw byte";
   EXPECT_EQ(DecodeName({}), "");

@@ -41,9 +41,10 @@ TEST_F(CatalogBuild2000Test, OwnersNamesAndModuleKinds) {
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
 }
 
-TEST_F(CatalogBuild2000Test, ColumnsTypesAndRowCounts) {
+TEST_F(CatalogBuild2000Test, ColumnsTypesRowCountsAndDefinitionTexts) {
   Database2000 desc = SampleDatabase2000();
   desc.tables.push_back({950, "no_index_row", 1, {{"k"}, {"v", 231, 0, 100, 0, 0, false}}, 40, 1, false, {}, false});
+  desc.modules.push_back({960, "p_city", ModuleKind::kProcedure, 1, {"-- M\xFCnchen\r\n"}, false});
   Catalog c = OpenDescribed(desc);
   const TableInfo& authors = c.tables.at(1977058079);
   EXPECT_EQ(authors.rowCount, 23u);
@@ -65,13 +66,8 @@ TEST_F(CatalogBuild2000Test, ColumnsTypesAndRowCounts) {
   EXPECT_EQ(c.userTypes[0].baseTypeText, "varchar(11)");
   EXPECT_EQ(c.userTypes[2].baseTypeText, "char(9)");
   EXPECT_EQ(c.userTypes[2].nullText, "NOT NULL");
-}
-
-TEST_F(CatalogBuild2000Test, DefinitionTextsJoinTheirPiecesInSlotOrder) {
-  Database2000 desc = SampleDatabase2000();
-  // 8-bit pieces are in the database's code page (1252 here: no boot page).
-  desc.modules.push_back({960, "p_city", ModuleKind::kProcedure, 1, {"-- M\xFCnchen\r\n"}, false});
-  Catalog c = OpenDescribed(desc);
+  // Definition texts join their pieces in slot order; 8-bit pieces are in
+  // the database's code page (1252 here: no boot page).
   ASSERT_FALSE(c.procedures.empty());
   EXPECT_EQ(c.procedures.back().text, "-- München\r\n");
   EXPECT_EQ(c.views[0].text,

@@ -37,16 +37,15 @@ class TablePages2000Test : public HandFileTest {
   }
 };
 
-TEST_F(TablePages2000Test, ThreeDataPagesTakeTheSinglePageSlotsByTypeAlone) {
-  CMdfDatabase& db = OpenWithCatalog(TableFile(3));
-  EXPECT_TRUE(LocateTablePages2000(db, kTable));
-  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41}));
-}
-
-TEST_F(TablePages2000Test, EightDataPagesAddTheTablesOwnPagesOfEachExtent) {
-  CMdfDatabase& db = OpenWithCatalog(TableFile(8));
-  EXPECT_TRUE(LocateTablePages2000(db, kTable));
-  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41, 48, 50}));
+// Three data pages take the single page slots by type alone; eight add the
+// table's own pages of each extent.
+TEST_F(TablePages2000Test, DataPageCountDecidesWhetherExtentsAreRead) {
+  for (uint32_t count : {3u, 8u}) {
+    CMdfDatabase& db = OpenWithCatalog(TableFile(count));
+    EXPECT_TRUE(LocateTablePages2000(db, kTable));
+    EXPECT_EQ(db.dataPageLists.at(kTable), count == 3 ? (Pages{40, 41}) : (Pages{40, 41, 48, 50}));
+    db_.Teardown();
+  }
 }
 
 TEST_F(TablePages2000Test, DamagedIamReportsFailure) {
@@ -73,14 +72,12 @@ TEST_F(TablePages2000Test, RowSearchPassesOverPagesWhoseFirstRowHasNoPages) {
   db.systemPages2000.sysindexes.Append(16);
   EXPECT_TRUE(LocateTablePages2000(db, kTable));
   EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41}));
-}
-
-TEST_F(TablePages2000Test, NoUsableRowSucceedsWithoutAList) {
-  FileBuilder f = TableFile(3);
+  db_.Teardown();
+  // No usable row (an index row, a row without pages): success without a list.
   f.SetPage(16, DataPage(16, 2, {IndexRow(kTable, 3, 17, /*indid=*/2), IndexRow(kTable, 0, 17)}));
-  CMdfDatabase& db = OpenWithCatalog(f);
-  EXPECT_TRUE(LocateTablePages2000(db, kTable));
-  EXPECT_FALSE(db.dataPageLists.contains(kTable));
+  CMdfDatabase& none = OpenWithCatalog(f);
+  EXPECT_TRUE(LocateTablePages2000(none, kTable));
+  EXPECT_FALSE(none.dataPageLists.contains(kTable));
 }
 
 TEST_F(TablePages2000Test, OneTableScanTakesItsDataPagesInFileOrder) {

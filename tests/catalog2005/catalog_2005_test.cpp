@@ -121,22 +121,13 @@ TEST(Catalog2005, TablePagesComeFromTheirUnitSingleThenExtentPages) {
   for (const auto& [id, unit] : built.layout.tables) EXPECT_EQ(o->db.pageOwnerMap.at(unit.pageObjId), id);
 }
 
-TEST(Catalog2005, DuplicateColumnIdsAndNonColumnRows) {
+// A duplicate column id keeps the first row; rows that are no columns stay
+// out; a schema on the second sysclsobjs page is not found.
+TEST(Catalog2005, DuplicateColumnIdsNonColumnRowsAndALateSchema) {
   Database2005 d = Sample();
   Table2005& t = d.tables[0];
   t.columns.push_back({"shadow", 61, 0, 8, 23, 3, false, 1});  // colid 1 again: the first stays
   t.columns.push_back({"hidden", 56, 0, 4, 10, 0, false, 40, 0x90});
-  PageOwnerConflict conflict;
-  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
-  const auto& columns = o->db.catalog.tables.at(kOrders).columns;
-  EXPECT_EQ(columns.at(1).name, "id");
-  EXPECT_FALSE(columns.contains(40));
-  EXPECT_EQ(columns.size(), 7u);
-}
-
-TEST(Catalog2005, SchemaOnTheSecondClsobjsPageIsNotFound) {
-  Database2005 d = Sample();
-  // Enough filler schemas to push "late" onto the second sysclsobjs page.
   for (uint32_t i = 0; i < 200; ++i)
     d.schemas.push_back({100 + i, "filler_schema_with_a_long_name_" + std::to_string(i)});
   d.schemas.push_back({999, "late"});
@@ -145,6 +136,10 @@ TEST(Catalog2005, SchemaOnTheSecondClsobjsPageIsNotFound) {
   Built2005 built = BuildDatabase2005(d);
   ASSERT_GE(built.layout.systemTables.at(kSysclsobjs).DataPages().size(), 2u);
   auto o = OpenBuilt(built.file, conflict);
+  const auto& columns = o->db.catalog.tables.at(kOrders).columns;
+  EXPECT_EQ(columns.at(1).name, "id");
+  EXPECT_FALSE(columns.contains(40));
+  EXPECT_EQ(columns.size(), 7u);
   EXPECT_EQ(o->db.catalog.views.back().fullName, ".V1");
 }
 
@@ -207,25 +202,20 @@ TEST(Catalog2005, ModuleTexts) {
   EXPECT_EQ(procs[3].text, std::string(38, 'n'));
 }
 
-TEST(Catalog2005, ModuleTextReachingPastThePageIsSkipped) {
+TEST(Catalog2005, ModuleTextAndObjectNameReachingPastThePage) {
   Database2005 d = Sample();
   d.modules = {{3001, "p", "P ", 1, {"kept"}}};
   // A row whose imageval would end 8100 bytes into the record.
   Bytes bad = ObjValueRowBytes(3001, {'A', 'B'}, false);
   PutU16(bad, 24, 8100);
   d.extraSystemRows[kSysobjvalues] = {bad};
-  PageOwnerConflict conflict;
-  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
-  EXPECT_EQ(o->db.catalog.procedures.at(0).text, "kept");
-}
-
-TEST(Catalog2005, ObjectNameRunningPastThePageIsCut) {
-  Database2005 d = Sample();
+  // An object name running past the page is cut.
   Bytes row = SchObjRowBytes(4001, 1, "U ", Utf16("Big"));
   PutU16(row, 44 + 6, 0xF000);  // the name's end offset, far past the page
   d.extraSystemRows[kSysschobjs] = {row};
   PageOwnerConflict conflict;
   auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
+  EXPECT_EQ(o->db.catalog.procedures.at(0).text, "kept");
   ASSERT_TRUE(o->db.catalog.tables.contains(4001));
   const std::string& name = o->db.catalog.tables.at(4001).fullName;
   EXPECT_EQ(name.rfind("dbo.Big", 0), 0u);
@@ -248,12 +238,6 @@ TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   EXPECT_TRUE(second->messages.Quiet());
   EXPECT_TRUE(conflict.IsSet());
 }
-
-}  // namespace
-}  // namespace tollamer::sql2005
-
-namespace tollamer::sql2005 {
-namespace {
 
 TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
   for (auto v : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {

@@ -104,11 +104,15 @@ TEST_F(CheckedLayout, ConsistentRowsGiveTheLayoutWithItsHiddenColumns) {
   ASSERT_EQ(layout.hidden.size(), 1u);
   EXPECT_EQ(layout.hidden[0].leafOffset, -1);
   EXPECT_EQ(layout.hidden[0].rscolid, 0);
-}
-
-TEST_F(CheckedLayout, ColumnsWithoutANullBitAreAllowed) {
   rows_[0].nullBit = 0;  // the uniquifier of a file upgraded from SQL 2000
+  EXPECT_TRUE(Known()) << "columns without a null bit are allowed";
+  // Bit columns share a byte on different bits.
+  table_.columns[5] = Column(5, 104, 1);
+  rows_[5] = Place(104, 11, 6);
+  rows_[5].bitPos = 1;
   EXPECT_TRUE(Known());
+  rows_[5].bitPos = 0;
+  EXPECT_FALSE(Known());
 }
 
 TEST_F(CheckedLayout, ARowThatContradictsTheColumnsIsNotTrusted) {
@@ -131,15 +135,6 @@ TEST_F(CheckedLayout, ARowThatContradictsTheColumnsIsNotTrusted) {
   expect_unknown("one variable number twice", [&] { rows_[0].leafOffset = -2; });
   expect_unknown("variable number beyond those stored", [&] { rows_[2].leafOffset = -3; });
   expect_unknown("a table without columns", [&] { table_.columns.clear(); });
-}
-
-TEST_F(CheckedLayout, BitColumnsShareAByteOnDifferentBits) {
-  table_.columns[5] = Column(5, 104, 1);
-  rows_[5] = Place(104, 11, 6);
-  rows_[5].bitPos = 1;
-  EXPECT_TRUE(Known());
-  rows_[5].bitPos = 0;
-  EXPECT_FALSE(Known());
 }
 
 // ---- whole files ----

@@ -34,15 +34,12 @@ TEST_F(IamChainTest, BitmapBitsFromTheLeastSignificantCountFromTheStartPage) {
   extents.clear();
   ASSERT_TRUE(WalkIamChain(Open(f), 11, extents));
   EXPECT_EQ(extents, (std::vector<uint64_t>{63904 + 2}));
-}
-
-TEST_F(IamChainTest, LaterPagesOfTheChainComeFirstAndResultsAppend) {
-  FileBuilder f(512);
-  f.SetPage(10, IamPageBuilder(10, 5, 0).MarkExtent(3).NextIam(11).Build());
-  f.SetPage(11, IamPageBuilder(11, 5, 0).MarkExtent(1).MarkExtent(3).NextIam(12).Build());
-  f.SetPage(12, IamPageBuilder(12, 5, 0).MarkExtent(40).Build());
-  std::vector<uint64_t> extents = {999};
-  ASSERT_TRUE(WalkIamChain(Open(f), 10, extents));
+  // Later pages of the chain come first, and results append.
+  f.SetPage(20, IamPageBuilder(20, 5, 0).MarkExtent(3).NextIam(21).Build());
+  f.SetPage(21, IamPageBuilder(21, 5, 0).MarkExtent(1).MarkExtent(3).NextIam(22).Build());
+  f.SetPage(22, IamPageBuilder(22, 5, 0).MarkExtent(40).Build());
+  extents = {999};
+  ASSERT_TRUE(WalkIamChain(Open(f), 20, extents));
   EXPECT_EQ(extents, (std::vector<uint64_t>{999, 40, 1, 3, 3}));
 }
 
@@ -83,7 +80,7 @@ TEST_F(IamChainTest, BrokenChainsFailWithoutAppending) {
   }
 }
 
-TEST_F(IamChainTest, BitmapRecordRunningOffThePageIsReadOnlyToTheEnd) {
+TEST_F(IamChainTest, BitmapRecordRunningOffThePageAndSinglePageSlots) {
   FileBuilder f(1024);  // 16 bitmap bytes wanted, 8 left on the page
   f.SetPage(10, IamPageBuilder(10, 5, 0).BitmapSlotOffset(8180).Build());
   fixtures::Bytes& page = f.MutablePage(10);
@@ -93,10 +90,8 @@ TEST_F(IamChainTest, BitmapRecordRunningOffThePageIsReadOnlyToTheEnd) {
   ASSERT_FALSE(extents.empty());
   EXPECT_EQ(extents[0], 0u);
   EXPECT_LE(extents.back(), 8u * 8);  // at most 8 bytes of page remain
-}
-
-TEST_F(IamChainTest, SinglePageSlotsSkipEmptyEntries) {
-  FileBuilder f(64);
+  // Single page slots skip empty entries.
+  f = FileBuilder(64);
   f.SetPage(10, IamPageBuilder(10, 5, 0).SinglePage(0, 8).SinglePage(3, 33).Build());
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(Open(f), 10);
   ASSERT_TRUE(singles);

@@ -66,14 +66,7 @@ TEST(PageListReaderTest, EveryEntryIsThePageASingleReadGives) {
   }
   // Torn bits are repaired: the last byte of page 3 is its own number again.
   EXPECT_EQ(Read(reader, {3, 4})[0]->back(), 3);
-}
-
-TEST(PageListReaderTest, TheVisitorStopsTheRead) {
-  testing::TempDir dir;
-  SilentMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(WriteFile(dir)));
-  PageListReader reader(store);
+  // The visitor stops the read.
   std::vector<uint64_t> seen;
   EXPECT_FALSE(reader.ForEach(std::vector<uint64_t>{10, 11, 12, 13}, [&](uint64_t n, const ByteView*) {
     seen.push_back(n);

@@ -54,23 +54,17 @@ TEST_P(DetectServerVersionTest, ReadsTheBootPageAndFallsBackToSystemPages) {
   EXPECT_EQ(g.setting, expected);
   EXPECT_EQ(g.evidence, VersionEvidence::kDataPages);
   EXPECT_FALSE(g.dbiVersion);
+  // Nothing to go on, or no file: no setting.
+  PageStore zeros(messages_);
+  ASSERT_TRUE(zeros.OpenFile(dir_.Write("z.mdf", fixtures::Bytes(16 * 8192, 0))));
+  EXPECT_EQ(DetectServerVersion(zeros).setting, VersionSetting::kNone);
+  EXPECT_TRUE(DetectServerVersion(zeros).name.empty());
+  EXPECT_EQ(DetectServerVersion(PageStore(messages_)).setting, VersionSetting::kNone);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, DetectServerVersionTest,
                          ::testing::Values(FormatVersion::kSql2000, FormatVersion::kSql2005,
                                            FormatVersion::kSql2008));
-
-TEST(DetectServerVersionEmptyTest, NothingToGoOnGivesNoSetting) {
-  testing::TempDir dir;
-  RecordingMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("z.mdf", fixtures::Bytes(16 * 8192, 0))));
-  VersionGuess g = DetectServerVersion(store);
-  EXPECT_EQ(g.setting, VersionSetting::kNone);
-  EXPECT_TRUE(g.name.empty());
-  PageStore closed(messages);
-  EXPECT_EQ(DetectServerVersion(closed).setting, VersionSetting::kNone);
-}
 
 }  // namespace
 }  // namespace tollamer

@@ -19,12 +19,6 @@ fixtures::Bytes PatternPage() {
   return page;
 }
 
-TEST(FixTornPageTest, WithoutTheFlagThePageIsUnchanged) {
-  fixtures::Bytes page = PatternPage();
-  Page fixed = FixTornPage(page, 0xFFFFFFFF, 0x0200);
-  EXPECT_TRUE(std::equal(page.begin(), page.end(), fixed.bytes().begin()));
-}
-
 TEST(FixTornPageTest, AllBitsSetSetsLowBitsOfSectors1To15Only) {
   fixtures::Bytes page = PatternPage();
   Page fixed = FixTornPage(page, 0xFFFFFFFF, kFlagTornBits);
@@ -35,12 +29,13 @@ TEST(FixTornPageTest, AllBitsSetSetsLowBitsOfSectors1To15Only) {
     EXPECT_EQ(out[last], (page[last] & 0xFC) | 3) << "sector " << s;
     EXPECT_EQ(out[last - 1], page[last - 1]);
   }
-}
-
-TEST(FixTornPageTest, BitsAreTakenPairwisePerSector) {
-  fixtures::Bytes page(kPageSize, 0xFF);
-  Page fixed = FixTornPage(page, 4, kFlagTornBits);
-  auto out = fixed.bytes();
+  // Without the flag the page is unchanged.
+  Page unflagged = FixTornPage(page, 0xFFFFFFFF, 0x0200);
+  EXPECT_TRUE(std::equal(page.begin(), page.end(), unflagged.bytes().begin()));
+  // Bits are taken pairwise per sector.
+  page.assign(kPageSize, 0xFF);
+  Page pairs = FixTornPage(page, 4, kFlagTornBits);
+  out = pairs.bytes();
   EXPECT_EQ(out[1023], 0xFD);  // sector 1: low bits 01
   EXPECT_EQ(out[1535], 0xFC);  // sector 2: low bits 00
   EXPECT_EQ(out[8191], 0xFC);
@@ -64,7 +59,7 @@ TEST(FixTornPageTest, UndoesWhatTheServerWrites) {
   }
 }
 
-TEST(ByteViewTest, ReadsLittleEndianInsideAndNothingOutside) {
+TEST(ByteViewTest, ReadsAndSlicesInsideAndNothingOutside) {
   std::vector<uint8_t> b = {0x01, 0x02, 0x03, 0x04, 0xFF};
   ByteView v(b);
   EXPECT_EQ(v.U16(0), 0x0201);
@@ -74,11 +69,9 @@ TEST(ByteViewTest, ReadsLittleEndianInsideAndNothingOutside) {
   EXPECT_FALSE(v.U8(5));
   EXPECT_FALSE(v.U16(SIZE_MAX));
   EXPECT_EQ(v.LeOr<uint32_t>(4, 9), 9u);
-}
-
-TEST(ByteViewTest, SlicesNeverReachPastTheEnd) {
-  std::vector<uint8_t> b(10, 0);
-  ByteView v(b);
+  // Slices never reach past the end.
+  std::vector<uint8_t> zeros(10, 0);
+  v = ByteView(zeros);
   EXPECT_TRUE(v.Slice(10, 0));
   EXPECT_FALSE(v.Slice(11, 0));
   EXPECT_FALSE(v.Slice(5, SIZE_MAX));  // offset + length would wrap

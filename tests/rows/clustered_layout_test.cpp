@@ -45,10 +45,12 @@ class ClusteredLayoutTest : public ::testing::TestWithParam<FormatVersion> {
     });
     return rows;
   }
-  fixtures::sql2005::Database2005 Employees() const {
+  // A database of this server holding `t` as table kEmployee.
+  fixtures::sql2005::Database2005 With(fixtures::sql2005::Table2005 t) const {
     fixtures::sql2005::Database2005 d;
     d.version = GetParam();
-    d.tables = {EmployeeTable2005(GetParam(), kEmployee)};
+    t.id = kEmployee;
+    d.tables = {t};
     return d;
   }
   std::vector<Bytes> Records() const {
@@ -69,7 +71,7 @@ const Row kPedro = {"PSA89086M", "Pedro", "NULL", "Accorti", "14", "89", "1389",
                     "1990-12-24 00:00:00.000"};
 
 TEST_P(ClusteredLayoutTest, UniquifierAndKeyColumnsFirstDecodeByRecordedPlaces) {
-  std::vector<Row> rows = Read(Employees(), Records());
+  std::vector<Row> rows = Read(With(EmployeeTable2005(GetParam(), kEmployee)), Records());
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], kPaolo);
   // minit's null bit is its recorded one, not its column position.
@@ -85,17 +87,13 @@ TEST_P(ClusteredLayoutTest, ContradictingRowsFallBackToTheTypeLayout) {
   // A table laid out in column order (a heap: no uniquifier), whose rowset
   // column rows name a varchar column as fixed: the rows are not trusted
   // and the type-derived layout, right for this table, reads it.
-  fixtures::sql2005::Database2005 d;
-  d.version = GetParam();
   fixtures::sql2005::Table2005 t;
-  t.id = kEmployee;
   t.name = "plain";
   t.columns = {{"id", 56, 0, 4, 10, 0, true}, {"name", 167, 0, 20}, {"flag", 104, 0, 1}};
   t.rowsetColumns = {{1, 1, 56, 4, 4, 1}, {2, 2, 167, 20, 9, 2}, {3, 3, 104, 1, 8, 3}};
-  d.tables = {t};
   Bytes record = PlacedRecord(3, 9, {{4, 1, 0, Fixed(Int32(7))}, {-1, 2, 0, Var(Text("seven"))},
                                      {8, 3, 0, Bit(true)}});
-  std::vector<Row> rows = Read(d, {record});
+  std::vector<Row> rows = Read(With(t), {record});
   EXPECT_FALSE(db_->catalog.tables.at(kEmployee).physicalLayout2005.known);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0], (Row{"7", "seven", "1"}));
@@ -103,21 +101,16 @@ TEST_P(ClusteredLayoutTest, ContradictingRowsFallBackToTheTypeLayout) {
 
 TEST_P(ClusteredLayoutTest, BitColumnsTakeTheirRecordedBits) {
   // Two bit columns whose recorded bits are swapped against column order.
-  fixtures::sql2005::Database2005 d;
-  d.version = GetParam();
   fixtures::sql2005::Table2005 t;
-  t.id = kEmployee;
   t.name = "flags";
   t.columns = {{"a", 104, 0, 1}, {"b", 104, 0, 1}, {"n", 56, 0, 4}};
   t.rowsetColumns.push_back({1, 1, 104, 1, 8, 2});
   t.rowsetColumns.back().bitPos = 1;
   t.rowsetColumns.push_back({2, 2, 104, 1, 8, 3});
   t.rowsetColumns.push_back({3, 3, 56, 4, 4, 1});
-  d.tables = {t};
-  PlacedValue a{8, 2, 1, Bit(true)};
-  PlacedValue b{8, 3, 0, Bit(false)};
-  Bytes record = PlacedRecord(3, 9, {a, b, {4, 1, 0, Fixed(Int32(-2))}});
-  std::vector<Row> rows = Read(d, {record});
+  Bytes record = PlacedRecord(3, 9, {{8, 2, 1, Bit(true)}, {8, 3, 0, Bit(false)},
+                                     {4, 1, 0, Fixed(Int32(-2))}});
+  std::vector<Row> rows = Read(With(t), {record});
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0], (Row{"1", "0", "-2"}));
 }

@@ -29,7 +29,6 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
   CdPageBuilder both(100);
   both.Anchor(CdRecordBuilder().Short(Ascii("abc")).Build()).Dictionary({Ascii("x")});
   const Bytes page = both.Build();
-  EXPECT_EQ(page[page_layout::kTypeFlagBits], 0x80);
   const auto info = ReadCompressionInfoHeader(ByteView(page));
   ASSERT_TRUE(info);
   EXPECT_TRUE(info->hasAnchor);
@@ -55,9 +54,7 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
   const DictionaryEntries symbols = ParseDictionary(ByteView(dictionary_page), d->dictionaryOffset);
   ASSERT_EQ(symbols.size(), 2u);
   EXPECT_EQ(dictionary_page[symbols.at(1).pageOffset], 'y');
-}
-
-TEST(CompressionInfoTest, UnknownHeaderBitsAreRejected) {
+  // Unknown header bits are rejected.
   for (uint8_t header : {0x01, 0x08, 0x86, 0xFF}) {
     CdPageBuilder b(100);
     b.Dictionary({Ascii("x")}).CiHeader(header);
@@ -71,7 +68,8 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsOfTheAnchorValues) {
   b.Anchor(CdRecordBuilder().Short(Ascii("abcdef")).Null().Long(Ascii("a long prefix")).Build());
   const Bytes page = b.Build();
   RecordingMessages messages;
-  const auto entries = ParseAnchorRecord(ByteView(page), b.AnchorOffset(), Columns(3), messages);
+  // A fourth column the anchor does not store gets no entry.
+  const auto entries = ParseAnchorRecord(ByteView(page), b.AnchorOffset(), Columns(4), messages);
   ASSERT_TRUE(entries);
   ASSERT_EQ(entries->size(), 3u);
   const AnchorEntry& first = entries->at(0);
@@ -84,16 +82,6 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsOfTheAnchorValues) {
   EXPECT_EQ(page[third.pageOffset], 'a');
   EXPECT_EQ(page[third.pageOffset + 12], 'x');
   EXPECT_TRUE(messages.Quiet());
-}
-
-TEST(AnchorRecordTest, ColumnsTheAnchorDoesNotStoreGetNoEntry) {
-  CdPageBuilder b(100);
-  b.Anchor(CdRecordBuilder().Short(Ascii("ab")).Build());
-  const Bytes page = b.Build();
-  RecordingMessages messages;
-  const auto entries = ParseAnchorRecord(ByteView(page), b.AnchorOffset(), Columns(4), messages);
-  ASSERT_TRUE(entries);
-  EXPECT_EQ(entries->size(), 1u);
 }
 
 TEST(AnchorRecordTest, RejectedHeadersAndValuesPastThePage) {
@@ -131,10 +119,10 @@ TEST(AnchorRecordTest, RejectedHeadersAndValuesPastThePage) {
   EXPECT_EQ(ParseAnchorRecord(ByteView(empty), kPageSize, Columns(1), messages), std::nullopt);
 }
 
-TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBefore) {
+TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBeforeAndBrokenBoundsEndTheList) {
   CdPageBuilder b(100);
   b.Dictionary({Ascii("one"), Ascii(""), Ascii("three")});
-  const Bytes page = b.Build();
+  Bytes page = b.Build();
   const DictionaryEntries symbols = ParseDictionary(ByteView(page), b.DictionaryOffset());
   ASSERT_EQ(symbols.size(), 3u);
   // The first symbol starts after the count and the three end offsets.
@@ -145,19 +133,17 @@ TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBefore) {
   EXPECT_EQ(std::string(page.begin() + symbols.at(2).pageOffset,
                         page.begin() + symbols.at(2).pageOffset + 5),
             "three");
-}
-
-TEST(DictionaryTest, BrokenBoundsEndTheList) {
-  CdPageBuilder b(100);
-  b.Dictionary({Ascii("aa"), Ascii("bb"), Ascii("cc")});
-  Bytes page = b.Build();
-  const size_t base = 96 + b.DictionaryOffset();
+  // Broken bounds end the list.
+  CdPageBuilder broken(100);
+  broken.Dictionary({Ascii("aa"), Ascii("bb"), Ascii("cc")});
+  page = broken.Build();
+  const size_t base = 96 + broken.DictionaryOffset();
   // The second end offset runs backwards.
   fixtures::PutU16(page, base + 4, 1);
-  EXPECT_EQ(ParseDictionary(ByteView(page), b.DictionaryOffset()).size(), 1u);
+  EXPECT_EQ(ParseDictionary(ByteView(page), broken.DictionaryOffset()).size(), 1u);
   // An end offset past the page.
   fixtures::PutU16(page, base + 4, 0xF000);
-  EXPECT_EQ(ParseDictionary(ByteView(page), b.DictionaryOffset()).size(), 1u);
+  EXPECT_EQ(ParseDictionary(ByteView(page), broken.DictionaryOffset()).size(), 1u);
   // A count whose end-offset array alone would leave the page.
   Bytes huge(kPageSize, 0);
   fixtures::PutU16(huge, 96 + 10, 0xFFFF);

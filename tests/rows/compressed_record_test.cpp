@@ -106,6 +106,10 @@ TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
   // ((0x81 & 0x7F) << 8) + 2
   const Bytes big = PageWith(Bytes{0x01, 0x81, 0x02});
   EXPECT_EQ(Open(big).ColumnCount(), 258u);
+  // Zero columns have no cluster array.
+  const Bytes none = PageWith(Bytes{0x01, 0x00});
+  EXPECT_EQ(Open(none).ColumnCount(), 0u);
+  EXPECT_EQ(Open(none).ShortDataBase(), 2u);
 }
 
 TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
@@ -129,20 +133,16 @@ TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
   EXPECT_EQ(r.Locate(1, std::nullopt), std::nullopt);
 }
 
-TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
-  const Bytes first(24, 0xAA);
-  const Bytes second(36, 0xBB);
-  const Bytes third = {'t', 'a', 'i', 'l'};
-  const Bytes rec = CdRecordBuilder().Long(first, true).Long(second, true).Long(third).Build();
+// The complex flag is each value's own and does not shift its neighbours.
+TEST(CdRecordTest, ComplexFlagsAndLaterClustersOfLongValues) {
+  const Bytes rec = CdRecordBuilder().Long(Bytes(24, 0xAA), true).Long(Bytes(36, 0xBB), true)
+                        .Long({'t', 'a', 'i', 'l'}).Build();
   const Bytes page = PageWith(rec);
   const CdRecord r = Open(page);
   const auto region = r.LocateLongRegion();
-  const auto a = r.Locate(0, region);
-  const auto b = r.Locate(1, region);
-  const auto c = r.Locate(2, region);
+  const auto a = r.Locate(0, region), b = r.Locate(1, region), c = r.Locate(2, region);
   ASSERT_TRUE(a && b && c);
-  EXPECT_TRUE(a->Complex());
-  EXPECT_TRUE(b->Complex());
+  EXPECT_TRUE(a->Complex() && b->Complex());
   EXPECT_FALSE(c->Complex());
   EXPECT_EQ(a->ByteCount(), 24u);
   EXPECT_EQ(b->ByteCount(), 36u);
@@ -150,28 +150,25 @@ TEST(CdRecordTest, TheComplexFlagIsEachValuesOwnAndDoesNotShiftItsNeighbours) {
   EXPECT_EQ(b->dataOffset, a->dataOffset + 24);
   EXPECT_EQ(c->dataOffset, b->dataOffset + 36);
   EXPECT_EQ(rec[c->dataOffset], 't');
-}
-
-TEST(CdRecordTest, LongValuesOfLaterClustersCountThePerClusterNumbers) {
-  CdRecordBuilder b;
-  b.Long({'A'});
-  for (int i = 1; i < 30; ++i) b.Null();
-  b.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
-  const Bytes rec = b.Build();
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  const auto region = r.LocateLongRegion();
-  ASSERT_TRUE(region);
-  const auto bb = r.Locate(31, region);
-  const auto ccc = r.Locate(32, region);
+  // Long values of later clusters count the per-cluster numbers.
+  CdRecordBuilder later;
+  later.Long({'A'});
+  for (int i = 1; i < 30; ++i) later.Null();
+  later.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
+  const Bytes later_rec = later.Build();
+  const Bytes later_page = PageWith(later_rec);
+  const CdRecord l = Open(later_page);
+  const auto later_region = l.LocateLongRegion();
+  ASSERT_TRUE(later_region);
+  const auto bb = l.Locate(31, later_region), ccc = l.Locate(32, later_region);
   ASSERT_TRUE(bb && ccc);
-  EXPECT_EQ(rec[bb->dataOffset], 'B');
+  EXPECT_EQ(later_rec[bb->dataOffset], 'B');
   EXPECT_EQ(bb->ByteCount(), 2u);
-  EXPECT_EQ(rec[ccc->dataOffset], 'C');
+  EXPECT_EQ(later_rec[ccc->dataOffset], 'C');
   EXPECT_EQ(ccc->ByteCount(), 3u);
 }
 
-TEST(CdRecordTest, BrokenLongRegionsLocateNothing) {
+TEST(CdRecordTest, BrokenLongRegionsAndArraysPastThePageEndLocateNothing) {
   Bytes rec = CdRecordBuilder().Long({'x'}).Long({'y'}).Build();
   // Claim a single long value: the second has no end offset of its own.
   const size_t region = 3;
@@ -187,11 +184,9 @@ TEST(CdRecordTest, BrokenLongRegionsLocateNothing) {
   Bytes backwards = CdRecordBuilder().Long({'x', 'x', 'x'}).Long({'y'}).Build();
   backwards[region + 5] = 1;  // second end offset 1 < first end offset 3
   backwards[region + 6] = 0;
-  const Bytes page = PageWith(backwards);
-  EXPECT_EQ(Open(page).Locate(1, region), std::nullopt);
-}
-
-TEST(CdRecordTest, ArraysPastThePageEndLocateNothing) {
+  const Bytes back_page = PageWith(backwards);
+  EXPECT_EQ(Open(back_page).Locate(1, region), std::nullopt);
+  // Arrays past the page end locate nothing.
   CdRecordBuilder b;
   for (int i = 0; i < 100; ++i) b.Short({1});
   // Only header, count and a few CD bytes fit.
@@ -205,13 +200,6 @@ TEST(CdRecordTest, ArraysPastThePageEndLocateNothing) {
   EXPECT_EQ(r.LocateLongRegion(), std::nullopt);
   EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize - 1), std::nullopt);
   EXPECT_EQ(CdRecord::Open(ByteView(page), kPageSize), std::nullopt);
-}
-
-TEST(CdRecordTest, ZeroColumnsHaveNoClusterArray) {
-  const Bytes page = PageWith(Bytes{0x01, 0x00});
-  const CdRecord r = Open(page);
-  EXPECT_EQ(r.ColumnCount(), 0u);
-  EXPECT_EQ(r.ShortDataBase(), 2u);
 }
 
 TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {

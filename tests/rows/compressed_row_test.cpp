@@ -158,17 +158,15 @@ TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
   }
 }
 
-TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndMissingOnesAreNull) {
-  const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}, {vt::kInt}});
-  RowPage page(CdRecordBuilder().Short({0x81}).Short(Ascii("hey")).Build());
-  EXPECT_EQ(page.Decode(columns), (Row{"1", "hey", "NULL"}));
-}
-
-TEST(CompressedRecordTest, OneCdEntryMoreThanColumnsSkipsTheFirst) {
+// Columns follow the catalog and missing ones are NULL; one CD entry more
+// than the columns skips the first, two more do not.
+TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndAnExtraFirstEntryIsSkipped) {
+  RowPage short_row(CdRecordBuilder().Short({0x81}).Short(Ascii("hey")).Build());
+  EXPECT_EQ(short_row.Decode(Columns({{vt::kInt}, {vt::kVarChar, 20}, {vt::kInt}})),
+            (Row{"1", "hey", "NULL"}));
   const auto columns = Columns({{vt::kInt}, {vt::kVarChar, 20}});
   RowPage page(CdRecordBuilder().Short({0x99}).Short({0x81}).Short(Ascii("b")).Build());
   EXPECT_EQ(page.Decode(columns), (Row{"1", "b"}));
-  // Two more: no skipping.
   RowPage two(CdRecordBuilder().Short({0x82}).Short(Ascii("a")).Short({1}).Short({2}).Build());
   EXPECT_EQ(two.Decode(columns), (Row{"2", "a"}));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/pagestore/page_store.h"
@@ -33,6 +34,20 @@ class LobFile {
   std::unique_ptr<PageStore> store_;
   std::string path_;
 };
+
+// Variable column `column` (0-based) of a record, or nothing.
+inline std::optional<ByteView> VariableColumn(ByteView record, size_t column) {
+  uint16_t fixed_end = record.LeOr<uint16_t>(2);
+  uint16_t columns = record.LeOr<uint16_t>(fixed_end);
+  size_t vars_at = fixed_end + 2 + (columns + 7) / 8;
+  uint16_t vars = record.LeOr<uint16_t>(vars_at);
+  if (column >= vars) return std::nullopt;
+  size_t start = column == 0 ? vars_at + 2 + 2 * vars
+                             : record.LeOr<uint16_t>(vars_at + 2 * column) & 0x7FFF;
+  size_t end = record.LeOr<uint16_t>(vars_at + 2 + 2 * column) & 0x7FFF;
+  if (end < start) return std::nullopt;
+  return record.Slice(start, end - start);
+}
 
 inline fixtures::Bytes Ascii(std::string_view s) { return fixtures::Bytes(s.begin(), s.end()); }
 

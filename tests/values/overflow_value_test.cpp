@@ -16,6 +16,7 @@ using fixtures::LobPage;
 using page_layout::PageType;
 using testing::Ascii;
 using testing::LobFile;
+using testing::VariableColumn;
 
 std::string Read(const PageStore& store, const Bytes& pointer, uint8_t type) {
   std::string value;
@@ -113,18 +114,30 @@ TEST(OverflowValueTest, PiecesOutsideThePageAreNotRead) {
   EXPECT_EQ(Read(store, Bytes(20, 0), value_type::kVarChar), "") << "a pointer without links";
 }
 
-// The in-row pointer of variable column `column` (0-based) of a record.
-std::optional<ByteView> VariableColumn(ByteView record, size_t column) {
-  uint16_t fixed_end = record.LeOr<uint16_t>(2);
-  uint16_t columns = record.LeOr<uint16_t>(fixed_end);
-  size_t vars_at = fixed_end + 2 + (columns + 7) / 8;
-  uint16_t vars = record.LeOr<uint16_t>(vars_at);
-  if (column >= vars) return std::nullopt;
-  size_t start = column == 0 ? vars_at + 2 + 2 * vars
-                             : record.LeOr<uint16_t>(vars_at + 2 * column) & 0x7FFF;
-  size_t end = record.LeOr<uint16_t>(vars_at + 2 + 2 * column) & 0x7FFF;
-  if (end < start) return std::nullopt;
-  return record.Slice(start, end - start);
+// Off-row values whose links name the same piece again and again (found by
+// fuzzing the large-value readers).
+TEST(OverflowValueBoundsTest, OffRowTreeThatNamesOnePieceOverAndOverReadsNoMoreThanTheFile) {
+  // 40 internal nodes of 500 links each, every link naming the same
+  // 8000-byte fragment with ever larger cumulative sizes: taken at their
+  // word, 160 MB from a file of 48 pages.
+  constexpr uint32_t kNodes = 40;
+  LobFile file(48);
+  file.SetPage(2, LobPage(PageType::kTextMix, 2,
+                                    {LobDataFragment(9, Bytes(8000, 'A'))}));
+  uint64_t end = 0;
+  std::vector<LobLink> roots;
+  for (uint32_t n = 0; n < kNodes; ++n) {
+    std::vector<LobLink> links;
+    for (int i = 0; i < 500; ++i) links.push_back({end += 8000, 2, 0});
+    file.SetPage(4 + n, LobPage(PageType::kTextTree, 4 + n,
+                                          {LobInternalNode(9, 0, links)}));
+    roots.push_back({end, 4 + n, 0});
+  }
+  const PageStore& store = file.Open();
+  std::string value;
+  ReadOverflowValue(store, fixtures::InRowLobPointer(1, roots), value_type::kVarBinary, value);
+  EXPECT_GE(value.size(), 8000u) << "the first pieces are still read";
+  EXPECT_LE(value.size(), store.FileLength()) << "a value never holds more bytes than its file";
 }
 
 TEST(OverflowValueTest, RealOffRowSystemValueIsReadWhole) {

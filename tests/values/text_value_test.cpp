@@ -42,6 +42,13 @@ TEST(TextValueTest, NullAndSmallRoots) {
   EXPECT_EQ(Text2005(store, 3, 1), "");
   EXPECT_EQ(Text2000(store, 3, 2, true), "héllo") << "10 bytes of ntext are 5 characters";
   EXPECT_EQ(Text2005(store, 3, 3), "plain");
+  // A text pointer names page, file and slot.
+  std::optional<TextPointer> p = DecodeTextPointer(fixtures::TextPointerBytes(92, 3));
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->pageId, 92u);
+  EXPECT_EQ(p->fileId, 1u);
+  EXPECT_EQ(p->slotId, 3u);
+  EXPECT_FALSE(DecodeTextPointer(Bytes(15, 0)));
 }
 
 TEST(TextValueTest, RootLinksAreTwelveBytesFromOffset24InBothVersions) {
@@ -139,31 +146,15 @@ TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
   EXPECT_FALSE(ReadTextFragment2005(store, 2, 4096, 1));
 }
 
-TEST(TextValueTest, TextPointerNamesPageFileAndSlot) {
-  std::optional<TextPointer> p = DecodeTextPointer(fixtures::TextPointerBytes(92, 3));
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->pageId, 92u);
-  EXPECT_EQ(p->fileId, 1u);
-  EXPECT_EQ(p->slotId, 3u);
-  EXPECT_FALSE(DecodeTextPointer(Bytes(15, 0)));
-}
-
-// Reads the text pointer of variable column `column` (0-based) of the
-// pub_info row in `slot` of page `page`.
+// The text pointer of variable column `column` (0-based) of the pub_info
+// row in `slot` of page `page`.
 std::optional<TextPointer> PubInfoPointer(const PageStore& store, uint32_t page, size_t slot,
                                           size_t column) {
   std::optional<Page> data = store.ReadPage(page);
-  if (!data) return std::nullopt;
-  std::optional<uint16_t> at = SlotOffset(data->view(), slot);
-  if (!at) return std::nullopt;
-  ByteView rec = data->view().From(*at);
-  const uint16_t fixed_end = rec.LeOr<uint16_t>(2);
-  const uint16_t columns = rec.LeOr<uint16_t>(fixed_end);
-  const size_t vars_at = fixed_end + 2 + (columns + 7) / 8;
-  const uint16_t vars = rec.LeOr<uint16_t>(vars_at);
-  const size_t start = column == 0 ? vars_at + 2 + 2 * vars
-                                   : rec.LeOr<uint16_t>(vars_at + 2 * column) & 0x7FFF;
-  return DecodeTextPointer(rec.From(start));
+  std::optional<uint16_t> at = data ? SlotOffset(data->view(), slot) : std::nullopt;
+  std::optional<ByteView> value = at ? testing::VariableColumn(data->view().From(*at), column)
+                                     : std::nullopt;
+  return value ? DecodeTextPointer(*value) : std::nullopt;
 }
 
 TEST(TextValueTest, RealPubInfoValuesOfSql2000) {

@@ -41,7 +41,7 @@ class Bx {
   Bytes b_;
 };
 
-TEST(XmlValueTest, ElementsAttributesAndText) {
+TEST(XmlValueTest, ElementsAttributesTextCommentsAndInstructions) {
   EXPECT_EQ(Bx().Name("root").QName(0, 1).Element(1).End().Decode(), "<root />");
   EXPECT_EQ(Bx().Name("a").Name("id").QName(0, 1).QName(0, 2).Element(1).Attr(2, "7")
                 .EndAttrs().End().Decode(),
@@ -52,9 +52,7 @@ TEST(XmlValueTest, ElementsAttributesAndText) {
             "<a x=\"1\" y=\"q&quot;&apos;&lt;&amp;\">a&lt;b&amp;c</a>");
   EXPECT_EQ(Bx().Name("item").Name("p").QName(2, 1).Element(1).Element(1).End().End().Decode(),
             "<p:item><p:item /></p:item>");
-}
-
-TEST(XmlValueTest, CommentsInstructionsAndExtensions) {
+  // Comments, instructions and extensions.
   EXPECT_EQ(Bx().Name("xml-stylesheet").Raw({0xEA, 3, 9, 9, 9}).Raw({0xF4, 1}).Run("href=\"s\"")
                 .Raw({0xF3}).Run(" note ").Decode(),
             "<?xml-stylesheet href=\"s\"?><!-- note -->");
@@ -73,15 +71,10 @@ TEST(XmlValueTest, StopsAtUnknownTokensAndCutValues) {
   std::string first;
   DecodeXmlValue(Bx().Attr(1, "v").bytes(), first);
   EXPECT_EQ(first, " =\"v\" ") << "an attribute never removes text it did not write";
+  EXPECT_EQ(Bx().Element(1).End().Decode(), "< />") << "names belong to one value";
 }
 
-TEST(XmlValueTest, NamesBelongToOneValue) {
-  Bx with_names = Bx().Name("a").QName(0, 1).Element(1).End();
-  EXPECT_EQ(with_names.Decode(), "<a />");
-  EXPECT_EQ(Bx().Element(1).End().Decode(), "< />");
-}
-
-TEST(XmlValueTest, NumericAttributeValues) {
+TEST(XmlValueTest, NumericAttributeValuesAndMb32Lengths) {
   auto numeric = [](std::initializer_list<uint8_t> value) {
     Bytes b = {0x87};
     b.insert(b.end(), value);
@@ -97,9 +90,7 @@ TEST(XmlValueTest, NumericAttributeValues) {
   ASSERT_TRUE(v);
   EXPECT_EQ(v->text, "");
   EXPECT_EQ(v->used, 4u);
-}
-
-TEST(XmlValueTest, Mb32Lengths) {
+  // Multi-byte lengths.
   auto read = [](Bytes b) {
     std::optional<Mb32> n = ReadMb32(b);
     return n ? std::to_string(n->value) + "/" + std::to_string(n->used) : std::string("none");
