@@ -188,10 +188,8 @@ std::vector<size_t> LobLengths(CMdfDatabase& db, VersionSetting version, const T
       std::optional<TextPointer> p = bytes ? DecodeTextPointer(*bytes) : std::nullopt;
       std::string value;
       if (cell.kind == CellKind::kVariable && p) {
-        if (version == VersionSetting::kSql2000)
-          ReadTextValue2000(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
-        else
-          ReadTextValue2005(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
+        ReadTextValue(db.Store(), walk->Profile().Records().textTree, p->pageId, p->slotId,
+                      p->fileId, value, true, false);
       }
       lengths.push_back(value.size());
     }

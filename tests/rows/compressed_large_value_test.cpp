@@ -41,7 +41,8 @@ std::optional<std::vector<std::string>> Decode(const PageStore& store, const Byt
                                                const std::map<uint16_t, ColumnInfo>& columns) {
   const Bytes page = fixtures::PageWithRecord(record);
   RecordingMessages messages;
-  auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store, messages);
+  auto values = DecodeCompressedTyped(ByteView(page), 96, columns, {}, {}, store,
+                                      fixtures::CompressedTraits(), messages);
   std::vector<std::string> row;
   if (values) SetCompressedGridTexts(std::move(*values), columns, row);
   return values ? std::optional(row) : std::nullopt;

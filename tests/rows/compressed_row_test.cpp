@@ -52,7 +52,8 @@ Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
 std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, ColumnInfo>& columns,
                              const AnchorEntries& anchor, const DictionaryEntries& dictionary,
                              const PageStore& store, EngineMessages& messages) {
-  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
+  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store,
+                                      fixtures::CompressedTraits(), messages);
   Row row;
   if (values) SetCompressedGridTexts(std::move(*values), columns, row);
   return values ? std::optional(row) : std::nullopt;
@@ -152,7 +153,7 @@ TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
     const auto columns = Columns({c.col});
     EXPECT_EQ(page.Decode(columns), Row{c.grid}) << "type " << int{c.col.xtype};
     auto typed = DecodeCompressedTyped(ByteView(page.page_), kAt, columns, {}, {}, page.store_,
-                                       page.messages_);
+                                       fixtures::CompressedTraits(), page.messages_);
     ASSERT_TRUE(typed && typed->size() == 1);
     EXPECT_EQ(Describe(typed->front()), c.typed) << "type " << int{c.col.xtype};
   }
