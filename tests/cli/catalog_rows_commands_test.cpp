@@ -12,11 +12,8 @@
 namespace tollamer {
 namespace {
 
-using CliResult = testing::CommandResult;
-
-CliResult Cli(const std::string& args, bool with_stderr = false) {
-  return testing::RunCli(args, with_stderr);
-}
+using testing::Cli;
+using testing::CliResult;
 std::string CliText(const std::string& args) { return Cli(args, true).out; }
 
 TEST(InfoCommandTest, JsonDescribesADataFileABackupAndAnUnreadableBootPage) {
@@ -135,55 +132,40 @@ TEST(CatalogCommandTest, FallbackIsReported) {
   EXPECT_NE(r.out.find("Total table(s) present  :4\n"), std::string::npos) << r.out;
 }
 
+// The values are the output layer's (its typed export tests); here the
+// formats, the page and count wrappers, and rows and export-data agreeing.
 TEST(RowsCommandTest, TitlesAndRowsAsTsvCsvAndJson) {
   testing::TempDir dir;
-  fixtures::user_rows::EveryTypeDatabase2000 d = fixtures::user_rows::BuildEveryTypeDatabase2000();
-  std::string path = dir.Write("e.mdf", d.file.Image());
-
+  std::string path = dir.Write("e.mdf", fixtures::user_rows::BuildEveryTypeDatabase2000().file.Image());
   CliResult tsv = Cli("rows " + path + " everytype --server-version 2000");
   ASSERT_EQ(tsv.exitCode, 0);
   EXPECT_EQ(tsv.out.rfind("guid\ttiny\tsmall\t", 0), 0u) << tsv.out;
-  EXPECT_NE(tsv.out.find("\n00112233-4455-6677-8899-AABBCCDDEEFF\t200\t-5\t123456\t"),
-            std::string::npos) << tsv.out;
-
   CliResult json = Cli("rows " + path + " dbo.everytype --server-version 2000 --all --json");
   ASSERT_EQ(json.exitCode, 0);
   EXPECT_EQ(json.out.rfind("{\"table\":\"dbo.everytype\",\"titles\":[\"guid\",", 0), 0u) << json.out;
-  EXPECT_NE(json.out.find("\"Grüße\""), std::string::npos);
   EXPECT_NE(json.out.find("\"page\":null,\"page_count\":1,\"row_count\":2}"), std::string::npos)
       << json.out;
-
-  EXPECT_EQ(Cli("rows " + path + " everytype --server-version 2000 --page 0").exitCode, 2);
-
-  // The --table option with the csv and json formats.
-  CliResult csv = Cli("rows " + path + " --table dbo.everytype --server-version 2000 --all --format csv");
-  ASSERT_EQ(csv.exitCode, 0);
-  EXPECT_EQ(csv.out.rfind("guid,tiny,small,", 0), 0u) << csv.out;
-  EXPECT_NE(csv.out.find("\r\n00112233-4455-6677-8899-AABBCCDDEEFF,200,-5,123456,"),
-            std::string::npos) << csv.out;
-  // Three lines: the header and two rows, each ended by CR LF; the NULL
-  // variant is an empty field.
-  size_t lines = 0;
-  for (size_t at = csv.out.find("\r\n"); at != std::string::npos; at = csv.out.find("\r\n", at + 2))
-    ++lines;
-  EXPECT_EQ(lines, 3u);
-  EXPECT_NE(csv.out.find(",0x89504E47,\r\n"), std::string::npos) << csv.out;
-  // rows and export-data write the same values, byte for byte.
-  CliResult exported = Cli("export-data " + path + " --table everytype --out -");
-  ASSERT_EQ(exported.exitCode, 0);
-  EXPECT_EQ(exported.out, csv.out);
-  EXPECT_EQ(Cli("export-data " + path + " --out -").exitCode, 2) << "one table only";
-
   CliResult records = Cli("rows " + path + " --table everytype --server-version 2000 --format json");
   ASSERT_EQ(records.exitCode, 0);
   EXPECT_EQ(records.out.rfind("[\n{\"guid\":\"00112233-4455-6677-8899-AABBCCDDEEFF\",\"tiny\":200,", 0),
             0u) << records.out;
-  EXPECT_NE(records.out.find("\"img\":\"0x89504E47\",\"variant\":null}"), std::string::npos) << records.out;
-  CliResult count = Cli("rows " + path + " --table everytype --server-version 2000 --format csv", true);
-  EXPECT_NE(count.out.find("grid page 1 of 1: 2 rows"), std::string::npos) << count.out;
-
-  EXPECT_EQ(Cli("rows " + path + " --table everytype --format json --json").exitCode, 2);
-  EXPECT_EQ(Cli("rows " + path + " --server-version 2000").exitCode, 2);
+  // The header and two rows, each ended by CR LF, and the same bytes from export-data.
+  CliResult csv = Cli("rows " + path + " --table dbo.everytype --server-version 2000 --format csv", true);
+  ASSERT_EQ(csv.exitCode, 0);
+  EXPECT_NE(csv.out.find("grid page 1 of 1: 2 rows"), std::string::npos) << csv.out;
+  csv = Cli("rows " + path + " --table dbo.everytype --server-version 2000 --all --format csv");
+  EXPECT_EQ(csv.out.rfind("guid,tiny,small,", 0), 0u) << csv.out;
+  size_t lines = 0;
+  for (size_t at = csv.out.find("\r\n"); at != std::string::npos; at = csv.out.find("\r\n", at + 2))
+    ++lines;
+  EXPECT_EQ(lines, 3u);
+  CliResult exported = Cli("export-data " + path + " --table everytype --out -");
+  ASSERT_EQ(exported.exitCode, 0);
+  EXPECT_EQ(exported.out, csv.out);
+  for (const char* bad : {" everytype --server-version 2000 --page 0", " --server-version 2000",
+                          " --table everytype --format json --json"})
+    EXPECT_EQ(Cli("rows " + path + bad).exitCode, 2) << bad;
+  EXPECT_EQ(Cli("export-data " + path + " --out -").exitCode, 2) << "one table only";
 }
 
 // `small_lost`: the small table counts 3 rows, but its one data page is

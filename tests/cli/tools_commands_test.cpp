@@ -16,34 +16,33 @@ namespace {
 
 using fixtures::FormatVersion;
 
-using ToolRun = testing::CommandResult;
-
-ToolRun RunTool(const std::string& args) { return testing::RunCli(args); }
+using testing::Cli;
+using testing::CliResult;
 
 TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   testing::TempDir dir;
   fixtures::Bytes image = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40).Image();
   image.resize(image.size() + 8192, 0);
   std::string path = dir.Write("d.mdf", image);
-  ToolRun r = RunTool("detect --json --map " + dir.File("m.png") + " " + path);
+  CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + path);
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
             std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"file_header\": 1"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.File("m.png")));
-  EXPECT_EQ(RunTool("detect " + dir.File("none.mdf")).exitCode, 1);
-  EXPECT_EQ(RunTool("detect").exitCode, 2);
+  EXPECT_EQ(Cli("detect " + dir.File("none.mdf")).exitCode, 1);
+  EXPECT_EQ(Cli("detect").exitCode, 2);
 }
 
 TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
   testing::TempDir dir;
   fixtures::FileBuilder db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 36);
   std::string bak = dir.Write("a.bak", db.BackupImage(0x1A00));
-  ToolRun r = RunTool("bak2mdf " + bak + " " + dir.File("a.mdf"));
+  CliResult r = Cli("bak2mdf " + bak + " " + dir.File("a.mdf"));
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("pages written: 40"), std::string::npos) << r.out;
   EXPECT_EQ(testing::FileSnapshot::Of(dir.File("a.mdf")).bytes, db.Image());
-  EXPECT_EQ(RunTool("bak2mdf " + dir.File("none.bak") + " " + dir.File("b.mdf")).exitCode, 1);
+  EXPECT_EQ(Cli("bak2mdf " + dir.File("none.bak") + " " + dir.File("b.mdf")).exitCode, 1);
 
   // Interrupted while writing (a backup with a long empty tail keeps the
   // conversion busy): no temporary is left, and the exit code is 128 + SIGINT.
@@ -86,7 +85,7 @@ TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesEachDatabaseApart) {
     src.insert(src.end(), gap.begin(), gap.end());
   }
   std::string img = dir.Write("disk.img", src);
-  ToolRun r = RunTool("excavate --json " + img);
+  CliResult r = Cli("excavate --json " + img);
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.rfind("[{\"number\": 0, \"first_sector\": 64, \"last_sector\": 688, \"size_bytes\": 327680, "
             "\"first_page\": 0, \"last_page\": 39, ", 0),
@@ -95,7 +94,7 @@ TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesEachDatabaseApart) {
   EXPECT_NE(r.out.find("\"extra\": \"[MSSQL2000][size:320.0KB]D:\\\\x.mdf"), std::string::npos) << r.out;
 
   std::string out = dir.File("carved.mdf");
-  ToolRun x = RunTool("excavate " + img + " --extract all --out " + out + " --csv " + dir.File("l.csv"));
+  CliResult x = Cli("excavate " + img + " --extract all --out " + out + " --csv " + dir.File("l.csv"));
   ASSERT_EQ(x.exitCode, 0) << x.out;
   EXPECT_NE(x.out.find("the fragments belong to 3 data files: one file each"), std::string::npos) << x.out;
   EXPECT_FALSE(std::filesystem::exists(out));
@@ -106,13 +105,13 @@ TEST(ToolCommandsTest, ExcavateListsFragmentsAndCarvesEachDatabaseApart) {
     EXPECT_EQ(testing::FileSnapshot::Of(carved).bytes, dbs[i]) << carved;
   }
   EXPECT_TRUE(std::filesystem::exists(dir.File("l.csv")));
-  ToolRun one = RunTool("excavate " + img + " --extract 1 --out " + out);
+  CliResult one = Cli("excavate " + img + " --extract 1 --out " + out);
   ASSERT_EQ(one.exitCode, 0) << one.out;
   EXPECT_EQ(testing::FileSnapshot::Of(out).bytes, dbs[1]);
-  EXPECT_EQ(RunTool("excavate " + img + " --extract 0").exitCode, 2);
-  EXPECT_EQ(RunTool("excavate " + img + " --cluster 0").exitCode, 2);
-  EXPECT_EQ(RunTool("excavate " + img + " --free-only").exitCode, 2);
-  EXPECT_EQ(RunTool("excavate " + dir.File("none.img")).exitCode, 1);
+  EXPECT_EQ(Cli("excavate " + img + " --extract 0").exitCode, 2);
+  EXPECT_EQ(Cli("excavate " + img + " --cluster 0").exitCode, 2);
+  EXPECT_EQ(Cli("excavate " + img + " --free-only").exitCode, 2);
+  EXPECT_EQ(Cli("excavate " + dir.File("none.img")).exitCode, 1);
 }
 
 }  // namespace

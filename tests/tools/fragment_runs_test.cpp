@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/file_header_tags.h"
 
 namespace tollamer::tools {
 namespace {
@@ -80,14 +79,6 @@ TEST(FragmentListTest, CheckMarksAndCsv) {
   list[1].extra = "C:\\x, y.mdf";
   std::string csv = FragmentListCsv(list);
   EXPECT_NE(csv.find("1,100-100,8.0 KB,9-9,\"C:\\x, y.mdf\",1\r\n"), std::string::npos) << csv;
-}
-
-TEST(FileHeaderTagsTest, VersionAndSizeTags) {
-  EXPECT_EQ(VersionTag(17, 16), "[MSSQL7.0]");
-  EXPECT_EQ(VersionTag(47, 45), "");
-  EXPECT_EQ(SizeTag(100), "[大小:800.0KB]");
-  EXPECT_EQ(SizeTag(131072 * 3), "[大小:3.0GB]");
-  EXPECT_EQ(SizeTag(134217728u * 2), "");  // 2 TB: no size text
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
     EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(c.version, c.pages)),
                                  HeaderReading::kStrict),
               c.tags);
+  EXPECT_EQ(VersionTag(17, 16), "[MSSQL7.0]");
+  EXPECT_EQ(VersionTag(47, 45), "");
+  EXPECT_EQ(SizeTag(131072 * 3), "[大小:3.0GB]");
+  EXPECT_EQ(SizeTag(134217728u * 2), "");  // 2 TB: no size text
 }
 
 TEST(FileHeaderTagsTest, DamagedOffsetsRejectThePlainReadingOnly) {
@@ -115,6 +119,10 @@ TEST(FragmentSearchTest, ScanUnitsFollowTheClusterFieldAndEndAtTheSource) {
   EXPECT_EQ(ScanUnitSectors(1, true), 1u);
   EXPECT_EQ(ScanUnitSectors(4, false), 4u);
   EXPECT_EQ(ScanUnitSectors(0, false), 0u);
+  // A zero cluster is refused by the search itself, whoever calls it.
+  RecordingMessages messages;
+  EXPECT_FALSE(Search(CarvedSource(0), {0, 100, 0, false}, true, &messages).ran);
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
   // A unit that does not meet a page's start sector finds nothing there.
   Bytes src = CarvedSource(1025);
   EXPECT_TRUE(Search(src, {0, 0, 16, false}).fragments.empty());
@@ -124,14 +132,6 @@ TEST(FragmentSearchTest, ScanUnitsFollowTheClusterFieldAndEndAtTheSource) {
   SearchResult r = Search(src, {0, uint64_t{1} << 40, 16, false});
   EXPECT_EQ(r.fragments.size(), 1u);
   EXPECT_EQ(r.unitsRead, src.size() / kSectorSize / 16);
-}
-
-// The dialog refuses a zero cluster before it searches; the search refuses
-// it as well for every other caller.
-TEST(FragmentSearchTest, AClusterFieldOfZeroIsRefused) {
-  RecordingMessages messages;
-  EXPECT_FALSE(Search(CarvedSource(0), {0, 100, 0, false}, true, &messages).ran);
-  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kClusterSizeZero});
 }
 
 TEST(FragmentSearchTest, StoppingListsNothingMoreAndARejectedHeaderIsIgnored) {
