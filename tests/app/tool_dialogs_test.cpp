@@ -131,15 +131,13 @@ TEST(DetectionPageTest, StopAndCloseEndTheCensusAndLeaveCountsAndBarWhereTheyWer
 }
 
 TEST(PageMapViewTest, CellsFitTheAreaAndShrinkForMoreCells) {
-  PageMapGeometry g = FitPageMap(50, 500, 200);
-  EXPECT_GE(g.cellPixels, 2);
-  EXPECT_LE(g.rows * g.cellPixels, 200);
-  EXPECT_LE(g.cellsPerRow * g.cellPixels, 500);
-  EXPECT_GE(g.cellsPerRow * g.rows, 50);
-  PageMapGeometry many = FitPageMap(4096, 500, 200);
-  EXPECT_LT(many.cellPixels, g.cellPixels);
-  EXPECT_LE(many.rows * many.cellPixels, 200);
-  EXPECT_GE(many.cellsPerRow * many.rows, 4096);
+  for (int cells : {50, 4096}) {
+    PageMapGeometry g = FitPageMap(cells, 500, 200);
+    EXPECT_LE(g.rows * g.cellPixels, 200) << cells;
+    EXPECT_LE(g.cellsPerRow * g.cellPixels, 500) << cells;
+    EXPECT_GE(g.cellsPerRow * g.rows, cells) << cells;
+  }
+  EXPECT_LT(FitPageMap(4096, 500, 200).cellPixels, FitPageMap(50, 500, 200).cellPixels);
   EXPECT_EQ(FitPageMap(0, 500, 200).cellPixels, 0);
   // More cells than pixels: one pixel each, the rows may run past the area.
   EXPECT_EQ(FitPageMap(1000000, 100, 100).cellPixels, 1);

@@ -17,7 +17,7 @@ TEST(TreeTextsTest, ObjectNameIsCutBeforeAParenthesisAfterTheFirstPoint) {
   EXPECT_FALSE(CategoryOfParent("/data/pubs.mdf"));
 }
 
-TEST(PagingRuleTest, ButtonsFollowThePageAndCount) {
+TEST(PagingRuleTest, ButtonsFollowThePageAndCountAndNextPreviousJumpMoveIt) {
   PagingButtons one = PagingButtonRule(1, 1);
   EXPECT_FALSE(one.previousAndFirst || one.nextAndLast || one.jump || one.edit);
   PagingButtons first = PagingButtonRule(1, 2);
@@ -30,9 +30,7 @@ TEST(PagingRuleTest, ButtonsFollowThePageAndCount) {
   EXPECT_FALSE(last.nextAndLast);
   PagingButtons none = PagingButtonRule(1, 0);
   EXPECT_FALSE(none.nextAndLast || none.jump) << "a table without grid pages cannot page";
-}
 
-TEST(PagingRuleTest, NextPreviousAndJump) {
   GridState g;
   g.Next(3);
   EXPECT_EQ(g.currentPage, 2);
