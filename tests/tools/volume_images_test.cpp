@@ -25,16 +25,6 @@ using fixtures::RunQuiet;
   for (const char* p : {__VA_ARGS__})                                       \
     if (!fixtures::HaveProgram(p)) GTEST_SKIP() << p << " is not installed: skipping the image test"
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  std::FILE* f = ::popen(("PATH=\"$PATH:/usr/sbin:/sbin\" " + command + " 2>/dev/null").c_str(), "r");
-  if (!f) return out;
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, f)) out += buf;
-  ::pclose(f);
-  return out;
-}
-
 const Fragment* WithTag(const std::vector<Fragment>& list, const std::string& tag) {
   for (const Fragment& f : list)
     if (f.extra.find(tag) != std::string::npos) return &f;
@@ -103,7 +93,7 @@ TEST(VolumeImageTest, NtfsFreeClusterSearchReadsOnlyTheFreedTailOfATruncatedFile
   std::string db = dir.Write("db.mdf", fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 96).Image());
   ASSERT_EQ(RunQuiet("truncate -s 16M " + img + " && mkntfs -F -Q -q -p 2048 -c 4096 " + img), 0);
   ASSERT_EQ(RunQuiet("ntfscp -f " + img + " " + db + " db.mdf"), 0);
-  std::string listing = Capture("ntfsls -i " + img);
+  std::string listing = testing::RunCommand("PATH=\"$PATH:/usr/sbin:/sbin\" ntfsls -i " + img).out;
   unsigned long inode = 0;
   ASSERT_EQ(std::sscanf(listing.c_str(), " %lu db.mdf", &inode), 1) << listing;
   // Keep the first 48 pages: the clusters of pages 48 to 95 become free.
