@@ -20,7 +20,7 @@ std::vector<Fragment> Place(const std::vector<Placed>& pages) {
   return out;
 }
 
-TEST(RunPlacementTest, PagesInSectorOrderFormOneRunAndAMissingPageIsAllowed) {
+TEST(RunPlacementTest, PagesInSectorOrderFormOneRunAMissingPageIsAllowedAndOutOfStepStartsANewOne) {
   auto f = Place({{1000, 5}, {1016, 6}, {1032, 7}, {1064, 9}});
   ASSERT_EQ(f.size(), 1u);
   EXPECT_EQ(FragmentSectorsText(f[0]), "1000-1064");
@@ -30,10 +30,9 @@ TEST(RunPlacementTest, PagesInSectorOrderFormOneRunAndAMissingPageIsAllowed) {
   ASSERT_EQ(f[0].segments.size(), 2u);
   EXPECT_EQ(f[0].segments[1].sector, 1064u);
   EXPECT_EQ(f[0].segments[1].firstPage, 9u);
-}
 
-TEST(RunPlacementTest, APageOutOfStepStartsANewRun) {
-  auto f = Place({{1000, 5}, {1016, 6}, {1032, 7}, {1048, 9}});
+  // A page out of step starts a new run.
+  f = Place({{1000, 5}, {1016, 6}, {1032, 7}, {1048, 9}});
   ASSERT_EQ(f.size(), 2u);
   EXPECT_EQ(f[0].number, 0);
   EXPECT_EQ(FragmentPagesText(f[0]), "5-7");
