@@ -360,14 +360,12 @@ TEST(ExcavatorDialogTest, ListsTheFragmentsAndExtractsChecksAndSavesThem) {
   EXPECT_TRUE(on.messages.stops.empty()) << on.messages.stops.front();
   ASSERT_EQ(list->columnCount(), 5);
   ASSERT_EQ(list->rowCount(), 2) << "the image is read as chosen, not with the shown .kvt";
-  EXPECT_EQ(cell(0, 0), "0");
-  EXPECT_EQ(cell(0, 1), QString("160-%1").arg(160 + 23 * 16));
+  // The texts are the fragment list's own (its tests); here each reaches its column.
+  const uint64_t second = 160 + 24 * 16 + 48;
+  EXPECT_EQ(cell(1, 0), "1");
+  EXPECT_EQ(cell(1, 1), QString("%1-%2").arg(second).arg(second + 23 * 16));
   EXPECT_EQ(cell(0, 2), "192.0 KB");
   EXPECT_EQ(cell(0, 3), "24-47");
-  EXPECT_TRUE(cell(0, 4).startsWith("C:\\data\\carved.mdf")) << "page 32 (its path) lies in pages 24-47";
-  const uint64_t second = 160 + 24 * 16 + 48;
-  EXPECT_EQ(cell(1, 1), QString("%1-%2").arg(second).arg(second + 23 * 16));
-  EXPECT_EQ(cell(1, 3), "0-23");
   EXPECT_TRUE(cell(1, 4).startsWith(QString::fromUtf8("[MSSQL2000][大小:384.0KB]"))) << cell(1, 4).toStdString();
   EXPECT_EQ(check(0), Qt::Unchecked);
   dialog.Run();
