@@ -210,15 +210,15 @@ TEST(BakToMdfDialogTest, RefusesToCloseAndToRunTwiceWhileItsWorkerRuns) {
 // --- Fragment excavation --------------------------------------------------
 
 // A FAT32 boot sector: `per_cluster` sectors a cluster, `total` sectors,
-// 32 reserved sectors, two FATs of `fat_sectors` each, root at cluster 2.
-Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total, uint32_t fat_sectors = 100) {
+// 32 reserved sectors, two FATs of one sector each, root at cluster 2.
+Bytes Fat32BootSector(uint8_t per_cluster, uint32_t total) {
   Bytes s(kSector, 0);
   fixtures::PutU16(s, 11, 512);
   s[13] = per_cluster;
   fixtures::PutU16(s, 14, 32);
   s[16] = 2;
   fixtures::PutU32(s, 32, total);
-  fixtures::PutU32(s, 36, fat_sectors);
+  fixtures::PutU32(s, 36, 1);
   fixtures::PutU32(s, 44, 2);
   fixtures::PutU16(s, 50, 6);
   std::memcpy(s.data() + 82, "FAT32   ", 8);
@@ -285,11 +285,22 @@ TEST(MenuEditTest, MenuGreysUnreadableDisksAndOmitsTheirVolumes) {
   EXPECT_EQ(ids, (QList<int>{2001, -1, 2005, 2000})) << "2001 + n is never used, n counting every disk";
 }
 
-TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSystem) {
+// A disk with a FAT32 volume at sector 2048, 8-sector clusters: two
+// one-sector FATs after 32 reserved sectors put cluster n at volume sector
+// 18 + 8n. The database lies from cluster 4 (sector 50) on; the cluster of
+// page 10's first sectors is in use, every other cluster free.
+TEST(ExcavatorDialogTest, SourceChoicesRecognizeTheVolumeAndFreeClustersOnlyApplyWhenChecked) {
+  constexpr uint32_t kClusters = 128;
+  Bytes volume((18 + 8 * kClusters) * kSector, 0);
+  Bytes boot = Fat32BootSector(8, static_cast<uint32_t>(volume.size() / kSector));
+  std::copy(boot.begin(), boot.end(), volume.begin());
+  Bytes db = CarvedDatabase();
+  std::copy(db.begin(), db.end(), volume.begin() + 50 * kSector);
+  for (uint32_t n : {0u, 1u, 2u, (50u + 10u * 16u - 18u) / 8u})
+    fixtures::PutU32(volume, 32 * kSector + 4 * n, 0x0FFFFFFF);
+  Bytes disk(2048 * kSector, 0);
+  disk.insert(disk.end(), volume.begin(), volume.end());
   FakeMachine m;
-  Bytes disk(8192 * kSector, 0);
-  Bytes boot = Fat32BootSector(16, 5000);
-  std::copy(boot.begin(), boot.end(), disk.begin() + 2048 * kSector);
   m.Disk("sda", 0);
   fixtures::WriteFile((m.dev / "sda").string(), disk);
   m.Partition("sda", "sda1", 2048);
@@ -299,16 +310,29 @@ TEST(ExcavatorDialogTest, SourceMenuChoicesFillTheFieldsAndRecognizeTheFileSyste
   // The whole disk: no file system at sector 0.
   dialog.sourceEdit()->OnSourceCommand(2001);
   EXPECT_EQ(dialog.sourceEdit()->text().toStdString(), (m.dev / "sda").string());
-  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), "8192");
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), QString::number(disk.size() / kSector));
   EXPECT_FALSE(dialog.freeOnlyBox()->isEnabled());
-
   // The volume: its start sector (with the blank), and the FAT32 found there.
   dialog.sourceEdit()->OnSourceCommand(2003);
   EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdStartSector)->text(), "2048 ");
   EXPECT_EQ(dialog.fileSystemLabel()->text(), "←FAT32" + QString(84, ' '));
-  EXPECT_TRUE(dialog.freeOnlyBox()->isEnabled());
-  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "16");
-  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), "5000");
+  ASSERT_TRUE(dialog.freeOnlyBox()->isEnabled());
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
+  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdSize)->text(), QString::number(volume.size() / kSector));
+
+  dialog.Run();
+  ASSERT_EQ(dialog.fragments().size(), 1u) << "page 10 missing does not break the run";
+  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 47u);
+  EXPECT_GT(dialog.lastSearch().unitsSkipped, 0u);
+  EXPECT_EQ(dialog.list()->item(0, 3)->text(), "0-47");
+  // Unchecked: the plain search, in units of the cluster field from the start sector.
+  dialog.freeOnlyBox()->setChecked(false);
+  dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("2");
+  dialog.Run();
+  ASSERT_EQ(dialog.fragments().size(), 1u);
+  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 48u);
+  EXPECT_EQ(dialog.lastSearch().unitsSkipped, 0u);
+  EXPECT_TRUE(messages.stops.empty());
 
   // Leaving the start sector field recognises again: nothing at sector 0.
   dialog.field(CMdfExcavatorDlg::kIdStartSector)->setText("0");
@@ -402,41 +426,6 @@ TEST(ExcavatorDialogTest, ListsTheFragmentsAndExtractsChecksAndSavesThem) {
   list->setCurrentCell(1, 0);
   dialog.OnRowCommand(CMdfExcavatorDlg::kCmdCopyStartSector);
   EXPECT_EQ(QApplication::clipboard()->text(), QString::number(second));
-}
-
-TEST(ExcavatorDialogTest, FreeClustersOnlyAppliesWhenCheckedOnARecognisedVolume) {
-  // A FAT32 volume at sector 0 with 8-sector clusters: two one-sector FATs
-  // after 32 reserved sectors put cluster n at sector 18 + 8n. The database
-  // lies from cluster 4 (sector 50) on; the cluster of page 10's first
-  // sectors is in use, every other cluster free.
-  constexpr uint32_t kClusters = 128;
-  Bytes volume((18 + 8 * kClusters) * kSector, 0);
-  Bytes boot = Fat32BootSector(8, static_cast<uint32_t>(volume.size() / kSector), 1);
-  std::copy(boot.begin(), boot.end(), volume.begin());
-  Bytes db = CarvedDatabase();
-  std::copy(db.begin(), db.end(), volume.begin() + 50 * kSector);
-  for (uint32_t n : {0u, 1u, 2u, (50u + 10u * 16u - 18u) / 8u})
-    fixtures::PutU32(volume, 32 * kSector + 4 * n, 0x0FFFFFFF);
-  testing::TempDir dir;
-  ExcavatorOn on(dir.Write("fat32.img", volume));
-  CMdfExcavatorDlg& dialog = on.dialog;
-  ASSERT_TRUE(dialog.freeOnlyBox()->isEnabled());
-  EXPECT_EQ(dialog.field(CMdfExcavatorDlg::kIdCluster)->text(), "8");
-
-  dialog.Run();
-  ASSERT_EQ(dialog.fragments().size(), 1u) << "page 10 missing does not break the run";
-  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 47u);
-  EXPECT_GT(dialog.lastSearch().unitsSkipped, 0u);
-  EXPECT_EQ(dialog.list()->item(0, 3)->text(), "0-47");
-
-  // Unchecked: the plain search, in units of the cluster field from the start sector.
-  dialog.freeOnlyBox()->setChecked(false);
-  dialog.field(CMdfExcavatorDlg::kIdCluster)->setText("2");
-  dialog.Run();
-  ASSERT_EQ(dialog.fragments().size(), 1u);
-  EXPECT_EQ(dialog.fragments()[0].PagesFound(), 48u);
-  EXPECT_EQ(dialog.lastSearch().unitsSkipped, 0u);
-  EXPECT_TRUE(on.messages.stops.empty());
 }
 
 TEST(ExcavatorDialogTest, StopEndsTheSearchAZeroClusterAndAnUnreadableSourceAreRefused) {
