@@ -5,13 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/pagestore/page_store.h"
 #include "platform/block_devices.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
 #include "tools/allocation_map.h"
 #include "tools/file_system.h"
-#include "tools/fragment_extraction.h"
 #include "tools/fragment_search.h"
 
 namespace tollamer::tools {
@@ -118,19 +116,6 @@ TEST(VolumeImageTest, NtfsFreeClusterSearchReadsOnlyTheFreedTailOfATruncatedFile
   EXPECT_EQ(free.fragments[0].extra, "");
   EXPECT_FALSE(recording.Touched(whole.firstSector * kSectorSize,
                                  (whole.firstSector + 48 * 16) * kSectorSize));
-
-  // The carved tail opens as a data file at once.
-  std::atomic<bool> running{true};
-  RecordingMessages messages;
-  std::string out = dir.File("tail.mdf");
-  ExtractionResult x = ExtractFragmentsToFile(img, {&free.fragments[0]}, out, running, messages);
-  ASSERT_TRUE(x.completed);
-  EXPECT_EQ(x.pagesWritten, 48u);
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(out));
-  EXPECT_EQ(store.PageCount(), 96u);
-  EXPECT_EQ(store.ReadHeader(60)->pageId, 60u);
-  EXPECT_EQ(store.ReadHeader(10)->type, 0u);  // not carved: zero
 }
 
 TEST(VolumeImageTest, DamagedAllocationMapsStopTheFreeClusterSearch) {
