@@ -59,7 +59,7 @@ TEST(BackupConversionTest, PagesAreWrittenAtTheirOwnNumbers) {
   EXPECT_EQ(out.bytes, db.Image());
 }
 
-TEST(BackupConversionTest, OrderDuplicatesAndOffGridStartsFollowTheSectorWalk) {
+TEST(BackupConversionTest, OrderDuplicatesOffGridStartsAndNonPageStartsFollowTheSectorWalk) {
   Bytes page5 = fixtures::NumberedPages(5, 1);
   Bytes page2 = fixtures::NumberedPages(2, 1);
   Bytes page2b = page2;
