@@ -1,15 +1,11 @@
 // SQL 2005/2008 records laid out by their recorded physical places: a
 // table clustered on a non-unique key (hidden uniquifier, key columns
-// first), the fallback to the type-derived layout when the rows cannot be
-// trusted, and every pubs table of the real 2005 and 2008 files against the
-// same table of the real 2000 file.
+// first), and the fallback to the type-derived layout when the rows cannot
+// be trusted.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <map>
 #include <string>
 
-#include "engine/catalog/sql2000/open_catalog2000.h"
 #include "engine/catalog/sql2005/open_catalog_2005.h"
 #include "engine/rows/table_rows.h"
 #include "tests/fixtures/user_rows_clustered.h"
@@ -121,80 +117,6 @@ INSTANTIATE_TEST_SUITE_P(BothServers, ClusteredLayoutTest,
                            return info.param == FormatVersion::kSql2005 ? std::string("Sql2005")
                                                                         : std::string("Sql2008");
                          });
-
-// ---- the real pubs files ----
-
-struct RealFile {
-  RecordingMessages messages{false};
-  CMdfDatabase db{messages};
-  VersionSetting version = VersionSetting::kNone;
-
-  bool Open(const std::string& path, VersionSetting v) {
-    version = v;
-    if (!db.OpenFile(path)) return false;
-    if (v == VersionSetting::kSql2000) OpenCatalog2000(db);
-    else tollamer::sql2005::OpenCatalog2005(db);
-    return !db.catalog.tables.empty();
-  }
-  std::vector<Row> SortedRows(const std::string& name) {
-    std::vector<Row> rows;
-    for (const auto& [id, t] : db.catalog.tables) {
-      if (t.fullName != "dbo." + name) continue;
-      ForEachTableRow(db, version, id, [&](const Row& r) {
-        rows.push_back(r);
-        return true;
-      });
-    }
-    return rows;
-  }
-};
-
-// Cells where the three files hold different data, not different layouts:
-// each owner edited or reloaded pubs. (table, first cell, column index)
-struct KnownDifference {
-  std::string table;
-  std::string key;
-  size_t column;
-};
-const std::vector<KnownDifference> kDataDifferences = {
-    {"jobs", "14", 1},            // job_desc: "Designer" against "Web Designer"
-    {"publishers", "9901", 2},    // city München stored in another code page
-    {"titles", "MC3026", 9},      // pubdate: the load time
-    {"titles", "PC9999", 9},
-};
-
-std::vector<Row> Normalised(std::vector<Row> rows, const std::string& table) {
-  for (Row& r : rows) {
-    for (const KnownDifference& k : kDataDifferences)
-      if (k.table == table && !r.empty() && r[0] == k.key && k.column < r.size())
-        r[k.column] = "<differs>";
-    // text values: the 2000 reader shows 100 characters, 2005/2008 8000.
-    if (table == "pub_info" && r.size() == 3) r[2] = r[2].substr(0, 60);
-  }
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
-
-const char* const kPubsTables[] = {"authors", "discounts", "employee", "jobs",
-                                   "pub_info", "publishers", "roysched", "sales",
-                                   "stores", "titleauthor", "titles"};
-
-void ExpectSameRowsAs2000(const std::string& file) {
-  TOLLAMER_REQUIRE_REAL_FILE(p2000, "pubs-sql2000.mdf");
-  TOLLAMER_REQUIRE_REAL_FILE(p, file);
-  RealFile f2000, f;
-  ASSERT_TRUE(f2000.Open(p2000, VersionSetting::kSql2000));
-  ASSERT_TRUE(f.Open(p, VersionSetting::kSql2005));
-  for (const char* table : kPubsTables) {
-    SCOPED_TRACE(table);
-    std::vector<Row> expected = Normalised(f2000.SortedRows(table), table);
-    ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(Normalised(f.SortedRows(table), table), expected);
-  }
-}
-
-TEST(ClusteredLayoutRealTest, Pubs2005TablesDecodeAsIn2000) { ExpectSameRowsAs2000("pubs-sql2005.mdf"); }
-TEST(ClusteredLayoutRealTest, Pubs2008TablesDecodeAsIn2000) { ExpectSameRowsAs2000("pubs-sql2008.mdf"); }
 
 }  // namespace
 }  // namespace tollamer
