@@ -157,29 +157,6 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   EXPECT_EQ(grid.rows[0][0], std::string(100, 'q'));
 }
 
-TEST_F(TypedRowsTest, APageListedTwiceGivesItsRowsOnce) {
-  sql2000::Table2000 t;
-  t.id = 710;
-  t.name = "twice";
-  t.columns = {{"n", 56, 0, 4, 10, 0, true}};
-  t.records = {UserRecord(Columns(t.columns), {Fixed(Int32(7))})};
-  t.rowCount = 1;
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
-  sql2000::Layout2000 layout;
-  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
-  db_ = std::make_unique<CMdfDatabase>(messages_);
-  ASSERT_TRUE(db_->OpenFile(dir_.Write("t.mdf", file.Image())));
-  ASSERT_TRUE(OpenCatalog(*db_, VersionSetting::kSql2000).built);
-  const uint64_t page = layout.dataPages.at(710).front();
-  db_->dataPageLists[710] = {page, page};
-  size_t count = 0;
-  ForEachTypedRow(*db_, VersionSetting::kSql2000, 710, [&](const auto&) { return ++count, true; },
-                  stats_);
-  EXPECT_EQ(count, 1u);
-  EXPECT_EQ(stats_.pagesRepeated, 1u);
-}
-
 TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
   sql2000::Table2000 t;
   t.id = 720;
