@@ -118,49 +118,34 @@ TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
   EXPECT_EQ(Open(none).ShortDataBase(), 2u);
 }
 
+// Long values take their bounds from the end offsets; the complex flag is
+// each value's own and does not shift its neighbours.
 TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
   const Bytes rec = CdRecordBuilder().Short({0x01}).Long({'h', 'e', 'l', 'l', 'o'})
-                        .Long({'w', 'o', 'r', 'l', 'd', '!'}).Build();
+                        .Long(Bytes(24, 0xAA), true).Long({'w', 'o', 'r', 'l', 'd', '!'}).Build();
   EXPECT_EQ(rec[0], 0x21);
   const Bytes page = PageWith(rec);
   const CdRecord r = Open(page);
   const auto region = r.LocateLongRegion();
   // 1 + 1 + 2 CD bytes + 1 short byte.
   ASSERT_EQ(region, 5u);
-  const auto hello = r.Locate(1, region);
-  const auto world = r.Locate(2, region);
-  ASSERT_TRUE(hello && world);
-  // Region header, count, two end offsets, no cluster counts.
-  EXPECT_EQ(hello->dataOffset, 5u + 3u + 4u);
+  const auto hello = r.Locate(1, region), complex = r.Locate(2, region), world = r.Locate(3, region);
+  ASSERT_TRUE(hello && complex && world);
+  // Region header, count, three end offsets, no cluster counts.
+  EXPECT_EQ(hello->dataOffset, 5u + 3u + 6u);
   EXPECT_EQ(hello->lengthField, 6);
-  EXPECT_EQ(world->dataOffset, hello->dataOffset + 5);
+  EXPECT_FALSE(hello->Complex());
+  EXPECT_TRUE(complex->Complex());
+  EXPECT_EQ(complex->ByteCount(), 24u);
+  EXPECT_EQ(world->dataOffset, hello->dataOffset + 5 + 24);
   EXPECT_EQ(world->lengthField, 7);
   EXPECT_FALSE(world->Complex());
   EXPECT_EQ(r.Locate(1, std::nullopt), std::nullopt);
-}
-
-// The complex flag is each value's own and does not shift its neighbours.
-TEST(CdRecordTest, ComplexFlagsAndLaterClustersOfLongValues) {
-  const Bytes rec = CdRecordBuilder().Long(Bytes(24, 0xAA), true).Long(Bytes(36, 0xBB), true)
-                        .Long({'t', 'a', 'i', 'l'}).Build();
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  const auto region = r.LocateLongRegion();
-  const auto a = r.Locate(0, region), b = r.Locate(1, region), c = r.Locate(2, region);
-  ASSERT_TRUE(a && b && c);
-  EXPECT_TRUE(a->Complex() && b->Complex());
-  EXPECT_FALSE(c->Complex());
-  EXPECT_EQ(a->ByteCount(), 24u);
-  EXPECT_EQ(b->ByteCount(), 36u);
-  EXPECT_EQ(c->ByteCount(), 4u);
-  EXPECT_EQ(b->dataOffset, a->dataOffset + 24);
-  EXPECT_EQ(c->dataOffset, b->dataOffset + 36);
-  EXPECT_EQ(rec[c->dataOffset], 't');
   // Long values of later clusters count the per-cluster numbers.
   CdRecordBuilder later;
   later.Long({'A'});
-  for (int i = 1; i < 30; ++i) later.Null();
-  later.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
+  for (int i = 1; i < 31; ++i) later.Null();
+  later.Long({'B', 'B'}).Long({'C', 'C', 'C'});
   const Bytes later_rec = later.Build();
   const Bytes later_page = PageWith(later_rec);
   const CdRecord l = Open(later_page);
@@ -209,32 +194,25 @@ TEST(CdRecordTest, BrokenLongRegionsAndArraysPastThePageEndLocateNothing) {
 }
 
 TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {
-  {
+  const Bytes announced_cut = CdRecordBuilder().Short({1, 2, 3, 4}).Header(0x21).Build();
+  const struct {
+    Bytes record;
+    size_t at;
+    size_t notices;
+  } cases[] = {
+      {CdRecordBuilder().Long({'x'}).Build(), kAt, 0},
+      {CdRecordBuilder().Long({'x'}).LongHeader(2).Build(), kAt, 1},
+      // Announced, but the record ends at the page end before the region.
+      {announced_cut, kPageSize - announced_cut.size(), 1},
+      // Not announced: no message whatever follows the short data.
+      {CdRecordBuilder().Short({1}).Build(), kAt, 0},
+  };
+  for (const auto& c : cases) {
     RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).Build());
-    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
-    EXPECT_TRUE(messages.Quiet());
-  }
-  {
-    RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).LongHeader(2).Build());
-    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
-    EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kLongRegionMissing});
-  }
-  {
-    // Announced, but the record ends at the page end before the region.
-    RecordingMessages messages;
-    const Bytes rec = CdRecordBuilder().Short({1, 2, 3, 4}).Header(0x21).Build();
-    const Bytes page = PageWith(rec, kPageSize - rec.size());
-    CheckedLongRegion(Open(page, kPageSize - rec.size()), messages);
-    EXPECT_EQ(messages.notices.size(), 1u);
-  }
-  {
-    // Not announced: no message whatever follows the short data.
-    RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Short({1}).Build());
-    CheckedLongRegion(Open(page), messages);
-    EXPECT_TRUE(messages.Quiet());
+    const Bytes page = PageWith(c.record, c.at);
+    EXPECT_EQ(CheckedLongRegion(Open(page, c.at), messages).has_value(), c.at == kAt);
+    EXPECT_EQ(messages.notices,
+              std::vector<EngineNotice>(c.notices, EngineNotice::kLongRegionMissing));
   }
 }
 
