@@ -211,60 +211,50 @@ TEST(CompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
 }
 
 // Page compression: anchor prefixes and page symbols.
-class PageCompressedTest : public ::testing::Test {
- protected:
-  std::optional<Row> Decode(CdPageBuilder& builder, const Bytes& record,
-                            const std::map<uint16_t, ColumnInfo>& columns) {
-    const uint16_t at = builder.AddRecord(record);
-    page_ = builder.Build();
-    const ByteView page(page_);
+TEST(PageCompressedTest, AnchorPrefixesAndPageSymbols) {
+  RecordingMessages messages;
+  PageStore store(messages);
+  // `record` decoded on a page of `anchor` (if any) and `symbols`.
+  auto decode = [&](std::optional<Bytes> anchor, const std::vector<Bytes>& symbols,
+                    const Bytes& record, const std::map<uint16_t, ColumnInfo>& columns) {
+    CdPageBuilder b(300);
+    if (anchor) b.Anchor(*anchor);
+    if (!symbols.empty()) b.Dictionary(symbols);
+    const uint16_t at = b.AddRecord(record);
+    const Bytes bytes = b.Build();
+    const ByteView page(bytes);
     const auto info = ReadCompressionInfoHeader(page);
     EXPECT_TRUE(info);
-    AnchorEntries anchor;
-    if (info->hasAnchor) {
-      auto parsed = ParseAnchorRecord(page, info->anchorRecordOffset, columns, messages_);
-      EXPECT_TRUE(parsed);
-      if (parsed) anchor = *parsed;
-    }
-    DictionaryEntries dictionary;
-    if (info->hasDictionary) dictionary = ParseDictionary(page, info->dictionaryOffset);
-    return GridTexts(page, at, columns, anchor, dictionary, store_, messages_);
-  }
-
-  Bytes page_;
-  RecordingMessages messages_;
-  PageStore store_{messages_};
-};
-
-TEST_F(PageCompressedTest, APageSymbolAfterAThreeByteAnchorPrefix) {
-  const auto columns = Columns({{vt::kVarChar, 50}, {vt::kVarChar, 50}});
-  CdPageBuilder b(300);
-  b.Anchor(CdRecordBuilder().Short(Ascii("abcdef")).Null().Build())
-      .Dictionary({Ascii("unused"), Bytes{0x03, 'x', 'y'}});
-  // Column 1 has a NULL anchor: its symbol is taken whole.
-  const auto row = Decode(b, CdRecordBuilder().Symbol(1).Symbol(0).Build(), columns);
-  EXPECT_EQ(row, (Row{"abcxy", "unused"}));
-}
-
-TEST_F(PageCompressedTest, ShortValuesAndEmptyValuesWithAnAnchor) {
-  const auto columns = Columns({{vt::kVarChar, 50}, {vt::kInt}, {vt::kVarChar, 50}});
-  CdPageBuilder b(300);
-  b.Anchor(CdRecordBuilder().Short(Ascii("prefix")).Short({0x80, 0x07}).Short(Ascii("ab")).Build());
+    auto entries = anchor ? ParseAnchorRecord(page, info->anchorRecordOffset, columns, messages)
+                          : AnchorEntries{};
+    EXPECT_TRUE(entries);
+    const DictionaryEntries dictionary =
+        symbols.empty() ? DictionaryEntries{} : ParseDictionary(page, info->dictionaryOffset);
+    return GridTexts(page, at, columns, entries.value_or(AnchorEntries{}), dictionary, store,
+                     messages);
+  };
+  // A page symbol after a three-byte anchor prefix; column 1 has a NULL
+  // anchor, so its symbol is taken whole.
+  EXPECT_EQ(decode(CdRecordBuilder().Short(Ascii("abcdef")).Null().Build(),
+                   {Ascii("unused"), Bytes{0x03, 'x', 'y'}},
+                   CdRecordBuilder().Symbol(1).Symbol(0).Build(),
+                   Columns({{vt::kVarChar, 50}, {vt::kVarChar, 50}})),
+            (Row{"abcxy", "unused"}));
   // A prefix of 3 and "Z"; the anchor's int itself; a prefix longer than
   // the anchor value takes the anchor value whole.
-  const auto row =
-      Decode(b, CdRecordBuilder().Short({0x03, 'Z'}).Empty().Short({0x09, '!'}).Build(), columns);
-  EXPECT_EQ(row, (Row{"preZ", "7", "ab!"}));
-}
-
-TEST_F(PageCompressedTest, MissingSymbolsGiveEmptyText) {
-  const auto columns = Columns({{vt::kInt}});
-  CdPageBuilder b(300);
-  b.Dictionary({CompressedIntBytes(42)});
-  EXPECT_EQ(Decode(b, CdRecordBuilder().Symbol(0).Build(), columns), (Row{"42"}));
-  CdPageBuilder c(301);
-  c.Dictionary({CompressedIntBytes(42)});
-  EXPECT_EQ(Decode(c, CdRecordBuilder().Symbol(5).Build(), columns), (Row{""}));
+  EXPECT_EQ(decode(CdRecordBuilder().Short(Ascii("prefix")).Short({0x80, 0x07}).Short(Ascii("ab"))
+                       .Build(),
+                   {}, CdRecordBuilder().Short({0x03, 'Z'}).Empty().Short({0x09, '!'}).Build(),
+                   Columns({{vt::kVarChar, 50}, {vt::kInt}, {vt::kVarChar, 50}})),
+            (Row{"preZ", "7", "ab!"}));
+  // A symbol of the dictionary, and one it lacks: empty text.
+  const auto int_column = Columns({{vt::kInt}});
+  EXPECT_EQ(decode(std::nullopt, {CompressedIntBytes(42)}, CdRecordBuilder().Symbol(0).Build(),
+                   int_column),
+            (Row{"42"}));
+  EXPECT_EQ(decode(std::nullopt, {CompressedIntBytes(42)}, CdRecordBuilder().Symbol(5).Build(),
+                   int_column),
+            (Row{""}));
 }
 
 TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
