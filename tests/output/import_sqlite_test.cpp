@@ -149,6 +149,41 @@ TEST(SqliteImport, AnUnusableTargetIsReported) {
   EXPECT_EQ(OpenImportTarget("mysql://x", error), nullptr);
 }
 
+// A table sent in batches of uneven sizes (several rows per statement, one
+// by one across a transaction's end) arrives whole and in order.
+TEST(SqliteImport, RowsSentInUnevenBatchesArriveWholeAndInOrder) {
+  testing::TempDir dir;
+  const std::string path = dir.File("batches.db");
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+  ASSERT_TRUE(target) << error;
+  TableInfo table{.id = 5, .fullName = "dbo.t",
+                  .columns = {{1, {"n", "", "", "", value_type::kInt}},
+                              {2, {"s", "", "", "", value_type::kVarChar}}}};
+  std::string name;
+  ASSERT_TRUE(target->BeginTable(table, name)) << target->Error();
+  // Batch sizes that leave groups unaligned with the 10,000-row commits.
+  constexpr int64_t kRows = 2 * kSqliteRowsPerTransaction + 77;
+  int64_t next = 0;
+  for (int64_t size : {int64_t{1}, int64_t{49}, int64_t{50}, int64_t{333}, kRows}) {
+    std::string batch;
+    uint64_t count = 0;
+    for (; count < uint64_t(size) && next < kRows; ++count, ++next)
+      target->PrepareRow({TypedValue::Integer(next), TypedValue::Text("r" + std::to_string(next))},
+                         batch);
+    ASSERT_TRUE(target->AddPreparedRows(batch, count)) << target->Error();
+  }
+  ASSERT_TRUE(target->AddRow({TypedValue::Integer(kRows)})) << target->Error();
+  ASSERT_TRUE(target->EndTable()) << target->Error();
+  target.reset();
+
+  EXPECT_EQ(Sqlite(path).Row("SELECT count(*), sum(n = rowid - 1), sum(s = 'r' || n), "
+                            "sum(s IS NULL) FROM dbo_t"),
+            (std::vector<std::string>{std::to_string(kRows + 1), std::to_string(kRows + 1),
+                                      std::to_string(kRows), "1"}))
+      << "all rows, in the order sent, the short row's missing column NULL";
+}
+
 // The bytes a text or image column's LOB chain holds for each row, read
 // straight through the text pointers.
 std::vector<size_t> LobLengths(CMdfDatabase& db, VersionSetting version, const TableInfo& table,
