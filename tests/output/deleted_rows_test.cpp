@@ -3,7 +3,6 @@
 // files of both versions, each with where it was found; no live row is
 // reported deleted, and the live export never holds a deleted row.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "output/deleted_export.h"
 #include "tests/fixtures/deleting.h"
 #include "tests/fixtures/user_rows_database.h"
+#include "tests/output/every_type_import.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -279,15 +279,8 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
         ASSERT_TRUE(sqlite) << error;
         ImportDeletedRows(db, version, {}, *sqlite);
       }
-      sqlite3* out_db = nullptr;
-      ASSERT_EQ(sqlite3_open_v2(target.c_str(), &out_db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-      std::string tables;
-      sqlite3_exec(out_db, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'",
-                   [](void* into, int, char** v, char**) {
-                     *static_cast<std::string*>(into) = v[0] ? v[0] : "";
-                     return 0;
-                   }, &tables, nullptr);
-      sqlite3_close(out_db);
+      const std::string tables = testing::Sqlite(target).Row(
+          "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'")[0];
       EXPECT_EQ(tables, c.how == Deletion::kDrop
                             ? "dbo_dropped_" + std::to_string(dropped[0].owner) + "_deleted"
                             : "dbo_t_deleted");
