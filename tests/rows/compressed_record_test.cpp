@@ -62,45 +62,33 @@ TEST(CdRecordTest, NibblesLowFirstAndShortValuesInColumnOrder) {
   EXPECT_EQ(r.Locate(1, std::nullopt)->lengthField, 0);
 }
 
-TEST(CdRecordTest, ColumnThirtyIsLocatedThroughTheClusterByte) {
+// Columns past the first thirty are placed through the cluster bytes, one
+// per whole cluster of thirty, after the descriptor nibbles.
+TEST(CdRecordTest, ClusterBytesPlaceLaterColumnsAndLargeCountsTakeTwoBytes) {
   CdRecordBuilder b;
-  for (int i = 0; i < 30; ++i) b.Short({static_cast<uint8_t>(i)});
-  b.Short({0xAB, 0xCD});
+  for (int i = 0; i < 200; ++i) b.Short({static_cast<uint8_t>(i)});
   Bytes rec = b.Build();
-  // 1 header + 1 count + 16 CD bytes, then one cluster byte.
-  ASSERT_EQ(rec[18], 30);
   {
     const Bytes page = PageWith(rec);
     const CdRecord r = Open(page);
-    ASSERT_EQ(r.ShortDataBase(), 19u);
-    const auto c30 = r.Locate(30, std::nullopt);
-    ASSERT_TRUE(c30);
-    EXPECT_EQ(c30->dataOffset, 19u + 30u);
-    EXPECT_EQ(rec[c30->dataOffset], 0xAB);
-    EXPECT_EQ(c30->lengthField, 3);
+    EXPECT_EQ(r.ColumnCount(), 200u);
+    EXPECT_EQ(r.CountFieldSize(), 2u);
+    // 3 + 100 CD bytes + 6 cluster bytes.
+    EXPECT_EQ(r.ShortDataBase(), 109u);
+    for (uint32_t i : {0u, 29u, 30u, 150u, 199u}) {
+      const auto c = r.Locate(i, std::nullopt);
+      ASSERT_TRUE(c) << i;
+      EXPECT_EQ(rec[c->dataOffset], i) << i;
+      EXPECT_EQ(c->lengthField, 2) << i;
+    }
   }
-  // The cluster byte, not the nibbles of the first cluster, places it.
-  rec[18] = 5;
-  const Bytes page = PageWith(rec);
-  EXPECT_EQ(Open(page).Locate(30, std::nullopt)->dataOffset, 19u + 5u);
-  EXPECT_EQ(Open(page).Locate(29, std::nullopt)->dataOffset, 19u + 29u);
-}
-
-TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
-  CdRecordBuilder b;
-  for (int i = 0; i < 200; ++i) b.Short({static_cast<uint8_t>(i)});
-  const Bytes rec = b.Build();
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  EXPECT_EQ(r.ColumnCount(), 200u);
-  EXPECT_EQ(r.CountFieldSize(), 2u);
-  // 3 + 100 CD bytes + 6 cluster bytes.
-  EXPECT_EQ(r.ShortDataBase(), 109u);
-  for (uint32_t i : {0u, 29u, 30u, 150u, 199u}) {
-    const auto c = r.Locate(i, std::nullopt);
-    ASSERT_TRUE(c) << i;
-    EXPECT_EQ(rec[c->dataOffset], i) << i;
-  }
+  // The first cluster byte, not the nibbles of the first cluster, places
+  // column 30.
+  ASSERT_EQ(rec[103], 30);
+  rec[103] = 5;
+  const Bytes moved = PageWith(rec);
+  EXPECT_EQ(Open(moved).Locate(30, std::nullopt)->dataOffset, 109u + 5u);
+  EXPECT_EQ(Open(moved).Locate(29, std::nullopt)->dataOffset, 109u + 29u);
   // The 2-byte form is read for small counts as well.
   const Bytes wide = CdRecordBuilder().Short({0x42}).WideCount().Build();
   const Bytes wide_page = PageWith(wide);
