@@ -129,18 +129,10 @@ TEST_F(TypedRowsTest, TextIsReadInTheCodePageOfItsColumn) {
   }
 }
 
+// A text value of 3000 characters: the SQL 2000 grid shows 100 of them.
 TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
-  // A text value of 3000 characters: the SQL 2000 grid shows 100 of them;
-  // a char(20) of three letters, which the grid shows whole in 2005 files.
-  sql2000::Table2000 t;
-  t.id = 700;
-  t.name = "long";
-  t.columns = {{"body", 35, 0, 16, 0, 0, false}, {"code", 175, 0, 20, 0, 0, false},
-               {"when", 61, 0, 8, 23, 3, false}};
-  t.records.push_back(UserRecord(Columns(t.columns),
-                                 {Var(TextPointerBytes(kLobPageBase, 0), true),
-                                  Fixed(Char("abc", 20)), Fixed(DateTime(0, 0))}));
-  t.rowCount = 1;
+  sql2000::Table2000 t{700, "long", 1, {{"body", 35, 0, 16}}, 1};
+  t.records.push_back(UserRecord(Columns(t.columns), {Var(TextPointerBytes(kLobPageBase, 0), true)}));
   sql2000::Database2000 d;
   d.tables.push_back(t);
   FileBuilder file = sql2000::BuildDatabase2000(d);
@@ -149,12 +141,7 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   auto rows = Rows(file, VersionSetting::kSql2000, 700);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].text, body);
-  EXPECT_EQ(rows[0][1].text, "abc");
-  EXPECT_EQ(ExportText(rows[0][2]), "1900-01-01 00:00:00.000");
-  // The grid cuts its text.
-  TableGridPage grid = ShowTableData(*db_, version_, 700, 1);
-  ASSERT_EQ(grid.rows.size(), 1u);
-  EXPECT_EQ(grid.rows[0][0], std::string(100, 'q'));
+  EXPECT_EQ(ShowTableData(*db_, version_, 700, 1).rows, (std::vector<Texts>{{std::string(100, 'q')}}));
 }
 
 TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
