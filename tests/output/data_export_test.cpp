@@ -32,9 +32,7 @@ constexpr uint32_t kSoundTableId = 630;
 // breaks, NULLs, Unicode, binary). 36923 days: 2001-02-03; 0 days and
 // ticks: 1900-01-01 00:00, which the grid shows as NULL but is a real value.
 FileBuilder BuildTrickyDatabase2000() {
-  sql2000::Table2000 t;
-  t.id = kTrickyTableId;
-  t.name = "tricky";
+  sql2000::Table2000 t{kTrickyTableId, "tricky", 1};
   t.columns = {{"id", 56, 0, 4, 10, 0, true},      {"name", 167, 0, 100, 0, 0, false},
                {"note", 231, 0, 200, 0, 0, false}, {"data", 165, 0, 50, 0, 0, false},
                {"code", 175, 0, 10, 0, 0, false},  {"price", 60, 0, 8, 19, 4, false},
@@ -64,22 +62,14 @@ struct DamagedDatabase {
 };
 
 DamagedDatabase BuildDamagedDatabase2000() {
-  sql2000::Table2000 damaged;
-  damaged.id = kDamagedTableId;
-  damaged.name = "damaged";
-  damaged.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000, 0, 0, false}};
+  sql2000::Table2000 damaged{kDamagedTableId, "damaged", 1,
+                             {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 6, 3};
   for (int32_t i = 0; i < 6; ++i)
     damaged.records.push_back(
         UserRecord(Columns(damaged.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'a' + i))}));
-  damaged.dataPages = 3;
-  damaged.rowCount = 6;
-  sql2000::Table2000 sound;
-  sound.id = kSoundTableId;
-  sound.name = "sound";
-  sound.columns = {{"n", 56, 0, 4, 10, 0, true}};
+  sql2000::Table2000 sound{kSoundTableId, "sound", 1, {{"n", 56, 0, 4, 10, 0, true}}, 3};
   for (int32_t i = 0; i < 3; ++i)
     sound.records.push_back(UserRecord(Columns(sound.columns), {Fixed(Int32(100 + i))}));
-  sound.rowCount = 3;
   sql2000::Database2000 d;
   d.tables = {damaged, sound};
   sql2000::Layout2000 layout;

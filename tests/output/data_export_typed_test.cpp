@@ -145,13 +145,9 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
 }
 
 TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
-  sql2000::Table2000 t;
-  t.id = 720;
-  t.name = "freed";
-  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000, 0, 0, false}};
+  sql2000::Table2000 t{720, "freed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 4};
   for (int32_t i = 0; i < 4; ++i)
     t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'z'))}));
-  t.rowCount = 4;
   sql2000::Database2000 d;
   d.tables.push_back(t);
   sql2000::Layout2000 layout;
