@@ -83,9 +83,8 @@ TEST_P(ClusteredLayoutTest, ContradictingRowsFallBackToTheTypeLayout) {
   // A table laid out in column order (a heap: no uniquifier), whose rowset
   // column rows name a varchar column as fixed: the rows are not trusted
   // and the type-derived layout, right for this table, reads it.
-  fixtures::sql2005::Table2005 t;
-  t.name = "plain";
-  t.columns = {{"id", 56, 0, 4, 10, 0, true}, {"name", 167, 0, 20}, {"flag", 104, 0, 1}};
+  fixtures::sql2005::Table2005 t{
+      0, "plain", 1, {{"id", 56, 0, 4, 10, 0, true}, {"name", 167, 0, 20}, {"flag", 104, 0, 1}}};
   t.rowsetColumns = {{1, 1, 56, 4, 4, 1}, {2, 2, 167, 20, 9, 2}, {3, 3, 104, 1, 8, 3}};
   Bytes record = PlacedRecord(3, 9, {{4, 1, 0, Fixed(Int32(7))}, {-1, 2, 0, Var(Text("seven"))},
                                      {8, 3, 0, Bit(true)}});
@@ -97,9 +96,7 @@ TEST_P(ClusteredLayoutTest, ContradictingRowsFallBackToTheTypeLayout) {
 
 TEST_P(ClusteredLayoutTest, BitColumnsTakeTheirRecordedBits) {
   // Two bit columns whose recorded bits are swapped against column order.
-  fixtures::sql2005::Table2005 t;
-  t.name = "flags";
-  t.columns = {{"a", 104, 0, 1}, {"b", 104, 0, 1}, {"n", 56, 0, 4}};
+  fixtures::sql2005::Table2005 t{0, "flags", 1, {{"a", 104, 0, 1}, {"b", 104, 0, 1}, {"n", 56, 0, 4}}};
   t.rowsetColumns.push_back({1, 1, 104, 1, 8, 2});
   t.rowsetColumns.back().bitPos = 1;
   t.rowsetColumns.push_back({2, 2, 104, 1, 8, 3});
@@ -114,8 +111,7 @@ TEST_P(ClusteredLayoutTest, BitColumnsTakeTheirRecordedBits) {
 INSTANTIATE_TEST_SUITE_P(BothServers, ClusteredLayoutTest,
                          ::testing::Values(FormatVersion::kSql2005, FormatVersion::kSql2008),
                          [](const auto& info) {
-                           return info.param == FormatVersion::kSql2005 ? std::string("Sql2005")
-                                                                        : std::string("Sql2008");
+                           return info.param == FormatVersion::kSql2005 ? "Sql2005" : "Sql2008";
                          });
 
 }  // namespace

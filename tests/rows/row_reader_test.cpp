@@ -379,12 +379,7 @@ TEST_F(RowReaderTest, RowAndPageCompressedRecordsAreDecoded) {
   page_page.Dictionary({{0x03, 'f', 'i', 'x'}});
   page_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(9)).Symbol(0).Build());
   sql2005f::Database2005 d;
-  sql2005f::Table2005 t;
-  t.id = 800;
-  t.name = "packed";
-  t.columns = {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}};
-  t.dataPages = 2;
-  d.tables.push_back(t);
+  d.tables.push_back({800, "packed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20}}, 0, 2});
   sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
   SetTablePage2005(built, 800, 0, row_page.Build(), FormatVersion::kSql2008);
   SetTablePage2005(built, 800, 1, page_page.Build(), FormatVersion::kSql2008);
