@@ -82,8 +82,7 @@ struct Built {
 Built Build2000(bool clustered, Second second) {
   const auto cols = TableColumns<sql2000f::Column2000>();
   sql2000f::Database2000 d;
-  sql2000f::Table2000 t{kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})};
-  d.tables.push_back(t);
+  d.tables.push_back({kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})});
   const auto cols2 = TableColumns<sql2000f::Column2000>(second);
   if (second != Second::kNone)
     d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3, 1, false,
@@ -98,18 +97,9 @@ Built Build2000(bool clustered, Second second) {
 Built Build2005(bool clustered, Second second) {
   const auto cols = TableColumns<sql2005f::Column2005>();
   sql2005f::Database2005 d;
-  sql2005f::Table2005 t{kTable, "t", 1, cols, 5};
-  t.clustered = clustered;
-  d.tables.push_back(t);
+  d.tables.push_back({kTable, "t", 1, cols, 5, 1, clustered});
   const auto cols2 = TableColumns<sql2005f::Column2005>(second);
-  if (second != Second::kNone) {
-    t.columns = cols2;
-    t.id = kDroppedTable;
-    t.name = "gone";
-    t.rowCount = 3;
-    t.clustered = false;
-    d.tables.push_back(t);
-  }
+  if (second != Second::kNone) d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3});
   sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
   FillTablePages2005(built, kTable, {Rows(Columns(cols), {1, 2, 3, 4, 5})},
                      FormatVersion::kSql2008);
