@@ -194,14 +194,17 @@ TEST_F(RowReaderTest, EmptyNtextAndVarcharValuesByVersion) {
   }
 }
 
-TEST_F(RowReaderTest, AnOffRowVarcharMaxAsTheFirstVariableColumn) {
+// The xml column before the int takes no room in the fixed part.
+TEST_F(RowReaderTest, AnOffRowVarcharMaxAsTheFirstVariableColumnAndAnXmlColumn) {
   Bytes fragment = LobDataFragment(0x55, Text("first piece|second"));
   file_.SetPage(50, LobPage(page_layout::PageType::kTextMix, 50, {fragment}));
   Bytes pointer = InRowLobPointer(0, {LobLink{18, 50, 0, 1}});
-  AddPage({UserRecord({{167, 0xFFFF}, {56, 4}, {167, 10}},
-                      {Var(pointer, true), Fixed(Int32(4)), Var(Text("tail"))})});
-  Open({{"big", 167, 0xFFFF}, {"n", 56, 4}, {"s", 167, 10}}, VersionSetting::kSql2005);
-  EXPECT_EQ(Rows(), (std::vector<Row>{{"first piece|second", "4", "tail"}}));
+  AddPage({UserRecord({{167, 0xFFFF}, {241, 0xFFFF}, {56, 4}, {167, 10}},
+                      {Var(pointer, true), Var(XmlElementValue("e", "", "", "")), Fixed(Int32(4)),
+                       Var(Text("tail"))})});
+  Open({{"big", 167, 0xFFFF}, {"doc", 241, 0xFFFF}, {"n", 56, 4}, {"s", 167, 10}},
+       VersionSetting::kSql2005);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"first piece|second", "<e />", "4", "tail"}}));
   // An off-row value is cut to 800 characters.
   file_.SetPage(51, LobPage(page_layout::PageType::kTextMix, 51, {LobDataFragment(0x56, Bytes(1000, 'q'))}));
   pages_.clear();
@@ -268,13 +271,6 @@ TEST_F(RowReaderTest, GridPagesOfEightDataPages) {
     EXPECT_EQ(ShowTableData(*db_, v, kTable, 1).pageCount,
               v == VersionSetting::kSql2000 ? 2u : 1u);
   }
-}
-
-TEST_F(RowReaderTest, AnXmlColumnTakesNoRoomInTheFixedPart) {
-  AddPage({UserRecord({{241, 0xFFFF}, {56, 4}},
-                      {Var(XmlElementValue("e", "", "", "")), Fixed(Int32(12))})});
-  Open({{"doc", 241, 0xFFFF}, {"n", 56, 4}}, VersionSetting::kSql2005);
-  EXPECT_EQ(Rows(), (std::vector<Row>{{"<e />", "12"}}));
 }
 
 TEST_F(RowReaderTest, DamagedRecordsAndPagesAreSkippedOrCutShort) {
