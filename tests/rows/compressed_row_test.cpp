@@ -182,11 +182,10 @@ TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndAnExtraFirstEntryIsSkipped)
 
 TEST(CompressedRecordTest, RejectedRecords) {
   const auto columns = Columns({{vt::kVarChar, 500}});
-  // Header above 63.
-  EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x41).Build()).Decode(columns),
-            std::nullopt);
-  EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x81).Build()).Decode(columns),
-            std::nullopt);
+  // Headers above 63.
+  for (uint8_t header : {0x41, 0x81})
+    EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(header).Build()).Decode(columns),
+              std::nullopt);
   // A long value running past byte 8192.
   const Bytes rec = CdRecordBuilder().Long(Bytes(300, 'z')).Build();
   EXPECT_EQ(RowPage(rec, kPageSize - 100).Decode(columns), std::nullopt);
