@@ -80,16 +80,6 @@ DamagedDatabase BuildDamagedDatabase2000() {
   return out;
 }
 
-std::string Hex(std::string_view s) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-  return out;
-}
-
 class DataExportTest : public ::testing::Test {
  protected:
   CMdfDatabase& Open(const fixtures::FileBuilder& file) {
@@ -214,7 +204,7 @@ TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {
   std::ofstream(script) << "import csv,sys\n"
                            "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
                            "    for row in csv.reader(f):\n"
-                           "        print(' '.join(c.encode('utf-8').hex() or '-' for c in row))\n";
+                           "        print(' '.join(c.encode('utf-8').hex().upper() or '-' for c in row))\n";
   FILE* pipe = popen(("python3 " + script + " " + results[0].target).c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
@@ -232,8 +222,12 @@ TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {
   };
   std::string expected;
   for (const auto& row : rows) {
-    for (size_t i = 0; i < row.size(); ++i)
-      expected += (i ? " " : "") + (row[i].empty() ? std::string("-") : Hex(row[i]));
+    for (size_t i = 0; i < row.size(); ++i) {
+      expected += i ? " " : "";
+      if (row[i].empty()) expected += "-";
+      else AppendHexDigits(expected, ByteView(reinterpret_cast<const uint8_t*>(row[i].data()),
+                                              row[i].size()));
+    }
     expected += "\n";
   }
   EXPECT_EQ(output, expected);
