@@ -28,25 +28,6 @@ FileBuilder ThreePages() {
   return f;
 }
 
-TEST(PageStoreTest, DataFileOpensWithBaseZeroAndCountsWholePagesOnly) {
-  TempDir dir;
-  Bytes image = ThreePages().Image();
-  image.resize(image.size() + 1000);  // a trailing partial page
-  RecordingMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("a.mdf", image)));
-  EXPECT_EQ(store.Kind(), FileKind::kData);
-  EXPECT_EQ(store.PageBaseOffset(), 0u);
-  EXPECT_EQ(store.PageCount(), 3u);
-  std::optional<PageHeader> h = store.ReadHeader(2);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->pageId, 2u);
-  EXPECT_EQ(h->objId, 102u);
-  EXPECT_FALSE(store.ReadPage(3)) << "the partial page is no page";
-  EXPECT_FALSE(store.ReadPrefix(0, kPageSize + 1));
-  EXPECT_TRUE(messages.Quiet());
-}
-
 // Pages 0-3, then extents 2 and 3 and a page of extent 5; extent 1 and 4
 // never allocated.
 FileBuilder SparseDatabase() {
@@ -116,20 +97,28 @@ TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupCompressed);
 }
 
+// Page 0 is found after junk (none, sectors, a page and more); a trailing
+// partial page is no page.
 TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused) {
   TempDir dir;
   for (size_t prefix : {size_t{0}, size_t{512}, size_t{4096}, size_t{8192 + 1024}}) {
     Bytes image(prefix, 0xA5);
     Bytes pages = ThreePages().Image();
     image.insert(image.end(), pages.begin(), pages.end());
+    image.resize(image.size() + 1000);
     RecordingMessages messages;
     PageStore store(messages);
     ASSERT_TRUE(store.OpenFile(dir.Write("p" + std::to_string(prefix) + ".mdf", image)));
+    EXPECT_EQ(store.Kind(), FileKind::kData);
     EXPECT_EQ(store.PageBaseOffset(), prefix);
     EXPECT_EQ(store.PageCount(), 3u);
     std::optional<PageHeader> h = store.ReadHeader(2);
     ASSERT_TRUE(h) << prefix;
     EXPECT_EQ(h->pageId, 2u);
+    EXPECT_EQ(h->objId, 102u);
+    EXPECT_FALSE(store.ReadPage(3)) << prefix;
+    EXPECT_FALSE(store.ReadPrefix(0, kPageSize + 1)) << prefix;
+    EXPECT_TRUE(messages.Quiet());
   }
 
   FileBuilder secondary(3);
