@@ -51,7 +51,7 @@ TEST_F(IamChainTest, ExtentsBeyondTheFileAreNotExamined) {
     f.SetPage(10, IamPageBuilder(10, 5, 0).MarkExtent(7).MarkExtent(8).Build());
     std::vector<uint64_t> extents;
     ASSERT_TRUE(WalkIamChain(Open(f), 10, extents));
-    EXPECT_EQ(extents, pages == 64 ? std::vector<uint64_t>{7} : std::vector<uint64_t>{7, 8});
+    EXPECT_EQ(extents, (pages == 64 ? std::vector<uint64_t>{7} : std::vector<uint64_t>{7, 8}));
   }
 }
 
