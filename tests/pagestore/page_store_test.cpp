@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/sample_database.h"
+#include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -14,13 +15,7 @@ using fixtures::FileBuilder;
 using fixtures::PageBuilder;
 using testing::TempDir;
 
-Bytes DataPage(uint32_t id, uint32_t obj) {
-  PageBuilder b(PageType::kData, id);
-  b.ObjId(obj).Pminlen(8);
-  Bytes rec = {0x10, 0, 8, 0, 1, 2, 3, 4, 2, 0, 0};
-  b.AddRecord(rec);
-  return b.Build();
-}
+Bytes DataPage(uint32_t id, uint32_t obj) { return fixtures::OneRowDataPage(id, obj); }
 
 FileBuilder ThreePages() {
   FileBuilder f(3);
