@@ -125,26 +125,6 @@ TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused)
   EXPECT_EQ(store.RefusedFileId(), 5);
 }
 
-TEST(PageStoreTest, ReadPageRestoresTornBitsAndRawReadDoesNot) {
-  TempDir dir;
-  Bytes clean = DataPage(1, 5);
-  clean[kPageSize - 1] = 0x03;  // give sector 15's last byte low bits to lose
-  Bytes written = clean;
-  fixtures::ApplyTornBits(written, 2);
-  FileBuilder f(2);
-  f.SetPage(1, written);
-  RecordingMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("torn.mdf", f.Image())));
-  std::optional<Page> raw = store.ReadRawPage(1);
-  std::optional<Page> fixed = store.ReadPage(1);
-  ASSERT_TRUE(raw && fixed);
-  EXPECT_EQ(raw->bytes()[kPageSize - 1], 0x02);
-  EXPECT_EQ(fixed->bytes()[kPageSize - 1], 0x03);
-  EXPECT_TRUE(std::equal(clean.begin() + kHeaderSize, clean.end(),
-                         fixed->bytes().begin() + kHeaderSize));
-}
-
 TEST(PageStoreTest, BlockScanVisitsEveryPageInOrderAndCanStop) {
   TempDir dir;
   FileBuilder f(600);  // more than one 256-page block
