@@ -9,7 +9,6 @@
 #include "engine/catalog/sql2005/system_tables_2005.h"
 #include "tests/catalog2005/catalog2005_test_support.h"
 #include "tests/fixtures/record_builder.h"
-#include "tests/fixtures/sample_database.h"
 
 namespace tollamer::sql2005 {
 namespace {
@@ -243,27 +242,6 @@ TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   std::sort(all.begin(), all.end());
   EXPECT_EQ(second->db.dataPageLists.at(kOrders), all);
   EXPECT_TRUE(second->db.dataPageLists.at(kCustomers).empty());
-}
-
-TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
-  for (auto v : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
-    fixtures::FileBuilder file = fixtures::BuildSampleDatabase({v, 64, true});
-    EXPECT_GE(file.PageCount(), 64u);
-    PageOwnerConflict conflict;
-    auto o = OpenBuilt(file, conflict);
-    EXPECT_EQ(DetectServerVersion(o->db.Store()).setting, VersionSetting::kSql2005);
-    const Catalog& c = o->db.catalog;
-    EXPECT_FALSE(o->result.usedFallback);
-    ASSERT_EQ(c.tables.size(), 3u);
-    EXPECT_EQ(FindTableByName(c, "dbo.authors")->columns.at(1).typeName, "id");
-    EXPECT_EQ(FindTableByName(c, "dbo.sales")->rowCount, 2100u);
-    EXPECT_EQ(o->db.dataPageLists.at(FindTableByName(c, "dbo.sales")->id).size(), 20u);
-    ASSERT_EQ(c.views.size(), 1u);
-    EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
-    EXPECT_EQ(c.procedures.size(), 1u);
-    EXPECT_EQ(c.functions.size(), 1u);
-    EXPECT_EQ(c.userTypes.size(), 2u);
-  }
 }
 
 }  // namespace
