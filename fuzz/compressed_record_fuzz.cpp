@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/rows/compressed_page_info.h"
 #include "engine/rows/compressed_record.h"
@@ -54,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                 : std::span<const uint8_t>{});
   tollamer::SilentMessages messages;
   tollamer::PageStore unopened(messages);
+  // Compressed records belong to the 2005-and-later format.
+  const tollamer::RecordTraits& traits =
+      tollamer::ProfileFor(tollamer::VersionSetting::kSql2005)->Records();
 
   tollamer::AnchorEntries anchor;
   tollamer::DictionaryEntries dictionary;
@@ -75,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)record->Locate(c, long_region);
     }
     auto values = tollamer::DecodeCompressedTyped(page, *offset, columns, anchor, dictionary,
-                                                  unopened, messages);
+                                                  unopened, traits, messages);
     if (!values) continue;
     std::vector<std::string> texts;
     tollamer::SetCompressedGridTexts(std::move(*values), columns, texts);
