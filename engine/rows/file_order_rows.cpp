@@ -84,6 +84,9 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
           for (size_t i = starts[b]; i < starts[b + 1]; ++i)
             if (numbers.empty() || numbers.back() != entries[i].page) numbers.push_back(entries[i].page);
           std::vector<size_t> piece_of(tables.size(), SIZE_MAX);
+          // One row's values, decoded record after record into the same
+          // buffers while the rows are formatted at once.
+          std::vector<TypedValue> values;
           size_t next = starts[b];
           reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
             for (; next < starts[b + 1] && entries[next].page == page_number; ++next) {
@@ -96,18 +99,16 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
               const FileOrderTable& table = tables[t];
               const TableRecordWalk& walk = *table.rows->walk;
               const RecordVisitor on_record = [&](const TableRecord& record) {
-                std::optional<std::vector<TypedValue>> values =
-                    RecordValues(walk.Store(), piece.messages, walk, record);
-                if (!values) {
+                if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
                   ++piece.rowsRejected;
                   return true;
                 }
                 ++piece.rowsRead;
                 ++piece.rows.batch.rowCount;
                 if (table.format)
-                  table.format(*values, piece.rows.batch.text);
+                  table.format(values, piece.rows.batch.text);
                 else
-                  piece.rows.values.push_back(std::move(*values));
+                  piece.rows.values.push_back(std::move(values));
                 return true;
               };
               if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record) ==
