@@ -1,12 +1,14 @@
 #include "engine/rows/typed_decode.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
 #include "engine/values/date_time_text.h"
 #include "engine/values/decimal_text.h"
 #include "engine/values/large_values.h"
+#include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "engine/values/wide_text.h"
 #include "engine/values/xml_value.h"
@@ -140,18 +142,32 @@ char* PutDigitsBackward(char* end, unsigned __int128 m) {
     for (int i = 0; i < 9; ++i, part /= 10) *--end = static_cast<char>('0' + part % 10);
   }
   uint64_t low = static_cast<uint64_t>(m);
-  do {
-    *--end = static_cast<char>('0' + low % 10);
-    low /= 10;
-  } while (low != 0);
+  for (; low >= 100; low /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (low % 100)], 2);
+  }
+  if (low >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * low], 2);
+  } else {
+    *--end = static_cast<char>('0' + low);
+  }
   return end;
 }
 
 // Sign byte (1 positive, 0 negative), then the magnitude little-endian;
 // written into `out`'s text as "-123.4500", with `scale` decimals.
 void DecimalInto(ByteView v, uint8_t scale, TypedValue& out) {
-  unsigned __int128 magnitude = 0;
-  for (size_t i = v.size(); i > 1; --i) magnitude = (magnitude << 8) | v.data()[i - 1];
+  // Up to 16 magnitude bytes (17 stored bytes at precision 29 to 38).
+  std::array<uint8_t, 16> le{};
+  const size_t stored = v.size() > 1 ? v.size() - 1 : 0;
+  std::memcpy(le.data(), v.data() + 1, std::min(stored, le.size()));
+  uint64_t low = 0, high = 0;
+  for (size_t i = 8; i > 0; --i) {
+    low = (low << 8) | le[i - 1];
+    high = (high << 8) | le[i + 7];
+  }
+  const unsigned __int128 magnitude = (static_cast<unsigned __int128>(high) << 64) | low;
   char buf[40];
   char* const end = buf + sizeof buf;
   const char* digits = PutDigitsBackward(end, magnitude);

@@ -12,16 +12,18 @@ namespace tollamer {
 
 // `value` as exactly `width` digits at `at` (the high ones dropped when
 // wider); returns the end.
+// "00" to "99": numbers written two digits a step.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int n = 0; n < 100; ++n) {
+    pairs[2 * n] = static_cast<char>('0' + n / 10);
+    pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return pairs;
+}();
+
 inline char* PutFixedDigits(char* at, uint64_t value, int width) {
-  // Two digits a step from a table of "00" to "99".
-  static constexpr std::array<char, 200> kPairs = [] {
-    std::array<char, 200> pairs{};
-    for (int n = 0; n < 100; ++n) {
-      pairs[2 * n] = static_cast<char>('0' + n / 10);
-      pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
-    }
-    return pairs;
-  }();
+  const std::array<char, 200>& kPairs = kDigitPairs;
   int d = width;
   for (; d >= 2; d -= 2, value /= 100) {
     const size_t pair = 2 * static_cast<size_t>(value % 100);
