@@ -26,7 +26,12 @@ void AppendExportText(std::string& out, const TypedValue& v) {
       out += "0x";
       AppendHexDigits(out, ByteView(v.bytes.data(), v.bytes.size()));
       return;
-    case TypedKind::kGuid: out += GuidText(v.bytes); return;
+    case TypedKind::kGuid:
+      if (v.bytes.size() == 16) {
+        char buf[kUniqueIdentifierText];
+        out.append(buf, PutUniqueIdentifierText(buf, v.bytes.data()));
+      }
+      return;
   }
 }
 
