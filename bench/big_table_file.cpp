@@ -8,7 +8,7 @@
 #include "engine/pagestore/iam_layout.h"
 #include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/pfs_layout.h"
-#include "tests/fixtures/page_checksum.h"
+#include "tests/fixtures/page_builder.h"
 #include "tests/fixtures/sql2005_database.h"
 #include "tests/fixtures/user_rows_database.h"
 

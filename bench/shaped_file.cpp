@@ -50,15 +50,6 @@ Bytes Float(double v) {
   return LittleEndian(bits, 8);
 }
 
-// datetime2(7): 5 bytes of 100 ns ticks since midnight, 3 bytes of days
-// since 0001-01-01.
-Bytes DateTime2(uint32_t days, uint64_t ticks) {
-  Bytes out = LittleEndian(ticks, 5);
-  Bytes d = LittleEndian(days, 3);
-  out.insert(out.end(), d.begin(), d.end());
-  return out;
-}
-
 Bytes Guid(uint64_t n) {
   Bytes out = LittleEndian(0x9E3779B97F4A7C15ULL * (n + 1), 8);
   Bytes low = LittleEndian(n ^ 0xA5A5A5A5A5A5ULL, 8);

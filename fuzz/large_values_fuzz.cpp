@@ -27,11 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool root = flags & 2;
 
   std::string value;
-  tollamer::ReadTextValue2000(store, page, slot, 1, value, root, unicode);
+  tollamer::ReadTextValue(store, tollamer::kTextTree2000, page, slot, 1, value, root, unicode);
   value.clear();
-  tollamer::ReadTextValue2005(store, page, slot, 1, value, root, unicode);
-  (void)tollamer::ReadTextFragment2000(store, page, slot, 1);
-  (void)tollamer::ReadTextFragment2005(store, page, slot, 1);
+  tollamer::ReadTextValue(store, tollamer::kTextTree2005, page, slot, 1, value, root, unicode);
+  (void)tollamer::ReadTextFragment(store, tollamer::kTextTree2000, page, slot, 1);
+  (void)tollamer::ReadTextFragment(store, tollamer::kTextTree2005, page, slot, 1);
   if (tail.size() > 8) {
     tollamer::ByteView pointer(tail.subspan(8));
     value.clear();

@@ -15,6 +15,7 @@
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/server_version.h"
+#include "engine/values/large_values.h"
 
 namespace tollamer {
 
@@ -44,6 +45,12 @@ struct RecordTraits {
   // A complex variable column points off the row (row-overflow and LOB
   // pages); without this a complex flag is damage.
   bool offRowValues = false;
+  // What the text/ntext/image trees of the format accept.
+  TextTreeRules textTree = kTextTree2000;
+  // The record grid shows values as the SQL 2000 viewer did: a damaged
+  // decimal as 0, no text for the types SQL 2000 lacks, char values cut at
+  // ten blanks, text and ntext cut shorter.
+  bool gridTexts2000 = false;
 };
 
 // The owner a data page's header names, for a page no table's list holds.

@@ -18,7 +18,8 @@ std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offs
                                                const std::map<uint16_t, ColumnInfo>& columns,
                                                const AnchorEntries& anchor,
                                                const DictionaryEntries& dictionary,
-                                               const PageStore& store, EngineMessages& messages,
+                                               const PageStore& store, const RecordTraits& traits,
+                                               EngineMessages& messages,
                                                const Value& not_stored, Expand expand) {
   if (record_offset >= page_layout::kPageSize) return std::nullopt;
   const auto record = CdRecord::Open(page, record_offset);
@@ -30,7 +31,7 @@ std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offs
   const uint32_t stored = record->ColumnCount();
   const uint32_t skipped = stored == columns.size() + 1 ? 1 : 0;
 
-  const CompressedPageContext context{page, record_offset, dictionary, store};
+  const CompressedPageContext context{page, record_offset, dictionary, store, traits};
   std::vector<Value> row;
   row.reserve(columns.size());
   uint32_t position = 0;
@@ -59,8 +60,8 @@ std::optional<std::vector<Value>> DecodeRecord(ByteView page, size_t record_offs
 std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
     const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
-    EngineMessages& messages) {
-  return DecodeRecord(page, record_offset, columns, anchor, dictionary, store, messages,
+    const RecordTraits& traits, EngineMessages& messages) {
+  return DecodeRecord(page, record_offset, columns, anchor, dictionary, store, traits, messages,
                       TypedValue::Null(), ExpandCompressedTyped);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/catalog/format_profile.h"
 #include "engine/pagestore/byte_view.h"
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page_store.h"
@@ -25,10 +26,11 @@ namespace tollamer {
 // is not a CD record (header above 63), when its arrays cannot be read
 // inside the page, or when a value would run past byte 8192. A long data
 // region that cannot be located shows the long-region notice once and
-// decoding goes on. Columns the record does not store are NULL.
+// decoding goes on. Columns the record does not store are NULL. Off-row
+// values are read by `traits`, those of the file's format.
 std::optional<std::vector<TypedValue>> DecodeCompressedTyped(
     ByteView page, size_t record_offset, const std::map<uint16_t, ColumnInfo>& columns,
     const AnchorEntries& anchor, const DictionaryEntries& dictionary, const PageStore& store,
-    EngineMessages& messages);
+    const RecordTraits& traits, EngineMessages& messages);
 
 }  // namespace tollamer

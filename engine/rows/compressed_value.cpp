@@ -119,7 +119,7 @@ TypedValue ExpandCompressedTyped(const CompressedPageContext& context, uint8_t c
       break;
   }
   TypedValue typed = CompressedValueTyped(column, value.Buffer(), value.Length(),
-                                          location.Complex(), context.store);
+                                          location.Complex(), context.store, context.traits);
   if (assembled == Assembled::kZeroLength)
     typed.source = ValueSource::kNoBytes;
   else if (typed.source == ValueSource::kNoBytes)

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/catalog/format_profile.h"
 #include "engine/pagestore/byte_view.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/rows/compressed_page_info.h"
@@ -16,12 +17,13 @@
 namespace tollamer {
 
 // What a value is expanded from: the page, the record's offset in it, the
-// page's dictionary and the store that off-row values are read from.
+// page's dictionary, and the store and rules off-row values are read by.
 struct CompressedPageContext {
   ByteView page;
   size_t recordOffset = 0;
   const DictionaryEntries& dictionary;
   const PageStore& store;
+  const RecordTraits& traits;
 };
 
 // The value of the column whose CD code is `code` and whose bytes are at

@@ -15,7 +15,8 @@ constexpr size_t kTextPointerSize = 16;
 }  // namespace
 
 TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_t length,
-                                bool complex, const PageStore& store) {
+                                bool complex, const PageStore& store,
+                                const RecordTraits& traits) {
   using namespace value_type;
   length = std::min(length, buffer.size());
   const ByteView value = buffer.Slice(0, length).value_or(ByteView());
@@ -71,7 +72,7 @@ TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_
       const bool pointer = column.xtype == kText || column.xtype == kNText || column.xtype == kImage;
       cell.length = static_cast<uint16_t>(pointer ? std::max(length, kTextPointerSize) : length);
       cell.complex = complex;
-      return DecodeCellTyped(store, VersionSetting::kSql2005, column, cell, buffer);
+      return DecodeCellTyped(store, traits, column, cell, buffer);
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/catalog/format_profile.h"
 #include "engine/pagestore/byte_view.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/rows/typed_value.h"
@@ -15,8 +16,8 @@ namespace tollamer {
 
 // `buffer` holds the assembled value in its first `length` bytes followed by
 // zeros; `complex` marks a value whose bytes are an in-row pointer to data
-// kept elsewhere. A zero-length value is the type's zero or empty value.
+// kept elsewhere, read by `traits`. A zero-length value is the type's zero or empty value.
 TypedValue CompressedValueTyped(const ColumnInfo& column, ByteView buffer, size_t length,
-                                bool complex, const PageStore& store);
+                                bool complex, const PageStore& store, const RecordTraits& traits);
 
 }  // namespace tollamer

@@ -63,7 +63,6 @@ class TableRecordWalk {
 
   TableInfo& Table() const { return *table_; }
   const FormatProfile& Profile() const { return *profile_; }
-  VersionSetting Version() const { return profile_->Setting(); }
   const std::vector<ColumnPlan>& Plan() const { return plan_; }
 
   // The table's data page list, found or built as the readers do on entry

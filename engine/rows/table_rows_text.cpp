@@ -273,14 +273,15 @@ bool RecordTexts(const PageStore& store, EngineMessages& messages, const TableRe
     return true;
   }
   // Cell by cell, each value formatted as soon as it is decoded.
-  const GridStyle style{walk.Version() == VersionSetting::kSql2000, false};
+  const RecordTraits& traits = walk.Profile().Records();
+  const GridStyle style{traits.gridTexts2000, false};
   const std::vector<ColumnPlan>& plan = walk.Plan();
   row.resize(std::min(record.cells.size(), plan.size()));
   const ByteView bytes = record.Record();
   thread_local TypedValue value;  // its text and the row's trade allocations
   for (size_t i = 0; i < row.size(); ++i) {
     const ColumnInfo& column = *plan[i].column;
-    DecodeCellTypedInto(store, walk.Version(), column, record.cells[i], bytes, value);
+    DecodeCellTypedInto(store, traits, column, record.cells[i], bytes, value);
     SetGridText(value, column, style, row[i]);
   }
   return true;

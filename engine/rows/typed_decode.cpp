@@ -241,26 +241,23 @@ size_t FixedSize(const ColumnInfo& c) {
 }
 
 // `*readable` is false when the bytes are no text pointer.
-std::string PointerText(const PageStore& store, VersionSetting version, ByteView pointer_bytes,
+std::string PointerText(const PageStore& store, const RecordTraits& traits, ByteView pointer_bytes,
                         bool unicode, bool* readable) {
   std::string value;
   std::optional<TextPointer> p = DecodeTextPointer(pointer_bytes);
   *readable = p.has_value();
   if (!p || p->pageId == 0) return value;
-  if (version == VersionSetting::kSql2000)
-    ReadTextValue2000(store, p->pageId, p->slotId, p->fileId, value, true, unicode);
-  else
-    ReadTextValue2005(store, p->pageId, p->slotId, p->fileId, value, true, unicode);
+  ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
   return value;
 }
 
-TypedValue VariableValue(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, const ColumnInfo& c,
                          const CellLocation& cell, ByteView record) {
   const ByteView bytes = record.Slice(cell.offset, cell.length).value_or(ByteView());
-  const bool is2005 = version == VersionSetting::kSql2005;
-  // SQL 7.0/2000 rows keep no values off the row; a complex flag there is damage.
-  const bool off_row = cell.complex && is2005;
-  if (cell.complex && !is2005 && (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
+  // Where rows keep no values off the row, a complex flag is damage.
+  const bool off_row = cell.complex && traits.offRowValues;
+  if (cell.complex && !traits.offRowValues &&
+      (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
     return WithSource(TypedValue::Text({}), ValueSource::kUnreadable);
   auto overflow = [&](uint8_t as_type) {
     std::string v;
@@ -289,7 +286,7 @@ TypedValue VariableValue(const PageStore& store, VersionSetting version, const C
     case vt::kText:
     case vt::kNText: {
       bool readable = false;
-      std::string v = PointerText(store, version, bytes, c.xtype == vt::kNText, &readable);
+      std::string v = PointerText(store, traits, bytes, c.xtype == vt::kNText, &readable);
       TypedValue t = TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
                                                            : std::move(v));
       if (!readable) t.source = ValueSource::kUnreadable;
@@ -298,7 +295,7 @@ TypedValue VariableValue(const PageStore& store, VersionSetting version, const C
     case vt::kImage: {
       bool readable = false;
       TypedValue t =
-          TypedValue::Bytes(ToVector(PointerText(store, version, bytes, false, &readable)));
+          TypedValue::Bytes(ToVector(PointerText(store, traits, bytes, false, &readable)));
       if (!readable) t.source = ValueSource::kUnreadable;
       return t;
     }
@@ -312,11 +309,11 @@ TypedValue VariableValue(const PageStore& store, VersionSetting version, const C
 }
 
 // The value with how the record held it.
-TypedValue VariableTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+TypedValue VariableTyped(const PageStore& store, const RecordTraits& traits, const ColumnInfo& c,
                          const CellLocation& cell, ByteView record) {
-  TypedValue v = VariableValue(store, version, c, cell, record);
+  TypedValue v = VariableValue(store, traits, c, cell, record);
   if (v.source != ValueSource::kStored) return v;
-  if (cell.complex && version == VersionSetting::kSql2005)
+  if (cell.complex && traits.offRowValues)
     v.source = ValueSource::kOffRow;
   else if (!record.Contains(cell.offset, cell.length) || cell.length == 0)
     v.source = ValueSource::kNoBytes;
@@ -429,7 +426,7 @@ bool VariableInRowInto(const ColumnInfo& c, const CellLocation& cell, ByteView r
 
 }  // namespace
 
-void DecodeCellTypedInto(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+void DecodeCellTypedInto(const PageStore& store, const RecordTraits& traits, const ColumnInfo& c,
                          const CellLocation& cell, ByteView record, TypedValue& out) {
   switch (cell.kind) {
     case CellKind::kNull: return ResetTo(out, TypedKind::kNull);
@@ -441,16 +438,16 @@ void DecodeCellTypedInto(const PageStore& store, VersionSetting version, const C
     case CellKind::kBit: return FixedInto(vt::kBit, c, record, cell.offset, cell.bit, out);
     case CellKind::kVariable:
       if (!VariableInRowInto(c, cell, record, out))
-        out = VariableTyped(store, version, c, cell, record);
+        out = VariableTyped(store, traits, c, cell, record);
       return;
   }
   ResetTo(out, TypedKind::kNull);
 }
 
-TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version, const ColumnInfo& c,
+TypedValue DecodeCellTyped(const PageStore& store, const RecordTraits& traits, const ColumnInfo& c,
                            const CellLocation& cell, ByteView record) {
   TypedValue v;
-  DecodeCellTypedInto(store, version, c, cell, record, v);
+  DecodeCellTypedInto(store, traits, c, cell, record, v);
   return v;
 }
 
@@ -478,16 +475,16 @@ bool RecordValuesInto(const PageStore& store, EngineMessages& messages,
     const PageCompression& pc = record.compression ? *record.compression : kNone;
     std::optional<std::vector<TypedValue>> values =
         DecodeCompressedTyped(record.page, record.recordOffset, walk.Table().columns, pc.anchor,
-                              pc.dictionary, store, messages);
+                              pc.dictionary, store, walk.Profile().Records(), messages);
     if (!values) return false;
     row = std::move(*values);
     return true;
   }
   const ByteView bytes = record.Record();
-  const VersionSetting version = walk.Version();
+  const RecordTraits& traits = walk.Profile().Records();
   row.resize(std::min(record.cells.size(), plan.size()));
   for (size_t i = 0; i < row.size(); ++i)
-    DecodeCellTypedInto(store, version, *plan[i].column, record.cells[i], bytes, row[i]);
+    DecodeCellTypedInto(store, traits, *plan[i].column, record.cells[i], bytes, row[i]);
   return true;
 }
 

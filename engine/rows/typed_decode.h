@@ -11,7 +11,7 @@
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/byte_view.h"
-#include "engine/pagestore/server_version.h"
+#include "engine/catalog/format_profile.h"
 #include "engine/rows/row_reader.h"
 #include "engine/rows/typed_value.h"
 
@@ -23,13 +23,14 @@ namespace tollamer {
 TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t offset,
                             uint8_t bit);
 
-// One located cell. `record` is the page from the record's offset on.
-TypedValue DecodeCellTyped(const PageStore& store, VersionSetting version,
+// One located cell of a record of a format with `traits`. `record` is the
+// page from the record's offset on.
+TypedValue DecodeCellTyped(const PageStore& store, const RecordTraits& traits,
                            const ColumnInfo& column, const CellLocation& cell, ByteView record);
 // The same into `out`, keeping its text and byte buffers: a row's values
 // decoded record after record allocate only when a value outgrows the one
 // the record before left there.
-void DecodeCellTypedInto(const PageStore& store, VersionSetting version,
+void DecodeCellTypedInto(const PageStore& store, const RecordTraits& traits,
                          const ColumnInfo& column, const CellLocation& cell, ByteView record,
                          TypedValue& out);
 

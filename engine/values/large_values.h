@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/values/value_types.h"
 
@@ -33,25 +34,34 @@ inline constexpr uint8_t kOverflowModuleText = 0;
 void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
                        std::string& value, uint16_t code_page = 0);
 
-// Appends the value whose record is (page_id, slot_id) in a SQL 7.0/2000
-// file. `root` is true for the record a text pointer names; `unicode`
-// converts ntext data from UTF-16.
-void ReadTextValue2000(const PageStore& store, uint32_t page_id, uint16_t slot_id,
-                       uint16_t file_id, std::string& value, bool root, bool unicode);
+// What a format accepts while it follows a text/ntext/image tree. SQL 7.0
+// and 2000 read any page the tree names; SQL 2005 and later read only pages
+// inside the file with a sound header (header version 1, file 1, zero
+// reserved bytes, a known page type). The two formats also bound slots and
+// record offsets differently.
+struct TextTreeRules {
+  bool screenPages = false;
+  uint16_t minNodeOffset = 0;     // a root or node record starts here or later
+  uint16_t maxFragmentSlot = 0;   // the highest slot of a data fragment
+  uint16_t minFragmentOffset = 0; // a data fragment's record starts here or later
+};
 
-// The same for SQL 2005/2008 files, where pages are first screened: inside
-// the file, header version 1, file id 1, zero reserved bytes, a known type.
-void ReadTextValue2005(const PageStore& store, uint32_t page_id, uint16_t slot_id,
-                       uint16_t file_id, std::string& value, bool root, bool unicode);
+inline constexpr TextTreeRules kTextTree2000{false, 4, 4096, page_layout::kHeaderSize};
+inline constexpr TextTreeRules kTextTree2005{true, 0, 4095, 4};
+
+// Appends the value whose record is (page_id, slot_id), read by `rules`.
+// `root` is true for the record a text pointer names; `unicode` converts
+// ntext data from UTF-16.
+void ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
+                   uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
+                   bool unicode);
 
 // The data of one data fragment, or nothing when the fragment cannot be
 // located within its page.
-std::optional<std::vector<uint8_t>> ReadTextFragment2000(const PageStore& store,
-                                                         uint32_t page_id, uint16_t slot_id,
-                                                         uint16_t file_id);
-std::optional<std::vector<uint8_t>> ReadTextFragment2005(const PageStore& store,
-                                                         uint32_t page_id, uint16_t slot_id,
-                                                         uint16_t file_id);
+std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,
+                                                     const TextTreeRules& rules,
+                                                     uint32_t page_id, uint16_t slot_id,
+                                                     uint16_t file_id);
 
 // The page, slot and file a 16-byte text pointer names; nothing when the
 // bytes are too short.

@@ -16,15 +16,9 @@ using page_layout::kHeaderSize;
 using page_layout::kPageSize;
 
 // Record offsets of large-value records lie below this.
-constexpr uint32_t kRecordOffsetLimit = 0x2000;
-constexpr uint16_t kMinRecordOffset = 4;
-// A SQL 2000 fragment: slot below 4097, data ending before byte 8179.
-constexpr uint16_t kMaxFragmentSlot2000 = 4096;
-constexpr size_t kFragmentDataLimit2000 = 8179;
+constexpr uint32_t kRecordOffsetLimit = kPageSize;
 
-enum class TextVersion { k2000, k2005 };
-
-// Page types a SQL 2005/2008 text value may be read from.
+// Page types a screened text tree may be read from.
 bool KnownPageType(uint8_t type) {
   static constexpr std::array<uint8_t, 12> kTypes = {1, 2, 3, 4, 8, 9, 10, 11, 13, 15, 16, 17};
   for (uint8_t t : kTypes)
@@ -32,8 +26,7 @@ bool KnownPageType(uint8_t type) {
   return false;
 }
 
-// A page of a SQL 2005/2008 file is read only when its header is sound.
-bool AcceptablePage2005(const Page& page) {
+bool SoundPage(const Page& page) {
   std::optional<PageHeader> h = PageHeader::Decode(page.view());
   return h && h->headerVersion == page_layout::kValidHeaderVersion &&
          h->fileId == kPrimaryFileId && h->reservedZero && KnownPageType(h->type);
@@ -62,20 +55,18 @@ std::optional<Link> ReadLink(ByteView record, bool root, size_t i) {
 
 class TextWalk {
  public:
-  TextWalk(const PageStore& store, TextVersion version, bool unicode, std::string& value)
-      : store_(store), version_(version), unicode_(unicode), value_(value) {}
+  TextWalk(const PageStore& store, const TextTreeRules& rules, bool unicode, std::string& value)
+      : store_(store), rules_(rules), unicode_(unicode), value_(value) {}
 
   // `depth` 0 is the record the text pointer names.
   void Read(uint32_t page_id, uint16_t slot_id, bool root, int depth) {
     if (depth > kMaxTextLevel || !visits_.First(page_id, slot_id)) return;
-    if (version_ == TextVersion::k2005 && !InsideFile(store_, page_id)) return;
+    if (rules_.screenPages && !InsideFile(store_, page_id)) return;
     std::optional<LobRecord> record = LocateLobRecord(store_, page_id, slot_id);
     if (!record) return;
-    if (version_ == TextVersion::k2005 && !AcceptablePage2005(record->page))
-      return;
+    if (rules_.screenPages && !SoundPage(record->page)) return;
     const uint16_t offset = record->offset;
-    if (version_ == TextVersion::k2000 && offset < kMinRecordOffset) return;
-    if (offset >= kRecordOffsetLimit) return;
+    if (offset < rules_.minNodeOffset || offset >= kRecordOffsetLimit) return;
 
     ByteView rec = record->Bytes();
     const uint16_t type = rec.LeOr<uint16_t>(kRecordType);
@@ -101,9 +92,7 @@ class TextWalk {
         Read(link->page, link->slot, false, depth + 1);
       } else {
         std::optional<std::vector<uint8_t>> fragment =
-            version_ == TextVersion::k2000
-                ? ReadTextFragment2000(store_, link->page, link->slot, link->file)
-                : ReadTextFragment2005(store_, link->page, link->slot, link->file);
+            ReadTextFragment(store_, rules_, link->page, link->slot, link->file);
         if (fragment) AppendLobData(*fragment, unicode_, value_);
       }
     }
@@ -111,7 +100,7 @@ class TextWalk {
 
  private:
   const PageStore& store_;
-  TextVersion version_;
+  const TextTreeRules& rules_;
   bool unicode_;
   std::string& value_;
   LobVisits visits_;
@@ -130,47 +119,26 @@ std::optional<TextPointer> DecodeTextPointer(ByteView bytes) {
                      bytes.LeOr<uint16_t>(kTextPointerSlotId)};
 }
 
-void ReadTextValue2000(const PageStore& store, uint32_t page_id, uint16_t slot_id,
-                       uint16_t file_id, std::string& value, bool root, bool unicode) {
+void ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
+                   uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
+                   bool unicode) {
   (void)file_id;  // only the primary file is read
-  TextWalk(store, TextVersion::k2000, unicode, value).Read(page_id, slot_id, root, 0);
+  TextWalk(store, rules, unicode, value).Read(page_id, slot_id, root, 0);
 }
 
-void ReadTextValue2005(const PageStore& store, uint32_t page_id, uint16_t slot_id,
-                       uint16_t file_id, std::string& value, bool root, bool unicode) {
-  (void)file_id;
-  TextWalk(store, TextVersion::k2005, unicode, value).Read(page_id, slot_id, root, 0);
-}
-
-std::optional<std::vector<uint8_t>> ReadTextFragment2000(const PageStore& store,
-                                                         uint32_t page_id, uint16_t slot_id,
-                                                         uint16_t file_id) {
-  if (slot_id > kMaxFragmentSlot2000 || file_id != kPrimaryFileId) return std::nullopt;
+std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,
+                                                     const TextTreeRules& rules,
+                                                     uint32_t page_id, uint16_t slot_id,
+                                                     uint16_t file_id) {
+  if (slot_id > rules.maxFragmentSlot || file_id != kPrimaryFileId) return std::nullopt;
   std::optional<LobRecord> record = LocateLobRecord(store, page_id, slot_id);
   if (!record) return std::nullopt;
   const size_t offset = record->offset;
-  if (offset < kHeaderSize || offset >= kPageSize) return std::nullopt;
+  if (offset < rules.minFragmentOffset || offset >= kRecordOffsetLimit) return std::nullopt;
   std::optional<uint16_t> length = record->Bytes().U16(kRecordLength);
   if (!length || *length < kFragmentData) return std::nullopt;
-  const size_t data_length = *length - kFragmentData;
-  if (offset + data_length >= kFragmentDataLimit2000) return std::nullopt;
-  std::optional<ByteView> data = record->PageView().Slice(offset + kFragmentData, data_length);
-  if (!data) return std::nullopt;
-  return Copy(*data);
-}
-
-std::optional<std::vector<uint8_t>> ReadTextFragment2005(const PageStore& store,
-                                                         uint32_t page_id, uint16_t slot_id,
-                                                         uint16_t file_id) {
-  if (2 * size_t{slot_id} + 2 > kPageSize || file_id != kPrimaryFileId) return std::nullopt;
-  std::optional<LobRecord> record = LocateLobRecord(store, page_id, slot_id);
-  if (!record) return std::nullopt;
-  const size_t offset = record->offset;
-  if (offset < kMinRecordOffset || offset >= kRecordOffsetLimit) return std::nullopt;
-  std::optional<uint16_t> length = record->Bytes().U16(kRecordLength);
-  if (!length || *length < kFragmentData) return std::nullopt;
-  const size_t data_length = *length - kFragmentData;
-  std::optional<ByteView> data = record->PageView().Slice(offset + kFragmentData, data_length);
+  std::optional<ByteView> data =
+      record->PageView().Slice(offset + kFragmentData, *length - kFragmentData);
   if (!data) return std::nullopt;
   return Copy(*data);
 }

@@ -2,32 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/catalog/mdf_database.h"
-#include "tests/fixtures/file_builder.h"
-#include "tests/test_support.h"
+#include "tests/catalog2000/hand_pages2000.h"
 
 namespace tollamer {
 namespace {
 
-using namespace page_layout;
-using fixtures::Bytes;
-using fixtures::FileBuilder;
-using fixtures::PageBuilder;
+using namespace testing2000;
+using SystemPageScanTest = HandFileTest;
 
 Bytes Page(PageType type, uint32_t id, uint32_t obj, uint8_t header_version = 1) {
   return PageBuilder(type, id).ObjId(obj).HeaderVersion(header_version).Build();
 }
-
-class SystemPageScanTest : public ::testing::Test {
- protected:
-  CMdfDatabase& Open(const FileBuilder& f) {
-    EXPECT_TRUE(db_.OpenFile(dir_.Write("scan.mdf", f.Image())));
-    return db_;
-  }
-  testing::TempDir dir_;
-  RecordingMessages messages_;
-  CMdfDatabase db_{messages_};
-};
 
 TEST_F(SystemPageScanTest, Sql2005FilesDataPagesByObjectIdInPageOrder) {
   FileBuilder f(600);

@@ -18,10 +18,14 @@ class CatalogBuild2000Test : public HandFileTest {
   }
 };
 
-TEST_F(CatalogBuild2000Test, OwnersNamesAndModuleKinds) {
+// Names with their owners, modules by kind; of two tables with one id
+// (500), the first row found is kept whole.
+TEST_F(CatalogBuild2000Test, OwnersNamesModuleKindsAndDuplicateIds) {
   Database2000 desc = SampleDatabase2000();
   desc.users.push_back({5, "sales team"});
   desc.tables.push_back({900, "orphan", 77, {{"a"}}, 2, 1, false, {}});  // owner 77 is unknown
+  desc.tables.push_back({500, "first", 1, {{"a"}}, 1, 1, false, {}});
+  desc.tables.push_back({500, "second", 1, {{"b"}, {"c"}}, 9, 1, false, {}});
   desc.modules.push_back({901, "Sales", ModuleKind::kView, 5, {"create view Sales as select 1"}, false});
   desc.modules.push_back({902, "GetOrders", ModuleKind::kProcedure, 5, {"create proc GetOrders"}, false});
   Catalog c = OpenDescribed(desc);
@@ -39,6 +43,11 @@ TEST_F(CatalogBuild2000Test, OwnersNamesAndModuleKinds) {
   std::vector<uint32_t> ids;
   for (const auto& [id, t] : c.tables) ids.push_back(id);
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+  EXPECT_EQ(c.tables.at(500).fullName, "dbo.first");
+  EXPECT_EQ(c.tables.at(500).rowCount, 1u);
+  ASSERT_EQ(c.tables.at(500).columns.size(), 2u);
+  EXPECT_EQ(c.tables.at(500).columns.at(1).name, "a") << "a second colid 1 is dropped";
+  EXPECT_EQ(c.tables.at(500).columns.at(2).name, "c");
 }
 
 TEST_F(CatalogBuild2000Test, ColumnsTypesRowCountsAndDefinitionTexts) {
@@ -77,19 +86,6 @@ TEST_F(CatalogBuild2000Test, ColumnsTypesRowCountsAndDefinitionTexts) {
             "CREATE FUNCTION fn_discount (@q int) RETURNS decimal(4,2)\r\nAS BEGIN RETURN 5.0 END "
             "-- 折扣\r\n")
       << "UTF-16 pieces become UTF-8";
-}
-
-TEST_F(CatalogBuild2000Test, DuplicateTableIdsKeepTheFirstRowFound) {
-  Database2000 desc;
-  desc.tables.push_back({500, "first", 1, {{"a"}}, 1, 1, false, {}});
-  desc.tables.push_back({500, "second", 1, {{"b"}, {"c"}}, 9, 1, false, {}});
-  Catalog c = OpenDescribed(desc);
-  ASSERT_EQ(c.tables.size(), 1u);
-  EXPECT_EQ(c.tables.at(500).fullName, "dbo.first");
-  EXPECT_EQ(c.tables.at(500).rowCount, 1u);
-  ASSERT_EQ(c.tables.at(500).columns.size(), 2u);
-  EXPECT_EQ(c.tables.at(500).columns.at(1).name, "a") << "a second colid 1 is dropped";
-  EXPECT_EQ(c.tables.at(500).columns.at(2).name, "c");
 }
 
 TEST_F(CatalogBuild2000Test, DamagedRowsAreSkippedWithoutReadingPastThePage) {

@@ -49,17 +49,16 @@ TEST_F(TablePages2000Test, DataPageCountDecidesWhetherExtentsAreRead) {
 }
 
 TEST_F(TablePages2000Test, DamagedIamReportsFailure) {
-  FileBuilder wrong_type = TableFile(3);
-  wrong_type.SetPage(17, DataPage(17, kTable));
-  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(wrong_type), kTable));
-  db_.Teardown();
-  FileBuilder broken_chain = TableFile(8);
-  broken_chain.SetPage(17, Iam(17, kTable, {40}, {6}, /*next=*/40));
-  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(broken_chain), kTable));
-  db_.Teardown();
-  FileBuilder looping = TableFile(8);
-  looping.SetPage(17, Iam(17, kTable, {40}, {6}, /*next=*/17));
-  EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(looping), kTable)) << "a chain that loops";
+  const std::pair<uint32_t, Bytes> cases[] = {
+      {3, DataPage(17, kTable)},             // not an IAM page
+      {8, Iam(17, kTable, {40}, {6}, 40)},   // the chain goes on to a data page
+      {8, Iam(17, kTable, {40}, {6}, 17)}};  // the chain loops
+  for (const auto& [data_pages, iam] : cases) {
+    FileBuilder f = TableFile(data_pages);
+    f.SetPage(17, iam);
+    EXPECT_FALSE(LocateTablePages2000(OpenWithCatalog(f), kTable)) << data_pages;
+    db_.Teardown();
+  }
 }
 
 TEST_F(TablePages2000Test, RowSearchPassesOverPagesWhoseFirstRowHasNoPages) {

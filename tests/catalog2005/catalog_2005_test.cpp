@@ -2,12 +2,13 @@
 // how damage is met, and the page lists of the tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/catalog/sql2005/locate_system_tables_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
 #include "tests/catalog2005/catalog2005_test_support.h"
 #include "tests/fixtures/record_builder.h"
-#include "tests/fixtures/sample_database.h"
 
 namespace tollamer::sql2005 {
 namespace {
@@ -53,10 +54,13 @@ Database2005 Sample(FormatVersion v = FormatVersion::kSql2008) {
   return d;
 }
 
-TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesAndTypes) {
+// The catalog, and the tables' pages: their unit's single pages, then its
+// extent pages.
+TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesTypesAndPages) {
   for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
     PageOwnerConflict conflict;
-    auto o = OpenBuilt(BuildDatabase2005(Sample(v)).file, conflict);
+    Built2005 built = BuildDatabase2005(Sample(v));
+    auto o = OpenBuilt(built.file, conflict);
     const Catalog& c = o->db.catalog;
     EXPECT_FALSE(o->result.usedFallback);
     EXPECT_EQ(o->result.allocUnitRowsMatched, 9);
@@ -104,21 +108,16 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesAndTypes) {
     EXPECT_EQ(c.procedures[0].fullName, "uspLoad");  // no schema
     ASSERT_EQ(c.functions.size(), 1u);  // the inline function and the trigger stay out
     EXPECT_EQ(c.functions[0].text, "CREATE FUNCTION fn_wide() RETURNS int");  // from UTF-16
-  }
-}
 
-TEST(Catalog2005, TablePagesComeFromTheirUnitSingleThenExtentPages) {
-  PageOwnerConflict conflict;
-  Built2005 built = BuildDatabase2005(Sample());
-  auto o = OpenBuilt(built.file, conflict);
-  // Customers, and the table named only through sysrowsetrefs.
-  for (uint32_t id : {kCustomers, kViaRefs}) {
-    const std::vector<uint32_t> pages = built.layout.tables.at(id).DataPages();
-    EXPECT_EQ(o->db.dataPageLists.at(id), std::vector<uint64_t>(pages.begin(), pages.end())) << id;
+    // Customers, and the table named only through sysrowsetrefs.
+    for (uint32_t id : {kCustomers, kViaRefs}) {
+      const std::vector<uint32_t> pages = built.layout.tables.at(id).DataPages();
+      EXPECT_EQ(o->db.dataPageLists.at(id), std::vector<uint64_t>(pages.begin(), pages.end())) << id;
+    }
+    EXPECT_EQ(o->db.dataPageLists.at(kCustomers).size(), 30u);
+    // Each table's first page m_objId names it.
+    for (const auto& [id, unit] : built.layout.tables) EXPECT_EQ(o->db.pageOwnerMap.at(unit.pageObjId), id);
   }
-  EXPECT_EQ(o->db.dataPageLists.at(kCustomers).size(), 30u);
-  // Each table's first page m_objId names it.
-  for (const auto& [id, unit] : built.layout.tables) EXPECT_EQ(o->db.pageOwnerMap.at(unit.pageObjId), id);
 }
 
 // A duplicate column id keeps the first row; rows that are no columns stay
@@ -175,7 +174,9 @@ TEST(Catalog2005, ManyTablesEachGetTheirOwnRowsAndPages) {
   }
 }
 
-TEST(Catalog2005, ModuleTexts) {
+// Module texts off-row, in pieces, in UTF-16 or not, and with a piece
+// reaching past its record; an object name reaching past the page.
+TEST(Catalog2005, ModuleTextsAndNamesReachingPastThePage) {
   Database2005 d = Sample();
   std::string long_text(12000, 'x');
   long_text.replace(0, 6, "CREATE");
@@ -192,36 +193,33 @@ TEST(Catalog2005, ModuleTexts) {
                                       ObjValueRowBytes(3004, narrow, false)};
   d.modules.push_back({3003, "wide", "P ", 1, {}});
   d.modules.push_back({3004, "narrow", "P ", 1, {}});
-  PageOwnerConflict conflict;
-  auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
-  const auto& procs = o->db.catalog.procedures;
-  ASSERT_EQ(procs.size(), 4u);
-  EXPECT_EQ(procs[0].text, long_text);  // off-row, over two text pages
-  EXPECT_EQ(procs[1].text, "first second");
-  EXPECT_EQ(procs[2].text, "0123456789012345678 ");
-  EXPECT_EQ(procs[3].text, std::string(38, 'n'));
-}
-
-TEST(Catalog2005, ModuleTextAndObjectNameReachingPastThePage) {
-  Database2005 d = Sample();
-  d.modules = {{3001, "p", "P ", 1, {"kept"}}};
-  // A row whose imageval would end 8100 bytes into the record.
-  Bytes bad = ObjValueRowBytes(3001, {'A', 'B'}, false);
+  // A row whose imageval would end 8100 bytes into the record: "kept" stays
+  // the text of 3005.
+  d.modules.push_back({3005, "p", "P ", 1, {"kept"}});
+  Bytes bad = ObjValueRowBytes(3005, {'A', 'B'}, false);
   PutU16(bad, 24, 8100);
-  d.extraSystemRows[kSysobjvalues] = {bad};
+  d.extraSystemRows[kSysobjvalues].push_back(bad);
   // An object name running past the page is cut.
   Bytes row = SchObjRowBytes(4001, 1, "U ", Utf16("Big"));
   PutU16(row, 44 + 6, 0xF000);  // the name's end offset, far past the page
   d.extraSystemRows[kSysschobjs] = {row};
   PageOwnerConflict conflict;
   auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);
-  EXPECT_EQ(o->db.catalog.procedures.at(0).text, "kept");
+  const auto& procs = o->db.catalog.procedures;
+  ASSERT_EQ(procs.size(), 5u);
+  EXPECT_EQ(procs[0].text, long_text);  // off-row, over two text pages
+  EXPECT_EQ(procs[1].text, "first second");
+  EXPECT_EQ(procs[2].text, "0123456789012345678 ");
+  EXPECT_EQ(procs[3].text, std::string(38, 'n'));
+  EXPECT_EQ(procs[4].text, "kept");
   ASSERT_TRUE(o->db.catalog.tables.contains(4001));
   const std::string& name = o->db.catalog.tables.at(4001).fullName;
   EXPECT_EQ(name.rfind("dbo.Big", 0), 0u);
   EXPECT_LE(name.size(), 4u + 128u * 3u);  // at most one sysname's worth
 }
 
+// Two tables whose pages name one object: the conflict is shown once per
+// flag, and the whole-file scan files every page under the first table.
 TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   Database2005 d = Sample();
   d.tables[0].pageObjId = 0x5A;
@@ -237,27 +235,13 @@ TEST(Catalog2005, PageOwnerConflictIsShownOncePerFlag) {
   auto second = OpenBuilt(built.file, conflict);
   EXPECT_TRUE(second->messages.Quiet());
   EXPECT_TRUE(conflict.IsSet());
-}
-
-TEST(SampleDatabase2005, DemoFilesOpenWithTheirTablesAndModules) {
-  for (auto v : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
-    fixtures::FileBuilder file = fixtures::BuildSampleDatabase({v, 64, true});
-    EXPECT_GE(file.PageCount(), 64u);
-    PageOwnerConflict conflict;
-    auto o = OpenBuilt(file, conflict);
-    EXPECT_EQ(DetectServerVersion(o->db.Store()).setting, VersionSetting::kSql2005);
-    const Catalog& c = o->db.catalog;
-    EXPECT_FALSE(o->result.usedFallback);
-    ASSERT_EQ(c.tables.size(), 3u);
-    EXPECT_EQ(FindTableByName(c, "dbo.authors")->columns.at(1).typeName, "id");
-    EXPECT_EQ(FindTableByName(c, "dbo.sales")->rowCount, 2100u);
-    EXPECT_EQ(o->db.dataPageLists.at(FindTableByName(c, "dbo.sales")->id).size(), 20u);
-    ASSERT_EQ(c.views.size(), 1u);
-    EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
-    EXPECT_EQ(c.procedures.size(), 1u);
-    EXPECT_EQ(c.functions.size(), 1u);
-    EXPECT_EQ(c.userTypes.size(), 2u);
-  }
+  ScanFileForTable2005(second->db, 0, true);
+  std::vector<uint64_t> all;
+  for (uint32_t id : {kOrders, kCustomers})
+    for (uint32_t p : built.layout.tables.at(id).DataPages()) all.push_back(p);
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(second->db.dataPageLists.at(kOrders), all);
+  EXPECT_TRUE(second->db.dataPageLists.at(kCustomers).empty());
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // their allocation structures are damaged, and the whole-file data scans.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "engine/catalog/sql2005/locate_system_tables_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
@@ -167,21 +165,6 @@ TEST(ScanFileForTable2005, OneTableAndAllTablesFollowThePageOwners) {
   EXPECT_EQ(o->db.dataPageLists.at(1002), Wide(built.layout.tables.at(1002).DataPages()));
   ASSERT_TRUE(o->db.dataPageLists.contains(1003));  // kept, empty
   EXPECT_TRUE(o->db.dataPageLists.at(1003).empty());
-}
-
-TEST(ScanFileForTable2005, SharedObjIdFilesEveryPageUnderTheFirstTable) {
-  Database2005 d = TwoTables();
-  d.tables[0].pageObjId = 0x5A;
-  d.tables[1].pageObjId = 0x5A;
-  Built2005 built = BuildDatabase2005(d);
-  PageOwnerConflict conflict;
-  auto o = OpenBuilt(built.file, conflict);
-  ScanFileForTable2005(o->db, 0, true);
-  std::vector<uint64_t> all = Wide(built.layout.tables.at(1001).DataPages());
-  for (uint32_t p : built.layout.tables.at(1002).DataPages()) all.push_back(p);
-  std::sort(all.begin(), all.end());
-  EXPECT_EQ(o->db.dataPageLists.at(1001), all);
-  EXPECT_TRUE(o->db.dataPageLists.at(1002).empty());
 }
 
 }  // namespace

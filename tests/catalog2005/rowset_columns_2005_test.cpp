@@ -16,31 +16,10 @@ using fixtures::Bytes;
 using fixtures::FormatVersion;
 using fixtures::sql2005::RowsetColumn2005;
 
-// ---- row decoders ----
+// ---- row decoders (the whole files below read well-formed rows, the
+// index-row halves of offset and null bit included) ----
 
 using fixtures::PageWithRecord;
-
-TEST(RowsetColumnRows, LeafHalvesOfOffsetAndNullBit) {
-  // lname of the real 2008 employee rowset: offset 0xFFFFFFFE (leaf -2,
-  // index row -1), nullbit 0x00010002 (leaf 2, index row 1).
-  RowsetColumn2005 c{4, 2, 167, 30, -2, 2, 0, 1, -1, 1};
-  Bytes page = PageWithRecord(fixtures::sql2005::RscolsRowBytes(0x0100000000190000ull, c));
-  std::optional<RscolsRow> row = DecodeRscolsRow(page, 96);
-  ASSERT_TRUE(row);
-  EXPECT_EQ(row->rowsetId, 0x0100000000190000ull);
-  EXPECT_EQ(row->rscolid, 4u);
-  EXPECT_EQ(row->column.leafOffset, -2);
-  EXPECT_EQ(row->column.nullBit, 2);
-  EXPECT_EQ(row->column.xtype, 167);
-
-  Bytes hobt = PageWithRecord(fixtures::sql2005::HobtColumnRowBytes(0x0100000000190000ull, c));
-  std::optional<HobtColumnRow> h = DecodeHobtColumnRow(hobt, 96);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->hbcolid, 2u);
-  EXPECT_EQ(h->column.leafOffset, -2);
-  EXPECT_EQ(h->column.nullBit, 2);
-  EXPECT_EQ(h->column.xtype, 167);
-}
 
 TEST(RowsetColumnRows, OtherShapesAndCutRecordsAreNotRead) {
   // Real files hold pages with m_objId 3 whose rows are of another table
@@ -179,33 +158,25 @@ TEST_P(LayoutOfFiles, TheClusteredTableGetsItsRecordedPlaces) {
   EXPECT_FALSE(o->db.catalog.tables.at(77).physicalLayout2005.known);
 }
 
-TEST_P(LayoutOfFiles, ConflictingRowsForOneColumnLeaveTheLayoutUnknown) {
+// A column described twice: the same row again (a page listed twice)
+// changes nothing, a contradicting row leaves the layout unknown. A damaged
+// rowset column unit neither stops nor rescans the open.
+TEST_P(LayoutOfFiles, ConflictingRowsOrADamagedUnitLeaveTheLayoutUnknown) {
   fixtures::sql2005::Database2005 d = Employees();
   fixtures::sql2005::Built2005 probe = fixtures::sql2005::BuildDatabase2005(d);
-  uint64_t rowset = probe.layout.tables.at(kEmployee).rowsetId;
-  RowsetColumn2005 other{3, 4, 175, 1, 40, 4};
-  RowsetColumn2005 same = d.tables[0].rowsetColumns[3];
-  if (Is2005()) {
-    d.extraSystemRows[13] = {fixtures::sql2005::HobtColumnRowBytes(rowset, same)};
-  } else {
-    d.extraSystemRows[3] = {fixtures::sql2005::RscolsRowBytes(rowset, same)};
-  }
-  // The same row twice (a page listed twice) changes nothing.
+  const uint64_t rowset = probe.layout.tables.at(kEmployee).rowsetId;
+  const uint32_t layout_table = Is2005() ? 13 : 3;
+  auto row_of = [&](const RowsetColumn2005& c) {
+    return Is2005() ? fixtures::sql2005::HobtColumnRowBytes(rowset, c)
+                    : fixtures::sql2005::RscolsRowBytes(rowset, c);
+  };
+  d.extraSystemRows[layout_table] = {row_of(d.tables[0].rowsetColumns[3])};
   EXPECT_TRUE(Open(d)->db.catalog.tables.at(kEmployee).physicalLayout2005.known);
-  if (Is2005()) {
-    other.hbcolid = 3;
-    d.extraSystemRows[13] = {fixtures::sql2005::HobtColumnRowBytes(rowset, other)};
-  } else {
-    d.extraSystemRows[3] = {fixtures::sql2005::RscolsRowBytes(rowset, other)};
-  }
+  d.extraSystemRows[layout_table] = {row_of({3, Is2005() ? 3u : 4u, 175, 1, 40, 4})};
   EXPECT_FALSE(Open(d)->db.catalog.tables.at(kEmployee).physicalLayout2005.known);
-}
 
-TEST_P(LayoutOfFiles, ADamagedRowsetColumnUnitNeitherStopsNorRescansTheOpen) {
-  fixtures::sql2005::Database2005 d = Employees();
-  fixtures::sql2005::Built2005 probe = fixtures::sql2005::BuildDatabase2005(d);
-  uint32_t layout_table = Is2005() ? 13 : 3;
-  // Its IAM page is named as a data page of the table.
+  d.extraSystemRows.clear();
+  // The unit's IAM page is named as a data page of the table.
   d.systemIamPage[layout_table] = probe.layout.tables.at(kEmployee).singlePages.at(0);
   auto o = Open(d);
   EXPECT_FALSE(o->result.usedFallback);

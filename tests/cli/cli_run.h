@@ -7,7 +7,9 @@
 
 namespace tollamer::testing {
 
-inline CommandResult RunCli(const std::string& args, bool with_stderr = false) {
+using CliResult = CommandResult;
+
+inline CliResult Cli(const std::string& args, bool with_stderr = false) {
   return RunCommand(std::string(TOLLAMER_CLI_PATH) + " " + args, with_stderr);
 }
 

@@ -3,7 +3,6 @@
 // files of both versions, each with where it was found; no live row is
 // reported deleted, and the live export never holds a deleted row.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "output/deleted_export.h"
 #include "tests/fixtures/deleting.h"
 #include "tests/fixtures/user_rows_database.h"
+#include "tests/output/every_type_import.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -82,8 +82,7 @@ struct Built {
 Built Build2000(bool clustered, Second second) {
   const auto cols = TableColumns<sql2000f::Column2000>();
   sql2000f::Database2000 d;
-  sql2000f::Table2000 t{kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})};
-  d.tables.push_back(t);
+  d.tables.push_back({kTable, "t", 1, cols, 5, 1, clustered, Rows(Columns(cols), {1, 2, 3, 4, 5})});
   const auto cols2 = TableColumns<sql2000f::Column2000>(second);
   if (second != Second::kNone)
     d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3, 1, false,
@@ -98,18 +97,9 @@ Built Build2000(bool clustered, Second second) {
 Built Build2005(bool clustered, Second second) {
   const auto cols = TableColumns<sql2005f::Column2005>();
   sql2005f::Database2005 d;
-  sql2005f::Table2005 t{kTable, "t", 1, cols, 5};
-  t.clustered = clustered;
-  d.tables.push_back(t);
+  d.tables.push_back({kTable, "t", 1, cols, 5, 1, clustered});
   const auto cols2 = TableColumns<sql2005f::Column2005>(second);
-  if (second != Second::kNone) {
-    t.columns = cols2;
-    t.id = kDroppedTable;
-    t.name = "gone";
-    t.rowCount = 3;
-    t.clustered = false;
-    d.tables.push_back(t);
-  }
+  if (second != Second::kNone) d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3});
   sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
   FillTablePages2005(built, kTable, {Rows(Columns(cols), {1, 2, 3, 4, 5})},
                      FormatVersion::kSql2008);
@@ -279,15 +269,8 @@ TEST(DeletedRowsTest, EveryDeletedRowComesBackOnceWithItsSource) {
         ASSERT_TRUE(sqlite) << error;
         ImportDeletedRows(db, version, {}, *sqlite);
       }
-      sqlite3* out_db = nullptr;
-      ASSERT_EQ(sqlite3_open_v2(target.c_str(), &out_db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-      std::string tables;
-      sqlite3_exec(out_db, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'",
-                   [](void* into, int, char** v, char**) {
-                     *static_cast<std::string*>(into) = v[0] ? v[0] : "";
-                     return 0;
-                   }, &tables, nullptr);
-      sqlite3_close(out_db);
+      const std::string tables = testing::Sqlite(target).Row(
+          "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'")[0];
       EXPECT_EQ(tables, c.how == Deletion::kDrop
                             ? "dbo_dropped_" + std::to_string(dropped[0].owner) + "_deleted"
                             : "dbo_t_deleted");

@@ -25,38 +25,7 @@ namespace {
 
 using namespace fixtures;
 using namespace fixtures::user_rows;
-
-// A read-only view of the imported database.
-class Sqlite {
- public:
-  explicit Sqlite(const std::string& path) { sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr); }
-  ~Sqlite() { sqlite3_close(db_); }
-  // The first row of `sql`, every column as text ("NULL" for NULL) or, with
-  // `types`, as its storage class.
-  std::vector<std::string> Row(const std::string& sql, bool types = false) {
-    std::vector<std::string> out;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-      return out;
-    }
-    static const char* kTypes[] = {"", "integer", "real", "text", "blob", "null"};
-    for (int i = 0; i < sqlite3_column_count(st) && (i > 0 || sqlite3_step(st) == SQLITE_ROW); ++i) {
-      const char* text = types ? kTypes[sqlite3_column_type(st, i)]
-                               : reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-      out.push_back(text ? text : "NULL");
-    }
-    sqlite3_finalize(st);
-    return out;
-  }
-  int64_t Number(const std::string& sql) {
-    std::vector<std::string> r = Row(sql);
-    return r.empty() ? -1 : std::stoll(r[0]);
-  }
-
- private:
-  sqlite3* db_ = nullptr;
-};
+using testing::Sqlite;
 
 TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
   namespace vt = value_type;
@@ -94,22 +63,35 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
   EXPECT_EQ(QuotedIdentifier("a\"b"), "\"a\"\"b\"");
 }
 
+// The new file appears only when complete; a second import into it keeps
+// its other tables and replaces the imported one.
 TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
   testing::TempDir dir;
   testing::EveryTypeSource source(dir);
   ASSERT_TRUE(source.opened);
-  CMdfDatabase& db = source.db;
   const std::string path = dir.File("out.db");
-  for (int round = 0; round < 2; ++round) {  // the second import replaces the first
+  for (int round = 0; round < 2; ++round) {
     std::string error;
     std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
     ASSERT_TRUE(target) << error;
-    std::vector<TableDataResult> r = ImportTables(db, VersionSetting::kSql2005, {}, *target);
+    std::vector<TableDataResult> r = ImportTables(source.db, VersionSetting::kSql2005, {}, *target);
     ASSERT_EQ(r.size(), 1u);
     ASSERT_TRUE(r[0].ok) << r[0].error;
     EXPECT_EQ(r[0].target, "dbo_everytype");
+    EXPECT_EQ(std::filesystem::exists(path), round == 1) << "still being written";
+    target.reset();
+    // The source file and the database: no temporary file is left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()), 2);
+    if (round == 1) break;
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(writer, "CREATE TABLE kept (x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(writer);
   }
   Sqlite s(path);
+  EXPECT_EQ(s.Number("SELECT count(*) FROM sqlite_master WHERE name IN ('kept', 'dbo_everytype')"),
+            2);
   EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_everytype"), 2);
   const std::string first = " FROM dbo_everytype WHERE whole IS NOT NULL";
   EXPECT_EQ(s.Row("SELECT tiny, whole, big, flag, cash, dec, flt4, flt8, dt, guid, bin, chr, "
@@ -129,47 +111,46 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
             "1");
 }
 
-TEST(SqliteImport, ANewFileAppearsWhenCompleteAnExistingOneKeepsItsTables) {
-  testing::TempDir dir;
-  testing::EveryTypeSource source(dir);
-  ASSERT_TRUE(source.opened);
-  CMdfDatabase& db = source.db;
-  const std::string path = dir.File("new.db");
-  auto files = [&] {
-    size_t n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-      n += entry.path().filename().string().rfind("new.db", 0) == 0;
-    return n;
-  };
-  std::string error;
-  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
-  ASSERT_TRUE(target) << error;
-  ASSERT_TRUE(ImportTables(db, VersionSetting::kSql2005, {}, *target)[0].ok);
-  EXPECT_FALSE(std::filesystem::exists(path)) << "still being written";
-  target.reset();
-  EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(files(), 1u) << "no temporary file is left";
-  sqlite3* writer = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(writer, "CREATE TABLE kept (x)", nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(writer);
-  // Into the existing file: its own table stays, the imported one is replaced.
-  target = OpenImportTarget("sqlite:" + path, error);
-  ASSERT_TRUE(target) << error;
-  ASSERT_TRUE(ImportTables(db, VersionSetting::kSql2005, {}, *target)[0].ok);
-  target.reset();
-  EXPECT_EQ(files(), 1u);
-  Sqlite s(path);
-  EXPECT_EQ(s.Number("SELECT count(*) FROM sqlite_master WHERE name IN ('kept', 'dbo_everytype')"),
-            2);
-  EXPECT_EQ(s.Number("SELECT count(*) FROM dbo_everytype"), 2);
-}
-
 TEST(SqliteImport, AnUnusableTargetIsReported) {
   std::string error;
   EXPECT_EQ(OpenImportTarget("sqlite:/no/such/folder/x.db", error), nullptr);
   EXPECT_NE(error.find("/no/such/folder/x.db"), std::string::npos);
   EXPECT_EQ(OpenImportTarget("mysql://x", error), nullptr);
+}
+
+// A table sent in batches of uneven sizes (several rows per statement, one
+// by one across a transaction's end) arrives whole and in order.
+TEST(SqliteImport, RowsSentInUnevenBatchesArriveWholeAndInOrder) {
+  testing::TempDir dir;
+  const std::string path = dir.File("batches.db");
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+  ASSERT_TRUE(target) << error;
+  TableInfo table{.id = 5, .fullName = "dbo.t",
+                  .columns = {{1, {"n", "", "", "", value_type::kInt}},
+                              {2, {"s", "", "", "", value_type::kVarChar}}}};
+  std::string name;
+  ASSERT_TRUE(target->BeginTable(table, name)) << target->Error();
+  // Batch sizes that leave groups unaligned with the 10,000-row commits.
+  constexpr int64_t kRows = 2 * kSqliteRowsPerTransaction + 77;
+  int64_t next = 0;
+  for (int64_t size : {int64_t{1}, int64_t{49}, int64_t{50}, int64_t{333}, kRows}) {
+    std::string batch;
+    uint64_t count = 0;
+    for (; count < uint64_t(size) && next < kRows; ++count, ++next)
+      target->PrepareRow({TypedValue::Integer(next), TypedValue::Text("r" + std::to_string(next))},
+                         batch);
+    ASSERT_TRUE(target->AddPreparedRows(batch, count)) << target->Error();
+  }
+  ASSERT_TRUE(target->AddRow({TypedValue::Integer(kRows)})) << target->Error();
+  ASSERT_TRUE(target->EndTable()) << target->Error();
+  target.reset();
+
+  EXPECT_EQ(Sqlite(path).Row("SELECT count(*), sum(n = rowid - 1), sum(s = 'r' || n), "
+                            "sum(s IS NULL) FROM dbo_t"),
+            (std::vector<std::string>{std::to_string(kRows + 1), std::to_string(kRows + 1),
+                                      std::to_string(kRows), "1"}))
+      << "all rows, in the order sent, the short row's missing column NULL";
 }
 
 // The bytes a text or image column's LOB chain holds for each row, read
@@ -188,10 +169,8 @@ std::vector<size_t> LobLengths(CMdfDatabase& db, VersionSetting version, const T
       std::optional<TextPointer> p = bytes ? DecodeTextPointer(*bytes) : std::nullopt;
       std::string value;
       if (cell.kind == CellKind::kVariable && p) {
-        if (version == VersionSetting::kSql2000)
-          ReadTextValue2000(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
-        else
-          ReadTextValue2005(db.Store(), p->pageId, p->slotId, p->fileId, value, true, false);
+        ReadTextValue(db.Store(), walk->Profile().Records().textTree, p->pageId, p->slotId,
+                      p->fileId, value, true, false);
       }
       lengths.push_back(value.size());
     }

@@ -342,18 +342,15 @@ std::vector<Table> KeyTables(const KeyCase& k) {
   return {jobs, emp};
 }
 
-TEST(SchemaKeysTest, Sql2000RowsGiveEachStatement) {
+TEST(SchemaKeysTest, EachVersionsRowsGiveEachStatement) {
   for (const KeyCase& k : kKeyCases) {
     SCOPED_TRACE(k.name);
     fixtures::sql2000::Database2000 d;
     d.tables = KeyTables<fixtures::sql2000::Table2000>(k);
     CheckKeyScripts(k, fixtures::sql2000::BuildDatabase2000(d).Image(), true);
   }
-}
-
-TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
   std::vector<KeyCase> cases(std::begin(kKeyCases), std::end(kKeyCases));
-  // Included and descending columns, which only these files keep.
+  // Included and descending columns, which only later files keep.
   cases.push_back({"included and descending columns",
                    [](auto&, auto& emp) {
                      emp.indexes[2] = {3, "IX_emp", KeyIndex::Kind::kIndex, 0, false, false,
@@ -363,8 +360,7 @@ TEST(SchemaKeysTest, Sql2005RowsGiveEachStatement) {
                     "CREATE NONCLUSTERED INDEX [IX_emp] ON [dbo].[employee] ([lname], [emp_id] "
                     "DESC) INCLUDE ([job_id])",
                     kEmpForeign}});
-  using fixtures::FormatVersion;
-  for (FormatVersion version : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+  for (auto version : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
     for (const KeyCase& k : cases) {
       SCOPED_TRACE(k.name);
       fixtures::sql2005::Database2005 d;

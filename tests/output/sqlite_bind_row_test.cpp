@@ -1,16 +1,10 @@
-// Rows packed for SQLite's binds: every kind read back as it went in, a cut
-// buffer never read past, and a table sent in batches of uneven sizes
-// (several rows per statement, one by one across a transaction's end)
-// arrives whole and in order.
+// Rows packed for SQLite's binds: every kind read back as it went in, and a
+// cut buffer never read past.
 #include "output/sqlite_bind_row.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "engine/values/value_format.h"
-#include "output/db_import.h"
-#include "output/sqlite_target.h"
-#include "tests/test_support.h"
 
 namespace tollamer {
 namespace {
@@ -76,49 +70,6 @@ TEST(SqliteBindRow, ACutBufferEndsTheValuesWithoutReadingPastIt) {
   // A length larger than what follows is refused.
   std::string lying = packed.substr(0, 9 + 9);
   EXPECT_EQ(ReadAll(lying).size(), 1u);
-}
-
-TEST(SqliteImport, RowsSentInUnevenBatchesArriveWholeAndInOrder) {
-  testing::TempDir dir;
-  const std::string path = dir.File("batches.db");
-  std::string error;
-  std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
-  ASSERT_TRUE(target) << error;
-  TableInfo table{.id = 5, .fullName = "dbo.t",
-                  .columns = {{1, {"n", "", "", "", value_type::kInt}},
-                              {2, {"s", "", "", "", value_type::kVarChar}}}};
-  std::string name;
-  ASSERT_TRUE(target->BeginTable(table, name)) << target->Error();
-  // Batch sizes that leave groups unaligned with the 10,000-row commits.
-  constexpr int64_t kRows = 2 * kSqliteRowsPerTransaction + 77;
-  int64_t next = 0;
-  for (int64_t size : {int64_t{1}, int64_t{49}, int64_t{50}, int64_t{333}, kRows}) {
-    std::string batch;
-    uint64_t count = 0;
-    for (; count < uint64_t(size) && next < kRows; ++count, ++next)
-      target->PrepareRow({TypedValue::Integer(next), TypedValue::Text("r" + std::to_string(next))},
-                         batch);
-    ASSERT_TRUE(target->AddPreparedRows(batch, count)) << target->Error();
-  }
-  ASSERT_TRUE(target->AddRow({TypedValue::Integer(kRows)})) << target->Error();
-  ASSERT_TRUE(target->EndTable()) << target->Error();
-  target.reset();
-
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  sqlite3_stmt* st = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db,
-                               "SELECT count(*), sum(n = rowid - 1), sum(s = 'r' || n), "
-                               "sum(s IS NULL) FROM dbo_t",
-                               -1, &st, nullptr),
-            SQLITE_OK);
-  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-  EXPECT_EQ(sqlite3_column_int64(st, 0), kRows + 1);
-  EXPECT_EQ(sqlite3_column_int64(st, 1), kRows + 1) << "rows in the order sent";
-  EXPECT_EQ(sqlite3_column_int64(st, 2), kRows);
-  EXPECT_EQ(sqlite3_column_int64(st, 3), 1) << "the short row's missing column";
-  sqlite3_finalize(st);
-  sqlite3_close(db);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/sample_database.h"
+#include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -14,37 +15,12 @@ using fixtures::FileBuilder;
 using fixtures::PageBuilder;
 using testing::TempDir;
 
-Bytes DataPage(uint32_t id, uint32_t obj) {
-  PageBuilder b(PageType::kData, id);
-  b.ObjId(obj).Pminlen(8);
-  Bytes rec = {0x10, 0, 8, 0, 1, 2, 3, 4, 2, 0, 0};
-  b.AddRecord(rec);
-  return b.Build();
-}
+Bytes DataPage(uint32_t id, uint32_t obj) { return fixtures::OneRowDataPage(id, obj); }
 
 FileBuilder ThreePages() {
   FileBuilder f(3);
   for (uint32_t p = 0; p < 3; ++p) f.SetPage(p, DataPage(p, 100 + p));
   return f;
-}
-
-TEST(PageStoreTest, DataFileOpensWithBaseZeroAndCountsWholePagesOnly) {
-  TempDir dir;
-  Bytes image = ThreePages().Image();
-  image.resize(image.size() + 1000);  // a trailing partial page
-  RecordingMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("a.mdf", image)));
-  EXPECT_EQ(store.Kind(), FileKind::kData);
-  EXPECT_EQ(store.PageBaseOffset(), 0u);
-  EXPECT_EQ(store.PageCount(), 3u);
-  std::optional<PageHeader> h = store.ReadHeader(2);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->pageId, 2u);
-  EXPECT_EQ(h->objId, 102u);
-  EXPECT_FALSE(store.ReadPage(3)) << "the partial page is no page";
-  EXPECT_FALSE(store.ReadPrefix(0, kPageSize + 1));
-  EXPECT_TRUE(messages.Quiet());
 }
 
 // Pages 0-3, then extents 2 and 3 and a page of extent 5; extent 1 and 4
@@ -116,20 +92,28 @@ TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupCompressed);
 }
 
+// Page 0 is found after junk (none, sectors, a page and more); a trailing
+// partial page is no page.
 TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused) {
   TempDir dir;
   for (size_t prefix : {size_t{0}, size_t{512}, size_t{4096}, size_t{8192 + 1024}}) {
     Bytes image(prefix, 0xA5);
     Bytes pages = ThreePages().Image();
     image.insert(image.end(), pages.begin(), pages.end());
+    image.resize(image.size() + 1000);
     RecordingMessages messages;
     PageStore store(messages);
     ASSERT_TRUE(store.OpenFile(dir.Write("p" + std::to_string(prefix) + ".mdf", image)));
+    EXPECT_EQ(store.Kind(), FileKind::kData);
     EXPECT_EQ(store.PageBaseOffset(), prefix);
     EXPECT_EQ(store.PageCount(), 3u);
     std::optional<PageHeader> h = store.ReadHeader(2);
     ASSERT_TRUE(h) << prefix;
     EXPECT_EQ(h->pageId, 2u);
+    EXPECT_EQ(h->objId, 102u);
+    EXPECT_FALSE(store.ReadPage(3)) << prefix;
+    EXPECT_FALSE(store.ReadPrefix(0, kPageSize + 1)) << prefix;
+    EXPECT_TRUE(messages.Quiet());
   }
 
   FileBuilder secondary(3);
@@ -139,26 +123,6 @@ TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused)
   EXPECT_FALSE(store.OpenFile(dir.Write("s.ndf", secondary.Image())));
   EXPECT_EQ(store.Refusal(), OpenRefusal::kSecondaryFile);
   EXPECT_EQ(store.RefusedFileId(), 5);
-}
-
-TEST(PageStoreTest, ReadPageRestoresTornBitsAndRawReadDoesNot) {
-  TempDir dir;
-  Bytes clean = DataPage(1, 5);
-  clean[kPageSize - 1] = 0x03;  // give sector 15's last byte low bits to lose
-  Bytes written = clean;
-  fixtures::ApplyTornBits(written, 2);
-  FileBuilder f(2);
-  f.SetPage(1, written);
-  RecordingMessages messages;
-  PageStore store(messages);
-  ASSERT_TRUE(store.OpenFile(dir.Write("torn.mdf", f.Image())));
-  std::optional<Page> raw = store.ReadRawPage(1);
-  std::optional<Page> fixed = store.ReadPage(1);
-  ASSERT_TRUE(raw && fixed);
-  EXPECT_EQ(raw->bytes()[kPageSize - 1], 0x02);
-  EXPECT_EQ(fixed->bytes()[kPageSize - 1], 0x03);
-  EXPECT_TRUE(std::equal(clean.begin() + kHeaderSize, clean.end(),
-                         fixed->bytes().begin() + kHeaderSize));
 }
 
 TEST(PageStoreTest, BlockScanVisitsEveryPageInOrderAndCanStop) {

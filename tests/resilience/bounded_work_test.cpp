@@ -52,7 +52,7 @@ TEST(BoundedWorkTest, LengthFieldsOfAllOnesReadNothingBeyondTheirBytes) {
                     value_type::kVarChar, value);
   EXPECT_EQ(value, "");
   value.clear();
-  ReadTextValue2005(store, 0xFFFFFFFFu, 0xFFFF, 1, value, true, false);
+  ReadTextValue(store, kTextTree2005, 0xFFFFFFFFu, 0xFFFF, 1, value, true, false);
   EXPECT_EQ(value, "");
 
   // NTFS: one run of 0xFFFFFFFF clusters; FAT32: 0xFFFFFFFF sectors per
@@ -91,7 +91,8 @@ TEST(BoundedWorkTest, CompressedRecordClaimingAllOnesColumnsStaysInsideItsPage) 
     const auto long_region = cd->LocateLongRegion();
     for (uint32_t c = 0; c < 3; ++c) (void)cd->Locate(c, long_region);
   }
-  auto row = DecodeCompressedTyped(page, offset, columns, {}, {}, unopened, messages);
+  auto row = DecodeCompressedTyped(page, offset, columns, {}, {}, unopened,
+                                   fixtures::CompressedTraits(), messages);
   if (row) EXPECT_EQ(row->size(), columns.size());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }

@@ -98,7 +98,6 @@ struct Recovery {
   size_t recoveredFirst = 0;    // found by the plain open and row read
   size_t recovered = 0;         // found after the all-tables scan as well
   size_t tablesLost = 0;        // tables whose catalog rows the damage took
-  size_t rowsOfLostTables = 0;  // their rows on undamaged pages (not expected)
   // SQL 2005/2008 tables whose allocation unit rows the damage took: no
   // page header can be tied to them any more (counted in tablesLost too).
   size_t tablesUnowned = 0;
@@ -107,14 +106,14 @@ struct Recovery {
   std::string Serialize() const {
     std::ostringstream out;
     out << expected << ' ' << recoveredFirst << ' ' << recovered << ' ' << tablesLost << ' '
-        << rowsOfLostTables << ' ' << tablesUnowned << ' ' << opened;
+        << tablesUnowned << ' ' << opened;
     return out.str();
   }
   static std::optional<Recovery> Parse(const std::string& text) {
     Recovery r;
     std::istringstream in(text);
-    if (!(in >> r.expected >> r.recoveredFirst >> r.recovered >> r.tablesLost >>
-          r.rowsOfLostTables >> r.tablesUnowned >> r.opened))
+    if (!(in >> r.expected >> r.recoveredFirst >> r.recovered >> r.tablesLost >> r.tablesUnowned >>
+          r.opened))
       return std::nullopt;
     return r;
   }
@@ -191,14 +190,12 @@ inline Recovery RecoverCopy(const std::string& path, VersionSetting version,
     auto table = db.catalog.tables.find(id);
     if (table == db.catalog.tables.end() || !(ShapeOf(table->second) == shape)) {
       ++result.tablesLost;
-      result.rowsOfLostTables += undamaged;
       expected.erase(id);
       continue;
     }
     if (version == VersionSetting::kSql2005 && !owned.count(id) && undamaged > 0) {
       ++result.tablesLost;
       ++result.tablesUnowned;
-      result.rowsOfLostTables += undamaged;
       expected.erase(id);
       continue;
     }

@@ -1,6 +1,11 @@
+// Compressed records at the byte level: the column descriptor nibbles, the
+// short-data clusters, the long-value region, and the compressed number forms.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "engine/pagestore/engine_messages.h"
+#include "engine/rows/compressed_numbers.h"
 #include "engine/pagestore/page_layout.h"
 #include "engine/rows/compressed_record.h"
 #include "tests/fixtures/cd_record_builder.h"
@@ -10,6 +15,7 @@ namespace {
 
 using fixtures::Bytes;
 using fixtures::CdRecordBuilder;
+using fixtures::CompressedIntBytes;
 using page_layout::kPageSize;
 
 constexpr size_t kAt = 200;  // record offset in the page
@@ -56,47 +62,33 @@ TEST(CdRecordTest, NibblesLowFirstAndShortValuesInColumnOrder) {
   EXPECT_EQ(r.Locate(1, std::nullopt)->lengthField, 0);
 }
 
-TEST(CdRecordTest, ColumnThirtyIsLocatedThroughTheClusterByte) {
+// Columns past the first thirty are placed through the cluster bytes, one
+// per whole cluster of thirty, after the descriptor nibbles.
+TEST(CdRecordTest, ClusterBytesPlaceLaterColumnsAndLargeCountsTakeTwoBytes) {
   CdRecordBuilder b;
-  for (int i = 0; i < 30; ++i) b.Short({static_cast<uint8_t>(i)});
-  b.Short({0xAB, 0xCD});
+  for (int i = 0; i < 200; ++i) b.Short({static_cast<uint8_t>(i)});
   Bytes rec = b.Build();
-  // 1 header + 1 count + 16 CD bytes, then one cluster byte.
-  ASSERT_EQ(rec[18], 30);
   {
     const Bytes page = PageWith(rec);
     const CdRecord r = Open(page);
-    ASSERT_EQ(r.ShortDataBase(), 19u);
-    const auto c30 = r.Locate(30, std::nullopt);
-    ASSERT_TRUE(c30);
-    EXPECT_EQ(c30->dataOffset, 19u + 30u);
-    EXPECT_EQ(rec[c30->dataOffset], 0xAB);
-    EXPECT_EQ(c30->lengthField, 3);
+    EXPECT_EQ(r.ColumnCount(), 200u);
+    EXPECT_EQ(r.CountFieldSize(), 2u);
+    // 3 + 100 CD bytes + 6 cluster bytes.
+    EXPECT_EQ(r.ShortDataBase(), 109u);
+    for (uint32_t i : {0u, 29u, 30u, 150u, 199u}) {
+      const auto c = r.Locate(i, std::nullopt);
+      ASSERT_TRUE(c) << i;
+      EXPECT_EQ(rec[c->dataOffset], i) << i;
+      EXPECT_EQ(c->lengthField, 2) << i;
+    }
   }
-  // The cluster byte, not the nibbles of the first cluster, places it.
-  rec[18] = 5;
-  const Bytes page = PageWith(rec);
-  EXPECT_EQ(Open(page).Locate(30, std::nullopt)->dataOffset, 19u + 5u);
-  EXPECT_EQ(Open(page).Locate(29, std::nullopt)->dataOffset, 19u + 29u);
-}
-
-TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
-  CdRecordBuilder b;
-  for (int i = 0; i < 200; ++i) b.Short({static_cast<uint8_t>(i)});
-  const Bytes rec = b.Build();
-  EXPECT_EQ(rec[1], 0x80);
-  EXPECT_EQ(rec[2], 200);
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  EXPECT_EQ(r.ColumnCount(), 200u);
-  EXPECT_EQ(r.CountFieldSize(), 2u);
-  // 3 + 100 CD bytes + 6 cluster bytes.
-  EXPECT_EQ(r.ShortDataBase(), 109u);
-  for (uint32_t i : {0u, 29u, 30u, 150u, 199u}) {
-    const auto c = r.Locate(i, std::nullopt);
-    ASSERT_TRUE(c) << i;
-    EXPECT_EQ(rec[c->dataOffset], i) << i;
-  }
+  // The first cluster byte, not the nibbles of the first cluster, places
+  // column 30.
+  ASSERT_EQ(rec[103], 30);
+  rec[103] = 5;
+  const Bytes moved = PageWith(rec);
+  EXPECT_EQ(Open(moved).Locate(30, std::nullopt)->dataOffset, 109u + 5u);
+  EXPECT_EQ(Open(moved).Locate(29, std::nullopt)->dataOffset, 109u + 29u);
   // The 2-byte form is read for small counts as well.
   const Bytes wide = CdRecordBuilder().Short({0x42}).WideCount().Build();
   const Bytes wide_page = PageWith(wide);
@@ -112,49 +104,34 @@ TEST(CdRecordTest, TwoHundredColumnsNeedTheTwoByteCount) {
   EXPECT_EQ(Open(none).ShortDataBase(), 2u);
 }
 
+// Long values take their bounds from the end offsets; the complex flag is
+// each value's own and does not shift its neighbours.
 TEST(CdRecordTest, LongValuesTakeTheirBoundsFromTheEndOffsets) {
   const Bytes rec = CdRecordBuilder().Short({0x01}).Long({'h', 'e', 'l', 'l', 'o'})
-                        .Long({'w', 'o', 'r', 'l', 'd', '!'}).Build();
+                        .Long(Bytes(24, 0xAA), true).Long({'w', 'o', 'r', 'l', 'd', '!'}).Build();
   EXPECT_EQ(rec[0], 0x21);
   const Bytes page = PageWith(rec);
   const CdRecord r = Open(page);
   const auto region = r.LocateLongRegion();
   // 1 + 1 + 2 CD bytes + 1 short byte.
   ASSERT_EQ(region, 5u);
-  const auto hello = r.Locate(1, region);
-  const auto world = r.Locate(2, region);
-  ASSERT_TRUE(hello && world);
-  // Region header, count, two end offsets, no cluster counts.
-  EXPECT_EQ(hello->dataOffset, 5u + 3u + 4u);
+  const auto hello = r.Locate(1, region), complex = r.Locate(2, region), world = r.Locate(3, region);
+  ASSERT_TRUE(hello && complex && world);
+  // Region header, count, three end offsets, no cluster counts.
+  EXPECT_EQ(hello->dataOffset, 5u + 3u + 6u);
   EXPECT_EQ(hello->lengthField, 6);
-  EXPECT_EQ(world->dataOffset, hello->dataOffset + 5);
+  EXPECT_FALSE(hello->Complex());
+  EXPECT_TRUE(complex->Complex());
+  EXPECT_EQ(complex->ByteCount(), 24u);
+  EXPECT_EQ(world->dataOffset, hello->dataOffset + 5 + 24);
   EXPECT_EQ(world->lengthField, 7);
   EXPECT_FALSE(world->Complex());
   EXPECT_EQ(r.Locate(1, std::nullopt), std::nullopt);
-}
-
-// The complex flag is each value's own and does not shift its neighbours.
-TEST(CdRecordTest, ComplexFlagsAndLaterClustersOfLongValues) {
-  const Bytes rec = CdRecordBuilder().Long(Bytes(24, 0xAA), true).Long(Bytes(36, 0xBB), true)
-                        .Long({'t', 'a', 'i', 'l'}).Build();
-  const Bytes page = PageWith(rec);
-  const CdRecord r = Open(page);
-  const auto region = r.LocateLongRegion();
-  const auto a = r.Locate(0, region), b = r.Locate(1, region), c = r.Locate(2, region);
-  ASSERT_TRUE(a && b && c);
-  EXPECT_TRUE(a->Complex() && b->Complex());
-  EXPECT_FALSE(c->Complex());
-  EXPECT_EQ(a->ByteCount(), 24u);
-  EXPECT_EQ(b->ByteCount(), 36u);
-  EXPECT_EQ(c->ByteCount(), 4u);
-  EXPECT_EQ(b->dataOffset, a->dataOffset + 24);
-  EXPECT_EQ(c->dataOffset, b->dataOffset + 36);
-  EXPECT_EQ(rec[c->dataOffset], 't');
   // Long values of later clusters count the per-cluster numbers.
   CdRecordBuilder later;
   later.Long({'A'});
-  for (int i = 1; i < 30; ++i) later.Null();
-  later.Null().Long({'B', 'B'}).Long({'C', 'C', 'C'});
+  for (int i = 1; i < 31; ++i) later.Null();
+  later.Long({'B', 'B'}).Long({'C', 'C', 'C'});
   const Bytes later_rec = later.Build();
   const Bytes later_page = PageWith(later_rec);
   const CdRecord l = Open(later_page);
@@ -203,33 +180,73 @@ TEST(CdRecordTest, BrokenLongRegionsAndArraysPastThePageEndLocateNothing) {
 }
 
 TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {
-  {
+  const Bytes announced_cut = CdRecordBuilder().Short({1, 2, 3, 4}).Header(0x21).Build();
+  const struct {
+    Bytes record;
+    size_t at;
+    size_t notices;
+  } cases[] = {
+      {CdRecordBuilder().Long({'x'}).Build(), kAt, 0},
+      {CdRecordBuilder().Long({'x'}).LongHeader(2).Build(), kAt, 1},
+      // Announced, but the record ends at the page end before the region.
+      {announced_cut, kPageSize - announced_cut.size(), 1},
+      // Not announced: no message whatever follows the short data.
+      {CdRecordBuilder().Short({1}).Build(), kAt, 0},
+  };
+  for (const auto& c : cases) {
     RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).Build());
-    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
-    EXPECT_TRUE(messages.Quiet());
+    const Bytes page = PageWith(c.record, c.at);
+    EXPECT_EQ(CheckedLongRegion(Open(page, c.at), messages).has_value(), c.at == kAt);
+    EXPECT_EQ(messages.notices,
+              std::vector<EngineNotice>(c.notices, EngineNotice::kLongRegionMissing));
   }
-  {
-    RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Long({'x'}).LongHeader(2).Build());
-    EXPECT_TRUE(CheckedLongRegion(Open(page), messages));
-    EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kLongRegionMissing});
-  }
-  {
-    // Announced, but the record ends at the page end before the region.
-    RecordingMessages messages;
-    const Bytes rec = CdRecordBuilder().Short({1, 2, 3, 4}).Header(0x21).Build();
-    const Bytes page = PageWith(rec, kPageSize - rec.size());
-    CheckedLongRegion(Open(page, kPageSize - rec.size()), messages);
-    EXPECT_EQ(messages.notices.size(), 1u);
-  }
-  {
-    // Not announced: no message whatever follows the short data.
-    RecordingMessages messages;
-    const Bytes page = PageWith(CdRecordBuilder().Short({1}).Build());
-    CheckedLongRegion(Open(page), messages);
-    EXPECT_TRUE(messages.Quiet());
-  }
+}
+
+std::optional<int64_t> Int(const Bytes& b) { return CompressedInteger(ByteView(b)); }
+std::string Decimal(const Bytes& b) { return CompressedDecimalText(ByteView(b)); }
+
+TEST(CompressedIntegerTest, SignFlagInTheTopBitOfTheFirstByte) {
+  EXPECT_EQ(Int({0x80, 0x05}), 5);
+  EXPECT_EQ(Int({0x7F}), -1);
+  EXPECT_EQ(Int({0x00}), -128);
+  EXPECT_EQ(Int({0x80}), 0);
+  EXPECT_EQ(Int({0x7F, 0xFF}), -1);
+  EXPECT_EQ(Int({0x81, 0x00}), 256);  // big-endian, not little
+  EXPECT_EQ(Int({}), 0);
+  EXPECT_EQ(Int(Bytes(9, 0x80)), std::nullopt);
+  // Every width round-trips up to the 64-bit limits.
+  const int64_t values[] = {0, 1, -1, 127, -128, 128, -129, 32767, -32768, 5000000000LL,
+                            -5000000000LL, std::numeric_limits<int64_t>::max(),
+                            std::numeric_limits<int64_t>::min()};
+  for (int64_t v : values) EXPECT_EQ(Int(CompressedIntBytes(v)), v) << v;
+  EXPECT_EQ(CompressedIntBytes(127).size(), 1u);
+  EXPECT_EQ(CompressedIntBytes(128).size(), 2u);
+}
+
+// Byte 0: sign in bit 7 (set = 0 or more), exponent (& 0x7F) - 64 of the
+// first digit; then 10-bit groups of three digits, most significant first.
+TEST(CompressedDecimalTest, DigitGroupsSignAndExponent) {
+  const struct {
+    Bytes bytes;
+    std::string expected;
+  } cases[] = {
+      // e = 1: group 123, then six zero bits filled up to a group.
+      {{0xC1, 0x1E, 0xC0}, "12.3000"},
+      {{0x41, 0x1E, 0xC0}, "-12.3000"},
+      {{0xC5, 0x1E, 0xC0}, "123000"},  // e = 5: six digits, no point
+      // 40 mantissa bits: four whole groups 001 002 003 004, then "000".
+      {{0xCE, 0x00, 0x40, 0x20, 0x0C, 0x04}, "001002003004000"},
+      {{0xCB, 0x00, 0x40, 0x20, 0x0C, 0x04}, "001002003004.000"},
+      {{0xC0}, "0.00"},                   // no mantissa: a zero group
+      {{0xBF, 0x1E, 0xC0}, "0.123000"},   // e = -1
+      {{0xBE, 0x1E, 0xC0}, "0.0123000"},  // e = -2
+      {{0x3E, 0x1E, 0xC0}, "-0.0123000"},
+      // e = 6 but only "100" "000": the integer part is padded, not overrun.
+      {{0xC6, 0x19, 0x00}, "1000000"},
+      {{0xFF}, std::string(64, '0')},  // e = 63, no mantissa
+      {{}, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Decimal(c.bytes), c.expected) << c.expected;
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+// Compressed records decoded: every type's short and long values, the
+// compression information of page-compressed pages (anchor record and
+// dictionary), off-row and text-pointer values, and rejected records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include "engine/rows/table_rows_text.h"
 #include "engine/values/value_types.h"
 #include "tests/fixtures/cd_record_builder.h"
+#include "tests/values/lob_test_support.h"
 
 namespace tollamer {
 namespace {
@@ -17,6 +21,8 @@ using fixtures::CdPageBuilder;
 using fixtures::CdRecordBuilder;
 using fixtures::CompressedIntBytes;
 using page_layout::kPageSize;
+using page_layout::PageType;
+using testing::Ascii;
 using Row = std::vector<std::string>;
 namespace vt = value_type;
 
@@ -46,13 +52,12 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
   return out;
 }
 
-Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
-
 // The grid texts of the compressed record at `at` of `page`.
 std::optional<Row> GridTexts(ByteView page, size_t at, const std::map<uint16_t, ColumnInfo>& columns,
                              const AnchorEntries& anchor, const DictionaryEntries& dictionary,
                              const PageStore& store, EngineMessages& messages) {
-  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store, messages);
+  auto values = DecodeCompressedTyped(page, at, columns, anchor, dictionary, store,
+                                      fixtures::CompressedTraits(), messages);
   Row row;
   if (values) SetCompressedGridTexts(std::move(*values), columns, row);
   return values ? std::optional(row) : std::nullopt;
@@ -63,8 +68,9 @@ class RowPage {
  public:
   explicit RowPage(const Bytes& record, size_t at = kAt)
       : page_(fixtures::PageWithRecord(record, at)), at_(at) {}
-  std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns) {
-    return GridTexts(ByteView(page_), at_, columns, {}, {}, store_, messages_);
+  std::optional<Row> Decode(const std::map<uint16_t, ColumnInfo>& columns,
+                            const PageStore* store = nullptr) {
+    return GridTexts(ByteView(page_), at_, columns, {}, {}, store ? *store : store_, messages_);
   }
   RecordingMessages messages_;
   Bytes page_;
@@ -144,6 +150,10 @@ TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
       {s({0x01}), {vt::kSqlVariant}, "NULL", "null"},
       {s({0x01}), {vt::kBit}, "", "null"},
       {CdRecordBuilder().Long(Ascii(text)).Build(), {vt::kVarChar, 100}, text, "text:" + text},
+      // In-row xml tokens: an element "root" without content.
+      {CdRecordBuilder().Long({0xDF, 0xFF, 0x01, 0xB0, 0x04, 0xF0, 4, 'r', 0, 'o', 0, 'o', 0, 't',
+                               0, 0xEF, 0, 0, 1, 0xF8, 1, 0xF7}).Build(),
+       {vt::kXml, 0xFFFF}, "<root />", "text:<root />"},
       {CdRecordBuilder().Long(guid).Build(), {vt::kUniqueIdentifier, 16},
        "00112233-4455-6677-8899-AABBCCDDEEFF", "guid:00112233-4455-6677-8899-AABBCCDDEEFF"},
   };
@@ -152,7 +162,7 @@ TEST(CompressedRecordTest, EveryTypeAsGridTextAndTypedValue) {
     const auto columns = Columns({c.col});
     EXPECT_EQ(page.Decode(columns), Row{c.grid}) << "type " << int{c.col.xtype};
     auto typed = DecodeCompressedTyped(ByteView(page.page_), kAt, columns, {}, {}, page.store_,
-                                       page.messages_);
+                                       fixtures::CompressedTraits(), page.messages_);
     ASSERT_TRUE(typed && typed->size() == 1);
     EXPECT_EQ(Describe(typed->front()), c.typed) << "type " << int{c.col.xtype};
   }
@@ -173,11 +183,10 @@ TEST(CompressedRecordTest, ColumnsFollowTheCatalogAndAnExtraFirstEntryIsSkipped)
 
 TEST(CompressedRecordTest, RejectedRecords) {
   const auto columns = Columns({{vt::kVarChar, 500}});
-  // Header above 63.
-  EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x41).Build()).Decode(columns),
-            std::nullopt);
-  EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(0x81).Build()).Decode(columns),
-            std::nullopt);
+  // Headers above 63.
+  for (uint8_t header : {0x41, 0x81})
+    EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(header).Build()).Decode(columns),
+              std::nullopt);
   // A long value running past byte 8192.
   const Bytes rec = CdRecordBuilder().Long(Bytes(300, 'z')).Build();
   EXPECT_EQ(RowPage(rec, kPageSize - 100).Decode(columns), std::nullopt);
@@ -202,60 +211,196 @@ TEST(CompressedRecordTest, ABrokenLongRegionHeaderIsReportedAndDecodingGoesOn) {
 }
 
 // Page compression: anchor prefixes and page symbols.
-class PageCompressedTest : public ::testing::Test {
- protected:
-  std::optional<Row> Decode(CdPageBuilder& builder, const Bytes& record,
-                            const std::map<uint16_t, ColumnInfo>& columns) {
-    const uint16_t at = builder.AddRecord(record);
-    page_ = builder.Build();
-    const ByteView page(page_);
+TEST(PageCompressedTest, AnchorPrefixesAndPageSymbols) {
+  RecordingMessages messages;
+  PageStore store(messages);
+  // `record` decoded on a page of `anchor` (if any) and `symbols`.
+  auto decode = [&](std::optional<Bytes> anchor, const std::vector<Bytes>& symbols,
+                    const Bytes& record, const std::map<uint16_t, ColumnInfo>& columns) {
+    CdPageBuilder b(300);
+    if (anchor) b.Anchor(*anchor);
+    if (!symbols.empty()) b.Dictionary(symbols);
+    const uint16_t at = b.AddRecord(record);
+    const Bytes bytes = b.Build();
+    const ByteView page(bytes);
     const auto info = ReadCompressionInfoHeader(page);
     EXPECT_TRUE(info);
-    AnchorEntries anchor;
-    if (info->hasAnchor) {
-      auto parsed = ParseAnchorRecord(page, info->anchorRecordOffset, columns, messages_);
-      EXPECT_TRUE(parsed);
-      if (parsed) anchor = *parsed;
-    }
-    DictionaryEntries dictionary;
-    if (info->hasDictionary) dictionary = ParseDictionary(page, info->dictionaryOffset);
-    return GridTexts(page, at, columns, anchor, dictionary, store_, messages_);
-  }
-
-  Bytes page_;
-  RecordingMessages messages_;
-  PageStore store_{messages_};
-};
-
-TEST_F(PageCompressedTest, APageSymbolAfterAThreeByteAnchorPrefix) {
-  const auto columns = Columns({{vt::kVarChar, 50}, {vt::kVarChar, 50}});
-  CdPageBuilder b(300);
-  b.Anchor(CdRecordBuilder().Short(Ascii("abcdef")).Null().Build())
-      .Dictionary({Ascii("unused"), Bytes{0x03, 'x', 'y'}});
-  // Column 1 has a NULL anchor: its symbol is taken whole.
-  const auto row = Decode(b, CdRecordBuilder().Symbol(1).Symbol(0).Build(), columns);
-  EXPECT_EQ(row, (Row{"abcxy", "unused"}));
-}
-
-TEST_F(PageCompressedTest, ShortValuesAndEmptyValuesWithAnAnchor) {
-  const auto columns = Columns({{vt::kVarChar, 50}, {vt::kInt}, {vt::kVarChar, 50}});
-  CdPageBuilder b(300);
-  b.Anchor(CdRecordBuilder().Short(Ascii("prefix")).Short({0x80, 0x07}).Short(Ascii("ab")).Build());
+    auto entries = anchor ? ParseAnchorRecord(page, info->anchorRecordOffset, columns, messages)
+                          : AnchorEntries{};
+    EXPECT_TRUE(entries);
+    const DictionaryEntries dictionary =
+        symbols.empty() ? DictionaryEntries{} : ParseDictionary(page, info->dictionaryOffset);
+    return GridTexts(page, at, columns, entries.value_or(AnchorEntries{}), dictionary, store,
+                     messages);
+  };
+  // A page symbol after a three-byte anchor prefix; column 1 has a NULL
+  // anchor, so its symbol is taken whole.
+  EXPECT_EQ(decode(CdRecordBuilder().Short(Ascii("abcdef")).Null().Build(),
+                   {Ascii("unused"), Bytes{0x03, 'x', 'y'}},
+                   CdRecordBuilder().Symbol(1).Symbol(0).Build(),
+                   Columns({{vt::kVarChar, 50}, {vt::kVarChar, 50}})),
+            (Row{"abcxy", "unused"}));
   // A prefix of 3 and "Z"; the anchor's int itself; a prefix longer than
   // the anchor value takes the anchor value whole.
-  const auto row =
-      Decode(b, CdRecordBuilder().Short({0x03, 'Z'}).Empty().Short({0x09, '!'}).Build(), columns);
-  EXPECT_EQ(row, (Row{"preZ", "7", "ab!"}));
+  EXPECT_EQ(decode(CdRecordBuilder().Short(Ascii("prefix")).Short({0x80, 0x07}).Short(Ascii("ab"))
+                       .Build(),
+                   {}, CdRecordBuilder().Short({0x03, 'Z'}).Empty().Short({0x09, '!'}).Build(),
+                   Columns({{vt::kVarChar, 50}, {vt::kInt}, {vt::kVarChar, 50}})),
+            (Row{"preZ", "7", "ab!"}));
+  // A symbol of the dictionary, and one it lacks: empty text.
+  const auto int_column = Columns({{vt::kInt}});
+  EXPECT_EQ(decode(std::nullopt, {CompressedIntBytes(42)}, CdRecordBuilder().Symbol(0).Build(),
+                   int_column),
+            (Row{"42"}));
+  EXPECT_EQ(decode(std::nullopt, {CompressedIntBytes(42)}, CdRecordBuilder().Symbol(5).Build(),
+                   int_column),
+            (Row{""}));
 }
 
-TEST_F(PageCompressedTest, MissingSymbolsGiveEmptyText) {
-  const auto columns = Columns({{vt::kInt}});
-  CdPageBuilder b(300);
-  b.Dictionary({CompressedIntBytes(42)});
-  EXPECT_EQ(Decode(b, CdRecordBuilder().Symbol(0).Build(), columns), (Row{"42"}));
-  CdPageBuilder c(301);
-  c.Dictionary({CompressedIntBytes(42)});
-  EXPECT_EQ(Decode(c, CdRecordBuilder().Symbol(5).Build(), columns), (Row{""}));
+TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
+  // Anchor only, dictionary only, both: the dictionary follows the anchor
+  // record, or else the one field.
+  for (int parts : {1, 2, 3}) {
+    CdPageBuilder b(100);
+    if (parts & 1) b.Anchor(CdRecordBuilder().Short(Ascii("abc")).Build());
+    if (parts & 2) b.Dictionary({Ascii("x"), Ascii("yz")});
+    const Bytes page = b.Build();
+    const auto info = ReadCompressionInfoHeader(ByteView(page));
+    ASSERT_TRUE(info) << parts;
+    EXPECT_EQ(info->hasAnchor, (parts & 1) != 0);
+    EXPECT_EQ(info->hasDictionary, (parts & 2) != 0);
+    if (parts != 2) {
+      EXPECT_EQ(info->anchorRecordOffset, parts == 3 ? 7u : 5u);
+    }
+    if (parts != 1) {
+      EXPECT_EQ(info->dictionaryOffset, parts == 3 ? b.DictionaryOffset() : 5u);
+    }
+  }
+  // Unknown header bits are rejected.
+  for (uint8_t header : {0x01, 0x08, 0x86, 0xFF}) {
+    CdPageBuilder b(100);
+    b.Dictionary({Ascii("x")}).CiHeader(header);
+    const Bytes page = b.Build();
+    EXPECT_EQ(ReadCompressionInfoHeader(ByteView(page)), std::nullopt) << int{header};
+  }
+}
+
+TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsOfTheAnchorValues) {
+  CdPageBuilder b(100);
+  b.Anchor(CdRecordBuilder().Short(Ascii("abcdef")).Null().Long(Ascii("a long prefix")).Build());
+  const Bytes page = b.Build();
+  RecordingMessages messages;
+  // A fourth column the anchor does not store gets no entry.
+  const auto entries = ParseAnchorRecord(
+      ByteView(page), b.AnchorOffset(),
+      Columns({{vt::kVarChar}, {vt::kVarChar}, {vt::kVarChar}, {vt::kVarChar}}), messages);
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 3u);
+  const AnchorEntry& first = entries->at(0);
+  EXPECT_EQ(first.lengthField, 7);
+  EXPECT_EQ(std::string(page.begin() + first.pageOffset, page.begin() + first.pageOffset + 6),
+            "abcdef");
+  EXPECT_EQ(entries->at(1).lengthField, 0);
+  const AnchorEntry& third = entries->at(2);
+  EXPECT_EQ(third.lengthField, 14);
+  EXPECT_EQ(page[third.pageOffset], 'a');
+  EXPECT_EQ(page[third.pageOffset + 12], 'x');
+  EXPECT_TRUE(messages.Quiet());
+}
+
+TEST(AnchorRecordTest, RejectedHeadersAndValuesPastThePage) {
+  RecordingMessages messages;
+  const auto varchar = Columns({{vt::kVarChar}});
+  auto parse = [&](const Bytes& anchor) {
+    CdPageBuilder b(100);
+    b.Anchor(anchor);
+    const Bytes page = b.Build();
+    return ParseAnchorRecord(ByteView(page), b.AnchorOffset(), varchar, messages);
+  };
+  EXPECT_EQ(parse(CdRecordBuilder().Short(Ascii("ab")).Header(0x41).Build()), std::nullopt);
+  // A long anchor value whose end offset points past the page.
+  Bytes anchor = CdRecordBuilder().Long(Ascii("abc")).Build();
+  const size_t end_offset = 1 + 1 + 1 + 3;  // header, count, CD, region header + count
+  anchor[end_offset] = 0x00;
+  anchor[end_offset + 1] = 0x7F;
+  EXPECT_EQ(parse(anchor), std::nullopt);
+  EXPECT_TRUE(messages.Quiet());
+  // Broken long-region header: the message, then the entries.
+  EXPECT_TRUE(parse(CdRecordBuilder().Long(Ascii("abc")).LongHeader(9).Build()));
+  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kLongRegionMissing});
+  // An anchor offset beyond the page.
+  const Bytes empty(kPageSize, 0);
+  EXPECT_EQ(ParseAnchorRecord(ByteView(empty), kPageSize, varchar, messages), std::nullopt);
+}
+
+TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBeforeAndBrokenBoundsEndTheList) {
+  CdPageBuilder b(100);
+  b.Dictionary({Ascii("one"), Ascii(""), Ascii("three")});
+  Bytes page = b.Build();
+  const DictionaryEntries symbols = ParseDictionary(ByteView(page), b.DictionaryOffset());
+  ASSERT_EQ(symbols.size(), 3u);
+  // The first symbol starts after the count and the three end offsets.
+  EXPECT_EQ(symbols.at(0).pageOffset, 96 + b.DictionaryOffset() + 8);
+  EXPECT_EQ(symbols.at(0).length, 3u);
+  EXPECT_EQ(symbols.at(1).length, 0u);
+  EXPECT_EQ(symbols.at(2).pageOffset, symbols.at(0).pageOffset + 3);
+  EXPECT_EQ(std::string(page.begin() + symbols.at(2).pageOffset,
+                        page.begin() + symbols.at(2).pageOffset + 5),
+            "three");
+  // Broken bounds end the list.
+  CdPageBuilder broken(100);
+  broken.Dictionary({Ascii("aa"), Ascii("bb"), Ascii("cc")});
+  page = broken.Build();
+  const size_t base = 96 + broken.DictionaryOffset();
+  // The second end offset runs backwards.
+  fixtures::PutU16(page, base + 4, 1);
+  EXPECT_EQ(ParseDictionary(ByteView(page), broken.DictionaryOffset()).size(), 1u);
+  // An end offset past the page.
+  fixtures::PutU16(page, base + 4, 0xF000);
+  EXPECT_EQ(ParseDictionary(ByteView(page), broken.DictionaryOffset()).size(), 1u);
+  // A count whose end-offset array alone would leave the page.
+  Bytes huge(kPageSize, 0);
+  fixtures::PutU16(huge, 96 + 10, 0xFFFF);
+  EXPECT_TRUE(ParseDictionary(ByteView(huge), 10).empty());
+  // No symbols.
+  fixtures::PutU16(huge, 96 + 10, 0);
+  EXPECT_TRUE(ParseDictionary(ByteView(huge), 10).empty());
+  EXPECT_TRUE(ParseDictionary(ByteView(huge), kPageSize).empty());
+}
+
+// Off-row max values through their in-row pointer (the complex flag set),
+// and text, ntext and image through the text pointer.
+TEST(CompressedRecordTest, ComplexLongValuesAndTextPointersAreRead) {
+  using fixtures::LobDataFragment;
+  using fixtures::LobSmallRoot;
+  using fixtures::TextPointerBytes;
+  testing::LobFile file;
+  file.SetPage(10, fixtures::LobPage(PageType::kTextMix, 10,
+                                     {LobDataFragment(7, Ascii("off-row ")),
+                                      LobDataFragment(7, fixtures::Utf16("宽字符")),
+                                      LobDataFragment(7, Bytes(900, 'v'))}));
+  file.SetPage(11, fixtures::LobPage(PageType::kTextMix, 11,
+                                     {LobSmallRoot(8, Ascii("text value")),
+                                      LobSmallRoot(9, fixtures::Utf16("ntext value")),
+                                      LobSmallRoot(10, Bytes{0xDE, 0xAD, 0xBE, 0xEF})}));
+  const PageStore& store = file.Open();
+  auto ptr = [](uint32_t length, uint16_t slot) {
+    return fixtures::InRowLobPointer(0, {{length, 10, slot}});
+  };
+  std::string cut = "0x";  // 900 bytes of "v", cut to 800
+  for (int i = 0; i < 800; ++i) cut += "76";
+  RowPage off_row(CdRecordBuilder().Long(ptr(8, 0), true).Long(ptr(6, 1), true)
+                      .Long(ptr(900, 2), true).Long(Ascii("in-row")).Build());
+  EXPECT_EQ(off_row.Decode(Columns({{vt::kVarChar, 0xFFFF}, {vt::kNVarChar, 0xFFFF},
+                                    {vt::kVarBinary, 0xFFFF}, {vt::kVarChar, 0xFFFF}}),
+                           &store),
+            (Row{"off-row ", "宽字符", cut, "in-row"}));
+  RowPage texts(CdRecordBuilder().Long(TextPointerBytes(11, 0)).Long(TextPointerBytes(11, 1))
+                    .Long(TextPointerBytes(11, 2)).Long(TextPointerBytes(0, 1)).Build());
+  EXPECT_EQ(texts.Decode(Columns({{vt::kText, 16}, {vt::kNText, 16}, {vt::kImage, 16},
+                                  {vt::kNText, 16}}),
+                         &store),
+            (Row{"text value", "ntext value", "0xDEADBEEF", ""}));
 }
 
 }  // namespace

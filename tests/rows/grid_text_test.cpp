@@ -10,6 +10,7 @@
 #include "engine/rows/typed_decode.h"
 #include "engine/values/date_time_text.h"
 #include "engine/values/value_format.h"
+#include "engine/catalog/open/open_catalog.h"
 #include "tests/fixtures/page_builder.h"
 #include "tests/fixtures/user_rows_record.h"
 
@@ -95,9 +96,9 @@ std::string Fixed(GridStyle style, const ColumnInfo& c, const Bytes& value, uint
   cell.offset = 4;
   cell.bit = bit;
   const Bytes record = Concat({{0x10, 0, 0, 0}, value});  // a 4-byte record header first
-  const TypedValue v = DecodeCellTyped(unopened, style.sql2000 ? VersionSetting::kSql2000
-                                                              : VersionSetting::kSql2005,
-                                       c, cell, ByteView(record));
+  const FormatProfile* profile =
+      ProfileFor(style.sql2000 ? VersionSetting::kSql2000 : VersionSetting::kSql2005);
+  const TypedValue v = DecodeCellTyped(unopened, profile->Records(), c, cell, ByteView(record));
   return Grid(v, c, style);
 }
 

@@ -59,7 +59,7 @@ TEST(BackupConversionTest, PagesAreWrittenAtTheirOwnNumbers) {
   EXPECT_EQ(out.bytes, db.Image());
 }
 
-TEST(BackupConversionTest, OrderDuplicatesAndOffGridStartsFollowTheSectorWalk) {
+TEST(BackupConversionTest, OrderDuplicatesOffGridStartsAndNonPageStartsFollowTheSectorWalk) {
   Bytes page5 = fixtures::NumberedPages(5, 1);
   Bytes page2 = fixtures::NumberedPages(2, 1);
   Bytes page2b = page2;
@@ -73,22 +73,20 @@ TEST(BackupConversionTest, OrderDuplicatesAndOffGridStartsFollowTheSectorWalk) {
   EXPECT_TRUE(std::equal(page5.begin(), page5.end(), out.bytes.begin() + 5 * kPageSize));
   EXPECT_TRUE(std::equal(page2b.begin(), page2b.end(), out.bytes.begin() + 2 * kPageSize));
   EXPECT_EQ(out.bytes[0], 0);  // pages not in the backup stay zero
-}
 
-TEST(BackupConversionTest, SortPagesDamagedHeadersAndOtherFilesAreNotPageStarts) {
-  Bytes backup;
+  // Sort pages, damaged headers and another file's pages are no page starts.
+  Bytes others;
   for (int variant = 0; variant < 4; ++variant) {
     Bytes p = fixtures::NumberedPages(1, 1);
     if (variant == 0) p[kType] = 7;
     if (variant == 1) p[kType] = 6;
     if (variant == 2) p[0x4A] = 1;     // reserved byte
     if (variant == 3) p[kFileId] = 3;  // a secondary file
-    backup.insert(backup.end(), p.begin(), p.end());
+    others.insert(others.end(), p.begin(), p.end());
   }
-  MemoryOutput out;
-  ConversionResult r = Convert(backup, out);
-  EXPECT_EQ(r.pagesWritten, 0u);
-  EXPECT_TRUE(out.bytes.empty());
+  MemoryOutput none;
+  EXPECT_EQ(Convert(others, none).pagesWritten, 0u);
+  EXPECT_TRUE(none.bytes.empty());
 }
 
 TEST(BackupConversionTest, APageCutByTheEndIsWrittenAsFarAsItGoesAndCounted) {
@@ -104,42 +102,34 @@ TEST(BackupConversionTest, APageCutByTheEndIsWrittenAsFarAsItGoesAndCounted) {
   EXPECT_EQ(out.bytes.size(), 3 * kPageSize + 5 * kSectorSize);
 }
 
-TEST(BackupConversionTest, AWriteFailureIsReportedAndNothingIsCommitted) {
+// A failed write, a backup that does not open, an output that cannot be
+// made, a file without a single page, a backup named as its own output:
+// each is reported, nothing is written and the input is untouched.
+TEST(BackupConversionTest, FailuresAreReportedAndLeaveNoOutput) {
   MemoryOutput out(1);
   ConversionResult r = Convert(fixtures::NumberedPages(0, 3), out);
   EXPECT_FALSE(r.completed);
   EXPECT_EQ(r.error, "disk full");
 
   TempDir dir;
-  RecordingMessages messages;
   std::atomic<bool> running{true};
   ConversionObserver observer;
-  std::string bak = dir.Write("a.bak", fixtures::NumberedPages(0, 2));
-  ConversionResult bad = ConvertBackupFile(bak, dir.File("no/such/dir/out.mdf"), running, observer, messages);
-  EXPECT_FALSE(bad.completed);
-  EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kDataFileCreateFailed});
-  ConvertBackupFile(dir.File("missing.bak"), dir.File("out.mdf"), running, observer, messages);
-  EXPECT_EQ(messages.notices.back(), EngineNotice::kBackupOpenFailed);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));
-}
-
-// A file without a single page is no backup, and a backup is never its own
-// output: both are refused, nothing is written and the input is untouched.
-TEST(BackupConversionTest, NoPageOrAnOutputThatIsTheInputIsRefused) {
-  TempDir dir;
-  std::atomic<bool> running{true};
-  ConversionObserver observer;
-  std::string bak = dir.Write("short.bak", Bytes(300, 1));
-  auto before = testing::FileSnapshot::Of(bak);
-  const std::pair<std::string, EngineNotice> cases[] = {
-      {dir.File("out.mdf"), EngineNotice::kNoPagesInBackup}, {bak, EngineNotice::kOutputIsInput}};
-  for (const auto& [out, said] : cases) {
+  const std::string bak = dir.Write("a.bak", fixtures::NumberedPages(0, 2));
+  const std::string pageless = dir.Write("short.bak", Bytes(300, 1));
+  const auto before = testing::FileSnapshot::Of(pageless);
+  const struct {
+    std::string in, out;
+    EngineNotice said;
+  } cases[] = {{dir.File("missing.bak"), dir.File("out.mdf"), EngineNotice::kBackupOpenFailed},
+               {bak, dir.File("no/such/dir/out.mdf"), EngineNotice::kDataFileCreateFailed},
+               {pageless, dir.File("out.mdf"), EngineNotice::kNoPagesInBackup},
+               {pageless, pageless, EngineNotice::kOutputIsInput}};
+  for (const auto& c : cases) {
     RecordingMessages messages;
-    ConversionResult r = ConvertBackupFile(bak, out, running, observer, messages);
-    EXPECT_FALSE(r.completed) << out;
-    EXPECT_EQ(messages.notices, std::vector<EngineNotice>{said});
-    EXPECT_TRUE(testing::FileSnapshot::Of(bak) == before);
+    EXPECT_FALSE(ConvertBackupFile(c.in, c.out, running, observer, messages).completed) << c.out;
+    EXPECT_EQ(messages.notices, std::vector<EngineNotice>{c.said}) << c.out;
   }
+  EXPECT_TRUE(testing::FileSnapshot::Of(pageless) == before);
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.mdf")));
 }
 

@@ -24,7 +24,7 @@ Bytes ValidPage(uint8_t type) {
   return page;
 }
 
-TEST(PageCensusTest, EveryKnownTypeHasItsKindAndOtherTypesAreDamaged) {
+TEST(PageCensusTest, KnownTypesHaveTheirKindEmptyAndDamagedPagesAreTold) {
   const std::pair<uint8_t, PageKind> known[] = {
       {1, PageKind::kData},      {2, PageKind::kIndex},    {3, PageKind::kLob},
       {4, PageKind::kLob},       {8, PageKind::kGam},      {9, PageKind::kSgam},
@@ -32,9 +32,7 @@ TEST(PageCensusTest, EveryKnownTypeHasItsKindAndOtherTypesAreDamaged) {
       {15, PageKind::kFileHeader}, {16, PageKind::kDiffMap}, {17, PageKind::kMlMap}};
   for (auto [type, kind] : known) EXPECT_EQ(ClassifyPage(ValidPage(type)), kind) << int(type);
   for (uint8_t type : {6, 7, 14, 18, 255}) EXPECT_EQ(ClassifyPage(ValidPage(type)), PageKind::kErr) << int(type);
-}
 
-TEST(PageCensusTest, EmptyAndDamagedPagesAreTold) {
   Bytes zero(kPageSize, 0);
   EXPECT_EQ(ClassifyPage(zero), PageKind::kNull);
   // Zero header bytes 0 and 1 but a non-zero tail: damaged, not empty.
@@ -85,7 +83,7 @@ DetectionResult Detect(Bytes file, CountingObserver& observer, uint64_t fail_fro
   return DetectPages(source, running, observer, max_map_cells);
 }
 
-TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
+TEST(FileDetectionTest, CountsWholePagesOnlyAFailedReadAsDamagedAndAMissingFileIsNamed) {
   Bytes file = PagesOf({15, 11, 8, 9, 1, 1, 2, 3});
   file.resize(file.size() + 2 * kPageSize, 0);  // two empty pages
   file.resize(file.size() + 4000, 0x77);         // a trailing partial page
@@ -101,30 +99,20 @@ TEST(FileDetectionTest, CountsWholePagesOnlyAndSharesAsPercent) {
   EXPECT_EQ(observer.last, 100);
   EXPECT_EQ(SharePercentText(2, 10), "20.0%");
   EXPECT_EQ(SharePercentText(1, 3), "33.3%");
-}
+  CountingObserver small;
+  DetectionResult none = Detect(Bytes(8191, 0), small);
+  EXPECT_EQ(none.pages, 0u);
+  EXPECT_TRUE(small.finished);
+  EXPECT_TRUE(none.map.cells.empty());
 
-TEST(FileDetectionTest, AFileBelowOnePageHasNoPages) {
-  CountingObserver observer;
-  DetectionResult r = Detect(Bytes(8191, 0), observer);
-  EXPECT_EQ(r.pages, 0u);
-  EXPECT_TRUE(observer.finished);
-  EXPECT_TRUE(r.map.cells.empty());
-}
-
-TEST(FileDetectionTest, AFailedReadIsDamagedNotThePreviousPageAgain) {
-  // Reads fail from the middle of page 2 on.
-  CountingObserver observer;
-  DetectionResult r = Detect(PagesOf({1, 1, 1, 1}), observer, 2 * kPageSize + 100);
+  // Reads fail from the middle of page 2 on: damaged, not the previous page again.
+  r = Detect(PagesOf({1, 1, 1, 1}), observer, 2 * kPageSize + 100);
   EXPECT_EQ(r.counts[KindIndex(PageKind::kData)], 2u);
   EXPECT_EQ(r.counts[KindIndex(PageKind::kErr)], 2u);
-}
 
-TEST(FileDetectionTest, AMissingFileShowsTheOpenMessage) {
   RecordingMessages messages;
   std::atomic<bool> running{true};
-  CountingObserver observer;
-  DetectionResult r = DetectFile("/nonexistent/x.mdf", running, observer, messages);
-  EXPECT_FALSE(r.opened);
+  EXPECT_FALSE(DetectFile("/nonexistent/x.mdf", running, observer, messages).opened);
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kFileOpenFailed});
 }
 

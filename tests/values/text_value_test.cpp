@@ -20,12 +20,12 @@ constexpr FormatVersion k2000 = FormatVersion::kSql2000;
 
 std::string Text2000(const PageStore& store, uint32_t page, uint16_t slot, bool unicode = false) {
   std::string value;
-  ReadTextValue2000(store, page, slot, 1, value, true, unicode);
+  ReadTextValue(store, kTextTree2000, page, slot, 1, value, true, unicode);
   return value;
 }
 std::string Text2005(const PageStore& store, uint32_t page, uint16_t slot, bool unicode = false) {
   std::string value;
-  ReadTextValue2005(store, page, slot, 1, value, true, unicode);
+  ReadTextValue(store, kTextTree2005, page, slot, 1, value, true, unicode);
   return value;
 }
 
@@ -137,13 +137,13 @@ TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
                           k2000));
   const PageStore& store = file.Open();
   EXPECT_EQ(Text2000(store, 4, 0), "ok");
-  EXPECT_FALSE(ReadTextFragment2000(store, 2, 0, 2)) << "file 2 is never read";
-  EXPECT_FALSE(ReadTextFragment2000(store, 2, 4097, 1));
-  ASSERT_TRUE(ReadTextFragment2005(store, 2, 0, 1));
-  EXPECT_EQ(ReadTextFragment2005(store, 2, 0, 1)->size(), 2u);
-  EXPECT_FALSE(ReadTextFragment2005(store, 2, 1, 1));
-  EXPECT_FALSE(ReadTextFragment2005(store, 2, 3, 1));
-  EXPECT_FALSE(ReadTextFragment2005(store, 2, 4096, 1));
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2000, 2, 0, 2)) << "file 2 is never read";
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2000, 2, 4097, 1));
+  ASSERT_TRUE(ReadTextFragment(store, kTextTree2005, 2, 0, 1));
+  EXPECT_EQ(ReadTextFragment(store, kTextTree2005, 2, 0, 1)->size(), 2u);
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 1, 1));
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 3, 1));
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 4096, 1));
 }
 
 // The text pointer of variable column `column` (0-based) of the pub_info
@@ -167,11 +167,12 @@ TEST(TextValueTest, RealPubInfoValuesOfSql2000) {
   std::optional<TextPointer> pr_info = PubInfoPointer(store, 103, 0, 1);
   ASSERT_TRUE(logo && pr_info);
   std::string image;
-  ReadTextValue2000(store, logo->pageId, logo->slotId, logo->fileId, image, true, false);
+  ReadTextValue(store, kTextTree2000, logo->pageId, logo->slotId, logo->fileId, image, true, false);
   EXPECT_EQ(image.size(), 643u);
   EXPECT_EQ(image.substr(0, 6), "GIF89a");
   std::string text;  // its root has level 1
-  ReadTextValue2000(store, pr_info->pageId, pr_info->slotId, pr_info->fileId, text, true, false);
+  ReadTextValue(store, kTextTree2000, pr_info->pageId, pr_info->slotId, pr_info->fileId, text,
+                true, false);
   EXPECT_EQ(text.size(), 65071u);
   EXPECT_EQ(text.substr(0, 43), "This is sample text data for New Moon Books");
 }

@@ -15,7 +15,8 @@ class Profile2000 final : public FormatProfile {
  public:
   VersionSetting Setting() const override { return VersionSetting::kSql2000; }
   const RecordTraits& Records() const override {
-    static constexpr RecordTraits kTraits{ColumnLayout::kCatalogOffsets, false, false, false};
+    static constexpr RecordTraits kTraits{ColumnLayout::kCatalogOffsets, false, false, false,
+                                          kTextTree2000, true};
     return kTraits;
   }
   CatalogOpenResult BuildCatalog(CMdfDatabase& db) const override {

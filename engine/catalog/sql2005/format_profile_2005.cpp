@@ -15,7 +15,8 @@ class Profile2005 final : public FormatProfile {
  public:
   VersionSetting Setting() const override { return VersionSetting::kSql2005; }
   const RecordTraits& Records() const override {
-    static constexpr RecordTraits kTraits{ColumnLayout::kFromTypes, true, true, true};
+    static constexpr RecordTraits kTraits{ColumnLayout::kFromTypes, true, true, true,
+                                          kTextTree2005, false};
     return kTraits;
   }
   CatalogOpenResult BuildCatalog(CMdfDatabase& db) const override {
