@@ -26,7 +26,12 @@ void AppendExportText(std::string& out, const TypedValue& v) {
       out += "0x";
       AppendHexDigits(out, ByteView(v.bytes.data(), v.bytes.size()));
       return;
-    case TypedKind::kGuid: out += GuidText(v.bytes); return;
+    case TypedKind::kGuid:
+      if (v.bytes.size() == 16) {
+        char buf[kUniqueIdentifierText];
+        out.append(buf, PutUniqueIdentifierText(buf, v.bytes.data()));
+      }
+      return;
   }
 }
 
@@ -103,7 +108,6 @@ constexpr size_t kShortRowBytes = 64 * 1024;
 
 // The most bytes each kind's CSV field takes.
 constexpr size_t kMaxIntegerText = 20;  // "-9223372036854775808"
-constexpr size_t kGuidText = 36;
 
 size_t FieldBound(const TypedValue& v) {
   switch (v.kind) {
@@ -115,7 +119,7 @@ size_t FieldBound(const TypedValue& v) {
     case TypedKind::kDateTime: return kMaxIsoDateTimeText;
     case TypedKind::kText: return 2 * v.text.size() + 2;  // every byte a quote, in quotes
     case TypedKind::kBytes: return 2 + 2 * v.bytes.size();
-    case TypedKind::kGuid: return kGuidText;
+    case TypedKind::kGuid: return kUniqueIdentifierText;
   }
   return 0;
 }
@@ -160,7 +164,8 @@ char* PutCsvValue(char* p, const TypedValue& v) {
         *p++ = kHex[b & 0x0F];
       }
       return p;
-    case TypedKind::kGuid: return PutText(p, GuidText(v.bytes));
+    case TypedKind::kGuid:
+      return v.bytes.size() == 16 ? PutUniqueIdentifierText(p, v.bytes.data()) : p;
   }
   return p;
 }

@@ -3,6 +3,7 @@
 // offset in a page can never reach memory outside it.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -50,8 +51,12 @@ class ByteView {
     static_assert(std::is_integral_v<T>);
     if (!Contains(offset, sizeof(T))) return std::nullopt;
     std::make_unsigned_t<T> value = 0;
-    for (size_t i = 0; i < sizeof(T); ++i)
-      value |= static_cast<std::make_unsigned_t<T>>(bytes_[offset + i]) << (8 * i);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&value, bytes_.data() + offset, sizeof(T));  // one load
+    } else {
+      for (size_t i = 0; i < sizeof(T); ++i)
+        value |= static_cast<std::make_unsigned_t<T>>(bytes_[offset + i]) << (8 * i);
+    }
     return static_cast<T>(value);
   }
 

@@ -47,6 +47,9 @@ struct Piece {
   RecordingMessages messages;
 };
 
+// The most text room made for a piece before its rows are formatted.
+constexpr size_t kReservedPieceText = size_t{8} << 20;
+
 struct FileOrderWork {
   std::vector<Piece> pieces;  // in order of each table's first page in the batch
 };
@@ -78,36 +81,55 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
   return RunOrderedBatches<FileOrderWork>(
       batch_count, BatchThreads(options.threads, batch_count),
       [&]() -> std::function<void(size_t, FileOrderWork&)> {
-        auto reader = std::make_shared<PageListReader>(store);
-        return [&, reader](size_t b, FileOrderWork& work) {
+        // Each thread's page reader, and the text its last piece made per
+        // page: each new piece's text gets about as much room for its pages
+        // (at most kReservedPieceText), so that it is not copied as it grows.
+        struct WorkerState {
+          explicit WorkerState(const PageStore& s) : reader(s) {}
+          PageListReader reader;
+          size_t textPerPage = 0;
+        };
+        auto state = std::make_shared<WorkerState>(store);
+        return [&, state](size_t b, FileOrderWork& work) {
+          PageListReader* const reader = &state->reader;
           std::vector<uint64_t> numbers;
           for (size_t i = starts[b]; i < starts[b + 1]; ++i)
             if (numbers.empty() || numbers.back() != entries[i].page) numbers.push_back(entries[i].page);
           std::vector<size_t> piece_of(tables.size(), SIZE_MAX);
+          // One row's values, decoded record after record into the same
+          // buffers while the rows are formatted at once.
+          std::vector<TypedValue> values;
           size_t next = starts[b];
           reader->ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
             for (; next < starts[b + 1] && entries[next].page == page_number; ++next) {
               const size_t t = entries[next].table;
               if (piece_of[t] == SIZE_MAX) {
                 piece_of[t] = work.pieces.size();
-                work.pieces.emplace_back().table = t;
+                Piece& made = work.pieces.emplace_back();
+                made.table = t;
+                if (tables[t].format && state->textPerPage != 0) {
+                  const size_t pages = static_cast<size_t>(std::count_if(
+                      entries.begin() + static_cast<ptrdiff_t>(next),
+                      entries.begin() + static_cast<ptrdiff_t>(starts[b + 1]),
+                      [&](const WalkEntry& e) { return e.table == t; }));
+                  const size_t room = std::min(pages * state->textPerPage, kReservedPieceText);
+                  made.rows.batch.text.reserve(room + room / 8);
+                }
               }
               Piece& piece = work.pieces[piece_of[t]];
               const FileOrderTable& table = tables[t];
               const TableRecordWalk& walk = *table.rows->walk;
               const RecordVisitor on_record = [&](const TableRecord& record) {
-                std::optional<std::vector<TypedValue>> values =
-                    RecordValues(walk.Store(), piece.messages, walk, record);
-                if (!values) {
+                if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
                   ++piece.rowsRejected;
                   return true;
                 }
                 ++piece.rowsRead;
                 ++piece.rows.batch.rowCount;
                 if (table.format)
-                  table.format(*values, piece.rows.batch.text);
+                  table.format(values, piece.rows.batch.text);
                 else
-                  piece.rows.values.push_back(std::move(*values));
+                  piece.rows.values.push_back(std::move(values));
                 return true;
               };
               if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record) ==
@@ -116,6 +138,9 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
             }
             return true;
           });
+          size_t text = 0;
+          for (const Piece& piece : work.pieces) text += piece.rows.batch.text.size();
+          if (!numbers.empty()) state->textPerPage = text / numbers.size();
         };
       },
       [&](size_t b, FileOrderWork& work) {

@@ -1,12 +1,14 @@
 #include "engine/rows/typed_decode.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/rows/compressed_row.h"
 #include "engine/values/date_time_text.h"
 #include "engine/values/decimal_text.h"
 #include "engine/values/large_values.h"
+#include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "engine/values/wide_text.h"
 #include "engine/values/xml_value.h"
@@ -129,24 +131,67 @@ TypedDateTime NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8
   return t;
 }
 
-// Sign byte (1 positive, 0 negative), then the magnitude little-endian.
-TypedValue DecimalValue(ByteView v, uint8_t scale) {
-  unsigned __int128 magnitude = 0;
-  for (size_t i = v.size(); i > 1; --i) magnitude = (magnitude << 8) | v.data()[i - 1];
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (scale > 0) {
-    if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
-    digits.insert(digits.size() - scale, 1, '.');
+// The decimal digits of `m` written backward so that they end at `end`;
+// returns where they start (at most 39 digits).
+char* PutDigitsBackward(char* end, unsigned __int128 m) {
+  // Nine digits a division while the value is wider than 64 bits.
+  constexpr uint64_t kNineDigits = 1'000'000'000;
+  while (m > UINT64_MAX) {
+    uint64_t part = static_cast<uint64_t>(m % kNineDigits);
+    m /= kNineDigits;
+    for (int i = 0; i < 9; ++i, part /= 10) *--end = static_cast<char>('0' + part % 10);
   }
+  uint64_t low = static_cast<uint64_t>(m);
+  for (; low >= 100; low /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (low % 100)], 2);
+  }
+  if (low >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * low], 2);
+  } else {
+    *--end = static_cast<char>('0' + low);
+  }
+  return end;
+}
+
+// Sign byte (1 positive, 0 negative), then the magnitude little-endian;
+// written into `out`'s text as "-123.4500", with `scale` decimals.
+void DecimalInto(ByteView v, uint8_t scale, TypedValue& out) {
+  // Up to 16 magnitude bytes (17 stored bytes at precision 29 to 38).
+  std::array<uint8_t, 16> le{};
+  const size_t stored = v.size() > 1 ? v.size() - 1 : 0;
+  std::memcpy(le.data(), v.data() + 1, std::min(stored, le.size()));
+  uint64_t low = 0, high = 0;
+  for (size_t i = 8; i > 0; --i) {
+    low = (low << 8) | le[i - 1];
+    high = (high << 8) | le[i + 7];
+  }
+  const unsigned __int128 magnitude = (static_cast<unsigned __int128>(high) << 64) | low;
+  char buf[40];
+  char* const end = buf + sizeof buf;
+  const char* digits = PutDigitsBackward(end, magnitude);
+  const size_t count = static_cast<size_t>(end - digits);
   const uint8_t sign = v.LeOr<uint8_t>(0);
-  if (sign == 0 && digits.find_first_not_of("0.") != std::string::npos) digits.insert(0, 1, '-');
-  TypedValue t = TypedValue::Decimal(std::move(digits));
-  t.integer = sign;
-  return t;
+  ResetTo(out, TypedKind::kDecimal);
+  out.integer = sign;
+  std::string& text = out.text;
+  if (sign == 0 && magnitude != 0) text.push_back('-');
+  if (scale == 0) {
+    text.append(digits, count);
+    return;
+  }
+  // At least one digit before the point: "0.0012".
+  if (count <= scale) {
+    text.push_back('0');
+    text.push_back('.');
+    text.append(scale - count, '0');
+    text.append(digits, count);
+    return;
+  }
+  text.append(digits, count - scale);
+  text.push_back('.');
+  text.append(digits + (count - scale), scale);
 }
 
 std::vector<uint8_t> ToVector(ByteView v) { return {v.data(), v.data() + v.size()}; }
@@ -324,8 +369,7 @@ void FixedInto(uint8_t xtype, const ColumnInfo& c, ByteView record, uint16_t off
     case vt::kDecimal:
     case vt::kNumeric:
       if (v->empty()) return SetUnreadable(out);
-      out = DecimalValue(*v, c.xscale);
-      return;
+      return DecimalInto(*v, c.xscale, out);
     case vt::kUniqueIdentifier: return SetBytes(out, TypedKind::kGuid, *v);
     case vt::kBinary:
     case vt::kTimestamp: return SetBytes(out, TypedKind::kBytes, *v);

@@ -191,7 +191,9 @@ DateTimeParts TicksToDateTime(uint32_t ticks, int32_t days) {
 
 TimeOfDay SplitTime(uint64_t units, uint8_t scale) {
   if (scale > kMaxTimeScale) scale = kMaxTimeScale;
-  const uint64_t per_second = static_cast<uint64_t>(PowerOfTen(10.0, scale));
+  static constexpr std::array<uint64_t, kMaxTimeScale + 1> kPerSecond = {
+      1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000};
+  const uint64_t per_second = kPerSecond[scale];
   const uint64_t seconds = per_second ? units / per_second : units;
   return {seconds / 3600, (seconds % 3600) / 60, seconds % 60, per_second ? units % per_second : 0};
 }

@@ -3,6 +3,7 @@
 // four decimals.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,8 +12,25 @@ namespace tollamer {
 
 // `value` as exactly `width` digits at `at` (the high ones dropped when
 // wider); returns the end.
+// "00" to "99": numbers written two digits a step.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int n = 0; n < 100; ++n) {
+    pairs[2 * n] = static_cast<char>('0' + n / 10);
+    pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return pairs;
+}();
+
 inline char* PutFixedDigits(char* at, uint64_t value, int width) {
-  for (int d = width - 1; d >= 0; --d, value /= 10) at[d] = static_cast<char>('0' + value % 10);
+  const std::array<char, 200>& kPairs = kDigitPairs;
+  int d = width;
+  for (; d >= 2; d -= 2, value /= 100) {
+    const size_t pair = 2 * static_cast<size_t>(value % 100);
+    at[d - 2] = kPairs[pair];
+    at[d - 1] = kPairs[pair + 1];
+  }
+  if (d == 1) at[0] = static_cast<char>('0' + value % 10);
   return at + width;
 }
 

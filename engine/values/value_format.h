@@ -34,5 +34,9 @@ std::string HexText(ByteView bytes);
 // A uniqueidentifier's 16 bytes as XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX
 // (the first three groups little-endian); empty text when they are short.
 std::string UniqueIdentifierText(ByteView bytes);
+// The same text of 16 bytes at `b`, written at `at` (room for
+// kUniqueIdentifierText bytes); returns the end.
+inline constexpr size_t kUniqueIdentifierText = 36;
+char* PutUniqueIdentifierText(char* at, const uint8_t* b);
 
 }  // namespace tollamer

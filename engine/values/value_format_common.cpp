@@ -1,6 +1,5 @@
 // Small text forms the value formatters share.
 #include <array>
-#include <cstdio>
 #include <string>
 
 #include "engine/values/value_format.h"
@@ -30,14 +29,26 @@ std::string HexText(ByteView bytes) {
   return text;
 }
 
+char* PutUniqueIdentifierText(char* at, const uint8_t* b) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  // The stored byte shown at each place: a 4-byte, two 2-byte groups
+  // little-endian, then eight bytes as stored.
+  static constexpr std::array<uint8_t, 16> kShownOrder = {3, 2, 1, 0, 5, 4, 7, 6,
+                                                          8, 9, 10, 11, 12, 13, 14, 15};
+  char* p = at;
+  for (size_t i = 0; i < kShownOrder.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) *p++ = '-';
+    const uint8_t byte = b[kShownOrder[i]];
+    *p++ = kDigits[byte >> 4];
+    *p++ = kDigits[byte & 0x0F];
+  }
+  return p;
+}
+
 std::string UniqueIdentifierText(ByteView b) {
   if (!b.Contains(0, 16)) return {};
-  char buf[48];
-  const uint8_t* d = b.data();
-  std::snprintf(buf, sizeof buf, "%.8X-%.4X-%.4X-%.2X%.2X-%.2X%.2X%.2X%.2X%.2X%.2X",
-                b.LeOr<uint32_t>(0), b.LeOr<uint16_t>(4), b.LeOr<uint16_t>(6), d[8], d[9],
-                d[10], d[11], d[12], d[13], d[14], d[15]);
-  return buf;
+  char buf[kUniqueIdentifierText];
+  return std::string(buf, PutUniqueIdentifierText(buf, b.data()));
 }
 
 }  // namespace tollamer

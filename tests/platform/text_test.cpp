@@ -28,7 +28,12 @@ TEST(Utf16Test, ConvertsEveryPlaneAndKeepsTheRestAroundDamage) {
       {Le({'p', 'u', 'b', 's'}), "pubs"}, {Le({0x00E9}), "\xC3\xA9"},
       {Le({0x4E2D, 0x6587}), "中文"},     {Le({0xD83D, 0xDE00}), "\xF0\x9F\x98\x80"},
       {Le({'a', 0xD800, 'b'}), "a\uFFFDb"}, {Le({'a', 0xDC00}), "a\uFFFD"},
-      {odd, "x"},                         {{}, ""}};
+      {odd, "x"},                         {{}, ""},
+      // Runs of ASCII taken four units at a time around other units: a
+      // high byte set (U+0100), a low byte's top bit set, a surrogate pair.
+      {Le({'w', 'x', 'y', 0x0100, 'z', 'a', 'b', 'c', 0x00E9, 'd', 'e', 'f', 'g', 0xD83D, 0xDE00,
+           'h', 'i', 'j', 'k', 0xDC00}),
+       "wxy\xC4\x80zabc\xC3\xA9" "defg\xF0\x9F\x98\x80hijk\uFFFD"}};
   for (const auto& [utf16, utf8] : cases) EXPECT_EQ(Utf16LeToUtf8(utf16), utf8);
 }
 
