@@ -22,7 +22,6 @@ namespace {
 using fixtures::FormatVersion;
 using testing::Cli;
 using CliResult = testing::CommandResult;
-std::string CliText(const std::string& args) { return Cli(args, true).out; }
 
 TEST(InfoCommandTest, JsonDescribesADataFileABackupAndAnUnreadableBootPage) {
   testing::TempDir dir;
@@ -203,10 +202,10 @@ TEST(ScanTablesCommand, DetectedVersionAndScanOfASql2008File) {
   std::string path = TwoTableFile(dir);
   // The listing is the catalog command's; here the version note of a
   // detected version.
-  std::string auto_catalog = CliText("catalog " + path);
+  std::string auto_catalog = Cli("catalog " + path, true).out;
   EXPECT_NE(auto_catalog.find("version: SQL 2005 or later"), std::string::npos) << auto_catalog;
 
-  std::string scan = CliText("scan-tables " + path);
+  std::string scan = Cli("scan-tables " + path, true).out;
   EXPECT_NE(scan.find("dbo.BigTable : 12 -> 13 data page(s)\n"), std::string::npos) << scan;
   EXPECT_NE(scan.find("dbo.Small : 1 -> 1 data page(s)\n"), std::string::npos) << scan;
 
