@@ -8,6 +8,7 @@
 #include <iterator>
 #include <mutex>
 #include <random>
+#include <sstream>
 
 namespace tollamer::testing {
 
@@ -37,6 +38,32 @@ std::string ReadText(const std::filesystem::path& path) {
 std::string RealDataDir() {
   if (const char* env = std::getenv("TOLLAMER_REAL_DATA_DIR")) return env;
   return TOLLAMER_REAL_DATA_DIR;
+}
+
+namespace {
+
+std::optional<uint64_t> Number(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::stoull(text);
+}
+
+}  // namespace
+
+std::vector<ManifestEntry> RealDataManifest() {
+  std::vector<ManifestEntry> entries;
+  std::ifstream in(RealDataDir() + "/MANIFEST.tsv");
+  std::string line;
+  std::getline(in, line);  // column names
+  while (std::getline(in, line)) {
+    std::vector<std::string> cols;
+    std::stringstream ss(line);
+    for (std::string c; std::getline(ss, c, '\t');) cols.push_back(c);
+    if (cols.size() < 5 || cols[0].empty()) continue;
+    std::optional<uint64_t> version = Number(cols[4]);
+    entries.push_back({cols[0], Number(cols[2]).value_or(0), Number(cols[3]),
+                       version ? std::optional<uint16_t>(static_cast<uint16_t>(*version)) : std::nullopt});
+  }
+  return entries;
 }
 
 namespace {

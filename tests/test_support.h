@@ -1,5 +1,6 @@
-// Helpers shared by the tests: a temporary folder, the real data files, and
-// a snapshot of a file's bytes and modification time to prove it unchanged.
+// Helpers shared by the tests: a temporary folder, the real data files and
+// their manifest, command lines (the CLI's among them), and a snapshot of a
+// file's bytes and modification time to prove it unchanged.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,6 +38,16 @@ class TempDir {
 std::optional<std::string> RealDataFile(const std::string& name);
 std::string RealDataDir();
 
+// A line of the real data folder's MANIFEST.tsv: the file, its size, the
+// page images it holds, and its boot page's version (none: no boot page).
+struct ManifestEntry {
+  std::string file;
+  uint64_t bytes = 0;
+  std::optional<uint64_t> pages;
+  std::optional<uint16_t> dbiVersion;
+};
+std::vector<ManifestEntry> RealDataManifest();
+
 #define TOLLAMER_REQUIRE_REAL_FILE(var, name)                                   \
   auto var##_opt = ::tollamer::testing::RealDataFile(name);                     \
   if (!var##_opt) GTEST_SKIP() << "real data folder " << ::tollamer::testing::RealDataDir() \
@@ -55,6 +66,12 @@ struct CommandResult {
   std::string out;    // its standard output (and error, when asked)
 };
 CommandResult RunCommand(const std::string& command_line, bool with_stderr = false);
+#ifdef TOLLAMER_CLI_PATH
+// The tollamer-cli binary of this build, run as a user would.
+inline CommandResult Cli(const std::string& args, bool with_stderr = false) {
+  return RunCommand(std::string(TOLLAMER_CLI_PATH) + " " + args, with_stderr);
+}
+#endif
 
 struct FileSnapshot {
   std::vector<uint8_t> bytes;

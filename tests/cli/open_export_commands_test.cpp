@@ -19,7 +19,6 @@
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/fixtures/user_rows_database.h"
-#include "tests/cli/cli_run.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -31,7 +30,7 @@ const fixtures::SampleSpec kNoUserObjects{fixtures::FormatVersion::kSql2008, 64,
 namespace fs = std::filesystem;
 
 using testing::Cli;
-using testing::CliResult;
+using CliResult = testing::CommandResult;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -51,9 +50,7 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase(kNoUserObjects).Image());
   CliResult r = Cli("open " + path + " --server-version 2005");
   ASSERT_EQ(r.exitCode, 0) << r.out;
-  // The log's lines are the work log's; here they reach stdout and the report.
-  EXPECT_EQ(r.out.rfind("Tollamer v1.3 ", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("File selected for repair  :" + path + "\r\n"), std::string::npos) << r.out;
+  // The log's lines are the open log's (its tests); here they reach stdout and the report.
   EXPECT_NE(r.out.find("Total table(s) present  :0\r\n\r\n\r\nRepair process completed on"),
             std::string::npos) << r.out;
 
@@ -91,7 +88,6 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
       "v.bak", fixtures::BuildCarvableDatabase(fixtures::FormatVersion::kSql2000, 36).BackupImage(0x1A00));
   fs::create_hard_link(mdf, dir.File("hard.mdf"));
   fs::create_symlink(mdf, dir.File("soft.mdf"));
-  fs::create_symlink(bak, dir.File("soft.bak"));
   fs::create_directory(dir.File("sub"));
   const std::string hard = dir.File("hard.mdf"), soft = dir.File("soft.mdf");
   const std::string detour = dir.File("sub/../v.mdf");
@@ -107,7 +103,6 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
   const std::string cli = TOLLAMER_CLI_PATH;
   const Case cases[] = {
       {cli + " bak2mdf " + bak + " " + bak, bak},
-      {cli + " bak2mdf " + bak + " " + dir.File("soft.bak"), bak},
       {cli + " detect " + mdf + " --map " + mdf, mdf},
       {cli + " open " + mdf + " --log " + hard, mdf},
       {cli + " excavate " + mdf + " --csv " + soft, mdf},
@@ -228,10 +223,6 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
   CliResult recovered = Cli("export-data --out " + dir.File("units") + " " + units, true);
   EXPECT_EQ(recovered.exitCode, 0) << recovered.out;
   EXPECT_NE(recovered.out.find("255 rows written"), std::string::npos) << recovered.out;
-  CliResult scan = Cli("scan-tables " + cases[1].path, true);
-  EXPECT_EQ(scan.exitCode, 3) << scan.out;
-  EXPECT_NE(scan.out.find("tollamer-cli: dbo.publishers: no data pages found (8 rows in the catalog)"),
-            std::string::npos) << scan.out;
   CliResult rows = Cli("rows --all --json " + cases[2].path + " dbo.publishers", true);
   EXPECT_EQ(rows.exitCode, 3) << rows.out;
   EXPECT_NE(rows.out.find("\"catalog_row_count\":8,"), std::string::npos) << rows.out;
@@ -243,7 +234,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
 }
 
 // The real files through the binary: the six files, tables in the order of
-// the log's table lines, and the one-object file of a table.
+// the log's table lines, and the one-object file of a table with its key.
 TEST(ExportSchemaCommandTest, RealFiles) {
   for (const char* name : {"pubs-sql2000.mdf", "pubs-sql2005.mdf", "pubs-sql2008.mdf"}) {
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
@@ -264,18 +255,12 @@ TEST(ExportSchemaCommandTest, RealFiles) {
       scripted += it->str();
     EXPECT_NE(tables.find("[dbo].[titles]"), std::string::npos) << log.out;
     EXPECT_EQ(scripted, tables) << name;
-    EXPECT_NE(all.find("CREATE TABLE [dbo].[authors]\r\n(\r\n[au_id] id  NOT NULL,\r\n"),
-              std::string::npos) << name;
-
+    // The statements are the schema export's (its real file test).
     CliResult one = Cli("export-schema " + Quote(path) + " --out " + out +
                         " --kind tables --object dbo.jobs");
     ASSERT_EQ(one.exitCode, 0) << name;
     std::string jobs = testing::ReadText(fs::path(out) / "dbo.jobs(TableStruct).sql");
-    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n[job_id] smallint IDENTITY(1,1)  "
-                         "NOT NULL,\r\n", 0),
-              0u) << jobs;
-    // Its key and constraints follow its GO.
-    EXPECT_NE(jobs.find(")\r\nGO\r\n\r\nALTER TABLE [dbo].[jobs] ADD CONSTRAINT ["), std::string::npos);
+    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
     EXPECT_NE(jobs.find("] PRIMARY KEY CLUSTERED ([job_id])\r\nGO\r\n"), std::string::npos);
   }
 }
@@ -327,18 +312,6 @@ TEST(TextOutputRealFileTest, PubsTextIsUtf8InEveryOutput) {
 // The real files of the shared data folder through export-data, checked
 // against what their catalogs record and against the scripts that filled
 // two of them.
-
-// The file names the manifest lists (its first column).
-std::vector<std::string> ManifestFiles() {
-  std::vector<std::string> names;
-  std::ifstream in(testing::RealDataDir() + "/MANIFEST.tsv");
-  std::string line;
-  std::getline(in, line);  // column names
-  while (std::getline(in, line))
-    if (size_t tab = line.find('\t'); tab != std::string::npos && tab > 0)
-      names.push_back(line.substr(0, tab));
-  return names;
-}
 
 // The CSV records of an export file (RFC 4180): a field written without
 // quotes and empty is NULL, "" is empty text.
@@ -422,7 +395,8 @@ std::vector<CsvRecord> ExportedRecords(const fs::path& dir, const std::string& t
 TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount) {
   TOLLAMER_REQUIRE_REAL_FILE(manifest, "MANIFEST.tsv");
   int files = 0;
-  for (const std::string& name : ManifestFiles()) {
+  for (const testing::ManifestEntry& entry : testing::RealDataManifest()) {
+    const std::string& name = entry.file;
     if (name.ends_with(".ndf") || name.find("-stripe") != std::string::npos) continue;
     SCOPED_TRACE(name);
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
@@ -597,10 +571,8 @@ TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
     std::map<std::string, std::vector<CsvRecord>> exported;
     for (const ScriptedRow& row : scripted) {
       const std::string table = "dbo." + row.table;
-      if (!exported.count(table)) {
-        std::vector<CsvRecord> records = ParseCsv(testing::ReadText(fs::path(dir.File("csv")) / (table + ".csv")));
-        exported[table] = records;
-      }
+      if (!exported.count(table))
+        exported[table] = ParseCsv(testing::ReadText(fs::path(dir.File("csv")) / (table + ".csv")));
       const std::vector<CsvRecord>& records = exported[table];
       ASSERT_FALSE(records.empty()) << table << " not exported: " << r.out;
       const CsvRecord& header = records.front();

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <optional>
-#include <sstream>
 
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/server_version.h"
@@ -19,35 +16,6 @@ namespace {
 
 using namespace page_layout;
 
-struct ManifestEntry {
-  std::string file;
-  uint64_t bytes = 0;
-  std::optional<uint64_t> pages;         // page images the file holds
-  std::optional<uint16_t> dbiVersion;  // empty: no boot page in the file
-};
-
-std::optional<uint64_t> Number(const std::string& text) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-  return std::stoull(text);
-}
-
-std::vector<ManifestEntry> ReadManifest() {
-  std::vector<ManifestEntry> entries;
-  std::ifstream in(testing::RealDataDir() + "/MANIFEST.tsv");
-  std::string line;
-  std::getline(in, line);  // column names
-  while (std::getline(in, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    for (std::string c; std::getline(ss, c, '\t');) cols.push_back(c);
-    if (cols.size() < 5) continue;
-    std::optional<uint64_t> version = Number(cols[4]);
-    entries.push_back({cols[0], Number(cols[2]).value_or(0), Number(cols[3]),
-                       version ? std::optional<uint16_t>(static_cast<uint16_t>(*version)) : std::nullopt});
-  }
-  return entries;
-}
-
 bool LooksValid(const PageHeader& h) {
   return h.headerVersion == kValidHeaderVersion && h.reservedZero && h.fileId == 1 && h.type != 0;
 }
@@ -55,7 +23,7 @@ bool LooksValid(const PageHeader& h) {
 TEST(RealFilesTest, EveryFileOpensInPlaceWithItsPagesAndVersion) {
   TOLLAMER_REQUIRE_REAL_FILE(manifest, "MANIFEST.tsv");
   int files = 0;
-  for (const ManifestEntry& e : ReadManifest()) {
+  for (const testing::ManifestEntry& e : testing::RealDataManifest()) {
     ++files;
     SCOPED_TRACE(e.file);
     std::optional<std::string> path = testing::RealDataFile(e.file);

@@ -186,17 +186,14 @@ TEST(RunPlacementTest, PagesInSectorOrderFormOneRunAMissingPageIsAllowedAndOutOf
   EXPECT_EQ(Place({{0, 1}, {24, 2}}).size(), 2u);
   // A lower number never continues.
   EXPECT_EQ(Place({{0, 4}, {16, 3}}).size(), 2u);
-}
-
-TEST(RunPlacementTest, SizesAreGivenInKbMbAndGb) {
-  Fragment f;
-  f.firstSector = 0;
-  f.lastSector = 2048 - 16;
-  EXPECT_EQ(FragmentSizeText(f), "1.0 MB");
-  f.lastSector = 2097152 * 3 - 16;
-  EXPECT_EQ(FragmentSizeText(f), "3.0 GB");
-  f.lastSector = (uint64_t{1} << 31) * 1024;
-  EXPECT_EQ(FragmentSizeText(f), "");
+  // Sizes in MB and GB; none past 1024 GB.
+  Fragment big;
+  big.lastSector = 2048 - 16;
+  EXPECT_EQ(FragmentSizeText(big), "1.0 MB");
+  big.lastSector = 2097152 * 3 - 16;
+  EXPECT_EQ(FragmentSizeText(big), "3.0 GB");
+  big.lastSector = (uint64_t{1} << 31) * 1024;
+  EXPECT_EQ(FragmentSizeText(big), "");
 }
 
 TEST(RunPlacementTest, ExtensionTextIsShownForRunsHoldingPageZeroOrThirtyTwo) {

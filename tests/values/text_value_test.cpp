@@ -18,14 +18,10 @@ using testing::LobFile;
 
 constexpr FormatVersion k2000 = FormatVersion::kSql2000;
 
-std::string Text2000(const PageStore& store, uint32_t page, uint16_t slot, bool unicode = false) {
+std::string Text(const TextTreeRules& rules, const PageStore& store, uint32_t page, uint16_t slot,
+                 bool unicode = false) {
   std::string value;
-  ReadTextValue(store, kTextTree2000, page, slot, 1, value, true, unicode);
-  return value;
-}
-std::string Text2005(const PageStore& store, uint32_t page, uint16_t slot, bool unicode = false) {
-  std::string value;
-  ReadTextValue(store, kTextTree2005, page, slot, 1, value, true, unicode);
+  ReadTextValue(store, rules, page, slot, 1, value, true, unicode);
   return value;
 }
 
@@ -37,11 +33,11 @@ TEST(TextValueTest, NullAndSmallRoots) {
                            fixtures::LobSmallRoot(4, Ascii("plain"))},
                           k2000));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Text2000(store, 3, 0), "");
-  EXPECT_EQ(Text2005(store, 3, 0), "");
-  EXPECT_EQ(Text2005(store, 3, 1), "");
-  EXPECT_EQ(Text2000(store, 3, 2, true), "héllo") << "10 bytes of ntext are 5 characters";
-  EXPECT_EQ(Text2005(store, 3, 3), "plain");
+  EXPECT_EQ(Text(kTextTree2000, store, 3, 0), "");
+  EXPECT_EQ(Text(kTextTree2005, store, 3, 0), "");
+  EXPECT_EQ(Text(kTextTree2005, store, 3, 1), "");
+  EXPECT_EQ(Text(kTextTree2000, store, 3, 2, true), "héllo") << "10 bytes of ntext are 5 characters";
+  EXPECT_EQ(Text(kTextTree2005, store, 3, 3), "plain");
   // A text pointer names page, file and slot.
   std::optional<TextPointer> p = DecodeTextPointer(fixtures::TextPointerBytes(92, 3));
   ASSERT_TRUE(p);
@@ -63,7 +59,7 @@ TEST(TextValueTest, RootLinksAreTwelveBytesFromOffset24InBothVersions) {
                             {LobDataFragment(1, Ascii("ghi")), LobDataFragment(1, Ascii("abc"))},
                             version));
     const PageStore& store = file.Open();
-    std::string value = version == k2000 ? Text2000(store, 4, 0) : Text2005(store, 4, 0);
+    std::string value = Text(version == k2000 ? kTextTree2000 : kTextTree2005, store, 4, 0);
     EXPECT_EQ(value, "abcdefghi") << static_cast<int>(version);
   }
 }
@@ -84,8 +80,8 @@ TEST(TextValueTest, LevelsBelowTheRootUseSixteenByteLinks) {
                            LobDataFragment(1, fixtures::Utf16("cd"))},
                           k2000));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Text2000(store, 4, 0, true), "abcd");
-  EXPECT_EQ(Text2000(store, 4, 1, true), "abcd") << "root of level 2";
+  EXPECT_EQ(Text(kTextTree2000, store, 4, 0, true), "abcd");
+  EXPECT_EQ(Text(kTextTree2000, store, 4, 1, true), "abcd") << "root of level 2";
 }
 
 TEST(TextValueTest, LoopsAndOverDeepTreesEnd) {
@@ -99,8 +95,8 @@ TEST(TextValueTest, LoopsAndOverDeepTreesEnd) {
                            LobInternalNode(1, 2, {{3, 7, 2}})}));
   file.SetPage(8, LobPage(PageType::kTextMix, 8, {LobDataFragment(1, Ascii("xyz"))}));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Text2005(store, 4, 0), "xyz") << "the self-link is read once and ends";
-  EXPECT_EQ(Text2005(store, 4, 1), "") << "three node levels under the root are more than a text tree has";
+  EXPECT_EQ(Text(kTextTree2005, store, 4, 0), "xyz") << "the self-link is read once and ends";
+  EXPECT_EQ(Text(kTextTree2005, store, 4, 1), "") << "three node levels under the root are more than a text tree has";
 }
 
 TEST(TextValueTest, Sql2005PagesAreScreened) {
@@ -112,11 +108,11 @@ TEST(TextValueTest, Sql2005PagesAreScreened) {
   Bytes unknown = LobPage(static_cast<PageType>(7), 6, {fixtures::LobSmallRoot(1, Ascii("x"))});
   file.SetPage(6, unknown);
   const PageStore& store = file.Open();
-  EXPECT_EQ(Text2005(store, 3, 0), "");
-  EXPECT_EQ(Text2005(store, 6, 0), "");
-  EXPECT_EQ(Text2005(store, 5, 0), "x");
-  EXPECT_EQ(Text2000(store, 3, 0), "x") << "SQL 2000 files read the page regardless";
-  EXPECT_EQ(Text2005(store, 5000, 0), "");
+  EXPECT_EQ(Text(kTextTree2005, store, 3, 0), "");
+  EXPECT_EQ(Text(kTextTree2005, store, 6, 0), "");
+  EXPECT_EQ(Text(kTextTree2005, store, 5, 0), "x");
+  EXPECT_EQ(Text(kTextTree2000, store, 3, 0), "x") << "SQL 2000 files read the page regardless";
+  EXPECT_EQ(Text(kTextTree2005, store, 5000, 0), "");
 }
 
 TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
@@ -136,7 +132,7 @@ TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
                                    fixtures::kLobRoot2000)},
                           k2000));
   const PageStore& store = file.Open();
-  EXPECT_EQ(Text2000(store, 4, 0), "ok");
+  EXPECT_EQ(Text(kTextTree2000, store, 4, 0), "ok");
   EXPECT_FALSE(ReadTextFragment(store, kTextTree2000, 2, 0, 2)) << "file 2 is never read";
   EXPECT_FALSE(ReadTextFragment(store, kTextTree2000, 2, 4097, 1));
   ASSERT_TRUE(ReadTextFragment(store, kTextTree2005, 2, 0, 1));
@@ -183,10 +179,10 @@ TEST(TextValueTest, RealRootWithThreeLinksOfSql2008) {
   PageStore store(messages);
   ASSERT_TRUE(store.OpenFile(path));
   // The root record in slot 14 of page 110 links to pages 120, 121 and 126.
-  std::string text = Text2005(store, 110, 14);
+  std::string text = Text(kTextTree2005, store, 110, 14);
   EXPECT_EQ(text.size(), 18518u);
   EXPECT_EQ(text.substr(0, 28), "This is sample text data for");
-  std::string level_one = Text2005(store, 110, 3);
+  std::string level_one = Text(kTextTree2005, store, 110, 3);
   EXPECT_EQ(level_one.size(), 65071u);
 }
 
