@@ -39,10 +39,6 @@ TEST_F(CatalogBuild2000Test, OwnersNamesModuleKindsAndDuplicateIds) {
   EXPECT_EQ(c.procedures[2].fullName, "GetOrders") << "procedures carry no owner";
   ASSERT_EQ(c.functions.size(), 1u);
   EXPECT_EQ(c.functions[0].fullName, "fn_discount");
-  // Tables by ascending id whatever their order in sysobjects.
-  std::vector<uint32_t> ids;
-  for (const auto& [id, t] : c.tables) ids.push_back(id);
-  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
   EXPECT_EQ(c.tables.at(500).fullName, "dbo.first");
   EXPECT_EQ(c.tables.at(500).rowCount, 1u);
   ASSERT_EQ(c.tables.at(500).columns.size(), 2u);
@@ -57,13 +53,11 @@ TEST_F(CatalogBuild2000Test, ColumnsTypesRowCountsAndDefinitionTexts) {
   Catalog c = OpenDescribed(desc);
   const TableInfo& authors = c.tables.at(1977058079);
   EXPECT_EQ(authors.rowCount, 23u);
-  EXPECT_EQ(authors.columns.at(1).typeName, "id");
-  EXPECT_EQ(authors.columns.at(1).sizeText, "");
-  EXPECT_EQ(authors.columns.at(2).typeName, "varchar");
-  EXPECT_EQ(authors.columns.at(2).sizeText, "(40)");
-  EXPECT_EQ(authors.columns.at(9).typeName, "bit");
-  EXPECT_EQ(authors.columns.at(9).nullText, " NOT NULL");
-  EXPECT_EQ(authors.columns.at(5).nullText, " NULL");
+  std::vector<std::string> shown;
+  for (const auto& [id, col] : authors.columns) shown.push_back(col.typeName + col.sizeText + col.nullText);
+  EXPECT_EQ(shown, (std::vector<std::string>{"id NOT NULL", "varchar(40) NOT NULL", "varchar(20) NOT NULL",
+                                             "char(12) NOT NULL", "varchar(40) NULL", "varchar(20) NULL",
+                                             "char(2) NULL", "char(5) NULL", "bit NOT NULL"}));
   EXPECT_EQ(c.tables.at(245575913).columns.at(5).sizeText, "(4,2)");
   // A table without sysindexes rows: no row count, columns kept.
   const TableInfo& lost = c.tables.at(950);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "engine/catalog/sql2005/locate_system_tables_2005.h"
 #include "engine/catalog/sql2005/scan_file_2005.h"
@@ -73,33 +74,21 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesTypesAndPages) {
     EXPECT_EQ(c.tables.at(kCustomers).fullName, "sales.Customers");
     EXPECT_EQ(c.tables.at(kCustomers).rowCount, 1234u);
 
-    ASSERT_EQ(orders.columns.size(), 7u);
-    auto col = [&](uint16_t id) { return orders.columns.at(id); };
-    EXPECT_EQ(col(1).typeName, "int");
-    EXPECT_EQ(col(1).sizeText, "");
-    EXPECT_EQ(col(1).nullText, " NOT NULL");
-    EXPECT_EQ(col(2).name, "UnitName");
-    EXPECT_EQ(col(2).sizeText, "(50)");
-    EXPECT_EQ(col(2).nullText, " NULL");
-    EXPECT_EQ(col(3).sizeText, "(max)");
-    EXPECT_EQ(col(4).sizeText, "(18,2)");
-    EXPECT_EQ(col(5).typeName, "datetime2");
-    EXPECT_EQ(col(5).sizeText, "(7)");
-    EXPECT_EQ(col(6).typeName, "phone");
-    EXPECT_EQ(col(6).sizeText, "");
-    EXPECT_EQ(col(6).xtype, 167);
-    EXPECT_EQ(col(6).xusertype, 257);
-    EXPECT_EQ(col(6).xoffset, 1);
-    EXPECT_EQ(col(7).typeName, "amount");
-    EXPECT_EQ(col(7).sizeText, "");
+    // Name, type and size texts, and the user type's base type and place.
+    std::vector<std::string> shown;
+    for (const auto& [id, col] : orders.columns)
+      shown.push_back(col.name + " " + col.typeName + col.sizeText + col.nullText);
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "id int NOT NULL", "UnitName nvarchar(50) NULL", "notes varchar(max) NULL",
+                         "price decimal(18,2) NOT NULL", "created datetime2(7) NULL",
+                         "phone phone NOT NULL", "total amount NULL"}));
+    const ColumnInfo& phone = orders.columns.at(6);
+    EXPECT_EQ(std::tuple(phone.xtype, phone.xusertype, phone.xoffset), std::tuple(167, 257, 1));
     EXPECT_EQ(c.tables.at(kCustomers).columns.at(2).sizeText, "(10)");  // nchar halved
 
-    ASSERT_EQ(c.userTypes.size(), 2u);
-    EXPECT_EQ(c.userTypes[0].name, "phone");
-    EXPECT_EQ(c.userTypes[0].baseTypeText, "varchar(20)");
-    EXPECT_EQ(c.userTypes[0].nullText, "NOT NULL");
-    EXPECT_EQ(c.userTypes[1].baseTypeText, "decimal(10,2)");
-    EXPECT_EQ(c.userTypes[1].nullText, "NULL");
+    shown.clear();
+    for (const auto& t : c.userTypes) shown.push_back(t.name + " " + t.baseTypeText + " " + t.nullText);
+    EXPECT_EQ(shown, (std::vector<std::string>{"phone varchar(20) NOT NULL", "amount decimal(10,2) NULL"}));
 
     ASSERT_EQ(c.views.size(), 1u);
     EXPECT_EQ(c.views[0].fullName, "sales.SalesView");
