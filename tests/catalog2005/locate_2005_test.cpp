@@ -16,16 +16,8 @@ using namespace fixtures;
 using namespace fixtures::sql2005;
 
 Database2005 TwoTables() {
-  Database2005 d;
-  Table2005 a{1001, "A", 1};
-  a.columns = {{"x", 56}};
-  a.dataPages = 12;
-  Table2005 b{1002, "B", 1};
-  b.columns = {{"y", 56}};
-  b.dataPages = 2;
-  d.tables = {a, b};
-  d.modules = {{2001, "v", "V ", 1, {"CREATE VIEW v"}}};
-  return d;
+  return {.tables = {{1001, "A", 1, {{"x", 56}}, 0, 12}, {1002, "B", 1, {{"y", 56}}, 0, 2}},
+          .modules = {{2001, "v", "V ", 1, {"CREATE VIEW v"}}}};
 }
 
 std::vector<uint64_t> Wide(const std::vector<uint32_t>& pages) {

@@ -54,18 +54,10 @@ class CheckedLayout : public ::testing::Test {
     rows_[4] = Place(175, 8, 5);
   }
   static ColumnInfo Column(uint16_t colid, uint8_t xtype, uint16_t length) {
-    ColumnInfo c;
-    c.colid = colid;
-    c.xtype = xtype;
-    c.length = length;
-    return c;
+    return {.xtype = xtype, .length = length, .colid = colid};
   }
   static PhysicalColumn2005 Place(uint8_t xtype, int16_t offset, uint16_t null_bit) {
-    PhysicalColumn2005 p;
-    p.xtype = xtype;
-    p.leafOffset = offset;
-    p.nullBit = null_bit;
-    return p;
+    return {.leafOffset = offset, .nullBit = null_bit, .xtype = xtype};
   }
   bool Known() const { return CheckedLayout2005(table_, 7, rows_).known; }
 
@@ -123,13 +115,9 @@ constexpr uint32_t kEmployee = 565577053;
 class LayoutOfFiles : public ::testing::TestWithParam<FormatVersion> {
  protected:
   fixtures::sql2005::Database2005 Employees() const {
-    fixtures::sql2005::Database2005 d;
-    d.version = GetParam();
-    d.tables = {fixtures::user_rows::EmployeeTable2005(GetParam(), kEmployee)};
-    fixtures::sql2005::Table2005 plain{77, "plain", 1};
-    plain.columns = {{"id", 56}};
-    d.tables.push_back(plain);  // a table without rows of its own
-    return d;
+    // The employee table, and a table without rows of its own.
+    return {.version = GetParam(),
+            .tables = {fixtures::user_rows::EmployeeTable2005(GetParam(), kEmployee), {77, "plain", 1, {{"id", 56}}}}};
   }
   std::unique_ptr<OpenedFile> Open(const fixtures::sql2005::Database2005& d) {
     PageOwnerConflict conflict;

@@ -176,16 +176,9 @@ TEST(RowsCommandTest, TitlesAndRowsAsTsvCsvAndJson) {
 // `small_lost`: the small table counts 3 rows, but its one data page is
 // zeroed.
 std::string TwoTableFile(const testing::TempDir& dir, bool small_lost = false) {
-  fixtures::sql2005::Database2005 d;
-  fixtures::sql2005::Table2005 a{1001, "Big Table", 1};
-  a.columns = {{"x", 56}};
-  a.rowCount = 2;
-  a.dataPages = 12;
-  fixtures::sql2005::Table2005 b{1002, "Small", 1};
-  b.columns = {{"y", 56}};
-  if (small_lost) b.rowCount = 3;
-  d.tables = {a, b};
-  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(d);
+  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(
+      {.tables = {{1001, "Big Table", 1, {{"x", 56}}, 2, 12},
+                  {1002, "Small", 1, {{"y", 56}}, small_lost ? 3u : 0u}}});
   if (small_lost)
     for (uint32_t page : built.layout.tables.at(1002).DataPages())
       built.file.SetPage(page, fixtures::Bytes(page_layout::kPageSize, 0));

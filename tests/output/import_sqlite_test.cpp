@@ -54,8 +54,7 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
       {vt::kMoney, 5, 9, "numeric(19,4)", nullptr},
       {200, 5, 9, "text", "TEXT"}};  // unknown ids keep their values as text
   for (const auto& k : cases) {
-    ColumnInfo c;
-    c.xtype = k.xtype, c.xprec = k.prec, c.xscale = k.scale;
+    const ColumnInfo c{.xtype = k.xtype, .xprec = k.prec, .xscale = k.scale};
     EXPECT_EQ(PostgresColumnType(c), k.postgres) << int(k.xtype);
     if (k.sqlite) EXPECT_EQ(SqliteColumnType(c), k.sqlite) << int(k.xtype);
   }

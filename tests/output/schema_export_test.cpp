@@ -31,13 +31,9 @@ std::vector<std::string> FilesIn(const fs::path& dir) {
 
 Catalog SampleCatalog() {
   Catalog c;
-  TableInfo b{.id = 200, .fullName = "dbo.B"};
-  b.columns[1] = {"k", "int", "", " NOT NULL"};
-  TableInfo a{.id = 100, .fullName = "dbo.A"};
-  a.columns[1] = {"x", "char", "(4)", " NULL"};
-  a.columns[2] = {"y", "int", "", " NULL"};
-  c.tables[200] = b;
-  c.tables[100] = a;
+  c.tables[200] = {.id = 200, .fullName = "dbo.B", .columns = {{1, {"k", "int", "", " NOT NULL"}}}};
+  c.tables[100] = {.id = 100, .fullName = "dbo.A",
+                   .columns = {{1, {"x", "char", "(4)", " NULL"}}, {2, {"y", "int", "", " NULL"}}}};
   c.views = {{5, "dbo.v2", "CREATE VIEW v2 AS SELECT 2"}, {4, "dbo.v1", "CREATE VIEW v1 AS SELECT 1"}};
   c.procedures = {{6, "p", "CREATE PROC p AS SELECT 1"}};
   c.functions = {{7, "f", "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END"},
@@ -345,8 +341,7 @@ std::vector<Table> KeyTables(const KeyCase& k) {
 TEST(SchemaKeysTest, EachVersionsRowsGiveEachStatement) {
   for (const KeyCase& k : kKeyCases) {
     SCOPED_TRACE(k.name);
-    fixtures::sql2000::Database2000 d;
-    d.tables = KeyTables<fixtures::sql2000::Table2000>(k);
+    const fixtures::sql2000::Database2000 d{.tables = KeyTables<fixtures::sql2000::Table2000>(k)};
     CheckKeyScripts(k, fixtures::sql2000::BuildDatabase2000(d).Image(), true);
   }
   std::vector<KeyCase> cases(std::begin(kKeyCases), std::end(kKeyCases));
@@ -363,9 +358,8 @@ TEST(SchemaKeysTest, EachVersionsRowsGiveEachStatement) {
   for (auto version : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
     for (const KeyCase& k : cases) {
       SCOPED_TRACE(k.name);
-      fixtures::sql2005::Database2005 d;
-      d.version = version;
-      d.tables = KeyTables<fixtures::sql2005::Table2005>(k);
+      const fixtures::sql2005::Database2005 d{.version = version,
+                                              .tables = KeyTables<fixtures::sql2005::Table2005>(k)};
       CheckKeyScripts(k, fixtures::sql2005::BuildDatabase2005(d).file.Image(), false);
     }
   }

@@ -40,14 +40,9 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
   std::map<uint16_t, ColumnInfo> out;
   uint16_t id = 1;
   for (const Col& c : cols) {
-    ColumnInfo info;
-    info.colid = id;
-    info.xtype = c.xtype;
-    info.length = c.length;
-    info.xprec = c.prec;
-    info.xscale = c.scale;
-    info.codePage = c.codePage;
-    out[id++] = info;
+    out[id] = {.xtype = c.xtype, .xprec = c.prec, .xscale = c.scale, .length = c.length,
+               .colid = id, .codePage = c.codePage};
+    ++id;
   }
   return out;
 }

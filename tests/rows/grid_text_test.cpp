@@ -76,9 +76,7 @@ constexpr GridStyle k2005{false, false};
 constexpr GridStyle kCompressed{false, true};
 
 ColumnInfo Column(uint8_t type, uint16_t length = 0, uint8_t p = 0, uint8_t s = 0) {
-  ColumnInfo c;
-  c.xtype = type, c.length = length, c.xprec = p, c.xscale = s;
-  return c;
+  return {.xtype = type, .xprec = p, .xscale = s, .length = length};
 }
 
 std::string Grid(TypedValue v, const ColumnInfo& c, GridStyle style) {

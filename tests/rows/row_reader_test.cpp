@@ -65,21 +65,13 @@ class RowReaderTest : public ::testing::Test {
     messages_ = std::make_unique<RecordingMessages>();
     db_ = std::make_unique<CMdfDatabase>(*messages_);
     EXPECT_TRUE(db_->OpenFile(dir_.Write("h.mdf", file_.Image())));
-    TableInfo t;
-    t.id = kTable;
-    t.fullName = "dbo.hand";
+    TableInfo t{.id = kTable, .fullName = "dbo.hand"};
     uint16_t colid = 1;
     for (const HandColumn& h : columns) {
-      ColumnInfo c;
-      c.name = h.name;
-      c.xtype = h.xtype;
-      c.length = h.length;
-      c.colid = colid;
-      c.xoffset = h.xoffset;
-      c.bitpos = h.bitpos;
-      c.colstat = h.colstat;
-      c.xprec = 10;
-      t.columns[colid++] = c;
+      t.columns[colid] = {.name = h.name, .xtype = h.xtype, .xprec = 10, .length = h.length,
+                          .colid = colid, .xoffset = h.xoffset, .bitpos = h.bitpos,
+                          .colstat = h.colstat};
+      ++colid;
     }
     db_->catalog.tables[kTable] = t;
     db_->dataPageLists[kTable] = DataPageList(pages_.begin(), pages_.end());
@@ -324,10 +316,8 @@ FileBuilder DamagedIndexDatabase() {
   sql2000::Table2000 t{500, "paged", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 4, 2};
   for (int32_t i = 0; i < 4; ++i)
     t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'x'))}));
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
   sql2000::Layout2000 layout;
-  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  FileBuilder file = sql2000::BuildDatabase2000({.tables = {t}}, &layout);
   Bytes& iam = file.MutablePage(layout.iamPage.at(500));
   std::fill(iam.begin(), iam.end(), 0);
   return file;
@@ -374,9 +364,8 @@ TEST_F(RowReaderTest, RowAndPageCompressedRecordsAreDecoded) {
   page_page.Anchor(CdRecordBuilder().Null().Short(Text("pre")).Build());
   page_page.Dictionary({{0x03, 'f', 'i', 'x'}});
   page_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(9)).Symbol(0).Build());
-  sql2005f::Database2005 d;
-  d.tables.push_back({800, "packed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20}}, 0, 2});
-  sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
+  sql2005f::Built2005 built = sql2005f::BuildDatabase2005(
+      {.tables = {{800, "packed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20}}, 0, 2}}});
   SetTablePage2005(built, 800, 0, row_page.Build(), FormatVersion::kSql2008);
   SetTablePage2005(built, 800, 1, page_page.Build(), FormatVersion::kSql2008);
   OpenBuilt(built.file, VersionSetting::kSql2005);
