@@ -71,8 +71,7 @@ TEST(LocateSystemTables2005, ExtentsAreReadWhateverPcusedSays) {
     d.systemPcUsed[kSyscolpars] = pcused;
     auto o = WriteAndOpen(BuildDatabase2005(d).file);
     ASSERT_TRUE(LocateSystemTables2005(o->db.Store(), o->db.systemPages2005).ok);
-    std::vector<uint64_t> expected = Wide(colpars.DataPages());
-    EXPECT_EQ(o->db.systemPages2005.syscolpars.pages(), expected) << pcused;
+    EXPECT_EQ(o->db.systemPages2005.syscolpars.pages(), Wide(colpars.DataPages())) << pcused;
   }
 }
 
@@ -81,12 +80,11 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
   Built2005 plain = BuildDatabase2005(d);
   uint32_t data_page = plain.layout.systemTables.at(kSyscolpars).singlePages.at(0);
 
-  struct Case {
+  const struct {
     const char* what;
     std::function<void(Database2005&)> describe;
     std::function<void(Built2005&)> damage;
-  };
-  std::vector<Case> cases = {
+  } cases[] = {
       {"IAM page of type 1", [&](Database2005& x) { x.systemIamPage[kSysschobjs] = data_page; }, {}},
       {"IAM page past the end", [](Database2005& x) { x.systemIamPage[kSyscolpars] = 900000; }, {}},
       {"IAM chain that loops",
@@ -96,7 +94,7 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
          PutU32(b.file.MutablePage(iam), page_layout::kNextPage, iam);
        }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Database2005 x = d;
     c.describe(x);
     Built2005 built = BuildDatabase2005(x);
@@ -115,8 +113,7 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
 }
 
 TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
-  Database2005 d = TwoTables();
-  Built2005 built = BuildDatabase2005(d);
+  Built2005 built = BuildDatabase2005(TwoTables());
   const UnitLayout& a = built.layout.tables.at(1001);
   // The chain of A loops: its single pages are kept, and its extent pages
   // come from the headers that name its unit.
@@ -130,9 +127,7 @@ TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
 
 TEST(ScanFileForTable2005, OneTableAndAllTablesFollowThePageOwners) {
   Database2005 d = TwoTables();
-  Table2005 empty{1003, "Empty", 1};
-  empty.dataPages = 0;  // no pages: no page owner
-  d.tables.push_back(empty);
+  d.tables.push_back({1003, "Empty", 1, {}, 0, 0});  // no pages: no page owner
   Built2005 built = BuildDatabase2005(d);
   // A page of A that its IAM page never mentions, at the end of the file.
   uint32_t stray = built.file.PageCount();
