@@ -25,8 +25,7 @@ using CliResult = testing::CommandResult;
 
 TEST(InfoCommandTest, JsonDescribesADataFileABackupAndAnUnreadableBootPage) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
-  CliResult r = Cli("info --json " + path);
+  CliResult r = Cli("info --json " + dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image()));
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"kind\": \"data\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"base_offset\": 0,"), std::string::npos) << r.out;
@@ -214,8 +213,7 @@ TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   testing::TempDir dir;
   fixtures::Bytes image = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40).Image();
   image.resize(image.size() + 8192, 0);
-  std::string path = dir.Write("d.mdf", image);
-  CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + path);
+  CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + dir.Write("d.mdf", image));
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
             std::string::npos) << r.out;

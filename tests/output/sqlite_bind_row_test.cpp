@@ -68,8 +68,7 @@ TEST(SqliteBindRow, ACutBufferEndsTheValuesWithoutReadingPastIt) {
     EXPECT_EQ(complete, cut == 0 || cut == 9 || cut == 23) << cut;
   }
   // A length larger than what follows is refused.
-  std::string lying = packed.substr(0, 9 + 9);
-  EXPECT_EQ(ReadAll(lying).size(), 1u);
+  EXPECT_EQ(ReadAll(packed.substr(0, 9 + 9)).size(), 1u);
 }
 
 }  // namespace

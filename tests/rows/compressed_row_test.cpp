@@ -259,8 +259,7 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
     CdPageBuilder b(100);
     if (parts & 1) b.Anchor(CdRecordBuilder().Short(Ascii("abc")).Build());
     if (parts & 2) b.Dictionary({Ascii("x"), Ascii("yz")});
-    const Bytes page = b.Build();
-    const auto info = ReadCompressionInfoHeader(ByteView(page));
+    const auto info = ReadCompressionInfoHeader(ByteView(b.Build()));
     ASSERT_TRUE(info) << parts;
     EXPECT_EQ(info->hasAnchor, (parts & 1) != 0);
     EXPECT_EQ(info->hasDictionary, (parts & 2) != 0);
@@ -275,8 +274,7 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
   for (uint8_t header : {0x01, 0x08, 0x86, 0xFF}) {
     CdPageBuilder b(100);
     b.Dictionary({Ascii("x")}).CiHeader(header);
-    const Bytes page = b.Build();
-    EXPECT_EQ(ReadCompressionInfoHeader(ByteView(page)), std::nullopt) << int{header};
+    EXPECT_EQ(ReadCompressionInfoHeader(ByteView(b.Build())), std::nullopt) << int{header};
   }
 }
 
@@ -305,8 +303,7 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsAndBrokenAnchorsAreR
   auto parse = [&](const Bytes& anchor) {
     CdPageBuilder other(100);
     other.Anchor(anchor);
-    const Bytes bytes = other.Build();
-    return ParseAnchorRecord(ByteView(bytes), other.AnchorOffset(), varchar, messages);
+    return ParseAnchorRecord(ByteView(other.Build()), other.AnchorOffset(), varchar, messages);
   };
   EXPECT_EQ(parse(CdRecordBuilder().Short(Ascii("ab")).Header(0x41).Build()), std::nullopt);
   // A long anchor value whose end offset points past the page.

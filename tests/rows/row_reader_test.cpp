@@ -285,8 +285,7 @@ TEST_F(RowReaderTest, DamagedRecordsAndPagesAreSkippedOrCutShort) {
 
   Reset();
   AddPage({UserRecord({{56, 4}}, {Fixed(Int32(5))})});
-  Bytes reserved = file_.MutablePage(kFirstDataPage);
-  AddRawPage(reserved);
+  AddRawPage(file_.MutablePage(kFirstDataPage));
   file_.MutablePage(kFirstDataPage + 1)[page_layout::kReserved + 3] = 1;
   Open({{"n", 56, 4}}, VersionSetting::kSql2005);
   EXPECT_EQ(Rows(), (std::vector<Row>{{"5"}}));
