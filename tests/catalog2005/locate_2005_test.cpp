@@ -77,8 +77,7 @@ TEST(LocateSystemTables2005, ExtentsAreReadWhateverPcusedSays) {
 
 TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
   Database2005 d = TwoTables();
-  Built2005 plain = BuildDatabase2005(d);
-  uint32_t data_page = plain.layout.systemTables.at(kSyscolpars).singlePages.at(0);
+  const uint32_t data_page = BuildDatabase2005(d).layout.systemTables.at(kSyscolpars).singlePages.at(0);
 
   const struct {
     const char* what;
@@ -103,9 +102,8 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
     auto o = OpenBuilt(built.file, conflict);
     EXPECT_TRUE(FellBack(*o)) << c.what;
     // The scanned lists: ascending pages of each system table.
-    const SystemPages2005& lists = o->db.systemPages2005;
-    EXPECT_EQ(lists.sysschobjs.pages(), Wide(built.layout.systemTables.at(kSysschobjs).DataPages()))
-        << c.what;
+    EXPECT_EQ(o->db.systemPages2005.sysschobjs.pages(),
+              Wide(built.layout.systemTables.at(kSysschobjs).DataPages())) << c.what;
     ASSERT_EQ(o->db.catalog.tables.size(), 2u) << c.what;
     EXPECT_EQ(o->db.catalog.tables.at(1001).fullName, "dbo.A") << c.what;
     EXPECT_EQ(o->db.catalog.views.size(), 1u) << c.what;

@@ -29,8 +29,7 @@ TEST(RowsetColumnRows, OtherShapesAndCutRecordsAreNotRead) {
   EXPECT_FALSE(DecodeHobtColumnRow(PageWithRecord(other), 96));
   EXPECT_FALSE(DecodeRowsetColumnRow(PageWithRecord(other), 96));
   // A row whose fixed part would run past the page end.
-  RowsetColumn2005 c{1, 1, 56, 4, 4, 1};
-  Bytes row = fixtures::sql2005::RscolsRowBytes(1, c);
+  Bytes row = fixtures::sql2005::RscolsRowBytes(1, {1, 1, 56, 4, 4, 1});
   EXPECT_FALSE(DecodeRscolsRow(PageWithRecord(row, 8192 - 20), 8192 - 20));
   // A ghost row (record type 6) is not a column.
   row[0] = static_cast<uint8_t>(row[0] | 0x0C);

@@ -54,8 +54,7 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_NE(r.out.find("Total table(s) present  :0\r\n\r\n\r\nRepair process completed on"),
             std::string::npos) << r.out;
 
-  CliResult saved = Cli("open " + path + " --log " + dir.File("r.log"));
-  ASSERT_EQ(saved.exitCode, 0);
+  ASSERT_EQ(Cli("open " + path + " --log " + dir.File("r.log")).exitCode, 0);
   EXPECT_NE(testing::ReadText(dir.File("r.log")).find("Total table(s) present  :0\r\n"), std::string::npos);
 
   dir.Write("plain", {1});

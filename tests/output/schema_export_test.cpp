@@ -213,8 +213,8 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单", folder);
   ASSERT_EQ(utf8.status, ExportStatus::kWritten);
   EXPECT_EQ(fs::path(utf8.path).filename(), "dbo.订单(TableStruct).sql");
-  std::string expected = "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO";
-  EXPECT_EQ(testing::ReadText(utf8.path), expected);  // no byte-order mark
+  EXPECT_EQ(testing::ReadText(utf8.path),  // no byte-order mark
+            "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO");
 
   ExportResult gbk = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
   ASSERT_EQ(gbk.status, ExportStatus::kWritten);

@@ -181,15 +181,14 @@ TEST_F(RowReaderTest, EmptyNtextAndVarcharValuesByVersion) {
                         {Fixed(Int32(1)), Var(TextPointerBytes(0, 0), true), Var({}), Var(Text("x"))})},
             fv);
     Open({{"n", 56, 4, 4}, {"w", 99, 16, -1}, {"a", 167, 10, -2}, {"b", 167, 10, -3}}, v);
-    Row expected = {"1", "", v == VersionSetting::kSql2000 ? "" : " ", "x"};
-    EXPECT_EQ(Rows(), (std::vector<Row>{expected})) << static_cast<int>(v);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "", v == VersionSetting::kSql2000 ? "" : " ", "x"}}))
+        << static_cast<int>(v);
   }
 }
 
 // The xml column before the int takes no room in the fixed part.
 TEST_F(RowReaderTest, AnOffRowVarcharMaxAsTheFirstVariableColumnAndAnXmlColumn) {
-  Bytes fragment = LobDataFragment(0x55, Text("first piece|second"));
-  file_.SetPage(50, LobPage(page_layout::PageType::kTextMix, 50, {fragment}));
+  file_.SetPage(50, LobPage(page_layout::PageType::kTextMix, 50, {LobDataFragment(0x55, Text("first piece|second"))}));
   Bytes pointer = InRowLobPointer(0, {LobLink{18, 50, 0, 1}});
   AddPage({UserRecord({{167, 0xFFFF}, {241, 0xFFFF}, {56, 4}, {167, 10}},
                       {Var(pointer, true), Var(XmlElementValue("e", "", "", "")), Fixed(Int32(4)),
