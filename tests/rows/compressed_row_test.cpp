@@ -183,8 +183,8 @@ TEST(CompressedRecordTest, RejectedRecords) {
     EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(header).Build()).Decode(columns),
               std::nullopt);
   // A long value running past byte 8192.
-  const Bytes rec = CdRecordBuilder().Long(Bytes(300, 'z')).Build();
-  EXPECT_EQ(RowPage(rec, kPageSize - 100).Decode(columns), std::nullopt);
+  EXPECT_EQ(RowPage(CdRecordBuilder().Long(Bytes(300, 'z')).Build(), kPageSize - 100).Decode(columns),
+            std::nullopt);
   // A short value whose last byte would be the page's last: the length
   // field (bytes + 1) must fit as well.
   const Bytes four = CdRecordBuilder().Short(Ascii("wxyz")).Build();
@@ -193,8 +193,7 @@ TEST(CompressedRecordTest, RejectedRecords) {
   // A record offset outside the page.
   RecordingMessages messages;
   PageStore store(messages);
-  const Bytes page(kPageSize, 0);
-  EXPECT_EQ(GridTexts(ByteView(page), kPageSize, columns, {}, {}, store, messages),
+  EXPECT_EQ(GridTexts(ByteView(Bytes(kPageSize, 0)), kPageSize, columns, {}, {}, store, messages),
             std::nullopt);
 }
 
@@ -317,8 +316,7 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsAndBrokenAnchorsAreR
   EXPECT_TRUE(parse(CdRecordBuilder().Long(Ascii("abc")).LongHeader(9).Build()));
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kLongRegionMissing});
   // An anchor offset beyond the page.
-  const Bytes empty(kPageSize, 0);
-  EXPECT_EQ(ParseAnchorRecord(ByteView(empty), kPageSize, varchar, messages), std::nullopt);
+  EXPECT_EQ(ParseAnchorRecord(ByteView(Bytes(kPageSize, 0)), kPageSize, varchar, messages), std::nullopt);
 }
 
 TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBeforeAndBrokenBoundsEndTheList) {

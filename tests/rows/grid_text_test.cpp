@@ -96,8 +96,7 @@ std::string Fixed(GridStyle style, const ColumnInfo& c, const Bytes& value, uint
   const Bytes record = Concat({{0x10, 0, 0, 0}, value});  // a 4-byte record header first
   const FormatProfile* profile =
       ProfileFor(style.sql2000 ? VersionSetting::kSql2000 : VersionSetting::kSql2005);
-  const TypedValue v = DecodeCellTyped(unopened, profile->Records(), c, cell, ByteView(record));
-  return Grid(v, c, style);
+  return Grid(DecodeCellTyped(unopened, profile->Records(), c, cell, ByteView(record)), c, style);
 }
 
 TEST(GridTextTest, StoredFixedValues) {
