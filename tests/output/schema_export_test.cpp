@@ -177,8 +177,7 @@ TEST(UnsafeNameTest, ViewClimbingOutOfTheFolderStaysInside) {
   testing::TempDir outer;
   fs::path folder = outer.path() / "a" / "b";
   fs::create_directories(folder);
-  Catalog c;
-  c.views = {{1, "../../x", "CREATE VIEW [../../x] AS SELECT 1"}};
+  const Catalog c{.views = {{1, "../../x", "CREATE VIEW [../../x] AS SELECT 1"}}};
   ExportResult r = ExportSelectedObject(c, SchemaObjectKind::kView, "../../x", folder.string());
   ASSERT_EQ(r.status, ExportStatus::kWritten) << r.error;
   EXPECT_EQ(fs::path(r.path).parent_path(), folder);
@@ -244,22 +243,18 @@ struct KeyCase {
 using fixtures::KeyIndex;
 
 fixtures::TableKeys JobsKeys() {
-  fixtures::TableKeys k;
-  k.identity = fixtures::KeyIdentity{1, 2, 14, 5, 100};
-  k.indexes.push_back({1, "PK_jobs", KeyIndex::Kind::kPrimaryKey, 201, true, true, {1}, {}, {}});
-  k.dependents = {{202, "D ", "DF_jobs_desc", 2, "('New')"},
-                  {203, "C ", "CK_jobs_lvl", 0, "([min_lvl]>=(10))"}};
-  return k;
+  return {.indexes = {{1, "PK_jobs", KeyIndex::Kind::kPrimaryKey, 201, true, true, {1}, {}, {}}},
+          .dependents = {{202, "D ", "DF_jobs_desc", 2, "('New')"},
+                         {203, "C ", "CK_jobs_lvl", 0, "([min_lvl]>=(10))"}},
+          .identity = fixtures::KeyIdentity{1, 2, 14, 5, 100}};
 }
 
 fixtures::TableKeys EmployeeKeys() {
-  fixtures::TableKeys k;
-  k.indexes = {{1, "employee_ind", KeyIndex::Kind::kIndex, 0, true, false, {3, 1}, {}, {}},
-               {2, "PK_emp_id", KeyIndex::Kind::kPrimaryKey, 211, false, true, {1}, {}, {}},
-               {3, "UQ_emp_lname", KeyIndex::Kind::kUnique, 212, false, true, {3}, {}, {}}};
-  k.foreignKeys = {{213, "FK_emp_job", 101, {2}, {1}}};
-  k.dependents = {{214, "TR", "emp_trig", 0, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN"}};
-  return k;
+  return {.indexes = {{1, "employee_ind", KeyIndex::Kind::kIndex, 0, true, false, {3, 1}, {}, {}},
+                      {2, "PK_emp_id", KeyIndex::Kind::kPrimaryKey, 211, false, true, {1}, {}, {}},
+                      {3, "UQ_emp_lname", KeyIndex::Kind::kUnique, 212, false, true, {3}, {}, {}}},
+          .foreignKeys = {{213, "FK_emp_job", 101, {2}, {1}}},
+          .dependents = {{214, "TR", "emp_trig", 0, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN"}}};
 }
 
 const std::string kEnd = "\r\nGO\r\n\r\n";

@@ -89,10 +89,7 @@ std::string Grid(TypedValue v, const ColumnInfo& c, GridStyle style) {
 std::string Fixed(GridStyle style, const ColumnInfo& c, const Bytes& value, uint8_t bit = 0) {
   static RecordingMessages messages;
   static const PageStore unopened(messages);
-  CellLocation cell;
-  cell.kind = c.xtype == kBit ? CellKind::kBit : CellKind::kFixed;
-  cell.offset = 4;
-  cell.bit = bit;
+  const CellLocation cell{.kind = c.xtype == kBit ? CellKind::kBit : CellKind::kFixed, .offset = 4, .bit = bit};
   const Bytes record = Concat({{0x10, 0, 0, 0}, value});  // a 4-byte record header first
   const FormatProfile* profile =
       ProfileFor(style.sql2000 ? VersionSetting::kSql2000 : VersionSetting::kSql2005);
