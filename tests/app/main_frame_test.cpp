@@ -340,11 +340,8 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
   size_t tables = frame_->document().Engine().catalog.tables.size();
   ASSERT_GT(tables, 1u);
   frame_->SetDataTransferAnswerForTests([this](bool import) -> std::optional<DataTransferChoice> {
-    DataTransferChoice c;
-    c.import = import;
-    c.folder = dir_.path().string();
-    c.target = "sqlite:" + dir_.File("out.sqlite");
-    return c;
+    return DataTransferChoice{.import = import, .folder = dir_.path().string(),
+                              .target = "sqlite:" + dir_.File("out.sqlite")};
   });
   QSignalSpy done(frame_.get(), &CMainFrame::transferCompleted);
   frame_->Action(kCmdExportAllTableData)->trigger();
@@ -403,11 +400,8 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
 TEST_F(CommandsTest, DeletedRowsItemShowsTheRowsAndTheirPlace) {
   using namespace fixtures::user_rows;
   fixtures::sql2005::Table2005 t{900, "kept", 1,
-                                 {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}}, 2};
-  t.clustered = true;
-  fixtures::sql2005::Database2005 d;
-  d.tables.push_back(t);
-  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(d);
+                                 {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20, 0, 0, false}}, 2, 1, true};
+  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005({.tables = {t}});
   std::vector<fixtures::Bytes> rows;
   for (int32_t n : {1, 2, 3})
     rows.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(n)), Var(Text("v" + std::to_string(n)))}));

@@ -62,10 +62,7 @@ TEST_F(SystemPageScanTest, FileShorterThanAPageLeavesEveryListEmptyAndTeardownEm
     EXPECT_TRUE(db_.systemPages2005.ForObject(id)->empty());
   // Teardown empties the catalog and closes the file.
   CMdfDatabase& db = db_;
-  TableInfo t;
-  t.id = 5;
-  t.columns[1].name = "a";
-  db.catalog.tables[5] = t;
+  db.catalog.tables[5] = {.id = 5, .columns = {{1, {.name = "a"}}}};
   db.catalog.views.push_back({7, "dbo.v", "create view v"});
   db.dataPageLists[5] = {1, 2};
   db.pageOwnerMap[5] = 5;

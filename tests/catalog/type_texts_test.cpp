@@ -60,11 +60,7 @@ TEST(CollationTest, ColumnsWithoutAKnownCollationTakeTheDatabaseDefault) {
   Catalog c;
   TableInfo& t = c.tables[1];
   auto add = [&](uint16_t colid, uint8_t xtype, uint32_t collation) {
-    ColumnInfo col;
-    col.colid = colid;
-    col.xtype = xtype;
-    col.collationId = collation;
-    t.columns[colid] = col;
+    t.columns[colid] = {.xtype = xtype, .colid = colid, .collationId = collation};
   };
   add(1, value_type::kVarChar, 0x0000D002);
   add(2, value_type::kChar, 0);

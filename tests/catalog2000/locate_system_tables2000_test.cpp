@@ -25,8 +25,7 @@ TEST_F(LocateSystemTables2000Test, FewerThanEightPagesUseOnlyTheSinglePageSlots)
     CMdfDatabase& db = Open(f);
     SystemPages2000 lists;
     ASSERT_TRUE(LocateSystemTables2000(db.Store(), lists)) << count;
-    Pages expected = count == 5 ? Pages{20, 21} : Pages{20, 21, 40, 42};
-    EXPECT_EQ(lists.syscolumns.pages(), expected) << count;
+    EXPECT_EQ(lists.syscolumns.pages(), (count == 5 ? Pages{20, 21} : Pages{20, 21, 40, 42})) << count;
     db.Teardown();
   }
 }
@@ -107,8 +106,7 @@ class Fallback2000Test : public HandFileTest {
  protected:
   void ExpectSameCatalogAfterDamage(const std::function<void(FileBuilder&, const fixtures::sql2000::Layout2000&)>& damage) {
     fixtures::sql2000::Layout2000 layout;
-    fixtures::sql2000::Database2000 desc = fixtures::sql2000::ManyTablesDatabase2000(400);
-    FileBuilder f = fixtures::sql2000::BuildDatabase2000(desc, &layout);
+    FileBuilder f = fixtures::sql2000::BuildDatabase2000(fixtures::sql2000::ManyTablesDatabase2000(400), &layout);
     CMdfDatabase& healthy = Open(f);
     ASSERT_FALSE(OpenCatalog2000(healthy).usedFallback);
     Catalog before = healthy.catalog;

@@ -22,8 +22,7 @@ struct OpenedFile {
 // Writes the file and opens it, without building the catalog.
 inline std::unique_ptr<OpenedFile> WriteAndOpen(const fixtures::FileBuilder& file) {
   auto o = std::make_unique<OpenedFile>();
-  std::string path = o->dir.Write("test.mdf", file.Image());
-  EXPECT_TRUE(o->db.OpenFile(path));
+  EXPECT_TRUE(o->db.OpenFile(o->dir.Write("test.mdf", file.Image())));
   return o;
 }
 

@@ -24,9 +24,7 @@ Database2005 Sample(FormatVersion v = FormatVersion::kSql2008) {
   d.version = v;
   d.schemas = {{1, "dbo"}, {4, "sys"}, {5, "sales"}};
   d.userTypes = {{257, "phone", 167, 20, 0, 0, true}, {258, "amount", 106, 9, 10, 2, false}};
-  Table2005 orders{kOrders, "Order Details", 1};
-  orders.rowCount = 15;
-  orders.columns = {
+  const Table2005 orders{kOrders, "Order Details", 1, {
       {"id", 56, 0, 4, 10, 0, true},
       {"Unit Name", 231, 0, 100, 0, 0, false},
       {"notes", 167, 0, 0xFFFF, 0, 0, false},
@@ -34,17 +32,13 @@ Database2005 Sample(FormatVersion v = FormatVersion::kSql2008) {
       {"created", 42, 0, 8, 27, 7, false},
       {"phone", 167, 257, 20, 0, 0, true},
       {"total", 106, 258, 9, 10, 2, false},
-  };
-  Table2005 customers{kCustomers, "Customers", 5};
-  customers.rowCount = 1234;
-  customers.dataPages = 30;  // 8 single pages and three extents
-  customers.clustered = true;
-  customers.columns = {{"cust_id", 56, 0, 4, 10, 0, true}, {"name", 239, 0, 20, 0, 0, false}};
-  Table2005 refs{kViaRefs, "Archive", 1};
-  refs.viaRowsetRefs = true;
-  refs.dataPages = 3;
-  refs.columns = {{"k", 56}};
-  d.tables = {orders, customers, refs};
+  }, 15};
+  // 1234 rows on 30 data pages (8 single pages and three extents), clustered.
+  const Table2005 customers{kCustomers, "Customers", 5,
+                            {{"cust_id", 56, 0, 4, 10, 0, true}, {"name", 239, 0, 20, 0, 0, false}},
+                            1234, 30, true};
+  // Three data pages, its rowset named through sysrowsetrefs.
+  d.tables = {orders, customers, {kViaRefs, "Archive", 1, {{"k", 56}}, 0, 3, false, true}};
   d.modules = {
       {2001, "Sales View", "V ", 5, {"CREATE VIEW [Sales View] AS ", "SELECT 1"}},
       {2002, "usp Load", "P ", 1, {"CREATE PROCEDURE usp_Load AS SELECT 2"}},
@@ -138,13 +132,9 @@ TEST(Catalog2005, ManyTablesEachGetTheirOwnRowsAndPages) {
   d.schemas = {{1, "dbo"}, {4, "sys"}, {7, "hr"}};
   d.userTypes = {{257, "code", 175, 6, 0, 0, true}};
   for (uint32_t i = 0; i < 160; ++i) {
-    Table2005 t{10000 + 7 * (160 - i), "Table " + std::to_string(i), i % 3 == 0 ? 7u : 1u};
-    t.rowCount = i * 11;
-    t.dataPages = 1 + i % 19;
-    t.clustered = i % 2 == 0;
-    t.viaRowsetRefs = i % 7 == 3;
-    t.columns = {{"id", 56, 0, 4, 10, 0, true}, {"name", 231, 0, 80}, {"code", 175, 257, 6, 0, 0, true}};
-    d.tables.push_back(t);
+    d.tables.push_back({10000 + 7 * (160 - i), "Table " + std::to_string(i), i % 3 == 0 ? 7u : 1u,
+                        {{"id", 56, 0, 4, 10, 0, true}, {"name", 231, 0, 80}, {"code", 175, 257, 6, 0, 0, true}},
+                        i * 11u, 1 + i % 19, i % 2 == 0, i % 7 == 3});
   }
   PageOwnerConflict conflict;
   auto o = OpenBuilt(BuildDatabase2005(d).file, conflict);

@@ -16,16 +16,8 @@ using namespace fixtures;
 using namespace fixtures::sql2005;
 
 Database2005 TwoTables() {
-  Database2005 d;
-  Table2005 a{1001, "A", 1};
-  a.columns = {{"x", 56}};
-  a.dataPages = 12;
-  Table2005 b{1002, "B", 1};
-  b.columns = {{"y", 56}};
-  b.dataPages = 2;
-  d.tables = {a, b};
-  d.modules = {{2001, "v", "V ", 1, {"CREATE VIEW v"}}};
-  return d;
+  return {.tables = {{1001, "A", 1, {{"x", 56}}, 0, 12}, {1002, "B", 1, {{"y", 56}}, 0, 2}},
+          .modules = {{2001, "v", "V ", 1, {"CREATE VIEW v"}}}};
 }
 
 std::vector<uint64_t> Wide(const std::vector<uint32_t>& pages) {
@@ -79,22 +71,19 @@ TEST(LocateSystemTables2005, ExtentsAreReadWhateverPcusedSays) {
     d.systemPcUsed[kSyscolpars] = pcused;
     auto o = WriteAndOpen(BuildDatabase2005(d).file);
     ASSERT_TRUE(LocateSystemTables2005(o->db.Store(), o->db.systemPages2005).ok);
-    std::vector<uint64_t> expected = Wide(colpars.DataPages());
-    EXPECT_EQ(o->db.systemPages2005.syscolpars.pages(), expected) << pcused;
+    EXPECT_EQ(o->db.systemPages2005.syscolpars.pages(), Wide(colpars.DataPages())) << pcused;
   }
 }
 
 TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
   Database2005 d = TwoTables();
-  Built2005 plain = BuildDatabase2005(d);
-  uint32_t data_page = plain.layout.systemTables.at(kSyscolpars).singlePages.at(0);
+  const uint32_t data_page = BuildDatabase2005(d).layout.systemTables.at(kSyscolpars).singlePages.at(0);
 
-  struct Case {
+  const struct {
     const char* what;
     std::function<void(Database2005&)> describe;
     std::function<void(Built2005&)> damage;
-  };
-  std::vector<Case> cases = {
+  } cases[] = {
       {"IAM page of type 1", [&](Database2005& x) { x.systemIamPage[kSysschobjs] = data_page; }, {}},
       {"IAM page past the end", [](Database2005& x) { x.systemIamPage[kSyscolpars] = 900000; }, {}},
       {"IAM chain that loops",
@@ -104,7 +93,7 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
          PutU32(b.file.MutablePage(iam), page_layout::kNextPage, iam);
        }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Database2005 x = d;
     c.describe(x);
     Built2005 built = BuildDatabase2005(x);
@@ -113,9 +102,8 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
     auto o = OpenBuilt(built.file, conflict);
     EXPECT_TRUE(FellBack(*o)) << c.what;
     // The scanned lists: ascending pages of each system table.
-    const SystemPages2005& lists = o->db.systemPages2005;
-    EXPECT_EQ(lists.sysschobjs.pages(), Wide(built.layout.systemTables.at(kSysschobjs).DataPages()))
-        << c.what;
+    EXPECT_EQ(o->db.systemPages2005.sysschobjs.pages(),
+              Wide(built.layout.systemTables.at(kSysschobjs).DataPages())) << c.what;
     ASSERT_EQ(o->db.catalog.tables.size(), 2u) << c.what;
     EXPECT_EQ(o->db.catalog.tables.at(1001).fullName, "dbo.A") << c.what;
     EXPECT_EQ(o->db.catalog.views.size(), 1u) << c.what;
@@ -123,8 +111,7 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
 }
 
 TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
-  Database2005 d = TwoTables();
-  Built2005 built = BuildDatabase2005(d);
+  Built2005 built = BuildDatabase2005(TwoTables());
   const UnitLayout& a = built.layout.tables.at(1001);
   // The chain of A loops: its single pages are kept, and its extent pages
   // come from the headers that name its unit.
@@ -138,9 +125,7 @@ TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
 
 TEST(ScanFileForTable2005, OneTableAndAllTablesFollowThePageOwners) {
   Database2005 d = TwoTables();
-  Table2005 empty{1003, "Empty", 1};
-  empty.dataPages = 0;  // no pages: no page owner
-  d.tables.push_back(empty);
+  d.tables.push_back({1003, "Empty", 1, {}, 0, 0});  // no pages: no page owner
   Built2005 built = BuildDatabase2005(d);
   // A page of A that its IAM page never mentions, at the end of the file.
   uint32_t stray = built.file.PageCount();

@@ -29,8 +29,7 @@ TEST(RowsetColumnRows, OtherShapesAndCutRecordsAreNotRead) {
   EXPECT_FALSE(DecodeHobtColumnRow(PageWithRecord(other), 96));
   EXPECT_FALSE(DecodeRowsetColumnRow(PageWithRecord(other), 96));
   // A row whose fixed part would run past the page end.
-  RowsetColumn2005 c{1, 1, 56, 4, 4, 1};
-  Bytes row = fixtures::sql2005::RscolsRowBytes(1, c);
+  Bytes row = fixtures::sql2005::RscolsRowBytes(1, {1, 1, 56, 4, 4, 1});
   EXPECT_FALSE(DecodeRscolsRow(PageWithRecord(row, 8192 - 20), 8192 - 20));
   // A ghost row (record type 6) is not a column.
   row[0] = static_cast<uint8_t>(row[0] | 0x0C);
@@ -54,18 +53,10 @@ class CheckedLayout : public ::testing::Test {
     rows_[4] = Place(175, 8, 5);
   }
   static ColumnInfo Column(uint16_t colid, uint8_t xtype, uint16_t length) {
-    ColumnInfo c;
-    c.colid = colid;
-    c.xtype = xtype;
-    c.length = length;
-    return c;
+    return {.xtype = xtype, .length = length, .colid = colid};
   }
   static PhysicalColumn2005 Place(uint8_t xtype, int16_t offset, uint16_t null_bit) {
-    PhysicalColumn2005 p;
-    p.xtype = xtype;
-    p.leafOffset = offset;
-    p.nullBit = null_bit;
-    return p;
+    return {.leafOffset = offset, .nullBit = null_bit, .xtype = xtype};
   }
   bool Known() const { return CheckedLayout2005(table_, 7, rows_).known; }
 
@@ -123,13 +114,9 @@ constexpr uint32_t kEmployee = 565577053;
 class LayoutOfFiles : public ::testing::TestWithParam<FormatVersion> {
  protected:
   fixtures::sql2005::Database2005 Employees() const {
-    fixtures::sql2005::Database2005 d;
-    d.version = GetParam();
-    d.tables = {fixtures::user_rows::EmployeeTable2005(GetParam(), kEmployee)};
-    fixtures::sql2005::Table2005 plain{77, "plain", 1};
-    plain.columns = {{"id", 56}};
-    d.tables.push_back(plain);  // a table without rows of its own
-    return d;
+    // The employee table, and a table without rows of its own.
+    return {.version = GetParam(),
+            .tables = {fixtures::user_rows::EmployeeTable2005(GetParam(), kEmployee), {77, "plain", 1, {{"id", 56}}}}};
   }
   std::unique_ptr<OpenedFile> Open(const fixtures::sql2005::Database2005& d) {
     PageOwnerConflict conflict;

@@ -25,8 +25,7 @@ using CliResult = testing::CommandResult;
 
 TEST(InfoCommandTest, JsonDescribesADataFileABackupAndAnUnreadableBootPage) {
   testing::TempDir dir;
-  std::string path = dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
-  CliResult r = Cli("info --json " + path);
+  CliResult r = Cli("info --json " + dir.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image()));
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"kind\": \"data\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"base_offset\": 0,"), std::string::npos) << r.out;
@@ -176,16 +175,9 @@ TEST(RowsCommandTest, TitlesAndRowsAsTsvCsvAndJson) {
 // `small_lost`: the small table counts 3 rows, but its one data page is
 // zeroed.
 std::string TwoTableFile(const testing::TempDir& dir, bool small_lost = false) {
-  fixtures::sql2005::Database2005 d;
-  fixtures::sql2005::Table2005 a{1001, "Big Table", 1};
-  a.columns = {{"x", 56}};
-  a.rowCount = 2;
-  a.dataPages = 12;
-  fixtures::sql2005::Table2005 b{1002, "Small", 1};
-  b.columns = {{"y", 56}};
-  if (small_lost) b.rowCount = 3;
-  d.tables = {a, b};
-  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(d);
+  fixtures::sql2005::Built2005 built = fixtures::sql2005::BuildDatabase2005(
+      {.tables = {{1001, "Big Table", 1, {{"x", 56}}, 2, 12},
+                  {1002, "Small", 1, {{"y", 56}}, small_lost ? 3u : 0u}}});
   if (small_lost)
     for (uint32_t page : built.layout.tables.at(1002).DataPages())
       built.file.SetPage(page, fixtures::Bytes(page_layout::kPageSize, 0));
@@ -221,8 +213,7 @@ TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   testing::TempDir dir;
   fixtures::Bytes image = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40).Image();
   image.resize(image.size() + 8192, 0);
-  std::string path = dir.Write("d.mdf", image);
-  CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + path);
+  CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + dir.Write("d.mdf", image));
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
             std::string::npos) << r.out;

@@ -54,8 +54,7 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_NE(r.out.find("Total table(s) present  :0\r\n\r\n\r\nRepair process completed on"),
             std::string::npos) << r.out;
 
-  CliResult saved = Cli("open " + path + " --log " + dir.File("r.log"));
-  ASSERT_EQ(saved.exitCode, 0);
+  ASSERT_EQ(Cli("open " + path + " --log " + dir.File("r.log")).exitCode, 0);
   EXPECT_NE(testing::ReadText(dir.File("r.log")).find("Total table(s) present  :0\r\n"), std::string::npos);
 
   dir.Write("plain", {1});
@@ -96,12 +95,10 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
   const std::string named = dir.File("out/dbo.everytype.csv");
   fs::copy_file(mdf, named);
 
-  struct Case {
-    std::string args;
-    std::string input;
-  };
   const std::string cli = TOLLAMER_CLI_PATH;
-  const Case cases[] = {
+  const struct {
+    std::string args, input;
+  } cases[] = {
       {cli + " bak2mdf " + bak + " " + bak, bak},
       {cli + " detect " + mdf + " --map " + mdf, mdf},
       {cli + " open " + mdf + " --log " + hard, mdf},
@@ -113,7 +110,7 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
       {cli + " export-schema " + mdf + " --out " + mdf, mdf},
       {"{ " + cli + " rows " + mdf + " everytype --server-version 2000 >> " + detour + "; }", mdf},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const testing::FileSnapshot before = testing::FileSnapshot::Of(c.input);
     CliResult r = testing::RunCommand(c.args, true);
     EXPECT_EQ(r.exitCode, 2) << c.args << "\n" << r.out;
@@ -134,11 +131,9 @@ TEST(OpenFailureTest, EachKindIsNamedAndExitsWithOne) {
   fixtures::Bytes noise(64 * 1024);
   for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
   const std::string text(20000, 'x');
-  struct Case {
-    std::string path;
-    std::string said;
-  };
-  const Case cases[] = {
+  const struct {
+    std::string path, said;
+  } cases[] = {
       {dir.File("missing.mdf"), "no such file"},
       {dir.File("folder"), "not a file"},
       {held, "in use by another program"},
@@ -147,7 +142,7 @@ TEST(OpenFailureTest, EachKindIsNamedAndExitsWithOne) {
       {dir.Write("text.mdf", fixtures::Bytes(text.begin(), text.end())),
        "not a recognised data or backup file"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::vector<std::string> commands = {
         "info", "catalog", "open", "export-data --out " + dir.File("o"),
         "import --to sqlite:" + dir.File("i.db"), "export-schema --out " + dir.path().string()};
@@ -187,11 +182,9 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
   };
   const size_t publishers = std::string(healthy2008.begin(), healthy2008.end()).find("New Moon Books") / 8192;
   testing::TempDir dir;
-  struct Case {
-    std::string path;
-    std::string said;
-  };
-  const Case cases[] = {
+  const struct {
+    std::string path, said;
+  } cases[] = {
       // SQL 2000 syscolumns (object 3) data pages: every table's columns lost.
       {dir.Write("cols.mdf", noise(healthy2000, [](size_t, uint8_t type, uint32_t owner) {
          return type == 1 && owner == 3; }, 0)),
@@ -205,7 +198,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
          return page == publishers; }, 96)),
        "dbo.publishers: 0 of 8 rows recovered"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     for (const std::string& command : {"export-data --out " + dir.File("csv"),
                                        "import --to sqlite:" + c.path + ".db"}) {
       CliResult r = Cli(command + " " + c.path, true);
@@ -551,14 +544,12 @@ std::string RowText(const std::vector<std::optional<std::string>>& values) {
 // The backups whose scripts are in the data folder: every row a script
 // inserts is in the export, value for value.
 TEST(RealDataExportTest, EveryScriptedRowIsInTheExportOfItsBackup) {
-  struct Case {
-    const char* backup;
-    const char* script;
+  const struct {
+    const char *backup, *script;
     size_t rows;  // the INSERT rows the script holds
-  };
-  const Case cases[] = {{"thutuc-sql2014.bak", "scripts/thutuc-sql2014.sql", 18},
+  } cases[] = {{"thutuc-sql2014.bak", "scripts/thutuc-sql2014.sql", 18},
                         {"quanlysinhvien-sql2016.bak", "scripts/quanlysinhvien-sql2016.sql", 6}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.backup);
     TOLLAMER_REQUIRE_REAL_FILE(path, c.backup);
     const fs::path script = fs::path(testing::RealDataDir()) / c.script;

@@ -48,9 +48,7 @@ FileBuilder BuildTrickyDatabase2000() {
   row(3, Var(Text("line1\r\nline2\nline3")), Null(), Var({}), Fixed(Char(" lead", 10)), 0, -1, 0);
   row(4, Var(Text("")), Var(Utf16("")), Null(), Null(), 1, 36923, 1);
   t.rowCount = t.records.size();
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
-  return sql2000::BuildDatabase2000(d);
+  return sql2000::BuildDatabase2000({.tables = {t}});
 }
 
 // dbo.damaged: 3 data pages of two rows each, the second page zeroed, which
@@ -70,11 +68,9 @@ DamagedDatabase BuildDamagedDatabase2000() {
   sql2000::Table2000 sound{kSoundTableId, "sound", 1, {{"n", 56, 0, 4, 10, 0, true}}, 3};
   for (int32_t i = 0; i < 3; ++i)
     sound.records.push_back(UserRecord(Columns(sound.columns), {Fixed(Int32(100 + i))}));
-  sql2000::Database2000 d;
-  d.tables = {damaged, sound};
   sql2000::Layout2000 layout;
   DamagedDatabase out;
-  out.file = sql2000::BuildDatabase2000(d, &layout);
+  out.file = sql2000::BuildDatabase2000({.tables = {damaged, sound}}, &layout);
   for (uint32_t p : layout.dataPages.at(kDamagedTableId)) out.pages.push_back(p);
   out.file.MutablePage(static_cast<uint32_t>(out.pages.at(1))) = Bytes(8192, 0);
   return out;
@@ -139,10 +135,7 @@ TEST(CsvFormat, LongFieldsAreQuotedWhereverTheByteLies) {
 }
 
 ColumnInfo Column(uint8_t xtype, std::string name = "c") {
-  ColumnInfo c;
-  c.xtype = xtype;
-  c.name = std::move(name);
-  return c;
+  return {.name = std::move(name), .xtype = xtype};
 }
 
 TEST(SqlInsert, LiteralsOfEveryKind) {

@@ -129,9 +129,7 @@ TEST_F(TypedRowsTest, TextIsReadInTheCodePageOfItsColumn) {
 TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   sql2000::Table2000 t{700, "long", 1, {{"body", 35, 0, 16}}, 1};
   t.records.push_back(UserRecord(Columns(t.columns), {Var(TextPointerBytes(kLobPageBase, 0), true)}));
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
-  FileBuilder file = sql2000::BuildDatabase2000(d);
+  FileBuilder file = sql2000::BuildDatabase2000({.tables = {t}});
   const std::string body(3000, 'q');
   AddTextPage(file, kLobPageBase, {LobSmallRoot(0x200, Text(body))}, FormatVersion::kSql2000);
   auto rows = Rows(file, VersionSetting::kSql2000, 700);
@@ -144,10 +142,8 @@ TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
   sql2000::Table2000 t{720, "freed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 4};
   for (int32_t i = 0; i < 4; ++i)
     t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'z'))}));
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
   sql2000::Layout2000 layout;
-  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  FileBuilder file = sql2000::BuildDatabase2000({.tables = {t}}, &layout);
   const uint32_t freed = layout.dataPages.at(720).at(1);
   // The PFS byte of the page: from offset 100 of page 1, one per page.
   file.MutablePage(1)[100 + freed] = 0x00;
@@ -163,9 +159,7 @@ TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
 }
 
 ColumnInfo ColumnOf(uint8_t xtype, uint16_t length, uint8_t prec = 0, uint8_t scale = 0) {
-  ColumnInfo c;
-  c.xtype = xtype, c.length = length, c.xprec = prec, c.xscale = scale;
-  return c;
+  return {.xtype = xtype, .xprec = prec, .xscale = scale, .length = length};
 }
 
 // Fixed values exported as the server keeps them: exact numbers, dates to

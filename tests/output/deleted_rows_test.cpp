@@ -87,11 +87,8 @@ Built Build2000(bool clustered, Second second) {
   if (second != Second::kNone)
     d.tables.push_back({kDroppedTable, "gone", 1, cols2, 3, 1, false,
                         Rows(Columns(cols2), {11, 12, 13})});
-  sql2000f::Layout2000 layout;
-  Built b{sql2000f::BuildDatabase2000(d, &layout)};
-  b.pages = layout.dataPages[kTable];
-  b.droppedPages = layout.dataPages[kDroppedTable];
-  return b;
+  sql2000f::Layout2000 layout;  // filled by the build before the lists are read
+  return {sql2000f::BuildDatabase2000(d, &layout), layout.dataPages[kTable], layout.dataPages[kDroppedTable]};
 }
 
 Built Build2005(bool clustered, Second second) {

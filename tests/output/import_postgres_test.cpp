@@ -35,8 +35,7 @@ TEST(PostgresCopy, TextFormatEscapes) {
       {value_type::kBit, TypedValue::Integer(1), "t"},
       {value_type::kVarBinary, TypedValue::Bytes({0x00, 0x5C}), "\\\\x005C"}};
   for (const auto& c : cases) {
-    ColumnInfo column;
-    column.xtype = c.xtype;
+    const ColumnInfo column{.xtype = c.xtype};
     std::string out;
     AppendCopyValue(out, column, c.value);
     EXPECT_EQ(out, c.copy);

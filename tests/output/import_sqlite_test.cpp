@@ -8,6 +8,7 @@
 #include <set>
 
 #include "engine/catalog/open/open_catalog.h"
+#include "engine/catalog/table_lookup.h"
 #include "engine/pagestore/server_version.h"
 #include "engine/rows/row_reader.h"
 #include "engine/values/large_values.h"
@@ -54,8 +55,7 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
       {vt::kMoney, 5, 9, "numeric(19,4)", nullptr},
       {200, 5, 9, "text", "TEXT"}};  // unknown ids keep their values as text
   for (const auto& k : cases) {
-    ColumnInfo c;
-    c.xtype = k.xtype, c.xprec = k.prec, c.xscale = k.scale;
+    const ColumnInfo c{.xtype = k.xtype, .xprec = k.prec, .xscale = k.scale};
     EXPECT_EQ(PostgresColumnType(c), k.postgres) << int(k.xtype);
     if (k.sqlite) EXPECT_EQ(SqliteColumnType(c), k.sqlite) << int(k.xtype);
   }
@@ -201,10 +201,9 @@ void ImportRealFile(const std::string& file_path) {
               static_cast<int64_t>(db.catalog.tables.at(r.tableId).rowCount))
         << r.tableName;
   }
-  for (const auto& [id, table] : db.catalog.tables) {
-    if (table.fullName != "dbo.pub_info") continue;
-    std::vector<size_t> text = LobLengths(db, version, table, "pr_info");
-    std::vector<size_t> image = LobLengths(db, version, table, "logo");
+  if (const TableInfo* table = FindTableByName(db.catalog, "dbo.pub_info")) {
+    std::vector<size_t> text = LobLengths(db, version, *table, "pr_info");
+    std::vector<size_t> image = LobLengths(db, version, *table, "logo");
     ASSERT_EQ(text.size(), 8u);
     std::vector<size_t> got_text, got_image;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -219,8 +218,7 @@ void ImportRealFile(const std::string& file_path) {
     EXPECT_GT(*std::max_element(got_text.begin(), got_text.end()), 8000u);
     EXPECT_EQ(s.Row("SELECT typeof(logo) FROM dbo_pub_info LIMIT 1")[0], "blob");
   }
-  for (const auto& [id, table] : db.catalog.tables) {
-    if (table.fullName != "dbo.titles") continue;
+  if (FindTableByName(db.catalog, "dbo.titles")) {
     // Money stays exact: its decimal text with four places, never a double.
     EXPECT_EQ(s.Row("SELECT typeof(price), typeof(advance), price, advance, pubdate FROM "
                     "dbo_titles WHERE title_id = 'BU1032'"),

@@ -31,13 +31,9 @@ std::vector<std::string> FilesIn(const fs::path& dir) {
 
 Catalog SampleCatalog() {
   Catalog c;
-  TableInfo b{.id = 200, .fullName = "dbo.B"};
-  b.columns[1] = {"k", "int", "", " NOT NULL"};
-  TableInfo a{.id = 100, .fullName = "dbo.A"};
-  a.columns[1] = {"x", "char", "(4)", " NULL"};
-  a.columns[2] = {"y", "int", "", " NULL"};
-  c.tables[200] = b;
-  c.tables[100] = a;
+  c.tables[200] = {.id = 200, .fullName = "dbo.B", .columns = {{1, {"k", "int", "", " NOT NULL"}}}};
+  c.tables[100] = {.id = 100, .fullName = "dbo.A",
+                   .columns = {{1, {"x", "char", "(4)", " NULL"}}, {2, {"y", "int", "", " NULL"}}}};
   c.views = {{5, "dbo.v2", "CREATE VIEW v2 AS SELECT 2"}, {4, "dbo.v1", "CREATE VIEW v1 AS SELECT 1"}};
   c.procedures = {{6, "p", "CREATE PROC p AS SELECT 1"}};
   c.functions = {{7, "f", "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END"},
@@ -181,8 +177,7 @@ TEST(UnsafeNameTest, ViewClimbingOutOfTheFolderStaysInside) {
   testing::TempDir outer;
   fs::path folder = outer.path() / "a" / "b";
   fs::create_directories(folder);
-  Catalog c;
-  c.views = {{1, "../../x", "CREATE VIEW [../../x] AS SELECT 1"}};
+  const Catalog c{.views = {{1, "../../x", "CREATE VIEW [../../x] AS SELECT 1"}}};
   ExportResult r = ExportSelectedObject(c, SchemaObjectKind::kView, "../../x", folder.string());
   ASSERT_EQ(r.status, ExportStatus::kWritten) << r.error;
   EXPECT_EQ(fs::path(r.path).parent_path(), folder);
@@ -217,8 +212,8 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单", folder);
   ASSERT_EQ(utf8.status, ExportStatus::kWritten);
   EXPECT_EQ(fs::path(utf8.path).filename(), "dbo.订单(TableStruct).sql");
-  std::string expected = "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO";
-  EXPECT_EQ(testing::ReadText(utf8.path), expected);  // no byte-order mark
+  EXPECT_EQ(testing::ReadText(utf8.path),  // no byte-order mark
+            "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO");
 
   ExportResult gbk = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
   ASSERT_EQ(gbk.status, ExportStatus::kWritten);
@@ -248,22 +243,18 @@ struct KeyCase {
 using fixtures::KeyIndex;
 
 fixtures::TableKeys JobsKeys() {
-  fixtures::TableKeys k;
-  k.identity = fixtures::KeyIdentity{1, 2, 14, 5, 100};
-  k.indexes.push_back({1, "PK_jobs", KeyIndex::Kind::kPrimaryKey, 201, true, true, {1}, {}, {}});
-  k.dependents = {{202, "D ", "DF_jobs_desc", 2, "('New')"},
-                  {203, "C ", "CK_jobs_lvl", 0, "([min_lvl]>=(10))"}};
-  return k;
+  return {.indexes = {{1, "PK_jobs", KeyIndex::Kind::kPrimaryKey, 201, true, true, {1}, {}, {}}},
+          .dependents = {{202, "D ", "DF_jobs_desc", 2, "('New')"},
+                         {203, "C ", "CK_jobs_lvl", 0, "([min_lvl]>=(10))"}},
+          .identity = fixtures::KeyIdentity{1, 2, 14, 5, 100}};
 }
 
 fixtures::TableKeys EmployeeKeys() {
-  fixtures::TableKeys k;
-  k.indexes = {{1, "employee_ind", KeyIndex::Kind::kIndex, 0, true, false, {3, 1}, {}, {}},
-               {2, "PK_emp_id", KeyIndex::Kind::kPrimaryKey, 211, false, true, {1}, {}, {}},
-               {3, "UQ_emp_lname", KeyIndex::Kind::kUnique, 212, false, true, {3}, {}, {}}};
-  k.foreignKeys = {{213, "FK_emp_job", 101, {2}, {1}}};
-  k.dependents = {{214, "TR", "emp_trig", 0, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN"}};
-  return k;
+  return {.indexes = {{1, "employee_ind", KeyIndex::Kind::kIndex, 0, true, false, {3, 1}, {}, {}},
+                      {2, "PK_emp_id", KeyIndex::Kind::kPrimaryKey, 211, false, true, {1}, {}, {}},
+                      {3, "UQ_emp_lname", KeyIndex::Kind::kUnique, 212, false, true, {3}, {}, {}}},
+          .foreignKeys = {{213, "FK_emp_job", 101, {2}, {1}}},
+          .dependents = {{214, "TR", "emp_trig", 0, "CREATE TRIGGER emp_trig ON employee FOR INSERT AS RETURN"}}};
 }
 
 const std::string kEnd = "\r\nGO\r\n\r\n";
@@ -345,8 +336,7 @@ std::vector<Table> KeyTables(const KeyCase& k) {
 TEST(SchemaKeysTest, EachVersionsRowsGiveEachStatement) {
   for (const KeyCase& k : kKeyCases) {
     SCOPED_TRACE(k.name);
-    fixtures::sql2000::Database2000 d;
-    d.tables = KeyTables<fixtures::sql2000::Table2000>(k);
+    const fixtures::sql2000::Database2000 d{.tables = KeyTables<fixtures::sql2000::Table2000>(k)};
     CheckKeyScripts(k, fixtures::sql2000::BuildDatabase2000(d).Image(), true);
   }
   std::vector<KeyCase> cases(std::begin(kKeyCases), std::end(kKeyCases));
@@ -363,9 +353,8 @@ TEST(SchemaKeysTest, EachVersionsRowsGiveEachStatement) {
   for (auto version : {fixtures::FormatVersion::kSql2005, fixtures::FormatVersion::kSql2008}) {
     for (const KeyCase& k : cases) {
       SCOPED_TRACE(k.name);
-      fixtures::sql2005::Database2005 d;
-      d.version = version;
-      d.tables = KeyTables<fixtures::sql2005::Table2005>(k);
+      const fixtures::sql2005::Database2005 d{.version = version,
+                                              .tables = KeyTables<fixtures::sql2005::Table2005>(k)};
       CheckKeyScripts(k, fixtures::sql2005::BuildDatabase2005(d).file.Image(), false);
     }
   }

@@ -18,9 +18,8 @@ std::vector<BindValue> ReadAll(std::string_view packed, bool* complete = nullptr
 }
 
 TEST(SqliteBindRow, EveryKindKeepsItsStorageClassOrExactText) {
-  TypedDateTime when;
-  when.year = 2024, when.month = 2, when.day = 29, when.hour = 13, when.minute = 5;
-  when.second = 9, when.fraction = 123, when.fractionDigits = 3;
+  const TypedDateTime when{.year = 2024, .month = 2, .day = 29, .hour = 13, .minute = 5,
+                           .second = 9, .fraction = 123, .fractionDigits = 3};
   const std::vector<uint8_t> guid = {0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE,
                                      1,    2,    3,    4,    5,    6,    7,    8};
   const std::vector<TypedValue> row = {
@@ -68,8 +67,7 @@ TEST(SqliteBindRow, ACutBufferEndsTheValuesWithoutReadingPastIt) {
     EXPECT_EQ(complete, cut == 0 || cut == 9 || cut == 23) << cut;
   }
   // A length larger than what follows is refused.
-  std::string lying = packed.substr(0, 9 + 9);
-  EXPECT_EQ(ReadAll(lying).size(), 1u);
+  EXPECT_EQ(ReadAll(packed.substr(0, 9 + 9)).size(), 1u);
 }
 
 }  // namespace

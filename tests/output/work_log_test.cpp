@@ -107,8 +107,7 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
   c.tables[20] = TableInfo{.id = 20, .fullName = "dbo.none", .rowCount = 0};
   c.tables[25] = TableInfo{.id = 25, .fullName = "dbo.two", .rowCount = 2};
   WorkLog log;
-  std::tm t = March5th2009();
-  AppendRepairStart(log, "/data/sales.mdf", t, [](std::chrono::milliseconds) {});
+  AppendRepairStart(log, "/data/sales.mdf", March5th2009(), [](std::chrono::milliseconds) {});
   AppendCatalogSummary(log, c);
   AppendRepairCompleted(log, std::nullopt);
   EXPECT_EQ(log.Text(),

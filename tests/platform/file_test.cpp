@@ -22,18 +22,16 @@ TEST(ReadOnlyFileTest, OpenFailuresSayWhatHappened) {
   std::filesystem::create_directory(dir.File("folder"));
   OpenResult holder = OpenReadOnlyExclusive(held);
   ASSERT_NE(holder.file, nullptr);
-  struct Case {
+  const struct {
     std::string path;
-    OpenError exclusive;
-    OpenError shared;
-  };
-  const Case cases[] = {
+    OpenError exclusive, shared;
+  } cases[] = {
       {dir.File("absent.mdf"), OpenError::kNotFound, OpenError::kNotFound},
       {dir.File("absent/x.mdf"), OpenError::kNotFound, OpenError::kNotFound},
       {dir.File("folder"), OpenError::kNotRegularFile, OpenError::kNotRegularFile},
       {held, OpenError::kInUse, OpenError::kNone},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     OpenResult r = OpenReadOnlyExclusive(c.path);
     EXPECT_EQ(r.file == nullptr, c.exclusive != OpenError::kNone) << c.path;
     EXPECT_EQ(r.error, c.exclusive) << c.path;

@@ -63,12 +63,10 @@ std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
 // Each stored byte string, read in its code page, gives this UTF-8.
 TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
-  struct Case {
+  const struct {
     uint16_t codePage;
-    std::string_view stored;
-    std::string_view utf8;
-  };
-  const Case cases[] = {
+    std::string_view stored, utf8;
+  } cases[] = {
       {1252, "M\xFCnchen \x80", "München €"},
       {0, "M\xFCnchen", "München"},  // unknown: as 1252
       {1252, "M\x81nchen", "M\uFFFDnchen"},  // 0x81 is undefined in 1252
@@ -86,7 +84,7 @@ TEST(CodePageTest, DecodesEachCodePageAndMarksWhatItLacks) {
       {65001, "a\xC3\x28\xED\xA0\x80z", "a\uFFFD(\uFFFD\uFFFD\uFFFDz"},
       {1, "abc", "abc"},  // a code page iconv lacks: ASCII stays
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::string got = CodePageToUtf8(Bytes(c.stored), c.codePage);
     EXPECT_EQ(got, c.utf8) << "code page " << c.codePage;
     EXPECT_TRUE(testing::IsValidUtf8(got)) << "code page " << c.codePage;

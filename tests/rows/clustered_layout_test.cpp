@@ -43,11 +43,8 @@ class ClusteredLayoutTest : public ::testing::TestWithParam<FormatVersion> {
   }
   // A database of this server holding `t` as table kEmployee.
   fixtures::sql2005::Database2005 With(fixtures::sql2005::Table2005 t) const {
-    fixtures::sql2005::Database2005 d;
-    d.version = GetParam();
     t.id = kEmployee;
-    d.tables = {t};
-    return d;
+    return {.version = GetParam(), .tables = {t}};
   }
   std::vector<Bytes> Records() const {
     return {EmployeeRecord(GetParam(), {"PMA42628M", "Paolo", "M", "Accorti", 13, 35, "0877", kAug1992}),

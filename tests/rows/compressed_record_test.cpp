@@ -96,8 +96,7 @@ TEST(CdRecordTest, ClusterBytesPlaceLaterColumnsAndLargeCountsTakeTwoBytes) {
   EXPECT_EQ(w.ColumnCount(), 1u);
   EXPECT_EQ(wide[w.Locate(0, std::nullopt)->dataOffset], 0x42);
   // ((0x81 & 0x7F) << 8) + 2
-  const Bytes big = PageWith(Bytes{0x01, 0x81, 0x02});
-  EXPECT_EQ(Open(big).ColumnCount(), 258u);
+  EXPECT_EQ(Open(PageWith(Bytes{0x01, 0x81, 0x02})).ColumnCount(), 258u);
   // Zero columns have no cluster array.
   const Bytes none = PageWith(Bytes{0x01, 0x00});
   EXPECT_EQ(Open(none).ColumnCount(), 0u);
@@ -161,8 +160,7 @@ TEST(CdRecordTest, BrokenLongRegionsAndArraysPastThePageEndLocateNothing) {
   Bytes backwards = CdRecordBuilder().Long({'x', 'x', 'x'}).Long({'y'}).Build();
   backwards[region + 5] = 1;  // second end offset 1 < first end offset 3
   backwards[region + 6] = 0;
-  const Bytes back_page = PageWith(backwards);
-  EXPECT_EQ(Open(back_page).Locate(1, region), std::nullopt);
+  EXPECT_EQ(Open(PageWith(backwards)).Locate(1, region), std::nullopt);
   // Arrays past the page end locate nothing.
   CdRecordBuilder b;
   for (int i = 0; i < 100; ++i) b.Short({1});
@@ -195,8 +193,7 @@ TEST(CdRecordTest, TheLongRegionMessageComesOnlyForAnAnnouncedBrokenRegion) {
   };
   for (const auto& c : cases) {
     RecordingMessages messages;
-    const Bytes page = PageWith(c.record, c.at);
-    EXPECT_EQ(CheckedLongRegion(Open(page, c.at), messages).has_value(), c.at == kAt);
+    EXPECT_EQ(CheckedLongRegion(Open(PageWith(c.record, c.at), c.at), messages).has_value(), c.at == kAt);
     EXPECT_EQ(messages.notices,
               std::vector<EngineNotice>(c.notices, EngineNotice::kLongRegionMissing));
   }

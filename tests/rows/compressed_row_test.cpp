@@ -40,14 +40,9 @@ std::map<uint16_t, ColumnInfo> Columns(std::initializer_list<Col> cols) {
   std::map<uint16_t, ColumnInfo> out;
   uint16_t id = 1;
   for (const Col& c : cols) {
-    ColumnInfo info;
-    info.colid = id;
-    info.xtype = c.xtype;
-    info.length = c.length;
-    info.xprec = c.prec;
-    info.xscale = c.scale;
-    info.codePage = c.codePage;
-    out[id++] = info;
+    out[id] = {.xtype = c.xtype, .xprec = c.prec, .xscale = c.scale, .length = c.length,
+               .colid = id, .codePage = c.codePage};
+    ++id;
   }
   return out;
 }
@@ -188,8 +183,8 @@ TEST(CompressedRecordTest, RejectedRecords) {
     EXPECT_EQ(RowPage(CdRecordBuilder().Short({1}).Header(header).Build()).Decode(columns),
               std::nullopt);
   // A long value running past byte 8192.
-  const Bytes rec = CdRecordBuilder().Long(Bytes(300, 'z')).Build();
-  EXPECT_EQ(RowPage(rec, kPageSize - 100).Decode(columns), std::nullopt);
+  EXPECT_EQ(RowPage(CdRecordBuilder().Long(Bytes(300, 'z')).Build(), kPageSize - 100).Decode(columns),
+            std::nullopt);
   // A short value whose last byte would be the page's last: the length
   // field (bytes + 1) must fit as well.
   const Bytes four = CdRecordBuilder().Short(Ascii("wxyz")).Build();
@@ -198,8 +193,7 @@ TEST(CompressedRecordTest, RejectedRecords) {
   // A record offset outside the page.
   RecordingMessages messages;
   PageStore store(messages);
-  const Bytes page(kPageSize, 0);
-  EXPECT_EQ(GridTexts(ByteView(page), kPageSize, columns, {}, {}, store, messages),
+  EXPECT_EQ(GridTexts(ByteView(Bytes(kPageSize, 0)), kPageSize, columns, {}, {}, store, messages),
             std::nullopt);
 }
 
@@ -264,8 +258,7 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
     CdPageBuilder b(100);
     if (parts & 1) b.Anchor(CdRecordBuilder().Short(Ascii("abc")).Build());
     if (parts & 2) b.Dictionary({Ascii("x"), Ascii("yz")});
-    const Bytes page = b.Build();
-    const auto info = ReadCompressionInfoHeader(ByteView(page));
+    const auto info = ReadCompressionInfoHeader(ByteView(b.Build()));
     ASSERT_TRUE(info) << parts;
     EXPECT_EQ(info->hasAnchor, (parts & 1) != 0);
     EXPECT_EQ(info->hasDictionary, (parts & 2) != 0);
@@ -280,8 +273,7 @@ TEST(CompressionInfoTest, FieldsFollowTheHeaderAsTheBitsSay) {
   for (uint8_t header : {0x01, 0x08, 0x86, 0xFF}) {
     CdPageBuilder b(100);
     b.Dictionary({Ascii("x")}).CiHeader(header);
-    const Bytes page = b.Build();
-    EXPECT_EQ(ReadCompressionInfoHeader(ByteView(page)), std::nullopt) << int{header};
+    EXPECT_EQ(ReadCompressionInfoHeader(ByteView(b.Build())), std::nullopt) << int{header};
   }
 }
 
@@ -310,8 +302,7 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsAndBrokenAnchorsAreR
   auto parse = [&](const Bytes& anchor) {
     CdPageBuilder other(100);
     other.Anchor(anchor);
-    const Bytes bytes = other.Build();
-    return ParseAnchorRecord(ByteView(bytes), other.AnchorOffset(), varchar, messages);
+    return ParseAnchorRecord(ByteView(other.Build()), other.AnchorOffset(), varchar, messages);
   };
   EXPECT_EQ(parse(CdRecordBuilder().Short(Ascii("ab")).Header(0x41).Build()), std::nullopt);
   // A long anchor value whose end offset points past the page.
@@ -325,8 +316,7 @@ TEST(AnchorRecordTest, EntriesGivePageOffsetsAndLengthFieldsAndBrokenAnchorsAreR
   EXPECT_TRUE(parse(CdRecordBuilder().Long(Ascii("abc")).LongHeader(9).Build()));
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kLongRegionMissing});
   // An anchor offset beyond the page.
-  const Bytes empty(kPageSize, 0);
-  EXPECT_EQ(ParseAnchorRecord(ByteView(empty), kPageSize, varchar, messages), std::nullopt);
+  EXPECT_EQ(ParseAnchorRecord(ByteView(Bytes(kPageSize, 0)), kPageSize, varchar, messages), std::nullopt);
 }
 
 TEST(DictionaryTest, SymbolsRunFromTheEndOfTheOneBeforeAndBrokenBoundsEndTheList) {

@@ -76,9 +76,7 @@ constexpr GridStyle k2005{false, false};
 constexpr GridStyle kCompressed{false, true};
 
 ColumnInfo Column(uint8_t type, uint16_t length = 0, uint8_t p = 0, uint8_t s = 0) {
-  ColumnInfo c;
-  c.xtype = type, c.length = length, c.xprec = p, c.xscale = s;
-  return c;
+  return {.xtype = type, .xprec = p, .xscale = s, .length = length};
 }
 
 std::string Grid(TypedValue v, const ColumnInfo& c, GridStyle style) {
@@ -91,15 +89,11 @@ std::string Grid(TypedValue v, const ColumnInfo& c, GridStyle style) {
 std::string Fixed(GridStyle style, const ColumnInfo& c, const Bytes& value, uint8_t bit = 0) {
   static RecordingMessages messages;
   static const PageStore unopened(messages);
-  CellLocation cell;
-  cell.kind = c.xtype == kBit ? CellKind::kBit : CellKind::kFixed;
-  cell.offset = 4;
-  cell.bit = bit;
+  const CellLocation cell{.kind = c.xtype == kBit ? CellKind::kBit : CellKind::kFixed, .offset = 4, .bit = bit};
   const Bytes record = Concat({{0x10, 0, 0, 0}, value});  // a 4-byte record header first
   const FormatProfile* profile =
       ProfileFor(style.sql2000 ? VersionSetting::kSql2000 : VersionSetting::kSql2005);
-  const TypedValue v = DecodeCellTyped(unopened, profile->Records(), c, cell, ByteView(record));
-  return Grid(v, c, style);
+  return Grid(DecodeCellTyped(unopened, profile->Records(), c, cell, ByteView(record)), c, style);
 }
 
 TEST(GridTextTest, StoredFixedValues) {

@@ -65,21 +65,13 @@ class RowReaderTest : public ::testing::Test {
     messages_ = std::make_unique<RecordingMessages>();
     db_ = std::make_unique<CMdfDatabase>(*messages_);
     EXPECT_TRUE(db_->OpenFile(dir_.Write("h.mdf", file_.Image())));
-    TableInfo t;
-    t.id = kTable;
-    t.fullName = "dbo.hand";
+    TableInfo t{.id = kTable, .fullName = "dbo.hand"};
     uint16_t colid = 1;
     for (const HandColumn& h : columns) {
-      ColumnInfo c;
-      c.name = h.name;
-      c.xtype = h.xtype;
-      c.length = h.length;
-      c.colid = colid;
-      c.xoffset = h.xoffset;
-      c.bitpos = h.bitpos;
-      c.colstat = h.colstat;
-      c.xprec = 10;
-      t.columns[colid++] = c;
+      t.columns[colid] = {.name = h.name, .xtype = h.xtype, .xprec = 10, .length = h.length,
+                          .colid = colid, .xoffset = h.xoffset, .bitpos = h.bitpos,
+                          .colstat = h.colstat};
+      ++colid;
     }
     db_->catalog.tables[kTable] = t;
     db_->dataPageLists[kTable] = DataPageList(pages_.begin(), pages_.end());
@@ -189,15 +181,14 @@ TEST_F(RowReaderTest, EmptyNtextAndVarcharValuesByVersion) {
                         {Fixed(Int32(1)), Var(TextPointerBytes(0, 0), true), Var({}), Var(Text("x"))})},
             fv);
     Open({{"n", 56, 4, 4}, {"w", 99, 16, -1}, {"a", 167, 10, -2}, {"b", 167, 10, -3}}, v);
-    Row expected = {"1", "", v == VersionSetting::kSql2000 ? "" : " ", "x"};
-    EXPECT_EQ(Rows(), (std::vector<Row>{expected})) << static_cast<int>(v);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "", v == VersionSetting::kSql2000 ? "" : " ", "x"}}))
+        << static_cast<int>(v);
   }
 }
 
 // The xml column before the int takes no room in the fixed part.
 TEST_F(RowReaderTest, AnOffRowVarcharMaxAsTheFirstVariableColumnAndAnXmlColumn) {
-  Bytes fragment = LobDataFragment(0x55, Text("first piece|second"));
-  file_.SetPage(50, LobPage(page_layout::PageType::kTextMix, 50, {fragment}));
+  file_.SetPage(50, LobPage(page_layout::PageType::kTextMix, 50, {LobDataFragment(0x55, Text("first piece|second"))}));
   Bytes pointer = InRowLobPointer(0, {LobLink{18, 50, 0, 1}});
   AddPage({UserRecord({{167, 0xFFFF}, {241, 0xFFFF}, {56, 4}, {167, 10}},
                       {Var(pointer, true), Var(XmlElementValue("e", "", "", "")), Fixed(Int32(4)),
@@ -293,8 +284,7 @@ TEST_F(RowReaderTest, DamagedRecordsAndPagesAreSkippedOrCutShort) {
 
   Reset();
   AddPage({UserRecord({{56, 4}}, {Fixed(Int32(5))})});
-  Bytes reserved = file_.MutablePage(kFirstDataPage);
-  AddRawPage(reserved);
+  AddRawPage(file_.MutablePage(kFirstDataPage));
   file_.MutablePage(kFirstDataPage + 1)[page_layout::kReserved + 3] = 1;
   Open({{"n", 56, 4}}, VersionSetting::kSql2005);
   EXPECT_EQ(Rows(), (std::vector<Row>{{"5"}}));
@@ -324,10 +314,8 @@ FileBuilder DamagedIndexDatabase() {
   sql2000::Table2000 t{500, "paged", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 4, 2};
   for (int32_t i = 0; i < 4; ++i)
     t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Var(Bytes(3000, 'x'))}));
-  sql2000::Database2000 d;
-  d.tables.push_back(t);
   sql2000::Layout2000 layout;
-  FileBuilder file = sql2000::BuildDatabase2000(d, &layout);
+  FileBuilder file = sql2000::BuildDatabase2000({.tables = {t}}, &layout);
   Bytes& iam = file.MutablePage(layout.iamPage.at(500));
   std::fill(iam.begin(), iam.end(), 0);
   return file;
@@ -374,9 +362,8 @@ TEST_F(RowReaderTest, RowAndPageCompressedRecordsAreDecoded) {
   page_page.Anchor(CdRecordBuilder().Null().Short(Text("pre")).Build());
   page_page.Dictionary({{0x03, 'f', 'i', 'x'}});
   page_page.AddRecord(CdRecordBuilder().Short(CompressedIntBytes(9)).Symbol(0).Build());
-  sql2005f::Database2005 d;
-  d.tables.push_back({800, "packed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20}}, 0, 2});
-  sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
+  sql2005f::Built2005 built = sql2005f::BuildDatabase2005(
+      {.tables = {{800, "packed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 20}}, 0, 2}}});
   SetTablePage2005(built, 800, 0, row_page.Build(), FormatVersion::kSql2008);
   SetTablePage2005(built, 800, 1, page_page.Build(), FormatVersion::kSql2008);
   OpenBuilt(built.file, VersionSetting::kSql2005);

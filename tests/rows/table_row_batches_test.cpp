@@ -32,12 +32,10 @@ class TableRowBatchesTest : public ::testing::Test {
   // `pages` data pages of an int, a varchar and an nvarchar column, page p
   // holding p % 5 + 1 rows (some with NULLs), then `extra_pages` as they are.
   void Build(uint32_t pages, const std::vector<Bytes>& extra_pages = {}) {
-    sql2005f::Database2005 d;
     sql2005f::Table2005 t{kTable, "many", 1,
                           {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 30}, {"w", 231, 0, 40}}, 0,
                           pages + static_cast<uint32_t>(extra_pages.size())};
-    d.tables.push_back(t);
-    sql2005f::Built2005 built = sql2005f::BuildDatabase2005(d);
+    sql2005f::Built2005 built = sql2005f::BuildDatabase2005({.tables = {t}});
     std::vector<UserColumn> columns = Columns(t.columns);
     std::vector<std::vector<Bytes>> rows;
     for (uint32_t p = 0; p < pages; ++p) {

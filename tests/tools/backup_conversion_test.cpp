@@ -67,8 +67,7 @@ TEST(BackupConversionTest, OrderDuplicatesOffGridStartsAndNonPageStartsFollowThe
   Bytes backup(3 * kSectorSize, 0x11);  // 3 sectors: not a multiple of 16
   for (const Bytes* p : {&page5, &page2, &page2b}) backup.insert(backup.end(), p->begin(), p->end());
   MemoryOutput out;
-  ConversionResult r = Convert(backup, out);
-  EXPECT_EQ(r.pagesWritten, 3u);
+  EXPECT_EQ(Convert(backup, out).pagesWritten, 3u);
   ASSERT_EQ(out.bytes.size(), 6 * kPageSize);
   EXPECT_TRUE(std::equal(page5.begin(), page5.end(), out.bytes.begin() + 5 * kPageSize));
   EXPECT_TRUE(std::equal(page2b.begin(), page2b.end(), out.bytes.begin() + 2 * kPageSize));

@@ -137,10 +137,8 @@ uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
 }
 
 TEST(PageMapTest, ThePictureIsAPngWithOneColouredCellPerMapCellAndALegend) {
-  PageMap map;
-  map.cells = {PageKind::kData, PageKind::kErr, PageKind::kNull};
-  MapPictureLayout layout{2, 4};
-  std::vector<uint8_t> png = EncodePageMapPng(map, layout);
+  const PageMap map{.cells = {PageKind::kData, PageKind::kErr, PageKind::kNull}};
+  std::vector<uint8_t> png = EncodePageMapPng(map, MapPictureLayout{2, 4});  // cells of 4 pixels, 2 a row
   ASSERT_GT(png.size(), 33u);
   EXPECT_EQ(png[1], 'P');
   const size_t width = Be32(png, 16), height = Be32(png, 20);

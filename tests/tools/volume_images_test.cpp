@@ -132,8 +132,7 @@ TEST(VolumeImageTest, DamagedAllocationMapsStopTheFreeClusterSearch) {
   std::atomic<bool> running{true};
   SearchObserver observer;
   RecordingMessages messages;
-  SearchResult r = SearchFragments(ntfs, {0, 64, 8, true}, running, observer, messages);
-  EXPECT_FALSE(r.ran);
+  EXPECT_FALSE(SearchFragments(ntfs, {0, 64, 8, true}, running, observer, messages).ran);
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kVolumeBitmapUnreadable});
 }
 

@@ -59,8 +59,8 @@ TEST(TextValueTest, RootLinksAreTwelveBytesFromOffset24InBothVersions) {
                             {LobDataFragment(1, Ascii("ghi")), LobDataFragment(1, Ascii("abc"))},
                             version));
     const PageStore& store = file.Open();
-    std::string value = Text(version == k2000 ? kTextTree2000 : kTextTree2005, store, 4, 0);
-    EXPECT_EQ(value, "abcdefghi") << static_cast<int>(version);
+    EXPECT_EQ(Text(version == k2000 ? kTextTree2000 : kTextTree2005, store, 4, 0), "abcdefghi")
+        << static_cast<int>(version);
   }
 }
 
@@ -105,8 +105,7 @@ TEST(TextValueTest, Sql2005PagesAreScreened) {
   bad[0x50] = 1;  // reserved header bytes
   file.SetPage(3, bad);
   file.SetPage(5, LobPage(PageType::kTextMix, 5, {fixtures::LobSmallRoot(1, Ascii("x"))}));
-  Bytes unknown = LobPage(static_cast<PageType>(7), 6, {fixtures::LobSmallRoot(1, Ascii("x"))});
-  file.SetPage(6, unknown);
+  file.SetPage(6, LobPage(static_cast<PageType>(7), 6, {fixtures::LobSmallRoot(1, Ascii("x"))}));
   const PageStore& store = file.Open();
   EXPECT_EQ(Text(kTextTree2005, store, 3, 0), "");
   EXPECT_EQ(Text(kTextTree2005, store, 6, 0), "");
@@ -182,8 +181,7 @@ TEST(TextValueTest, RealRootWithThreeLinksOfSql2008) {
   std::string text = Text(kTextTree2005, store, 110, 14);
   EXPECT_EQ(text.size(), 18518u);
   EXPECT_EQ(text.substr(0, 28), "This is sample text data for");
-  std::string level_one = Text(kTextTree2005, store, 110, 3);
-  EXPECT_EQ(level_one.size(), 65071u);
+  EXPECT_EQ(Text(kTextTree2005, store, 110, 3).size(), 65071u) << "a root of level one";
 }
 
 }  // namespace
