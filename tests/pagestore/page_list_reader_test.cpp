@@ -66,6 +66,7 @@ TEST(PageListReaderTest, EveryEntryIsThePageASingleReadGives) {
   }
   // Torn bits are repaired: the last byte of page 3 is its own number again.
   EXPECT_EQ(Read(reader, {3, 4})[0]->back(), 3);
+  EXPECT_NE(store.ReadRawPage(3)->view().data()[page_layout::kPageSize - 1], 3) << "kept as stored";
   // The visitor stops the read.
   std::vector<uint64_t> seen;
   EXPECT_FALSE(reader.ForEach(std::vector<uint64_t>{10, 11, 12, 13}, [&](uint64_t n, const ByteView*) {
