@@ -27,7 +27,7 @@ void AppendExportText(std::string& out, const TypedValue& v) {
       AppendHexDigits(out, ByteView(v.bytes.data(), v.bytes.size()));
       return;
     case TypedKind::kGuid:
-      if (v.bytes.size() == 16) {
+      if (v.bytes.size() == kUniqueIdentifierBytes) {
         char buf[kUniqueIdentifierText];
         out.append(buf, PutUniqueIdentifierText(buf, v.bytes.data()));
       }
@@ -147,7 +147,6 @@ char* PutCsvField(char* p, std::string_view text, bool quote_empty) {
 
 // AppendCsvValue written at `p` (room for FieldBound(v) bytes).
 char* PutCsvValue(char* p, const TypedValue& v) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   switch (v.kind) {
     case TypedKind::kNull: return p;
     case TypedKind::kInteger: return std::to_chars(p, p + kMaxIntegerText, v.integer).ptr;
@@ -159,13 +158,10 @@ char* PutCsvValue(char* p, const TypedValue& v) {
     case TypedKind::kBytes:
       *p++ = '0';
       *p++ = 'x';
-      for (uint8_t b : v.bytes) {
-        *p++ = kHex[b >> 4];
-        *p++ = kHex[b & 0x0F];
-      }
-      return p;
+      return PutHexDigits(p, ByteView(v.bytes.data(), v.bytes.size()));
     case TypedKind::kGuid:
-      return v.bytes.size() == 16 ? PutUniqueIdentifierText(p, v.bytes.data()) : p;
+      return v.bytes.size() == kUniqueIdentifierBytes ? PutUniqueIdentifierText(p, v.bytes.data())
+                                                      : p;
   }
   return p;
 }

@@ -6,9 +6,12 @@ namespace tollamer {
 
 using namespace record_layout;
 
+size_t RecordFrame::EndOffsetsStart() const {
+  return size_t{fixedEnd} + kColumnCountSize + nullBitmapSize + kVariableCountSize;
+}
+
 size_t RecordFrame::VariableDataStart() const {
-  return size_t{fixedEnd} + kColumnCountSize + nullBitmapSize + kVariableCountSize +
-         kEndOffsetSize * variableCount;
+  return EndOffsetsStart() + kEndOffsetSize * variableCount;
 }
 
 std::optional<RecordFrame> ReadRecordFrame(ByteView record) {
@@ -37,9 +40,7 @@ bool IsNullColumn(ByteView record, const RecordFrame& frame, size_t index) {
 
 std::optional<uint16_t> VariableEndOffset(ByteView record, const RecordFrame& frame, size_t k) {
   if (k < 1 || k > frame.variableCount) return std::nullopt;
-  size_t at = size_t{frame.fixedEnd} + kColumnCountSize + frame.nullBitmapSize +
-              kVariableCountSize + kEndOffsetSize * (k - 1);
-  return record.U16(at);
+  return record.U16(frame.EndOffsetsStart() + kEndOffsetSize * (k - 1));
 }
 
 }  // namespace tollamer

@@ -17,6 +17,8 @@ struct RecordFrame {
   uint16_t columnCount = 0;    // N
   uint16_t nullBitmapSize = 0;  // B
   uint16_t variableCount = 0;  // V
+  // Offset of the variable columns' end offsets: F + 2 + B + 2.
+  size_t EndOffsetsStart() const;
   // Offset of the first variable column's data: F + 4 + B + 2V.
   size_t VariableDataStart() const;
 };

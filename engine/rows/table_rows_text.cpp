@@ -91,19 +91,6 @@ void DateTimeGridText(const TypedDateTime& t, const ColumnInfo& c, std::string& 
   }
 }
 
-// The digits of `magnitude` with `scale` of them after the point.
-std::string MagnitudeText(unsigned __int128 magnitude, uint8_t scale) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (scale == 0) return digits;
-  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
-  digits.insert(digits.size() - scale, 1, '.');
-  return digits;
-}
-
 // decimal and numeric of an ordinary record from the stored sign byte and
 // the exact digits.
 void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std::string& out) {
@@ -140,7 +127,7 @@ void DecimalGridText(const TypedValue& v, const ColumnInfo& c, bool sql2000, std
   out.clear();
   if (sign == 0) out += '-';
   if (c.xscale > kMaxScale)
-    out += MagnitudeText(magnitude, kMaxScale);  // no more decimals than a column can have
+    AppendScaledDigits(out, magnitude, kMaxScale);  // no more decimals than a column can have
   else
     out += digits;
 }

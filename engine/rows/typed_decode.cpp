@@ -20,7 +20,6 @@ namespace {
 
 namespace vt = value_type;
 
-constexpr uint16_t kGuidBytes = 16;
 
 // `v` emptied to a value of `kind`, its buffers kept: a row's values are
 // decoded record after record into the same TypedValues, so that they
@@ -131,67 +130,24 @@ TypedDateTime NewDateTimeValue(uint8_t xtype, ByteView v, uint16_t length, uint8
   return t;
 }
 
-// The decimal digits of `m` written backward so that they end at `end`;
-// returns where they start (at most 39 digits).
-char* PutDigitsBackward(char* end, unsigned __int128 m) {
-  // Nine digits a division while the value is wider than 64 bits.
-  constexpr uint64_t kNineDigits = 1'000'000'000;
-  while (m > UINT64_MAX) {
-    uint64_t part = static_cast<uint64_t>(m % kNineDigits);
-    m /= kNineDigits;
-    for (int i = 0; i < 9; ++i, part /= 10) *--end = static_cast<char>('0' + part % 10);
-  }
-  uint64_t low = static_cast<uint64_t>(m);
-  for (; low >= 100; low /= 100) {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * (low % 100)], 2);
-  }
-  if (low >= 10) {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * low], 2);
-  } else {
-    *--end = static_cast<char>('0' + low);
-  }
-  return end;
-}
-
 // Sign byte (1 positive, 0 negative), then the magnitude little-endian;
 // written into `out`'s text as "-123.4500", with `scale` decimals.
 void DecimalInto(ByteView v, uint8_t scale, TypedValue& out) {
   // Up to 16 magnitude bytes (17 stored bytes at precision 29 to 38).
-  std::array<uint8_t, 16> le{};
+  std::array<uint8_t, kMaxDecimalStorage - 1> le{};
   const size_t stored = v.size() > 1 ? v.size() - 1 : 0;
-  std::memcpy(le.data(), v.data() + 1, std::min(stored, le.size()));
+  if (stored != 0) std::memcpy(le.data(), v.data() + 1, std::min(stored, le.size()));
   uint64_t low = 0, high = 0;
   for (size_t i = 8; i > 0; --i) {
     low = (low << 8) | le[i - 1];
     high = (high << 8) | le[i + 7];
   }
   const unsigned __int128 magnitude = (static_cast<unsigned __int128>(high) << 64) | low;
-  char buf[40];
-  char* const end = buf + sizeof buf;
-  const char* digits = PutDigitsBackward(end, magnitude);
-  const size_t count = static_cast<size_t>(end - digits);
   const uint8_t sign = v.LeOr<uint8_t>(0);
   ResetTo(out, TypedKind::kDecimal);
   out.integer = sign;
-  std::string& text = out.text;
-  if (sign == 0 && magnitude != 0) text.push_back('-');
-  if (scale == 0) {
-    text.append(digits, count);
-    return;
-  }
-  // At least one digit before the point: "0.0012".
-  if (count <= scale) {
-    text.push_back('0');
-    text.push_back('.');
-    text.append(scale - count, '0');
-    text.append(digits, count);
-    return;
-  }
-  text.append(digits, count - scale);
-  text.push_back('.');
-  text.append(digits + (count - scale), scale);
+  if (sign == 0 && magnitude != 0) out.text.push_back('-');
+  AppendScaledDigits(out.text, magnitude, scale);
 }
 
 std::vector<uint8_t> ToVector(ByteView v) { return {v.data(), v.data() + v.size()}; }
@@ -233,7 +189,7 @@ size_t FixedSize(const ColumnInfo& c) {
     case vt::kInt: case vt::kReal: case vt::kSmallMoney: case vt::kSmallDateTime: return 4;
     case vt::kBigInt: case vt::kFloat: case vt::kMoney: case vt::kDateTime:
     case vt::kTimestamp: return 8;
-    case vt::kUniqueIdentifier: return kGuidBytes;
+    case vt::kUniqueIdentifier: return kUniqueIdentifierBytes;
     case vt::kDate: return 3;
     case vt::kDecimal: case vt::kNumeric: return DecimalStorageSize(c.xprec);
     default: return c.length;

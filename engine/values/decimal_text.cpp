@@ -1,6 +1,59 @@
 #include "engine/values/decimal_text.h"
 
+#include <cstring>
+
+#include "engine/values/number_text.h"
+
 namespace tollamer {
+
+namespace {
+
+// The decimal digits of `m` written backward so that they end at `end`;
+// returns where they start (at most 39 digits).
+char* PutDigitsBackward(char* end, unsigned __int128 m) {
+  // Nine digits a division while the value is wider than 64 bits.
+  constexpr uint64_t kNineDigits = 1'000'000'000;
+  while (m > UINT64_MAX) {
+    uint64_t part = static_cast<uint64_t>(m % kNineDigits);
+    m /= kNineDigits;
+    for (int i = 0; i < 9; ++i, part /= 10) *--end = static_cast<char>('0' + part % 10);
+  }
+  uint64_t low = static_cast<uint64_t>(m);
+  for (; low >= 100; low /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (low % 100)], 2);
+  }
+  if (low >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * low], 2);
+  } else {
+    *--end = static_cast<char>('0' + low);
+  }
+  return end;
+}
+
+}  // namespace
+
+void AppendScaledDigits(std::string& out, unsigned __int128 magnitude, uint8_t scale) {
+  char buf[40];
+  char* const end = buf + sizeof buf;
+  const char* digits = PutDigitsBackward(end, magnitude);
+  const size_t count = static_cast<size_t>(end - digits);
+  if (scale == 0) {
+    out.append(digits, count);
+    return;
+  }
+  if (count <= scale) {
+    out.push_back('0');
+    out.push_back('.');
+    out.append(scale - count, '0');
+    out.append(digits, count);
+    return;
+  }
+  out.append(digits, count - scale);
+  out.push_back('.');
+  out.append(digits + (count - scale), scale);
+}
 
 double PowerOfTen(double x, int n) {
   const bool reciprocal = n < 0;

@@ -20,4 +20,8 @@ inline constexpr size_t kMaxDecimalStorage = 17;
 // The stored size of a decimal of this precision, 0 when none is valid.
 size_t DecimalStorageSize(uint8_t precision);
 
+// The digits of `magnitude` with `scale` of them after the point and at
+// least one before it ("0.0012"), appended to `out`.
+void AppendScaledDigits(std::string& out, unsigned __int128 magnitude, uint8_t scale);
+
 }  // namespace tollamer

@@ -10,8 +10,6 @@
 
 namespace tollamer {
 
-// `value` as exactly `width` digits at `at` (the high ones dropped when
-// wider); returns the end.
 // "00" to "99": numbers written two digits a step.
 inline constexpr std::array<char, 200> kDigitPairs = [] {
   std::array<char, 200> pairs{};
@@ -22,13 +20,14 @@ inline constexpr std::array<char, 200> kDigitPairs = [] {
   return pairs;
 }();
 
+// `value` as exactly `width` digits at `at` (the high ones dropped when
+// wider); returns the end.
 inline char* PutFixedDigits(char* at, uint64_t value, int width) {
-  const std::array<char, 200>& kPairs = kDigitPairs;
   int d = width;
   for (; d >= 2; d -= 2, value /= 100) {
     const size_t pair = 2 * static_cast<size_t>(value % 100);
-    at[d - 2] = kPairs[pair];
-    at[d - 1] = kPairs[pair + 1];
+    at[d - 2] = kDigitPairs[pair];
+    at[d - 1] = kDigitPairs[pair + 1];
   }
   if (d == 1) at[0] = static_cast<char>('0' + value % 10);
   return at + width;

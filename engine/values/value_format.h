@@ -27,8 +27,10 @@ inline void CutToCharacters(std::string& text, size_t count) {
 // One byte as eight '0'/'1' characters, character j being bit j.
 std::string ByteToBitString(uint8_t byte);
 
-// Two upper-case hex digits for each byte, and the same after "0x".
+// Two upper-case hex digits for each byte, and the same after "0x"; the
+// digits written at `at` (room for 2 bytes each), returning the end.
 void AppendHexDigits(std::string& out, ByteView bytes);
+char* PutHexDigits(char* at, ByteView bytes);
 std::string HexText(ByteView bytes);
 
 // A uniqueidentifier's 16 bytes as XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX
@@ -36,6 +38,7 @@ std::string HexText(ByteView bytes);
 std::string UniqueIdentifierText(ByteView bytes);
 // The same text of 16 bytes at `b`, written at `at` (room for
 // kUniqueIdentifierText bytes); returns the end.
+inline constexpr size_t kUniqueIdentifierBytes = 16;
 inline constexpr size_t kUniqueIdentifierText = 36;
 char* PutUniqueIdentifierText(char* at, const uint8_t* b);
 

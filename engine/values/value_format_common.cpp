@@ -13,14 +13,27 @@ std::string ByteToBitString(uint8_t byte) {
   return std::string(bits.rbegin(), bits.rend());
 }
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+char* PutHexByte(char* at, uint8_t byte) {
+  at[0] = kHexDigits[byte >> 4];
+  at[1] = kHexDigits[byte & 0x0F];
+  return at + 2;
+}
+
+}  // namespace
+
+char* PutHexDigits(char* at, ByteView bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) at = PutHexByte(at, bytes.data()[i]);
+  return at;
+}
+
 void AppendHexDigits(std::string& out, ByteView bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   const size_t at = out.size();
   out.resize(at + 2 * bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out[at + 2 * i] = kDigits[bytes.data()[i] >> 4];
-    out[at + 2 * i + 1] = kDigits[bytes.data()[i] & 0x0F];
-  }
+  PutHexDigits(out.data() + at, bytes);
 }
 
 std::string HexText(ByteView bytes) {
@@ -30,23 +43,20 @@ std::string HexText(ByteView bytes) {
 }
 
 char* PutUniqueIdentifierText(char* at, const uint8_t* b) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   // The stored byte shown at each place: a 4-byte, two 2-byte groups
   // little-endian, then eight bytes as stored.
-  static constexpr std::array<uint8_t, 16> kShownOrder = {3, 2, 1, 0, 5, 4, 7, 6,
+  static constexpr std::array<uint8_t, kUniqueIdentifierBytes> kShownOrder = {3, 2, 1, 0, 5, 4, 7, 6,
                                                           8, 9, 10, 11, 12, 13, 14, 15};
   char* p = at;
   for (size_t i = 0; i < kShownOrder.size(); ++i) {
     if (i == 4 || i == 6 || i == 8 || i == 10) *p++ = '-';
-    const uint8_t byte = b[kShownOrder[i]];
-    *p++ = kDigits[byte >> 4];
-    *p++ = kDigits[byte & 0x0F];
+    p = PutHexByte(p, b[kShownOrder[i]]);
   }
   return p;
 }
 
 std::string UniqueIdentifierText(ByteView b) {
-  if (!b.Contains(0, 16)) return {};
+  if (!b.Contains(0, kUniqueIdentifierBytes)) return {};
   char buf[kUniqueIdentifierText];
   return std::string(buf, PutUniqueIdentifierText(buf, b.data()));
 }

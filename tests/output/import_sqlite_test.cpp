@@ -57,7 +57,9 @@ TEST(TypeMapping, OneRowPerTypeAndNumericTakesItsPrecision) {
   for (const auto& k : cases) {
     const ColumnInfo c{.xtype = k.xtype, .xprec = k.prec, .xscale = k.scale};
     EXPECT_EQ(PostgresColumnType(c), k.postgres) << int(k.xtype);
-    if (k.sqlite) EXPECT_EQ(SqliteColumnType(c), k.sqlite) << int(k.xtype);
+    if (k.sqlite) {
+      EXPECT_EQ(SqliteColumnType(c), k.sqlite) << int(k.xtype);
+    }
   }
   EXPECT_EQ(FlatTableName("dbo.Order Details"), "dbo_Order Details");
   EXPECT_EQ(QuotedIdentifier("a\"b"), "\"a\"\"b\"");

@@ -50,7 +50,9 @@ TEST(SqliteBindRow, EveryKindKeepsItsStorageClassOrExactText) {
       {T::kText, "12345678-9ABC-DEF0-0102-030405060708"}, {T::kNull, ""}, {T::kNull, ""}};
   for (size_t i = 0; i < v.size(); ++i) {
     EXPECT_EQ(v[i].tag, expected[i].tag) << i;
-    if (!expected[i].bytes.empty() || v[i].tag == T::kText) EXPECT_EQ(v[i].bytes, expected[i].bytes) << i;
+    if (!expected[i].bytes.empty() || v[i].tag == T::kText) {
+      EXPECT_EQ(v[i].bytes, expected[i].bytes) << i;
+    }
   }
 }
 

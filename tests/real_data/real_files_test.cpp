@@ -40,10 +40,14 @@ TEST(RealFilesTest, EveryFileOpensInPlaceWithItsPagesAndVersion) {
     ASSERT_TRUE(store.OpenFile(*path));
     const bool backup = e.file.ends_with(".bak");
     EXPECT_EQ(store.Kind(), backup ? FileKind::kBackup : FileKind::kData);
-    if (!backup) EXPECT_EQ(store.PageCount(), e.bytes / kPageSize);
+    if (!backup) {
+      EXPECT_EQ(store.PageCount(), e.bytes / kPageSize);
+    }
     // The manifest counts every page image, a page written twice twice.
-    if (backup && e.pages) EXPECT_LE(store.PagesHeld(), *e.pages);
-    if (backup && e.pages) EXPECT_GE(store.PagesHeld() + 16, *e.pages);
+    if (backup && e.pages) {
+      EXPECT_LE(store.PagesHeld(), *e.pages);
+      EXPECT_GE(store.PagesHeld() + 16, *e.pages);
+    }
     EXPECT_EQ(store.Media().Striped(), e.file.find("stripe") != std::string::npos);
     uint64_t valid = 0;
     ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
