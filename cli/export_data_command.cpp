@@ -24,12 +24,15 @@ int RunExportData(const ExportDataOptions& options) {
     Error("unknown format %s (csv or sql)\n", options.format.c_str());
     return kExitUsage;
   }
-  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  TableChoice choice = options.choice;
+  std::string schema_file = options.schemaFile;
+  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted);
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(schema_file);
   if (!described) return kExitUsage;
   // "--out -": the one table named goes to stdout; the report to stderr.
   const bool to_stdout = options.outDir == platform::kStandardOutputName;
   if (to_stdout) {
-    if (options.table.empty() || options.deleted) {
+    if (choice.tables.size() != 1 || options.deleted) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
@@ -51,7 +54,7 @@ int RunExportData(const ExportDataOptions& options) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.path, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::vector<TableDataResult> results;
   if (to_stdout) {
@@ -65,7 +68,7 @@ int RunExportData(const ExportDataOptions& options) {
   const int live = ReportResults(results, "written", input->backupPagesMissing);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ExportDeletedRows(
-      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},
       options.outDir, DeletedProgress(), {true, std::move(*described)}));
   return live != kExitComplete ? live : deleted;
 }

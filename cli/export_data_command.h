@@ -6,15 +6,17 @@
 
 #include <string>
 
+#include "cli/data_commands.h"
+
 namespace tollamer::cli {
 
 struct ExportDataOptions {
   std::string path;
   std::string outDir;
-  std::string table;  // empty: all tables
+  TableChoice choice;  // --table, --schema
   std::string format = "csv";
   std::string version = "auto";
-  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  std::string schemaFile;  // --schema-file: CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>.deleted.csv
 };
 

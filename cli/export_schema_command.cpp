@@ -9,6 +9,9 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/open_command.h"
+#include "engine/catalog/name_match.h"
+#include "engine/catalog/table_lookup.h"
+#include "output/database_script.h"
 #include "output/schema_export.h"
 
 namespace tollamer::cli {
@@ -52,24 +55,32 @@ std::vector<std::string> NamesOf(const Catalog& catalog, SchemaObjectKind kind) 
   return names;
 }
 
-std::string_view WithoutOwner(std::string_view name) {
-  size_t dot = name.find('.');
-  return dot == std::string_view::npos ? name : name.substr(dot + 1);
+// The catalog's names of the objects of `kind` the user named (name_match.h):
+// none, one, or several when the name is ambiguous.
+std::vector<std::string> CatalogNames(const Catalog& catalog, SchemaObjectKind kind,
+                                      const std::string& given) {
+  const std::vector<std::string> names = NamesOf(catalog, kind);
+  std::vector<std::string> found;
+  for (size_t k : MatchObjectName(names, given)) found.push_back(names[k]);
+  return found;
 }
 
-// The catalog's name of the object the user named, with or without its
-// owner and with or without [brackets], the same for every kind; empty when
-// no object of `kind` has that name.
-std::string CatalogName(const Catalog& catalog, SchemaObjectKind kind, const std::string& given) {
-  std::string name;
-  for (char c : given)
-    if (c != '[' && c != ']') name.push_back(c);
-  const std::vector<std::string> names = NamesOf(catalog, kind);
-  for (const std::string& n : names)
-    if (n == name) return n;
-  for (const std::string& n : names)
-    if (WithoutOwner(n) == name || n == WithoutOwner(name)) return n;
-  return {};
+// The catalog with only the objects of `schemas` (owner, any letter case);
+// procedures and functions, which carry no owner, and user types are kept.
+Catalog OnlySchemas(const Catalog& catalog, const std::vector<std::string>& schemas) {
+  Catalog out = catalog;
+  if (schemas.empty()) return out;
+  std::erase_if(out.tables, [&](const auto& entry) { return !InSchemas(entry.second.fullName, schemas); });
+  auto keep = [&](std::vector<ModuleInfo>& list) {
+    std::erase_if(list, [&](const ModuleInfo& m) {
+      return m.fullName.find('.') != std::string::npos && !InSchemas(m.fullName, schemas);
+    });
+  };
+  keep(out.views);
+  keep(out.procedures);
+  keep(out.functions);
+  keep(out.triggers);
+  return out;
 }
 
 }  // namespace
@@ -91,22 +102,12 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   CMdfDatabase db(messages);
   WorkLog log;
   if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
+  const Catalog catalog = OnlySchemas(db.catalog, options.schemas);
 
   int exit_code = 0;
-  bool matched = options.object.empty();
-  std::string table_named;  // the table --object names, by its catalog name
-  for (SchemaObjectKind kind : *kinds) {
-    ExportResult r;
-    if (options.object.empty()) {
-      r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
-    } else {
-      const std::string name = CatalogName(db.catalog, kind, options.object);
-      if (name.empty()) continue;
-      if (kind == SchemaObjectKind::kTable) table_named = name;
-      r = ExportSelectedObject(db.catalog, kind, name, options.outDir, *encoding);
-      if (r.status == ExportStatus::kNoSuchObject) continue;
-      matched = true;
-    }
+  std::vector<std::string> tables_named;  // the tables --object names, by their catalog names
+  std::vector<std::string> unmatched = options.objects;
+  auto report = [&](const ExportResult& r) {
     if (r.status == ExportStatus::kWritten) {
       std::printf("%s\n", r.path.c_str());
       if (r.unmappable > 0) {
@@ -120,22 +121,48 @@ int RunExportSchema(const ExportSchemaOptions& options) {
       Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
+  };
+  for (SchemaObjectKind kind : *kinds) {
+    if (options.objects.empty()) {
+      report(ExportAllObjects(catalog, kind, options.outDir, *encoding));
+      continue;
+    }
+    for (const std::string& object : options.objects) {
+      const std::vector<std::string> names = CatalogNames(catalog, kind, object);
+      if (names.size() > 1) {
+        std::string list;
+        for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+        Error("%s names several objects: %s (name one with its schema)\n", object.c_str(),
+              list.c_str());
+        return kExitNoSuchTable;
+      }
+      if (names.empty()) continue;
+      if (kind == SchemaObjectKind::kTable) tables_named.push_back(names.front());
+      ExportResult r = ExportSelectedObject(catalog, kind, names.front(), options.outDir, *encoding);
+      if (r.status == ExportStatus::kNoSuchObject) continue;
+      std::erase(unmatched, object);
+      report(r);
+    }
   }
+  if (options.objects.empty() && options.kind == "all")
+    report(ExportDatabaseScript(catalog, options.outDir, *encoding));
   // Tables whose columns are lost are scripted as a comment: a loss when
   // the catalog counts rows for them (the server's internal tables of newer
   // files have neither columns nor rows).
   size_t lost = 0;
   const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
-  for (const auto& [id, t] : db.catalog.tables) {
+  for (const auto& [id, t] : catalog.tables) {
     if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
-    if (!options.object.empty() && t.fullName != table_named) continue;
+    if (!options.objects.empty() &&
+        std::find(tables_named.begin(), tables_named.end(), t.fullName) == tables_named.end())
+      continue;
     Error("%s: columns lost, scripted %s\n", t.fullName.c_str(),
           t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;
   }
-  if (!matched) {
+  if (!unmatched.empty()) {
     Error("no %s named %s\n",
-          options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
+          options.kind == "all" ? "object" : options.kind.c_str(), unmatched.front().c_str());
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {

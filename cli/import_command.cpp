@@ -16,13 +16,16 @@ int RunImport(const ImportOptions& options) {
   if (options.to.rfind(kSqlite, 0) == 0 &&
       RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
     return kExitUsage;
-  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  TableChoice choice = options.choice;
+  std::string schema_file = options.schemaFile;
+  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted);
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(schema_file);
   if (!described) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.path, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
@@ -36,7 +39,7 @@ int RunImport(const ImportOptions& options) {
   const int live = ReportResults(results, "imported", input->backupPagesMissing);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ImportDeletedRows(
-      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},
       *target, DeletedProgress(), {true, std::move(*described)}));
   return live != kExitComplete ? live : deleted;
 }

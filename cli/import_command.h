@@ -5,14 +5,16 @@
 
 #include <string>
 
+#include "cli/data_commands.h"
+
 namespace tollamer::cli {
 
 struct ImportOptions {
   std::string path;
   std::string to;
-  std::string table;
+  TableChoice choice;  // --table, --schema
   std::string version = "auto";
-  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  std::string schemaFile;  // --schema-file: CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
 };
 

@@ -35,6 +35,17 @@ void AddServerVersion(CLI::App* command, std::string& value) {
   command->add_option("--version", value)->check(kServerVersions)->group("");
 }
 
+// --table and --schema, each repeatable (one value per occurrence).
+void AddTableChoice(CLI::App* command, tollamer::cli::TableChoice& choice) {
+  command->add_option("--table", choice.tables,
+                      "Table: owner.name, name or object id, any letter case (repeatable)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command->add_option("--schema", choice.schemas, "Only the tables of this schema (repeatable)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 int Run(int argc, char** argv) {
   CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
   app.require_subcommand(1);
@@ -76,9 +87,19 @@ int Run(int argc, char** argv) {
   AddServerVersion(schema_cmd, schema.version);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types, triggers or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "triggers", "all"}));
-  schema_cmd->add_option("--object", schema.object, "Write only this object, into its own file");
-  schema_cmd->add_option("--encoding", schema.encoding, "Script encoding: utf8 or gbk")
-      ->check(CLI::IsMember({"utf8", "gbk"}));
+  schema_cmd
+      ->add_option("--object", schema.objects,
+                   "Write only this object, into its own file (repeatable; any letter case)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  schema_cmd
+      ->add_option("--schema", schema.schemas, "Only the objects of this schema (repeatable)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  schema_cmd
+      ->add_option("--encoding", schema.encoding,
+                   "Script encoding: utf8 (with a byte-order mark), utf8-nobom or gbk")
+      ->check(CLI::IsMember({"utf8", "utf8-nobom", "gbk"}));
 
   tollamer::cli::ScanTablesOptions scan_tables;
   CLI::App* scan_tables_cmd = app.add_subcommand(
@@ -118,8 +139,8 @@ int Run(int argc, char** argv) {
   CLI::App* rows_cmd = app.add_subcommand(
       "rows", "Print the column titles and rows of a table, one grid page or all of them");
   rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
-  rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id");
-  rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
+  rows_cmd->add_option("TABLE", rows.positionalTable, "Table: owner.name, name or object id");
+  AddTableChoice(rows_cmd, rows.choice);
   AddServerVersion(rows_cmd, rows.version);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
@@ -134,14 +155,14 @@ int Run(int argc, char** argv) {
   export_data_cmd->add_option("FILE", export_data.path, "Data file (.mdf) or full backup (.bak)")
       ->required();
   export_data_cmd->add_option("--out", export_data.outDir, "Output folder")->required();
-  export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
+  AddTableChoice(export_data_cmd, export_data.choice);
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
       ->check(CLI::IsMember({"csv", "sql"}));
   AddServerVersion(export_data_cmd, export_data.version);
   export_data_cmd->add_flag("--deleted", export_data.deleted,
                             "Also write the rows the file still holds after DELETE, TRUNCATE or "
                             "DROP TABLE into <table>.deleted.csv");
-  export_data_cmd->add_option("--schema", export_data.schemaFile,
+  export_data_cmd->add_option("--schema-file", export_data.schemaFile,
                               "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::ImportOptions import;
@@ -150,12 +171,12 @@ int Run(int argc, char** argv) {
   import_cmd->add_option("FILE", import.path, "Data file (.mdf) or full backup (.bak)")->required();
   import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
       ->required();
-  import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
+  AddTableChoice(import_cmd, import.choice);
   AddServerVersion(import_cmd, import.version);
   import_cmd->add_flag("--deleted", import.deleted,
                        "Also import the rows the file still holds after DELETE, TRUNCATE or DROP "
                        "TABLE into <table>_deleted tables");
-  import_cmd->add_option("--schema", import.schemaFile,
+  import_cmd->add_option("--schema-file", import.schemaFile,
                          "With --deleted: CREATE TABLE statements for dropped tables");
 
   tollamer::cli::WriteDocsOptions docs;

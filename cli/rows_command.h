@@ -14,13 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/data_commands.h"
 #include "engine/catalog/catalog_model.h"
 
 namespace tollamer::cli {
 
 struct RowsOptions {
   std::string path;
-  std::string table;             // dbo.name, name, or the object id
+  TableChoice choice;            // --table (dbo.name, name, or the object id), --schema
+  std::string positionalTable;   // the table given as the second argument
   std::string version = "auto";  // "2000", "2005" or "auto"
   int32_t page = 1;              // grid page, 1-based
   bool all = false;              // every grid page

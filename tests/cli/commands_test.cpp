@@ -105,7 +105,7 @@ TEST(CatalogCommandTest, ListsTablesAsTheWorkLogWritesThemThenTheOtherObjectsAnd
             "dbo.empty : (0 Record)\n"
             "dbo.discounts : (3 Records)\n"
             "dbo.jobs : (14 Records)\n"
-            "dbo.OrderDetails : (1 Record)\n"
+            "dbo.Order Details : (1 Record)\n"
             "dbo.authors : (23 Records)\n"
             "views:\ndbo.titleview\n"
             "procedures:\nbyroyalty\nreptq1\n"
@@ -198,7 +198,7 @@ TEST(ScanTablesCommand, DetectedVersionAndScanOfASql2008File) {
   EXPECT_NE(auto_catalog.find("version: SQL 2005 or later"), std::string::npos) << auto_catalog;
 
   std::string scan = Cli("scan-tables " + path, true).out;
-  EXPECT_NE(scan.find("dbo.BigTable : 12 -> 13 data page(s)\n"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("dbo.Big Table : 12 -> 13 data page(s)\n"), std::string::npos) << scan;
   EXPECT_NE(scan.find("dbo.Small : 1 -> 1 data page(s)\n"), std::string::npos) << scan;
 
   // A table that counts rows but whose pages the scan cannot find is no

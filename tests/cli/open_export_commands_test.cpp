@@ -40,7 +40,7 @@ constexpr const char* kSchemaFiles[] = {"AllTable.sql", "AllViews.sql", "AllProc
 std::string SchemaFileLines(const std::string& out) {
   std::string lines;
   for (const char* name : kSchemaFiles) lines += out + "/" + name + "\n";
-  return lines;
+  return lines + out + "/Database.sql\n";
 }
 
 // The log of a file without user tables, on stdout and saved as a report,
@@ -62,14 +62,15 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
 
-  // export-schema of the empty catalog: six empty files; a missing folder is not made.
+  // export-schema of the empty catalog: six files holding only their
+  // byte-order mark, and Database.sql; a missing folder is not made.
   fs::create_directory(dir.File("out"));
   CliResult schema = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(schema.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(schema.out, SchemaFileLines(out));
   for (const char* name : kSchemaFiles)
-    EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
+    EXPECT_EQ(testing::ReadText(fs::path(out) / name), "\xEF\xBB\xBF") << name;
   CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
