@@ -40,9 +40,11 @@ void AddTableChoice(CLI::App* command, tollamer::cli::TableChoice& choice) {
   command->add_option("--table", choice.tables,
                       "Table: owner.name, name or object id, any letter case (repeatable)")
       ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command->add_option("--schema", choice.schemas, "Only the tables of this schema (repeatable)")
       ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
@@ -91,10 +93,12 @@ int Run(int argc, char** argv) {
       ->add_option("--object", schema.objects,
                    "Write only this object, into its own file (repeatable; any letter case)")
       ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   schema_cmd
       ->add_option("--schema", schema.schemas, "Only the objects of this schema (repeatable)")
       ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   schema_cmd
       ->add_option("--encoding", schema.encoding,

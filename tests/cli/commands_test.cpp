@@ -79,10 +79,10 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
       {"export-schema " + mdf + " --out " + dir.path().string() + " --object dbo.id", 0},
       {"export-data " + mdf + " --table nosuch --out -", 4},
       // Tables by name in any case, several at once, or by schema.
-      {"rows " + mdf + " --table JOBS --table '[dbo].[order details]' --table orderdetails", 0},
+      {"rows " + mdf + " --table TITLES --table '[dbo].[Authors]' --table sales", 0},
       {"export-data " + mdf + " --schema DBO --out " + dir.File("csv"), 3},  // short tables
-      {"export-data " + mdf + " --table jobs --table authors --out -", 2},
-      {"rows " + mdf + " --table jobs --schema sales", 4},
+      {"export-data " + mdf + " --table titles --table authors --out -", 2},
+      {"rows " + mdf + " --table titles --schema sales", 4},
   };
   for (const auto& c : cases) EXPECT_EQ(Cli(c.args).exitCode, c.exitCode) << c.args;
 
