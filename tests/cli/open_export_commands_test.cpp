@@ -254,7 +254,7 @@ TEST(ExportSchemaCommandTest, RealFiles) {
                         " --kind tables --object dbo.jobs");
     ASSERT_EQ(one.exitCode, 0) << name;
     std::string jobs = testing::ReadText(fs::path(out) / "dbo.jobs(TableStruct).sql");
-    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
+    EXPECT_EQ(jobs.rfind("\xEF\xBB\xBF" "CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
     EXPECT_NE(jobs.find("] PRIMARY KEY CLUSTERED ([job_id])\r\nGO\r\n"), std::string::npos);
   }
 }
