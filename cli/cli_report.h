@@ -25,6 +25,9 @@ void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // More about the run: shown with -v only.
 void Detail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Every error message of the run so far, in order (for --report).
+const std::vector<std::string>& ErrorsOfRun();
+
 // The end of a run: with --json, the errors collected as one JSON object on
 // stderr when there are any or the exit code is not 0. Returns `exit_code`.
 int FinishRun(int exit_code);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,14 @@ std::string DataFileName(const TableInfo& table, DataFormat format);
 TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                                 DataFormat format, const std::string& path,
                                 const DataProgress& progress = {});
+
+// The files ExportTablesData writes for `table_ids`, in order (nothing for
+// a table whose name makes no file name): two tables whose safe names
+// collide get their object id appended.
+std::vector<std::optional<std::string>> TableDataPaths(const CMdfDatabase& db,
+                                                       const std::vector<uint32_t>& table_ids,
+                                                       DataFormat format,
+                                                       const std::string& folder);
 
 // Writes the given tables (all catalog tables when `table_ids` is empty)
 // into `folder`, in ascending object id. Two tables whose safe names

@@ -38,7 +38,7 @@ class CsvSink : public DeletedSink {
  public:
   explicit CsvSink(std::string folder) : folder_(std::move(folder)) {}
   bool Begin(const TableInfo& table, std::string& target) override {
-    std::string name = SafeFileNamePart(table.fullName) + kDeletedFileSuffix + ".csv";
+    std::string name = DeletedFileName(table.fullName);
     if (!used_.insert(name).second) {
       name.insert(name.rfind(kDeletedFileSuffix), "_" + std::to_string(table.id));
       used_.insert(name);
@@ -191,6 +191,10 @@ std::vector<TableDataResult> WriteDeleted(CMdfDatabase& db, VersionSetting versi
 }
 
 }  // namespace
+
+std::string DeletedFileName(const std::string& full_name) {
+  return SafeFileNamePart(full_name) + kDeletedFileSuffix + ".csv";
+}
 
 TableInfo DeletedRowsTable(const TableInfo& table, const std::string& full_name) {
   TableInfo out = table;
