@@ -33,9 +33,14 @@ struct TableDataResult {
   TypedTableStats stats;
 };
 
-// Why a table is skipped.
+// Why a table is skipped, or failed (a failed write gives its own reason
+// after kWriteFailedError).
 inline constexpr char kNoColumnsError[] = "no columns known";
 inline constexpr char kNoDataPagesError[] = "no data pages found";
+inline constexpr char kNotInCatalogError[] = "not in the catalog";
+inline constexpr char kCancelledError[] = "cancelled";
+inline constexpr char kNoFileNameError[] = "no file name for the table";
+inline constexpr char kWriteFailedError[] = "write failed: ";
 
 // Called before each table with its name, and per data page.
 struct DataProgress {

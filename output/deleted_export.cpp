@@ -45,7 +45,7 @@ class CsvSink : public DeletedSink {
     }
     std::optional<std::string> path = PathInFolder(folder_, name);
     if (!path) {
-      error_ = "no file name for the table";
+      error_ = kNoFileNameError;
       return false;
     }
     target = *path;
@@ -57,12 +57,12 @@ class CsvSink : public DeletedSink {
   bool Row(const std::vector<TypedValue>& values) override {
     AppendCsvRow(out_->Buffer(), values);
     if (out_->MaybeFlush()) return true;
-    error_ = "write failed: " + out_->Error();
+    error_ = kWriteFailedError + out_->Error();
     return false;
   }
   bool End() override {
     if (out_->Commit()) return true;
-    error_ = "write failed: " + out_->Error();
+    error_ = kWriteFailedError + out_->Error();
     return false;
   }
   void Abort() override { out_.reset(); }
@@ -139,7 +139,7 @@ TableDataResult WriteTable(const TableInfo& source, const std::string& name, boo
   result.stats.rowsRejected = stats.rejected;
   result.stats.pages = stats.pages;
   if (cancelled) {
-    result.error = "cancelled";
+    result.error = kCancelledError;
     if (begun) sink.Abort();
   } else if (failed) {
     result.error = sink.Error();

@@ -39,7 +39,7 @@ TableDataResult NoFileName(const CMdfDatabase& db, uint32_t id) {
   failed.tableId = id;
   if (auto it = db.catalog.tables.find(id); it != db.catalog.tables.end())
     failed.tableName = it->second.fullName;
-  failed.error = "no file name for the table";
+  failed.error = kNoFileNameError;
   return failed;
 }
 

@@ -382,8 +382,8 @@ struct CatalogTable {
 
 std::vector<CatalogTable> CatalogTables(const std::string& json) {
   std::vector<CatalogTable> tables;
-  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
-  const size_t end = json.find("],\"views\":");
+  std::regex table("\\{\"id\":-?\\d+,\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
+  const size_t end = json.find("],\n\"views\":");
   const std::string part = json.substr(0, end);
   for (std::sregex_iterator it(part.begin(), part.end(), table), e; it != e; ++it)
     tables.push_back({(*it)[1].str(), std::stoull((*it)[2].str())});
@@ -393,7 +393,7 @@ std::vector<CatalogTable> CatalogTables(const std::string& json) {
 // Every object name of the catalog: tables, views, procedures, functions, types.
 std::vector<std::string> CatalogObjectNames(const std::string& json) {
   std::vector<std::string> names;
-  std::regex object("\\{(?:\"id\":-?\\d+,)?\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+  std::regex object("\\{(?:\"id\":-?\\d+,)?\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
   for (std::sregex_iterator it(json.begin(), json.end(), object), e; it != e; ++it)
     names.push_back((*it)[1].str());
   return names;
