@@ -39,7 +39,9 @@ void AddServerVersion(CLI::App* command, std::string& value) {
 }
 
 int Run(int argc, char** argv) {
-  CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
+  CLI::App app{std::string("Tollamer: recovery of damaged SQL Server data files (.mdf) and full "
+                           "backups (.bak) written by ") +
+               tollamer::platform::kVersionsRead};
   app.require_subcommand(1);
   app.footer(tollamer::cli::kExitCodesHelp);
   app.set_version_flag("--version", std::string("tollamer-cli ") + tollamer::platform::kProgramVersion,
