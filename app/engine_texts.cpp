@@ -75,8 +75,10 @@ void AppendTableOutcomes(WorkLog& log, const std::vector<TableDataResult>& resul
                   " 个表失败");
 }
 
-std::string EmptyGridText(bool columns_known, uint64_t catalog_rows, size_t data_pages) {
-  const std::string counted = "系统表记录此表有 " + std::to_string(catalog_rows) + " 行，";
+std::string EmptyGridText(bool columns_known, std::optional<uint64_t> catalog_rows,
+                          size_t data_pages) {
+  const std::string counted =
+      catalog_rows ? "系统表记录此表有 " + std::to_string(*catalog_rows) + " 行，" : "此表的行数未知，";
   if (!columns_known) return counted + "但列定义已丢失，无法解码记录。";
   if (data_pages == 0)
     return counted + "但未找到它的数据页（页已丢失或损坏）。可在对象树的右键菜单中试“扫描文件,提取所有表数据”。";

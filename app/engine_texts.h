@@ -4,6 +4,8 @@
 // as they are).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,9 @@ std::string TableOutcomeText(const TableDataResult& result);
 void AppendTableOutcomes(WorkLog& log, const std::vector<TableDataResult>& results);
 
 // The grid's word for a table whose rows cannot be shown: the catalog
-// counts `catalog_rows` rows, and the table has `data_pages` data pages
-// known (nothing: no list was found).
-std::string EmptyGridText(bool columns_known, uint64_t catalog_rows, size_t data_pages);
+// counts `catalog_rows` rows (nothing: the count is unknown), and the table
+// has `data_pages` data pages known (0: no list was found).
+std::string EmptyGridText(bool columns_known, std::optional<uint64_t> catalog_rows,
+                          size_t data_pages);
 
 }  // namespace tollamer::app

@@ -5,10 +5,16 @@
 // that stdout holds only the command's JSON.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tollamer::cli {
+
+// "1 table", "12 tables": a count with its noun in plain English.
+inline std::string Counted(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 enum class Verbosity { kQuiet, kNormal, kVerbose };
 

@@ -131,7 +131,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
       if (r.unmappable > 0) {
         std::string sample;
         for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
-        Error("%zu character(s) the encoding cannot hold were written as '?' "
+        Error("%zu characters the encoding cannot hold were written as '?' "
               "in %s (first: %s)\n",
               r.unmappable, r.path.c_str(), sample.c_str());
       }
@@ -158,7 +158,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {
-    Error("incomplete: %zu table(s) without columns\n", lost);
+    Error("incomplete: %s without columns\n", Counted(lost, "table", "tables").c_str());
     return kExitLosses;
   }
   return exit_code;

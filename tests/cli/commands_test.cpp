@@ -85,6 +85,8 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
   CliResult version = Cli("--version");
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("tollamer-cli ") + platform::kProgramVersion + "\n");
+  EXPECT_NE(Cli("--help").out.find(std::string("written by ") + platform::kVersionsRead + "\n"),
+            std::string::npos) << "the versions read, said as the README and the desktop say them";
   // With --json an error is a JSON object, and stdout stays empty.
   CliResult json = testing::RunCommand(
       std::string("{ ") + TOLLAMER_CLI_PATH + " info --json " + bad + " 2>&1 >/dev/null; }", false);
@@ -195,8 +197,8 @@ TEST(ScanTablesCommand, DetectedVersionAndScanOfASql2008File) {
   EXPECT_NE(auto_catalog.find("version: SQL 2005 or later"), std::string::npos) << auto_catalog;
 
   std::string scan = Cli("scan-tables " + path, true).out;
-  EXPECT_NE(scan.find("dbo.BigTable : 12 -> 13 data page(s)\n"), std::string::npos) << scan;
-  EXPECT_NE(scan.find("dbo.Small : 1 -> 1 data page(s)\n"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("dbo.BigTable: 12 -> 13 data pages\n"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("dbo.Small: 1 -> 1 data page\n"), std::string::npos) << scan;
 
   // A table that counts rows but whose pages the scan cannot find is no
   // success.
