@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/open_command.h"
+#include "cli/output_guard.h"
+#include "output/safe_file_name.h"
 #include "engine/catalog/name_match.h"
 #include "engine/catalog/table_lookup.h"
 #include "output/database_script.h"
@@ -66,20 +69,24 @@ std::vector<std::string> CatalogNames(const Catalog& catalog, SchemaObjectKind k
 }
 
 // The catalog with only the objects of `schemas` (owner, any letter case);
-// procedures and functions, which carry no owner, and user types are kept.
+// an object whose owner is not known is kept.
 Catalog OnlySchemas(const Catalog& catalog, const std::vector<std::string>& schemas) {
   Catalog out = catalog;
   if (schemas.empty()) return out;
   std::erase_if(out.tables, [&](const auto& entry) { return !InSchemas(entry.second.fullName, schemas); });
   auto keep = [&](std::vector<ModuleInfo>& list) {
     std::erase_if(list, [&](const ModuleInfo& m) {
-      return m.fullName.find('.') != std::string::npos && !InSchemas(m.fullName, schemas);
+      const std::string owned = m.owner.empty() ? m.fullName : m.owner + "." + m.fullName;
+      return owned.find('.') != std::string::npos && !InSchemas(owned, schemas);
     });
   };
   keep(out.views);
   keep(out.procedures);
   keep(out.functions);
   keep(out.triggers);
+  std::erase_if(out.userTypes, [&](const UserTypeInfo& t) {
+    return !t.owner.empty() && !InSchemas(t.owner + "." + t.name, schemas);
+  });
   return out;
 }
 
@@ -94,8 +101,10 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     return kExitUsage;
   }
   if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  std::error_code ec;
+  std::filesystem::create_directories(options.outDir, ec);
   if (!OutputFolderExists(options.outDir)) {
-    Error("no such folder: %s\n", options.outDir.c_str());
+    Error("%s is not a folder and cannot be made one\n", options.outDir.c_str());
     return kExitCannotRead;
   }
   CliMessages messages;
@@ -104,48 +113,61 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
   const Catalog catalog = OnlySchemas(db.catalog, options.schemas);
 
-  int exit_code = 0;
+  // The scripts to write, by kind: every object of the kind, or those
+  // --object names (their catalog names); Database.sql with every kind.
+  std::vector<std::pair<SchemaObjectKind, std::string>> scripts;
+  std::vector<std::string> paths;
   std::vector<std::string> tables_named;  // the tables --object names, by their catalog names
   std::vector<std::string> unmatched = options.objects;
+  for (SchemaObjectKind kind : *kinds) {
+    std::vector<std::string> names;
+    if (options.objects.empty()) names.push_back({});
+    for (const std::string& object : options.objects) {
+      const std::vector<std::string> found = CatalogNames(catalog, kind, object);
+      if (found.size() > 1) {
+        std::string list;
+        for (const std::string& n : found) list += (list.empty() ? "" : ", ") + n;
+        Error("%s names several objects: %s (name one with its schema)\n", object.c_str(),
+              list.c_str());
+        return kExitNoSuchTable;
+      }
+      if (found.empty()) continue;
+      std::erase(unmatched, object);
+      names.push_back(found.front());
+      if (kind == SchemaObjectKind::kTable) tables_named.push_back(found.front());
+    }
+    for (const std::string& name : names) {
+      scripts.emplace_back(kind, name);
+      if (std::optional<std::string> path = PathInFolder(
+              options.outDir, name.empty() ? AllObjectsFileName(kind) : SelectedObjectFileName(kind, name)))
+        paths.push_back(*path);
+    }
+  }
+  const bool database_script = options.objects.empty() && options.kind == "all";
+  if (database_script)
+    if (std::optional<std::string> path = PathInFolder(options.outDir, std::string(kDatabaseScriptName)))
+      paths.push_back(*path);
+  if (RefuseExisting(FirstExistingPath(paths), options.force)) return kExitUsage;
+  int exit_code = 0;
   auto report = [&](const ExportResult& r) {
     if (r.status == ExportStatus::kWritten) {
       std::printf("%s\n", r.path.c_str());
       if (r.unmappable > 0) {
         std::string sample;
         for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
-        Error("%zu character(s) the encoding cannot hold were written as '?' "
+        Error("%zu characters the encoding cannot hold were written as '?' "
               "in %s (first: %s)\n",
               r.unmappable, r.path.c_str(), sample.c_str());
       }
-    } else {
+    } else if (r.status != ExportStatus::kNoSuchObject) {
       Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
   };
-  for (SchemaObjectKind kind : *kinds) {
-    if (options.objects.empty()) {
-      report(ExportAllObjects(catalog, kind, options.outDir, *encoding));
-      continue;
-    }
-    for (const std::string& object : options.objects) {
-      const std::vector<std::string> names = CatalogNames(catalog, kind, object);
-      if (names.size() > 1) {
-        std::string list;
-        for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
-        Error("%s names several objects: %s (name one with its schema)\n", object.c_str(),
-              list.c_str());
-        return kExitNoSuchTable;
-      }
-      if (names.empty()) continue;
-      if (kind == SchemaObjectKind::kTable) tables_named.push_back(names.front());
-      ExportResult r = ExportSelectedObject(catalog, kind, names.front(), options.outDir, *encoding);
-      if (r.status == ExportStatus::kNoSuchObject) continue;
-      std::erase(unmatched, object);
-      report(r);
-    }
-  }
-  if (options.objects.empty() && options.kind == "all")
-    report(ExportDatabaseScript(catalog, options.outDir, *encoding));
+  for (const auto& [kind, name] : scripts)
+    report(name.empty() ? ExportAllObjects(catalog, kind, options.outDir, *encoding)
+                        : ExportSelectedObject(catalog, kind, name, options.outDir, *encoding));
+  if (database_script) report(ExportDatabaseScript(catalog, options.outDir, *encoding));
   // Tables whose columns are lost are scripted as a comment: a loss when
   // the catalog counts rows for them (the server's internal tables of newer
   // files have neither columns nor rows).
@@ -166,7 +188,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {
-    Error("incomplete: %zu table(s) without columns\n", lost);
+    Error("incomplete: %s without columns\n", Counted(lost, "table", "tables").c_str());
     return kExitLosses;
   }
   return exit_code;

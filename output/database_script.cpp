@@ -34,7 +34,9 @@ std::vector<std::string> Schemas(const Catalog& catalog) {
   };
   for (const auto& [id, t] : catalog.tables) add(t.fullName);
   for (const auto* list : {&catalog.views, &catalog.procedures, &catalog.functions, &catalog.triggers})
-    for (const ModuleInfo& m : *list) add(m.fullName);
+    for (const ModuleInfo& m : *list) add(m.owner.empty() ? m.fullName : m.owner + ".");
+  for (const UserTypeInfo& t : catalog.userTypes)
+    if (!t.owner.empty()) add(t.owner + ".");
   return out;
 }
 
@@ -42,7 +44,10 @@ std::string TypeStatement(const UserTypeInfo& type) {
   if (type.baseTypeText.empty())
     return "-- " + CommentText(BracketName(type.name)) +
            ": no base type known (a table type), not scripted\r\n\r\n";
-  return "CREATE TYPE " + BracketName(type.name) + " FROM " + type.baseTypeText + " " +
+  const std::string name = IsBuiltInSchema(type.owner)
+                               ? BracketName(type.name)
+                               : BracketName(type.owner) + "." + BracketName(type.name);
+  return "CREATE TYPE " + name + " FROM " + type.baseTypeText + " " +
          (type.nullText == "NOT NULL" ? "NOT NULL" : "NULL") + "\r\n" + std::string(kGo);
 }
 

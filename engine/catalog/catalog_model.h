@@ -155,6 +155,7 @@ struct ModuleInfo {
   uint32_t id = 0;
   std::string fullName;  // views: owner "." name; procedures and functions: the name alone
   std::string text;      // the definition as stored by the server
+  std::string owner;     // the owner (schema) of every kind, procedures and functions too
   // The SET ANSI_NULLS and SET QUOTED_IDENTIFIER the module was created
   // with; nothing when the file does not say.
   std::optional<bool> ansiNulls;
@@ -165,6 +166,7 @@ struct UserTypeInfo {
   std::string name;
   std::string baseTypeText;  // "varchar(20)", "decimal(10,2)", or a plain name
   std::string nullText;      // "NULL" or "NOT NULL"
+  std::string owner;         // the owner (schema); empty when unknown
 };
 
 // A table's data pages in the order its rows are shown.

@@ -71,7 +71,7 @@ TEST(IdentifierEscapingTest, EveryBracketedIdentifierClosesWhereItsNameEnds) {
   c.tables[2] = {.id = 2, .fullName = "dbo." + other};
   c.tables[2].columns[1] = {column, "int", "", " NOT NULL"};
   c.userTypes = {{type, "varchar(10)", "NULL"}};
-  c.views = {{3, schema + ".v]", "CREATE VIEW [v]]] AS SELECT 1", true, true}};
+  c.views = {{3, schema + ".v]", "CREATE VIEW [v]]] AS SELECT 1", schema, true, true}};
 
   std::vector<std::string> statements = {BuildDatabaseScript(c), BuildTypeStatement(c.userTypes[0])};
   for (const auto& [id, table_info] : c.tables) {
@@ -116,10 +116,10 @@ TEST(DatabaseScriptTest, SchemasTypesTablesKeysThenModulesInDependencyOrder) {
                                     ReferentialAction::kSetNull}};
   c.tables = {{1, parent}, {2, child}};
   c.userTypes = {{"phone", "varchar(20)", "NOT NULL"}};
-  c.views = {{10, "dbo.v_all", "CREATE VIEW v_all AS SELECT dbo.f_total() AS t", true, false}};
+  c.views = {{10, "dbo.v_all", "CREATE VIEW v_all AS SELECT dbo.f_total() AS t", "dbo", true, false}};
   c.functions = {{11, "f_total", "CREATE FUNCTION f_total() RETURNS int AS BEGIN RETURN 1 END"}};
   c.procedures = {{12, "p_run", "CREATE PROC p_run AS SELECT * FROM v_all"}};
-  c.triggers = {{13, "dbo.tr", "CREATE TRIGGER tr ON child AFTER INSERT AS SELECT 1", false, true}};
+  c.triggers = {{13, "dbo.tr", "CREATE TRIGGER tr ON child AFTER INSERT AS SELECT 1", "dbo", false, true}};
 
   const std::string script = BuildDatabaseScript(c);
   const std::vector<std::string> in_order = {

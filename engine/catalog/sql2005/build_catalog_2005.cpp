@@ -111,12 +111,11 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
       case ObjectKind::kView:
       case ObjectKind::kProcedure:
       case ObjectKind::kFunction: {
-        // Views carry their schema; procedures and functions the name alone.
-        ModuleInfo module{o.row.id,
-                          o.kind == ObjectKind::kView
-                              ? lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name
-                              : o.name,
-                          texts.ReadModuleText2005(o.row.id)};
+        // Views carry their schema in their full name; procedures and
+        // functions the name alone; every kind its owner.
+        const std::string schema = lookups.LookupSchemaName2005(o.row.nsid);
+        ModuleInfo module{o.row.id, o.kind == ObjectKind::kView ? schema + "." + o.name : o.name,
+                          texts.ReadModuleText2005(o.row.id), schema};
         SetModuleOptions(o.row.status, module);
         (o.kind == ObjectKind::kView        ? db.catalog.views
          : o.kind == ObjectKind::kProcedure ? db.catalog.procedures
