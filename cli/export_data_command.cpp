@@ -33,13 +33,9 @@ int RunExportData(const ExportDataOptions& options) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
-    std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
-    if (out && out == platform::IdentityOf(options.path)) {
-      Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-      return kExitUsage;
-    }
+    if (RefuseStdoutOverInput(options.files, STDOUT_FILENO)) return kExitUsage;
   } else {
-    if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+    if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
     std::error_code ec;
     std::filesystem::create_directories(options.outDir, ec);
     if (!std::filesystem::is_directory(options.outDir, ec)) {
@@ -51,18 +47,20 @@ int RunExportData(const ExportDataOptions& options) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
   std::vector<TableDataResult> results;
   if (to_stdout) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
-    return ReportResults(results, "written", input->backupPagesMissing, true);
+    return ReportResults(results, "written", input->backupPagesMissing, true,
+                         input->stripesMissing);
   }
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
-  const int live = ReportResults(results, "written", input->backupPagesMissing);
+  const int live = ReportResults(results, "written", input->backupPagesMissing, false,
+                                 input->stripesMissing);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ExportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,

@@ -82,7 +82,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     Error("bad --server-version, --kind or --encoding\n");
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
   if (!OutputFolderExists(options.outDir)) {
     Error("no such folder: %s\n", options.outDir.c_str());
     return kExitCannotRead;
@@ -90,7 +90,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
+  if (!RunOpenFlow(db, options.files, *version, log)) return kExitCannotRead;
 
   int exit_code = 0;
   bool matched = options.object.empty();

@@ -14,7 +14,7 @@ namespace tollamer::cli {
 int RunImport(const ImportOptions& options) {
   constexpr std::string_view kSqlite = "sqlite:";
   if (options.to.rfind(kSqlite, 0) == 0 &&
-      RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
+      RefuseOutputOverInput(options.files, options.to.substr(kSqlite.size())))
     return kExitUsage;
   std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
   if (!described) return kExitUsage;
@@ -22,7 +22,7 @@ int RunImport(const ImportOptions& options) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
@@ -33,7 +33,8 @@ int RunImport(const ImportOptions& options) {
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  const int live = ReportResults(results, "imported", input->backupPagesMissing);
+  const int live = ReportResults(results, "imported", input->backupPagesMissing, false,
+                                 input->stripesMissing);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ImportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
