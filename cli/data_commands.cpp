@@ -56,7 +56,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-            "to read tables from\n", path.c_str());
+            "to read tables from%s%s\n", path.c_str(), input.stripesMissing.empty() ? "" : "; ",
+            input.stripesMissing.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }
