@@ -38,17 +38,18 @@ void AddServerVersion(CLI::App* command, std::string& value) {
 }
 
 // FILE... and --backup-set on a command that reads a database.
-void AddInputs(CLI::App* command, tollamer::DatabaseFiles& files) {
-  command
-      ->add_option("FILE", files.paths,
-                   "Data file (.mdf) or full backup (.bak); the files of a striped backup "
-                   "together, in any order")
-      ->required();
+CLI::Option* AddInputs(CLI::App* command, tollamer::DatabaseFiles& files) {
+  CLI::Option* file = command->add_option(
+      "FILE", files.paths,
+      "Data file (.mdf) or full backup (.bak); the files of a striped backup together, in any "
+      "order");
+  file->required();
   command
       ->add_option("--backup-set", files.store.backupSet,
                    "Of a backup file holding several backup sets, the one to read (from 1; "
                    "default: the last full backup)")
       ->check(CLI::Range(1, 65535));
+  return file;
 }
 
 int Run(int argc, char** argv) {
@@ -139,7 +140,10 @@ int Run(int argc, char** argv) {
   tollamer::cli::RowsOptions rows;
   CLI::App* rows_cmd = app.add_subcommand(
       "rows", "Print the column titles and rows of a table, one grid page or all of them");
-  AddInputs(rows_cmd, rows.files);
+  AddInputs(rows_cmd, rows.files)
+      ->description("Data file (.mdf) or full backup (.bak), the files of a striped backup "
+                    "together; then the table (owner.name, name or object id) unless --table "
+                    "names it");
   rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
   AddServerVersion(rows_cmd, rows.version);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
