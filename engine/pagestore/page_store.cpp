@@ -4,14 +4,12 @@
 #include <cstring>
 
 #include "engine/pagestore/page_start.h"
+#include "engine/pagestore/server_version.h"
 #include "engine/pagestore/torn_page.h"
 
 namespace tollamer {
 
 using namespace page_layout;
-
-// The boot page's number (server_version.h names it for the readers above).
-constexpr uint64_t kBootPageNumber = 9;
 
 namespace {
 
@@ -147,7 +145,7 @@ bool PageStore::OpenBackups(const StoreOpenOptions& options) {
   }
   for (const BackupSetPages& set : merged) {
     BackupSetSummary summary{set.header, set.map.PagesHeld(), {}};
-    if (std::optional<PageLocation> at = set.map.Locate(kBootPageNumber)) {
+    if (std::optional<PageLocation> at = set.map.Locate(kBootPage)) {
       Page boot = Page::ForOverwrite();
       if (ReadAt(*at, boot.bytes()) == kPageSize)
         summary.databaseName = BootPageDatabaseName(boot.view()).value_or("");
