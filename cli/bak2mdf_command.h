@@ -16,6 +16,7 @@ struct Bak2MdfOptions {
   std::string backupPath;  // the first backup file
   DatabaseFiles files;     // every backup file, and --backup-set
   std::string outPath;
+  bool force = false;  // replace an existing data file
 };
 
 int RunBak2Mdf(const Bak2MdfOptions& options);
