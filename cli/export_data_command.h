@@ -5,13 +5,15 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 #include "cli/data_commands.h"
 
 namespace tollamer::cli {
 
 struct ExportDataOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string outDir;
   TableChoice choice;  // --table, --schema
   std::string format = "csv";

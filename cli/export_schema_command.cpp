@@ -100,7 +100,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     Error("bad --server-version, --kind or --encoding\n");
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (!OutputFolderExists(options.outDir)) {
@@ -110,7 +110,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
+  if (!RunOpenFlow(db, options.files, *version, log)) return kExitCannotRead;
   const Catalog catalog = OnlySchemas(db.catalog, options.schemas);
 
   // The scripts to write, by kind: every object of the kind, or those

@@ -4,13 +4,15 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 #include "cli/data_commands.h"
 
 namespace tollamer::cli {
 
 struct ImportOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string to;
   TableChoice choice;  // --table, --schema
   std::string version = "auto";

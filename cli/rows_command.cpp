@@ -274,8 +274,7 @@ int RunRows(const RowsOptions& options) {
     Error("--format is tsv, csv or json (and not given with --json)\n");
     return kExitUsage;
   }
-  TableChoice choice = options.choice;
-  if (!options.positionalTable.empty()) choice.tables.push_back(options.positionalTable);
+  const TableChoice& choice = options.choice;
   if (!choice.Narrowed()) {
     Error("name the table with --table (or its schema with --schema)\n");
     return kExitUsage;
@@ -285,15 +284,11 @@ int RunRows(const RowsOptions& options) {
     return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
-  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
-  if (out && out == platform::IdentityOf(options.path)) {
-    Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-    return kExitUsage;
-  }
+  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.files, *version, log);
   if (!opened) return kExitCannotRead;
   std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
   if (!ids) return kExitNoSuchTable;

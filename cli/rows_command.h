@@ -16,13 +16,15 @@
 
 #include "cli/data_commands.h"
 #include "engine/catalog/catalog_model.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct RowsOptions {
-  std::string path;
-  TableChoice choice;            // --table (dbo.name, name, or the object id), --schema
-  std::string positionalTable;   // the table given as the second argument
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
+  TableChoice choice;   // --table (dbo.name, name, or the object id), --schema; or the
+                        // table given after the files
   std::string version = "auto";  // "2000", "2005" or "auto"
   int32_t page = 1;              // grid page, 1-based
   bool all = false;              // every grid page
