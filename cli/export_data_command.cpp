@@ -1,6 +1,5 @@
 #include "cli/export_data_command.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include "cli/cli_report.h"
 #include "cli/data_commands.h"
 #include "output/deleted_export.h"
+#include "platform/console.h"
 #include "platform/file.h"
 
 namespace tollamer::cli {
@@ -33,7 +33,7 @@ int RunExportData(const ExportDataOptions& options) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
-    std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
+    std::optional<platform::FileIdentity> out = platform::StandardOutputIdentity();
     if (out && out == platform::IdentityOf(options.path)) {
       Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
       return kExitUsage;

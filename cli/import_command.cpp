@@ -8,6 +8,7 @@
 #include "cli/data_commands.h"
 #include "output/db_import.h"
 #include "output/deleted_export.h"
+#include "output/postgres_target.h"
 
 namespace tollamer::cli {
 
@@ -28,8 +29,9 @@ int RunImport(const ImportOptions& options) {
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
   if (!target) {
     Error("%s\n", error.c_str());
-    return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
-                                                                          : kExitCannotRead;
+    const bool usage = error.find(platform::kOutputIsInputText) != std::string::npos ||
+                       error.find(kPostgresNotBuiltText) != std::string::npos;
+    return usage ? kExitUsage : kExitCannotRead;
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());

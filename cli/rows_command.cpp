@@ -1,6 +1,5 @@
 #include "cli/rows_command.h"
 
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "engine/catalog/table_lookup.h"
 #include "engine/rows/typed_rows.h"
 #include "output/csv_format.h"
+#include "platform/console.h"
 
 namespace tollamer::cli {
 
@@ -189,7 +189,7 @@ int RunRows(const RowsOptions& options) {
     return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
-  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
+  std::optional<platform::FileIdentity> out = platform::StandardOutputIdentity();
   if (out && out == platform::IdentityOf(options.path)) {
     Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
     return kExitUsage;

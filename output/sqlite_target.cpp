@@ -1,7 +1,6 @@
 #include "output/sqlite_target.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +8,7 @@
 
 #include "output/sqlite_bind_row.h"
 #include "output/sqlite_keys.h"
+#include "platform/console.h"
 #include "platform/file.h"
 #include "platform/pending_outputs.h"
 #include "output/type_mapping.h"
@@ -217,7 +217,7 @@ std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::str
   const bool exists = std::filesystem::exists(path, ec) || ec;
   std::string building;
   if (!exists) {
-    building = path + ".partial-" + std::to_string(::getpid());
+    building = path + ".partial-" + std::to_string(platform::ProcessId());
     std::filesystem::remove(building, ec);
   }
   const std::string& open_path = exists ? path : building;

@@ -73,6 +73,10 @@ OpenResult OpenSharedReadOnly(const std::string& path) {
   return result;
 }
 
+std::unique_ptr<BlockDevices> SystemBlockDevices() {
+  return std::make_unique<PosixBlockDevices>();
+}
+
 std::vector<DiskEntry> PosixBlockDevices::ListDisks() const {
   namespace fs = std::filesystem;
   std::vector<DiskEntry> disks;
