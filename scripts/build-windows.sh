@@ -188,7 +188,7 @@ stage=$build_dir/zip/tollamer-cli-windows
 rm -rf "$build_dir/zip"
 mkdir -p "$stage/licenses"
 cp "$build_dir/tollamer-cli.exe" "$stage/"
-awk '/^## Command line/ { on = 1 } /^## / && !/^## Command line/ { on = 0 } on' README.md |
+awk '/^## / { on = /^## (Command line|Windows)$/ } on' README.md |
   sed 's/$/\r/' > "$stage/README-cli.txt"
 cp "$deps/licenses/"*.txt "$stage/licenses/"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/MinGW-w64-runtime.txt" 2>/dev/null ||

@@ -28,12 +28,16 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+mkdir -p "$WINEPREFIX"
+wineserver -p || true  # one server for every run, not one started per program
 wine wineboot -i >/dev/null 2>&1 </dev/null || true
 wine_path() { echo "Z:${1//\//\\}"; }
 run_win() { wine "$exe" "$@" </dev/null; }
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$(( failures + 1 )); }
+# Failures are lines of a file: comparisons run two at a time in subshells.
+failures=$work/failures
+: > "$failures"
+fail() { echo "FAIL: $*" | tee -a "$failures"; }
 
 echo "=== platform tests under Wine"
 wine "$win_dir/tollamer/tests/platform/platform_tests.exe" </dev/null || fail "platform tests"
@@ -63,12 +67,11 @@ echo "=== real files: the Windows program's outputs against the Linux program's"
 if [ ! -d "$data" ]; then
   echo "SKIPPED: the real data folder $data is absent: no real-file comparison"
 else
-  compared=0
-  out=$work/out
-  # Runs one command on both programs; compares exit codes and output trees.
+  # Runs one command on both programs at once; compares exit codes and
+  # output trees (in $out/linux and $out/windows).
   compare() {
-    local name=$1 kind=$2
-    shift 2
+    local name=$1 kind=$2 out=$3
+    shift 3
     rm -rf "$out" && mkdir -p "$out/linux" "$out/windows"
     local args_linux=() args_win=()
     for a in "$@"; do
@@ -81,33 +84,45 @@ else
       esac
     done
     set +e
-    "$linux_cli" -q "${args_linux[@]}" >/dev/null 2>&1
-    local code_linux=$?
+    "$linux_cli" -q "${args_linux[@]}" >/dev/null 2>&1 &
+    local linux_pid=$!
     run_win -q "${args_win[@]}" >/dev/null 2>&1
     local code_win=$?
+    wait $linux_pid
+    local code_linux=$?
     set -e
-    compared=$(( compared + 1 ))
+    echo "$name $kind" >> "$work/compared"
     if [ $code_linux -ne $code_win ]; then
       fail "$name $kind: exit $code_win on Windows, $code_linux on Linux"
     elif ! diff -r "$out/linux" "$out/windows" >/dev/null; then
-      fail "$name $kind: outputs differ"
-      diff -rq "$out/linux" "$out/windows" | head -5
+      fail "$name $kind: outputs differ: $(diff -rq "$out/linux" "$out/windows" | head -3)"
     fi
   }
+  compare_file() {
+    local name=$1 out=$work/out/$1
+    compare "$name" "export-data csv" "$out" export-data @IN --out @OUT/csv
+    compare "$name" "export-data sql" "$out" export-data @IN --out @OUT/sql --format sql
+    compare "$name" "export-schema" "$out" export-schema @IN --out @OUT
+    compare "$name" "import sqlite" "$out" import @IN --to "sqlite:@OUT/db.sqlite"
+    case $name in *.bak) compare "$name" "bak2mdf" "$out" bak2mdf @IN @OUT/converted.mdf ;; esac
+    rm -rf "$out"
+  }
+  : > "$work/compared"
+  running=0
   for path in "$data"/*; do
     [ -f "$path" ] || continue
     name=$(basename "$path")
     case $name in *.md|*.tsv|*.txt) continue ;; esac
-    compare "$name" "export-data csv" export-data @IN --out @OUT/csv
-    compare "$name" "export-data sql" export-data @IN --out @OUT/sql --format sql
-    compare "$name" "export-schema" export-schema @IN --out @OUT
-    compare "$name" "import sqlite" import @IN --to "sqlite:@OUT/db.sqlite"
-    case $name in *.bak) compare "$name" "bak2mdf" bak2mdf @IN @OUT/converted.mdf ;; esac
+    compare_file "$name" &
+    running=$(( running + 1 ))
+    if [ $running -ge 2 ]; then wait -n || true; running=$(( running - 1 )); fi
   done
+  wait
+  compared=$(wc -l < "$work/compared")
   echo "test-windows: $compared comparisons over $(ls "$data" | wc -l) entries of $data"
 fi
 echo "test-windows: $(( SECONDS - started )) s in all"
-if [ $failures -ne 0 ]; then
-  echo "test-windows: $failures failure(s)"
+if [ -s "$failures" ]; then
+  echo "test-windows: $(wc -l < "$failures") failure(s)"
   exit 1
 fi
