@@ -11,6 +11,7 @@
 #include "output/deleted_export.h"
 #include "platform/console.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -41,8 +42,8 @@ int RunExportData(const ExportDataOptions& options) {
   } else {
     if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
     std::error_code ec;
-    std::filesystem::create_directories(options.outDir, ec);
-    if (!std::filesystem::is_directory(options.outDir, ec)) {
+    std::filesystem::create_directories(platform::PathFromUtf8(options.outDir), ec);
+    if (!std::filesystem::is_directory(platform::PathFromUtf8(options.outDir), ec)) {
       Error("%s is not a folder\n", options.outDir.c_str());
       return kExitCannotRead;
     }
