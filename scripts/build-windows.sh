@@ -57,9 +57,18 @@ ensure_deb_src() {
       # deb822 style: copy each stanza whose URIs name a Debian archive
       for f in /etc/apt/sources.list.d/*.sources; do
         [ -f "$f" ] || continue
-        awk 'BEGIN { RS = ""; ORS = "\n\n" }
-             /URIs:[^\n]*debian/ && /Types:[^\n]*deb/ {
-               out = ""; n = split($0, lines, "\n")
+        awk 'BEGIN { RS = "" }
+             { n = split($0, lines, "\n"); binary = 0; debian = 0
+               for (i = 1; i <= n; i++) {
+                 if (lines[i] ~ /^Types:/) {
+                   m = split(lines[i], types, /[ \t]+/)
+                   for (j = 2; j <= m; j++) if (types[j] == "deb") binary = 1
+                 }
+                 if (lines[i] ~ /^URIs:/ && lines[i] ~ /debian/) debian = 1
+                 if (lines[i] ~ /^Enabled:[ \t]*no/) { binary = 0 }
+               }
+               if (!binary || !debian) next
+               out = ""
                for (i = 1; i <= n; i++) {
                  if (lines[i] ~ /^#/) continue
                  if (lines[i] ~ /^Types:/) lines[i] = "Types: deb-src"
