@@ -32,17 +32,19 @@ std::string Access(const std::string& device) {
 
 int RunSources() {
   std::unique_ptr<platform::BlockDevices> devices = platform::SystemBlockDevices();
-  std::printf("%-16s %-10s %10s %14s %14s\n", "DEVICE", "KIND", "SIZE", "START SECTOR", "SECTORS");
+  std::printf("%-20s %-10s %10s %7s %14s %14s\n", "DEVICE", "KIND", "SIZE", "SECTOR", "START SECTOR",
+              "SECTORS");
   size_t listed = 0;
   for (const platform::DiskEntry& disk : devices->ListDisks()) {
     if (disk.reportedSectors == 0) continue;  // no medium (an unused loop device, an empty drive)
     ++listed;
-    std::printf("%-16s %-10s %10s %14u %14llu%s\n", disk.devicePath.c_str(),
-                disk.volume ? "volume" : disk.removable ? "removable" : "disk", SizeText(disk.reportedSectors).c_str(), 0u,
+    std::printf("%-20s %-10s %10s %7u %14u %14llu%s\n", disk.devicePath.c_str(),
+                disk.volume ? "volume" : disk.removable ? "removable" : "disk",
+                SizeText(disk.reportedSectors).c_str(), disk.sectorBytes, 0u,
                 static_cast<unsigned long long>(disk.reportedSectors), Access(disk.devicePath).c_str());
     for (const platform::PartitionEntry& part : disk.partitions)
-      std::printf("%-16s %-10s %10s %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
-                  SizeText(part.sectors).c_str(),
+      std::printf("%-20s %-10s %10s %7u %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
+                  SizeText(part.sectors).c_str(), disk.sectorBytes,
                   static_cast<unsigned long long>(part.startSector),
                   static_cast<unsigned long long>(part.sectors), Access(part.devicePath).c_str());
   }

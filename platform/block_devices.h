@@ -9,6 +9,7 @@
 //
 //   SYSFS FILE                       MEANING
 //   <root>/<disk>/removable          "1" for removable media, "0" for fixed
+//   <root>/<disk>/queue/logical_block_size   the disk's sector size in bytes
 //   <root>/<disk>/<part>/partition   present on partitions only
 //   <root>/<disk>/<part>/start       first sector of the partition (512 bytes)
 //   <root>/<disk>/<part>/size        length in 512-byte sectors

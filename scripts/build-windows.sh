@@ -91,7 +91,7 @@ source_of() {
   local dir
   dir=$(find "$deps/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
   if [ -z "$dir" ]; then
-    ensure_deb_src
+    ensure_deb_src >&2
     (cd "$deps/src" && apt-get source -qq "$1" >/dev/null 2>&1 || apt-get source "$1" >&2)
     dir=$(find "$deps/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
   fi
