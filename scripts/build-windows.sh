@@ -87,13 +87,23 @@ ensure_deb_src() {
 }
 
 # Unpacks Debian's source package $1 into $deps/src once; prints its folder.
+# The newest version first; when an archive does not serve its sources (a
+# security update's may be missing from a mirror), the next older one.
 source_of() {
   local dir
   dir=$(find "$deps/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
   if [ -z "$dir" ]; then
     ensure_deb_src >&2
-    (cd "$deps/src" && apt-get source -qq "$1" >/dev/null 2>&1 || apt-get source "$1" >&2)
+    local version
+    (cd "$deps/src" && apt-get source -qq "$1" >/dev/null 2>&1) ||
+      for version in $(apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -u | sort -rV); do
+        (cd "$deps/src" && apt-get source -qq "$1=$version" >/dev/null 2>&1) && break
+      done
     dir=$(find "$deps/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
+  fi
+  if [ -z "$dir" ]; then
+    echo "build-windows: apt-get source $1 failed" >&2
+    return 1
   fi
   echo "$dir"
 }
@@ -122,7 +132,7 @@ static_library() {
 # tools and tclsh), compiled with Debian's options that bear on the files
 # written, so that the databases are the same bytes as on Linux.
 if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
-  sqlite_src=$(source_of sqlite3)
+  sqlite_src=$(source_of sqlite3) || exit 1
   echo "build-windows: SQLite from $(basename "$sqlite_src")"
   mkdir -p "$deps/sqlite-amalgamation"
   (cd "$deps/sqlite-amalgamation" && "$sqlite_src/configure" --disable-tcl >/dev/null &&
@@ -139,7 +149,7 @@ fi
 
 # zlib: its C sources as they are.
 if [ ! -f "$prefix/lib/libz.a" ]; then
-  zlib_src=$(source_of zlib)
+  zlib_src=$(source_of zlib) || exit 1
   echo "build-windows: zlib from $(basename "$zlib_src")"
   static_library "$prefix/lib/libz.a" "" \
     "$zlib_src"/{adler32,compress,crc32,deflate,gzclose,gzlib,gzread,gzwrite,infback,inffast,inflate,inftrees,trees,uncompr,zutil}.c

@@ -5,7 +5,8 @@
 # it writes with what the Linux program (build/cli/tollamer-cli, built
 # first) writes, byte for byte: export-data as CSV and as SQL, export-schema,
 # import into SQLite, and bak2mdf for backups. Also: an input another
-# process holds open for writing is refused, and `sources` lists the drives.
+# process holds open for writing is refused, Ctrl-C removes the temporaries,
+# and `sources` lists the drives.
 # Without the shared data folder the comparisons are skipped, saying so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -57,6 +58,21 @@ kill "$holder" 2>/dev/null || true
 wait "$holder" 2>/dev/null || true
 if [ $code -ne 1 ] || ! echo "$message" | grep -q "in use by another program"; then
   fail "a file held for writing: exit $code, '$message' (expected 1, in use)"
+fi
+
+echo "=== Ctrl-C (SIGINT, which Wine turns into CTRL_C_EVENT) while an output is written"
+mkdir -p "$work/interrupted"
+wine "$win_dir/tollamer/tests/platform/platform_tests.exe" --write-until-interrupted \
+  "$(wine_path "$work/interrupted/out.csv")" > "$work/writer.out" 2>&1 </dev/null &
+writer=$!
+for _ in $(seq 100); do grep -q writing "$work/writer.out" 2>/dev/null && break; sleep 0.1; done
+kill -INT "$writer"
+set +e
+wait "$writer"
+code=$?
+set -e
+if [ $code -ne 130 ] || [ -n "$(ls -A "$work/interrupted")" ]; then
+  fail "Ctrl-C: exit $code (expected 130), left: $(ls -A "$work/interrupted")"
 fi
 
 echo "=== sources"
