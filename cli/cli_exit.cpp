@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_report.h"
+#include "platform/console.h"
 
 namespace tollamer::cli {
 
@@ -10,6 +11,23 @@ bool RefuseOutputOverInput(const std::string& input, const std::string& output) 
   if (!platform::OutputIsInput(input, output)) return false;
   Error("refusing to write %s: it is the input file %s\n", output.c_str(), input.c_str());
   return true;
+}
+
+bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& output) {
+  for (const std::string& input : inputs.paths)
+    if (RefuseOutputOverInput(input, output)) return true;
+  return false;
+}
+
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs) {
+  std::optional<platform::FileIdentity> out = platform::StandardOutputIdentity();
+  if (!out) return false;
+  for (const std::string& input : inputs.paths) {
+    if (out != platform::IdentityOf(input)) continue;
+    Error("refusing to write the rows: stdout is the input file %s\n", input.c_str());
+    return true;
+  }
+  return false;
 }
 
 std::string_view OpenFailureText(platform::OpenError error) {
