@@ -20,6 +20,7 @@
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
 #include "platform/console.h"
+#include "platform/paths.h"
 #include "platform/pending_outputs.h"
 #include "platform/version.h"
 
@@ -218,7 +219,7 @@ int Run(int argc, char** argv) {
   // The first file names the input in messages; rows takes its table as
   // the last word when that names no file.
   if (*rows_cmd && rows.table.empty() && rows.files.paths.size() > 1 &&
-      !std::filesystem::exists(rows.files.paths.back())) {
+      !std::filesystem::exists(tollamer::platform::PathFromUtf8(rows.files.paths.back()))) {
     rows.table = rows.files.paths.back();
     rows.files.paths.pop_back();
   }
