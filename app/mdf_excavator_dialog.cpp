@@ -86,7 +86,7 @@ CMdfExcavatorDlg::CMdfExcavatorDlg(EngineMessages* messages, const platform::Blo
     messages_ = boxes_.get();
   }
   if (!devices) {
-    own_devices_ = std::make_unique<platform::PosixBlockDevices>();
+    own_devices_ = platform::SystemBlockDevices();
     devices = own_devices_.get();
   }
   setWindowTitle(U("MDF碎片提取"));

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_report.h"
+#include "platform/console.h"
 
 namespace tollamer::cli {
 
@@ -18,8 +19,8 @@ bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& outpu
   return false;
 }
 
-bool RefuseStdoutOverInput(const DatabaseFiles& inputs, int stdout_descriptor) {
-  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(stdout_descriptor);
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs) {
+  std::optional<platform::FileIdentity> out = platform::StandardOutputIdentity();
   if (!out) return false;
   for (const std::string& input : inputs.paths) {
     if (out != platform::IdentityOf(input)) continue;

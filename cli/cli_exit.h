@@ -40,9 +40,9 @@ inline constexpr char kExitCodesHelp[] =
 bool RefuseOutputOverInput(const std::string& input, const std::string& output);
 // The same for every input file.
 bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& output);
-// True, after an error line, when the descriptor standard output is
+// True, after an error line, when the file standard output is
 // written to is one of the input files.
-bool RefuseStdoutOverInput(const DatabaseFiles& inputs, int stdout_descriptor);
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs);
 
 // Why a file could not be opened, in words.
 std::string_view OpenFailureText(platform::OpenError error);

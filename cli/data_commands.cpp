@@ -16,6 +16,7 @@
 #include "engine/pagestore/backup_coverage.h"
 #include "output/data_outcome.h"
 #include "output/work_log.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -195,7 +196,7 @@ DataProgress DeletedProgress() {
 
 std::optional<std::vector<TableInfo>> ReadSchemaFile(const std::string& path) {
   if (path.empty()) return std::vector<TableInfo>{};
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   if (!in) {

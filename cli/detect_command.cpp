@@ -12,6 +12,7 @@
 #include "cli/json.h"
 #include "tools/file_detection.h"
 #include "tools/page_map_png.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -63,7 +64,8 @@ int RunDetect(const DetectOptions& options) {
     }
     std::printf("%s}}\n", out.c_str());
   } else {
-    std::printf("file:  %s\n", std::filesystem::path(options.path).filename().string().c_str());
+    const std::string name = platform::Utf8FromPath(platform::PathFromUtf8(options.path).filename());
+    std::printf("file:  %s\n", name.c_str());
     std::printf("size:  %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
     std::printf("pages: %llu\n", static_cast<unsigned long long>(r.pages));
     for (tools::PageKind k : kShownOrder) {

@@ -1,6 +1,5 @@
 #include "cli/export_data_command.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +11,9 @@
 #include "cli/data_report.h"
 #include "cli/output_guard.h"
 #include "output/deleted_export.h"
+#include "platform/console.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -40,12 +41,12 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
-    if (RefuseStdoutOverInput(options.files, STDOUT_FILENO)) return kExitUsage;
+    if (RefuseStdoutOverInput(options.files)) return kExitUsage;
   } else {
     if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
     std::error_code ec;
-    std::filesystem::create_directories(options.outDir, ec);
-    if (!std::filesystem::is_directory(options.outDir, ec)) {
+    std::filesystem::create_directories(platform::PathFromUtf8(options.outDir), ec);
+    if (!std::filesystem::is_directory(platform::PathFromUtf8(options.outDir), ec)) {
       Error("%s is not a folder\n", options.outDir.c_str());
       return kExitCannotRead;
     }

@@ -16,6 +16,7 @@
 #include "engine/catalog/table_lookup.h"
 #include "output/database_script.h"
 #include "output/schema_export.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -102,7 +103,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   }
   if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
   std::error_code ec;
-  std::filesystem::create_directories(options.outDir, ec);
+  std::filesystem::create_directories(platform::PathFromUtf8(options.outDir), ec);
   if (!OutputFolderExists(options.outDir)) {
     Error("%s is not a folder and cannot be made one\n", options.outDir.c_str());
     return kExitCannotRead;

@@ -10,6 +10,7 @@
 #include "cli/output_guard.h"
 #include "output/db_import.h"
 #include "output/deleted_export.h"
+#include "output/postgres_target.h"
 
 namespace tollamer::cli {
 
@@ -48,8 +49,9 @@ int Import(const ImportOptions& options, DataRunReport& report) {
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
   if (!target) {
     Error("%s\n", error.c_str());
-    return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
-                                                                          : kExitCannotRead;
+    const bool usage = error.find(platform::kOutputIsInputText) != std::string::npos ||
+                       error.find(kPostgresNotBuiltText) != std::string::npos;
+    return usage ? kExitUsage : kExitCannotRead;
   }
   const DataOutputs outputs{input->tables, !choice.Narrowed(), options.deleted, *described};
   std::optional<std::string> existing = FirstExistingTargetTable(db, outputs, *target);

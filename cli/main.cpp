@@ -19,6 +19,8 @@
 #include "cli/rows_command.h"
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
+#include "platform/console.h"
+#include "platform/paths.h"
 #include "platform/pending_outputs.h"
 #include "platform/version.h"
 
@@ -82,6 +84,7 @@ int Run(int argc, char** argv) {
   app.add_flag("-q,--quiet", quiet, "Only errors on stderr: no progress, no notes");
   app.add_flag("-v,--verbose", verbose, "More detail on stderr (the version read, the catalog)");
   app.fallthrough();  // -q and -v also after the command
+  app.allow_windows_style_options(false);  // "/path" is a file, not an option
   tollamer::cli::InfoOptions info;
   CLI::App* info_cmd = app.add_subcommand("info", "Show the file kind, page count, server version "
                                                   "and page types of a data or backup file");
@@ -241,7 +244,7 @@ int Run(int argc, char** argv) {
   // The first file names the input in messages; rows takes its table as
   // the last word when that names no file.
   if (*rows_cmd && !rows.choice.Narrowed() && rows.files.paths.size() > 1 &&
-      !std::filesystem::exists(rows.files.paths.back())) {
+      !std::filesystem::exists(tollamer::platform::PathFromUtf8(rows.files.paths.back()))) {
     rows.choice.tables.push_back(rows.files.paths.back());
     rows.files.paths.pop_back();
   }
@@ -289,5 +292,9 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   tollamer::platform::RemovePendingOutputsOnSignal();
-  return tollamer::cli::FinishRun(Run(argc, argv));
+  std::vector<std::string> args = tollamer::platform::ProgramArguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& arg : args) utf8_argv.push_back(arg.data());
+  utf8_argv.push_back(nullptr);
+  return tollamer::cli::FinishRun(Run(static_cast<int>(args.size()), utf8_argv.data()));
 }

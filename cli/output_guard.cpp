@@ -6,6 +6,7 @@
 #include "engine/rows/deleted_rows.h"
 #include "output/deleted_export.h"
 #include "output/safe_file_name.h"
+#include "platform/paths.h"
 
 namespace tollamer::cli {
 
@@ -34,7 +35,7 @@ bool RefuseExisting(const std::optional<std::string>& existing, bool force) {
 std::optional<std::string> FirstExistingPath(const std::vector<std::string>& paths) {
   for (const std::string& p : paths) {
     std::error_code ec;
-    if (!p.empty() && std::filesystem::symlink_status(p, ec).type() !=
+    if (!p.empty() && std::filesystem::symlink_status(platform::PathFromUtf8(p), ec).type() !=
                           std::filesystem::file_type::not_found)
       return p;
   }
@@ -58,11 +59,12 @@ std::optional<std::string> FirstExistingExportFile(const CMdfDatabase& db,
   const std::string prefix = SafeFileNamePart(kDroppedTableNamePrefix);
   const std::string suffix = DeletedFileName("");
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& entry :
+       std::filesystem::directory_iterator(platform::PathFromUtf8(folder), ec)) {
+    const std::string name = platform::Utf8FromPath(entry.path().filename());
     if (name.size() > prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-      return entry.path().string();
+      return platform::Utf8FromPath(entry.path());
   }
   return std::nullopt;
 }

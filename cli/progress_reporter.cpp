@@ -1,12 +1,10 @@
 #include "cli/progress_reporter.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_report.h"
+#include "platform/console.h"
 
 namespace tollamer::cli {
 
@@ -21,9 +19,8 @@ constexpr int kBarWidth = 30;
 size_t g_shown_columns = 0;
 
 size_t TerminalColumns() {
-  winsize size{};
-  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col - 1;
-  return 79;
+  const size_t columns = platform::StandardErrorColumns();
+  return columns > 1 ? columns - 1 : 79;
 }
 
 }  // namespace
@@ -37,7 +34,7 @@ void ClearProgressLine() {
 
 ProgressReporter::ProgressReporter(std::string label)
     : label_(std::move(label)),
-      enabled_(::isatty(STDERR_FILENO) == 1 && CurrentVerbosity() != Verbosity::kQuiet),
+      enabled_(platform::StandardErrorIsTerminal() && CurrentVerbosity() != Verbosity::kQuiet),
       start_(Clock::now()) {}
 
 ProgressReporter::~ProgressReporter() { Done(); }

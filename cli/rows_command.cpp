@@ -1,6 +1,5 @@
 #include "cli/rows_command.h"
 
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "engine/catalog/table_lookup.h"
 #include "engine/rows/typed_rows.h"
 #include "output/csv_format.h"
+#include "platform/console.h"
 
 namespace tollamer::cli {
 
@@ -284,7 +284,7 @@ int RunRows(const RowsOptions& options) {
     return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
-  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
+  if (RefuseStdoutOverInput(options.files)) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;

@@ -31,22 +31,24 @@ std::string Access(const std::string& device) {
 }  // namespace
 
 int RunSources() {
-  platform::PosixBlockDevices devices;
-  std::printf("%-16s %-10s %10s %14s %14s\n", "DEVICE", "KIND", "SIZE", "START SECTOR", "SECTORS");
+  std::unique_ptr<platform::BlockDevices> devices = platform::SystemBlockDevices();
+  std::printf("%-20s %-10s %10s %7s %14s %14s\n", "DEVICE", "KIND", "SIZE", "SECTOR", "START SECTOR",
+              "SECTORS");
   size_t listed = 0;
-  for (const platform::DiskEntry& disk : devices.ListDisks()) {
+  for (const platform::DiskEntry& disk : devices->ListDisks()) {
     if (disk.reportedSectors == 0) continue;  // no medium (an unused loop device, an empty drive)
     ++listed;
-    std::printf("%-16s %-10s %10s %14u %14llu%s\n", disk.devicePath.c_str(),
-                disk.removable ? "removable" : "disk", SizeText(disk.reportedSectors).c_str(), 0u,
+    std::printf("%-20s %-10s %10s %7u %14u %14llu%s\n", disk.devicePath.c_str(),
+                disk.volume ? "volume" : disk.removable ? "removable" : "disk",
+                SizeText(disk.reportedSectors).c_str(), disk.sectorBytes, 0u,
                 static_cast<unsigned long long>(disk.reportedSectors), Access(disk.devicePath).c_str());
     for (const platform::PartitionEntry& part : disk.partitions)
-      std::printf("%-16s %-10s %10s %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
-                  SizeText(part.sectors).c_str(),
+      std::printf("%-20s %-10s %10s %7u %14llu %14llu%s\n", part.devicePath.c_str(), "volume",
+                  SizeText(part.sectors).c_str(), disk.sectorBytes,
                   static_cast<unsigned long long>(part.startSector),
                   static_cast<unsigned long long>(part.sectors), Access(part.devicePath).c_str());
   }
-  if (listed == 0) Note("no disks found under /sys/block\n");
+  if (listed == 0) Note("no disks or volumes found\n");
   Note("search one with: tollamer-cli excavate DEVICE (a volume from its sector 0), or the disk "
        "with --start START --size SECTORS; an image file is searched the same way\n");
   return 0;

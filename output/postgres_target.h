@@ -10,6 +10,9 @@
 
 namespace tollamer {
 
+// What OpenPostgresTarget says in a build without libpq (the Windows program).
+inline constexpr char kPostgresNotBuiltText[] = "PostgreSQL import is not part of this build";
+
 // `conninfo` is a libpq connection string or URI.
 std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, std::string& error);
 

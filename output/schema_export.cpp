@@ -9,6 +9,7 @@
 #include "output/schema_export_constraints.h"
 #include "output/script_texts.h"
 #include "output/text_file_writer.h"
+#include "platform/paths.h"
 
 namespace tollamer {
 
@@ -63,7 +64,7 @@ ExportResult FolderMissing(const std::string& folder) {
 bool OutputFolderExists(const std::string& folder) {
   if (folder.empty()) return false;
   std::error_code ec;
-  return std::filesystem::is_directory(folder, ec);
+  return std::filesystem::is_directory(platform::PathFromUtf8(folder), ec);
 }
 
 std::string AllObjectsFileName(SchemaObjectKind kind) {

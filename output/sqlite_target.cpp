@@ -1,7 +1,6 @@
 #include "output/sqlite_target.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,8 +8,10 @@
 
 #include "output/sqlite_bind_row.h"
 #include "output/sqlite_keys.h"
+#include "platform/console.h"
 #include "platform/file.h"
 #include "platform/pending_outputs.h"
+#include "platform/paths.h"
 #include "output/type_mapping.h"
 
 namespace tollamer {
@@ -36,8 +37,9 @@ class SqliteTarget final : public ImportTarget {
     const bool closed = sqlite3_close(db_) == SQLITE_OK;
     if (building_.empty()) return;
     std::error_code ec;
-    if (closed) std::filesystem::rename(building_, final_, ec);
-    if (!closed || ec) std::filesystem::remove(building_, ec);
+    if (closed)
+      std::filesystem::rename(platform::PathFromUtf8(building_), platform::PathFromUtf8(final_), ec);
+    if (!closed || ec) std::filesystem::remove(platform::PathFromUtf8(building_), ec);
     platform::ReleasePendingOutput(temp_slot_);
   }
 
@@ -240,11 +242,11 @@ std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::str
     return nullptr;
   }
   std::error_code ec;
-  const bool exists = std::filesystem::exists(path, ec) || ec;
+  const bool exists = std::filesystem::exists(platform::PathFromUtf8(path), ec) || ec;
   std::string building;
   if (!exists) {
-    building = path + ".partial-" + std::to_string(::getpid());
-    std::filesystem::remove(building, ec);
+    building = path + ".partial-" + std::to_string(platform::ProcessId());
+    std::filesystem::remove(platform::PathFromUtf8(building), ec);
   }
   const std::string& open_path = exists ? path : building;
   // One thread uses the connection: it needs no mutex of its own, and the
@@ -258,7 +260,7 @@ std::unique_ptr<ImportTarget> OpenSqliteTarget(const std::string& path, std::str
                       nullptr) != SQLITE_OK) {
     error = "sqlite: cannot open " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
-    if (!building.empty()) std::filesystem::remove(building, ec);
+    if (!building.empty()) std::filesystem::remove(platform::PathFromUtf8(building), ec);
     return nullptr;
   }
   return std::make_unique<SqliteTarget>(db, building, path);

@@ -6,6 +6,7 @@
 #include <iomanip>
 
 #include "output/text_file_writer.h"
+#include "platform/console.h"
 
 namespace tollamer {
 
@@ -71,9 +72,7 @@ std::string FormatLogTime(const std::optional<std::tm>& local_time) {
 std::optional<std::tm> LocalTimeNow() {
   std::time_t now = std::time(nullptr);
   if (now == static_cast<std::time_t>(-1)) return std::nullopt;
-  std::tm local{};
-  if (!localtime_r(&now, &local)) return std::nullopt;
-  return local;
+  return platform::LocalTimeOf(now);
 }
 
 std::string DefaultReportName(const std::tm& t) {

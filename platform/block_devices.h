@@ -1,17 +1,22 @@
 // Raw sources for the tools: block devices (whole disks and their
 // partitions) and image files, opened for reading while other programs may
-// keep them open. On Linux the disks are the entries of /sys/block, their
+// keep them open. On Windows the disks are \\.\PhysicalDriveN, their
+// partitions the drive letters' volumes (\\.\C:) or \\.\HarddiskNPartitionM,
+// and a drive letter on no listed disk (a network or emulated drive) is an
+// entry of its own (windows_block_devices.cpp). On Linux the disks are the entries of /sys/block, their
 // partitions the sub-entries that carry a "partition" file, and the device
 // nodes live in /dev.
 //
 //   SYSFS FILE                       MEANING
 //   <root>/<disk>/removable          "1" for removable media, "0" for fixed
+//   <root>/<disk>/queue/logical_block_size   the disk's sector size in bytes
 //   <root>/<disk>/<part>/partition   present on partitions only
 //   <root>/<disk>/<part>/start       first sector of the partition (512 bytes)
 //   <root>/<disk>/<part>/size        length in 512-byte sectors
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +44,10 @@ struct DiskEntry {
   // The size the system reports in 512-byte sectors (0 when it reports
   // none): a disk that cannot be opened can still be named with its size.
   uint64_t reportedSectors = 0;
+  uint32_t sectorBytes = 512;  // the device's own sector size, when it tells
+  // A volume found on no listed disk (Windows: a drive letter whose disk
+  // cannot be reached), read from its own sector 0.
+  bool volume = false;
   std::vector<PartitionEntry> partitions;  // in name order
 };
 
@@ -51,6 +60,9 @@ class BlockDevices {
   virtual std::vector<DiskEntry> ListDisks() const = 0;
   virtual OpenResult Open(const std::string& device_path) const = 0;
 };
+
+// The block devices of the system the program runs on.
+std::unique_ptr<BlockDevices> SystemBlockDevices();
 
 class PosixBlockDevices final : public BlockDevices {
  public:

@@ -13,6 +13,8 @@ packages=(
   dosfstools mtools ntfs-3g
   libsqlite3-dev sqlite3 libpq-dev postgresql
   clang-14 libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine64 zip tcl
 )
 
 missing=()

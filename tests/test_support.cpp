@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -122,6 +123,8 @@ FileSnapshot FileSnapshot::Of(const std::string& path) {
 
 // glibc's converter refuses every malformed sequence: overlong forms,
 // surrogates, code points past U+10FFFF, cut sequences.
+bool ModeDeniesReading() { return ::geteuid() != 0; }
+
 bool IsValidUtf8(std::string_view s) {
   iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
   char* in = const_cast<char*>(s.data());

@@ -57,6 +57,10 @@ std::vector<ManifestEntry> RealDataManifest();
 // The whole content of a file; empty when it cannot be read.
 std::string ReadText(const std::filesystem::path& path);
 
+// True when a file whose mode grants nothing cannot be read by this process
+// (false for root, and on Windows, where the mode is a read-only flag).
+bool ModeDeniesReading();
+
 // True when `s` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view s);
 

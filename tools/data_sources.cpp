@@ -1,4 +1,5 @@
 #include "tools/data_sources.h"
+#include "platform/paths.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -89,7 +90,7 @@ std::optional<SourceFields> ChooseSourceItem(const SourceMenu& menu, int id,
 SourceFields ChooseImageFile(const std::string& chosen_path) {
   SourceFields fields;
   fields.sourcePath = chosen_path;
-  if (std::filesystem::path(chosen_path).extension().empty()) fields.sourcePath += ".kvt";
+  if (platform::PathFromUtf8(chosen_path).extension().empty()) fields.sourcePath += ".kvt";
   platform::OpenResult open = platform::OpenSharedReadOnly(chosen_path);
   if (!open.file) return fields;
   fields.sizeSectors = std::to_string(open.file->Length() / kSourceSectorBytes);

@@ -73,6 +73,10 @@ OpenResult OpenSharedReadOnly(const std::string& path) {
   return result;
 }
 
+std::unique_ptr<BlockDevices> SystemBlockDevices() {
+  return std::make_unique<PosixBlockDevices>();
+}
+
 std::vector<DiskEntry> PosixBlockDevices::ListDisks() const {
   namespace fs = std::filesystem;
   std::vector<DiskEntry> disks;
@@ -86,6 +90,8 @@ std::vector<DiskEntry> PosixBlockDevices::ListDisks() const {
     disk.devicePath = (fs::path(dev_root_) / disk.name).string();
     disk.removable = ReadNumber(dir / "removable").value_or(0) != 0;
     disk.reportedSectors = ReadNumber(dir / "size").value_or(0);
+    const uint64_t sector_bytes = ReadNumber(dir / "queue" / "logical_block_size").value_or(512);
+    if (sector_bytes >= 512 && sector_bytes <= 65536) disk.sectorBytes = static_cast<uint32_t>(sector_bytes);
     std::vector<fs::path> subs;
     for (const auto& e : fs::directory_iterator(dir, ec))
       if (fs::exists(e.path() / "partition", ec)) subs.push_back(e.path());
