@@ -31,7 +31,7 @@ if [ "$failed" -eq 0 ]; then
     section=$(head=".SS ${command//-/\\-}" awk '$0 == ENVIRON["head"] { on = 1; print; next }
                                                 /^\.S[SH] / { on = 0 } on' "$man")
     [ -n "$section" ] || { echo "the manual page lacks the command $command"; failed=1; continue; }
-    for option in $("$cli" "$command" --help | grep -o -- '--[a-z][a-z-]*' | grep -vx -- --help | sort -u); do
+    for option in $("$cli" "$command" --help | sed "/^Exit codes:/,\$d" | grep -o -- '--[a-z][a-z-]*' | grep -vx -- --help | sort -u); do
       grep -qF -- "${option//-/\\-}" <<<"$section" ||
         { echo "the manual page lacks $command $option"; failed=1; }
     done
