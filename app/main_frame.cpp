@@ -632,7 +632,7 @@ void CMainFrame::OnScanFinished() {
   const std::vector<uint32_t> empty = TablesWithoutDataPages(doc_->Engine());
   for (uint32_t id : empty) {
     const TableInfo& table = doc_->Engine().catalog.tables.at(id);
-    log_.AppendEntry(table.fullName + ": no data pages found (" + std::to_string(table.rowCount) +
+    log_.AppendEntry(table.fullName + ": no data pages found (" + std::to_string(table.rowCount.value_or(0)) +
                      " rows in the catalog)");
   }
   if (empty.empty())
@@ -758,7 +758,7 @@ void CMainFrame::OnTransferFinished() {
                std::to_string(outcome.rowsMissing) + " 行）";
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
-  AppendDataOutcome(log_, transfer_results_);
+  AppendDataOutcome(log_, transfer_results_, &doc_->Engine().Store().CheckFailures());
   if (outcome.Complete() && failures.empty() && !transfer_cancel_)
     ShowReport(summary);
   else

@@ -34,7 +34,8 @@ void AppendModules(std::string& out, const char* key, const std::vector<ModuleIn
 std::string CatalogListing(const Catalog& catalog) {
   std::string out = "Total table(s) present  :" + std::to_string(catalog.tables.size()) + "\n";
   for (const auto& [id, t] : catalog.tables)
-    out += t.fullName + " : (" + std::to_string(t.rowCount) + RecordWord(t.rowCount) + "\n";
+    out += t.fullName + " : (" + (t.rowCount ? std::to_string(*t.rowCount) : "?") +
+           RecordWord(t.rowCount.value_or(2)) + "\n";
   auto section = [&](const char* title, const auto& list, auto name_of) {
     out += title;
     out += "\n";
@@ -55,7 +56,7 @@ std::string CatalogJson(const Catalog& catalog) {
     if (!first_table) out += ",";
     first_table = false;
     out += "{\"id\":" + std::to_string(id) + ",\"name\":" + JsonString(t.fullName) +
-           ",\"rows\":" + std::to_string(t.rowCount) + ",\"columns\":[";
+           ",\"rows\":" + (t.rowCount ? std::to_string(*t.rowCount) : std::string("null")) + ",\"columns\":[";
     bool first_column = true;
     for (const auto& [colid, c] : t.columns) {
       if (!first_column) out += ",";

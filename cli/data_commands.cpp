@@ -79,8 +79,12 @@ DataProgress TerminalProgress(bool results_to_stderr) {
     } else {
       line += "FAILED (" + r.error + ")";
     }
+    if (r.ok && !r.stats.suspectRows.empty())
+      line += ", " + std::to_string(r.stats.suspectRows.size()) + " suspect rows kept apart";
+    if (r.ok && r.stats.slotsLost)
+      line += ", " + std::to_string(r.stats.slotsLost) + " records undecodable";
     if (r.ok && r.stats.rows < r.catalogRows)
-      line += " (the catalog counts " + std::to_string(r.catalogRows) + ")";
+      line += " (the catalog counts " + std::to_string(*r.catalogRows) + ")";
     if (results_to_stderr) {
       Note("%s\n", line.c_str());
     } else {
@@ -92,7 +96,8 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing, bool results_to_stderr) {
+                  uint64_t backup_pages_missing, bool results_to_stderr,
+                  const PageCheckFailures* checks) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -112,6 +117,10 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   if (damaged)
     summary += ", " + std::to_string(damaged) + " damaged (" + std::to_string(skipped_pages) +
                " pages skipped)";
+  if (outcome.rowsSuspect)
+    summary += ", " + std::to_string(outcome.rowsSuspect) + " suspect rows kept apart";
+  if (checks)
+    if (std::string line = PageCheckLine(*checks); !line.empty()) summary += "; " + line;
   if (results_to_stderr) {
     Note("%s\n", summary.c_str());
   } else {
@@ -124,7 +133,7 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
-    Error("incomplete: %zu table(s) short of their catalog row counts, %zu skipped",
+    Error("incomplete: %zu table(s) with rows lost or kept apart, %zu skipped",
           outcome.shortTables, outcome.skipped);
     if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
     Error("\n");

@@ -58,7 +58,9 @@ int RunDetect(const DetectOptions& options) {
       out += JsonString(JsonKey(tools::KindName(tools::KindAt(i)))) + ": " +
              std::to_string(r.counts[i]);
     }
-    std::printf("%s}}\n", out.c_str());
+    std::printf("%s}, \"pages_failing_checksum\": %llu, \"pages_torn\": %llu}\n", out.c_str(),
+                static_cast<unsigned long long>(r.checksumFails),
+                static_cast<unsigned long long>(r.torn));
   } else {
     std::printf("file:  %s\n", std::filesystem::path(options.path).filename().string().c_str());
     std::printf("size:  %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
@@ -70,6 +72,8 @@ int RunDetect(const DetectOptions& options) {
         std::printf(" (%s)", tools::SharePercentText(count(k), r.pages).c_str());
       std::printf("\n");
     }
+    std::printf("%-18s %llu\n", "failing checksum:", static_cast<unsigned long long>(r.checksumFails));
+    std::printf("%-18s %llu\n", "torn:", static_cast<unsigned long long>(r.torn));
   }
   if (!options.mapPath.empty()) {
     std::string error;

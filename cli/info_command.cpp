@@ -34,6 +34,9 @@ const char* PageTypeLabel(uint8_t type) {
   return type == 0 ? "unused (zero) page" : "unknown type";
 }
 
+// Failing pages named one by one, at most this many.
+constexpr size_t kPagesNamed = 20;
+
 }  // namespace
 
 int RunInfo(const InfoOptions& options) {
@@ -77,7 +80,10 @@ int RunInfo(const InfoOptions& options) {
       out += (first ? "\"" : ", \"") + std::to_string(type) + "\": " + std::to_string(count);
       first = false;
     }
-    out += "}}\n";
+    const PageCheckFailures& failed = store.CheckFailures();
+    out += "}, \"pages_failing_checksum\": " + std::to_string(failed.Count(PageCheck::kChecksumFails));
+    out += ", \"pages_torn\": " + std::to_string(failed.Count(PageCheck::kTorn));
+    out += "}\n";
     std::fputs(out.c_str(), stdout);
     return 0;
   }
@@ -116,6 +122,20 @@ int RunInfo(const InfoOptions& options) {
     if (version.newerThanKnown)
       std::printf("              newer than the formats this tool knows: read as %s\n",
                   NewestKnownVersionName());
+  }
+  const PageCheckFailures& failed = store.CheckFailures();
+  const size_t bad_sums = failed.Count(PageCheck::kChecksumFails);
+  const size_t torn = failed.Count(PageCheck::kTorn);
+  if (bad_sums + torn == 0) {
+    std::printf("checks:       every page carrying a checksum or torn bits agrees with them\n");
+  } else {
+    std::printf("checks:       %zu pages fail their checksum, %zu are torn\n", bad_sums, torn);
+    size_t named = 0;
+    for (const auto& [page, check] : failed.Pages()) {
+      if (++named > kPagesNamed) break;
+      std::printf("  page %llu %s\n", static_cast<unsigned long long>(page), PageCheckText(check));
+    }
+    if (named > kPagesNamed) std::printf("  ...\n");
   }
   std::printf("page types:\n");
   for (const auto& [type, count] : by_type)

@@ -1,8 +1,10 @@
 #include "output/data_export.h"
 
 #include "output/csv_format.h"
+#include "platform/file.h"
 #include "output/safe_file_name.h"
 #include "output/sql_insert.h"
+#include "output/suspect_rows.h"
 #include "output/table_export.h"
 
 namespace tollamer {
@@ -99,6 +101,9 @@ const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
     result_.error = kNoDataPagesError;
   } else if (!out_->Commit()) {
     result_.error = "write failed: " + out_->Error();
+  } else if (!stats.suspectRows.empty() && result_.target != platform::kStandardOutputName) {
+    result_.suspectTarget = SuspectFilePath(result_.target);
+    result_.ok = WriteSuspectCsv(*table_, stats.suspectRows, result_.suspectTarget, result_.error);
   } else {
     result_.ok = true;
   }

@@ -9,8 +9,9 @@ constexpr auto kPauseAfterStart = std::chrono::milliseconds(150);
 constexpr auto kPauseAfterFile = std::chrono::milliseconds(100);
 }  // namespace
 
-std::string RecordCountText(uint64_t row_count) {
-  return std::to_string(row_count) + (row_count < 2 ? " Record)" : " Records)");
+std::string RecordCountText(std::optional<uint64_t> row_count) {
+  if (!row_count) return "? Records)";
+  return std::to_string(*row_count) + (*row_count < 2 ? " Record)" : " Records)");
 }
 
 void AppendRepairStart(WorkLog& log, std::string_view file_path,

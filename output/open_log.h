@@ -28,8 +28,9 @@ namespace tollamer {
 // empty for no pause.
 using LogPause = std::function<void(std::chrono::milliseconds)>;
 
-// The row count and its closing word: "0 Record)", "1 Record)", "15 Records)".
-std::string RecordCountText(uint64_t row_count);
+// The row count and its closing word: "0 Record)", "1 Record)", "15 Records)",
+// "? Records)" when the file no longer holds the count.
+std::string RecordCountText(std::optional<uint64_t> row_count);
 
 // The entries written when a file is loaded, before its catalog is read.
 void AppendRepairStart(WorkLog& log, std::string_view file_path,

@@ -203,7 +203,8 @@ std::string PointerText(const PageStore& store, const RecordTraits& traits, Byte
   std::optional<TextPointer> p = DecodeTextPointer(pointer_bytes);
   *readable = p.has_value();
   if (!p || p->pageId == 0) return value;
-  ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
+  *readable =
+      ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
   return value;
 }
 
@@ -215,18 +216,25 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
   if (cell.complex && !traits.offRowValues &&
       (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
     return WithSource(TypedValue::Text({}), ValueSource::kUnreadable);
+  bool lost = false;
   auto overflow = [&](uint8_t as_type) {
     std::string v;
-    ReadOverflowValue(store, bytes, as_type, v);
+    lost = !ReadOverflowValue(store, bytes, as_type, v);
+    return v;
+  };
+  // An off-row value not read whole is no value of the file's.
+  auto off_row_value = [&](TypedValue v) {
+    if (lost) v.source = ValueSource::kUnreadable;
     return v;
   };
   switch (c.xtype) {
     case vt::kVarChar:
       if (off_row)
-        return TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage));
+        return off_row_value(
+            TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage)));
       return TypedValue::Text(NarrowToUtf8(bytes, c.codePage));
     case vt::kNVarChar:
-      if (off_row) return TypedValue::Text(overflow(value_type::kNVarChar));
+      if (off_row) return off_row_value(TypedValue::Text(overflow(value_type::kNVarChar)));
       return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
     case vt::kXml: {
       std::string stored;
@@ -237,7 +245,7 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
       }
       std::string text;
       if (!tokens.empty()) DecodeXmlValue(tokens, text);
-      return TypedValue::Text(std::move(text));
+      return off_row_value(TypedValue::Text(std::move(text)));
     }
     case vt::kText:
     case vt::kNText: {
@@ -257,7 +265,7 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
     }
     case vt::kVarBinary:
     case vt::kClr:
-      if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
+      if (off_row) return off_row_value(TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary))));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
       return Unreadable();
