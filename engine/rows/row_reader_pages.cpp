@@ -117,11 +117,14 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& p
     std::optional<uint16_t> fixed_end = record.U16(kFixedEnd);
     std::optional<RecordFrame> frame;
     if (fixed_end && size_t{*offset} + *fixed_end <= kRecordLimit) frame = ReadRecordFrame(record);
-    if (!frame || *offset + RecordEnd(record, *frame, status) > free_data) {
+    if (!frame) {
       damage = suspect_reason::kRecord;
       ++notes.slotsLost;
       continue;
     }
+    // A record running past the page's records is read as far as the
+    // page goes, its row suspect.
+    if (*offset + RecordEnd(record, *frame, status) > free_data) damage = suspect_reason::kRecord;
     const bool count_fits =
         !traits.columnCountEndsPage ||
         (physical.known ? frame->columnCount != 0 && frame->columnCount <= physical_columns + 1

@@ -39,8 +39,9 @@ struct PageWalkNotes {
 
 // Visits the records of one repaired, accepted data page, every slot
 // checked first: a slot offset outside the records' room or a record
-// running past the page's free data marks every row of the page suspect
-// (TableRecord::suspect) and loses that slot; a row whose values its types
+// whose frame cannot be read marks every row of the page suspect
+// (TableRecord::suspect) and loses that slot, a record running past the
+// page's free data marks them suspect; a row whose values its types
 // cannot hold is suspect on its own. Returns false when the visitor stopped.
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,

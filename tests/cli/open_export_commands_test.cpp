@@ -196,7 +196,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
       // The rows of the publishers page: the catalog still counts 8.
       {dir.Write("rows.mdf", noise(healthy2008, [&](size_t page, uint8_t, uint32_t) {
          return page == publishers; }, 96)),
-       "dbo.publishers: 0 of 8 rows recovered"},
+       "dbo.publishers: 0 rows recovered of 8 counted"},
   };
   for (const auto& c : cases) {
     for (const std::string& command : {"export-data --out " + dir.File("csv"),
@@ -339,16 +339,18 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
 // A table of the catalog as `catalog --json` lists it.
 struct CatalogTable {
   std::string name;
-  uint64_t rows = 0;
+  std::optional<uint64_t> rows;  // null in the JSON: the file no longer holds the count
 };
 
 std::vector<CatalogTable> CatalogTables(const std::string& json) {
   std::vector<CatalogTable> tables;
-  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
+  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+|null)");
   const size_t end = json.find("],\"views\":");
   const std::string part = json.substr(0, end);
   for (std::sregex_iterator it(part.begin(), part.end(), table), e; it != e; ++it)
-    tables.push_back({(*it)[1].str(), std::stoull((*it)[2].str())});
+    tables.push_back({(*it)[1].str(), (*it)[2].str() == "null"
+                                          ? std::nullopt
+                                          : std::optional<uint64_t>(std::stoull((*it)[2].str()))});
   return tables;
 }
 
@@ -412,10 +414,11 @@ TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount)
     for (const CatalogTable& t : tables) {
       SCOPED_TRACE(t.name);
       EXPECT_FALSE(t.name.substr(t.name.find('.') + 1).starts_with("table_"));
-      const std::string rows = std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows");
+      ASSERT_TRUE(t.rows) << "a complete file holds every count";
+      const std::string rows = std::to_string(*t.rows) + (t.rows == 1u ? " row" : " rows");
       EXPECT_TRUE(lines.count(t.name) && lines.at(t.name).starts_with(rows))
-          << "catalog counts " << t.rows << ": " << r.out;
-      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
+          << "catalog counts " << *t.rows << ": " << r.out;
+      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), *t.rows);
     }
   }
   EXPECT_GE(files, 20);
@@ -439,9 +442,11 @@ TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
       SCOPED_TRACE(t.name);
       ASSERT_TRUE(lines.count(t.name)) << r.out;
       const std::string& line = lines.at(t.name);
-      if (line.starts_with("skipped") || line.find("the catalog counts") != std::string::npos) continue;
-      EXPECT_TRUE(line.starts_with(std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows"))) << line;
-      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
+      if (!t.rows || line.starts_with("skipped") ||
+          line.find("the catalog counts") != std::string::npos)
+        continue;
+      EXPECT_TRUE(line.starts_with(std::to_string(*t.rows) + (t.rows == 1u ? " row" : " rows"))) << line;
+      EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), *t.rows);
     }
   }
 }
