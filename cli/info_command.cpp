@@ -45,17 +45,22 @@ int RunInfo(const InfoOptions& options) {
   if (CheckUnreadable(store.OpenFile(options.path), store, options.path)) return 1;
 
   std::map<uint8_t, uint64_t> by_type;
+  std::map<PageCheck, uint64_t> by_check;
   uint64_t readable = 0;
   ProgressReporter progress(options.path);
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
     progress.Fraction(page, store.PageCount());
     ++readable;
     ++by_type[bytes.LeOr<uint8_t>(page_layout::kType)];
+    ++by_check[CheckPage(bytes)];
     return true;
   });
   progress.Done();
   VersionGuess version = DetectServerVersion(store);
   const bool backup = store.Kind() == FileKind::kBackup;
+  // Pages carrying a checksum or torn bits.
+  const uint64_t checked = by_check[PageCheck::kGood] + by_check[PageCheck::kChecksumFails] +
+                           by_check[PageCheck::kTorn];
   const char* kind = backup ? "backup" : "data";
   const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
 
@@ -81,7 +86,8 @@ int RunInfo(const InfoOptions& options) {
       first = false;
     }
     const PageCheckFailures& failed = store.CheckFailures();
-    out += "}, \"pages_failing_checksum\": " + std::to_string(failed.Count(PageCheck::kChecksumFails));
+    out += "}, \"pages_checked\": " + std::to_string(checked);
+    out += ", \"pages_failing_checksum\": " + std::to_string(failed.Count(PageCheck::kChecksumFails));
     out += ", \"pages_torn\": " + std::to_string(failed.Count(PageCheck::kTorn));
     out += "}\n";
     std::fputs(out.c_str(), stdout);
@@ -127,9 +133,11 @@ int RunInfo(const InfoOptions& options) {
   const size_t bad_sums = failed.Count(PageCheck::kChecksumFails);
   const size_t torn = failed.Count(PageCheck::kTorn);
   if (bad_sums + torn == 0) {
-    std::printf("checks:       every page carrying a checksum or torn bits agrees with them\n");
+    std::printf("checks:       %llu pages carry a checksum or torn bits, every one agrees\n",
+                static_cast<unsigned long long>(checked));
   } else {
-    std::printf("checks:       %zu pages fail their checksum, %zu are torn\n", bad_sums, torn);
+    std::printf("checks:       %llu pages carry a checksum or torn bits: %zu fail their checksum, "
+                "%zu are torn\n", static_cast<unsigned long long>(checked), bad_sums, torn);
     size_t named = 0;
     for (const auto& [page, check] : failed.Pages()) {
       if (++named > kPagesNamed) break;
