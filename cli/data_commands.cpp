@@ -34,6 +34,11 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     exit_code = kExitCannotRead;
     return std::nullopt;
   }
+  // A table whose object row is lost is kept under a made-up name: said
+  // once, so that its file is not taken for a table of the database's.
+  for (const auto& [id, t] : db.catalog.tables)
+    if (t.fullName.ends_with(".table_" + std::to_string(id)))
+      Error("name lost: recovered as %s\n", t.fullName.c_str());
   DataCommandInput input;
   if (db.Store().Kind() == FileKind::kBackup)
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
