@@ -13,8 +13,9 @@ const char* PageHeaderSuspicion(const CMdfDatabase& db, const FormatProfile& pro
   return nullptr;
 }
 
-bool ChecksumVouches(const PageHeader& header, PageCheck check) {
-  return (header.flagBits & page_layout::kFlagChecksum) != 0 && check == PageCheck::kGood;
+bool CheckVouches(const PageHeader& header, PageCheck check) {
+  return (header.flagBits & (page_layout::kFlagChecksum | page_layout::kFlagTornBits)) != 0 &&
+         check == PageCheck::kGood;
 }
 
 }  // namespace tollamer

@@ -53,7 +53,7 @@ TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page
   const PageCheck check = db_->Store().CheckOf(page_number);
   PageWalkNotes notes;
   notes.suspect = PageHeaderSuspicion(*db_, *profile_, *table_, *header, page_number, check);
-  notes.checkValues = !ChecksumVouches(*header, check);
+  notes.checkValues = !CheckVouches(*header, check);
   std::optional<PageCompression> compression;
   if (profile_->Records().compressedRecords) {
     compression = ReadPageCompression(page, *table_, messages);

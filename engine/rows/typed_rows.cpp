@@ -46,6 +46,10 @@ void TypedTableStats::Add(TypedTableStats&& part) {
 bool KeepApart(const TableInfo& table, const TableRecord& record, std::vector<TypedValue>& values,
                std::vector<SuspectRow>& suspect) {
   const char* reason = record.suspect;
+  if (!reason && std::none_of(values.begin(), values.end(), [](const TypedValue& v) {
+        return v.source == ValueSource::kUnreadable;
+      }))
+    return false;
   size_t i = 0;
   for (const auto& [colid, column] : table.columns) {
     if (i >= values.size()) break;
