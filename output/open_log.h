@@ -43,6 +43,12 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
 void AppendFileLayout(WorkLog& log, const PageStore& store);
 
+// The pages read so far that fail their checksum or torn bits, each named
+// (at most 20), then their count by kind. Nothing when none failed.
+//   Page <n> fails its checksum\r\n   Page <n> torn\r\n
+//   <c> page(s) fail their checksum, <t> torn\r\n
+void AppendPageChecks(WorkLog& log, const PageStore& store);
+
 // The table count line and one line per table with its row count.
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);
 
