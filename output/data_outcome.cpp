@@ -77,18 +77,4 @@ std::string PageCheckLine(const PageCheckFailures& checks) {
          " torn";
 }
 
-void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results,
-                       const PageCheckFailures* checks) {
-  if (checks)
-    if (std::string line = PageCheckLine(*checks); !line.empty()) log.AppendEntry(line);
-  const DataOutcome outcome = SummarizeOutcome(results);
-  if (outcome.Complete()) return;
-  for (const TableDataResult& r : results)
-    if (std::string line = OutcomeLine(r); !line.empty()) log.AppendEntry(line);
-  log.AppendEntry("Incomplete: " + std::to_string(outcome.shortTables) + " table(s) short, " +
-                  std::to_string(outcome.inferred) + " without column definitions, " +
-                  std::to_string(outcome.skipped) + " skipped, " + std::to_string(outcome.failed) +
-                  " failed");
-}
-
 }  // namespace tollamer

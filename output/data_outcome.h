@@ -3,7 +3,7 @@
 // slot not decoded, a row was kept apart as suspect, or fewer rows came
 // out than the system tables record for it; skipped when nothing could be
 // written for it (no columns or no data pages known), failed when its
-// output could not be written. The work log gets a line for each table that is not complete.
+// output could not be written.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +13,6 @@
 
 #include "engine/pagestore/page_check.h"
 #include "output/data_export.h"
-#include "output/work_log.h"
 
 namespace tollamer {
 
@@ -44,11 +43,5 @@ std::string OutcomeLine(const TableDataResult& result);
 
 // "2 page(s) read fail their checksum, 0 torn"; empty when none failed.
 std::string PageCheckLine(const PageCheckFailures& checks);
-
-// The failing pages' line (when `checks` are given and any failed), one
-// work log entry per table that is not complete, then a summary entry when
-// any is not.
-void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results,
-                       const PageCheckFailures* checks = nullptr);
 
 }  // namespace tollamer
