@@ -1,5 +1,7 @@
 #include "output/data_export.h"
 
+#include <filesystem>
+
 #include "output/csv_format.h"
 #include "platform/file.h"
 #include "output/safe_file_name.h"
@@ -106,6 +108,11 @@ const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
     result_.ok = WriteSuspectCsv(*table_, stats.suspectRows, result_.suspectTarget, result_.error);
   } else {
     result_.ok = true;
+    // A suspect file of an earlier run (replaced with --force) would tell
+    // of rows this run did not keep apart.
+    std::error_code ignored;
+    if (result_.target != platform::kStandardOutputName)
+      std::filesystem::remove(SuspectFilePath(result_.target), ignored);
   }
   return result_;
 }
