@@ -31,6 +31,13 @@ constexpr std::array<std::array<std::string_view, 3>, 16> kLeadingColumns = {{
 }  // namespace
 
 bool LooksLikeInternalTable2005(const std::map<uint16_t, ColumnInfo>& columns) {
+  // A queue's message fragments, whatever columns before them were lost.
+  bool next_fragment = false, fragment_bitmap = false;
+  for (const auto& [colid, c] : columns) {
+    next_fragment = next_fragment || c.name == "next_fragment";
+    fragment_bitmap = fragment_bitmap || c.name == "fragment_bitmap";
+  }
+  if (next_fragment && fragment_bitmap) return true;
   if (columns.size() < 3) return false;
   for (const auto& names : kLeadingColumns) {
     auto it = columns.begin();
