@@ -1,5 +1,6 @@
 #include "cli/data_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -142,6 +143,17 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
           Counted(outcome.shortTables, "table", "tables").c_str(), outcome.skipped);
     if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
     Error("\n");
+    return kExitLosses;
+  }
+  // Rows written under a made-up table name are not the database's table.
+  const size_t names_lost = static_cast<size_t>(std::count_if(
+      results.begin(), results.end(), [](const TableDataResult& r) {
+        return r.tableName.ends_with(".table_" + std::to_string(r.tableId));
+      }));
+  if (names_lost) {
+    Error("incomplete: %s lost %s: rows written under table_<object id>\n",
+          Counted(names_lost, "table", "tables").c_str(),
+          names_lost == 1 ? "its name" : "their names");
     return kExitLosses;
   }
   if (backup_pages_missing) {
