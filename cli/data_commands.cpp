@@ -19,7 +19,7 @@
 
 namespace tollamer::cli {
 
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code) {
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
@@ -30,7 +30,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   WorkLog log;
-  std::optional<VersionSetting> setting = RunOpenFlow(db, path, *choice, log);
+  const std::string path = files.Label();
+  std::optional<VersionSetting> setting = RunOpenFlow(db, files, *choice, log);
   if (!setting) {
     exit_code = kExitCannotRead;
     return std::nullopt;
@@ -41,8 +42,13 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     if (t.fullName.ends_with(".table_" + std::to_string(id)))
       Error("name lost: recovered as %s\n", t.fullName.c_str());
   DataCommandInput input;
-  if (db.Store().Kind() == FileKind::kBackup)
+  if (db.Store().Kind() == FileKind::kBackup) {
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
+    for (uint16_t family : db.Store().MissingStripes())
+      input.stripesMissing += (input.stripesMissing.empty() ? "" : ", ") + std::string("stripe ") +
+                              std::to_string(family) + " of " +
+                              std::to_string(db.Store().Media().familyCount) + " missing";
+  }
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
@@ -56,7 +62,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-            "to read tables from\n", path.c_str());
+            "to read tables from%s%s\n", path.c_str(), input.stripesMissing.empty() ? "" : "; ",
+            input.stripesMissing.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }
@@ -103,7 +110,7 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing, bool results_to_stderr,
-                  const PageCheckFailures* checks) {
+                  const std::string& stripes_missing, const PageCheckFailures* checks) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -138,6 +145,9 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
       Error("%s\n", line.c_str());
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
+  if (!stripes_missing.empty())
+    Error("incomplete: %s (a file of the striped backup not given): rows on its pages are not "
+          "found\n", stripes_missing.c_str());
   if (!outcome.Complete()) {
     Error("incomplete: %s with rows lost or kept apart, %zu skipped",
           Counted(outcome.shortTables, "table", "tables").c_str(), outcome.skipped);
@@ -156,6 +166,7 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
           names_lost == 1 ? "its name" : "their names");
     return kExitLosses;
   }
+  if (!stripes_missing.empty()) return kExitLosses;
   if (backup_pages_missing) {
     Error("incomplete: the backup lacks %llu allocated pages (another "
           "file of a striped backup, or lost): rows on them are not found\n",

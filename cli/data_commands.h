@@ -11,6 +11,7 @@
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
 #include "output/data_export.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
@@ -25,8 +26,9 @@ struct DataCommandInput {
   // Allocated pages the opened backup does not hold: they went to another
   // file of a striped backup, or were lost; rows on them are not found.
   uint64_t backupPagesMissing = 0;
+  std::string stripesMissing;  // "stripe 2 of 2 missing", empty when every stripe was given
 };
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code);
 
@@ -39,11 +41,13 @@ DataProgress TerminalProgress(bool results_to_stderr = false);
 // summary, and on stderr each table that is short, skipped or failed.
 // Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
 // an output could not be written, 3 when tables are short or skipped or
-// the backup lacks allocated pages (`backup_pages_missing`, told on stderr).
+// the backup lacks allocated pages (`backup_pages_missing`, told on stderr)
+// or files of its stripes (`stripes_missing`: "stripe 2 of 3 missing").
 // `checks`: the pages read that failed their checksum or torn bits, counted
 // in the summary.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing = 0, bool results_to_stderr = false,
+                  const std::string& stripes_missing = {},
                   const PageCheckFailures* checks = nullptr);
 
 // The deleted rows of each table: "dbo.authors: 3 deleted rows, 120

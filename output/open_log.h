@@ -37,11 +37,16 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
 
 // Where the pages came from, when that is not a plain data file read from
-// byte 0: a backup (its stripe and the allocated pages it lacks) or a data
-// file with bytes before page 0. Nothing for a plain data file.
-//   Backup file: <n> page images[, stripe <k> of <n>][, <m> allocated pages missing]\r\n
+// byte 0: a backup (the set read, its stripes, those not given, and the
+// allocated pages it lacks) or a data file with bytes before page 0.
+// Nothing for a plain data file.
+//   Backup file: <n> page images[, backup set <s> of the <t> in the file]
+//     [, stripe(s) <k>[, <k>...] of <n>][, stripe <j> of <n> missing...]
+//     [, <m> allocated pages missing]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
 void AppendFileLayout(WorkLog& log, const PageStore& store);
+// ", stripes 1, 3 of 3, stripe 2 of 3 missing"; empty for a backup not striped.
+std::string StripesText(const PageStore& store);
 
 // The pages read so far that fail their checksum or torn bits, each named
 // (at most 20), then their count by kind. Nothing when none failed.
