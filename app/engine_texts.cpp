@@ -51,8 +51,8 @@ std::string TableOutcomeText(const TableDataResult& r) {
   switch (OutcomeOf(r)) {
     case TableOutcome::kComplete: break;
     case TableOutcome::kShort:
-      text = "恢复 " + std::to_string(r.stats.rows) + " 行，系统表记录 " +
-             std::to_string(r.catalogRows) + " 行";
+      text = "恢复 " + std::to_string(r.stats.rows) + " 行";
+      if (r.catalogRows) text += "，系统表记录 " + std::to_string(*r.catalogRows) + " 行";
       break;
     case TableOutcome::kSkipped: text = "已跳过（" + TableReasonText(r.error) + "）"; break;
     case TableOutcome::kFailed: text = TableReasonText(r.error); break;
@@ -60,6 +60,9 @@ std::string TableOutcomeText(const TableDataResult& r) {
   }
   if (r.stats.pagesSkipped)
     text += (text.empty() ? "" : "；") + std::to_string(r.stats.pagesSkipped) + " 页无法读取";
+  if (!r.stats.suspectRows.empty())
+    text += (text.empty() ? "" : "；") + std::to_string(r.stats.suspectRows.size()) +
+            " 行可疑，另存于 " + r.suspectTarget;
   if (text.empty()) return {};
   return (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": " + text;
 }

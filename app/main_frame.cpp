@@ -688,7 +688,7 @@ void CMainFrame::OnScanFinished() {
   for (uint32_t id : empty) {
     const TableInfo& table = doc_->Engine().catalog.tables.at(id);
     log_.AppendEntry(table.fullName + ": " + TableReasonText(kNoDataPagesError) + "，系统表记录 " +
-                     std::to_string(table.rowCount) + " 行");
+                     std::to_string(table.rowCount.value_or(0)) + " 行");
   }
   if (empty.empty())
     ShowReport("表数据提取完成");
@@ -813,6 +813,8 @@ void CMainFrame::OnTransferFinished() {
                std::to_string(outcome.rowsMissing) + " 行）";
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
+  if (std::string checks = PageCheckLine(doc_->Engine().Store().CheckFailures()); !checks.empty())
+    log_.AppendEntry(checks);
   AppendTableOutcomes(log_, transfer_results_);
   if (outcome.Complete() && failures.empty() && !transfer_cancel_)
     ShowReport(summary);

@@ -72,6 +72,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
     if (builder_ && setting != VersionSetting::kNone) builder_(engine_, setting);
     deleted_ = CollectDeletedRows(engine_, setting, kDeletedRowsShown);
     AppendFileLayout(log_, engine_.Store());
+    AppendPageChecks(log_, engine_.Store());
     AppendCatalogSummary(log_, engine_.catalog);
     busy_ = false;
     QMetaObject::invokeMethod(this, [this] { emit openFinished(true); }, Qt::QueuedConnection);

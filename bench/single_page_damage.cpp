@@ -32,7 +32,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tollamer;
 
-// Rows per table name as `export-data` printed them ("NAME: N rows").
+// Rows per table name as `export-data` printed them ("NAME: N rows"), the
+// rows kept apart in the table's suspect file (", K suspect rows kept
+// apart": a row whose text/image value a zeroed page took) counted as kept:
+// the row is there, the value it lost is told.
 using TableRows = std::map<std::string, uint64_t>;
 
 // Runs the export of `path` into `out_dir`; the per-table lines of its
@@ -62,6 +65,12 @@ TableRows ExportRows(const std::string& cli, const std::string& path, const std:
     const unsigned long long n = std::strtoull(rest.c_str(), &end, 10);
     if (end == rest.c_str() || std::string(end).rfind(" rows", 0) != 0) continue;
     rows[line.substr(0, colon)] += n;
+    constexpr std::string_view kKept = " suspect rows kept apart";
+    if (const size_t at = rest.find(kKept); at != std::string::npos) {
+      const size_t start = rest.rfind(", ", at);
+      if (start != std::string::npos)
+        rows[line.substr(0, colon)] += std::strtoull(rest.c_str() + start + 2, nullptr, 10);
+    }
   }
   return rows;
 }

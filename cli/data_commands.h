@@ -61,9 +61,12 @@ DataProgress TerminalProgress(bool results_to_stderr = false);
 // an output could not be written, 3 when tables are short or skipped or
 // the backup lacks allocated pages (`backup_pages_missing`, told on stderr)
 // or files of its stripes (`stripes_missing`: "stripe 2 of 3 missing").
+// `checks`: the pages read that failed their checksum or torn bits, counted
+// in the summary.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing = 0, bool results_to_stderr = false,
-                  const std::string& stripes_missing = {});
+                  const std::string& stripes_missing = {},
+                  const PageCheckFailures* checks = nullptr);
 
 // The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
 // candidates rejected" for each table with either, then the totals.

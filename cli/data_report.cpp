@@ -26,8 +26,8 @@ const char* OutcomeName(TableOutcome outcome) {
 
 // The rows the system tables record for the table; nothing when unknown.
 std::optional<uint64_t> ExpectedRows(const TableDataResult& r) { return r.catalogRows; }
-// Rows written that the checks on their page flag as possibly damaged.
-uint64_t SuspectRows(const TableDataResult&) { return 0; }
+// Rows kept apart from the good ones (the table's suspect file or table).
+uint64_t SuspectRows(const TableDataResult& r) { return r.stats.suspectRows.size(); }
 
 std::string Number(std::optional<uint64_t> n) { return n ? std::to_string(*n) : "null"; }
 
@@ -44,8 +44,8 @@ std::vector<std::string> TableReasons(const TableDataResult& r) {
   switch (OutcomeOf(r)) {
     case TableOutcome::kComplete: break;
     case TableOutcome::kShort:
-      reasons.push_back(std::to_string(r.stats.rows) + " of " + std::to_string(r.catalogRows) +
-                        " rows recovered");
+      reasons.push_back(std::to_string(r.stats.rows) + " rows recovered" +
+                        (r.catalogRows ? " of " + std::to_string(*r.catalogRows) + " counted" : ""));
       break;
     case TableOutcome::kSkipped: reasons.push_back("skipped: " + r.error); break;
     case TableOutcome::kFailed: reasons.push_back("failed: " + r.error); break;
@@ -60,6 +60,11 @@ std::vector<std::string> TableReasons(const TableDataResult& r) {
     reasons.push_back(std::to_string(r.stats.pagesUnallocated) + " free pages left out");
   if (r.stats.rowsRejected)
     reasons.push_back(std::to_string(r.stats.rowsRejected) + " rows rejected");
+  if (r.stats.slotsLost)
+    reasons.push_back(std::to_string(r.stats.slotsLost) + " records undecodable");
+  if (!r.stats.suspectRows.empty())
+    reasons.push_back(std::to_string(r.stats.suspectRows.size()) + " suspect rows kept apart" +
+                      (r.suspectTarget.empty() ? "" : " in " + r.suspectTarget));
   return reasons;
 }
 

@@ -62,7 +62,9 @@ int RunDetect(const DetectOptions& options) {
       out += JsonString(JsonKey(tools::KindName(tools::KindAt(i)))) + ": " +
              std::to_string(r.counts[i]);
     }
-    std::printf("%s}}\n", out.c_str());
+    std::printf("%s}, \"pages_failing_checksum\": %llu, \"pages_torn\": %llu}\n", out.c_str(),
+                static_cast<unsigned long long>(r.checksumFails),
+                static_cast<unsigned long long>(r.torn));
   } else {
     const std::string name = platform::Utf8FromPath(platform::PathFromUtf8(options.path).filename());
     std::printf("file:  %s\n", name.c_str());
@@ -75,6 +77,8 @@ int RunDetect(const DetectOptions& options) {
         std::printf(" (%s)", tools::SharePercentText(count(k), r.pages).c_str());
       std::printf("\n");
     }
+    std::printf("%-18s %llu\n", "failing checksum:", static_cast<unsigned long long>(r.checksumFails));
+    std::printf("%-18s %llu\n", "torn:", static_cast<unsigned long long>(r.torn));
   }
   if (!options.mapPath.empty()) {
     std::string error;

@@ -59,7 +59,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
   if (RefuseExisting(existing, options.force)) return kExitUsage;
   report.tables = ImportTables(db, input->version, input->tables, *target, TerminalProgress());
   const int live = ReportResults(report.tables, "imported", input->backupPagesMissing, false,
-                                 input->stripesMissing);
+                                 input->stripesMissing, &db.Store().CheckFailures());
   if (!options.deleted) return live;
   report.deleted = ImportDeletedRows(
       db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},

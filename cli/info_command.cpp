@@ -34,6 +34,9 @@ const char* PageTypeLabel(uint8_t type) {
   return type == 0 ? "unused (zero) page" : "unknown type";
 }
 
+// Failing pages named one by one, at most this many.
+constexpr size_t kPagesNamed = 20;
+
 }  // namespace
 
 int RunInfo(const InfoOptions& options) {
@@ -44,17 +47,22 @@ int RunInfo(const InfoOptions& options) {
     return 1;
 
   std::map<uint8_t, uint64_t> by_type;
+  std::map<PageCheck, uint64_t> by_check;
   uint64_t readable = 0;
   ProgressReporter progress(label);
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
     progress.Fraction(page, store.PageCount());
     ++readable;
     ++by_type[bytes.LeOr<uint8_t>(page_layout::kType)];
+    ++by_check[CheckPage(bytes)];
     return true;
   });
   progress.Done();
   VersionGuess version = DetectServerVersion(store);
   const bool backup = store.Kind() == FileKind::kBackup;
+  // Pages carrying a checksum or torn bits.
+  const uint64_t checked = by_check[PageCheck::kGood] + by_check[PageCheck::kChecksumFails] +
+                           by_check[PageCheck::kTorn];
   const char* kind = backup ? "backup" : "data";
   const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
 
@@ -94,7 +102,11 @@ int RunInfo(const InfoOptions& options) {
       out += (first ? "\"" : ", \"") + std::to_string(type) + "\": " + std::to_string(count);
       first = false;
     }
-    out += "}}\n";
+    const PageCheckFailures& failed = store.CheckFailures();
+    out += "}, \"pages_checked\": " + std::to_string(checked);
+    out += ", \"pages_failing_checksum\": " + std::to_string(failed.Count(PageCheck::kChecksumFails));
+    out += ", \"pages_torn\": " + std::to_string(failed.Count(PageCheck::kTorn));
+    out += "}\n";
     std::fputs(out.c_str(), stdout);
     return 0;
   }
@@ -151,6 +163,22 @@ int RunInfo(const InfoOptions& options) {
     if (version.newerThanKnown)
       std::printf("              newer than the formats this tool knows: read as %s\n",
                   NewestKnownVersionName());
+  }
+  const PageCheckFailures& failed = store.CheckFailures();
+  const size_t bad_sums = failed.Count(PageCheck::kChecksumFails);
+  const size_t torn = failed.Count(PageCheck::kTorn);
+  if (bad_sums + torn == 0) {
+    std::printf("checks:       %llu pages carry a checksum or torn bits, every one agrees\n",
+                static_cast<unsigned long long>(checked));
+  } else {
+    std::printf("checks:       %llu pages carry a checksum or torn bits: %zu fail their checksum, "
+                "%zu are torn\n", static_cast<unsigned long long>(checked), bad_sums, torn);
+    size_t named = 0;
+    for (const auto& [page, check] : failed.Pages()) {
+      if (++named > kPagesNamed) break;
+      std::printf("  page %llu %s\n", static_cast<unsigned long long>(page), PageCheckText(check));
+    }
+    if (named > kPagesNamed) std::printf("  ...\n");
   }
   std::printf("page types:\n");
   for (const auto& [type, count] : by_type)

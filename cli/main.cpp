@@ -193,7 +193,9 @@ int Run(int argc, char** argv) {
   tollamer::cli::ExportDataOptions export_data;
   CLI::App* export_data_cmd = app.add_subcommand(
       "export-data", "Write every recoverable row of each table (or of one) into a CSV file or "
-                     "an INSERT script per table");
+                     "an INSERT script per table; rows of a damaged page (a checksum that fails, "
+                     "torn bits, a damaged slot array) or with a lost text/image value go to "
+                     "<table>.suspect.csv with _page, _slot and _reason, and count as losses");
   AddInputs(export_data_cmd, export_data.files);
   export_data_cmd->add_option("--out", export_data.outDir, "Output folder")->required();
   AddTableChoice(export_data_cmd, export_data.choice);

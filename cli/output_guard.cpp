@@ -5,6 +5,7 @@
 #include "cli/cli_report.h"
 #include "engine/rows/deleted_rows.h"
 #include "output/deleted_export.h"
+#include "output/suspect_rows.h"
 #include "output/safe_file_name.h"
 #include "platform/paths.h"
 
@@ -47,7 +48,10 @@ std::optional<std::string> FirstExistingExportFile(const CMdfDatabase& db,
                                                    const std::string& folder) {
   std::vector<std::string> paths;
   for (const std::optional<std::string>& p : TableDataPaths(db, outputs.tables, format, folder))
-    if (p) paths.push_back(*p);
+    if (p) {
+      paths.push_back(*p);
+      paths.push_back(SuspectFilePath(*p));
+    }
   if (outputs.deleted)
     for (const std::string& name : DeletedNames(db, outputs))
       if (std::optional<std::string> p = PathInFolder(folder, DeletedFileName(name)))
@@ -74,8 +78,8 @@ std::optional<std::string> FirstExistingTargetTable(const CMdfDatabase& db,
                                                     ImportTarget& target) {
   for (uint32_t id : outputs.tables)
     if (auto it = db.catalog.tables.find(id); it != db.catalog.tables.end())
-      if (std::optional<std::string> found = target.ExistingTable(it->second.fullName, false))
-        return found;
+      for (const std::string& name : {it->second.fullName, it->second.fullName + kSuspectTableSuffix})
+        if (std::optional<std::string> found = target.ExistingTable(name, false)) return found;
   if (!outputs.deleted) return std::nullopt;
   for (const std::string& name : DeletedNames(db, outputs))
     if (std::optional<std::string> found = target.ExistingTable(name + kDeletedTableSuffix, false))

@@ -239,10 +239,11 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
     Write(page_text);
   }
   if (*format == RowFormat::kJsonArray) Write(count == 0 ? "]\n" : "\n]\n");
-  const uint64_t catalog_rows = table->rowCount;
+  const std::optional<uint64_t> catalog_rows = table->rowCount;
   if (*format == RowFormat::kJsonObject) {
     std::string page = options.all ? "null" : std::to_string(options.page);
-    Write("],\"catalog_row_count\":" + std::to_string(catalog_rows) + ",\"page\":" + page +
+    Write("],\"catalog_row_count\":" +
+          (catalog_rows ? std::to_string(*catalog_rows) : std::string("null")) + ",\"page\":" + page +
           ",\"page_count\":" + std::to_string(page_count) + ",\"row_count\":" +
           std::to_string(count) + "}\n");
   } else if (options.all) {
@@ -255,7 +256,7 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
   // Every row was asked for: fewer than the catalog counts is a loss.
   if (options.all && count < catalog_rows) {
     Error("incomplete: %s: %llu of %llu rows recovered\n", table->fullName.c_str(),
-          static_cast<unsigned long long>(count), static_cast<unsigned long long>(catalog_rows));
+          static_cast<unsigned long long>(count), static_cast<unsigned long long>(*catalog_rows));
     return kExitLosses;
   }
   return kExitComplete;

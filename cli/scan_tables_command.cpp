@@ -70,7 +70,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   for (uint32_t id : empty) {
     const TableInfo& table = db.catalog.tables.at(id);
     Error("%s: no data pages found (%llu rows in the catalog)\n",
-                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
+                 table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount.value_or(0)));
   }
   if (!empty.empty()) {
     Error("incomplete: %s without data pages\n", Counted(empty.size(), "table", "tables").c_str());

@@ -1,8 +1,12 @@
 #include "output/data_export.h"
 
+#include <filesystem>
+
 #include "output/csv_format.h"
+#include "platform/file.h"
 #include "output/safe_file_name.h"
 #include "output/sql_insert.h"
+#include "output/suspect_rows.h"
 #include "output/table_export.h"
 
 namespace tollamer {
@@ -99,8 +103,16 @@ const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
     result_.error = kNoDataPagesError;
   } else if (!out_->Commit()) {
     result_.error = kWriteFailedError + out_->Error();
+  } else if (!stats.suspectRows.empty() && result_.target != platform::kStandardOutputName) {
+    result_.suspectTarget = SuspectFilePath(result_.target);
+    result_.ok = WriteSuspectCsv(*table_, stats.suspectRows, result_.suspectTarget, result_.error);
   } else {
     result_.ok = true;
+    // A suspect file of an earlier run (replaced with --force) would tell
+    // of rows this run did not keep apart.
+    std::error_code ignored;
+    if (result_.target != platform::kStandardOutputName)
+      std::filesystem::remove(SuspectFilePath(result_.target), ignored);
   }
   return result_;
 }

@@ -25,10 +25,11 @@ struct TableDataResult {
   uint32_t tableId = 0;
   std::string tableName;  // the catalog's full name
   std::string target;     // the file written, or the table created
+  std::string suspectTarget;  // where the suspect rows went; empty when none came
   bool ok = false;
   bool skipped = false;   // nothing written: no columns or no data pages known
   std::string error;      // why the table failed or was skipped
-  uint64_t catalogRows = 0;  // the row count the system tables record
+  std::optional<uint64_t> catalogRows;  // the row count the system tables record
   bool columnsInferred = false;  // written in placeholder columns: the definitions are lost
   TypedTableStats stats;
 };

@@ -2,10 +2,22 @@
 
 namespace tollamer {
 
+uint64_t RowsShort(const TableDataResult& r) {
+  return r.stats.rows < r.catalogRows ? *r.catalogRows - r.stats.rows : 0;
+}
+
+bool PagesLost(const TableDataResult& r) {
+  return r.stats.pagesSkipped != 0 || r.stats.slotsLost != 0 || r.stats.rowsRejected != 0;
+}
+
 TableOutcome OutcomeOf(const TableDataResult& r) {
   if (r.skipped) return TableOutcome::kSkipped;
   if (!r.ok) return TableOutcome::kFailed;
-  if (r.stats.rows < r.catalogRows) return TableOutcome::kShort;
+  // The pages judge: a page not read, a slot not decoded or a row kept
+  // apart is a loss whatever the catalog counts; a count above the rows
+  // read is one more witness.
+  if (RowsShort(r) != 0 || PagesLost(r) || !r.stats.suspectRows.empty())
+    return TableOutcome::kShort;
   if (r.columnsInferred) return TableOutcome::kInferred;
   return TableOutcome::kComplete;
 }
@@ -18,7 +30,8 @@ DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results) {
       case TableOutcome::kComplete: ++out.complete; break;
       case TableOutcome::kShort:
         ++out.shortTables;
-        out.rowsMissing += r.catalogRows - r.stats.rows;
+        out.rowsMissing += RowsShort(r);
+        out.rowsSuspect += r.stats.suspectRows.size();
         break;
       case TableOutcome::kSkipped: ++out.skipped; break;
       case TableOutcome::kFailed: ++out.failed; break;
@@ -32,9 +45,21 @@ std::string OutcomeLine(const TableDataResult& r) {
   const std::string name = r.tableName.empty() ? std::to_string(r.tableId) : r.tableName;
   switch (OutcomeOf(r)) {
     case TableOutcome::kComplete: return {};
-    case TableOutcome::kShort:
-      return name + ": " + std::to_string(r.stats.rows) + " of " + std::to_string(r.catalogRows) +
-             " rows recovered";
+    case TableOutcome::kShort: {
+      std::string line = name + ": " + std::to_string(r.stats.rows) + " rows recovered";
+      if (r.catalogRows) line += " of " + std::to_string(*r.catalogRows) + " counted";
+      std::string lost;
+      auto add = [&lost](uint64_t n, const char* what) {
+        if (n) lost += (lost.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+      };
+      const std::string kept = r.suspectTarget.empty() ? std::string("suspect rows left out")
+                                                       : "suspect rows kept apart in " + r.suspectTarget;
+      add(r.stats.suspectRows.size(), kept.c_str());
+      add(r.stats.pagesSkipped, "pages unreadable");
+      add(r.stats.slotsLost, "records undecodable");
+      add(r.stats.rowsRejected, "rows rejected");
+      return lost.empty() ? line : line + " (" + lost + ")";
+    }
     case TableOutcome::kSkipped: return name + ": skipped (" + r.error + ")";
     case TableOutcome::kFailed: return name + ": failed (" + r.error + ")";
     case TableOutcome::kInferred:
@@ -42,6 +67,14 @@ std::string OutcomeLine(const TableDataResult& r) {
                     "columns";
   }
   return {};
+}
+
+std::string PageCheckLine(const PageCheckFailures& checks) {
+  const size_t sums = checks.Count(PageCheck::kChecksumFails);
+  const size_t torn = checks.Count(PageCheck::kTorn);
+  if (sums + torn == 0) return {};
+  return std::to_string(sums) + " page(s) read fail their checksum, " + std::to_string(torn) +
+         " torn";
 }
 
 }  // namespace tollamer

@@ -1,8 +1,9 @@
-// How complete an export or import of table rows came out, judged against
-// the catalog: a table is short when fewer rows came out than the system
-// tables record for it, skipped when nothing could be written for it (no
-// columns or no data pages known), failed when its output could not be
-// written.
+// How complete an export or import of table rows came out, judged from the
+// pages: a table is short when a page of its list could not be read, a
+// slot not decoded, a row was kept apart as suspect, or fewer rows came
+// out than the system tables record for it; skipped when nothing could be
+// written for it (no columns or no data pages known), failed when its
+// output could not be written.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pagestore/page_check.h"
 #include "output/data_export.h"
 
 namespace tollamer {
@@ -28,14 +30,18 @@ struct DataOutcome {
   size_t inferred = 0;
   uint64_t rows = 0;         // rows written
   uint64_t rowsMissing = 0;  // catalog rows that did not come out (short tables)
+  uint64_t rowsSuspect = 0;  // rows kept apart from the good ones (suspect_rows.h)
 
   bool Complete() const { return shortTables == 0 && skipped == 0 && failed == 0 && inferred == 0; }
 };
 
 DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results);
 
-// "dbo.publishers: 3 of 8 rows" (short), "dbo.titles: skipped (no columns
+// "dbo.publishers: 3 rows recovered of 8 counted (2 pages unreadable)" (short), "dbo.titles: skipped (no columns
 // known)", "dbo.sales: failed (...)"; empty for a complete table.
 std::string OutcomeLine(const TableDataResult& result);
+
+// "2 page(s) read fail their checksum, 0 torn"; empty when none failed.
+std::string PageCheckLine(const PageCheckFailures& checks);
 
 }  // namespace tollamer

@@ -3,6 +3,7 @@
 #include "engine/rows/typed_rows.h"
 #include "output/postgres_target.h"
 #include "output/sqlite_target.h"
+#include "output/suspect_rows.h"
 
 namespace tollamer {
 
@@ -104,6 +105,9 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
       } else if (!target.EndTable()) {
         result.error = target.Error();
         target.AbortTable();
+      } else if (!result.stats.suspectRows.empty()) {
+        result.ok = ImportSuspectRows(table, result.stats.suspectRows, target,
+                                      result.suspectTarget, result.error);
       } else {
         result.ok = true;
       }

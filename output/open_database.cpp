@@ -32,6 +32,7 @@ VersionSetting ChooseVersion(const VersionRequest& request, const PageStore& sto
 CatalogOpenResult ReadCatalog(CMdfDatabase& db, VersionSetting setting, WorkLog& log) {
   CatalogOpenResult result = OpenCatalog(db, setting);
   AppendFileLayout(log, db.Store());
+  AppendPageChecks(log, db.Store());
   AppendCatalogSummary(log, db.catalog);
   return result;
 }

@@ -1,5 +1,7 @@
 #include "output/open_log.h"
 
+#include <map>
+
 #include "engine/pagestore/backup_coverage.h"
 
 namespace tollamer {
@@ -9,8 +11,9 @@ constexpr auto kPauseAfterStart = std::chrono::milliseconds(150);
 constexpr auto kPauseAfterFile = std::chrono::milliseconds(100);
 }  // namespace
 
-std::string RecordCountText(uint64_t row_count) {
-  return std::to_string(row_count) + (row_count < 2 ? " Record)" : " Records)");
+std::string RecordCountText(std::optional<uint64_t> row_count) {
+  if (!row_count) return "? Records)";
+  return std::to_string(*row_count) + (*row_count < 2 ? " Record)" : " Records)");
 }
 
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
@@ -49,6 +52,21 @@ void AppendFileLayout(WorkLog& log, const PageStore& store) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +
                ": the bytes before it are not read\r\n");
   }
+}
+
+void AppendPageChecks(WorkLog& log, const PageStore& store) {
+  constexpr size_t kPagesNamed = 20;
+  const std::map<uint64_t, PageCheck> failed = store.CheckFailures().Pages();
+  if (failed.empty()) return;
+  size_t named = 0;
+  size_t sums = 0;
+  for (const auto& [page, check] : failed) {
+    sums += check == PageCheck::kChecksumFails;
+    if (named++ < kPagesNamed)
+      log.Append("Page " + std::to_string(page) + " " + PageCheckText(check) + "\r\n");
+  }
+  log.Append(std::to_string(sums) + " page(s) fail their checksum, " +
+             std::to_string(failed.size() - sums) + " torn\r\n");
 }
 
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {

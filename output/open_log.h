@@ -28,8 +28,9 @@ namespace tollamer {
 // empty for no pause.
 using LogPause = std::function<void(std::chrono::milliseconds)>;
 
-// The row count and its closing word: "0 Record)", "1 Record)", "15 Records)".
-std::string RecordCountText(uint64_t row_count);
+// The row count and its closing word: "0 Record)", "1 Record)", "15 Records)",
+// "? Records)" when the file no longer holds the count.
+std::string RecordCountText(std::optional<uint64_t> row_count);
 
 // The entries written when a file is loaded, before its catalog is read.
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
@@ -46,6 +47,12 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
 void AppendFileLayout(WorkLog& log, const PageStore& store);
 // ", stripes 1, 3 of 3, stripe 2 of 3 missing"; empty for a backup not striped.
 std::string StripesText(const PageStore& store);
+
+// The pages read so far that fail their checksum or torn bits, each named
+// (at most 20), then their count by kind. Nothing when none failed.
+//   Page <n> fails its checksum\r\n   Page <n> torn\r\n
+//   <c> page(s) fail their checksum, <t> torn\r\n
+void AppendPageChecks(WorkLog& log, const PageStore& store);
 
 // The table count line and one line per table with its row count.
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_layout.h"
 #include "platform/block_devices.h"
 #include "tools/block_reader.h"
@@ -81,6 +82,9 @@ DetectionResult DetectPages(const platform::ReadOnlyFile& source,
     ByteView page = reader.Get(i * kPageSize, kPageSize);
     PageKind kind = page.size() == kPageSize ? ClassifyPage(page) : PageKind::kErr;
     ++result.counts[KindIndex(kind)];
+    const PageCheck check = CheckPage(page);
+    result.checksumFails += check == PageCheck::kChecksumFails;
+    result.torn += check == PageCheck::kTorn;
     map.Add(kind);
     ++result.pagesScanned;
   }

@@ -31,6 +31,8 @@ struct DetectionResult {
   uint64_t pagesScanned = 0;  // fewer than pages after a stop
   bool stopped = false;
   KindCounts counts{};
+  uint64_t checksumFails = 0;  // pages whose checksum is not the one their bytes give
+  uint64_t torn = 0;           // pages whose torn bits show a sector not written
   PageMap map;
 };
 

@@ -141,7 +141,9 @@ struct TableConstraints {
 struct TableInfo {
   uint32_t id = 0;
   std::string fullName;   // owner "." name, for example dbo.Orders
-  uint64_t rowCount = 0;  // as recorded by the system tables
+  // As recorded by the system tables; nothing when the file no longer
+  // holds the count.
+  std::optional<uint64_t> rowCount;
   std::map<uint16_t, ColumnInfo> columns;  // by ascending column id
   PhysicalLayout2005 physicalLayout2005;   // SQL 2005/2008 files only
   // The column rows were lost: the columns are placeholders read off the

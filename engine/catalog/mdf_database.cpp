@@ -5,7 +5,7 @@ namespace tollamer {
 std::vector<uint32_t> TablesWithoutDataPages(const CMdfDatabase& db) {
   std::vector<uint32_t> ids;
   for (const auto& [id, table] : db.catalog.tables) {
-    if (table.rowCount == 0) continue;
+    if (table.rowCount.value_or(0) == 0) continue;
     auto list = db.dataPageLists.find(id);
     if (list == db.dataPageLists.end() || list->second.empty()) ids.push_back(id);
   }

@@ -53,6 +53,7 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   refused_file_id_ = 0;
   last_error_.clear();
   last_open_error_ = platform::OpenError::kNone;
+  checks_->Clear();
   if (paths.empty()) return false;
 
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -206,6 +207,7 @@ std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
   if (!at) return std::nullopt;
   Page page = Page::ForOverwrite();
   if (ReadAt(*at, page.bytes()) != kPageSize) return std::nullopt;
+  Check(page_number, page.view());
   return page;
 }
 
@@ -241,6 +243,8 @@ size_t PageStore::ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t>
     if (run == 0 || !at) break;
     size_t bytes = static_cast<size_t>(run) * kPageSize;
     size_t got = ReadAt(*at, out.subspan(done * kPageSize, bytes)) / kPageSize;
+    for (size_t k = 0; k < got; ++k)
+      Check(first + done + k, ByteView(out.data() + (done + k) * kPageSize, kPageSize));
     done += got;
     if (got < run) break;
   }

@@ -14,6 +14,7 @@
 
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page.h"
+#include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_map.h"
 #include "engine/pagestore/backup_media.h"
@@ -118,6 +119,15 @@ class PageStore {
   // whole pages arrived before the first one that did not.
   size_t ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const;
 
+  // Every page ReadRawPage, ReadPage and ReadPageBlock hand out is checked
+  // against its checksum or torn bits (page_check.h); the pages that fail
+  // are kept here until the next open.
+  const PageCheckFailures& CheckFailures() const { return *checks_; }
+  // The failing verdict of a page read before; kGood when it did not fail.
+  PageCheck CheckOf(uint64_t page_number) const { return checks_->Of(page_number); }
+  // Checking on (the default) or off, to measure what it costs.
+  void SetChecking(bool on) { checking_ = on; }
+
  private:
   std::optional<PageLocation> PagePosition(uint64_t page_number) const {
     return IsOpen() ? map_.Locate(page_number) : std::nullopt;
@@ -128,6 +138,9 @@ class PageStore {
   bool Refuse(OpenRefusal refusal, std::string why);
   bool OpenBackups(const StoreOpenOptions& options);
   bool OpenDataFile();
+  void Check(uint64_t page_number, ByteView raw) const {
+    if (checking_) checks_->Note(page_number, CheckPage(raw));
+  }
 
   EngineMessages& messages_;
   std::vector<StoreSource> sources_;
@@ -140,6 +153,8 @@ class PageStore {
   uint16_t refused_file_id_ = 0;
   std::string last_error_;
   platform::OpenError last_open_error_ = platform::OpenError::kNone;
+  std::unique_ptr<PageCheckFailures> checks_ = std::make_unique<PageCheckFailures>();
+  bool checking_ = true;
 };
 
 // Calls `visit(page_number, raw_page_bytes)` for every whole page in

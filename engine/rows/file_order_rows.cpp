@@ -43,7 +43,7 @@ struct WalkEntry {
 struct Piece {
   size_t table = 0;
   TableRowsPiece rows;
-  uint64_t pagesSkipped = 0, rowsRead = 0, rowsRejected = 0;
+  TypedTableStats stats;  // pagesSkipped, rows, rowsRejected, slotsLost, suspectRows
   RecordingMessages messages;
 };
 
@@ -121,10 +121,11 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
               const TableRecordWalk& walk = *table.rows->walk;
               const RecordVisitor on_record = [&](const TableRecord& record) {
                 if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
-                  ++piece.rowsRejected;
+                  ++piece.stats.rowsRejected;
                   return true;
                 }
-                ++piece.rowsRead;
+                if (KeepApart(walk.Table(), record, values, piece.stats.suspectRows)) return true;
+                ++piece.stats.rows;
                 ++piece.rows.batch.rowCount;
                 if (table.format)
                   table.format(values, piece.rows.batch.text);
@@ -132,9 +133,10 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
                   piece.rows.values.push_back(std::move(values));
                 return true;
               };
-              if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record) ==
+              if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record,
+                                         &piece.stats.slotsLost) ==
                                TableRecordWalk::PageWalk::kSkipped)
-                ++piece.pagesSkipped;
+                ++piece.stats.pagesSkipped;
             }
             return true;
           });
@@ -147,9 +149,7 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
         for (Piece& piece : work.pieces) {
           PreparedRows& rows = *tables[piece.table].rows;
           piece.messages.Replay(rows.said);
-          rows.stats.pagesSkipped += piece.pagesSkipped;
-          rows.stats.rows += piece.rowsRead;
-          rows.stats.rowsRejected += piece.rowsRejected;
+          rows.stats.Add(std::move(piece.stats));
           if (!take(piece.table, piece.rows)) return false;
         }
         if (progress) progress(starts[b + 1], total);

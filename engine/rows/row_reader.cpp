@@ -2,6 +2,7 @@
 
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/pagestore/page_list_reader.h"
+#include "engine/rows/page_suspicion.h"
 #include "engine/rows/row_reader_pages.h"
 
 namespace tollamer {
@@ -45,18 +46,23 @@ const DataPageList* TableRecordWalk::FindPages() {
 
 TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page_number,
                                                     EngineMessages& messages,
-                                                    const RecordVisitor& visit) const {
+                                                    const RecordVisitor& visit,
+                                                    uint64_t* slots_lost) const {
   std::optional<PageHeader> header = PageHeader::Decode(page);
   if (!header || !profile_->AcceptDataPage(*header)) return PageWalk::kSkipped;
+  const PageCheck check = db_->Store().CheckOf(page_number);
+  PageWalkNotes notes;
+  notes.suspect = PageHeaderSuspicion(*db_, *profile_, *table_, *header, page_number, check);
+  notes.checkValues = !CheckVouches(*header, check);
   std::optional<PageCompression> compression;
   if (profile_->Records().compressedRecords) {
     compression = ReadPageCompression(page, *table_, messages);
     if (!compression) return PageWalk::kSkipped;
   }
-  return WalkPageRecords(page, page_number, *profile_, *table_, plan_,
-                         compression ? &*compression : nullptr, visit)
-             ? PageWalk::kWalked
-             : PageWalk::kStopped;
+  const bool walked = WalkPageRecords(page, page_number, *profile_, *table_, plan_,
+                                      compression ? &*compression : nullptr, notes, visit);
+  if (slots_lost) *slots_lost += notes.slotsLost;
+  return walked ? PageWalk::kWalked : PageWalk::kStopped;
 }
 
 bool TableRecordWalk::WalkPages(std::span<const uint64_t> pages,

@@ -37,6 +37,8 @@ struct TableRecord {
   const PageCompression* compression = nullptr;  // compressed records only
   RecordFrame frame;                // FixedVar records only
   std::vector<CellLocation> cells;  // FixedVar records: one per table column
+  // Why the row is not to be trusted (page_suspicion.h); null when sound.
+  const char* suspect = nullptr;
 
   // The page from the record's offset on.
   ByteView Record() const { return page.From(recordOffset); }
@@ -83,8 +85,11 @@ class TableRecordWalk {
   // when it is not an accepted data page of the version. Messages go to
   // `messages`, so that pages can be walked on several threads at once,
   // each with its own.
+  // `slots_lost`, when given, counts the slots whose records could not be
+  // decoded; rows of a page that fails its check (page_check.h), names
+  // another page or owner, or is damaged come marked suspect.
   PageWalk WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
-                    const RecordVisitor& visit) const;
+                    const RecordVisitor& visit, uint64_t* slots_lost = nullptr) const;
   const PageStore& Store() const { return db_->Store(); }
 
  private:

@@ -1,9 +1,12 @@
 #include "engine/rows/row_reader_pages.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/rows/cd_record_layout.h"
 #include "engine/rows/grid_page.h"
+#include "engine/rows/leftover_checks.h"
+#include "engine/rows/page_suspicion.h"
 #include "engine/pagestore/record_layout.h"
 
 namespace tollamer {
@@ -49,12 +52,34 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
   return compression;
 }
 
+namespace {
+
+// A slot whose record is to be visited, as the check of the page found it.
+struct SlotRecord {
+  uint16_t slot = 0;
+  uint16_t offset = 0;
+  bool compressed = false;
+  RecordFrame frame;
+};
+
+// Where a FixedVar record's bytes end, relative to its start (a versioning
+// tag after them not counted).
+size_t RecordEnd(ByteView record, const RecordFrame& frame, uint8_t status) {
+  if ((status & kStatusVariableColumns) == 0 || frame.variableCount == 0)
+    return size_t{frame.fixedEnd} + kColumnCountSize + frame.nullBitmapSize;
+  return VariableEndOffset(record, frame, frame.variableCount).value_or(0) & kEndOffsetMask;
+}
+
+}  // namespace
+
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const PageCompression* compression, const RecordVisitor& visit) {
+                     const PageCompression* compression, PageWalkNotes& notes,
+                     const RecordVisitor& visit) {
   const RecordTraits& traits = profile.Records();
   const bool from_types = traits.columnLayout == ColumnLayout::kFromTypes;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
+  const size_t free_data = page.LeOr<uint16_t>(page_layout::kFreeData);
   const size_t table_columns = table.columns.size();
   // Where the file records the physical layout, a record holds at most its
   // columns, dropped ones included (and a uniquifier), and fewer when it was
@@ -62,45 +87,81 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& p
   const PhysicalLayout2005& physical = table.physicalLayout2005;
   const size_t physical_columns =
       physical.known ? physical.columns.size() + physical.hidden.size() : 0;
-  TableRecord r;  // one for the page, so that its cell list is allocated once
+  // Every slot is checked before any row is handed out, so that a page
+  // whose slot array or records are damaged gives all its rows as suspect.
+  const char* damage = nullptr;
+  std::vector<SlotRecord> records;
+  records.reserve(std::min(slot_count, page_layout::kMaxSlots));
+  if (slot_count > page_layout::kMaxSlots || free_data > page_layout::kPageSize - 2 * slot_count)
+    damage = suspect_reason::kSlotArray;
   for (size_t slot = 0; slot < slot_count && slot < page_layout::kMaxSlots; ++slot) {
     std::optional<uint16_t> offset = SlotOffset(page, slot);
     if (!offset) break;
-    if (!profile.AcceptSlotOffset(*offset)) continue;
+    if (*offset == 0) continue;  // an emptied slot
+    if (!profile.AcceptSlotOffset(*offset) || *offset < page_layout::kHeaderSize ||
+        *offset >= free_data) {
+      damage = suspect_reason::kSlotArray;
+      ++notes.slotsLost;
+      continue;
+    }
     ByteView record = page.From(*offset);
-    std::optional<uint8_t> status = record.U8(kStatusA);
-    if (!status) continue;
-
-    r.pageNumber = page_number;
-    r.slot = static_cast<uint16_t>(slot);
-    r.page = page;
-    r.recordOffset = *offset;
-    if (traits.compressedRecords && IsCompressedStatus(*status)) {
-      r.compressed = true;
-      r.compression = compression;
-      r.cells.clear();
-      if (!visit(r)) return false;
+    const uint8_t status = record.LeOr<uint8_t>(kStatusA);
+    if (traits.compressedRecords && IsCompressedStatus(status)) {
+      records.push_back({static_cast<uint16_t>(slot), *offset, true, {}});
       continue;
     }
     // Forwarding stubs, index and ghost records hold no row of their own; a
     // forwarded record is read where it lies, its stub skipped, so each row
     // comes once.
-    if (!IsRowStatus(*status)) continue;
+    if (!IsRowStatus(status)) continue;
     std::optional<uint16_t> fixed_end = record.U16(kFixedEnd);
-    if (!fixed_end || size_t{*offset} + *fixed_end > kRecordLimit) continue;
-    std::optional<RecordFrame> frame = ReadRecordFrame(record);
-    if (!frame) continue;
-    if (traits.columnCountEndsPage && physical.known) {
-      if (frame->columnCount == 0 || frame->columnCount > physical_columns + 1) break;
-    } else if (traits.columnCountEndsPage && std::abs(static_cast<long>(frame->columnCount) -
-                                  static_cast<long>(table_columns)) > 1) {
-      break;  // the rest of this page is not read
+    std::optional<RecordFrame> frame;
+    if (fixed_end && size_t{*offset} + *fixed_end <= kRecordLimit) frame = ReadRecordFrame(record);
+    if (!frame) {
+      damage = suspect_reason::kRecord;
+      ++notes.slotsLost;
+      continue;
     }
-    r.compressed = false;
+    // A record running past the page's records is read as far as the
+    // page goes, its row suspect.
+    if (*offset + RecordEnd(record, *frame, status) > free_data) damage = suspect_reason::kRecord;
+    const bool count_fits =
+        !traits.columnCountEndsPage ||
+        (physical.known ? frame->columnCount != 0 && frame->columnCount <= physical_columns + 1
+                        : std::abs(static_cast<long>(frame->columnCount) -
+                                   static_cast<long>(table_columns)) <= 1);
+    if (!count_fits) {
+      // The rest of this page is not read.
+      damage = suspect_reason::kRecord;
+      notes.slotsLost += slot_count - slot;
+      break;
+    }
+    records.push_back({static_cast<uint16_t>(slot), *offset, false, *frame});
+  }
+  if (!notes.suspect) notes.suspect = damage;
+
+  TableRecord r;  // one for the page, so that its cell list is allocated once
+  r.pageNumber = page_number;
+  r.page = page;
+  for (const SlotRecord& s : records) {
+    r.slot = s.slot;
+    r.recordOffset = s.offset;
+    r.suspect = notes.suspect;
+    r.compressed = s.compressed;
+    if (s.compressed) {
+      r.compression = compression;
+      r.cells.clear();
+      if (!visit(r)) return false;
+      continue;
+    }
     r.compression = nullptr;
-    r.frame = *frame;
-    if (from_types) LocateCells2005(plan, record, *frame, *offset, r.cells);
-    else LocateCells2000(plan, record, *frame, *offset, r.cells);
+    r.frame = s.frame;
+    ByteView record = page.From(s.offset);
+    if (from_types) LocateCells2005(plan, record, s.frame, s.offset, r.cells);
+    else LocateCells2000(plan, record, s.frame, s.offset, r.cells);
+    if (!r.suspect && notes.checkValues &&
+        !LeftoverCellsValid(plan, record, r.cells, traits.offRowValues))
+      r.suspect = suspect_reason::kValue;
     if (!visit(r)) return false;
   }
   return true;

@@ -28,10 +28,24 @@ const DataPageList* FindDataPageList(CMdfDatabase& db, const FormatProfile& prof
 std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInfo& table,
                                                    EngineMessages& messages);
 
-// Visits the records of one repaired, accepted data page. Returns false
-// when the visitor stopped.
+// What the walk of one page learns beyond its records.
+struct PageWalkNotes {
+  // In: why the page's header makes its rows suspect (page_suspicion.h).
+  // Out: also damage found in its slot array or records.
+  const char* suspect = nullptr;
+  bool checkValues = true;  // in: check each row's values against their types
+  uint64_t slotsLost = 0;   // out: slots whose record could not be decoded
+};
+
+// Visits the records of one repaired, accepted data page, every slot
+// checked first: a slot offset outside the records' room or a record
+// whose frame cannot be read marks every row of the page suspect
+// (TableRecord::suspect) and loses that slot, a record running past the
+// page's free data marks them suspect; a row whose values its types
+// cannot hold is suspect on its own. Returns false when the visitor stopped.
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const PageCompression* compression, const RecordVisitor& visit);
+                     const PageCompression* compression, PageWalkNotes& notes,
+                     const RecordVisitor& visit);
 
 }  // namespace tollamer

@@ -200,19 +200,22 @@ size_t FixedSize(const ColumnInfo& c) {
 // The stored bytes of a text, ntext or image value (lob_layout.h): through
 // its 16-byte text pointer, through its root kept in the row, or the value
 // itself kept in the row ('text in row'). ntext comes back as UTF-8.
+// `*readable` is false when a value kept outside the row could not be read.
 std::string LargeValueBytes(const PageStore& store, const RecordTraits& traits, ByteView bytes,
-                            bool complex, bool unicode) {
+                            bool complex, bool unicode, bool* readable) {
   namespace lob = lob_layout;
   std::string value;
+  *readable = true;
   std::optional<TextPointer> p = DecodeTextPointer(bytes);
   if (p && bytes.size() == lob::kTextPointerSize && p->fileId == lob::kPrimaryFileId) {
     if (p->pageId != 0)
-      ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
+      *readable =
+          ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
     return value;
   }
   if (complex && bytes.size() >= lob::kInRowRootMinSize &&
       (bytes.size() - lob::kInRowHeaderSize) % lob::kRootLinkSize == 0) {
-    ReadOverflowValue(store, bytes, value_type::kVarBinary, value);
+    *readable = ReadOverflowValue(store, bytes, value_type::kVarBinary, value);
   } else {
     value.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
@@ -229,18 +232,25 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
   if (cell.complex && !traits.offRowValues &&
       (c.xtype == vt::kVarChar || c.xtype == vt::kVarBinary))
     return WithSource(TypedValue::Text({}), ValueSource::kUnreadable);
+  bool lost = false;
   auto overflow = [&](uint8_t as_type) {
     std::string v;
-    ReadOverflowValue(store, bytes, as_type, v);
+    lost = !ReadOverflowValue(store, bytes, as_type, v);
+    return v;
+  };
+  // An off-row value not read whole is no value of the file's.
+  auto off_row_value = [&](TypedValue v) {
+    if (lost) v.source = ValueSource::kUnreadable;
     return v;
   };
   switch (c.xtype) {
     case vt::kVarChar:
       if (off_row)
-        return TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage));
+        return off_row_value(
+            TypedValue::Text(NarrowToUtf8(ToView(overflow(value_type::kVarChar)), c.codePage)));
       return TypedValue::Text(NarrowToUtf8(bytes, c.codePage));
     case vt::kNVarChar:
-      if (off_row) return TypedValue::Text(overflow(value_type::kNVarChar));
+      if (off_row) return off_row_value(TypedValue::Text(overflow(value_type::kNVarChar)));
       return TypedValue::Text(platform::Utf16LeToUtf8(bytes.span()));
     case vt::kXml: {
       std::string stored;
@@ -251,19 +261,28 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
       }
       std::string text;
       if (!tokens.empty()) DecodeXmlValue(tokens, text);
-      return TypedValue::Text(std::move(text));
+      return off_row_value(TypedValue::Text(std::move(text)));
     }
     case vt::kText:
     case vt::kNText: {
-      std::string v = LargeValueBytes(store, traits, bytes, cell.complex, c.xtype == vt::kNText);
-      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
-                                                   : std::move(v));
+      bool readable = true;
+      std::string v =
+          LargeValueBytes(store, traits, bytes, cell.complex, c.xtype == vt::kNText, &readable);
+      TypedValue t = TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
+                                                           : std::move(v));
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
     }
-    case vt::kImage:
-      return TypedValue::Bytes(ToVector(LargeValueBytes(store, traits, bytes, cell.complex, false)));
+    case vt::kImage: {
+      bool readable = true;
+      TypedValue t = TypedValue::Bytes(
+          ToVector(LargeValueBytes(store, traits, bytes, cell.complex, false, &readable)));
+      if (!readable) t.source = ValueSource::kUnreadable;
+      return t;
+    }
     case vt::kVarBinary:
     case vt::kClr:
-      if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));
+      if (off_row) return off_row_value(TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary))));
       return TypedValue::Bytes(ToVector(bytes));
     default:  // sql_variant and unknown types: not decoded
       return Unreadable();

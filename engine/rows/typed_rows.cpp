@@ -6,6 +6,7 @@
 
 #include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/ordered_batches.h"
+#include "engine/rows/page_suspicion.h"
 
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
@@ -34,6 +35,36 @@ const DataPageList* StartWalk(CMdfDatabase& db, VersionSetting version, uint32_t
 
 }  // namespace
 
+void TypedTableStats::Add(TypedTableStats&& part) {
+  pagesSkipped += part.pagesSkipped;
+  rows += part.rows;
+  rowsRejected += part.rowsRejected;
+  slotsLost += part.slotsLost;
+  for (SuspectRow& row : part.suspectRows) suspectRows.push_back(std::move(row));
+}
+
+bool KeepApart(const TableInfo& table, const TableRecord& record, std::vector<TypedValue>& values,
+               std::vector<SuspectRow>& suspect) {
+  const char* reason = record.suspect;
+  if (!reason && std::none_of(values.begin(), values.end(), [](const TypedValue& v) {
+        return v.source == ValueSource::kUnreadable;
+      }))
+    return false;
+  size_t i = 0;
+  for (const auto& [colid, column] : table.columns) {
+    if (i >= values.size()) break;
+    TypedValue& v = values[i++];
+    // sql_variant values are not decoded: no loss of the file's.
+    if (v.source != ValueSource::kUnreadable || column.xtype == value_type::kSqlVariant) continue;
+    v = TypedValue::Null();
+    v.source = ValueSource::kUnreadable;
+    if (!reason) reason = suspect_reason::kLostValue;
+  }
+  if (!reason) return false;
+  suspect.push_back({values, record.pageNumber, record.slot, reason});
+  return true;
+}
+
 bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                      const TypedRowVisitor& visit, TypedTableStats& stats,
                      const PageProgress& progress) {
@@ -49,6 +80,7 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
       ++stats.rowsRejected;
       return true;
     }
+    if (KeepApart(walk->Table(), record, values, stats.suspectRows)) return true;
     ++stats.rows;
     if (!visit(values)) {
       stopped = true;
@@ -75,8 +107,8 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
       continue;
     }
     std::optional<Page> page = db.Store().ReadPage(page_number);
-    if (!page || walk->WalkPage(page->view(), page_number, db.Messages(), on_record) ==
-                     PageWalk::kSkipped)
+    if (!page || walk->WalkPage(page->view(), page_number, db.Messages(), on_record,
+                                &stats.slotsLost) == PageWalk::kSkipped)
       ++stats.pagesSkipped;
     if (progress) progress(done, pages.size());
     if (stopped) return false;
@@ -157,14 +189,16 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
               ++work.stats.rowsRejected;
               return true;
             }
+            if (KeepApart(walk->Table(), record, state->values, work.stats.suspectRows))
+              return true;
             ++work.stats.rows;
             ++work.out.rowCount;
             format(state->values, work.out.text);
             return true;
           };
           state->reader.ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
-            if (!page || walk->WalkPage(*page, page_number, work.messages, on_record) ==
-                             PageWalk::kSkipped)
+            if (!page || walk->WalkPage(*page, page_number, work.messages, on_record,
+                                        &work.stats.slotsLost) == PageWalk::kSkipped)
               ++work.stats.pagesSkipped;
             return true;
           });
@@ -173,9 +207,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
       },
       [&](size_t, TypedBatchWork& work) {
         work.messages.Replay(db.Messages());
-        stats.pagesSkipped += work.stats.pagesSkipped;
-        stats.rows += work.stats.rows;
-        stats.rowsRejected += work.stats.rowsRejected;
+        stats.Add(std::move(work.stats));
         if (!take(work.out)) return false;
         reported = work.done;
         if (progress) progress(reported, total);

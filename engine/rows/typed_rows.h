@@ -14,9 +14,19 @@
 
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
+#include "engine/rows/row_reader.h"
 #include "engine/rows/typed_value.h"
 
 namespace tollamer {
+
+// A row kept out of the good ones: its values (a value that could not be
+// read is NULL), where it lies and why it is not trusted.
+struct SuspectRow {
+  std::vector<TypedValue> values;
+  uint64_t page = 0;
+  uint16_t slot = 0;
+  const char* reason = nullptr;  // page_suspicion.h
+};
 
 struct TypedTableStats {
   bool listed = false;        // the table has a data page list
@@ -26,7 +36,20 @@ struct TypedTableStats {
   uint64_t pagesUnallocated = 0;  // pages the PFS marks free: stale rows, left out
   uint64_t rows = 0;          // rows handed to the visitor
   uint64_t rowsRejected = 0;  // compressed records that did not decode
+  uint64_t slotsLost = 0;     // slots of read pages whose records could not be decoded
+  // Rows of damaged pages, and rows with a value that could not be read:
+  // not handed to the visitor nor counted in `rows`.
+  std::vector<SuspectRow> suspectRows;
+
+  // What a walk of part of the list found, added to this.
+  void Add(TypedTableStats&& part);
 };
+
+// True when the record's row is kept apart (moved into `suspect`): its page
+// or its own bytes are suspect, or a text/image or off-row value of it could
+// not be read (the lost value becomes NULL).
+bool KeepApart(const TableInfo& table, const TableRecord& record, std::vector<TypedValue>& values,
+               std::vector<SuspectRow>& suspect);
 
 // One value per table column in ascending column id. Returns false to stop.
 using TypedRowVisitor = std::function<bool(const std::vector<TypedValue>&)>;

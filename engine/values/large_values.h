@@ -31,7 +31,9 @@ inline constexpr uint8_t kOverflowModuleText = 0;
 // the column's code page; 231 converts UTF-16 text; kOverflowModuleText
 // converts pieces that are UTF-16 and reads the others in `code_page`; any
 // other id (165 varbinary, xml, CLR types) appends the bytes as stored.
-void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
+// False when a part of the value could not be read (or lies on a page that
+// fails its check).
+bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
                        std::string& value, uint16_t code_page = 0);
 
 // What a format accepts while it follows a text/ntext/image tree. SQL 7.0
@@ -51,8 +53,9 @@ inline constexpr TextTreeRules kTextTree2005{true, 0, 4095, 4};
 
 // Appends the value whose record is (page_id, slot_id), read by `rules`.
 // `root` is true for the record a text pointer names; `unicode` converts
-// ntext data from UTF-16.
-void ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
+// ntext data from UTF-16. False when a part of the value could not be read
+// (or lies on a page that fails its check); a NULL value is read whole.
+bool ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
                    uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
                    bool unicode);
 

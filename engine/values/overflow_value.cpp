@@ -44,6 +44,7 @@ struct OverflowWalk {
   std::string& value;
   uint64_t previous_end = 0;  // cumulative size up to the end of the last piece
   LobVisits visits;
+  bool complete = true;  // false once a piece's page fails its check
 
   // Appends the piece of a data record ending at cumulative size `end`.
   // False when the piece does not lie inside the page.
@@ -77,6 +78,7 @@ struct OverflowWalk {
       const uint16_t slot = link->LeOr<uint16_t>(kNodeLinkSlot);
       std::optional<LobRecord> child = LocateLobRecord(store, page, slot);
       if (!child) return false;
+      if (store.CheckOf(page) != PageCheck::kGood) complete = false;
       if (child->offset >= kPageSize) continue;
       if (*level != 0) {
         if (*level > kMaxNodeLevel) return false;
@@ -92,34 +94,36 @@ struct OverflowWalk {
 
 }  // namespace
 
-void ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
+bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
                        std::string& value, uint16_t code_page) {
   const size_t length = in_row_pointer.size();
-  if (length < 2 * kInRowHeaderSize) return;
+  if (length < 2 * kInRowHeaderSize) return false;
   const size_t links = length / kRootLinkSize - 1;
   const uint8_t level = in_row_pointer.LeOr<uint8_t>(kInRowLevel);
 
-  OverflowWalk walk{store, type_id, code_page, value, 0, {}};
+  OverflowWalk walk{store, type_id, code_page, value, 0, {}, true};
   for (size_t i = 0; i < links; ++i) {
     std::optional<ByteView> link =
         in_row_pointer.Slice(kInRowHeaderSize + i * kRootLinkSize, kRootLinkSize);
-    if (!link) return;
+    if (!link) return false;
     if (level > kInRowMaxNodeLevel) continue;
     const uint32_t end = link->LeOr<uint32_t>(kRootLinkSize32);
     const uint32_t page = link->LeOr<uint32_t>(kRootLinkPage);
     const uint16_t slot = link->LeOr<uint16_t>(kRootLinkSlot);
     std::optional<LobRecord> record = LocateLobRecord(store, page, slot);
-    if (!record) return;
+    if (!record) return false;
+    if (store.CheckOf(page) != PageCheck::kGood) walk.complete = false;
     const uint16_t record_type = record->Bytes().LeOr<uint16_t>(kRecordType, kTypeData);
     if (level == 0 && record_type != kTypeInternal) {
-      if (!walk.TakePiece(*record, end)) return;
+      if (!walk.TakePiece(*record, end)) return false;
     } else {
       // A pointer of level 0 that names an internal node is walked as one:
       // its record type says what it is.
       if (!walk.visits.First(page, slot)) continue;
-      if (!walk.WalkNode(*record, 1)) return;
+      if (!walk.WalkNode(*record, 1)) return false;
     }
   }
+  return walk.complete;
 }
 
 }  // namespace tollamer

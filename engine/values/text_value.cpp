@@ -60,43 +60,52 @@ class TextWalk {
 
   // `depth` 0 is the record the text pointer names.
   void Read(uint32_t page_id, uint16_t slot_id, bool root, int depth) {
-    if (depth > kMaxTextLevel || !visits_.First(page_id, slot_id)) return;
-    if (rules_.screenPages && !InsideFile(store_, page_id)) return;
+    if (!visits_.First(page_id, slot_id)) return;
+    if (depth > kMaxTextLevel) return Lost();
+    if (rules_.screenPages && !InsideFile(store_, page_id)) return Lost();
     std::optional<LobRecord> record = LocateLobRecord(store_, page_id, slot_id);
-    if (!record) return;
-    if (rules_.screenPages && !SoundPage(record->page)) return;
+    if (!record) return Lost();
+    if (rules_.screenPages && !SoundPage(record->page)) return Lost();
+    if (store_.CheckOf(page_id) != PageCheck::kGood) complete_ = false;
     const uint16_t offset = record->offset;
-    if (offset < rules_.minNodeOffset || offset >= kRecordOffsetLimit) return;
+    if (offset < rules_.minNodeOffset || offset >= kRecordOffsetLimit) return Lost();
 
     ByteView rec = record->Bytes();
     const uint16_t type = rec.LeOr<uint16_t>(kRecordType);
     const uint16_t links = rec.LeOr<uint16_t>(kLinkCount);
     const uint16_t level = rec.LeOr<uint16_t>(kNodeLevel);
-    if (level > kMaxTextLevel) return;
-    if (uint32_t{offset} + 16u * links >= kRecordOffsetLimit) return;
+    if (level > kMaxTextLevel) return Lost();
+    if (uint32_t{offset} + 16u * links >= kRecordOffsetLimit) return Lost();
     if (type == kTypeNull) return;
 
     if (type == kTypeSmallRoot) {
       const uint16_t length = rec.LeOr<uint16_t>(kSmallRootLength);
       if (std::optional<ByteView> data = rec.Slice(kSmallRootData, length))
         AppendLobData(*data, unicode_, value_);
+      else
+        Lost();
       return;
     }
-    if (root && offset < kHeaderSize) return;
+    if (root && offset < kHeaderSize) return Lost();
 
     for (size_t i = 0; i < links; ++i) {
       std::optional<Link> link = ReadLink(rec, root, i);
-      if (!link) return;
+      if (!link) return Lost();
       if (level >= 1) {
         // A node can only point at nodes of a lower level.
         Read(link->page, link->slot, false, depth + 1);
       } else {
         std::optional<std::vector<uint8_t>> fragment =
             ReadTextFragment(store_, rules_, link->page, link->slot, link->file);
-        if (fragment) AppendLobData(*fragment, unicode_, value_);
+        if (!fragment) Lost();
+        else AppendLobData(*fragment, unicode_, value_);
+        if (store_.CheckOf(link->page) != PageCheck::kGood) complete_ = false;
       }
     }
   }
+
+  // False once a part of the value could not be read.
+  bool Complete() const { return complete_; }
 
  private:
   const PageStore& store_;
@@ -104,6 +113,9 @@ class TextWalk {
   bool unicode_;
   std::string& value_;
   LobVisits visits_;
+  bool complete_ = true;
+
+  void Lost() { complete_ = false; }
 };
 
 std::optional<std::vector<uint8_t>> Copy(ByteView data) {
@@ -119,11 +131,13 @@ std::optional<TextPointer> DecodeTextPointer(ByteView bytes) {
                      bytes.LeOr<uint16_t>(kTextPointerSlotId)};
 }
 
-void ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
+bool ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
                    uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
                    bool unicode) {
   (void)file_id;  // only the primary file is read
-  TextWalk(store, rules, unicode, value).Read(page_id, slot_id, root, 0);
+  TextWalk walk(store, rules, unicode, value);
+  walk.Read(page_id, slot_id, root, 0);
+  return walk.Complete();
 }
 
 std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,

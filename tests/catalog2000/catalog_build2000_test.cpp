@@ -61,7 +61,7 @@ TEST_F(CatalogBuild2000Test, ColumnsTypesRowCountsAndDefinitionTexts) {
   EXPECT_EQ(c.tables.at(245575913).columns.at(5).sizeText, "(4,2)");
   // A table without sysindexes rows: no row count, columns kept.
   const TableInfo& lost = c.tables.at(950);
-  EXPECT_EQ(lost.rowCount, 0u);
+  EXPECT_FALSE(lost.rowCount);
   ASSERT_EQ(lost.columns.size(), 2u);
   EXPECT_EQ(lost.columns.at(2).sizeText, "(50)");
   ASSERT_EQ(c.userTypes.size(), 3u);

@@ -205,7 +205,7 @@ void ImportRealFile(const std::string& file_path) {
   for (const TableDataResult& r : results) {
     ASSERT_TRUE(r.ok) << r.tableName << ": " << r.error;
     EXPECT_EQ(s.Number("SELECT count(*) FROM " + QuotedIdentifier(r.target)),
-              static_cast<int64_t>(db.catalog.tables.at(r.tableId).rowCount))
+              static_cast<int64_t>(db.catalog.tables.at(r.tableId).rowCount.value_or(0)))
         << r.tableName;
   }
   if (const TableInfo* table = FindTableByName(db.catalog, "dbo.pub_info")) {

@@ -1,6 +1,8 @@
-// Page bytes: little-endian reads that never leave the buffer, and the
-// repair of torn-page bits.
+// Page bytes: little-endian reads that never leave the buffer, the repair
+// of torn-page bits, and the check of a page's checksum or torn bits.
 #include "engine/pagestore/torn_page.h"
+
+#include "engine/pagestore/page_check.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,41 @@ fixtures::Bytes PatternPage() {
   fixtures::Bytes page(kPageSize);
   for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(i * 7 + 3);
   return page;
+}
+
+// The fixture writer's checksum (written from the format's description)
+// against the reader's, and each way a page fails.
+TEST(PageCheckTest, ChecksumAndTornBitsJudgeThePage) {
+  enum Protection { kNone, kChecksum, kTornBits };
+  auto made = [](uint8_t type, Protection protection) {
+    fixtures::Bytes page = PatternPage();
+    page[kHeaderVersion] = 1;
+    page[kType] = type;
+    page[kFlagBits] = page[kFlagBits + 1] = 0;
+    if (protection == kChecksum) fixtures::ApplyChecksum(page);
+    if (protection == kTornBits) fixtures::ApplyTornBits(page, 2);
+    return page;
+  };
+  const struct {
+    const char* what;
+    fixtures::Bytes page;
+    size_t flip;  // a byte flipped after the page was finished; 0: none
+    PageCheck expected;
+  } cases[] = {
+      {"checksummed", made(1, kChecksum), 0, PageCheck::kGood},
+      {"a byte changed in the last sector", made(1, kChecksum), kPageSize - 3, PageCheck::kChecksumFails},
+      {"a byte of the header changed", made(1, kChecksum), kSlotCnt, PageCheck::kChecksumFails},
+      {"torn bits whole", made(3, kTornBits), 0, PageCheck::kGood},
+      {"sector 7 written apart", made(3, kTornBits), 7 * kSectorSize + kSectorSize - 1, PageCheck::kTorn},
+      {"no page header: not judged", made(0x55, kChecksum), kPageSize - 3, PageCheck::kUnprotected},
+      {"neither flag", made(1, kNone), kPageSize - 3, PageCheck::kUnprotected},
+  };
+  for (const auto& c : cases) {
+    fixtures::Bytes page = c.page;
+    if (c.flip) page[c.flip] ^= 0x03;
+    EXPECT_EQ(CheckPage(page), c.expected) << c.what;
+  }
+  EXPECT_FALSE(PageChecksum(ByteView(cases[0].page.data(), kPageSize - 1)));
 }
 
 TEST(FixTornPageTest, AllBitsSetSetsLowBitsOfSectors1To15Only) {

@@ -15,7 +15,7 @@ class CatalogLookups2000 {
  public:
   virtual ~CatalogLookups2000() = default;
   // rowcnt of the first sysindexes row of `id` with indid 0 or 1; 0 if none.
-  virtual uint64_t RowCount(uint32_t id) const = 0;
+  virtual std::optional<uint64_t> RowCount(uint32_t id) const = 0;
   // Name of the first row of the first sysusers page with this uid; "" if none.
   virtual std::string OwnerName(uint16_t uid) const = 0;
   // Name of the first systypes row with this xtype byte and xusertype; "" if none.

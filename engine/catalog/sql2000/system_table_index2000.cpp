@@ -55,9 +55,10 @@ SystemTableIndex2000 SystemTableIndex2000::Build(const PageStore& store,
   return index;
 }
 
-uint64_t SystemTableIndex2000::RowCount(uint32_t id) const {
+std::optional<uint64_t> SystemTableIndex2000::RowCount(uint32_t id) const {
   auto it = rowCounts_.find(id);
-  return it == rowCounts_.end() ? 0 : it->second;
+  if (it == rowCounts_.end()) return std::nullopt;
+  return it->second;
 }
 
 std::string SystemTableIndex2000::OwnerName(uint16_t uid) const {

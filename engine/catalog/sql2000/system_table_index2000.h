@@ -18,7 +18,7 @@ class SystemTableIndex2000 final : public CatalogLookups2000 {
  public:
   static SystemTableIndex2000 Build(const PageStore& store, const SystemPages2000& pages);
 
-  uint64_t RowCount(uint32_t id) const override;
+  std::optional<uint64_t> RowCount(uint32_t id) const override;
   std::string OwnerName(uint16_t uid) const override;
   std::string TypeName(uint8_t xtype, uint16_t xusertype) const override;
   std::map<uint16_t, ColumnInfo> Columns(uint32_t id) const override;

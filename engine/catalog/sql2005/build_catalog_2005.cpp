@@ -8,6 +8,7 @@
 
 #include "engine/catalog/sql2005/columns_2005.h"
 #include "engine/catalog/sql2005/constraints_2005.h"
+#include "engine/catalog/sql2005/internal_tables_2005.h"
 #include "engine/catalog/inferred_columns.h"
 #include "engine/catalog/sql2005/lookup_index_2005.h"
 #include "engine/catalog/sql2005/lost_units_2005.h"
@@ -84,6 +85,7 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
   for (uint32_t id : allocation.ObjectsWithDataRowsets())
     if (id >= kFirstUserObjectId && !described.contains(id)) undescribed.push_back(id);
   table_ids.insert(undescribed.begin(), undescribed.end());
+  const std::unordered_set<uint32_t> undescribed_set(undescribed.begin(), undescribed.end());
   ColumnIndex2005 columns = ColumnIndex2005::Build(store, lists.syscolpars, lookups, &table_ids);
   ModuleTextIndex2005 texts = ModuleTextIndex2005::Build(store, lists.sysobjvalues, module_ids);
   for (uint32_t id : undescribed) {
@@ -102,6 +104,9 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
         table.rowCount = lookups.LookupRowCount2005(o.row.id);
         table.fullName = lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name;
         columns.TakeColumns2005(o.row.id, table.columns);
+        // Without its object row, one of the server's internal tables is
+        // no table of the user's.
+        if (undescribed_set.contains(o.row.id) && LooksLikeInternalTable2005(table.columns)) break;
         // A table met again keeps its first record, whose pages are known.
         if (!db.catalog.tables.emplace(o.row.id, std::move(table)).second) break;
         LocateTablePages2005(db, o.row.id, allocation);

@@ -50,9 +50,10 @@ std::string LookupIndex2005::LookupSchemaName2005(uint16_t schema_id) const {
   return schema_id == kDboSchemaId ? std::string("dbo") : std::string();
 }
 
-uint64_t LookupIndex2005::LookupRowCount2005(uint32_t object_id) const {
+std::optional<uint64_t> LookupIndex2005::LookupRowCount2005(uint32_t object_id) const {
   auto it = row_counts_.find(object_id);
-  return it == row_counts_.end() ? 0 : it->second;
+  if (it == row_counts_.end()) return std::nullopt;
+  return it->second;
 }
 
 }  // namespace tollamer::sql2005

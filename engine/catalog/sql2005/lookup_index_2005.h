@@ -25,7 +25,7 @@ class LookupIndex2005 {
   std::string LookupSchemaName2005(uint16_t schema_id) const;
   // sysrowsets: rcrows of the first row whose idmajor is `object_id`, the
   // index id not looked at; 0 when there is none.
-  uint64_t LookupRowCount2005(uint32_t object_id) const;
+  std::optional<uint64_t> LookupRowCount2005(uint32_t object_id) const;
 
  private:
   std::unordered_map<uint32_t, std::string> type_names_;

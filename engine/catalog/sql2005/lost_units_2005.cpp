@@ -43,7 +43,7 @@ bool Fits(const LostLink& link, const LostUnit& unit) {
 
 uint64_t RecordedRows(const CMdfDatabase& db, uint32_t table) {
   auto it = db.catalog.tables.find(table);
-  return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
+  return it == db.catalog.tables.end() ? 0 : it->second.rowCount.value_or(0);
 }
 
 // The pairing of `links` with `units` that keeps both orders and pairs the

@@ -199,7 +199,7 @@ Route FollowRoute(TablePages& pages, uint32_t object_id, const AllocationIndex20
 
 uint64_t RecordedRowCount(const CMdfDatabase& db, uint32_t object_id) {
   auto it = db.catalog.tables.find(object_id);
-  return it == db.catalog.tables.end() ? 0 : it->second.rowCount;
+  return it == db.catalog.tables.end() ? 0 : it->second.rowCount.value_or(0);
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+#include "engine/rows/page_suspicion.h"
+
+namespace tollamer {
+
+const char* PageHeaderSuspicion(const CMdfDatabase& db, const FormatProfile& profile,
+                                const TableInfo& table, const PageHeader& header,
+                                uint64_t page_number, PageCheck check) {
+  if (check == PageCheck::kChecksumFails) return suspect_reason::kChecksum;
+  if (check == PageCheck::kTorn) return suspect_reason::kTorn;
+  if (header.pageId != static_cast<uint32_t>(page_number)) return suspect_reason::kOtherPage;
+  // The owners of 2005 pages are learnt from each table's first page: when
+  // two tables claimed one, a damaged page taught them and they judge nothing.
+  if (db.pageOwnerConflict.IsSet()) return nullptr;
+  const DataPageOwner owner = profile.OwnerOfDataPage(db, header);
+  if (owner.table != 0 && owner.table != table.id) return suspect_reason::kOtherOwner;
+  return nullptr;
+}
+
+bool CheckVouches(const PageHeader& header, PageCheck check) {
+  return (header.flagBits & (page_layout::kFlagChecksum | page_layout::kFlagTornBits)) != 0 &&
+         check == PageCheck::kGood;
+}
+
+}  // namespace tollamer
