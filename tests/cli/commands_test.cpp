@@ -276,7 +276,7 @@ TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
       n += e.path().filename().string().rfind("c.mdf.part-", 0) == 0;
     return n;
   };
-  for (int i = 0; i < 2000 && temporaries() == 0; ++i) ::usleep(1000);
+  for (int i = 0; i < 20000 && temporaries() == 0; ++i) ::usleep(1000);
   ASSERT_EQ(temporaries(), 1u) << "the conversion ended before it could be interrupted";
   ::kill(pid, SIGINT);
   int status = 0;
