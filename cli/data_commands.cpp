@@ -12,7 +12,8 @@
 #include "cli/open_command.h"
 #include "engine/catalog/create_table_text.h"
 #include "engine/catalog/table_lookup.h"
-#include "engine/pagestore/backup_coverage.h"
+#include "engine/pagestore/file_gaps.h"
+#include "output/open_log.h"
 #include "output/data_outcome.h"
 #include "output/work_log.h"
 
@@ -35,8 +36,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   DataCommandInput input;
-  if (db.Store().Kind() == FileKind::kBackup)
-    input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
+  input.fileGaps = FileGapTexts(MeasureFileGaps(db.Store()));
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
@@ -92,7 +92,7 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing, bool results_to_stderr) {
+                  const std::vector<std::string>& file_gaps, bool results_to_stderr) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -121,6 +121,7 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   for (const TableDataResult& r : results)
     if (std::string line = OutcomeLine(r); !line.empty())
       Error("%s\n", line.c_str());
+  TellFileGaps(file_gaps);
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
@@ -130,13 +131,13 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
     Error("\n");
     return kExitLosses;
   }
-  if (backup_pages_missing) {
-    Error("incomplete: the backup lacks %llu allocated pages (another "
-          "file of a striped backup, or lost): rows on them are not found\n",
-          static_cast<unsigned long long>(backup_pages_missing));
-    return kExitLosses;
-  }
-  return kExitComplete;
+  return file_gaps.empty() ? kExitComplete : kExitLosses;
+}
+
+bool TellFileGaps(const std::vector<std::string>& file_gaps) {
+  for (const std::string& gap : file_gaps)
+    Error("incomplete: %s: rows on the missing pages are not found\n", gap.c_str());
+  return !file_gaps.empty();
 }
 
 DataProgress DeletedProgress() {

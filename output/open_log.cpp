@@ -1,6 +1,5 @@
 #include "output/open_log.h"
 
-#include "engine/pagestore/backup_coverage.h"
 
 namespace tollamer {
 
@@ -22,20 +21,35 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
   log.AppendEntry("Scanning file...");
 }
 
+std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
+  std::vector<std::string> texts;
+  const std::string allocated = std::to_string(gaps.coverage.PagesMissing());
+  if (gaps.pagesCutOff) {
+    std::string text = "the file is cut short: " + std::to_string(gaps.pagesCutOff) + " pages missing";
+    if (gaps.coverage.allocationKnown) text += ", " + allocated + " of them allocated";
+    texts.push_back(text);
+  }
+  if (gaps.backupHeadMissing) texts.emplace_back("the backup's head is missing");
+  if (gaps.backupTailMissing) texts.emplace_back("the backup's tail is missing");
+  if (gaps.backup && gaps.coverage.extentsMissing)
+    texts.push_back("the backup lacks " + allocated + " allocated pages" +
+                    (gaps.backupStriped ? " (in another file of the striped backup, or lost)" : ""));
+  return texts;
+}
+
 void AppendFileLayout(WorkLog& log, const PageStore& store) {
   if (store.Kind() == FileKind::kBackup) {
     std::string line = "Backup file: " + std::to_string(store.PagesHeld()) + " page images";
     if (store.Media().Striped())
       line += ", stripe " + std::to_string(store.Media().familySequence) + " of " +
               std::to_string(store.Media().familyCount);
-    BackupCoverage coverage = MeasureBackupCoverage(store);
-    if (coverage.extentsMissing > 0)
-      line += ", " + std::to_string(coverage.PagesMissing()) + " allocated pages missing";
     log.Append(line + "\r\n");
   } else if (store.PageBaseOffset() != 0) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +
                ": the bytes before it are not read\r\n");
   }
+  for (const std::string& text : FileGapTexts(MeasureFileGaps(store)))
+    log.Append("Incomplete: " + text + "\r\n");
 }
 
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {

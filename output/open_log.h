@@ -17,8 +17,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/page_store.h"
 #include "output/work_log.h"
 
@@ -35,11 +37,19 @@ std::string RecordCountText(uint64_t row_count);
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
 
+// What a file lacks, one text each, in the words the CLI's stderr lines and
+// the work log share: "the file is cut short: 208 pages missing, 40 of them
+// allocated", "the backup's head is missing", "the backup's tail is
+// missing", "the backup lacks 64 allocated pages[ (in another file of the
+// striped backup, or lost)]".
+std::vector<std::string> FileGapTexts(const FileGaps& gaps);
+
 // Where the pages came from, when that is not a plain data file read from
-// byte 0: a backup (its stripe and the allocated pages it lacks) or a data
-// file with bytes before page 0. Nothing for a plain data file.
-//   Backup file: <n> page images[, stripe <k> of <n>][, <m> allocated pages missing]\r\n
+// byte 0: a backup (its stripe) or a data file with bytes before page 0;
+// then what the file lacks. Nothing for a plain, whole data file.
+//   Backup file: <n> page images[, stripe <k> of <n>]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
+//   Incomplete: <gap text>\r\n                       one per gap, as FileGapTexts
 void AppendFileLayout(WorkLog& log, const PageStore& store);
 
 // The table count line and one line per table with its row count.

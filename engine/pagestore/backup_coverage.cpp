@@ -15,7 +15,9 @@ constexpr uint64_t kFirstGamPage = 2;
 
 BackupCoverage MeasureBackupCoverage(const PageStore& store) {
   BackupCoverage coverage;
-  const uint64_t pages = store.PageCount();
+  // A backup that lost its tail holds no page of the last extents its file
+  // header counts: they are judged too.
+  const uint64_t pages = std::max(store.PageCount(), store.DeclaredPageCount().value_or(0));
   const uint64_t extents = (pages + kPagesPerExtent - 1) / kPagesPerExtent;
   for (uint64_t interval = 0; interval * kPagesPerInterval + kFirstGamPage < pages; ++interval) {
     std::optional<Page> gam = store.ReadPage(interval * kPagesPerInterval + kFirstGamPage);

@@ -20,7 +20,8 @@ struct BackupCoverage {
   uint64_t PagesMissing() const { return extentsMissing * 8; }
 };
 
-// Only the extents below the highest page the file holds are judged.
+// The extents below the highest page the file holds, or below the file
+// size page 0's file header records when that is more, are judged.
 BackupCoverage MeasureBackupCoverage(const PageStore& store);
 
 }  // namespace tollamer

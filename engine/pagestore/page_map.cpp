@@ -16,7 +16,7 @@ PageMap PageMap::Contiguous(uint64_t base, uint64_t pages) {
   return map;
 }
 
-PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file) {
+PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file, uint64_t first) {
   constexpr size_t kBlockBytes = 4 << 20;
   PageMap map;
   std::vector<uint8_t> block(kBlockBytes);
@@ -24,7 +24,7 @@ PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file) {
   uint64_t block_start = 0;
   size_t block_size = 0;
   PageRun run;
-  for (uint64_t at = 0; at + kHeaderSize <= length;) {
+  for (uint64_t at = first; at + kHeaderSize <= length;) {
     if (at < block_start || at + kHeaderSize > block_start + block_size) {
       block_start = at;
       block_size = file.ReadAt(at, block);

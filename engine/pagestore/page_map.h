@@ -33,8 +33,9 @@ class PageMap {
  public:
   // Page n at base + n * 8192 for n below `pages`.
   static PageMap Contiguous(uint64_t base, uint64_t pages);
-  // One pass over the sectors of a backup file.
-  static PageMap ScanBackup(const platform::ReadOnlyFile& file);
+  // One pass over the sectors of a backup file, the first at byte `first`
+  // (a backup whose head is lost keeps its sectors wherever the cut fell).
+  static PageMap ScanBackup(const platform::ReadOnlyFile& file, uint64_t first = 0);
 
   // Byte position of `page`, or nothing when the file does not hold it.
   std::optional<uint64_t> Offset(uint64_t page) const;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/pagestore/file_header.h"
+#include "engine/pagestore/file_layout.h"
 #include "engine/pagestore/page_start.h"
 #include "engine/pagestore/torn_page.h"
 
@@ -15,6 +17,8 @@ bool PageStore::OpenFile(const std::string& path) {
   kind_ = FileKind::kData;
   map_ = PageMap();
   media_ = BackupMedia();
+  head_missing_ = tail_missing_ = false;
+  declared_pages_.reset();
   refusal_ = OpenRefusal::kNone;
   refused_file_id_ = 0;
   last_error_.clear();
@@ -27,18 +31,21 @@ bool PageStore::OpenFile(const std::string& path) {
     return false;
   }
 
-  uint8_t magic[4] = {};
-  if (opened.file->ReadAt(0, magic) == sizeof magic &&
-      std::memcmp(magic, kTapeMagic, sizeof magic) == 0)
-    return OpenBackup(std::move(opened.file));
-  return OpenDataFile(std::move(opened.file));
+  const FileLayout layout = ReadFileLayout(*opened.file);
+  const bool opened_pages = layout.backup ? OpenBackup(std::move(opened.file), layout)
+                                          : OpenDataFile(std::move(opened.file), layout.start);
+  if (opened_pages)
+    if (std::optional<Page> header = ReadPage(0)) declared_pages_ = FileSizeInPages(header->view());
+  return opened_pages;
 }
 
-bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
+bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file, const FileLayout& layout) {
   media_ = ReadBackupMedia(*file);
-  map_ = PageMap::ScanBackup(*file);
+  map_ = PageMap::ScanBackup(*file, layout.firstSector);
   if (map_.PagesHeld() > 0) {
     kind_ = FileKind::kBackup;
+    head_missing_ = layout.headMissing;
+    tail_missing_ = layout.tailMissing;
     file_ = std::move(file);
     return true;
   }
@@ -54,8 +61,8 @@ bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
   return false;
 }
 
-bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file) {
-  DataFileStart start = FindDataFileStart(*file);
+bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file,
+                             const DataFileStart& start) {
   if (start.fileId != kPrimaryFileId) {
     refusal_ = OpenRefusal::kSecondaryFile;
     refused_file_id_ = start.fileId;

@@ -19,10 +19,10 @@
 
 namespace tollamer {
 
-// A Microsoft Tape Format backup begins with the four bytes "TAPE".
-inline constexpr char kTapeMagic[4] = {'T', 'A', 'P', 'E'};
-
 enum class FileKind { kData, kBackup };
+
+struct DataFileStart;
+struct FileLayout;
 
 // Why an opened file was not taken as a primary data file or backup.
 enum class OpenRefusal {
@@ -40,7 +40,8 @@ class PageStore {
   // mapped in one pass over its sectors; one that holds no page images
   // shows the backup-format message and is not opened. A data file whose
   // page 0 does not lie at byte 0 (junk before it) is read from where its
-  // page headers place it.
+  // page headers place it; a backup that lost its head is mapped from the
+  // sectors its page images lie on (file_layout.h).
   bool OpenFile(const std::string& path);
   void Close();
 
@@ -55,6 +56,13 @@ class PageStore {
   uint64_t PagesHeld() const { return map_.PagesHeld(); }
   // A backup's media family (stripe) and whether its stream was readable.
   const BackupMedia& Media() const { return media_; }
+  // A backup that lost its first part (no TAPE block at byte 0) or its last
+  // (no end-of-set block).
+  bool BackupHeadMissing() const { return head_missing_; }
+  bool BackupTailMissing() const { return tail_missing_; }
+  // The file size in pages that page 0's file header records; nothing when
+  // page 0 is not held or does not read as one.
+  std::optional<uint64_t> DeclaredPageCount() const { return declared_pages_; }
   OpenRefusal Refusal() const { return refusal_; }
   // The secondary file's own id when Refusal() is kSecondaryFile.
   uint16_t RefusedFileId() const { return refused_file_id_; }
@@ -86,14 +94,17 @@ class PageStore {
   std::optional<uint64_t> PagePosition(uint64_t page_number) const {
     return file_ ? map_.Offset(page_number) : std::nullopt;
   }
-  bool OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file);
-  bool OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file);
+  bool OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file, const FileLayout& layout);
+  bool OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file, const DataFileStart& start);
 
   EngineMessages& messages_;
   std::unique_ptr<platform::ReadOnlyFile> file_;
   FileKind kind_ = FileKind::kData;
   PageMap map_;
   BackupMedia media_;
+  bool head_missing_ = false;
+  bool tail_missing_ = false;
+  std::optional<uint64_t> declared_pages_;
   OpenRefusal refusal_ = OpenRefusal::kNone;
   uint16_t refused_file_id_ = 0;
   std::string last_error_;
