@@ -36,7 +36,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   DataCommandInput input;
-  input.fileGaps = FileGapTexts(MeasureFileGaps(db.Store()));
+  if (const FileGaps gaps = MeasureFileGaps(db.Store()); gaps.LosesRows())
+    input.fileGaps = FileGapTexts(gaps);
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);

@@ -22,9 +22,9 @@ namespace tollamer::cli {
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
-  // What the opened file lacks (FileGapTexts): a cut, a backup's lost head
-  // or tail, allocated pages of a backup in another stripe or lost; rows on
-  // the missing pages are not found.
+  // What the opened file lacks (FileGapTexts) when rows may be lost with
+  // it: a cut that took allocated pages, a backup's lost head or tail,
+  // allocated pages of a backup in another stripe or lost.
   std::vector<std::string> fileGaps;
 };
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,

@@ -289,7 +289,8 @@ int RunRows(const RowsOptions& options) {
   // Every row was asked for: fewer than the catalog counts is a loss, and
   // so are pages the file lacks.
   if (!options.all) return kExitComplete;
-  const bool gaps = TellFileGaps(FileGapTexts(MeasureFileGaps(db.Store())));
+  const FileGaps file_gaps = MeasureFileGaps(db.Store());
+  const bool gaps = file_gaps.LosesRows() && TellFileGaps(FileGapTexts(file_gaps));
   if (count < catalog_rows) {
     Error("incomplete: %s: %llu of %llu rows recovered\n", table->fullName.c_str(),
           static_cast<unsigned long long>(count), static_cast<unsigned long long>(catalog_rows));

@@ -26,7 +26,8 @@ std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
   const std::string allocated = std::to_string(gaps.coverage.PagesMissing());
   if (gaps.pagesCutOff) {
     std::string text = "the file is cut short: " + std::to_string(gaps.pagesCutOff) + " pages missing";
-    if (gaps.coverage.allocationKnown) text += ", " + allocated + " of them allocated";
+    if (gaps.coverage.allocationKnown && gaps.coverage.intervalsUnread == 0)
+      text += gaps.coverage.extentsMissing ? ", " + allocated + " of them allocated" : ", none of them allocated";
     texts.push_back(text);
   }
   if (gaps.backupHeadMissing) texts.emplace_back("the backup's head is missing");
@@ -48,8 +49,9 @@ void AppendFileLayout(WorkLog& log, const PageStore& store) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +
                ": the bytes before it are not read\r\n");
   }
-  for (const std::string& text : FileGapTexts(MeasureFileGaps(store)))
-    log.Append("Incomplete: " + text + "\r\n");
+  const FileGaps gaps = MeasureFileGaps(store);
+  for (const std::string& text : FileGapTexts(gaps))
+    log.Append((gaps.LosesRows() ? "Incomplete: " : "Note: ") + text + "\r\n");
 }
 
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {

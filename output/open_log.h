@@ -38,8 +38,8 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
 
 // What a file lacks, one text each, in the words the CLI's stderr lines and
-// the work log share: "the file is cut short: 208 pages missing, 40 of them
-// allocated", "the backup's head is missing", "the backup's tail is
+// the work log share: "the file is cut short: 208 pages missing[, 40 of them
+// allocated | , none of them allocated]", "the backup's head is missing", "the backup's tail is
 // missing", "the backup lacks 64 allocated pages[ (in another file of the
 // striped backup, or lost)]".
 std::vector<std::string> FileGapTexts(const FileGaps& gaps);
@@ -49,7 +49,8 @@ std::vector<std::string> FileGapTexts(const FileGaps& gaps);
 // then what the file lacks. Nothing for a plain, whole data file.
 //   Backup file: <n> page images[, stripe <k> of <n>]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
-//   Incomplete: <gap text>\r\n                       one per gap, as FileGapTexts
+//   Incomplete: <gap text>\r\n     one per gap, as FileGapTexts; "Note: " when
+//                                 rows are not lost (a cut of free extents)
 void AppendFileLayout(WorkLog& log, const PageStore& store);
 
 // The table count line and one line per table with its row count.

@@ -1,7 +1,9 @@
 // What an opened file lacks of its database: a data file shorter than its
 // file header says, a backup that lost its head or its tail, allocated
 // extents no page image of a backup holds. Rows on the missing pages are
-// not found, so an export from such a file is never complete.
+// not found, so an export from such a file is not complete; a data file
+// whose cut took only free extents (a converted backup is written up to
+// its highest page) loses none.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +24,12 @@ struct FileGaps {
   // cut took.
   BackupCoverage coverage;
 
-  bool Any() const {
-    return pagesCutOff > 0 || backupHeadMissing || backupTailMissing ||
-           (backup && coverage.extentsMissing > 0);
+  // True when rows may be lost: a backup lacks a part, or a cut took
+  // pages the GAM pages mark allocated (or the GAM pages cannot tell).
+  bool LosesRows() const {
+    const bool allocation_lost = coverage.extentsMissing > 0 || coverage.intervalsUnread > 0;
+    return backup ? backupHeadMissing || backupTailMissing || coverage.extentsMissing > 0
+                  : pagesCutOff > 0 && allocation_lost;
   }
 };
 
