@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,6 +10,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -92,6 +96,7 @@ constexpr int kTableCommands[] = {kCmdExportAllTableStructures, kCmdExportSelect
                                   kCmdImportAllTables,          kCmdImportSelectedTable};
 
 QString U(const char* s) { return QString::fromUtf8(s); }
+QString U(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
@@ -125,8 +130,12 @@ CMainFrame::CMainFrame(CTollamerDoc::CatalogBuilder builder, TableReader reader,
   splitter_->setStretchFactor(0, 1);
   splitter_->setStretchFactor(1, 2);
   setCentralWidget(splitter_);
-  resize(1100, 720);
-  splitter_->setSizes({1100 / 3, 1100 * 2 / 3});
+  // 1100 x 720, or less on a small (or highly scaled) screen.
+  const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                        : QRect(0, 0, 1100, 720);
+  const int width = std::min(1100, screen.width() * 19 / 20);
+  resize(width, std::min(720, screen.height() * 9 / 10));
+  splitter_->setSizes({width / 3, width * 2 / 3});
 
   connect(tree_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnSelectionChanged(current); });
@@ -224,7 +233,10 @@ void CMainFrame::OnCommand(int id) {
     case kCmdWorkLog: log_bar_->setVisible(Action(kCmdWorkLog)->isChecked()); return;
     case kCmdSaveLogAndShutDown: return;  // only its check mark
     case kCmdAbout:
-      QMessageBox::about(this, U("关于"), U("Tollamer " TOLLAMER_VERSION " 版"));
+      QMessageBox::about(this, U("关于"), U("Tollamer " TOLLAMER_VERSION " 版\n\n读取 ") +
+                                             U(platform::kVersionsRead2000) + U(" 和 ") +
+                                             U(platform::kVersionsRead2005) +
+                                             U(" 的数据文件 (.mdf) 和完整备份 (.bak)。"));
       return;
     case kCmdHelp: ShowHelp(); return;
     case kCmdFindTable: OnFindTable(); return;
@@ -432,6 +444,13 @@ void CMainFrame::ShowTable(uint32_t table_id) {
   grid_->SetColumns(columns);
   for (const auto& row : page.rows) grid_->AddRow(row);
   grid_->FitColumns();
+  const CMdfDatabase& db = doc_->Engine();
+  if (auto table = db.catalog.tables.find(table_id);
+      page.rows.empty() && table != db.catalog.tables.end() && table->second.rowCount != 0) {
+    auto list = db.dataPageLists.find(table_id);
+    grid_->SetEmptyReason(U(EmptyGridText(!table->second.columns.empty(), table->second.rowCount,
+                                          list == db.dataPageLists.end() ? 0 : list->second.size())));
+  }
   CDlgBar* bar = grid_->pagingBar();
   if (page.pageCount == 0) {
     bar->Reset();
@@ -632,8 +651,8 @@ void CMainFrame::OnScanFinished() {
   const std::vector<uint32_t> empty = TablesWithoutDataPages(doc_->Engine());
   for (uint32_t id : empty) {
     const TableInfo& table = doc_->Engine().catalog.tables.at(id);
-    log_.AppendEntry(table.fullName + ": no data pages found (" + std::to_string(table.rowCount) +
-                     " rows in the catalog)");
+    log_.AppendEntry(table.fullName + ": " + TableReasonText(kNoDataPagesError) + "，系统表记录 " +
+                     std::to_string(table.rowCount) + " 行");
   }
   if (empty.empty())
     ShowReport("表数据提取完成");
@@ -744,11 +763,11 @@ void CMainFrame::OnTransferFinished() {
     if (r.ok) {
       ++written;
       rows += r.stats.rows;
-    } else {
-      failures += "\n" + (r.tableName.empty() ? std::string("-") : r.tableName) + ": " + r.error;
+    } else if (r.tableName.empty()) {  // the target could not be opened
+      failures += "\n" + TableReasonText(r.error);
+      continue;
     }
-    if (r.stats.pagesSkipped)
-      failures += "\n" + r.tableName + ": " + std::to_string(r.stats.pagesSkipped) + " 页无法读取";
+    if (!r.ok || r.stats.pagesSkipped) failures += "\n" + TableOutcomeText(r);
   }
   const DataOutcome outcome = SummarizeOutcome(transfer_results_);
   std::string summary = (outcome.Complete() ? "完成: " : "未完成: ") + std::to_string(written) +
@@ -758,7 +777,7 @@ void CMainFrame::OnTransferFinished() {
                std::to_string(outcome.rowsMissing) + " 行）";
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
-  AppendDataOutcome(log_, transfer_results_);
+  AppendTableOutcomes(log_, transfer_results_);
   if (outcome.Complete() && failures.empty() && !transfer_cancel_)
     ShowReport(summary);
   else

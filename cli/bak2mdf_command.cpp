@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/progress_reporter.h"
@@ -22,7 +23,9 @@ class Progress final : public tools::ConversionObserver {
 }  // namespace
 
 int RunBak2Mdf(const Bak2MdfOptions& options) {
-  if (RefuseOutputOverInput(options.backupPath, options.outPath)) return kExitUsage;
+  if (RefuseOutputOverInput(options.backupPath, options.outPath) ||
+      RefuseExisting(FirstExistingPath({options.outPath}), options.force))
+    return kExitUsage;
   CliMessages messages;
   std::atomic<bool> running{true};
   Progress progress;

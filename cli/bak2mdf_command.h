@@ -9,6 +9,7 @@ namespace tollamer::cli {
 struct Bak2MdfOptions {
   std::string backupPath;
   std::string outPath;
+  bool force = false;  // replace an existing data file
 };
 
 int RunBak2Mdf(const Bak2MdfOptions& options);

@@ -68,7 +68,7 @@ DataProgress TerminalProgress(bool results_to_stderr) {
     ClearProgressLine();
     std::string line = (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": ";
     if (r.ok) {
-      line += std::to_string(r.stats.rows) + " rows";
+      line += Counted(r.stats.rows, "row", "rows");
       if (r.stats.pagesSkipped)
         line += ", " + std::to_string(r.stats.pagesSkipped) + " of " +
                 std::to_string(r.stats.pages) + " pages skipped";
@@ -103,8 +103,8 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
     if (r.ok && r.stats.pagesSkipped) ++damaged;
     if (!r.ok && r.error == platform::kOutputIsInputText) refused = true;
   }
-  std::string summary = std::to_string(results.size()) + " tables, " +
-                        std::to_string(outcome.rows) + " rows " + verb + ", " +
+  std::string summary = Counted(results.size(), "table", "tables") + ", " +
+                        Counted(outcome.rows, "row", "rows") + " " + verb + ", " +
                         std::to_string(outcome.failed) + " failed";
   if (outcome.shortTables)
     summary += ", " + std::to_string(outcome.shortTables) + " short (" +
@@ -126,8 +126,8 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
-    Error("incomplete: %zu table(s) short of their catalog row counts, %zu skipped",
-          outcome.shortTables, outcome.skipped);
+    Error("incomplete: %s short of the catalog's row counts, %zu skipped",
+          Counted(outcome.shortTables, "table", "tables").c_str(), outcome.skipped);
     if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
     Error("\n");
     return kExitLosses;

@@ -9,12 +9,16 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/data_commands.h"
+#include "cli/data_report.h"
+#include "cli/output_guard.h"
 #include "output/deleted_export.h"
 #include "platform/file.h"
 
 namespace tollamer::cli {
 
-int RunExportData(const ExportDataOptions& options) {
+namespace {
+
+int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   DataFormat format;
   if (options.format == "csv") {
     format = DataFormat::kCsv;
@@ -53,21 +57,33 @@ int RunExportData(const ExportDataOptions& options) {
   std::optional<DataCommandInput> input =
       OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
   if (!input) return exit_code;
-  std::vector<TableDataResult> results;
+  std::vector<TableDataResult>& results = report.tables;
   if (to_stdout) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
     return ReportResults(results, "written", input->fileGaps, true);
   }
+  const DataOutputs outputs{input->tables, options.table.empty(), options.deleted, *described};
+  if (RefuseExisting(FirstExistingExportFile(db, outputs, format, options.outDir), options.force))
+    return kExitUsage;
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
   const int live = ReportResults(results, "written", input->fileGaps);
   if (!options.deleted) return live;
-  const int deleted = ReportDeleted(ExportDeletedRows(
+  report.deleted = ExportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
-      options.outDir, DeletedProgress(), {true, std::move(*described)}));
+      options.outDir, DeletedProgress(), {true, std::move(*described)});
+  const int deleted = ReportDeleted(*report.deleted);
   return live != kExitComplete ? live : deleted;
+}
+
+}  // namespace
+
+int RunExportData(const ExportDataOptions& options) {
+  if (RefuseReportPath(options.path, options.reportPath, options.force)) return kExitUsage;
+  DataRunReport report{"export-data", options.path, options.outDir};
+  return FinishDataReport(report, ExportData(options, report), options.reportPath);
 }
 
 }  // namespace tollamer::cli

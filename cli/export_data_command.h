@@ -16,6 +16,8 @@ struct ExportDataOptions {
   std::string version = "auto";
   std::string schemaFile;  // CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>.deleted.csv
+  bool force = false;    // replace files that exist
+  std::string reportPath;  // --report: the run as JSON (data_report.h)
 };
 
 // Exit codes in cli_exit.h.

@@ -14,6 +14,8 @@ struct ImportOptions {
   std::string version = "auto";
   std::string schemaFile;  // CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
+  bool force = false;    // replace tables that exist
+  std::string reportPath;  // --report: the run as JSON (data_report.h)
 };
 
 // Exit codes (cli_exit.h): 0 success, 1 the file or the target could not be

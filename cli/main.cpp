@@ -13,6 +13,7 @@
 #include "cli/import_command.h"
 #include "cli/info_command.h"
 #include "cli/open_command.h"
+#include "cli/output_guard.h"
 #include "cli/rows_command.h"
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
@@ -20,6 +21,8 @@
 #include "platform/version.h"
 
 namespace {
+
+using tollamer::cli::kForceHelp;
 // The --server-version values: 2000 (and 7.0) read as SQL 2000; every
 // release from 2005 on shares the format the 2005 reader reads.
 const CLI::IsMember kServerVersions({"auto", "7.0", "2000", "2005", "2008", "2012", "2014", "2016",
@@ -36,7 +39,9 @@ void AddServerVersion(CLI::App* command, std::string& value) {
 }
 
 int Run(int argc, char** argv) {
-  CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
+  CLI::App app{std::string("Tollamer: recovery of damaged SQL Server data files (.mdf) and full "
+                           "backups (.bak) written by ") +
+               tollamer::platform::kVersionsRead};
   app.require_subcommand(1);
   app.footer(tollamer::cli::kExitCodesHelp);
   app.set_version_flag("--version", std::string("tollamer-cli ") + tollamer::platform::kProgramVersion,
@@ -67,12 +72,14 @@ int Run(int argc, char** argv) {
   open_cmd->add_option("FILE", open.path, "Data file (.mdf) or full backup (.bak)")->required();
   AddServerVersion(open_cmd, open.version);
   open_cmd->add_option("--log", open.logPath, "Save the work log as this report file");
+  open_cmd->add_flag("--force", open.force, kForceHelp);
 
   tollamer::cli::ExportSchemaOptions schema;
   CLI::App* schema_cmd = app.add_subcommand(
-      "export-schema", "Write the schema scripts of a data file into an existing folder");
+      "export-schema", "Write the schema scripts of a data file into a folder (made when missing)");
   schema_cmd->add_option("FILE", schema.path, "Data file (.mdf) or full backup (.bak)")->required();
-  schema_cmd->add_option("--out", schema.outDir, "Existing output folder")->required();
+  schema_cmd->add_option("--out", schema.outDir, "Output folder (made when missing)")->required();
+  schema_cmd->add_flag("--force", schema.force, kForceHelp);
   AddServerVersion(schema_cmd, schema.version);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types, triggers or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "triggers", "all"}));
@@ -93,11 +100,13 @@ int Run(int argc, char** argv) {
   detect_cmd->add_option("FILE", detect.path, "Any file, read page by page from byte 0")->required();
   detect_cmd->add_option("--map", detect.mapPath, "Save a picture of the pages by kind (PNG)");
   detect_cmd->add_flag("--json", detect.json, "Print one JSON object");
+  detect_cmd->add_flag("--force", detect.force, kForceHelp);
 
   tollamer::cli::Bak2MdfOptions bak2mdf;
   CLI::App* bak2mdf_cmd = app.add_subcommand("bak2mdf", "Convert a full backup into a data file");
   bak2mdf_cmd->add_option("BACKUP", bak2mdf.backupPath, "Full backup (.bak)")->required();
   bak2mdf_cmd->add_option("OUT", bak2mdf.outPath, "Data file to write (.mdf)")->required();
+  bak2mdf_cmd->add_flag("--force", bak2mdf.force, kForceHelp);
 
   tollamer::cli::ExcavateOptions excavate;
   CLI::App* excavate_cmd = app.add_subcommand(
@@ -111,6 +120,7 @@ int Run(int argc, char** argv) {
   excavate_cmd->add_option("--out", excavate.outPath, "Data file to carve into");
   excavate_cmd->add_option("--csv", excavate.csvPath, "Save the fragment list as CSV");
   excavate_cmd->add_flag("--json", excavate.json, "Print the fragments as a JSON array");
+  excavate_cmd->add_flag("--force", excavate.force, kForceHelp);
 
   CLI::App* sources_cmd = app.add_subcommand("sources", "List the disks and volumes to search");
 
@@ -143,6 +153,9 @@ int Run(int argc, char** argv) {
                             "DROP TABLE into <table>.deleted.csv");
   export_data_cmd->add_option("--schema", export_data.schemaFile,
                               "With --deleted: CREATE TABLE statements for dropped tables");
+  export_data_cmd->add_flag("--force", export_data.force, kForceHelp);
+  export_data_cmd->add_option("--report", export_data.reportPath,
+                              "Save the run's outcome per table as JSON");
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
@@ -157,6 +170,8 @@ int Run(int argc, char** argv) {
                        "TABLE into <table>_deleted tables");
   import_cmd->add_option("--schema", import.schemaFile,
                          "With --deleted: CREATE TABLE statements for dropped tables");
+  import_cmd->add_flag("--force", import.force, kForceHelp);
+  import_cmd->add_option("--report", import.reportPath, "Save the run's outcome per table as JSON");
 
   tollamer::cli::WriteDocsOptions docs;
   CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);

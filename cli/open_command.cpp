@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "output/open_log.h"
@@ -72,7 +73,9 @@ int RunOpen(const OpenOptions& options) {
                  options.version.c_str());
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.logPath)) return kExitUsage;
+  if (RefuseOutputOverInput(options.path, options.logPath) ||
+      RefuseExisting(FirstExistingPath({options.logPath}), options.force))
+    return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;

@@ -40,6 +40,7 @@ struct OpenOptions {
   std::string path;
   std::string version = "auto";
   std::string logPath;  // empty: print the log to stdout
+  bool force = false;   // replace an existing report
 };
 
 // Exit codes in cli_exit.h: 0, 1 the file could not be opened or the report

@@ -265,7 +265,7 @@ int RunRows(const RowsOptions& options) {
   if (!options.all) {
     // A page past the table's last is an error, not an empty listing.
     if (static_cast<uint32_t>(options.page) > std::max<uint32_t>(page_count, 1)) {
-      Error("%s has %u grid page(s): there is no page %d\n", table->fullName.c_str(), page_count,
+      Error("%s has %u grid pages: there is no page %d\n", table->fullName.c_str(), page_count,
             options.page);
       return kExitUsage;
     }

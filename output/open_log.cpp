@@ -14,7 +14,7 @@ std::string RecordCountText(uint64_t row_count) {
 
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause) {
-  log.AppendEntry("\r\n\r\nRepair process started on" + FormatLogTime(local_time));
+  log.AppendEntry("\r\n\r\nRepair process started on " + FormatLogTime(local_time));
   if (pause) pause(kPauseAfterStart);
   log.AppendEntry("File selected for repair  :" + std::string(file_path));
   if (pause) pause(kPauseAfterFile);
@@ -61,7 +61,7 @@ void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {
 }
 
 void AppendRepairCompleted(WorkLog& log, const std::optional<std::tm>& local_time) {
-  log.AppendEntry("\r\n\r\nRepair process completed on" + FormatLogTime(local_time));
+  log.AppendEntry("\r\n\r\nRepair process completed on " + FormatLogTime(local_time));
 }
 
 }  // namespace tollamer

@@ -1,13 +1,13 @@
 // The work log lines written while a file is opened:
 //
 //   (header line)
-//   \r\n\r\nRepair process started on<time>\r\n\r\n
+//   \r\n\r\nRepair process started on <time>\r\n\r\n
 //   File selected for repair  :<path>\r\n\r\n
 //   Scanning file...\r\n\r\n
 //   Total table(s) present  :<n>\r\n
 //   <full name> : (<rows> Record)\r\n         one per table, ascending id;
 //   ...                                     "Records)" from 2 rows on
-//   \r\n\r\nRepair process completed on<time>\r\n\r\n
+//   \r\n\r\nRepair process completed on <time>\r\n\r\n
 #pragma once
 
 #include <chrono>

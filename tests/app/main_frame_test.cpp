@@ -48,11 +48,13 @@ namespace {
 void FakeBuilder(CMdfDatabase& db, VersionSetting) {
   db.catalog.tables[5] = {.id = 5, .fullName = "dbo.Orders", .rowCount = 15,
                           .columns = {{1, {"Name", "varchar", "(50)", " NULL"}}}};
+  db.catalog.tables[6] = {.id = 6, .fullName = "dbo.Lost", .rowCount = 4, .columns = {{1, {"x"}}}};
   db.catalog.views.push_back({7, "dbo.v", "create view v as select 1"});
   db.catalog.userTypes.push_back({"id", "varchar(11)", "NOT NULL"});
 }
 
-TableGridPage FakeReader(CMdfDatabase&, VersionSetting, uint32_t, int32_t page) {
+TableGridPage FakeReader(CMdfDatabase&, VersionSetting, uint32_t table, int32_t page) {
+  if (table == 6) return {{"x"}, {}, 0};  // its pages are lost
   return {{"Name"}, {{"row of page " + std::to_string(page)}}, 2};
 }
 
@@ -145,6 +147,17 @@ TEST_F(MainFrameTest, OpenFillsTreeLogAndGridCommandsFollowOpenAndCloseAndExitCa
   EXPECT_FALSE(frame_->gridView()->IsEmptyShown());
   ASSERT_EQ(grid->rowCount(), 1);
   EXPECT_EQ(grid->item(0, 0)->text().toStdString(), "row of page 1");
+  EXPECT_TRUE(frame_->gridView()->EmptyReason().isEmpty());
+  // At the window's first size the paging bar shows whole, its last label too.
+  frame_->show();
+  QLabel* last = frame_->gridView()->pagingBar()->findChildren<QLabel*>().back();
+  EXPECT_EQ(last->text().toStdString(), "条");
+  EXPECT_LE(last->mapTo(frame_.get(), QPoint(last->width(), 0)).x(), frame_->width());
+  // A table the catalog counts rows for and whose rows cannot be read says why.
+  tree->setCurrentItem(tree->CategoryItem(Category::kTables)->child(1));
+  EXPECT_EQ(grid->rowCount(), 0);
+  EXPECT_EQ(frame_->gridView()->EmptyReason().toStdString(),
+            "系统表记录此表有 4 行，但未找到它的数据页（页已丢失或损坏）。可在对象树的右键菜单中试“扫描文件,提取所有表数据”。");
   tree->setCurrentItem(tree->CategoryItem(Category::kViews)->child(0));
   ASSERT_EQ(grid->columnCount(), 2);
   grid->setCurrentCell(0, 1);
@@ -274,6 +287,8 @@ TEST(SqlVersionDialogTest, NothingCheckedKeepsTheSettingAProposalIsPreChecked) {
   setting = VersionSetting::kNone;
   CSQLVersion proposed(setting, VersionFromDbiVersion(655));
   EXPECT_EQ(proposed.detectionLabel()->text().toStdString(), "检测到: SQL Server 2008 (655)");
+  EXPECT_EQ(proposed.sql2000Button()->text().toStdString(), "SQL Server 7.0 / 2000");
+  EXPECT_EQ(proposed.sql2005Button()->text().toStdString(), "SQL Server 2005 – 2025");
   EXPECT_TRUE(proposed.sql2005Button()->isChecked());
   proposed.sql2000Button()->setChecked(true);
   proposed.accept();
@@ -358,7 +373,7 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
                                              std::to_string(tables) + " 个表行数少于系统表记录", 0),
             0u)
       << messages_.stops.back();
-  EXPECT_NE(frame_->workLog().Text().find("Incomplete: " + std::to_string(tables) + " table(s) short"),
+  EXPECT_NE(frame_->workLog().Text().find("未完成：" + std::to_string(tables) + " 个表行数不足"),
             std::string::npos) << frame_->workLog().Text();
 
   // The selected table alone, into SQLite.
@@ -391,7 +406,7 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
   emit frame_->tree()->commandRequested(kCmdScanAllTables);
   ASSERT_TRUE(scanned.wait(10000) || scanned.size() == 2);
   EXPECT_EQ(messages_.stops.back(), "表数据提取未完成：1 个有记录的表未找到数据页");
-  EXPECT_NE(frame_->workLog().Text().find("dbo.publishers: no data pages found (8 rows in the catalog)"),
+  EXPECT_NE(frame_->workLog().Text().find("dbo.publishers: 未找到数据页（页已丢失或损坏），系统表记录 8 行"),
             std::string::npos);
 }
 

@@ -62,18 +62,16 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
 
-  // export-schema of the empty catalog: six empty files; a missing folder is not made.
-  fs::create_directory(dir.File("out"));
+  // export-schema of the empty catalog: six empty files in a folder it makes.
   CliResult schema = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(schema.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(schema.out, SchemaFileLines(out));
   for (const char* name : kSchemaFiles)
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
-  CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
-  EXPECT_FALSE(fs::exists(dir.File("nope")));
+  CliResult not_folder = Cli("export-schema " + path + " --out " + dir.File("plain"), true);
+  EXPECT_EQ(not_folder.exitCode, 1);
+  EXPECT_NE(not_folder.out.find("plain is not a folder"), std::string::npos) << not_folder.out;
 }
 
 // Every command that writes refuses an output that reaches its input, by
@@ -106,7 +104,7 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
       {cli + " excavate " + mdf + " --extract 0 --out " + detour, mdf},
       {cli + " import " + mdf + " --to sqlite:" + hard, mdf},
       {cli + " export-data " + mdf + " --out " + soft, mdf},
-      {cli + " export-data " + named + " --server-version 2000 --out " + dir.File("out"), named},
+      {cli + " export-data " + named + " --server-version 2000 --force --out " + dir.File("out"), named},
       {cli + " export-schema " + mdf + " --out " + mdf, mdf},
       {"{ " + cli + " rows " + mdf + " everytype --server-version 2000 >> " + detour + "; }", mdf},
   };
@@ -117,6 +115,46 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
     EXPECT_NE(r.out.find("input"), std::string::npos) << c.args << "\n" << r.out;
     EXPECT_TRUE(testing::FileSnapshot::Of(c.input) == before) << c.args;
   }
+}
+
+// A second run refuses before writing anything when an output of the
+// first exists, naming it and --force; with --force it replaces it.
+TEST(NoClobberTest, EveryWritingCommandRefusesAnExistingOutputUnlessForced) {
+  testing::TempDir dir;
+  const fixtures::FileBuilder sample = fixtures::BuildSampleDatabase({});
+  const std::string mdf = dir.Write("s.mdf", sample.Image());
+  const std::string bak = dir.Write("s.bak", sample.BackupImage(0x1A00));
+  const struct {
+    std::string args, output, named;
+  } cases[] = {
+      {"export-data " + mdf + " --deleted --out " + dir.File("csv"), dir.File("csv/dbo.titles.csv"), ""},
+      {"export-data " + mdf + " --table titles --out - --report " + dir.File("r.json"), dir.File("r.json"), ""},
+      {"import " + mdf + " --to sqlite:" + dir.File("i.db"), dir.File("i.db"), "table dbo_"},
+      {"export-schema " + mdf + " --out " + dir.File("sql"), dir.File("sql/AllTable.sql"), ""},
+      {"bak2mdf " + bak + " " + dir.File("b.mdf"), dir.File("b.mdf"), ""},
+      {"open " + mdf + " --log " + dir.File("r.log"), dir.File("r.log"), ""},
+      {"detect " + mdf + " --map " + dir.File("m.png"), dir.File("m.png"), ""},
+      {"excavate " + mdf + " --extract 0 --out " + dir.File("x.mdf"), dir.File("x.mdf"), ""},
+  };
+  for (const auto& c : cases) {
+    const int first = Cli(c.args, true).exitCode;
+    ASSERT_TRUE(first == 0 || first == 3) << c.args;
+    const testing::FileSnapshot before = testing::FileSnapshot::Of(c.output);
+    CliResult again = Cli(c.args, true);
+    EXPECT_EQ(again.exitCode, 2) << c.args << "\n" << again.out;
+    EXPECT_NE(again.out.find((c.named.empty() ? c.output : c.named)), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("exists: give --force to replace it"), std::string::npos) << again.out;
+    EXPECT_TRUE(testing::FileSnapshot::Of(c.output) == before) << c.args;
+    EXPECT_EQ(Cli(c.args + " --force", true).exitCode, first) << c.args;
+  }
+  // The report: the table's figures and the exit code with the lines stderr gave.
+  const std::string report = testing::ReadText(dir.File("r.json"));
+  EXPECT_NE(report.find("\"name\": \"dbo.titles\", \"target\": \"-\", \"outcome\": \"short\", "
+                        "\"written\": 0, \"expected\": 18, \"suspect\": 0, \"deleted\": null, "
+                        "\"pages\": 1, \"pages_skipped\": 0, \"reasons\": [\"0 of 18 rows recovered\"]}"),
+            std::string::npos) << report;
+  EXPECT_NE(report.find("\"exit_code\": 3, \"exit_reasons\": [\"dbo.titles: 0 of 18 rows recovered\", "),
+            std::string::npos) << report;
 }
 
 // Why a file could not be opened, told apart by every command that opens
@@ -207,7 +245,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
        "incomplete: the backup's head is missing"},
   };
   for (const auto& c : cases) {
-    for (const std::string& command : {"export-data --out " + dir.File("csv"),
+    for (const std::string& command : {"export-data --force --out " + dir.File("csv"),
                                        "import --to sqlite:" + c.path + ".db"}) {
       CliResult r = Cli(command + " " + c.path, true);
       EXPECT_EQ(r.exitCode, 3) << command << " " << c.path << "\n" << r.out;
@@ -352,8 +390,8 @@ struct CatalogTable {
 
 std::vector<CatalogTable> CatalogTables(const std::string& json) {
   std::vector<CatalogTable> tables;
-  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
-  const size_t end = json.find("],\"views\":");
+  std::regex table("\\{\"id\":-?\\d+,\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
+  const size_t end = json.find("],\n\"views\":");
   const std::string part = json.substr(0, end);
   for (std::sregex_iterator it(part.begin(), part.end(), table), e; it != e; ++it)
     tables.push_back({(*it)[1].str(), std::stoull((*it)[2].str())});
@@ -363,7 +401,7 @@ std::vector<CatalogTable> CatalogTables(const std::string& json) {
 // Every object name of the catalog: tables, views, procedures, functions, types.
 std::vector<std::string> CatalogObjectNames(const std::string& json) {
   std::vector<std::string> names;
-  std::regex object("\\{(?:\"id\":-?\\d+,)?\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+  std::regex object("\\{(?:\"id\":-?\\d+,)?\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
   for (std::sregex_iterator it(json.begin(), json.end(), object), e; it != e; ++it)
     names.push_back((*it)[1].str());
   return names;
