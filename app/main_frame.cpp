@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -268,21 +269,56 @@ void CMainFrame::ShowNotYet(int id) {
 
 void CMainFrame::OnOpenCommand() {
   if (EngineBusy()) return;
-  QString path = QFileDialog::getOpenFileName(this, U("打开"), QString(),
-                                              "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
-  if (!path.isEmpty()) OpenFile(path);
+  QStringList paths = QFileDialog::getOpenFileNames(
+      this, U("打开"), QString(), "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
+  if (!paths.isEmpty()) OpenFiles(paths);
 }
 
-void CMainFrame::OpenFile(const QString& path) {
-  if (EngineBusy()) return;
+void CMainFrame::OpenFile(const QString& path) { OpenFiles(QStringList{path}); }
+
+uint16_t CMainFrame::AskBackupSet(const std::vector<BackupSetSummary>& sets, uint16_t read) {
+  if (backup_set_answer_) return backup_set_answer_(sets);
+  QStringList items;
+  int current = 0;
+  for (const BackupSetSummary& s : sets) {
+    if (s.header.number == read) current = static_cast<int>(items.size());
+    items << U("备份集 %1：%2，%3，%4 页")
+                 .arg(s.header.number)
+                 .arg(QString::fromStdString(s.databaseName))
+                 .arg(QString::fromStdString(FormatBackupDate(s.header.written)))
+                 .arg(s.pagesHeld);
+  }
+  bool ok = false;
+  QString chosen = QInputDialog::getItem(this, U("选择备份集"), U("此备份文件包含多个备份集，请选择要读取的备份集："),
+                                         items, current, false, &ok);
+  if (!ok) return 0;
+  return sets[static_cast<size_t>(items.indexOf(chosen))].header.number;
+}
+
+void CMainFrame::OpenFiles(const QStringList& paths) {
+  if (EngineBusy() || paths.isEmpty()) return;
+  const QString path = paths.front();
   // The open tears the previous catalog down: nothing of it stays on show.
   ClearDocumentViews();
-  setWindowTitle(QFileInfo(path).fileName() + " - " + kTitle);
+  setWindowTitle(QFileInfo(path).fileName() + (paths.size() > 1 ? " ..." : "") + " - " + kTitle);
   SetEngineCommandsEnabled(false);
-  // The file is opened once; the version is proposed from its own pages.
-  // A file that did not open is reported by the worker, without a question.
+  // The files are opened once; the version is proposed from their own
+  // pages. A file that did not open is reported by the worker, without a
+  // question. A backup file holding several backup sets is opened again
+  // with the set the user picks.
+  DatabaseFiles files;
+  for (const QString& p : paths) files.paths.push_back(p.toStdString());
   VersionGuess guess;
-  if (doc_->BeginOpen(path, &guess) == OpenStatus::kOpened) {
+  OpenStatus status = doc_->BeginOpen(files, &guess);
+  if (status == OpenStatus::kOpened && doc_->Engine().Store().BackupSets().size() > 1) {
+    const uint16_t read = doc_->Engine().Store().BackupSetRead();
+    const uint16_t wanted = AskBackupSet(doc_->Engine().Store().BackupSets(), read);
+    if (wanted != 0 && wanted != read) {
+      files.store.backupSet = wanted;
+      status = doc_->BeginOpen(files, &guess);
+    }
+  }
+  if (status == OpenStatus::kOpened) {
     if (version_answer_) {
       version_answer_(version_, guess);
     } else {
@@ -295,7 +331,7 @@ void CMainFrame::OpenFile(const QString& path) {
     log_.AppendEntry(std::string("Version chosen differs from the file's boot page: ") +
                      guess.name + " was detected.");
   }
-  AddRecentFile(path);
+  for (const QString& p : paths) AddRecentFile(p);
   doc_->StartOpenWorker(version_);
 }
 

@@ -121,7 +121,7 @@ std::string CatalogJson(const Catalog& catalog) {
 int RunCatalog(const CatalogOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path))
+  if (ReportUnreadable(OpenDataFile(db, options.files), db.Store(), options.files.Label()))
     return kExitCannotRead;
   std::optional<VersionChoice> choice = ParseVersionChoice(options.version);
   if (!choice) {

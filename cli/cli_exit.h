@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/open_database.h"
 #include "platform/file.h"
 
 namespace tollamer::cli {
@@ -37,6 +38,11 @@ inline constexpr char kExitCodesHelp[] =
 // True (after a line on stderr) when writing `output` would replace the
 // input `input`: the same file, or a hard or symbolic link to it.
 bool RefuseOutputOverInput(const std::string& input, const std::string& output);
+// The same for every input file.
+bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& output);
+// True, after an error line, when the descriptor standard output is
+// written to is one of the input files.
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs, int stdout_descriptor);
 
 // Why a file could not be opened, in words.
 std::string_view OpenFailureText(platform::OpenError error);

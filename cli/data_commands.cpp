@@ -19,7 +19,7 @@
 
 namespace tollamer::cli {
 
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code) {
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
@@ -30,14 +30,22 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   WorkLog log;
-  std::optional<VersionSetting> setting = RunOpenFlow(db, path, *choice, log);
+  const std::string path = files.Label();
+  std::optional<VersionSetting> setting = RunOpenFlow(db, files, *choice, log);
   if (!setting) {
     exit_code = kExitCannotRead;
     return std::nullopt;
   }
   DataCommandInput input;
+  std::string stripes_missing;  // "stripe 2 of 2 missing"
+  for (uint16_t family : db.Store().MissingStripes())
+    stripes_missing += (stripes_missing.empty() ? "" : ", ") + std::string("stripe ") +
+                       std::to_string(family) + " of " +
+                       std::to_string(db.Store().Media().familyCount) + " missing";
+  if (!stripes_missing.empty())
+    input.fileGaps.push_back(stripes_missing + " (a file of the striped backup not given)");
   if (const FileGaps gaps = MeasureFileGaps(db.Store()); gaps.LosesRows())
-    input.fileGaps = FileGapTexts(gaps);
+    for (std::string& text : FileGapTexts(gaps)) input.fileGaps.push_back(std::move(text));
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
@@ -51,7 +59,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-            "to read tables from\n", path.c_str());
+            "to read tables from%s%s\n", path.c_str(), stripes_missing.empty() ? "" : "; ",
+            stripes_missing.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }

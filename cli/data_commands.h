@@ -11,6 +11,7 @@
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
 #include "output/data_export.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
@@ -27,7 +28,7 @@ struct DataCommandInput {
   // allocated pages of a backup in another stripe or lost.
   std::vector<std::string> fileGaps;
 };
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code);
 

@@ -37,13 +37,9 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
-    std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
-    if (out && out == platform::IdentityOf(options.path)) {
-      Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-      return kExitUsage;
-    }
+    if (RefuseStdoutOverInput(options.files, STDOUT_FILENO)) return kExitUsage;
   } else {
-    if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+    if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
     std::error_code ec;
     std::filesystem::create_directories(options.outDir, ec);
     if (!std::filesystem::is_directory(options.outDir, ec)) {
@@ -55,7 +51,7 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
   std::vector<TableDataResult>& results = report.tables;
   if (to_stdout) {
@@ -81,8 +77,9 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
 }  // namespace
 
 int RunExportData(const ExportDataOptions& options) {
-  if (RefuseReportPath(options.path, options.reportPath, options.force)) return kExitUsage;
-  DataRunReport report{"export-data", options.path, options.outDir};
+  for (const std::string& input : options.files.paths)
+    if (RefuseReportPath(input, options.reportPath, options.force)) return kExitUsage;
+  DataRunReport report{"export-data", options.files.Label(), options.outDir};
   return FinishDataReport(report, ExportData(options, report), options.reportPath);
 }
 

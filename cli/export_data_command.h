@@ -5,11 +5,13 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ExportDataOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string outDir;
   std::string table;  // empty: all tables
   std::string format = "csv";

@@ -85,7 +85,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     Error("bad --server-version, --kind or --encoding\n");
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
   std::error_code ec;
   std::filesystem::create_directories(options.outDir, ec);
   if (!OutputFolderExists(options.outDir)) {
@@ -95,7 +95,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
+  if (!RunOpenFlow(db, options.files, *version, log)) return kExitCannotRead;
 
   // The scripts to write, by kind: every object of the kind, or the one
   // --object names (its catalog name).

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ExportSchemaOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string outDir;
   std::string version = "auto";
   std::string kind = "all";  // tables, views, procs, funcs, types or all

@@ -31,7 +31,7 @@ std::string TargetWithoutPassword(std::string to) {
 int Import(const ImportOptions& options, DataRunReport& report) {
   constexpr std::string_view kSqlite = "sqlite:";
   if (options.to.rfind(kSqlite, 0) == 0 &&
-      RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
+      RefuseOutputOverInput(options.files, options.to.substr(kSqlite.size())))
     return kExitUsage;
   std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
   if (!described) return kExitUsage;
@@ -39,7 +39,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
@@ -65,8 +65,9 @@ int Import(const ImportOptions& options, DataRunReport& report) {
 }  // namespace
 
 int RunImport(const ImportOptions& options) {
-  if (RefuseReportPath(options.path, options.reportPath, options.force)) return kExitUsage;
-  DataRunReport report{"import", options.path, TargetWithoutPassword(options.to)};
+  for (const std::string& input : options.files.paths)
+    if (RefuseReportPath(input, options.reportPath, options.force)) return kExitUsage;
+  DataRunReport report{"import", options.files.Label(), TargetWithoutPassword(options.to)};
   return FinishDataReport(report, Import(options, report), options.reportPath);
 }
 

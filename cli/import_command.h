@@ -4,11 +4,13 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ImportOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string to;
   std::string table;
   std::string version = "auto";

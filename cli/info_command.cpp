@@ -39,11 +39,13 @@ const char* PageTypeLabel(uint8_t type) {
 int RunInfo(const InfoOptions& options) {
   CliMessages messages;
   PageStore store(messages);
-  if (CheckUnreadable(store.OpenFile(options.path), store, options.path)) return 1;
+  const std::string label = options.files.Label();
+  if (CheckUnreadable(store.OpenFiles(options.files.paths, options.files.store), store, label))
+    return 1;
 
   std::map<uint8_t, uint64_t> by_type;
   uint64_t readable = 0;
-  ProgressReporter progress(options.path);
+  ProgressReporter progress(label);
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
     progress.Fraction(page, store.PageCount());
     ++readable;
@@ -70,6 +72,21 @@ int RunInfo(const InfoOptions& options) {
       out += ", \"stripes\": " + std::to_string(store.Media().familyCount);
       out += std::string(", \"head_missing\": ") + (gaps.backupHeadMissing ? "true" : "false");
       out += std::string(", \"tail_missing\": ") + (gaps.backupTailMissing ? "true" : "false");
+      out += ", \"stripes_missing\": [";
+      for (uint16_t family : store.MissingStripes())
+        out += (out.back() == '[' ? "" : ", ") + std::to_string(family);
+      out += "], \"backup_set\": " + std::to_string(store.BackupSetRead());
+      out += ", \"backup_sets\": [";
+      for (const BackupSetSummary& s : store.BackupSets()) {
+        out += out.back() == '[' ? "{" : ", {";
+        out += "\"number\": " + std::to_string(s.header.number);
+        out += ", \"type\": " + JsonString(BackupSetTypeName(s.header.type));
+        out += ", \"database\": " + (s.databaseName.empty() ? "null" : JsonString(s.databaseName));
+        const std::string date = FormatBackupDate(s.header.written);
+        out += ", \"date\": " + (date.empty() ? "null" : JsonString(date));
+        out += ", \"pages\": " + std::to_string(s.pagesHeld) + "}";
+      }
+      out += "]";
       out += ", \"pages_missing\": " +
              (coverage.allocationKnown ? std::to_string(coverage.PagesMissing()) : std::string("null"));
     }
@@ -88,7 +105,13 @@ int RunInfo(const InfoOptions& options) {
     return 0;
   }
 
-  std::printf("file:         %s\n", options.path.c_str());
+  for (const StoreSource& s : store.Sources()) {
+    std::printf("file:         %s", s.path.c_str());
+    if (store.Sources().size() > 1 || s.media.Striped())
+      std::printf(" (stripe %u of %u, %llu pages)", s.media.familySequence, s.media.familyCount,
+                  static_cast<unsigned long long>(s.pagesHeld));
+    std::printf("\n");
+  }
   std::printf("kind:         %s file\n", kind);
   std::printf("base offset:  %llu (0x%llX)%s\n", static_cast<unsigned long long>(store.PageBaseOffset()),
               static_cast<unsigned long long>(store.PageBaseOffset()),
@@ -102,15 +125,27 @@ int RunInfo(const InfoOptions& options) {
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
   if (backup) {
-    if (store.Media().Striped())
-      std::printf("stripe:       %u of %u (the other files of the backup are not here)\n",
-                  store.Media().familySequence, store.Media().familyCount);
+    for (uint16_t family : store.MissingStripes())
+      std::printf("missing file: stripe %u of %u (not given: the pages it holds are not read)\n",
+                  family, store.Media().familyCount);
+    if (store.BackupSets().size() > 1 || store.BackupSetRead() > 1) {
+      std::printf("backup sets:  %zu in the file, set %u read\n", store.BackupSets().size(),
+                  store.BackupSetRead());
+      for (const BackupSetSummary& s : store.BackupSets()) {
+        const std::string date = FormatBackupDate(s.header.written);
+        std::printf("  set %u: %s backup of %s, %s, %llu pages\n", s.header.number,
+                    BackupSetTypeName(s.header.type),
+                    s.databaseName.empty() ? "(database name unknown)" : s.databaseName.c_str(),
+                    date.empty() ? "date unknown" : date.c_str(),
+                    static_cast<unsigned long long>(s.pagesHeld));
+      }
+    }
     if (gaps.backupHeadMissing)
       std::printf("head:         missing (no tape header at byte 0: the backup's first part is lost)\n");
     if (gaps.backupTailMissing)
       std::printf("tail:         missing (no end-of-set block: the backup's last part is lost)\n");
     if (coverage.allocationKnown)
-      std::printf("missing:      %llu allocated pages are not in this file (%llu extents)\n",
+      std::printf("missing:      %llu allocated pages are not in the files given (%llu extents)\n",
                   static_cast<unsigned long long>(coverage.PagesMissing()),
                   static_cast<unsigned long long>(coverage.extentsMissing));
   }

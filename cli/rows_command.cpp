@@ -192,15 +192,11 @@ int RunRows(const RowsOptions& options) {
     return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
-  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
-  if (out && out == platform::IdentityOf(options.path)) {
-    Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-    return kExitUsage;
-  }
+  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.files, *version, log);
   if (!opened) return kExitCannotRead;
   const VersionSetting setting = *opened;
 

@@ -47,7 +47,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path)) return 1;
+  if (ReportUnreadable(OpenDataFile(db, options.files), db.Store(), options.files.Label())) return 1;
   const VersionSetting setting = ChooseVersion(*choice, db.Store());
   if (choice->automatic) Note("version: %s\n", FormatName(setting));
 

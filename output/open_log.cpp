@@ -38,12 +38,25 @@ std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
   return texts;
 }
 
+std::string StripesText(const PageStore& store) {
+  if (!store.Media().Striped()) return {};
+  std::string given;
+  for (const StoreSource& s : store.Sources())
+    given += (given.empty() ? "" : ", ") + std::to_string(s.media.familySequence);
+  const std::string of = " of " + std::to_string(store.Media().familyCount);
+  std::string text = (store.Sources().size() > 1 ? ", stripes " : ", stripe ") + given + of;
+  for (uint16_t family : store.MissingStripes())
+    text += ", stripe " + std::to_string(family) + of + " missing";
+  return text;
+}
+
 void AppendFileLayout(WorkLog& log, const PageStore& store) {
   if (store.Kind() == FileKind::kBackup) {
     std::string line = "Backup file: " + std::to_string(store.PagesHeld()) + " page images";
-    if (store.Media().Striped())
-      line += ", stripe " + std::to_string(store.Media().familySequence) + " of " +
-              std::to_string(store.Media().familyCount);
+    if (store.BackupSets().size() > 1)
+      line += ", backup set " + std::to_string(store.BackupSetRead()) + " of the " +
+              std::to_string(store.BackupSets().size()) + " in the file";
+    line += StripesText(store);
     log.Append(line + "\r\n");
   } else if (store.PageBaseOffset() != 0) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +

@@ -45,13 +45,17 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
 std::vector<std::string> FileGapTexts(const FileGaps& gaps);
 
 // Where the pages came from, when that is not a plain data file read from
-// byte 0: a backup (its stripe) or a data file with bytes before page 0;
-// then what the file lacks. Nothing for a plain, whole data file.
-//   Backup file: <n> page images[, stripe <k> of <n>]\r\n
+// byte 0: a backup (the set read, its stripes and those not given) or a
+// data file with bytes before page 0; then what the file lacks. Nothing
+// for a plain, whole data file.
+//   Backup file: <n> page images[, backup set <s> of the <t> in the file]
+//     [, stripe(s) <k>[, <k>...] of <n>][, stripe <j> of <n> missing...]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
 //   Incomplete: <gap text>\r\n     one per gap, as FileGapTexts; "Note: " when
 //                                 rows are not lost (a cut of free extents)
 void AppendFileLayout(WorkLog& log, const PageStore& store);
+// ", stripes 1, 3 of 3, stripe 2 of 3 missing"; empty for a backup not striped.
+std::string StripesText(const PageStore& store);
 
 // The table count line and one line per table with its row count.
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);

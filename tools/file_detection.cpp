@@ -66,12 +66,12 @@ DetectionResult DetectPages(const platform::ReadOnlyFile& source,
   DetectionResult result;
   result.opened = true;
   result.fileBytes = source.Length();
-  // A backup's page images lie wherever its stream put them.
+  // A backup's page images lie wherever its stream put them; of a file
+  // holding several backup sets, the last one with pages is counted.
   std::optional<tollamer::PageMap> images;
-  if (const FileLayout layout = ReadFileLayout(source); layout.backup) {
-    images = tollamer::PageMap::ScanBackup(source, layout.firstSector);
-    if (images->PagesHeld() == 0) images.reset();
-  }
+  if (const FileLayout layout = ReadFileLayout(source); layout.backup)
+    for (BackupSetPages& set : tollamer::PageMap::ScanBackup(source, 0, layout.firstSector))
+      if (set.map.PagesHeld() > 0) images = std::move(set.map);
   result.backup = images.has_value();
   const uint64_t numbers = images ? images->PageCount() : result.fileBytes / kPageSize;
   result.pages = images ? images->PagesHeld() : numbers;

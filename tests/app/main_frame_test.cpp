@@ -78,9 +78,11 @@ class MainFrameTest : public ::testing::Test {
     path_ = dir_.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
   }
 
-  bool OpenAndWait(const std::string& path) {
+  bool OpenAndWait(const std::string& path, const std::string& more = {}) {
     QSignalSpy done(frame_.get(), &CMainFrame::openCompleted);
-    frame_->OpenFile(QString::fromStdString(path));
+    QStringList paths{QString::fromStdString(path)};
+    if (!more.empty()) paths << QString::fromStdString(more);
+    frame_->OpenFiles(paths);
     EXPECT_TRUE(done.wait(5000));
     return !done.isEmpty() && done.front().front().toBool();
   }
@@ -216,6 +218,31 @@ TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
     EXPECT_EQ(frame_->gridView()->grid()->rowCount(), 0);
     EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
   }
+}
+
+// The stripes of a backup open together; files of two databases are
+// refused; of a file holding two backup sets the one the user picks is read.
+TEST_F(MainFrameTest, SeveralFilesOpenTogetherAndTheBackupSetIsAskedFor) {
+  const fixtures::FileBuilder db = fixtures::BuildSampleDatabase({});
+  const std::string one = dir_.Write("s1.bak", db.BackupImage(0x1A00, 2, 1));
+  const std::string two = dir_.Write("s2.bak", db.BackupImage(0x1A00, 2, 2));
+  ASSERT_TRUE(OpenAndWait(two, one));
+  EXPECT_TRUE(frame_->document().Engine().Store().MissingStripes().empty());
+  messages_.stops.clear();
+  EXPECT_FALSE(OpenAndWait(one, path_));
+  EXPECT_EQ(messages_.stops, std::vector<std::string>{kFilesNotTogetherMessage});
+
+  fixtures::Bytes image = db.BackupImage(0x1A00);
+  const fixtures::Bytes appended = db.AppendedBackupSet(2);
+  image.insert(image.end(), appended.begin(), appended.end());
+  std::vector<size_t> asked;
+  frame_->SetBackupSetAnswerForTests([&](const std::vector<BackupSetSummary>& sets) {
+    asked.push_back(sets.size());
+    return uint16_t{1};
+  });
+  ASSERT_TRUE(OpenAndWait(dir_.Write("two.bak", image)));
+  EXPECT_EQ(asked, std::vector<size_t>{2});
+  EXPECT_EQ(frame_->document().Engine().Store().BackupSetRead(), 1);
 }
 
 // A grid of thousands of pages: the bar at its narrowest still shows every
