@@ -229,6 +229,10 @@ void CDetectionPage::OnWorkerEnded(const tools::DetectionResult& result) {
   stop_->setEnabled(false);
   last_ = result;
   if (result.opened) {
+    if (result.backup) {  // counted by its page images, not its size
+      pages_ = result.pages;
+      Field(kIdPages)->setText(QString::number(static_cast<qulonglong>(pages_)));
+    }
     // The counts in step with the pages read, also after a stop; the bar
     // stays where the census ended: full when it went through.
     ShowCounts(result.counts);

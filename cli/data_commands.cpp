@@ -14,7 +14,8 @@
 #include "cli/open_command.h"
 #include "engine/catalog/create_table_text.h"
 #include "engine/catalog/table_lookup.h"
-#include "engine/pagestore/backup_coverage.h"
+#include "engine/pagestore/file_gaps.h"
+#include "output/open_log.h"
 #include "output/data_outcome.h"
 #include "output/work_log.h"
 #include "platform/paths.h"
@@ -70,13 +71,15 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
     if (t.fullName.ends_with(".table_" + std::to_string(id)))
       Error("name lost: recovered as %s\n", t.fullName.c_str());
   DataCommandInput input;
-  if (db.Store().Kind() == FileKind::kBackup) {
-    input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
-    for (uint16_t family : db.Store().MissingStripes())
-      input.stripesMissing += (input.stripesMissing.empty() ? "" : ", ") + std::string("stripe ") +
-                              std::to_string(family) + " of " +
-                              std::to_string(db.Store().Media().familyCount) + " missing";
-  }
+  std::string stripes_missing;  // "stripe 2 of 2 missing"
+  for (uint16_t family : db.Store().MissingStripes())
+    stripes_missing += (stripes_missing.empty() ? "" : ", ") + std::string("stripe ") +
+                       std::to_string(family) + " of " +
+                       std::to_string(db.Store().Media().familyCount) + " missing";
+  if (!stripes_missing.empty())
+    input.fileGaps.push_back(stripes_missing + " (a file of the striped backup not given)");
+  if (const FileGaps gaps = MeasureFileGaps(db.Store()); gaps.LosesRows())
+    for (std::string& text : FileGapTexts(gaps)) input.fileGaps.push_back(std::move(text));
   input.version = *setting;
   if (choice.Narrowed()) {
     std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
@@ -89,8 +92,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-            "to read tables from%s%s\n", path.c_str(), input.stripesMissing.empty() ? "" : "; ",
-            input.stripesMissing.c_str());
+            "to read tables from%s%s\n", path.c_str(), stripes_missing.empty() ? "" : "; ",
+            stripes_missing.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }
@@ -136,8 +139,8 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing, bool results_to_stderr,
-                  const std::string& stripes_missing, const PageCheckFailures* checks) {
+                  const std::vector<std::string>& file_gaps, bool results_to_stderr,
+                  const PageCheckFailures* checks) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -170,11 +173,9 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   for (const TableDataResult& r : results)
     if (std::string line = OutcomeLine(r); !line.empty())
       Error("%s\n", line.c_str());
+  TellFileGaps(file_gaps);
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
-  if (!stripes_missing.empty())
-    Error("incomplete: %s (a file of the striped backup not given): rows on its pages are not "
-          "found\n", stripes_missing.c_str());
   if (!outcome.Complete()) {
     Error("incomplete: %s with rows lost or kept apart, %zu skipped",
           Counted(outcome.shortTables, "table", "tables").c_str(), outcome.skipped);
@@ -193,14 +194,13 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
           names_lost == 1 ? "its name" : "their names");
     return kExitLosses;
   }
-  if (!stripes_missing.empty()) return kExitLosses;
-  if (backup_pages_missing) {
-    Error("incomplete: the backup lacks %llu allocated pages (another "
-          "file of a striped backup, or lost): rows on them are not found\n",
-          static_cast<unsigned long long>(backup_pages_missing));
-    return kExitLosses;
-  }
-  return kExitComplete;
+  return file_gaps.empty() ? kExitComplete : kExitLosses;
+}
+
+bool TellFileGaps(const std::vector<std::string>& file_gaps) {
+  for (const std::string& gap : file_gaps)
+    Error("incomplete: %s: rows on the missing pages are not found\n", gap.c_str());
+  return !file_gaps.empty();
 }
 
 DataProgress DeletedProgress() {

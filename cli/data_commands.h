@@ -41,10 +41,10 @@ std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const 
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
-  // Allocated pages the opened backup does not hold: they went to another
-  // file of a striped backup, or were lost; rows on them are not found.
-  uint64_t backupPagesMissing = 0;
-  std::string stripesMissing;  // "stripe 2 of 2 missing", empty when every stripe was given
+  // What the opened file lacks (FileGapTexts) when rows may be lost with
+  // it: a cut that took allocated pages, a backup's lost head or tail,
+  // allocated pages of a backup in another stripe or lost.
+  std::vector<std::string> fileGaps;
 };
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
@@ -59,14 +59,16 @@ DataProgress TerminalProgress(bool results_to_stderr = false);
 // summary, and on stderr each table that is short, skipped or failed.
 // Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
 // an output could not be written, 3 when tables are short or skipped or
-// the backup lacks allocated pages (`backup_pages_missing`, told on stderr)
-// or files of its stripes (`stripes_missing`: "stripe 2 of 3 missing").
-// `checks`: the pages read that failed their checksum or torn bits, counted
-// in the summary.
+// the file lacks pages (`file_gaps`, each told on stderr: a cut, a lost
+// head or tail, stripes not given). `checks`: the pages read that failed
+// their checksum or torn bits, counted in the summary.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing = 0, bool results_to_stderr = false,
-                  const std::string& stripes_missing = {},
-                  const PageCheckFailures* checks = nullptr);
+                  const std::vector<std::string>& file_gaps = {},
+                  bool results_to_stderr = false, const PageCheckFailures* checks = nullptr);
+
+// Each of the file's gaps on stderr ("incomplete: the backup's head is
+// missing: rows on the missing pages are not found"); true when it has any.
+bool TellFileGaps(const std::vector<std::string>& file_gaps);
 
 // The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
 // candidates rejected" for each table with either, then the totals.

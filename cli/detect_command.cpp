@@ -56,7 +56,8 @@ int RunDetect(const DetectOptions& options) {
   }
   auto count = [&](tools::PageKind k) { return r.counts[tools::KindIndex(k)]; };
   if (options.json) {
-    std::string out = "{\"pages\": " + std::to_string(r.pages) + ", \"counts\": {";
+    std::string out = "{\"pages\": " + std::to_string(r.pages) +
+                      ", \"backup\": " + (r.backup ? "true" : "false") + ", \"counts\": {";
     for (size_t i = 0; i < tools::kPageKindCount; ++i) {
       if (i) out += ", ";
       out += JsonString(JsonKey(tools::KindName(tools::KindAt(i)))) + ": " +
@@ -69,7 +70,8 @@ int RunDetect(const DetectOptions& options) {
     const std::string name = platform::Utf8FromPath(platform::PathFromUtf8(options.path).filename());
     std::printf("file:  %s\n", name.c_str());
     std::printf("size:  %llu KB\n", static_cast<unsigned long long>(r.fileBytes / 1024));
-    std::printf("pages: %llu\n", static_cast<unsigned long long>(r.pages));
+    std::printf("pages: %llu%s\n", static_cast<unsigned long long>(r.pages),
+                r.backup ? " page images in the backup (the pages it leaves out are not counted)" : "");
     for (tools::PageKind k : kShownOrder) {
       const std::string label = std::string(tools::KindName(k)) + " page:";
       std::printf("%-18s %llu", label.c_str(), static_cast<unsigned long long>(count(k)));

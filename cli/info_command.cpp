@@ -8,7 +8,7 @@
 #include "cli/json.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
-#include "engine/pagestore/backup_coverage.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/pagestore/server_version.h"
 
@@ -64,16 +64,22 @@ int RunInfo(const InfoOptions& options) {
   const uint64_t checked = by_check[PageCheck::kGood] + by_check[PageCheck::kChecksumFails] +
                            by_check[PageCheck::kTorn];
   const char* kind = backup ? "backup" : "data";
-  const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
+  const FileGaps gaps = MeasureFileGaps(store);
+  const BackupCoverage& coverage = gaps.coverage;
+  const std::optional<uint64_t> declared = store.DeclaredPageCount();
 
   if (options.json) {
     std::string out = "{\"kind\": " + JsonString(kind);
     out += ", \"base_offset\": " + std::to_string(store.PageBaseOffset());
     out += ", \"pages\": " + std::to_string(store.PageCount());
+    out += ", \"pages_declared\": " + (declared ? std::to_string(*declared) : std::string("null"));
+    if (!backup) out += ", \"pages_cut_off\": " + std::to_string(gaps.pagesCutOff);
     if (backup) {
       out += ", \"pages_held\": " + std::to_string(store.PagesHeld());
       out += ", \"stripe\": " + std::to_string(store.Media().familySequence);
       out += ", \"stripes\": " + std::to_string(store.Media().familyCount);
+      out += std::string(", \"head_missing\": ") + (gaps.backupHeadMissing ? "true" : "false");
+      out += std::string(", \"tail_missing\": ") + (gaps.backupTailMissing ? "true" : "false");
       out += ", \"stripes_missing\": [";
       for (uint16_t family : store.MissingStripes())
         out += (out.back() == '[' ? "" : ", ") + std::to_string(family);
@@ -123,6 +129,10 @@ int RunInfo(const InfoOptions& options) {
               static_cast<unsigned long long>(store.PageBaseOffset()),
               !backup && store.PageBaseOffset() != 0 ? ": bytes before page 0 are not read" : "");
   std::printf("pages:        %llu", static_cast<unsigned long long>(store.PageCount()));
+  if (gaps.pagesCutOff)
+    std::printf(" of %llu (the file is cut short: %llu pages missing)",
+                static_cast<unsigned long long>(*declared),
+                static_cast<unsigned long long>(gaps.pagesCutOff));
   if (readable != store.PageCount())
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
@@ -142,6 +152,10 @@ int RunInfo(const InfoOptions& options) {
                     static_cast<unsigned long long>(s.pagesHeld));
       }
     }
+    if (gaps.backupHeadMissing)
+      std::printf("head:         missing (no tape header at byte 0: the backup's first part is lost)\n");
+    if (gaps.backupTailMissing)
+      std::printf("tail:         missing (no end-of-set block: the backup's last part is lost)\n");
     if (coverage.allocationKnown)
       std::printf("missing:      %llu allocated pages are not in the files given (%llu extents)\n",
                   static_cast<unsigned long long>(coverage.PagesMissing()),

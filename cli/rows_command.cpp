@@ -7,11 +7,14 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/data_commands.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "cli/progress_reporter.h"
 #include "engine/catalog/table_lookup.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/rows/typed_rows.h"
+#include "output/open_log.h"
 #include "output/csv_format.h"
 #include "platform/console.h"
 
@@ -253,13 +256,17 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
          static_cast<unsigned long long>(count));
   }
   std::fflush(stdout);
-  // Every row was asked for: fewer than the catalog counts is a loss.
-  if (options.all && count < catalog_rows) {
+  // Every row was asked for: fewer than the catalog counts is a loss, and
+  // so are pages the file lacks.
+  if (!options.all) return kExitComplete;
+  const FileGaps file_gaps = MeasureFileGaps(db.Store());
+  const bool gaps = file_gaps.LosesRows() && TellFileGaps(FileGapTexts(file_gaps));
+  if (count < catalog_rows) {
     Error("incomplete: %s: %llu of %llu rows recovered\n", table->fullName.c_str(),
           static_cast<unsigned long long>(count), static_cast<unsigned long long>(*catalog_rows));
     return kExitLosses;
   }
-  return kExitComplete;
+  return gaps ? kExitLosses : kExitComplete;
 }
 
 }  // namespace

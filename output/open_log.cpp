@@ -2,8 +2,6 @@
 
 #include <map>
 
-#include "engine/pagestore/backup_coverage.h"
-
 namespace tollamer {
 
 namespace {
@@ -25,6 +23,23 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
   log.AppendEntry("Scanning file...");
 }
 
+std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
+  std::vector<std::string> texts;
+  const std::string allocated = std::to_string(gaps.coverage.PagesMissing());
+  if (gaps.pagesCutOff) {
+    std::string text = "the file is cut short: " + std::to_string(gaps.pagesCutOff) + " pages missing";
+    if (gaps.coverage.allocationKnown && gaps.coverage.intervalsUnread == 0)
+      text += gaps.coverage.extentsMissing ? ", " + allocated + " of them allocated" : ", none of them allocated";
+    texts.push_back(text);
+  }
+  if (gaps.backupHeadMissing) texts.emplace_back("the backup's head is missing");
+  if (gaps.backupTailMissing) texts.emplace_back("the backup's tail is missing");
+  if (gaps.backup && gaps.coverage.extentsMissing)
+    texts.push_back("the backup lacks " + allocated + " allocated pages" +
+                    (gaps.backupStriped ? " (in another file of the striped backup, or lost)" : ""));
+  return texts;
+}
+
 std::string StripesText(const PageStore& store) {
   if (!store.Media().Striped()) return {};
   std::string given;
@@ -44,14 +59,14 @@ void AppendFileLayout(WorkLog& log, const PageStore& store) {
       line += ", backup set " + std::to_string(store.BackupSetRead()) + " of the " +
               std::to_string(store.BackupSets().size()) + " in the file";
     line += StripesText(store);
-    BackupCoverage coverage = MeasureBackupCoverage(store);
-    if (coverage.extentsMissing > 0)
-      line += ", " + std::to_string(coverage.PagesMissing()) + " allocated pages missing";
     log.Append(line + "\r\n");
   } else if (store.PageBaseOffset() != 0) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +
                ": the bytes before it are not read\r\n");
   }
+  const FileGaps gaps = MeasureFileGaps(store);
+  for (const std::string& text : FileGapTexts(gaps))
+    log.Append((gaps.LosesRows() ? "Incomplete: " : "Note: ") + text + "\r\n");
 }
 
 void AppendPageChecks(WorkLog& log, const PageStore& store) {

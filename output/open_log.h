@@ -17,8 +17,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/page_store.h"
 #include "output/work_log.h"
 
@@ -36,14 +38,22 @@ std::string RecordCountText(std::optional<uint64_t> row_count);
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
 
+// What a file lacks, one text each, in the words the CLI's stderr lines and
+// the work log share: "the file is cut short: 208 pages missing[, 40 of them
+// allocated | , none of them allocated]", "the backup's head is missing", "the backup's tail is
+// missing", "the backup lacks 64 allocated pages[ (in another file of the
+// striped backup, or lost)]".
+std::vector<std::string> FileGapTexts(const FileGaps& gaps);
+
 // Where the pages came from, when that is not a plain data file read from
-// byte 0: a backup (the set read, its stripes, those not given, and the
-// allocated pages it lacks) or a data file with bytes before page 0.
-// Nothing for a plain data file.
+// byte 0: a backup (the set read, its stripes and those not given) or a
+// data file with bytes before page 0; then what the file lacks. Nothing
+// for a plain, whole data file.
 //   Backup file: <n> page images[, backup set <s> of the <t> in the file]
-//     [, stripe(s) <k>[, <k>...] of <n>][, stripe <j> of <n> missing...]
-//     [, <m> allocated pages missing]\r\n
+//     [, stripe(s) <k>[, <k>...] of <n>][, stripe <j> of <n> missing...]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
+//   Incomplete: <gap text>\r\n     one per gap, as FileGapTexts; "Note: " when
+//                                 rows are not lost (a cut of free extents)
 void AppendFileLayout(WorkLog& log, const PageStore& store);
 // ", stripes 1, 3 of 3, stripe 2 of 3 missing"; empty for a backup not striped.
 std::string StripesText(const PageStore& store);

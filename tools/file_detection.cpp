@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
+#include "engine/pagestore/file_layout.h"
 #include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_layout.h"
+#include "engine/pagestore/page_map.h"
 #include "platform/block_devices.h"
 #include "tools/block_reader.h"
 #include "tools/progress_throttle.h"
@@ -64,22 +67,35 @@ DetectionResult DetectPages(const platform::ReadOnlyFile& source,
   DetectionResult result;
   result.opened = true;
   result.fileBytes = source.Length();
-  result.pages = result.fileBytes / kPageSize;
-  MapBuilder map(result.pages, max_map_cells);
+  // A backup's page images lie wherever its stream put them; of a file
+  // holding several backup sets, the last one with pages is counted.
+  std::optional<tollamer::PageMap> images;
+  if (const FileLayout layout = ReadFileLayout(source); layout.backup)
+    for (BackupSetPages& set : tollamer::PageMap::ScanBackup(source, 0, layout.firstSector))
+      if (set.map.PagesHeld() > 0) images = std::move(set.map);
+  result.backup = images.has_value();
+  const uint64_t numbers = images ? images->PageCount() : result.fileBytes / kPageSize;
+  result.pages = images ? images->PagesHeld() : numbers;
+  MapBuilder map(numbers, max_map_cells);
   BlockReader reader(source);
   ProgressThrottle throttle;
 
-  for (uint64_t i = 0; i < result.pages; ++i) {
+  for (uint64_t i = 0; i < numbers; ++i) {
     if (!running.load(std::memory_order_relaxed)) {
       result.stopped = true;
       result.map = map.Finish();
       return result;
     }
-    if (throttle.Due()) observer.OnProgress(Percent(i + 1, result.pages), result.counts);
+    if (throttle.Due()) observer.OnProgress(Percent(i + 1, numbers), result.counts);
+    const std::optional<uint64_t> at = images ? images->Offset(i) : i * kPageSize;
+    if (!at) {
+      map.Add(PageKind::kNull);  // a page the backup does not hold
+      continue;
+    }
     // The reader fetches a whole block when a page lies outside the one it
     // holds; a page that did not arrive whole is damaged, never judged from
     // another page's bytes.
-    ByteView page = reader.Get(i * kPageSize, kPageSize);
+    ByteView page = reader.Get(*at, kPageSize);
     PageKind kind = page.size() == kPageSize ? ClassifyPage(page) : PageKind::kErr;
     ++result.counts[KindIndex(kind)];
     const PageCheck check = CheckPage(page);

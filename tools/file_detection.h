@@ -1,7 +1,9 @@
 // File detection: a census of every 8192-byte page of a file by kind, with a
 // page map (one cell per page or group of pages) for a picture of the file.
-// The file is read from byte 0 in large sequential blocks, whatever kind of
-// file it is (a backup is counted as it lies, tape header included).
+// A data file (or disk, or image) is read from byte 0 in large sequential
+// blocks; a backup (file_layout.h) is counted by its page images, wherever
+// its stream holds them, and its map has a null cell for each page number
+// it leaves out.
 #pragma once
 
 #include <atomic>
@@ -27,7 +29,8 @@ struct PageMap {
 struct DetectionResult {
   bool opened = false;
   uint64_t fileBytes = 0;
-  uint64_t pages = 0;         // file size / 8192
+  bool backup = false;        // counted by the page images of a backup
+  uint64_t pages = 0;         // file size / 8192, or a backup's page images
   uint64_t pagesScanned = 0;  // fewer than pages after a stop
   bool stopped = false;
   KindCounts counts{};

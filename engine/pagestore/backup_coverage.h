@@ -1,4 +1,4 @@
-// How much of its database a backup file holds.
+// How much of its database a backup file holds, or a data file cut short.
 //
 // A full backup carries every extent the database has allocated. The GAM
 // pages say which those are: page 2 and every 511232 pages after it, each
@@ -17,10 +17,12 @@ namespace tollamer {
 struct BackupCoverage {
   bool allocationKnown = false;  // at least one GAM page was read
   uint64_t extentsMissing = 0;   // allocated, and no page of it held
+  uint64_t intervalsUnread = 0;  // GAM pages not held or not readable as one
   uint64_t PagesMissing() const { return extentsMissing * 8; }
 };
 
-// Only the extents below the highest page the file holds are judged.
+// The extents below the highest page the file holds, or below the file
+// size page 0's file header records when that is more, are judged.
 BackupCoverage MeasureBackupCoverage(const PageStore& store);
 
 }  // namespace tollamer

@@ -17,7 +17,7 @@ PageMap PageMap::Contiguous(uint64_t base, uint64_t pages, uint32_t source) {
 }
 
 std::vector<BackupSetPages> PageMap::ScanBackup(const platform::ReadOnlyFile& file,
-                                                uint32_t source) {
+                                                uint32_t source, uint64_t first) {
   constexpr size_t kBlockBytes = 4 << 20;
   std::vector<BackupSetPages> sets(1);
   bool named = false;  // the first set's header came from an SSET block
@@ -26,7 +26,7 @@ std::vector<BackupSetPages> PageMap::ScanBackup(const platform::ReadOnlyFile& fi
   uint64_t block_start = 0;
   size_t block_size = 0;
   PageRun run;
-  for (uint64_t at = 0; at + kHeaderSize <= length;) {
+  for (uint64_t at = first; at + kHeaderSize <= length;) {
     if (at < block_start || at + kHeaderSize > block_start + block_size) {
       block_start = at;
       block_size = file.ReadAt(at, block);

@@ -51,9 +51,10 @@ class PageMap {
   static PageMap Contiguous(uint64_t base, uint64_t pages, uint32_t source = 0);
   // One pass over the sectors of a backup file: the pages of each backup
   // set in its own map (one set, numbered 1, when the file names none),
-  // placed as lying in `source`.
+  // placed as lying in `source`. The first sector is at byte `first` (a
+  // backup whose head is lost keeps its sectors wherever the cut fell).
   static std::vector<BackupSetPages> ScanBackup(const platform::ReadOnlyFile& file,
-                                                uint32_t source = 0);
+                                                uint32_t source = 0, uint64_t first = 0);
 
   // Byte position of `page`, or nothing when the file does not hold it.
   std::optional<uint64_t> Offset(uint64_t page) const;

@@ -42,14 +42,26 @@ std::optional<uint32_t> OwnPageNumber(ByteView page);
 
 // Where page 0 of a data file lies, and which file of its database it is.
 // Page 0 normally starts at byte 0; a file cut from a disk or badly copied
-// can carry bytes before it. Every sector of the first 4 MiB that begins a
-// page (of any file id) votes for base = its position - its page number *
-// 8192; the base with most votes wins, byte 0 on a tie or when nothing
-// votes. The file id is the one most of those pages carry (1 when none).
+// can carry bytes before it, of any length. Every byte of the first 4 MiB
+// that begins a page header (version 1, a known type, a file id, the
+// reserved bytes zero) votes for base = its position - its page number *
+// 8192; while a block holds none the search goes on, 4 MiB at a time, up to
+// 64 MiB. The base with most votes wins, the lowest on a tie, byte 0 when
+// nothing votes. The file id is the one most of its voters carry (1 when
+// none). Headers of file 1 that put their page elsewhere are `stray`: a
+// damaged page now and then in a data file, most of them in a backup that
+// lost its tape header, whose page images lie wherever its stream put them,
+// in ascending page order.
 struct DataFileStart {
   uint64_t base = 0;
   uint16_t fileId = kPrimaryFileId;
   uint64_t votes = 0;
+  uint64_t stray = 0;
+  uint64_t primary = 0;    // headers of file 1
+  uint64_t ascending = 0;  // of those, the ones numbered above the one before
+  // The byte position modulo 512 that most page headers share: a backup's
+  // images start on its sectors, wherever the file now begins.
+  uint64_t phase = 0;
 };
 DataFileStart FindDataFileStart(const platform::ReadOnlyFile& file);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/pagestore/file_header.h"
+#include "engine/pagestore/file_layout.h"
 #include "engine/pagestore/page_start.h"
 #include "engine/pagestore/server_version.h"
 #include "engine/pagestore/torn_page.h"
@@ -49,6 +51,8 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   media_ = BackupMedia();
   sets_.clear();
   set_read_ = 0;
+  head_missing_ = tail_missing_ = false;
+  declared_pages_.reset();
   refusal_ = OpenRefusal::kNone;
   refused_file_id_ = 0;
   last_error_.clear();
@@ -75,16 +79,20 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   }
   size_t backups = 0;
   for (const StoreSource& s : sources) backups += IsTapeFile(*s.file) ? 1 : 0;
+  // One file: a data file, a backup, or a backup that lost its head.
+  const FileLayout layout = sources.size() == 1 ? ReadFileLayout(*sources.front().file) : FileLayout{};
+  if (layout.headMissing) backups = 1;
   sources_ = std::move(sources);
   if (backups > 0 && backups < sources_.size())
     return Refuse(OpenRefusal::kNotTogether,
                   "a backup and a data file given together: open the files of one database "
                   "(the stripes of one backup, or one data file)");
-  if (backups > 0) return OpenBackups(options);
-  if (sources_.size() > 1)
+  if (backups == 0 && sources_.size() > 1)
     return Refuse(OpenRefusal::kNotTogether,
                   "several data files given: open the database's primary file");
-  return OpenDataFile();
+  if (!(backups > 0 ? OpenBackups(options, layout) : OpenDataFile(layout.start))) return false;
+  if (std::optional<Page> header = ReadPage(0)) declared_pages_ = FileSizeInPages(header->view());
+  return true;
 }
 
 bool PageStore::Refuse(OpenRefusal refusal, std::string why) {
@@ -96,14 +104,14 @@ bool PageStore::Refuse(OpenRefusal refusal, std::string why) {
   return false;
 }
 
-bool PageStore::OpenBackups(const StoreOpenOptions& options) {
+bool PageStore::OpenBackups(const StoreOpenOptions& options, const FileLayout& layout) {
   // Every file's own sets first: a file with no page image at all is
   // refused as before, saying why.
   std::vector<std::vector<BackupSetPages>> scans;
   for (uint32_t i = 0; i < sources_.size(); ++i) {
     StoreSource& source = sources_[i];
     source.media = ReadBackupMedia(*source.file);
-    scans.push_back(PageMap::ScanBackup(*source.file, i));
+    scans.push_back(PageMap::ScanBackup(*source.file, i, layout.firstSector));
     uint64_t held = 0;
     for (const BackupSetPages& s : scans.back()) held += s.map.PagesHeld();
     if (held > 0) continue;
@@ -171,6 +179,8 @@ bool PageStore::OpenBackups(const StoreOpenOptions& options) {
     for (const BackupSetPages& s : scans[i])
       if (s.header.number == set_read_) sources_[i].pagesHeld = s.map.PagesHeld();
   kind_ = FileKind::kBackup;
+  head_missing_ = layout.headMissing;
+  tail_missing_ = layout.tailMissing;
   return true;
 }
 
@@ -185,9 +195,8 @@ std::vector<uint16_t> PageStore::MissingStripes() const {
   return missing;
 }
 
-bool PageStore::OpenDataFile() {
+bool PageStore::OpenDataFile(const DataFileStart& start) {
   const platform::ReadOnlyFile& file = *sources_.front().file;
-  DataFileStart start = FindDataFileStart(file);
   if (start.fileId != kPrimaryFileId) {
     refused_file_id_ = start.fileId;
     return Refuse(OpenRefusal::kSecondaryFile,

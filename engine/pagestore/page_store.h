@@ -27,6 +27,9 @@ inline constexpr char kTapeMagic[4] = {'T', 'A', 'P', 'E'};
 
 enum class FileKind { kData, kBackup };
 
+struct DataFileStart;
+struct FileLayout;
+
 // Why an opened file was not taken as a primary data file or backup.
 enum class OpenRefusal {
   kNone,
@@ -65,7 +68,8 @@ class PageStore {
   // mapped in one pass over its sectors; one that holds no page images
   // shows the backup-format message and is not opened. A data file whose
   // page 0 does not lie at byte 0 (junk before it) is read from where its
-  // page headers place it.
+  // page headers place it; one backup file that lost its head is mapped
+  // from the sectors its page images lie on (file_layout.h).
   bool OpenFile(const std::string& path) { return OpenFiles({path}); }
   // Several files of one database: the stripes of one backup, in any
   // order. Files that do not belong together are refused (kNotTogether,
@@ -85,6 +89,13 @@ class PageStore {
   // The first backup file's media family (stripe) and whether its stream
   // was readable.
   const BackupMedia& Media() const { return media_; }
+  // A backup that lost its first part (no TAPE block at byte 0) or its last
+  // (no end-of-set block); judged when one file is opened.
+  bool BackupHeadMissing() const { return head_missing_; }
+  bool BackupTailMissing() const { return tail_missing_; }
+  // The file size in pages that page 0's file header records; nothing when
+  // page 0 is not held or does not read as one.
+  std::optional<uint64_t> DeclaredPageCount() const { return declared_pages_; }
   // The files read, in the order given.
   const std::vector<StoreSource>& Sources() const { return sources_; }
   // The stripes of a striped backup that were not given, ascending.
@@ -136,8 +147,8 @@ class PageStore {
     return sources_[at.source].file->ReadAt(at.offset, out);
   }
   bool Refuse(OpenRefusal refusal, std::string why);
-  bool OpenBackups(const StoreOpenOptions& options);
-  bool OpenDataFile();
+  bool OpenBackups(const StoreOpenOptions& options, const FileLayout& layout);
+  bool OpenDataFile(const DataFileStart& start);
   void Check(uint64_t page_number, ByteView raw) const {
     if (checking_) checks_->Note(page_number, CheckPage(raw));
   }
@@ -149,6 +160,9 @@ class PageStore {
   BackupMedia media_;
   std::vector<BackupSetSummary> sets_;
   uint16_t set_read_ = 0;
+  bool head_missing_ = false;
+  bool tail_missing_ = false;
+  std::optional<uint64_t> declared_pages_;
   OpenRefusal refusal_ = OpenRefusal::kNone;
   uint16_t refused_file_id_ = 0;
   std::string last_error_;

@@ -215,14 +215,19 @@ TEST(ScanTablesCommand, DetectedVersionAndScanOfASql2008File) {
 
 TEST(ToolCommandsTest, DetectPrintsTheCensusAsJsonAndSavesTheMap) {
   testing::TempDir dir;
-  fixtures::Bytes image = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40).Image();
+  const fixtures::FileBuilder db = fixtures::BuildCarvableDatabase(FormatVersion::kSql2008, 40);
+  fixtures::Bytes image = db.Image();
   image.resize(image.size() + 8192, 0);
   CliResult r = Cli("detect --json --map " + dir.File("m.png") + " " + dir.Write("d.mdf", image));
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("{\"pages\": 41, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
+  EXPECT_NE(r.out.find("{\"pages\": 41, \"backup\": false, \"counts\": {\"null\": 1, \"err\": 0, \"data\": 33,"),
             std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"file_header\": 1"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.File("m.png")));
+  // A backup's page images, its stream's other bytes not counted as damage.
+  r = Cli("detect --json " + dir.Write("d.bak", db.BackupImage(0x1A00)));
+  EXPECT_NE(r.out.find("{\"pages\": 40, \"backup\": true, \"counts\": {\"null\": 0, \"err\": 0, \"data\": 33,"),
+            std::string::npos) << r.out;
   EXPECT_EQ(Cli("detect " + dir.File("none.mdf")).exitCode, 1);
   EXPECT_EQ(Cli("detect").exitCode, 2);
 }

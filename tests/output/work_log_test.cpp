@@ -124,5 +124,27 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
   EXPECT_EQ(RecordCountText(18446744073709551615ull), "18446744073709551615 Records)");
 }
 
+TEST(OpenLogTest, WhatAFileLacksIsNamed) {
+  const BackupCoverage known{true, 3, 0}, unread{true, 0, 1}, none{true, 0, 0};
+  const struct {
+    FileGaps gaps;
+    std::vector<std::string> texts;
+    bool loses;
+  } cases[] = {
+      {{}, {}, false},
+      {{.pagesCutOff = 116, .coverage = known}, {"the file is cut short: 116 pages missing, 24 of them allocated"}, true},
+      {{.pagesCutOff = 5, .coverage = none}, {"the file is cut short: 5 pages missing, none of them allocated"}, false},
+      {{.pagesCutOff = 5, .coverage = unread}, {"the file is cut short: 5 pages missing"}, true},
+      {{.backup = true, .backupHeadMissing = true, .backupTailMissing = true},
+       {"the backup's head is missing", "the backup's tail is missing"}, true},
+      {{.backup = true, .backupStriped = true, .coverage = known},
+       {"the backup lacks 24 allocated pages (in another file of the striped backup, or lost)"}, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileGapTexts(c.gaps), c.texts);
+    EXPECT_EQ(c.gaps.LosesRows(), c.loses) << ::testing::PrintToString(c.texts);
+  }
+}
+
 }  // namespace
 }  // namespace tollamer

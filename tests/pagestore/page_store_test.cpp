@@ -1,5 +1,7 @@
 #include "engine/pagestore/page_store.h"
 
+#include "engine/pagestore/file_gaps.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/sample_database.h"
@@ -168,11 +170,11 @@ TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupCompressed);
 }
 
-// Page 0 is found after junk (none, sectors, a page and more); a trailing
-// partial page is no page.
+// Page 0 is found after junk of any length; a trailing partial page is no
+// page.
 TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused) {
   TempDir dir;
-  for (size_t prefix : {size_t{0}, size_t{512}, size_t{4096}, size_t{8192 + 1024}}) {
+  for (size_t prefix : {0, 1, 512, 3000, 4096, 8000, 8192 + 1024, 20000}) {
     Bytes image(prefix, 0xA5);
     Bytes pages = ThreePages().Image();
     image.insert(image.end(), pages.begin(), pages.end());
@@ -199,6 +201,50 @@ TEST(PageStoreTest, DataFilePageZeroIsFoundAfterJunkAndSecondaryFilesAreRefused)
   EXPECT_FALSE(store.OpenFile(dir.Write("s.ndf", secondary.Image())));
   EXPECT_EQ(store.Refusal(), OpenRefusal::kSecondaryFile);
   EXPECT_EQ(store.RefusedFileId(), 5);
+}
+
+// What is left of a data file or backup is read for the pages it holds, and
+// what it lacks is measured: the pages a cut took (the file header counts
+// them), a backup's lost head (cut anywhere, even inside a sector) or tail.
+TEST(PageStoreTest, PartialFilesAreReadForWhatTheyHoldAndTheirGapsMeasured) {
+  TempDir dir;
+  const FileBuilder db = fixtures::BuildSampleDatabase({});
+  const Bytes data = db.Image();
+  const Bytes bak = db.BackupImage(0x1A00);
+  auto part = [](const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); };
+  const struct {
+    const char* name;
+    Bytes bytes;
+    FileKind kind;
+    uint64_t cut_off;
+    bool head_missing, tail_missing;
+  } cases[] = {
+      {"whole.mdf", data, FileKind::kData, 0, false, false},
+      {"half.mdf", part(data, 0, data.size() / 2 + 100), FileKind::kData, 32, false, false},
+      {"whole.bak", bak, FileKind::kBackup, 0, false, false},
+      {"headless.bak", part(bak, bak.size() / 4 / 512 * 512, bak.size()), FileKind::kBackup, 0, true, false},
+      {"headless-odd.bak", part(bak, bak.size() / 3 + 77, bak.size()), FileKind::kBackup, 0, true, false},
+      {"tailless.bak", part(bak, 0, bak.size() * 3 / 5), FileKind::kBackup, 0, false, true},
+      {"middle.bak", part(bak, bak.size() / 5 + 3, bak.size() * 3 / 5), FileKind::kBackup, 0, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingMessages messages;
+    PageStore store(messages);
+    ASSERT_TRUE(store.OpenFile(dir.Write(c.name, c.bytes)));
+    EXPECT_EQ(store.Kind(), c.kind);
+    const FileGaps gaps = MeasureFileGaps(store);
+    EXPECT_EQ(gaps.pagesCutOff, c.cut_off);
+    EXPECT_EQ(gaps.backupHeadMissing, c.head_missing);
+    EXPECT_EQ(gaps.backupTailMissing, c.tail_missing);
+    EXPECT_EQ(gaps.LosesRows(), c.head_missing || c.tail_missing || gaps.coverage.extentsMissing > 0);
+    uint64_t held = 0;
+    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t n, ByteView b) {
+      if (b.LeOr<uint8_t>(kType) != 0) EXPECT_EQ(b.LeOr<uint32_t>(kPageId), n);
+      return ++held, true;
+    });
+    EXPECT_GT(held, 8u);
+  }
 }
 
 TEST(PageStoreTest, BlockScanVisitsEveryPageInOrderAndCanStop) {

@@ -27,7 +27,7 @@ TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
       {FormatVersion::kSql2005, 64, "[MSSQL2005][大小:512.0KB]"},
       {FormatVersion::kSql2008, 384, "[MSSQL2008][大小:3.0MB]"}};
   for (const auto& c : cases)
-    EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::ToolsFileHeaderPage(c.version, c.pages)),
+    EXPECT_EQ(ReadFileHeaderTags(Repaired(fixtures::FileHeaderPage(c.version, c.pages)),
                                  HeaderReading::kStrict),
               c.tags);
   EXPECT_EQ(VersionTag(17, 16), "[MSSQL7.0]");
@@ -37,7 +37,7 @@ TEST(FileHeaderTagsTest, SyntheticHeadersOfEachVersion) {
 }
 
 TEST(FileHeaderTagsTest, DamagedOffsetsRejectThePlainReadingOnly) {
-  Bytes page = fixtures::ToolsFileHeaderPage(FormatVersion::kSql2008, 64);
+  Bytes page = fixtures::FileHeaderPage(FormatVersion::kSql2008, 64);
   Bytes bad_slot = page;
   fixtures::PutU16(bad_slot, SlotEntryOffset(0), 9000);
   EXPECT_FALSE(ReadFileHeaderTags(bad_slot, HeaderReading::kStrict));

@@ -1,0 +1,22 @@
+#include "engine/pagestore/file_gaps.h"
+
+namespace tollamer {
+
+FileGaps MeasureFileGaps(const PageStore& store) {
+  FileGaps gaps;
+  gaps.backup = store.Kind() == FileKind::kBackup;
+  if (gaps.backup) {
+    gaps.backupHeadMissing = store.BackupHeadMissing();
+    gaps.backupTailMissing = store.BackupTailMissing();
+    gaps.backupStriped = store.Media().Striped();
+    gaps.coverage = MeasureBackupCoverage(store);
+  } else if (std::optional<uint64_t> declared = store.DeclaredPageCount()) {
+    if (*declared > store.PageCount()) {
+      gaps.pagesCutOff = *declared - store.PageCount();
+      gaps.coverage = MeasureBackupCoverage(store);
+    }
+  }
+  return gaps;
+}
+
+}  // namespace tollamer
