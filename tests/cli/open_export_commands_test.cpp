@@ -248,7 +248,6 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
          const fixtures::Bytes b = testing::FileSnapshot::Of(banking).bytes;
          return fixtures::Bytes(b.begin() + b.size() / 4 / 512 * 512, b.end()); }()),
        "incomplete: the backup's head is missing"},
->>>>>>> wip-partial
   };
   for (const auto& c : cases) {
     for (const std::string& command : {"export-data --force --out " + dir.File("csv"),
