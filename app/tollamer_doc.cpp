@@ -53,7 +53,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
         engine_.Messages().ShowStop(kNotADataFileMessage);
       else if (refusal == OpenRefusal::kSecondaryFile)
         engine_.Messages().ShowStop(kSecondaryFileMessage);
-      else if (refusal == OpenRefusal::kBackupCompressed)
+      else if (refusal == OpenRefusal::kBackupCompressed || refusal == OpenRefusal::kBackupEncrypted)
         engine_.Messages().ShowStop(kCompressedBackupMessage);
       else if (refusal == OpenRefusal::kNone)
         engine_.Messages().ShowStop(OpenFailureMessage(engine_.Store().LastOpenError()));

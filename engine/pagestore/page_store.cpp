@@ -31,6 +31,7 @@ bool PageStore::OpenFile(const std::string& path) {
   if (opened.file->ReadAt(0, magic) == sizeof magic &&
       std::memcmp(magic, kTapeMagic, sizeof magic) == 0)
     return OpenBackup(std::move(opened.file));
+  if (HasCompressedBackupHead(*opened.file)) return OpenCompressedBackup(std::move(opened.file));
   return OpenDataFile(std::move(opened.file));
 }
 
@@ -44,14 +45,39 @@ bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
   }
   map_ = PageMap();
   if (BackupStreamLooksScrambled(*file)) {
-    refusal_ = OpenRefusal::kBackupCompressed;
-    last_error_ = "backup file: its data is compressed or encrypted (no page image in the clear)";
+    // SQL Server's own compression writes an "MSSQLBAK" file: a "TAPE"
+    // file whose stream is scrambled was encrypted (or compressed by
+    // another program).
+    refusal_ = OpenRefusal::kBackupEncrypted;
+    last_error_ = "backup file: its data is encrypted (no page image in the clear)";
     return false;
   }
   refusal_ = OpenRefusal::kBackupWithoutPages;
   messages_.Notify(EngineNotice::kBackupFormatUnknown);
   last_error_ = "backup file: it holds no page data";
   return false;
+}
+
+bool PageStore::OpenCompressedBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
+  CompressedBackupIndex index = IndexCompressedBackup(*file);
+  const char* other = nullptr;
+  switch (ProbeBlockEncoding(*file, index)) {
+    case BlockEncoding::kXpress: break;
+    case BlockEncoding::kZstd: other = "ZSTD"; break;
+    case BlockEncoding::kGzip: other = "QAT_DEFLATE (gzip frames)"; break;
+    case BlockEncoding::kUnknown: other = "an algorithm other than MS_XPRESS, or encrypted"; break;
+    case BlockEncoding::kNoBlocks: other = "no compressed block found"; break;
+  }
+  if (other) {
+    refusal_ = OpenRefusal::kBackupCompressed;
+    last_error_ = std::string("compressed backup: ") + other + ": not decoded";
+    return false;
+  }
+  auto decoded = std::make_unique<DecodedBackupFile>(std::move(file), std::move(index));
+  const DecodedBackupFile* stream = decoded.get();
+  if (!OpenBackup(std::move(decoded))) return false;
+  decoded_ = stream;
+  return true;
 }
 
 bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file) {
@@ -69,7 +95,10 @@ bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file) {
   return true;
 }
 
-void PageStore::Close() { file_.reset(); }
+void PageStore::Close() {
+  decoded_ = nullptr;
+  file_.reset();
+}
 
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
   std::optional<uint64_t> at = PagePosition(page_number);

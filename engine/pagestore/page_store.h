@@ -1,4 +1,5 @@
-// The page store: opens a data file or a full backup ("TAPE") file, settles
+// The page store: opens a data file or a full backup ("TAPE") file, or a
+// compressed backup ("MSSQLBAK") through its decoded stream, settles
 // where each page lies (page_map.h), and hands out pages by number with torn
 // bits repaired. It never writes to the file.
 #pragma once
@@ -15,6 +16,7 @@
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_map.h"
 #include "engine/pagestore/backup_media.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/file.h"
 
 namespace tollamer {
@@ -28,7 +30,8 @@ enum class FileKind { kData, kBackup };
 enum class OpenRefusal {
   kNone,
   kBackupWithoutPages,  // a "TAPE" file holding no page images at all
-  kBackupCompressed,    // its data stream is compressed or encrypted
+  kBackupCompressed,    // compressed with an algorithm other than MS_XPRESS
+  kBackupEncrypted,     // a "TAPE" file whose data stream is scrambled
   kSecondaryFile,       // page 0 is the file header of a file other than 1
 };
 
@@ -56,6 +59,9 @@ class PageStore {
   // A backup's media family (stripe) and whether its stream was readable.
   const BackupMedia& Media() const { return media_; }
   OpenRefusal Refusal() const { return refusal_; }
+  // The decoded stream of a compressed backup (its blocks and the damaged
+  // ones among them); null for any other file.
+  const DecodedBackupFile* Decoded() const { return decoded_; }
   // The secondary file's own id when Refusal() is kSecondaryFile.
   uint16_t RefusedFileId() const { return refused_file_id_; }
   // Why the last OpenFile failed, for the CLI's error line.
@@ -87,10 +93,12 @@ class PageStore {
     return file_ ? map_.Offset(page_number) : std::nullopt;
   }
   bool OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file);
+  bool OpenCompressedBackup(std::unique_ptr<platform::ReadOnlyFile> file);
   bool OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file);
 
   EngineMessages& messages_;
   std::unique_ptr<platform::ReadOnlyFile> file_;
+  const DecodedBackupFile* decoded_ = nullptr;  // file_ itself, when compressed
   FileKind kind_ = FileKind::kData;
   PageMap map_;
   BackupMedia media_;

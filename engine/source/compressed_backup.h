@@ -1,0 +1,109 @@
+// A backup written WITH COMPRESSION (layout in compressed_backup_layout.h),
+// read as the plain tape-format stream it stands for: DecodedBackupFile is a
+// platform::ReadOnlyFile whose bytes are the decoded blocks and the
+// filemarks between them, so the page map and everything above it read a
+// compressed backup exactly as an uncompressed one.
+//
+// Opening reads only the record headers (one pass, one small read per
+// record) and keeps one entry per block; a read decodes just the blocks it
+// touches, straight into the caller's buffer when it covers a whole block,
+// else through a small cache of recently decoded blocks. Memory stays flat
+// in the file's size (about 24 bytes per 64 KiB block).
+//
+// Damage costs only its block: a block whose check, decoding or decoded
+// size is wrong reads as zeros (its page images are then not found) and is
+// listed; a record header that makes no sense is skipped up to the next
+// header that does, found by searching the bytes after it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace tollamer {
+
+// One stretch of the decoded stream: a compressed block, or bytes stored
+// as they are (a filemark).
+struct StreamPiece {
+  uint64_t streamOffset = 0;  // where its bytes begin in the decoded stream
+  uint64_t fileOffset = 0;    // where its stored bytes begin in the file
+  uint32_t storedLength = 0;  // bytes in the file
+  uint32_t length = 0;        // bytes in the decoded stream
+  uint32_t check = 0;         // a block's stored check
+  bool compressed = false;
+};
+
+struct CompressedBackupIndex {
+  std::vector<StreamPiece> pieces;  // in stream order, end to end
+  uint64_t blocks = 0;
+  uint64_t streamLength = 0;
+  // Stretches of the file where the record chain was lost and picked up
+  // again further on, and the bytes they cover.
+  uint64_t gaps = 0;
+  uint64_t gapBytes = 0;
+};
+
+// True when the file begins with a compressed backup's "MSSQLBAK".
+bool HasCompressedBackupHead(const platform::ReadOnlyFile& file);
+
+// One pass over the record headers from the first record to the end.
+CompressedBackupIndex IndexCompressedBackup(const platform::ReadOnlyFile& file);
+
+// What the blocks hold, judged from the first block: the LZ77+Huffman data
+// of MS_XPRESS; a frame of another algorithm recognised by its magic
+// (zstd's 28 B5 2F FD, gzip's 1F 8B); or nothing this reader knows (another
+// algorithm without a magic, or encrypted data).
+enum class BlockEncoding { kXpress, kZstd, kGzip, kUnknown, kNoBlocks };
+BlockEncoding ProbeBlockEncoding(const platform::ReadOnlyFile& file,
+                                 const CompressedBackupIndex& index);
+
+// The rotate-and-XOR check a block's header carries over its stored bytes.
+uint32_t BlockCheck(std::span<const uint8_t> stored);
+
+struct DamagedBlock {
+  uint64_t fileOffset = 0;    // the block's stored bytes
+  uint64_t streamOffset = 0;  // its place in the decoded stream
+  uint32_t length = 0;        // decoded bytes lost
+  const char* why = "";
+};
+
+class DecodedBackupFile final : public platform::ReadOnlyFile {
+ public:
+  DecodedBackupFile(std::unique_ptr<platform::ReadOnlyFile> file, CompressedBackupIndex index);
+
+  size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const override;
+  uint64_t Length() const override { return index_.streamLength; }
+
+  uint64_t BlockCount() const { return index_.blocks; }
+  const CompressedBackupIndex& Index() const { return index_; }
+  // The blocks found not to decode so far (every block, once the stream
+  // has been read through), in stream order.
+  std::vector<DamagedBlock> DamagedBlocks() const;
+
+ private:
+  struct CachedBlock {
+    size_t piece = SIZE_MAX;
+    uint64_t lastUse = 0;
+    std::vector<uint8_t> bytes;
+  };
+
+  size_t PieceAt(uint64_t offset) const;
+  // The piece's decoded bytes into `out` (its full length); zeros and a
+  // damage entry when they cannot be had.
+  void DecodePiece(size_t piece, std::span<uint8_t> out) const;
+  void CopyThroughCache(size_t piece, uint64_t from, std::span<uint8_t> out) const;
+
+  std::unique_ptr<platform::ReadOnlyFile> file_;
+  CompressedBackupIndex index_;
+  bool checksHold_ = false;  // the first block's check matched its bytes
+  mutable std::mutex mutex_;  // guards the cache and the damage list
+  mutable std::vector<CachedBlock> cache_;
+  mutable uint64_t uses_ = 0;
+  mutable std::vector<DamagedBlock> damaged_;
+};
+
+}  // namespace tollamer
