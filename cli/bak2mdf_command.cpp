@@ -39,6 +39,14 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   if (r.pagesWritten > 0)
     std::printf("highest page: %llu\n", static_cast<unsigned long long>(r.highestPage));
   std::printf("data file: %s\n", options.outPath.c_str());
+  if (r.compressedBlocks)
+    std::printf("compressed: MS_XPRESS, %llu blocks\n",
+                static_cast<unsigned long long>(r.compressedBlocks));
+  if (r.damagedBlocks) {
+    Error("incomplete: %llu compressed blocks (or stretches of them) did not decode: the pages "
+          "they held are not in the data file\n", static_cast<unsigned long long>(r.damagedBlocks));
+    return kExitLosses;
+  }
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
 #include "engine/catalog/create_table_text.h"
@@ -37,6 +38,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   DataCommandInput input;
   if (db.Store().Kind() == FileKind::kBackup)
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
+  if (const DecodedBackupFile* decoded = db.Store().Decoded())
+    input.compressedBlocksLost = ReportLostBlocks(*decoded);
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);
@@ -92,7 +95,8 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  uint64_t backup_pages_missing, bool results_to_stderr) {
+                  uint64_t backup_pages_missing, bool results_to_stderr,
+                  uint64_t compressed_blocks_lost) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -136,6 +140,7 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
           static_cast<unsigned long long>(backup_pages_missing));
     return kExitLosses;
   }
+  if (compressed_blocks_lost) return kExitLosses;
   return kExitComplete;
 }
 

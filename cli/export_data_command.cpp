@@ -58,11 +58,13 @@ int RunExportData(const ExportDataOptions& options) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
-    return ReportResults(results, "written", input->backupPagesMissing, true);
+    return ReportResults(results, "written", input->backupPagesMissing, true,
+                         input->compressedBlocksLost);
   }
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
-  const int live = ReportResults(results, "written", input->backupPagesMissing);
+  const int live = ReportResults(results, "written", input->backupPagesMissing, false,
+                                 input->compressedBlocksLost);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ExportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,

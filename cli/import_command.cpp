@@ -33,7 +33,8 @@ int RunImport(const ImportOptions& options) {
   }
   std::vector<TableDataResult> results =
       ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  const int live = ReportResults(results, "imported", input->backupPagesMissing);
+  const int live = ReportResults(results, "imported", input->backupPagesMissing, false,
+                                 input->compressedBlocksLost);
   if (!options.deleted) return live;
   const int deleted = ReportDeleted(ImportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,

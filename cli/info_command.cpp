@@ -5,6 +5,8 @@
 
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
+#include "cli/cli_exit.h"
 #include "cli/json.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
@@ -55,6 +57,9 @@ int RunInfo(const InfoOptions& options) {
   const bool backup = store.Kind() == FileKind::kBackup;
   const char* kind = backup ? "backup" : "data";
   const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
+  const DecodedBackupFile* decoded = store.Decoded();
+  const uint64_t lost = decoded ? ReportLostBlocks(*decoded) : 0;
+  const int exit_code = lost ? kExitLosses : kExitComplete;
 
   if (options.json) {
     std::string out = "{\"kind\": " + JsonString(kind);
@@ -66,6 +71,11 @@ int RunInfo(const InfoOptions& options) {
       out += ", \"stripes\": " + std::to_string(store.Media().familyCount);
       out += ", \"pages_missing\": " +
              (coverage.allocationKnown ? std::to_string(coverage.PagesMissing()) : std::string("null"));
+      out += ", \"compression\": " + (decoded ? JsonString("MS_XPRESS") : std::string("null"));
+      if (decoded) {
+        out += ", \"compressed_blocks\": " + std::to_string(decoded->BlockCount());
+        out += ", \"compressed_blocks_lost\": " + std::to_string(lost);
+      }
     }
     out += ", \"version\": {\"setting\": " + std::to_string(static_cast<int>(version.setting));
     out += ", \"dbi_version\": " +
@@ -79,7 +89,7 @@ int RunInfo(const InfoOptions& options) {
     }
     out += "}}\n";
     std::fputs(out.c_str(), stdout);
-    return 0;
+    return exit_code;
   }
 
   std::printf("file:         %s\n", options.path.c_str());
@@ -92,6 +102,11 @@ int RunInfo(const InfoOptions& options) {
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
   if (backup) {
+    if (decoded) {
+      std::printf("compression:  %s", CompressionText(*decoded).c_str());
+      if (lost) std::printf(", %llu lost (see above)", static_cast<unsigned long long>(lost));
+      std::printf("\n");
+    }
     if (store.Media().Striped())
       std::printf("stripe:       %u of %u (the other files of the backup are not here)\n",
                   store.Media().familySequence, store.Media().familyCount);
@@ -121,7 +136,7 @@ int RunInfo(const InfoOptions& options) {
   for (const auto& [type, count] : by_type)
     std::printf("  %3u  %-26s %llu\n", type, PageTypeLabel(type),
                 static_cast<unsigned long long>(count));
-  return 0;
+  return exit_code;
 }
 
 }  // namespace tollamer::cli

@@ -31,6 +31,10 @@ void AppendFileLayout(WorkLog& log, const PageStore& store) {
     BackupCoverage coverage = MeasureBackupCoverage(store);
     if (coverage.extentsMissing > 0)
       line += ", " + std::to_string(coverage.PagesMissing()) + " allocated pages missing";
+    if (const DecodedBackupFile* decoded = store.Decoded()) {
+      line += ", compressed (MS_XPRESS) in " + std::to_string(decoded->BlockCount()) + " blocks";
+      if (uint64_t lost = decoded->LossCount()) line += ", " + std::to_string(lost) + " of them lost";
+    }
     log.Append(line + "\r\n");
   } else if (store.PageBaseOffset() != 0) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +

@@ -59,23 +59,14 @@ bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
 }
 
 bool PageStore::OpenCompressedBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
-  CompressedBackupIndex index = IndexCompressedBackup(*file);
-  const char* other = nullptr;
-  switch (ProbeBlockEncoding(*file, index)) {
-    case BlockEncoding::kXpress: break;
-    case BlockEncoding::kZstd: other = "ZSTD"; break;
-    case BlockEncoding::kGzip: other = "QAT_DEFLATE (gzip frames)"; break;
-    case BlockEncoding::kUnknown: other = "an algorithm other than MS_XPRESS, or encrypted"; break;
-    case BlockEncoding::kNoBlocks: other = "no compressed block found"; break;
-  }
-  if (other) {
+  DecodedBackupOpen opened = OpenDecodedBackup(std::move(file));
+  if (!opened.file) {
     refusal_ = OpenRefusal::kBackupCompressed;
-    last_error_ = std::string("compressed backup: ") + other + ": not decoded";
+    last_error_ = "backup file: " + opened.refusal + ": not decoded";
     return false;
   }
-  auto decoded = std::make_unique<DecodedBackupFile>(std::move(file), std::move(index));
-  const DecodedBackupFile* stream = decoded.get();
-  if (!OpenBackup(std::move(decoded))) return false;
+  const DecodedBackupFile* stream = opened.file.get();
+  if (!OpenBackup(std::move(opened.file))) return false;
   decoded_ = stream;
   return true;
 }

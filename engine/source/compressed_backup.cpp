@@ -284,4 +284,21 @@ std::vector<DamagedBlock> DecodedBackupFile::DamagedBlocks() const {
   return damaged_;
 }
 
+DecodedBackupOpen OpenDecodedBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
+  DecodedBackupOpen opened;
+  CompressedBackupIndex index = IndexCompressedBackup(*file);
+  switch (ProbeBlockEncoding(*file, index)) {
+    case BlockEncoding::kXpress:
+      opened.file = std::make_unique<DecodedBackupFile>(std::move(file), std::move(index));
+      break;
+    case BlockEncoding::kZstd: opened.refusal = "compressed with ZSTD"; break;
+    case BlockEncoding::kGzip: opened.refusal = "compressed with QAT_DEFLATE (gzip frames)"; break;
+    case BlockEncoding::kUnknown:
+      opened.refusal = "compressed with an algorithm other than MS_XPRESS, or encrypted";
+      break;
+    case BlockEncoding::kNoBlocks: opened.refusal = "compressed, but no compressed block was found"; break;
+  }
+  return opened;
+}
+
 }  // namespace tollamer

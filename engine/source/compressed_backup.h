@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/file.h"
@@ -83,6 +84,8 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   // The blocks found not to decode so far (every block, once the stream
   // has been read through), in stream order.
   std::vector<DamagedBlock> DamagedBlocks() const;
+  // Blocks that did not decode plus stretches where the chain was lost.
+  uint64_t LossCount() const { return DamagedBlocks().size() + index_.gaps; }
 
  private:
   struct CachedBlock {
@@ -105,5 +108,13 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   mutable uint64_t uses_ = 0;
   mutable std::vector<DamagedBlock> damaged_;
 };
+
+// A compressed backup's decoded stream, or why it is not read: `refusal`
+// names the algorithm found ("ZSTD", ...) when the blocks are not MS_XPRESS.
+struct DecodedBackupOpen {
+  std::unique_ptr<DecodedBackupFile> file;
+  std::string refusal;
+};
+DecodedBackupOpen OpenDecodedBackup(std::unique_ptr<platform::ReadOnlyFile> file);
 
 }  // namespace tollamer
