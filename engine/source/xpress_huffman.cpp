@@ -50,59 +50,74 @@ bool BuildLookup(std::span<const uint8_t> lengths_packed, Lookup& lookup) {
   return true;
 }
 
-// The 16-bit words of a chunk, most significant bit first: `bits` holds the
-// next 16 + `spare` bits at its top.
-class BitReader {
- public:
-  BitReader(std::span<const uint8_t> in, size_t& pos) : in_(in), pos_(pos) {
-    bits_ = static_cast<uint32_t>(Word()) << 16;
-    bits_ |= Word();
-  }
-  uint32_t Peek() const { return bits_; }
-  void Skip(unsigned count) {
-    bits_ <<= count;
-    spare_ -= static_cast<int>(count);
-    if (spare_ < 0) {
-      bits_ |= static_cast<uint32_t>(Word()) << -spare_;
-      spare_ += 16;
-    }
-  }
-  bool Overrun() const { return overrun_ > kAllowedOverrun; }
-
- private:
-  uint16_t Word() {
-    uint16_t value = 0;
-    if (pos_ < in_.size() && in_.size() - pos_ >= 2) {
-      value = static_cast<uint16_t>(in_[pos_] | in_[pos_ + 1] << 8);
-    } else {
-      if (pos_ < in_.size()) value = in_[pos_];
-      overrun_ += 2;
-    }
-    pos_ += 2;
-    return value;
-  }
-
-  std::span<const uint8_t> in_;
-  size_t& pos_;
-  uint32_t bits_ = 0;
-  int spare_ = 16;
-  size_t overrun_ = 0;
+// The 16-bit words of a chunk are read most significant bit first: `bits`
+// holds the next 16 + `spare` bits at its top, and a word is fetched each
+// time `spare` drops below 0 (the order raw length bytes depend on). The
+// state lives in locals of the decode loop, not behind references, so that
+// the compiler keeps it in registers across the byte stores.
+struct BitState {
+  uint32_t bits = 0;
+  int spare = 16;
+  size_t overrun = 0;
 };
 
-// The raw length bytes after a length-15 match symbol; nothing when the input
-// ends first or the word form is shorter than it needs to be.
-bool ReadLongLength(std::span<const uint8_t> in, size_t& pos, size_t& length) {
-  if (pos >= in.size()) return false;
+inline uint16_t FetchWord(std::span<const uint8_t> in, size_t& pos, size_t& overrun) {
+  uint16_t value = 0;
+  if (pos < in.size() && in.size() - pos >= 2) {
+    value = static_cast<uint16_t>(in[pos] | in[pos + 1] << 8);
+  } else {
+    if (pos < in.size()) value = in[pos];
+    overrun += 2;
+  }
+  pos += 2;
+  return value;
+}
+
+// The raw length bytes after a length-15 match symbol.
+XpressStatus ReadLongLength(std::span<const uint8_t> in, size_t& pos, size_t& length) {
+  if (pos >= in.size()) return XpressStatus::kTruncated;
   length = in[pos++];
   if (length == kLengthWordEscape) {
-    if (pos >= in.size() || in.size() - pos < 2) return false;
+    if (pos >= in.size() || in.size() - pos < 2) return XpressStatus::kTruncated;
     length = static_cast<size_t>(in[pos] | in[pos + 1] << 8);
     pos += 2;
-    if (length < kLengthEscape) return false;
+    // The word form holds the whole length - 3; below 15 it is no escape.
+    if (length < kLengthEscape) return XpressStatus::kBadMatch;
     length -= kLengthEscape;
   }
   length += kLengthEscape;
-  return true;
+  return XpressStatus::kOk;
+}
+
+// Copies `length` bytes from `distance` back (checked by the caller) to
+// `to`; `room` bytes are writable from `to`. Where the room allows, eight
+// bytes at a time (up to seven past the end, which later output
+// overwrites): a distance below eight repeats a pattern, so after its first
+// eight bytes each word is copied from a whole number of periods back, at
+// least eight.
+inline void CopyMatch(uint8_t* to, size_t distance, size_t length, size_t room) {
+  const uint8_t* from = to - distance;
+  if (length + 8 > room) {
+    if (distance == 1) {
+      std::memset(to, *from, length);
+    } else if (distance >= length) {
+      std::memcpy(to, from, length);
+    } else {
+      for (size_t i = 0; i < length; ++i) to[i] = from[i];
+    }
+    return;
+  }
+  if (distance >= 8) {
+    for (size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+    return;
+  }
+  if (distance == 1) {
+    std::memset(to, *from, length);
+    return;
+  }
+  for (size_t i = 0; i < 8; ++i) to[i] = from[i];
+  const size_t step = distance * ((8 + distance - 1) / distance);
+  for (size_t i = 8; i < length; i += 8) std::memcpy(to + i, to + i - step, 8);
 }
 
 }  // namespace
@@ -112,20 +127,32 @@ XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t>
   // One table per thread, rebuilt for every chunk.
   thread_local std::unique_ptr<Lookup> table;
   if (!table) table = std::make_unique<Lookup>();
-  Lookup* const lookup = table.get();
+  const uint16_t* const lookup = table->data();
   size_t in_pos = 0;
   size_t out_pos = 0;
   uint8_t* const dst = out.data();
-  while (out_pos < out.size()) {
+  const size_t out_size = out.size();
+  while (out_pos < out_size) {
     if (in_pos > in.size() || in.size() - in_pos < kTableBytes) return XpressStatus::kTruncated;
-    if (!BuildLookup(in.subspan(in_pos, kTableBytes), *lookup)) return XpressStatus::kBadTable;
+    if (!BuildLookup(in.subspan(in_pos, kTableBytes), *table)) return XpressStatus::kBadTable;
     in_pos += kTableBytes;
-    BitReader reader(in, in_pos);
-    const size_t chunk_end = std::min(out.size(), out_pos + kChunkOutput);
+    size_t overrun = 0;
+    uint32_t bits = static_cast<uint32_t>(FetchWord(in, in_pos, overrun)) << 16;
+    bits |= FetchWord(in, in_pos, overrun);
+    int spare = 16;
+    auto skip = [&](unsigned count) {
+      bits <<= count;
+      spare -= static_cast<int>(count);
+      if (spare < 0) {
+        bits |= static_cast<uint32_t>(FetchWord(in, in_pos, overrun)) << -spare;
+        spare += 16;
+      }
+    };
+    const size_t chunk_end = std::min(out_size, out_pos + kChunkOutput);
     while (out_pos < chunk_end) {
-      const uint16_t entry = (*lookup)[reader.Peek() >> (32 - kMaxCodeBits)];
+      const uint16_t entry = lookup[bits >> (32 - kMaxCodeBits)];
       if (entry == 0) return XpressStatus::kBadCode;
-      reader.Skip(entry >> 9);
+      skip(entry >> 9);
       const unsigned symbol = entry & 0x1FF;
       if (symbol < kLiteralSymbols) {
         dst[out_pos++] = static_cast<uint8_t>(symbol);
@@ -134,23 +161,21 @@ XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t>
       const unsigned match = symbol - kLiteralSymbols;
       size_t length = match & 0x0F;
       const unsigned distance_bits = match >> 4;
-      if (length == kLengthEscape && !ReadLongLength(in, in_pos, length))
-        return XpressStatus::kTruncated;
+      if (length == kLengthEscape) {
+        if (XpressStatus status = ReadLongLength(in, in_pos, length); status != XpressStatus::kOk)
+          return status;
+      }
       length += kMinMatch;
       size_t distance = size_t{1} << distance_bits;
-      if (distance_bits > 0) distance |= reader.Peek() >> (32 - distance_bits);
-      reader.Skip(distance_bits);
-      if (distance > out_pos || length > out.size() - out_pos) return XpressStatus::kBadMatch;
-      uint8_t* to = dst + out_pos;
-      const uint8_t* from = to - distance;
-      if (distance >= length) {
-        std::memcpy(to, from, length);
-      } else {
-        for (size_t i = 0; i < length; ++i) to[i] = from[i];  // overlapping: repeats
+      if (distance_bits > 0) {
+        distance |= bits >> (32 - distance_bits);
+        skip(distance_bits);
       }
+      if (distance > out_pos || length > out_size - out_pos) return XpressStatus::kBadMatch;
+      CopyMatch(dst + out_pos, distance, length, out_size - out_pos);
       out_pos += length;
     }
-    if (reader.Overrun()) return XpressStatus::kTruncated;
+    if (overrun > kAllowedOverrun) return XpressStatus::kTruncated;
   }
   if (consumed) *consumed = in_pos;
   return XpressStatus::kOk;
