@@ -6,6 +6,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
 #include "cli/progress_reporter.h"
 #include "tools/backup_conversion.h"
 
@@ -42,9 +43,8 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   if (r.compressedBlocks)
     std::printf("compressed: MS_XPRESS, %llu blocks\n",
                 static_cast<unsigned long long>(r.compressedBlocks));
-  if (r.damagedBlocks) {
-    Error("incomplete: %llu compressed blocks (or stretches of them) did not decode: the pages "
-          "they held are not in the data file\n", static_cast<unsigned long long>(r.damagedBlocks));
+  if (ReportLostBlocks(r.losses)) {
+    Error("incomplete: the data file lacks the pages of the compressed blocks that did not decode\n");
     return kExitLosses;
   }
   return 0;

@@ -14,6 +14,6 @@ std::string CompressionText(const DecodedBackupFile& decoded);
 
 // One error line per block that did not decode and per stretch where the
 // record chain was lost; returns how many there were.
-uint64_t ReportLostBlocks(const DecodedBackupFile& decoded);
+uint64_t ReportLostBlocks(const CompressedLosses& losses);
 
 }  // namespace tollamer::cli

@@ -39,7 +39,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
   if (db.Store().Kind() == FileKind::kBackup)
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
   if (const DecodedBackupFile* decoded = db.Store().Decoded())
-    input.compressedBlocksLost = ReportLostBlocks(*decoded);
+    input.compressedBlocksLost = ReportLostBlocks(decoded->Losses());
   input.version = *setting;
   if (!table.empty()) {
     const TableInfo* t = FindTableByName(db.catalog, table);

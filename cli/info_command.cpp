@@ -58,7 +58,7 @@ int RunInfo(const InfoOptions& options) {
   const char* kind = backup ? "backup" : "data";
   const BackupCoverage coverage = backup ? MeasureBackupCoverage(store) : BackupCoverage{};
   const DecodedBackupFile* decoded = store.Decoded();
-  const uint64_t lost = decoded ? ReportLostBlocks(*decoded) : 0;
+  const uint64_t lost = decoded ? ReportLostBlocks(decoded->Losses()) : 0;
   const int exit_code = lost ? kExitLosses : kExitComplete;
 
   if (options.json) {

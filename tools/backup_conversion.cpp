@@ -94,7 +94,7 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
   result = ConvertBackup(*in.file, *out.file, running, observer);
   if (decoded) {
     result.compressedBlocks = decoded->BlockCount();
-    result.damagedBlocks = decoded->LossCount();
+    result.losses = decoded->Losses();
   }
   if (result.stopped) return result;
   if (result.completed && result.pagesWritten == 0) {  // the temporary goes with `out`

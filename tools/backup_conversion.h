@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/pagestore/engine_messages.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/file.h"
 
 namespace tollamer::tools {
@@ -26,7 +27,7 @@ struct ConversionResult {
   uint64_t incompletePages = 0;   // pages whose rest ran past the end of the backup
   uint64_t highestPage = 0;       // valid when pagesWritten > 0
   uint64_t compressedBlocks = 0;  // a compressed backup's blocks
-  uint64_t damagedBlocks = 0;     // ... that did not decode: their pages are missing
+  CompressedLosses losses;        // ... that did not decode: their pages are missing
   std::string error;              // why the run failed
 };
 

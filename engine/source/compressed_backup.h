@@ -72,6 +72,15 @@ struct DamagedBlock {
   const char* why = "";
 };
 
+// What a compressed backup lost: blocks that did not decode, and stretches
+// where the record chain was lost (gaps, with the bytes they cover).
+struct CompressedLosses {
+  std::vector<DamagedBlock> blocks;
+  uint64_t gaps = 0;
+  uint64_t gapBytes = 0;
+  uint64_t Count() const { return blocks.size() + gaps; }
+};
+
 class DecodedBackupFile final : public platform::ReadOnlyFile {
  public:
   DecodedBackupFile(std::unique_ptr<platform::ReadOnlyFile> file, CompressedBackupIndex index);
@@ -84,8 +93,8 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   // The blocks found not to decode so far (every block, once the stream
   // has been read through), in stream order.
   std::vector<DamagedBlock> DamagedBlocks() const;
-  // Blocks that did not decode plus stretches where the chain was lost.
-  uint64_t LossCount() const { return DamagedBlocks().size() + index_.gaps; }
+  CompressedLosses Losses() const { return {DamagedBlocks(), index_.gaps, index_.gapBytes}; }
+  uint64_t LossCount() const { return Losses().Count(); }
 
  private:
   struct CachedBlock {
