@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <thread>
 
 #include "engine/source/compressed_backup_layout.h"
 #include "engine/source/xpress_huffman.h"
@@ -19,6 +20,9 @@ namespace {
 constexpr size_t kMaxTrailingInput = 4;
 constexpr size_t kCacheBlocks = 8;
 constexpr size_t kWindowBytes = 64 * 1024;
+// Reads of more whole blocks than this decode them on several threads.
+constexpr size_t kParallelBlocks = 32;
+constexpr unsigned kMaxDecodeThreads = 4;
 
 constexpr uint8_t kZstdMagic[4] = {0x28, 0xB5, 0x2F, 0xFD};
 constexpr uint8_t kGzipMagic[2] = {0x1F, 0x8B};
@@ -209,6 +213,11 @@ size_t DecodedBackupFile::PieceAt(uint64_t offset) const {
 size_t DecodedBackupFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
   if (offset >= index_.streamLength || index_.pieces.empty()) return 0;
   const size_t want = static_cast<size_t>(std::min<uint64_t>(out.size(), index_.streamLength - offset));
+  struct Whole {
+    size_t piece;
+    std::span<uint8_t> out;
+  };
+  std::vector<Whole> whole;
   size_t done = 0;
   for (size_t i = PieceAt(offset); done < want && i < index_.pieces.size(); ++i) {
     const StreamPiece& p = index_.pieces[i];
@@ -216,11 +225,24 @@ size_t DecodedBackupFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const 
     const size_t count = static_cast<size_t>(std::min<uint64_t>(want - done, p.length - from));
     std::span<uint8_t> part = out.subspan(done, count);
     if (from == 0 && count == p.length)
-      DecodePiece(i, part);
+      whole.push_back({i, part});
     else
       CopyThroughCache(i, from, part);
     done += count;
   }
+  // A long read (the page map's one pass) shares its blocks among threads;
+  // shorter ones (the row readers', which run on threads of their own)
+  // decode on the calling thread.
+  const unsigned threads = whole.size() > kParallelBlocks
+                               ? std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDecodeThreads)
+                               : 1u;
+  auto decode_share = [&](unsigned share) {
+    for (size_t k = share; k < whole.size(); k += threads) DecodePiece(whole[k].piece, whole[k].out);
+  };
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(decode_share, t);
+  decode_share(0);
+  for (std::thread& helper : helpers) helper.join();
   return done;
 }
 

@@ -7,8 +7,10 @@
 // Opening reads only the record headers (one pass, one small read per
 // record) and keeps one entry per block; a read decodes just the blocks it
 // touches, straight into the caller's buffer when it covers a whole block,
-// else through a small cache of recently decoded blocks. Memory stays flat
-// in the file's size (about 24 bytes per 64 KiB block).
+// else through a small cache of recently decoded blocks; a read of more than
+// 32 whole blocks (the page map's pass) shares them among up to four
+// threads. Memory stays flat in the file's size (an entry of 32 bytes per
+// 64 KiB block, eight cached blocks).
 //
 // Damage costs only its block: a block whose check, decoding or decoded
 // size is wrong reads as zeros (its page images are then not found) and is

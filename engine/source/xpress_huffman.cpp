@@ -22,9 +22,18 @@ constexpr unsigned kLengthWordEscape = 255;  // ... and in a raw 16-bit word
 // needs (it keeps 16 to 31 bits ahead); more means the input was cut.
 constexpr size_t kAllowedOverrun = 4;
 
-// One lookup entry per 15-bit prefix: the symbol in the low 9 bits, its
-// code length above them; 0 marks a prefix no code starts.
-using Lookup = std::array<uint16_t, kLookupEntries>;
+// Codes are looked up by their first 10 bits; a prefix that starts longer
+// codes leads to a table of 32 entries for the 5 bits after it. An entry
+// holds the symbol in its low 9 bits and the code length above them; 0
+// marks a prefix no code starts, kSubTable (with the table's number) a
+// prefix that leads on.
+constexpr unsigned kPrimaryBits = 10;
+constexpr unsigned kSecondaryBits = kMaxCodeBits - kPrimaryBits;
+constexpr uint16_t kSubTable = 0x8000;
+struct Lookup {
+  std::array<uint16_t, size_t{1} << kPrimaryBits> primary;
+  std::array<uint16_t, kLookupEntries> secondary;  // room for every prefix to lead on
+};
 
 bool BuildLookup(std::span<const uint8_t> lengths_packed, Lookup& lookup) {
   std::array<uint8_t, kSymbolCount> lengths{};
@@ -32,22 +41,43 @@ bool BuildLookup(std::span<const uint8_t> lengths_packed, Lookup& lookup) {
     lengths[2 * i] = lengths_packed[i] & 0x0F;
     lengths[2 * i + 1] = lengths_packed[i] >> 4;
   }
+  lookup.primary.fill(0);
   // Canonical codes: shorter codes first, equal lengths by symbol, each code
-  // taking the next 2^(15 - length) prefixes of the table.
+  // taking the next 2^(15 - length) of the 15-bit prefixes.
   size_t next = 0;
+  uint16_t tables = 0;
   for (unsigned bits = 1; bits <= kMaxCodeBits; ++bits) {
     const size_t span = kLookupEntries >> bits;
-    const auto entry_high = static_cast<uint16_t>(bits << 9);
+    const auto entry = [bits](size_t symbol) { return static_cast<uint16_t>(bits << 9 | symbol); };
     for (size_t symbol = 0; symbol < kSymbolCount; ++symbol) {
       if (lengths[symbol] != bits) continue;
       if (kLookupEntries - next < span) return false;  // over-subscribed
-      std::fill_n(lookup.begin() + next, span, static_cast<uint16_t>(entry_high | symbol));
+      if (bits <= kPrimaryBits) {
+        std::fill_n(lookup.primary.begin() + (next >> kSecondaryBits), span >> kSecondaryBits,
+                    entry(symbol));
+      } else {
+        uint16_t& lead = lookup.primary[next >> kSecondaryBits];
+        if (lead == 0) {
+          lead = static_cast<uint16_t>(kSubTable | tables);
+          std::fill_n(lookup.secondary.begin() + (size_t{tables} << kSecondaryBits),
+                      size_t{1} << kSecondaryBits, uint16_t{0});
+          ++tables;
+        }
+        const size_t sub = size_t{static_cast<uint16_t>(lead & ~kSubTable)} << kSecondaryBits;
+        std::fill_n(lookup.secondary.begin() + sub + (next & ((1u << kSecondaryBits) - 1)), span,
+                    entry(symbol));
+      }
       next += span;
     }
   }
-  if (next == 0) return false;
-  std::fill(lookup.begin() + next, lookup.end(), uint16_t{0});
-  return true;
+  return next != 0;
+}
+
+inline uint16_t LookUp(const Lookup& lookup, uint32_t bits) {
+  const uint16_t entry = lookup.primary[bits >> (32 - kPrimaryBits)];
+  if (!(entry & kSubTable)) return entry;
+  return lookup.secondary[(size_t{static_cast<uint16_t>(entry & ~kSubTable)} << kSecondaryBits) |
+                          ((bits >> (32 - kMaxCodeBits)) & ((1u << kSecondaryBits) - 1))];
 }
 
 // The 16-bit words of a chunk are read most significant bit first: `bits`
@@ -127,7 +157,7 @@ XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t>
   // One table per thread, rebuilt for every chunk.
   thread_local std::unique_ptr<Lookup> table;
   if (!table) table = std::make_unique<Lookup>();
-  const uint16_t* const lookup = table->data();
+  const Lookup& lookup = *table;
   size_t in_pos = 0;
   size_t out_pos = 0;
   uint8_t* const dst = out.data();
@@ -150,7 +180,7 @@ XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t>
     };
     const size_t chunk_end = std::min(out_size, out_pos + kChunkOutput);
     while (out_pos < chunk_end) {
-      const uint16_t entry = lookup[bits >> (32 - kMaxCodeBits)];
+      const uint16_t entry = LookUp(lookup, bits);
       if (entry == 0) return XpressStatus::kBadCode;
       skip(entry >> 9);
       const unsigned symbol = entry & 0x1FF;
