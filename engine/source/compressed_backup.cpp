@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "engine/source/compressed_backup_layout.h"
@@ -18,11 +19,28 @@ namespace {
 // A correct block's reader stops within a word or two of its stored end;
 // more bytes left over mean the stored bytes say more than the block holds.
 constexpr size_t kMaxTrailingInput = 4;
-constexpr size_t kCacheBlocks = 8;
+constexpr size_t kCacheBlocks = 16;
 constexpr size_t kWindowBytes = 64 * 1024;
 // Reads of more whole blocks than this decode them on several threads.
 constexpr size_t kParallelBlocks = 32;
 constexpr unsigned kMaxDecodeThreads = 4;
+
+unsigned DecodeThreads() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDecodeThreads);
+}
+
+// work(0) ... work(count - 1) shared among `threads` threads, this one
+// among them.
+void InParallel(size_t count, unsigned threads, const std::function<void(size_t)>& work) {
+  threads = static_cast<unsigned>(std::min<size_t>(threads, count));
+  auto share = [&](unsigned first) {
+    for (size_t k = first; k < count; k += threads) work(k);
+  };
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(share, t);
+  share(0);
+  for (std::thread& helper : helpers) helper.join();
+}
 
 constexpr uint8_t kZstdMagic[4] = {0x28, 0xB5, 0x2F, 0xFD};
 constexpr uint8_t kGzipMagic[2] = {0x1F, 0x8B};
@@ -233,16 +251,8 @@ size_t DecodedBackupFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const 
   // A long read (the page map's one pass) shares its blocks among threads;
   // shorter ones (the row readers', which run on threads of their own)
   // decode on the calling thread.
-  const unsigned threads = whole.size() > kParallelBlocks
-                               ? std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDecodeThreads)
-                               : 1u;
-  auto decode_share = [&](unsigned share) {
-    for (size_t k = share; k < whole.size(); k += threads) DecodePiece(whole[k].piece, whole[k].out);
-  };
-  std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(decode_share, t);
-  decode_share(0);
-  for (std::thread& helper : helpers) helper.join();
+  InParallel(whole.size(), whole.size() > kParallelBlocks ? DecodeThreads() : 1u,
+             [&](size_t k) { DecodePiece(whole[k].piece, whole[k].out); });
   return done;
 }
 
@@ -276,29 +286,44 @@ void DecodedBackupFile::DecodePiece(size_t piece, std::span<uint8_t> out) const 
     damaged_.insert(at, {p.fileOffset, p.streamOffset, p.length, why});
 }
 
+bool DecodedBackupFile::CopyFromCache(size_t piece, uint64_t from, std::span<uint8_t> out) const {
+  for (CachedBlock& c : cache_) {
+    if (c.piece != piece) continue;
+    c.lastUse = ++uses_;
+    std::memcpy(out.data(), c.bytes.data() + from, out.size());
+    return true;
+  }
+  return false;
+}
+
 void DecodedBackupFile::CopyThroughCache(size_t piece, uint64_t from, std::span<uint8_t> out) const {
+  size_t count = 1;
   {
     std::lock_guard lock(mutex_);
-    for (CachedBlock& c : cache_) {
-      if (c.piece != piece) continue;
-      c.lastUse = ++uses_;
-      std::memcpy(out.data(), c.bytes.data() + from, out.size());
-      return;
-    }
+    if (CopyFromCache(piece, from, out)) return;
+    // Misses block after block (a pass over the pages, one page at a time):
+    // the blocks ahead are decoded with it, side by side on the other cores.
+    if (lastMiss_ + 1 == piece) count = std::min<size_t>(DecodeThreads(), index_.pieces.size() - piece);
+    lastMiss_ = piece + count - 1;
   }
   // Decoded outside the lock, so that readers on other threads go on.
-  std::vector<uint8_t> bytes(index_.pieces[piece].length);
-  DecodePiece(piece, bytes);
-  std::memcpy(out.data(), bytes.data() + from, out.size());
-  std::lock_guard lock(mutex_);
-  if (cache_.size() < kCacheBlocks) {
-    cache_.push_back({piece, ++uses_, std::move(bytes)});
-    return;
-  }
-  auto oldest = std::min_element(cache_.begin(), cache_.end(), [](const CachedBlock& a, const CachedBlock& b) {
-    return a.lastUse < b.lastUse;
+  std::vector<std::vector<uint8_t>> blocks(count);
+  InParallel(count, static_cast<unsigned>(count), [&](size_t k) {
+    blocks[k].resize(index_.pieces[piece + k].length);
+    DecodePiece(piece + k, blocks[k]);
   });
-  *oldest = {piece, ++uses_, std::move(bytes)};
+  std::memcpy(out.data(), blocks[0].data() + from, out.size());
+  std::lock_guard lock(mutex_);
+  for (size_t k = 0; k < count; ++k) {
+    if (cache_.size() < kCacheBlocks) {
+      cache_.push_back({piece + k, ++uses_, std::move(blocks[k])});
+      continue;
+    }
+    auto oldest = std::min_element(cache_.begin(), cache_.end(), [](const CachedBlock& a, const CachedBlock& b) {
+      return a.lastUse < b.lastUse;
+    });
+    *oldest = {piece + k, ++uses_, std::move(blocks[k])};
+  }
 }
 
 std::vector<DamagedBlock> DecodedBackupFile::DamagedBlocks() const {

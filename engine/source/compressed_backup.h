@@ -7,10 +7,11 @@
 // Opening reads only the record headers (one pass, one small read per
 // record) and keeps one entry per block; a read decodes just the blocks it
 // touches, straight into the caller's buffer when it covers a whole block,
-// else through a small cache of recently decoded blocks; a read of more than
+// else through a small cache of recently decoded blocks. A read of more than
 // 32 whole blocks (the page map's pass) shares them among up to four
-// threads. Memory stays flat in the file's size (an entry of 32 bytes per
-// 64 KiB block, eight cached blocks).
+// threads, and a cache miss right after a miss on the block before decodes
+// the next blocks with it on the other cores. Memory stays flat in the
+// file's size (an entry of 32 bytes per 64 KiB block, 16 cached blocks).
 //
 // Damage costs only its block: a block whose check, decoding or decoded
 // size is wrong reads as zeros (its page images are then not found) and is
@@ -110,6 +111,7 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   // damage entry when they cannot be had.
   void DecodePiece(size_t piece, std::span<uint8_t> out) const;
   void CopyThroughCache(size_t piece, uint64_t from, std::span<uint8_t> out) const;
+  bool CopyFromCache(size_t piece, uint64_t from, std::span<uint8_t> out) const;  // under mutex_
 
   std::unique_ptr<platform::ReadOnlyFile> file_;
   CompressedBackupIndex index_;
@@ -117,6 +119,7 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   mutable std::mutex mutex_;  // guards the cache and the damage list
   mutable std::vector<CachedBlock> cache_;
   mutable uint64_t uses_ = 0;
+  mutable size_t lastMiss_ = SIZE_MAX - 1;  // the last block a cache miss decoded
   mutable std::vector<DamagedBlock> damaged_;
 };
 
