@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -7,7 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -92,6 +97,7 @@ constexpr int kTableCommands[] = {kCmdExportAllTableStructures, kCmdExportSelect
                                   kCmdImportAllTables,          kCmdImportSelectedTable};
 
 QString U(const char* s) { return QString::fromUtf8(s); }
+QString U(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
@@ -125,8 +131,12 @@ CMainFrame::CMainFrame(CTollamerDoc::CatalogBuilder builder, TableReader reader,
   splitter_->setStretchFactor(0, 1);
   splitter_->setStretchFactor(1, 2);
   setCentralWidget(splitter_);
-  resize(1100, 720);
-  splitter_->setSizes({1100 / 3, 1100 * 2 / 3});
+  // 1100 x 720, or less on a small (or highly scaled) screen.
+  const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                        : QRect(0, 0, 1100, 720);
+  const int width = std::min(1100, screen.width() * 19 / 20);
+  resize(width, std::min(720, screen.height() * 9 / 10));
+  splitter_->setSizes({width / 3, width * 2 / 3});
 
   connect(tree_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnSelectionChanged(current); });
@@ -224,7 +234,10 @@ void CMainFrame::OnCommand(int id) {
     case kCmdWorkLog: log_bar_->setVisible(Action(kCmdWorkLog)->isChecked()); return;
     case kCmdSaveLogAndShutDown: return;  // only its check mark
     case kCmdAbout:
-      QMessageBox::about(this, U("关于"), U("Tollamer " TOLLAMER_VERSION " 版"));
+      QMessageBox::about(this, U("关于"), U("Tollamer " TOLLAMER_VERSION " 版\n\n读取 ") +
+                                             U(platform::kVersionsRead2000) + U(" 和 ") +
+                                             U(platform::kVersionsRead2005) +
+                                             U(" 的数据文件 (.mdf) 和完整备份 (.bak)。"));
       return;
     case kCmdHelp: ShowHelp(); return;
     case kCmdFindTable: OnFindTable(); return;
@@ -256,21 +269,56 @@ void CMainFrame::ShowNotYet(int id) {
 
 void CMainFrame::OnOpenCommand() {
   if (EngineBusy()) return;
-  QString path = QFileDialog::getOpenFileName(this, U("打开"), QString(),
-                                              "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
-  if (!path.isEmpty()) OpenFile(path);
+  QStringList paths = QFileDialog::getOpenFileNames(
+      this, U("打开"), QString(), "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
+  if (!paths.isEmpty()) OpenFiles(paths);
 }
 
-void CMainFrame::OpenFile(const QString& path) {
-  if (EngineBusy()) return;
+void CMainFrame::OpenFile(const QString& path) { OpenFiles(QStringList{path}); }
+
+uint16_t CMainFrame::AskBackupSet(const std::vector<BackupSetSummary>& sets, uint16_t read) {
+  if (backup_set_answer_) return backup_set_answer_(sets);
+  QStringList items;
+  int current = 0;
+  for (const BackupSetSummary& s : sets) {
+    if (s.header.number == read) current = static_cast<int>(items.size());
+    items << U("备份集 %1：%2，%3，%4 页")
+                 .arg(s.header.number)
+                 .arg(QString::fromStdString(s.databaseName))
+                 .arg(QString::fromStdString(FormatBackupDate(s.header.written)))
+                 .arg(s.pagesHeld);
+  }
+  bool ok = false;
+  QString chosen = QInputDialog::getItem(this, U("选择备份集"), U("此备份文件包含多个备份集，请选择要读取的备份集："),
+                                         items, current, false, &ok);
+  if (!ok) return 0;
+  return sets[static_cast<size_t>(items.indexOf(chosen))].header.number;
+}
+
+void CMainFrame::OpenFiles(const QStringList& paths) {
+  if (EngineBusy() || paths.isEmpty()) return;
+  const QString path = paths.front();
   // The open tears the previous catalog down: nothing of it stays on show.
   ClearDocumentViews();
-  setWindowTitle(QFileInfo(path).fileName() + " - " + kTitle);
+  setWindowTitle(QFileInfo(path).fileName() + (paths.size() > 1 ? " ..." : "") + " - " + kTitle);
   SetEngineCommandsEnabled(false);
-  // The file is opened once; the version is proposed from its own pages.
-  // A file that did not open is reported by the worker, without a question.
+  // The files are opened once; the version is proposed from their own
+  // pages. A file that did not open is reported by the worker, without a
+  // question. A backup file holding several backup sets is opened again
+  // with the set the user picks.
+  DatabaseFiles files;
+  for (const QString& p : paths) files.paths.push_back(p.toStdString());
   VersionGuess guess;
-  if (doc_->BeginOpen(path, &guess) == OpenStatus::kOpened) {
+  OpenStatus status = doc_->BeginOpen(files, &guess);
+  if (status == OpenStatus::kOpened && doc_->Engine().Store().BackupSets().size() > 1) {
+    const uint16_t read = doc_->Engine().Store().BackupSetRead();
+    const uint16_t wanted = AskBackupSet(doc_->Engine().Store().BackupSets(), read);
+    if (wanted != 0 && wanted != read) {
+      files.store.backupSet = wanted;
+      status = doc_->BeginOpen(files, &guess);
+    }
+  }
+  if (status == OpenStatus::kOpened) {
     if (version_answer_) {
       version_answer_(version_, guess);
     } else {
@@ -283,7 +331,7 @@ void CMainFrame::OpenFile(const QString& path) {
     log_.AppendEntry(std::string("Version chosen differs from the file's boot page: ") +
                      guess.name + " was detected.");
   }
-  AddRecentFile(path);
+  for (const QString& p : paths) AddRecentFile(p);
   doc_->StartOpenWorker(version_);
 }
 
@@ -432,6 +480,13 @@ void CMainFrame::ShowTable(uint32_t table_id) {
   grid_->SetColumns(columns);
   for (const auto& row : page.rows) grid_->AddRow(row);
   grid_->FitColumns();
+  const CMdfDatabase& db = doc_->Engine();
+  if (auto table = db.catalog.tables.find(table_id);
+      page.rows.empty() && table != db.catalog.tables.end() && table->second.rowCount != 0) {
+    auto list = db.dataPageLists.find(table_id);
+    grid_->SetEmptyReason(U(EmptyGridText(!table->second.columns.empty(), table->second.rowCount,
+                                          list == db.dataPageLists.end() ? 0 : list->second.size())));
+  }
   CDlgBar* bar = grid_->pagingBar();
   if (page.pageCount == 0) {
     bar->Reset();
@@ -632,8 +687,8 @@ void CMainFrame::OnScanFinished() {
   const std::vector<uint32_t> empty = TablesWithoutDataPages(doc_->Engine());
   for (uint32_t id : empty) {
     const TableInfo& table = doc_->Engine().catalog.tables.at(id);
-    log_.AppendEntry(table.fullName + ": no data pages found (" + std::to_string(table.rowCount) +
-                     " rows in the catalog)");
+    log_.AppendEntry(table.fullName + ": " + TableReasonText(kNoDataPagesError) + "，系统表记录 " +
+                     std::to_string(table.rowCount) + " 行");
   }
   if (empty.empty())
     ShowReport("表数据提取完成");
@@ -744,11 +799,11 @@ void CMainFrame::OnTransferFinished() {
     if (r.ok) {
       ++written;
       rows += r.stats.rows;
-    } else {
-      failures += "\n" + (r.tableName.empty() ? std::string("-") : r.tableName) + ": " + r.error;
+    } else if (r.tableName.empty()) {  // the target could not be opened
+      failures += "\n" + TableReasonText(r.error);
+      continue;
     }
-    if (r.stats.pagesSkipped)
-      failures += "\n" + r.tableName + ": " + std::to_string(r.stats.pagesSkipped) + " 页无法读取";
+    if (!r.ok || r.stats.pagesSkipped) failures += "\n" + TableOutcomeText(r);
   }
   const DataOutcome outcome = SummarizeOutcome(transfer_results_);
   std::string summary = (outcome.Complete() ? "完成: " : "未完成: ") + std::to_string(written) +
@@ -758,7 +813,7 @@ void CMainFrame::OnTransferFinished() {
                std::to_string(outcome.rowsMissing) + " 行）";
   if (outcome.skipped) summary += "; " + std::to_string(outcome.skipped) + " 个表跳过";
   if (transfer_cancel_) summary += " (已取消)";
-  AppendDataOutcome(log_, transfer_results_);
+  AppendTableOutcomes(log_, transfer_results_);
   if (outcome.Complete() && failures.empty() && !transfer_cancel_)
     ShowReport(summary);
   else

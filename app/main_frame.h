@@ -48,6 +48,9 @@ class CMainFrame : public QMainWindow {
 
   // Opens `path` as the open command does (asks for the version first).
   void OpenFile(const QString& path);
+  // Opens the files of one database together (the stripes of a striped
+  // backup); asks which backup set when a backup file holds several.
+  void OpenFiles(const QStringList& paths);
 
   QAction* Action(int command_id) const;
   VersionSetting versionSetting() const { return version_; }
@@ -62,6 +65,11 @@ class CMainFrame : public QMainWindow {
   // For tests: the version dialog is not shown; this answer is used.
   void SetVersionAnswerForTests(std::function<void(VersionSetting&, const VersionGuess&)> answer) {
     version_answer_ = std::move(answer);
+  }
+  // For tests: the backup set question is not shown; the answer (the set
+  // number, from the sets listed) is used.
+  void SetBackupSetAnswerForTests(std::function<uint16_t(const std::vector<BackupSetSummary>&)> answer) {
+    backup_set_answer_ = std::move(answer);
   }
   // For tests: the exit question's answer.
   void SetExitAnswerForTests(std::function<bool()> answer) { exit_answer_ = std::move(answer); }
@@ -145,6 +153,9 @@ class CMainFrame : public QMainWindow {
   QSplitter* splitter_ = nullptr;
   QString program_folder_;
   std::function<void(VersionSetting&, const VersionGuess&)> version_answer_;
+  std::function<uint16_t(const std::vector<BackupSetSummary>&)> backup_set_answer_;
+  // The set the user picked of the backup sets listed; 0 when cancelled.
+  uint16_t AskBackupSet(const std::vector<BackupSetSummary>& sets, uint16_t read);
   std::function<bool()> exit_answer_;
   std::function<std::optional<QString>()> folder_answer_;
   std::function<void(const QString&)> viewer_;

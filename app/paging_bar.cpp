@@ -14,6 +14,10 @@ QPushButton* Button(QWidget* parent, int id, const char* text) {
   auto* b = new QPushButton(QString::fromUtf8(text), parent);
   b->setObjectName(QString::number(id));
   b->setFlat(true);
+  // As wide as its text, not the style's wide minimum for push buttons: the
+  // bar must fit the grid's pane whole, its last label included.
+  b->setMinimumWidth(0);
+  b->setMaximumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 2 * b->fontMetrics().averageCharWidth() + 8);
   return b;
 }
 

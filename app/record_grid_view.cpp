@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPainter>
 #include <QStackedWidget>
@@ -71,6 +72,12 @@ CRfview::CRfview(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(bar_);
+  reason_ = new QLabel(this);
+  reason_->setWordWrap(true);
+  reason_->setContentsMargins(8, 6, 8, 6);
+  reason_->setStyleSheet("background: #fff8dc; color: #6b4000;");
+  reason_->hide();
+  layout->addWidget(reason_);
   stack_ = new QStackedWidget(this);
   empty_ = new EmptyPane(stack_);
   stack_->addWidget(grid_);
@@ -85,7 +92,15 @@ bool CRfview::IsEmptyShown() const { return stack_->currentWidget() == empty_; }
 void CRfview::Clear() {
   grid_->setRowCount(0);
   grid_->setColumnCount(0);
+  SetEmptyReason({});
 }
+
+void CRfview::SetEmptyReason(const QString& text) {
+  reason_->setText(text);
+  reason_->setVisible(!text.isEmpty());
+}
+
+QString CRfview::EmptyReason() const { return reason_->text(); }
 
 void CRfview::SetColumns(const std::vector<std::pair<std::string, int>>& columns) {
   grid_->setColumnCount(static_cast<int>(columns.size()));

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QDialog;
+class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
 class QTableWidget;
@@ -25,8 +26,11 @@ class CRfview : public QWidget {
   CDlgBar* pagingBar() const { return bar_; }
   QTableWidget* grid() const { return grid_; }
 
-  // Rows, then every column.
+  // Rows, then every column, and the empty grid's reason.
   void Clear();
+  // Why a table's grid is empty, shown above it (hidden when empty).
+  void SetEmptyReason(const QString& text);
+  QString EmptyReason() const;
   void SetColumns(const std::vector<std::pair<std::string, int>>& titles_and_widths);
   void AddRow(const std::vector<std::string>& cells);
   // Sizes every column to its title and cells, up to kMaxColumnWidth.
@@ -48,6 +52,7 @@ class CRfview : public QWidget {
   CDlgBar* bar_;
   QTableWidget* grid_;
   QStackedWidget* stack_;
+  QLabel* reason_;
   QWidget* empty_;
   QDialog* cell_box_ = nullptr;
   QPlainTextEdit* cell_text_ = nullptr;

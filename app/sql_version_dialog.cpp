@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/version.h"
+
 namespace tollamer::app {
 
 QString CSQLVersion::DetectionText(const VersionGuess& g) {
@@ -23,9 +25,9 @@ CSQLVersion::CSQLVersion(VersionSetting& setting, const VersionGuess& detected, 
   // No system menu, no minimise or maximise box.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-  sql2000_ = new QRadioButton("SQL 2000", this);
+  sql2000_ = new QRadioButton(QString::fromUtf8(platform::kVersionsRead2000), this);
   sql2000_->setObjectName(QString::number(kIdSql2000));
-  sql2005_ = new QRadioButton("SQL (2005 or 2008)", this);
+  sql2005_ = new QRadioButton(QString::fromUtf8(platform::kVersionsRead2005), this);
   sql2005_->setObjectName(QString::number(kIdSql2005));
   auto* group = new QButtonGroup(this);
   group->addButton(sql2000_);

@@ -29,15 +29,18 @@ CTollamerDoc::CTollamerDoc(EngineMessages& messages, WorkLog& log, CatalogBuilde
 
 CTollamerDoc::~CTollamerDoc() { WaitForWorker(); }
 
-OpenStatus CTollamerDoc::BeginOpen(const QString& path, VersionGuess* detected) {
+OpenStatus CTollamerDoc::BeginOpen(const DatabaseFiles& files, VersionGuess* detected) {
   busy_ = true;
   deleted_.clear();
   if (engine_.IsOpen()) engine_.Teardown();
-  path_ = path;
-  AppendRepairStart(log_, path.toStdString(), LocalTimeNow(), [](std::chrono::milliseconds ms) {
+  path_ = files.paths.empty() ? QString() : QString::fromStdString(files.paths.front());
+  AppendRepairStart(log_, files.Label(), LocalTimeNow(), [](std::chrono::milliseconds ms) {
     QThread::msleep(static_cast<unsigned long>(ms.count()));
   });
-  status_ = OpenDataFile(engine_, path.toStdString());
+  status_ = OpenDataFile(engine_, files);
+  if (status_ == OpenStatus::kCannotOpen && (engine_.Store().Refusal() == OpenRefusal::kNotTogether ||
+                                             engine_.Store().Refusal() == OpenRefusal::kNoSuchBackupSet))
+    log_.AppendEntry("Cannot open the files: " + engine_.Store().LastError());
   if (status_ == OpenStatus::kOpened)
     ChooseVersion(VersionRequest{}, engine_.Store(), detected);
   return status_;
@@ -55,6 +58,10 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
         engine_.Messages().ShowStop(kSecondaryFileMessage);
       else if (refusal == OpenRefusal::kBackupCompressed || refusal == OpenRefusal::kBackupEncrypted)
         engine_.Messages().ShowStop(kCompressedBackupMessage);
+      else if (refusal == OpenRefusal::kNotTogether)
+        engine_.Messages().ShowStop(kFilesNotTogetherMessage);
+      else if (refusal == OpenRefusal::kNoSuchBackupSet)
+        engine_.Messages().ShowStop(kNoSuchBackupSetMessage);
       else if (refusal == OpenRefusal::kNone)
         engine_.Messages().ShowStop(OpenFailureMessage(engine_.Store().LastOpenError()));
       if (engine_.IsOpen()) engine_.Teardown();

@@ -26,6 +26,8 @@ inline constexpr char kFileReadErrorMessage[] = "文件读取错误！";
 inline constexpr char kSecondaryFileMessage[] = "这是数据库的辅助数据文件（.ndf），请打开主数据文件（.mdf）！";
 inline constexpr char kCompressedBackupMessage[] = "备份文件已压缩或加密，无法读取！";
 inline constexpr char kNotADataFileMessage[] = "不是 SQL Server 数据文件或备份文件！";
+inline constexpr char kFilesNotTogetherMessage[] = "所选文件不属于同一个数据库（工作日志说明原因）！";
+inline constexpr char kNoSuchBackupSetMessage[] = "备份文件中没有所选的备份集！";
 
 // The message for an open that failed with `error`.
 const char* OpenFailureMessage(platform::OpenError error);
@@ -44,7 +46,10 @@ class CTollamerDoc : public QObject {
   // and recognised, and what its pages say about the server version. Then
   // the caller asks for the version (when the file opened) and calls
   // StartOpenWorker, which reports a failed open.
-  OpenStatus BeginOpen(const QString& path, VersionGuess* detected);
+  OpenStatus BeginOpen(const DatabaseFiles& files, VersionGuess* detected);
+  OpenStatus BeginOpen(const QString& path, VersionGuess* detected) {
+    return BeginOpen(DatabaseFiles{{path.toStdString()}, {}}, detected);
+  }
   void StartOpenWorker(VersionSetting setting);
   // Tears the catalog down and closes the file.
   void Close();

@@ -5,6 +5,11 @@
 // 512-byte stream header between runs, then the first four pages again) is
 // opened with a warm and a cold page cache, against `cat FILE > /dev/null`
 // in the same run. The target: within 1.2 times cat.
+//
+// The same pages written as a backup striped over two files (extents dealt
+// as the test fixtures deal them) are then opened together by
+// `tollamer-cli info S1 S2`, against `tollamer-cli info` of the one-file
+// backup: time and peak memory of the merged open.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,10 +39,12 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 }
 
 // The data file's pages (all-zero ones left out, as a backup leaves out
-// unallocated extents) in the backup layout; the number of pages written.
-uint64_t WrapAsBackup(const std::string& mdf, const std::string& bak) {
+// unallocated extents) in the backup layout, or those of stripe `stripe` of
+// `stripes`; the number of pages written.
+uint64_t WrapAsBackup(const std::string& mdf, const std::string& bak, uint16_t stripes = 1,
+                      uint16_t stripe = 1) {
   // The tape headers up to the first page: those of an empty database.
-  fixtures::Bytes head = fixtures::FileBuilder(0).BackupImage(kBaseOffset);
+  fixtures::Bytes head = fixtures::FileBuilder(0).BackupImage(kBaseOffset, stripes, stripe);
   head.resize(kBaseOffset);
   std::FILE* in = std::fopen(mdf.c_str(), "rb");
   std::FILE* out = std::fopen(bak.c_str(), "wb");
@@ -57,6 +64,8 @@ uint64_t WrapAsBackup(const std::string& mdf, const std::string& bak) {
   for (; ok && std::fread(page.data(), 1, kPage, in) == kPage; ++n) {
     if (n < 4) first_four.push_back(page);
     if (std::all_of(page.begin(), page.end(), [](uint8_t b) { return b == 0; })) continue;
+    if (stripes > 1 && fixtures::FileBuilder::StripeOf(static_cast<uint32_t>(n), stripes) != stripe)
+      continue;
     if (in_run == kRunPages || (written > 0 && previous + 1 != static_cast<int64_t>(n))) {
       ok = std::fwrite(stream_header.data(), 1, 512, out) == 512;
       in_run = 0;
@@ -67,7 +76,8 @@ uint64_t WrapAsBackup(const std::string& mdf, const std::string& bak) {
     ++written;
   }
   ok = ok && std::fwrite(stream_header.data(), 1, 512, out) == 512;
-  for (const auto& p : first_four) ok = ok && std::fwrite(p.data(), 1, kPage, out) == kPage;
+  if (stripe == 1)
+    for (const auto& p : first_four) ok = ok && std::fwrite(p.data(), 1, kPage, out) == kPage;
   std::fclose(in);
   ok = std::fclose(out) == 0 && ok;
   return ok ? written : 0;
@@ -100,6 +110,25 @@ void Measure(const std::string& path, uint64_t pages, bool cold) {
                      open / cat, against);
 }
 
+// `tollamer-cli info` of the one-file backup and of its two stripes
+// together, warm cache: the page census reads every page either way.
+void MeasureMerged(const std::string& bak, const std::vector<std::string>& stripes) {
+  const double mib = std::filesystem::file_size(bak) / double(1 << 20);
+  bench::CatSeconds(bak);
+  for (const std::string& s : stripes) bench::CatSeconds(s);
+  std::vector<std::string> merged_args = {"info"};
+  merged_args.insert(merged_args.end(), stripes.begin(), stripes.end());
+  const bench::CliRun single = bench::RunCliProcess(TOLLAMER_CLI_PATH, {"info", bak}, "/dev/null");
+  const bench::CliRun merged = bench::RunCliProcess(TOLLAMER_CLI_PATH, merged_args, "/dev/null");
+  if (single.seconds < 0 || merged.seconds < 0) {
+    std::fprintf(stderr, "tollamer-cli info failed\n");
+    return;
+  }
+  bench::PrintResult("info .bak, one file (warm)", mib, single.seconds, -1, "-", single.peakMiB);
+  bench::PrintResult("info .bak, 2 stripes merged (warm)", mib, merged.seconds,
+                     merged.seconds / single.seconds, "one file", merged.peakMiB);
+}
+
 }  // namespace
 
 // bench/backup_open_bench [FOLDER] [GiB]
@@ -114,6 +143,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const uint64_t pages = WrapAsBackup(mdf, bak);
+  std::vector<std::string> stripes;
+  uint64_t striped_pages = 0;
+  for (uint16_t s = 1; s <= 2; ++s) {
+    stripes.push_back(folder + "/tollamer-bench-stripe" + std::to_string(s) + ".bak");
+    striped_pages += WrapAsBackup(mdf, stripes.back(), 2, s);
+  }
   std::filesystem::remove(mdf);
   if (pages == 0) {
     std::fprintf(stderr, "cannot write %s\n", bak.c_str());
@@ -123,6 +158,12 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(pages), std::filesystem::file_size(bak) / double(1 << 20));
   Measure(bak, pages, false);
   if (bench::DropPageCache()) Measure(bak, pages, true);
-  if (!std::getenv("TOLLAMER_BENCH_KEEP")) std::filesystem::remove(bak);
+  if (striped_pages == pages) MeasureMerged(bak, stripes);
+  else std::fprintf(stderr, "the stripes hold %llu pages, not %llu\n",
+                    static_cast<unsigned long long>(striped_pages), static_cast<unsigned long long>(pages));
+  if (!std::getenv("TOLLAMER_BENCH_KEEP")) {
+    std::filesystem::remove(bak);
+    for (const std::string& s : stripes) std::filesystem::remove(s);
+  }
   return 0;
 }

@@ -73,7 +73,8 @@ bool WriteBackups(const std::string& mdf, const std::string& bak, const std::str
   return ok;
 }
 
-// The whole decoded stream read in 4 MiB pieces on this thread.
+// The whole decoded stream read in 2 MiB pieces (32 blocks: short enough to
+// be decoded on the calling thread alone).
 void MeasureDecoder(const std::string& packed) {
   platform::OpenResult opened = platform::OpenReadOnlyExclusive(packed);
   DecodedBackupOpen decoded = OpenDecodedBackup(std::move(opened.file));
@@ -82,7 +83,7 @@ void MeasureDecoder(const std::string& packed) {
     return;
   }
   bench::CatSeconds(packed);
-  std::vector<uint8_t> buffer(4 << 20);
+  std::vector<uint8_t> buffer(2 << 20);
   const auto start = std::chrono::steady_clock::now();
   uint64_t total = 0;
   for (uint64_t at = 0; at < decoded.file->Length(); at += buffer.size())
@@ -96,13 +97,13 @@ void MeasureDecoder(const std::string& packed) {
   bench::PrintResult("MS_XPRESS decode (one core)", total / double(1 << 20), seconds, -1, "-");
 }
 
-// The best of `tries` warm runs of export-data; below 0 when one failed or
-// did not write `rows` rows.
+// One warm run of export-data; below 0 when it failed or did not write
+// `rows` rows.
 bench::CliRun Export(const std::string& bak, const std::string& out_dir, uint64_t rows) {
   bench::CliRun best;
   const char* cli = std::getenv("TOLLAMER_BENCH_CLI");
   const std::string report = out_dir + ".log";
-  for (int i = 0; i < 2; ++i) {
+  {
     fs::remove_all(out_dir);
     bench::CatSeconds(bak);  // the file in the page cache
     bench::CliRun run = bench::RunCliProcess(cli ? cli : TOLLAMER_CLI_PATH,
@@ -140,8 +141,19 @@ int main(int argc, char** argv) {
               fs::file_size(packed) / double(1 << 20), 100.0 * fs::file_size(packed) / fs::file_size(bak),
               static_cast<unsigned long long>(source.rows));
   MeasureDecoder(packed);
-  const bench::CliRun plain = Export(bak, folder + "/tollamer-bench-plain-csv", source.rows);
-  const bench::CliRun small = Export(packed, folder + "/tollamer-bench-compressed-csv", source.rows);
+  // Three runs of each in turn, the best of each kept: other work on the
+  // machine then weighs on both alike.
+  bench::CliRun plain, small;
+  for (int i = 0; i < 3; ++i) {
+    for (auto [file, best] : {std::pair{&bak, &plain}, std::pair{&packed, &small}}) {
+      const bench::CliRun run = Export(*file, folder + "/tollamer-bench-csv", source.rows);
+      if (run.seconds < 0) {
+        std::fprintf(stderr, "the export of %s failed or wrote the wrong row count\n", file->c_str());
+        return 1;
+      }
+      if (best->seconds < 0 || run.seconds < best->seconds) *best = run;
+    }
+  }
   if (plain.seconds < 0 || small.seconds < 0) {
     std::fprintf(stderr, "an export failed or wrote the wrong row count\n");
     return 1;

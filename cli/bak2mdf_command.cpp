@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/compressed_blocks.h"
@@ -23,12 +24,15 @@ class Progress final : public tools::ConversionObserver {
 }  // namespace
 
 int RunBak2Mdf(const Bak2MdfOptions& options) {
-  if (RefuseOutputOverInput(options.backupPath, options.outPath)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.outPath) ||
+      RefuseExisting(FirstExistingPath({options.outPath}), options.force))
+    return kExitUsage;
   CliMessages messages;
   std::atomic<bool> running{true};
   Progress progress;
   tools::ConversionResult r =
-      tools::ConvertBackupFile(options.backupPath, options.outPath, running, progress, messages);
+      tools::ConvertBackupFiles(options.files.paths, options.files.store, options.outPath, running,
+                                progress, messages);
   progress.bar.Done();
   if (!r.completed) {
     Error("conversion failed%s%s\n", r.error.empty() ? "" : ": ",

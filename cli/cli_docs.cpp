@@ -53,6 +53,10 @@ CommandDoc Describe(const CLI::App& command) {
     for (const std::string& s : opt->get_snames()) a.names.push_back("-" + s);
     for (const std::string& l : opt->get_lnames()) a.names.push_back("--" + l);
     if (a.names.empty()) a.positional = opt->get_name(true);
+    // A positional that takes several values ("FILE...").
+    if (a.names.empty() && opt->get_items_expected_max() > 1 &&
+        a.positional.find("...") == std::string::npos)
+      a.positional += "...";
     if (opt->get_type_size() != 0) ReadTypeName(opt->get_type_name(), a);
     a.description = opt->get_description();
     a.required = opt->get_required();

@@ -12,6 +12,23 @@ bool RefuseOutputOverInput(const std::string& input, const std::string& output) 
   return true;
 }
 
+bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& output) {
+  for (const std::string& input : inputs.paths)
+    if (RefuseOutputOverInput(input, output)) return true;
+  return false;
+}
+
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs, int stdout_descriptor) {
+  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(stdout_descriptor);
+  if (!out) return false;
+  for (const std::string& input : inputs.paths) {
+    if (out != platform::IdentityOf(input)) continue;
+    Error("refusing to write the rows: stdout is the input file %s\n", input.c_str());
+    return true;
+  }
+  return false;
+}
+
 std::string_view OpenFailureText(platform::OpenError error) {
   switch (error) {
     case platform::OpenError::kNotFound: return "no such file";

@@ -5,7 +5,8 @@
 //   1  could not read: the file is missing, a folder, unreadable, in use by
 //      another program, not a data or backup file; or an output could not
 //      be written
-//   2  bad usage, or an output that is the input file
+//   2  bad usage, an output that is the input file, or an output that
+//      exists (without --force: output_guard.h)
 //   3  done with losses: tables whose rows fall short of the catalog's row
 //      counts, tables skipped (no columns or no data pages known), or a
 //      backup that lacks allocated pages of its database
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/open_database.h"
 #include "platform/file.h"
 
 namespace tollamer::cli {
@@ -28,13 +30,19 @@ inline constexpr int kExitNoSuchTable = 4;
 // The lines of `--help` that explain the exit codes.
 inline constexpr char kExitCodesHelp[] =
     "Exit codes: 0 complete; 1 could not read the input (missing, a folder, no permission, in use,\n"
-    "not a data or backup file) or could not write an output; 2 bad usage or an output that is the\n"
-    "input file; 3 done with losses (tables short of their catalog row counts, tables skipped,\n"
-    "allocated pages a backup lacks); 4 no table or object of that name.";
+    "not a data or backup file) or could not write an output; 2 bad usage, an output that is the\n"
+    "input file, or an output that exists (--force replaces it); 3 done with losses (tables short of\n"
+    "their catalog row counts, tables skipped, allocated pages a backup lacks); 4 no table or object\n"
+    "of that name.";
 
 // True (after a line on stderr) when writing `output` would replace the
 // input `input`: the same file, or a hard or symbolic link to it.
 bool RefuseOutputOverInput(const std::string& input, const std::string& output);
+// The same for every input file.
+bool RefuseOutputOverInput(const DatabaseFiles& inputs, const std::string& output);
+// True, after an error line, when the descriptor standard output is
+// written to is one of the input files.
+bool RefuseStdoutOverInput(const DatabaseFiles& inputs, int stdout_descriptor);
 
 // Why a file could not be opened, in words.
 std::string_view OpenFailureText(platform::OpenError error);

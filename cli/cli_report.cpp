@@ -14,7 +14,8 @@ struct ReportState {
   Verbosity verbosity = Verbosity::kNormal;
   bool json = false;
   std::string pending;                // an error message not yet ended by a line break
-  std::vector<std::string> messages;  // with --json: every error of the run
+  std::vector<std::string> messages;  // with --json: the errors not yet written
+  std::vector<std::string> all;       // every error of the run
 };
 
 ReportState& State() {
@@ -55,6 +56,7 @@ void Error(const char* format, ...) {
   for (size_t end = s.pending.find('\n'); end != std::string::npos; end = s.pending.find('\n')) {
     std::string message = s.pending.substr(0, end);
     s.pending.erase(0, end + 1);
+    s.all.push_back(message);
     if (s.json)
       s.messages.push_back(std::move(message));
     else
@@ -77,6 +79,8 @@ void Detail(const char* format, ...) {
   WriteLine(Format(format, args));
   va_end(args);
 }
+
+const std::vector<std::string>& ErrorsOfRun() { return State().all; }
 
 int FinishRun(int exit_code) {
   ReportState& s = State();

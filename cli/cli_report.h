@@ -5,10 +5,16 @@
 // that stdout holds only the command's JSON.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tollamer::cli {
+
+// "1 table", "12 tables": a count with its noun in plain English.
+inline std::string Counted(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 enum class Verbosity { kQuiet, kNormal, kVerbose };
 
@@ -24,6 +30,9 @@ void Error(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // More about the run: shown with -v only.
 void Detail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Every error message of the run so far, in order (for --report).
+const std::vector<std::string>& ErrorsOfRun();
 
 // The end of a run: with --json, the errors collected as one JSON object on
 // stderr when there are any or the exit code is not 0. Returns `exit_code`.

@@ -19,7 +19,7 @@
 
 namespace tollamer::cli {
 
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code) {
   std::optional<VersionChoice> choice = ParseVersionChoice(version);
@@ -30,14 +30,20 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     return std::nullopt;
   }
   WorkLog log;
-  std::optional<VersionSetting> setting = RunOpenFlow(db, path, *choice, log);
+  const std::string path = files.Label();
+  std::optional<VersionSetting> setting = RunOpenFlow(db, files, *choice, log);
   if (!setting) {
     exit_code = kExitCannotRead;
     return std::nullopt;
   }
   DataCommandInput input;
-  if (db.Store().Kind() == FileKind::kBackup)
+  if (db.Store().Kind() == FileKind::kBackup) {
     input.backupPagesMissing = MeasureBackupCoverage(db.Store()).PagesMissing();
+    for (uint16_t family : db.Store().MissingStripes())
+      input.stripesMissing += (input.stripesMissing.empty() ? "" : ", ") + std::string("stripe ") +
+                              std::to_string(family) + " of " +
+                              std::to_string(db.Store().Media().familyCount) + " missing";
+  }
   if (const DecodedBackupFile* decoded = db.Store().Decoded())
     input.compressedBlocksLost = ReportLostBlocks(decoded->Losses());
   input.version = *setting;
@@ -53,7 +59,8 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
       Error("%s: no boot page and no system table pages: no catalog "
-            "to read tables from\n", path.c_str());
+            "to read tables from%s%s\n", path.c_str(), input.stripesMissing.empty() ? "" : "; ",
+            input.stripesMissing.c_str());
       exit_code = kExitLosses;
       return std::nullopt;
     }
@@ -70,7 +77,7 @@ DataProgress TerminalProgress(bool results_to_stderr) {
     ClearProgressLine();
     std::string line = (r.tableName.empty() ? std::to_string(r.tableId) : r.tableName) + ": ";
     if (r.ok) {
-      line += std::to_string(r.stats.rows) + " rows";
+      line += Counted(r.stats.rows, "row", "rows");
       if (r.stats.pagesSkipped)
         line += ", " + std::to_string(r.stats.pagesSkipped) + " of " +
                 std::to_string(r.stats.pages) + " pages skipped";
@@ -96,7 +103,7 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing, bool results_to_stderr,
-                  uint64_t compressed_blocks_lost) {
+                  const std::string& stripes_missing, uint64_t compressed_blocks_lost) {
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -106,8 +113,8 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
     if (r.ok && r.stats.pagesSkipped) ++damaged;
     if (!r.ok && r.error == platform::kOutputIsInputText) refused = true;
   }
-  std::string summary = std::to_string(results.size()) + " tables, " +
-                        std::to_string(outcome.rows) + " rows " + verb + ", " +
+  std::string summary = Counted(results.size(), "table", "tables") + ", " +
+                        Counted(outcome.rows, "row", "rows") + " " + verb + ", " +
                         std::to_string(outcome.failed) + " failed";
   if (outcome.shortTables)
     summary += ", " + std::to_string(outcome.shortTables) + " short (" +
@@ -127,20 +134,23 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
       Error("%s\n", line.c_str());
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
+  if (!stripes_missing.empty())
+    Error("incomplete: %s (a file of the striped backup not given): rows on its pages are not "
+          "found\n", stripes_missing.c_str());
   if (!outcome.Complete()) {
-    Error("incomplete: %zu table(s) short of their catalog row counts, %zu skipped",
-          outcome.shortTables, outcome.skipped);
+    Error("incomplete: %s short of the catalog's row counts, %zu skipped",
+          Counted(outcome.shortTables, "table", "tables").c_str(), outcome.skipped);
     if (outcome.inferred) Error(", %zu without column definitions", outcome.inferred);
     Error("\n");
     return kExitLosses;
   }
+  if (!stripes_missing.empty() || compressed_blocks_lost) return kExitLosses;
   if (backup_pages_missing) {
     Error("incomplete: the backup lacks %llu allocated pages (another "
           "file of a striped backup, or lost): rows on them are not found\n",
           static_cast<unsigned long long>(backup_pages_missing));
     return kExitLosses;
   }
-  if (compressed_blocks_lost) return kExitLosses;
   return kExitComplete;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/catalog/mdf_database.h"
 #include "engine/pagestore/server_version.h"
 #include "output/data_export.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
@@ -25,10 +26,11 @@ struct DataCommandInput {
   // Allocated pages the opened backup does not hold: they went to another
   // file of a striped backup, or were lost; rows on them are not found.
   uint64_t backupPagesMissing = 0;
+  std::string stripesMissing;  // "stripe 2 of 2 missing", empty when every stripe was given
   // Blocks of a compressed backup that did not decode (told on stderr).
   uint64_t compressedBlocksLost = 0;
 };
-std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const std::string& path,
+std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const std::string& table, int& exit_code);
 
@@ -42,10 +44,11 @@ DataProgress TerminalProgress(bool results_to_stderr = false);
 // Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
 // an output could not be written, 3 when tables are short or skipped or
 // the backup lacks allocated pages (`backup_pages_missing`, told on stderr)
-// or blocks of a compressed backup did not decode.
+// or files of its stripes (`stripes_missing`: "stripe 2 of 3 missing"), or
+// blocks of a compressed backup did not decode.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
                   uint64_t backup_pages_missing = 0, bool results_to_stderr = false,
-                  uint64_t compressed_blocks_lost = 0);
+                  const std::string& stripes_missing = {}, uint64_t compressed_blocks_lost = 0);
 
 // The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
 // candidates rejected" for each table with either, then the totals.

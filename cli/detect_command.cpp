@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/progress_reporter.h"
@@ -40,7 +41,9 @@ std::string JsonKey(std::string_view name) {
 }  // namespace
 
 int RunDetect(const DetectOptions& options) {
-  if (RefuseOutputOverInput(options.path, options.mapPath)) return kExitUsage;
+  if (RefuseOutputOverInput(options.path, options.mapPath) ||
+      RefuseExisting(FirstExistingPath({options.mapPath}), options.force))
+    return kExitUsage;
   CliMessages messages;
   std::atomic<bool> running{true};
   Progress progress;

@@ -9,6 +9,7 @@ namespace tollamer::cli {
 struct DetectOptions {
   std::string path;
   std::string mapPath;
+  bool force = false;  // replace an existing map
   bool json = false;
 };
 

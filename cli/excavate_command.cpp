@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/progress_reporter.h"
@@ -63,7 +64,8 @@ int RunExcavate(const ExcavateOptions& o) {
     Error("--extract needs --out\n");
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(o.source, o.csvPath) || RefuseOutputOverInput(o.source, o.outPath))
+  if (RefuseOutputOverInput(o.source, o.csvPath) || RefuseOutputOverInput(o.source, o.outPath) ||
+      RefuseExisting(FirstExistingPath({o.csvPath}), o.force))
     return kExitUsage;
   if (o.cluster && *o.cluster == 0) {
     Error("%s\n", tools::kClusterZeroText);
@@ -132,6 +134,17 @@ int RunExcavate(const ExcavateOptions& o) {
       tools::CheckSelected(r.fragments, {n});
     }
   }
+  // Pages of different databases never share a file: one file each.
+  std::vector<std::vector<const tools::Fragment*>> groups;
+  if (!o.extract.empty()) {
+    groups = tools::GroupByDatabase(tools::CheckedFragments(r.fragments));
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < groups.size(); ++i) {
+      paths.push_back(tools::GroupOutputPath(o.outPath, i, groups.size()));
+      if (RefuseOutputOverInput(o.source, paths.back())) return kExitUsage;
+    }
+    if (RefuseExisting(FirstExistingPath(paths), o.force)) return kExitUsage;
+  }
   if (!o.csvPath.empty()) {
     std::string csv = FragmentCsv(r.fragments);
     platform::CreateResult out = platform::CreateOutputFile(o.csvPath);
@@ -142,12 +155,6 @@ int RunExcavate(const ExcavateOptions& o) {
     }
   }
   if (!o.extract.empty()) {
-    // Pages of different databases never share a file: one file each.
-    const std::vector<std::vector<const tools::Fragment*>> groups =
-        tools::GroupByDatabase(tools::CheckedFragments(r.fragments));
-    for (size_t i = 0; i < groups.size(); ++i)
-      if (RefuseOutputOverInput(o.source, tools::GroupOutputPath(o.outPath, i, groups.size())))
-        return kExitUsage;
     if (groups.empty()) {
       Error("no fragment of a data file found: nothing extracted\n");
       return kExitRead;

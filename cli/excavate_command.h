@@ -19,6 +19,7 @@ struct ExcavateOptions {
   std::string extract;  // a fragment number or "all"
   std::string outPath;
   std::string csvPath;
+  bool force = false;  // replace existing outputs
   bool json = false;
 };
 

@@ -9,12 +9,16 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/data_commands.h"
+#include "cli/data_report.h"
+#include "cli/output_guard.h"
 #include "output/deleted_export.h"
 #include "platform/file.h"
 
 namespace tollamer::cli {
 
-int RunExportData(const ExportDataOptions& options) {
+namespace {
+
+int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   DataFormat format;
   if (options.format == "csv") {
     format = DataFormat::kCsv;
@@ -33,13 +37,9 @@ int RunExportData(const ExportDataOptions& options) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
-    std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(STDOUT_FILENO);
-    if (out && out == platform::IdentityOf(options.path)) {
-      Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-      return kExitUsage;
-    }
+    if (RefuseStdoutOverInput(options.files, STDOUT_FILENO)) return kExitUsage;
   } else {
-    if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+    if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
     std::error_code ec;
     std::filesystem::create_directories(options.outDir, ec);
     if (!std::filesystem::is_directory(options.outDir, ec)) {
@@ -51,25 +51,38 @@ int RunExportData(const ExportDataOptions& options) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
-  std::vector<TableDataResult> results;
+  std::vector<TableDataResult>& results = report.tables;
   if (to_stdout) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
     return ReportResults(results, "written", input->backupPagesMissing, true,
-                         input->compressedBlocksLost);
+                         input->stripesMissing, input->compressedBlocksLost);
   }
+  const DataOutputs outputs{input->tables, options.table.empty(), options.deleted, *described};
+  if (RefuseExisting(FirstExistingExportFile(db, outputs, format, options.outDir), options.force))
+    return kExitUsage;
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
   const int live = ReportResults(results, "written", input->backupPagesMissing, false,
-                                 input->compressedBlocksLost);
+                                 input->stripesMissing, input->compressedBlocksLost);
   if (!options.deleted) return live;
-  const int deleted = ReportDeleted(ExportDeletedRows(
+  report.deleted = ExportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
-      options.outDir, DeletedProgress(), {true, std::move(*described)}));
+      options.outDir, DeletedProgress(), {true, std::move(*described)});
+  const int deleted = ReportDeleted(*report.deleted);
   return live != kExitComplete ? live : deleted;
+}
+
+}  // namespace
+
+int RunExportData(const ExportDataOptions& options) {
+  for (const std::string& input : options.files.paths)
+    if (RefuseReportPath(input, options.reportPath, options.force)) return kExitUsage;
+  DataRunReport report{"export-data", options.files.Label(), options.outDir};
+  return FinishDataReport(report, ExportData(options, report), options.reportPath);
 }
 
 }  // namespace tollamer::cli

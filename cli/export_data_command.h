@@ -5,17 +5,21 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ExportDataOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string outDir;
   std::string table;  // empty: all tables
   std::string format = "csv";
   std::string version = "auto";
   std::string schemaFile;  // CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>.deleted.csv
+  bool force = false;    // replace files that exist
+  std::string reportPath;  // --report: the run as JSON (data_report.h)
 };
 
 // Exit codes in cli_exit.h.

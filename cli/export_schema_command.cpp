@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/open_command.h"
+#include "cli/output_guard.h"
+#include "output/safe_file_name.h"
 #include "output/schema_export.h"
 
 namespace tollamer::cli {
@@ -82,27 +85,43 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     Error("bad --server-version, --kind or --encoding\n");
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.outDir)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.outDir)) return kExitUsage;
+  std::error_code ec;
+  std::filesystem::create_directories(options.outDir, ec);
   if (!OutputFolderExists(options.outDir)) {
-    Error("no such folder: %s\n", options.outDir.c_str());
+    Error("%s is not a folder and cannot be made one\n", options.outDir.c_str());
     return kExitCannotRead;
   }
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  if (!RunOpenFlow(db, options.path, *version, log)) return kExitCannotRead;
+  if (!RunOpenFlow(db, options.files, *version, log)) return kExitCannotRead;
 
-  int exit_code = 0;
-  bool matched = options.object.empty();
+  // The scripts to write, by kind: every object of the kind, or the one
+  // --object names (its catalog name).
+  std::vector<std::pair<SchemaObjectKind, std::string>> scripts;
+  std::vector<std::string> paths;
   std::string table_named;  // the table --object names, by its catalog name
   for (SchemaObjectKind kind : *kinds) {
-    ExportResult r;
-    if (options.object.empty()) {
-      r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
-    } else {
-      const std::string name = CatalogName(db.catalog, kind, options.object);
+    std::string name;
+    if (!options.object.empty()) {
+      name = CatalogName(db.catalog, kind, options.object);
       if (name.empty()) continue;
       if (kind == SchemaObjectKind::kTable) table_named = name;
+    }
+    scripts.emplace_back(kind, name);
+    if (std::optional<std::string> path = PathInFolder(
+            options.outDir, name.empty() ? AllObjectsFileName(kind) : SelectedObjectFileName(kind, name)))
+      paths.push_back(*path);
+  }
+  if (RefuseExisting(FirstExistingPath(paths), options.force)) return kExitUsage;
+  int exit_code = 0;
+  bool matched = options.object.empty();
+  for (const auto& [kind, name] : scripts) {
+    ExportResult r;
+    if (name.empty()) {
+      r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
+    } else {
       r = ExportSelectedObject(db.catalog, kind, name, options.outDir, *encoding);
       if (r.status == ExportStatus::kNoSuchObject) continue;
       matched = true;
@@ -112,7 +131,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
       if (r.unmappable > 0) {
         std::string sample;
         for (const std::string& c : r.firstUnmappable) sample += (sample.empty() ? "" : " ") + c;
-        Error("%zu character(s) the encoding cannot hold were written as '?' "
+        Error("%zu characters the encoding cannot hold were written as '?' "
               "in %s (first: %s)\n",
               r.unmappable, r.path.c_str(), sample.c_str());
       }
@@ -139,7 +158,7 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {
-    Error("incomplete: %zu table(s) without columns\n", lost);
+    Error("incomplete: %s without columns\n", Counted(lost, "table", "tables").c_str());
     return kExitLosses;
   }
   return exit_code;

@@ -6,15 +6,32 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/data_commands.h"
+#include "cli/data_report.h"
+#include "cli/output_guard.h"
 #include "output/db_import.h"
 #include "output/deleted_export.h"
 
 namespace tollamer::cli {
 
-int RunImport(const ImportOptions& options) {
+namespace {
+
+// The import target as the report names it: a PostgreSQL password left out.
+std::string TargetWithoutPassword(std::string to) {
+  if (size_t scheme = to.find("://"); scheme != std::string::npos) {
+    const size_t at = to.find('@', scheme);
+    const size_t colon = to.find(':', scheme + 3);
+    if (at != std::string::npos && colon < at) to.erase(colon, at - colon);
+  }
+  if (size_t key = to.find("password="); key != std::string::npos)
+    to.erase(key, to.find(' ', key) == std::string::npos ? std::string::npos
+                                                         : to.find(' ', key) + 1 - key);
+  return to;
+}
+
+int Import(const ImportOptions& options, DataRunReport& report) {
   constexpr std::string_view kSqlite = "sqlite:";
   if (options.to.rfind(kSqlite, 0) == 0 &&
-      RefuseOutputOverInput(options.path, options.to.substr(kSqlite.size())))
+      RefuseOutputOverInput(options.files, options.to.substr(kSqlite.size())))
     return kExitUsage;
   std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
   if (!described) return kExitUsage;
@@ -22,7 +39,7 @@ int RunImport(const ImportOptions& options) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.path, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
   if (!input) return exit_code;
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
@@ -31,15 +48,28 @@ int RunImport(const ImportOptions& options) {
     return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
                                                                           : kExitCannotRead;
   }
-  std::vector<TableDataResult> results =
-      ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  const int live = ReportResults(results, "imported", input->backupPagesMissing, false,
-                                 input->compressedBlocksLost);
+  const DataOutputs outputs{input->tables, options.table.empty(), options.deleted, *described};
+  std::optional<std::string> existing = FirstExistingTargetTable(db, outputs, *target);
+  if (existing) existing = "table " + *existing + " of " + TargetWithoutPassword(options.to);
+  if (RefuseExisting(existing, options.force)) return kExitUsage;
+  report.tables = ImportTables(db, input->version, input->tables, *target, TerminalProgress());
+  const int live = ReportResults(report.tables, "imported", input->backupPagesMissing, false,
+                                 input->stripesMissing, input->compressedBlocksLost);
   if (!options.deleted) return live;
-  const int deleted = ReportDeleted(ImportDeletedRows(
+  report.deleted = ImportDeletedRows(
       db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
-      *target, DeletedProgress(), {true, std::move(*described)}));
+      *target, DeletedProgress(), {true, std::move(*described)});
+  const int deleted = ReportDeleted(*report.deleted);
   return live != kExitComplete ? live : deleted;
+}
+
+}  // namespace
+
+int RunImport(const ImportOptions& options) {
+  for (const std::string& input : options.files.paths)
+    if (RefuseReportPath(input, options.reportPath, options.force)) return kExitUsage;
+  DataRunReport report{"import", options.files.Label(), TargetWithoutPassword(options.to)};
+  return FinishDataReport(report, Import(options, report), options.reportPath);
 }
 
 }  // namespace tollamer::cli

@@ -4,16 +4,20 @@
 #pragma once
 
 #include <string>
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ImportOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string to;
   std::string table;
   std::string version = "auto";
   std::string schemaFile;  // CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
+  bool force = false;    // replace tables that exist
+  std::string reportPath;  // --report: the run as JSON (data_report.h)
 };
 
 // Exit codes (cli_exit.h): 0 success, 1 the file or the target could not be

@@ -41,11 +41,13 @@ const char* PageTypeLabel(uint8_t type) {
 int RunInfo(const InfoOptions& options) {
   CliMessages messages;
   PageStore store(messages);
-  if (CheckUnreadable(store.OpenFile(options.path), store, options.path)) return 1;
+  const std::string label = options.files.Label();
+  if (CheckUnreadable(store.OpenFiles(options.files.paths, options.files.store), store, label))
+    return 1;
 
   std::map<uint8_t, uint64_t> by_type;
   uint64_t readable = 0;
-  ProgressReporter progress(options.path);
+  ProgressReporter progress(label);
   ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
     progress.Fraction(page, store.PageCount());
     ++readable;
@@ -69,6 +71,21 @@ int RunInfo(const InfoOptions& options) {
       out += ", \"pages_held\": " + std::to_string(store.PagesHeld());
       out += ", \"stripe\": " + std::to_string(store.Media().familySequence);
       out += ", \"stripes\": " + std::to_string(store.Media().familyCount);
+      out += ", \"stripes_missing\": [";
+      for (uint16_t family : store.MissingStripes())
+        out += (out.back() == '[' ? "" : ", ") + std::to_string(family);
+      out += "], \"backup_set\": " + std::to_string(store.BackupSetRead());
+      out += ", \"backup_sets\": [";
+      for (const BackupSetSummary& s : store.BackupSets()) {
+        out += out.back() == '[' ? "{" : ", {";
+        out += "\"number\": " + std::to_string(s.header.number);
+        out += ", \"type\": " + JsonString(BackupSetTypeName(s.header.type));
+        out += ", \"database\": " + (s.databaseName.empty() ? "null" : JsonString(s.databaseName));
+        const std::string date = FormatBackupDate(s.header.written);
+        out += ", \"date\": " + (date.empty() ? "null" : JsonString(date));
+        out += ", \"pages\": " + std::to_string(s.pagesHeld) + "}";
+      }
+      out += "]";
       out += ", \"pages_missing\": " +
              (coverage.allocationKnown ? std::to_string(coverage.PagesMissing()) : std::string("null"));
       out += ", \"compression\": " + (decoded ? JsonString("MS_XPRESS") : std::string("null"));
@@ -92,7 +109,13 @@ int RunInfo(const InfoOptions& options) {
     return exit_code;
   }
 
-  std::printf("file:         %s\n", options.path.c_str());
+  for (const StoreSource& s : store.Sources()) {
+    std::printf("file:         %s", s.path.c_str());
+    if (store.Sources().size() > 1 || s.media.Striped())
+      std::printf(" (stripe %u of %u, %llu pages)", s.media.familySequence, s.media.familyCount,
+                  static_cast<unsigned long long>(s.pagesHeld));
+    std::printf("\n");
+  }
   std::printf("kind:         %s file\n", kind);
   std::printf("base offset:  %llu (0x%llX)%s\n", static_cast<unsigned long long>(store.PageBaseOffset()),
               static_cast<unsigned long long>(store.PageBaseOffset()),
@@ -107,11 +130,23 @@ int RunInfo(const InfoOptions& options) {
       if (lost) std::printf(", %llu lost (see above)", static_cast<unsigned long long>(lost));
       std::printf("\n");
     }
-    if (store.Media().Striped())
-      std::printf("stripe:       %u of %u (the other files of the backup are not here)\n",
-                  store.Media().familySequence, store.Media().familyCount);
+    for (uint16_t family : store.MissingStripes())
+      std::printf("missing file: stripe %u of %u (not given: the pages it holds are not read)\n",
+                  family, store.Media().familyCount);
+    if (store.BackupSets().size() > 1 || store.BackupSetRead() > 1) {
+      std::printf("backup sets:  %zu in the file, set %u read\n", store.BackupSets().size(),
+                  store.BackupSetRead());
+      for (const BackupSetSummary& s : store.BackupSets()) {
+        const std::string date = FormatBackupDate(s.header.written);
+        std::printf("  set %u: %s backup of %s, %s, %llu pages\n", s.header.number,
+                    BackupSetTypeName(s.header.type),
+                    s.databaseName.empty() ? "(database name unknown)" : s.databaseName.c_str(),
+                    date.empty() ? "date unknown" : date.c_str(),
+                    static_cast<unsigned long long>(s.pagesHeld));
+      }
+    }
     if (coverage.allocationKnown)
-      std::printf("missing:      %llu allocated pages are not in this file (%llu extents)\n",
+      std::printf("missing:      %llu allocated pages are not in the files given (%llu extents)\n",
                   static_cast<unsigned long long>(coverage.PagesMissing()),
                   static_cast<unsigned long long>(coverage.extentsMissing));
   }

@@ -1,6 +1,8 @@
 // tollamer-cli: the command-line face of the recovery engine.
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+
 #include "cli/catalog_command.h"
 #include "cli/cli_docs.h"
 #include "cli/cli_exit.h"
@@ -13,6 +15,7 @@
 #include "cli/import_command.h"
 #include "cli/info_command.h"
 #include "cli/open_command.h"
+#include "cli/output_guard.h"
 #include "cli/rows_command.h"
 #include "cli/sources_command.h"
 #include "cli/scan_tables_command.h"
@@ -20,6 +23,8 @@
 #include "platform/version.h"
 
 namespace {
+
+using tollamer::cli::kForceHelp;
 // The --server-version values: 2000 (and 7.0) read as SQL 2000; every
 // release from 2005 on shares the format the 2005 reader reads.
 const CLI::IsMember kServerVersions({"auto", "7.0", "2000", "2005", "2008", "2012", "2014", "2016",
@@ -35,8 +40,25 @@ void AddServerVersion(CLI::App* command, std::string& value) {
   command->add_option("--version", value)->check(kServerVersions)->group("");
 }
 
+// FILE... and --backup-set on a command that reads a database.
+CLI::Option* AddInputs(CLI::App* command, tollamer::DatabaseFiles& files) {
+  CLI::Option* file = command->add_option(
+      "FILE", files.paths,
+      "Data file (.mdf) or full backup (.bak); the files of a striped backup together, in any "
+      "order");
+  file->required();
+  command
+      ->add_option("--backup-set", files.store.backupSet,
+                   "Of a backup file holding several backup sets, the one to read (from 1; "
+                   "default: the last full backup)")
+      ->check(CLI::Range(1, 65535));
+  return file;
+}
+
 int Run(int argc, char** argv) {
-  CLI::App app{"Tollamer: recovery of damaged SQL Server data files and backups"};
+  CLI::App app{std::string("Tollamer: recovery of damaged SQL Server data files (.mdf) and full "
+                           "backups (.bak) written by ") +
+               tollamer::platform::kVersionsRead};
   app.require_subcommand(1);
   app.footer(tollamer::cli::kExitCodesHelp);
   app.set_version_flag("--version", std::string("tollamer-cli ") + tollamer::platform::kProgramVersion,
@@ -50,29 +72,31 @@ int Run(int argc, char** argv) {
   tollamer::cli::InfoOptions info;
   CLI::App* info_cmd = app.add_subcommand("info", "Show the file kind, page count, server version "
                                                   "and page types of a data or backup file");
-  info_cmd->add_option("FILE", info.path, "Data file (.mdf) or full backup (.bak)")->required();
+  AddInputs(info_cmd, info.files);
   info_cmd->add_flag("--json", info.json, "Print one JSON object");
 
   tollamer::cli::CatalogOptions catalog;
   CLI::App* catalog_cmd = app.add_subcommand(
       "catalog", "Build the catalog of a data file and list its tables, views, procedures, "
                  "functions and user types");
-  catalog_cmd->add_option("FILE", catalog.path, "Data file (.mdf) or full backup (.bak)")->required();
+  AddInputs(catalog_cmd, catalog.files);
   AddServerVersion(catalog_cmd, catalog.version);
   catalog_cmd->add_flag("--json", catalog.json, "Print one JSON object");
 
   tollamer::cli::OpenOptions open;
   CLI::App* open_cmd = app.add_subcommand(
       "open", "Open a data file as the desktop program does and print its work log");
-  open_cmd->add_option("FILE", open.path, "Data file (.mdf) or full backup (.bak)")->required();
+  AddInputs(open_cmd, open.files);
   AddServerVersion(open_cmd, open.version);
   open_cmd->add_option("--log", open.logPath, "Save the work log as this report file");
+  open_cmd->add_flag("--force", open.force, kForceHelp);
 
   tollamer::cli::ExportSchemaOptions schema;
   CLI::App* schema_cmd = app.add_subcommand(
-      "export-schema", "Write the schema scripts of a data file into an existing folder");
-  schema_cmd->add_option("FILE", schema.path, "Data file (.mdf) or full backup (.bak)")->required();
-  schema_cmd->add_option("--out", schema.outDir, "Existing output folder")->required();
+      "export-schema", "Write the schema scripts of a data file into a folder (made when missing)");
+  AddInputs(schema_cmd, schema.files);
+  schema_cmd->add_option("--out", schema.outDir, "Output folder (made when missing)")->required();
+  schema_cmd->add_flag("--force", schema.force, kForceHelp);
   AddServerVersion(schema_cmd, schema.version);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types, triggers or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "triggers", "all"}));
@@ -84,8 +108,7 @@ int Run(int argc, char** argv) {
   CLI::App* scan_tables_cmd = app.add_subcommand(
       "scan-tables", "Rebuild the data page lists of all tables from every page header of the "
                      "file and show each table's data pages before and after");
-  scan_tables_cmd->add_option("FILE", scan_tables.path, "Data file (.mdf) or full backup (.bak)")
-      ->required();
+  AddInputs(scan_tables_cmd, scan_tables.files);
   AddServerVersion(scan_tables_cmd, scan_tables.version);
 
   tollamer::cli::DetectOptions detect;
@@ -93,11 +116,20 @@ int Run(int argc, char** argv) {
   detect_cmd->add_option("FILE", detect.path, "Any file, read page by page from byte 0")->required();
   detect_cmd->add_option("--map", detect.mapPath, "Save a picture of the pages by kind (PNG)");
   detect_cmd->add_flag("--json", detect.json, "Print one JSON object");
+  detect_cmd->add_flag("--force", detect.force, kForceHelp);
 
   tollamer::cli::Bak2MdfOptions bak2mdf;
   CLI::App* bak2mdf_cmd = app.add_subcommand("bak2mdf", "Convert a full backup into a data file");
-  bak2mdf_cmd->add_option("BACKUP", bak2mdf.backupPath, "Full backup (.bak)")->required();
-  bak2mdf_cmd->add_option("OUT", bak2mdf.outPath, "Data file to write (.mdf)")->required();
+  bak2mdf_cmd
+      ->add_option("BACKUP... OUT", bak2mdf.arguments,
+                   "Full backup (.bak; the files of a striped backup together), then the data "
+                   "file to write (.mdf)")
+      ->required()
+      ->expected(2, -1);
+  bak2mdf_cmd->add_option("--backup-set", bak2mdf.files.store.backupSet,
+                          "Of a backup file holding several backup sets, the one to read")
+      ->check(CLI::Range(1, 65535));
+  bak2mdf_cmd->add_flag("--force", bak2mdf.force, kForceHelp);
 
   tollamer::cli::ExcavateOptions excavate;
   CLI::App* excavate_cmd = app.add_subcommand(
@@ -111,14 +143,17 @@ int Run(int argc, char** argv) {
   excavate_cmd->add_option("--out", excavate.outPath, "Data file to carve into");
   excavate_cmd->add_option("--csv", excavate.csvPath, "Save the fragment list as CSV");
   excavate_cmd->add_flag("--json", excavate.json, "Print the fragments as a JSON array");
+  excavate_cmd->add_flag("--force", excavate.force, kForceHelp);
 
   CLI::App* sources_cmd = app.add_subcommand("sources", "List the disks and volumes to search");
 
   tollamer::cli::RowsOptions rows;
   CLI::App* rows_cmd = app.add_subcommand(
       "rows", "Print the column titles and rows of a table, one grid page or all of them");
-  rows_cmd->add_option("FILE", rows.path, "Data file (.mdf) or full backup (.bak)")->required();
-  rows_cmd->add_option("TABLE", rows.table, "Table: owner.name, name or object id");
+  AddInputs(rows_cmd, rows.files)
+      ->description("Data file (.mdf) or full backup (.bak), the files of a striped backup "
+                    "together; then the table (owner.name, name or object id) unless --table "
+                    "names it");
   rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
   AddServerVersion(rows_cmd, rows.version);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
@@ -131,8 +166,7 @@ int Run(int argc, char** argv) {
   CLI::App* export_data_cmd = app.add_subcommand(
       "export-data", "Write every recoverable row of each table (or of one) into a CSV file or "
                      "an INSERT script per table");
-  export_data_cmd->add_option("FILE", export_data.path, "Data file (.mdf) or full backup (.bak)")
-      ->required();
+  AddInputs(export_data_cmd, export_data.files);
   export_data_cmd->add_option("--out", export_data.outDir, "Output folder")->required();
   export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
@@ -143,11 +177,14 @@ int Run(int argc, char** argv) {
                             "DROP TABLE into <table>.deleted.csv");
   export_data_cmd->add_option("--schema", export_data.schemaFile,
                               "With --deleted: CREATE TABLE statements for dropped tables");
+  export_data_cmd->add_flag("--force", export_data.force, kForceHelp);
+  export_data_cmd->add_option("--report", export_data.reportPath,
+                              "Save the run's outcome per table as JSON");
 
   tollamer::cli::ImportOptions import;
   CLI::App* import_cmd = app.add_subcommand(
       "import", "Import every recoverable row of each table (or of one) into SQLite or PostgreSQL");
-  import_cmd->add_option("FILE", import.path, "Data file (.mdf) or full backup (.bak)")->required();
+  AddInputs(import_cmd, import.files);
   import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
       ->required();
   import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
@@ -157,6 +194,8 @@ int Run(int argc, char** argv) {
                        "TABLE into <table>_deleted tables");
   import_cmd->add_option("--schema", import.schemaFile,
                          "With --deleted: CREATE TABLE statements for dropped tables");
+  import_cmd->add_flag("--force", import.force, kForceHelp);
+  import_cmd->add_option("--report", import.reportPath, "Save the run's outcome per table as JSON");
 
   tollamer::cli::WriteDocsOptions docs;
   CLI::App* docs_cmd = tollamer::cli::AddWriteDocsCommand(app, docs);
@@ -172,6 +211,30 @@ int Run(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return tollamer::cli::kExitUsage;
+  }
+
+  // The first file names the input in messages; rows takes its table as
+  // the last word when that names no file.
+  if (*rows_cmd && rows.table.empty() && rows.files.paths.size() > 1 &&
+      !std::filesystem::exists(rows.files.paths.back())) {
+    rows.table = rows.files.paths.back();
+    rows.files.paths.pop_back();
+  }
+  for (auto* o : {&info.files, &catalog.files, &open.files, &schema.files, &scan_tables.files,
+                  &rows.files, &export_data.files, &import.files})
+    if (o->paths.empty()) o->paths.emplace_back();
+  info.path = info.files.paths.front();
+  catalog.path = catalog.files.paths.front();
+  open.path = open.files.paths.front();
+  schema.path = schema.files.paths.front();
+  scan_tables.path = scan_tables.files.paths.front();
+  rows.path = rows.files.paths.front();
+  export_data.path = export_data.files.paths.front();
+  import.path = import.files.paths.front();
+  if (*bak2mdf_cmd) {
+    bak2mdf.outPath = bak2mdf.arguments.back();
+    bak2mdf.files.paths.assign(bak2mdf.arguments.begin(), bak2mdf.arguments.end() - 1);
+    bak2mdf.backupPath = bak2mdf.files.paths.front();
   }
 
   tollamer::cli::SetVerbosity(quiet     ? tollamer::cli::Verbosity::kQuiet

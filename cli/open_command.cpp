@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_exit.h"
+#include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "output/open_log.h"
@@ -48,9 +49,10 @@ bool CheckUnreadable(bool opened, const PageStore& store, const std::string& pat
   return ReportUnreadable(status, store, path, log);
 }
 
-std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const std::string& path,
+std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const DatabaseFiles& files,
                                           const VersionChoice& version, WorkLog& log) {
-  const OpenedDatabase opened = OpenDatabase(db, path, version, log);
+  const std::string path = files.Label();
+  const OpenedDatabase opened = OpenDatabase(db, files, version, log);
   if (ReportUnreadable(opened.status, db.Store(), path, &log)) {
     if (db.IsOpen()) db.Teardown();
     return std::nullopt;
@@ -72,11 +74,13 @@ int RunOpen(const OpenOptions& options) {
                  options.version.c_str());
     return kExitUsage;
   }
-  if (RefuseOutputOverInput(options.path, options.logPath)) return kExitUsage;
+  if (RefuseOutputOverInput(options.files, options.logPath) ||
+      RefuseExisting(FirstExistingPath({options.logPath}), options.force))
+    return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  const bool opened = RunOpenFlow(db, options.path, *version, log).has_value();
+  const bool opened = RunOpenFlow(db, options.files, *version, log).has_value();
   if (options.logPath.empty()) {
     std::string text = log.Text();
     std::fwrite(text.data(), 1, text.size(), stdout);

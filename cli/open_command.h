@@ -33,13 +33,15 @@ bool ReportUnreadable(OpenStatus status, const PageStore& store, const std::stri
 // permission, in use, not a data or backup file), when the file could not
 // be opened or holds no page of a data file (the log then holds the header
 // entries and that reason).
-std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const std::string& path,
+std::optional<VersionSetting> RunOpenFlow(CMdfDatabase& db, const DatabaseFiles& files,
                                           const VersionChoice& version, WorkLog& log);
 
 struct OpenOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string version = "auto";
   std::string logPath;  // empty: print the log to stdout
+  bool force = false;   // replace an existing report
 };
 
 // Exit codes in cli_exit.h: 0, 1 the file could not be opened or the report

@@ -189,15 +189,11 @@ int RunRows(const RowsOptions& options) {
     return kExitUsage;
   }
   // Rows go to stdout: appending them to the input itself is refused.
-  std::optional<platform::FileIdentity> out = platform::IdentityOfDescriptor(fileno(stdout));
-  if (out && out == platform::IdentityOf(options.path)) {
-    Error("refusing to write the rows: stdout is the input file %s\n", options.path.c_str());
-    return kExitUsage;
-  }
+  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   WorkLog log;
-  std::optional<VersionSetting> opened = RunOpenFlow(db, options.path, *version, log);
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.files, *version, log);
   if (!opened) return kExitCannotRead;
   const VersionSetting setting = *opened;
 
@@ -262,7 +258,7 @@ int RunRows(const RowsOptions& options) {
   if (!options.all) {
     // A page past the table's last is an error, not an empty listing.
     if (static_cast<uint32_t>(options.page) > std::max<uint32_t>(page_count, 1)) {
-      Error("%s has %u grid page(s): there is no page %d\n", table->fullName.c_str(), page_count,
+      Error("%s has %u grid pages: there is no page %d\n", table->fullName.c_str(), page_count,
             options.page);
       return kExitUsage;
     }

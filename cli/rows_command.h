@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct RowsOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string table;             // dbo.name, name, or the object id
   std::string version = "auto";  // "2000", "2005" or "auto"
   int32_t page = 1;              // grid page, 1-based

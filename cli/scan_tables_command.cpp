@@ -31,8 +31,9 @@ std::string ScanTablesListing(const Catalog& catalog, const std::map<uint32_t, s
   for (const auto& [id, table] : catalog.tables) {
     auto b = before.find(id);
     auto a = after.find(id);
-    out += table.fullName + " : " + std::to_string(b == before.end() ? 0 : b->second) + " -> " +
-           std::to_string(a == after.end() ? 0 : a->second) + " data page(s)\n";
+    const size_t found = a == after.end() ? 0 : a->second;
+    out += table.fullName + ": " + std::to_string(b == before.end() ? 0 : b->second) + " -> " +
+           Counted(found, "data page", "data pages") + "\n";
   }
   return out;
 }
@@ -46,7 +47,7 @@ int RunScanTables(const ScanTablesOptions& options) {
   }
   CliMessages messages;
   CMdfDatabase db(messages);
-  if (ReportUnreadable(OpenDataFile(db, options.path), db.Store(), options.path)) return 1;
+  if (ReportUnreadable(OpenDataFile(db, options.files), db.Store(), options.files.Label())) return 1;
   const VersionSetting setting = ChooseVersion(*choice, db.Store());
   if (choice->automatic) Note("version: %s\n", FormatName(setting));
 
@@ -72,8 +73,7 @@ int RunScanTables(const ScanTablesOptions& options) {
                  table.fullName.c_str(), static_cast<unsigned long long>(table.rowCount));
   }
   if (!empty.empty()) {
-    Error("incomplete: %zu table(s) without data pages\n",
-                 empty.size());
+    Error("incomplete: %s without data pages\n", Counted(empty.size(), "table", "tables").c_str());
     return kExitLosses;
   }
   return kExitComplete;

@@ -9,11 +9,13 @@
 #include <string>
 
 #include "engine/catalog/catalog_model.h"
+#include "output/open_database.h"
 
 namespace tollamer::cli {
 
 struct ScanTablesOptions {
-  std::string path;
+  std::string path;     // the first of files.paths
+  DatabaseFiles files;  // every FILE given, and --backup-set
   std::string version = "auto";
 };
 

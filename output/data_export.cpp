@@ -33,7 +33,7 @@ TableExport::TableExport(CMdfDatabase& db, uint32_t table_id, DataFormat format,
 TableExport::Start TableExport::Begin() {
   auto it = db_.catalog.tables.find(result_.tableId);
   if (it == db_.catalog.tables.end()) {
-    result_.error = "not in the catalog";
+    result_.error = kNotInCatalogError;
     return Start::kNotInCatalog;
   }
   table_ = &it->second;
@@ -91,14 +91,14 @@ const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
   result_.stats = stats;
   if (sql_) out_->Append(sql_->Footer());
   if (cancelled) {
-    result_.error = "cancelled";
+    result_.error = kCancelledError;
   } else if (writeFailed_) {
-    result_.error = "write failed: " + out_->Error();
+    result_.error = kWriteFailedError + out_->Error();
   } else if (!walked && !stats.listed && table_->rowCount != 0) {
     result_.skipped = true;
     result_.error = kNoDataPagesError;
   } else if (!out_->Commit()) {
-    result_.error = "write failed: " + out_->Error();
+    result_.error = kWriteFailedError + out_->Error();
   } else {
     result_.ok = true;
   }

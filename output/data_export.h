@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,14 @@ struct TableDataResult {
   TypedTableStats stats;
 };
 
-// Why a table is skipped.
+// Why a table is skipped, or failed (a failed write gives its own reason
+// after kWriteFailedError).
 inline constexpr char kNoColumnsError[] = "no columns known";
 inline constexpr char kNoDataPagesError[] = "no data pages found";
+inline constexpr char kNotInCatalogError[] = "not in the catalog";
+inline constexpr char kCancelledError[] = "cancelled";
+inline constexpr char kNoFileNameError[] = "no file name for the table";
+inline constexpr char kWriteFailedError[] = "write failed: ";
 
 // Called before each table with its name, and per data page.
 struct DataProgress {
@@ -63,6 +69,14 @@ std::string DataFileName(const TableInfo& table, DataFormat format);
 TableDataResult ExportTableData(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
                                 DataFormat format, const std::string& path,
                                 const DataProgress& progress = {});
+
+// The files ExportTablesData writes for `table_ids`, in order (nothing for
+// a table whose name makes no file name): two tables whose safe names
+// collide get their object id appended.
+std::vector<std::optional<std::string>> TableDataPaths(const CMdfDatabase& db,
+                                                       const std::vector<uint32_t>& table_ids,
+                                                       DataFormat format,
+                                                       const std::string& folder);
 
 // Writes the given tables (all catalog tables when `table_ids` is empty)
 // into `folder`, in ascending object id. Two tables whose safe names

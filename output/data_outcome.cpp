@@ -44,15 +44,4 @@ std::string OutcomeLine(const TableDataResult& r) {
   return {};
 }
 
-void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results) {
-  const DataOutcome outcome = SummarizeOutcome(results);
-  if (outcome.Complete()) return;
-  for (const TableDataResult& r : results)
-    if (std::string line = OutcomeLine(r); !line.empty()) log.AppendEntry(line);
-  log.AppendEntry("Incomplete: " + std::to_string(outcome.shortTables) + " table(s) short, " +
-                  std::to_string(outcome.inferred) + " without column definitions, " +
-                  std::to_string(outcome.skipped) + " skipped, " + std::to_string(outcome.failed) +
-                  " failed");
-}
-
 }  // namespace tollamer

@@ -2,7 +2,7 @@
 // the catalog: a table is short when fewer rows came out than the system
 // tables record for it, skipped when nothing could be written for it (no
 // columns or no data pages known), failed when its output could not be
-// written. The work log gets a line for each table that is not complete.
+// written.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "output/data_export.h"
-#include "output/work_log.h"
 
 namespace tollamer {
 
@@ -38,9 +37,5 @@ DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results);
 // "dbo.publishers: 3 of 8 rows" (short), "dbo.titles: skipped (no columns
 // known)", "dbo.sales: failed (...)"; empty for a complete table.
 std::string OutcomeLine(const TableDataResult& result);
-
-// One work log entry per table that is not complete, then a summary entry
-// when any is not.
-void AppendDataOutcome(WorkLog& log, const std::vector<TableDataResult>& results);
 
 }  // namespace tollamer

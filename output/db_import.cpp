@@ -55,7 +55,7 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     result.tableId = id;
     auto it = db.catalog.tables.find(id);
     if (it == db.catalog.tables.end()) {
-      result.error = "not in the catalog";
+      result.error = kNotInCatalogError;
       results.push_back(result);
       continue;
     }
@@ -92,7 +92,7 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
           },
           result.stats, progress.pages);
       if (cancelled) {
-        result.error = "cancelled";
+        result.error = kCancelledError;
         target.AbortTable();
       } else if (failed) {
         result.error = target.Error();

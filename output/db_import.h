@@ -1,10 +1,12 @@
 // Import of recovered tables into a database: each source table becomes a
 // table of the target with mapped column types (type_mapping.h), filled
-// with every recoverable row. A target table of the same name is replaced.
+// with every recoverable row. A target table of the same name is replaced;
+// ExistingTable tells beforehand which would be.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,11 @@ class ImportTarget {
   // Drops what was sent of a table that failed.
   virtual void AbortTable() = 0;
   virtual const std::string& Error() const = 0;
+  // The target's name of a table it already holds that BeginTable would
+  // replace for a source table named `full_name` (owner.name); with
+  // `as_prefix`, of any table whose name begins so. Nothing when none is.
+  virtual std::optional<std::string> ExistingTable(const std::string& full_name,
+                                                   bool as_prefix) = 0;
 
  private:
   std::string one_row_;

@@ -38,14 +38,14 @@ class CsvSink : public DeletedSink {
  public:
   explicit CsvSink(std::string folder) : folder_(std::move(folder)) {}
   bool Begin(const TableInfo& table, std::string& target) override {
-    std::string name = SafeFileNamePart(table.fullName) + kDeletedFileSuffix + ".csv";
+    std::string name = DeletedFileName(table.fullName);
     if (!used_.insert(name).second) {
       name.insert(name.rfind(kDeletedFileSuffix), "_" + std::to_string(table.id));
       used_.insert(name);
     }
     std::optional<std::string> path = PathInFolder(folder_, name);
     if (!path) {
-      error_ = "no file name for the table";
+      error_ = kNoFileNameError;
       return false;
     }
     target = *path;
@@ -57,12 +57,12 @@ class CsvSink : public DeletedSink {
   bool Row(const std::vector<TypedValue>& values) override {
     AppendCsvRow(out_->Buffer(), values);
     if (out_->MaybeFlush()) return true;
-    error_ = "write failed: " + out_->Error();
+    error_ = kWriteFailedError + out_->Error();
     return false;
   }
   bool End() override {
     if (out_->Commit()) return true;
-    error_ = "write failed: " + out_->Error();
+    error_ = kWriteFailedError + out_->Error();
     return false;
   }
   void Abort() override { out_.reset(); }
@@ -139,7 +139,7 @@ TableDataResult WriteTable(const TableInfo& source, const std::string& name, boo
   result.stats.rowsRejected = stats.rejected;
   result.stats.pages = stats.pages;
   if (cancelled) {
-    result.error = "cancelled";
+    result.error = kCancelledError;
     if (begun) sink.Abort();
   } else if (failed) {
     result.error = sink.Error();
@@ -191,6 +191,10 @@ std::vector<TableDataResult> WriteDeleted(CMdfDatabase& db, VersionSetting versi
 }
 
 }  // namespace
+
+std::string DeletedFileName(const std::string& full_name) {
+  return SafeFileNamePart(full_name) + kDeletedFileSuffix + ".csv";
+}
 
 TableInfo DeletedRowsTable(const TableInfo& table, const std::string& full_name) {
   TableInfo out = table;

@@ -21,6 +21,10 @@ namespace tollamer {
 inline constexpr char kDeletedFileSuffix[] = ".deleted";
 inline constexpr char kDeletedTableSuffix[] = "_deleted";
 
+// "<safe full name>.deleted.csv": the file of a table's deleted rows (one
+// whose name collides with another's gets the table's object id too).
+std::string DeletedFileName(const std::string& full_name);
+
 // `table` with the three location columns appended, named `full_name`.
 TableInfo DeletedRowsTable(const TableInfo& table, const std::string& full_name);
 // The row's values and its three location values.

@@ -5,9 +5,15 @@
 
 namespace tollamer {
 
-OpenStatus OpenDataFile(CMdfDatabase& db, const std::string& path) {
+std::string DatabaseFiles::Label() const {
+  std::string label;
+  for (const std::string& p : paths) label += (label.empty() ? "" : " + ") + p;
+  return label;
+}
+
+OpenStatus OpenDataFile(CMdfDatabase& db, const DatabaseFiles& files) {
   if (db.IsOpen()) db.Teardown();
-  if (!db.OpenFile(path)) {
+  if (!db.OpenFiles(files.paths, files.store)) {
     if (db.IsOpen()) db.Teardown();
     return OpenStatus::kCannotOpen;
   }
@@ -30,12 +36,12 @@ CatalogOpenResult ReadCatalog(CMdfDatabase& db, VersionSetting setting, WorkLog&
   return result;
 }
 
-OpenedDatabase OpenDatabase(CMdfDatabase& db, const std::string& path,
+OpenedDatabase OpenDatabase(CMdfDatabase& db, const DatabaseFiles& files,
                             const VersionRequest& request, WorkLog& log) {
   OpenedDatabase opened;
   if (db.IsOpen()) db.Teardown();
-  AppendRepairStart(log, path, LocalTimeNow());
-  opened.status = OpenDataFile(db, path);
+  AppendRepairStart(log, files.Label(), LocalTimeNow());
+  opened.status = OpenDataFile(db, files);
   if (opened.status != OpenStatus::kOpened) return opened;
   opened.setting = ChooseVersion(request, db.Store(), &opened.detected);
   opened.profile = ProfileFor(opened.setting);

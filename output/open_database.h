@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/catalog/format_profile.h"
 #include "engine/catalog/mdf_database.h"
@@ -35,6 +36,15 @@ enum class OpenStatus : uint8_t {
   kNotDataFile,
 };
 
+// The files of one database (one file, or the stripes of one backup) and
+// the backup set to read of a backup holding several.
+struct DatabaseFiles {
+  std::vector<std::string> paths;
+  StoreOpenOptions store;
+  // The paths joined by " + ", for messages and the work log.
+  std::string Label() const;
+};
+
 struct OpenedDatabase {
   OpenStatus status = OpenStatus::kCannotOpen;
   VersionGuess detected;  // what the file's pages say (automatic requests only)
@@ -45,7 +55,10 @@ struct OpenedDatabase {
 
 // Tears down what db held, opens `path` and checks that it holds pages.
 // A file that is not kOpened is closed again.
-OpenStatus OpenDataFile(CMdfDatabase& db, const std::string& path);
+OpenStatus OpenDataFile(CMdfDatabase& db, const DatabaseFiles& files);
+inline OpenStatus OpenDataFile(CMdfDatabase& db, const std::string& path) {
+  return OpenDataFile(db, DatabaseFiles{{path}, {}});
+}
 
 // The setting a request reads the opened file as; detection reads the
 // file's pages.
@@ -59,7 +72,11 @@ CatalogOpenResult ReadCatalog(CMdfDatabase& db, VersionSetting setting, WorkLog&
 // The whole open: report header, OpenDataFile, ChooseVersion, ReadCatalog
 // and the closing line. On a failed open the log holds the header only;
 // the caller says why.
-OpenedDatabase OpenDatabase(CMdfDatabase& db, const std::string& path,
+OpenedDatabase OpenDatabase(CMdfDatabase& db, const DatabaseFiles& files,
                             const VersionRequest& request, WorkLog& log);
+inline OpenedDatabase OpenDatabase(CMdfDatabase& db, const std::string& path,
+                                   const VersionRequest& request, WorkLog& log) {
+  return OpenDatabase(db, DatabaseFiles{{path}, {}}, request, log);
+}
 
 }  // namespace tollamer

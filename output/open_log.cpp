@@ -15,19 +15,32 @@ std::string RecordCountText(uint64_t row_count) {
 
 void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause) {
-  log.AppendEntry("\r\n\r\nRepair process started on" + FormatLogTime(local_time));
+  log.AppendEntry("\r\n\r\nRepair process started on " + FormatLogTime(local_time));
   if (pause) pause(kPauseAfterStart);
   log.AppendEntry("File selected for repair  :" + std::string(file_path));
   if (pause) pause(kPauseAfterFile);
   log.AppendEntry("Scanning file...");
 }
 
+std::string StripesText(const PageStore& store) {
+  if (!store.Media().Striped()) return {};
+  std::string given;
+  for (const StoreSource& s : store.Sources())
+    given += (given.empty() ? "" : ", ") + std::to_string(s.media.familySequence);
+  const std::string of = " of " + std::to_string(store.Media().familyCount);
+  std::string text = (store.Sources().size() > 1 ? ", stripes " : ", stripe ") + given + of;
+  for (uint16_t family : store.MissingStripes())
+    text += ", stripe " + std::to_string(family) + of + " missing";
+  return text;
+}
+
 void AppendFileLayout(WorkLog& log, const PageStore& store) {
   if (store.Kind() == FileKind::kBackup) {
     std::string line = "Backup file: " + std::to_string(store.PagesHeld()) + " page images";
-    if (store.Media().Striped())
-      line += ", stripe " + std::to_string(store.Media().familySequence) + " of " +
-              std::to_string(store.Media().familyCount);
+    if (store.BackupSets().size() > 1)
+      line += ", backup set " + std::to_string(store.BackupSetRead()) + " of the " +
+              std::to_string(store.BackupSets().size()) + " in the file";
+    line += StripesText(store);
     BackupCoverage coverage = MeasureBackupCoverage(store);
     if (coverage.extentsMissing > 0)
       line += ", " + std::to_string(coverage.PagesMissing()) + " allocated pages missing";
@@ -49,7 +62,7 @@ void AppendCatalogSummary(WorkLog& log, const Catalog& catalog) {
 }
 
 void AppendRepairCompleted(WorkLog& log, const std::optional<std::tm>& local_time) {
-  log.AppendEntry("\r\n\r\nRepair process completed on" + FormatLogTime(local_time));
+  log.AppendEntry("\r\n\r\nRepair process completed on " + FormatLogTime(local_time));
 }
 
 }  // namespace tollamer

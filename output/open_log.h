@@ -1,13 +1,13 @@
 // The work log lines written while a file is opened:
 //
 //   (header line)
-//   \r\n\r\nRepair process started on<time>\r\n\r\n
+//   \r\n\r\nRepair process started on <time>\r\n\r\n
 //   File selected for repair  :<path>\r\n\r\n
 //   Scanning file...\r\n\r\n
 //   Total table(s) present  :<n>\r\n
 //   <full name> : (<rows> Record)\r\n         one per table, ascending id;
 //   ...                                     "Records)" from 2 rows on
-//   \r\n\r\nRepair process completed on<time>\r\n\r\n
+//   \r\n\r\nRepair process completed on <time>\r\n\r\n
 #pragma once
 
 #include <chrono>
@@ -36,11 +36,16 @@ void AppendRepairStart(WorkLog& log, std::string_view file_path,
                        const std::optional<std::tm>& local_time, const LogPause& pause = {});
 
 // Where the pages came from, when that is not a plain data file read from
-// byte 0: a backup (its stripe and the allocated pages it lacks) or a data
-// file with bytes before page 0. Nothing for a plain data file.
-//   Backup file: <n> page images[, stripe <k> of <n>][, <m> allocated pages missing]\r\n
+// byte 0: a backup (the set read, its stripes, those not given, and the
+// allocated pages it lacks) or a data file with bytes before page 0.
+// Nothing for a plain data file.
+//   Backup file: <n> page images[, backup set <s> of the <t> in the file]
+//     [, stripe(s) <k>[, <k>...] of <n>][, stripe <j> of <n> missing...]
+//     [, <m> allocated pages missing]\r\n
 //   Page 0 found at byte <offset>: the bytes before it are not read\r\n
 void AppendFileLayout(WorkLog& log, const PageStore& store);
+// ", stripes 1, 3 of 3, stripe 2 of 3 missing"; empty for a backup not striped.
+std::string StripesText(const PageStore& store);
 
 // The table count line and one line per table with its row count.
 void AppendCatalogSummary(WorkLog& log, const Catalog& catalog);

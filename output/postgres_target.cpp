@@ -120,6 +120,20 @@ class PostgresTarget final : public ImportTarget {
 
   const std::string& Error() const override { return error_; }
 
+  std::optional<std::string> ExistingTable(const std::string& full_name, bool as_prefix) override {
+    auto [owner, name] = OwnerAndName(full_name);
+    const char* sql =
+        "SELECT n.nspname || '.' || c.relname FROM pg_class c JOIN pg_namespace n ON "
+        "n.oid = c.relnamespace WHERE c.relkind IN ('r', 'p') AND n.nspname = $1 AND "
+        "(c.relname = $2 OR ($3 AND left(c.relname, length($2)) = $2)) LIMIT 1";
+    const char* values[] = {owner.c_str(), name.c_str(), as_prefix ? "t" : "f"};
+    PGresult* r = PQexecParams(conn_, sql, 3, nullptr, values, nullptr, nullptr, 0);
+    std::optional<std::string> found;
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0) found = PQgetvalue(r, 0, 0);
+    PQclear(r);
+    return found;
+  }
+
  private:
   bool Send() {
     if (buffer_.empty()) return true;

@@ -30,17 +30,7 @@ class SqliteTarget final : public ImportTarget {
         building_(std::move(building)),
         final_(std::move(final_path)),
         temp_slot_(building_.empty() ? platform::kNoPendingSlot
-                                   : platform::RegisterPendingOutput(building_)) {
-    if (building_.empty()) {
-      Exec("PRAGMA journal_mode=WAL");
-      Exec("PRAGMA synchronous=NORMAL");
-    } else {
-      Exec("PRAGMA page_size=65536");
-      Exec("PRAGMA locking_mode=EXCLUSIVE");
-      Exec("PRAGMA journal_mode=OFF");
-      Exec("PRAGMA synchronous=OFF");
-    }
-  }
+                                   : platform::RegisterPendingOutput(building_)) {}
   ~SqliteTarget() override {
     Finalize();
     const bool closed = sqlite3_close(db_) == SQLITE_OK;
@@ -53,6 +43,20 @@ class SqliteTarget final : public ImportTarget {
 
   bool BeginTable(const TableInfo& table, std::string& target_name) override {
     Finalize();
+    // Settings written into the file: only once a table is written, so that
+    // a run refused for the tables an existing file holds leaves it as it was.
+    if (!configured_) {
+      configured_ = true;
+      if (building_.empty()) {
+        Exec("PRAGMA journal_mode=WAL");
+        Exec("PRAGMA synchronous=NORMAL");
+      } else {
+        Exec("PRAGMA page_size=65536");
+        Exec("PRAGMA locking_mode=EXCLUSIVE");
+        Exec("PRAGMA journal_mode=OFF");
+        Exec("PRAGMA synchronous=OFF");
+      }
+    }
     std::string name = FlatTableName(table.fullName);
     if (!used_.insert(name).second) {
       name += "_" + std::to_string(table.id);
@@ -129,6 +133,27 @@ class SqliteTarget final : public ImportTarget {
 
   const std::string& Error() const override { return error_; }
 
+  // SQLite's table names ignore the case of ASCII letters, as its LIKE does.
+  std::optional<std::string> ExistingTable(const std::string& full_name, bool as_prefix) override {
+    std::string pattern;
+    for (char c : FlatTableName(full_name)) {
+      if (c == '%' || c == '_' || c == '\\') pattern.push_back('\\');
+      pattern.push_back(c);
+    }
+    if (as_prefix) pattern.push_back('%');
+    const char* sql =
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE ?1 ESCAPE '\\' LIMIT 1";
+    sqlite3_stmt* query = nullptr;
+    std::optional<std::string> found;
+    if (sqlite3_prepare_v2(db_, sql, -1, &query, nullptr) == SQLITE_OK &&
+        sqlite3_bind_text(query, 1, pattern.c_str(), static_cast<int>(pattern.size()),
+                          SQLITE_TRANSIENT) == SQLITE_OK &&
+        sqlite3_step(query) == SQLITE_ROW)
+      found = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
+    sqlite3_finalize(query);
+    return found;
+  }
+
  private:
   bool Exec(const std::string& sql) {
     char* message = nullptr;
@@ -201,6 +226,7 @@ class SqliteTarget final : public ImportTarget {
   size_t pending_ = 0;  // rows of the open transaction
   std::set<std::string> used_;
   std::string error_;
+  bool configured_ = false;  // the file's settings made (first BeginTable)
 };
 
 }  // namespace

@@ -34,33 +34,12 @@ struct TableEntry {
   bool inWalk = false;  // read by the shared walk
 };
 
-// The file names of the tables, in order: two tables whose safe names
-// collide get their object id appended.
-std::vector<std::optional<std::string>> TablePaths(const CMdfDatabase& db,
-                                                   const std::vector<uint32_t>& ids,
-                                                   DataFormat format, const std::string& folder) {
-  std::vector<std::optional<std::string>> paths;
-  std::set<std::string> used;
-  for (uint32_t id : ids) {
-    auto it = db.catalog.tables.find(id);
-    std::string name = it == db.catalog.tables.end()
-                           ? std::to_string(id) + (format == DataFormat::kCsv ? ".csv" : ".sql")
-                           : DataFileName(it->second, format);
-    if (!used.insert(name).second) {
-      name.insert(name.rfind('.'), "_" + std::to_string(id));
-      used.insert(name);
-    }
-    paths.push_back(PathInFolder(folder, name));
-  }
-  return paths;
-}
-
 TableDataResult NoFileName(const CMdfDatabase& db, uint32_t id) {
   TableDataResult failed;
   failed.tableId = id;
   if (auto it = db.catalog.tables.find(id); it != db.catalog.tables.end())
     failed.tableName = it->second.fullName;
-  failed.error = "no file name for the table";
+  failed.error = kNoFileNameError;
   return failed;
 }
 
@@ -103,6 +82,26 @@ bool WalkGroup(CMdfDatabase& db, VersionSetting version, std::vector<TableEntry>
 
 }  // namespace
 
+std::vector<std::optional<std::string>> TableDataPaths(const CMdfDatabase& db,
+                                                       const std::vector<uint32_t>& ids,
+                                                       DataFormat format,
+                                                       const std::string& folder) {
+  std::vector<std::optional<std::string>> paths;
+  std::set<std::string> used;
+  for (uint32_t id : ids) {
+    auto it = db.catalog.tables.find(id);
+    std::string name = it == db.catalog.tables.end()
+                           ? std::to_string(id) + (format == DataFormat::kCsv ? ".csv" : ".sql")
+                           : DataFileName(it->second, format);
+    if (!used.insert(name).second) {
+      name.insert(name.rfind('.'), "_" + std::to_string(id));
+      used.insert(name);
+    }
+    paths.push_back(PathInFolder(folder, name));
+  }
+  return paths;
+}
+
 std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting version,
                                               const std::vector<uint32_t>& table_ids,
                                               DataFormat format, const std::string& folder,
@@ -110,7 +109,7 @@ std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting v
   std::vector<uint32_t> ids = table_ids;
   if (ids.empty())
     for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
-  const std::vector<std::optional<std::string>> paths = TablePaths(db, ids, format, folder);
+  const std::vector<std::optional<std::string>> paths = TableDataPaths(db, ids, format, folder);
   std::vector<TableDataResult> results;
   for (size_t first = 0; first < ids.size(); first += kTablesPerWalk) {
     if (progress.Cancelled()) break;

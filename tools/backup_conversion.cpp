@@ -111,4 +111,72 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
   return result;
 }
 
+ConversionResult ConvertStore(const PageStore& store, platform::OutputFile& out,
+                              const std::atomic<bool>& running, ConversionObserver& observer) {
+  ConversionResult result;
+  const uint64_t pages = store.PageCount();
+  ProgressThrottle throttle;
+  bool failed = false;
+  ForEachPageInBlocks(store, 0, pages, [&](uint64_t page, ByteView bytes) {
+    if (!running.load(std::memory_order_relaxed)) {
+      result.stopped = true;
+      return false;
+    }
+    if (throttle.Due()) observer.OnProgress(static_cast<int>(page * 100 / pages));
+    if (!out.WriteAt(page * kPageSize, bytes.span())) {
+      result.error = out.Error();
+      failed = true;
+      return false;
+    }
+    ++result.pagesWritten;
+    result.highestPage = page;
+    return true;
+  });
+  if (result.stopped || failed) return result;
+  observer.OnProgress(100);
+  result.completed = true;
+  return result;
+}
+
+ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths,
+                                    const StoreOpenOptions& options, const std::string& mdf_path,
+                                    const std::atomic<bool>& running, ConversionObserver& observer,
+                                    EngineMessages& messages) {
+  ConversionResult result;
+  if (backup_paths.empty()) return result;
+  for (const std::string& path : backup_paths) {
+    if (!platform::OutputIsInput(path, mdf_path)) continue;
+    messages.Notify(EngineNotice::kOutputIsInput);
+    result.error = platform::kOutputIsInputText;
+    return result;
+  }
+  PageStore store(messages);
+  const bool opened = store.OpenFiles(backup_paths, options);
+  const bool several = backup_paths.size() > 1 || options.backupSet != 0 ||
+                       (opened && store.BackupSets().size() > 1);
+  if (!several) {
+    store.Close();
+    return ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages);
+  }
+  if (!opened || store.Kind() != FileKind::kBackup) {
+    messages.Notify(EngineNotice::kBackupOpenFailed);
+    result.error = opened ? std::string("not a backup file") : store.LastError();
+    return result;
+  }
+  platform::CreateResult out = platform::CreateOutputFile(mdf_path);
+  if (!out.file) {
+    messages.Notify(EngineNotice::kDataFileCreateFailed);
+    result.error = out.message;
+    return result;
+  }
+  result = ConvertStore(store, *out.file, running, observer);
+  if (result.stopped) return result;
+  if (result.completed && !out.file->Commit()) {
+    result.completed = false;
+    result.error = out.file->Error();
+  }
+  if (!result.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
+  return result;
+}
+
 }  // namespace tollamer::tools

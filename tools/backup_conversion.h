@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/pagestore/engine_messages.h"
+#include "engine/pagestore/page_store.h"
 #include "engine/source/compressed_backup.h"
 #include "platform/file.h"
 
@@ -48,5 +50,20 @@ ConversionResult ConvertBackup(const platform::ReadOnlyFile& backup, platform::O
 ConversionResult ConvertBackupFile(const std::string& backup_path, const std::string& mdf_path,
                                    const std::atomic<bool>& running, ConversionObserver& observer,
                                    EngineMessages& messages);
+
+// Writes every page `store` holds at its own page number: the stripes of a
+// striped backup merged, one backup set of a file holding several.
+ConversionResult ConvertStore(const PageStore& store, platform::OutputFile& out,
+                              const std::atomic<bool>& running, ConversionObserver& observer);
+
+// The files of one backup (its stripes, in any order) into one data file,
+// through the page store: used when several files are given, a backup set
+// is asked for, or the one file holds several backup sets; otherwise the
+// sector walk of ConvertBackupFile. Files that are not one backup are
+// refused, saying why.
+ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths,
+                                    const StoreOpenOptions& options, const std::string& mdf_path,
+                                    const std::atomic<bool>& running, ConversionObserver& observer,
+                                    EngineMessages& messages);
 
 }  // namespace tollamer::tools

@@ -58,6 +58,8 @@ std::string ReadPathText(ByteView page) {
   while (chars < kPathTextMaxChars && text.Contains(chars * 2, 2) &&
          text.LeOr<uint16_t>(chars * 2) != 0)
     ++chars;
+  // The name field is padded with blanks to its full width.
+  while (chars > 0 && text.LeOr<uint16_t>((chars - 1) * 2) == ' ') --chars;
   return platform::Utf16LeToUtf8(text.span().subspan(0, chars * 2));
 }
 

@@ -51,7 +51,7 @@ std::string VersionTag(uint16_t columns, uint16_t variable_columns);
 // "[大小:%.1fKB]" / MB / GB for a file of `pages` pages, "" from 1024 GB on.
 std::string SizeTag(uint32_t pages);
 
-// The path text of page 32 (converted to UTF-8).
+// The path text of page 32 (converted to UTF-8), without the blanks that pad it.
 std::string ReadPathText(ByteView page);
 
 }  // namespace tollamer::tools

@@ -148,12 +148,14 @@ struct ModuleInfo {
   uint32_t id = 0;
   std::string fullName;  // views: owner "." name; procedures and functions: the name alone
   std::string text;      // the definition as stored by the server
+  std::string owner;     // the owner (schema) of every kind, procedures and functions too
 };
 
 struct UserTypeInfo {
   std::string name;
   std::string baseTypeText;  // "varchar(20)", "decimal(10,2)", or a plain name
   std::string nullText;      // "NULL" or "NOT NULL"
+  std::string owner;         // the owner (schema); empty when unknown
 };
 
 // A table's data pages in the order its rows are shown.

@@ -40,6 +40,9 @@ class CMdfDatabase {
   explicit CMdfDatabase(EngineMessages& messages) : messages_(messages), store_(messages) {}
 
   bool OpenFile(const std::string& path) { return store_.OpenFile(path); }
+  bool OpenFiles(const std::vector<std::string>& paths, const StoreOpenOptions& options = {}) {
+    return store_.OpenFiles(paths, options);
+  }
   bool IsOpen() const { return store_.IsOpen(); }
 
   // Empties every container of the catalog and closes the file.

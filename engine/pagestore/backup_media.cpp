@@ -13,8 +13,9 @@ namespace {
 
 constexpr size_t kFirstStreamOffset = 0x08;
 constexpr char kRaidStreamId[4] = {'R', 'A', 'I', 'D'};
+constexpr size_t kRaidMediaSetId = 22;
 constexpr size_t kRaidFamilyCount = 42;
-constexpr size_t kRaidFamilySequence = 44;
+constexpr size_t kRaidFamilySequence = 46;
 
 // Sample of the stream for the scrambled test: past the tape headers, a few
 // blocks spread over the file.
@@ -43,6 +44,7 @@ BackupMedia ReadBackupMedia(const platform::ReadOnlyFile& file) {
   media.described = true;
   media.familyCount = count;
   media.familySequence = sequence;
+  std::memcpy(media.mediaSetId.data(), stream->data() + kRaidMediaSetId, media.mediaSetId.size());
   return media;
 }
 

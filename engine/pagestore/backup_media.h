@@ -11,18 +11,22 @@
 //   STREAM OFFSET  SIZE  FIELD
 //   0              4     stream id "RAID"
 //   8              8     stream length (32 in every backup seen)
-//   22             16    media set GUID
+//   22             16    media set GUID: the same in every file of one
+//                        striped backup
 //   42             2     family count: how many files the backup was
 //                        striped over (1 for a backup in one file)
-//   44             2     family sequence number: which of them this file is
+//   44             2     media number within the family (1: one file each)
+//   46             2     family sequence number: which of them this file is
 //
-// (Offsets 42 and 44 as observed in backups of SQL Server 2008 R2 to 2022:
-// the count is 2 in files written as one stripe of two, 1 otherwise.)
+// (Offsets as observed in backups of SQL Server 2005 to 2022: the two files
+// of one backup striped over two carry one GUID, count 2 and sequences 1
+// and 2; a backup in one file carries 1, 1, 1.)
 //
 // When the backup was compressed or encrypted, only these headers stay in
 // the clear and no page image can be found in the data stream.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "platform/file.h"
@@ -33,6 +37,7 @@ struct BackupMedia {
   bool described = false;      // the RAID stream was found and read
   uint16_t familyCount = 1;    // stripes the backup was written over
   uint16_t familySequence = 1;  // this file's stripe, from 1
+  std::array<uint8_t, 16> mediaSetId{};  // the media set GUID as stored
   bool Striped() const { return familyCount > 1; }
 };
 

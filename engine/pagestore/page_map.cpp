@@ -10,15 +10,17 @@ namespace tollamer {
 
 using namespace page_layout;
 
-PageMap PageMap::Contiguous(uint64_t base, uint64_t pages) {
+PageMap PageMap::Contiguous(uint64_t base, uint64_t pages, uint32_t source) {
   PageMap map;
-  if (pages > 0) map.Place({0, pages, base});
+  if (pages > 0) map.Place({0, pages, base, source});
   return map;
 }
 
-PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file) {
+std::vector<BackupSetPages> PageMap::ScanBackup(const platform::ReadOnlyFile& file,
+                                                uint32_t source) {
   constexpr size_t kBlockBytes = 4 << 20;
-  PageMap map;
+  std::vector<BackupSetPages> sets(1);
+  bool named = false;  // the first set's header came from an SSET block
   std::vector<uint8_t> block(kBlockBytes);
   const uint64_t length = file.Length();
   uint64_t block_start = 0;
@@ -33,6 +35,13 @@ PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file) {
     ByteView sector(block.data() + (at - block_start),
                     std::min<size_t>(kSectorSize, block_size - (at - block_start)));
     if (!IsBackupPageStart(sector)) {
+      if (std::optional<BackupSetHeader> set = DecodeSsetBlock(sector)) {
+        if (run.count > 0) sets.back().map.Place(run);
+        run = {};
+        if (!named && sets.back().map.PagesHeld() == 0) sets.back().header = *set;
+        else sets.push_back({*set, PageMap()});
+        named = true;
+      }
       at += kSectorSize;
       continue;
     }
@@ -41,13 +50,17 @@ PageMap PageMap::ScanBackup(const platform::ReadOnlyFile& file) {
         at == run.fileOffset + run.count * kPageSize) {
       ++run.count;
     } else {
-      if (run.count > 0) map.Place(run);
-      run = {page, 1, at};
+      if (run.count > 0) sets.back().map.Place(run);
+      run = {page, 1, at, source};
     }
     at += kPageSize;
   }
-  if (run.count > 0) map.Place(run);
-  return map;
+  if (run.count > 0) sets.back().map.Place(run);
+  return sets;
+}
+
+void PageMap::Merge(const PageMap& other) {
+  for (const auto& [first, run] : other.runs_) Place(run);
 }
 
 void PageMap::Place(PageRun run) {
@@ -67,12 +80,13 @@ void PageMap::Place(PageRun run) {
     it = runs_.erase(it);
     held_ -= old.count;
     if (old.firstPage < run.firstPage) {
-      PageRun left{old.firstPage, run.firstPage - old.firstPage, old.fileOffset};
+      PageRun left{old.firstPage, run.firstPage - old.firstPage, old.fileOffset, old.source};
       runs_.emplace(left.firstPage, left);
       held_ += left.count;
     }
     if (old_end > end) {
-      PageRun right{end, old_end - end, old.fileOffset + (end - old.firstPage) * kPageSize};
+      PageRun right{end, old_end - end, old.fileOffset + (end - old.firstPage) * kPageSize,
+                    old.source};
       it = runs_.emplace(right.firstPage, right).first;
       held_ += right.count;
       ++it;
@@ -83,12 +97,18 @@ void PageMap::Place(PageRun run) {
 }
 
 std::optional<uint64_t> PageMap::Offset(uint64_t page) const {
+  std::optional<PageLocation> at = Locate(page);
+  if (!at) return std::nullopt;
+  return at->offset;
+}
+
+std::optional<PageLocation> PageMap::Locate(uint64_t page) const {
   auto it = runs_.upper_bound(page);
   if (it == runs_.begin()) return std::nullopt;
   --it;
   const PageRun& r = it->second;
   if (page >= r.firstPage + r.count) return std::nullopt;
-  return r.fileOffset + (page - r.firstPage) * kPageSize;
+  return PageLocation{r.source, r.fileOffset + (page - r.firstPage) * kPageSize};
 }
 
 uint64_t PageMap::RunLength(uint64_t page, uint64_t limit) const {

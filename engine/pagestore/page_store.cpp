@@ -4,98 +4,226 @@
 #include <cstring>
 
 #include "engine/pagestore/page_start.h"
+#include "engine/pagestore/server_version.h"
 #include "engine/pagestore/torn_page.h"
 
 namespace tollamer {
 
 using namespace page_layout;
 
-bool PageStore::OpenFile(const std::string& path) {
+namespace {
+
+std::string FileName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsTapeFile(const platform::ReadOnlyFile& file) {
+  uint8_t magic[4] = {};
+  return file.ReadAt(0, magic) == sizeof magic && std::memcmp(magic, kTapeMagic, sizeof magic) == 0;
+}
+
+// The set a request names, or the last full one (the last holding pages
+// when no set says it is full).
+const BackupSetPages* ChooseSet(const std::vector<BackupSetPages>& sets, uint16_t wanted) {
+  if (wanted != 0) {
+    for (const BackupSetPages& s : sets)
+      if (s.header.number == wanted) return &s;
+    return nullptr;
+  }
+  const BackupSetPages* chosen = nullptr;
+  for (const BackupSetPages& s : sets)
+    if (s.map.PagesHeld() > 0 && s.header.type == BackupSetType::kFull) chosen = &s;
+  if (chosen) return chosen;
+  for (const BackupSetPages& s : sets)
+    if (s.map.PagesHeld() > 0) chosen = &s;
+  return chosen ? chosen : (sets.empty() ? nullptr : &sets.back());
+}
+
+}  // namespace
+
+bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpenOptions& options) {
   Close();
   kind_ = FileKind::kData;
   map_ = PageMap();
   media_ = BackupMedia();
+  sets_.clear();
+  set_read_ = 0;
   refusal_ = OpenRefusal::kNone;
   refused_file_id_ = 0;
   last_error_.clear();
   last_open_error_ = platform::OpenError::kNone;
+  if (paths.empty()) return false;
 
-  platform::OpenResult opened = platform::OpenReadOnlyExclusive(path);
-  if (!opened.file) {
-    last_open_error_ = opened.error;
-    last_error_ = opened.message;
-    return false;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    std::optional<platform::FileIdentity> a = platform::IdentityOf(paths[i]);
+    for (size_t k = 0; a && k < i; ++k)
+      if (a == platform::IdentityOf(paths[k]))
+        return Refuse(OpenRefusal::kNotTogether,
+                      FileName(paths[k]) + " and " + FileName(paths[i]) + " are the same file");
   }
-
-  uint8_t magic[4] = {};
-  if (opened.file->ReadAt(0, magic) == sizeof magic &&
-      std::memcmp(magic, kTapeMagic, sizeof magic) == 0)
-    return OpenBackup(std::move(opened.file));
-  if (HasCompressedBackupHead(*opened.file)) return OpenCompressedBackup(std::move(opened.file));
-  return OpenDataFile(std::move(opened.file));
+  std::vector<StoreSource> sources;
+  for (const std::string& path : paths) {
+    platform::OpenResult opened = platform::OpenReadOnlyExclusive(path);
+    if (!opened.file) {
+      last_open_error_ = opened.error;
+      last_error_ = paths.size() > 1 ? path + ": " + opened.message : opened.message;
+      return false;
+    }
+    if (HasCompressedBackupHead(*opened.file)) {
+      // Read through the tape stream its blocks decode to.
+      DecodedBackupOpen decoded = OpenDecodedBackup(std::move(opened.file));
+      if (!decoded.file)
+        return Refuse(OpenRefusal::kBackupCompressed,
+                      (paths.size() > 1 ? path + ": " : std::string()) + "backup file: " +
+                          decoded.refusal + ": not decoded");
+      opened.file = std::move(decoded.file);
+    }
+    sources.push_back({path, std::move(opened.file), {}, 0});
+  }
+  size_t backups = 0;
+  for (const StoreSource& s : sources) backups += IsTapeFile(*s.file) ? 1 : 0;
+  sources_ = std::move(sources);
+  if (backups > 0 && backups < sources_.size())
+    return Refuse(OpenRefusal::kNotTogether,
+                  "a backup and a data file given together: open the files of one database "
+                  "(the stripes of one backup, or one data file)");
+  if (backups > 0) return OpenBackups(options);
+  if (sources_.size() > 1)
+    return Refuse(OpenRefusal::kNotTogether,
+                  "several data files given: open the database's primary file");
+  return OpenDataFile();
 }
 
-bool PageStore::OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
-  media_ = ReadBackupMedia(*file);
-  map_ = PageMap::ScanBackup(*file);
-  if (map_.PagesHeld() > 0) {
-    kind_ = FileKind::kBackup;
-    file_ = std::move(file);
-    return true;
-  }
+const DecodedBackupFile* PageStore::Decoded() const {
+  for (const StoreSource& s : sources_)
+    if (auto* decoded = dynamic_cast<const DecodedBackupFile*>(s.file.get())) return decoded;
+  return nullptr;
+}
+
+bool PageStore::Refuse(OpenRefusal refusal, std::string why) {
+  refusal_ = refusal;
+  last_error_ = std::move(why);
+  Close();
   map_ = PageMap();
-  if (BackupStreamLooksScrambled(*file)) {
-    // SQL Server's own compression writes an "MSSQLBAK" file: a "TAPE"
-    // file whose stream is scrambled was encrypted (or compressed by
-    // another program).
-    refusal_ = OpenRefusal::kBackupEncrypted;
-    last_error_ = "backup file: its data is encrypted (no page image in the clear)";
-    return false;
-  }
-  refusal_ = OpenRefusal::kBackupWithoutPages;
-  messages_.Notify(EngineNotice::kBackupFormatUnknown);
-  last_error_ = "backup file: it holds no page data";
+  sets_.clear();
   return false;
 }
 
-bool PageStore::OpenCompressedBackup(std::unique_ptr<platform::ReadOnlyFile> file) {
-  DecodedBackupOpen opened = OpenDecodedBackup(std::move(file));
-  if (!opened.file) {
-    refusal_ = OpenRefusal::kBackupCompressed;
-    last_error_ = "backup file: " + opened.refusal + ": not decoded";
-    return false;
+bool PageStore::OpenBackups(const StoreOpenOptions& options) {
+  // Every file's own sets first: a file with no page image at all is
+  // refused as before, saying why.
+  std::vector<std::vector<BackupSetPages>> scans;
+  for (uint32_t i = 0; i < sources_.size(); ++i) {
+    StoreSource& source = sources_[i];
+    source.media = ReadBackupMedia(*source.file);
+    scans.push_back(PageMap::ScanBackup(*source.file, i));
+    uint64_t held = 0;
+    for (const BackupSetPages& s : scans.back()) held += s.map.PagesHeld();
+    if (held > 0) continue;
+    const std::string prefix = sources_.size() > 1 ? source.path + ": " : std::string();
+    // SQL Server's own compression writes an "MSSQLBAK" file: a "TAPE"
+    // file whose stream is scrambled was encrypted (or compressed by
+    // another program).
+    if (BackupStreamLooksScrambled(*source.file))
+      return Refuse(OpenRefusal::kBackupEncrypted,
+                    prefix + "backup file: its data is encrypted (no page image in the clear)");
+    messages_.Notify(EngineNotice::kBackupFormatUnknown);
+    return Refuse(OpenRefusal::kBackupWithoutPages, prefix + "backup file: it holds no page data");
   }
-  const DecodedBackupFile* stream = opened.file.get();
-  if (!OpenBackup(std::move(opened.file))) return false;
-  decoded_ = stream;
+  media_ = sources_.front().media;
+
+  // The files must be distinct stripes of one media set.
+  for (size_t i = 1; i < sources_.size(); ++i) {
+    const BackupMedia& a = sources_.front().media;
+    const BackupMedia& b = sources_[i].media;
+    const std::string first = FileName(sources_.front().path), other = FileName(sources_[i].path);
+    if (!a.described || !b.described || a.mediaSetId != b.mediaSetId || a.familyCount != b.familyCount)
+      return Refuse(OpenRefusal::kNotTogether,
+                    first + " and " + other + " are not files of one striped backup (their media "
+                    "sets differ)");
+    for (size_t k = 0; k < i; ++k)
+      if (sources_[k].media.familySequence == b.familySequence)
+        return Refuse(OpenRefusal::kNotTogether,
+                      FileName(sources_[k].path) + " and " + other + " are both stripe " +
+                          std::to_string(b.familySequence) + " of " + std::to_string(b.familyCount));
+  }
+
+  // One page map per backup set over all stripes, in the first file's set
+  // order; the stripes of a set carry its number.
+  std::vector<BackupSetPages> merged = scans.front();
+  for (size_t i = 1; i < scans.size(); ++i) {
+    for (BackupSetPages& set : scans[i]) {
+      auto same = std::find_if(merged.begin(), merged.end(), [&](const BackupSetPages& m) {
+        return m.header.number == set.header.number;
+      });
+      if (same == merged.end()) merged.push_back(std::move(set));
+      else same->map.Merge(set.map);
+    }
+  }
+  for (const BackupSetPages& set : merged) {
+    BackupSetSummary summary{set.header, set.map.PagesHeld(), {}};
+    if (std::optional<PageLocation> at = set.map.Locate(kBootPage)) {
+      Page boot = Page::ForOverwrite();
+      if (ReadAt(*at, boot.bytes()) == kPageSize)
+        summary.databaseName = BootPageDatabaseName(boot.view()).value_or("");
+    }
+    sets_.push_back(std::move(summary));
+  }
+  const BackupSetPages* chosen = ChooseSet(merged, options.backupSet);
+  if (!chosen || chosen->map.PagesHeld() == 0) {
+    std::string numbers;
+    for (const BackupSetSummary& s : sets_)
+      numbers += (numbers.empty() ? "" : ", ") + std::to_string(s.header.number);
+    const std::string wanted = std::to_string(options.backupSet);
+    return Refuse(OpenRefusal::kNoSuchBackupSet,
+                  chosen ? "backup set " + wanted + " holds no page image"
+                         : "no backup set " + wanted + " in the file (it holds set" +
+                               (sets_.size() > 1 ? "s " : " ") + numbers + ")");
+  }
+  set_read_ = chosen->header.number;
+  map_ = chosen->map;
+  for (StoreSource& source : sources_) source.pagesHeld = 0;
+  for (uint32_t i = 0; i < sources_.size(); ++i)
+    for (const BackupSetPages& s : scans[i])
+      if (s.header.number == set_read_) sources_[i].pagesHeld = s.map.PagesHeld();
+  kind_ = FileKind::kBackup;
   return true;
 }
 
-bool PageStore::OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file) {
-  DataFileStart start = FindDataFileStart(*file);
+std::vector<uint16_t> PageStore::MissingStripes() const {
+  std::vector<uint16_t> missing;
+  if (kind_ != FileKind::kBackup || !media_.Striped()) return missing;
+  for (uint16_t family = 1; family <= media_.familyCount; ++family) {
+    bool given = false;
+    for (const StoreSource& s : sources_) given = given || s.media.familySequence == family;
+    if (!given) missing.push_back(family);
+  }
+  return missing;
+}
+
+bool PageStore::OpenDataFile() {
+  const platform::ReadOnlyFile& file = *sources_.front().file;
+  DataFileStart start = FindDataFileStart(file);
   if (start.fileId != kPrimaryFileId) {
-    refusal_ = OpenRefusal::kSecondaryFile;
     refused_file_id_ = start.fileId;
-    last_error_ = "a secondary data file (file id " + std::to_string(start.fileId) +
-                  "): it holds no boot page or system tables; open the database's primary file";
-    return false;
+    return Refuse(OpenRefusal::kSecondaryFile,
+                  "a secondary data file (file id " + std::to_string(start.fileId) +
+                      "): it holds no boot page or system tables; open the database's primary file");
   }
-  const uint64_t length = file->Length();
+  const uint64_t length = file.Length();
   map_ = PageMap::Contiguous(start.base, length > start.base ? (length - start.base) / kPageSize : 0);
-  file_ = std::move(file);
+  sources_.front().pagesHeld = map_.PagesHeld();
   return true;
 }
 
-void PageStore::Close() {
-  decoded_ = nullptr;
-  file_.reset();
-}
+void PageStore::Close() { sources_.clear(); }
 
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
-  std::optional<uint64_t> at = PagePosition(page_number);
+  std::optional<PageLocation> at = PagePosition(page_number);
   if (!at) return std::nullopt;
   Page page = Page::ForOverwrite();
-  if (file_->ReadAt(*at, page.bytes()) != kPageSize) return std::nullopt;
+  if (ReadAt(*at, page.bytes()) != kPageSize) return std::nullopt;
   return page;
 }
 
@@ -108,10 +236,10 @@ std::optional<Page> PageStore::ReadPage(uint64_t page_number) const {
 
 std::optional<std::vector<uint8_t>> PageStore::ReadPrefix(uint64_t page_number,
                                                           size_t length) const {
-  std::optional<uint64_t> at = PagePosition(page_number);
+  std::optional<PageLocation> at = PagePosition(page_number);
   if (!at || length > kPageSize) return std::nullopt;
   std::vector<uint8_t> bytes(length);
-  if (file_->ReadAt(*at, bytes) != length) return std::nullopt;
+  if (ReadAt(*at, bytes) != length) return std::nullopt;
   return bytes;
 }
 
@@ -122,15 +250,15 @@ std::optional<PageHeader> PageStore::ReadHeader(uint64_t page_number) const {
 }
 
 size_t PageStore::ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const {
-  if (!file_ || out.size() / kPageSize < count) return 0;
+  if (!IsOpen() || out.size() / kPageSize < count) return 0;
   size_t done = 0;
   while (done < count) {
     // One read per run of pages that lie one after another in the file.
     uint64_t run = map_.RunLength(first + done, count - done);
-    std::optional<uint64_t> at = PagePosition(first + done);
+    std::optional<PageLocation> at = PagePosition(first + done);
     if (run == 0 || !at) break;
     size_t bytes = static_cast<size_t>(run) * kPageSize;
-    size_t got = file_->ReadAt(*at, out.subspan(done * kPageSize, bytes)) / kPageSize;
+    size_t got = ReadAt(*at, out.subspan(done * kPageSize, bytes)) / kPageSize;
     done += got;
     if (got < run) break;
   }

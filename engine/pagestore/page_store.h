@@ -1,7 +1,9 @@
-// The page store: opens a data file or a full backup ("TAPE") file, or a
-// compressed backup ("MSSQLBAK") through its decoded stream, settles
-// where each page lies (page_map.h), and hands out pages by number with torn
-// bits repaired. It never writes to the file.
+// The page store: opens a data file or a full backup ("TAPE") file (a
+// compressed one, "MSSQLBAK", through its decoded stream), or the
+// several files of one striped backup together, settles where each page lies
+// (page_map.h), and hands out pages by number with torn bits repaired. Of a
+// backup file holding several backup sets it reads one. It never writes to
+// its files.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,28 @@ enum class OpenRefusal {
   kBackupCompressed,    // compressed with an algorithm other than MS_XPRESS
   kBackupEncrypted,     // a "TAPE" file whose data stream is scrambled
   kSecondaryFile,       // page 0 is the file header of a file other than 1
+  kNotTogether,         // several files given that are not one database
+  kNoSuchBackupSet,     // the backup set asked for is not in the file
+};
+
+struct StoreOpenOptions {
+  // The backup set to read, from 1; 0: the last full backup set.
+  uint16_t backupSet = 0;
+};
+
+// One backup set of the opened backup, with its pages over every stripe given.
+struct BackupSetSummary {
+  BackupSetHeader header;
+  uint64_t pagesHeld = 0;
+  std::string databaseName;  // from the set's boot page; empty when unknown
+};
+
+// One file the store reads from.
+struct StoreSource {
+  std::string path;
+  std::unique_ptr<platform::ReadOnlyFile> file;
+  BackupMedia media;        // backups only
+  uint64_t pagesHeld = 0;   // of the backup set read
 };
 
 class PageStore {
@@ -44,24 +68,36 @@ class PageStore {
   // shows the backup-format message and is not opened. A data file whose
   // page 0 does not lie at byte 0 (junk before it) is read from where its
   // page headers place it.
-  bool OpenFile(const std::string& path);
+  bool OpenFile(const std::string& path) { return OpenFiles({path}); }
+  // Several files of one database: the stripes of one backup, in any
+  // order. Files that do not belong together are refused (kNotTogether,
+  // LastError says why).
+  bool OpenFiles(const std::vector<std::string>& paths, const StoreOpenOptions& options = {});
   void Close();
 
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return !sources_.empty(); }
   FileKind Kind() const { return kind_; }
   // Byte position of page 0 (of the first page a backup holds).
   uint64_t PageBaseOffset() const { return map_.FirstOffset(); }
-  uint64_t FileLength() const { return file_ ? file_->Length() : 0; }
+  uint64_t FileLength() const { return IsOpen() ? sources_.front().file->Length() : 0; }
   // Highest page the file holds + 1; a trailing partial page is not counted.
   uint64_t PageCount() const { return map_.PageCount(); }
   // Pages the file holds; below PageCount when a backup leaves extents out.
   uint64_t PagesHeld() const { return map_.PagesHeld(); }
-  // A backup's media family (stripe) and whether its stream was readable.
+  // The first backup file's media family (stripe) and whether its stream
+  // was readable.
   const BackupMedia& Media() const { return media_; }
+  // The files read, in the order given.
+  const std::vector<StoreSource>& Sources() const { return sources_; }
+  // The stripes of a striped backup that were not given, ascending.
+  std::vector<uint16_t> MissingStripes() const;
+  // Every backup set of the backup, in file order, and the one read.
+  const std::vector<BackupSetSummary>& BackupSets() const { return sets_; }
+  uint16_t BackupSetRead() const { return set_read_; }
   OpenRefusal Refusal() const { return refusal_; }
-  // The decoded stream of a compressed backup (its blocks and the damaged
-  // ones among them); null for any other file.
-  const DecodedBackupFile* Decoded() const { return decoded_; }
+  // The decoded stream of the first compressed backup file read (its
+  // blocks and the damaged ones among them); null when none is compressed.
+  const DecodedBackupFile* Decoded() const;
   // The secondary file's own id when Refusal() is kSecondaryFile.
   uint16_t RefusedFileId() const { return refused_file_id_; }
   // Why the last OpenFile failed, for the CLI's error line.
@@ -72,7 +108,7 @@ class PageStore {
   bool Holds(uint64_t page_number) const { return PagePosition(page_number).has_value(); }
   // The first page at or after `page_number` that the file holds.
   std::optional<uint64_t> NextHeld(uint64_t page_number) const {
-    return file_ ? map_.NextHeld(page_number) : std::nullopt;
+    return IsOpen() ? map_.NextHeld(page_number) : std::nullopt;
   }
   // The page with its torn bits restored; nothing on a short read.
   std::optional<Page> ReadPage(uint64_t page_number) const;
@@ -89,19 +125,23 @@ class PageStore {
   size_t ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const;
 
  private:
-  std::optional<uint64_t> PagePosition(uint64_t page_number) const {
-    return file_ ? map_.Offset(page_number) : std::nullopt;
+  std::optional<PageLocation> PagePosition(uint64_t page_number) const {
+    return IsOpen() ? map_.Locate(page_number) : std::nullopt;
   }
-  bool OpenBackup(std::unique_ptr<platform::ReadOnlyFile> file);
-  bool OpenCompressedBackup(std::unique_ptr<platform::ReadOnlyFile> file);
-  bool OpenDataFile(std::unique_ptr<platform::ReadOnlyFile> file);
+  size_t ReadAt(const PageLocation& at, std::span<uint8_t> out) const {
+    return sources_[at.source].file->ReadAt(at.offset, out);
+  }
+  bool Refuse(OpenRefusal refusal, std::string why);
+  bool OpenBackups(const StoreOpenOptions& options);
+  bool OpenDataFile();
 
   EngineMessages& messages_;
-  std::unique_ptr<platform::ReadOnlyFile> file_;
-  const DecodedBackupFile* decoded_ = nullptr;  // file_ itself, when compressed
+  std::vector<StoreSource> sources_;
   FileKind kind_ = FileKind::kData;
   PageMap map_;
   BackupMedia media_;
+  std::vector<BackupSetSummary> sets_;
+  uint16_t set_read_ = 0;
   OpenRefusal refusal_ = OpenRefusal::kNone;
   uint16_t refused_file_id_ = 0;
   std::string last_error_;

@@ -357,7 +357,7 @@ std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
     if (given != described.end()) {
       d.table = *given;
     } else {
-      d.table.fullName = "dbo.dropped_" + std::to_string(owner);
+      d.table.fullName = kDroppedTableNamePrefix + std::to_string(owner);
       if (!InferColumnsFromRecords(db.Store(), d.pages, d.table)) continue;
     }
     d.table.id = static_cast<uint32_t>(owner);

@@ -59,6 +59,7 @@ struct DroppedTable {
 // variable columns than it has - is the records' gives the columns and the
 // name; otherwise the table is named "dbo.dropped_<owner>", with columns
 // inferred from the records.
+inline constexpr char kDroppedTableNamePrefix[] = "dbo.dropped_";
 std::vector<DroppedTable> FindDroppedTables(const CMdfDatabase& db,
                                             const LeftoverPages& leftovers,
                                             const std::vector<TableInfo>& described = {});

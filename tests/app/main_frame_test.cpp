@@ -48,11 +48,13 @@ namespace {
 void FakeBuilder(CMdfDatabase& db, VersionSetting) {
   db.catalog.tables[5] = {.id = 5, .fullName = "dbo.Orders", .rowCount = 15,
                           .columns = {{1, {"Name", "varchar", "(50)", " NULL"}}}};
+  db.catalog.tables[6] = {.id = 6, .fullName = "dbo.Lost", .rowCount = 4, .columns = {{1, {"x"}}}};
   db.catalog.views.push_back({7, "dbo.v", "create view v as select 1"});
   db.catalog.userTypes.push_back({"id", "varchar(11)", "NOT NULL"});
 }
 
-TableGridPage FakeReader(CMdfDatabase&, VersionSetting, uint32_t, int32_t page) {
+TableGridPage FakeReader(CMdfDatabase&, VersionSetting, uint32_t table, int32_t page) {
+  if (table == 6) return {{"x"}, {}, 0};  // its pages are lost
   return {{"Name"}, {{"row of page " + std::to_string(page)}}, 2};
 }
 
@@ -76,9 +78,11 @@ class MainFrameTest : public ::testing::Test {
     path_ = dir_.Write("s.mdf", fixtures::BuildSampleDatabase({}).Image());
   }
 
-  bool OpenAndWait(const std::string& path) {
+  bool OpenAndWait(const std::string& path, const std::string& more = {}) {
     QSignalSpy done(frame_.get(), &CMainFrame::openCompleted);
-    frame_->OpenFile(QString::fromStdString(path));
+    QStringList paths{QString::fromStdString(path)};
+    if (!more.empty()) paths << QString::fromStdString(more);
+    frame_->OpenFiles(paths);
     EXPECT_TRUE(done.wait(5000));
     return !done.isEmpty() && done.front().front().toBool();
   }
@@ -145,6 +149,17 @@ TEST_F(MainFrameTest, OpenFillsTreeLogAndGridCommandsFollowOpenAndCloseAndExitCa
   EXPECT_FALSE(frame_->gridView()->IsEmptyShown());
   ASSERT_EQ(grid->rowCount(), 1);
   EXPECT_EQ(grid->item(0, 0)->text().toStdString(), "row of page 1");
+  EXPECT_TRUE(frame_->gridView()->EmptyReason().isEmpty());
+  // At the window's first size the paging bar shows whole, its last label too.
+  frame_->show();
+  QLabel* last = frame_->gridView()->pagingBar()->findChildren<QLabel*>().back();
+  EXPECT_EQ(last->text().toStdString(), "条");
+  EXPECT_LE(last->mapTo(frame_.get(), QPoint(last->width(), 0)).x(), frame_->width());
+  // A table the catalog counts rows for and whose rows cannot be read says why.
+  tree->setCurrentItem(tree->CategoryItem(Category::kTables)->child(1));
+  EXPECT_EQ(grid->rowCount(), 0);
+  EXPECT_EQ(frame_->gridView()->EmptyReason().toStdString(),
+            "系统表记录此表有 4 行，但未找到它的数据页（页已丢失或损坏）。可在对象树的右键菜单中试“扫描文件,提取所有表数据”。");
   tree->setCurrentItem(tree->CategoryItem(Category::kViews)->child(0));
   ASSERT_EQ(grid->columnCount(), 2);
   grid->setCurrentCell(0, 1);
@@ -203,6 +218,31 @@ TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
     EXPECT_EQ(frame_->gridView()->grid()->rowCount(), 0);
     EXPECT_FALSE(Enabled(kCmdExportSelectedTableStructure));
   }
+}
+
+// The stripes of a backup open together; files of two databases are
+// refused; of a file holding two backup sets the one the user picks is read.
+TEST_F(MainFrameTest, SeveralFilesOpenTogetherAndTheBackupSetIsAskedFor) {
+  const fixtures::FileBuilder db = fixtures::BuildSampleDatabase({});
+  const std::string one = dir_.Write("s1.bak", db.BackupImage(0x1A00, 2, 1));
+  const std::string two = dir_.Write("s2.bak", db.BackupImage(0x1A00, 2, 2));
+  ASSERT_TRUE(OpenAndWait(two, one));
+  EXPECT_TRUE(frame_->document().Engine().Store().MissingStripes().empty());
+  messages_.stops.clear();
+  EXPECT_FALSE(OpenAndWait(one, path_));
+  EXPECT_EQ(messages_.stops, std::vector<std::string>{kFilesNotTogetherMessage});
+
+  fixtures::Bytes image = db.BackupImage(0x1A00);
+  const fixtures::Bytes appended = db.AppendedBackupSet(2);
+  image.insert(image.end(), appended.begin(), appended.end());
+  std::vector<size_t> asked;
+  frame_->SetBackupSetAnswerForTests([&](const std::vector<BackupSetSummary>& sets) {
+    asked.push_back(sets.size());
+    return uint16_t{1};
+  });
+  ASSERT_TRUE(OpenAndWait(dir_.Write("two.bak", image)));
+  EXPECT_EQ(asked, std::vector<size_t>{2});
+  EXPECT_EQ(frame_->document().Engine().Store().BackupSetRead(), 1);
 }
 
 // A grid of thousands of pages: the bar at its narrowest still shows every
@@ -274,6 +314,8 @@ TEST(SqlVersionDialogTest, NothingCheckedKeepsTheSettingAProposalIsPreChecked) {
   setting = VersionSetting::kNone;
   CSQLVersion proposed(setting, VersionFromDbiVersion(655));
   EXPECT_EQ(proposed.detectionLabel()->text().toStdString(), "检测到: SQL Server 2008 (655)");
+  EXPECT_EQ(proposed.sql2000Button()->text().toStdString(), "SQL Server 7.0 / 2000");
+  EXPECT_EQ(proposed.sql2005Button()->text().toStdString(), "SQL Server 2005 – 2025");
   EXPECT_TRUE(proposed.sql2005Button()->isChecked());
   proposed.sql2000Button()->setChecked(true);
   proposed.accept();
@@ -358,7 +400,7 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
                                              std::to_string(tables) + " 个表行数少于系统表记录", 0),
             0u)
       << messages_.stops.back();
-  EXPECT_NE(frame_->workLog().Text().find("Incomplete: " + std::to_string(tables) + " table(s) short"),
+  EXPECT_NE(frame_->workLog().Text().find("未完成：" + std::to_string(tables) + " 个表行数不足"),
             std::string::npos) << frame_->workLog().Text();
 
   // The selected table alone, into SQLite.
@@ -391,7 +433,7 @@ TEST_F(CommandsTest, SchemaDataExportsAndTheAllTablesScanWriteAndReport) {
   emit frame_->tree()->commandRequested(kCmdScanAllTables);
   ASSERT_TRUE(scanned.wait(10000) || scanned.size() == 2);
   EXPECT_EQ(messages_.stops.back(), "表数据提取未完成：1 个有记录的表未找到数据页");
-  EXPECT_NE(frame_->workLog().Text().find("dbo.publishers: no data pages found (8 rows in the catalog)"),
+  EXPECT_NE(frame_->workLog().Text().find("dbo.publishers: 未找到数据页（页已丢失或损坏），系统表记录 8 行"),
             std::string::npos);
 }
 

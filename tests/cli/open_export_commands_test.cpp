@@ -62,18 +62,16 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
 
-  // export-schema of the empty catalog: six empty files; a missing folder is not made.
-  fs::create_directory(dir.File("out"));
+  // export-schema of the empty catalog: six empty files in a folder it makes.
   CliResult schema = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(schema.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(schema.out, SchemaFileLines(out));
   for (const char* name : kSchemaFiles)
     EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
-  CliResult missing = Cli("export-schema " + path + " --out " + dir.File("nope"), true);
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.out.find("no such folder"), std::string::npos) << missing.out;
-  EXPECT_FALSE(fs::exists(dir.File("nope")));
+  CliResult not_folder = Cli("export-schema " + path + " --out " + dir.File("plain"), true);
+  EXPECT_EQ(not_folder.exitCode, 1);
+  EXPECT_NE(not_folder.out.find("plain is not a folder"), std::string::npos) << not_folder.out;
 }
 
 // Every command that writes refuses an output that reaches its input, by
@@ -106,7 +104,7 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
       {cli + " excavate " + mdf + " --extract 0 --out " + detour, mdf},
       {cli + " import " + mdf + " --to sqlite:" + hard, mdf},
       {cli + " export-data " + mdf + " --out " + soft, mdf},
-      {cli + " export-data " + named + " --server-version 2000 --out " + dir.File("out"), named},
+      {cli + " export-data " + named + " --server-version 2000 --force --out " + dir.File("out"), named},
       {cli + " export-schema " + mdf + " --out " + mdf, mdf},
       {"{ " + cli + " rows " + mdf + " everytype --server-version 2000 >> " + detour + "; }", mdf},
   };
@@ -117,6 +115,46 @@ TEST(OutputOverInputTest, EveryWritingCommandRefusesItsInput) {
     EXPECT_NE(r.out.find("input"), std::string::npos) << c.args << "\n" << r.out;
     EXPECT_TRUE(testing::FileSnapshot::Of(c.input) == before) << c.args;
   }
+}
+
+// A second run refuses before writing anything when an output of the
+// first exists, naming it and --force; with --force it replaces it.
+TEST(NoClobberTest, EveryWritingCommandRefusesAnExistingOutputUnlessForced) {
+  testing::TempDir dir;
+  const fixtures::FileBuilder sample = fixtures::BuildSampleDatabase({});
+  const std::string mdf = dir.Write("s.mdf", sample.Image());
+  const std::string bak = dir.Write("s.bak", sample.BackupImage(0x1A00));
+  const struct {
+    std::string args, output, named;
+  } cases[] = {
+      {"export-data " + mdf + " --deleted --out " + dir.File("csv"), dir.File("csv/dbo.titles.csv"), ""},
+      {"export-data " + mdf + " --table titles --out - --report " + dir.File("r.json"), dir.File("r.json"), ""},
+      {"import " + mdf + " --to sqlite:" + dir.File("i.db"), dir.File("i.db"), "table dbo_"},
+      {"export-schema " + mdf + " --out " + dir.File("sql"), dir.File("sql/AllTable.sql"), ""},
+      {"bak2mdf " + bak + " " + dir.File("b.mdf"), dir.File("b.mdf"), ""},
+      {"open " + mdf + " --log " + dir.File("r.log"), dir.File("r.log"), ""},
+      {"detect " + mdf + " --map " + dir.File("m.png"), dir.File("m.png"), ""},
+      {"excavate " + mdf + " --extract 0 --out " + dir.File("x.mdf"), dir.File("x.mdf"), ""},
+  };
+  for (const auto& c : cases) {
+    const int first = Cli(c.args, true).exitCode;
+    ASSERT_TRUE(first == 0 || first == 3) << c.args;
+    const testing::FileSnapshot before = testing::FileSnapshot::Of(c.output);
+    CliResult again = Cli(c.args, true);
+    EXPECT_EQ(again.exitCode, 2) << c.args << "\n" << again.out;
+    EXPECT_NE(again.out.find((c.named.empty() ? c.output : c.named)), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("exists: give --force to replace it"), std::string::npos) << again.out;
+    EXPECT_TRUE(testing::FileSnapshot::Of(c.output) == before) << c.args;
+    EXPECT_EQ(Cli(c.args + " --force", true).exitCode, first) << c.args;
+  }
+  // The report: the table's figures and the exit code with the lines stderr gave.
+  const std::string report = testing::ReadText(dir.File("r.json"));
+  EXPECT_NE(report.find("\"name\": \"dbo.titles\", \"target\": \"-\", \"outcome\": \"short\", "
+                        "\"written\": 0, \"expected\": 18, \"suspect\": 0, \"deleted\": null, "
+                        "\"pages\": 1, \"pages_skipped\": 0, \"reasons\": [\"0 of 18 rows recovered\"]}"),
+            std::string::npos) << report;
+  EXPECT_NE(report.find("\"exit_code\": 3, \"exit_reasons\": [\"dbo.titles: 0 of 18 rows recovered\", "),
+            std::string::npos) << report;
 }
 
 // Why a file could not be opened, told apart by every command that opens
@@ -199,7 +237,7 @@ TEST(DataLossTest, DamagedCopiesReportTheirLossesAndExitWithThree) {
        "dbo.publishers: 0 of 8 rows recovered"},
   };
   for (const auto& c : cases) {
-    for (const std::string& command : {"export-data --out " + dir.File("csv"),
+    for (const std::string& command : {"export-data --force --out " + dir.File("csv"),
                                        "import --to sqlite:" + c.path + ".db"}) {
       CliResult r = Cli(command + " " + c.path, true);
       EXPECT_EQ(r.exitCode, 3) << command << " " << c.path << "\n" << r.out;
@@ -344,8 +382,8 @@ struct CatalogTable {
 
 std::vector<CatalogTable> CatalogTables(const std::string& json) {
   std::vector<CatalogTable> tables;
-  std::regex table("\\{\"id\":-?\\d+,\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
-  const size_t end = json.find("],\"views\":");
+  std::regex table("\\{\"id\":-?\\d+,\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"rows\":(\\d+)");
+  const size_t end = json.find("],\n\"views\":");
   const std::string part = json.substr(0, end);
   for (std::sregex_iterator it(part.begin(), part.end(), table), e; it != e; ++it)
     tables.push_back({(*it)[1].str(), std::stoull((*it)[2].str())});
@@ -355,7 +393,7 @@ std::vector<CatalogTable> CatalogTables(const std::string& json) {
 // Every object name of the catalog: tables, views, procedures, functions, types.
 std::vector<std::string> CatalogObjectNames(const std::string& json) {
   std::vector<std::string> names;
-  std::regex object("\\{(?:\"id\":-?\\d+,)?\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+  std::regex object("\\{(?:\"id\":-?\\d+,)?\"schema\":\"[^\"]*\",\"name\":\"((?:[^\"\\\\]|\\\\.)*)\"");
   for (std::sregex_iterator it(json.begin(), json.end(), object), e; it != e; ++it)
     names.push_back((*it)[1].str());
   return names;
@@ -381,31 +419,40 @@ std::vector<CsvRecord> ExportedRecords(const fs::path& dir, const std::string& t
   return records;
 }
 
-// Every complete file of the folder (data files and whole backups, not
-// single stripes nor the secondary file): each table exports the rows its
-// catalog counts, CSV records included; the catalog holds no system object
-// and no table the catalog could only name by its id.
+// Every complete database of the folder (data files, whole backups, both
+// stripes of the restoretime backup in either order; not single stripes nor
+// the secondary file): each table exports the rows its catalog counts, CSV
+// records included; the catalog holds no system object and no table the
+// catalog could only name by its id.
 TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount) {
   TOLLAMER_REQUIRE_REAL_FILE(manifest, "MANIFEST.tsv");
-  int files = 0;
+  TOLLAMER_REQUIRE_REAL_FILE(stripe1, "restoretime-sql2008r2-stripe1of2.bak");
+  TOLLAMER_REQUIRE_REAL_FILE(stripe2, "restoretime-sql2008r2-stripe2of2.bak");
+  std::vector<std::string> inputs = {Quote(stripe1) + " " + Quote(stripe2),
+                                     Quote(stripe2) + " " + Quote(stripe1)};
   for (const testing::ManifestEntry& entry : testing::RealDataManifest()) {
     const std::string& name = entry.file;
     if (name.ends_with(".ndf") || name.find("-stripe") != std::string::npos) continue;
-    SCOPED_TRACE(name);
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
+    inputs.push_back(Quote(path));
+  }
+  int files = 0;
+  for (const std::string& path : inputs) {
+    const std::string& name = path;
+    SCOPED_TRACE(name);
     ++files;
-    CliResult catalog = Cli("catalog " + Quote(path) + " --json");
+    CliResult catalog = Cli("catalog " + path + " --json");
     ASSERT_EQ(catalog.exitCode, 0) << catalog.out;
     for (const std::string& object : CatalogObjectNames(catalog.out)) {
       EXPECT_FALSE(object.starts_with("sys.")) << object;
       EXPECT_FALSE(object.starts_with("INFORMATION_SCHEMA.")) << object;
     }
     const std::vector<CatalogTable> tables = CatalogTables(catalog.out);
-    if (name.starts_with("dnn-empty")) EXPECT_TRUE(tables.empty());
+    if (name.find("dnn-empty") != std::string::npos) EXPECT_TRUE(tables.empty());
     else EXPECT_FALSE(tables.empty());
 
     testing::TempDir dir;
-    CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
+    CliResult r = Cli("export-data " + path + " --out " + dir.File("csv"), true);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     const std::map<std::string, std::string> lines = ExportLines(r.out);
     for (const CatalogTable& t : tables) {
@@ -417,7 +464,7 @@ TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount)
       EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
     }
   }
-  EXPECT_GE(files, 20);
+  EXPECT_GE(files, 22);
 }
 
 // The compressed backup: its 26 tables and 105,327 rows in place and through
@@ -448,8 +495,18 @@ TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPag
 }
 
 // One file of a backup striped over two: it opens, the tables whose pages
-// it holds export all their rows, and the losses are told by the exit code.
+// it holds export all their rows, and the losses are told by the exit code
+// and the stripe not given is named.
 TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
+  for (const char* name : {"restoretime-sql2008r2-stripe1of2.bak", "restoretime-sql2008r2-stripe2of2.bak"}) {
+    TOLLAMER_REQUIRE_REAL_FILE(path, name);
+    testing::TempDir dir;
+    CliResult r = Cli("export-data " + Quote(path) + " --out " + dir.File("csv"), true);
+    EXPECT_EQ(r.exitCode, 3) << r.out;
+    const bool first = std::string(name).find("stripe1") != std::string::npos;
+    const std::string missing = std::string("stripe ") + (first ? "2" : "1") + " of 2 missing";
+    EXPECT_NE(r.out.find(missing), std::string::npos) << r.out;
+  }
   for (const char* name : {"northwind-sql2014-stripe1of2.bak", "fooddelivery-sql2022-stripe1of2.bak"}) {
     SCOPED_TRACE(name);
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
@@ -470,6 +527,26 @@ TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
       EXPECT_EQ(ExportedRecords(dir.File("csv"), t.name).size(), t.rows);
     }
   }
+}
+
+// Two full backups appended to one file: info lists both, the last is read
+// unless --backup-set picks the first, whose Students table held a row less.
+TEST(RealDataExportTest, EachBackupSetOfAFileExportsItsOwnRows) {
+  TOLLAMER_REQUIRE_REAL_FILE(path, "stdb-sql2005-two-backup-sets.bak");
+  CliResult info = Cli("info " + Quote(path));
+  EXPECT_NE(info.out.find("set 1: full backup of StDb2SQL, 2009-08-11 14:57:39, 194 pages"),
+            std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("set 2: full backup of StDb2SQL, 2010-12-02 23:08:33, 200 pages"),
+            std::string::npos) << info.out;
+  for (const auto& [option, students] : {std::pair{"", "7 rows"}, {" --backup-set 2", "7 rows"},
+                                         {" --backup-set 1", "6 rows"}}) {
+    testing::TempDir dir;
+    CliResult r = Cli("export-data " + Quote(path) + option + " --out " + dir.File("csv"));
+    EXPECT_EQ(r.exitCode, 0) << option << r.out;
+    EXPECT_TRUE(ExportLines(r.out)["dbo.Students"].starts_with(students)) << option << r.out;
+  }
+  testing::TempDir dir;
+  EXPECT_EQ(Cli("export-data " + Quote(path) + " --backup-set 3 --out " + dir.File("csv")).exitCode, 1);
 }
 
 // A row an INSERT statement of a script gives: the table (last part of its

@@ -151,6 +151,11 @@ TEST_F(PostgresImportTest, EveryTypeWithItsMappedType) {
     ASSERT_TRUE(r[0].ok) << r[0].error;
   }
   EXPECT_EQ(Row("SELECT count(*) FROM dbo.everytype")[0], "2");
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget(cluster_->conninfo(), error);
+  EXPECT_EQ(target->ExistingTable("dbo.everytype", false), "dbo.everytype");
+  EXPECT_EQ(target->ExistingTable("dbo.every", true), "dbo.everytype");
+  EXPECT_FALSE(target->ExistingTable("dbo.every", false) || target->ExistingTable("dbo.EVERYTYPE", false));
   const std::string first = " FROM dbo.everytype WHERE whole IS NOT NULL";
   EXPECT_EQ(Row("SELECT tiny, whole, big, flag, cash, dec, num, flt4, dt, sdt, guid, bin, "
                 "chr, nvchr, txt, ntxt, img, d, t, dt2, dto AT TIME ZONE 'UTC', big_text" + first),

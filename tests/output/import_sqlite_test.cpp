@@ -76,6 +76,11 @@ TEST(SqliteImport, EveryTypeComesBackWithItsStorageClass) {
     std::string error;
     std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
     ASSERT_TRUE(target) << error;
+    // The table a second import replaces, its name's case ignored as SQLite does.
+    EXPECT_EQ(target->ExistingTable("DBO.EveryType", false),
+              round ? std::optional<std::string>("dbo_everytype") : std::nullopt);
+    EXPECT_EQ(target->ExistingTable("dbo.every", true).has_value(), round == 1);
+    EXPECT_FALSE(target->ExistingTable("dbo.every_ype", false) || target->ExistingTable("dbo.every", false));
     std::vector<TableDataResult> r = ImportTables(source.db, VersionSetting::kSql2005, {}, *target);
     ASSERT_EQ(r.size(), 1u);
     ASSERT_TRUE(r[0].ok) << r[0].error;

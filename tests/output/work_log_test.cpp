@@ -112,7 +112,7 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
   AppendRepairCompleted(log, std::nullopt);
   EXPECT_EQ(log.Text(),
             kHeader +
-                "\r\n\r\nRepair process started onThursday, March 05, 2009 08:04:09\r\n\r\n"
+                "\r\n\r\nRepair process started on Thursday, March 05, 2009 08:04:09\r\n\r\n"
                 "File selected for repair  :/data/sales.mdf\r\n\r\n"
                 "Scanning file...\r\n\r\n"
                 "Total table(s) present  :4\r\n"
@@ -120,7 +120,7 @@ TEST(OpenLogTest, TheLinesOfAWholeOpen) {
                 "dbo.none : (0 Record)\r\n"
                 "dbo.two : (2 Records)\r\n"
                 "dbo.big : (3000000000 Records)\r\n"
-                "\r\n\r\nRepair process completed on\r\n\r\n");
+                "\r\n\r\nRepair process completed on \r\n\r\n");
   EXPECT_EQ(RecordCountText(18446744073709551615ull), "18446744073709551615 Records)");
 }
 

@@ -68,6 +68,82 @@ TEST(PageStoreTest, BackupPagesAreFoundWhereverTheStreamHoldsThem) {
   EXPECT_FALSE(store.ReadPage(24)) << "extent 3 went to the other stripe";
 }
 
+// The stripes of one backup merge into one page map whatever the order;
+// a stripe not given is named and costs only its pages; files of other
+// backups, a stripe twice, the same file twice and a data file are refused.
+TEST(PageStoreTest, StripesOfOneBackupMergeInAnyOrderAndStrangersAreRefused) {
+  TempDir dir;
+  FileBuilder db(96);  // pages 0-3 and one page in each of extents 1 to 11
+  std::vector<uint64_t> pages = {0, 1, 2, 3};
+  for (uint32_t e = 1; e < 12; ++e) pages.push_back(e * 8 + e % 8);
+  for (uint64_t p : pages) db.SetPage(static_cast<uint32_t>(p), DataPage(static_cast<uint32_t>(p), 1));
+  std::vector<std::string> stripes;
+  for (uint16_t s = 1; s <= 3; ++s)
+    stripes.push_back(dir.Write("s" + std::to_string(s) + ".bak", db.BackupImage(0x1A00, 3, s)));
+  const std::vector<std::vector<std::string>> orders = {
+      {stripes[0], stripes[1], stripes[2]}, {stripes[2], stripes[0], stripes[1]}};
+  for (const auto& order : orders) {
+    RecordingMessages messages;
+    PageStore store(messages);
+    ASSERT_TRUE(store.OpenFiles(order)) << store.LastError();
+    EXPECT_EQ(store.PagesHeld(), pages.size());
+    EXPECT_TRUE(store.MissingStripes().empty());
+    std::vector<uint64_t> seen;
+    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t n, ByteView b) {
+      EXPECT_EQ(b.LeOr<uint32_t>(kPageId), n);
+      seen.push_back(n);
+      return true;
+    });
+    EXPECT_EQ(seen, pages);
+  }
+  RecordingMessages messages;
+  PageStore store(messages);
+  ASSERT_TRUE(store.OpenFiles({stripes[2], stripes[0]}));
+  EXPECT_EQ(store.MissingStripes(), std::vector<uint16_t>{2});
+  for (uint64_t p : pages)
+    EXPECT_EQ(store.Holds(p), FileBuilder::StripeOf(static_cast<uint32_t>(p), 3) != 2) << p;
+
+  const std::string other = dir.Write("o.bak", db.BackupImage(0x1A00, 3, 2, 7));
+  const std::string data = dir.Write("d.mdf", db.Image());
+  for (const auto& files : std::vector<std::vector<std::string>>{
+           {stripes[0], other}, {stripes[0], stripes[0]}, {stripes[1], data}, {data, data}}) {
+    EXPECT_FALSE(store.OpenFiles(files));
+    EXPECT_EQ(store.Refusal(), OpenRefusal::kNotTogether) << store.LastError();
+    EXPECT_FALSE(store.IsOpen());
+  }
+  EXPECT_NE(store.LastError().find("same file"), std::string::npos) << store.LastError();
+}
+
+// Two full backups appended to one file: the last is read unless another is
+// asked for, and a page only the other set holds never shows through.
+TEST(PageStoreTest, BackupSetsOfOneFileAreReadOneAtATime) {
+  TempDir dir;
+  FileBuilder first = SparseDatabase();
+  FileBuilder second(3);
+  for (uint32_t p = 0; p < 3; ++p) second.SetPage(p, DataPage(p, 900 + p));
+  Bytes image = first.BackupImage(0x1A00);
+  Bytes appended = second.AppendedBackupSet(2);
+  image.insert(image.end(), appended.begin(), appended.end());
+  const std::string path = dir.Write("two.bak", image);
+  for (uint16_t wanted : {0, 1, 2}) {
+    RecordingMessages messages;
+    PageStore store(messages);
+    ASSERT_TRUE(store.OpenFiles({path}, {wanted})) << store.LastError();
+    ASSERT_EQ(store.BackupSets().size(), 2u);
+    EXPECT_EQ(store.BackupSets()[1].header.type, BackupSetType::kFull);
+    EXPECT_EQ(FormatBackupDate(store.BackupSets()[1].header.written), "2024-05-02 10:20:30");
+    EXPECT_EQ(store.BackupSetRead(), wanted == 1 ? 1 : 2);
+    EXPECT_EQ(store.PagesHeld(), wanted == 1 ? 10u : 3u);
+    EXPECT_EQ(store.Holds(16), wanted == 1) << "set 1's page 16 is not set 2's";
+    EXPECT_EQ(store.ReadHeader(2)->objId, wanted == 1 ? 102u : 902u);
+  }
+  RecordingMessages messages;
+  PageStore store(messages);
+  EXPECT_FALSE(store.OpenFiles({path}, {3}));
+  EXPECT_EQ(store.Refusal(), OpenRefusal::kNoSuchBackupSet);
+  EXPECT_NE(store.LastError().find("sets 1, 2"), std::string::npos) << store.LastError();
+}
+
 TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   TempDir dir;
   Bytes empty(0x4000, 0);

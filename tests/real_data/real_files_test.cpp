@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "engine/pagestore/backup_coverage.h"
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/server_version.h"
 #include "tests/test_support.h"
@@ -57,6 +58,10 @@ TEST(RealFilesTest, EveryFileOpensInPlaceWithItsPagesAndVersion) {
       EXPECT_GE(store.PagesHeld() + 16, *e.pages);
     }
     EXPECT_EQ(store.Media().Striped(), e.file.find("stripe") != std::string::npos);
+    EXPECT_EQ(store.Media().familySequence, e.file.find("stripe2") != std::string::npos ? 2 : 1);
+    EXPECT_EQ(store.BackupSets().size(), e.file.find("two-backup-sets") != std::string::npos ? 2u
+                                         : backup                                           ? 1u
+                                                                                            : 0u);
     uint64_t valid = 0;
     ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
       std::optional<PageHeader> h = PageHeader::Decode(raw);
@@ -81,6 +86,30 @@ TEST(RealFilesTest, EveryFileOpensInPlaceWithItsPagesAndVersion) {
     EXPECT_TRUE(testing::FileSnapshot::Of(*path) == before);
   }
   EXPECT_GE(files, 23);
+}
+
+// The two files of the striped restoretime backup, in either order, hold
+// every allocated page, the boot page among them; alone each lacks the
+// other's share and names it.
+TEST(RealFilesTest, BothStripesTogetherHoldEveryAllocatedPage) {
+  TOLLAMER_REQUIRE_REAL_FILE(one, "restoretime-sql2008r2-stripe1of2.bak");
+  TOLLAMER_REQUIRE_REAL_FILE(two, "restoretime-sql2008r2-stripe2of2.bak");
+  RecordingMessages messages;
+  PageStore store(messages);
+  for (const auto& files : {std::vector<std::string>{one, two}, std::vector<std::string>{two, one}}) {
+    ASSERT_TRUE(store.OpenFiles(files)) << store.LastError();
+    EXPECT_EQ(store.PagesHeld(), 174u);
+    EXPECT_TRUE(store.MissingStripes().empty());
+    EXPECT_TRUE(store.Holds(9));
+    EXPECT_EQ(DetectServerVersion(store).dbiVersion, 661);
+    const BackupCoverage coverage = MeasureBackupCoverage(store);
+    EXPECT_TRUE(coverage.allocationKnown);
+    EXPECT_EQ(coverage.extentsMissing, 0u);
+  }
+  for (const auto& [alone, missing] : {std::pair{one, 2}, std::pair{two, 1}}) {
+    ASSERT_TRUE(store.OpenFile(alone));
+    EXPECT_EQ(store.MissingStripes(), std::vector<uint16_t>{static_cast<uint16_t>(missing)});
+  }
 }
 
 TEST(RealFilesTest, TornBitRepairGivesSaneSlotArraysOnSql2000Pages) {

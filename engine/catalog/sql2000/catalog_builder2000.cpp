@@ -26,6 +26,7 @@ void AddUserTypes(const PageStore& store, const SystemPageList& systypes,
     t.name = lookups.TypeName(row->xtype, row->xusertype);
     t.baseTypeText = UserTypeBaseText(lookups.TypeName(row->xtype, row->xtype), shape);
     t.nullText = UserTypeNullText(row->status);
+    if (row->uid) t.owner = lookups.OwnerName(row->uid);
     catalog.userTypes.push_back(std::move(t));
     return true;
   });
@@ -50,14 +51,16 @@ void AddObject(const SysObjectsRow& row, const CatalogLookups2000& lookups, Cata
       return;
     }
     case kView:
-      catalog.views.push_back(
-          {row.id, lookups.OwnerName(row.uid) + "." + row.name, lookups.DefinitionText(row.id)});
+      catalog.views.push_back({row.id, lookups.OwnerName(row.uid) + "." + row.name,
+                               lookups.DefinitionText(row.id), lookups.OwnerName(row.uid)});
       return;
     case kProcedure:
-      catalog.procedures.push_back({row.id, row.name, lookups.DefinitionText(row.id)});
+      catalog.procedures.push_back(
+          {row.id, row.name, lookups.DefinitionText(row.id), lookups.OwnerName(row.uid)});
       return;
     case kFunction:
-      catalog.functions.push_back({row.id, row.name, lookups.DefinitionText(row.id)});
+      catalog.functions.push_back(
+          {row.id, row.name, lookups.DefinitionText(row.id), lookups.OwnerName(row.uid)});
       return;
     default:
       return;

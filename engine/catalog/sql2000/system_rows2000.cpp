@@ -134,7 +134,8 @@ std::optional<SysTypesRow> ReadSysTypesRow(ByteView row) {
   auto prec = row.U8(kXprec);
   auto scale = row.U8(kXscale);
   if (!xtype || !status || !usertype || !length || !prec || !scale) return std::nullopt;
-  return SysTypesRow{*xtype, *status, *usertype, *length, *prec, *scale};
+  return SysTypesRow{*xtype, *status, *usertype, *length, *prec, *scale,
+                     row.U16(kUid).value_or(0)};
 }
 
 std::string ReadSysTypesName(ByteView row) {

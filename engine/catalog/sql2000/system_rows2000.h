@@ -83,6 +83,7 @@ struct SysTypesRow {
   uint16_t length = 0;
   uint8_t xprec = 0;
   uint8_t xscale = 0;
+  uint16_t uid = 0;  // the owner; 0 when the row is too short to say
 };
 std::optional<SysTypesRow> ReadSysTypesRow(ByteView row);
 // "" when the name cannot be located.

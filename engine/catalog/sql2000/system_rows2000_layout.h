@@ -146,6 +146,8 @@ inline constexpr size_t kXusertype = 0x06;
 inline constexpr size_t kLength = 0x08;
 inline constexpr size_t kXprec = 0x0A;
 inline constexpr size_t kXscale = 0x0B;
+// 0x0C tdefault (4), 0x10 domain (4), then the owner's uid.
+inline constexpr size_t kUid = 0x14;
 }  // namespace systypes
 
 namespace syscomments {

@@ -111,15 +111,15 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
       case ObjectKind::kView:
         db.catalog.views.push_back(
             ModuleInfo{o.row.id, lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name,
-                       texts.ReadModuleText2005(o.row.id)});
+                       texts.ReadModuleText2005(o.row.id), lookups.LookupSchemaName2005(o.row.nsid)});
         break;
       case ObjectKind::kProcedure:
-        db.catalog.procedures.push_back(
-            ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id)});
+        db.catalog.procedures.push_back(ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id),
+                                                   lookups.LookupSchemaName2005(o.row.nsid)});
         break;
       case ObjectKind::kFunction:
-        db.catalog.functions.push_back(
-            ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id)});
+        db.catalog.functions.push_back(ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id),
+                                                  lookups.LookupSchemaName2005(o.row.nsid)});
         break;
     }
   }

@@ -17,7 +17,8 @@ void ReadUserTypes2005(const PageStore& store, const SystemPageList& sysscalarty
     TypeShape shape{row->xtype, row->xtype, row->length, row->prec, row->scale};
     out.push_back(UserTypeInfo{lookups.LookupTypeName2005(row->id),
                                UserTypeBaseText(base, shape),
-                               UserTypeNullText(static_cast<uint8_t>(row->status))});
+                               UserTypeNullText(static_cast<uint8_t>(row->status)),
+                               lookups.LookupSchemaName2005(row->schid)});
     return true;
   });
 }
