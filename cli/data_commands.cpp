@@ -1,6 +1,7 @@
 #include "cli/data_commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -19,11 +20,37 @@
 
 namespace tollamer::cli {
 
+void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bool deleted) {
+  std::error_code ec;
+  if (!deleted || !schema_file.empty() || choice.schemas.size() != 1 ||
+      !std::filesystem::is_regular_file(choice.schemas.front(), ec))
+    return;
+  schema_file = choice.schemas.front();
+  choice.schemas.clear();
+}
+
+std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice) {
+  TableSelection s = SelectTables(catalog, choice.tables, choice.schemas);
+  if (!s.missing.empty()) {
+    Error("no table named %s%s\n", s.missing.c_str(),
+          choice.schemas.empty() ? "" : " in the schemas given");
+    return std::nullopt;
+  }
+  if (!s.ambiguous.empty()) {
+    std::string list;
+    for (const std::string& c : s.candidates) list += (list.empty() ? "" : ", ") + c;
+    Error("%s names several tables: %s (name one with its schema)\n", s.ambiguous.c_str(),
+          list.c_str());
+    return std::nullopt;
+  }
+  return s.ids;
+}
+
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
-                                                   const std::string& table, int& exit_code) {
-  std::optional<VersionChoice> choice = ParseVersionChoice(version);
-  if (!choice) {
+                                                   const TableChoice& choice, int& exit_code) {
+  std::optional<VersionChoice> version_choice = ParseVersionChoice(version);
+  if (!version_choice) {
     Error("unknown server version %s (2000, 2005 to 2025, or auto)\n",
           version.c_str());
     exit_code = kExitUsage;
@@ -31,7 +58,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
   }
   WorkLog log;
   const std::string path = files.Label();
-  std::optional<VersionSetting> setting = RunOpenFlow(db, files, *choice, log);
+  std::optional<VersionSetting> setting = RunOpenFlow(db, files, *version_choice, log);
   if (!setting) {
     exit_code = kExitCannotRead;
     return std::nullopt;
@@ -47,14 +74,13 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
   if (const DecodedBackupFile* decoded = db.Store().Decoded())
     input.compressedBlocksLost = ReportLostBlocks(decoded->Losses());
   input.version = *setting;
-  if (!table.empty()) {
-    const TableInfo* t = FindTableByName(db.catalog, table);
-    if (!t) {
-      Error("no table named %s\n", table.c_str());
+  if (choice.Narrowed()) {
+    std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
+    if (!ids) {
       exit_code = kExitNoSuchTable;
       return std::nullopt;
     }
-    input.tables.push_back(t->id);
+    input.tables = std::move(*ids);
   } else {
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {

@@ -20,6 +20,24 @@ namespace tollamer::cli {
 // is unknown (2), the file cannot be opened or holds no page (1), it has no
 // catalog to read tables from (3) or the table is not found (4); `exit_code`
 // then holds that code.
+// The tables a command is asked for: --table (repeatable: owner.name, name
+// or object id, any letter case) and --schema (repeatable). Neither: every
+// table.
+struct TableChoice {
+  std::vector<std::string> tables;
+  std::vector<std::string> schemas;
+  bool Narrowed() const { return !tables.empty() || !schemas.empty(); }
+};
+
+// Before --schema named schemas, `--deleted --schema FILE` named the CREATE
+// TABLE script for dropped tables: a single --schema value that is an
+// existing file is still taken so, with --deleted.
+void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bool deleted);
+
+// The tables `choice` picks, or nothing after "no table named ..." or "...
+// names several tables: ..." on stderr (exit 4 for both).
+std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice);
+
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;
@@ -32,7 +50,7 @@ struct DataCommandInput {
 };
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
-                                                   const std::string& table, int& exit_code);
+                                                   const TableChoice& choice, int& exit_code);
 
 // A progress bar on stderr while a table is written (see ProgressReporter);
 // the table's line on stdout when it is done (on stderr when stdout holds

@@ -28,12 +28,15 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
     Error("unknown format %s (csv or sql)\n", options.format.c_str());
     return kExitUsage;
   }
-  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  TableChoice choice = options.choice;
+  std::string schema_file = options.schemaFile;
+  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted);
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(schema_file);
   if (!described) return kExitUsage;
   // "--out -": the one table named goes to stdout; the report to stderr.
   const bool to_stdout = options.outDir == platform::kStandardOutputName;
   if (to_stdout) {
-    if (options.table.empty() || options.deleted) {
+    if (choice.tables.size() != 1 || options.deleted) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
@@ -51,7 +54,7 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::vector<TableDataResult>& results = report.tables;
   if (to_stdout) {
@@ -61,7 +64,7 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
     return ReportResults(results, "written", input->backupPagesMissing, true,
                          input->stripesMissing, input->compressedBlocksLost);
   }
-  const DataOutputs outputs{input->tables, options.table.empty(), options.deleted, *described};
+  const DataOutputs outputs{input->tables, !choice.Narrowed(), options.deleted, *described};
   if (RefuseExisting(FirstExistingExportFile(db, outputs, format, options.outDir), options.force))
     return kExitUsage;
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
@@ -70,7 +73,7 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
                                  input->stripesMissing, input->compressedBlocksLost);
   if (!options.deleted) return live;
   report.deleted = ExportDeletedRows(
-      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},
       options.outDir, DeletedProgress(), {true, std::move(*described)});
   const int deleted = ReportDeleted(*report.deleted);
   return live != kExitComplete ? live : deleted;

@@ -7,16 +7,18 @@
 #include <string>
 #include "output/open_database.h"
 
+#include "cli/data_commands.h"
+
 namespace tollamer::cli {
 
 struct ExportDataOptions {
   std::string path;     // the first of files.paths
   DatabaseFiles files;  // every FILE given, and --backup-set
   std::string outDir;
-  std::string table;  // empty: all tables
+  TableChoice choice;  // --table, --schema
   std::string format = "csv";
   std::string version = "auto";
-  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  std::string schemaFile;  // --schema-file: CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>.deleted.csv
   bool force = false;    // replace files that exist
   std::string reportPath;  // --report: the run as JSON (data_report.h)

@@ -12,6 +12,9 @@
 #include "cli/open_command.h"
 #include "cli/output_guard.h"
 #include "output/safe_file_name.h"
+#include "engine/catalog/name_match.h"
+#include "engine/catalog/table_lookup.h"
+#include "output/database_script.h"
 #include "output/schema_export.h"
 
 namespace tollamer::cli {
@@ -55,24 +58,36 @@ std::vector<std::string> NamesOf(const Catalog& catalog, SchemaObjectKind kind) 
   return names;
 }
 
-std::string_view WithoutOwner(std::string_view name) {
-  size_t dot = name.find('.');
-  return dot == std::string_view::npos ? name : name.substr(dot + 1);
+// The catalog's names of the objects of `kind` the user named (name_match.h):
+// none, one, or several when the name is ambiguous.
+std::vector<std::string> CatalogNames(const Catalog& catalog, SchemaObjectKind kind,
+                                      const std::string& given) {
+  const std::vector<std::string> names = NamesOf(catalog, kind);
+  std::vector<std::string> found;
+  for (size_t k : MatchObjectName(names, given)) found.push_back(names[k]);
+  return found;
 }
 
-// The catalog's name of the object the user named, with or without its
-// owner and with or without [brackets], the same for every kind; empty when
-// no object of `kind` has that name.
-std::string CatalogName(const Catalog& catalog, SchemaObjectKind kind, const std::string& given) {
-  std::string name;
-  for (char c : given)
-    if (c != '[' && c != ']') name.push_back(c);
-  const std::vector<std::string> names = NamesOf(catalog, kind);
-  for (const std::string& n : names)
-    if (n == name) return n;
-  for (const std::string& n : names)
-    if (WithoutOwner(n) == name || n == WithoutOwner(name)) return n;
-  return {};
+// The catalog with only the objects of `schemas` (owner, any letter case);
+// an object whose owner is not known is kept.
+Catalog OnlySchemas(const Catalog& catalog, const std::vector<std::string>& schemas) {
+  Catalog out = catalog;
+  if (schemas.empty()) return out;
+  std::erase_if(out.tables, [&](const auto& entry) { return !InSchemas(entry.second.fullName, schemas); });
+  auto keep = [&](std::vector<ModuleInfo>& list) {
+    std::erase_if(list, [&](const ModuleInfo& m) {
+      const std::string owned = m.owner.empty() ? m.fullName : m.owner + "." + m.fullName;
+      return owned.find('.') != std::string::npos && !InSchemas(owned, schemas);
+    });
+  };
+  keep(out.views);
+  keep(out.procedures);
+  keep(out.functions);
+  keep(out.triggers);
+  std::erase_if(out.userTypes, [&](const UserTypeInfo& t) {
+    return !t.owner.empty() && !InSchemas(t.owner + "." + t.name, schemas);
+  });
+  return out;
 }
 
 }  // namespace
@@ -96,36 +111,45 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   CMdfDatabase db(messages);
   WorkLog log;
   if (!RunOpenFlow(db, options.files, *version, log)) return kExitCannotRead;
+  const Catalog catalog = OnlySchemas(db.catalog, options.schemas);
 
-  // The scripts to write, by kind: every object of the kind, or the one
-  // --object names (its catalog name).
+  // The scripts to write, by kind: every object of the kind, or those
+  // --object names (their catalog names); Database.sql with every kind.
   std::vector<std::pair<SchemaObjectKind, std::string>> scripts;
   std::vector<std::string> paths;
-  std::string table_named;  // the table --object names, by its catalog name
+  std::vector<std::string> tables_named;  // the tables --object names, by their catalog names
+  std::vector<std::string> unmatched = options.objects;
   for (SchemaObjectKind kind : *kinds) {
-    std::string name;
-    if (!options.object.empty()) {
-      name = CatalogName(db.catalog, kind, options.object);
-      if (name.empty()) continue;
-      if (kind == SchemaObjectKind::kTable) table_named = name;
+    std::vector<std::string> names;
+    if (options.objects.empty()) names.push_back({});
+    for (const std::string& object : options.objects) {
+      const std::vector<std::string> found = CatalogNames(catalog, kind, object);
+      if (found.size() > 1) {
+        std::string list;
+        for (const std::string& n : found) list += (list.empty() ? "" : ", ") + n;
+        Error("%s names several objects: %s (name one with its schema)\n", object.c_str(),
+              list.c_str());
+        return kExitNoSuchTable;
+      }
+      if (found.empty()) continue;
+      std::erase(unmatched, object);
+      names.push_back(found.front());
+      if (kind == SchemaObjectKind::kTable) tables_named.push_back(found.front());
     }
-    scripts.emplace_back(kind, name);
-    if (std::optional<std::string> path = PathInFolder(
-            options.outDir, name.empty() ? AllObjectsFileName(kind) : SelectedObjectFileName(kind, name)))
-      paths.push_back(*path);
+    for (const std::string& name : names) {
+      scripts.emplace_back(kind, name);
+      if (std::optional<std::string> path = PathInFolder(
+              options.outDir, name.empty() ? AllObjectsFileName(kind) : SelectedObjectFileName(kind, name)))
+        paths.push_back(*path);
+    }
   }
+  const bool database_script = options.objects.empty() && options.kind == "all";
+  if (database_script)
+    if (std::optional<std::string> path = PathInFolder(options.outDir, std::string(kDatabaseScriptName)))
+      paths.push_back(*path);
   if (RefuseExisting(FirstExistingPath(paths), options.force)) return kExitUsage;
   int exit_code = 0;
-  bool matched = options.object.empty();
-  for (const auto& [kind, name] : scripts) {
-    ExportResult r;
-    if (name.empty()) {
-      r = ExportAllObjects(db.catalog, kind, options.outDir, *encoding);
-    } else {
-      r = ExportSelectedObject(db.catalog, kind, name, options.outDir, *encoding);
-      if (r.status == ExportStatus::kNoSuchObject) continue;
-      matched = true;
-    }
+  auto report = [&](const ExportResult& r) {
     if (r.status == ExportStatus::kWritten) {
       std::printf("%s\n", r.path.c_str());
       if (r.unmappable > 0) {
@@ -135,26 +159,32 @@ int RunExportSchema(const ExportSchemaOptions& options) {
               "in %s (first: %s)\n",
               r.unmappable, r.path.c_str(), sample.c_str());
       }
-    } else {
+    } else if (r.status != ExportStatus::kNoSuchObject) {
       Error("cannot write %s: %s\n", r.path.c_str(), r.error.c_str());
       exit_code = r.error == platform::kOutputIsInputText ? kExitUsage : kExitCannotRead;
     }
-  }
+  };
+  for (const auto& [kind, name] : scripts)
+    report(name.empty() ? ExportAllObjects(catalog, kind, options.outDir, *encoding)
+                        : ExportSelectedObject(catalog, kind, name, options.outDir, *encoding));
+  if (database_script) report(ExportDatabaseScript(catalog, options.outDir, *encoding));
   // Tables whose columns are lost are scripted as a comment: a loss when
   // the catalog counts rows for them (the server's internal tables of newer
   // files have neither columns nor rows).
   size_t lost = 0;
   const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
-  for (const auto& [id, t] : db.catalog.tables) {
+  for (const auto& [id, t] : catalog.tables) {
     if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
-    if (!options.object.empty() && t.fullName != table_named) continue;
+    if (!options.objects.empty() &&
+        std::find(tables_named.begin(), tables_named.end(), t.fullName) == tables_named.end())
+      continue;
     Error("%s: columns lost, scripted %s\n", t.fullName.c_str(),
           t.columnsInferred ? "with placeholder columns" : "as a comment");
     ++lost;
   }
-  if (!matched) {
+  if (!unmatched.empty()) {
     Error("no %s named %s\n",
-          options.kind == "all" ? "object" : options.kind.c_str(), options.object.c_str());
+          options.kind == "all" ? "object" : options.kind.c_str(), unmatched.front().c_str());
     return kExitNoSuchTable;
   }
   if (exit_code == kExitComplete && lost) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include "output/open_database.h"
 
 namespace tollamer::cli {
@@ -13,7 +14,8 @@ struct ExportSchemaOptions {
   std::string outDir;
   std::string version = "auto";
   std::string kind = "all";  // tables, views, procs, funcs, types or all
-  std::string object;        // one object's name (a table's full name): its own file
+  std::vector<std::string> objects;  // --object (repeatable): each into its own file
+  std::vector<std::string> schemas;  // --schema (repeatable): only the objects of these
   std::string encoding = "utf8";
   bool force = false;  // replace script files that exist
 };

@@ -33,13 +33,16 @@ int Import(const ImportOptions& options, DataRunReport& report) {
   if (options.to.rfind(kSqlite, 0) == 0 &&
       RefuseOutputOverInput(options.files, options.to.substr(kSqlite.size())))
     return kExitUsage;
-  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(options.schemaFile);
+  TableChoice choice = options.choice;
+  std::string schema_file = options.schemaFile;
+  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted);
+  std::optional<std::vector<TableInfo>> described = ReadSchemaFile(schema_file);
   if (!described) return kExitUsage;
   CliMessages messages;
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.files, options.version, options.table, exit_code);
+      OpenForDataCommand(db, options.files, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::string error;
   std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
@@ -48,7 +51,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
     return error.find(platform::kOutputIsInputText) != std::string::npos ? kExitUsage
                                                                           : kExitCannotRead;
   }
-  const DataOutputs outputs{input->tables, options.table.empty(), options.deleted, *described};
+  const DataOutputs outputs{input->tables, !choice.Narrowed(), options.deleted, *described};
   std::optional<std::string> existing = FirstExistingTargetTable(db, outputs, *target);
   if (existing) existing = "table " + *existing + " of " + TargetWithoutPassword(options.to);
   if (RefuseExisting(existing, options.force)) return kExitUsage;
@@ -57,7 +60,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
                                  input->stripesMissing, input->compressedBlocksLost);
   if (!options.deleted) return live;
   report.deleted = ImportDeletedRows(
-      db, input->version, options.table.empty() ? std::vector<uint32_t>{} : input->tables,
+      db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},
       *target, DeletedProgress(), {true, std::move(*described)});
   const int deleted = ReportDeleted(*report.deleted);
   return live != kExitComplete ? live : deleted;

@@ -6,15 +6,17 @@
 #include <string>
 #include "output/open_database.h"
 
+#include "cli/data_commands.h"
+
 namespace tollamer::cli {
 
 struct ImportOptions {
   std::string path;     // the first of files.paths
   DatabaseFiles files;  // every FILE given, and --backup-set
   std::string to;
-  std::string table;
+  TableChoice choice;  // --table, --schema
   std::string version = "auto";
-  std::string schemaFile;  // CREATE TABLE statements for dropped tables
+  std::string schemaFile;  // --schema-file: CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
   bool force = false;    // replace tables that exist
   std::string reportPath;  // --report: the run as JSON (data_report.h)

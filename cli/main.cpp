@@ -40,6 +40,19 @@ void AddServerVersion(CLI::App* command, std::string& value) {
   command->add_option("--version", value)->check(kServerVersions)->group("");
 }
 
+// --table and --schema, each repeatable (one value per occurrence).
+void AddTableChoice(CLI::App* command, tollamer::cli::TableChoice& choice) {
+  command->add_option("--table", choice.tables,
+                      "Table: owner.name, name or object id, any letter case (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command->add_option("--schema", choice.schemas, "Only the tables of this schema (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 // FILE... and --backup-set on a command that reads a database.
 CLI::Option* AddInputs(CLI::App* command, tollamer::DatabaseFiles& files) {
   CLI::Option* file = command->add_option(
@@ -100,9 +113,21 @@ int Run(int argc, char** argv) {
   AddServerVersion(schema_cmd, schema.version);
   schema_cmd->add_option("--kind", schema.kind, "tables, views, procs, funcs, types, triggers or all")
       ->check(CLI::IsMember({"tables", "views", "procs", "funcs", "types", "triggers", "all"}));
-  schema_cmd->add_option("--object", schema.object, "Write only this object, into its own file");
-  schema_cmd->add_option("--encoding", schema.encoding, "Script encoding: utf8 or gbk")
-      ->check(CLI::IsMember({"utf8", "gbk"}));
+  schema_cmd
+      ->add_option("--object", schema.objects,
+                   "Write only this object, into its own file (repeatable; any letter case)")
+      ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  schema_cmd
+      ->add_option("--schema", schema.schemas, "Only the objects of this schema (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)  // "[dbo].[x]" is a name, not a list
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  schema_cmd
+      ->add_option("--encoding", schema.encoding,
+                   "Script encoding: utf8 (with a byte-order mark), utf8-nobom or gbk")
+      ->check(CLI::IsMember({"utf8", "utf8-nobom", "gbk"}));
 
   tollamer::cli::ScanTablesOptions scan_tables;
   CLI::App* scan_tables_cmd = app.add_subcommand(
@@ -154,7 +179,7 @@ int Run(int argc, char** argv) {
       ->description("Data file (.mdf) or full backup (.bak), the files of a striped backup "
                     "together; then the table (owner.name, name or object id) unless --table "
                     "names it");
-  rows_cmd->add_option("--table", rows.table, "Table: owner.name, name or object id");
+  AddTableChoice(rows_cmd, rows.choice);
   AddServerVersion(rows_cmd, rows.version);
   rows_cmd->add_option("--page", rows.page, "Grid page, from 1 (eight data pages each)");
   rows_cmd->add_flag("--all", rows.all, "Every row of every grid page");
@@ -168,14 +193,14 @@ int Run(int argc, char** argv) {
                      "an INSERT script per table");
   AddInputs(export_data_cmd, export_data.files);
   export_data_cmd->add_option("--out", export_data.outDir, "Output folder")->required();
-  export_data_cmd->add_option("--table", export_data.table, "Table: owner.name, name or object id");
+  AddTableChoice(export_data_cmd, export_data.choice);
   export_data_cmd->add_option("--format", export_data.format, "csv or sql")
       ->check(CLI::IsMember({"csv", "sql"}));
   AddServerVersion(export_data_cmd, export_data.version);
   export_data_cmd->add_flag("--deleted", export_data.deleted,
                             "Also write the rows the file still holds after DELETE, TRUNCATE or "
                             "DROP TABLE into <table>.deleted.csv");
-  export_data_cmd->add_option("--schema", export_data.schemaFile,
+  export_data_cmd->add_option("--schema-file", export_data.schemaFile,
                               "With --deleted: CREATE TABLE statements for dropped tables");
   export_data_cmd->add_flag("--force", export_data.force, kForceHelp);
   export_data_cmd->add_option("--report", export_data.reportPath,
@@ -187,12 +212,12 @@ int Run(int argc, char** argv) {
   AddInputs(import_cmd, import.files);
   import_cmd->add_option("--to", import.to, "sqlite:PATH or a PostgreSQL connection string")
       ->required();
-  import_cmd->add_option("--table", import.table, "Table: owner.name, name or object id");
+  AddTableChoice(import_cmd, import.choice);
   AddServerVersion(import_cmd, import.version);
   import_cmd->add_flag("--deleted", import.deleted,
                        "Also import the rows the file still holds after DELETE, TRUNCATE or DROP "
                        "TABLE into <table>_deleted tables");
-  import_cmd->add_option("--schema", import.schemaFile,
+  import_cmd->add_option("--schema-file", import.schemaFile,
                          "With --deleted: CREATE TABLE statements for dropped tables");
   import_cmd->add_flag("--force", import.force, kForceHelp);
   import_cmd->add_option("--report", import.reportPath, "Save the run's outcome per table as JSON");
@@ -215,9 +240,9 @@ int Run(int argc, char** argv) {
 
   // The first file names the input in messages; rows takes its table as
   // the last word when that names no file.
-  if (*rows_cmd && rows.table.empty() && rows.files.paths.size() > 1 &&
+  if (*rows_cmd && !rows.choice.Narrowed() && rows.files.paths.size() > 1 &&
       !std::filesystem::exists(rows.files.paths.back())) {
-    rows.table = rows.files.paths.back();
+    rows.choice.tables.push_back(rows.files.paths.back());
     rows.files.paths.pop_back();
   }
   for (auto* o : {&info.files, &catalog.files, &open.files, &schema.files, &scan_tables.files,

@@ -169,39 +169,12 @@ std::string TabLine(const std::vector<std::string>& cells) {
   return line;
 }
 
-int RunRows(const RowsOptions& options) {
-  std::optional<VersionChoice> version = ParseVersionChoice(options.version);
-  if (!version) {
-    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n", options.version.c_str());
-    return kExitUsage;
-  }
-  std::optional<RowFormat> format = ChosenFormat(options);
-  if (!format) {
-    Error("--format is tsv, csv or json (and not given with --json)\n");
-    return kExitUsage;
-  }
-  if (options.table.empty()) {
-    Error("name the table with --table\n");
-    return kExitUsage;
-  }
-  if (!options.all && options.page < 1) {
-    Error("--page counts from 1\n");
-    return kExitUsage;
-  }
-  // Rows go to stdout: appending them to the input itself is refused.
-  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
-  CliMessages messages;
-  CMdfDatabase db(messages);
-  WorkLog log;
-  std::optional<VersionSetting> opened = RunOpenFlow(db, options.files, *version, log);
-  if (!opened) return kExitCannotRead;
-  const VersionSetting setting = *opened;
+namespace {
 
-  const TableInfo* table = FindTableByName(db.catalog, options.table);
-  if (!table) {
-    Error("no table named %s\n", options.table.c_str());
-    return kExitNoSuchTable;
-  }
+int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table_info,
+                const RowsOptions& options, RowFormat format_value) {
+  const TableInfo* table = &table_info;
+  const std::optional<RowFormat> format = format_value;
   const uint32_t id = table->id;
   std::vector<std::string> titles;
   for (const auto& [colid, c] : table->columns) titles.push_back(c.name);
@@ -286,6 +259,49 @@ int RunRows(const RowsOptions& options) {
     return kExitLosses;
   }
   return kExitComplete;
+}
+
+}  // namespace
+
+int RunRows(const RowsOptions& options) {
+  std::optional<VersionChoice> version = ParseVersionChoice(options.version);
+  if (!version) {
+    Error("unknown server version %s (2000, 2005 to 2025, or auto)\n", options.version.c_str());
+    return kExitUsage;
+  }
+  std::optional<RowFormat> format = ChosenFormat(options);
+  if (!format) {
+    Error("--format is tsv, csv or json (and not given with --json)\n");
+    return kExitUsage;
+  }
+  const TableChoice& choice = options.choice;
+  if (!choice.Narrowed()) {
+    Error("name the table with --table (or its schema with --schema)\n");
+    return kExitUsage;
+  }
+  if (!options.all && options.page < 1) {
+    Error("--page counts from 1\n");
+    return kExitUsage;
+  }
+  // Rows go to stdout: appending them to the input itself is refused.
+  if (RefuseStdoutOverInput(options.files, fileno(stdout))) return kExitUsage;
+  CliMessages messages;
+  CMdfDatabase db(messages);
+  WorkLog log;
+  std::optional<VersionSetting> opened = RunOpenFlow(db, options.files, *version, log);
+  if (!opened) return kExitCannotRead;
+  std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
+  if (!ids) return kExitNoSuchTable;
+  // Several tables: each listed in turn, the text forms after a line naming
+  // the table; the worst exit code stands.
+  int exit_code = kExitComplete;
+  for (uint32_t id : *ids) {
+    const TableInfo& table = db.catalog.tables.at(id);
+    if (ids->size() > 1 && (*format == RowFormat::kTsv || *format == RowFormat::kCsv))
+      Write((id == ids->front() ? "# " : "\n# ") + table.fullName + "\n");
+    exit_code = std::max(exit_code, RowsOfTable(db, *opened, table, options, *format));
+  }
+  return exit_code;
 }
 
 }  // namespace tollamer::cli

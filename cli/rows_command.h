@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/data_commands.h"
 #include "engine/catalog/catalog_model.h"
 #include "output/open_database.h"
 
@@ -22,7 +23,8 @@ namespace tollamer::cli {
 struct RowsOptions {
   std::string path;     // the first of files.paths
   DatabaseFiles files;  // every FILE given, and --backup-set
-  std::string table;             // dbo.name, name, or the object id
+  TableChoice choice;   // --table (dbo.name, name, or the object id), --schema; or the
+                        // table given after the files
   std::string version = "auto";  // "2000", "2005" or "auto"
   int32_t page = 1;              // grid page, 1-based
   bool all = false;              // every grid page

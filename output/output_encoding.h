@@ -1,6 +1,8 @@
 // The byte encoding of the text files the program writes (scripts, reports).
-// Texts are held as UTF-8; a file meant for tools of the original platform
-// is written in GBK instead. Neither carries a byte-order mark.
+// Texts are held as UTF-8. Scripts carry a UTF-8 byte-order mark by default,
+// so that sqlcmd and editors that would guess an ANSI code page read their
+// non-ASCII names right; a file meant for tools of the original platform is
+// written in GBK instead.
 #pragma once
 
 #include <optional>
@@ -11,7 +13,8 @@
 namespace tollamer {
 
 enum class OutputEncoding {
-  kUtf8,  // the default
+  kUtf8,         // no byte-order mark (reports)
+  kUtf8WithBom,  // EF BB BF first (scripts)
   kGbk,
 };
 
@@ -27,7 +30,11 @@ struct EncodedText {
 // Nothing when the GBK converter is unavailable.
 std::optional<EncodedText> EncodeOutputText(std::string_view text, OutputEncoding encoding);
 
-// "utf8" / "gbk" (any letter case); nothing for another name.
+// The bytes a file of `encoding` begins with.
+std::string_view ByteOrderMark(OutputEncoding encoding);
+
+// "utf8" (with its byte-order mark), "utf8-nobom" or "gbk" (any letter
+// case); nothing for another name.
 std::optional<OutputEncoding> ParseOutputEncoding(std::string_view name);
 
 }  // namespace tollamer

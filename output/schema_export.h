@@ -21,7 +21,8 @@
 // after its "GO".
 //
 // The object name in a file name goes through SafeFileNamePart; the script
-// text keeps the real name. A file of the same name is replaced.
+// text keeps the real name. A file of the same name is replaced. Scripts are
+// UTF-8 with a byte-order mark unless another encoding is asked for.
 #pragma once
 
 #include <string>
@@ -69,12 +70,12 @@ const UserTypeInfo* FindSelectedUserType(const Catalog& catalog, std::string_vie
 // An empty list gives an empty file.
 ExportResult ExportAllObjects(const Catalog& catalog, SchemaObjectKind kind,
                               const std::string& folder,
-                              OutputEncoding encoding = OutputEncoding::kUtf8);
+                              OutputEncoding encoding = OutputEncoding::kUtf8WithBom);
 
 // One object, into a file of its own: a table as FindTableByName finds
 // `name` (table_lookup.h), the other kinds by their exact name.
 ExportResult ExportSelectedObject(const Catalog& catalog, SchemaObjectKind kind,
                                   std::string_view name, const std::string& folder,
-                                  OutputEncoding encoding = OutputEncoding::kUtf8);
+                                  OutputEncoding encoding = OutputEncoding::kUtf8WithBom);
 
 }  // namespace tollamer

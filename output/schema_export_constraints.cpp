@@ -18,7 +18,7 @@ std::string TableRef(const TableInfo& table) {
 }
 
 std::string Skipped(const std::string& what, const std::string& why) {
-  return "-- " + what + " left out: " + why + "\r\n\r\n";
+  return "-- " + CommentText(what) + " left out: " + CommentText(why) + "\r\n\r\n";
 }
 
 // "[a], [b] DESC", or nothing when a column id is not the table's.
@@ -60,9 +60,20 @@ std::string IndexStatement(const TableInfo& table, const IndexInfo& index) {
       out = std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + kind + " INDEX " +
             BracketName(index.name) + " ON " + TableRef(table) + " (" + *keys + ")";
       if (!index.included.empty()) out += " INCLUDE (" + *included + ")";
+      if (!index.filter.empty()) out += " WHERE " + index.filter;
       break;
   }
   return out + std::string(kStatementEnd);
+}
+
+std::string ActionClause(std::string_view on, ReferentialAction action) {
+  switch (action) {
+    case ReferentialAction::kNoAction: return {};
+    case ReferentialAction::kCascade: return std::string(on) + "CASCADE";
+    case ReferentialAction::kSetNull: return std::string(on) + "SET NULL";
+    case ReferentialAction::kSetDefault: return std::string(on) + "SET DEFAULT";
+  }
+  return {};
 }
 
 // Keys first (the primary key, then unique constraints), then the other
@@ -132,7 +143,8 @@ std::string BuildForeignKeyStatements(const Catalog& catalog, const TableInfo& t
     }
     out += "ALTER TABLE " + TableRef(table) + " ADD CONSTRAINT " + BracketName(fk.name) +
            " FOREIGN KEY (" + *columns + ") REFERENCES " + TableRef(referenced->second) + " (" +
-           *targets + ")" + std::string(kStatementEnd);
+           *targets + ")" + ActionClause(" ON DELETE ", fk.onDelete) +
+           ActionClause(" ON UPDATE ", fk.onUpdate) + std::string(kStatementEnd);
   }
   return out;
 }

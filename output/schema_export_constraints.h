@@ -8,7 +8,9 @@
 //   ALTER TABLE [dbo].[jobs] ADD CONSTRAINT [DF_jobs] DEFAULT ('New') FOR [job_desc]
 //   ALTER TABLE [dbo].[jobs] ADD CONSTRAINT [CK_jobs] CHECK ([min_lvl]>=(10))
 //   ALTER TABLE [dbo].[employee] ADD CONSTRAINT [FK_emp] FOREIGN KEY ([job_id])
-//       REFERENCES [dbo].[jobs] ([job_id])
+//       REFERENCES [dbo].[jobs] ([job_id]) ON DELETE CASCADE
+//   CREATE UNIQUE NONCLUSTERED INDEX [ix] ON [dbo].[t] ([a] DESC) INCLUDE ([b])
+//       WHERE ([a] IS NOT NULL)
 //
 // Each statement is followed by "\r\nGO\r\n\r\n". A statement that names a
 // column or table the catalog does not hold is left out, with a comment

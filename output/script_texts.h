@@ -12,6 +12,11 @@
 // Type statement (one user type):
 //   EXEC sp_addtype N'name', N'base',N'NULL'
 // (a comment line for a type with no base type, such as a table type)
+//
+// Every name is escaped where it stands: ] doubled inside [brackets], '
+// doubled inside N'literals', and line breaks and other control characters
+// turned into blanks inside -- comments, so that no name, whatever the file
+// holds, ends its identifier, literal or comment early.
 #pragma once
 
 #include <string>
@@ -37,7 +42,23 @@ struct SplitTableName {
 };
 SplitTableName SplitFullName(std::string_view full_name);
 
-std::string BuildTableScript(const TableInfo& table);
+// `text` fit for a -- comment line: control characters (line breaks among
+// them) become blanks.
+std::string CommentText(std::string_view text);
+
+// A column's type as a script names it: a system type as it is
+// (varchar(50)), a user type's name in brackets when it is not a plain
+// identifier.
+std::string ColumnTypeText(const ColumnInfo& column);
+
+// `collation_name` is called for a column whose collation differs from the
+// database default (`database_collation`) to put COLLATE after its type;
+// none (the per-kind files) keeps the column lines as they were.
+struct ColumnCollations {
+  uint32_t databaseCollation = 0;
+};
+std::string BuildTableScript(const TableInfo& table,
+                             const ColumnCollations* collations = nullptr);
 
 std::string BuildTypeStatement(const UserTypeInfo& type);
 

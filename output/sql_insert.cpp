@@ -41,6 +41,8 @@ std::string BracketName(std::string_view name) {
   return out + "]";
 }
 
+std::string NameLiteral(std::string_view text) { return Quoted(text, true); }
+
 std::string BracketFullName(const std::string& full_name) {
   size_t dot = full_name.find('.');
   if (dot == std::string::npos) return BracketName(full_name);

@@ -19,6 +19,8 @@ inline constexpr size_t kRowsPerBatch = 1000;
 
 // [name] with ] doubled.
 std::string BracketName(std::string_view name);
+// N'text' with ' doubled.
+std::string NameLiteral(std::string_view text);
 // "owner.name" as [owner].[name]; a name without a point as [name].
 std::string BracketFullName(const std::string& full_name);
 

@@ -15,6 +15,12 @@ TextFileWriter::TextFileWriter(std::string path, OutputEncoding encoding)
     return;
   }
   file_ = std::move(created.file);
+  const std::string_view mark = ByteOrderMark(encoding_);
+  if (!mark.empty() &&
+      !file_->Write(std::span(reinterpret_cast<const uint8_t*>(mark.data()), mark.size()))) {
+    error_ = file_->Error().empty() ? std::string("write failed") : file_->Error();
+    file_.reset();
+  }
 }
 
 bool TextFileWriter::Write(std::string_view text) {

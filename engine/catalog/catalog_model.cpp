@@ -59,6 +59,7 @@ void Catalog::Clear() {
   functions.clear();
   userTypes.clear();
   triggers.clear();
+  collationId = 0;
 }
 
 const IndexInfo* TableConstraints::PrimaryKey() const {

@@ -89,7 +89,12 @@ struct IndexInfo {
   bool unique = false;
   std::vector<IndexKeyColumn> keys;
   std::vector<uint16_t> included;  // nonclustered INCLUDE columns
+  std::string filter;              // a filtered index's WHERE expression, as stored
 };
+
+// What a FOREIGN KEY does to the referencing rows when the referenced row
+// is deleted or its key updated.
+enum class ReferentialAction : uint8_t { kNoAction = 0, kCascade = 1, kSetNull = 2, kSetDefault = 3 };
 
 // A FOREIGN KEY: the columns of this table, in key order, and the columns
 // of the referenced table they match.
@@ -98,6 +103,8 @@ struct ForeignKeyInfo {
   uint32_t referencedTableId = 0;
   std::vector<uint16_t> columns;
   std::vector<uint16_t> referencedColumns;
+  ReferentialAction onDelete = ReferentialAction::kNoAction;
+  ReferentialAction onUpdate = ReferentialAction::kNoAction;
 };
 
 // A DEFAULT bound to one column, or a CHECK constraint; the text is the
@@ -149,6 +156,10 @@ struct ModuleInfo {
   std::string fullName;  // views: owner "." name; procedures and functions: the name alone
   std::string text;      // the definition as stored by the server
   std::string owner;     // the owner (schema) of every kind, procedures and functions too
+  // The SET ANSI_NULLS and SET QUOTED_IDENTIFIER the module was created
+  // with; nothing when the file does not say.
+  std::optional<bool> ansiNulls;
+  std::optional<bool> quotedIdentifier;
 };
 
 struct UserTypeInfo {
@@ -212,6 +223,8 @@ struct Catalog {
   // Triggers: owner "." name, with their definition; never part of the
   // table scripts.
   std::vector<ModuleInfo> triggers;
+  // The database's default collation (boot page); 0 when not known.
+  uint32_t collationId = 0;
 
   void Clear();
 };

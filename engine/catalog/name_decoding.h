@@ -1,6 +1,7 @@
-// Names stored as UTF-16LE (sysname columns) become 8-bit strings (UTF-8
-// here) with every blank removed: a column stored as "Unit Price" is held as
-// "UnitPrice", in the tree, the scripts and the log alike.
+// Names stored as UTF-16LE (sysname columns) become UTF-8 strings, exactly
+// as stored: a column stored as "Unit Price" is held as "Unit Price", in the
+// tree, the scripts, the log and every output alike. Only file names made
+// from them replace what a file name cannot hold (output/safe_file_name.h).
 #pragma once
 
 #include <string>

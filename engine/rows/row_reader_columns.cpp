@@ -92,7 +92,12 @@ CellLocation LocateVariable(const ColumnPlan& p, const RecordArrays& arrays,
   size_t end = *end_raw & kEndOffsetMask;
   size_t length = end >= start ? end - start : 0;
   if (rule.useMaxLength) {
-    if (length > p.column->length) length = 0;
+    // text, ntext and image columns count 16 bytes (the text pointer), but
+    // a table with 'text in row' keeps longer values in the row.
+    const uint8_t xtype = p.column->xtype;
+    const bool large = xtype == value_type::kText || xtype == value_type::kNText ||
+                       xtype == value_type::kImage;
+    if (length > p.column->length && !large) length = 0;
     // Whatever the catalog allows, the value must lie inside the page.
     if (record_offset + start + length > page_layout::kPageSize) length = 0;
   } else if (record_offset + start + length >= kRecordLimit) {

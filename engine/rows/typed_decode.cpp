@@ -8,6 +8,7 @@
 #include "engine/values/date_time_text.h"
 #include "engine/values/decimal_text.h"
 #include "engine/values/large_values.h"
+#include "engine/values/lob_layout.h"
 #include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "engine/values/wide_text.h"
@@ -196,15 +197,28 @@ size_t FixedSize(const ColumnInfo& c) {
   }
 }
 
-// `*readable` is false when the bytes are no text pointer.
-std::string PointerText(const PageStore& store, const RecordTraits& traits, ByteView pointer_bytes,
-                        bool unicode, bool* readable) {
+// The stored bytes of a text, ntext or image value (lob_layout.h): through
+// its 16-byte text pointer, through its root kept in the row, or the value
+// itself kept in the row ('text in row'). ntext comes back as UTF-8.
+std::string LargeValueBytes(const PageStore& store, const RecordTraits& traits, ByteView bytes,
+                            bool complex, bool unicode) {
+  namespace lob = lob_layout;
   std::string value;
-  std::optional<TextPointer> p = DecodeTextPointer(pointer_bytes);
-  *readable = p.has_value();
-  if (!p || p->pageId == 0) return value;
-  ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
-  return value;
+  std::optional<TextPointer> p = DecodeTextPointer(bytes);
+  if (p && bytes.size() == lob::kTextPointerSize && p->fileId == lob::kPrimaryFileId) {
+    if (p->pageId != 0)
+      ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);
+    return value;
+  }
+  if (complex && bytes.size() >= lob::kInRowRootMinSize &&
+      (bytes.size() - lob::kInRowHeaderSize) % lob::kRootLinkSize == 0) {
+    ReadOverflowValue(store, bytes, value_type::kVarBinary, value);
+  } else {
+    value.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  if (!unicode) return value;
+  return platform::Utf16LeToUtf8(
+      std::span(reinterpret_cast<const uint8_t*>(value.data()), value.size()));
 }
 
 TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, const ColumnInfo& c,
@@ -241,20 +255,12 @@ TypedValue VariableValue(const PageStore& store, const RecordTraits& traits, con
     }
     case vt::kText:
     case vt::kNText: {
-      bool readable = false;
-      std::string v = PointerText(store, traits, bytes, c.xtype == vt::kNText, &readable);
-      TypedValue t = TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
-                                                           : std::move(v));
-      if (!readable) t.source = ValueSource::kUnreadable;
-      return t;
+      std::string v = LargeValueBytes(store, traits, bytes, cell.complex, c.xtype == vt::kNText);
+      return TypedValue::Text(c.xtype == vt::kText ? NarrowToUtf8(ToView(v), c.codePage)
+                                                   : std::move(v));
     }
-    case vt::kImage: {
-      bool readable = false;
-      TypedValue t =
-          TypedValue::Bytes(ToVector(PointerText(store, traits, bytes, false, &readable)));
-      if (!readable) t.source = ValueSource::kUnreadable;
-      return t;
-    }
+    case vt::kImage:
+      return TypedValue::Bytes(ToVector(LargeValueBytes(store, traits, bytes, cell.complex, false)));
     case vt::kVarBinary:
     case vt::kClr:
       if (off_row) return TypedValue::Bytes(ToVector(overflow(value_type::kVarBinary)));

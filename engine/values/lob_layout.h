@@ -54,6 +54,17 @@
 //   4       4     update sequence (not read)
 //   8       4     timestamp (not read)
 //   12      -     L / 12 - 1 root links of 12 bytes
+//
+// text, ntext and image columns of a table with the option 'text in row'
+// (sp_tableoption; a limit of 24 to 7000 bytes) keep one of three forms in
+// the row's variable column:
+//   - a value within the limit and the row's room: the value itself, as a
+//     varchar, nvarchar or varbinary value would be kept;
+//   - a longer value: its root kept in the row instead of on a text page, in
+//     the form of the in-row pointer above (24 bytes for one link, 72 for
+//     the five a full root holds), the column marked complex;
+//   - otherwise, and in every table without the option, the 16-byte text
+//     pointer, whose file id is 1 (the primary file).
 #pragma once
 
 #include <cstddef>
@@ -103,6 +114,9 @@ inline constexpr size_t kInRowLevel = 2;
 inline constexpr uint8_t kInRowMaxNodeLevel = 5;
 // Internal nodes carry levels up to this; deeper claims end the walk.
 inline constexpr uint16_t kMaxNodeLevel = 6;
+
+// The in-row root of a text-in-row value: the header and at least one link.
+inline constexpr size_t kInRowRootMinSize = kInRowHeaderSize + 12;
 
 // Text trees of text/ntext/image: levels 0 to 2 below the root.
 inline constexpr uint16_t kMaxTextLevel = 2;

@@ -30,11 +30,11 @@ TEST_F(CatalogBuild2000Test, OwnersNamesModuleKindsAndDuplicateIds) {
   desc.modules.push_back({902, "GetOrders", ModuleKind::kProcedure, 5, {"create proc GetOrders"}, false});
   Catalog c = OpenDescribed(desc);
   EXPECT_EQ(c.tables.at(900).fullName, ".orphan");
-  EXPECT_EQ(c.tables.at(405576483).fullName, "dbo.OrderDetails") << "blanks are removed";
-  EXPECT_EQ(c.tables.at(405576483).columns.at(2).name, "UnitPrice");
+  EXPECT_EQ(c.tables.at(405576483).fullName, "dbo.Order Details") << "names as stored";
+  EXPECT_EQ(c.tables.at(405576483).columns.at(2).name, "Unit Price");
   ASSERT_EQ(c.views.size(), 2u);
   EXPECT_EQ(c.views[0].fullName, "dbo.titleview");
-  EXPECT_EQ(c.views[1].fullName, "salesteam.Sales");
+  EXPECT_EQ(c.views[1].fullName, "sales team.Sales");
   ASSERT_EQ(c.procedures.size(), 3u);
   EXPECT_EQ(c.procedures[2].fullName, "GetOrders") << "procedures carry no owner";
   ASSERT_EQ(c.functions.size(), 1u);

@@ -63,7 +63,7 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesTypesAndPages) {
 
     ASSERT_EQ(c.tables.size(), 3u);
     const TableInfo& orders = c.tables.at(kOrders);
-    EXPECT_EQ(orders.fullName, "dbo.OrderDetails");
+    EXPECT_EQ(orders.fullName, "dbo.Order Details");
     EXPECT_EQ(orders.rowCount, 15u);
     EXPECT_EQ(c.tables.at(kCustomers).fullName, "sales.Customers");
     EXPECT_EQ(c.tables.at(kCustomers).rowCount, 1234u);
@@ -73,7 +73,7 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesTypesAndPages) {
     for (const auto& [id, col] : orders.columns)
       shown.push_back(col.name + " " + col.typeName + col.sizeText + col.nullText);
     EXPECT_EQ(shown, (std::vector<std::string>{
-                         "id int NOT NULL", "UnitName nvarchar(50) NULL", "notes varchar(max) NULL",
+                         "id int NOT NULL", "Unit Name nvarchar(50) NULL", "notes varchar(max) NULL",
                          "price decimal(18,2) NOT NULL", "created datetime2(7) NULL",
                          "phone phone NOT NULL", "total amount NULL"}));
     const ColumnInfo& phone = orders.columns.at(6);
@@ -85,10 +85,10 @@ TEST(Catalog2005, LocatedFileGivesTablesColumnsModulesTypesAndPages) {
     EXPECT_EQ(shown, (std::vector<std::string>{"phone varchar(20) NOT NULL", "amount decimal(10,2) NULL"}));
 
     ASSERT_EQ(c.views.size(), 1u);
-    EXPECT_EQ(c.views[0].fullName, "sales.SalesView");
+    EXPECT_EQ(c.views[0].fullName, "sales.Sales View");
     EXPECT_EQ(c.views[0].text, "CREATE VIEW [Sales View] AS SELECT 1");
     ASSERT_EQ(c.procedures.size(), 1u);
-    EXPECT_EQ(c.procedures[0].fullName, "uspLoad");  // no schema
+    EXPECT_EQ(c.procedures[0].fullName, "usp Load");  // no schema
     ASSERT_EQ(c.functions.size(), 1u);  // the inline function and the trigger stay out
     EXPECT_EQ(c.functions[0].text, "CREATE FUNCTION fn_wide() RETURNS int");  // from UTF-16
 
@@ -144,7 +144,7 @@ TEST(Catalog2005, ManyTablesEachGetTheirOwnRowsAndPages) {
   for (uint32_t i = 0; i < 160; ++i) {
     const uint32_t id = 10000 + 7 * (160 - i);
     const TableInfo& t = c.tables.at(id);
-    EXPECT_EQ(t.fullName, std::string(i % 3 == 0 ? "hr." : "dbo.") + "Table" + std::to_string(i));
+    EXPECT_EQ(t.fullName, std::string(i % 3 == 0 ? "hr." : "dbo.") + "Table " + std::to_string(i));
     EXPECT_EQ(t.rowCount, i * 11u);
     ASSERT_EQ(t.columns.size(), 3u) << i;
     EXPECT_EQ(t.columns.at(2).sizeText, "(40)") << i;

@@ -78,6 +78,11 @@ TEST(InfoCommandTest, ExitCodesForUnreadableFilesAndBadUsage) {
       {"export-schema " + mdf + " --out " + dir.path().string() + " --object '[dbo].[byroyalty]'", 0},
       {"export-schema " + mdf + " --out " + dir.path().string() + " --object dbo.id", 0},
       {"export-data " + mdf + " --table nosuch --out -", 4},
+      // Tables by name in any case, several at once, or by schema.
+      {"rows " + mdf + " --table TITLES --table '[dbo].[Authors]' --table sales", 0},
+      {"export-data " + mdf + " --schema DBO --out " + dir.File("csv"), 3},  // short tables
+      {"export-data " + mdf + " --table titles --table authors --out -", 2},
+      {"rows " + mdf + " --table titles --schema sales", 4},
   };
   for (const auto& c : cases) EXPECT_EQ(Cli(c.args).exitCode, c.exitCode) << c.args;
 
@@ -104,7 +109,7 @@ TEST(CatalogCommandTest, ListsTablesWithTheirColumnsThenTheOtherObjectsByOwnerAn
   ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_NE(r.out.find("5 tables\ndbo.empty: 0 rows\n  a  int NULL\ndbo.discounts: 3 rows\n"), std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("dbo.OrderDetails: 1 row\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("dbo.Order Details: 1 row\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  discount      decimal(4,2) NOT NULL\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 view\n  dbo.titleview\n2 procedures\n  dbo.byroyalty\n  dbo.reptq1\n"
                        "1 function\n  dbo.fn_discount\n3 user types\n  dbo.id: varchar(11) NOT NULL\n"),
@@ -197,7 +202,7 @@ TEST(ScanTablesCommand, DetectedVersionAndScanOfASql2008File) {
   EXPECT_NE(auto_catalog.find("version: SQL 2005 or later"), std::string::npos) << auto_catalog;
 
   std::string scan = Cli("scan-tables " + path, true).out;
-  EXPECT_NE(scan.find("dbo.BigTable: 12 -> 13 data pages\n"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("dbo.Big Table: 12 -> 13 data pages\n"), std::string::npos) << scan;
   EXPECT_NE(scan.find("dbo.Small: 1 -> 1 data page\n"), std::string::npos) << scan;
 
   // A table that counts rows but whose pages the scan cannot find is no

@@ -40,7 +40,7 @@ constexpr const char* kSchemaFiles[] = {"AllTable.sql", "AllViews.sql", "AllProc
 std::string SchemaFileLines(const std::string& out) {
   std::string lines;
   for (const char* name : kSchemaFiles) lines += out + "/" + name + "\n";
-  return lines;
+  return lines + out + "/Database.sql\n";
 }
 
 // The log of a file without user tables, on stdout and saved as a report,
@@ -62,13 +62,14 @@ TEST(OpenCommandTest, LogAndSchemaOfAFileWithNoUserTables) {
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_NE(failed.out.find("cannot write the report"), std::string::npos) << failed.out;
 
-  // export-schema of the empty catalog: six empty files in a folder it makes.
+  // export-schema of the empty catalog: six files holding only their
+  // byte-order mark, and Database.sql, in a folder it makes.
   CliResult schema = Cli("export-schema " + path + " --server-version 2005 --out " + dir.File("out"));
   ASSERT_EQ(schema.exitCode, 0);
   std::string out = dir.File("out");
   EXPECT_EQ(schema.out, SchemaFileLines(out));
   for (const char* name : kSchemaFiles)
-    EXPECT_EQ(fs::file_size(fs::path(out) / name), 0u) << name;
+    EXPECT_EQ(testing::ReadText(fs::path(out) / name), "\xEF\xBB\xBF") << name;
   CliResult not_folder = Cli("export-schema " + path + " --out " + dir.File("plain"), true);
   EXPECT_EQ(not_folder.exitCode, 1);
   EXPECT_NE(not_folder.out.find("plain is not a folder"), std::string::npos) << not_folder.out;
@@ -291,7 +292,7 @@ TEST(ExportSchemaCommandTest, RealFiles) {
                         " --kind tables --object dbo.jobs");
     ASSERT_EQ(one.exitCode, 0) << name;
     std::string jobs = testing::ReadText(fs::path(out) / "dbo.jobs(TableStruct).sql");
-    EXPECT_EQ(jobs.rfind("CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
+    EXPECT_EQ(jobs.rfind("\xEF\xBB\xBF" "CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
     EXPECT_NE(jobs.find("] PRIMARY KEY CLUSTERED ([job_id])\r\nGO\r\n"), std::string::npos);
   }
 }

@@ -125,6 +125,23 @@ TEST_F(TypedRowsTest, TextIsReadInTheCodePageOfItsColumn) {
   }
 }
 
+// 'text in row': values kept in the row itself, a root kept in the row,
+// a 16-byte value that is no text pointer, beside a text pointer.
+TEST_F(TypedRowsTest, TextInRowValuesComeBackWholeInBothVersionFamilies) {
+  for (FormatVersion v : {FormatVersion::kSql2000, FormatVersion::kSql2008}) {
+    SCOPED_TRACE(static_cast<int>(v));
+    CodePageDatabase d = BuildTextInRowDatabase(v);
+    auto rows = Rows(d.file, v == FormatVersion::kSql2000 ? VersionSetting::kSql2000
+                                                          : VersionSetting::kSql2005, d.tableId);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(TextsOf(rows[0]), (Texts{"short note", "True", "0x010203"}));
+    EXPECT_EQ(TextsOf(rows[1]), (Texts{"rooted in the row", "eightchr", "0x89504E47"}));
+    TableGridPage grid = ShowTableData(*db_, version_, d.tableId, 1);
+    ASSERT_EQ(grid.rows.size(), 2u);
+    EXPECT_EQ(grid.rows[0][1], "True");
+  }
+}
+
 // A text value of 3000 characters: the SQL 2000 grid shows 100 of them.
 TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   sql2000::Table2000 t{700, "long", 1, {{"body", 35, 0, 16}}, 1};

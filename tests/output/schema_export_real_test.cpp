@@ -12,6 +12,7 @@
 #include "engine/pagestore/server_version.h"
 #include "output/schema_export.h"
 #include "output/script_texts.h"
+#include "output/database_script.h"
 #include "tests/test_support.h"
 
 namespace tollamer {
@@ -20,8 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 void CheckModules(const std::string& file, const std::vector<ModuleInfo>& modules) {
-  size_t pos = 0;
-  size_t expected_size = 0;
+  ASSERT_EQ(file.rfind("\xEF\xBB\xBF", 0), 0u) << "a byte-order mark first";
+  size_t pos = 3;
+  size_t expected_size = 3;
   for (const ModuleInfo& m : modules) {
     ASSERT_FALSE(m.text.empty()) << m.fullName;
     std::string whole = m.text + "\r\ngo\r\n\r\n";
@@ -86,7 +88,8 @@ void ExportRealFile(const RealScript& want) {
 
   // Tables in catalog order, each with its columns in column id order.
   std::string tables = testing::ReadText(dir.path() / "AllTable.sql");
-  size_t pos = 0;
+  ASSERT_EQ(tables.rfind("\xEF\xBB\xBF", 0), 0u) << "a byte-order mark first";
+  size_t pos = 3;
   for (const auto& [id, table] : c.tables) {
     SplitTableName n = SplitFullName(table.fullName);
     std::string head = "CREATE TABLE [" + n.owner + "].[" + n.table + "]\r\n(\r\n";
@@ -139,6 +142,40 @@ TEST(SchemaExportRealFileTest, EveryVersionRebuildsItsKeys) {
   for (const RealScript& f : files) {
     SCOPED_TRACE(f.file);
     ExportRealFile(f);
+  }
+}
+
+// Database.sql of real files: the names, referential actions, filters,
+// collations and module options the files store.
+TEST(SchemaExportRealFileTest, DatabaseScriptKeepsWhatTheFilesStore) {
+  const struct {
+    const char* file;
+    std::string line;  // a line the script must hold
+    std::string clause;
+    size_t count;      // how often the clause stands in the script
+  } files[] = {
+      {"banking-sql2019.bak", "REFERENCES [dbo].[AspNetRoles] ([Id]) ON DELETE CASCADE\r\n",
+       " ON DELETE CASCADE\r\n", 8},
+      {"banking-sql2019.bak", "([NormalizedName]) WHERE ([NormalizedName] IS NOT NULL)\r\n",
+       " WHERE (", 2},
+      {"examsystem-sql2017.bak", "CREATE TABLE [dbo].[Answers]\r\n", " ON DELETE CASCADE", 11},
+      {"school-sql2016.mdf", "-- Database collation: SQL_Latin1_General_CP1_CI_AS\r\n",
+       " COLLATE Chinese_Taiwan_Stroke_CI_AS ", 4},
+      {"northwind-sql2014-stripe1of2.bak", "CREATE TABLE [dbo].[Order Details]\r\n", "Order Details", 6},
+      {"pubs-sql2008.mdf", "SET ANSI_NULLS ON\r\nGO\r\n\r\nSET QUOTED_IDENTIFIER ON\r\nGO\r\n\r\n\r\nCREATE VIEW",
+       "SET QUOTED_IDENTIFIER ON\r\n", 6},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.file);
+    TOLLAMER_REQUIRE_REAL_FILE(path, f.file);
+    RecordingMessages messages;
+    CMdfDatabase db(messages);
+    ASSERT_TRUE(db.OpenFile(path));
+    PageOwnerConflict conflict;
+    sql2005::OpenCatalog2005(db, conflict);
+    const std::string script = BuildDatabaseScript(db.catalog);
+    EXPECT_NE(script.find(f.line), std::string::npos) << f.line;
+    EXPECT_EQ(Count(script, f.clause), f.count) << f.clause;
   }
 }
 

@@ -51,7 +51,7 @@ TEST(TableScriptTest, NoOwnerLostColumnsAndTableTypes) {
   TableInfo lost{.fullName = "dbo.a.b"};
   EXPECT_EQ(BuildTableScript(lost),
             "-- [dbo].[a.b]: its columns are lost (no column rows found in the system tables)\r\n");
-  EXPECT_EQ(BuildTypeStatement({"list", "", "NOT NULL"}).substr(0, 12), "-- N'list': ");
+  EXPECT_EQ(BuildTypeStatement({"list", "", "NOT NULL"}).substr(0, 11), "-- [list]: ");
 }
 
 // Each kind's file of all objects (tables by ascending object id, whatever
@@ -90,7 +90,7 @@ TEST(SchemaExportTest, FileNamesAndTextsOfEveryKind) {
        "tid", "tid(Type).sql", tid},
   };
   for (const Case& k : cases) {
-    ExportResult all = ExportAllObjects(c, k.kind, folder);
+    ExportResult all = ExportAllObjects(c, k.kind, folder, OutputEncoding::kUtf8);
     ASSERT_EQ(all.status, ExportStatus::kWritten) << all.error;
     EXPECT_EQ(all.path, folder + "/" + k.all_file);
     EXPECT_EQ(testing::ReadText(all.path), k.all_text);
@@ -100,7 +100,7 @@ TEST(SchemaExportTest, FileNamesAndTextsOfEveryKind) {
                                                             "AllTable.sql", "AllUtype.sql",
                                                             "AllViews.sql"}));
   for (const Case& k : cases) {
-    ExportResult one = ExportSelectedObject(c, k.kind, k.selected, folder);
+    ExportResult one = ExportSelectedObject(c, k.kind, k.selected, folder, OutputEncoding::kUtf8);
     ASSERT_EQ(one.status, ExportStatus::kWritten) << one.error;
     EXPECT_EQ(one.path, folder + "/" + k.selected_file);
     EXPECT_EQ(testing::ReadText(one.path), k.selected_text);
@@ -109,13 +109,31 @@ TEST(SchemaExportTest, FileNamesAndTextsOfEveryKind) {
 
 TEST(SelectedObjectLookupTest, ExactCaseSensitiveFirstMatchInTheKindsOwnList) {
   Catalog c = SampleCatalog();
-  // Tables: the full name, the name without its owner, or the object id.
-  for (const char* name : {"dbo.B", "B", "200"}) {
-    ASSERT_NE(FindTableByName(c, name), nullptr) << name;
-    EXPECT_EQ(FindTableByName(c, name)->id, 200u) << name;
+  // Tables: the full name, the name without its owner, in brackets, in any
+  // case, without its blanks, or the object id.
+  c.tables[300] = {.id = 300, .fullName = "sales.Order Details"};
+  c.tables[301] = {.id = 301, .fullName = "dbo.Order Details"};
+  c.tables[302] = {.id = 302, .fullName = "dbo.ORDER details"};
+  c.tables[303] = {.id = 303, .fullName = "dbo.Straße x]"};
+  const std::vector<std::pair<const char*, uint32_t>> found = {
+      {"dbo.B", 200}, {"B", 200}, {"200", 200}, {"dbo.b", 200}, {"[dbo].[b]", 200},
+      {"dbo.Order Details", 301}, {"dbo.ORDER details", 302}, {"sales.orderdetails", 300},
+      {"[dbo].[STRASSE x]]]", 0}, {"[dbo].[STRAßE X]]]", 303}, {"straßex]", 303}};
+  for (const auto& [name, id] : found) {
+    TableLookup r = LookupTable(c, name);
+    EXPECT_EQ(r.table ? r.table->id : 0, id) << name;
   }
-  EXPECT_EQ(FindTableByName(c, "dbo.b"), nullptr);
-  EXPECT_EQ(FindTableByName(c, "dbo.B "), nullptr);
+  // Several tables at the first tier that answers: ambiguous, with all of them.
+  TableLookup ambiguous = LookupTable(c, "order details");
+  EXPECT_EQ(ambiguous.table, nullptr);
+  EXPECT_EQ(ambiguous.candidates.size(), 3u);
+  EXPECT_EQ(LookupTable(c, "Order Details").candidates.size(), 2u);
+  EXPECT_EQ(LookupTable(c, "Order Details", {"SALES"}).table->id, 300u);
+  TableSelection picked = SelectTables(c, {"b", "300"}, {});
+  EXPECT_EQ(picked.ids, (std::vector<uint32_t>{200, 300}));
+  EXPECT_EQ(SelectTables(c, {}, {"sales"}).ids, (std::vector<uint32_t>{300}));
+  EXPECT_EQ(SelectTables(c, {"orderdetails"}, {}).candidates.size(), 3u);
+  EXPECT_EQ(SelectTables(c, {"nope"}, {}).missing, "nope");
   // A view is not found through the table list, nor a table through the views.
   EXPECT_EQ(FindTableByName(c, "dbo.v1"), nullptr);
   EXPECT_EQ(FindSelectedModule(c, SchemaObjectKind::kView, "dbo.A"), nullptr);
@@ -183,7 +201,7 @@ TEST(UnsafeNameTest, ViewClimbingOutOfTheFolderStaysInside) {
   EXPECT_EQ(fs::path(r.path).parent_path(), folder);
   EXPECT_EQ(fs::path(r.path).filename(), "______x(View).sql");
   // The script keeps the real name.
-  EXPECT_EQ(testing::ReadText(r.path), "CREATE VIEW [../../x] AS SELECT 1");
+  EXPECT_EQ(testing::ReadText(r.path), "\xEF\xBB\xBF" "CREATE VIEW [../../x] AS SELECT 1");
   EXPECT_EQ(FilesIn(outer.path()), (std::vector<std::string>{"______x(View).sql", "a", "b"}));
 }
 
@@ -212,8 +230,8 @@ TEST(EncodingTest, ChineseTableNameInUtf8AndGbk) {
   ExportResult utf8 = ExportSelectedObject(c, SchemaObjectKind::kTable, "dbo.订单", folder);
   ASSERT_EQ(utf8.status, ExportStatus::kWritten);
   EXPECT_EQ(fs::path(utf8.path).filename(), "dbo.订单(TableStruct).sql");
-  EXPECT_EQ(testing::ReadText(utf8.path),  // no byte-order mark
-            "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO");
+  EXPECT_EQ(testing::ReadText(utf8.path),  // a byte-order mark first
+            "\xEF\xBB\xBF" "CREATE TABLE [dbo].[订单]\r\n(\r\n[编号] int  NOT NULL\r\n)\r\nGO");
 
   ExportResult gbk = ExportAllObjects(c, SchemaObjectKind::kTable, folder, OutputEncoding::kGbk);
   ASSERT_EQ(gbk.status, ExportStatus::kWritten);

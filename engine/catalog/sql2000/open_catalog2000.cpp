@@ -31,6 +31,7 @@ OpenResult2000 OpenCatalog2000(CMdfDatabase& db) {
   sql2000::BuildCatalog2000(db.Store(), db.systemPages2000, index, db.catalog);
   sql2000::ReadConstraints2000(db.Store(), db.systemPages2000, index, db.catalog);
   ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
+  db.catalog.collationId = DatabaseCollation(db.Store()).value_or(0);
   // A table whose syscolumns rows were lost with their page: its columns are
   // read off its own records, so that its rows still come out.
   for (auto& [id, table] : db.catalog.tables) {

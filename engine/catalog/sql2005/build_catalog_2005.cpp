@@ -109,18 +109,20 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
         break;
       }
       case ObjectKind::kView:
-        db.catalog.views.push_back(
-            ModuleInfo{o.row.id, lookups.LookupSchemaName2005(o.row.nsid) + "." + o.name,
-                       texts.ReadModuleText2005(o.row.id), lookups.LookupSchemaName2005(o.row.nsid)});
-        break;
       case ObjectKind::kProcedure:
-        db.catalog.procedures.push_back(ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id),
-                                                   lookups.LookupSchemaName2005(o.row.nsid)});
+      case ObjectKind::kFunction: {
+        // Views carry their schema in their full name; procedures and
+        // functions the name alone; every kind its owner.
+        const std::string schema = lookups.LookupSchemaName2005(o.row.nsid);
+        ModuleInfo module{o.row.id, o.kind == ObjectKind::kView ? schema + "." + o.name : o.name,
+                          texts.ReadModuleText2005(o.row.id), schema};
+        SetModuleOptions(o.row.status, module);
+        (o.kind == ObjectKind::kView        ? db.catalog.views
+         : o.kind == ObjectKind::kProcedure ? db.catalog.procedures
+                                            : db.catalog.functions)
+            .push_back(std::move(module));
         break;
-      case ObjectKind::kFunction:
-        db.catalog.functions.push_back(ModuleInfo{o.row.id, o.name, texts.ReadModuleText2005(o.row.id),
-                                                  lookups.LookupSchemaName2005(o.row.nsid)});
-        break;
+      }
     }
   }
   // Where each table's columns lie in its records, when the file says.

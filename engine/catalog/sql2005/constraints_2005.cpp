@@ -61,11 +61,14 @@ inline constexpr size_t kIdtvalColumn = 1;
 }  // namespace colpars
 
 constexpr size_t kObjValueClass = 4;
+constexpr size_t kObjValueSubId = 9;
 constexpr uint8_t kDefinitionText = 1;
+constexpr uint8_t kIndexFilterText = 66;  // objid: the table, subobjid: the index id
 
 struct DependentRow {
   uint32_t id = 0;
   uint16_t nsid = 0;
+  uint32_t status = 0;
   std::array<char, 2> type{};
   uint32_t parent = 0;
   uint32_t intprop = 0;
@@ -85,7 +88,8 @@ std::vector<DependentRow> ReadDependentRows(const PageStore& store, const System
     if (!row || !parent || !intprop || IsSystemObject(row->id, row->nsid) ||
         !catalog.tables.contains(*parent))
       return true;
-    DependentRow d{row->id, row->nsid, row->type, *parent, *intprop, SchObjName(page, offset)};
+    DependentRow d{row->id, row->nsid, row->status, row->type, *parent, *intprop,
+                   SchObjName(page, offset)};
     if (!d.name.empty() &&
         (d.Is("PK") || d.Is("UQ") || d.Is("F ") || d.Is("D ") || d.Is("C ") || d.Is("TR")))
       out.push_back(std::move(d));
@@ -183,6 +187,19 @@ void ReadIndexes(const PageStore& store, const SystemPages2005& lists, Catalog& 
       found.emplace(IndexKey{row->id, row->indid}, std::move(index));
     return true;
   });
+  if (!found.empty()) {
+    const uint16_t code_page = DatabaseCodePage(store);
+    ForEachSystemRow(store, lists.sysobjvalues, ModuleTextSlot, [&](ByteView page, uint16_t offset) {
+      std::optional<ObjValueRow> row = DecodeObjValueRow(page, offset);
+      ByteView r = page.From(offset);
+      if (!row || r.LeOr<uint8_t>(kObjValueClass) != kIndexFilterText) return true;
+      auto index = found.find({row->objId, r.LeOr<uint32_t>(kObjValueSubId)});
+      if (index == found.end()) return true;
+      if (std::optional<std::string> piece = ReadModuleTextPiece(store, page, offset, code_page))
+        index->second.filter += *piece;
+      return true;
+    });
+  }
   for (auto& [key, index] : found)
     catalog.tables[key.first].constraints.indexes.push_back(std::move(index));
 }
@@ -263,8 +280,10 @@ void ReadConstraints2005(const PageStore& store, const SystemPages2005& lists,
     auto text = texts.find(d.id);
     bool has_text = text != texts.end() && !text->second.empty();
     if (d.Is("TR")) {
-      catalog.triggers.push_back({d.id, lookups.LookupSchemaName2005(d.nsid) + "." + d.name,
-                                  has_text ? text->second : std::string()});
+      ModuleInfo trigger{d.id, lookups.LookupSchemaName2005(d.nsid) + "." + d.name,
+                         has_text ? text->second : std::string()};
+      SetModuleOptions(d.status, trigger);
+      catalog.triggers.push_back(std::move(trigger));
     } else if (d.Is("D ") && has_text) {
       c.defaults.push_back({d.name, static_cast<uint16_t>(d.intprop), text->second});
     } else if (d.Is("C ") && has_text) {
@@ -272,8 +291,12 @@ void ReadConstraints2005(const PageStore& store, const SystemPages2005& lists,
     } else if (d.Is("F ")) {
       auto parts = refs.find(d.id);
       if (parts == refs.end()) continue;
-      if (std::optional<ForeignKeyInfo> fk = AssembleForeignKey(d.name, parts->second))
+      if (std::optional<ForeignKeyInfo> fk = AssembleForeignKey(d.name, parts->second)) {
+        using namespace schobj_status;
+        fk->onDelete = static_cast<ReferentialAction>((d.status >> kDeleteActionShift) & kActionMask);
+        fk->onUpdate = static_cast<ReferentialAction>((d.status >> kUpdateActionShift) & kActionMask);
         c.foreignKeys.push_back(std::move(*fk));
+      }
     }
   }
 }

@@ -58,6 +58,7 @@ OpenCatalog2005Result OpenCatalog2005(CMdfDatabase& db, PageOwnerConflict& confl
   }
   BuildCatalog2005(db, conflict);
   ResolveColumnCodePages(db.catalog, DatabaseCodePage(db.Store()));
+  db.catalog.collationId = DatabaseCollation(db.Store()).value_or(0);
   return result;
 }
 

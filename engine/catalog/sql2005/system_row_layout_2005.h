@@ -24,6 +24,7 @@
 // sysschobjs (object 34; F = 44, K = 11)
 //   4       4     id: object id
 //   8       4     nsid: schema id (the low 16 bits are used)
+//   13      4     status (module SET options, foreign key actions)
 //   17      2     type: two ASCII characters ("U ", "V ", "P ", "FN", ...)
 //   F + 6   2     end offset of the name
 //   F + 8   -     name, UTF-16LE, up to that end offset
@@ -113,6 +114,7 @@ inline constexpr size_t kRcRows = 31;
 namespace schobjs {
 inline constexpr size_t kId = 4;
 inline constexpr size_t kNsid = 8;
+inline constexpr size_t kStatus = 13;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kNameEndFromF = 6;
 inline constexpr size_t kNameStartFromF = 8;

@@ -68,7 +68,13 @@ std::optional<SchObjRow> DecodeSchObjRow(ByteView page, uint16_t offset) {
   auto t0 = r.U8(schobjs::kType);
   auto t1 = r.U8(schobjs::kType + 1);
   if (!id || !nsid || !t0 || !t1) return std::nullopt;
-  return SchObjRow{*id, *nsid, {static_cast<char>(*t0), static_cast<char>(*t1)}};
+  return SchObjRow{*id, *nsid, {static_cast<char>(*t0), static_cast<char>(*t1)},
+                   r.U32(schobjs::kStatus).value_or(0)};
+}
+
+void SetModuleOptions(uint32_t status, ModuleInfo& module) {
+  module.ansiNulls = (status & schobj_status::kAnsiNulls) != 0;
+  module.quotedIdentifier = (status & schobj_status::kQuotedIdentifier) != 0;
 }
 
 std::optional<ClsObjRow> DecodeClsObjRow(ByteView page, uint16_t offset) {

@@ -36,7 +36,22 @@ struct SchObjRow {
   uint32_t id = 0;
   uint16_t nsid = 0;
   std::array<char, 2> type{};
+  uint32_t status = 0;
 };
+
+// sysschobjs status bits of modules and foreign keys.
+namespace schobj_status {
+inline constexpr uint32_t kAnsiNulls = 0x40000;         // modules: created with ANSI_NULLS ON
+inline constexpr uint32_t kQuotedIdentifier = 0x80000;  // modules: QUOTED_IDENTIFIER ON
+// Foreign keys: two-bit referential actions (0 no action, 1 cascade, 2 set
+// null, 3 set default); EF Core's ON DELETE CASCADE keys carry 0x4000.
+inline constexpr unsigned kUpdateActionShift = 12;
+inline constexpr unsigned kDeleteActionShift = 14;
+inline constexpr uint32_t kActionMask = 0x3;
+}  // namespace schobj_status
+
+// The module's SET options from its status.
+void SetModuleOptions(uint32_t status, ModuleInfo& module);
 
 struct ClsObjRow {
   uint8_t cls = 0;
@@ -93,7 +108,7 @@ std::optional<ObjValueRow> DecodeObjValueRow(ByteView page, uint16_t offset);
 std::optional<IdxStatRow> DecodeIdxStatRow(ByteView page, uint16_t offset);
 std::optional<RowsetRefRow> DecodeRowsetRefRow(ByteView page, uint16_t offset);
 
-// Names, decoded (UTF-16LE to UTF-8, blanks removed).
+// Names, decoded (UTF-16LE to UTF-8, as stored).
 // sysschobjs: the bytes from F + 8 to the end offset at F + 6.
 std::string SchObjName(ByteView page, uint16_t offset);
 // sysclsobjs: the bytes from 42 to the end offset at 40.
