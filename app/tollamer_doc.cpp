@@ -56,7 +56,7 @@ void CTollamerDoc::StartOpenWorker(VersionSetting setting) {
         engine_.Messages().ShowStop(kNotADataFileMessage);
       else if (refusal == OpenRefusal::kSecondaryFile)
         engine_.Messages().ShowStop(kSecondaryFileMessage);
-      else if (refusal == OpenRefusal::kBackupCompressed)
+      else if (refusal == OpenRefusal::kBackupCompressed || refusal == OpenRefusal::kBackupEncrypted)
         engine_.Messages().ShowStop(kCompressedBackupMessage);
       else if (refusal == OpenRefusal::kNotTogether)
         engine_.Messages().ShowStop(kFilesNotTogetherMessage);

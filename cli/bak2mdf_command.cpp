@@ -7,6 +7,7 @@
 #include "cli/output_guard.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
 #include "cli/progress_reporter.h"
 #include "tools/backup_conversion.h"
 
@@ -43,6 +44,13 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   if (r.pagesWritten > 0)
     std::printf("highest page: %llu\n", static_cast<unsigned long long>(r.highestPage));
   std::printf("data file: %s\n", options.outPath.c_str());
+  if (r.compressedBlocks)
+    std::printf("compressed: MS_XPRESS, %llu blocks\n",
+                static_cast<unsigned long long>(r.compressedBlocks));
+  if (ReportLostBlocks(r.losses)) {
+    Error("incomplete: the data file lacks the pages of the compressed blocks that did not decode\n");
+    return kExitLosses;
+  }
   return 0;
 }
 

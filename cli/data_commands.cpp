@@ -10,6 +10,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
 #include "engine/catalog/create_table_text.h"
@@ -80,6 +81,10 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
     input.fileGaps.push_back(stripes_missing + " (a file of the striped backup not given)");
   if (const FileGaps gaps = MeasureFileGaps(db.Store()); gaps.LosesRows())
     for (std::string& text : FileGapTexts(gaps)) input.fileGaps.push_back(std::move(text));
+  if (const DecodedBackupFile* decoded = db.Store().Decoded())
+    if (const uint64_t lost = ReportLostBlocks(decoded->Losses()))
+      input.fileGaps.push_back(Counted(lost, "compressed block", "compressed blocks") +
+                               " of the backup did not decode");
   input.version = *setting;
   if (choice.Narrowed()) {
     std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);

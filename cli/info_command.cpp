@@ -5,6 +5,8 @@
 
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/compressed_blocks.h"
+#include "cli/cli_exit.h"
 #include "cli/json.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
@@ -67,6 +69,9 @@ int RunInfo(const InfoOptions& options) {
   const FileGaps gaps = MeasureFileGaps(store);
   const BackupCoverage& coverage = gaps.coverage;
   const std::optional<uint64_t> declared = store.DeclaredPageCount();
+  const DecodedBackupFile* decoded = store.Decoded();
+  const uint64_t lost = decoded ? ReportLostBlocks(decoded->Losses()) : 0;
+  const int exit_code = lost ? kExitLosses : kExitComplete;
 
   if (options.json) {
     std::string out = "{\"kind\": " + JsonString(kind);
@@ -97,6 +102,11 @@ int RunInfo(const InfoOptions& options) {
       out += "]";
       out += ", \"pages_missing\": " +
              (coverage.allocationKnown ? std::to_string(coverage.PagesMissing()) : std::string("null"));
+      out += ", \"compression\": " + (decoded ? JsonString("MS_XPRESS") : std::string("null"));
+      if (decoded) {
+        out += ", \"compressed_blocks\": " + std::to_string(decoded->BlockCount());
+        out += ", \"compressed_blocks_lost\": " + std::to_string(lost);
+      }
     }
     out += ", \"version\": {\"setting\": " + std::to_string(static_cast<int>(version.setting));
     out += ", \"dbi_version\": " +
@@ -114,7 +124,7 @@ int RunInfo(const InfoOptions& options) {
     out += ", \"pages_torn\": " + std::to_string(failed.Count(PageCheck::kTorn));
     out += "}\n";
     std::fputs(out.c_str(), stdout);
-    return 0;
+    return exit_code;
   }
 
   for (const StoreSource& s : store.Sources()) {
@@ -137,6 +147,11 @@ int RunInfo(const InfoOptions& options) {
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
   if (backup) {
+    if (decoded) {
+      std::printf("compression:  %s", CompressionText(*decoded).c_str());
+      if (lost) std::printf(", %llu lost (see above)", static_cast<unsigned long long>(lost));
+      std::printf("\n");
+    }
     for (uint16_t family : store.MissingStripes())
       std::printf("missing file: stripe %u of %u (not given: the pages it holds are not read)\n",
                   family, store.Media().familyCount);
@@ -198,7 +213,7 @@ int RunInfo(const InfoOptions& options) {
   for (const auto& [type, count] : by_type)
     std::printf("  %3u  %-26s %llu\n", type, PageTypeLabel(type),
                 static_cast<unsigned long long>(count));
-  return 0;
+  return exit_code;
 }
 
 }  // namespace tollamer::cli

@@ -12,7 +12,9 @@
 
 #include "engine/pagestore/page_layout.h"
 #include "fuzz/fixed_database.h"
+#include "engine/source/xpress_huffman_encoder.h"
 #include "tests/fixtures/cd_record_builder.h"
+#include "tests/fixtures/compressed_backup_writer.h"
 #include "tests/fixtures/file_builder.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/sql2000_database.h"
@@ -234,6 +236,15 @@ int main(int argc, char** argv) {
   Seed("page_store", "backup2000", backup.BackupImage(0x1A00));
   Seed("backup_conversion", "backup2000", backup.BackupImage(0x1A00));
   Seed("backup_conversion", "numbered", tollamer::fixtures::NumberedPages(3, 6));
+  const Bytes packed = tollamer::fixtures::CompressedBackupImage(backup.BackupImage(0x1A00));
+  for (const char* target : {"page_store", "backup_conversion", "compressed_backup"})
+    Seed(target, "compressed2000", packed);
+  const Bytes page = backup.Image();
+  Bytes units = {16, 0};  // one page decoded
+  const std::vector<uint8_t> stream =
+      tollamer::EncodeXpressHuffman(std::span(page).first(tollamer::page_layout::kPageSize));
+  units.insert(units.end(), stream.begin(), stream.end());
+  Seed("xpress_huffman", "page", units);
   const Bytes carvable = tollamer::fixtures::BuildCarvableDatabase(FormatVersion::kSql2000, 40).Image();
   Seed("excavation", "carvable2000", carvable);
   Seed("excavation", "numbered", tollamer::fixtures::NumberedPages(30, 4));
@@ -255,6 +266,8 @@ int main(int argc, char** argv) {
         Bytes file = ReadAll(entry.path());
         Seed("backup_conversion", entry.path().stem().string(), file);
         Seed("page_store", entry.path().stem().string(), file);
+        if (name.find("-compressed") != std::string::npos)
+          Seed("compressed_backup", entry.path().stem().string(), file);
         ++real_files;
       }
     }

@@ -59,6 +59,10 @@ void AppendFileLayout(WorkLog& log, const PageStore& store) {
       line += ", backup set " + std::to_string(store.BackupSetRead()) + " of the " +
               std::to_string(store.BackupSets().size()) + " in the file";
     line += StripesText(store);
+    if (const DecodedBackupFile* decoded = store.Decoded()) {
+      line += ", compressed (MS_XPRESS) in " + std::to_string(decoded->BlockCount()) + " blocks";
+      if (uint64_t lost = decoded->LossCount()) line += ", " + std::to_string(lost) + " of them lost";
+    }
     log.Append(line + "\r\n");
   } else if (store.PageBaseOffset() != 0) {
     log.Append("Page 0 found at byte " + std::to_string(store.PageBaseOffset()) +

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/pagestore/page_layout.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/block_devices.h"
 #include "tools/block_reader.h"
 #include "engine/pagestore/page_start.h"
@@ -73,6 +74,17 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
     result.error = in.message;
     return result;
   }
+  const DecodedBackupFile* decoded = nullptr;
+  if (HasCompressedBackupHead(*in.file)) {
+    DecodedBackupOpen opened = OpenDecodedBackup(std::move(in.file));
+    if (!opened.file) {
+      messages.Notify(EngineNotice::kBackupOpenFailed);
+      result.error = "backup file: " + opened.refusal + ": not decoded";
+      return result;
+    }
+    decoded = opened.file.get();
+    in.file = std::move(opened.file);
+  }
   platform::CreateResult out = platform::CreateOutputFile(mdf_path);
   if (!out.file) {
     messages.Notify(EngineNotice::kDataFileCreateFailed);
@@ -80,6 +92,10 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
     return result;
   }
   result = ConvertBackup(*in.file, *out.file, running, observer);
+  if (decoded) {
+    result.compressedBlocks = decoded->BlockCount();
+    result.losses = decoded->Losses();
+  }
   if (result.stopped) return result;
   if (result.completed && result.pagesWritten == 0) {  // the temporary goes with `out`
     messages.Notify(EngineNotice::kNoPagesInBackup);

@@ -2,7 +2,8 @@
 // sectors; every sector that begins a page (IsBackupPageStart) is written,
 // with the fifteen sectors after it, at its own page number * 8192 in the
 // new data file. The tape format itself is not interpreted, so pages are
-// found wherever the backup holds them.
+// found wherever the backup holds them. A compressed backup is walked
+// through its decoded stream.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page_store.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/file.h"
 
 namespace tollamer::tools {
@@ -26,6 +28,8 @@ struct ConversionResult {
   uint64_t pagesWritten = 0;      // page starts written (incomplete ones included)
   uint64_t incompletePages = 0;   // pages whose rest ran past the end of the backup
   uint64_t highestPage = 0;       // valid when pagesWritten > 0
+  uint64_t compressedBlocks = 0;  // a compressed backup's blocks
+  CompressedLosses losses;        // ... that did not decode: their pages are missing
   std::string error;              // why the run failed
 };
 

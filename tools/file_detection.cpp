@@ -8,6 +8,7 @@
 #include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/page_map.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/block_devices.h"
 #include "tools/block_reader.h"
 #include "tools/progress_throttle.h"
@@ -115,6 +116,12 @@ DetectionResult DetectFile(const std::string& path, const std::atomic<bool>& run
   platform::OpenResult open = platform::OpenSharedReadOnly(path);
   if (!open.file) {
     messages.Notify(EngineNotice::kFileOpenFailed);
+    return {};
+  }
+  // A compressed backup is counted in the stream its blocks decode to.
+  if (HasCompressedBackupHead(*open.file)) {
+    DecodedBackupOpen decoded = OpenDecodedBackup(std::move(open.file));
+    if (decoded.file) return DetectPages(*decoded.file, running, observer);
     return {};
   }
   return DetectPages(*open.file, running, observer);

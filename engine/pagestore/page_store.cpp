@@ -75,6 +75,15 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
       last_error_ = paths.size() > 1 ? path + ": " + opened.message : opened.message;
       return false;
     }
+    if (HasCompressedBackupHead(*opened.file)) {
+      // Read through the tape stream its blocks decode to.
+      DecodedBackupOpen decoded = OpenDecodedBackup(std::move(opened.file));
+      if (!decoded.file)
+        return Refuse(OpenRefusal::kBackupCompressed,
+                      (paths.size() > 1 ? path + ": " : std::string()) + "backup file: " +
+                          decoded.refusal + ": not decoded");
+      opened.file = std::move(decoded.file);
+    }
     sources.push_back({path, std::move(opened.file), {}, 0});
   }
   size_t backups = 0;
@@ -93,6 +102,12 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   if (!(backups > 0 ? OpenBackups(options, layout) : OpenDataFile(layout.start))) return false;
   if (std::optional<Page> header = ReadPage(0)) declared_pages_ = FileSizeInPages(header->view());
   return true;
+}
+
+const DecodedBackupFile* PageStore::Decoded() const {
+  for (const StoreSource& s : sources_)
+    if (auto* decoded = dynamic_cast<const DecodedBackupFile*>(s.file.get())) return decoded;
+  return nullptr;
 }
 
 bool PageStore::Refuse(OpenRefusal refusal, std::string why) {
@@ -116,9 +131,12 @@ bool PageStore::OpenBackups(const StoreOpenOptions& options, const FileLayout& l
     for (const BackupSetPages& s : scans.back()) held += s.map.PagesHeld();
     if (held > 0) continue;
     const std::string prefix = sources_.size() > 1 ? source.path + ": " : std::string();
+    // SQL Server's own compression writes an "MSSQLBAK" file: a "TAPE"
+    // file whose stream is scrambled was encrypted (or compressed by
+    // another program).
     if (BackupStreamLooksScrambled(*source.file))
-      return Refuse(OpenRefusal::kBackupCompressed,
-                    prefix + "backup file: its data is compressed or encrypted (no page image in the clear)");
+      return Refuse(OpenRefusal::kBackupEncrypted,
+                    prefix + "backup file: its data is encrypted (no page image in the clear)");
     messages_.Notify(EngineNotice::kBackupFormatUnknown);
     return Refuse(OpenRefusal::kBackupWithoutPages, prefix + "backup file: it holds no page data");
   }

@@ -1,4 +1,5 @@
-// The page store: opens a data file or a full backup ("TAPE") file, or the
+// The page store: opens a data file or a full backup ("TAPE") file (a
+// compressed one, "MSSQLBAK", through its decoded stream), or the
 // several files of one striped backup together, settles where each page lies
 // (page_map.h), and hands out pages by number with torn bits repaired. Of a
 // backup file holding several backup sets it reads one. It never writes to
@@ -18,6 +19,7 @@
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_map.h"
 #include "engine/pagestore/backup_media.h"
+#include "engine/source/compressed_backup.h"
 #include "platform/file.h"
 
 namespace tollamer {
@@ -34,7 +36,8 @@ struct FileLayout;
 enum class OpenRefusal {
   kNone,
   kBackupWithoutPages,  // a "TAPE" file holding no page images at all
-  kBackupCompressed,    // its data stream is compressed or encrypted
+  kBackupCompressed,    // compressed with an algorithm other than MS_XPRESS
+  kBackupEncrypted,     // a "TAPE" file whose data stream is scrambled
   kSecondaryFile,       // page 0 is the file header of a file other than 1
   kNotTogether,         // several files given that are not one database
   kNoSuchBackupSet,     // the backup set asked for is not in the file
@@ -104,6 +107,9 @@ class PageStore {
   const std::vector<BackupSetSummary>& BackupSets() const { return sets_; }
   uint16_t BackupSetRead() const { return set_read_; }
   OpenRefusal Refusal() const { return refusal_; }
+  // The decoded stream of the first compressed backup file read (its
+  // blocks and the damaged ones among them); null when none is compressed.
+  const DecodedBackupFile* Decoded() const;
   // The secondary file's own id when Refusal() is kSecondaryFile.
   uint16_t RefusedFileId() const { return refused_file_id_; }
   // Why the last OpenFile failed, for the CLI's error line.

@@ -157,7 +157,7 @@ TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   EXPECT_EQ(store.Refusal(), OpenRefusal::kBackupWithoutPages);
   EXPECT_EQ(messages.notices, std::vector<EngineNotice>{EngineNotice::kBackupFormatUnknown});
 
-  // Compressed or encrypted: the stream after the headers is all noise.
+  // Encrypted: the stream after the tape headers is all noise.
   Bytes scrambled = SparseDatabase().BackupImage(0x4000);
   uint32_t x = 12345;
   for (size_t i = 0x4000; i < scrambled.size(); ++i) {
@@ -167,7 +167,7 @@ TEST(PageStoreTest, BackupsWithoutPlainPageDataAreRefusedSayingWhy) {
   RecordingMessages scrambled_messages;
   PageStore scrambled_store(scrambled_messages);
   EXPECT_FALSE(scrambled_store.OpenFile(dir.Write("z.bak", scrambled)));
-  EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupCompressed);
+  EXPECT_EQ(scrambled_store.Refusal(), OpenRefusal::kBackupEncrypted);
 }
 
 // Page 0 is found after junk of any length; a trailing partial page is no
