@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/text.h"
+
 namespace tollamer {
 
 namespace {
@@ -28,24 +30,6 @@ uint32_t NextCodePoint(std::string_view s, size_t& at) {
   }
   at += extra + 1;
   return cp;
-}
-
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 uint32_t LowerCodePoint(uint32_t cp) {
@@ -80,7 +64,7 @@ std::string FoldCase(std::string_view text) {
     if (lower == cp)
       out.append(text.substr(start, at - start));
     else
-      AppendUtf8(lower, out);
+      platform::AppendCodePointUtf8(out, lower);
   }
   return out;
 }
