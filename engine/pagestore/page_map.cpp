@@ -46,6 +46,8 @@ std::vector<BackupSetPages> PageMap::ScanBackup(const platform::ReadOnlyFile& fi
       continue;
     }
     uint64_t page = OwnPageNumber(sector).value_or(0);
+    const bool data = sector.LeOr<uint8_t>(kType) == static_cast<uint8_t>(PageType::kData);
+    sets.back().dataPages.Set(page, data);
     if (run.count > 0 && page == run.firstPage + run.count &&
         at == run.fileOffset + run.count * kPageSize) {
       ++run.count;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "engine/pagestore/backup_set.h"
+#include "engine/pagestore/page_bits.h"
 #include "platform/file.h"
 
 namespace tollamer {
@@ -84,6 +85,10 @@ class PageMap {
 struct BackupSetPages {
   BackupSetHeader header;
   PageMap map;
+  // The pages whose image (the one the map places) has a data page's type
+  // in its header: what later passes would otherwise decode a compressed
+  // backup again for.
+  PageBits dataPages;
 };
 
 }  // namespace tollamer

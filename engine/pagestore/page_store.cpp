@@ -48,6 +48,8 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   Close();
   kind_ = FileKind::kData;
   map_ = PageMap();
+  data_pages_ = PageBits();
+  data_pages_known_ = false;
   media_ = BackupMedia();
   sets_.clear();
   set_read_ = 0;
@@ -192,6 +194,10 @@ bool PageStore::OpenBackups(const StoreOpenOptions& options, const FileLayout& l
   }
   set_read_ = chosen->header.number;
   map_ = chosen->map;
+  // A page a striped backup holds twice keeps one stripe's image: the
+  // stripes' notes are not merged, the headers are asked instead.
+  data_pages_known_ = sources_.size() == 1;
+  if (data_pages_known_) data_pages_ = chosen->dataPages;
   for (StoreSource& source : sources_) source.pagesHeld = 0;
   for (uint32_t i = 0; i < sources_.size(); ++i)
     for (const BackupSetPages& s : scans[i])

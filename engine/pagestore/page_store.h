@@ -128,6 +128,13 @@ class PageStore {
   std::optional<Page> ReadRawPage(uint64_t page_number) const;
   // The first 96 bytes, decoded; sector 0 is never touched by the repair.
   std::optional<PageHeader> ReadHeader(uint64_t page_number) const;
+  // Whether the page's header gives it a data page's type (as ReadHeader
+  // would say) when the map pass of a backup read in one file noted it;
+  // nothing when it did not (a data file: ask ReadHeader).
+  std::optional<bool> IsDataPage(uint64_t page_number) const {
+    if (!data_pages_known_ || !IsOpen()) return std::nullopt;
+    return data_pages_.Test(page_number);
+  }
   // The first `length` bytes of a page (at most a page).
   std::optional<std::vector<uint8_t>> ReadPrefix(uint64_t page_number, size_t length) const;
 
@@ -163,6 +170,8 @@ class PageStore {
   std::vector<StoreSource> sources_;
   FileKind kind_ = FileKind::kData;
   PageMap map_;
+  PageBits data_pages_;  // of a backup read in one file
+  bool data_pages_known_ = false;
   BackupMedia media_;
   std::vector<BackupSetSummary> sets_;
   uint16_t set_read_ = 0;

@@ -148,9 +148,15 @@ class TablePages {
   }
 
  private:
+  // A backup's map pass noted the types: a compressed one's blocks are not
+  // decoded once more for the headers.
   void AppendIfData(uint64_t page) {
-    std::optional<PageHeader> h = db_.Store().ReadHeader(page);
-    if (h && h->HasType(PageType::kData)) db_.dataPageLists[object_id_].push_back(page);
+    std::optional<bool> data = db_.Store().IsDataPage(page);
+    if (!data) {
+      std::optional<PageHeader> h = db_.Store().ReadHeader(page);
+      data = h && h->HasType(PageType::kData);
+    }
+    if (*data) db_.dataPageLists[object_id_].push_back(page);
   }
 
   CMdfDatabase& db_;
