@@ -131,6 +131,11 @@ TEST(CompressedBackupTest, OpensAsTheBackupItCompressesAndDamageCostsOnlyItsBloc
     const Bytes expected = fixtures::OneRowDataPage(p, 100 + p);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), page->bytes().begin())) << p;
   }
+  // The map pass's notes of data pages say what the headers say.
+  for (uint32_t p = 0; p < 50; ++p) {
+    std::optional<PageHeader> h = store.ReadHeader(p);
+    EXPECT_EQ(store.IsDataPage(p), h && h->HasType(page_layout::PageType::kData)) << p;
+  }
 
   // A stored byte of the second block changed: its check fails, its pages
   // go missing, the pages of the other blocks stay.
