@@ -50,9 +50,10 @@ bool WriteBackups(const std::string& mdf, const std::string& bak, const std::str
   auto put = [&](std::span<const uint8_t> b) {
     ok = ok && std::fwrite(b.data(), 1, b.size(), plain) == b.size() && writer.Append(b);
   };
-  fixtures::Bytes head = fixtures::FileBuilder(0).BackupImage(kBaseOffset);
-  head.resize(kBaseOffset);
-  put(head);
+  // The image of an empty database: its head up to the pages, and its
+  // tail (a stream header and the end-of-set block) after them.
+  const fixtures::Bytes image = fixtures::FileBuilder(0).BackupImage(kBaseOffset);
+  put(std::span(image).first(kBaseOffset));
   std::vector<uint8_t> stream_header(512, 0);
   std::copy_n("MQDA", 4, stream_header.begin());
   std::vector<uint8_t> page(kPage);
@@ -67,6 +68,7 @@ bool WriteBackups(const std::string& mdf, const std::string& bak, const std::str
     ++in_run;
   }
   put(stream_header);
+  put(std::span(image).subspan(kBaseOffset + stream_header.size()));
   ok = ok && writer.Finish();
   for (std::FILE* f : {in, plain, small})
     if (f) ok = std::fclose(f) == 0 && ok;
@@ -130,12 +132,31 @@ int main(int argc, char** argv) {
   const std::string mdf = folder + "/tollamer-bench-compressed-source.mdf";
   const std::string bak = folder + "/tollamer-bench-plain.bak";
   const std::string packed = folder + "/tollamer-bench-compressed.bak";
-  const bench::ShapedFile source = bench::WriteShapedFile(bench::FileShape::kWide, mdf, mib << 20);
-  if (source.path.empty() || !WriteBackups(mdf, bak, packed)) {
-    std::fprintf(stderr, "cannot write the backups in %s\n", folder.c_str());
-    return 1;
+  // With TOLLAMER_BENCH_KEEP the backups and their row count stay for the
+  // next run, which takes them as they are (they take minutes to write).
+  const bool keep = std::getenv("TOLLAMER_BENCH_KEEP") != nullptr;
+  const std::string rows_note = packed + ".rows";
+  bench::ShapedFile source;
+  if (std::FILE* note = keep ? std::fopen(rows_note.c_str(), "r") : nullptr) {
+    unsigned long long rows = 0;
+    if (std::fscanf(note, "%llu", &rows) == 1 && fs::exists(bak) && fs::exists(packed)) {
+      source.path = mdf;
+      source.rows = rows;
+    }
+    std::fclose(note);
   }
-  fs::remove(mdf);
+  if (source.path.empty()) {
+    source = bench::WriteShapedFile(bench::FileShape::kWide, mdf, mib << 20);
+    if (source.path.empty() || !WriteBackups(mdf, bak, packed)) {
+      std::fprintf(stderr, "cannot write the backups in %s\n", folder.c_str());
+      return 1;
+    }
+    fs::remove(mdf);
+    if (std::FILE* note = keep ? std::fopen(rows_note.c_str(), "w") : nullptr) {
+      std::fprintf(note, "%llu\n", static_cast<unsigned long long>(source.rows));
+      std::fclose(note);
+    }
+  }
   const double plain_mib = fs::file_size(bak) / double(1 << 20);
   std::printf("backup %.0f MiB, compressed %.0f MiB (%.1f%%), %llu rows\n", plain_mib,
               fs::file_size(packed) / double(1 << 20), 100.0 * fs::file_size(packed) / fs::file_size(bak),
@@ -163,7 +184,7 @@ int main(int argc, char** argv) {
   bench::PrintResult("export-data csv, backup (warm)", plain_mib, plain.seconds, -1, "-", plain.peakMiB);
   bench::PrintResult("export-data csv, compressed backup", plain_mib, small.seconds,
                      small.seconds / plain.seconds, "uncompressed backup", small.peakMiB);
-  if (!std::getenv("TOLLAMER_BENCH_KEEP")) {
+  if (!keep) {
     fs::remove(bak);
     fs::remove(packed);
   }
