@@ -100,7 +100,7 @@ std::optional<VersionGuess> FromBootPage(const PageStore& store) {
 VersionGuess FromDataPages(const PageStore& store) {
   uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0, rscols2008 = 0, rscols2012 = 0;
   uint64_t base2005 = 0, schobjs2012 = 0;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
+  ForEachHeldPage(store, [&](uint64_t, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData))
       return true;

@@ -76,7 +76,7 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
       if (!allocation.IsAllocated(p)) out.byTable[id].push_back(p);
     }
   }
-  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t p, ByteView raw) {
+  ForEachHeldPage(db.Store(), [&](uint64_t p, ByteView raw) {
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (!h || listed.contains(p)) return true;
     if (!profile->AcceptDataPage(*h)) return true;
