@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/version.h"
+#include "tests/fixtures/multi_file_database.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/sql2000_database.h"
 #include "tests/fixtures/sql2005_database.h"
@@ -252,6 +253,44 @@ TEST(ToolCommandsTest, StripesOfABackupTogetherReadAsTheWholeDatabase) {
   EXPECT_NE(alone.out.find("stripe 2 of 2 missing"), std::string::npos) << alone.out;
   ASSERT_EQ(Cli("bak2mdf " + two + " " + one + " " + dir.File("b.mdf")).exitCode, 0);
   EXPECT_EQ(testing::FileSnapshot::Of(dir.File("b.mdf")).bytes, db.Image());
+}
+
+// A database of three files reads whole from its primary alone (the
+// secondaries found beside it under their recorded names, any letter case)
+// and from all three named in any order; without file 3 the table with an
+// extent there is short and named (exit 3) and info says the file is
+// missing; a file of another database, or secondaries alone, are refused.
+TEST(ToolCommandsTest, DatabaseOfSeveralFilesReadsFromItsPrimary) {
+  testing::TempDir dir, lacking;
+  const fixtures::MultiFileDatabase db = fixtures::BuildMultiFileDatabase();
+  const std::string primary = dir.Write(db.kPrimaryName, db.primary);
+  const std::string third = dir.Write(db.kThirdName, db.third);
+  const std::string fourth = dir.Write(db.kFourthName, db.fourth);
+  CliResult alone = Cli("export-data " + primary + " --out " + dir.File("a"));
+  ASSERT_EQ(alone.exitCode, 0) << alone.out;
+  EXPECT_NE(alone.out.find("dbo.orders: 120 rows"), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find("dbo.notes: 3 rows"), std::string::npos) << alone.out;
+  EXPECT_NE(testing::ReadText(dir.File("a/dbo.notes.csv")).find("3,third note"), std::string::npos);
+  CliResult named = Cli("export-data " + fourth + " " + third + " " + primary + " --out " + dir.File("b"));
+  EXPECT_EQ(named.exitCode, 0);
+  EXPECT_EQ(named.out, alone.out);
+
+  const std::string cut = lacking.Write(db.kPrimaryName, db.primary);
+  lacking.Write(db.kFourthName, db.fourth);
+  CliResult short_run = Cli("export-data " + cut + " --out " + lacking.File("o"), true);
+  EXPECT_EQ(short_run.exitCode, 3) << short_run.out;
+  EXPECT_NE(short_run.out.find("dbo.orders: 80 rows"), std::string::npos) << short_run.out;
+  EXPECT_NE(short_run.out.find("file 3 (multi_3, E:\\more\\multi_3.ndf)"), std::string::npos);
+  CliResult info = Cli("info " + cut);
+  EXPECT_NE(info.out.find("file 3: multi_3, E:\\more\\multi_3.ndf: MISSING"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("file 4: multi_4, E:\\more\\MULTI_4.NDF: " + lacking.File(db.kFourthName)),
+            std::string::npos) << info.out;
+
+  const std::string stranger = lacking.Write("other.ndf", fixtures::BuildMultiFileDatabase(0x11).third);
+  CliResult refused = Cli("info " + primary + " " + stranger, true);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.out.find("a file of another database"), std::string::npos) << refused.out;
+  EXPECT_EQ(Cli("info " + third + " " + fourth).exitCode, 1);
 }
 
 TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
