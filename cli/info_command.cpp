@@ -238,7 +238,7 @@ int RunInfo(const InfoOptions& options) {
     size_t named = 0;
     for (const auto& [page, check] : failed.Pages()) {
       if (++named > kPagesNamed) break;
-      std::printf("  page %llu %s\n", static_cast<unsigned long long>(page), PageCheckText(check));
+      std::printf("  page %s %s\n", PageKeyText(page).c_str(), PageCheckText(check));
     }
     if (named > kPagesNamed) std::printf("  ...\n");
   }

@@ -84,7 +84,7 @@ void AppendPageChecks(WorkLog& log, const PageStore& store) {
   for (const auto& [page, check] : failed) {
     sums += check == PageCheck::kChecksumFails;
     if (named++ < kPagesNamed)
-      log.Append("Page " + std::to_string(page) + " " + PageCheckText(check) + "\r\n");
+      log.Append("Page " + PageKeyText(page) + " " + PageCheckText(check) + "\r\n");
   }
   log.Append(std::to_string(sums) + " page(s) fail their checksum, " +
              std::to_string(failed.size() - sums) + " torn\r\n");

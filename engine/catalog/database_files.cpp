@@ -109,7 +109,7 @@ std::optional<std::filesystem::path> FindBeside(const std::filesystem::path& fol
   for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
        !ec && it != end; it.increment(ec))
     if (Lower(platform::Utf8FromPath(it->path().filename())) == wanted && it->is_regular_file(ec))
-      return it->path();
+      return folder / it->path().filename();
   return std::nullopt;
 }
 

@@ -274,6 +274,16 @@ TEST(ToolCommandsTest, DatabaseOfSeveralFilesReadsFromItsPrimary) {
   CliResult named = Cli("export-data " + fourth + " " + third + " " + primary + " --out " + dir.File("b"));
   EXPECT_EQ(named.exitCode, 0);
   EXPECT_EQ(named.out, alone.out);
+  // Its backup: the same rows, and bak2mdf gives back each file (up to its
+  // last page in use).
+  const std::string bak = dir.Write("multi.bak", db.backup);
+  EXPECT_EQ(Cli("export-data " + bak + " --out " + dir.File("c")).out, alone.out);
+  ASSERT_EQ(Cli("bak2mdf " + bak + " " + dir.File("r.mdf")).exitCode, 0);
+  for (const auto& [name, image] : {std::pair{"r.mdf", &db.primary}, {"r_3.ndf", &db.third}, {"r_4.ndf", &db.fourth}}) {
+    const std::vector<uint8_t> back = testing::FileSnapshot::Of(dir.File(name)).bytes;
+    ASSERT_LE(back.size(), image->size()) << name;
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), image->begin())) << name;
+  }
 
   const std::string cut = lacking.Write(db.kPrimaryName, db.primary);
   lacking.Write(db.kFourthName, db.fourth);
