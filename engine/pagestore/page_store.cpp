@@ -338,7 +338,10 @@ std::vector<DatabaseFileRecord> PageStore::MissingFiles() const {
   return missing;
 }
 
-void PageStore::Close() { sources_.clear(); }
+void PageStore::Close() {
+  sources_.clear();
+  database_files_.clear();
+}
 
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
   std::optional<PageLocation> at = PagePosition(page_number);
