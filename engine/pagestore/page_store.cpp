@@ -59,6 +59,7 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   last_open_error_ = platform::OpenError::kNone;
   checks_->Clear();
   database_files_.clear();
+  secondary_alone_ = options.secondaryAlone;
   if (paths.empty()) return false;
 
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -217,6 +218,12 @@ std::vector<uint16_t> PageStore::MissingStripes() const {
 
 bool PageStore::OpenDataFile(const DataFileStart& start) {
   const platform::ReadOnlyFile& file = *sources_.front().file;
+  if (start.fileId != kPrimaryFileId && secondary_alone_ && sources_.size() == 1) {
+    // Placed as a secondary of no primary.
+    if (std::optional<std::string> why = PlaceSecondary(0, start))
+      return Refuse(OpenRefusal::kSecondaryFile, *why);
+    return true;
+  }
   if (start.fileId != kPrimaryFileId) {
     refused_file_id_ = start.fileId;
     return Refuse(OpenRefusal::kSecondaryFile,

@@ -48,6 +48,9 @@ enum class OpenRefusal {
 struct StoreOpenOptions {
   // The backup set to read, from 1; 0: the last full backup set.
   uint16_t backupSet = 0;
+  // A secondary data file given alone is opened for its pages (it holds no
+  // catalog: its tables come from a schema given) rather than refused.
+  bool secondaryAlone = false;
 };
 
 // One backup set of the opened backup, with its pages over every stripe given.
@@ -219,6 +222,7 @@ class PageStore {
   std::string last_error_;
   platform::OpenError last_open_error_ = platform::OpenError::kNone;
   std::vector<DatabaseFileRecord> database_files_;
+  bool secondary_alone_ = false;
   std::unique_ptr<PageCheckFailures> checks_ = std::make_unique<PageCheckFailures>();
   bool checking_ = true;
 };

@@ -301,6 +301,12 @@ TEST(ToolCommandsTest, DatabaseOfSeveralFilesReadsFromItsPrimary) {
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.out.find("a file of another database"), std::string::npos) << refused.out;
   EXPECT_EQ(Cli("info " + third + " " + fourth).exitCode, 1);
+  // The third file alone is read only with the tables' CREATE TABLE: the
+  // orders of its extent, by their records' shape.
+  const std::string ddl = "CREATE TABLE dbo.orders (id int NULL, note varchar(20) NULL)\n";
+  const std::string schema = lacking.Write("orders.sql", fixtures::Bytes(ddl.begin(), ddl.end()));
+  CliResult alone_third = Cli("export-data " + third + " --schema " + schema + " --out " + lacking.File("s"), true);
+  EXPECT_NE(alone_third.out.find("dbo.orders: 40 deleted rows"), std::string::npos) << alone_third.out;
 }
 
 TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {
