@@ -192,6 +192,20 @@ void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row) {
   out.resize(static_cast<size_t>(p - base));
 }
 
+const TextForm& CsvTextForm() {
+  static const TextForm form = [] {
+    TextForm f;
+    f.separator = ",";
+    f.rowEnd = "\r\n";
+    f.putText = [](char* at, std::string_view text, bool) { return PutCsvField(at, text, true); };
+    f.appendValue = [](std::string& out, const ColumnInfo&, const TypedValue& v) {
+      AppendCsvValue(out, v);
+    };
+    return f;
+  }();
+  return form;
+}
+
 void AppendCsvHeader(std::string& out, const std::vector<std::string>& names) {
   for (size_t i = 0; i < names.size(); ++i) {
     if (i) out.push_back(',');

@@ -30,6 +30,18 @@ std::string Quoted(std::string_view text, bool unicode) {
   return out;
 }
 
+// Quoted() written at `at` (room for 2 * size + 3 bytes).
+char* PutQuoted(char* at, std::string_view text, bool unicode) {
+  if (unicode || !IsAscii(text)) *at++ = 'N';
+  *at++ = '\'';
+  for (char c : text) {
+    if (c == '\'') *at++ = '\'';
+    *at++ = c;
+  }
+  *at++ = '\'';
+  return at;
+}
+
 }  // namespace
 
 std::string BracketName(std::string_view name) {
@@ -86,6 +98,18 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
     first = false;
   }
   prefix_ += ") VALUES (";
+  form_.rowStart = prefix_;
+  form_.separator = ", ";
+  form_.rowEnd = ");\r\n";
+  form_.null = "NULL";
+  form_.dateSeparator = 'T';
+  form_.quoteDates = true;
+  form_.finiteOnly = true;
+  form_.skipTimestamps = true;
+  form_.putText = PutQuoted;
+  form_.appendValue = [](std::string& out, const ColumnInfo& column, const TypedValue& v) {
+    out += SqlLiteral(column, v);
+  };
 }
 
 std::string SqlInsertWriter::Header() const {
@@ -95,6 +119,11 @@ std::string SqlInsertWriter::Header() const {
 }
 
 void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
+  AppendStatement(out, row);
+  if (CountRow()) out += "GO\r\n";
+}
+
+void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedValue>& row) const {
   out += prefix_;
   bool first = true;
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -104,7 +133,6 @@ void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>&
     first = false;
   }
   out += ");\r\n";
-  if (++rows_ % kRowsPerBatch == 0) out += "GO\r\n";
 }
 
 std::string SqlInsertWriter::Footer() const {

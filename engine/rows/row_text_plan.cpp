@@ -1,0 +1,326 @@
+#include "engine/rows/row_text_plan.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "engine/rows/typed_decode.h"
+#include "engine/values/number_text.h"
+#include "engine/values/value_format.h"
+#include "engine/values/wide_text.h"
+#include "platform/text.h"
+
+namespace tollamer {
+
+namespace {
+
+namespace vt = value_type;
+
+using Step = RowTextPlan::Step;
+
+// A value written straight at the row's place (room: the step's); null
+// when its bytes are not in the record.
+using Put = char* (*)(const Step&, const CellLocation&, ByteView record, char* at,
+                      const TextForm&);
+// A text value made (UTF-8) before the row's room is made; false when its
+// bytes are not in the record.
+using Make = bool (*)(const CellLocation&, ByteView record, const ColumnInfo&, std::string& text);
+
+}  // namespace
+
+struct RowTextPlan::Step {
+  size_t index = 0;  // in record.cells
+  const ColumnInfo* column = nullptr;
+  // The cell the converter reads; a cell of another kind (or a complex
+  // one) goes the typed way.
+  CellKind reads = CellKind::kNull;
+  Put put = nullptr;     // fixed-width values, written in place
+  Make make = nullptr;   // text values, made first
+  bool hex = false;      // in-row variable bytes
+  uint16_t width = 0;    // fixed bytes: the stored width
+  size_t room = 0;       // `put`: the most it writes
+  bool unicode = false;  // a Unicode text column
+};
+
+namespace {
+
+constexpr size_t kMaxIntegerText = 20;  // "-9223372036854775808"
+
+char* PutView(char* at, std::string_view text) {
+  if (!text.empty()) std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+template <typename T>
+char* PutInteger(const Step&, const CellLocation& cell, ByteView record, char* at,
+                 const TextForm&) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
+  if (!v) return nullptr;
+  return std::to_chars(at, at + kMaxIntegerText, static_cast<int64_t>(v->LeOr<T>(0))).ptr;
+}
+
+char* PutBit(const Step&, const CellLocation& cell, ByteView record, char* at, const TextForm&) {
+  const std::optional<uint8_t> byte = record.U8(cell.offset);
+  if (!byte) return nullptr;
+  *at++ = static_cast<char>('0' + ((*byte >> (cell.bit & 7)) & 1));
+  return at;
+}
+
+template <typename T>
+char* PutMoney(const Step&, const CellLocation& cell, ByteView record, char* at,
+               const TextForm&) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
+  if (!v) return nullptr;
+  return PutMoneyText(at, v->LeOr<T>(0));
+}
+
+template <typename T>
+char* PutReal(const Step&, const CellLocation& cell, ByteView record, char* at,
+              const TextForm& form) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
+  if (!v) return nullptr;
+  T real;
+  std::memcpy(&real, v->data(), sizeof real);
+  if (form.finiteOnly && !std::isfinite(real)) return PutView(at, form.null);
+  return std::to_chars(at, at + kMaxFloatText, real).ptr;
+}
+
+template <size_t kWidth, TypedDateTime (*kParts)(ByteView)>
+char* PutDateTime(const Step&, const CellLocation& cell, ByteView record, char* at,
+                  const TextForm& form) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, kWidth);
+  if (!v) return nullptr;
+  if (form.quoteDates) *at++ = '\'';
+  at = PutIsoDateTimeText(at, kParts(*v), form.dateSeparator);
+  if (form.quoteDates) *at++ = '\'';
+  return at;
+}
+
+char* PutGuid(const Step&, const CellLocation& cell, ByteView record, char* at,
+              const TextForm& form) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, kUniqueIdentifierBytes);
+  if (!v) return nullptr;
+  if (form.quoteDates) *at++ = '\'';
+  at = PutUniqueIdentifierText(at, v->data());
+  if (form.quoteDates) *at++ = '\'';
+  return at;
+}
+
+char* PutHex(char* at, ByteView bytes) {
+  *at++ = '0';
+  *at++ = 'x';
+  return PutHexDigits(at, bytes);
+}
+
+char* PutFixedBytes(const Step& step, const CellLocation& cell, ByteView record, char* at,
+                    const TextForm&) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, step.width);
+  return v ? PutHex(at, *v) : nullptr;
+}
+
+// char and nchar values lose their pad blanks.
+void TrimBlanks(std::string& text) {
+  const size_t end = text.find_last_not_of(' ');
+  text.resize(end == std::string::npos ? 0 : end + 1);
+}
+
+bool MakeChar(const CellLocation& cell, ByteView record, const ColumnInfo& c, std::string& text) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, c.length);
+  if (!v) return false;
+  AppendNarrowJudgedBy(*v, UpToNul(*v), c.codePage, text);
+  TrimBlanks(text);
+  return true;
+}
+
+bool MakeNChar(const CellLocation& cell, ByteView record, const ColumnInfo& c, std::string& text) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, c.length);
+  if (!v) return false;
+  platform::AppendUtf16LeAsUtf8(v->span(), text);
+  TrimBlanks(text);
+  return true;
+}
+
+ByteView InRow(const CellLocation& cell, ByteView record) {
+  return record.Slice(cell.offset, cell.length).value_or(ByteView());
+}
+
+bool MakeVarChar(const CellLocation& cell, ByteView record, const ColumnInfo& c,
+                 std::string& text) {
+  const ByteView bytes = InRow(cell, record);
+  AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
+  return true;
+}
+
+bool MakeNVarChar(const CellLocation& cell, ByteView record, const ColumnInfo&,
+                  std::string& text) {
+  platform::AppendUtf16LeAsUtf8(InRow(cell, record).span(), text);
+  return true;
+}
+
+bool IsUnicodeType(uint8_t xtype) {
+  return xtype == vt::kNChar || xtype == vt::kNVarChar || xtype == vt::kNText || xtype == vt::kXml;
+}
+
+// How one cell of one record is written.
+enum class Route : uint8_t { kNull, kPut, kText, kField, kHex };
+
+// Each thread's texts of the row being written, reused from row to row.
+struct Scratch {
+  std::vector<std::string> texts;
+  std::vector<Route> routes;
+  TypedValue value;
+};
+
+// The converter of one planned column, chosen by its place and type.
+void Choose(const ColumnPlan& p, const ColumnInfo& c, Step& s) {
+  if (p.place == ColumnPlace::kBit) {
+    s.reads = CellKind::kBit;
+    s.put = PutBit;
+    s.room = 1;
+    return;
+  }
+  if (p.place == ColumnPlace::kVariable) {
+    s.reads = CellKind::kVariable;
+    switch (c.xtype) {
+      case vt::kVarChar: s.make = MakeVarChar; return;
+      case vt::kNVarChar: s.make = MakeNVarChar; return;
+      case vt::kVarBinary: case vt::kClr: s.hex = true; return;
+      default: s.reads = CellKind::kNull; return;
+    }
+  }
+  if (p.place != ColumnPlace::kFixed) return;
+  s.reads = CellKind::kFixed;
+  switch (c.xtype) {
+    case vt::kTinyInt: s.put = PutInteger<uint8_t>; s.room = kMaxIntegerText; return;
+    case vt::kSmallInt: s.put = PutInteger<int16_t>; s.room = kMaxIntegerText; return;
+    case vt::kInt: s.put = PutInteger<int32_t>; s.room = kMaxIntegerText; return;
+    case vt::kBigInt: s.put = PutInteger<int64_t>; s.room = kMaxIntegerText; return;
+    case vt::kSmallMoney: s.put = PutMoney<int32_t>; s.room = kMaxMoneyText; return;
+    case vt::kMoney: s.put = PutMoney<int64_t>; s.room = kMaxMoneyText; return;
+    case vt::kReal: s.put = PutReal<float>; s.room = kMaxFloatText; return;
+    case vt::kFloat: s.put = PutReal<double>; s.room = kMaxFloatText; return;
+    case vt::kDateTime:
+      s.put = PutDateTime<8, StoredDateTime>;
+      s.room = kMaxIsoDateTimeText + 2;
+      return;
+    case vt::kSmallDateTime:
+      s.put = PutDateTime<4, StoredSmallDateTime>;
+      s.room = kMaxIsoDateTimeText + 2;
+      return;
+    case vt::kUniqueIdentifier: s.put = PutGuid; s.room = kUniqueIdentifierText + 2; return;
+    case vt::kBinary:
+    case vt::kTimestamp:
+      s.put = PutFixedBytes;
+      s.width = c.xtype == vt::kTimestamp ? 8 : c.length;
+      s.room = 2 + 2 * size_t{s.width};
+      return;
+    case vt::kChar: s.make = MakeChar; return;
+    case vt::kNChar: s.make = MakeNChar; return;
+    default: s.reads = CellKind::kNull; return;
+  }
+}
+
+}  // namespace
+
+RowTextPlan::RowTextPlan(const TableRecordWalk& walk, const TextForm& form)
+    : walk_(&walk), form_(&form) {
+  const std::vector<ColumnPlan>& plan = walk.Plan();
+  fixedRoom_ = form.rowStart.size() + form.rowEnd.size();
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const ColumnInfo& c = *plan[i].column;
+    if (form.skipTimestamps && c.xtype == vt::kTimestamp) continue;
+    Step s;
+    s.index = i;
+    s.column = &c;
+    s.unicode = IsUnicodeType(c.xtype);
+    Choose(plan[i], c, s);
+    if (!steps_.empty()) fixedRoom_ += form.separator.size();
+    fixedRoom_ += std::max(s.room, form.null.size());
+    steps_.push_back(s);
+  }
+}
+
+RowTextPlan::~RowTextPlan() = default;
+RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
+
+bool RowTextPlan::Write(const TableRecord& record, std::string& out) const {
+  if (record.suspect || record.compressed || record.cells.size() < walk_->Plan().size())
+    return false;
+  thread_local Scratch scratch;
+  const TextForm& form = *form_;
+  const ByteView bytes = record.Record();
+  const size_t n = steps_.size();
+  if (scratch.texts.size() < n) scratch.texts.resize(n);
+  if (scratch.routes.size() < n) scratch.routes.resize(n);
+
+  // First the values whose size is known only once made, and the route of
+  // every cell; a value that cannot be read leaves the row to the caller.
+  size_t room = fixedRoom_;
+  for (size_t i = 0; i < n; ++i) {
+    const Step& s = steps_[i];
+    const CellLocation& cell = record.cells[s.index];
+    Route& route = scratch.routes[i];
+    if (cell.kind == CellKind::kNull || cell.kind == CellKind::kNotStored) {
+      route = Route::kNull;
+      continue;
+    }
+    std::string& text = scratch.texts[i];
+    if (cell.kind == s.reads && !cell.complex) {
+      if (s.put) {
+        route = Route::kPut;
+        continue;
+      }
+      if (s.hex) {
+        route = Route::kHex;
+        room += 2 + 2 * size_t{cell.length};
+        continue;
+      }
+      if (s.make) {
+        route = Route::kText;
+        text.clear();
+        if (!s.make(cell, bytes, *s.column, text)) return false;
+        room += 2 * text.size() + 3;
+        continue;
+      }
+    }
+    route = Route::kField;
+    TypedValue& v = scratch.value;
+    DecodeCellTypedInto(walk_->Store(), walk_->Profile().Records(), *s.column, cell, bytes, v);
+    // sql_variant values are not decoded: no loss of the file's.
+    if (v.source == ValueSource::kUnreadable && s.column->xtype != vt::kSqlVariant) return false;
+    text.clear();
+    form.appendValue(text, *s.column, v);
+    room += text.size();
+  }
+  if (room > kPlanRowLimit) return false;
+
+  // Then the row, its room made once.
+  const size_t start = out.size();
+  out.resize(start + room);
+  char* const base = out.data();
+  char* p = PutView(base + start, form.rowStart);
+  for (size_t i = 0; i < n; ++i) {
+    const Step& s = steps_[i];
+    if (i) p = PutView(p, form.separator);
+    const CellLocation& cell = record.cells[s.index];
+    switch (scratch.routes[i]) {
+      case Route::kNull: p = PutView(p, form.null); break;
+      case Route::kPut:
+        p = s.put(s, cell, bytes, p, form);
+        if (!p) {
+          out.resize(start);
+          return false;
+        }
+        break;
+      case Route::kText: p = form.putText(p, scratch.texts[i], s.unicode); break;
+      case Route::kField: p = PutView(p, scratch.texts[i]); break;
+      case Route::kHex: p = PutHex(p, InRow(cell, bytes)); break;
+    }
+  }
+  p = PutView(p, form.rowEnd);
+  out.resize(static_cast<size_t>(p - base));
+  return true;
+}
+
+}  // namespace tollamer
