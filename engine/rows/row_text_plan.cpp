@@ -1,11 +1,13 @@
 #include "engine/rows/row_text_plan.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
 
 #include "engine/rows/typed_decode.h"
+#include "engine/values/date_time_text.h"
 #include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "engine/values/wide_text.h"
@@ -86,13 +88,72 @@ char* PutReal(const Step&, const CellLocation& cell, ByteView record, char* at,
   return std::to_chars(at, at + kMaxFloatText, real).ptr;
 }
 
-template <size_t kWidth, TypedDateTime (*kParts)(ByteView)>
+// The date part of datetime and smalldatetime values (days since 1900) as
+// PutIsoDateTimeText writes it, kept per thread by day number: a table's
+// rows share few dates, and each date's calendar is worked out once.
+struct DateTextCache {
+  static constexpr size_t kEntries = 512;
+  struct Entry {
+    int64_t days = 0;
+    uint8_t size = 0;  // 0: empty
+    char text[kMaxIsoDateTimeText];
+  };
+  std::array<Entry, kEntries> entries;
+
+  char* Put(char* at, int64_t days) {
+    Entry& e = entries[static_cast<uint64_t>(days) % kEntries];
+    if (e.size == 0 || e.days != days) {
+      const CalendarDate d = DaysToDate(1900, days);
+      TypedDateTime t;
+      t.year = d.year;
+      t.month = d.month;
+      t.day = d.day;
+      t.hasTime = false;
+      e.days = days;
+      e.size = static_cast<uint8_t>(PutIsoDateTimeText(e.text, t) - e.text);
+    }
+    std::memcpy(at, e.text, e.size);
+    return at + e.size;
+  }
+};
+
+// hh:mm:ss of a time of day in seconds, hours past a day wrapped.
+char* PutClock(char* at, uint64_t seconds) {
+  at = PutFixedDigits(at, (seconds / 3600) % 24, 2);
+  *at++ = ':';
+  at = PutFixedDigits(at, (seconds % 3600) / 60, 2);
+  *at++ = ':';
+  return PutFixedDigits(at, seconds % 60, 2);
+}
+
+// datetime: 1/300-second ticks since midnight, then days since 1900; the
+// text the typed value and PutIsoDateTimeText give.
 char* PutDateTime(const Step&, const CellLocation& cell, ByteView record, char* at,
                   const TextForm& form) {
-  const std::optional<ByteView> v = record.Slice(cell.offset, kWidth);
+  const std::optional<ByteView> v = record.Slice(cell.offset, 8);
   if (!v) return nullptr;
+  thread_local DateTextCache dates;
   if (form.quoteDates) *at++ = '\'';
-  at = PutIsoDateTimeText(at, kParts(*v), form.dateSeparator);
+  at = dates.Put(at, v->LeOr<int32_t>(4));
+  *at++ = form.dateSeparator;
+  const uint64_t ms = (uint64_t{v->LeOr<uint32_t>(0)} * 10 + 1) / 3;
+  at = PutClock(at, ms / 1000);
+  *at++ = '.';
+  at = PutFixedDigits(at, ms % 1000, 3);
+  if (form.quoteDates) *at++ = '\'';
+  return at;
+}
+
+// smalldatetime: minutes since midnight, then days since 1900.
+char* PutSmallDateTime(const Step&, const CellLocation& cell, ByteView record, char* at,
+                       const TextForm& form) {
+  const std::optional<ByteView> v = record.Slice(cell.offset, 4);
+  if (!v) return nullptr;
+  thread_local DateTextCache dates;
+  if (form.quoteDates) *at++ = '\'';
+  at = dates.Put(at, v->LeOr<uint16_t>(2));
+  *at++ = form.dateSeparator;
+  at = PutClock(at, uint64_t{v->LeOr<uint16_t>(0)} * 60);
   if (form.quoteDates) *at++ = '\'';
   return at;
 }
@@ -200,12 +261,9 @@ void Choose(const ColumnPlan& p, const ColumnInfo& c, Step& s) {
     case vt::kMoney: s.put = PutMoney<int64_t>; s.room = kMaxMoneyText; return;
     case vt::kReal: s.put = PutReal<float>; s.room = kMaxFloatText; return;
     case vt::kFloat: s.put = PutReal<double>; s.room = kMaxFloatText; return;
-    case vt::kDateTime:
-      s.put = PutDateTime<8, StoredDateTime>;
-      s.room = kMaxIsoDateTimeText + 2;
-      return;
+    case vt::kDateTime: s.put = PutDateTime; s.room = kMaxIsoDateTimeText + 2; return;
     case vt::kSmallDateTime:
-      s.put = PutDateTime<4, StoredSmallDateTime>;
+      s.put = PutSmallDateTime;
       s.room = kMaxIsoDateTimeText + 2;
       return;
     case vt::kUniqueIdentifier: s.put = PutGuid; s.room = kUniqueIdentifierText + 2; return;

@@ -369,9 +369,6 @@ void FixedInto(uint8_t xtype, const ColumnInfo& c, ByteView record, uint16_t off
 
 }  // namespace
 
-TypedDateTime StoredDateTime(ByteView bytes) { return DateTimeValue(bytes); }
-TypedDateTime StoredSmallDateTime(ByteView bytes) { return SmallDateTimeValue(bytes); }
-
 TypedValue DecodeFixedTyped(const ColumnInfo& c, ByteView record, uint16_t offset, uint8_t bit) {
   TypedValue v;
   FixedInto(c.xtype, c, record, offset, bit, v);

@@ -22,11 +22,6 @@ namespace tollamer {
 // too short or the type is not one of fixed length.
 TypedValue DecodeFixedTyped(const ColumnInfo& column, ByteView record, uint16_t offset,
                             uint8_t bit);
-// The parts of a stored datetime (8 bytes: ticks, then days since 1900)
-// and smalldatetime (4 bytes: minutes, then days), as the values above
-// hold them.
-TypedDateTime StoredDateTime(ByteView bytes);
-TypedDateTime StoredSmallDateTime(ByteView bytes);
 
 // One located cell of a record of a format with `traits`. `record` is the
 // page from the record's offset on.
