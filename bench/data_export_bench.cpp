@@ -165,10 +165,12 @@ void Evict(const std::string& path) {
   bench::DropPageCache();
 }
 
-// The row count in the command's summary ("1 tables, 123 rows written").
+// The row count in the command's summary ("1 table, 123 rows written",
+// "2 tables, 123 rows imported").
 uint64_t RowsOf(const Run& run) {
-  size_t at = run.summary.rfind(" tables, ");
-  return at == std::string::npos ? 0 : std::strtoull(run.summary.c_str() + at + 9, nullptr, 10);
+  const size_t table = run.summary.rfind(" table");
+  const size_t at = table == std::string::npos ? table : run.summary.find(", ", table);
+  return at == std::string::npos ? 0 : std::strtoull(run.summary.c_str() + at + 2, nullptr, 10);
 }
 
 // False when the command failed or read back another number of rows than
