@@ -93,6 +93,7 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
           explicit WorkerState(const PageStore& s) : reader(s) {}
           PageListReader reader;
           size_t textPerPage = 0;
+          RowTextScratch scratch;
         };
         auto state = std::make_shared<WorkerState>(store);
         return [&, state](size_t b, FileOrderWork& work) {
@@ -127,7 +128,7 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
               const std::optional<RowTextPlan>& plan = plans[t];
               TypedRowBatch& batch = piece.rows.batch;
               const RecordVisitor on_record = [&](const TableRecord& record) {
-                if (!plan || !plan->Write(record, batch.text)) {
+                if (!plan || !plan->Write(record, batch.text, state->scratch)) {
                   if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
                     ++piece.stats.rowsRejected;
                     return true;

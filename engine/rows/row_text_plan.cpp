@@ -24,7 +24,7 @@ using Step = RowTextPlan::Step;
 // A value written straight at the row's place (room: the step's); null
 // when its bytes are not in the record.
 using Put = char* (*)(const Step&, const CellLocation&, ByteView record, char* at,
-                      const TextForm&);
+                      const TextForm&, RowTextScratch::State&);
 // A text value made (UTF-8) before the row's room is made; false when its
 // bytes are not in the record.
 using Make = bool (*)(const CellLocation&, ByteView record, const ColumnInfo&, std::string& text);
@@ -56,13 +56,13 @@ char* PutView(char* at, std::string_view text) {
 
 template <typename T>
 char* PutInteger(const Step&, const CellLocation& cell, ByteView record, char* at,
-                 const TextForm&) {
+                 const TextForm&, RowTextScratch::State&) {
   const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
   if (!v) return nullptr;
   return std::to_chars(at, at + kMaxIntegerText, static_cast<int64_t>(v->LeOr<T>(0))).ptr;
 }
 
-char* PutBit(const Step&, const CellLocation& cell, ByteView record, char* at, const TextForm&) {
+char* PutBit(const Step&, const CellLocation& cell, ByteView record, char* at, const TextForm&, RowTextScratch::State&) {
   const std::optional<uint8_t> byte = record.U8(cell.offset);
   if (!byte) return nullptr;
   *at++ = static_cast<char>('0' + ((*byte >> (cell.bit & 7)) & 1));
@@ -71,7 +71,7 @@ char* PutBit(const Step&, const CellLocation& cell, ByteView record, char* at, c
 
 template <typename T>
 char* PutMoney(const Step&, const CellLocation& cell, ByteView record, char* at,
-               const TextForm&) {
+               const TextForm&, RowTextScratch::State&) {
   const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
   if (!v) return nullptr;
   return PutMoneyText(at, v->LeOr<T>(0));
@@ -79,7 +79,7 @@ char* PutMoney(const Step&, const CellLocation& cell, ByteView record, char* at,
 
 template <typename T>
 char* PutReal(const Step&, const CellLocation& cell, ByteView record, char* at,
-              const TextForm& form) {
+              const TextForm& form, RowTextScratch::State&) {
   const std::optional<ByteView> v = record.Slice(cell.offset, sizeof(T));
   if (!v) return nullptr;
   T real;
@@ -117,6 +117,8 @@ struct DateTextCache {
   }
 };
 
+DateTextCache& DatesOf(RowTextScratch::State& state);
+
 // hh:mm:ss of a time of day in seconds, hours past a day wrapped.
 char* PutClock(char* at, uint64_t seconds) {
   at = PutFixedDigits(at, (seconds / 3600) % 24, 2);
@@ -129,10 +131,10 @@ char* PutClock(char* at, uint64_t seconds) {
 // datetime: 1/300-second ticks since midnight, then days since 1900; the
 // text the typed value and PutIsoDateTimeText give.
 char* PutDateTime(const Step&, const CellLocation& cell, ByteView record, char* at,
-                  const TextForm& form) {
+                  const TextForm& form, RowTextScratch::State& state) {
   const std::optional<ByteView> v = record.Slice(cell.offset, 8);
   if (!v) return nullptr;
-  thread_local DateTextCache dates;
+  DateTextCache& dates = DatesOf(state);
   if (form.quoteDates) *at++ = '\'';
   at = dates.Put(at, v->LeOr<int32_t>(4));
   *at++ = form.dateSeparator;
@@ -146,10 +148,10 @@ char* PutDateTime(const Step&, const CellLocation& cell, ByteView record, char* 
 
 // smalldatetime: minutes since midnight, then days since 1900.
 char* PutSmallDateTime(const Step&, const CellLocation& cell, ByteView record, char* at,
-                       const TextForm& form) {
+                       const TextForm& form, RowTextScratch::State& state) {
   const std::optional<ByteView> v = record.Slice(cell.offset, 4);
   if (!v) return nullptr;
-  thread_local DateTextCache dates;
+  DateTextCache& dates = DatesOf(state);
   if (form.quoteDates) *at++ = '\'';
   at = dates.Put(at, v->LeOr<uint16_t>(2));
   *at++ = form.dateSeparator;
@@ -159,7 +161,7 @@ char* PutSmallDateTime(const Step&, const CellLocation& cell, ByteView record, c
 }
 
 char* PutGuid(const Step&, const CellLocation& cell, ByteView record, char* at,
-              const TextForm& form) {
+              const TextForm& form, RowTextScratch::State&) {
   const std::optional<ByteView> v = record.Slice(cell.offset, kUniqueIdentifierBytes);
   if (!v) return nullptr;
   if (form.quoteDates) *at++ = '\'';
@@ -175,7 +177,7 @@ char* PutHex(char* at, ByteView bytes) {
 }
 
 char* PutFixedBytes(const Step& step, const CellLocation& cell, ByteView record, char* at,
-                    const TextForm&) {
+                    const TextForm&, RowTextScratch::State&) {
   const std::optional<ByteView> v = record.Slice(cell.offset, step.width);
   return v ? PutHex(at, *v) : nullptr;
 }
@@ -209,7 +211,10 @@ ByteView InRow(const CellLocation& cell, ByteView record) {
 bool MakeVarChar(const CellLocation& cell, ByteView record, const ColumnInfo& c,
                  std::string& text) {
   const ByteView bytes = InRow(cell, record);
-  AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
+  if (platform::IsAscii(bytes.span()))  // the text itself, whatever the code page
+    text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  else
+    AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
   return true;
 }
 
@@ -226,12 +231,22 @@ bool IsUnicodeType(uint8_t xtype) {
 // How one cell of one record is written.
 enum class Route : uint8_t { kNull, kPut, kText, kField, kHex };
 
-// Each thread's texts of the row being written, reused from row to row.
-struct Scratch {
+}  // namespace
+
+// The texts of the row being written, reused from row to row.
+struct RowTextScratch::State {
   std::vector<std::string> texts;
   std::vector<Route> routes;
   TypedValue value;
+  DateTextCache dates;
 };
+
+RowTextScratch::RowTextScratch() : state_(std::make_unique<State>()) {}
+RowTextScratch::~RowTextScratch() = default;
+
+namespace {
+
+DateTextCache& DatesOf(RowTextScratch::State& state) { return state.dates; }
 
 // The converter of one planned column, chosen by its place and type.
 void Choose(const ColumnPlan& p, const ColumnInfo& c, Step& s) {
@@ -302,10 +317,11 @@ RowTextPlan::RowTextPlan(const TableRecordWalk& walk, const TextForm& form)
 RowTextPlan::~RowTextPlan() = default;
 RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
 
-bool RowTextPlan::Write(const TableRecord& record, std::string& out) const {
+bool RowTextPlan::Write(const TableRecord& record, std::string& out,
+                        RowTextScratch& scratch_of_thread) const {
   if (record.suspect || record.compressed || record.cells.size() < walk_->Plan().size())
     return false;
-  thread_local Scratch scratch;
+  RowTextScratch::State& scratch = scratch_of_thread.Get();
   const TextForm& form = *form_;
   const ByteView bytes = record.Record();
   const size_t n = steps_.size();
@@ -365,7 +381,7 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out) const {
     switch (scratch.routes[i]) {
       case Route::kNull: p = PutView(p, form.null); break;
       case Route::kPut:
-        p = s.put(s, cell, bytes, p, form);
+        p = s.put(s, cell, bytes, p, form, scratch);
         if (!p) {
           out.resize(start);
           return false;

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,19 @@ struct TextForm {
 // A row whose text may take more than this is left to the typed path.
 inline constexpr size_t kPlanRowLimit = 256 * 1024;
 
+// What one thread's writes keep from row to row (texts, a date cache);
+// one per thread.
+class RowTextScratch {
+ public:
+  RowTextScratch();
+  ~RowTextScratch();
+  struct State;
+  State& Get() { return *state_; }
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
 class RowTextPlan {
  public:
   RowTextPlan(const TableRecordWalk& walk, const TextForm& form);
@@ -55,8 +69,9 @@ class RowTextPlan {
   RowTextPlan(RowTextPlan&&) noexcept;
 
   // Appends the record's row to `out`; false (and `out` as it was) when
-  // the row is left to the typed path. Safe on several threads at once.
-  bool Write(const TableRecord& record, std::string& out) const;
+  // the row is left to the typed path. Safe on several threads at once,
+  // each with its own scratch.
+  bool Write(const TableRecord& record, std::string& out, RowTextScratch& scratch) const;
 
   struct Step;  // one written column: where its bytes are, its converter
 

@@ -174,6 +174,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           explicit WorkerState(const PageStore& store) : reader(store) {}
           PageListReader reader;
           std::vector<TypedValue> values;
+          RowTextScratch scratch;
           size_t lastText = 0;  // the text size of the thread's batch before
         };
         auto state = std::make_shared<WorkerState>(walk->Store());
@@ -188,7 +189,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           const size_t room = std::min(state->lastText, kReservedText);
           work.out.text.reserve(room + room / 8);
           const RecordVisitor on_record = [&](const TableRecord& record) {
-            if (!plan || !plan->Write(record, work.out.text)) {
+            if (!plan || !plan->Write(record, work.out.text, state->scratch)) {
               if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
                 ++work.stats.rowsRejected;
                 return true;
