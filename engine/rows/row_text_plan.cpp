@@ -50,7 +50,12 @@ namespace {
 constexpr size_t kMaxIntegerText = 20;  // "-9223372036854775808"
 
 char* PutView(char* at, std::string_view text) {
-  if (!text.empty()) std::memcpy(at, text.data(), text.size());
+  // Separators and row ends are a few bytes: copied in place of a call.
+  if (text.size() <= 4) {
+    for (char c : text) *at++ = c;
+    return at;
+  }
+  std::memcpy(at, text.data(), text.size());
   return at + text.size();
 }
 
@@ -93,13 +98,15 @@ char* PutReal(const Step&, const CellLocation& cell, ByteView record, char* at,
 // rows share few dates, and each date's calendar is worked out once.
 struct DateTextCache {
   static constexpr size_t kEntries = 512;
+  static constexpr size_t kText = 16;  // "-yyyy-mm-dd" and more, copied whole
   struct Entry {
     int64_t days = 0;
     uint8_t size = 0;  // 0: empty
-    char text[kMaxIsoDateTimeText];
+    char text[kText];
   };
   std::array<Entry, kEntries> entries;
 
+  // Writes up to kText bytes at `at` (the room of a date and time).
   char* Put(char* at, int64_t days) {
     Entry& e = entries[static_cast<uint64_t>(days) % kEntries];
     if (e.size == 0 || e.days != days) {
@@ -109,10 +116,12 @@ struct DateTextCache {
       t.month = d.month;
       t.day = d.day;
       t.hasTime = false;
+      char text[kMaxIsoDateTimeText] = {};
       e.days = days;
-      e.size = static_cast<uint8_t>(PutIsoDateTimeText(e.text, t) - e.text);
+      e.size = static_cast<uint8_t>(PutIsoDateTimeText(text, t) - text);
+      std::memcpy(e.text, text, kText);
     }
-    std::memcpy(at, e.text, e.size);
+    std::memcpy(at, e.text, kText);  // a fixed size: no copy loop for a few bytes
     return at + e.size;
   }
 };
