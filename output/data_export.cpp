@@ -100,16 +100,6 @@ bool TableExport::Take(const TypedRowBatch& batch) {
   return !writeFailed_;
 }
 
-bool TableExport::Take(const std::vector<TypedValue>& row) {
-  if (writeFailed_) return false;
-  if (format_ == DataFormat::kCsv)
-    AppendCsvRow(out_->Buffer(), row);
-  else
-    sql_->AppendRow(out_->Buffer(), row);
-  writeFailed_ = !out_->MaybeFlush();
-  return !writeFailed_;
-}
-
 const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
                                            const TypedTableStats& stats) {
   result_.stats = stats;

@@ -35,7 +35,6 @@ class TableExport {
   bool WantsRowEnds() const { return format_ == DataFormat::kSql; }
   // False once a write failed (the rows after it are not taken).
   bool Take(const TypedRowBatch& batch);
-  bool Take(const std::vector<TypedValue>& row);
 
   // The outcome once the walk ended: `walked` false when the table had no
   // page list to walk. Writes the footer and commits the file when all went

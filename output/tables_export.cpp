@@ -73,7 +73,6 @@ bool WalkGroup(CMdfDatabase& db, VersionSetting version, std::vector<TableEntry>
         }
         TableExport& file = *entry_of[t]->file;
         if (!piece.batch.text.empty()) file.Take(piece.batch);
-        for (const std::vector<TypedValue>& row : piece.values) file.Take(row);
         return true;
       },
       progress.pages);
