@@ -1,7 +1,11 @@
 #include "output/sql_insert.h"
 
+#include <cstring>
+#include <span>
+
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
+#include "platform/text.h"
 
 namespace tollamer {
 
@@ -14,9 +18,7 @@ bool IsUnicodeType(uint8_t xtype) {
 }
 
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
+  return platform::IsAscii(std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
 }
 
 std::string Quoted(std::string_view text, bool unicode) {
@@ -30,13 +32,19 @@ std::string Quoted(std::string_view text, bool unicode) {
   return out;
 }
 
-// Quoted() written at `at` (room for 2 * size + 3 bytes).
+// Quoted() written at `at` (room for 2 * size + 3 bytes): the runs
+// between quotes copied whole.
 char* PutQuoted(char* at, std::string_view text, bool unicode) {
   if (unicode || !IsAscii(text)) *at++ = 'N';
   *at++ = '\'';
-  for (char c : text) {
-    if (c == '\'') *at++ = '\'';
-    *at++ = c;
+  for (size_t from = 0; from < text.size();) {
+    const void* quote = std::memchr(text.data() + from, '\'', text.size() - from);
+    const size_t to = quote ? static_cast<size_t>(static_cast<const char*>(quote) - text.data()) + 1
+                            : text.size();
+    std::memcpy(at, text.data() + from, to - from);
+    at += to - from;
+    if (quote) *at++ = '\'';
+    from = to;
   }
   *at++ = '\'';
   return at;
