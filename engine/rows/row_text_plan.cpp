@@ -39,6 +39,7 @@ struct RowTextPlan::Step {
   CellKind reads = CellKind::kNull;
   Put put = nullptr;     // fixed-width values, written in place
   Make make = nullptr;   // text values, made first
+  bool narrow = false;   // 8-bit text: ASCII bytes are written from the record itself
   bool hex = false;      // in-row variable bytes
   uint16_t width = 0;    // fixed bytes: the stored width
   size_t room = 0;       // `put`: the most it writes
@@ -220,10 +221,7 @@ ByteView InRow(const CellLocation& cell, ByteView record) {
 bool MakeVarChar(const CellLocation& cell, ByteView record, const ColumnInfo& c,
                  std::string& text) {
   const ByteView bytes = InRow(cell, record);
-  if (platform::IsAscii(bytes.span()))  // the text itself, whatever the code page
-    text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  else
-    AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
+  AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
   return true;
 }
 
@@ -238,13 +236,30 @@ bool IsUnicodeType(uint8_t xtype) {
 }
 
 // How one cell of one record is written.
-enum class Route : uint8_t { kNull, kPut, kText, kField, kHex };
+enum class Route : uint8_t { kNull, kPut, kText, kAscii, kField, kHex };
+
+// The stored bytes of an 8-bit text cell when they are all ASCII (their
+// text whatever the code page), a char value without its pad blanks.
+std::optional<std::string_view> AsciiText(const CellLocation& cell, ByteView record,
+                                          const ColumnInfo& c) {
+  const bool fixed = cell.kind == CellKind::kFixed;
+  const std::optional<ByteView> v =
+      fixed ? record.Slice(cell.offset, c.length) : std::optional<ByteView>(InRow(cell, record));
+  if (!v || !platform::IsAscii(v->span())) return std::nullopt;
+  std::string_view text(reinterpret_cast<const char*>(v->data()), v->size());
+  if (fixed) {
+    const size_t end = text.find_last_not_of(' ');
+    text = text.substr(0, end == std::string_view::npos ? 0 : end + 1);
+  }
+  return text;
+}
 
 }  // namespace
 
 // The texts of the row being written, reused from row to row.
 struct RowTextScratch::State {
   std::vector<std::string> texts;
+  std::vector<std::string_view> ascii;  // kAscii: the record's own bytes
   std::vector<Route> routes;
   TypedValue value;
   DateTextCache dates;
@@ -268,7 +283,7 @@ void Choose(const ColumnPlan& p, const ColumnInfo& c, Step& s) {
   if (p.place == ColumnPlace::kVariable) {
     s.reads = CellKind::kVariable;
     switch (c.xtype) {
-      case vt::kVarChar: s.make = MakeVarChar; return;
+      case vt::kVarChar: s.make = MakeVarChar; s.narrow = true; return;
       case vt::kNVarChar: s.make = MakeNVarChar; return;
       case vt::kVarBinary: case vt::kClr: s.hex = true; return;
       default: s.reads = CellKind::kNull; return;
@@ -297,7 +312,7 @@ void Choose(const ColumnPlan& p, const ColumnInfo& c, Step& s) {
       s.width = c.xtype == vt::kTimestamp ? 8 : c.length;
       s.room = 2 + 2 * size_t{s.width};
       return;
-    case vt::kChar: s.make = MakeChar; return;
+    case vt::kChar: s.make = MakeChar; s.narrow = true; return;
     case vt::kNChar: s.make = MakeNChar; return;
     default: s.reads = CellKind::kNull; return;
   }
@@ -336,6 +351,7 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out,
   const size_t n = steps_.size();
   if (scratch.texts.size() < n) scratch.texts.resize(n);
   if (scratch.routes.size() < n) scratch.routes.resize(n);
+  if (scratch.ascii.size() < n) scratch.ascii.resize(n);
 
   // First the values whose size is known only once made, and the route of
   // every cell; a value that cannot be read leaves the row to the caller.
@@ -358,6 +374,14 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out,
         route = Route::kHex;
         room += 2 + 2 * size_t{cell.length};
         continue;
+      }
+      if (s.narrow) {
+        if (const std::optional<std::string_view> ascii = AsciiText(cell, bytes, *s.column)) {
+          route = Route::kAscii;
+          scratch.ascii[i] = *ascii;
+          room += 2 * ascii->size() + 3;
+          continue;
+        }
       }
       if (s.make) {
         route = Route::kText;
@@ -397,6 +421,7 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out,
         }
         break;
       case Route::kText: p = form.putText(p, scratch.texts[i], s.unicode); break;
+      case Route::kAscii: p = form.putText(p, scratch.ascii[i], s.unicode); break;
       case Route::kField: p = PutView(p, scratch.texts[i]); break;
       case Route::kHex: p = PutHex(p, InRow(cell, bytes)); break;
     }
