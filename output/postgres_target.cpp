@@ -4,13 +4,19 @@
 
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
+#include "output/postgres_binary.h"
 #include "output/type_mapping.h"
 
 namespace tollamer {
 
 namespace {
 
-constexpr size_t kCopyChunk = 1 << 20;
+// A batch of prepared rows begins with one of these bytes; the rows of a
+// mixed batch are binary rows and, where a row has no exact binary form,
+// the row's COPY text line after the field count kTextRowMark.
+constexpr char kBinaryBatch = 'B';
+constexpr char kMixedBatch = 'M';
+constexpr int16_t kTextRowMark = -2;
 
 void AppendCopyText(std::string& out, std::string_view text) {
   // The runs between the bytes that need a backslash (or are dropped: NUL)
@@ -53,25 +59,26 @@ class PostgresTarget final : public ImportTarget {
       keys_.push_back("ADD PRIMARY KEY (" + list + ")");
     }
     std::string create = "CREATE TABLE " + table_ + " (";
+    types_.clear();
     for (const auto& [colid, c] : table.columns) {
       if (!columns_.empty()) create += ", ";
       create += QuotedIdentifier(c.name) + " " + PostgresColumnType(c);
       columns_.push_back(c);
+      types_.push_back(PgBinaryTypeOf(c));
     }
     create += ")";
     if (!Exec("CREATE SCHEMA IF NOT EXISTS " + schema) ||
         !Exec("DROP TABLE IF EXISTS " + table_) || !Exec(create))
       return false;
-    PGresult* r = PQexec(conn_, ("COPY " + table_ + " FROM STDIN").c_str());
-    const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
-    if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
-    PQclear(r);
-    buffer_.clear();
-    in_copy_ = ok;
-    return ok;
+    return StartCopy(true);
   }
 
   void PrepareRow(const std::vector<TypedValue>& row, std::string& batch) const override {
+    if (batch.empty()) batch.push_back(kBinaryBatch);
+    if (AppendPgBinaryRow(batch, types_, row)) return;
+    batch[0] = kMixedBatch;
+    batch.push_back(static_cast<char>(static_cast<uint16_t>(kTextRowMark) >> 8));
+    batch.push_back(static_cast<char>(kTextRowMark & 0xFF));
     for (size_t i = 0; i < columns_.size(); ++i) {
       if (i) batch.push_back('\t');
       if (i < row.size())
@@ -83,16 +90,40 @@ class PostgresTarget final : public ImportTarget {
   }
 
   bool AddPreparedRows(std::string_view batch, uint64_t) override {
-    // Prepared rows are COPY lines already: sent in chunks of about 1 MiB.
-    buffer_.append(batch);
-    return buffer_.size() < kCopyChunk || Send();
+    if (batch.empty()) return true;
+    if (batch[0] == kBinaryBatch) return Send(batch.substr(1), true);
+    // A mixed batch: its runs of binary rows and of text rows, each in a
+    // COPY of its format.
+    size_t at = 1;
+    while (at < batch.size()) {
+      const size_t from = at;
+      const bool binary = FieldCount(batch, at) != kTextRowMark;
+      while (at < batch.size()) {
+        const size_t row = at;
+        const int16_t count = FieldCount(batch, at);
+        if ((count != kTextRowMark) != binary) {
+          at = row;
+          break;
+        }
+        if (!SkipRow(batch, at, count)) {
+          error_ = "postgresql: a prepared row is cut short";
+          return false;
+        }
+      }
+      std::string run;
+      for (size_t i = from; i < at;) {
+        const size_t row = i;
+        const int16_t count = FieldCount(batch, i);
+        SkipRow(batch, i, count);
+        run.append(batch.substr(binary ? row : row + 2, i - (binary ? row : row + 2)));
+      }
+      if (!Send(run, binary)) return false;
+    }
+    return true;
   }
 
   bool EndTable() override {
-    if (!Send()) return false;
-    in_copy_ = false;
-    if (PQputCopyEnd(conn_, nullptr) != 1) return Fail();
-    if (!Results()) return false;
+    if (!EndCopy()) return false;
     // NOT NULL and the primary key follow the rows: one the recovered rows
     // break is left out, the rows stay.
     for (const std::string& key : keys_) {
@@ -135,10 +166,62 @@ class PostgresTarget final : public ImportTarget {
   }
 
  private:
-  bool Send() {
-    if (buffer_.empty()) return true;
-    if (PQputCopyData(conn_, buffer_.data(), static_cast<int>(buffer_.size())) != 1) return Fail();
-    buffer_.clear();
+  // COPY FROM STDIN of the table in binary or text format.
+  bool StartCopy(bool binary) {
+    PGresult* r = PQexec(conn_, ("COPY " + table_ + " FROM STDIN" +
+                                 (binary ? " WITH (FORMAT binary)" : "")).c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
+    if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
+    PQclear(r);
+    in_copy_ = ok;
+    binary_ = binary;
+    if (!ok || !binary) return ok;
+    std::string header;
+    AppendPgCopyHeader(header);
+    return PQputCopyData(conn_, header.data(), static_cast<int>(header.size())) == 1 || Fail();
+  }
+  bool EndCopy() {
+    if (binary_) {
+      std::string trailer;
+      AppendPgCopyTrailer(trailer);
+      if (PQputCopyData(conn_, trailer.data(), static_cast<int>(trailer.size())) != 1)
+        return Fail();
+    }
+    in_copy_ = false;
+    if (PQputCopyEnd(conn_, nullptr) != 1) return Fail();
+    return Results();
+  }
+  // Rows of the given format, sent in the COPY of that format.
+  bool Send(std::string_view rows, bool binary) {
+    if (binary != binary_ && !(EndCopy() && StartCopy(binary))) return false;
+    if (PQputCopyData(conn_, rows.data(), static_cast<int>(rows.size())) != 1) return Fail();
+    return true;
+  }
+  // The field count of the row at `at` (kTextRowMark for a text row).
+  static int16_t FieldCount(std::string_view batch, size_t at) {
+    if (at + 2 > batch.size()) return 0;
+    return static_cast<int16_t>((static_cast<uint8_t>(batch[at]) << 8) |
+                                static_cast<uint8_t>(batch[at + 1]));
+  }
+  // Moves `at` past the row there; false when it runs past the batch.
+  static bool SkipRow(std::string_view batch, size_t& at, int16_t count) {
+    at += 2;
+    if (count == kTextRowMark) {
+      const size_t end = batch.find('\n', at);
+      if (end == std::string_view::npos) return false;
+      at = end + 1;
+      return true;
+    }
+    for (int16_t i = 0; i < count; ++i) {
+      if (at + 4 > batch.size()) return false;
+      const int32_t length = static_cast<int32_t>(
+          (uint32_t{static_cast<uint8_t>(batch[at])} << 24) |
+          (uint32_t{static_cast<uint8_t>(batch[at + 1])} << 16) |
+          (uint32_t{static_cast<uint8_t>(batch[at + 2])} << 8) | static_cast<uint8_t>(batch[at + 3]));
+      at += 4;
+      if (length > 0) at += static_cast<size_t>(length);
+      if (at > batch.size()) return false;
+    }
     return true;
   }
   bool Fail() {
@@ -170,9 +253,10 @@ class PostgresTarget final : public ImportTarget {
   std::string table_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::string> keys_;  // ALTER TABLE actions run after the rows
-  std::string buffer_;
+  std::vector<PgBinaryType> types_;  // per column
   std::string error_;
   bool in_copy_ = false;
+  bool binary_ = false;  // the COPY under way is in binary format
 };
 
 }  // namespace
