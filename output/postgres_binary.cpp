@@ -1,5 +1,6 @@
 #include "output/postgres_binary.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -26,10 +27,19 @@ constexpr int kMaxOffsetMinutes = 14 * 60;
 template <typename T>
 void PutBig(std::string& out, T value) {
   using U = std::make_unsigned_t<T>;
-  const U u = static_cast<U>(value);
-  char b[sizeof(T)];
-  for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<char>(u >> (8 * (sizeof(T) - 1 - i)));
-  out.append(b, sizeof b);
+  U u = static_cast<U>(value);
+  if constexpr (std::endian::native == std::endian::little && sizeof(T) > 1) {
+    if constexpr (sizeof(T) == 2) u = static_cast<U>(__builtin_bswap16(u));
+    if constexpr (sizeof(T) == 4) u = static_cast<U>(__builtin_bswap32(u));
+    if constexpr (sizeof(T) == 8) u = static_cast<U>(__builtin_bswap64(u));
+    char b[sizeof(T)];
+    std::memcpy(b, &u, sizeof b);
+    out.append(b, sizeof b);
+  } else {
+    char b[sizeof(T)];
+    for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<char>(u >> (8 * (sizeof(T) - 1 - i)));
+    out.append(b, sizeof b);
+  }
 }
 
 // Room for a value's length, filled in once its bytes are appended.

@@ -1,6 +1,7 @@
 #include "output/postgres_target.h"
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
 
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
@@ -11,11 +12,11 @@ namespace tollamer {
 
 namespace {
 
-// A batch of prepared rows begins with one of these bytes; the rows of a
+// A batch of prepared rows begins with a byte of these flags. The rows of a
 // mixed batch are binary rows and, where a row has no exact binary form,
 // the row's COPY text line after the field count kTextRowMark.
-constexpr char kBinaryBatch = 'B';
-constexpr char kMixedBatch = 'M';
+constexpr char kMixedBatch = 1;
+constexpr char kNullInNotNull = 2;  // a row has NULL in a NOT NULL column
 constexpr int16_t kTextRowMark = -2;
 
 void AppendCopyText(std::string& out, std::string_view text) {
@@ -51,8 +52,19 @@ class PostgresTarget final : public ImportTarget {
     target_name = owner + "." + name;
     columns_.clear();
     keys_.clear();
-    for (const auto& [colid, c] : table.columns)
-      if (IsNotNullColumn(c)) keys_.push_back("ALTER COLUMN " + QuotedIdentifier(c.name) + " SET NOT NULL");
+    not_null_.clear();
+    // The file's NOT NULL columns are made so with the table (no scan of
+    // the rows afterwards), dropped at the first NULL one of them is sent
+    // and then set after the rows where they hold.
+    std::string relax;
+    for (const auto& [colid, c] : table.columns) {
+      not_null_.push_back(IsNotNullColumn(c));
+      if (!IsNotNullColumn(c)) continue;
+      keys_.push_back("ALTER COLUMN " + QuotedIdentifier(c.name) + " SET NOT NULL");
+      relax += (relax.empty() ? "" : ", ") + ("ALTER COLUMN " + QuotedIdentifier(c.name) + " DROP NOT NULL");
+    }
+    relax_ = relax.empty() ? "" : "ALTER TABLE " + table_ + " " + relax;
+    live_not_null_ = !relax.empty();
     if (std::vector<const ColumnInfo*> key = PrimaryKeyColumns(table); !key.empty()) {
       std::string list;
       for (const ColumnInfo* c : key) list += (list.empty() ? "" : ", ") + QuotedIdentifier(c->name);
@@ -63,6 +75,7 @@ class PostgresTarget final : public ImportTarget {
     for (const auto& [colid, c] : table.columns) {
       if (!columns_.empty()) create += ", ";
       create += QuotedIdentifier(c.name) + " " + PostgresColumnType(c);
+      if (IsNotNullColumn(c)) create += " NOT NULL";
       columns_.push_back(c);
       types_.push_back(PgBinaryTypeOf(c));
     }
@@ -74,9 +87,11 @@ class PostgresTarget final : public ImportTarget {
   }
 
   void PrepareRow(const std::vector<TypedValue>& row, std::string& batch) const override {
-    if (batch.empty()) batch.push_back(kBinaryBatch);
+    if (batch.empty()) batch.push_back(0);
+    for (size_t i = 0; i < not_null_.size(); ++i)
+      if (not_null_[i] && (i >= row.size() || row[i].IsNull())) batch[0] |= kNullInNotNull;
     if (AppendPgBinaryRow(batch, types_, row)) return;
-    batch[0] = kMixedBatch;
+    batch[0] |= kMixedBatch;
     batch.push_back(static_cast<char>(static_cast<uint16_t>(kTextRowMark) >> 8));
     batch.push_back(static_cast<char>(kTextRowMark & 0xFF));
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -91,7 +106,11 @@ class PostgresTarget final : public ImportTarget {
 
   bool AddPreparedRows(std::string_view batch, uint64_t) override {
     if (batch.empty()) return true;
-    if (batch[0] == kBinaryBatch) return Send(batch.substr(1), true);
+    if ((batch[0] & kNullInNotNull) && live_not_null_) {
+      live_not_null_ = false;
+      if (!EndCopy() || !Exec(relax_) || !StartCopy(binary_)) return false;
+    }
+    if (!(batch[0] & kMixedBatch)) return Send(batch.substr(1), true);
     // A mixed batch: its runs of binary rows and of text rows, each in a
     // COPY of its format.
     size_t at = 1;
@@ -127,6 +146,7 @@ class PostgresTarget final : public ImportTarget {
     // NOT NULL and the primary key follow the rows: one the recovered rows
     // break is left out, the rows stay.
     for (const std::string& key : keys_) {
+      if (live_not_null_ && key.ends_with(" SET NOT NULL")) continue;  // made so
       std::string keep = error_;
       Exec("ALTER TABLE " + table_ + " " + key);
       error_ = keep;
@@ -253,6 +273,9 @@ class PostgresTarget final : public ImportTarget {
   std::string table_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::string> keys_;  // ALTER TABLE actions run after the rows
+  std::vector<bool> not_null_;     // per column: NOT NULL in the file
+  std::string relax_;              // drops the NOT NULL of the table's columns
+  bool live_not_null_ = false;     // the table has them while its rows come
   std::vector<PgBinaryType> types_;  // per column
   std::string error_;
   bool in_copy_ = false;
@@ -300,6 +323,13 @@ std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, st
     return nullptr;
   }
   PQsetClientEncoding(conn, "UTF8");
+  // Room for a few batches in the socket's buffer: the rows go in fewer,
+  // larger writes, with fewer waits for the server to read (the system
+  // caps the size it grants).
+  if (const int fd = PQsocket(conn); fd >= 0) {
+    const int bytes = 4 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+  }
   return std::make_unique<PostgresTarget>(conn);
 }
 
