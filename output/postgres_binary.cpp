@@ -167,14 +167,22 @@ bool PutDecimalText(std::string& out, std::string_view text) {
   return true;
 }
 
+// Money's ten-thousandths are the digit after the point; the whole part's
+// digits are its base-10000 digits.
 void PutMoney(std::string& out, int64_t units) {
   const bool negative = units < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
-  char whole[24];
-  const char* end = std::to_chars(whole, whole + sizeof whole, magnitude / kNumericBase).ptr;
-  char fraction[4];
-  PutFixedDigits(fraction, magnitude % kNumericBase, 4);
-  PutNumeric(out, negative, std::string_view(whole, end - whole), std::string_view(fraction, 4));
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
+  int16_t digits[6];  // 2^63 / 10^4 has five base-10000 digits, then the fraction
+  int n = 0;
+  digits[n++] = static_cast<int16_t>(magnitude % kNumericBase);
+  for (magnitude /= kNumericBase; magnitude != 0; magnitude /= kNumericBase)
+    digits[n++] = static_cast<int16_t>(magnitude % kNumericBase);
+  PutBig<int32_t>(out, 8 + 2 * n);
+  PutBig<int16_t>(out, static_cast<int16_t>(n));
+  PutBig<int16_t>(out, static_cast<int16_t>(n - 2));  // the first digit's power of 10000
+  PutBig<uint16_t>(out, negative ? kNumericNegative : 0);
+  PutBig<uint16_t>(out, 4);
+  for (int i = n; i > 0; --i) PutBig<int16_t>(out, digits[i - 1]);
 }
 
 void PutDouble(std::string& out, const TypedValue& v) {
