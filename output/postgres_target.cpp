@@ -3,6 +3,9 @@
 #include <libpq-fe.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/postgres_binary.h"
@@ -40,12 +43,32 @@ void AppendCopyText(std::string& out, std::string_view text) {
   out.append(text.data() + from, text.size() - from);
 }
 
+void Configure(PGconn* conn) {
+  PQsetClientEncoding(conn, "UTF8");
+  // Room for a few batches in the socket's buffer: the rows go in fewer,
+  // larger writes, with fewer waits for the server to read (the system
+  // caps the size it grants).
+  if (const int fd = PQsocket(conn); fd >= 0) {
+    const int bytes = 4 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+  }
+}
+
 class PostgresTarget final : public ImportTarget {
  public:
-  explicit PostgresTarget(PGconn* conn) : conn_(conn) {}
-  ~PostgresTarget() override { PQfinish(conn_); }
+  PostgresTarget(PGconn* conn, std::string conninfo)
+      : conn_(conn), conninfo_(std::move(conninfo)) {
+    sessions_.push_back({conn, {}});
+  }
+  ~PostgresTarget() override {
+    for (Session& s : sessions_) {
+      Finish(s);
+      PQfinish(s.conn);
+    }
+  }
 
   bool BeginTable(const TableInfo& table, std::string& target_name) override {
+    conn_ = IdleSession().conn;
     auto [owner, name] = OwnerAndName(table.fullName);
     const std::string schema = QuotedIdentifier(owner);
     table_ = schema + "." + QuotedIdentifier(name);
@@ -144,13 +167,23 @@ class PostgresTarget final : public ImportTarget {
   bool EndTable() override {
     if (!EndCopy()) return false;
     // NOT NULL and the primary key follow the rows: one the recovered rows
-    // break is left out, the rows stay.
-    for (const std::string& key : keys_) {
-      if (live_not_null_ && key.ends_with(" SET NOT NULL")) continue;  // made so
-      std::string keep = error_;
-      Exec("ALTER TABLE " + table_ + " " + key);
-      error_ = keep;
+    // break is left out, the rows stay. They are built on this session
+    // while the next table's rows go through another (at most one session
+    // per core), each in a block of its own so that one failing leaves
+    // the others; the target waits for them before it closes.
+    Session& session = Current();
+    for (const std::string& key : keys_)
+      if (!live_not_null_ || !key.ends_with(" SET NOT NULL"))  // else made so
+        session.pending.push_back("ALTER TABLE " + table_ + " " + key);
+    std::string block = "DO " + std::string(kBlockQuote) + " BEGIN";
+    for (const std::string& action : session.pending) {
+      if (action.find(kBlockQuote) != std::string::npos) block.clear();
+      if (block.empty()) break;
+      block += " BEGIN " + action + "; EXCEPTION WHEN OTHERS THEN NULL; END;";
     }
+    if (session.pending.empty()) return true;
+    if (block.empty() || PQsendQuery(conn_, (block + " END " + std::string(kBlockQuote)).c_str()) != 1)
+      RunPending(session);
     return true;
   }
 
@@ -172,6 +205,8 @@ class PostgresTarget final : public ImportTarget {
   const std::string& Error() const override { return error_; }
 
   std::optional<std::string> ExistingTable(const std::string& full_name, bool as_prefix) override {
+    for (Session& s : sessions_) Finish(s);
+    conn_ = sessions_.front().conn;
     auto [owner, name] = OwnerAndName(full_name);
     const char* sql =
         "SELECT n.nspname || '.' || c.relname FROM pg_class c JOIN pg_namespace n ON "
@@ -186,6 +221,53 @@ class PostgresTarget final : public ImportTarget {
   }
 
  private:
+  // A connection and the ALTER TABLE actions it runs after a table's rows
+  // (sent as one block, not waited for); empty when it is free.
+  struct Session {
+    PGconn* conn = nullptr;
+    std::vector<std::string> pending;
+  };
+  static constexpr std::string_view kBlockQuote = "$tollamer_keys$";
+
+  Session& Current() {
+    for (Session& s : sessions_)
+      if (s.conn == conn_) return s;
+    return sessions_.front();
+  }
+  // A free session: one that is, a new one while there are fewer than the
+  // cores, or the first busy one once it is done.
+  Session& IdleSession() {
+    for (Session& s : sessions_)
+      if (s.pending.empty()) return s;
+    if (sessions_.size() < std::max(2u, std::thread::hardware_concurrency())) {
+      PGconn* conn = PQconnectdb(conninfo_.c_str());
+      if (conn && PQstatus(conn) == CONNECTION_OK) {
+        Configure(conn);
+        sessions_.push_back({conn, {}});
+        return sessions_.back();
+      }
+      PQfinish(conn);
+    }
+    Finish(sessions_.front());
+    return sessions_.front();
+  }
+  // Waits for the session's block; when the block itself failed (not one of
+  // its actions), its actions run one by one.
+  void Finish(Session& s) {
+    if (s.pending.empty()) return;
+    bool failed = false;
+    while (PGresult* r = PQgetResult(s.conn)) {
+      failed = failed || PQresultStatus(r) != PGRES_COMMAND_OK;
+      PQclear(r);
+    }
+    if (failed) RunPending(s);
+    s.pending.clear();
+  }
+  void RunPending(Session& s) {
+    for (const std::string& action : s.pending) PQclear(PQexec(s.conn, action.c_str()));
+    s.pending.clear();
+  }
+
   // COPY FROM STDIN of the table in binary or text format.
   bool StartCopy(bool binary) {
     PGresult* r = PQexec(conn_, ("COPY " + table_ + " FROM STDIN" +
@@ -269,7 +351,9 @@ class PostgresTarget final : public ImportTarget {
     return ok;
   }
 
-  PGconn* conn_;
+  PGconn* conn_;  // the session of the table under way
+  std::string conninfo_;
+  std::vector<Session> sessions_;  // conn_'s first
   std::string table_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::string> keys_;  // ALTER TABLE actions run after the rows
@@ -322,15 +406,8 @@ std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, st
     PQfinish(conn);
     return nullptr;
   }
-  PQsetClientEncoding(conn, "UTF8");
-  // Room for a few batches in the socket's buffer: the rows go in fewer,
-  // larger writes, with fewer waits for the server to read (the system
-  // caps the size it grants).
-  if (const int fd = PQsocket(conn); fd >= 0) {
-    const int bytes = 4 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
-  }
-  return std::make_unique<PostgresTarget>(conn);
+  Configure(conn);
+  return std::make_unique<PostgresTarget>(conn, conninfo);
 }
 
 }  // namespace tollamer

@@ -224,6 +224,7 @@ TEST_F(PostgresImportTest, BinaryValuesAreWhatTheServerMakesOfTheirText) {
       {.name = "txt", .xtype = value_type::kNVarChar},
       {.name = "variant", .xtype = value_type::kSqlVariant}};
   for (size_t i = 0; i < columns.size(); ++i) table.columns[static_cast<int>(i + 1)] = columns[i];
+  table.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
   using V = TypedValue;
   std::vector<std::vector<TypedValue>> rows = {
       {V::Integer(0), V::Integer(255), V::Integer(-32768), V::Integer(INT64_MIN), V::Integer(1),
@@ -251,10 +252,14 @@ TEST_F(PostgresImportTest, BinaryValuesAreWhatTheServerMakesOfTheirText) {
   ASSERT_TRUE(target->AddPreparedRows(first, rows.size() - 2)) << target->Error();
   ASSERT_TRUE(target->AddPreparedRows(rest, 2)) << target->Error();
   ASSERT_TRUE(target->EndTable()) << target->Error();
+  target.reset();  // its keys built
 
   EXPECT_EQ(Row("SELECT count(*), bool_or(attnotnull) FROM dbo.awkward, pg_attribute WHERE "
                 "attrelid = 'dbo.awkward'::regclass AND attname = 'tiny'"),
             (std::vector<std::string>{"300", "f"}));
+  EXPECT_EQ(Row("SELECT count(*) FROM pg_constraint WHERE contype = 'p' AND "
+                "conrelid = 'dbo.awkward'::regclass")[0],
+            "1");
   for (size_t r = 0; r < 3; ++r) {
     for (size_t c = 1; c < columns.size(); ++c) {
       SCOPED_TRACE(columns[c].name + " of row " + std::to_string(r));
