@@ -33,7 +33,7 @@ std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
     texts.push_back(text);
   }
   for (const std::string& file : gaps.filesMissing)
-    texts.push_back("data " + file + " of the database is missing: rows on its pages are not found");
+    texts.push_back("data " + file + " of the database is missing");
   if (gaps.backupHeadMissing) texts.emplace_back("the backup's head is missing");
   if (gaps.backupTailMissing) texts.emplace_back("the backup's tail is missing");
   if (gaps.backup && gaps.coverage.extentsMissing)
