@@ -34,9 +34,18 @@ struct TableChoice {
 // existing file is still taken so, with --deleted.
 void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bool deleted);
 
+// True when `path` opens as a data file whose pages are those of a file
+// other than the primary (a secondary file).
+bool IsSecondaryDataFile(const std::string& path);
+
 // The tables `choice` picks, or nothing after "no table named ..." or "...
 // names several tables: ..." on stderr (exit 4 for both).
 std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice);
+
+// What the opened files lack, one text each, when rows may be lost with it:
+// stripes not given, a cut that took allocated pages, a backup's lost head
+// or tail, compressed blocks that did not decode.
+std::vector<std::string> StoreGaps(const PageStore& store);
 
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
