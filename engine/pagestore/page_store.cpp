@@ -58,6 +58,7 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   last_error_.clear();
   last_open_error_ = platform::OpenError::kNone;
   checks_->Clear();
+  kinds_->Reset(0);
   if (paths.empty()) return false;
 
   for (size_t i = 0; i < paths.size(); ++i) {
