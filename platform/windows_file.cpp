@@ -98,6 +98,9 @@ class WindowsReadOnlyFile final : public ReadOnlyFile {
   }
   uint64_t Length() const override { return length_; }
 
+  // ReadingInOrder is not taken: FILE_FLAG_SEQUENTIAL_SCAN is chosen only
+  // when a file is opened, and the cache manager follows forward reads by
+  // itself; WillRead says where they go next.
   // The range mapped into a view and prefetched, the view dropped at once:
   // the pages stay in the system's cache. Files only; a disk or volume is
   // read without the cache.
