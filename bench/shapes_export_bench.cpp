@@ -1,6 +1,5 @@
 // Export throughput on generated SQL 2008 files of three shapes (see
-// shaped_file.h: a wide table, a table of large values, 200 tables), and
-// the narrow table of big_table_file.h imported into PostgreSQL. Each run
+// shaped_file.h: a wide table, a table of large values, 200 tables). Each run
 // of tollamer-cli is timed against `cat FILE > /dev/null` of the same file
 // measured in the same run, with a warm page cache and a cold one (the page
 // cache emptied when run as root, else the file's pages dropped with
@@ -9,12 +8,9 @@
 // checked against the rows written: a run that reads back a different
 // count fails the benchmark. The files are deleted when it ends.
 //
-//   shapes_export_bench [MIB] [wide|lob|many|postgres ...]   (default 1024, all)
+//   shapes_export_bench [MIB] [wide|lob|many ...]   (default 1024, all)
 // TOLLAMER_BENCH_CLI names another tollamer-cli to measure (an older build).
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,7 +25,6 @@
 #include <vector>
 
 #include "bench/bench_result.h"
-#include "bench/big_table_file.h"
 #include "bench/cli_process.h"
 #include "bench/shaped_file.h"
 
@@ -167,81 +162,6 @@ bool MeasureColdAgainstCat(const std::string& what, const std::vector<std::strin
   return true;
 }
 
-// A PostgreSQL server of its own in a temporary folder, reached through a
-// Unix socket there; stopped and removed at the end.
-class LocalPostgres {
- public:
-  explicit LocalPostgres(const fs::path& dir) : dir_(dir / "pg") {}
-  ~LocalPostgres() { Stop(); }
-
-  // The connection string, or empty with `why` set.
-  std::string Start(std::string& why) {
-    const std::string bin = "/usr/local/bin/";
-    if (!fs::exists(bin + "initdb") || !fs::exists(bin + "pg_ctl")) {
-      why = "no initdb/pg_ctl in /usr/local/bin";
-      return "";
-    }
-    fs::create_directories(dir_);
-    // The server refuses to run as root: as the postgres user then.
-    if (geteuid() == 0) {
-      const passwd* user = getpwnam("postgres");
-      if (!user) {
-        why = "running as root and there is no postgres user";
-        return "";
-      }
-      as_ = "runuser -u postgres -- ";
-      if (chown(dir_.c_str(), user->pw_uid, user->pw_gid) != 0) {
-        why = "cannot give " + dir_.string() + " to the postgres user";
-        return "";
-      }
-    }
-    const int port = FreePort();
-    const std::string data = (dir_ / "data").string();
-    if (std::system((as_ + bin + "initdb -D '" + data + "' -A trust -U bench -E UTF8 --no-sync > '" +
-                     (dir_ / "initdb.log").string() + "' 2>&1")
-                        .c_str()) != 0) {
-      why = "initdb failed (see " + (dir_ / "initdb.log").string() + ")";
-      return "";
-    }
-    started_ = std::system((as_ + bin + "pg_ctl -D '" + data + "' -w -l '" +
-                            (dir_ / "server.log").string() + "' -o \"-k '" + dir_.string() +
-                            "' -p " + std::to_string(port) +
-                            " -c listen_addresses=''\" start > /dev/null 2>&1")
-                               .c_str()) == 0;
-    if (!started_) {
-      why = "the server did not start (see " + (dir_ / "server.log").string() + ")";
-      return "";
-    }
-    return "host=" + dir_.string() + " port=" + std::to_string(port) + " user=bench dbname=postgres";
-  }
-
- private:
-  static int FreePort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 54329;
-    if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      port = ntohs(a.sin_port);
-    if (s >= 0) close(s);
-    return port;
-  }
-  void Stop() {
-    if (started_)
-      std::system((as_ + "/usr/local/bin/pg_ctl -D '" + (dir_ / "data").string() +
-                   "' -m immediate stop > /dev/null 2>&1")
-                      .c_str());
-    started_ = false;
-  }
-
-  fs::path dir_;
-  std::string as_;
-  bool started_ = false;
-};
-
 bool RunShape(FileShape shape, uint64_t mib, const fs::path& dir) {
   const std::string file = (dir / "shaped.mdf").string();
   ShapedFile g = WriteShapedFile(shape, file, mib << 20);
@@ -277,33 +197,12 @@ bool RunShape(FileShape shape, uint64_t mib, const fs::path& dir) {
   return ok;
 }
 
-bool RunPostgres(uint64_t mib, const fs::path& dir) {
-  const std::string file = (dir / "narrow.mdf").string();
-  LocalPostgres server(dir);
-  std::string why;
-  const std::string conninfo = server.Start(why);
-  if (conninfo.empty()) {
-    std::printf("narrow table into PostgreSQL: SKIPPED (%s)\n", why.c_str());
-    return true;
-  }
-  BigTableFile g = WriteBigTableFile(file, mib << 20);
-  if (g.path.empty()) return false;
-  const uint64_t bytes = g.pages * 8192, rows = g.dataPages * g.rowsPerPage;
-  std::printf("narrow table: %.0f MiB, %llu rows\n", bytes / double(1 << 20),
-              static_cast<unsigned long long>(rows));
-  const Baseline cat = MeasureCat(file, bytes);
-  const bool ok = Measure("import postgresql, narrow", {"import", file, "--to", conninfo}, dir,
-                          file, bytes, rows, cat, " rows imported", false);
-  if (!std::getenv("TOLLAMER_BENCH_KEEP")) fs::remove(file);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
-  if (chosen.empty()) chosen = {"wide", "lob", "many", "postgres"};
+  if (chosen.empty()) chosen = {"wide", "lob", "many"};
   char pattern[] = "/var/tmp/tollamer-shapes-bench-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   const fs::path dir = pattern;
@@ -314,8 +213,7 @@ int main(int argc, char** argv) {
     if (c == "wide") ok = RunShape(FileShape::kWide, mib, dir);
     else if (c == "lob") ok = RunShape(FileShape::kLob, mib, dir);
     else if (c == "many") ok = RunShape(FileShape::kMany, mib, dir);
-    else if (c == "postgres") ok = RunPostgres(mib, dir);
-    else std::printf("unknown shape %s (wide, lob, many, postgres)\n", c.c_str());
+    else std::printf("unknown shape %s (wide, lob, many)\n", c.c_str());
     if (!ok) ++failures;
   }
   if (!std::getenv("TOLLAMER_BENCH_KEEP")) fs::remove_all(dir);

@@ -49,6 +49,33 @@ std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const 
   return s.ids;
 }
 
+namespace {
+
+// "stripe 2 of 3 missing, stripe 3 of 3 missing", or empty.
+std::string StripesMissing(const PageStore& store) {
+  std::string text;
+  for (uint16_t family : store.MissingStripes())
+    text += (text.empty() ? "" : ", ") + std::string("stripe ") + std::to_string(family) +
+            " of " + std::to_string(store.Media().familyCount) + " missing";
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> StoreGaps(const PageStore& store) {
+  std::vector<std::string> gaps;
+  const std::string stripes_missing = StripesMissing(store);
+  if (!stripes_missing.empty())
+    gaps.push_back(stripes_missing + " (a file of the striped backup not given)");
+  if (const FileGaps measured = MeasureFileGaps(store); measured.LosesRows())
+    for (std::string& text : FileGapTexts(measured)) gaps.push_back(std::move(text));
+  if (const DecodedBackupFile* decoded = store.Decoded())
+    if (const uint64_t lost = ReportLostBlocks(decoded->Losses()))
+      gaps.push_back(Counted(lost, "compressed block", "compressed blocks") +
+                     " of the backup did not decode");
+  return gaps;
+}
+
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
                                                    const TableChoice& choice, int& exit_code) {
@@ -72,19 +99,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
     if (t.fullName.ends_with(".table_" + std::to_string(id)))
       Error("name lost: recovered as %s\n", t.fullName.c_str());
   DataCommandInput input;
-  std::string stripes_missing;  // "stripe 2 of 2 missing"
-  for (uint16_t family : db.Store().MissingStripes())
-    stripes_missing += (stripes_missing.empty() ? "" : ", ") + std::string("stripe ") +
-                       std::to_string(family) + " of " +
-                       std::to_string(db.Store().Media().familyCount) + " missing";
-  if (!stripes_missing.empty())
-    input.fileGaps.push_back(stripes_missing + " (a file of the striped backup not given)");
-  if (const FileGaps gaps = MeasureFileGaps(db.Store()); gaps.LosesRows())
-    for (std::string& text : FileGapTexts(gaps)) input.fileGaps.push_back(std::move(text));
-  if (const DecodedBackupFile* decoded = db.Store().Decoded())
-    if (const uint64_t lost = ReportLostBlocks(decoded->Losses()))
-      input.fileGaps.push_back(Counted(lost, "compressed block", "compressed blocks") +
-                               " of the backup did not decode");
+  input.fileGaps = StoreGaps(db.Store());
   input.version = *setting;
   if (choice.Narrowed()) {
     std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
@@ -96,6 +111,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
   } else {
     for (const auto& [id, t] : db.catalog.tables) input.tables.push_back(id);
     if (input.tables.empty() && input.version == VersionSetting::kNone) {
+      const std::string stripes_missing = StripesMissing(db.Store());
       Error("%s: no boot page and no system table pages: no catalog "
             "to read tables from%s%s\n", path.c_str(), stripes_missing.empty() ? "" : "; ",
             stripes_missing.c_str());

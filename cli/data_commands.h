@@ -38,6 +38,11 @@ void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bo
 // names several tables: ..." on stderr (exit 4 for both).
 std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice);
 
+// What the opened files lack, one text each, when rows may be lost with it:
+// stripes not given, a cut that took allocated pages, a backup's lost head
+// or tail, compressed blocks that did not decode.
+std::vector<std::string> StoreGaps(const PageStore& store);
+
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;
   std::vector<uint32_t> tables;

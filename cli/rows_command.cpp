@@ -202,15 +202,19 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
 
   TypedTableStats stats;
   ProgressReporter progress(table->fullName);
+  // CSV lines are written straight from the records by the table's plan.
+  const TextForm* form = *format == RowFormat::kCsv ? &CsvTextForm() : nullptr;
   if (options.all) {
     Write(Header(*format, *table, titles));
+    TypedBatchOptions all;
+    all.form = form;
     ForEachTypedRowBatch(
         db, setting, id, append,
         [&](const TypedRowBatch& batch) {
           take(batch.text, batch.rowCount, nullptr);
           return true;
         },
-        stats, [&](uint64_t done, uint64_t total) { progress.Fraction(done, total); });
+        stats, [&](uint64_t done, uint64_t total) { progress.Fraction(done, total); }, all);
   } else {
     // The batches are grid pages: the one asked for is kept, the walk
     // stops after it.
@@ -218,6 +222,7 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
     TypedBatchOptions one_page;
     one_page.threads = 1;
     one_page.pagesPerBatch = kPagesPerGridPage;
+    one_page.form = form;
     ForEachTypedRowBatch(
         db, setting, id, append,
         [&](const TypedRowBatch& batch) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/rows/row_text_plan.h"
 #include "engine/rows/typed_value.h"
 
 namespace tollamer {
@@ -22,5 +23,8 @@ void AppendCsvValue(std::string& out, const TypedValue& value);
 // One line, CR LF included.
 void AppendCsvRow(std::string& out, const std::vector<TypedValue>& row);
 void AppendCsvHeader(std::string& out, const std::vector<std::string>& names);
+
+// The same lines as a row plan's form (row_text_plan.h).
+const TextForm& CsvTextForm();
 
 }  // namespace tollamer

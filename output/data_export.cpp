@@ -68,25 +68,35 @@ TableExport::Start TableExport::Begin() {
 }
 
 TypedRowFormatter TableExport::RowFormatter() const {
-  if (format_ != DataFormat::kCsv) return {};
+  if (format_ != DataFormat::kCsv) {
+    const SqlInsertWriter* sql = sql_.get();
+    return [sql](const std::vector<TypedValue>& values, std::string& text) {
+      sql->AppendStatement(text, values);
+    };
+  }
   return [](const std::vector<TypedValue>& values, std::string& text) {
     AppendCsvRow(text, values);
   };
 }
 
-bool TableExport::Take(const std::string& text) {
-  if (writeFailed_) return false;
-  writeFailed_ = !out_->Put(text);
-  return !writeFailed_;
+const TextForm* TableExport::Form() const {
+  return format_ == DataFormat::kCsv ? &CsvTextForm() : &sql_->Form();
 }
 
-bool TableExport::Take(const std::vector<TypedValue>& row) {
+bool TableExport::Take(const TypedRowBatch& batch) {
   if (writeFailed_) return false;
-  if (format_ == DataFormat::kCsv)
-    AppendCsvRow(out_->Buffer(), row);
-  else
-    sql_->AppendRow(out_->Buffer(), row);
-  writeFailed_ = !out_->MaybeFlush();
+  const std::string_view text = batch.text;
+  size_t from = 0;
+  if (sql_) {
+    // A "GO" after every kRowsPerBatch-th row of the table.
+    for (size_t end : batch.rowEnds) {
+      if (!sql_->CountRow()) continue;
+      writeFailed_ = !out_->Put(text.substr(from, end - from)) || !out_->Put("GO\r\n");
+      if (writeFailed_) return false;
+      from = end;
+    }
+  }
+  writeFailed_ = !out_->Put(text.substr(from));
   return !writeFailed_;
 }
 
@@ -123,31 +133,21 @@ const TableDataResult& WalkTableExport(CMdfDatabase& db, VersionSetting version,
   TypedTableStats stats;
   bool cancelled = false;
   bool walked = false;
-  if (TypedRowFormatter format = table.RowFormatter()) {
-    // Lines are made on worker threads, a batch of pages at a time, and
-    // written here in order; cancelling is asked per batch.
-    walked = ForEachTypedRowBatch(
-        db, version, table_id, format,
-        [&](const TypedRowBatch& batch) {
-          if (progress.Cancelled()) {
-            cancelled = true;
-            return false;
-          }
-          return table.Take(batch.text);
-        },
-        stats, progress.pages);
-  } else {
-    walked = ForEachTypedRow(
-        db, version, table_id,
-        [&](const std::vector<TypedValue>& values) {
-          if (progress.Cancelled()) {
-            cancelled = true;
-            return false;
-          }
-          return table.Take(values);
-        },
-        stats, progress.pages);
-  }
+  // Lines are made on worker threads, a batch of pages at a time, and
+  // written here in order; cancelling is asked per batch.
+  TypedBatchOptions options;
+  options.form = table.Form();
+  options.rowEnds = table.WantsRowEnds();
+  walked = ForEachTypedRowBatch(
+      db, version, table_id, table.RowFormatter(),
+      [&](const TypedRowBatch& batch) {
+        if (progress.Cancelled()) {
+          cancelled = true;
+          return false;
+        }
+        return table.Take(batch);
+      },
+      stats, progress.pages, options);
   const TableDataResult& result = table.Finish(walked, cancelled, stats);
   if (progress.tableDone) progress.tableDone(result);
   return result;

@@ -37,6 +37,8 @@ bool BufferedOutput::Flush() {
 }
 
 bool BufferedOutput::Put(std::string_view text) {
+  // A large piece (a batch of rows) goes out as it is, not copied first.
+  if (buffer_.empty() && text.size() >= flushBytes_ / 4) return WriteOut(text);
   if (buffer_.size() + text.size() <= flushBytes_) {
     buffer_ += text;
     return MaybeFlush();

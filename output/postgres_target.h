@@ -1,6 +1,10 @@
 // Import into PostgreSQL through libpq: a schema per owner, a table per
-// source table with mapped types, rows sent with COPY in text format.
-// Text values lose their NUL characters, which PostgreSQL text cannot hold.
+// source table with mapped types, rows sent with COPY in binary format
+// (postgres_binary.h), a row with a value that has no exact binary form in
+// a COPY of text format at its place. Text values lose their NUL
+// characters, which PostgreSQL text cannot hold. A table's primary key is
+// built on its session while the next table loads through another (one
+// session per core); the target waits for them as it closes.
 #pragma once
 
 #include <memory>

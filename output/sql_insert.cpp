@@ -1,7 +1,11 @@
 #include "output/sql_insert.h"
 
+#include <cstring>
+#include <span>
+
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
+#include "platform/text.h"
 
 namespace tollamer {
 
@@ -14,9 +18,7 @@ bool IsUnicodeType(uint8_t xtype) {
 }
 
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
+  return platform::IsAscii(std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
 }
 
 std::string Quoted(std::string_view text, bool unicode) {
@@ -28,6 +30,24 @@ std::string Quoted(std::string_view text, bool unicode) {
   }
   out.push_back('\'');
   return out;
+}
+
+// Quoted() written at `at` (room for 2 * size + 3 bytes): the runs
+// between quotes copied whole.
+char* PutQuoted(char* at, std::string_view text, bool unicode) {
+  if (unicode || !IsAscii(text)) *at++ = 'N';
+  *at++ = '\'';
+  for (size_t from = 0; from < text.size();) {
+    const void* quote = std::memchr(text.data() + from, '\'', text.size() - from);
+    const size_t to = quote ? static_cast<size_t>(static_cast<const char*>(quote) - text.data()) + 1
+                            : text.size();
+    std::memcpy(at, text.data() + from, to - from);
+    at += to - from;
+    if (quote) *at++ = '\'';
+    from = to;
+  }
+  *at++ = '\'';
+  return at;
 }
 
 }  // namespace
@@ -86,6 +106,18 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
     first = false;
   }
   prefix_ += ") VALUES (";
+  form_.rowStart = prefix_;
+  form_.separator = ", ";
+  form_.rowEnd = ");\r\n";
+  form_.null = "NULL";
+  form_.dateSeparator = 'T';
+  form_.quoteDates = true;
+  form_.finiteOnly = true;
+  form_.skipTimestamps = true;
+  form_.putText = PutQuoted;
+  form_.appendValue = [](std::string& out, const ColumnInfo& column, const TypedValue& v) {
+    out += SqlLiteral(column, v);
+  };
 }
 
 std::string SqlInsertWriter::Header() const {
@@ -95,6 +127,11 @@ std::string SqlInsertWriter::Header() const {
 }
 
 void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
+  AppendStatement(out, row);
+  if (CountRow()) out += "GO\r\n";
+}
+
+void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedValue>& row) const {
   out += prefix_;
   bool first = true;
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -104,7 +141,6 @@ void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>&
     first = false;
   }
   out += ");\r\n";
-  if (++rows_ % kRowsPerBatch == 0) out += "GO\r\n";
 }
 
 std::string SqlInsertWriter::Footer() const {

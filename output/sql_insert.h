@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
+#include "engine/rows/row_text_plan.h"
 #include "engine/rows/typed_value.h"
 
 namespace tollamer {
@@ -39,10 +40,18 @@ class SqlInsertWriter {
   std::string Header() const;
   // One INSERT statement, with "GO" after every kRowsPerBatch-th row.
   void AppendRow(std::string& out, const std::vector<TypedValue>& row);
+  // One INSERT statement alone (safe on several threads at once); the rows
+  // are then counted in order with CountRow, which is true when a "GO"
+  // is due after the row.
+  void AppendStatement(std::string& out, const std::vector<TypedValue>& row) const;
+  bool CountRow() { return ++rows_ % kRowsPerBatch == 0; }
+  // The statements as a row plan's form (row_text_plan.h).
+  const TextForm& Form() const { return form_; }
   // The last "GO" when rows remain after the last batch.
   std::string Footer() const;
 
  private:
+  TextForm form_;
   std::vector<const ColumnInfo*> columns_;
   std::vector<bool> written_;  // per column: false for timestamp columns
   std::string prefix_;         // INSERT INTO [o].[t] ([a], [b]) VALUES (

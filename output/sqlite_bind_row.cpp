@@ -53,35 +53,4 @@ void PackBindRow(const std::vector<TypedValue>& row, size_t columns, std::string
   }
 }
 
-bool BindRowReader::Next(BindValue& value) {
-  if (at_ >= packed_.size()) return false;
-  const char* p = packed_.data() + at_;
-  const size_t left = packed_.size() - at_ - 1;
-  value.tag = static_cast<BindTag>(*p);
-  switch (value.tag) {
-    case BindTag::kNull: at_ += 1; return true;
-    case BindTag::kInteger:
-      if (left < sizeof value.integer) return false;
-      std::memcpy(&value.integer, p + 1, sizeof value.integer);
-      at_ += 1 + sizeof value.integer;
-      return true;
-    case BindTag::kReal:
-      if (left < sizeof value.real) return false;
-      std::memcpy(&value.real, p + 1, sizeof value.real);
-      at_ += 1 + sizeof value.real;
-      return true;
-    case BindTag::kText:
-    case BindTag::kBlob: {
-      uint64_t size = 0;
-      if (left < sizeof size) return false;
-      std::memcpy(&size, p + 1, sizeof size);
-      if (size > left - sizeof size) return false;
-      value.bytes = std::string_view(p + 1 + sizeof size, size);
-      at_ += 1 + sizeof size + size;
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace tollamer

@@ -48,17 +48,15 @@ bool AddSqliteKeys(sqlite3* db, const std::string& name, const TableInfo& table)
   if (found.size() != not_null.size() + 1) return false;
 
   const std::string keyed = QuotedIdentifier("tollamer_keyed_" + name);
-  std::string create = "CREATE TABLE " + keyed + " (";
-  bool first = true;
+  std::vector<bool> kept;
   for (const auto& [colid, c] : table.columns) {
-    create += (first ? "" : ", ") + QuotedIdentifier(c.name) + " " + SqliteColumnType(c);
-    first = false;
+    bool held = false;
     for (size_t i = 0; i < not_null.size(); ++i)
-      if (not_null[i] == &c && found[i] == 0) create += " NOT NULL";
+      if (not_null[i] == &c && found[i] == 0) held = true;
+    kept.push_back(held);
   }
   const bool with_key = !key.empty() && found.back() == 0;
-  if (with_key) create += ", PRIMARY KEY (" + key_list + ")";
-  create += ")";
+  const std::string create = SqliteCreateTable(keyed, table, kept, with_key ? key_list : "");
   bool ok = Exec(db, "BEGIN") && Exec(db, "DROP TABLE IF EXISTS " + keyed) && Exec(db, create) &&
             Exec(db, "INSERT INTO " + keyed + " SELECT * FROM " + quoted) &&
             Exec(db, "DROP TABLE " + quoted) &&
@@ -68,6 +66,19 @@ bool AddSqliteKeys(sqlite3* db, const std::string& name, const TableInfo& table)
     Exec(db, "DROP TABLE IF EXISTS " + keyed);
   }
   return ok && (key.empty() || with_key);
+}
+
+std::string SqliteCreateTable(const std::string& quoted, const TableInfo& table,
+                              const std::vector<bool>& not_null, const std::string& primary_key) {
+  std::string create = "CREATE TABLE " + quoted + " (";
+  size_t i = 0;
+  for (const auto& [colid, c] : table.columns) {
+    create += (i ? ", " : "") + QuotedIdentifier(c.name) + " " + SqliteColumnType(c);
+    if (i < not_null.size() && not_null[i]) create += " NOT NULL";
+    ++i;
+  }
+  if (!primary_key.empty()) create += ", PRIMARY KEY (" + primary_key + ")";
+  return create + ")";
 }
 
 }  // namespace tollamer

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/catalog/catalog_model.h"
 
@@ -18,5 +19,11 @@ namespace tollamer {
 // `name`: the table's name in the SQLite file, unquoted. False when the
 // table is left without its constraints.
 bool AddSqliteKeys(sqlite3* db, const std::string& name, const TableInfo& table);
+
+// "CREATE TABLE quoted (...)": the mapped column types in ascending column
+// id, NOT NULL on the columns `not_null` holds true for (by position; none
+// when it is empty), and the primary key when `primary_key` lists it.
+std::string SqliteCreateTable(const std::string& quoted, const TableInfo& table,
+                              const std::vector<bool>& not_null, const std::string& primary_key);
 
 }  // namespace tollamer

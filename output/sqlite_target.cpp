@@ -68,29 +68,27 @@ class SqliteTarget final : public ImportTarget {
     name_ = name;
     keys_ = table;
     table_ = QuotedIdentifier(name);
-    std::string create = "CREATE TABLE " + table_ + " (";
-    std::string values = "(";
-    size_t i = 0;
-    for (const auto& [colid, c] : table.columns) {
-      if (i) {
-        create += ", ";
-        values += ", ";
-      }
-      create += QuotedIdentifier(c.name) + " " + SqliteColumnType(c);
-      values += "?";
-      ++i;
-    }
-    columns_ = i;
-    create += ")";
-    values += ")";
+    // A table without a primary key gets its NOT NULL columns as it is
+    // made, so that no second pass copies its rows to add them: the first
+    // NULL such a column is sent turns the table into one without them
+    // (Relax), and the rows are asked at the end as for a keyed table.
+    not_null_.clear();
+    for (const auto& [colid, c] : table.columns) not_null_.push_back(IsNotNullColumn(c));
+    live_not_null_ = PrimaryKeyColumns(table).empty() &&
+                     std::find(not_null_.begin(), not_null_.end(), true) != not_null_.end();
+    const std::string create =
+        SqliteCreateTable(table_, table, live_not_null_ ? not_null_ : std::vector<bool>{}, "");
+    columns_ = table.columns.size();
+    values_ = "(";
+    for (size_t i = 0; i < columns_; ++i) values_ += i ? ", ?" : "?";
+    values_ += ")";
     if (!Exec("DROP TABLE IF EXISTS " + table_) || !Exec(create)) return false;
     // Rows go in groups of several per statement (one statement's fixed
     // cost for each group), as many as the bound parameters allow, and one
     // by one where a group would cross a transaction's end.
     const int max_parameters = sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
     group_ = columns_ ? std::clamp<size_t>(max_parameters / columns_, 1, kRowsPerInsert) : 1;
-    if (!Prepare(values, 1, insert_) || (group_ > 1 && !Prepare(values, group_, insert_group_)))
-      return false;
+    if (!PrepareInserts()) return false;
     pending_ = 0;
     return Exec("BEGIN");
   }
@@ -106,7 +104,15 @@ class SqliteTarget final : public ImportTarget {
                            pending_ + group_ <= kSqliteRowsPerTransaction;
       sqlite3_stmt* statement = grouped ? insert_group_ : insert_;
       const size_t count = grouped ? group_ : 1;
-      if (!BindRows(reader, statement, count)) return false;
+      const BindRowReader group_start = reader;
+      const BindOutcome bound = BindRows(reader, statement, count);
+      if (bound == BindOutcome::kFailed) return false;
+      if (bound == BindOutcome::kNullInNotNull) {
+        // Rebound, to the statements of the table without NOT NULL.
+        if (!Relax()) return false;
+        reader = group_start;
+        continue;
+      }
       if (sqlite3_step(statement) != SQLITE_DONE) return Fail("insert");
       sqlite3_reset(statement);
       rows -= count;
@@ -122,7 +128,7 @@ class SqliteTarget final : public ImportTarget {
   bool EndTable() override {
     Finalize();
     if (!Exec("COMMIT")) return false;
-    AddSqliteKeys(db_, name_, keys_);
+    if (!live_not_null_) AddSqliteKeys(db_, name_, keys_);
     return true;
   }
 
@@ -183,21 +189,43 @@ class SqliteTarget final : public ImportTarget {
       return true;
     return Fail("prepare");
   }
+  // "INSERT INTO table VALUES (?, ?)" for one row and for `group_` rows.
+  bool PrepareInserts() {
+    return Prepare(values_, 1, insert_) &&
+           (group_ <= 1 || Prepare(values_, group_, insert_group_));
+  }
+  // The table made again without NOT NULL, its rows copied, under its name.
+  bool Relax() {
+    Finalize();
+    live_not_null_ = false;
+    const std::string plain = QuotedIdentifier("tollamer_plain_" + name_);
+    return Exec("DROP TABLE IF EXISTS " + plain) &&
+           Exec(SqliteCreateTable(plain, keys_, {}, "")) &&
+           Exec("INSERT INTO " + plain + " SELECT * FROM " + table_) &&
+           Exec("DROP TABLE " + table_) && Exec("ALTER TABLE " + plain + " RENAME TO " + table_) &&
+           PrepareInserts();
+  }
+  enum class BindOutcome { kBound, kFailed, kNullInNotNull };
   // Binds `rows` packed rows to the statement's parameters, in order. The
   // batch outlives the statement's step: texts and blobs bound without a
   // copy.
-  bool BindRows(BindRowReader& reader, sqlite3_stmt* statement, size_t rows) {
+  BindOutcome BindRows(BindRowReader& reader, sqlite3_stmt* statement, size_t rows) {
     const size_t parameters = rows * columns_;
     BindValue v;
-    for (size_t i = 0; i < parameters; ++i) {
+    size_t column = 0;
+    for (size_t i = 0; i < parameters; ++i, ++column) {
+      if (column == columns_) column = 0;
       if (!reader.Next(v)) {
         error_ = "sqlite: a prepared row is cut short";
-        return false;
+        return BindOutcome::kFailed;
       }
       const int index = static_cast<int>(i + 1);
       int rc = SQLITE_OK;
       switch (v.tag) {
-        case BindTag::kNull: rc = sqlite3_bind_null(statement, index); break;
+        case BindTag::kNull:
+          if (live_not_null_ && not_null_[column]) return BindOutcome::kNullInNotNull;
+          rc = sqlite3_bind_null(statement, index);
+          break;
         case BindTag::kInteger: rc = sqlite3_bind_int64(statement, index, v.integer); break;
         case BindTag::kReal: rc = sqlite3_bind_double(statement, index, v.real); break;
         case BindTag::kText:
@@ -209,9 +237,12 @@ class SqliteTarget final : public ImportTarget {
                                    SQLITE_STATIC);
           break;
       }
-      if (rc != SQLITE_OK) return Fail("bind");
+      if (rc != SQLITE_OK) {
+        Fail("bind");
+        return BindOutcome::kFailed;
+      }
     }
-    return true;
+    return BindOutcome::kBound;
   }
 
   sqlite3* db_;
@@ -224,6 +255,9 @@ class SqliteTarget final : public ImportTarget {
   std::string name_;  // unquoted
   TableInfo keys_;    // the table's columns and constraints
   size_t columns_ = 0;
+  std::string values_;  // "(?, ?)": one row's parameters
+  std::vector<bool> not_null_;  // per column: NOT NULL in the file
+  bool live_not_null_ = false;  // the table is made with them
   size_t group_ = 1;
   size_t pending_ = 0;  // rows of the open transaction
   std::set<std::string> used_;

@@ -27,12 +27,14 @@ class TableExport {
   Start Begin();
 
   const TableInfo& Table() const { return *table_; }
-  // The CSV line maker for worker threads; empty for SQL, whose rows are
-  // numbered into batches on the writing thread (Take(row)).
+  // The line (CSV) or statement (SQL) maker for worker threads, and the
+  // form it writes in; SQL batches need their row ends (Take adds a "GO"
+  // after every kRowsPerBatch-th row of the table).
   TypedRowFormatter RowFormatter() const;
+  const TextForm* Form() const;
+  bool WantsRowEnds() const { return format_ == DataFormat::kSql; }
   // False once a write failed (the rows after it are not taken).
-  bool Take(const std::string& text);
-  bool Take(const std::vector<TypedValue>& row);
+  bool Take(const TypedRowBatch& batch);
 
   // The outcome once the walk ended: `walked` false when the table had no
   // page list to walk. Writes the footer and commits the file when all went
@@ -51,8 +53,8 @@ class TableExport {
   bool writeFailed_ = false;
 };
 
-// Exports one table through its own walk: CSV lines made on worker threads
-// a batch of pages at a time, SQL statements row by row. Calls
+// Exports one table through its own walk: lines or statements made on
+// worker threads a batch of pages at a time. Calls
 // progress.pages and, at the end, progress.tableDone.
 const TableDataResult& WalkTableExport(CMdfDatabase& db, VersionSetting version,
                                        TableExport& table, const DataProgress& progress);

@@ -58,7 +58,7 @@ bool WalkGroup(CMdfDatabase& db, VersionSetting version, std::vector<TableEntry>
     e.listed = PrepareTypedRows(db, version, e.id, e.rows);
     e.inWalk = e.listed && e.rows.InFileOrder();
     if (!e.inWalk) continue;
-    walked.push_back({&e.rows, e.file->RowFormatter()});
+    walked.push_back({&e.rows, e.file->RowFormatter(), e.file->Form(), e.file->WantsRowEnds()});
     entry_of.push_back(&e);
   }
   if (walked.empty()) return true;
@@ -72,8 +72,7 @@ bool WalkGroup(CMdfDatabase& db, VersionSetting version, std::vector<TableEntry>
           return false;
         }
         TableExport& file = *entry_of[t]->file;
-        if (!piece.batch.text.empty()) file.Take(piece.batch.text);
-        for (const std::vector<TypedValue>& row : piece.values) file.Take(row);
+        if (!piece.batch.text.empty()) file.Take(piece.batch);
         return true;
       },
       progress.pages);

@@ -6,6 +6,7 @@
 
 #include "engine/pagestore/page_list_reader.h"
 #include "engine/rows/ordered_batches.h"
+#include "engine/rows/row_text_plan.h"
 #include "engine/rows/typed_decode.h"
 
 namespace tollamer {
@@ -103,6 +104,10 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
     }
     for (size_t k = from; k < want; ++k) store.WillRead(pages_of(k));
   };
+  // Each table's plan, worked out once.
+  std::vector<std::optional<RowTextPlan>> plans(tables.size());
+  for (size_t t = 0; t < tables.size(); ++t)
+    if (tables[t].form && tables[t].format) plans[t].emplace(*tables[t].rows->walk, *tables[t].form);
 
   return RunOrderedBatches<FileOrderWork>(
       batch_count, BatchThreads(options.threads, batch_count),
@@ -114,6 +119,7 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
           explicit WorkerState(const PageStore& s) : reader(s) {}
           PageListReader reader;
           size_t textPerPage = 0;
+          RowTextScratch scratch;
         };
         auto state = std::make_shared<WorkerState>(store);
         return [&, state](size_t b, FileOrderWork& work) {
@@ -144,18 +150,24 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
               Piece& piece = work.pieces[piece_of[t]];
               const FileOrderTable& table = tables[t];
               const TableRecordWalk& walk = *table.rows->walk;
+              const std::optional<RowTextPlan>& plan = plans[t];
+              TypedRowBatch& batch = piece.rows.batch;
               const RecordVisitor on_record = [&](const TableRecord& record) {
-                if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
-                  ++piece.stats.rowsRejected;
-                  return true;
+                if (!plan || !plan->Write(record, batch.text, state->scratch)) {
+                  if (!RecordValuesInto(walk.Store(), piece.messages, walk, record, values)) {
+                    ++piece.stats.rowsRejected;
+                    return true;
+                  }
+                  if (KeepApart(walk.Table(), record, values, piece.stats.suspectRows))
+                    return true;
+                  if (table.format)
+                    table.format(values, batch.text);
+                  else
+                    piece.rows.values.push_back(std::move(values));
                 }
-                if (KeepApart(walk.Table(), record, values, piece.stats.suspectRows)) return true;
                 ++piece.stats.rows;
-                ++piece.rows.batch.rowCount;
-                if (table.format)
-                  table.format(values, piece.rows.batch.text);
-                else
-                  piece.rows.values.push_back(std::move(values));
+                ++batch.rowCount;
+                if (table.rowEnds) batch.rowEnds.push_back(batch.text.size());
                 return true;
               };
               if (!page || walk.WalkPage(*page, page_number, piece.messages, on_record,

@@ -59,6 +59,8 @@ struct TableRowsPiece {
 struct FileOrderTable {
   PreparedRows* rows = nullptr;  // prepared, InFileOrder()
   TypedRowFormatter format;      // runs on worker threads; empty: values
+  const TextForm* form = nullptr;  // `format`'s form (TypedBatchOptions::form)
+  bool rowEnds = false;            // fill the pieces' TypedRowBatch::rowEnds
 };
 
 // `take(i, piece)` on the calling thread, each table's pieces in its list

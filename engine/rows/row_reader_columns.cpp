@@ -47,7 +47,11 @@ class RecordArrays {
     const size_t ends_at = bitmap_at + frame.nullBitmapSize + kVariableCountSize;
     if (record.Contains(ends_at, size_t{kEndOffsetSize} * frame.variableCount))
       ends_ = record.data() + ends_at;
+    variableStart_ = frame.VariableDataStart();
   }
+
+  // Where the first variable column's bytes begin (the frame's, worked out once).
+  size_t VariableStart() const { return variableStart_; }
 
   bool IsNull(size_t index) const {
     if (index >= frame_.columnCount) return false;
@@ -67,6 +71,7 @@ class RecordArrays {
   const RecordFrame& frame_;
   const uint8_t* bitmap_ = nullptr;
   const uint8_t* ends_ = nullptr;
+  size_t variableStart_ = 0;
 };
 
 // Variable column k (the plan's number) of a record that stores it.
@@ -80,7 +85,7 @@ CellLocation LocateVariable(const ColumnPlan& p, const RecordArrays& arrays,
     cell.kind = CellKind::kNotStored;
     return cell;
   }
-  size_t start = frame.VariableDataStart();
+  size_t start = arrays.VariableStart();
   if (k > 1) {
     std::optional<uint16_t> previous = arrays.EndOffset(k - 1);
     start = previous ? (*previous & kEndOffsetMask) : start;

@@ -10,6 +10,7 @@
 
 #include "engine/rows/row_reader.h"
 #include "engine/rows/row_reader_pages.h"
+#include "engine/rows/row_text_plan.h"
 #include "engine/rows/typed_decode.h"
 #include "engine/pagestore/pfs_allocation.h"
 
@@ -162,6 +163,8 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
   const std::vector<ListedPage> to_read = PagesToRead(db.Store(), *list, stats);
   const size_t per_batch = std::max<size_t>(1, options.pagesPerBatch);
   const size_t batch_count = (to_read.size() + per_batch - 1) / per_batch;
+  std::optional<RowTextPlan> plan;
+  if (options.form) plan.emplace(*walk, *options.form);
   uint64_t reported = 0;
   const bool completed = RunOrderedBatches<TypedBatchWork>(
       batch_count, BatchThreads(options.threads, batch_count),
@@ -171,6 +174,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           explicit WorkerState(const PageStore& store) : reader(store) {}
           PageListReader reader;
           std::vector<TypedValue> values;
+          RowTextScratch scratch;
           size_t lastText = 0;  // the text size of the thread's batch before
         };
         auto state = std::make_shared<WorkerState>(walk->Store());
@@ -185,15 +189,18 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           const size_t room = std::min(state->lastText, kReservedText);
           work.out.text.reserve(room + room / 8);
           const RecordVisitor on_record = [&](const TableRecord& record) {
-            if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
-              ++work.stats.rowsRejected;
-              return true;
+            if (!plan || !plan->Write(record, work.out.text, state->scratch)) {
+              if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
+                ++work.stats.rowsRejected;
+                return true;
+              }
+              if (KeepApart(walk->Table(), record, state->values, work.stats.suspectRows))
+                return true;
+              format(state->values, work.out.text);
             }
-            if (KeepApart(walk->Table(), record, state->values, work.stats.suspectRows))
-              return true;
             ++work.stats.rows;
             ++work.out.rowCount;
-            format(state->values, work.out.text);
+            if (options.rowEnds) work.out.rowEnds.push_back(work.out.text.size());
             return true;
           };
           state->reader.ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {

@@ -19,6 +19,8 @@
 
 namespace tollamer {
 
+struct TextForm;
+
 // A row kept out of the good ones: its values (a value that could not be
 // read is NULL), where it lies and why it is not trusted.
 struct SuspectRow {
@@ -81,6 +83,8 @@ std::vector<ListedPage> PagesToRead(const PageStore& store, const DataPageList& 
 struct TypedRowBatch {
   std::string text;
   uint64_t rowCount = 0;
+  // With TypedBatchOptions::rowEnds: where each row's text ends.
+  std::vector<size_t> rowEnds;
 };
 using TypedRowFormatter = std::function<void(const std::vector<TypedValue>&, std::string&)>;
 // Returns false to stop.
@@ -89,6 +93,11 @@ using TypedBatchSink = std::function<bool(const TypedRowBatch&)>;
 struct TypedBatchOptions {
   unsigned threads = 0;  // 0: one per core (at most 4)
   size_t pagesPerBatch = 64;
+  // The form `format` writes in: sound rows are then written straight from
+  // their records by the table's plan (row_text_plan.h), the others by
+  // `format` from their values, byte for byte the same text.
+  const TextForm* form = nullptr;
+  bool rowEnds = false;  // fill TypedRowBatch::rowEnds
 };
 
 bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t table_id,

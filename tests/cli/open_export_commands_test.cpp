@@ -635,7 +635,7 @@ TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPag
 
 // One file of a backup striped over two: it opens, the tables whose pages
 // it holds export all their rows, and the losses are told by the exit code
-// and the stripe not given is named.
+// (scan-tables' too) and the stripe not given is named.
 TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
   for (const char* name : {"restoretime-sql2008r2-stripe1of2.bak", "restoretime-sql2008r2-stripe2of2.bak"}) {
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
@@ -645,6 +645,8 @@ TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
     const bool first = std::string(name).find("stripe1") != std::string::npos;
     const std::string missing = std::string("stripe ") + (first ? "2" : "1") + " of 2 missing";
     EXPECT_NE(r.out.find(missing), std::string::npos) << r.out;
+    CliResult scan = Cli("scan-tables " + Quote(path), true);
+    EXPECT_EQ(scan.exitCode, 3) << "the other stripe's pages were not scanned\n" << scan.out;
   }
   for (const char* name : {"northwind-sql2014-stripe1of2.bak", "fooddelivery-sql2022-stripe1of2.bak"}) {
     SCOPED_TRACE(name);

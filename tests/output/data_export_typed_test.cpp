@@ -9,6 +9,8 @@
 #include "engine/rows/typed_rows.h"
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
+#include "output/data_export.h"
+#include "output/sql_insert.h"
 #include "tests/fixtures/lob_builder.h"
 #include "tests/fixtures/user_rows_database.h"
 #include "tests/test_support.h"
@@ -96,6 +98,56 @@ TEST_F(TypedRowsTest, EveryTypeOfBothVersionsTypedAndInTheGrid) {
     const TableInfo& t = db_->catalog.tables.at(d.tableId);
     EXPECT_EQ(t.columns.at(19).xoffset, -1);  // vchr
     EXPECT_EQ(t.columns.at(31).xoffset, -9);  // big_text
+  }
+}
+
+// A table's plan writes every row of the every-type and code-page tables
+// (no row falls back to the typed path, whose formatter here writes "?")
+// byte for byte as the typed values are written, in CSV and in SQL.
+TEST_F(TypedRowsTest, ThePlanWritesEveryTypeAsItsTypedValueIsWritten) {
+  struct Case {
+    FileBuilder file;
+    VersionSetting version;
+    uint32_t table;
+  };
+  std::vector<Case> cases;
+  EveryTypeDatabase2000 d2000 = BuildEveryTypeDatabase2000();
+  cases.push_back({d2000.file, VersionSetting::kSql2000, d2000.tableId});
+  for (FormatVersion v : {FormatVersion::kSql2005, FormatVersion::kSql2008}) {
+    EveryTypeDatabase2005 d = BuildEveryTypeDatabase2005(v);
+    cases.push_back({d.built.file, VersionSetting::kSql2005, d.tableId});
+  }
+  for (FormatVersion v : {FormatVersion::kSql2000, FormatVersion::kSql2008}) {
+    for (CodePageDatabase d : {BuildCodePageDatabase(v), BuildTextInRowDatabase(v)})
+      cases.push_back({d.file, v == FormatVersion::kSql2000 ? VersionSetting::kSql2000
+                                                            : VersionSetting::kSql2005,
+                       d.tableId});
+  }
+  for (const Case& c : cases) {
+    const auto rows = Rows(c.file, c.version, c.table);
+    ASSERT_FALSE(rows.empty());
+    const TableInfo& table = db_->catalog.tables.at(c.table);
+    SqlInsertWriter sql(table.fullName, ColumnList(table));
+    for (bool csv : {true, false}) {
+      SCOPED_TRACE(table.fullName + (csv ? " csv" : " sql"));
+      std::string typed;
+      for (const auto& row : rows) {
+        if (csv) AppendCsvRow(typed, row);
+        else sql.AppendStatement(typed, row);
+      }
+      std::string planned;
+      TypedTableStats stats;
+      TypedBatchOptions options{1, 64, csv ? &CsvTextForm() : &sql.Form()};
+      ASSERT_TRUE(ForEachTypedRowBatch(
+          *db_, c.version, c.table, [](const auto&, std::string& out) { out += "?"; },
+          [&](const TypedRowBatch& batch) {
+            planned += batch.text;
+            return true;
+          },
+          stats, {}, options));
+      EXPECT_EQ(planned, typed);
+      EXPECT_EQ(stats.rows, rows.size());
+    }
   }
 }
 

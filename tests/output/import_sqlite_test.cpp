@@ -14,7 +14,6 @@
 #include "engine/values/large_values.h"
 #include "engine/values/value_format.h"
 #include "output/db_import.h"
-#include "output/sqlite_keys.h"
 #include "output/sqlite_target.h"
 #include "output/type_mapping.h"
 #include "tests/fixtures/user_rows_database.h"
@@ -240,35 +239,51 @@ void ImportRealFile(const std::string& file_path) {
   }
 }
 
-// The key and NOT NULL come only where the rows keep them; no row is lost.
+// The key and NOT NULL come only where the rows keep them; no row is lost,
+// whether the table is made with its NOT NULL columns (no key) and a NULL
+// comes late, past a commit, or gets its constraints once the rows are in.
 TEST(SqliteImport, KeysFollowTheRowsThatKeepThem) {
-  TableInfo t{.columns = {{1, {"id", "", "", " NOT NULL", value_type::kInt}},
-                          {2, {"note", "", "", " NOT NULL", value_type::kVarChar}}}};
-  t.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
+  const int64_t late = kSqliteRowsPerTransaction + 3;
   struct Case {
-    const char* rows;
+    bool keyed;
+    int64_t duplicate_at, null_at;  // row numbers, -1: none
     const char* want;  // per column: name, pk, notnull
   } cases[] = {
-      {"(1, 'a'), (2, 'b')", "id:1:1,note:0:1"},
-      {"(1, 'a'), (1, NULL)", "id:0:1,note:0:0"},  // a duplicate key, a NULL
+      {true, -1, -1, "id:1:1,note:0:1"},
+      {true, 1, 1, "id:0:1,note:0:0"},  // a duplicate key, a NULL
+      {false, -1, -1, "id:0:1,note:0:1"},
+      {false, -1, late, "id:0:1,note:0:0"},
+      {false, -1, 0, "id:0:1,note:0:0"},
   };
   for (const Case& c : cases) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE \"t\" (\"id\" INTEGER, \"note\" TEXT)", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, (std::string("INSERT INTO \"t\" VALUES ") + c.rows).c_str(), nullptr, nullptr,
-                 nullptr);
-    AddSqliteKeys(db, "t", t);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT group_concat(name || ':' || pk || ':' || \"notnull\"), "
-                       "(SELECT count(*) FROM \"t\") FROM pragma_table_info('t')",
-                       -1, &st, nullptr);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), c.want) << c.rows;
-    EXPECT_EQ(sqlite3_column_int(st, 1), 2) << c.rows;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    SCOPED_TRACE(std::string(c.want) + " at " + std::to_string(c.null_at));
+    testing::TempDir dir;
+    const std::string path = dir.File("keys.db");
+    std::string error;
+    std::unique_ptr<ImportTarget> target = OpenImportTarget("sqlite:" + path, error);
+    ASSERT_TRUE(target) << error;
+    TableInfo t{.id = 7, .fullName = "dbo.t",
+                .columns = {{1, {"id", "", "", " NOT NULL", value_type::kInt}},
+                            {2, {"note", "", "", " NOT NULL", value_type::kVarChar}}}};
+    if (c.keyed)
+      t.constraints.indexes.push_back({IndexInfo::Kind::kPrimaryKey, "pk", true, true, {{1, false}}, {}});
+    std::string name;
+    ASSERT_TRUE(target->BeginTable(t, name)) << target->Error();
+    std::string batch;
+    const int64_t rows = late + 10;
+    for (int64_t i = 0; i < rows; ++i)
+      target->PrepareRow({TypedValue::Integer(i == c.duplicate_at ? 0 : i),
+                          i == c.null_at ? TypedValue::Null() : TypedValue::Text("n")},
+                         batch);
+    ASSERT_TRUE(target->AddPreparedRows(batch, rows)) << target->Error();
+    ASSERT_TRUE(target->EndTable()) << target->Error();
+    target.reset();
+    EXPECT_EQ(Sqlite(path).Row("SELECT group_concat(name || ':' || pk || ':' || \"notnull\"), "
+                               "(SELECT count(*) FROM dbo_t), (SELECT count(*) FROM (SELECT id, lag(id) OVER "
+                               "(ORDER BY rowid) p FROM dbo_t) WHERE id < p) FROM "
+                               "pragma_table_info('dbo_t')"),
+              (std::vector<std::string>{c.want, std::to_string(rows), "0"}))
+        << "every row, in the order sent";
   }
 }
 
