@@ -6,6 +6,7 @@ namespace tollamer::app {
 
 enum CommandId : int {
   kCmdOpen = 57601,
+  kCmdAddFile = 32841,  // a file of the open database: a secondary data file, a stripe
   kCmdClose = 32805,
   kCmdCloseDocument = 32772,
   kCmdSaveLog = 32773,

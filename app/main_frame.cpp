@@ -72,6 +72,7 @@ struct CommandSpec {
 
 const CommandSpec kCommands[] = {
     {kCmdOpen, "打开", "Ctrl+O"},
+    {kCmdAddFile, "添加文件到当前数据库", "Ctrl+Shift+O"},
     {kCmdClose, "关闭", "Ctrl+W"},
     {kCmdSaveLog, "保存 日志", "Ctrl+S"},
     {kCmdClearLog, "清除 日志", "Ctrl+D"},
@@ -179,7 +180,7 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
   QMenu* file = menuBar()->addMenu(U("文件"));
-  for (int id : {kCmdOpen, kCmdClose, kCmdSaveLog, kCmdClearLog, kCmdSaveLogAndShutDown})
+  for (int id : {kCmdOpen, kCmdAddFile, kCmdClose, kCmdSaveLog, kCmdClearLog, kCmdSaveLogAndShutDown})
     file->addAction(Action(id));
   file->addSeparator();
   for (int i = 0; i < kRecentFileCount; ++i) {
@@ -223,6 +224,7 @@ void CMainFrame::SetTableCommands(bool all_tables, bool selected_table) {
 void CMainFrame::OnCommand(int id) {
   switch (id) {
     case kCmdOpen: OnOpenCommand(); return;
+    case kCmdAddFile: OnAddFileCommand(); return;
     case kCmdClose:
     case kCmdCloseDocument: OnCloseDocument(); return;
     case kCmdSaveLog: OnSaveLog(); return;
@@ -275,6 +277,25 @@ void CMainFrame::OnOpenCommand() {
 }
 
 void CMainFrame::OpenFile(const QString& path) { OpenFiles(QStringList{path}); }
+
+void CMainFrame::OnAddFileCommand() {
+  if (EngineBusy()) return;
+  if (!doc_->Engine().IsOpen()) {
+    statusBar()->showMessage(U("请先打开数据库的主文件或备份文件"), 3000);
+    return;
+  }
+  const QStringList added = add_file_answer_
+                                ? add_file_answer_()
+                                : QFileDialog::getOpenFileNames(this, U("添加文件到当前数据库"), QString(),
+                                                                "MS SQL Files (*.mdf *.ndf *.bak);;All Files (*)");
+  if (added.isEmpty()) return;
+  // The database is opened again with every file it had and the new ones.
+  QStringList paths;
+  for (const StoreSource& s : doc_->Engine().Store().Sources()) paths << U(s.path);
+  for (const QString& p : added)
+    if (!paths.contains(p)) paths << p;
+  OpenFiles(paths);
+}
 
 uint16_t CMainFrame::AskBackupSet(const std::vector<BackupSetSummary>& sets, uint16_t read) {
   if (backup_set_answer_) return backup_set_answer_(sets);

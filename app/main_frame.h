@@ -51,6 +51,9 @@ class CMainFrame : public QMainWindow {
   // Opens the files of one database together (the stripes of a striped
   // backup); asks which backup set when a backup file holds several.
   void OpenFiles(const QStringList& paths);
+  // 添加文件到当前数据库: the open database again with the files chosen
+  // added (a secondary data file, another stripe of the backup).
+  void OnAddFileCommand();
 
   QAction* Action(int command_id) const;
   VersionSetting versionSetting() const { return version_; }
@@ -71,6 +74,8 @@ class CMainFrame : public QMainWindow {
   void SetBackupSetAnswerForTests(std::function<uint16_t(const std::vector<BackupSetSummary>&)> answer) {
     backup_set_answer_ = std::move(answer);
   }
+  // For tests: the files the add-a-file dialog answers with.
+  void SetAddFileAnswerForTests(std::function<QStringList()> answer) { add_file_answer_ = std::move(answer); }
   // For tests: the exit question's answer.
   void SetExitAnswerForTests(std::function<bool()> answer) { exit_answer_ = std::move(answer); }
   // For tests: the folder dialog's answer (nothing = Cancel).
@@ -154,6 +159,7 @@ class CMainFrame : public QMainWindow {
   QString program_folder_;
   std::function<void(VersionSetting&, const VersionGuess&)> version_answer_;
   std::function<uint16_t(const std::vector<BackupSetSummary>&)> backup_set_answer_;
+  std::function<QStringList()> add_file_answer_;
   // The set the user picked of the backup sets listed; 0 when cancelled.
   uint16_t AskBackupSet(const std::vector<BackupSetSummary>& sets, uint16_t read);
   std::function<bool()> exit_answer_;

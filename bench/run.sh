@@ -12,7 +12,7 @@ mkdir -p "$data"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTOLLAMER_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target catalog_open_bench catalog2005_open_bench \
   rows_scan_bench tools_throughput_bench data_export_bench backup_open_bench shapes_export_bench \
-  sqlite_ceiling_bench postgres_ceiling_bench compressed_backup_bench \
+  sqlite_ceiling_bench postgres_ceiling_bench compressed_backup_bench multifile_open_bench \
   tollamer-cli >/dev/null
 bin=build-bench/bench
 results=$(mktemp)
@@ -30,6 +30,7 @@ run "$bin/tools_throughput_bench" "$data"
 run "$bin/data_export_bench" 1024
 run "$bin/backup_open_bench" "$data" 1
 run "$bin/compressed_backup_bench" "$data" 1024
+run "$bin/multifile_open_bench" 30
 run "$bin/shapes_export_bench" "${TOLLAMER_BENCH_MIB:-1024}"
 run "$bin/sqlite_ceiling_bench" "$data" 1024
 run "$bin/postgres_ceiling_bench" "$data" 1024

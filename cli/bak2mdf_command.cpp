@@ -44,6 +44,7 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   if (r.pagesWritten > 0)
     std::printf("highest page: %llu\n", static_cast<unsigned long long>(r.highestPage));
   std::printf("data file: %s\n", options.outPath.c_str());
+  for (const std::string& path : r.secondaryFiles) std::printf("data file: %s\n", path.c_str());
   if (r.compressedBlocks)
     std::printf("compressed: MS_XPRESS, %llu blocks\n",
                 static_cast<unsigned long long>(r.compressedBlocks));

@@ -16,6 +16,7 @@
 #include "engine/catalog/create_table_text.h"
 #include "engine/catalog/table_lookup.h"
 #include "engine/pagestore/file_gaps.h"
+#include "engine/pagestore/page_start.h"
 #include "output/open_log.h"
 #include "output/data_outcome.h"
 #include "output/work_log.h"
@@ -30,6 +31,13 @@ void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bo
     return;
   schema_file = choice.schemas.front();
   choice.schemas.clear();
+}
+
+bool IsSecondaryDataFile(const std::string& path) {
+  platform::OpenResult opened = platform::OpenReadOnlyExclusive(path);
+  if (!opened.file || HasCompressedBackupHead(*opened.file)) return false;
+  const DataFileStart start = FindDataFileStart(*opened.file);
+  return start.votes > 0 && start.fileId != kPrimaryFileId;
 }
 
 std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice) {

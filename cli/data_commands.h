@@ -34,6 +34,10 @@ struct TableChoice {
 // existing file is still taken so, with --deleted.
 void TakeOldSchemaFileSpelling(TableChoice& choice, std::string& schema_file, bool deleted);
 
+// True when `path` opens as a data file whose pages are those of a file
+// other than the primary (a secondary file).
+bool IsSecondaryDataFile(const std::string& path);
+
 // The tables `choice` picks, or nothing after "no table named ..." or "...
 // names several tables: ..." on stderr (exit 4 for both).
 std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const TableChoice& choice);

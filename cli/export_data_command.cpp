@@ -31,13 +31,19 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   }
   TableChoice choice = options.choice;
   std::string schema_file = options.schemaFile;
-  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted);
+  // A secondary file alone is read with the tables of a schema given: its
+  // pages' owners are matched to them by record shape, as dropped tables'.
+  DatabaseFiles files = options.files;
+  const bool secondary = files.paths.size() == 1 && IsSecondaryDataFile(files.paths.front());
+  TakeOldSchemaFileSpelling(choice, schema_file, options.deleted || secondary);
+  files.store.secondaryAlone = secondary && !schema_file.empty();
+  const bool deleted = options.deleted || files.store.secondaryAlone;
   std::optional<std::vector<TableInfo>> described = ReadSchemaFile(schema_file);
   if (!described) return kExitUsage;
   // "--out -": the one table named goes to stdout; the report to stderr.
   const bool to_stdout = options.outDir == platform::kStandardOutputName;
   if (to_stdout) {
-    if (choice.tables.size() != 1 || options.deleted) {
+    if (choice.tables.size() != 1 || deleted) {
       Error("--out - writes one table, named with --table, without --deleted\n");
       return kExitUsage;
     }
@@ -55,7 +61,7 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
   CMdfDatabase db(messages);
   int exit_code = 0;
   std::optional<DataCommandInput> input =
-      OpenForDataCommand(db, options.files, options.version, choice, exit_code);
+      OpenForDataCommand(db, files, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::vector<TableDataResult>& results = report.tables;
   if (to_stdout) {
@@ -64,18 +70,18 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
                                       platform::kStandardOutputName, TerminalProgress(true)));
     return ReportResults(results, "written", input->fileGaps, true, &db.Store().CheckFailures());
   }
-  const DataOutputs outputs{input->tables, !choice.Narrowed(), options.deleted, *described};
+  const DataOutputs outputs{input->tables, !choice.Narrowed(), deleted, *described};
   if (RefuseExisting(FirstExistingExportFile(db, outputs, format, options.outDir), options.force))
     return kExitUsage;
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
   const int live = ReportResults(results, "written", input->fileGaps, false, &db.Store().CheckFailures());
-  if (!options.deleted) return live;
+  if (!deleted) return live;
   report.deleted = ExportDeletedRows(
       db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},
       options.outDir, DeletedProgress(), {true, std::move(*described)});
-  const int deleted = ReportDeleted(*report.deleted);
-  return live != kExitComplete ? live : deleted;
+  const int deleted_exit = ReportDeleted(*report.deleted);
+  return live != kExitComplete ? live : deleted_exit;
 }
 
 }  // namespace

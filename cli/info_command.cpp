@@ -10,6 +10,7 @@
 #include "cli/json.h"
 #include "cli/progress_reporter.h"
 #include "cli/open_command.h"
+#include "engine/catalog/database_files.h"
 #include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/pagestore/server_version.h"
@@ -47,13 +48,18 @@ int RunInfo(const InfoOptions& options) {
   const std::string label = options.files.Label();
   if (CheckUnreadable(store.OpenFiles(options.files.paths, options.files.store), store, label))
     return 1;
+  FindDatabaseFiles(store);
+  // The list is shown for a database of several data files.
+  size_t data_files = 0;
+  for (const DatabaseFileRecord& f : store.DatabaseFiles()) data_files += f.log ? 0 : 1;
+  const bool several_files = data_files > 1 || store.FileIds().size() > 1;
 
   std::map<uint8_t, uint64_t> by_type;
   std::map<PageCheck, uint64_t> by_check;
   uint64_t readable = 0;
   ProgressReporter progress(label);
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
-    progress.Fraction(page, store.PageCount());
+  ForEachHeldPage(store, [&](uint64_t, ByteView bytes) {
+    progress.Fraction(readable, store.PagesHeld());
     ++readable;
     ++by_type[bytes.LeOr<uint8_t>(page_layout::kType)];
     ++by_check[CheckPage(bytes)];
@@ -78,6 +84,20 @@ int RunInfo(const InfoOptions& options) {
     out += ", \"base_offset\": " + std::to_string(store.PageBaseOffset());
     out += ", \"pages\": " + std::to_string(store.PageCount());
     out += ", \"pages_declared\": " + (declared ? std::to_string(*declared) : std::string("null"));
+    if (several_files) {
+      out += ", \"pages_all_files\": " + std::to_string(store.PagesHeld());
+      out += ", \"database_files\": [";
+      for (const DatabaseFileRecord& f : store.DatabaseFiles()) {
+        out += out.back() == '[' ? "{" : ", {";
+        out += "\"file_id\": " + std::to_string(f.fileId);
+        out += ", \"name\": " + JsonString(f.logicalName);
+        out += ", \"path\": " + JsonString(f.physicalPath);
+        out += std::string(", \"log\": ") + (f.log ? "true" : "false");
+        out += ", \"opened\": " + (f.openedPath.empty() ? "null" : JsonString(f.openedPath));
+        out += ", \"pages\": " + std::to_string(store.PageCountOf(f.fileId)) + "}";
+      }
+      out += "]";
+    }
     if (!backup) out += ", \"pages_cut_off\": " + std::to_string(gaps.pagesCutOff);
     if (backup) {
       out += ", \"pages_held\": " + std::to_string(store.PagesHeld());
@@ -129,7 +149,9 @@ int RunInfo(const InfoOptions& options) {
 
   for (const StoreSource& s : store.Sources()) {
     std::printf("file:         %s", s.path.c_str());
-    if (store.Sources().size() > 1 || s.media.Striped())
+    if (!backup && store.Sources().size() > 1)
+      std::printf(" (file id %u, %llu pages)", s.fileId, static_cast<unsigned long long>(s.pagesHeld));
+    else if (store.Sources().size() > 1 || s.media.Striped())
       std::printf(" (stripe %u of %u, %llu pages)", s.media.familySequence, s.media.familyCount,
                   static_cast<unsigned long long>(s.pagesHeld));
     std::printf("\n");
@@ -143,9 +165,20 @@ int RunInfo(const InfoOptions& options) {
     std::printf(" of %llu (the file is cut short: %llu pages missing)",
                 static_cast<unsigned long long>(*declared),
                 static_cast<unsigned long long>(gaps.pagesCutOff));
-  if (readable != store.PageCount())
+  if (several_files)
+    std::printf(" in file 1, %llu in all files", static_cast<unsigned long long>(store.PagesHeld()));
+  if (readable != (several_files ? store.PagesHeld() : store.PageCount()))
     std::printf(" (%llu readable)", static_cast<unsigned long long>(readable));
   std::printf("\n");
+  if (several_files) {
+    std::printf("database files (as the primary file lists them):\n");
+    for (const DatabaseFileRecord& f : store.DatabaseFiles()) {
+      std::printf("  file %u: %s, %s: ", f.fileId, f.logicalName.c_str(), f.physicalPath.c_str());
+      if (f.log) std::printf("log file (not read)\n");
+      else if (!f.openedPath.empty()) std::printf("%s\n", f.openedPath.c_str());
+      else std::printf("MISSING (%s)\n", f.whyNotOpened.c_str());
+    }
+  }
   if (backup) {
     if (decoded) {
       std::printf("compression:  %s", CompressionText(*decoded).c_str());
@@ -205,7 +238,7 @@ int RunInfo(const InfoOptions& options) {
     size_t named = 0;
     for (const auto& [page, check] : failed.Pages()) {
       if (++named > kPagesNamed) break;
-      std::printf("  page %llu %s\n", static_cast<unsigned long long>(page), PageCheckText(check));
+      std::printf("  page %s %s\n", PageKeyText(page).c_str(), PageCheckText(check));
     }
     if (named > kPagesNamed) std::printf("  ...\n");
   }

@@ -60,7 +60,8 @@ CLI::Option* AddInputs(CLI::App* command, tollamer::DatabaseFiles& files) {
   CLI::Option* file = command->add_option(
       "FILE", files.paths,
       "Data file (.mdf) or full backup (.bak); the files of a striped backup together, in any "
-      "order");
+      "order; a primary data file with its secondary files (.ndf; those beside it under their "
+      "recorded names are found)");
   file->required();
   command
       ->add_option("--backup-set", files.store.backupSet,
@@ -151,7 +152,7 @@ int Run(int argc, char** argv) {
   bak2mdf_cmd
       ->add_option("BACKUP... OUT", bak2mdf.arguments,
                    "Full backup (.bak; the files of a striped backup together), then the data "
-                   "file to write (.mdf)")
+                   "file to write (.mdf; each further file of the database beside it as OUT_N.ndf)")
       ->required()
       ->expected(2, -1);
   bak2mdf_cmd->add_option("--backup-set", bak2mdf.files.store.backupSet,
@@ -180,7 +181,7 @@ int Run(int argc, char** argv) {
       "rows", "Print the column titles and rows of a table, one grid page or all of them");
   AddInputs(rows_cmd, rows.files)
       ->description("Data file (.mdf) or full backup (.bak), the files of a striped backup "
-                    "together; then the table (owner.name, name or object id) unless --table "
+                    "or a primary file with its secondaries together; then the table (owner.name, name or object id) unless --table "
                     "names it");
   AddTableChoice(rows_cmd, rows.choice);
   AddServerVersion(rows_cmd, rows.version);

@@ -18,6 +18,7 @@ OpenStatus OpenDataFile(CMdfDatabase& db, const DatabaseFiles& files) {
     return OpenStatus::kCannotOpen;
   }
   if (!HoldsDataPages(db.Store())) return OpenStatus::kNotDataFile;
+  db.FindDatabaseFiles();
   return OpenStatus::kOpened;
 }
 

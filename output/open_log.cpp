@@ -32,6 +32,8 @@ std::vector<std::string> FileGapTexts(const FileGaps& gaps) {
       text += gaps.coverage.extentsMissing ? ", " + allocated + " of them allocated" : ", none of them allocated";
     texts.push_back(text);
   }
+  for (const std::string& file : gaps.filesMissing)
+    texts.push_back("data " + file + " of the database is missing");
   if (gaps.backupHeadMissing) texts.emplace_back("the backup's head is missing");
   if (gaps.backupTailMissing) texts.emplace_back("the backup's tail is missing");
   if (gaps.backup && gaps.coverage.extentsMissing)
@@ -82,7 +84,7 @@ void AppendPageChecks(WorkLog& log, const PageStore& store) {
   for (const auto& [page, check] : failed) {
     sums += check == PageCheck::kChecksumFails;
     if (named++ < kPagesNamed)
-      log.Append("Page " + std::to_string(page) + " " + PageCheckText(check) + "\r\n");
+      log.Append("Page " + PageKeyText(page) + " " + PageCheckText(check) + "\r\n");
   }
   log.Append(std::to_string(sums) + " page(s) fail their checksum, " +
              std::to_string(failed.size() - sums) + " torn\r\n");

@@ -35,7 +35,9 @@ ConversionResult ConvertBackup(const platform::ReadOnlyFile& backup, platform::O
       ++n;
       continue;
     }
-    if (!IsBackupPageStart(sector)) {
+    // Pages of the database's other files go through the page store
+    // (ConvertBackupFiles); the walk writes the primary's.
+    if (!IsBackupPageStart(sector) || sector.LeOr<uint16_t>(page_layout::kFileId) != kPrimaryFileId) {
       ++n;
       continue;
     }
@@ -112,12 +114,15 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
 }
 
 ConversionResult ConvertStore(const PageStore& store, platform::OutputFile& out,
-                              const std::atomic<bool>& running, ConversionObserver& observer) {
+                              const std::atomic<bool>& running, ConversionObserver& observer,
+                              uint16_t file_id) {
   ConversionResult result;
-  const uint64_t pages = store.PageCount();
+  const uint64_t pages = store.PageCountOf(file_id);
+  const uint64_t first = FirstKeyOf(file_id);
   ProgressThrottle throttle;
   bool failed = false;
-  ForEachPageInBlocks(store, 0, pages, [&](uint64_t page, ByteView bytes) {
+  ForEachPageInBlocks(store, first, first + pages, [&](uint64_t key, ByteView bytes) {
+    const uint64_t page = PageIdOfKey(key);
     if (!running.load(std::memory_order_relaxed)) {
       result.stopped = true;
       return false;
@@ -153,7 +158,7 @@ ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths
   PageStore store(messages);
   const bool opened = store.OpenFiles(backup_paths, options);
   const bool several = backup_paths.size() > 1 || options.backupSet != 0 ||
-                       (opened && store.BackupSets().size() > 1);
+                       (opened && (store.BackupSets().size() > 1 || store.FileIds().size() > 1));
   if (!several) {
     store.Close();
     return ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages);
@@ -163,20 +168,50 @@ ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths
     result.error = opened ? std::string("not a backup file") : store.LastError();
     return result;
   }
-  platform::CreateResult out = platform::CreateOutputFile(mdf_path);
-  if (!out.file) {
-    messages.Notify(EngineNotice::kDataFileCreateFailed);
-    result.error = out.message;
-    return result;
+  // One data file per file of the database; all are written before any is
+  // committed, so that a failed run leaves none.
+  std::vector<platform::CreateResult> outs;
+  ConversionResult total;
+  for (uint16_t file_id : store.FileIds()) {
+    const std::string path = file_id == kPrimaryFileId ? mdf_path : SecondaryFilePath(mdf_path, file_id);
+    if (file_id != kPrimaryFileId)
+      for (const std::string& in : backup_paths)
+        if (platform::OutputIsInput(in, path)) {
+          messages.Notify(EngineNotice::kOutputIsInput);
+          total.error = platform::kOutputIsInputText;
+          return total;
+        }
+    outs.push_back(platform::CreateOutputFile(path));
+    if (!outs.back().file) {
+      messages.Notify(EngineNotice::kDataFileCreateFailed);
+      total.error = outs.back().message;
+      return total;
+    }
+    result = ConvertStore(store, *outs.back().file, running, observer, file_id);
+    if (result.stopped || !result.completed) {
+      if (!result.stopped) messages.Notify(EngineNotice::kDataFileWriteFailed);
+      return result;
+    }
+    total.pagesWritten += result.pagesWritten;
+    if (file_id != kPrimaryFileId) total.secondaryFiles.push_back(path);
+    if (file_id == kPrimaryFileId) total.highestPage = result.highestPage;
   }
-  result = ConvertStore(store, *out.file, running, observer);
-  if (result.stopped) return result;
-  if (result.completed && !out.file->Commit()) {
-    result.completed = false;
-    result.error = out.file->Error();
-  }
-  if (!result.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
-  return result;
+  total.completed = true;
+  for (platform::CreateResult& out : outs)
+    if (total.completed && !out.file->Commit()) {
+      total.completed = false;
+      total.error = out.file->Error();
+    }
+  if (!total.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
+  return total;
+}
+
+std::string SecondaryFilePath(const std::string& mdf_path, uint16_t file_id) {
+  const size_t slash = mdf_path.find_last_of("/\\");
+  const size_t dot = mdf_path.find_last_of('.');
+  const std::string stem =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? mdf_path.substr(0, dot) : mdf_path;
+  return stem + "_" + std::to_string(file_id) + ".ndf";
 }
 
 }  // namespace tollamer::tools

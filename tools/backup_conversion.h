@@ -31,6 +31,8 @@ struct ConversionResult {
   uint64_t compressedBlocks = 0;  // a compressed backup's blocks
   CompressedLosses losses;        // ... that did not decode: their pages are missing
   std::string error;              // why the run failed
+  // The secondary data files written beside the data file, by file id order.
+  std::vector<std::string> secondaryFiles;
 };
 
 class ConversionObserver {
@@ -51,16 +53,23 @@ ConversionResult ConvertBackupFile(const std::string& backup_path, const std::st
                                    const std::atomic<bool>& running, ConversionObserver& observer,
                                    EngineMessages& messages);
 
-// Writes every page `store` holds at its own page number: the stripes of a
-// striped backup merged, one backup set of a file holding several.
+// Writes every page of file `file_id` of the database `store` holds at its
+// own page number: the stripes of a striped backup merged, one backup set
+// of a file holding several.
 ConversionResult ConvertStore(const PageStore& store, platform::OutputFile& out,
-                              const std::atomic<bool>& running, ConversionObserver& observer);
+                              const std::atomic<bool>& running, ConversionObserver& observer,
+                              uint16_t file_id = kFirstFileId);
+
+// Where a backup of a database of several files puts file `file_id` (not
+// the primary): beside the data file, "OUT_3.ndf" for "OUT.mdf".
+std::string SecondaryFilePath(const std::string& mdf_path, uint16_t file_id);
 
 // The files of one backup (its stripes, in any order) into one data file,
 // through the page store: used when several files are given, a backup set
-// is asked for, or the one file holds several backup sets; otherwise the
-// sector walk of ConvertBackupFile. Files that are not one backup are
-// refused, saying why.
+// is asked for, or the one file holds several backup sets or pages of
+// several database files (one data file each, SecondaryFilePath);
+// otherwise the sector walk of ConvertBackupFile. Files that are not one
+// backup are refused, saying why.
 ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths,
                                     const StoreOpenOptions& options, const std::string& mdf_path,
                                     const std::atomic<bool>& running, ConversionObserver& observer,

@@ -81,8 +81,10 @@ PageKind KindOfType(uint8_t type) {
 PageKind ClassifyPage(ByteView page) {
   if (page.size() < kPageSize) return PageKind::kErr;
   if (IsEmptyPage(page)) return PageKind::kNull;
-  // Test B is the backup converter's page-start test on the header.
-  if (IsBackupPageStart(page)) return KindOfType(page.LeOr<uint8_t>(kType));
+  // Test B is the backup converter's page-start test on the header, for a
+  // page of the primary file.
+  if (IsBackupPageStart(page) && page.LeOr<uint16_t>(kFileId) == kPrimaryFileId)
+    return KindOfType(page.LeOr<uint8_t>(kType));
   return PageKind::kErr;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/catalog/mdf_database.h"
 
+#include "engine/catalog/database_files.h"
+
 namespace tollamer {
 
 std::vector<uint32_t> TablesWithoutDataPages(const CMdfDatabase& db) {
@@ -11,6 +13,8 @@ std::vector<uint32_t> TablesWithoutDataPages(const CMdfDatabase& db) {
   }
   return ids;
 }
+
+void CMdfDatabase::FindDatabaseFiles() { tollamer::FindDatabaseFiles(store_); }
 
 void CMdfDatabase::Teardown() {
   systemPages2000.Clear();

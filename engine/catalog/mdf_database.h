@@ -43,6 +43,9 @@ class CMdfDatabase {
   bool OpenFiles(const std::vector<std::string>& paths, const StoreOpenOptions& options = {}) {
     return store_.OpenFiles(paths, options);
   }
+  // Reads the primary file's list of files and adds those found beside it
+  // (database_files.h).
+  void FindDatabaseFiles();
   bool IsOpen() const { return store_.IsOpen(); }
 
   // Empties every container of the catalog and closes the file.

@@ -16,7 +16,7 @@ bool IsDataPageV1(const PageHeader& h) {
 
 void ScanSystemPages2000(const PageStore& store, SystemPages2000& lists) {
   lists.Clear();
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+  ForEachHeldPage(store, [&](uint64_t page, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (!h) return true;
     if (h->objId == kObject20) {
@@ -30,7 +30,7 @@ void ScanSystemPages2000(const PageStore& store, SystemPages2000& lists) {
 
 void ScanSystemPages2005(const PageStore& store, SystemPages2005& lists) {
   lists.Clear();
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+  ForEachHeldPage(store, [&](uint64_t page, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (h && IsDataPageV1(*h)) {
       if (SystemPageList* list = lists.ForObject(h->objId)) list->Append(page);

@@ -14,17 +14,21 @@ namespace {
 constexpr uint64_t kFirstGamPage = 2;
 }  // namespace
 
-BackupCoverage MeasureBackupCoverage(const PageStore& store) {
-  BackupCoverage coverage;
+namespace {
+
+// One file of the database: its GAM pages, and the extents they mark.
+void MeasureFile(const PageStore& store, uint16_t file_id, PfsAllocation& pfs,
+                 BackupCoverage& coverage) {
   // A backup that lost its tail holds no page of the last extents its file
   // header counts: they are judged too.
-  const uint64_t pages = std::max(store.PageCount(), store.DeclaredPageCount().value_or(0));
+  const uint64_t declared = file_id == kFirstFileId ? store.DeclaredPageCount().value_or(0) : 0;
+  const uint64_t pages = std::max(store.PageCountOf(file_id), declared);
   const uint64_t extents = (pages + kPagesPerExtent - 1) / kPagesPerExtent;
+  const uint64_t base = FirstKeyOf(file_id);
   const bool data_file = store.Kind() == FileKind::kData;
-  PfsAllocation pfs(store);
   for (uint64_t interval = 0; interval * kPagesPerInterval + kFirstGamPage < pages; ++interval) {
     ++coverage.intervalsUnread;
-    std::optional<Page> gam = store.ReadPage(interval * kPagesPerInterval + kFirstGamPage);
+    std::optional<Page> gam = store.ReadPage(base + interval * kPagesPerInterval + kFirstGamPage);
     if (!gam) continue;
     std::optional<PageHeader> h = PageHeader::Decode(gam->view());
     if (!h || !h->HasType(PageType::kGam)) continue;
@@ -45,13 +49,23 @@ BackupCoverage MeasureBackupCoverage(const PageStore& store) {
       // unless a page past its end is one the PFS pages mark allocated.
       bool held = data_file;
       for (uint64_t k = 0; k < kPagesPerExtent; ++k) {
-        const uint64_t page = e * kPagesPerExtent + k;
+        const uint64_t page = base + e * kPagesPerExtent + k;
         if (data_file && !store.Holds(page) && pfs.IsAllocated(page)) held = false;
         if (!data_file && store.Holds(page)) held = true;
       }
       if (!held) ++coverage.extentsMissing;
     }
   }
+}
+
+}  // namespace
+
+BackupCoverage MeasureBackupCoverage(const PageStore& store) {
+  BackupCoverage coverage;
+  PfsAllocation pfs(store);
+  std::vector<uint16_t> files = store.FileIds();
+  if (files.empty() || files.front() != kFirstFileId) files.insert(files.begin(), kFirstFileId);
+  for (uint16_t file : files) MeasureFile(store, file, pfs, coverage);
   return coverage;
 }
 

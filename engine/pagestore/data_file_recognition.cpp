@@ -9,7 +9,7 @@ using namespace page_layout;
 
 bool HoldsDataPages(const PageStore& store) {
   bool found = false;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView page) {
+  ForEachHeldPage(store, [&](uint64_t, ByteView page) {
     found = page.LeOr<uint8_t>(kHeaderVersion) == kValidHeaderVersion &&
             IsKnownPageType(page.LeOr<uint8_t>(kType)) && page.AllZero(kReserved, kReservedSize);
     return !found;

@@ -16,6 +16,10 @@ FileGaps MeasureFileGaps(const PageStore& store) {
       gaps.coverage = MeasureBackupCoverage(store);
     }
   }
+  if (!gaps.backup)
+    for (const DatabaseFileRecord& f : store.MissingFiles())
+      gaps.filesMissing.push_back("file " + std::to_string(f.fileId) + " (" + f.logicalName +
+                                  ", " + f.physicalPath + ")");
   return gaps;
 }
 

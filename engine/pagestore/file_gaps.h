@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "engine/pagestore/backup_coverage.h"
 #include "engine/pagestore/page_store.h"
@@ -20,6 +22,9 @@ struct FileGaps {
   bool backupHeadMissing = false;
   bool backupTailMissing = false;
   bool backupStriped = false;  // the file is one stripe of several
+  // Data files of the database the primary lists that are not open:
+  // "file 3 (sales2, sales2.ndf)".
+  std::vector<std::string> filesMissing;
   // Allocated extents the file lacks: a backup's, or those a data file's
   // cut took.
   BackupCoverage coverage;
@@ -29,7 +34,7 @@ struct FileGaps {
   bool LosesRows() const {
     const bool allocation_lost = coverage.extentsMissing > 0 || coverage.intervalsUnread > 0;
     return backup ? backupHeadMissing || backupTailMissing || coverage.extentsMissing > 0
-                  : pagesCutOff > 0 && allocation_lost;
+                  : (pagesCutOff > 0 && allocation_lost) || !filesMissing.empty();
   }
 };
 

@@ -11,8 +11,14 @@
 //                        the record's start
 //   e4             4     the file size in pages, where e4 is the fourth
 //                        column's end; the fifth ends at e4 + 4
+//
+// The first variable-length column (16 bytes, from 12 + B + 2*V) is the
+// binding id: one GUID that every file of a database carries, written when
+// the database is created, so that files of another database are told
+// apart.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -24,5 +30,10 @@ namespace tollamer {
 // records; nothing when the page is no file header or its record does not
 // hold the field where the layout puts it.
 std::optional<uint32_t> FileSizeInPages(ByteView page);
+
+using BindingId = std::array<uint8_t, 16>;
+// The binding id a file header page records; nothing when the page is no
+// file header or its first variable-length column is not 16 bytes long.
+std::optional<BindingId> FileBindingId(ByteView page);
 
 }  // namespace tollamer

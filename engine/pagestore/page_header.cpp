@@ -14,8 +14,10 @@ std::optional<PageHeader> PageHeader::Decode(ByteView bytes) {
   h.flagBits = bytes.LeOr<uint16_t>(kFlagBits);
   h.indexId = bytes.LeOr<uint16_t>(kIndexId);
   h.prevPage = bytes.LeOr<uint32_t>(kPrevPage);
+  h.prevFile = bytes.LeOr<uint16_t>(kPrevPage + 4);
   h.pminlen = bytes.LeOr<uint16_t>(kPminlen);
   h.nextPage = bytes.LeOr<uint32_t>(kNextPage);
+  h.nextFile = bytes.LeOr<uint16_t>(kNextPage + 4);
   h.slotCnt = bytes.LeOr<uint16_t>(kSlotCnt);
   h.objId = bytes.LeOr<uint32_t>(kObjId);
   h.freeCnt = bytes.LeOr<uint16_t>(kFreeCnt);

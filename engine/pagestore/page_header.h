@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/pagestore/byte_view.h"
+#include "engine/pagestore/page_address.h"
 #include "engine/pagestore/page_layout.h"
 
 namespace tollamer {
@@ -17,8 +18,10 @@ struct PageHeader {
   uint16_t flagBits = 0;
   uint16_t indexId = 0;
   uint32_t prevPage = 0;
+  uint16_t prevFile = 0;
   uint16_t pminlen = 0;
   uint32_t nextPage = 0;
+  uint16_t nextFile = 0;
   uint16_t slotCnt = 0;
   uint32_t objId = 0;
   uint16_t freeCnt = 0;
@@ -33,6 +36,11 @@ struct PageHeader {
   static std::optional<PageHeader> Decode(ByteView bytes);
 
   bool HasType(page_layout::PageType t) const { return type == static_cast<uint8_t>(t); }
+  // The page keys (page_address.h) of the page itself and of its links; 0
+  // for a link to no page.
+  uint64_t OwnKey() const { return PageKey(fileId, pageId); }
+  uint64_t NextKey() const { return nextPage == 0 ? 0 : PageKey(nextFile, nextPage); }
+  uint64_t PrevKey() const { return prevPage == 0 ? 0 : PageKey(prevFile, prevPage); }
 };
 
 // The screening test for candidate data pages of a file whose allocation

@@ -30,8 +30,8 @@
 //   0x40    32    reserved          all zero in a valid page
 //
 // Page pointer, 6 bytes: a 4-byte page number, then a 2-byte file id. A page
-// number of 0 means "no page". Only primary files are read, so the file id
-// is ignored.
+// number of 0 means "no page". The page store addresses a page of any file
+// of the database by the pair (page_address.h).
 //
 // Slot array: 16-bit record offsets from the start of the page, stored
 // backwards from the end: slot i is at page byte 8192 - 2 * (i + 1).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/pagestore/page_address.h"
 #include "engine/pagestore/page_layout.h"
 #include "engine/pagestore/page_start.h"
 
@@ -45,7 +46,7 @@ std::vector<BackupSetPages> PageMap::ScanBackup(const platform::ReadOnlyFile& fi
       at += kSectorSize;
       continue;
     }
-    uint64_t page = OwnPageNumber(sector).value_or(0);
+    uint64_t page = PageKey(sector.LeOr<uint16_t>(kFileId), OwnPageNumber(sector).value_or(0));
     if (run.count > 0 && page == run.firstPage + run.count &&
         at == run.fileOffset + run.count * kPageSize) {
       ++run.count;
@@ -134,6 +135,14 @@ uint64_t PageMap::PageCount() const {
   if (runs_.empty()) return 0;
   const PageRun& last = runs_.rbegin()->second;
   return last.firstPage + last.count;
+}
+
+uint64_t PageMap::EndWithin(uint64_t first, uint64_t end) const {
+  auto it = runs_.lower_bound(end);
+  if (it == runs_.begin()) return first;
+  const PageRun& r = std::prev(it)->second;
+  const uint64_t run_end = std::min(end, r.firstPage + r.count);
+  return run_end > first ? run_end : first;
 }
 
 uint64_t PageMap::FirstOffset() const {

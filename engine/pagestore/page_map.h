@@ -15,7 +15,10 @@
 // backups appended to one file never mix.
 //
 // The map can place pages from several sources (the files of a striped
-// backup): each run names the source its bytes lie in.
+// backup, the files of a database): each run names the source its bytes lie
+// in. Pages are page keys (page_address.h); a backup of a database of
+// several files holds pages of each, told apart by the file id in their
+// headers.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +69,8 @@ class PageMap {
 
   // Highest page held + 1; 0 when none.
   uint64_t PageCount() const;
+  // Highest page held in [first, end) + 1; `first` when none.
+  uint64_t EndWithin(uint64_t first, uint64_t end) const;
   // Pages actually held (a backup leaves unallocated extents out).
   uint64_t PagesHeld() const { return held_; }
   // Byte position of page 0's image, or of the first page held.

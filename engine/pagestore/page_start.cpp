@@ -31,7 +31,11 @@ bool CommonPageStart(ByteView b) {
 }  // namespace
 
 bool IsBackupPageStart(ByteView sector) {
-  return CommonPageStart(sector) && IsKnownPageType(sector.LeOr<uint8_t>(kType));
+  // A backup of a database of several files holds the pages of each.
+  return sector.size() >= kHeaderSize &&
+         sector.LeOr<uint8_t>(kHeaderVersion) == kValidHeaderVersion &&
+         sector.LeOr<uint16_t>(kFileId) != 0 && sector.AllZero(kReserved, kReservedSize) &&
+         IsKnownPageType(sector.LeOr<uint8_t>(kType));
 }
 
 bool IsExcavationPageStart(ByteView unit) {

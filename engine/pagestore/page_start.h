@@ -8,10 +8,11 @@
 //   0x0E    2     -                          m_pminlen <= 8192
 //   0x1C    2     -                          m_freeCnt <= 8192
 //   0x1E    2     -                          m_freeData <= 8192
-//   0x24    2     file id = 1                file id = 1
+//   0x24    2     file id not 0              file id = 1
 //   0x40    32    all zero                   all zero
 //
-// The page number that places a found page is the 32-bit number at 0x20.
+// The page number that places a found page is the 32-bit number at 0x20
+// (with the file id, its page key).
 #pragma once
 
 #include <cstdint>

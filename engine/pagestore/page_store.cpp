@@ -59,6 +59,8 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   last_open_error_ = platform::OpenError::kNone;
   checks_->Clear();
   kinds_->Reset(0);
+  database_files_.clear();
+  secondary_alone_ = options.secondaryAlone;
   if (paths.empty()) return false;
 
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -97,10 +99,11 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
     return Refuse(OpenRefusal::kNotTogether,
                   "a backup and a data file given together: open the files of one database "
                   "(the stripes of one backup, or one data file)");
-  if (backups == 0 && sources_.size() > 1)
-    return Refuse(OpenRefusal::kNotTogether,
-                  "several data files given: open the database's primary file");
-  if (!(backups > 0 ? OpenBackups(options, layout) : OpenDataFile(layout.start))) return false;
+  if (backups == 0 && sources_.size() > 1) {
+    if (!OpenDataFiles()) return false;
+  } else if (!(backups > 0 ? OpenBackups(options, layout) : OpenDataFile(layout.start))) {
+    return false;
+  }
   if (std::optional<Page> header = ReadPage(0)) declared_pages_ = FileSizeInPages(header->view());
   return true;
 }
@@ -216,6 +219,12 @@ std::vector<uint16_t> PageStore::MissingStripes() const {
 
 bool PageStore::OpenDataFile(const DataFileStart& start) {
   const platform::ReadOnlyFile& file = *sources_.front().file;
+  if (start.fileId != kPrimaryFileId && secondary_alone_ && sources_.size() == 1) {
+    // Placed as a secondary of no primary.
+    if (std::optional<std::string> why = PlaceSecondary(0, start))
+      return Refuse(OpenRefusal::kSecondaryFile, *why);
+    return true;
+  }
   if (start.fileId != kPrimaryFileId) {
     refused_file_id_ = start.fileId;
     return Refuse(OpenRefusal::kSecondaryFile,
@@ -225,10 +234,122 @@ bool PageStore::OpenDataFile(const DataFileStart& start) {
   const uint64_t length = file.Length();
   map_ = PageMap::Contiguous(start.base, length > start.base ? (length - start.base) / kPageSize : 0);
   sources_.front().pagesHeld = map_.PagesHeld();
+  sources_.front().fileId = kPrimaryFileId;
   return true;
 }
 
-void PageStore::Close() { sources_.clear(); }
+bool PageStore::OpenDataFiles() {
+  // The primary file first, whatever the order given.
+  std::vector<DataFileStart> starts;
+  for (const StoreSource& s : sources_) starts.push_back(FindDataFileStart(*s.file));
+  std::optional<size_t> primary;
+  for (size_t i = 0; i < starts.size(); ++i) {
+    if (starts[i].fileId != kPrimaryFileId) continue;
+    if (primary)
+      return Refuse(OpenRefusal::kNotTogether, FileName(sources_[*primary].path) + " and " +
+                                                   FileName(sources_[i].path) +
+                                                   " are both primary files (file id 1)");
+    primary = i;
+  }
+  if (!primary) {
+    refused_file_id_ = starts.front().fileId;
+    return Refuse(OpenRefusal::kSecondaryFile,
+                  "secondary data files only (file ids " + [&] {
+                    std::string ids;
+                    for (const DataFileStart& s : starts)
+                      ids += (ids.empty() ? "" : ", ") + std::to_string(s.fileId);
+                    return ids;
+                  }() + "): they hold no boot page or system tables; give the database's primary file with them");
+  }
+  std::swap(sources_[0], sources_[*primary]);
+  std::swap(starts[0], starts[*primary]);
+  if (!OpenDataFile(starts[0])) return false;
+  for (size_t i = 1; i < sources_.size(); ++i)
+    if (std::optional<std::string> why = PlaceSecondary(i, starts[i]))
+      return Refuse(OpenRefusal::kNotTogether, FileName(sources_[i].path) + ": " + *why);
+  return true;
+}
+
+std::optional<std::string> PageStore::PlaceSecondary(size_t index, const DataFileStart& start) {
+  const uint16_t id = start.fileId;
+  if (start.votes == 0) return "no SQL Server page in it: not a data file";
+  if (id == kPrimaryFileId) return "a second primary file (file id 1)";
+  for (size_t k = 0; k < sources_.size(); ++k)
+    if (k != index && sources_[k].fileId == id)
+      return "file id " + std::to_string(id) + " is " + FileName(sources_[k].path) + " already";
+  // Page 0 of every file carries the database's binding id.
+  Page header = Page::ForOverwrite();
+  std::optional<BindingId> own;
+  if (sources_[index].file->ReadAt(start.base, header.bytes()) == kPageSize)
+    own = FileBindingId(header.view());
+  std::optional<Page> primary = ReadPage(PageKey(kPrimaryFileId, 0));
+  std::optional<BindingId> theirs = primary ? FileBindingId(primary->view()) : std::nullopt;
+  if (own && theirs && *own != *theirs)
+    return "a file of another database (its file header's binding id is not the primary file's)";
+  const uint64_t length = sources_[index].file->Length();
+  const uint64_t pages = length > start.base ? (length - start.base) / kPageSize : 0;
+  map_.Place({FirstKeyOf(id), std::min<uint64_t>(pages, EndKeyOf(id) - FirstKeyOf(id)), start.base,
+              static_cast<uint32_t>(index)});
+  sources_[index].fileId = id;
+  sources_[index].pagesHeld = pages;
+  return std::nullopt;
+}
+
+bool PageStore::AddDataFile(const std::string& path) {
+  last_error_.clear();
+  if (!IsOpen() || kind_ != FileKind::kData) {
+    last_error_ = "no data file is open to add " + FileName(path) + " to";
+    return false;
+  }
+  std::optional<platform::FileIdentity> id = platform::IdentityOf(path);
+  for (const StoreSource& s : sources_)
+    if (id && id == platform::IdentityOf(s.path)) {
+      last_error_ = FileName(path) + " is open already";
+      return false;
+    }
+  platform::OpenResult opened = platform::OpenReadOnlyExclusive(path);
+  if (!opened.file) {
+    last_open_error_ = opened.error;
+    last_error_ = path + ": " + opened.message;
+    return false;
+  }
+  const DataFileStart start = FindDataFileStart(*opened.file);
+  sources_.push_back({path, std::move(opened.file), {}, 0, 0});
+  if (std::optional<std::string> why = PlaceSecondary(sources_.size() - 1, start)) {
+    sources_.pop_back();
+    last_error_ = FileName(path) + ": " + *why;
+    return false;
+  }
+  return true;
+}
+
+std::vector<uint16_t> PageStore::FileIds() const {
+  std::vector<uint16_t> ids;
+  for (std::optional<uint64_t> key = NextHeld(0); key; key = NextHeld(EndKeyOf(ids.back()))) {
+    ids.push_back(FileIdOfKey(*key));
+    if (ids.back() == UINT16_MAX) break;
+  }
+  return ids;
+}
+
+bool PageStore::KnowsFile(uint16_t file_id) const {
+  if (file_id == kPrimaryFileId || HoldsFile(file_id)) return true;
+  for (const DatabaseFileRecord& f : database_files_)
+    if (f.fileId == file_id && !f.log) return true;
+  return false;
+}
+
+std::vector<DatabaseFileRecord> PageStore::MissingFiles() const {
+  std::vector<DatabaseFileRecord> missing;
+  for (const DatabaseFileRecord& f : database_files_)
+    if (!f.log && !HoldsFile(f.fileId)) missing.push_back(f);
+  return missing;
+}
+
+void PageStore::Close() {
+  sources_.clear();
+  database_files_.clear();
+}
 
 std::optional<Page> PageStore::ReadRawPage(uint64_t page_number) const {
   std::optional<PageLocation> at = PagePosition(page_number);

@@ -1,9 +1,10 @@
 // The page store: opens a data file or a full backup ("TAPE") file (a
 // compressed one, "MSSQLBAK", through its decoded stream), or the
-// several files of one striped backup together, settles where each page lies
-// (page_map.h), and hands out pages by number with torn bits repaired. Of a
-// backup file holding several backup sets it reads one. It never writes to
-// its files.
+// several files of one striped backup together, or the primary data file
+// of a database with its secondary files, settles where each page lies
+// (page_map.h), and hands out pages by page key (page_address.h: file id
+// and page id) with torn bits repaired. Of a backup file holding several
+// backup sets it reads one. It never writes to its files.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include "engine/pagestore/engine_messages.h"
 #include "engine/pagestore/page.h"
+#include "engine/pagestore/page_address.h"
 #include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_header.h"
 #include "engine/pagestore/page_kinds.h"
@@ -47,6 +49,9 @@ enum class OpenRefusal {
 struct StoreOpenOptions {
   // The backup set to read, from 1; 0: the last full backup set.
   uint16_t backupSet = 0;
+  // A secondary data file given alone is opened for its pages (it holds no
+  // catalog: its tables come from a schema given) rather than refused.
+  bool secondaryAlone = false;
 };
 
 // One backup set of the opened backup, with its pages over every stripe given.
@@ -62,6 +67,18 @@ struct StoreSource {
   std::unique_ptr<platform::ReadOnlyFile> file;
   BackupMedia media;        // backups only
   uint64_t pagesHeld = 0;   // of the backup set read
+  uint16_t fileId = 0;      // data files: which file of the database it is
+};
+
+// A file of the database as the primary file's list of files names it
+// (catalog/database_files.h), and where it was found.
+struct DatabaseFileRecord {
+  uint16_t fileId = 0;
+  std::string logicalName;
+  std::string physicalPath;  // as the server recorded it
+  bool log = false;          // a log file: never read
+  std::string openedPath;    // empty: not found, or a log file
+  std::string whyNotOpened;  // when it was found but not taken
 };
 
 class PageStore {
@@ -86,10 +103,26 @@ class PageStore {
   // Byte position of page 0 (of the first page a backup holds).
   uint64_t PageBaseOffset() const { return map_.FirstOffset(); }
   uint64_t FileLength() const { return IsOpen() ? sources_.front().file->Length() : 0; }
-  // Highest page the file holds + 1; a trailing partial page is not counted.
-  uint64_t PageCount() const { return map_.PageCount(); }
-  // Pages the file holds; below PageCount when a backup leaves extents out.
+  // Highest page of file 1 (the primary) held + 1; a trailing partial page
+  // is not counted.
+  uint64_t PageCount() const { return PageCountOf(kFirstFileId); }
+  // The same for file `file_id` of the database (0 when none is held).
+  uint64_t PageCountOf(uint16_t file_id) const {
+    return map_.EndWithin(FirstKeyOf(file_id), EndKeyOf(file_id)) - FirstKeyOf(file_id);
+  }
+  // Highest page key held + 1: the end of a scan over every file.
+  uint64_t KeyEnd() const { return map_.PageCount(); }
+  // Pages held in every file; below PageCount when a backup leaves extents
+  // out.
   uint64_t PagesHeld() const { return map_.PagesHeld(); }
+  // The files of the database the store holds pages of, ascending.
+  std::vector<uint16_t> FileIds() const;
+  bool HoldsFile(uint16_t file_id) const {
+    std::optional<uint64_t> next = NextHeld(FirstKeyOf(file_id));
+    return next && *next < EndKeyOf(file_id);
+  }
+  // File 1, a file held, or a data file the primary's list names.
+  bool KnowsFile(uint16_t file_id) const;
   // The first backup file's media family (stripe) and whether its stream
   // was readable.
   const BackupMedia& Media() const { return media_; }
@@ -113,6 +146,17 @@ class PageStore {
   const DecodedBackupFile* Decoded() const;
   // The secondary file's own id when Refusal() is kSecondaryFile.
   uint16_t RefusedFileId() const { return refused_file_id_; }
+  // Adds a secondary data file of the open database (a data file was
+  // opened); false, with LastError saying why and the store as it was,
+  // when it is no data file, a file id already held, or a file of another
+  // database (its binding id differs from the primary's).
+  bool AddDataFile(const std::string& path);
+  // The files the primary file lists, found or not; empty when not read.
+  const std::vector<DatabaseFileRecord>& DatabaseFiles() const { return database_files_; }
+  void SetDatabaseFiles(std::vector<DatabaseFileRecord> files) { database_files_ = std::move(files); }
+  // The data files the list names that are not open.
+  std::vector<DatabaseFileRecord> MissingFiles() const;
+
   // Why the last OpenFile failed, for the CLI's error line.
   const std::string& LastError() const { return last_error_; }
   platform::OpenError LastOpenError() const { return last_open_error_; }
@@ -169,6 +213,10 @@ class PageStore {
   bool Refuse(OpenRefusal refusal, std::string why);
   bool OpenBackups(const StoreOpenOptions& options, const FileLayout& layout);
   bool OpenDataFile(const DataFileStart& start);
+  bool OpenDataFiles();
+  // Places source `index` (a data file starting at `start`) as a secondary
+  // file; the reason it cannot be taken otherwise.
+  std::optional<std::string> PlaceSecondary(size_t index, const DataFileStart& start);
   void Check(uint64_t page_number, ByteView raw) const {
     if (checking_) checks_->Note(page_number, CheckPage(raw));
   }
@@ -187,6 +235,8 @@ class PageStore {
   uint16_t refused_file_id_ = 0;
   std::string last_error_;
   platform::OpenError last_open_error_ = platform::OpenError::kNone;
+  std::vector<DatabaseFileRecord> database_files_;
+  bool secondary_alone_ = false;
   std::unique_ptr<PageCheckFailures> checks_ = std::make_unique<PageCheckFailures>();
   std::unique_ptr<PageKindNotes> kinds_ = std::make_unique<PageKindNotes>();
   bool checking_ = true;
@@ -198,6 +248,11 @@ class PageStore {
 // stop early. The bytes are as stored (no torn-bit repair).
 void ForEachPageInBlocks(const PageStore& store, uint64_t first, uint64_t end,
                          const std::function<bool(uint64_t, ByteView)>& visit);
+// The same over every page of every file the store holds, by page key.
+inline void ForEachHeldPage(const PageStore& store,
+                            const std::function<bool(uint64_t, ByteView)>& visit) {
+  ForEachPageInBlocks(store, 0, store.KeyEnd(), visit);
+}
 
 // Told (pages done, pages in all) while a whole-file scan runs.
 using ScanProgress = std::function<void(uint64_t, uint64_t)>;

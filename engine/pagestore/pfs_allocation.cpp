@@ -6,8 +6,10 @@
 
 namespace tollamer {
 
-bool PfsAllocation::IsAllocated(uint64_t page) {
-  const uint64_t pfs_page = pfs_layout::PfsPageOf(page);
+bool PfsAllocation::IsAllocated(uint64_t page_key) {
+  // PFS pages map the pages of their own file.
+  const uint32_t page = PageIdOfKey(page_key);
+  const uint64_t pfs_page = FirstKeyOf(FileIdOfKey(page_key)) + pfs_layout::PfsPageOf(page);
   auto it = pfs_.find(pfs_page);
   if (it == pfs_.end()) {
     std::optional<Page> read = store_->ReadPage(pfs_page);

@@ -15,8 +15,9 @@ namespace tollamer {
 class PfsAllocation {
  public:
   explicit PfsAllocation(const PageStore& store) : store_(&store) {}
-  // False only when a plausible PFS page marks the page not allocated.
-  bool IsAllocated(uint64_t page);
+  // False only when a plausible PFS page marks the page (a page key,
+  // page_address.h) not allocated.
+  bool IsAllocated(uint64_t page_key);
 
  private:
   const PageStore* store_;

@@ -1,5 +1,7 @@
 #include "engine/pagestore/server_version.h"
 
+#include "engine/pagestore/file_header.h"
+
 #include <iterator>
 
 namespace tollamer {
@@ -100,7 +102,7 @@ std::optional<VersionGuess> FromBootPage(const PageStore& store) {
 VersionGuess FromDataPages(const PageStore& store) {
   uint64_t alloc2005 = 0, alloc2008 = 0, sysindexes = 0, rscols2008 = 0, rscols2012 = 0;
   uint64_t base2005 = 0, schobjs2012 = 0;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView bytes) {
+  ForEachHeldPage(store, [&](uint64_t, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData))
       return true;
@@ -138,7 +140,19 @@ VersionGuess FromDataPages(const PageStore& store) {
 VersionGuess DetectServerVersion(const PageStore& store) {
   if (!store.IsOpen()) return {};
   if (std::optional<VersionGuess> boot = FromBootPage(store)) return *boot;
-  return FromDataPages(store);
+  VersionGuess g = FromDataPages(store);
+  const std::vector<uint16_t> files = store.FileIds();
+  if (g.setting != VersionSetting::kNone || files.empty() || files.front() == kFirstFileId) return g;
+  // A secondary file alone: its file header's column count tells the
+  // format (23 columns on SQL Server 7.0 and 2000, 45 and more since 2005).
+  std::optional<Page> header = store.ReadPage(FirstKeyOf(files.front()));
+  if (!header || !FileSizeInPages(header->view())) return g;
+  const ByteView v = header->view();
+  const uint16_t columns = v.From(v.LeOr<uint16_t>(SlotEntryOffset(0))).LeOr<uint16_t>(kFileHeaderColumns);
+  g.setting = columns >= kFileHeaderColumns2005 ? VersionSetting::kSql2005 : VersionSetting::kSql2000;
+  g.name = columns >= kFileHeaderColumns2005 ? "SQL Server 2005 or later" : "SQL Server 7.0/2000";
+  g.evidence = VersionEvidence::kFileHeader;
+  return g;
 }
 
 }  // namespace tollamer

@@ -42,7 +42,13 @@ enum class VersionEvidence {
   kNone,       // nothing to go on
   kBootPage,   // read from the boot page
   kDataPages,  // inferred from the layout of system table pages
+  kFileHeader, // a secondary file alone: from its file header's column count
 };
+
+// The file header record's column count (record offset 8): 45 and more
+// from SQL Server 2005 on.
+inline constexpr size_t kFileHeaderColumns = 8;
+inline constexpr uint16_t kFileHeaderColumns2005 = 45;
 
 struct VersionGuess {
   VersionSetting setting = VersionSetting::kNone;

@@ -76,11 +76,14 @@ LeftoverPages FindLeftoverPages(CMdfDatabase& db, VersionSetting version, bool a
       if (!allocation.IsAllocated(p)) out.byTable[id].push_back(p);
     }
   }
-  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t p, ByteView raw) {
+  // A secondary file read alone has no catalog: the owners of its
+  // allocated pages are as lost as those of free ones.
+  const bool no_catalog = !db.Store().HoldsFile(kFirstFileId);
+  ForEachHeldPage(db.Store(), [&](uint64_t p, ByteView raw) {
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (!h || listed.contains(p)) return true;
     if (!profile->AcceptDataPage(*h)) return true;
-    if (allocation.IsAllocated(p)) return true;
+    if (!no_catalog && allocation.IsAllocated(p)) return true;
     const DataPageOwner owner = profile->OwnerOfDataPage(db, *h);
     if (owner.table)
       out.byTable[owner.table].push_back(p);

@@ -7,7 +7,11 @@ const char* PageHeaderSuspicion(const CMdfDatabase& db, const FormatProfile& pro
                                 uint64_t page_number, PageCheck check) {
   if (check == PageCheck::kChecksumFails) return suspect_reason::kChecksum;
   if (check == PageCheck::kTorn) return suspect_reason::kTorn;
-  if (header.pageId != static_cast<uint32_t>(page_number)) return suspect_reason::kOtherPage;
+  // A page of another file names its own (file 1's pages are judged by
+  // their page id alone, as they always were).
+  const uint16_t file = FileIdOfKey(page_number);
+  if (header.pageId != PageIdOfKey(page_number) || (file != kFirstFileId && header.fileId != file))
+    return suspect_reason::kOtherPage;
   // The owners of 2005 pages are learnt from each table's first page: when
   // two tables claimed one, a damaged page taught them and they judge nothing.
   if (db.pageOwnerConflict.IsSet()) return nullptr;

@@ -207,7 +207,7 @@ std::string LargeValueBytes(const PageStore& store, const RecordTraits& traits, 
   std::string value;
   *readable = true;
   std::optional<TextPointer> p = DecodeTextPointer(bytes);
-  if (p && bytes.size() == lob::kTextPointerSize && p->fileId == lob::kPrimaryFileId) {
+  if (p && bytes.size() == lob::kTextPointerSize && store.KnowsFile(p->fileId)) {
     if (p->pageId != 0)
       *readable =
           ReadTextValue(store, traits.textTree, p->pageId, p->slotId, p->fileId, value, true, unicode);

@@ -38,8 +38,8 @@ bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t 
 
 // What a format accepts while it follows a text/ntext/image tree. SQL 7.0
 // and 2000 read any page the tree names; SQL 2005 and later read only pages
-// inside the file with a sound header (header version 1, file 1, zero
-// reserved bytes, a known page type). The two formats also bound slots and
+// inside their file with a sound header (header version 1, the file id the
+// link names, zero reserved bytes, a known page type). The two formats also bound slots and
 // record offsets differently.
 struct TextTreeRules {
   bool screenPages = false;

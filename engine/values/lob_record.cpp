@@ -5,7 +5,7 @@
 
 namespace tollamer {
 
-std::optional<LobRecord> LocateLobRecord(const PageStore& store, uint32_t page_id, uint16_t slot) {
+std::optional<LobRecord> LocateLobRecord(const PageStore& store, uint64_t page_id, uint16_t slot) {
   std::optional<Page> page = store.ReadPage(page_id);
   if (!page) return std::nullopt;
   std::optional<uint16_t> offset = SlotOffset(page->view(), slot);

@@ -24,18 +24,18 @@ struct LobRecord {
   ByteView Bytes() const { return page.view().From(offset); }
 };
 
-// Nothing when the page cannot be read whole or its slot array has no
-// entry for `slot` inside the page.
-std::optional<LobRecord> LocateLobRecord(const PageStore& store, uint32_t page_id, uint16_t slot);
+// Nothing when the page (a page key, page_address.h) cannot be read whole
+// or its slot array has no entry for `slot` inside the page.
+std::optional<LobRecord> LocateLobRecord(const PageStore& store, uint64_t page, uint16_t slot);
 
 // The records visited while one value is read, so that links that loop end.
 class LobVisits {
  public:
   // True the first time (page, slot) is seen.
-  bool First(uint32_t page_id, uint16_t slot) { return seen_.insert({page_id, slot}).second; }
+  bool First(uint64_t page, uint16_t slot) { return seen_.insert({page, slot}).second; }
 
  private:
-  std::set<std::pair<uint32_t, uint16_t>> seen_;
+  std::set<std::pair<uint64_t, uint16_t>> seen_;
 };
 
 // Appends `data` as stored, or converted from UTF-16 when `unicode`.

@@ -74,7 +74,8 @@ struct OverflowWalk {
       std::optional<ByteView> link = rec.Slice(kNodeLinks + i * kNodeLinkSize, kNodeLinkSize);
       if (!link) return true;
       const uint64_t end = link->LeOr<uint64_t>(kNodeLinkOffset64);
-      const uint32_t page = link->LeOr<uint32_t>(kNodeLinkPage);
+      const uint64_t page =
+          PageKey(link->LeOr<uint16_t>(kNodeLinkFile), link->LeOr<uint32_t>(kNodeLinkPage));
       const uint16_t slot = link->LeOr<uint16_t>(kNodeLinkSlot);
       std::optional<LobRecord> child = LocateLobRecord(store, page, slot);
       if (!child) return false;
@@ -108,7 +109,8 @@ bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t 
     if (!link) return false;
     if (level > kInRowMaxNodeLevel) continue;
     const uint32_t end = link->LeOr<uint32_t>(kRootLinkSize32);
-    const uint32_t page = link->LeOr<uint32_t>(kRootLinkPage);
+    const uint64_t page =
+        PageKey(link->LeOr<uint16_t>(kRootLinkFile), link->LeOr<uint32_t>(kRootLinkPage));
     const uint16_t slot = link->LeOr<uint16_t>(kRootLinkSlot);
     std::optional<LobRecord> record = LocateLobRecord(store, page, slot);
     if (!record) return false;

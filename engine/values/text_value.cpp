@@ -1,4 +1,5 @@
 // text, ntext and image values through their 16-byte text pointer.
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -26,20 +27,23 @@ bool KnownPageType(uint8_t type) {
   return false;
 }
 
-bool SoundPage(const Page& page) {
+// A sound page of the file it was asked from.
+bool SoundPage(const Page& page, uint16_t file_id) {
   std::optional<PageHeader> h = PageHeader::Decode(page.view());
   return h && h->headerVersion == page_layout::kValidHeaderVersion &&
-         h->fileId == kPrimaryFileId && h->reservedZero && KnownPageType(h->type);
+         h->fileId == std::max(file_id, kPrimaryFileId) && h->reservedZero &&
+         KnownPageType(h->type);
 }
 
-bool InsideFile(const PageStore& store, uint32_t page_id) {
-  return uint64_t{page_id} * kPageSize < store.FileLength();
+bool InsideFile(const PageStore& store, uint64_t page) {
+  return PageIdOfKey(page) < store.PageCountOf(FileIdOfKey(page));
 }
 
 struct Link {
   uint32_t page;
   uint16_t file;
   uint16_t slot;
+  uint64_t Key() const { return PageKey(file, page); }
 };
 
 std::optional<Link> ReadLink(ByteView record, bool root, size_t i) {
@@ -59,14 +63,14 @@ class TextWalk {
       : store_(store), rules_(rules), unicode_(unicode), value_(value) {}
 
   // `depth` 0 is the record the text pointer names.
-  void Read(uint32_t page_id, uint16_t slot_id, bool root, int depth) {
-    if (!visits_.First(page_id, slot_id)) return;
+  void Read(uint64_t page, uint16_t slot_id, bool root, int depth) {
+    if (!visits_.First(page, slot_id)) return;
     if (depth > kMaxTextLevel) return Lost();
-    if (rules_.screenPages && !InsideFile(store_, page_id)) return Lost();
-    std::optional<LobRecord> record = LocateLobRecord(store_, page_id, slot_id);
+    if (rules_.screenPages && !InsideFile(store_, page)) return Lost();
+    std::optional<LobRecord> record = LocateLobRecord(store_, page, slot_id);
     if (!record) return Lost();
-    if (rules_.screenPages && !SoundPage(record->page)) return Lost();
-    if (store_.CheckOf(page_id) != PageCheck::kGood) complete_ = false;
+    if (rules_.screenPages && !SoundPage(record->page, FileIdOfKey(page))) return Lost();
+    if (store_.CheckOf(page) != PageCheck::kGood) complete_ = false;
     const uint16_t offset = record->offset;
     if (offset < rules_.minNodeOffset || offset >= kRecordOffsetLimit) return Lost();
 
@@ -93,13 +97,13 @@ class TextWalk {
       if (!link) return Lost();
       if (level >= 1) {
         // A node can only point at nodes of a lower level.
-        Read(link->page, link->slot, false, depth + 1);
+        Read(link->Key(), link->slot, false, depth + 1);
       } else {
         std::optional<std::vector<uint8_t>> fragment =
             ReadTextFragment(store_, rules_, link->page, link->slot, link->file);
         if (!fragment) Lost();
         else AppendLobData(*fragment, unicode_, value_);
-        if (store_.CheckOf(link->page) != PageCheck::kGood) complete_ = false;
+        if (store_.CheckOf(link->Key()) != PageCheck::kGood) complete_ = false;
       }
     }
   }
@@ -134,9 +138,8 @@ std::optional<TextPointer> DecodeTextPointer(ByteView bytes) {
 bool ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
                    uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
                    bool unicode) {
-  (void)file_id;  // only the primary file is read
   TextWalk walk(store, rules, unicode, value);
-  walk.Read(page_id, slot_id, root, 0);
+  walk.Read(PageKey(file_id, page_id), slot_id, root, 0);
   return walk.Complete();
 }
 
@@ -144,8 +147,8 @@ std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,
                                                      const TextTreeRules& rules,
                                                      uint32_t page_id, uint16_t slot_id,
                                                      uint16_t file_id) {
-  if (slot_id > rules.maxFragmentSlot || file_id != kPrimaryFileId) return std::nullopt;
-  std::optional<LobRecord> record = LocateLobRecord(store, page_id, slot_id);
+  if (slot_id > rules.maxFragmentSlot || file_id == 0) return std::nullopt;
+  std::optional<LobRecord> record = LocateLobRecord(store, PageKey(file_id, page_id), slot_id);
   if (!record) return std::nullopt;
   const size_t offset = record->offset;
   if (offset < rules.minFragmentOffset || offset >= kRecordOffsetLimit) return std::nullopt;

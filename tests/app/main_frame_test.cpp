@@ -220,13 +220,18 @@ TEST_F(MainFrameTest, OpenFailuresSayWhatHappenedAndWriteNoTableLines) {
   }
 }
 
-// The stripes of a backup open together; files of two databases are
+// The stripes of a backup open together (the second added to the open
+// one); files of two databases are
 // refused; of a file holding two backup sets the one the user picks is read.
 TEST_F(MainFrameTest, SeveralFilesOpenTogetherAndTheBackupSetIsAskedFor) {
   const fixtures::FileBuilder db = fixtures::BuildSampleDatabase({});
   const std::string one = dir_.Write("s1.bak", db.BackupImage(0x1A00, 2, 1));
   const std::string two = dir_.Write("s2.bak", db.BackupImage(0x1A00, 2, 2));
-  ASSERT_TRUE(OpenAndWait(two, one));
+  ASSERT_TRUE(OpenAndWait(two));
+  frame_->SetAddFileAnswerForTests([&] { return QStringList{QString::fromStdString(one)}; });
+  QSignalSpy added(frame_.get(), &CMainFrame::openCompleted);
+  frame_->Action(kCmdAddFile)->trigger();  // 添加文件到当前数据库
+  ASSERT_TRUE(added.wait(5000));
   EXPECT_TRUE(frame_->document().Engine().Store().MissingStripes().empty());
   messages_.stops.clear();
   EXPECT_FALSE(OpenAndWait(one, path_));

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/version.h"
+#include "tests/fixtures/multi_file_database.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/sql2000_database.h"
 #include "tests/fixtures/sql2005_database.h"
@@ -252,6 +253,60 @@ TEST(ToolCommandsTest, StripesOfABackupTogetherReadAsTheWholeDatabase) {
   EXPECT_NE(alone.out.find("stripe 2 of 2 missing"), std::string::npos) << alone.out;
   ASSERT_EQ(Cli("bak2mdf " + two + " " + one + " " + dir.File("b.mdf")).exitCode, 0);
   EXPECT_EQ(testing::FileSnapshot::Of(dir.File("b.mdf")).bytes, db.Image());
+}
+
+// A database of three files reads whole from its primary alone (the
+// secondaries found beside it under their recorded names, any letter case)
+// and from all three named in any order; without file 3 the table with an
+// extent there is short and named (exit 3) and info says the file is
+// missing; a file of another database, or secondaries alone, are refused.
+TEST(ToolCommandsTest, DatabaseOfSeveralFilesReadsFromItsPrimary) {
+  testing::TempDir dir, lacking;
+  const fixtures::MultiFileDatabase db = fixtures::BuildMultiFileDatabase();
+  const std::string primary = dir.Write(db.kPrimaryName, db.primary);
+  const std::string third = dir.Write(db.kThirdName, db.third);
+  const std::string fourth = dir.Write(db.kFourthName, db.fourth);
+  CliResult alone = Cli("export-data " + primary + " --out " + dir.File("a"));
+  ASSERT_EQ(alone.exitCode, 0) << alone.out;
+  EXPECT_NE(alone.out.find("dbo.orders: 120 rows"), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find("dbo.notes: 3 rows"), std::string::npos) << alone.out;
+  EXPECT_NE(testing::ReadText(dir.File("a/dbo.notes.csv")).find("3,third note"), std::string::npos);
+  CliResult named = Cli("export-data " + fourth + " " + third + " " + primary + " --out " + dir.File("b"));
+  EXPECT_EQ(named.exitCode, 0);
+  EXPECT_EQ(named.out, alone.out);
+  // Its backup: the same rows, and bak2mdf gives back each file (up to its
+  // last page in use).
+  const std::string bak = dir.Write("multi.bak", db.backup);
+  EXPECT_EQ(Cli("export-data " + bak + " --out " + dir.File("c")).out, alone.out);
+  ASSERT_EQ(Cli("bak2mdf " + bak + " " + dir.File("r.mdf")).exitCode, 0);
+  for (const auto& [name, image] : {std::pair{"r.mdf", &db.primary}, {"r_3.ndf", &db.third}, {"r_4.ndf", &db.fourth}}) {
+    const std::vector<uint8_t> back = testing::FileSnapshot::Of(dir.File(name)).bytes;
+    ASSERT_LE(back.size(), image->size()) << name;
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), image->begin())) << name;
+  }
+
+  const std::string cut = lacking.Write(db.kPrimaryName, db.primary);
+  lacking.Write(db.kFourthName, db.fourth);
+  CliResult short_run = Cli("export-data " + cut + " --out " + lacking.File("o"), true);
+  EXPECT_EQ(short_run.exitCode, 3) << short_run.out;
+  EXPECT_NE(short_run.out.find("dbo.orders: 80 rows"), std::string::npos) << short_run.out;
+  EXPECT_NE(short_run.out.find("file 3 (multi_3, E:\\more\\multi_3.ndf)"), std::string::npos);
+  CliResult info = Cli("info " + cut);
+  EXPECT_NE(info.out.find("file 3: multi_3, E:\\more\\multi_3.ndf: MISSING"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("file 4: multi_4, E:\\more\\MULTI_4.NDF: " + lacking.File(db.kFourthName)),
+            std::string::npos) << info.out;
+
+  const std::string stranger = lacking.Write("other.ndf", fixtures::BuildMultiFileDatabase(0x11).third);
+  CliResult refused = Cli("info " + primary + " " + stranger, true);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.out.find("a file of another database"), std::string::npos) << refused.out;
+  EXPECT_EQ(Cli("info " + third + " " + fourth).exitCode, 1);
+  // The third file alone is read only with the tables' CREATE TABLE: the
+  // orders of its extent, by their records' shape.
+  const std::string ddl = "CREATE TABLE dbo.orders (id int NULL, note varchar(20) NULL)\n";
+  const std::string schema = lacking.Write("orders.sql", fixtures::Bytes(ddl.begin(), ddl.end()));
+  CliResult alone_third = Cli("export-data " + third + " --schema " + schema + " --out " + lacking.File("s"), true);
+  EXPECT_NE(alone_third.out.find("dbo.orders: 40 deleted rows"), std::string::npos) << alone_third.out;
 }
 
 TEST(ToolCommandsTest, Bak2MdfWritesTheDataFile) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fixtures/multi_file_database.h"
 #include "tests/fixtures/sample_database.h"
 #include "tests/fixtures/tools_fixtures.h"
 #include "tests/test_support.h"
@@ -114,6 +115,33 @@ TEST(PageStoreTest, StripesOfOneBackupMergeInAnyOrderAndStrangersAreRefused) {
     EXPECT_FALSE(store.IsOpen());
   }
   EXPECT_NE(store.LastError().find("same file"), std::string::npos) << store.LastError();
+}
+
+// The data files of one database: the primary first whatever the order
+// given, a secondary added once, every page keyed by its file and page id,
+// and a scan over every page held crossing the files.
+TEST(PageStoreTest, DataFilesOfOneDatabaseAreAddressedByFileAndPage) {
+  TempDir dir;
+  const fixtures::MultiFileDatabase db = fixtures::BuildMultiFileDatabase();
+  const std::string primary = dir.Write("p.mdf", db.primary), third = dir.Write("t.ndf", db.third);
+  RecordingMessages messages;
+  PageStore store(messages);
+  ASSERT_TRUE(store.OpenFiles({third, primary})) << store.LastError();
+  EXPECT_EQ(store.Sources().front().path, primary);
+  EXPECT_EQ(store.FileIds(), (std::vector<uint16_t>{1, 3}));
+  ASSERT_TRUE(store.AddDataFile(dir.Write("f.ndf", db.fourth))) << store.LastError();
+  EXPECT_FALSE(store.AddDataFile(third));
+  EXPECT_EQ(store.PageCountOf(4), 24u);
+  EXPECT_EQ(store.PageCount(), db.primary.size() / kPageSize);
+  uint64_t scanned = 0;
+  ForEachHeldPage(store, [&](uint64_t key, ByteView b) {
+    if (b.LeOr<uint8_t>(kType) != 0)
+      EXPECT_EQ(PageKey(b.LeOr<uint16_t>(kFileId), b.LeOr<uint32_t>(kPageId)), key) << PageKeyText(key);
+    ++scanned;
+    return true;
+  });
+  EXPECT_EQ(scanned, store.PagesHeld());
+  EXPECT_EQ(scanned, (db.primary.size() + db.third.size() + db.fourth.size()) / kPageSize);
 }
 
 // Two full backups appended to one file: the last is read unless another is

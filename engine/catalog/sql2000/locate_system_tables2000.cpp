@@ -45,7 +45,7 @@ bool LocateOne(const PageStore& store, const sql2000::SysIndexesRow& row, System
 bool LocateSystemTables2000(const PageStore& store, SystemPages2000& lists) {
   size_t located = 0;
   bool damaged = false;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t, ByteView raw) {
+  ForEachHeldPage(store, [&](uint64_t, ByteView raw) {
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (!h || !IsSysIndexesDataPage(*h)) return true;
     Page page = FixTornPage(raw.span(), h->tornBits, h->flagBits);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/pagestore/page_address.h"
+
 #include "engine/catalog/name_decoding.h"
 #include "engine/catalog/sql2000/system_rows2000_layout.h"
 #include "engine/catalog/type_texts.h"
@@ -46,7 +48,7 @@ std::optional<SysIndexesRow> ReadSysIndexesRow(ByteView row) {
   auto indid = row.U16(kIndid);
   auto pages = row.U32(kDataPages);
   auto rows = row.U64(kRowCount);
-  auto iam = row.U32(kFirstIam);
+  auto iam = PointerKey(row, kFirstIam);
   if (!id || !indid || !pages || !rows || !iam) return std::nullopt;
   return SysIndexesRow{*id, *indid, *pages, *rows, *iam};
 }

@@ -39,7 +39,7 @@ struct SysIndexesRow {
   uint16_t indid = 0;
   uint32_t dataPages = 0;
   uint64_t rowCount = 0;
-  uint32_t firstIam = 0;
+  uint64_t firstIam = 0;  // page key (page_address.h)
 
   // Heap or clustered index: the row that describes the object's data.
   bool DescribesData() const;

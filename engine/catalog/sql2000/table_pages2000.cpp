@@ -60,7 +60,7 @@ void ListUndescribedTables(CMdfDatabase& db) {
   for (const auto& [id, table] : db.catalog.tables)
     if (!described.contains(id) && !db.dataPageLists.contains(id)) found[id];
   if (found.empty()) return;
-  ForEachPageInBlocks(db.Store(), 0, db.Store().PageCount(), [&](uint64_t page, ByteView bytes) {
+  ForEachHeldPage(db.Store(), [&](uint64_t page, ByteView bytes) {
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (h && IsScannedDataPage(*h))
       if (auto it = found.find(h->objId); it != found.end()) it->second.push_back(page);
@@ -93,12 +93,24 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
 
   if (row->dataPages >= sql2000::sysindexes::kExtentThreshold) {
     std::vector<uint64_t> extents;
-    if (!WalkIamChain(store, row->firstIam, extents)) return false;
+    bool cut = false;
+    if (!WalkIamChain(store, row->firstIam, extents, &cut)) return false;
     for (uint64_t e : extents) {
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k) {
         uint64_t page = e * iam_layout::kPagesPerExtent + k;
         if (IsDataPageOf(store.KindOf(page), object_id)) stored.push_back(page);
       }
+    }
+    if (cut) {
+      // The chain goes on in a file that is not here: the table's pages in
+      // the files held past the cut are known by their headers.
+      std::set<uint64_t> listed(stored.begin(), stored.end());
+      ForEachHeldPage(store, [&](uint64_t page, ByteView bytes) {
+        std::optional<PageHeader> h = PageHeader::Decode(bytes);
+        if (h && IsScannedDataPage(*h) && h->objId == object_id && !listed.contains(page))
+          stored.push_back(page);
+        return true;
+      });
     }
   }
   return true;
@@ -107,13 +119,14 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
 void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables,
                           const ScanProgress& progress) {
   const PageStore& store = db.Store();
-  auto tell = [&](uint64_t page) {
-    if (progress) progress(page + 1, store.PageCount());
+  uint64_t done = 0;  // pages of every file, in key order
+  auto tell = [&](uint64_t) {
+    if (progress) progress(++done, store.PagesHeld());
   };
   if (!all_tables) {
     DataPageList& list = db.dataPageLists[object_id];
     list.clear();
-    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+    ForEachHeldPage(store, [&](uint64_t page, ByteView bytes) {
       tell(page);
       std::optional<PageHeader> h = PageHeader::Decode(bytes);
       if (h && IsScannedDataPage(*h) && h->objId == object_id) list.push_back(page);
@@ -122,7 +135,7 @@ void ScanFileForTable2000(CMdfDatabase& db, uint32_t object_id, bool all_tables,
     return;
   }
   for (auto& [id, list] : db.dataPageLists) list.clear();
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView bytes) {
+  ForEachHeldPage(store, [&](uint64_t page, ByteView bytes) {
     tell(page);
     std::optional<PageHeader> h = PageHeader::Decode(bytes);
     if (h && IsScannedDataPage(*h) && db.catalog.tables.contains(h->objId))

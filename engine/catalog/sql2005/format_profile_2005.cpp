@@ -34,11 +34,11 @@ class Profile2005 final : public FormatProfile {
   void ScanFileForAllTables(CMdfDatabase& db) const override { ScanFileForTable2005(db, 0, true); }
   // The catalog build locates every table's pages already.
   void LocateAllTablePages(CMdfDatabase&) const override {}
-  // Header version 1, a data page of file 1 with the 32 reserved header
-  // bytes zero.
+  // Header version 1, a data page of a file of the database (file id not
+  // 0) with the 32 reserved header bytes zero.
   bool AcceptDataPage(const PageHeader& header) const override {
     return header.headerVersion == page_layout::kValidHeaderVersion &&
-           header.HasType(page_layout::PageType::kData) && header.fileId == 1 &&
+           header.HasType(page_layout::PageType::kData) && header.fileId != 0 &&
            header.reservedZero;
   }
   bool AcceptSlotOffset(uint16_t offset) const override {

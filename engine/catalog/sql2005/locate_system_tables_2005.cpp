@@ -47,7 +47,7 @@ bool FollowSystemUnit(const PageStore& store, const AllocUnitRow& row, SystemPag
 
 SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages2005& lists) {
   SystemLocation2005 result;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
+  ForEachHeldPage(store, [&](uint64_t p, ByteView raw) {
     ++result.pagesScreened;
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (!h || h->headerVersion != kValidHeaderVersion || !h->HasType(PageType::kData) ||

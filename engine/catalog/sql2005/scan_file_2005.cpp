@@ -18,8 +18,9 @@ std::optional<uint32_t> DataPageObjId(ByteView raw) {
 void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables,
                           const ScanProgress& progress) {
   const PageStore& store = db.Store();
-  auto tell = [&](uint64_t page) {
-    if (progress) progress(page + 1, store.PageCount());
+  uint64_t done = 0;  // pages of every file, in key order
+  auto tell = [&](uint64_t) {
+    if (progress) progress(++done, store.PagesHeld());
   };
   if (!all_tables) {
     DataPageList& list = db.dataPageLists[object_id];
@@ -32,7 +33,7 @@ void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables,
       }
     }
     if (!owner_obj) return;
-    ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
+    ForEachHeldPage(store, [&](uint64_t p, ByteView raw) {
       tell(p);
       if (DataPageObjId(raw) == owner_obj) list.push_back(p);
       return true;
@@ -40,7 +41,7 @@ void ScanFileForTable2005(CMdfDatabase& db, uint32_t object_id, bool all_tables,
     return;
   }
   for (auto& [id, list] : db.dataPageLists) list.clear();
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t p, ByteView raw) {
+  ForEachHeldPage(store, [&](uint64_t p, ByteView raw) {
     tell(p);
     std::optional<uint32_t> obj = DataPageObjId(raw);
     if (!obj) return true;

@@ -50,7 +50,8 @@ std::optional<AllocUnitRow> DecodeAllocUnitRow(ByteView page, uint16_t offset) {
   auto iam_file = r.U16(allocunits::kPgFirstIamFileId);
   auto used = r.U64(allocunits::kPcUsed);
   if (!type || !owner || !iam || !iam_file || !used) return std::nullopt;
-  return AllocUnitRow{r.LeOr<uint64_t>(allocunits::kAuid), *type, *owner, *iam, *iam_file, *used};
+  return AllocUnitRow{r.LeOr<uint64_t>(allocunits::kAuid), *type, *owner,
+                      *iam == 0 ? 0 : PageKey(*iam_file, *iam), *iam_file, *used};
 }
 
 std::optional<RowsetRow> DecodeRowsetRow(ByteView page, uint16_t offset) {

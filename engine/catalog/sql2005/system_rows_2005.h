@@ -22,7 +22,7 @@ struct AllocUnitRow {
   uint64_t auid = 0;  // the allocation unit id its pages carry in their header
   uint8_t type = 0;
   uint64_t ownerId = 0;
-  uint32_t firstIam = 0;
+  uint64_t firstIam = 0;  // page key (page_address.h) of its first IAM page
   uint16_t firstIamFileId = 0;
   uint64_t pcUsed = 0;
 };

@@ -117,7 +117,9 @@ class TablePages {
     if (!singles) return false;
     for (uint64_t page : *singles) AppendIfData(page);
     std::vector<uint64_t> extents;
-    if (!WalkIamChain(store, unit.firstIam, extents)) return false;
+    bool cut = false;
+    if (!WalkIamChain(store, unit.firstIam, extents, &cut)) return false;
+    cut_ = cut_ || cut;
     for (uint64_t extent : extents) {
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
         AppendIfData(extent * iam_layout::kPagesPerExtent + k);
@@ -142,6 +144,9 @@ class TablePages {
     list.insert(list.end(), found.begin(), found.end());
   }
 
+  // An IAM chain went on into a file that is not here.
+  bool Cut() const { return cut_; }
+
   bool Found() const {
     auto it = db_.dataPageLists.find(object_id_);
     return it != db_.dataPageLists.end() && !it->second.empty();
@@ -155,6 +160,7 @@ class TablePages {
 
   CMdfDatabase& db_;
   uint32_t object_id_;
+  bool cut_ = false;
 };
 
 }  // namespace
@@ -229,6 +235,8 @@ bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const Allocation
   TablePages pages(db, object_id);
   std::vector<uint64_t> unit_ids;
   Route route = FollowRoute(pages, object_id, index, unit_ids);
+  // Pages in the files held past a chain's cut: their headers name the unit.
+  if (pages.Cut()) pages.FollowHeaders(index.UnitPages(), unit_ids);
   if (pages.Found()) {
     if (route != Route::kDamaged) return true;
   } else if (route == Route::kFollowed && RecordedRowCount(db, object_id) == 0) {

@@ -8,7 +8,7 @@ using namespace page_layout;
 
 UnitPages2005 UnitPages2005::Scan(const PageStore& store) {
   UnitPages2005 scan;
-  ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t page, ByteView raw) {
+  ForEachHeldPage(store, [&](uint64_t page, ByteView raw) {
     std::optional<PageHeader> h = PageHeader::Decode(raw);
     if (h && h->headerVersion == kValidHeaderVersion && h->HasType(PageType::kData))
       scan.pages_[UnitIdOfHeader(*h)].push_back(page);
