@@ -109,6 +109,7 @@ std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting v
   if (ids.empty())
     for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
   const std::vector<std::optional<std::string>> paths = TableDataPaths(db, ids, format, folder);
+  PrepareManyTables(db, ids);
   std::vector<TableDataResult> results;
   for (size_t first = 0; first < ids.size(); first += kTablesPerWalk) {
     if (progress.Cancelled()) break;

@@ -31,6 +31,14 @@ class ReadOnlyFile {
   // actually read (short at end of file or on a read error).
   virtual size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const = 0;
   virtual uint64_t Length() const = 0;
+  // Hints that change what the system reads ahead, never what a read
+  // returns; a file that cannot take them ignores them.
+  // The bytes [offset, offset + length) will be read soon: the system may
+  // start reading them now, without the caller waiting.
+  virtual void WillRead(uint64_t /*offset*/, uint64_t /*length*/) const {}
+  // The reads to come go forward through the file (true) or jump about
+  // (false, the default): the system reads further ahead for the first.
+  virtual void ReadingInOrder(bool /*in_order*/) const {}
 };
 
 struct OpenResult {

@@ -1,6 +1,7 @@
 // POSIX implementation of the file services: open(2) + flock(2) for the
-// exclusive read-only open, pread(2) for positioned reads, and a temporary
-// file renamed into place for outputs.
+// exclusive read-only open, pread(2) for positioned reads, posix_fadvise(2)
+// for the read-ahead hints, and a temporary file renamed into place for
+// outputs.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -63,6 +64,14 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
     return done;
   }
   uint64_t Length() const override { return length_; }
+
+  void WillRead(uint64_t offset, uint64_t length) const override {
+    ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                    POSIX_FADV_WILLNEED);
+  }
+  void ReadingInOrder(bool in_order) const override {
+    ::posix_fadvise(fd_, 0, 0, in_order ? POSIX_FADV_SEQUENTIAL : POSIX_FADV_NORMAL);
+  }
 
  private:
   int fd_;

@@ -60,6 +60,7 @@ bool PageStore::OpenFiles(const std::vector<std::string>& paths, const StoreOpen
   last_error_.clear();
   last_open_error_ = platform::OpenError::kNone;
   checks_->Clear();
+  kinds_->Reset(0);
   database_files_.clear();
   secondary_alone_ = options.secondaryAlone;
   if (paths.empty()) return false;

@@ -19,6 +19,7 @@
 #include "engine/pagestore/page_address.h"
 #include "engine/pagestore/page_check.h"
 #include "engine/pagestore/page_header.h"
+#include "engine/pagestore/page_kinds.h"
 #include "engine/pagestore/page_map.h"
 #include "engine/pagestore/backup_media.h"
 #include "engine/source/compressed_backup.h"
@@ -187,6 +188,19 @@ class PageStore {
   // whole pages arrived before the first one that did not.
   size_t ReadPageBlock(uint64_t first, size_t count, std::span<uint8_t> out) const;
 
+  // Reading ahead (page_store_ahead.cpp). NotePageKinds notes the type and
+  // object id of every page the file holds (page_kinds.h) in one pass in
+  // file order, large sequential reads with the system told to read ahead,
+  // for a walk that is about to ask them of pages all over the file; the
+  // notes last until the next open, and no page is checked by the pass.
+  void NotePageKinds() const;
+  // The page's type and object id as ReadHeader gives them, from the notes
+  // when made; nothing when the page cannot be read.
+  std::optional<PageKind> KindOf(uint64_t page_number) const;
+  // Tells the system that `pages` will be read soon, so that it starts
+  // reading them; returns at once.
+  void WillRead(std::span<const uint64_t> pages) const;
+
   // Every page ReadRawPage, ReadPage and ReadPageBlock hand out is checked
   // against its checksum or torn bits (page_check.h); the pages that fail
   // are kept here until the next open.
@@ -233,6 +247,7 @@ class PageStore {
   std::vector<DatabaseFileRecord> database_files_;
   bool secondary_alone_ = false;
   std::unique_ptr<PageCheckFailures> checks_ = std::make_unique<PageCheckFailures>();
+  std::unique_ptr<PageKindNotes> kinds_ = std::make_unique<PageKindNotes>();
   bool checking_ = true;
 };
 

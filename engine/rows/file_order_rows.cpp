@@ -1,6 +1,7 @@
 #include "engine/rows/file_order_rows.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "engine/pagestore/page_list_reader.h"
@@ -13,6 +14,13 @@ namespace tollamer {
 bool PreparedRows::InFileOrder() const {
   return std::adjacent_find(pages.begin(), pages.end(), std::greater_equal<uint64_t>()) ==
          pages.end();
+}
+
+void PrepareManyTables(CMdfDatabase& db, std::span<const uint32_t> table_ids) {
+  const size_t unlisted = static_cast<size_t>(std::count_if(
+      table_ids.begin(), table_ids.end(),
+      [&](uint32_t id) { return !db.dataPageLists.contains(id); }));
+  if (unlisted >= kTablesForKindPass) db.Store().NotePageKinds();
 }
 
 bool PrepareTypedRows(CMdfDatabase& db, VersionSetting version, uint32_t table_id,
@@ -50,6 +58,8 @@ struct Piece {
 
 // The most text room made for a piece before its rows are formatted.
 constexpr size_t kReservedPieceText = size_t{8} << 20;
+// How many batches ahead of the decoding the system reads.
+constexpr size_t kBatchesToldAhead = 4;
 
 struct FileOrderWork {
   std::vector<Piece> pieces;  // in order of each table's first page in the batch
@@ -78,6 +88,22 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
   if (batch_count == 0) return true;
   const PageStore& store = tables.front().rows->walk->Store();
   const size_t total = entries.size();
+  const auto pages_of = [&](size_t b) {
+    std::vector<uint64_t> numbers;
+    for (size_t i = starts[b]; i < starts[b + 1]; ++i)
+      if (numbers.empty() || numbers.back() != entries[i].page) numbers.push_back(entries[i].page);
+    return numbers;
+  };
+  // The system is told of the pages of the batches after the one a worker
+  // starts, so that it reads them while this one is decoded.
+  std::atomic<size_t> told{0};  // the batches below it were told of
+  const auto tell_ahead = [&](size_t b) {
+    const size_t want = std::min(batch_count, b + 1 + kBatchesToldAhead);
+    size_t from = told.load();
+    while (from < want && !told.compare_exchange_weak(from, want)) {
+    }
+    for (size_t k = from; k < want; ++k) store.WillRead(pages_of(k));
+  };
   // Each table's plan, worked out once.
   std::vector<std::optional<RowTextPlan>> plans(tables.size());
   for (size_t t = 0; t < tables.size(); ++t)
@@ -98,9 +124,8 @@ bool ForEachTypedRowInFileOrder(const std::vector<FileOrderTable>& tables,
         auto state = std::make_shared<WorkerState>(store);
         return [&, state](size_t b, FileOrderWork& work) {
           PageListReader* const reader = &state->reader;
-          std::vector<uint64_t> numbers;
-          for (size_t i = starts[b]; i < starts[b + 1]; ++i)
-            if (numbers.empty() || numbers.back() != entries[i].page) numbers.push_back(entries[i].page);
+          tell_ahead(b);
+          const std::vector<uint64_t> numbers = pages_of(b);
           std::vector<size_t> piece_of(tables.size(), SIZE_MAX);
           // One row's values, decoded record after record into the same
           // buffers while the rows are formatted at once.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ struct PreparedRows {
 
   bool InFileOrder() const;
 };
+
+// Before the page lists of many tables are built (PrepareTypedRows, table
+// after table; a SQL Server 2000 file builds them so): when at least
+// kTablesForKindPass of `table_ids` have no list yet, the kinds of the
+// file's pages are noted in one pass in file order (page_kinds.h), so that
+// building the lists asks no page header of the disk.
+inline constexpr size_t kTablesForKindPass = 16;
+void PrepareManyTables(CMdfDatabase& db, std::span<const uint32_t> table_ids);
 
 // False (nothing to walk) when the table is unknown or has no page list.
 bool PrepareTypedRows(CMdfDatabase& db, VersionSetting version, uint32_t table_id,

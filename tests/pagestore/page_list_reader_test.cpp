@@ -1,5 +1,6 @@
 // Reading a page list in blocks gives every entry exactly the page that a
-// single-page read gives, in list order, whatever the list's shape.
+// single-page read gives, in list order, whatever the list's shape; the
+// kinds noted in one pass ahead give what the headers give.
 #include "engine/pagestore/page_list_reader.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,30 @@ TEST(PageListReaderTest, EveryEntryIsThePageASingleReadGives) {
     return n != 11;
   }));
   EXPECT_EQ(seen, (std::vector<uint64_t>{10, 11}));
+}
+
+// The kinds noted in one pass answer as the headers do, for pages held or
+// not, torn ones among them.
+TEST(PageListReaderTest, KindsNotedInOnePassAnswerAsTheHeaders) {
+  testing::TempDir dir;
+  SilentMessages messages;
+  PageStore store(messages);
+  ASSERT_TRUE(store.OpenFile(WriteFile(dir)));
+  std::vector<uint64_t> pages;
+  for (uint64_t p = 0; p < kPages + 2; ++p) pages.push_back(p);
+  pages.push_back(1ull << 40);
+  store.WillRead(pages);  // only a hint, past the end too
+  for (bool noted : {false, true}) {
+    if (noted) store.NotePageKinds();
+    for (uint64_t p : pages) {
+      std::optional<PageKind> kind = store.KindOf(p);
+      std::optional<PageHeader> header = store.ReadHeader(p);
+      ASSERT_EQ(kind.has_value(), header.has_value()) << "page " << p;
+      if (!kind) continue;
+      EXPECT_EQ(kind->type, header->type);
+      EXPECT_EQ(kind->objId, 1000 + p) << "page " << p << (noted ? " noted" : " read");
+    }
+  }
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ std::optional<sql2000::SysIndexesRow> FindAllocationRow(const CMdfDatabase& db, 
   return std::nullopt;
 }
 
-bool IsDataPageOf(const std::optional<PageHeader>& h, std::optional<uint32_t> object_id) {
+bool IsDataPageOf(const std::optional<PageKind>& h, std::optional<uint32_t> object_id) {
   return h && h->HasType(PageType::kData) && (!object_id || h->objId == *object_id);
 }
 
@@ -87,7 +87,7 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
 
   DataPageList list;
   for (uint64_t page : *singles)
-    if (IsDataPageOf(store.ReadHeader(page), std::nullopt)) list.push_back(page);
+    if (IsDataPageOf(store.KindOf(page), std::nullopt)) list.push_back(page);
   DataPageList& stored = db.dataPageLists[object_id];
   stored = std::move(list);
 
@@ -98,7 +98,7 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
     for (uint64_t e : extents) {
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k) {
         uint64_t page = e * iam_layout::kPagesPerExtent + k;
-        if (IsDataPageOf(store.ReadHeader(page), object_id)) stored.push_back(page);
+        if (IsDataPageOf(store.KindOf(page), object_id)) stored.push_back(page);
       }
     }
     if (cut) {

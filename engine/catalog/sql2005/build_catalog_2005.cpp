@@ -96,6 +96,7 @@ void BuildCatalog2005(CMdfDatabase& db, PageOwnerConflict& conflict) {
     objects.push_back(ObjectRow{ObjectKind::kTable, row, "table_" + std::to_string(id)});
   }
 
+  PrepareTableLists2005(store, allocation, table_ids);
   for (const ObjectRow& o : objects) {
     switch (o.kind) {
       case ObjectKind::kTable: {

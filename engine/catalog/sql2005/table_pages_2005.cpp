@@ -158,7 +158,7 @@ class TablePages {
   void AppendIfData(uint64_t page) {
     std::optional<bool> data = db_.Store().IsDataPage(page);
     if (!data) {
-      std::optional<PageHeader> h = db_.Store().ReadHeader(page);
+      std::optional<PageKind> h = db_.Store().KindOf(page);
       data = h && h->HasType(PageType::kData);
     }
     if (*data) db_.dataPageLists[object_id_].push_back(page);
@@ -215,6 +215,30 @@ uint64_t RecordedRowCount(const CMdfDatabase& db, uint32_t object_id) {
 }
 
 }  // namespace
+
+void PrepareTableLists2005(const PageStore& store, const AllocationIndex2005& index,
+                           const std::unordered_set<uint32_t>& table_ids) {
+  // The pages the lists will ask: those of the extents the IAM chains of
+  // the tables' heap or clustered units name (a chain's pages are few).
+  uint64_t asked = 0;
+  std::vector<uint64_t> extents;
+  for (uint32_t id : table_ids) {
+    const std::vector<uint64_t>* rowsets = index.IdxRowsets(id);
+    if (!rowsets) continue;
+    for (uint64_t rowset : *rowsets) {
+      const std::vector<size_t>* units = rowset ? index.UnitsOf(rowset) : nullptr;
+      if (!units || units->empty()) continue;
+      extents.clear();
+      if (WalkIamChain(store, index.Units()[units->front()].firstIam, extents))
+        asked += extents.size() * iam_layout::kPagesPerExtent;
+      break;
+    }
+  }
+  // A backup's map pass noted its data pages already (IsDataPage answers):
+  // a pass would decode a compressed backup once more for nothing.
+  const bool noted = store.IsDataPage(0).has_value();
+  if (!noted && KindPassPays(table_ids.size(), asked, store.PagesHeld())) store.NotePageKinds();
+}
 
 bool LocateTablePages2005(CMdfDatabase& db, uint32_t object_id, const AllocationIndex2005& index) {
   TablePages pages(db, object_id);

@@ -72,6 +72,12 @@ class AllocationIndex2005 {
   std::unordered_map<uint64_t, std::vector<size_t>> units_by_owner_;
 };
 
+// Before the lists of `tables` tables are built one after another: the kinds
+// of the file's pages noted in one pass in file order when that pays
+// (page_kinds.h), judged by the extents their IAM chains name.
+void PrepareTableLists2005(const PageStore& store, const AllocationIndex2005& index,
+                           const std::unordered_set<uint32_t>& table_ids);
+
 // Builds the table's data page list (db.dataPageLists, created on the first
 // page found). Single pages and extent pages are taken
 // when their header says m_type 1. When that route gives no page (a link
