@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/pagestore/record_frame.h"
 #include "engine/pagestore/record_layout.h"
 #include "engine/pagestore/torn_page.h"
 #include "platform/paths.h"
@@ -18,7 +19,7 @@ namespace {
 namespace prufiles {
 constexpr uint32_t kObjectId = 24;
 constexpr uint16_t kIndexId = 1;
-constexpr uint8_t kStatusA = 0x30;  // primary record, null bitmap, variable columns
+constexpr uint8_t kRowStatus = 0x30;  // primary record, null bitmap, variable columns
 constexpr uint16_t kFixedEnd = 248;
 constexpr size_t kFileId = 8;
 constexpr size_t kType = 20;
@@ -47,17 +48,16 @@ std::string TrimmedText(ByteView bytes) {
 }
 
 std::optional<DatabaseFileRecord> DecodePrufilesRow(ByteView r) {
-  if (r.LeOr<uint8_t>(0) != prufiles::kStatusA || r.LeOr<uint16_t>(2) != prufiles::kFixedEnd)
+  using namespace record_layout;
+  if (r.LeOr<uint8_t>(kStatusA) != prufiles::kRowStatus || r.LeOr<uint16_t>(kFixedEnd) != prufiles::kFixedEnd)
     return std::nullopt;
-  std::optional<uint16_t> columns = r.U16(prufiles::kFixedEnd);
-  if (!columns) return std::nullopt;
-  const size_t var_count_at = prufiles::kFixedEnd + 2 + (size_t{*columns} + 7) / 8;
-  std::optional<uint16_t> vars = r.U16(var_count_at);
+  // The name and the path are the first two variable columns.
+  std::optional<RecordFrame> frame = ReadRecordFrame(r);
   std::optional<uint32_t> id = r.U32(prufiles::kFileId);
-  if (!vars || *vars < 2 || !id || *id == 0 || *id > UINT16_MAX) return std::nullopt;
-  const size_t data = var_count_at + 2 + 2 * size_t{*vars};
-  std::optional<uint16_t> name_end = r.U16(var_count_at + 2);
-  std::optional<uint16_t> path_end = r.U16(var_count_at + 4);
+  if (!frame || frame->variableCount < 2 || !id || *id == 0 || *id > UINT16_MAX) return std::nullopt;
+  const size_t data = frame->VariableDataStart();
+  std::optional<uint16_t> name_end = VariableEndOffset(r, *frame, 1);
+  std::optional<uint16_t> path_end = VariableEndOffset(r, *frame, 2);
   if (!name_end || !path_end || *name_end < data || *path_end < *name_end) return std::nullopt;
   std::optional<ByteView> name = r.Slice(data, *name_end - data);
   std::optional<ByteView> path = r.Slice(*name_end, *path_end - *name_end);
@@ -71,8 +71,8 @@ std::optional<DatabaseFileRecord> DecodePrufilesRow(ByteView r) {
 }
 
 std::optional<DatabaseFileRecord> DecodeSysfiles1Row(ByteView r) {
-  if ((r.LeOr<uint8_t>(0) & record_layout::kRecordTypeMask) != 0 ||
-      r.LeOr<uint16_t>(2) != sysfiles1::kFixedEnd)
+  if ((r.LeOr<uint8_t>(record_layout::kStatusA) & record_layout::kRecordTypeMask) != 0 ||
+      r.LeOr<uint16_t>(record_layout::kFixedEnd) != sysfiles1::kFixedEnd)
     return std::nullopt;
   std::optional<uint16_t> id = r.U16(sysfiles1::kFileId);
   std::optional<ByteView> name = r.Slice(sysfiles1::kName, sysfiles1::kNameBytes);
