@@ -214,20 +214,25 @@ bool MakeNChar(const CellLocation& cell, ByteView record, const ColumnInfo& c, s
   return true;
 }
 
-ByteView InRow(const CellLocation& cell, ByteView record) {
-  return record.Slice(cell.offset, cell.length).value_or(ByteView());
+// The cell's bytes; nothing when they reach past the record, which leaves
+// the row to the typed path and its verdict.
+std::optional<ByteView> InRow(const CellLocation& cell, ByteView record) {
+  return record.Slice(cell.offset, cell.length);
 }
 
 bool MakeVarChar(const CellLocation& cell, ByteView record, const ColumnInfo& c,
                  std::string& text) {
-  const ByteView bytes = InRow(cell, record);
-  AppendNarrowJudgedBy(bytes, UpToNul(bytes), c.codePage, text);
+  const std::optional<ByteView> bytes = InRow(cell, record);
+  if (!bytes) return false;
+  AppendNarrowJudgedBy(*bytes, UpToNul(*bytes), c.codePage, text);
   return true;
 }
 
 bool MakeNVarChar(const CellLocation& cell, ByteView record, const ColumnInfo&,
                   std::string& text) {
-  platform::AppendUtf16LeAsUtf8(InRow(cell, record).span(), text);
+  const std::optional<ByteView> bytes = InRow(cell, record);
+  if (!bytes) return false;
+  platform::AppendUtf16LeAsUtf8(bytes->span(), text);
   return true;
 }
 
@@ -244,7 +249,7 @@ std::optional<std::string_view> AsciiText(const CellLocation& cell, ByteView rec
                                           const ColumnInfo& c) {
   const bool fixed = cell.kind == CellKind::kFixed;
   const std::optional<ByteView> v =
-      fixed ? record.Slice(cell.offset, c.length) : std::optional<ByteView>(InRow(cell, record));
+      fixed ? record.Slice(cell.offset, c.length) : InRow(cell, record);
   if (!v || !platform::IsAscii(v->span())) return std::nullopt;
   std::string_view text(reinterpret_cast<const char*>(v->data()), v->size());
   if (fixed) {
@@ -371,6 +376,7 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out,
         continue;
       }
       if (s.hex) {
+        if (!InRow(cell, bytes)) return false;
         route = Route::kHex;
         room += 2 + 2 * size_t{cell.length};
         continue;
@@ -423,7 +429,7 @@ bool RowTextPlan::Write(const TableRecord& record, std::string& out,
       case Route::kText: p = form.putText(p, scratch.texts[i], s.unicode); break;
       case Route::kAscii: p = form.putText(p, scratch.ascii[i], s.unicode); break;
       case Route::kField: p = PutView(p, scratch.texts[i]); break;
-      case Route::kHex: p = PutHex(p, InRow(cell, bytes)); break;
+      case Route::kHex: p = PutHex(p, *InRow(cell, bytes)); break;
     }
   }
   p = PutView(p, form.rowEnd);
