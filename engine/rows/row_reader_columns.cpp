@@ -22,29 +22,38 @@ constexpr size_t kNoNullBit = SIZE_MAX;
 
 uint16_t Saturate16(size_t v) { return static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)); }
 
-// The null bitmap and the variable columns' end offsets of one record,
-// checked against the page once: where each lies wholly inside it (the
-// usual case) a column's bit and end offset are read without a check of
-// their own; otherwise each read is checked as IsNullColumn and
+// Where the null bitmap and the variable columns' end offsets of one
+// record lie, checked against the page once: where both lie wholly inside
+// it (the usual case) a column's bit and end offset are read without a
+// check of their own; otherwise each read is checked as IsNullColumn and
 // VariableEndOffset check it.
-class RecordArrays {
- public:
-  RecordArrays(ByteView record, const RecordFrame& frame) : record_(record), frame_(frame) {
+struct RecordArrays {
+  RecordArrays(ByteView record, const RecordFrame& frame) : record(record), frame(frame) {
     const size_t bitmap_at = size_t{frame.fixedEnd} + kColumnCountSize;
-    if (record.Contains(bitmap_at, frame.nullBitmapSize)) bitmap_ = record.data() + bitmap_at;
+    if (record.Contains(bitmap_at, frame.nullBitmapSize)) bitmap = record.data() + bitmap_at;
     const size_t ends_at = bitmap_at + frame.nullBitmapSize + kVariableCountSize;
     if (record.Contains(ends_at, size_t{kEndOffsetSize} * frame.variableCount))
-      ends_ = record.data() + ends_at;
-    variableStart_ = ends_at + size_t{kEndOffsetSize} * frame.variableCount;
+      ends = record.data() + ends_at;
+    variableStart = ends_at + size_t{kEndOffsetSize} * frame.variableCount;
   }
+  bool InPage() const { return bitmap && ends; }
 
-  // Where the first variable column's bytes begin.
-  size_t VariableStart() const { return variableStart_; }
+  ByteView record;
+  const RecordFrame& frame;
+  const uint8_t* bitmap = nullptr;
+  const uint8_t* ends = nullptr;
+  size_t variableStart = 0;  // where the first variable column's bytes begin
+};
+
+// The reads of a record's arrays; kInPage: both lie inside the page.
+template <bool kInPage>
+struct ArrayReads {
+  const RecordArrays& a;
 
   bool IsNull(size_t index) const {
-    if (index >= frame_.columnCount) return false;
-    if (bitmap_) return ((bitmap_[index / 8] >> (index % 8)) & 1) != 0;
-    return IsNullColumn(record_, frame_, index);
+    if (index >= a.frame.columnCount) return false;
+    if (kInPage) return ((a.bitmap[index / 8] >> (index % 8)) & 1) != 0;
+    return IsNullColumn(a.record, a.frame, index);
   }
 
   // The end offset of variable column k, bit 15 included; kNoEnd when
@@ -53,19 +62,83 @@ class RecordArrays {
   // cell of every row.)
   static constexpr uint32_t kNoEnd = 0x10000;
   uint32_t EndOffset(size_t k) const {
-    if (k < 1 || k > frame_.variableCount) return kNoEnd;
-    if (!ends_) return VariableEndOffset(record_, frame_, k).value_or(kNoEnd);
-    const uint8_t* at = ends_ + kEndOffsetSize * (k - 1);
+    if (k < 1 || k > a.frame.variableCount) return kNoEnd;
+    if (!kInPage) return VariableEndOffset(a.record, a.frame, k).value_or(kNoEnd);
+    const uint8_t* at = a.ends + kEndOffsetSize * (k - 1);
     return uint32_t{at[0]} | (uint32_t{at[1]} << 8);
   }
-
- private:
-  ByteView record_;
-  const RecordFrame& frame_;
-  const uint8_t* bitmap_ = nullptr;
-  const uint8_t* ends_ = nullptr;
-  size_t variableStart_ = 0;
 };
+
+// Locates every cell of one record: `rules` are the locator's, `out` has
+// room for one cell per rule.
+template <bool kInPage>
+void LocateAll(const CellLocator::Rule* rules, size_t n, bool use_max_length,
+               const RecordArrays& arrays, size_t record_offset, CellLocation* out) {
+  const ArrayReads<kInPage> reads{arrays};
+  const RecordFrame& frame = arrays.frame;
+  const size_t column_count = frame.columnCount;
+  const size_t fixed_end = frame.fixedEnd;
+  const size_t variable_count = frame.variableCount;
+  // A binary column is NULL where the record stores fewer columns than the
+  // table has and does not reach it.
+  const bool short_record = column_count < n;
+  size_t ordinal = 1;  // the variable columns' count so far, from 1
+  for (size_t i = 0; i < n; ++i) {
+    const CellLocator::Rule& r = rules[i];
+    CellLocation& cell = out[i];
+    cell = {};
+    if (r.place == ColumnPlace::kComputed) continue;
+    const bool is_null = reads.IsNull(r.nullIndex);
+    if (r.place != ColumnPlace::kVariable) {
+      if (!is_null && r.offset < fixed_end &&
+          !(r.binary && short_record && r.nullIndex >= column_count)) {
+        cell.kind = r.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
+        cell.offset = r.offset;
+        cell.length = r.length;
+        cell.bit = r.bit;
+      }
+      continue;
+    }
+    const size_t k = r.recorded ? r.variable : ordinal;
+    if (is_null) {
+      ++ordinal;
+      continue;
+    }
+    if (k > variable_count) {
+      cell.kind = CellKind::kNotStored;
+      continue;
+    }
+    ++ordinal;
+    // Variable column r.variable, as the plan numbers it.
+    const uint32_t end_raw = reads.EndOffset(r.variable);
+    if (end_raw == reads.kNoEnd) {
+      // The catalog names a variable column beyond those stored.
+      cell.kind = CellKind::kNotStored;
+      continue;
+    }
+    size_t start = arrays.variableStart;
+    if (r.variable > 1) {
+      const uint32_t previous = reads.EndOffset(r.variable - 1);
+      if (previous != reads.kNoEnd) start = previous & kEndOffsetMask;
+    }
+    if (record_offset + start > page_layout::kPageSize) continue;  // NULL
+    const size_t end = end_raw & kEndOffsetMask;
+    size_t length = end >= start ? end - start : 0;
+    if (use_max_length) {
+      // text, ntext and image columns count 16 bytes (the text pointer),
+      // but a table with 'text in row' keeps longer values in the row;
+      // whatever the catalog allows, the value must lie inside the page.
+      if (length > r.length && !r.large) length = 0;
+      if (record_offset + start + length > page_layout::kPageSize) length = 0;
+    } else if (record_offset + start + length >= kRecordLimit) {
+      length = 0;
+    }
+    cell.kind = CellKind::kVariable;
+    cell.offset = Saturate16(start);
+    cell.length = Saturate16(length);
+    cell.complex = (end_raw & kComplexFlag) != 0;
+  }
+}
 
 }  // namespace
 
@@ -100,65 +173,10 @@ void CellLocator::Locate(ByteView record, const RecordFrame& frame, size_t recor
   const size_t n = rules_.size();
   cells.resize(n);
   const RecordArrays arrays(record, frame);
-  // A binary column is NULL where the record stores fewer columns than the
-  // table has and does not reach it.
-  const bool short_record = frame.columnCount < n;
-  size_t ordinal = 1;  // the variable columns' count so far, from 1
-  for (size_t i = 0; i < n; ++i) {
-    const Rule& r = rules_[i];
-    // Filled in place: a cell put together in a local and copied whole
-    // would be read back before its byte-sized stores land.
-    CellLocation& cell = cells[i];
-    cell = {};
-    if (r.place == ColumnPlace::kComputed) continue;
-    const bool is_null = arrays.IsNull(r.nullIndex);
-    if (r.place == ColumnPlace::kVariable) {
-      const size_t k = r.recorded ? r.variable : ordinal;
-      if (is_null) {
-        ++ordinal;
-      } else if (k > frame.variableCount) {
-        cell.kind = CellKind::kNotStored;
-      } else {
-        ++ordinal;
-        // Variable column r.variable, as the plan numbers it.
-        const uint32_t end_raw = arrays.EndOffset(r.variable);
-        if (end_raw == RecordArrays::kNoEnd) {
-          // The catalog names a variable column beyond those stored.
-          cell.kind = CellKind::kNotStored;
-        } else {
-          size_t start = arrays.VariableStart();
-          if (r.variable > 1) {
-            const uint32_t previous = arrays.EndOffset(r.variable - 1);
-            if (previous != RecordArrays::kNoEnd) start = previous & kEndOffsetMask;
-          }
-          if (record_offset + start <= page_layout::kPageSize) {
-            const size_t end = end_raw & kEndOffsetMask;
-            size_t length = end >= start ? end - start : 0;
-            if (useMaxLength_) {
-              // text, ntext and image columns count 16 bytes (the text
-              // pointer), but a table with 'text in row' keeps longer values
-              // in the row; whatever the catalog allows, the value must lie
-              // inside the page.
-              if (length > r.length && !r.large) length = 0;
-              if (record_offset + start + length > page_layout::kPageSize) length = 0;
-            } else if (record_offset + start + length >= kRecordLimit) {
-              length = 0;
-            }
-            cell.kind = CellKind::kVariable;
-            cell.offset = Saturate16(start);
-            cell.length = Saturate16(length);
-            cell.complex = (end_raw & kComplexFlag) != 0;
-          }
-        }
-      }
-    } else if (!is_null && r.offset < frame.fixedEnd &&
-               !(r.binary && short_record && r.nullIndex >= frame.columnCount)) {
-      cell.kind = r.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
-      cell.offset = r.offset;
-      cell.length = r.length;
-      cell.bit = r.bit;
-    }
-  }
+  if (arrays.InPage())
+    LocateAll<true>(rules_.data(), n, useMaxLength_, arrays, record_offset, cells.data());
+  else
+    LocateAll<false>(rules_.data(), n, useMaxLength_, arrays, record_offset, cells.data());
 }
 
 std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table) {
