@@ -91,12 +91,8 @@ void LocateAll(const CellLocator::Rule* rules, size_t n, bool use_max_length,
     const bool is_null = reads.IsNull(r.nullIndex);
     if (r.place != ColumnPlace::kVariable) {
       if (!is_null && r.offset < fixed_end &&
-          !(r.binary && short_record && r.nullIndex >= column_count)) {
-        cell.kind = r.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
-        cell.offset = r.offset;
-        cell.length = r.length;
-        cell.bit = r.bit;
-      }
+          !(r.binary && short_record && r.nullIndex >= column_count))
+        cell = r.stored;
       continue;
     }
     const size_t k = r.recorded ? r.variable : ordinal;
@@ -159,6 +155,10 @@ CellLocator::CellLocator(const std::vector<ColumnPlan>& plan, bool catalog_offse
     r.offset = p.offset;
     r.length = c.length;
     r.variable = p.variable;
+    r.stored.kind = p.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
+    r.stored.offset = p.offset;
+    r.stored.length = c.length;
+    r.stored.bit = p.bit;
     if (p.place != ColumnPlace::kComputed) {
       // A recorded column without a null bit is never NULL by its bitmap.
       r.nullIndex = p.recorded ? (p.nullIndex ? size_t{*p.nullIndex} : kNoNullBit) : null_index;

@@ -98,6 +98,7 @@ class CellLocator {
     uint16_t length = 0;    // the column's length
     uint16_t variable = 0;  // kVariable: the plan's number
     size_t nullIndex = SIZE_MAX;  // the null bit (SIZE_MAX: never NULL by the bitmap)
+    CellLocation stored;  // kFixed, kBit: the cell of a record that stores the value
   };
 
  private:
