@@ -291,16 +291,4 @@ std::vector<ColumnPlan> PlanColumns2005(TableInfo& table) {
   return plan;
 }
 
-void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells) {
-  CellLocator(plan, true).Locate(record, frame, record_offset, cells);
-}
-
-void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells) {
-  CellLocator(plan, false).Locate(record, frame, record_offset, cells);
-}
-
 }  // namespace tollamer

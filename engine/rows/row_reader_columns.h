@@ -106,12 +106,4 @@ class CellLocator {
   bool useMaxLength_ = false;
 };
 
-// The same for one record, the plan made ready on each call.
-void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells);
-void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells);
-
 }  // namespace tollamer
