@@ -67,7 +67,7 @@ PgSession::~PgSession() {
   PQfinish(conn_);
 }
 
-bool PgSession::Begin(const std::vector<std::string>& statements, PgTableLoad load,
+bool PgSession::Begin(const std::string& prepare, const std::string& create, PgTableLoad load,
                       std::string& error) {
   // A connection lost since its last table is tried once more.
   if (PQstatus(conn_) == CONNECTION_BAD) {
@@ -77,12 +77,12 @@ bool PgSession::Begin(const std::vector<std::string>& statements, PgTableLoad lo
   load_ = std::move(load);
   live_not_null_ = !load_.relax.empty();
   error_.clear();
-  bool ok = true;
-  for (const std::string& sql : statements)
-    if (!(ok = Exec(sql))) break;
-  ok = ok && StartCopy(true);
+  // The table is made and loaded in one transaction: one commit, and a
+  // table that fails leaves nothing behind.
+  const bool ok = Exec(prepare) && StartCopy(true, "BEGIN; " + create + "; ");
   if (!ok) {
     error = error_;
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
     std::lock_guard guard(lock_);
     idle_ = true;
     changed_.notify_all();
@@ -147,7 +147,7 @@ void PgSession::Run() {
         if (ok) ok = SendRows(job.rows);
         break;
       case Job::kEnd:
-        ok = ok && EndCopy();
+        ok = ok && EndCopy() && Commit();
         if (!ok) Drop();
         break;
       case Job::kAbort: Drop(); break;
@@ -160,13 +160,6 @@ void PgSession::Run() {
       job.outcome->ok = ok;
       job.outcome->error = ok ? "" : error_;
       job.outcome->done = true;
-    }
-    if (job.kind == Job::kEnd && ok) {
-      // The rows are in, and told so; the keys follow, the session busy.
-      changed_.notify_all();
-      lock.unlock();
-      BuildKeys();
-      lock.lock();
     }
     if (job.kind != Job::kRows) {
       idle_ = true;
@@ -213,9 +206,10 @@ bool PgSession::SendRows(std::string_view rows) {
   return true;
 }
 
-// COPY FROM STDIN of the table in binary or text format.
-bool PgSession::StartCopy(bool binary) {
-  PGresult* r = PQexec(conn_, ("COPY " + load_.table + " FROM STDIN" +
+// COPY FROM STDIN of the table in binary or text format, after the
+// statements `before` (each ending "; ").
+bool PgSession::StartCopy(bool binary, const std::string& before) {
+  PGresult* r = PQexec(conn_, (before + "COPY " + load_.table + " FROM STDIN" +
                                (binary ? " WITH (FORMAT binary)" : "")).c_str());
   const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
   if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
@@ -247,7 +241,8 @@ bool PgSession::Send(std::string_view rows, bool binary) {
   return true;
 }
 
-// What was sent of a table that failed, dropped; its error kept.
+// The table that failed rolled back with what was sent of it; its error
+// kept.
 void PgSession::Drop() {
   const std::string keep = error_;
   if (in_copy_) {
@@ -255,33 +250,38 @@ void PgSession::Drop() {
     in_copy_ = false;
     Results();
   }
-  if (!load_.table.empty()) Exec("DROP TABLE IF EXISTS " + load_.table);
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
   error_ = keep;
 }
 
-// NOT NULL and the primary key follow the rows: one the recovered rows
-// break is left out, the rows stay. Each runs in a block of its own so that
-// one failing leaves the others; when the block itself fails, they run one
-// by one.
-void PgSession::BuildKeys() {
+// NOT NULL and the primary key follow the rows, then the table's
+// transaction is committed. A key the recovered rows break is left out,
+// the rows stay: each runs in a block of its own so that one failing
+// leaves the others, and when the block itself fails, they run one by one,
+// each after a savepoint.
+bool PgSession::Commit() {
   std::vector<std::string> actions;
   for (const std::string& key : load_.keys)
     if (!live_not_null_ || !key.ends_with(" SET NOT NULL"))  // else made so
       actions.push_back("ALTER TABLE " + load_.table + " " + key);
-  if (actions.empty()) return;
   std::string block = "DO " + std::string(kBlockQuote) + " BEGIN";
   for (const std::string& action : actions) {
     if (action.find(kBlockQuote) != std::string::npos) block.clear();
     if (block.empty()) break;
     block += " BEGIN " + action + "; EXCEPTION WHEN OTHERS THEN NULL; END;";
   }
+  if (actions.empty()) return Exec("COMMIT") && Committed();
   if (!block.empty()) {
-    PGresult* r = PQexec(conn_, (block + " END " + std::string(kBlockQuote)).c_str());
-    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    if (ok) return;
+    if (Exec("SAVEPOINT tollamer_keys; " + block + " END " + std::string(kBlockQuote) + "; COMMIT"))
+      return Committed();
+    if (PQtransactionStatus(conn_) != PQTRANS_INERROR ||
+        !Exec("ROLLBACK TO SAVEPOINT tollamer_keys"))
+      return false;
   }
-  for (const std::string& action : actions) PQclear(PQexec(conn_, action.c_str()));
+  for (const std::string& action : actions)
+    if (!Exec("SAVEPOINT tollamer_key; " + action) && !Exec("ROLLBACK TO SAVEPOINT tollamer_key"))
+      return false;
+  return Exec("COMMIT") && Committed();
 }
 
 bool PgSession::Fail() {
@@ -307,8 +307,17 @@ bool PgSession::Exec(const std::string& sql) {
   PGresult* r = PQexec(conn_, sql.c_str());
   const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
   if (!ok) error_ = "postgresql: " + std::string(PQresultErrorMessage(r));
+  last_status_ = ok ? PQcmdStatus(r) : "";
   PQclear(r);
   return ok;
+}
+
+// Whether the last command was a COMMIT that committed (one of a failed
+// transaction says ROLLBACK).
+bool PgSession::Committed() {
+  if (last_status_ == "COMMIT") return true;
+  error_ = "postgresql: the table's transaction was rolled back";
+  return false;
 }
 
 }  // namespace tollamer

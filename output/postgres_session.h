@@ -2,7 +2,8 @@
 // through it. The table's rows come as buffers of prepared rows through a
 // queue of a few MiB, so that decoding runs ahead of the server by that
 // much at most and waits for it beyond; the table's end (the COPY's end,
-// then its NOT NULL columns and primary key) runs on the thread too. The
+// then its NOT NULL columns and primary key, and the commit of the
+// transaction that made and loaded it) runs on the thread too. The
 // import's thread meanwhile decodes the next table and sends it to another
 // session: the server loads several tables at once.
 #pragma once
@@ -64,10 +65,12 @@ class PgSession {
   void Claim() { idle_ = false; }
 
   // The rest runs on the owner's thread without the lock.
-  // On a claimed session: runs `statements` (creating the table), then
-  // starts the table's COPY. False with `error` set when one failed; the
-  // session is idle again then.
-  bool Begin(const std::vector<std::string>& statements, PgTableLoad load, std::string& error);
+  // On a claimed session: runs `prepare` (the table's schema made, an old
+  // table of its name dropped), then in a transaction of the table's own
+  // `create` (making the table) and the table's COPY. False with `error`
+  // set when one failed; the session is idle again then.
+  bool Begin(const std::string& prepare, const std::string& create, PgTableLoad load,
+             std::string& error);
   // Queues prepared rows (a flags byte first), waiting while the queue is
   // full; false with `error` set when the load has failed.
   bool Queue(std::string rows, std::string& error);
@@ -92,11 +95,12 @@ class PgSession {
   void Push(Job job);
   // The worker's part, on the session's connection.
   bool SendRows(std::string_view rows);
-  bool StartCopy(bool binary);
+  bool StartCopy(bool binary, const std::string& before = {});
   bool EndCopy();
   bool Send(std::string_view rows, bool binary);
   void Drop();
-  void BuildKeys();
+  bool Commit();
+  bool Committed();
   bool Fail();
   bool Results();
   bool Exec(const std::string& sql);
@@ -117,6 +121,7 @@ class PgSession {
   bool in_copy_ = false;
   bool binary_ = false;  // the COPY under way is in binary format
   std::string error_;
+  std::string last_status_;  // the command status of Exec's last command
   std::thread worker_;
 };
 

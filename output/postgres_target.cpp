@@ -86,10 +86,10 @@ class PostgresTarget final : public ImportTarget {
       types_.push_back(PgBinaryTypeOf(c));
     }
     create += ")";
-    const std::vector<std::string> statements = {"CREATE SCHEMA IF NOT EXISTS " + schema,
-                                                 "DROP TABLE IF EXISTS " + load.table, create};
+    const std::string prepare =
+        "CREATE SCHEMA IF NOT EXISTS " + schema + "; DROP TABLE IF EXISTS " + load.table;
     PgSession& session = IdleSession();
-    if (!session.Begin(statements, std::move(load), error_)) return false;
+    if (!session.Begin(prepare, create, std::move(load), error_)) return false;
     current_ = &session;
     return true;
   }
