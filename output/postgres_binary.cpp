@@ -91,6 +91,11 @@ std::optional<int64_t> TimeMicros(const TypedDateTime& t) {
   int64_t fraction = 0;
   if (t.fractionDigits <= 6) {
     fraction = static_cast<int64_t>(t.fraction) * (kMicrosPerSecond / scale);
+  } else if (const uint32_t last = t.fraction % 10; last != 5) {
+    // Seven digits whose last is not 5 lie a tenth of a microsecond or
+    // more from a half, far beyond the double's error: they round as
+    // integers do. Only a last 5 needs the server's own arithmetic.
+    fraction = t.fraction / 10 + (last > 5);
   } else {
     char text[12] = ".";
     PutFixedDigits(text + 1, t.fraction, t.fractionDigits)[0] = '\0';
