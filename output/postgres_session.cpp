@@ -77,9 +77,10 @@ bool PgSession::Begin(const std::string& prepare, const std::string& create, PgT
   load_ = std::move(load);
   live_not_null_ = !load_.relax.empty();
   error_.clear();
-  // The table is made and loaded in one transaction: one commit, and a
-  // table that fails leaves nothing behind.
-  const bool ok = Exec(prepare) && StartCopy(true, "BEGIN; " + create + "; ");
+  // The rows and the keys go in one transaction. The table is made in one
+  // of its own before: made in the rows' transaction, the server would
+  // place its rows on pages otherwise than it does in a table that exists.
+  const bool ok = Exec(prepare) && Exec(create) && StartCopy(true, "BEGIN; ");
   if (!ok) {
     error = error_;
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
@@ -241,8 +242,8 @@ bool PgSession::Send(std::string_view rows, bool binary) {
   return true;
 }
 
-// The table that failed rolled back with what was sent of it; its error
-// kept.
+// What was sent of a table that failed rolled back, and the table
+// dropped; its error kept.
 void PgSession::Drop() {
   const std::string keep = error_;
   if (in_copy_) {
@@ -251,6 +252,7 @@ void PgSession::Drop() {
     Results();
   }
   if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+  if (!load_.table.empty()) Exec("DROP TABLE IF EXISTS " + load_.table);
   error_ = keep;
 }
 

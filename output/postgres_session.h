@@ -66,9 +66,9 @@ class PgSession {
 
   // The rest runs on the owner's thread without the lock.
   // On a claimed session: runs `prepare` (the table's schema made, an old
-  // table of its name dropped), then in a transaction of the table's own
-  // `create` (making the table) and the table's COPY. False with `error`
-  // set when one failed; the session is idle again then.
+  // table of its name dropped) and `create` (the table made), then starts
+  // the table's COPY in a transaction that its keys end. False with
+  // `error` set when one failed; the session is idle again then.
   bool Begin(const std::string& prepare, const std::string& create, PgTableLoad load,
              std::string& error);
   // Queues prepared rows (a flags byte first), waiting while the queue is
