@@ -8,8 +8,6 @@ namespace tollamer {
 
 namespace {
 
-// The queue's bound: past it, Queue waits for the server.
-constexpr size_t kQueueBytes = 2 << 20;
 constexpr std::string_view kBlockQuote = "$tollamer_keys$";
 
 // The field count of the row at `at` (kPgTextRowMark for a text row).
@@ -54,8 +52,9 @@ void ConfigurePgConnection(PGconn* conn) {
   }
 }
 
-PgSession::PgSession(PGconn* conn, std::mutex& lock, std::condition_variable& changed)
-    : conn_(conn), lock_(lock), changed_(changed), worker_([this] { Run(); }) {}
+PgSession::PgSession(PGconn* conn, std::mutex& lock, std::condition_variable& changed,
+                     PgQueuePool& pool)
+    : conn_(conn), lock_(lock), changed_(changed), pool_(pool), worker_([this] { Run(); }) {}
 
 PgSession::~PgSession() {
   {
@@ -93,12 +92,12 @@ bool PgSession::Begin(const std::string& prepare, const std::string& create, PgT
 
 bool PgSession::Queue(std::string rows, std::string& error) {
   std::unique_lock lock(lock_);
-  changed_.wait(lock, [&] { return failed_ || queued_bytes_ <= kQueueBytes; });
+  changed_.wait(lock, [&] { return failed_ || pool_.queued <= pool_.bound; });
   if (failed_) {
     error = error_;
     return false;
   }
-  queued_bytes_ += rows.size();
+  pool_.queued += rows.size();
   jobs_.push_back({Job::kRows, std::move(rows), nullptr});
   lock.unlock();
   work_.notify_one();
@@ -112,8 +111,9 @@ void PgSession::End(std::shared_ptr<PgLoadOutcome> outcome) {
 void PgSession::Abort() {
   {
     std::lock_guard guard(lock_);
+    for (const Job& job : jobs_) pool_.queued -= job.rows.size();
     jobs_.clear();
-    queued_bytes_ = 0;
+    changed_.notify_all();
   }
   Push({Job::kAbort, {}, nullptr});
   WaitIdle();
@@ -140,6 +140,10 @@ void PgSession::Run() {
     if (jobs_.empty()) return;
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
+    if (!job.rows.empty()) {
+      pool_.queued -= job.rows.size();
+      changed_.notify_all();
+    }
     const bool failed = failed_;
     lock.unlock();
     bool ok = !failed;
@@ -155,7 +159,6 @@ void PgSession::Run() {
     }
     lock.lock();
     if (job.kind == Job::kRows) {
-      queued_bytes_ -= std::min(queued_bytes_, job.rows.size());
       failed_ = !ok;
     } else if (job.outcome) {
       job.outcome->ok = ok;

@@ -1,6 +1,7 @@
 // One connection of a PostgreSQL import and the thread that loads a table
 // through it. The table's rows come as buffers of prepared rows through a
-// queue of a few MiB, so that decoding runs ahead of the server by that
+// queue, all the sessions' queues bounded together by a few MiB per
+// session (PgQueuePool), so that decoding runs ahead of the server by that
 // much at most and waits for it beyond; the table's end (the COPY's end,
 // then its NOT NULL columns and primary key, and the commit of the
 // transaction that made and loaded it) runs on the thread too. The
@@ -46,14 +47,23 @@ struct PgLoadOutcome {
   std::string error;
 };
 
+// The prepared rows queued for an import's sessions and their bound, one
+// for all of them (under the owner's lock): the session the rows of the
+// table being decoded go to may run ahead by the others' share while they
+// finish theirs, so that the server loads their tables and the next at once.
+struct PgQueuePool {
+  size_t queued = 0;
+  size_t bound = 0;
+};
+
 // Client encoding and socket buffer of a new connection.
 void ConfigurePgConnection(PGconn* conn);
 
 class PgSession {
  public:
-  // `lock` and `changed` are the owner's: `changed` is told whenever a load
-  // ends, the queue shrinks or the session becomes idle.
-  PgSession(PGconn* conn, std::mutex& lock, std::condition_variable& changed);
+  // `lock`, `changed` and `pool` are the owner's: `changed` is told
+  // whenever a load ends, the pool shrinks or the session becomes idle.
+  PgSession(PGconn* conn, std::mutex& lock, std::condition_variable& changed, PgQueuePool& pool);
   // Finishes the work queued, then closes the connection.
   ~PgSession();
   PgSession(const PgSession&) = delete;
@@ -71,7 +81,7 @@ class PgSession {
   // `error` set when one failed; the session is idle again then.
   bool Begin(const std::string& prepare, const std::string& create, PgTableLoad load,
              std::string& error);
-  // Queues prepared rows (a flags byte first), waiting while the queue is
+  // Queues prepared rows (a flags byte first), waiting while the pool is
   // full; false with `error` set when the load has failed.
   bool Queue(std::string rows, std::string& error);
   // Queues the table's end: `outcome` is filled in once its rows are in;
@@ -109,8 +119,8 @@ class PgSession {
   std::mutex& lock_;
   std::condition_variable& changed_;
   std::condition_variable work_;  // a job came, or the session stops
+  PgQueuePool& pool_;
   std::deque<Job> jobs_;
-  size_t queued_bytes_ = 0;
   bool idle_ = true;
   bool failed_ = false;  // the load under way failed: its rows are left
   bool stop_ = false;

@@ -16,8 +16,10 @@ namespace tollamer {
 
 namespace {
 
-// Prepared rows go to a session in buffers of about this size.
+// Prepared rows go to a session in buffers of about this size, and may
+// wait for the server up to this much per session.
 constexpr size_t kPushBytes = 512 << 10;
+constexpr size_t kQueueBytesPerSession = 4 << 20;
 
 void AppendCopyText(std::string& out, std::string_view text) {
   // The runs between the bytes that need a backslash (or are dropped: NUL)
@@ -45,7 +47,8 @@ class PostgresTarget final : public ImportTarget {
   PostgresTarget(PGconn* conn, std::string conninfo, unsigned sessions)
       : conninfo_(std::move(conninfo)),
         most_sessions_(sessions ? sessions : std::max(2u, std::thread::hardware_concurrency())) {
-    sessions_.push_back(std::make_unique<PgSession>(conn, lock_, changed_));
+    pool_.bound = kQueueBytesPerSession * most_sessions_;
+    sessions_.push_back(std::make_unique<PgSession>(conn, lock_, changed_, pool_));
   }
   // Each session finishes its work (keys included) as it closes.
   ~PostgresTarget() override { sessions_.clear(); }
@@ -190,7 +193,7 @@ class PostgresTarget final : public ImportTarget {
         else PQfinish(conn);
         lock.lock();
         if (ok) {
-          sessions_.push_back(std::make_unique<PgSession>(conn, lock_, changed_));
+          sessions_.push_back(std::make_unique<PgSession>(conn, lock_, changed_, pool_));
           sessions_.back()->Claim();
           return *sessions_.back();
         }
@@ -235,8 +238,9 @@ class PostgresTarget final : public ImportTarget {
     return outcome->ok;
   }
 
-  std::mutex lock_;  // the sessions' state and the outcomes
+  std::mutex lock_;  // the sessions' state, the pool and the outcomes
   std::condition_variable changed_;
+  PgQueuePool pool_;
   std::string conninfo_;
   size_t most_sessions_;
   std::vector<std::unique_ptr<PgSession>> sessions_;  // the first opened first
