@@ -40,6 +40,12 @@ struct TextForm {
   // A text value written at `at` (room for 2 * size + 3 bytes); `unicode`
   // when the column holds Unicode text. Returns the end.
   char* (*putText)(char* at, std::string_view utf8, bool unicode) = nullptr;
+  // Optional, each the same text as putText gives: 8-bit text written
+  // from the record's bytes when all of them are ASCII (room for 2 * size
+  // + 3 bytes; null when a byte is not), and UTF-16LE text converted as it
+  // is written (room for 3 * units + 3 bytes).
+  char* (*putAscii)(char* at, std::string_view bytes) = nullptr;
+  char* (*putWide)(char* at, const uint8_t* utf16, size_t units, bool unicode) = nullptr;
   // Any value of `column` as the form's writer appends it: the converter
   // of the types the plan has none of its own for.
   void (*appendValue)(std::string& out, const ColumnInfo& column, const TypedValue& value) =
@@ -73,13 +79,16 @@ class RowTextPlan {
   // each with its own scratch.
   bool Write(const TableRecord& record, std::string& out, RowTextScratch& scratch) const;
 
-  struct Step;  // one written column: where its bytes are, its converter
+  struct Step;   // one written column: where its bytes are, its converter
+  struct Texts;  // the form's short texts, each copied as one store
 
  private:
   const TableRecordWalk* walk_;
   const TextForm* form_;
+  std::unique_ptr<Texts> texts_;
   std::vector<Step> steps_;
-  size_t fixedRoom_ = 0;  // the row's room besides its sized values
+  std::vector<size_t> sized_;  // the steps whose room depends on their cells
+  size_t rowRoom_ = 0;         // the row's room besides its sized values
 };
 
 }  // namespace tollamer

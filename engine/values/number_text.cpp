@@ -1,6 +1,5 @@
 #include "engine/values/number_text.h"
 
-#include <charconv>
 
 namespace tollamer {
 
@@ -10,9 +9,16 @@ char* PutMoneyText(char* at, int64_t units) {
   const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
   char* p = at;
   if (negative) *p++ = '-';
-  p = std::to_chars(p, at + kMaxMoneyText, magnitude / 10000).ptr;
+  const uint64_t whole = magnitude / 10000;
+  const uint64_t part = magnitude - whole * 10000;
+  p = PutUnsignedText(p, whole);
   *p++ = '.';
-  return PutFixedDigits(p, magnitude % 10000, 4);
+  const size_t high = 2 * static_cast<size_t>(part / 100), low = 2 * static_cast<size_t>(part % 100);
+  p[0] = kDigitPairs[high];
+  p[1] = kDigitPairs[high + 1];
+  p[2] = kDigitPairs[low];
+  p[3] = kDigitPairs[low + 1];
+  return p + 4;
 }
 
 void AppendMoneyText(std::string& out, int64_t units) {

@@ -3,10 +3,13 @@
 // blanks), and the exact forms of numbers and dates.
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/rows/table_rows.h"
 #include "engine/rows/typed_decode.h"
 #include "engine/rows/typed_rows.h"
+#include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/data_export.h"
@@ -288,6 +291,14 @@ TEST(TypedFixedValues, ExportTextsOfStoredValues) {
   for (const auto& c : cases)
     EXPECT_EQ(ExportText(DecodeFixedTyped(c.column, c.stored, 0, c.bit)), c.exported)
         << "type " << int{c.column.xtype};
+  // Digits counted before they are written: each side of every power of ten.
+  for (uint64_t power = 1, k = 0; k < 20; ++k, power *= 10) {
+    for (const uint64_t n : {power - 1, power, k == 19 ? UINT64_MAX : power * 10 - 1}) {
+      char got[20], want[20];
+      EXPECT_EQ(std::string(got, PutUnsignedText(got, n)),
+                std::string(want, std::to_chars(want, want + 20, n).ptr));
+    }
+  }
   // A value past the record's end is NULL, not a partial read.
   EXPECT_TRUE(DecodeFixedTyped(ColumnOf(vt::kBigInt, 8), Bytes(6, 1), 0, 0).IsNull());
 }
