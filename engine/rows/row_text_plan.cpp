@@ -75,7 +75,7 @@ struct RowTextPlan::Step {
   // one) goes the typed way.
   CellKind reads = CellKind::kNull;
   bool unicode = false;  // a Unicode text column
-  bool sized = false;    // text whose room depends on the cell (rowRoom_ lacks it)
+  bool sized = false;    // text whose room depends on the cell (rowRoom_ has its NULL's)
   uint8_t scale = 0;     // time units and decimal digits after the point
   uint16_t width = 0;    // fixed bytes: the stored width; time types: the time's bytes
   uint32_t room = 0;     // fixed values: the most the value or NULL takes
@@ -221,6 +221,7 @@ std::string_view AsText(const uint8_t* b, size_t size) {
 
 // The texts of the row being written, reused from row to row.
 struct RowTextScratch::State {
+  std::unique_ptr<char[]> row;  // the row being made: kPlanRowLimit bytes
   std::string text;
   TypedValue value;
   DateTextCache dates1900{1900};
@@ -352,10 +353,7 @@ RowTextPlan::RowTextPlan(const TableRecordWalk& walk, const TextForm& form)
     Choose(plan[i], c, s);
     s.room = static_cast<uint32_t>(std::max<size_t>(s.room, form.null.size()));
     if (!steps_.empty()) rowRoom_ += form.separator.size();
-    if (s.sized)
-      sized_.push_back(steps_.size());
-    else
-      rowRoom_ += s.room;
+    rowRoom_ += s.room;  // a sized step's room here is its NULL's
     steps_.push_back(s);
   }
 }
@@ -363,30 +361,6 @@ RowTextPlan::RowTextPlan(const TableRecordWalk& walk, const TextForm& form)
 RowTextPlan::~RowTextPlan() = default;
 RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
 
-namespace {
-
-// Where the row is written: its room in `out`, grown when a value needs
-// more than the room planned for it.
-struct RowRoom {
-  std::string& out;
-  size_t start;
-  char* p;
-  char* limit;
-
-  // At least `extra` bytes more past the room already planned; false past
-  // the row limit.
-  bool Grow(size_t extra) {
-    const size_t used = static_cast<size_t>(p - out.data());
-    const size_t size = out.size() + extra;
-    if (size - start > kPlanRowLimit) return false;
-    out.resize(size);
-    p = out.data() + used;
-    limit = out.data() + out.size();
-    return true;
-  }
-};
-
-}  // namespace
 
 // Hot: without it the compiler judges the converters of a switch of many
 // cases rarely run and writes their divisions by constants as divisions.
@@ -402,45 +376,34 @@ struct RowRoom {
   const ByteView bytes = record.Record();
   const size_t n = steps_.size();
 
-  // The room of the values whose size depends on their cells; the rest is
-  // the plan's.
-  size_t room = rowRoom_;
-  for (const size_t i : sized_) {
-    const Step& s = steps_[i];
-    const CellLocation& cell = record.cells[s.index];
-    room += cell.kind == CellKind::kNull || cell.kind == CellKind::kNotStored
-                ? form.null.size()
-                : SizedRoom(s, cell, form);
-  }
-  if (room > kPlanRowLimit) return false;
-
-  const size_t start = out.size();
-  out.resize(start + room);
-  RowRoom row{out, start, out.data() + start, out.data() + out.size()};
-  const auto fail = [&] {
-    out.resize(start);
-    return false;
+  // The row is made in the thread's room of kPlanRowLimit bytes, then
+  // appended whole. The room the plan's fixed values take (rowRoom_) is
+  // kept free past every value whose size depends on its cell.
+  if (!scratch.row) scratch.row.reset(new char[kPlanRowLimit]);
+  char* const stage = scratch.row.get();
+  char* const limit = stage + kPlanRowLimit;
+  const size_t reserved = rowRoom_;
+  if (reserved > kPlanRowLimit) return false;
+  const auto fits = [&](const char* at, size_t need) {
+    return static_cast<size_t>(limit - at) >= reserved + need;
   };
-  row.p = PutShort(row.p, texts.rowStart, form.rowStart);
+  char* p = PutShort(stage, texts.rowStart, form.rowStart);
   for (size_t i = 0; i < n; ++i) {
     const Step& s = steps_[i];
-    char* p = row.p;
     if (i) p = PutShort(p, texts.separator);
     const CellLocation& cell = record.cells[s.index];
     if (cell.kind == CellKind::kNull || cell.kind == CellKind::kNotStored) {
-      row.p = PutShort(p, texts.null);
+      p = PutShort(p, texts.null);
       continue;
     }
-    // The value's bytes: `width` fixed bytes, or the variable cell's.
-    const uint8_t* v = nullptr;
-    size_t size = 0;
-    // (A step without a converter of its own reads no kind of cell.)
-    if (cell.kind == s.reads && !cell.complex) {
-      size = s.reads == CellKind::kVariable ? cell.length : s.width;
-      if (!bytes.Contains(cell.offset, size)) return fail();
-      v = bytes.data() + cell.offset;
-    }
-    switch (v ? s.op : Op::kTyped) {
+    // The value's bytes: `width` fixed bytes, or the variable cell's. (A
+    // step without a converter of its own reads no kind of cell.)
+    const bool own = cell.kind == s.reads && !cell.complex;
+    const size_t size = s.reads == CellKind::kVariable ? cell.length : s.width;
+    if (own && !bytes.Contains(cell.offset, size)) return false;
+    const uint8_t* const v = own ? bytes.data() + cell.offset : nullptr;
+    if (s.sized && own && !fits(p, SizedRoom(s, cell, form))) return false;
+    switch (own ? s.op : Op::kTyped) {
       case Op::kBit: *p++ = static_cast<char>('0' + ((*v >> (cell.bit & 7)) & 1)); break;
       case Op::kTinyInt: p = PutUnsignedText(p, *v); break;
       case Op::kSmallInt: p = PutSigned(p, static_cast<int16_t>(LeBytes(v, 2))); break;
@@ -552,10 +515,8 @@ struct RowRoom {
         const ByteView all(v, size);
         AppendNarrowJudgedBy(all, UpToNul(all), s.column->codePage, text);
         if (s.op == Op::kChar) text.resize(WithoutPad(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-        const size_t need = 2 * text.size() + 3, planned = 2 * size + 3;
-        row.p = p;
-        if (need > planned && !row.Grow(need - planned)) return fail();
-        p = form.putText(row.p, text, false);
+        if (!fits(p, 2 * text.size() + 3)) return false;
+        p = form.putText(p, text, false);
         break;
       }
       case Op::kNChar:
@@ -577,22 +538,18 @@ struct RowRoom {
                             value);
         // sql_variant values are not decoded: no loss of the file's.
         if (value.source == ValueSource::kUnreadable && s.column->xtype != vt::kSqlVariant)
-          return fail();
+          return false;
         std::string& text = scratch.text;
         text.clear();
         form.appendValue(text, *s.column, value);
-        // The room planned for the step: its fixed room, none for a sized one.
-        const size_t planned = s.sized ? 0 : s.room;
-        row.p = p;
-        if (text.size() > planned && !row.Grow(text.size() - planned)) return fail();
-        p = PutView(row.p, text);
+        if (!fits(p, text.size())) return false;
+        p = PutView(p, text);
         break;
       }
     }
-    row.p = p;
   }
-  row.p = PutShort(row.p, texts.rowEnd, form.rowEnd);
-  out.resize(static_cast<size_t>(row.p - out.data()));
+  p = PutShort(p, texts.rowEnd, form.rowEnd);
+  out.append(stage, static_cast<size_t>(p - stage));
   return true;
 }
 

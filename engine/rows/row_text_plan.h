@@ -3,9 +3,9 @@
 // written, which converter turns its located bytes (record.cells) into
 // text, chosen by its type, and what the output form wants around values
 // (a CSV field, an SQL literal). A record then runs the plan without
-// asking any column's type again: the texts of its columns are made, the
-// room for the whole row is made once, and each value is written into the
-// output once, its quoting decided as it is written.
+// asking any column's type again: each value is converted straight from
+// the record's bytes into the thread's row room, its quoting decided as it
+// is written, and the row is appended to the output in one piece.
 //
 // The plan writes only rows it can write exactly as their typed values
 // would be written (typed_decode.h, then the form's own value writer): a
@@ -87,8 +87,7 @@ class RowTextPlan {
   const TextForm* form_;
   std::unique_ptr<Texts> texts_;
   std::vector<Step> steps_;
-  std::vector<size_t> sized_;  // the steps whose room depends on their cells
-  size_t rowRoom_ = 0;         // the row's room besides its sized values
+  size_t rowRoom_ = 0;  // the row's room besides its values sized by their cells
 };
 
 }  // namespace tollamer
