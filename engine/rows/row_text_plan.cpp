@@ -430,7 +430,7 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
           p = PutView(p, form.null);
           break;
         }
-        p = std::to_chars(p, p + kMaxFloatText, real).ptr;
+        p = PutShortestDouble(p, real);
         break;
       }
       case Op::kDateTime: {

@@ -66,6 +66,12 @@ inline char* PutUnsignedText(char* at, uint64_t value) {
   return end;
 }
 
+// `value` as std::to_chars writes a double (the shortest text that reads
+// back as the same value, fixed or with an exponent, whichever is shorter)
+// at `at` (room for 32 bytes); returns the end. Values of a few decimals
+// are written without its general search.
+char* PutShortestDouble(char* at, double value);
+
 // A count of 1/10000 units with four decimals, exactly: "-12.3400".
 void AppendMoneyText(std::string& out, int64_t units);
 // The same written at `at` (room for kMaxMoneyText bytes); returns the end.
