@@ -161,14 +161,36 @@ struct DateTextCache {
   }
 };
 
+// "hh:mm:" of each minute of a day, 8 bytes each (6 used): a time's hours
+// and minutes copied at once.
+constexpr size_t kMinutesPerDay = 24 * 60;
+constexpr std::array<std::array<char, 8>, kMinutesPerDay> kMinuteTexts = [] {
+  std::array<std::array<char, 8>, kMinutesPerDay> texts{};
+  for (size_t m = 0; m < kMinutesPerDay; ++m) {
+    const size_t h = m / 60, mm = m % 60;
+    texts[m] = {static_cast<char>('0' + h / 10), static_cast<char>('0' + h % 10), ':',
+                static_cast<char>('0' + mm / 10), static_cast<char>('0' + mm % 10), ':', 0, 0};
+  }
+  return texts;
+}();
+
+// ".mmm" of each of a datetime's 300 ticks in a second: the milliseconds
+// rounded as the server shows them (.000, .003, .007).
+constexpr std::array<std::array<char, 4>, 300> kTickTexts = [] {
+  std::array<std::array<char, 4>, 300> texts{};
+  for (size_t t = 0; t < 300; ++t) {
+    const size_t ms = (10 * t + 1) / 3;
+    texts[t] = {'.', static_cast<char>('0' + ms / 100), static_cast<char>('0' + ms / 10 % 10),
+                static_cast<char>('0' + ms % 10)};
+  }
+  return texts;
+}();
+
 // hh:mm:ss of a time of day in seconds, hours past a day wrapped.
 char* PutClock(char* at, uint64_t seconds) {
   const uint64_t minutes = seconds / 60;
-  at = PutPair(at, (minutes / 60) % 24);
-  *at++ = ':';
-  at = PutPair(at, minutes % 60);
-  *at++ = ':';
-  return PutPair(at, seconds - 60 * minutes);
+  std::memcpy(at, kMinuteTexts[minutes % kMinutesPerDay].data(), 8);
+  return PutPair(at + 6, seconds - 60 * minutes);
 }
 
 // The time of `units` of 10^-scale seconds as PutIsoDateTimeText writes a
@@ -356,6 +378,9 @@ RowTextPlan::RowTextPlan(const TableRecordWalk& walk, const TextForm& form)
     rowRoom_ += s.room;  // a sized step's room here is its NULL's
     steps_.push_back(s);
   }
+  // A form whose separator or NULL is longer than 8 bytes is written the
+  // typed way, and so is a table whose fixed values alone pass the limit.
+  usable_ = texts_->separator.fits && texts_->null.fits && rowRoom_ <= kPlanRowLimit;
 }
 
 RowTextPlan::~RowTextPlan() = default;
@@ -368,8 +393,7 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
                                      RowTextScratch& scratch_of_thread) const {
   if (record.suspect || record.compressed || record.cells.size() < walk_->Plan().size())
     return false;
-  // A form whose separator or NULL is longer than 8 bytes is written the typed way.
-  if (!texts_->separator.fits || !texts_->null.fits) return false;
+  if (!usable_) return false;
   RowTextScratch::State& scratch = scratch_of_thread.Get();
   const TextForm& form = *form_;
   const Texts& texts = *texts_;
@@ -383,7 +407,6 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
   char* const stage = scratch.row.get();
   char* const limit = stage + kPlanRowLimit;
   const size_t reserved = rowRoom_;
-  if (reserved > kPlanRowLimit) return false;
   const auto fits = [&](const char* at, size_t need) {
     return static_cast<size_t>(limit - at) >= reserved + need;
   };
@@ -434,18 +457,15 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
         break;
       }
       case Op::kDateTime: {
-        // 1/300-second ticks since midnight, then days since 1900; the
-        // milliseconds rounded as the server shows them (.000, .003, .007).
+        // 1/300-second ticks since midnight, then days since 1900.
         if (form.quoteDates) *p++ = '\'';
         p = scratch.dates1900.Put(p, static_cast<int32_t>(LeBytes(v + 4, 4)));
         *p++ = form.dateSeparator;
         const uint64_t ticks = LeBytes(v, 4);
         const uint64_t seconds = ticks / 300;
         p = PutClock(p, seconds);
-        const uint64_t ms = (10 * (ticks - 300 * seconds) + 1) / 3;
-        *p++ = '.';
-        *p++ = static_cast<char>('0' + ms / 100);
-        p = PutPair(p, ms % 100);
+        std::memcpy(p, kTickTexts[ticks - 300 * seconds].data(), 4);
+        p += 4;
         if (form.quoteDates) *p++ = '\'';
         break;
       }

@@ -88,6 +88,7 @@ class RowTextPlan {
   std::unique_ptr<Texts> texts_;
   std::vector<Step> steps_;
   size_t rowRoom_ = 0;  // the row's room besides its values sized by their cells
+  bool usable_ = false;  // false: every row is left to the typed path
 };
 
 }  // namespace tollamer
