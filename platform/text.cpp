@@ -102,8 +102,12 @@ char* PutUtf16LeAsUtf8(char* at, const uint8_t* in, size_t units, char doubled) 
     const size_t run = static_cast<size_t>(std::countr_one(mask)) / 2;
     p += run;
     i += run;
-    p = PutUnit(p, in, i, units, doubled);
-    ++i;
+    // The units past ASCII one by one while they last (text in another
+    // script), then eight at a time again.
+    do {
+      p = PutUnit(p, in, i, units, doubled);
+      ++i;
+    } while (i < units && (in[2 * i + 1] != 0 || in[2 * i] >= 0x80));
   }
   // The last few units by the eight that end the text, when all of them
   // are ASCII: the ones already written took a byte each, and are written
