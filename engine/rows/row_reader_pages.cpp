@@ -74,8 +74,8 @@ size_t RecordEnd(ByteView record, const RecordFrame& frame, uint8_t status) {
 
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const CellLocator& locator, const PageCompression* compression, PageWalkNotes& notes,
-                     const RecordVisitor& visit) {
+                     const CellLocator& locator, const PageCompression* compression,
+                     PageWalkNotes& notes, const RecordVisitor& visit) {
   const RecordTraits& traits = profile.Records();
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t free_data = page.LeOr<uint16_t>(page_layout::kFreeData);
