@@ -48,6 +48,10 @@ bool BufferedOutput::Put(std::string_view text) {
 
 bool BufferedOutput::MaybeFlush() { return buffer_.size() < flushBytes_ ? !failed_ : Flush(); }
 
+void BufferedOutput::StartWriteBack() {
+  if (Flush()) file_->StartWriteBack();
+}
+
 bool BufferedOutput::Commit() {
   if (!Flush()) return false;
   if (!file_->Commit()) {

@@ -1,7 +1,8 @@
 // POSIX implementation of the file services: open(2) + flock(2) for the
 // exclusive read-only open, pread(2) for positioned reads, posix_fadvise(2)
 // for the read-ahead hints, and a temporary file renamed into place for
-// outputs.
+// outputs, its write-back started as it is written (sync_file_range(2) on
+// Linux) so that the fsync(2) before the rename waits for little.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -79,6 +80,10 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
   FileIdentity id_;
 };
 
+// Written bytes whose write-back is started at once (Linux): a file written
+// at speed is then flushed as it goes instead of all at its fsync.
+constexpr uint64_t kWriteBackBytes = 1 << 20;
+
 class PosixOutputFile final : public OutputFile {
  public:
   // `pending`: the temporary's slot among the outputs an interruption removes.
@@ -93,7 +98,17 @@ class PosixOutputFile final : public OutputFile {
   bool Write(std::span<const uint8_t> bytes) override {
     if (!WriteAt(position_, bytes)) return false;
     position_ += bytes.size();
+    if (position_ - writeBackFrom_ >= kWriteBackBytes) StartWriteBack();
     return true;
+  }
+
+  void StartWriteBack() override {
+#if defined(__linux__)
+    if (fd_ >= 0 && position_ > writeBackFrom_)
+      ::sync_file_range(fd_, static_cast<off_t>(writeBackFrom_),
+                        static_cast<off_t>(position_ - writeBackFrom_), SYNC_FILE_RANGE_WRITE);
+#endif
+    writeBackFrom_ = position_;
   }
 
   bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
@@ -134,6 +149,7 @@ class PosixOutputFile final : public OutputFile {
   std::string final_;
   int pending_;
   uint64_t position_ = 0;
+  uint64_t writeBackFrom_ = 0;  // the bytes before it were given to write-back
   bool committed_ = false;
   std::string error_;
 };
