@@ -142,10 +142,7 @@ class LeftoverWalk {
       // A copy with the same values has the same first column: the whole
       // row is located only for those.
       if (!key || k != keys_.end()) {
-        if (walk_.Profile().Records().columnLayout == ColumnLayout::kFromTypes)
-          LocateCells2005(walk_.Plan(), record, frame, offset, cells_);
-        else
-          LocateCells2000(walk_.Plan(), record, frame, offset, cells_);
+        walk_.Locator().Locate(record, frame, offset, cells_);
         const uint64_t values = CellsHash(record, cells_);
         if (wanted_.contains(values)) copies_.insert(values);
         if (cells_.empty()) return;

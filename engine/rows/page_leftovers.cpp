@@ -39,8 +39,8 @@ bool IsDataRecordType(uint8_t type) {
 // Reads the record at `offset` of `page` as one of the table's, the whole
 // record ending by `limit`.
 Try TryRecord(ByteView page, size_t offset, size_t limit, const RecordTraits& traits,
-              const std::vector<ColumnPlan>& plan, const LeftoverShape& shape,
-              LeftoverRecord& out) {
+              const std::vector<ColumnPlan>& plan, const CellLocator& locator,
+              const LeftoverShape& shape, LeftoverRecord& out) {
   const uint8_t status = page.LeOr<uint8_t>(offset);
   const uint8_t type = status & kRecordTypeMask;
   if ((status & kStatusNeverSet) != 0 || (status & kStatusNullBitmap) == 0 ||
@@ -82,10 +82,7 @@ Try TryRecord(ByteView page, size_t offset, size_t limit, const RecordTraits& tr
   out.frame.columnCount = n;
   out.frame.nullBitmapSize = static_cast<uint16_t>(NullBitmapBytes(n));
   out.frame.variableCount = v;
-  if (traits.columnLayout == ColumnLayout::kFromTypes)
-    LocateCells2005(plan, record, out.frame, offset, out.cells);
-  else
-    LocateCells2000(plan, record, out.frame, offset, out.cells);
+  locator.Locate(record, out.frame, offset, out.cells);
   if (!LeftoverCellsValid(plan, record, out.cells, traits.offRowValues)) return Try::kRejected;
   out.offset = static_cast<uint16_t>(offset);
   out.length = static_cast<uint16_t>(end);
@@ -163,6 +160,7 @@ PageLeftovers FindPageLeftovers(ByteView page, const RecordTraits& traits,
                                 const std::vector<ColumnPlan>& plan, const LeftoverShape& shape,
                                 bool whole_page) {
   PageLeftovers found;
+  const CellLocator locator(plan, traits.columnLayout != ColumnLayout::kFromTypes);
   const size_t slot_count =
       std::min<size_t>(page.LeOr<uint16_t>(page_layout::kSlotCnt), page_layout::kMaxSlots);
   const size_t first = page_layout::kHeaderSize;
@@ -197,7 +195,7 @@ PageLeftovers FindPageLeftovers(ByteView page, const RecordTraits& traits,
     const uint8_t type = page.LeOr<uint8_t>(offset) & kRecordTypeMask;
     if (!(IsGhostType(type) || (whole_page && IsDataRecordType(type)))) continue;
     LeftoverRecord r;
-    switch (TryRecord(page, offset, slot_array, traits, plan, shape, r)) {
+    switch (TryRecord(page, offset, slot_array, traits, plan, locator, shape, r)) {
       case Try::kFound:
         r.slot = slot;
         found.records.push_back(std::move(r));
@@ -213,7 +211,7 @@ PageLeftovers FindPageLeftovers(ByteView page, const RecordTraits& traits,
     size_t o = from;
     while (o + kSmallestRecord <= to) {
       LeftoverRecord r;
-      switch (TryRecord(page, o, to, traits, plan, shape, r)) {
+      switch (TryRecord(page, o, to, traits, plan, locator, shape, r)) {
         case Try::kFound:
           o += r.length;
           found.records.push_back(std::move(r));

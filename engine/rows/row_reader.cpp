@@ -34,9 +34,9 @@ std::optional<TableRecordWalk> TableRecordWalk::PrepareFor(CMdfDatabase& db,
                                                            const FormatProfile& profile,
                                                            TableInfo& table) {
   TableRecordWalk walk(db, profile, table);
-  walk.plan_ = profile.Records().columnLayout == ColumnLayout::kCatalogOffsets
-                   ? PlanColumns2000(table)
-                   : PlanColumns2005(table);
+  const bool catalog_offsets = profile.Records().columnLayout == ColumnLayout::kCatalogOffsets;
+  walk.plan_ = catalog_offsets ? PlanColumns2000(table) : PlanColumns2005(table);
+  walk.locator_ = CellLocator(walk.plan_, catalog_offsets);
   return walk;
 }
 
@@ -59,7 +59,7 @@ TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page
     compression = ReadPageCompression(page, *table_, messages);
     if (!compression) return PageWalk::kSkipped;
   }
-  const bool walked = WalkPageRecords(page, page_number, *profile_, *table_, plan_,
+  const bool walked = WalkPageRecords(page, page_number, *profile_, *table_, plan_, locator_,
                                       compression ? &*compression : nullptr, notes, visit);
   if (slots_lost) *slots_lost += notes.slotsLost;
   return walked ? PageWalk::kWalked : PageWalk::kStopped;

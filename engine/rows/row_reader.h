@@ -66,6 +66,8 @@ class TableRecordWalk {
   TableInfo& Table() const { return *table_; }
   const FormatProfile& Profile() const { return *profile_; }
   const std::vector<ColumnPlan>& Plan() const { return plan_; }
+  // The plan made ready for locating each record's cells.
+  const CellLocator& Locator() const { return locator_; }
 
   // The table's data page list, found or built as the readers do on entry
   // (see row_reader_pages.h). Null when no list can be had.
@@ -100,6 +102,7 @@ class TableRecordWalk {
   const FormatProfile* profile_;
   TableInfo* table_;
   std::vector<ColumnPlan> plan_;
+  CellLocator locator_;
 };
 
 // Every record of every grid page of the table, in order; the page list is

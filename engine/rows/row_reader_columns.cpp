@@ -22,140 +22,162 @@ constexpr size_t kNoNullBit = SIZE_MAX;
 
 uint16_t Saturate16(size_t v) { return static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)); }
 
-// A binary column of a record that stores fewer columns than the table has
-// is NULL when the record does not reach it.
-bool BinaryNotStored(const ColumnInfo& c, const RecordFrame& frame, size_t table_columns,
-                     size_t null_index) {
-  return c.xtype == value_type::kBinary && frame.columnCount < table_columns &&
-         null_index >= frame.columnCount;
-}
-
-struct VariableRule {
-  bool useMaxLength;  // SQL 2000: a length above the column's length counts as 0
-};
-
-// The null bitmap and the variable columns' end offsets of one record,
-// checked against the page once: where each lies wholly inside it (the
-// usual case) a column's bit and end offset are read without a check of
-// their own; otherwise each read is checked as IsNullColumn and
+// Where the null bitmap and the variable columns' end offsets of one
+// record lie, checked against the page once: where both lie wholly inside
+// it (the usual case) a column's bit and end offset are read without a
+// check of their own; otherwise each read is checked as IsNullColumn and
 // VariableEndOffset check it.
-class RecordArrays {
- public:
-  RecordArrays(ByteView record, const RecordFrame& frame) : record_(record), frame_(frame) {
+struct RecordArrays {
+  RecordArrays(ByteView record, const RecordFrame& frame) : record(record), frame(frame) {
     const size_t bitmap_at = size_t{frame.fixedEnd} + kColumnCountSize;
-    if (record.Contains(bitmap_at, frame.nullBitmapSize)) bitmap_ = record.data() + bitmap_at;
+    if (record.Contains(bitmap_at, frame.nullBitmapSize)) bitmap = record.data() + bitmap_at;
     const size_t ends_at = bitmap_at + frame.nullBitmapSize + kVariableCountSize;
     if (record.Contains(ends_at, size_t{kEndOffsetSize} * frame.variableCount))
-      ends_ = record.data() + ends_at;
-    variableStart_ = frame.VariableDataStart();
+      ends = record.data() + ends_at;
+    variableStart = ends_at + size_t{kEndOffsetSize} * frame.variableCount;
   }
+  bool InPage() const { return bitmap && ends; }
 
-  // Where the first variable column's bytes begin (the frame's, worked out once).
-  size_t VariableStart() const { return variableStart_; }
-
-  bool IsNull(size_t index) const {
-    if (index >= frame_.columnCount) return false;
-    if (bitmap_) return ((bitmap_[index / 8] >> (index % 8)) & 1) != 0;
-    return IsNullColumn(record_, frame_, index);
-  }
-
-  std::optional<uint16_t> EndOffset(size_t k) const {
-    if (k < 1 || k > frame_.variableCount) return std::nullopt;
-    if (!ends_) return VariableEndOffset(record_, frame_, k);
-    const uint8_t* at = ends_ + kEndOffsetSize * (k - 1);
-    return static_cast<uint16_t>(at[0] | (at[1] << 8));
-  }
-
- private:
-  ByteView record_;
-  const RecordFrame& frame_;
-  const uint8_t* bitmap_ = nullptr;
-  const uint8_t* ends_ = nullptr;
-  size_t variableStart_ = 0;
+  ByteView record;
+  const RecordFrame& frame;
+  const uint8_t* bitmap = nullptr;
+  const uint8_t* ends = nullptr;
+  size_t variableStart = 0;  // where the first variable column's bytes begin
 };
 
-// Variable column k (the plan's number) of a record that stores it.
-CellLocation LocateVariable(const ColumnPlan& p, const RecordArrays& arrays,
-                            const RecordFrame& frame, size_t record_offset, VariableRule rule) {
-  CellLocation cell;
-  size_t k = p.variable;
-  std::optional<uint16_t> end_raw = arrays.EndOffset(k);
-  if (!end_raw) {
-    // The catalog names a variable column beyond those stored.
-    cell.kind = CellKind::kNotStored;
-    return cell;
-  }
-  size_t start = arrays.VariableStart();
-  if (k > 1) {
-    std::optional<uint16_t> previous = arrays.EndOffset(k - 1);
-    start = previous ? (*previous & kEndOffsetMask) : start;
-  }
-  if (record_offset + start > page_layout::kPageSize) {
-    cell.kind = CellKind::kNull;
-    return cell;
-  }
-  size_t end = *end_raw & kEndOffsetMask;
-  size_t length = end >= start ? end - start : 0;
-  if (rule.useMaxLength) {
-    // text, ntext and image columns count 16 bytes (the text pointer), but
-    // a table with 'text in row' keeps longer values in the row.
-    const uint8_t xtype = p.column->xtype;
-    const bool large = xtype == value_type::kText || xtype == value_type::kNText ||
-                       xtype == value_type::kImage;
-    if (length > p.column->length && !large) length = 0;
-    // Whatever the catalog allows, the value must lie inside the page.
-    if (record_offset + start + length > page_layout::kPageSize) length = 0;
-  } else if (record_offset + start + length >= kRecordLimit) {
-    length = 0;
-  }
-  cell.kind = CellKind::kVariable;
-  cell.offset = Saturate16(start);
-  cell.length = Saturate16(length);
-  cell.complex = (*end_raw & kComplexFlag) != 0;
-  return cell;
-}
+// The reads of a record's arrays; kInPage: both lie inside the page.
+template <bool kInPage>
+struct ArrayReads {
+  const RecordArrays& a;
 
-// Counters per record: the null-bitmap index (from 0) and the variable
-// ordinal (from 1). A computed column stores no null bit.
-void LocateCells(const std::vector<ColumnPlan>& plan, ByteView record, const RecordFrame& frame,
-                 size_t record_offset, VariableRule rule, std::vector<CellLocation>& cells) {
-  cells.resize(plan.size());
-  const RecordArrays arrays(record, frame);
-  size_t null_index = 0;
-  size_t ordinal = 1;
-  for (size_t i = 0; i < plan.size(); ++i) {
-    const ColumnPlan& p = plan[i];
-    CellLocation& cell = cells[i];
+  bool IsNull(size_t index) const {
+    if (index >= a.frame.columnCount) return false;
+    if (kInPage) return ((a.bitmap[index / 8] >> (index % 8)) & 1) != 0;
+    return IsNullColumn(a.record, a.frame, index);
+  }
+
+  // The end offset of variable column k, bit 15 included; kNoEnd when
+  // the record stores no such column or its offset lies past the page.
+  // (A plain number rather than an optional: this runs for every variable
+  // cell of every row.)
+  static constexpr uint32_t kNoEnd = 0x10000;
+  uint32_t EndOffset(size_t k) const {
+    if (k < 1 || k > a.frame.variableCount) return kNoEnd;
+    if (!kInPage) return VariableEndOffset(a.record, a.frame, k).value_or(kNoEnd);
+    const uint8_t* at = a.ends + kEndOffsetSize * (k - 1);
+    return uint32_t{at[0]} | (uint32_t{at[1]} << 8);
+  }
+};
+
+// Locates every cell of one record: `rules` are the locator's, `out` has
+// room for one cell per rule.
+template <bool kInPage>
+void LocateAll(const CellLocator::Rule* rules, size_t n, bool use_max_length,
+               const RecordArrays& arrays, size_t record_offset, CellLocation* out) {
+  const ArrayReads<kInPage> reads{arrays};
+  const RecordFrame& frame = arrays.frame;
+  const size_t column_count = frame.columnCount;
+  const size_t fixed_end = frame.fixedEnd;
+  const size_t variable_count = frame.variableCount;
+  // A binary column is NULL where the record stores fewer columns than the
+  // table has and does not reach it.
+  const bool short_record = column_count < n;
+  size_t ordinal = 1;  // the variable columns' count so far, from 1
+  for (size_t i = 0; i < n; ++i) {
+    const CellLocator::Rule& r = rules[i];
+    CellLocation& cell = out[i];
     cell = {};
-    const ColumnInfo& c = *p.column;
-    if (p.place == ColumnPlace::kComputed) continue;
-    // A recorded column without a null bit is never NULL by its bitmap.
-    const size_t bit_index = p.recorded ? p.nullIndex.value_or(kNoNullBit) : null_index;
-    const bool is_null = arrays.IsNull(bit_index);
-    if (p.place == ColumnPlace::kVariable) {
-      const size_t k = p.recorded ? p.variable : ordinal;
-      if (is_null) {
-        ++ordinal;
-      } else if (k > frame.variableCount) {
-        cell.kind = CellKind::kNotStored;
-      } else {
-        cell = LocateVariable(p, arrays, frame, record_offset, rule);
-        ++ordinal;
-      }
-    } else if (BinaryNotStored(c, frame, plan.size(), bit_index) || is_null ||
-               p.offset >= frame.fixedEnd) {
-      // NULL
-    } else {
-      cell.kind = p.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
-      cell.offset = p.offset;
-      cell.length = c.length;
-      cell.bit = p.bit;
+    if (r.place == ColumnPlace::kComputed) continue;
+    const bool is_null = reads.IsNull(r.nullIndex);
+    if (r.place != ColumnPlace::kVariable) {
+      if (!is_null && r.offset < fixed_end &&
+          !(r.binary && short_record && r.nullIndex >= column_count))
+        cell = r.stored;
+      continue;
     }
-    ++null_index;
+    const size_t k = r.recorded ? r.variable : ordinal;
+    if (is_null) {
+      ++ordinal;
+      continue;
+    }
+    if (k > variable_count) {
+      cell.kind = CellKind::kNotStored;
+      continue;
+    }
+    ++ordinal;
+    // Variable column r.variable, as the plan numbers it.
+    const uint32_t end_raw = reads.EndOffset(r.variable);
+    if (end_raw == reads.kNoEnd) {
+      // The catalog names a variable column beyond those stored.
+      cell.kind = CellKind::kNotStored;
+      continue;
+    }
+    size_t start = arrays.variableStart;
+    if (r.variable > 1) {
+      const uint32_t previous = reads.EndOffset(r.variable - 1);
+      if (previous != reads.kNoEnd) start = previous & kEndOffsetMask;
+    }
+    if (record_offset + start > page_layout::kPageSize) continue;  // NULL
+    const size_t end = end_raw & kEndOffsetMask;
+    size_t length = end >= start ? end - start : 0;
+    if (use_max_length) {
+      // text, ntext and image columns count 16 bytes (the text pointer),
+      // but a table with 'text in row' keeps longer values in the row;
+      // whatever the catalog allows, the value must lie inside the page.
+      if (length > r.length && !r.large) length = 0;
+      if (record_offset + start + length > page_layout::kPageSize) length = 0;
+    } else if (record_offset + start + length >= kRecordLimit) {
+      length = 0;
+    }
+    cell.kind = CellKind::kVariable;
+    cell.offset = Saturate16(start);
+    cell.length = Saturate16(length);
+    cell.complex = (end_raw & kComplexFlag) != 0;
   }
 }
 
 }  // namespace
+
+CellLocator::CellLocator(const std::vector<ColumnPlan>& plan, bool catalog_offsets)
+    : useMaxLength_(catalog_offsets) {
+  rules_.reserve(plan.size());
+  // A computed column stores no null bit; the others count from 0.
+  size_t null_index = 0;
+  for (const ColumnPlan& p : plan) {
+    const ColumnInfo& c = *p.column;
+    Rule r;
+    r.place = p.place;
+    r.recorded = p.recorded;
+    r.binary = c.xtype == value_type::kBinary;
+    r.large = c.xtype == value_type::kText || c.xtype == value_type::kNText ||
+              c.xtype == value_type::kImage;
+    r.bit = p.bit;
+    r.offset = p.offset;
+    r.length = c.length;
+    r.variable = p.variable;
+    r.stored.kind = p.place == ColumnPlace::kBit ? CellKind::kBit : CellKind::kFixed;
+    r.stored.offset = p.offset;
+    r.stored.length = c.length;
+    r.stored.bit = p.bit;
+    if (p.place != ColumnPlace::kComputed) {
+      // A recorded column without a null bit is never NULL by its bitmap.
+      r.nullIndex = p.recorded ? (p.nullIndex ? size_t{*p.nullIndex} : kNoNullBit) : null_index;
+      ++null_index;
+    }
+    rules_.push_back(r);
+  }
+}
+
+void CellLocator::Locate(ByteView record, const RecordFrame& frame, size_t record_offset,
+                         std::vector<CellLocation>& cells) const {
+  const size_t n = rules_.size();
+  cells.resize(n);
+  const RecordArrays arrays(record, frame);
+  if (arrays.InPage())
+    LocateAll<true>(rules_.data(), n, useMaxLength_, arrays, record_offset, cells.data());
+  else
+    LocateAll<false>(rules_.data(), n, useMaxLength_, arrays, record_offset, cells.data());
+}
 
 std::vector<ColumnPlan> PlanColumns2000(const TableInfo& table) {
   std::vector<ColumnPlan> plan;
@@ -267,18 +289,6 @@ std::vector<ColumnPlan> PlanColumns2005(TableInfo& table) {
     plan.push_back(p);
   }
   return plan;
-}
-
-void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells) {
-  LocateCells(plan, record, frame, record_offset, {true}, cells);
-}
-
-void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells) {
-  LocateCells(plan, record, frame, record_offset, {false}, cells);
 }
 
 }  // namespace tollamer

@@ -70,15 +70,40 @@ struct CellLocation {
   bool complex = false;
 };
 
-// `record` is the page from the record's offset on; `record_offset` is
-// that offset (the value bounds are page bounds). `table_columns` is the
-// size of the table's columns map. `cells` is emptied and filled, one cell
-// per planned column (a reused list keeps its allocation).
-void LocateCells2000(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells);
-void LocateCells2005(const std::vector<ColumnPlan>& plan, ByteView record,
-                     const RecordFrame& frame, size_t record_offset,
-                     std::vector<CellLocation>& cells);
+// A table's plan made ready for locating records: what every record's
+// location needs of each column (its null bit, its variable number, its
+// fixed place, the rules of its type) worked out once, so that a record
+// is located in one pass over its null bitmap and end offsets.
+class CellLocator {
+ public:
+  CellLocator() = default;
+  // `catalog_offsets`: a SQL 7.0/2000 plan (a variable value longer than
+  // its column counts as empty); otherwise a SQL 2005/2008 one.
+  CellLocator(const std::vector<ColumnPlan>& plan, bool catalog_offsets);
+
+  // `record` is the page from the record's offset on; `record_offset` is
+  // that offset (the value bounds are page bounds). `cells` is filled, one
+  // cell per planned column (a reused list keeps its allocation).
+  void Locate(ByteView record, const RecordFrame& frame, size_t record_offset,
+              std::vector<CellLocation>& cells) const;
+
+  // What locating needs of one planned column.
+  struct Rule {
+    ColumnPlace place = ColumnPlace::kFixed;
+    bool recorded = false;  // the variable number is the plan's, not the ordinal
+    bool binary = false;    // binary: NULL where a shorter record does not reach it
+    bool large = false;     // text, ntext, image: in-row values may pass the column's length
+    uint8_t bit = 0;
+    uint16_t offset = 0;    // kFixed, kBit
+    uint16_t length = 0;    // the column's length
+    uint16_t variable = 0;  // kVariable: the plan's number
+    size_t nullIndex = SIZE_MAX;  // the null bit (SIZE_MAX: never NULL by the bitmap)
+    CellLocation stored;  // kFixed, kBit: the cell of a record that stores the value
+  };
+
+ private:
+  std::vector<Rule> rules_;
+  bool useMaxLength_ = false;
+};
 
 }  // namespace tollamer

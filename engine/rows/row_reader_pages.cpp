@@ -74,10 +74,9 @@ size_t RecordEnd(ByteView record, const RecordFrame& frame, uint8_t status) {
 
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const PageCompression* compression, PageWalkNotes& notes,
-                     const RecordVisitor& visit) {
+                     const CellLocator& locator, const PageCompression* compression,
+                     PageWalkNotes& notes, const RecordVisitor& visit) {
   const RecordTraits& traits = profile.Records();
-  const bool from_types = traits.columnLayout == ColumnLayout::kFromTypes;
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t free_data = page.LeOr<uint16_t>(page_layout::kFreeData);
   const size_t table_columns = table.columns.size();
@@ -157,8 +156,7 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& p
     r.compression = nullptr;
     r.frame = s.frame;
     ByteView record = page.From(s.offset);
-    if (from_types) LocateCells2005(plan, record, s.frame, s.offset, r.cells);
-    else LocateCells2000(plan, record, s.frame, s.offset, r.cells);
+    locator.Locate(record, s.frame, s.offset, r.cells);
     if (!r.suspect && notes.checkValues &&
         !LeftoverCellsValid(plan, record, r.cells, traits.offRowValues))
       r.suspect = suspect_reason::kValue;

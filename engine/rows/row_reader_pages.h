@@ -45,7 +45,7 @@ struct PageWalkNotes {
 // cannot hold is suspect on its own. Returns false when the visitor stopped.
 bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
                      const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const PageCompression* compression, PageWalkNotes& notes,
-                     const RecordVisitor& visit);
+                     const CellLocator& locator, const PageCompression* compression,
+                     PageWalkNotes& notes, const RecordVisitor& visit);
 
 }  // namespace tollamer

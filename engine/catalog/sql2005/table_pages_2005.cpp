@@ -7,6 +7,7 @@
 #include "engine/catalog/sql2005/rowset_columns_layout_2005.h"
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
+#include "engine/pagestore/data_page_flags.h"
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/iam_layout.h"
 
@@ -120,10 +121,17 @@ class TablePages {
     bool cut = false;
     if (!WalkIamChain(store, unit.firstIam, extents, &cut)) return false;
     cut_ = cut_ || cut;
+    std::vector<uint64_t> candidates;
+    candidates.reserve(extents.size() * iam_layout::kPagesPerExtent);
     for (uint64_t extent : extents) {
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
-        AppendIfData(extent * iam_layout::kPagesPerExtent + k);
+        candidates.push_back(extent * iam_layout::kPagesPerExtent + k);
     }
+    // The headers are asked all at once (on several threads when many),
+    // the pages listed in extent order as one by one.
+    const std::vector<uint8_t> data = DataPageFlags(store, candidates);
+    for (size_t i = 0; i < candidates.size(); ++i)
+      if (data[i]) db_.dataPageLists[object_id_].push_back(candidates[i]);
     return true;
   }
 
