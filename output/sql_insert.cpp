@@ -128,7 +128,7 @@ std::string SqlInsertWriter::Header() const {
 
 void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
   AppendStatement(out, row);
-  if (CountRow()) out += "GO\r\n";
+  if (CountRow()) out += kBatchEnd;
 }
 
 void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedValue>& row) const {
@@ -144,7 +144,7 @@ void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedV
 }
 
 std::string SqlInsertWriter::Footer() const {
-  std::string out = rows_ % kRowsPerBatch != 0 ? "GO\r\n" : "";
+  std::string out(rows_ % kRowsPerBatch != 0 ? kBatchEnd : "");
   if (!identityTable_.empty()) out += "SET IDENTITY_INSERT " + identityTable_ + " OFF\r\nGO\r\n";
   return out;
 }

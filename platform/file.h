@@ -57,6 +57,13 @@ class OutputFile {
   virtual ~OutputFile() = default;
   virtual bool Write(std::span<const uint8_t> bytes) = 0;
   virtual bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) = 0;
+  // The pieces written one after the other at the end, in one call to the
+  // system where it takes several at once.
+  virtual bool WritePieces(std::span<const std::span<const uint8_t>> pieces) {
+    for (std::span<const uint8_t> piece : pieces)
+      if (!Write(piece)) return false;
+    return true;
+  }
   virtual bool Commit() = 0;
   virtual const std::string& Error() const = 0;
 };

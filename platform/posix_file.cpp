@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <linux/fs.h>
 
@@ -105,6 +106,39 @@ class PosixOutputFile final : public OutputFile {
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return Fail(ErrnoText(n < 0 ? errno : ENOSPC));
       done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  bool WritePieces(std::span<const std::span<const uint8_t>> pieces) override {
+    if (fd_ < 0) return Fail("file already closed");
+    // At most kPiecesPerCall a call; a short write goes on from the byte
+    // where it stopped.
+    constexpr size_t kPiecesPerCall = 64;
+    iovec vec[kPiecesPerCall];
+    size_t next = 0;     // the first piece not yet in a call
+    size_t skipped = 0;  // its bytes written already
+    while (next < pieces.size()) {
+      size_t count = 0;
+      for (size_t i = next; i < pieces.size() && count < kPiecesPerCall; ++i) {
+        const size_t skip = i == next ? skipped : 0;
+        if (pieces[i].size() == skip) continue;
+        vec[count].iov_base = const_cast<uint8_t*>(pieces[i].data() + skip);
+        vec[count].iov_len = pieces[i].size() - skip;
+        ++count;
+      }
+      if (count == 0) break;
+      ssize_t n = ::pwritev(fd_, vec, static_cast<int>(count), static_cast<off_t>(position_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Fail(ErrnoText(n < 0 ? errno : ENOSPC));
+      position_ += static_cast<uint64_t>(n);
+      // Past the pieces written whole.
+      size_t left = static_cast<size_t>(n) + skipped;
+      while (next < pieces.size() && left >= pieces[next].size()) {
+        left -= pieces[next].size();
+        ++next;
+      }
+      skipped = left;
     }
     return true;
   }
