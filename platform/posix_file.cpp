@@ -80,6 +80,15 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
   FileIdentity id_;
 };
 
+// An output is given to the disk as it grows (Linux): every
+// kWriteBehindStep written starts its write-back, and what lies more than
+// kKeptBehind before the end is waited for and dropped from the page cache.
+// A large output then holds a few MiB of memory instead of its size, its
+// pages are reused while still in the processor's caches, and its fsync(2)
+// before the rename waits for little.
+constexpr uint64_t kWriteBehindStep = uint64_t{1} << 20;
+constexpr uint64_t kKeptBehind = uint64_t{32} << 20;
+
 class PosixOutputFile final : public OutputFile {
  public:
   // `pending`: the temporary's slot among the outputs an interruption removes.
@@ -93,8 +102,7 @@ class PosixOutputFile final : public OutputFile {
 
   bool Write(std::span<const uint8_t> bytes) override {
     if (!WriteAt(position_, bytes)) return false;
-    position_ += bytes.size();
-    return true;
+    return Wrote(bytes.size());
   }
 
   bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
@@ -131,7 +139,7 @@ class PosixOutputFile final : public OutputFile {
       ssize_t n = ::pwritev(fd_, vec, static_cast<int>(count), static_cast<off_t>(position_));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return Fail(ErrnoText(n < 0 ? errno : ENOSPC));
-      position_ += static_cast<uint64_t>(n);
+      if (!Wrote(static_cast<size_t>(n))) return false;
       // Past the pieces written whole.
       size_t left = static_cast<size_t>(n) + skipped;
       while (next < pieces.size() && left >= pieces[next].size()) {
@@ -163,11 +171,44 @@ class PosixOutputFile final : public OutputFile {
     return false;
   }
 
+  // `n` bytes written at the end; the write-behind of kWriteBehindStep.
+  // False when a write-back failed: the error would not show again at the
+  // fsync.
+  bool Wrote(size_t n) {
+    position_ += n;
+#if defined(__linux__)
+    if (!writeBehind_ || position_ - startedTo_ < kWriteBehindStep) return true;
+    // Only a start: its failure shows when the range is waited for.
+    ::sync_file_range(fd_, static_cast<off_t>(startedTo_),
+                      static_cast<off_t>(position_ - startedTo_), SYNC_FILE_RANGE_WRITE);
+    startedTo_ = position_;
+    if (position_ - droppedTo_ < kKeptBehind + kWriteBehindStep) return true;
+    const uint64_t to = position_ - kKeptBehind;
+    if (::sync_file_range(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+      // A file system without it gets its whole flush at the fsync.
+      if (errno == EINVAL || errno == ESPIPE || errno == ENOSYS || errno == EOPNOTSUPP) {
+        writeBehind_ = false;
+        return true;
+      }
+      return Fail(ErrnoText(errno));
+    }
+    ::posix_fadvise(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
+                    POSIX_FADV_DONTNEED);
+    droppedTo_ = to;
+#endif
+    return true;
+  }
+
   int fd_;
   std::string temp_;
   std::string final_;
   int pending_;
   uint64_t position_ = 0;
+  uint64_t startedTo_ = 0;  // write-back started for the bytes before it
+  uint64_t droppedTo_ = 0;  // the bytes before it are on the disk and out of the cache
+  bool writeBehind_ = true;
   bool committed_ = false;
   std::string error_;
 };
