@@ -183,7 +183,8 @@ class PosixOutputFile final : public OutputFile {
                       static_cast<off_t>(position_ - startedTo_), SYNC_FILE_RANGE_WRITE);
     startedTo_ = position_;
     if (position_ - droppedTo_ < kKeptBehind + kWriteBehindStep) return true;
-    const uint64_t to = position_ - kKeptBehind;
+    // Whole pages only: a page the range ends in would stay in the cache.
+    const uint64_t to = (position_ - kKeptBehind) & ~uint64_t{4095};
     if (::sync_file_range(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
                           SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
                               SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
