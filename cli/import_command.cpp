@@ -46,7 +46,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
       OpenForDataCommand(db, options.files, options.version, choice, exit_code);
   if (!input) return exit_code;
   std::string error;
-  std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error);
+  std::unique_ptr<ImportTarget> target = OpenImportTarget(options.to, error, options.sessions);
   if (!target) {
     Error("%s\n", error.c_str());
     const bool usage = error.find(platform::kOutputIsInputText) != std::string::npos ||

@@ -19,6 +19,7 @@ struct ImportOptions {
   std::string schemaFile;  // --schema-file: CREATE TABLE statements for dropped tables
   bool deleted = false;  // also <table>_deleted tables
   bool force = false;    // replace tables that exist
+  unsigned sessions = 0;  // --sessions: PostgreSQL connections loading tables at once
   std::string reportPath;  // --report: the run as JSON (data_report.h)
 };
 

@@ -226,6 +226,10 @@ int Run(int argc, char** argv) {
   import_cmd->add_option("--schema-file", import.schemaFile,
                          "With --deleted: CREATE TABLE statements for dropped tables");
   import_cmd->add_flag("--force", import.force, kForceHelp);
+  import_cmd->add_option("--sessions", import.sessions,
+                         "PostgreSQL: the most connections loading tables at once (default: one "
+                         "per core, at least 2)")
+      ->check(CLI::Range(1, 64));
   import_cmd->add_option("--report", import.reportPath, "Save the run's outcome per table as JSON");
 
   tollamer::cli::WriteDocsOptions docs;

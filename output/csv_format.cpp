@@ -1,6 +1,7 @@
 #include "output/csv_format.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
+#include "platform/utf16_put.h"
 
 namespace tollamer {
 
@@ -141,48 +143,234 @@ constexpr std::array<bool, 256> kQuoteBytes = [] {
   return table;
 }();
 
-// AppendCsvField written at `p` (room for 2 * size + 2 bytes) in one pass:
-// the text is copied as it is until a byte that needs quotes; then what
-// was copied moves one place for the opening quote and the rest follows
-// with its quotes doubled.
-char* PutCsvField(char* p, std::string_view text, bool quote_empty) {
-  if (text.empty()) {
-    if (quote_empty) {
-      *p++ = '"';
-      *p++ = '"';
-    }
-    return p;
-  }
-  const char* in = text.data();
-  const size_t size = text.size();
-  size_t i = 0;
+// `size` bytes copied by a few stores that may overlap (no call for the
+// short texts of most fields); the two ranges do not overlap.
+void CopyShort(char* to, const char* from, size_t size) {
+  if (size >= 16) {
 #if defined(__SSE2__) || defined(_M_X64)
-  // Sixteen bytes a step, each step stored before the next is looked at.
-  const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
-  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-  for (; i + 16 <= size; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, quote)),
-                                     _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-    if (_mm_movemask_epi8(hit) != 0) break;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+    size_t i = 0;
+    for (; i + 16 <= size; i += 16)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    if (i < size)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + size - 16),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + size - 16)));
+#else
+    std::memcpy(to, from, size);
+#endif
+    return;
+  }
+  const auto pair = [&](auto word) {
+    constexpr size_t n = sizeof word;
+    decltype(word) last;
+    std::memcpy(&word, from, n);
+    std::memcpy(&last, from + size - n, n);
+    std::memcpy(to, &word, n);
+    std::memcpy(to + size - n, &last, n);
+  };
+  if (size >= 8) return pair(uint64_t{});
+  if (size >= 4) return pair(uint32_t{});
+  if (size >= 2) return pair(uint16_t{});
+  if (size == 1) *to = *from;
+}
+
+// The lowest set high bit of a HasByte-style mask marks the first match
+// exactly (a borrow reaches only the bytes above a match).
+constexpr uint64_t QuoteBytesIn(uint64_t w) {
+  constexpr uint64_t kEach = 0x0101010101010101ull;
+  return HasByte(w, kEach * ',') | HasByte(w, kEach * '"') | HasByte(w, kEach * '\r') |
+         HasByte(w, kEach * '\n');
+}
+
+// What a look over a field's text found.
+struct FieldScan {
+  size_t firstQuote;  // the first byte that makes the field quoted (size: none)
+  bool nonAscii;      // a byte of 0x80 or more
+};
+
+// The text looked over once, sixteen bytes a step (the last step
+// overlapping the one before), for the bytes that make the field quoted
+// and for bytes past ASCII.
+FieldScan ScanField(const char* in, size_t size) {
+  size_t quote = size;
+#if defined(__SSE2__) || defined(_M_X64)
+  if (size >= 16) {
+    const __m128i comma = _mm_set1_epi8(','), dquote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    int high = 0;
+    const auto look = [&](size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+      const __m128i hit =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, dquote)),
+                       _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+      high |= _mm_movemask_epi8(v);
+      // None before `at` (the overlap was looked at with no match).
+      if (mask != 0 && quote == size) quote = at + static_cast<size_t>(std::countr_zero(mask));
+    };
+    size_t i = 0;
+    for (; i + 16 <= size; i += 16) look(i);
+    if (i < size) look(size - 16);
+    return {quote, high != 0};
   }
 #endif
-  for (; i < size; ++i) {
-    const unsigned char c = static_cast<unsigned char>(in[i]);
-    if (kQuoteBytes[c]) break;
-    p[i] = static_cast<char>(c);
+  if (size >= 8) {
+    uint64_t first, last;
+    std::memcpy(&first, in, sizeof first);
+    std::memcpy(&last, in + size - 8, sizeof last);
+    const uint64_t a = QuoteBytesIn(first), b = QuoteBytesIn(last);
+    if (a != 0)
+      quote = static_cast<size_t>(std::countr_zero(a)) / 8;
+    else if (b != 0)
+      quote = size - 8 + static_cast<size_t>(std::countr_zero(b)) / 8;
+    return {quote, ((first | last) & 0x8080808080808080ull) != 0};
   }
-  if (i == size) return p + size;
-  std::memmove(p + 1, p, i);
-  *p = '"';
-  p += 1 + i;
+  bool high = false;
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(in[i]);
+    high |= c >= 0x80;
+    if (kQuoteBytes[c] && quote == size) quote = i;
+  }
+  return {quote, high};
+}
+
+// The field of `text` at `p` (room for 2 * size + 2 bytes), the first byte
+// that makes it quoted at `quote` (size: none): copied whole, or in quotes
+// with its quotes doubled.
+char* PutScannedField(char* p, const char* in, size_t size, size_t quote) {
+  if (size == 0) {
+    *p++ = '"';
+    *p++ = '"';
+    return p;
+  }
+  if (quote == size) {
+    CopyShort(p, in, size);
+    return p + size;
+  }
+  *p++ = '"';
+#if defined(__SSE2__) || defined(_M_X64)
+  if (size >= 16 && size <= 64) {
+    // The quotes' places as bits, then the runs between them copied whole.
+    const __m128i dq = _mm_set1_epi8('"');
+    const auto quotes_at = [&](size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+      return uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, dq)))} << at;
+    };
+    uint64_t quotes = 0;
+    size_t at = 0;
+    for (; at + 16 <= size; at += 16) quotes |= quotes_at(at);
+    if (at < size) quotes |= quotes_at(size - 16);
+    size_t from = 0;
+    for (; quotes != 0; quotes &= quotes - 1) {
+      const size_t to = static_cast<size_t>(std::countr_zero(quotes)) + 1;
+      CopyShort(p, in + from, to - from);
+      p += to - from;
+      *p++ = '"';
+      from = to;
+    }
+    CopyShort(p, in + from, size - from);
+    p += size - from;
+    *p++ = '"';
+    return p;
+  }
+#endif
+  CopyShort(p, in, quote);
+  p += quote;
+  size_t i = quote;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Sixteen bytes stored a step up to the next quote, which is doubled.
+  // p is at most 1 + 2 * i past the field's start, so the store stays in
+  // its room while 16 bytes of text remain.
+  const __m128i dquote = _mm_set1_epi8('"');
+  while (i + 16 <= size) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, dquote)));
+    if (mask == 0) {
+      p += 16;
+      i += 16;
+      continue;
+    }
+    const size_t run = static_cast<size_t>(std::countr_zero(mask)) + 1;
+    p += run;
+    *p++ = '"';
+    i += run;
+  }
+#endif
+  // Each byte written twice, the place moving on by two at a quote.
   for (; i < size; ++i) {
-    if (in[i] == '"') *p++ = '"';
-    *p++ = in[i];
+    const char c = in[i];
+    p[0] = c;
+    p[1] = c;
+    p += 1 + (c == '"');
   }
   *p++ = '"';
   return p;
+}
+
+// AppendCsvField written at `p` (room for 2 * size + 2 bytes), the text
+// looked over once before it is copied.
+char* PutCsvField(char* p, std::string_view text, bool quote_empty) {
+  if (text.empty()) return quote_empty ? PutScannedField(p, text.data(), 0, 0) : p;
+  const FieldScan scan = ScanField(text.data(), text.size());
+  return PutScannedField(p, text.data(), text.size(), scan.firstQuote);
+}
+
+// 8-bit text as its field when all of it is ASCII; null when it is not.
+char* PutCsvAscii(char* p, std::string_view text) {
+  const FieldScan scan = ScanField(text.data(), text.size());
+  if (scan.nonAscii) return nullptr;
+  return PutScannedField(p, text.data(), text.size(), scan.firstQuote);
+}
+
+// Non-zero when one of the four UTF-16 units of `w` equals `unit`.
+constexpr uint64_t HasUnit(uint64_t w, uint16_t unit) {
+  const uint64_t x = w ^ (0x0001000100010001ull * unit);
+  return (x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull;
+}
+
+// Whether a unit of the UTF-16LE text is a comma, a quote, CR or LF:
+// eight units a step, the last step overlapping the one before.
+bool AnyQuoteUnit(const uint8_t* in, size_t units) {
+#if defined(__SSE2__) || defined(_M_X64)
+  if (units >= 8) {
+    const __m128i comma = _mm_set1_epi16(','), dquote = _mm_set1_epi16('"');
+    const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
+    const auto hit = [&](size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * at));
+      return _mm_movemask_epi8(_mm_or_si128(
+                 _mm_or_si128(_mm_cmpeq_epi16(v, comma), _mm_cmpeq_epi16(v, dquote)),
+                 _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)))) != 0;
+    };
+    size_t i = 0;
+    for (; i + 8 <= units; i += 8)
+      if (hit(i)) return true;
+    return i < units && hit(units - 8);
+  }
+#endif
+  if (units >= 4) {
+    uint64_t first, last;
+    std::memcpy(&first, in, sizeof first);
+    std::memcpy(&last, in + 2 * (units - 4), sizeof last);
+    for (const uint64_t w : {first, last})
+      if (HasUnit(w, ',') | HasUnit(w, '"') | HasUnit(w, '\r') | HasUnit(w, '\n')) return true;
+    return false;
+  }
+  for (size_t i = 0; i < units; ++i)
+    if (in[2 * i + 1] == 0 && kQuoteBytes[in[2 * i]]) return true;
+  return false;
+}
+
+// UTF-16LE text as its field, converted as it is written (room for
+// 3 * units + 2 bytes).
+char* PutCsvWide(char* p, const uint8_t* in, size_t units) {
+  if (units == 0 || AnyQuoteUnit(in, units)) {
+    *p++ = '"';
+    p = platform::PutUtf16LeAsUtf8(p, in, units, '"');
+    *p++ = '"';
+    return p;
+  }
+  return platform::PutUtf16LeAsUtf8(p, in, units);
 }
 
 // AppendCsvValue written at `p` (room for FieldBound(v) bytes).
@@ -238,6 +426,10 @@ const TextForm& CsvTextForm() {
     f.separator = ",";
     f.rowEnd = "\r\n";
     f.putText = [](char* at, std::string_view text, bool) { return PutCsvField(at, text, true); };
+    f.putAscii = PutCsvAscii;
+    f.putWide = [](char* at, const uint8_t* utf16, size_t units, bool) {
+      return PutCsvWide(at, utf16, units);
+    };
     f.appendValue = [](std::string& out, const ColumnInfo&, const TypedValue& v) {
       AppendCsvValue(out, v);
     };

@@ -1,5 +1,7 @@
 #include "output/db_import.h"
 
+#include <deque>
+
 #include "engine/rows/typed_rows.h"
 #include "output/postgres_target.h"
 #include "output/sqlite_target.h"
@@ -33,12 +35,13 @@ bool ImportTarget::AddRow(const std::vector<TypedValue>& row) {
   return AddPreparedRows(one_row_, 1);
 }
 
-std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error) {
+std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error,
+                                               unsigned sessions) {
   constexpr std::string_view kSqlite = "sqlite:";
   if (spec.rfind(kSqlite, 0) == 0) return OpenSqliteTarget(spec.substr(kSqlite.size()), error);
   if (spec.rfind("postgresql://", 0) == 0 || spec.rfind("postgres://", 0) == 0 ||
       spec.find('=') != std::string::npos)
-    return OpenPostgresTarget(spec, error);
+    return OpenPostgresTarget(spec, error, sessions);
   error = "unknown import target " + spec + " (sqlite:PATH or postgresql://...)";
   return nullptr;
 }
@@ -50,14 +53,38 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
   if (ids.empty())
     for (const auto& [id, t] : db.catalog.tables) ids.push_back(id);
   std::vector<TableDataResult> results;
+  // Results not yet told, in table order, some of tables whose rows are
+  // still loading (their outcomes from the target's NextOutcome, which
+  // tells them in the same order).
+  struct Untold {
+    TableDataResult result;
+    bool loading = false;
+    bool quiet = false;  // not for progress.tableDone
+  };
+  std::deque<Untold> untold;
+  const auto tell = [&](bool wait) {
+    while (!untold.empty()) {
+      auto& [result, loading, quiet] = untold.front();
+      if (loading) {
+        const std::optional<bool> ok = target.NextOutcome(wait, result.error);
+        if (!ok) return;
+        result.ok = *ok;
+      }
+      if (progress.tableDone && !quiet) progress.tableDone(result);
+      results.push_back(std::move(result));
+      untold.pop_front();
+    }
+  };
   for (uint32_t id : ids) {
     if (progress.Cancelled()) break;
     TableDataResult result;
     result.tableId = id;
     auto it = db.catalog.tables.find(id);
+    bool loading = false;
     if (it == db.catalog.tables.end()) {
       result.error = kNotInCatalogError;
-      results.push_back(result);
+      untold.push_back({std::move(result), false, true});
+      tell(false);
       continue;
     }
     const TableInfo& table = it->second;
@@ -102,19 +129,23 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
         result.skipped = true;
         result.error = kNoDataPagesError;
         target.AbortTable();
-      } else if (!target.EndTable()) {
+      } else if (const bool suspect = !result.stats.suspectRows.empty();
+                 !(suspect ? target.EndTable() : target.EndTableQueued(loading))) {
+        // A table with suspect rows waits for its rows: its suspect table
+        // is made only when they are in.
         result.error = target.Error();
         target.AbortTable();
-      } else if (!result.stats.suspectRows.empty()) {
+      } else if (suspect) {
         result.ok = ImportSuspectRows(table, result.stats.suspectRows, target,
                                       result.suspectTarget, result.error);
       } else {
-        result.ok = true;
+        result.ok = !loading;
       }
     }
-    if (progress.tableDone) progress.tableDone(result);
-    results.push_back(std::move(result));
+    untold.push_back({std::move(result), loading, false});
+    tell(false);
   }
+  tell(true);
   return results;
 }
 

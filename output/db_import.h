@@ -35,6 +35,19 @@ class ImportTarget {
   // One row, prepared and sent.
   bool AddRow(const std::vector<TypedValue>& row);
   virtual bool EndTable() = 0;
+  // EndTable that may return once the rows are on their way, before they
+  // are in (a target that loads several tables at once): `loading` then
+  // says so, and the table's outcome comes from NextOutcome.
+  virtual bool EndTableQueued(bool& loading) {
+    loading = false;
+    return EndTable();
+  }
+  // The outcome of the first table EndTableQueued left loading whose
+  // outcome is not yet told (false: the reason in `error`); nothing while
+  // it loads, unless `wait`, or when none is left.
+  virtual std::optional<bool> NextOutcome(bool /*wait*/, std::string& /*error*/) {
+    return std::nullopt;
+  }
   // Drops what was sent of a table that failed.
   virtual void AbortTable() = 0;
   virtual const std::string& Error() const = 0;
@@ -50,11 +63,15 @@ class ImportTarget {
 
 // "sqlite:PATH" or a PostgreSQL connection string ("postgresql://…",
 // "postgres://…", or "host=… dbname=…"); nothing (and `error` set) when
-// the target cannot be opened.
-std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error);
+// the target cannot be opened. `sessions`: PostgreSQL's most connections
+// loading tables at once (0: one per core, at least two).
+std::unique_ptr<ImportTarget> OpenImportTarget(const std::string& spec, std::string& error,
+                                               unsigned sessions = 0);
 
 // The given tables (all catalog tables when `table_ids` is empty) in
-// ascending object id.
+// ascending object id. A table's rows load while the next is decoded where
+// the target can (EndTableQueued); progress.tableDone still comes in table
+// order, once the table's outcome is known.
 std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting version,
                                           const std::vector<uint32_t>& table_ids,
                                           ImportTarget& target, const DataProgress& progress = {});

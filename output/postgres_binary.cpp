@@ -24,22 +24,26 @@ constexpr int kNumericBase = 10000;
 // The datetimeoffset range of offsets, in minutes.
 constexpr int kMaxOffsetMinutes = 14 * 60;
 
+// `value` big-endian into the sizeof(T) bytes at `to`.
 template <typename T>
-void PutBig(std::string& out, T value) {
+void StoreBig(char* to, T value) {
   using U = std::make_unsigned_t<T>;
   U u = static_cast<U>(value);
   if constexpr (std::endian::native == std::endian::little && sizeof(T) > 1) {
     if constexpr (sizeof(T) == 2) u = static_cast<U>(__builtin_bswap16(u));
     if constexpr (sizeof(T) == 4) u = static_cast<U>(__builtin_bswap32(u));
     if constexpr (sizeof(T) == 8) u = static_cast<U>(__builtin_bswap64(u));
-    char b[sizeof(T)];
-    std::memcpy(b, &u, sizeof b);
-    out.append(b, sizeof b);
+    std::memcpy(to, &u, sizeof u);
   } else {
-    char b[sizeof(T)];
-    for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<char>(u >> (8 * (sizeof(T) - 1 - i)));
-    out.append(b, sizeof b);
+    for (size_t i = 0; i < sizeof(T); ++i) to[i] = static_cast<char>(u >> (8 * (sizeof(T) - 1 - i)));
   }
+}
+
+template <typename T>
+void PutBig(std::string& out, T value) {
+  char b[sizeof(T)];
+  StoreBig(b, value);
+  out.append(b, sizeof b);
 }
 
 // Room for a value's length, filled in once its bytes are appended.
@@ -52,10 +56,13 @@ void CloseLength(std::string& out, size_t start) {
   for (size_t i = 0; i < 4; ++i) out[start - 4 + i] = static_cast<char>(n >> (8 * (3 - i)));
 }
 
+// A value's length and its bytes, in one append.
 template <typename T>
 void PutField(std::string& out, T value) {
-  PutBig<int32_t>(out, sizeof(T));
-  PutBig<T>(out, value);
+  char b[4 + sizeof(T)];
+  StoreBig<int32_t>(b, sizeof(T));
+  StoreBig<T>(b + 4, value);
+  out.append(b, sizeof b);
 }
 
 // Days from 0000-03-01 style civil arithmetic: the proleptic Gregorian day
@@ -91,6 +98,11 @@ std::optional<int64_t> TimeMicros(const TypedDateTime& t) {
   int64_t fraction = 0;
   if (t.fractionDigits <= 6) {
     fraction = static_cast<int64_t>(t.fraction) * (kMicrosPerSecond / scale);
+  } else if (const uint32_t last = t.fraction % 10; last != 5) {
+    // Seven digits whose last is not 5 lie a tenth of a microsecond or
+    // more from a half, far beyond the double's error: they round as
+    // integers do. Only a last 5 needs the server's own arithmetic.
+    fraction = t.fraction / 10 + (last > 5);
   } else {
     char text[12] = ".";
     PutFixedDigits(text + 1, t.fraction, t.fractionDigits)[0] = '\0';
@@ -264,8 +276,10 @@ bool PutValue(std::string& out, PgBinaryType type, const TypedValue& v) {
       if (v.kind != TypedKind::kGuid || v.bytes.size() != 16) return false;
       // The first three groups are stored little-endian.
       static constexpr uint8_t kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      PutBig<int32_t>(out, 16);
-      for (uint8_t i : kOrder) out.push_back(static_cast<char>(v.bytes[i]));
+      char b[4 + 16];
+      StoreBig<int32_t>(b, 16);
+      for (size_t i = 0; i < 16; ++i) b[4 + i] = static_cast<char>(v.bytes[kOrder[i]]);
+      out.append(b, sizeof b);
       return true;
     }
     case PgBinaryType::kBytea:

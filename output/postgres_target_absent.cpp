@@ -5,7 +5,7 @@
 
 namespace tollamer {
 
-std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string& conninfo, std::string& error) {
+std::unique_ptr<ImportTarget> OpenPostgresTarget(const std::string&, std::string& error, unsigned) {
   error = std::string(kPostgresNotBuiltText) + ": import into sqlite:PATH instead";
   return nullptr;
 }

@@ -1,6 +1,11 @@
 #include "platform/text.h"
 
 #include "platform/code_pages.h"
+#include "platform/utf16_put.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include <array>
 #include <bit>
@@ -27,78 +32,110 @@ void AppendCodePointUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+
 namespace {
 
-// Eight bytes of UTF-16LE text as one number, unit k in bits 16k to 16k+15.
-uint64_t FourUnits(const uint8_t* at) {
-  uint64_t v = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&v, at, sizeof v);
-  } else {
-    for (int k = 7; k >= 0; --k) v = (v << 8) | at[k];
+// One unit at `in` (or a surrogate pair) as UTF-8 at `p`; `i` moves past
+// a pair's second unit.
+char* PutUnit(char* p, const uint8_t* in, size_t& i, size_t units, char doubled) {
+  const uint32_t u = in[2 * i] | (in[2 * i + 1] << 8);
+  if (u < 0x80) {
+    if (doubled != 0 && u == static_cast<uint8_t>(doubled)) *p++ = static_cast<char>(u);
+    *p++ = static_cast<char>(u);
+    return p;
   }
-  return v;
+  uint32_t cp = u;
+  if (u >= 0xD800 && u <= 0xDFFF) {
+    const uint32_t low = i + 1 < units ? in[2 * i + 2] | (in[2 * i + 3] << 8) : 0;
+    if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+      cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+      ++i;
+    } else {
+      // A lone surrogate: U+FFFD.
+      *p++ = static_cast<char>(0xEF);
+      *p++ = static_cast<char>(0xBF);
+      *p++ = static_cast<char>(0xBD);
+      return p;
+    }
+  }
+  if (cp < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return p;
 }
 
 }  // namespace
+
+char* PutUtf16LeAsUtf8(char* at, const uint8_t* in, size_t units, char doubled) {
+  char* p = at;
+  size_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Eight units a step while they are ASCII (and not the doubled
+  // character), packed to eight bytes; a step that meets another unit
+  // keeps the ASCII units before it. The room of eight units is 24 bytes:
+  // the 16-byte store stays inside it.
+  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i twice = _mm_set1_epi16(doubled != 0 ? static_cast<short>(doubled)
+                                                    : static_cast<short>(0xFFFF));
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 8 <= units) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
+    const __m128i ascii = _mm_andnot_si128(_mm_cmpeq_epi16(v, twice),
+                                           _mm_cmpeq_epi16(_mm_and_si128(v, high), zero));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
+    if (mask == 0xFFFF) {
+      p += 8;
+      i += 8;
+      continue;
+    }
+    const size_t run = static_cast<size_t>(std::countr_one(mask)) / 2;
+    p += run;
+    i += run;
+    // The units past ASCII one by one while they last (text in another
+    // script), then eight at a time again.
+    do {
+      p = PutUnit(p, in, i, units, doubled);
+      ++i;
+    } while (i < units && (in[2 * i + 1] != 0 || in[2 * i] >= 0x80));
+  }
+  // The last few units by the eight that end the text, when all of them
+  // are ASCII: the ones already written took a byte each, and are written
+  // again the same.
+  if (i < units && units >= 8) {
+    const size_t from = units - 8;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * from));
+    const __m128i ascii = _mm_andnot_si128(_mm_cmpeq_epi16(v, twice),
+                                           _mm_cmpeq_epi16(_mm_and_si128(v, high), zero));
+    if (_mm_movemask_epi8(ascii) == 0xFFFF) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p - (i - from)), _mm_packus_epi16(v, v));
+      return p + (units - i);
+    }
+  }
+#endif
+  for (; i < units; ++i) p = PutUnit(p, in, i, units, doubled);
+  return p;
+}
 
 void AppendUtf16LeAsUtf8(std::span<const uint8_t> bytes, std::string& out) {
   // Each unit gives at most 3 bytes (a surrogate pair, two units, gives 4):
   // the room is made once and written through a pointer.
   const size_t units = bytes.size() / 2;
   const size_t start = out.size();
-  out.resize(start + 3 * units);
+  out.resize(start + kUtf8PerUnit * units);
   char* const base = out.data();
-  char* p = base + start;
-  const uint8_t* in = bytes.data();
-  for (size_t i = 0; i < units; ++i) {
-    // Four ASCII units at once: each unit's high byte and the top bit of
-    // its low byte clear.
-    while (i + 4 <= units) {
-      const uint64_t four = FourUnits(in + 2 * i);
-      if ((four & 0xFF80FF80FF80FF80ull) != 0) break;
-      p[0] = static_cast<char>(four);
-      p[1] = static_cast<char>(four >> 16);
-      p[2] = static_cast<char>(four >> 32);
-      p[3] = static_cast<char>(four >> 48);
-      p += 4;
-      i += 4;
-    }
-    if (i == units) break;
-    const uint32_t u = in[2 * i] | (in[2 * i + 1] << 8);
-    if (u < 0x80) {
-      *p++ = static_cast<char>(u);
-      continue;
-    }
-    uint32_t cp = u;
-    if (u >= 0xD800 && u <= 0xDFFF) {
-      const uint32_t low = i + 1 < units ? in[2 * i + 2] | (in[2 * i + 3] << 8) : 0;
-      if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-        cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      } else {
-        // A lone surrogate: U+FFFD.
-        *p++ = static_cast<char>(0xEF);
-        *p++ = static_cast<char>(0xBF);
-        *p++ = static_cast<char>(0xBD);
-        continue;
-      }
-    }
-    if (cp < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (cp >> 6));
-      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      *p++ = static_cast<char>(0xE0 | (cp >> 12));
-      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xF0 | (cp >> 18));
-      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  out.resize(static_cast<size_t>(p - base));
+  char* const end = PutUtf16LeAsUtf8(base + start, bytes.data(), units);
+  out.resize(static_cast<size_t>(end - base));
 }
 
 std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {

@@ -3,9 +3,9 @@
 // written, which converter turns its located bytes (record.cells) into
 // text, chosen by its type, and what the output form wants around values
 // (a CSV field, an SQL literal). A record then runs the plan without
-// asking any column's type again: the texts of its columns are made, the
-// room for the whole row is made once, and each value is written into the
-// output once, its quoting decided as it is written.
+// asking any column's type again: each value is converted straight from
+// the record's bytes into the thread's row room, its quoting decided as it
+// is written, and the row is appended to the output in one piece.
 //
 // The plan writes only rows it can write exactly as their typed values
 // would be written (typed_decode.h, then the form's own value writer): a
@@ -40,6 +40,12 @@ struct TextForm {
   // A text value written at `at` (room for 2 * size + 3 bytes); `unicode`
   // when the column holds Unicode text. Returns the end.
   char* (*putText)(char* at, std::string_view utf8, bool unicode) = nullptr;
+  // Optional, each the same text as putText gives: 8-bit text written
+  // from the record's bytes when all of them are ASCII (room for 2 * size
+  // + 3 bytes; null when a byte is not), and UTF-16LE text converted as it
+  // is written (room for 3 * units + 3 bytes).
+  char* (*putAscii)(char* at, std::string_view bytes) = nullptr;
+  char* (*putWide)(char* at, const uint8_t* utf16, size_t units, bool unicode) = nullptr;
   // Any value of `column` as the form's writer appends it: the converter
   // of the types the plan has none of its own for.
   void (*appendValue)(std::string& out, const ColumnInfo& column, const TypedValue& value) =
@@ -73,13 +79,16 @@ class RowTextPlan {
   // each with its own scratch.
   bool Write(const TableRecord& record, std::string& out, RowTextScratch& scratch) const;
 
-  struct Step;  // one written column: where its bytes are, its converter
+  struct Step;   // one written column: where its bytes are, its converter
+  struct Texts;  // the form's short texts, each copied as one store
 
  private:
   const TableRecordWalk* walk_;
   const TextForm* form_;
+  std::unique_ptr<Texts> texts_;
   std::vector<Step> steps_;
-  size_t fixedRoom_ = 0;  // the row's room besides its sized values
+  size_t rowRoom_ = 0;  // the row's room besides its values sized by their cells
+  bool usable_ = false;  // false: every row is left to the typed path
 };
 
 }  // namespace tollamer

@@ -34,25 +34,33 @@ char* PutDigitsBackward(char* end, unsigned __int128 m) {
 
 }  // namespace
 
-void AppendScaledDigits(std::string& out, unsigned __int128 magnitude, uint8_t scale) {
+char* PutScaledDigits(char* at, unsigned __int128 magnitude, uint8_t scale) {
   char buf[40];
   char* const end = buf + sizeof buf;
   const char* digits = PutDigitsBackward(end, magnitude);
   const size_t count = static_cast<size_t>(end - digits);
   if (scale == 0) {
-    out.append(digits, count);
-    return;
+    std::memcpy(at, digits, count);
+    return at + count;
   }
   if (count <= scale) {
-    out.push_back('0');
-    out.push_back('.');
-    out.append(scale - count, '0');
-    out.append(digits, count);
-    return;
+    *at++ = '0';
+    *at++ = '.';
+    std::memset(at, '0', scale - count);
+    at += scale - count;
+    std::memcpy(at, digits, count);
+    return at + count;
   }
-  out.append(digits, count - scale);
-  out.push_back('.');
-  out.append(digits + (count - scale), scale);
+  std::memcpy(at, digits, count - scale);
+  at += count - scale;
+  *at++ = '.';
+  std::memcpy(at, digits + (count - scale), scale);
+  return at + scale;
+}
+
+void AppendScaledDigits(std::string& out, unsigned __int128 magnitude, uint8_t scale) {
+  char buf[kMaxScaledDigitsText];
+  out.append(buf, PutScaledDigits(buf, magnitude, scale));
 }
 
 double PowerOfTen(double x, int n) {

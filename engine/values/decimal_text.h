@@ -23,5 +23,9 @@ size_t DecimalStorageSize(uint8_t precision);
 // The digits of `magnitude` with `scale` of them after the point and at
 // least one before it ("0.0012"), appended to `out`.
 void AppendScaledDigits(std::string& out, unsigned __int128 magnitude, uint8_t scale);
+// The same written at `at` (room for kMaxScaledDigitsText bytes, a scale
+// of at most 255); returns the end.
+inline constexpr size_t kMaxScaledDigitsText = 258;
+char* PutScaledDigits(char* at, unsigned __int128 magnitude, uint8_t scale);
 
 }  // namespace tollamer

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,6 +33,44 @@ inline char* PutFixedDigits(char* at, uint64_t value, int width) {
   if (d == 1) at[0] = static_cast<char>('0' + value % 10);
   return at + width;
 }
+
+// `value` in decimal digits at `at` (room for 20 bytes): its digits
+// counted first, then written two a step from the end. Returns the end.
+inline char* PutUnsignedText(char* at, uint64_t value) {
+  static constexpr std::array<uint64_t, 20> kPowers = [] {
+    std::array<uint64_t, 20> p{};
+    p[0] = 1;
+    for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+    return p;
+  }();
+  // About log10 from the bit width, then one comparison.
+  // (0 counts as 1: one digit.)
+  const uint64_t counted = value | 1;
+  const int guess = (std::bit_width(counted) * 1233) >> 12;
+  const int digits = guess + 1 - (counted < kPowers[static_cast<size_t>(guess)] ? 1 : 0);
+  char* const end = at + digits;
+  char* p = end;
+  while (value >= 100) {
+    p -= 2;
+    const size_t pair = 2 * static_cast<size_t>(value % 100);
+    p[0] = kDigitPairs[pair];
+    p[1] = kDigitPairs[pair + 1];
+    value /= 100;
+  }
+  if (value >= 10) {
+    p[-2] = kDigitPairs[2 * value];
+    p[-1] = kDigitPairs[2 * value + 1];
+  } else {
+    p[-1] = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+// `value` as std::to_chars writes a double (the shortest text that reads
+// back as the same value, fixed or with an exponent, whichever is shorter)
+// at `at` (room for 32 bytes); returns the end. Values of a few decimals
+// are written without its general search.
+char* PutShortestDouble(char* at, double value);
 
 // A count of 1/10000 units with four decimals, exactly: "-12.3400".
 void AppendMoneyText(std::string& out, int64_t units);

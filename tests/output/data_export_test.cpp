@@ -120,6 +120,41 @@ TEST(CsvFormat, LongFieldsAreQuotedWhereverTheByteLies) {
       EXPECT_EQ(out, "\"" + expected + "\"") << int(special) << " at " << at;
     }
   }
+  // The row writer and the plan's writers (8-bit ASCII text, UTF-16 text
+  // converted as written) give the same field at every length around their
+  // 8- and 16-byte steps, whatever byte lies where; 'e' with an acute
+  // accent makes the text non-ASCII, which the 8-bit writer refuses.
+  const TextForm& form = CsvTextForm();
+  for (size_t size = 1; size <= 70; ++size) {
+    for (const char* special : {",", "\"", "\r", "\n", "\xC3\xA9", "x"}) {
+      for (size_t at = 0; at < size; at += (size > 20 ? 7 : 1)) {
+        std::string text(size - 1, 'x');
+        text.insert(at, special);
+        if (size % 3 == 0) text.insert(size % 2 ? 0 : text.size(), "\"");
+        std::string expected;
+        AppendCsvField(expected, text, true);
+        std::string row;
+        AppendCsvRow(row, {TypedValue::Text(text)});
+        EXPECT_EQ(row, expected + "\r\n") << text;
+        std::vector<char> room(3 * text.size() + 3);
+        char* end = form.putAscii(room.data(), text);
+        if (special[0] == '\xC3') {
+          EXPECT_EQ(end, nullptr) << text;
+        } else {
+          ASSERT_NE(end, nullptr);
+          EXPECT_EQ(std::string(room.data(), end), expected) << text;
+        }
+        std::vector<uint8_t> utf16;
+        for (unsigned char c : text) {
+          if (c == 0xA9) continue;  // the accent's second byte
+          utf16.push_back(c == 0xC3 ? 0xE9 : c);
+          utf16.push_back(0);
+        }
+        end = form.putWide(room.data(), utf16.data(), utf16.size() / 2, true);
+        EXPECT_EQ(std::string(room.data(), end), expected) << text;
+      }
+    }
+  }
   std::string out;
   AppendCsvField(out, "\"\"no, \xE4\xB8\xAD\"", false);
   EXPECT_EQ(out, "\"\"\"\"\"no, \xE4\xB8\xAD\"\"\"");

@@ -3,10 +3,15 @@
 // blanks), and the exact forms of numbers and dates.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+
 #include "engine/catalog/open/open_catalog.h"
 #include "engine/rows/table_rows.h"
 #include "engine/rows/typed_decode.h"
 #include "engine/rows/typed_rows.h"
+#include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "output/data_export.h"
@@ -288,6 +293,34 @@ TEST(TypedFixedValues, ExportTextsOfStoredValues) {
   for (const auto& c : cases)
     EXPECT_EQ(ExportText(DecodeFixedTyped(c.column, c.stored, 0, c.bit)), c.exported)
         << "type " << int{c.column.xtype};
+  // Digits counted before they are written: each side of every power of ten.
+  for (uint64_t power = 1, k = 0; k < 20; ++k, power *= 10) {
+    for (const uint64_t n : {power - 1, power, k == 19 ? UINT64_MAX : power * 10 - 1}) {
+      char got[20], want[20];
+      EXPECT_EQ(std::string(got, PutUnsignedText(got, n)),
+                std::string(want, std::to_chars(want, want + 20, n).ptr));
+    }
+  }
+  // Doubles of a few decimals written without the general search, the
+  // same text as the search gives: every scale, both signs, around the
+  // limits of the short way (1e-3, 1e15, 2^50 scaled), and any bits.
+  std::mt19937_64 random(42);
+  std::vector<double> doubles = {0.001, 0.0001, 1e15, 999999999999999.9, 100000, 123456,
+                                 1125899906842623.0, 0.1 + 0.2, 5e-324, -0.0};
+  for (int i = 0; i < 200000; ++i) {
+    const uint64_t bits = random();
+    const int k = static_cast<int>(bits % 18);
+    const double m = static_cast<double>((bits >> 8) % (uint64_t{1} << (1 + bits % 50)));
+    doubles.push_back((bits & 128 ? -m : m) / std::pow(10.0, k));
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    if (std::isfinite(any)) doubles.push_back(any);
+  }
+  for (const double d : doubles) {
+    char got[32], want[32];
+    ASSERT_EQ(std::string(got, PutShortestDouble(got, d)),
+              std::string(want, std::to_chars(want, want + 32, d).ptr));
+  }
   // A value past the record's end is NULL, not a partial read.
   EXPECT_TRUE(DecodeFixedTyped(ColumnOf(vt::kBigInt, 8), Bytes(6, 1), 0, 0).IsNull());
 }

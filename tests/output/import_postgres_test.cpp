@@ -284,6 +284,32 @@ TEST_F(PostgresImportTest, BinaryValuesAreWhatTheServerMakesOfTheirText) {
   }
 }
 
+// A session lost while its table loads in the background fails that
+// table alone, with the reason, none of its rows kept; the next table
+// loads through it again.
+TEST_F(PostgresImportTest, ALostSessionFailsItsTableAlone) {
+  TableInfo lost{.id = 1, .fullName = "dbo.lost"}, next{.id = 2, .fullName = "dbo.next"};
+  lost.columns[1] = next.columns[1] = {.name = "n", .xtype = value_type::kInt};
+  std::string error;
+  std::unique_ptr<ImportTarget> target = OpenImportTarget(cluster_->conninfo(), error, 1);
+  ASSERT_TRUE(target) << error;
+  std::string name;
+  ASSERT_TRUE(target->BeginTable(lost, name)) << target->Error();
+  ASSERT_TRUE(target->AddRow({TypedValue::Integer(1)}));
+  Row("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE query LIKE "
+      "'%COPY \"dbo\".\"lost\"%' AND pid <> pg_backend_pid()");
+  bool loading = false;
+  ASSERT_TRUE(target->EndTableQueued(loading) && loading);
+  EXPECT_EQ(target->NextOutcome(true, error), false);
+  EXPECT_NE(error, "");
+  EXPECT_EQ(target->NextOutcome(true, error), std::nullopt);
+  ASSERT_TRUE(target->BeginTable(next, name)) << target->Error();
+  ASSERT_TRUE(target->AddRow({TypedValue::Integer(2)}));
+  ASSERT_TRUE(target->EndTable()) << target->Error();
+  EXPECT_EQ(Row("SELECT (SELECT count(*) FROM dbo.lost)::text, (SELECT n FROM dbo.next)::text"),
+            (std::vector<std::string>{"0", "2"}));
+}
+
 TEST_F(PostgresImportTest, EveryRealDataFile) {
   TOLLAMER_REQUIRE_REAL_FILE(pubs2000, "pubs-sql2000.mdf");
   for (const char* name :
