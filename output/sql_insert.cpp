@@ -10,6 +10,7 @@
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "platform/text.h"
+#include "platform/utf16_put.h"
 
 namespace tollamer {
 
@@ -36,17 +37,13 @@ std::string Quoted(std::string_view text, bool unicode) {
   return out;
 }
 
-// Quoted() written at `at` (room for 2 * size + 3 bytes) in one pass: the
-// text is copied sixteen bytes a step while a step holds no quote, its
-// high bits gathered; text found outside ASCII moves one place for the N.
-char* PutQuoted(char* at, std::string_view text, bool unicode) {
-  char* const first = at;
-  if (unicode) *at++ = 'N';
-  *at++ = '\'';
+// The text between the quotes of Quoted(), its quotes doubled, written at
+// `at` in one pass: sixteen bytes a step while a step holds no quote.
+// `high` gathers the bytes' high bits (non-zero: not all ASCII).
+char* PutQuotedBody(char* at, std::string_view text, unsigned& high) {
   const char* const in = text.data();
   const size_t size = text.size();
   size_t i = 0;
-  unsigned high = 0;  // any byte of 0x80 or more
 #if defined(__SSE2__) || defined(_M_X64)
   const __m128i quote = _mm_set1_epi8('\'');
   while (i + 16 <= size) {
@@ -69,12 +66,44 @@ char* PutQuoted(char* at, std::string_view text, bool unicode) {
     if (in[i] == '\'') *at++ = '\'';
     *at++ = in[i];
   }
+  return at;
+}
+
+// Quoted() written at `at` (room for 2 * size + 3 bytes): text found
+// outside ASCII moves one place for the N.
+char* PutQuoted(char* at, std::string_view text, bool unicode) {
+  char* const first = at;
+  if (unicode) *at++ = 'N';
+  *at++ = '\'';
+  unsigned high = 0;
+  at = PutQuotedBody(at, text, high);
   *at++ = '\'';
   if (!unicode && high != 0) {
     std::memmove(first + 1, first, static_cast<size_t>(at - first));
     *first = 'N';
     ++at;
   }
+  return at;
+}
+
+// 8-bit text whose bytes are all ASCII as its literal; null when one is not.
+char* PutAsciiQuoted(char* at, std::string_view bytes) {
+  *at++ = '\'';
+  unsigned high = 0;
+  at = PutQuotedBody(at, bytes, high);
+  *at++ = '\'';
+  return high == 0 ? at : nullptr;
+}
+
+// UTF-16LE text as its literal, converted as it is written (room for
+// 3 * units + 3 bytes).
+char* PutWideQuoted(char* at, const uint8_t* utf16, size_t units, bool unicode) {
+  bool wide = unicode;
+  for (size_t i = 0; i < units && !wide; ++i) wide = utf16[2 * i] >= 0x80 || utf16[2 * i + 1] != 0;
+  if (wide) *at++ = 'N';
+  *at++ = '\'';
+  at = platform::PutUtf16LeAsUtf8(at, utf16, units, '\'');
+  *at++ = '\'';
   return at;
 }
 
@@ -143,6 +172,8 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
   form_.finiteOnly = true;
   form_.skipTimestamps = true;
   form_.putText = PutQuoted;
+  form_.putAscii = PutAsciiQuoted;
+  form_.putWide = PutWideQuoted;
   form_.appendValue = [](std::string& out, const ColumnInfo& column, const TypedValue& v) {
     out += SqlLiteral(column, v);
   };

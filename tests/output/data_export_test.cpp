@@ -198,10 +198,19 @@ TEST(SqlInsert, LiteralsOfEveryKind) {
       for (size_t at = 0; at <= size; ++at) {
         std::string text(size, 'x');
         text.insert(at, special);
+        const TextForm& form = writer.Form();
+        const Bytes utf16 = Utf16(text);
         for (const ColumnInfo* c : {&narrow, &wide}) {
-          std::string put(2 * text.size() + 3, '\0');
-          put.resize(writer.Form().putText(put.data(), text, c == &wide) - put.data());
-          EXPECT_EQ(put, SqlLiteral(*c, TypedValue::Text(text))) << text;
+          const std::string literal = SqlLiteral(*c, TypedValue::Text(text));
+          std::string put(3 * text.size() + 3, '\0');
+          EXPECT_EQ(std::string(put.data(), form.putText(put.data(), text, c == &wide)), literal);
+          EXPECT_EQ(std::string(put.data(), form.putWide(put.data(), utf16.data(), utf16.size() / 2,
+                                                         c == &wide)),
+                    literal);
+          if (c == &wide) continue;
+          char* ascii = form.putAscii(put.data(), text);
+          EXPECT_EQ(ascii ? std::string(put.data(), ascii) : "not ASCII",
+                    special[0] & 0x80 ? "not ASCII" : literal);
         }
       }
     }
