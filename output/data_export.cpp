@@ -105,6 +105,10 @@ bool TableExport::Take(const TypedRowBatch& batch) {
   return !writeFailed_;
 }
 
+void TableExport::StartWriteBack() {
+  if (out_ && !writeFailed_) out_->StartWriteBack();
+}
+
 const TableDataResult& TableExport::Finish(bool walked, bool cancelled,
                                            const TypedTableStats& stats) {
   result_.stats = stats;

@@ -78,6 +78,10 @@ bool BufferedOutput::PutPieces(std::span<const std::string_view> pieces) {
 
 bool BufferedOutput::MaybeFlush() { return buffer_.size() < flushBytes_ ? !failed_ : Flush(); }
 
+void BufferedOutput::StartWriteBack() {
+  if (Flush()) file_->StartWriteBack();
+}
+
 bool BufferedOutput::Commit() {
   if (!Flush()) return false;
   if (!file_->Commit()) {

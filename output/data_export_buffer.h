@@ -32,6 +32,10 @@ class BufferedOutput {
   bool PutPieces(std::span<const std::string_view> pieces);
   // Writes the buffer out when it is full; false after a failed write.
   bool MaybeFlush();
+  // Writes the buffer out and starts the file's write-back (platform
+  // OutputFile::StartWriteBack): for many files about to be committed one
+  // after the other. A failed write shows at Commit().
+  void StartWriteBack();
   bool Commit();
   const std::string& Error() const { return error_; }
   uint64_t BytesWritten() const { return written_; }

@@ -36,6 +36,9 @@ class TableExport {
   bool WantsRowEnds() const { return format_ == DataFormat::kSql; }
   // False once a write failed (the rows after it are not taken).
   bool Take(const TypedRowBatch& batch);
+  // The rows are all taken: what is written starts going to the disk, so
+  // that Finish() of many files waits for little (a failure shows there).
+  void StartWriteBack();
 
   // The outcome once the walk ended: `walked` false when the table had no
   // page list to walk. Writes the footer and commits the file when all went

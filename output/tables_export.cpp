@@ -6,7 +6,8 @@
 // one table after the other gives them. A table whose page list goes back
 // in the file is walked on its own at its turn, so that its rows keep their
 // order. Files are opened for at most kTablesPerWalk tables at a time: more
-// tables take more walks.
+// tables take more walks. Once a walk ends, the rests of its files all
+// start going to the disk before each is flushed and renamed in turn.
 #include <memory>
 #include <optional>
 #include <set>
@@ -119,6 +120,11 @@ std::vector<TableDataResult> ExportTablesData(CMdfDatabase& db, VersionSetting v
       group[i].path = paths[first + i];
     }
     const bool completed = WalkGroup(db, version, group, format, progress);
+    // The walked files' rests start going to the disk together, before each
+    // is flushed and renamed in turn below.
+    if (completed)
+      for (TableEntry& e : group)
+        if (e.inWalk) e.file->StartWriteBack();
     // The outcomes in the tables' order.
     for (TableEntry& e : group) {
       const bool ready = e.file && e.start == TableExport::Start::kReady;

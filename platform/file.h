@@ -64,6 +64,13 @@ class OutputFile {
       if (!Write(piece)) return false;
     return true;
   }
+  // Starts writing what Write() has put so far to the disk, without waiting
+  // for it, so that Commit() finds little left to flush. Only a hint: a
+  // failure shows at Commit(). Written files start it on their own now and
+  // then; a caller about to commit many files starts each file's rest first.
+  virtual void StartWriteBack() {}
+  // Flushes the file to the disk (a failure is reported here), closes it
+  // and renames it into place.
   virtual bool Commit() = 0;
   virtual const std::string& Error() const = 0;
 };

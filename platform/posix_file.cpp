@@ -1,7 +1,8 @@
 // POSIX implementation of the file services: open(2) + flock(2) for the
 // exclusive read-only open, pread(2) for positioned reads, posix_fadvise(2)
 // for the read-ahead hints, and a temporary file renamed into place for
-// outputs.
+// outputs, its write-back started as it is written (sync_file_range(2) on
+// Linux) so that the fsync(2) before the rename waits for little.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -80,13 +81,13 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
   FileIdentity id_;
 };
 
-// An output is given to the disk as it grows (Linux): every
-// kWriteBehindStep written starts its write-back, and what lies more than
-// kKeptBehind before the end is waited for and dropped from the page cache.
-// A large output then holds a few MiB of memory instead of its size, its
-// pages are reused while still in the processor's caches, and its fsync(2)
-// before the rename waits for little.
-constexpr uint64_t kWriteBehindStep = uint64_t{1} << 20;
+// Written bytes whose write-back is started at once (Linux): a file written
+// at speed is then flushed as it goes instead of all at its fsync. What lies
+// more than kKeptBehind before the end is then waited for and dropped from
+// the page cache: a large output holds a few MiB of memory instead of its
+// size (the kernel throttles a writer with much of the cache dirty) and its
+// pages are reused while still in the processor's caches.
+constexpr uint64_t kWriteBackBytes = 1 << 20;
 constexpr uint64_t kKeptBehind = uint64_t{32} << 20;
 
 class PosixOutputFile final : public OutputFile {
@@ -103,6 +104,15 @@ class PosixOutputFile final : public OutputFile {
   bool Write(std::span<const uint8_t> bytes) override {
     if (!WriteAt(position_, bytes)) return false;
     return Wrote(bytes.size());
+  }
+
+  void StartWriteBack() override {
+#if defined(__linux__)
+    if (fd_ >= 0 && position_ > writeBackFrom_)
+      ::sync_file_range(fd_, static_cast<off_t>(writeBackFrom_),
+                        static_cast<off_t>(position_ - writeBackFrom_), SYNC_FILE_RANGE_WRITE);
+#endif
+    writeBackFrom_ = position_;
   }
 
   bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
@@ -171,18 +181,15 @@ class PosixOutputFile final : public OutputFile {
     return false;
   }
 
-  // `n` bytes written at the end; the write-behind of kWriteBehindStep.
-  // False when a write-back failed: the error would not show again at the
-  // fsync.
+  // `n` bytes written at the end: their write-back started every
+  // kWriteBackBytes, and the part kKeptBehind back dropped. False when a
+  // write-back failed: the error would not show again at the fsync.
   bool Wrote(size_t n) {
     position_ += n;
+    if (position_ - writeBackFrom_ < kWriteBackBytes) return true;
+    StartWriteBack();
 #if defined(__linux__)
-    if (!writeBehind_ || position_ - startedTo_ < kWriteBehindStep) return true;
-    // Only a start: its failure shows when the range is waited for.
-    ::sync_file_range(fd_, static_cast<off_t>(startedTo_),
-                      static_cast<off_t>(position_ - startedTo_), SYNC_FILE_RANGE_WRITE);
-    startedTo_ = position_;
-    if (position_ - droppedTo_ < kKeptBehind + kWriteBehindStep) return true;
+    if (!dropBehind_ || position_ - droppedTo_ < kKeptBehind + kWriteBackBytes) return true;
     // Whole pages only: a page the range ends in would stay in the cache.
     const uint64_t to = (position_ - kKeptBehind) & ~uint64_t{4095};
     if (::sync_file_range(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
@@ -190,7 +197,7 @@ class PosixOutputFile final : public OutputFile {
                               SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
       // A file system without it gets its whole flush at the fsync.
       if (errno == EINVAL || errno == ESPIPE || errno == ENOSYS || errno == EOPNOTSUPP) {
-        writeBehind_ = false;
+        dropBehind_ = false;
         return true;
       }
       return Fail(ErrnoText(errno));
@@ -207,9 +214,9 @@ class PosixOutputFile final : public OutputFile {
   std::string final_;
   int pending_;
   uint64_t position_ = 0;
-  uint64_t startedTo_ = 0;  // write-back started for the bytes before it
+  uint64_t writeBackFrom_ = 0;  // the bytes before it were given to write-back
   uint64_t droppedTo_ = 0;  // the bytes before it are on the disk and out of the cache
-  bool writeBehind_ = true;
+  bool dropBehind_ = true;
   bool committed_ = false;
   std::string error_;
 };

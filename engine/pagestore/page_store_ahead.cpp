@@ -11,9 +11,11 @@ using namespace page_layout;
 namespace {
 
 // Pages per read of the kinds pass (2 MiB), and how far ahead of its reads
-// the system is told to read.
+// the system is told to read: 64 to 128 MiB, which keeps enough reads in
+// flight for a disk that serves several at once (a cold pass then reads
+// faster than `cat` with the system's own read-ahead; 8 MiB ahead did not).
 constexpr uint64_t kKindBlockPages = 256;
-constexpr uint64_t kKindAheadPages = 4 * kKindBlockPages;
+constexpr uint64_t kKindAheadPages = 32 * kKindBlockPages;
 
 // Calls `run(first, location, count)` for each run of held pages in
 // [first, end) that lie one after another in their file, at most `limit`

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/block_devices.h"
@@ -93,21 +95,29 @@ TEST(ReadOnlyFileTest, PositionedReadsStopAtTheEnd) {
 }
 
 // An output appears under its name only when committed, with no temporary
-// left; an abandoned one leaves the old file as it was; one that cannot be
-// created says why.
+// left, whole when its write-back was started while it was written; an
+// abandoned one leaves the old file as it was; one that cannot be created
+// says why.
 TEST(OutputFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
   TempDir dir;
   const std::string path = dir.File("out.sql");
   const std::string old = dir.Write("old.sql", fixtures::Bytes{'o', 'l', 'd'});
+  const std::vector<uint8_t> block(3 << 19, 'x');  // past a write-back step
   for (const std::string& target : {path, old}) {
     CreateResult c = CreateOutputFile(target);
     ASSERT_NE(c.file, nullptr) << c.message;
     const uint8_t text[] = {'n', 'e', 'w', '!'};
     ASSERT_TRUE(c.file->Write(text));
+    ASSERT_TRUE(c.file->Write(block));
+    c.file->StartWriteBack();
+    ASSERT_TRUE(c.file->Write(text));
     EXPECT_EQ(std::filesystem::exists(target), target == old);
     if (target == path) ASSERT_TRUE(c.file->Commit());
   }
-  EXPECT_EQ(std::filesystem::file_size(path), 4u);
+  EXPECT_EQ(std::filesystem::file_size(path), 8u + block.size());
+  std::ifstream back(path, std::ios::binary);
+  const std::string got((std::istreambuf_iterator<char>(back)), {});
+  EXPECT_EQ(got.substr(0, 5) + got.substr(got.size() - 5), "new!xxnew!");
   EXPECT_EQ(std::filesystem::file_size(old), 3u);
   size_t entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
