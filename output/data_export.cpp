@@ -86,17 +86,22 @@ const TextForm* TableExport::Form() const {
 bool TableExport::Take(const TypedRowBatch& batch) {
   if (writeFailed_) return false;
   const std::string_view text = batch.text;
-  size_t from = 0;
-  if (sql_) {
-    // A "GO" after every kRowsPerBatch-th row of the table.
-    for (size_t end : batch.rowEnds) {
-      if (!sql_->CountRow()) continue;
-      writeFailed_ = !out_->Put(text.substr(from, end - from)) || !out_->Put("GO\r\n");
-      if (writeFailed_) return false;
-      from = end;
-    }
+  if (!sql_) {
+    writeFailed_ = !out_->Put(text);
+    return !writeFailed_;
   }
-  writeFailed_ = !out_->Put(text.substr(from));
+  // A "GO" after every kRowsPerBatch-th row of the table: the batch goes
+  // out as its runs of rows between them, not copied.
+  pieces_.clear();
+  size_t from = 0;
+  for (size_t end : batch.rowEnds) {
+    if (!sql_->CountRow()) continue;
+    pieces_.push_back(text.substr(from, end - from));
+    pieces_.push_back(kBatchEnd);
+    from = end;
+  }
+  pieces_.push_back(text.substr(from));
+  writeFailed_ = !out_->PutPieces(pieces_);
   return !writeFailed_;
 }
 

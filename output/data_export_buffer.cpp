@@ -1,8 +1,17 @@
 #include "output/data_export_buffer.h"
 
 #include <span>
+#include <vector>
 
 namespace tollamer {
+
+namespace {
+
+std::span<const uint8_t> Bytes(std::string_view text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace
 
 std::unique_ptr<BufferedOutput> BufferedOutput::Create(const std::string& path,
                                                        std::string& error, size_t flush_bytes) {
@@ -20,8 +29,7 @@ std::unique_ptr<BufferedOutput> BufferedOutput::Create(const std::string& path,
 bool BufferedOutput::WriteOut(std::string_view text) {
   if (failed_) return false;
   if (text.empty()) return true;
-  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  if (!file_->Write(bytes)) {
+  if (!file_->Write(Bytes(text))) {
     failed_ = true;
     error_ = file_->Error();
     return false;
@@ -44,6 +52,28 @@ bool BufferedOutput::Put(std::string_view text) {
     return MaybeFlush();
   }
   return Flush() && WriteOut(text);
+}
+
+bool BufferedOutput::PutPieces(std::span<const std::string_view> pieces) {
+  size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  if (size < flushBytes_ / 4 && buffer_.size() + size <= flushBytes_) {
+    for (std::string_view piece : pieces) buffer_ += piece;
+    return MaybeFlush();
+  }
+  if (failed_) return false;
+  std::vector<std::span<const uint8_t>> all;
+  all.reserve(pieces.size() + 1);
+  all.push_back(Bytes(buffer_));
+  for (std::string_view piece : pieces) all.push_back(Bytes(piece));
+  if (!file_->WritePieces(all)) {
+    failed_ = true;
+    error_ = file_->Error();
+    return false;
+  }
+  written_ += buffer_.size() + size;
+  buffer_.clear();
+  return true;
 }
 
 bool BufferedOutput::MaybeFlush() { return buffer_.size() < flushBytes_ ? !failed_ : Flush(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/file.h"
@@ -26,6 +27,9 @@ class BufferedOutput {
   // buffer and `text` out: the buffer never grows past its size. False
   // after a failed write.
   bool Put(std::string_view text);
+  // Put() of the pieces one after the other: when they do not fit, the
+  // buffer and the pieces go out in one write, none of them copied.
+  bool PutPieces(std::span<const std::string_view> pieces);
   // Writes the buffer out when it is full; false after a failed write.
   bool MaybeFlush();
   // Writes the buffer out and starts the file's write-back (platform

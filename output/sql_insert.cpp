@@ -3,9 +3,14 @@
 #include <cstring>
 #include <span>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
 #include "platform/text.h"
+#include "platform/utf16_put.h"
 
 namespace tollamer {
 
@@ -32,20 +37,72 @@ std::string Quoted(std::string_view text, bool unicode) {
   return out;
 }
 
-// Quoted() written at `at` (room for 2 * size + 3 bytes): the runs
-// between quotes copied whole.
-char* PutQuoted(char* at, std::string_view text, bool unicode) {
-  if (unicode || !IsAscii(text)) *at++ = 'N';
-  *at++ = '\'';
-  for (size_t from = 0; from < text.size();) {
-    const void* quote = std::memchr(text.data() + from, '\'', text.size() - from);
-    const size_t to = quote ? static_cast<size_t>(static_cast<const char*>(quote) - text.data()) + 1
-                            : text.size();
-    std::memcpy(at, text.data() + from, to - from);
-    at += to - from;
-    if (quote) *at++ = '\'';
-    from = to;
+// The text between the quotes of Quoted(), its quotes doubled, written at
+// `at` in one pass: sixteen bytes a step while a step holds no quote.
+// `high` gathers the bytes' high bits (non-zero: not all ASCII).
+char* PutQuotedBody(char* at, std::string_view text, unsigned& high) {
+  const char* const in = text.data();
+  const size_t size = text.size();
+  size_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128i quote = _mm_set1_epi8('\'');
+  while (i + 16 <= size) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    high |= static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)) == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+      at += 16;
+      i += 16;
+      continue;
+    }
+    for (const size_t end = i + 16; i < end; ++i) {
+      if (in[i] == '\'') *at++ = '\'';
+      *at++ = in[i];
+    }
   }
+#endif
+  for (; i < size; ++i) {
+    high |= static_cast<unsigned char>(in[i]) & 0x80u;
+    if (in[i] == '\'') *at++ = '\'';
+    *at++ = in[i];
+  }
+  return at;
+}
+
+// Quoted() written at `at` (room for 2 * size + 3 bytes): text found
+// outside ASCII moves one place for the N.
+char* PutQuoted(char* at, std::string_view text, bool unicode) {
+  char* const first = at;
+  if (unicode) *at++ = 'N';
+  *at++ = '\'';
+  unsigned high = 0;
+  at = PutQuotedBody(at, text, high);
+  *at++ = '\'';
+  if (!unicode && high != 0) {
+    std::memmove(first + 1, first, static_cast<size_t>(at - first));
+    *first = 'N';
+    ++at;
+  }
+  return at;
+}
+
+// 8-bit text whose bytes are all ASCII as its literal; null when one is not.
+char* PutAsciiQuoted(char* at, std::string_view bytes) {
+  *at++ = '\'';
+  unsigned high = 0;
+  at = PutQuotedBody(at, bytes, high);
+  *at++ = '\'';
+  return high == 0 ? at : nullptr;
+}
+
+// UTF-16LE text as its literal, converted as it is written (room for
+// 3 * units + 3 bytes).
+char* PutWideQuoted(char* at, const uint8_t* utf16, size_t units, bool unicode) {
+  bool wide = unicode;
+  for (size_t i = 0; i < units && !wide; ++i) wide = utf16[2 * i] >= 0x80 || utf16[2 * i + 1] != 0;
+  if (wide) *at++ = 'N';
+  *at++ = '\'';
+  at = platform::PutUtf16LeAsUtf8(at, utf16, units, '\'');
   *at++ = '\'';
   return at;
 }
@@ -115,6 +172,8 @@ SqlInsertWriter::SqlInsertWriter(const std::string& table_full_name,
   form_.finiteOnly = true;
   form_.skipTimestamps = true;
   form_.putText = PutQuoted;
+  form_.putAscii = PutAsciiQuoted;
+  form_.putWide = PutWideQuoted;
   form_.appendValue = [](std::string& out, const ColumnInfo& column, const TypedValue& v) {
     out += SqlLiteral(column, v);
   };
@@ -128,7 +187,7 @@ std::string SqlInsertWriter::Header() const {
 
 void SqlInsertWriter::AppendRow(std::string& out, const std::vector<TypedValue>& row) {
   AppendStatement(out, row);
-  if (CountRow()) out += "GO\r\n";
+  if (CountRow()) out += kBatchEnd;
 }
 
 void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedValue>& row) const {
@@ -144,7 +203,7 @@ void SqlInsertWriter::AppendStatement(std::string& out, const std::vector<TypedV
 }
 
 std::string SqlInsertWriter::Footer() const {
-  std::string out = rows_ % kRowsPerBatch != 0 ? "GO\r\n" : "";
+  std::string out(rows_ % kRowsPerBatch != 0 ? kBatchEnd : "");
   if (!identityTable_.empty()) out += "SET IDENTITY_INSERT " + identityTable_ + " OFF\r\nGO\r\n";
   return out;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
@@ -17,6 +18,8 @@
 namespace tollamer {
 
 inline constexpr size_t kRowsPerBatch = 1000;
+// The line that ends a batch of statements.
+inline constexpr std::string_view kBatchEnd = "GO\r\n";
 
 // [name] with ] doubled.
 std::string BracketName(std::string_view name);

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/data_export.h"
@@ -54,6 +55,7 @@ class TableExport {
   std::unique_ptr<SqlInsertWriter> sql_;
   size_t bufferBytes_;
   bool writeFailed_ = false;
+  std::vector<std::string_view> pieces_;  // Take: a batch's runs of statements and "GO"s
 };
 
 // Exports one table through its own walk: lines or statements made on

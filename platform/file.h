@@ -57,6 +57,13 @@ class OutputFile {
   virtual ~OutputFile() = default;
   virtual bool Write(std::span<const uint8_t> bytes) = 0;
   virtual bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) = 0;
+  // The pieces written one after the other at the end, in one call to the
+  // system where it takes several at once.
+  virtual bool WritePieces(std::span<const std::span<const uint8_t>> pieces) {
+    for (std::span<const uint8_t> piece : pieces)
+      if (!Write(piece)) return false;
+    return true;
+  }
   // Starts writing what Write() has put so far to the disk, without waiting
   // for it, so that Commit() finds little left to flush. Only a hint: a
   // failure shows at Commit(). Written files start it on their own now and

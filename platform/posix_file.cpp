@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <linux/fs.h>
 
@@ -81,8 +82,13 @@ class PosixReadOnlyFile final : public ReadOnlyFile {
 };
 
 // Written bytes whose write-back is started at once (Linux): a file written
-// at speed is then flushed as it goes instead of all at its fsync.
+// at speed is then flushed as it goes instead of all at its fsync. What lies
+// more than kKeptBehind before the end is then waited for and dropped from
+// the page cache: a large output holds a few MiB of memory instead of its
+// size (the kernel throttles a writer with much of the cache dirty) and its
+// pages are reused while still in the processor's caches.
 constexpr uint64_t kWriteBackBytes = 1 << 20;
+constexpr uint64_t kKeptBehind = uint64_t{32} << 20;
 
 class PosixOutputFile final : public OutputFile {
  public:
@@ -97,9 +103,7 @@ class PosixOutputFile final : public OutputFile {
 
   bool Write(std::span<const uint8_t> bytes) override {
     if (!WriteAt(position_, bytes)) return false;
-    position_ += bytes.size();
-    if (position_ - writeBackFrom_ >= kWriteBackBytes) StartWriteBack();
-    return true;
+    return Wrote(bytes.size());
   }
 
   void StartWriteBack() override {
@@ -124,6 +128,39 @@ class PosixOutputFile final : public OutputFile {
     return true;
   }
 
+  bool WritePieces(std::span<const std::span<const uint8_t>> pieces) override {
+    if (fd_ < 0) return Fail("file already closed");
+    // At most kPiecesPerCall a call; a short write goes on from the byte
+    // where it stopped.
+    constexpr size_t kPiecesPerCall = 64;
+    iovec vec[kPiecesPerCall];
+    size_t next = 0;     // the first piece not yet in a call
+    size_t skipped = 0;  // its bytes written already
+    while (next < pieces.size()) {
+      size_t count = 0;
+      for (size_t i = next; i < pieces.size() && count < kPiecesPerCall; ++i) {
+        const size_t skip = i == next ? skipped : 0;
+        if (pieces[i].size() == skip) continue;
+        vec[count].iov_base = const_cast<uint8_t*>(pieces[i].data() + skip);
+        vec[count].iov_len = pieces[i].size() - skip;
+        ++count;
+      }
+      if (count == 0) break;
+      ssize_t n = ::pwritev(fd_, vec, static_cast<int>(count), static_cast<off_t>(position_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Fail(ErrnoText(n < 0 ? errno : ENOSPC));
+      if (!Wrote(static_cast<size_t>(n))) return false;
+      // Past the pieces written whole.
+      size_t left = static_cast<size_t>(n) + skipped;
+      while (next < pieces.size() && left >= pieces[next].size()) {
+        left -= pieces[next].size();
+        ++next;
+      }
+      skipped = left;
+    }
+    return true;
+  }
+
   bool Commit() override {
     if (fd_ < 0) return Fail("file already closed");
     bool ok = error_.empty();
@@ -144,12 +181,42 @@ class PosixOutputFile final : public OutputFile {
     return false;
   }
 
+  // `n` bytes written at the end: their write-back started every
+  // kWriteBackBytes, and the part kKeptBehind back dropped. False when a
+  // write-back failed: the error would not show again at the fsync.
+  bool Wrote(size_t n) {
+    position_ += n;
+    if (position_ - writeBackFrom_ < kWriteBackBytes) return true;
+    StartWriteBack();
+#if defined(__linux__)
+    if (!dropBehind_ || position_ - droppedTo_ < kKeptBehind + kWriteBackBytes) return true;
+    // Whole pages only: a page the range ends in would stay in the cache.
+    const uint64_t to = (position_ - kKeptBehind) & ~uint64_t{4095};
+    if (::sync_file_range(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+      // A file system without it gets its whole flush at the fsync.
+      if (errno == EINVAL || errno == ESPIPE || errno == ENOSYS || errno == EOPNOTSUPP) {
+        dropBehind_ = false;
+        return true;
+      }
+      return Fail(ErrnoText(errno));
+    }
+    ::posix_fadvise(fd_, static_cast<off_t>(droppedTo_), static_cast<off_t>(to - droppedTo_),
+                    POSIX_FADV_DONTNEED);
+    droppedTo_ = to;
+#endif
+    return true;
+  }
+
   int fd_;
   std::string temp_;
   std::string final_;
   int pending_;
   uint64_t position_ = 0;
   uint64_t writeBackFrom_ = 0;  // the bytes before it were given to write-back
+  uint64_t droppedTo_ = 0;  // the bytes before it are on the disk and out of the cache
+  bool dropBehind_ = true;
   bool committed_ = false;
   std::string error_;
 };

@@ -189,6 +189,32 @@ TEST(SqlInsert, LiteralsOfEveryKind) {
   EXPECT_EQ(SqlLiteral(Column(vt::kMoney), TypedValue::Money(123456)), "12.3456");
   EXPECT_EQ(BracketFullName("dbo.Order Details"), "[dbo].[Order Details]");
   EXPECT_EQ(BracketName("a]b"), "[a]]b]");
+  // The script's own text writer (sixteen bytes a step) gives the same
+  // literals: a quote or a byte outside ASCII at every place of every step.
+  const ColumnInfo narrow = Column(vt::kVarChar), wide = Column(vt::kNVarChar);
+  const SqlInsertWriter writer("dbo.t", {&narrow});
+  for (const std::string special : {"'", "\xC3\xA9", "''"}) {
+    for (size_t size : {0, 1, 15, 16, 17, 40}) {
+      for (size_t at = 0; at <= size; ++at) {
+        std::string text(size, 'x');
+        text.insert(at, special);
+        const TextForm& form = writer.Form();
+        const Bytes utf16 = Utf16(text);
+        for (const ColumnInfo* c : {&narrow, &wide}) {
+          const std::string literal = SqlLiteral(*c, TypedValue::Text(text));
+          std::string put(3 * text.size() + 3, '\0');
+          EXPECT_EQ(std::string(put.data(), form.putText(put.data(), text, c == &wide)), literal);
+          EXPECT_EQ(std::string(put.data(), form.putWide(put.data(), utf16.data(), utf16.size() / 2,
+                                                         c == &wide)),
+                    literal);
+          if (c == &wide) continue;
+          char* ascii = form.putAscii(put.data(), text);
+          EXPECT_EQ(ascii ? std::string(put.data(), ascii) : "not ASCII",
+                    special[0] & 0x80 ? "not ASCII" : literal);
+        }
+      }
+    }
+  }
 }
 
 TEST(SqlInsert, BatchesOfAThousandAndNoTimestampColumn) {
@@ -214,6 +240,29 @@ TEST(SqlInsert, BatchesOfAThousandAndNoTimestampColumn) {
   EXPECT_EQ(keyed.Header(), "SET NOCOUNT ON\r\nGO\r\nSET IDENTITY_INSERT [dbo].[t] ON\r\nGO\r\n");
   keyed.AppendRow(out, {TypedValue::Integer(1)});
   EXPECT_EQ(keyed.Footer(), "GO\r\nSET IDENTITY_INSERT [dbo].[t] OFF\r\nGO\r\n");
+}
+
+// A script of rows from many batches of pages: every row once, in order,
+// a "GO" after each thousandth and after the last.
+TEST_F(DataExportTest, ScriptBatchesRunAcrossBatchesOfPages) {
+  sql2000::Table2000 t{640, "many", 1, {{"n", 56, 0, 4, 10, 0, true}, {"pad", 175, 0, 300}}};
+  for (int32_t i = 0; i < 2345; ++i)
+    t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(i)), Fixed(Char("p", 300))}));
+  t.rowCount = t.records.size();
+  t.dataPages = 120;  // two batches of pages
+  CMdfDatabase& db = Open(sql2000::BuildDatabase2000({.tables = {t}}));
+  std::vector<TableDataResult> results =
+      ExportTablesData(db, VersionSetting::kSql2000, {}, DataFormat::kSql, OutDir());
+  ASSERT_EQ(results.size(), 1u);
+  ASSERT_TRUE(results[0].ok) << results[0].error;
+  std::ifstream in(results[0].target, std::ios::binary);
+  const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string expected = "SET NOCOUNT ON\r\nGO\r\n";
+  for (int32_t i = 0; i < 2345; ++i) {
+    expected += "INSERT INTO [dbo].[many] ([n], [pad]) VALUES (" + std::to_string(i) + ", 'p');\r\n";
+    if (i % 1000 == 999) expected += "GO\r\n";
+  }
+  EXPECT_TRUE(script == expected + "GO\r\n") << script.size() << " bytes, not " << expected.size() + 4;
 }
 
 TEST_F(DataExportTest, CsvReadsBackIdenticallyWithPythonsCsvModule) {

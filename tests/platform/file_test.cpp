@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,32 @@ TEST(OutputFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
   CreateResult bad = CreateOutputFile(dir.File("no/such/folder/out.sql"));
   EXPECT_EQ(bad.file, nullptr);
   EXPECT_FALSE(bad.message.empty());
+}
+
+// A large output (past the part kept in the page cache while written),
+// written in pieces and whole, empty pieces among them, reads back whole.
+TEST(OutputFileTest, ALargeOutputWrittenInPiecesReadsBackWhole) {
+  TempDir dir;
+  const std::string path = dir.File("big.sql");
+  CreateResult c = CreateOutputFile(path);
+  ASSERT_NE(c.file, nullptr) << c.message;
+  std::vector<uint8_t> block((1 << 20) + 13);
+  std::vector<uint8_t> expected;
+  for (uint8_t round = 0; round < 40; ++round) {
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7 + round);
+    const std::span<const uint8_t> whole(block);
+    const std::span<const uint8_t> pieces[] = {whole.first(5), {}, whole.subspan(5, 1000),
+                                               whole.subspan(1005)};
+    ASSERT_TRUE(round % 2 ? c.file->Write(whole) : c.file->WritePieces(pieces));
+    expected.insert(expected.end(), block.begin(), block.end());
+  }
+  ASSERT_TRUE(c.file->Commit()) << c.file->Error();
+  OpenResult r = OpenReadOnlyExclusive(path);
+  ASSERT_NE(r.file, nullptr);
+  std::vector<uint8_t> back(expected.size() + 1);
+  EXPECT_EQ(r.file->ReadAt(0, back), expected.size());
+  back.pop_back();
+  EXPECT_TRUE(back == expected);
 }
 
 }  // namespace
