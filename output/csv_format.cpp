@@ -12,6 +12,7 @@
 
 #include "engine/values/number_text.h"
 #include "engine/values/value_format.h"
+#include "output/quotes_doubled.h"
 #include "platform/utf16_put.h"
 
 namespace tollamer {
@@ -275,35 +276,8 @@ char* PutScannedField(char* p, const char* in, size_t size, size_t quote) {
   }
 #endif
   CopyShort(p, in, quote);
-  p += quote;
-  size_t i = quote;
-#if defined(__SSE2__) || defined(_M_X64)
-  // Sixteen bytes stored a step up to the next quote, which is doubled.
-  // p is at most 1 + 2 * i past the field's start, so the store stays in
-  // its room while 16 bytes of text remain.
-  const __m128i dquote = _mm_set1_epi8('"');
-  while (i + 16 <= size) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, dquote)));
-    if (mask == 0) {
-      p += 16;
-      i += 16;
-      continue;
-    }
-    const size_t run = static_cast<size_t>(std::countr_zero(mask)) + 1;
-    p += run;
-    *p++ = '"';
-    i += run;
-  }
-#endif
-  // Each byte written twice, the place moving on by two at a quote.
-  for (; i < size; ++i) {
-    const char c = in[i];
-    p[0] = c;
-    p[1] = c;
-    p += 1 + (c == '"');
-  }
+  unsigned high = 0;  // known from the scan
+  p = PutQuotesDoubled(p + quote, in + quote, size - quote, '"', high);
   *p++ = '"';
   return p;
 }

@@ -3,12 +3,9 @@
 #include <cstring>
 #include <span>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
 #include "engine/values/value_format.h"
 #include "output/csv_format.h"
+#include "output/quotes_doubled.h"
 #include "platform/text.h"
 #include "platform/utf16_put.h"
 
@@ -37,38 +34,6 @@ std::string Quoted(std::string_view text, bool unicode) {
   return out;
 }
 
-// The text between the quotes of Quoted(), its quotes doubled, written at
-// `at` in one pass: sixteen bytes a step while a step holds no quote.
-// `high` gathers the bytes' high bits (non-zero: not all ASCII).
-char* PutQuotedBody(char* at, std::string_view text, unsigned& high) {
-  const char* const in = text.data();
-  const size_t size = text.size();
-  size_t i = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-  const __m128i quote = _mm_set1_epi8('\'');
-  while (i + 16 <= size) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    high |= static_cast<unsigned>(_mm_movemask_epi8(v));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)) == 0) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
-      at += 16;
-      i += 16;
-      continue;
-    }
-    for (const size_t end = i + 16; i < end; ++i) {
-      if (in[i] == '\'') *at++ = '\'';
-      *at++ = in[i];
-    }
-  }
-#endif
-  for (; i < size; ++i) {
-    high |= static_cast<unsigned char>(in[i]) & 0x80u;
-    if (in[i] == '\'') *at++ = '\'';
-    *at++ = in[i];
-  }
-  return at;
-}
-
 // Quoted() written at `at` (room for 2 * size + 3 bytes): text found
 // outside ASCII moves one place for the N.
 char* PutQuoted(char* at, std::string_view text, bool unicode) {
@@ -76,7 +41,7 @@ char* PutQuoted(char* at, std::string_view text, bool unicode) {
   if (unicode) *at++ = 'N';
   *at++ = '\'';
   unsigned high = 0;
-  at = PutQuotedBody(at, text, high);
+  at = PutQuotesDoubled(at, text.data(), text.size(), '\'', high);
   *at++ = '\'';
   if (!unicode && high != 0) {
     std::memmove(first + 1, first, static_cast<size_t>(at - first));
@@ -90,7 +55,7 @@ char* PutQuoted(char* at, std::string_view text, bool unicode) {
 char* PutAsciiQuoted(char* at, std::string_view bytes) {
   *at++ = '\'';
   unsigned high = 0;
-  at = PutQuotedBody(at, bytes, high);
+  at = PutQuotesDoubled(at, bytes.data(), bytes.size(), '\'', high);
   *at++ = '\'';
   return high == 0 ? at : nullptr;
 }

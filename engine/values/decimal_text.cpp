@@ -14,22 +14,11 @@ char* PutDigitsBackward(char* end, unsigned __int128 m) {
   // Nine digits a division while the value is wider than 64 bits.
   constexpr uint64_t kNineDigits = 1'000'000'000;
   while (m > UINT64_MAX) {
-    uint64_t part = static_cast<uint64_t>(m % kNineDigits);
+    end -= 9;
+    PutFixedDigits(end, static_cast<uint64_t>(m % kNineDigits), 9);
     m /= kNineDigits;
-    for (int i = 0; i < 9; ++i, part /= 10) *--end = static_cast<char>('0' + part % 10);
   }
-  uint64_t low = static_cast<uint64_t>(m);
-  for (; low >= 100; low /= 100) {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * (low % 100)], 2);
-  }
-  if (low >= 10) {
-    end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * low], 2);
-  } else {
-    *--end = static_cast<char>('0' + low);
-  }
-  return end;
+  return PutDigitsBefore(end, static_cast<uint64_t>(m));
 }
 
 }  // namespace

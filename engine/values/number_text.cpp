@@ -17,12 +17,7 @@ char* PutMoneyText(char* at, int64_t units) {
   const uint64_t part = magnitude - whole * 10000;
   p = PutUnsignedText(p, whole);
   *p++ = '.';
-  const size_t high = 2 * static_cast<size_t>(part / 100), low = 2 * static_cast<size_t>(part % 100);
-  p[0] = kDigitPairs[high];
-  p[1] = kDigitPairs[high + 1];
-  p[2] = kDigitPairs[low];
-  p[3] = kDigitPairs[low + 1];
-  return p + 4;
+  return PutFixedDigits(p, part, 4);
 }
 
 namespace {

@@ -34,6 +34,26 @@ inline char* PutFixedDigits(char* at, uint64_t value, int width) {
   return at + width;
 }
 
+// `value`'s decimal digits written backward, two a step, so that they end
+// at `end`; returns where they start (at most 20 digits).
+inline char* PutDigitsBefore(char* end, uint64_t value) {
+  char* p = end;
+  for (; value >= 100; value /= 100) {
+    p -= 2;
+    const size_t pair = 2 * static_cast<size_t>(value % 100);
+    p[0] = kDigitPairs[pair];
+    p[1] = kDigitPairs[pair + 1];
+  }
+  if (value >= 10) {
+    p -= 2;
+    p[0] = kDigitPairs[2 * value];
+    p[1] = kDigitPairs[2 * value + 1];
+  } else {
+    *--p = static_cast<char>('0' + value);
+  }
+  return p;
+}
+
 // `value` in decimal digits at `at` (room for 20 bytes): its digits
 // counted first, then written two a step from the end. Returns the end.
 inline char* PutUnsignedText(char* at, uint64_t value) {
@@ -49,20 +69,7 @@ inline char* PutUnsignedText(char* at, uint64_t value) {
   const int guess = (std::bit_width(counted) * 1233) >> 12;
   const int digits = guess + 1 - (counted < kPowers[static_cast<size_t>(guess)] ? 1 : 0);
   char* const end = at + digits;
-  char* p = end;
-  while (value >= 100) {
-    p -= 2;
-    const size_t pair = 2 * static_cast<size_t>(value % 100);
-    p[0] = kDigitPairs[pair];
-    p[1] = kDigitPairs[pair + 1];
-    value /= 100;
-  }
-  if (value >= 10) {
-    p[-2] = kDigitPairs[2 * value];
-    p[-1] = kDigitPairs[2 * value + 1];
-  } else {
-    p[-1] = static_cast<char>('0' + value);
-  }
+  PutDigitsBefore(end, value);
   return end;
 }
 
