@@ -17,7 +17,10 @@ char* PutMoneyText(char* at, int64_t units) {
   const uint64_t part = magnitude - whole * 10000;
   p = PutUnsignedText(p, whole);
   *p++ = '.';
-  return PutFixedDigits(p, part, 4);
+  const uint64_t high = part / 100;
+  std::memcpy(p, &kDigitPairs[2 * high], 2);
+  std::memcpy(p + 2, &kDigitPairs[2 * (part - 100 * high)], 2);
+  return p + 4;
 }
 
 namespace {

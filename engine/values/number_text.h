@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace tollamer {
@@ -54,9 +55,33 @@ inline char* PutDigitsBefore(char* end, uint64_t value) {
   return p;
 }
 
+// The text of each number below 1000 in the low three bytes of a 32-bit
+// word (little-endian), its length in the high byte: the short numbers
+// most columns hold written by one load and one store.
+inline constexpr size_t kShortNumbers = 1000;
+inline constexpr std::array<uint32_t, kShortNumbers> kShortNumberTexts = [] {
+  std::array<uint32_t, kShortNumbers> texts{};
+  for (uint32_t n = 0; n < kShortNumbers; ++n) {
+    const uint32_t digits = n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    uint32_t word = digits << 24;
+    for (uint32_t d = 0, rest = n; d < digits; ++d, rest /= 10)
+      word |= ('0' + rest % 10) << (8 * (digits - 1 - d));
+    texts[n] = word;
+  }
+  return texts;
+}();
+
+// `value` (below kShortNumbers) at `at`, with room for 4 bytes.
+inline char* PutShortNumber(char* at, uint64_t value) {
+  const uint32_t word = kShortNumberTexts[value];
+  std::memcpy(at, &word, sizeof word);
+  return at + (word >> 24);
+}
+
 // `value` in decimal digits at `at` (room for 20 bytes): its digits
 // counted first, then written two a step from the end. Returns the end.
 inline char* PutUnsignedText(char* at, uint64_t value) {
+  if (value < kShortNumbers) return PutShortNumber(at, value);
   static constexpr std::array<uint64_t, 20> kPowers = [] {
     std::array<uint64_t, 20> p{};
     p[0] = 1;
@@ -64,10 +89,8 @@ inline char* PutUnsignedText(char* at, uint64_t value) {
     return p;
   }();
   // About log10 from the bit width, then one comparison.
-  // (0 counts as 1: one digit.)
-  const uint64_t counted = value | 1;
-  const int guess = (std::bit_width(counted) * 1233) >> 12;
-  const int digits = guess + 1 - (counted < kPowers[static_cast<size_t>(guess)] ? 1 : 0);
+  const int guess = (std::bit_width(value) * 1233) >> 12;
+  const int digits = guess + 1 - (value < kPowers[static_cast<size_t>(guess)] ? 1 : 0);
   char* const end = at + digits;
   PutDigitsBefore(end, value);
   return end;
