@@ -241,9 +241,16 @@ std::string_view AsText(const uint8_t* b, size_t size) {
 
 }  // namespace
 
+// Rows gathered past this many bytes are appended to the output before
+// the next row is made.
+constexpr size_t kGatherBytes = 16 * 1024;
+
 // The texts of the row being written, reused from row to row.
 struct RowTextScratch::State {
-  std::unique_ptr<char[]> row;  // the row being made: kPlanRowLimit bytes
+  // The rows gathered (`gathered` bytes), then the row being made: room
+  // for kGatherBytes and a row of kPlanRowLimit bytes.
+  std::unique_ptr<char[]> row;
+  size_t gathered = 0;
   std::string text;
   TypedValue value;
   DateTextCache dates1900{1900};
@@ -389,22 +396,54 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
 
 // Hot: without it the compiler judges the converters of a switch of many
 // cases rarely run and writes their divisions by constants as divisions.
-[[gnu::hot]] bool RowTextPlan::Write(const TableRecord& record, std::string& out,
-                                     RowTextScratch& scratch_of_thread) const {
+void RowTextPlan::Flush(std::string& out, RowTextScratch& scratch_of_thread) {
+  RowTextScratch::State& scratch = scratch_of_thread.Get();
+  if (scratch.gathered == 0) return;
+  out.append(scratch.row.get(), scratch.gathered);
+  scratch.gathered = 0;
+}
+
+size_t RowTextPlan::GatheredSize(const std::string& out, RowTextScratch& scratch) {
+  return out.size() + scratch.Get().gathered;
+}
+
+bool RowTextPlan::Write(const TableRecord& record, std::string& out,
+                        RowTextScratch& scratch_of_thread) const {
+  Flush(out, scratch_of_thread);
+  RowTextScratch::State& scratch = scratch_of_thread.Get();
+  if (!scratch.row) scratch.row.reset(new char[kGatherBytes + kPlanRowLimit]);
+  char* const end = Put(record, scratch.row.get(), scratch_of_thread);
+  if (!end) return false;
+  out.append(scratch.row.get(), static_cast<size_t>(end - scratch.row.get()));
+  return true;
+}
+
+bool RowTextPlan::WriteGathered(const TableRecord& record, std::string& out,
+                                RowTextScratch& scratch_of_thread) const {
+  RowTextScratch::State& scratch = scratch_of_thread.Get();
+  if (scratch.gathered > kGatherBytes) Flush(out, scratch_of_thread);
+  if (!scratch.row) scratch.row.reset(new char[kGatherBytes + kPlanRowLimit]);
+  char* const at = scratch.row.get() + scratch.gathered;
+  char* const end = Put(record, at, scratch_of_thread);
+  if (!end) return false;
+  scratch.gathered += static_cast<size_t>(end - at);
+  return true;
+}
+
+[[gnu::hot]] char* RowTextPlan::Put(const TableRecord& record, char* const stage,
+                                    RowTextScratch& scratch_of_thread) const {
   if (record.suspect || record.compressed || record.cells.size() < walk_->Plan().size())
-    return false;
-  if (!usable_) return false;
+    return nullptr;
+  if (!usable_) return nullptr;
   RowTextScratch::State& scratch = scratch_of_thread.Get();
   const TextForm& form = *form_;
   const Texts& texts = *texts_;
   const ByteView bytes = record.Record();
   const size_t n = steps_.size();
 
-  // The row is made in the thread's room of kPlanRowLimit bytes, then
-  // appended whole. The room the plan's fixed values take (rowRoom_) is
-  // kept free past every value whose size depends on its cell.
-  if (!scratch.row) scratch.row.reset(new char[kPlanRowLimit]);
-  char* const stage = scratch.row.get();
+  // The row is made in the room of kPlanRowLimit bytes at `stage`. The
+  // room the plan's fixed values take (rowRoom_) is kept free past every
+  // value whose size depends on its cell.
   char* const limit = stage + kPlanRowLimit;
   const size_t reserved = rowRoom_;
   const auto fits = [&](const char* at, size_t need) {
@@ -423,9 +462,9 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
     // step without a converter of its own reads no kind of cell.)
     const bool own = cell.kind == s.reads && !cell.complex;
     const size_t size = s.reads == CellKind::kVariable ? cell.length : s.width;
-    if (own && !bytes.Contains(cell.offset, size)) return false;
+    if (own && !bytes.Contains(cell.offset, size)) return nullptr;
     const uint8_t* const v = own ? bytes.data() + cell.offset : nullptr;
-    if (s.sized && own && !fits(p, SizedRoom(s, cell, form))) return false;
+    if (s.sized && own && !fits(p, SizedRoom(s, cell, form))) return nullptr;
     switch (own ? s.op : Op::kTyped) {
       case Op::kBit: *p++ = static_cast<char>('0' + ((*v >> (cell.bit & 7)) & 1)); break;
       case Op::kTinyInt: p = PutUnsignedText(p, *v); break;
@@ -535,7 +574,7 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
         const ByteView all(v, size);
         AppendNarrowJudgedBy(all, UpToNul(all), s.column->codePage, text);
         if (s.op == Op::kChar) text.resize(WithoutPad(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-        if (!fits(p, 2 * text.size() + 3)) return false;
+        if (!fits(p, 2 * text.size() + 3)) return nullptr;
         p = form.putText(p, text, false);
         break;
       }
@@ -558,19 +597,17 @@ RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
                             value);
         // sql_variant values are not decoded: no loss of the file's.
         if (value.source == ValueSource::kUnreadable && s.column->xtype != vt::kSqlVariant)
-          return false;
+          return nullptr;
         std::string& text = scratch.text;
         text.clear();
         form.appendValue(text, *s.column, value);
-        if (!fits(p, text.size())) return false;
+        if (!fits(p, text.size())) return nullptr;
         p = PutView(p, text);
         break;
       }
     }
   }
-  p = PutShort(p, texts.rowEnd, form.rowEnd);
-  out.append(stage, static_cast<size_t>(p - stage));
-  return true;
+  return PutShort(p, texts.rowEnd, form.rowEnd);
 }
 
 }  // namespace tollamer

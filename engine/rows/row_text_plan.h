@@ -78,11 +78,22 @@ class RowTextPlan {
   // the row is left to the typed path. Safe on several threads at once,
   // each with its own scratch.
   bool Write(const TableRecord& record, std::string& out, RowTextScratch& scratch) const;
+  // The same, but the row may wait in the scratch with the rows written
+  // after it, appended to `out` a few KiB at a time (one copy for many
+  // rows): Flush before anything else is appended to `out`, and at the end.
+  bool WriteGathered(const TableRecord& record, std::string& out, RowTextScratch& scratch) const;
+  static void Flush(std::string& out, RowTextScratch& scratch);
+  // The size of `out` once the rows waiting in `scratch` are appended.
+  static size_t GatheredSize(const std::string& out, RowTextScratch& scratch);
 
   struct Step;   // one written column: where its bytes are, its converter
   struct Texts;  // the form's short texts, each copied as one store
 
  private:
+  // The row made at `at`, which has kPlanRowLimit bytes of room; its end,
+  // or null when it is left to the typed path.
+  char* Put(const TableRecord& record, char* at, RowTextScratch& scratch) const;
+
   const TableRecordWalk* walk_;
   const TextForm* form_;
   std::unique_ptr<Texts> texts_;

@@ -188,8 +188,12 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           // kReservedText): the text is not copied as it grows.
           const size_t room = std::min(state->lastText, kReservedText);
           work.out.text.reserve(room + room / 8);
+          // Rows the plan writes gather in the thread's scratch, appended
+          // before any other text and at the batch's end.
+          std::string& text = work.out.text;
           const RecordVisitor on_record = [&](const TableRecord& record) {
-            if (!plan || !plan->Write(record, work.out.text, state->scratch)) {
+            if (!plan || !plan->WriteGathered(record, text, state->scratch)) {
+              RowTextPlan::Flush(text, state->scratch);
               if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
                 ++work.stats.rowsRejected;
                 return true;
@@ -200,7 +204,8 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
             }
             ++work.stats.rows;
             ++work.out.rowCount;
-            if (options.rowEnds) work.out.rowEnds.push_back(work.out.text.size());
+            if (options.rowEnds)
+              work.out.rowEnds.push_back(RowTextPlan::GatheredSize(text, state->scratch));
             return true;
           };
           state->reader.ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
@@ -209,6 +214,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
               ++work.stats.pagesSkipped;
             return true;
           });
+          RowTextPlan::Flush(text, state->scratch);
           state->lastText = work.out.text.size();
         };
       },

@@ -106,7 +106,21 @@ char* PutShortestDouble(char* at, double value);
 void AppendMoneyText(std::string& out, int64_t units);
 // The same written at `at` (room for kMaxMoneyText bytes); returns the end.
 inline constexpr size_t kMaxMoneyText = 21;  // "-922337203685477.5808"
-char* PutMoneyText(char* at, int64_t units);
+inline char* PutMoneyText(char* at, int64_t units) {
+  // Unsigned magnitude: the most negative value has no positive twin.
+  const bool negative = units < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : units;
+  char* p = at;
+  if (negative) *p++ = '-';
+  const uint64_t whole = magnitude / 10000;
+  const uint64_t part = magnitude - whole * 10000;
+  p = PutUnsignedText(p, whole);
+  *p++ = '.';
+  const uint64_t high = part / 100;
+  std::memcpy(p, &kDigitPairs[2 * high], 2);
+  std::memcpy(p + 2, &kDigitPairs[2 * (part - 100 * high)], 2);
+  return p + 4;
+}
 std::string MoneyText(int64_t units);
 
 }  // namespace tollamer
