@@ -44,25 +44,27 @@ const DataPageList* TableRecordWalk::FindPages() {
   return FindDataPageList(*db_, *profile_, *table_);
 }
 
+bool TableRecordWalk::StartPage(ByteView page, uint64_t page_number, EngineMessages& messages,
+                                PageWalkNotes& notes,
+                                std::optional<PageCompression>& compression) const {
+  std::optional<PageHeader> header = PageHeader::Decode(page);
+  if (!header || !profile_->AcceptDataPage(*header)) return false;
+  const PageCheck check = db_->Store().CheckOf(page_number);
+  notes.suspect = PageHeaderSuspicion(*db_, *profile_, *table_, *header, page_number, check);
+  notes.checkValues = !CheckVouches(*header, check);
+  if (profile_->Records().compressedRecords) {
+    compression = ReadPageCompression(page, *table_, messages);
+    if (!compression) return false;
+  }
+  return true;
+}
+
 TableRecordWalk::PageWalk TableRecordWalk::WalkPage(ByteView page, uint64_t page_number,
                                                     EngineMessages& messages,
                                                     const RecordVisitor& visit,
                                                     uint64_t* slots_lost) const {
-  std::optional<PageHeader> header = PageHeader::Decode(page);
-  if (!header || !profile_->AcceptDataPage(*header)) return PageWalk::kSkipped;
-  const PageCheck check = db_->Store().CheckOf(page_number);
-  PageWalkNotes notes;
-  notes.suspect = PageHeaderSuspicion(*db_, *profile_, *table_, *header, page_number, check);
-  notes.checkValues = !CheckVouches(*header, check);
-  std::optional<PageCompression> compression;
-  if (profile_->Records().compressedRecords) {
-    compression = ReadPageCompression(page, *table_, messages);
-    if (!compression) return PageWalk::kSkipped;
-  }
-  const bool walked = WalkPageRecords(page, page_number, *profile_, *table_, plan_, locator_,
-                                      compression ? &*compression : nullptr, notes, visit);
-  if (slots_lost) *slots_lost += notes.slotsLost;
-  return walked ? PageWalk::kWalked : PageWalk::kStopped;
+  std::vector<PageSlot> slots;
+  return WalkPageWith(*this, page, page_number, messages, slots, visit, slots_lost);
 }
 
 bool TableRecordWalk::WalkPages(std::span<const uint64_t> pages,

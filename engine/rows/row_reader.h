@@ -27,6 +27,8 @@ struct PageCompression {
   DictionaryEntries dictionary;
 };
 
+struct PageWalkNotes;  // row_reader_pages.h
+
 // One record to show.
 struct TableRecord {
   uint64_t pageNumber = 0;
@@ -92,6 +94,11 @@ class TableRecordWalk {
   // another page or owner, or is damaged come marked suspect.
   PageWalk WalkPage(ByteView page, uint64_t page_number, EngineMessages& messages,
                     const RecordVisitor& visit, uint64_t* slots_lost = nullptr) const;
+  // What WalkPage does before it reads the slots: false when the page is
+  // not an accepted data page (or its compression cannot be read); else
+  // the page's suspicion in `notes` and its compression, if any.
+  bool StartPage(ByteView page, uint64_t page_number, EngineMessages& messages,
+                 PageWalkNotes& notes, std::optional<PageCompression>& compression) const;
   const PageStore& Store() const { return db_->Store(); }
 
  private:

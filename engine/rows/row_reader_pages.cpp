@@ -54,14 +54,6 @@ std::optional<PageCompression> ReadPageCompression(ByteView page, const TableInf
 
 namespace {
 
-// A slot whose record is to be visited, as the check of the page found it.
-struct SlotRecord {
-  uint16_t slot = 0;
-  uint16_t offset = 0;
-  bool compressed = false;
-  RecordFrame frame;
-};
-
 // Where a FixedVar record's bytes end, relative to its start (a versioning
 // tag after them not counted).
 size_t RecordEnd(ByteView record, const RecordFrame& frame, uint8_t status) {
@@ -72,10 +64,8 @@ size_t RecordEnd(ByteView record, const RecordFrame& frame, uint8_t status) {
 
 }  // namespace
 
-bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
-                     const TableInfo& table, const std::vector<ColumnPlan>& plan,
-                     const CellLocator& locator, const PageCompression* compression,
-                     PageWalkNotes& notes, const RecordVisitor& visit) {
+void CheckPageSlots(ByteView page, const FormatProfile& profile, const TableInfo& table,
+                    PageWalkNotes& notes, std::vector<PageSlot>& records) {
   const RecordTraits& traits = profile.Records();
   const size_t slot_count = page.LeOr<uint16_t>(page_layout::kSlotCnt);
   const size_t free_data = page.LeOr<uint16_t>(page_layout::kFreeData);
@@ -89,7 +79,7 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& p
   // Every slot is checked before any row is handed out, so that a page
   // whose slot array or records are damaged gives all its rows as suspect.
   const char* damage = nullptr;
-  std::vector<SlotRecord> records;
+  records.clear();
   records.reserve(std::min(slot_count, page_layout::kMaxSlots));
   if (slot_count > page_layout::kMaxSlots || free_data > page_layout::kPageSize - 2 * slot_count)
     damage = suspect_reason::kSlotArray;
@@ -138,31 +128,16 @@ bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& p
     records.push_back({static_cast<uint16_t>(slot), *offset, false, *frame});
   }
   if (!notes.suspect) notes.suspect = damage;
+}
 
-  TableRecord r;  // one for the page, so that its cell list is allocated once
-  r.pageNumber = page_number;
-  r.page = page;
-  for (const SlotRecord& s : records) {
-    r.slot = s.slot;
-    r.recordOffset = s.offset;
-    r.suspect = notes.suspect;
-    r.compressed = s.compressed;
-    if (s.compressed) {
-      r.compression = compression;
-      r.cells.clear();
-      if (!visit(r)) return false;
-      continue;
-    }
-    r.compression = nullptr;
-    r.frame = s.frame;
-    ByteView record = page.From(s.offset);
-    locator.Locate(record, s.frame, s.offset, r.cells);
-    if (!r.suspect && notes.checkValues &&
-        !LeftoverCellsValid(plan, record, r.cells, traits.offRowValues))
-      r.suspect = suspect_reason::kValue;
-    if (!visit(r)) return false;
-  }
-  return true;
+bool WalkPageRecords(ByteView page, uint64_t page_number, const FormatProfile& profile,
+                     const TableInfo& table, const std::vector<ColumnPlan>& plan,
+                     const CellLocator& locator, const PageCompression* compression,
+                     PageWalkNotes& notes, const RecordVisitor& visit) {
+  std::vector<PageSlot> records;
+  CheckPageSlots(page, profile, table, notes, records);
+  return VisitPageRecords(page, page_number, records, plan, locator, profile.Records(),
+                          compression, notes, visit);
 }
 
 }  // namespace tollamer

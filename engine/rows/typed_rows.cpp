@@ -175,6 +175,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           PageListReader reader;
           std::vector<TypedValue> values;
           RowTextScratch scratch;
+          std::vector<PageSlot> slots;
           size_t lastText = 0;  // the text size of the thread's batch before
         };
         auto state = std::make_shared<WorkerState>(walk->Store());
@@ -191,7 +192,7 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
           // Rows the plan writes gather in the thread's scratch, appended
           // before any other text and at the batch's end.
           std::string& text = work.out.text;
-          const RecordVisitor on_record = [&](const TableRecord& record) {
+          const auto on_record = [&](const TableRecord& record) {
             if (!plan || !plan->WriteGathered(record, text, state->scratch)) {
               RowTextPlan::Flush(text, state->scratch);
               if (!RecordValuesInto(walk->Store(), work.messages, *walk, record, state->values)) {
@@ -209,8 +210,8 @@ bool ForEachTypedRowBatch(CMdfDatabase& db, VersionSetting version, uint32_t tab
             return true;
           };
           state->reader.ForEach(numbers, [&](uint64_t page_number, const ByteView* page) {
-            if (!page || walk->WalkPage(*page, page_number, work.messages, on_record,
-                                        &work.stats.slotsLost) == PageWalk::kSkipped)
+            if (!page || WalkPageWith(*walk, *page, page_number, work.messages, state->slots,
+                                      on_record, &work.stats.slotsLost) == PageWalk::kSkipped)
               ++work.stats.pagesSkipped;
             return true;
           });
