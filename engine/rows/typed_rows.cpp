@@ -117,15 +117,51 @@ bool ForEachTypedRow(CMdfDatabase& db, VersionSetting version, uint32_t table_id
   return true;
 }
 
+namespace {
+
+// The page keys of a list met so far: a bitmap over the list's range of
+// keys when that range is not much wider than the list (a table's pages
+// lie in a few runs), else a hash set.
+class SeenPages {
+ public:
+  explicit SeenPages(const DataPageList& list) {
+    if (list.empty()) return;
+    const auto [low, high] = std::minmax_element(list.begin(), list.end());
+    const uint64_t span = *high - *low;
+    if (span / kKeysPerPage > list.size()) return;
+    first_ = *low;
+    bits_.assign(span / 64 + 1, 0);
+  }
+  // False when the key was met before.
+  bool Insert(uint64_t key) {
+    if (bits_.empty()) return set_.insert(key).second;
+    const uint64_t at = key - first_;
+    const uint64_t bit = uint64_t{1} << (at % 64);
+    uint64_t& word = bits_[at / 64];
+    if (word & bit) return false;
+    word |= bit;
+    return true;
+  }
+
+ private:
+  static constexpr uint64_t kKeysPerPage = 64;  // of the range a listed page may take
+  uint64_t first_ = 0;
+  std::vector<uint64_t> bits_;
+  std::unordered_set<uint64_t> set_;
+};
+
+}  // namespace
+
 std::vector<ListedPage> PagesToRead(const PageStore& store, const DataPageList& list,
                                     TypedTableStats& stats) {
   std::vector<ListedPage> to_read;
-  std::unordered_set<uint64_t> seen;
+  to_read.reserve(list.size());
+  SeenPages seen(list);
   PfsAllocation allocation(store);
   uint64_t done = 0;
   for (uint64_t page_number : list) {
     ++done;
-    if (!seen.insert(page_number).second)
+    if (!seen.Insert(page_number))
       ++stats.pagesRepeated;
     else if (!allocation.IsAllocated(page_number))
       ++stats.pagesUnallocated;
