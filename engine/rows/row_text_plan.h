@@ -98,6 +98,7 @@ class RowTextPlan {
   const TextForm* form_;
   std::unique_ptr<Texts> texts_;
   std::vector<Step> steps_;
+  size_t planColumns_ = 0;  // the walk's planned columns: cells a record must have
   size_t rowRoom_ = 0;  // the row's room besides its values sized by their cells
   bool usable_ = false;  // false: every row is left to the typed path
 };
