@@ -60,6 +60,7 @@ void Catalog::Clear() {
   userTypes.clear();
   triggers.clear();
   collationId = 0;
+  damagedPages.clear();
 }
 
 const IndexInfo* TableConstraints::PrimaryKey() const {

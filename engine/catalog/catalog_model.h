@@ -227,6 +227,9 @@ struct Catalog {
   std::vector<ModuleInfo> triggers;
   // The database's default collation (boot page); 0 when not known.
   uint32_t collationId = 0;
+  // Pages read to build it (page keys) whose checksum or torn bits fail:
+  // names, columns and definitions taken from them may be wrong.
+  std::vector<uint64_t> damagedPages;
 
   void Clear();
 };

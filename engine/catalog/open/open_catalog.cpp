@@ -1,5 +1,6 @@
 #include "engine/catalog/open/open_catalog.h"
 
+#include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/format_profile2000.h"
 #include "engine/catalog/sql2005/format_profile_2005.h"
 
@@ -16,7 +17,11 @@ const FormatProfile* ProfileFor(VersionSetting setting) {
 
 CatalogOpenResult OpenCatalog(CMdfDatabase& db, VersionSetting version) {
   const FormatProfile* profile = ProfileFor(version);
-  return profile ? profile->BuildCatalog(db) : CatalogOpenResult{};
+  if (!profile) return {};
+  const CatalogOpenResult result = profile->BuildCatalog(db);
+  // Every page failing its check so far was read for the catalog.
+  for (const auto& [page, check] : db.Store().CheckFailures().Pages()) db.catalog.damagedPages.push_back(page);
+  return result;
 }
 
 }  // namespace tollamer
