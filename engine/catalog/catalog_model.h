@@ -188,6 +188,7 @@ struct SystemPages2000 {
   // The list that receives pages of `object_id`, or null.
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();
+  bool Holds(uint64_t page) const;  // one of the lists holds it
 };
 
 // The pages of the nine SQL 2005/2008 system base tables.
@@ -212,6 +213,7 @@ struct SystemPages2005 {
 
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();
+  bool Holds(uint64_t page) const;  // one of the lists holds it
 };
 
 // Everything the builders fill. Tables by ascending object id; modules and

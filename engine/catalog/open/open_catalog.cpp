@@ -3,6 +3,7 @@
 #include "engine/catalog/mdf_database.h"
 #include "engine/catalog/sql2000/format_profile2000.h"
 #include "engine/catalog/sql2005/format_profile_2005.h"
+#include "engine/pagestore/server_version.h"
 
 namespace tollamer {
 
@@ -19,8 +20,11 @@ CatalogOpenResult OpenCatalog(CMdfDatabase& db, VersionSetting version) {
   const FormatProfile* profile = ProfileFor(version);
   if (!profile) return {};
   const CatalogOpenResult result = profile->BuildCatalog(db);
-  // Every page failing its check so far was read for the catalog.
-  for (const auto& [page, check] : db.Store().CheckFailures().Pages()) db.catalog.damagedPages.push_back(page);
+  // The failing pages among those the catalog is read from: the boot page
+  // and the system tables' pages.
+  for (const auto& [page, check] : db.Store().CheckFailures().Pages())
+    if (page == kBootPage || db.systemPages2000.Holds(page) || db.systemPages2005.Holds(page))
+      db.catalog.damagedPages.push_back(page);
   return result;
 }
 
