@@ -397,8 +397,6 @@ RowTextPlan::~RowTextPlan() = default;
 RowTextPlan::RowTextPlan(RowTextPlan&&) noexcept = default;
 
 
-// Hot: without it the compiler judges the converters of a switch of many
-// cases rarely run and writes their divisions by constants as divisions.
 void RowTextPlan::Flush(std::string& out, RowTextScratch& scratch_of_thread) {
   RowTextScratch::State& scratch = scratch_of_thread.Get();
   if (scratch.gathered == 0) return;
@@ -433,6 +431,8 @@ bool RowTextPlan::WriteGathered(const TableRecord& record, std::string& out,
   return true;
 }
 
+// Hot: without it the compiler judges the converters of a switch of many
+// cases rarely run and writes their divisions by constants as divisions.
 [[gnu::hot]] char* RowTextPlan::Put(const TableRecord& record, char* const stage,
                                     RowTextScratch& scratch_of_thread) const {
   if (record.suspect || record.compressed || record.cells.size() < planColumns_) return nullptr;

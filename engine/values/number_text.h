@@ -78,8 +78,9 @@ inline char* PutShortNumber(char* at, uint64_t value) {
   return at + (word >> 24);
 }
 
-// `value` in decimal digits at `at` (room for 20 bytes): its digits
-// counted first, then written two a step from the end. Returns the end.
+// `value` in decimal digits at `at` (room for 20 bytes): a short number
+// from the table, a longer one's digits counted first, then written two a
+// step from the end. Returns the end.
 inline char* PutUnsignedText(char* at, uint64_t value) {
   if (value < kShortNumbers) return PutShortNumber(at, value);
   static constexpr std::array<uint64_t, 20> kPowers = [] {
