@@ -146,7 +146,7 @@ constexpr std::array<bool, 256> kQuoteBytes = [] {
 
 // `size` bytes copied by a few stores that may overlap (no call for the
 // short texts of most fields); the two ranges do not overlap.
-[[gnu::always_inline]] inline void CopyShort(char* to, const char* from, size_t size) {
+void CopyShort(char* to, const char* from, size_t size) {
   if (size >= 16) {
 #if defined(__SSE2__) || defined(_M_X64)
     size_t i = 0;
@@ -192,7 +192,7 @@ struct FieldScan {
 // The text looked over once, sixteen bytes a step (the last step
 // overlapping the one before), for the bytes that make the field quoted
 // and for bytes past ASCII.
-[[gnu::always_inline]] inline FieldScan ScanField(const char* in, size_t size) {
+FieldScan ScanField(const char* in, size_t size) {
   size_t quote = size;
 #if defined(__SSE2__) || defined(_M_X64)
   if (size >= 16) {
@@ -238,8 +238,7 @@ struct FieldScan {
 // The field of `text` at `p` (room for 2 * size + 2 bytes), the first byte
 // that makes it quoted at `quote` (size: none): copied whole, or in quotes
 // with its quotes doubled.
-[[gnu::always_inline]] inline char* PutScannedField(char* p, const char* in, size_t size,
-                                                    size_t quote) {
+char* PutScannedField(char* p, const char* in, size_t size, size_t quote) {
   if (size == 0) {
     *p++ = '"';
     *p++ = '"';
