@@ -6,6 +6,18 @@
 #include <cstring>
 #include <memory>
 
+// The decoding loop is built twice on x86-64 with GCC or Clang: as is, and
+// for processors with BMI2, whose shifts by a register take one step (the
+// shift by each code's length is in the chain of lookups). Both run the
+// same code; the second is chosen when the processor has BMI2.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TOLLAMER_XPRESS_BMI2 1
+#define TOLLAMER_XPRESS_INLINE inline __attribute__((always_inline))
+#else
+#define TOLLAMER_XPRESS_BMI2 0
+#define TOLLAMER_XPRESS_INLINE inline
+#endif
+
 namespace tollamer {
 
 namespace {
@@ -116,7 +128,7 @@ bool BuildLookup(std::span<const uint8_t> lengths_packed, Lookup& lookup) {
 }
 
 // The entry for the code at the top of `bits` (at least 15 bits valid).
-inline uint32_t LookUp(const Lookup& lookup, uint64_t bits) {
+TOLLAMER_XPRESS_INLINE uint32_t LookUp(const Lookup& lookup, uint64_t bits) {
   const uint32_t entry = lookup.primary[bits >> (64 - kPrimaryBits)];
   if (!(entry & kSubTable)) [[likely]]
     return entry;
@@ -124,7 +136,7 @@ inline uint32_t LookUp(const Lookup& lookup, uint64_t bits) {
                           ((bits >> (64 - kMaxCodeBits)) & ((1u << kSecondaryBits) - 1))];
 }
 
-uint64_t Le64(const uint8_t* p) {
+TOLLAMER_XPRESS_INLINE uint64_t Le64(const uint8_t* p) {
   uint64_t value = 0;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(&value, p, sizeof value);
@@ -136,7 +148,7 @@ uint64_t Le64(const uint8_t* p) {
 
 // Four 16-bit little-endian words at `p` in reading order, the first at
 // the top.
-inline uint64_t WordsInReadingOrder(const uint8_t* p) {
+TOLLAMER_XPRESS_INLINE uint64_t WordsInReadingOrder(const uint8_t* p) {
   const uint64_t words = Le64(p);
   return std::rotl((words & 0x0000FFFF0000FFFFull) << 16 | ((words >> 16) & 0x0000FFFF0000FFFFull), 32);
 }
@@ -158,7 +170,7 @@ struct BitReader {
   // input bytes remain, the words that fit are added without a branch; the
   // bits loaded below the last whole word are the stream's next ones, where
   // the next refill puts them again.
-  inline void Refill(std::span<const uint8_t> in) {
+  TOLLAMER_XPRESS_INLINE void Refill(std::span<const uint8_t> in) {
     if (in.size() >= 8 && pos <= in.size() - 8) [[likely]] {
       bits |= WordsInReadingOrder(in.data() + pos) >> count;
       const unsigned width = (63 - count) & ~15u;  // whole words; count stays below 64
@@ -170,7 +182,7 @@ struct BitReader {
   }
 
   // The first words of a chunk, and the last ones of the input.
-  void FillWordByWord(std::span<const uint8_t> in) {
+  TOLLAMER_XPRESS_INLINE void FillWordByWord(std::span<const uint8_t> in) {
     while (count < 48) {
       uint64_t word = 0;
       if (pos < in.size()) word = in.size() - pos >= 2 ? (in[pos] | in[pos + 1] << 8) : in[pos];
@@ -180,14 +192,14 @@ struct BitReader {
     }
   }
 
-  inline void Skip(unsigned n) {
+  TOLLAMER_XPRESS_INLINE void Skip(unsigned n) {
     bits <<= n;
     count -= n;
   }
 
   // Drops the words the format's reader would not have fetched yet (at
   // least 16 bits must be held), and the bits below them.
-  inline void Rewind() {
+  TOLLAMER_XPRESS_INLINE void Rewind() {
     const unsigned keep = 16 + ((count - 16) & 15);
     pos -= (count - keep) / 8;
     bits &= ~(~uint64_t{0} >> keep);
@@ -196,7 +208,8 @@ struct BitReader {
 };
 
 // The raw length bytes after a length-15 match symbol.
-XpressStatus ReadLongLength(std::span<const uint8_t> in, size_t& pos, size_t& length) {
+TOLLAMER_XPRESS_INLINE XpressStatus ReadLongLength(std::span<const uint8_t> in, size_t& pos,
+                                                   size_t& length) {
   if (pos >= in.size()) return XpressStatus::kTruncated;
   length = in[pos++];
   if (length == kLengthWordEscape) {
@@ -216,7 +229,7 @@ XpressStatus ReadLongLength(std::span<const uint8_t> in, size_t& pos, size_t& le
 // bytes at a time (up to 31 past the end, which later output overwrites):
 // a distance below eight repeats a pattern, so after its first eight bytes
 // each word is copied from a whole number of periods back, at least eight.
-inline void CopyMatch(uint8_t* to, size_t distance, size_t length, size_t room) {
+TOLLAMER_XPRESS_INLINE void CopyMatch(uint8_t* to, size_t distance, size_t length, size_t room) {
   const uint8_t* from = to - distance;
   if (length + 32 > room) {
     if (distance == 1) {
@@ -250,7 +263,7 @@ inline void CopyMatch(uint8_t* to, size_t distance, size_t length, size_t room) 
 
 // The length and distance of the match `entry` begins (at least 45 bits
 // held), taking its code, raw length bytes and distance bits.
-inline XpressStatus ReadMatch(uint32_t entry, std::span<const uint8_t> in, BitReader& reader,
+TOLLAMER_XPRESS_INLINE XpressStatus ReadMatch(uint32_t entry, std::span<const uint8_t> in, BitReader& reader,
                               size_t& length, size_t& distance) {
   length = entry >> kValueShift & 0x0F;
   const unsigned distance_bits = entry >> kDistanceShift;
@@ -274,21 +287,24 @@ inline XpressStatus ReadMatch(uint32_t entry, std::span<const uint8_t> in, BitRe
   return XpressStatus::kOk;
 }
 
-}  // namespace
-
-XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t> out,
-                                 size_t* consumed) {
-  // One table per thread, rebuilt for every chunk.
+// One table per thread, rebuilt for every chunk.
+Lookup& ThreadTable() {
   thread_local std::unique_ptr<Lookup> table;
   if (!table) table = std::make_unique_for_overwrite<Lookup>();
-  const Lookup& lookup = *table;
+  return *table;
+}
+
+TOLLAMER_XPRESS_INLINE XpressStatus Decode(std::span<const uint8_t> in, std::span<uint8_t> out,
+                                           size_t* consumed) {
+  Lookup& table = ThreadTable();
+  const Lookup& lookup = table;
   size_t in_pos = 0;
   size_t out_pos = 0;
   uint8_t* const dst = out.data();
   const size_t out_size = out.size();
   while (out_pos < out_size) {
     if (in_pos > in.size() || in.size() - in_pos < kTableBytes) return XpressStatus::kTruncated;
-    if (!BuildLookup(in.subspan(in_pos, kTableBytes), *table)) return XpressStatus::kBadTable;
+    if (!BuildLookup(in.subspan(in_pos, kTableBytes), table)) return XpressStatus::kBadTable;
     BitReader reader;
     reader.pos = in_pos + kTableBytes;
     reader.FillWordByWord(in);
@@ -330,6 +346,28 @@ XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t>
   }
   if (consumed) *consumed = in_pos;
   return XpressStatus::kOk;
+}
+
+XpressStatus DecodePortable(std::span<const uint8_t> in, std::span<uint8_t> out, size_t* consumed) {
+  return Decode(in, out, consumed);
+}
+
+#if TOLLAMER_XPRESS_BMI2
+__attribute__((target("bmi2"))) XpressStatus DecodeBmi2(std::span<const uint8_t> in,
+                                                        std::span<uint8_t> out, size_t* consumed) {
+  return Decode(in, out, consumed);
+}
+#endif
+
+}  // namespace
+
+XpressStatus DecodeXpressHuffman(std::span<const uint8_t> in, std::span<uint8_t> out,
+                                 size_t* consumed) {
+#if TOLLAMER_XPRESS_BMI2
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  if (bmi2) return DecodeBmi2(in, out, consumed);
+#endif
+  return DecodePortable(in, out, consumed);
 }
 
 const char* XpressStatusText(XpressStatus status) {
