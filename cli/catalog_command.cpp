@@ -7,6 +7,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/data_commands.h"
 #include "cli/json.h"
 #include "cli/open_command.h"
 #include "engine/catalog/mdf_database.h"
@@ -137,7 +138,7 @@ int RunCatalog(const CatalogOptions& options) {
     Note("system table allocation damaged: system tables found by a whole-file scan\n");
   std::string out = options.json ? CatalogJson(db.catalog) : CatalogListing(db.catalog);
   std::fputs(out.c_str(), stdout);
-  return 0;
+  return TellCatalogDamage(db.catalog) ? kExitLosses : kExitComplete;
 }
 
 }  // namespace tollamer::cli

@@ -32,8 +32,8 @@ inline constexpr char kExitCodesHelp[] =
     "Exit codes: 0 complete; 1 could not read the input (missing, a folder, no permission, in use,\n"
     "not a data or backup file) or could not write an output; 2 bad usage, an output that is the\n"
     "input file, or an output that exists (--force replaces it); 3 done with losses (tables short of\n"
-    "their catalog row counts, tables skipped, allocated pages a backup lacks); 4 no table or object\n"
-    "of that name.";
+    "their catalog row counts, tables skipped, allocated pages a backup lacks, a catalog read from\n"
+    "damaged pages); 4 no table or object of that name.";
 
 // True (after a line on stderr) when writing `output` would replace the
 // input `input`: the same file, or a hard or symbolic link to it.

@@ -108,6 +108,7 @@ std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const Datab
       Error("name lost: recovered as %s\n", t.fullName.c_str());
   DataCommandInput input;
   input.fileGaps = StoreGaps(db.Store());
+  input.catalogDamage = CatalogDamageText(db.catalog);
   input.version = *setting;
   if (choice.Narrowed()) {
     std::optional<std::vector<uint32_t>> ids = ChooseTables(db.catalog, choice);
@@ -168,8 +169,9 @@ DataProgress TerminalProgress(bool results_to_stderr) {
 }
 
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  const std::vector<std::string>& file_gaps, bool results_to_stderr,
+                  const DataCommandInput& input, bool results_to_stderr,
                   const PageCheckFailures* checks) {
+  const std::vector<std::string>& file_gaps = input.fileGaps;
   const DataOutcome outcome = SummarizeOutcome(results);
   uint64_t skipped_pages = 0;
   size_t damaged = 0;
@@ -203,6 +205,7 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
     if (std::string line = OutcomeLine(r); !line.empty())
       Error("%s\n", line.c_str());
   TellFileGaps(file_gaps);
+  if (!input.catalogDamage.empty()) Error("incomplete: %s\n", input.catalogDamage.c_str());
   if (refused) return kExitUsage;
   if (outcome.failed) return kExitCannotRead;
   if (!outcome.Complete()) {
@@ -223,13 +226,19 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
           names_lost == 1 ? "its name" : "their names");
     return kExitLosses;
   }
-  return file_gaps.empty() ? kExitComplete : kExitLosses;
+  return file_gaps.empty() && input.catalogDamage.empty() ? kExitComplete : kExitLosses;
 }
 
 bool TellFileGaps(const std::vector<std::string>& file_gaps) {
   for (const std::string& gap : file_gaps)
     Error("incomplete: %s: rows on the missing pages are not found\n", gap.c_str());
   return !file_gaps.empty();
+}
+
+bool TellCatalogDamage(const Catalog& catalog) {
+  const std::string text = CatalogDamageText(catalog);
+  if (!text.empty()) Error("incomplete: %s\n", text.c_str());
+  return !text.empty();
 }
 
 DataProgress DeletedProgress() {

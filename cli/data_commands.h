@@ -54,6 +54,8 @@ struct DataCommandInput {
   // it: a cut that took allocated pages, a backup's lost head or tail,
   // allocated pages of a backup in another stripe or lost.
   std::vector<std::string> fileGaps;
+  // The catalog's damaged pages (CatalogDamageText), empty when none.
+  std::string catalogDamage;
 };
 std::optional<DataCommandInput> OpenForDataCommand(CMdfDatabase& db, const DatabaseFiles& files,
                                                    const std::string& version,
@@ -68,16 +70,20 @@ DataProgress TerminalProgress(bool results_to_stderr = false);
 // summary, and on stderr each table that is short, skipped or failed.
 // Returns the exit code (cli_exit.h): 2 when an output was the input, 1 when
 // an output could not be written, 3 when tables are short or skipped or
-// the file lacks pages (`file_gaps`, each told on stderr: a cut, a lost
-// head or tail, stripes not given). `checks`: the pages read that failed
-// their checksum or torn bits, counted in the summary.
+// the file lacks pages (the input's file gaps, each told on stderr: a cut,
+// a lost head or tail, stripes not given) or the catalog was read from
+// damaged pages. `checks`: the pages read that failed their checksum or
+// torn bits, counted in the summary.
 int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
-                  const std::vector<std::string>& file_gaps = {},
-                  bool results_to_stderr = false, const PageCheckFailures* checks = nullptr);
+                  const DataCommandInput& input, bool results_to_stderr = false,
+                  const PageCheckFailures* checks = nullptr);
 
 // Each of the file's gaps on stderr ("incomplete: the backup's head is
 // missing: rows on the missing pages are not found"); true when it has any.
 bool TellFileGaps(const std::vector<std::string>& file_gaps);
+// "incomplete: the catalog was read from 1 damaged page ..." on stderr;
+// true when the catalog was read from damaged pages.
+bool TellCatalogDamage(const Catalog& catalog);
 
 // The deleted rows of each table: "dbo.authors: 3 deleted rows, 120
 // candidates rejected" for each table with either, then the totals.

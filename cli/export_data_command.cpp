@@ -68,14 +68,14 @@ int ExportData(const ExportDataOptions& options, DataRunReport& report) {
     std::fflush(stdout);
     results.push_back(ExportTableData(db, input->version, input->tables.front(), format,
                                       platform::kStandardOutputName, TerminalProgress(true)));
-    return ReportResults(results, "written", input->fileGaps, true, &db.Store().CheckFailures());
+    return ReportResults(results, "written", *input, true, &db.Store().CheckFailures());
   }
   const DataOutputs outputs{input->tables, !choice.Narrowed(), deleted, *described};
   if (RefuseExisting(FirstExistingExportFile(db, outputs, format, options.outDir), options.force))
     return kExitUsage;
   results = ExportTablesData(db, input->version, input->tables, format, options.outDir,
                              TerminalProgress());
-  const int live = ReportResults(results, "written", input->fileGaps, false, &db.Store().CheckFailures());
+  const int live = ReportResults(results, "written", *input, false, &db.Store().CheckFailures());
   if (!deleted) return live;
   report.deleted = ExportDeletedRows(
       db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},

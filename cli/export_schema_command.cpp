@@ -9,6 +9,7 @@
 #include "cli/cli_exit.h"
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
+#include "cli/data_commands.h"
 #include "cli/open_command.h"
 #include "cli/output_guard.h"
 #include "output/safe_file_name.h"
@@ -190,8 +191,9 @@ int RunExportSchema(const ExportSchemaOptions& options) {
   }
   if (exit_code == kExitComplete && lost) {
     Error("incomplete: %s without columns\n", Counted(lost, "table", "tables").c_str());
-    return kExitLosses;
+    exit_code = kExitLosses;
   }
+  if (TellCatalogDamage(db.catalog) && exit_code == kExitComplete) exit_code = kExitLosses;
   return exit_code;
 }
 

@@ -58,7 +58,7 @@ int Import(const ImportOptions& options, DataRunReport& report) {
   if (existing) existing = "table " + *existing + " of " + TargetWithoutPassword(options.to);
   if (RefuseExisting(existing, options.force)) return kExitUsage;
   report.tables = ImportTables(db, input->version, input->tables, *target, TerminalProgress());
-  const int live = ReportResults(report.tables, "imported", input->fileGaps, false, &db.Store().CheckFailures());
+  const int live = ReportResults(report.tables, "imported", *input, false, &db.Store().CheckFailures());
   if (!options.deleted) return live;
   report.deleted = ImportDeletedRows(
       db, input->version, choice.Narrowed() ? input->tables : std::vector<uint32_t>{},

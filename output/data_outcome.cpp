@@ -1,5 +1,7 @@
 #include "output/data_outcome.h"
 
+#include "engine/pagestore/page_address.h"
+
 namespace tollamer {
 
 uint64_t RowsShort(const TableDataResult& r) {
@@ -67,6 +69,18 @@ std::string OutcomeLine(const TableDataResult& r) {
                     "columns";
   }
   return {};
+}
+
+std::string CatalogDamageText(const Catalog& catalog) {
+  const std::vector<uint64_t>& pages = catalog.damagedPages;
+  if (pages.empty()) return {};
+  constexpr size_t kNamed = 8;
+  std::string named;
+  for (size_t i = 0; i < pages.size() && i < kNamed; ++i) named += (i ? ", " : "") + PageKeyText(pages[i]);
+  if (pages.size() > kNamed) named += ", ...";
+  const bool one = pages.size() == 1;
+  return "the catalog was read from " + std::to_string(pages.size()) + (one ? " damaged page (" : " damaged pages (") +
+         named + "): names, columns and definitions taken from " + (one ? "it" : "them") + " may be wrong";
 }
 
 std::string PageCheckLine(const PageCheckFailures& checks) {

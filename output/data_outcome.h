@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalog/catalog_model.h"
 #include "engine/pagestore/page_check.h"
 #include "output/data_export.h"
 
@@ -40,6 +41,10 @@ DataOutcome SummarizeOutcome(const std::vector<TableDataResult>& results);
 // "dbo.publishers: 3 rows recovered of 8 counted (2 pages unreadable)" (short), "dbo.titles: skipped (no columns
 // known)", "dbo.sales: failed (...)"; empty for a complete table.
 std::string OutcomeLine(const TableDataResult& result);
+
+// "the catalog was read from 1 damaged page (116): names, columns and
+// definitions taken from it may be wrong"; empty when none was damaged.
+std::string CatalogDamageText(const Catalog& catalog);
 
 // "2 page(s) read fail their checksum, 0 torn"; empty when none failed.
 std::string PageCheckLine(const PageCheckFailures& checks);

@@ -146,6 +146,14 @@ std::vector<TableDataResult> ImportTables(CMdfDatabase& db, VersionSetting versi
     tell(false);
   }
   tell(true);
+  // A table that kept no row apart this time drops the suspect table an
+  // earlier run left for it (its own table was replaced with --force), so
+  // that no suspect row stands beside rows it does not belong to.
+  for (TableDataResult& r : results)
+    if (r.ok && r.suspectTarget.empty() && !target.DropLeftTable(r.tableName + kSuspectTableSuffix)) {
+      r.ok = false;
+      r.error = target.Error();
+    }
   return results;
 }
 

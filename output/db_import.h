@@ -56,6 +56,9 @@ class ImportTarget {
   // `as_prefix`, of any table whose name begins so. Nothing when none is.
   virtual std::optional<std::string> ExistingTable(const std::string& full_name,
                                                    bool as_prefix) = 0;
+  // Drops the table an earlier run left for a source table named
+  // `full_name`; one this target made keeps. True when none is left.
+  virtual bool DropLeftTable(const std::string& full_name) = 0;
 
  private:
   std::string one_row_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <set>
 #include <thread>
 
 #include "engine/values/value_format.h"
@@ -61,6 +62,7 @@ class PostgresTarget final : public ImportTarget {
     PgTableLoad load;
     load.table = schema + "." + QuotedIdentifier(name);
     target_name = owner + "." + name;
+    made_.insert(load.table);
     columns_.clear();
     not_null_.clear();
     // The file's NOT NULL columns are made so with the table (no scan of
@@ -158,6 +160,19 @@ class PostgresTarget final : public ImportTarget {
 
   const std::string& Error() const override { return error_; }
 
+  bool DropLeftTable(const std::string& full_name) override {
+    auto [owner, name] = OwnerAndName(full_name);
+    const std::string table = QuotedIdentifier(owner) + "." + QuotedIdentifier(name);
+    // Asked first: the server would answer a drop of a table it lacks
+    // with a notice.
+    if (made_.contains(table) || !ExistingTable(full_name, false)) return true;
+    PGresult* r = PQexec(sessions_.front()->WaitIdle(), ("DROP TABLE IF EXISTS " + table).c_str());
+    const bool dropped = PQresultStatus(r) == PGRES_COMMAND_OK;
+    if (!dropped) error_ = std::string("postgresql: ") + PQresultErrorMessage(r);
+    PQclear(r);
+    return dropped;
+  }
+
   std::optional<std::string> ExistingTable(const std::string& full_name, bool as_prefix) override {
     for (const auto& s : sessions_) s->WaitIdle();  // their tables' keys built
     PGconn* conn = sessions_.front()->WaitIdle();
@@ -253,6 +268,7 @@ class PostgresTarget final : public ImportTarget {
   // Tables ended with EndTableQueued whose outcome is not yet told.
   std::deque<std::shared_ptr<PgLoadOutcome>> loading_;
   std::string error_;
+  std::set<std::string> made_;  // the tables BeginTable made, as schema.table quoted
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 
@@ -140,6 +141,17 @@ class SqliteTarget final : public ImportTarget {
   }
 
   const std::string& Error() const override { return error_; }
+
+  bool DropLeftTable(const std::string& full_name) override {
+    const std::string name = FlatTableName(full_name);
+    const auto same = [&](const std::string& made) {
+      return std::equal(made.begin(), made.end(), name.begin(), name.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+      });
+    };
+    return std::any_of(used_.begin(), used_.end(), same) ||
+           Exec("DROP TABLE IF EXISTS " + QuotedIdentifier(name));
+  }
 
   // SQLite's table names ignore the case of ASCII letters, as its LIKE does.
   std::optional<std::string> ExistingTable(const std::string& full_name, bool as_prefix) override {

@@ -1,5 +1,7 @@
 #include "engine/catalog/catalog_model.h"
 
+#include <algorithm>
+
 namespace tollamer {
 
 SystemPageList* SystemPages2000::ForObject(uint32_t object_id) {
@@ -16,11 +18,26 @@ SystemPageList* SystemPages2000::ForObject(uint32_t object_id) {
   }
 }
 
+namespace {
+
+bool AnyListHolds(std::initializer_list<const SystemPageList*> lists, uint64_t page) {
+  for (const SystemPageList* list : lists)
+    if (std::find(list->begin(), list->end(), page) != list->end()) return true;
+  return false;
+}
+
+}  // namespace
+
 void SystemPages2000::Clear() {
   for (SystemPageList* list :
        {&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20, &sysusers,
         &sysreferences})
     list->Clear();
+}
+
+bool SystemPages2000::Holds(uint64_t page) const {
+  return AnyListHolds({&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20,
+                       &sysusers, &sysreferences}, page);
 }
 
 SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
@@ -51,6 +68,12 @@ void SystemPages2005::Clear() {
     list->Clear();
 }
 
+bool SystemPages2005::Holds(uint64_t page) const {
+  return AnyListHolds({&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars, &sysrowsets,
+                       &sysallocunits, &sysidxstats, &sysobjvalues, &sysrowsetrefs, &sysrscols,
+                       &sysrowsetcolumns, &syshobtcolumns, &sysiscols, &syssingleobjrefs}, page);
+}
+
 void Catalog::Clear() {
   for (auto& [id, table] : tables) table.columns.clear();
   tables.clear();
@@ -60,6 +83,7 @@ void Catalog::Clear() {
   userTypes.clear();
   triggers.clear();
   collationId = 0;
+  damagedPages.clear();
 }
 
 const IndexInfo* TableConstraints::PrimaryKey() const {

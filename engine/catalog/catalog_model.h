@@ -188,6 +188,7 @@ struct SystemPages2000 {
   // The list that receives pages of `object_id`, or null.
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();
+  bool Holds(uint64_t page) const;  // one of the lists holds it
 };
 
 // The pages of the nine SQL 2005/2008 system base tables.
@@ -212,6 +213,7 @@ struct SystemPages2005 {
 
   SystemPageList* ForObject(uint32_t object_id);
   void Clear();
+  bool Holds(uint64_t page) const;  // one of the lists holds it
 };
 
 // Everything the builders fill. Tables by ascending object id; modules and
@@ -227,6 +229,9 @@ struct Catalog {
   std::vector<ModuleInfo> triggers;
   // The database's default collation (boot page); 0 when not known.
   uint32_t collationId = 0;
+  // Pages read to build it (page keys) whose checksum or torn bits fail:
+  // names, columns and definitions taken from them may be wrong.
+  std::vector<uint64_t> damagedPages;
 
   void Clear();
 };

@@ -483,11 +483,13 @@ std::string Wide(const std::string& ascii) {
   return out;
 }
 
-// Eight kinds of damage on copies of a data file and of a backup whose pages
+// Nine kinds of damage on copies of a data file and of a backup whose pages
 // carry checksums: a loss is never reported as success, no row of a damaged
 // page reaches a table's main CSV file, and the rows of a page failing its
-// checksum or naming another page are kept in the table's suspect file.
-TEST(DataLossTest, EightKindsOfDamageNeverPassDamagedRowsOffAsGood) {
+// checksum or naming another page are kept in the table's suspect file. A
+// catalog page failing its checksum, though its records read the same, is
+// a loss too: for the rows and for the schema scripts.
+TEST(DataLossTest, NineKindsOfDamageNeverPassDamagedRowsOffAsGood) {
   struct File {
     const char* name;
     std::string victim, other;  // markers of a data page and of another table's
@@ -504,8 +506,11 @@ TEST(DataLossTest, EightKindsOfDamageNeverPassDamagedRowsOffAsGood) {
     const bool backup = std::string(f.name).ends_with(".bak");
     const size_t victim = DataPageHolding(healthy, backup, f.victim);
     const size_t other = DataPageHolding(healthy, backup, f.other);
+    // The system table page naming the victim table (names are nvarchar).
+    const size_t names = DataPageHolding(healthy, backup, Wide(f.victimTable.substr(4)));
     ASSERT_NE(victim, SIZE_MAX);
     ASSERT_NE(other, SIZE_MAX);
+    ASSERT_NE(names, SIZE_MAX);
     testing::TempDir dir;
     ASSERT_EQ(Cli("export-data " + Quote(path) + " --out " + dir.File("healthy")).exitCode, 0);
     const auto healthy_rows = MainRows(dir.File("healthy"));
@@ -539,6 +544,9 @@ TEST(DataLossTest, EightKindsOfDamageNeverPassDamagedRowsOffAsGood) {
         {"2000 bytes sprayed", [&](fixtures::Bytes b) {
            for (int i = 0; i < 2000; ++i) b[random() % b.size()] = static_cast<uint8_t>(random());
            return b; }, true, 0},
+        {"a catalog page's free byte changed", [&](fixtures::Bytes b) {
+           b[names + (b[names + 0x1E] | b[names + 0x1F] << 8)] ^= 0x5A;
+           return b; }, true, 0},
     };
     for (const auto& k : kinds) {
       SCOPED_TRACE(k.kind);
@@ -553,6 +561,11 @@ TEST(DataLossTest, EightKindsOfDamageNeverPassDamagedRowsOffAsGood) {
       if (k.suspectRows)
         EXPECT_EQ(ExportedRecords(dir.File("out"), f.victimTable + ".suspect").size(), k.suspectRows)
             << r.out;
+      if (std::string(k.kind).starts_with("a catalog page")) {
+        EXPECT_NE(r.out.find("the catalog was read from 1 damaged page"), std::string::npos) << r.out;
+        EXPECT_EQ(Cli("export-schema " + Quote(copy) + " --out " + dir.File("schema") + " --force").exitCode, 3);
+        EXPECT_EQ(rows, healthy_rows);
+      }
     }
   }
 }
