@@ -265,8 +265,9 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
   // so are pages the file lacks.
   if (!options.all) return kExitComplete;
   const FileGaps file_gaps = MeasureFileGaps(db.Store());
-  const bool gaps = (file_gaps.LosesRows() && TellFileGaps(FileGapTexts(file_gaps))) |
-                    TellCatalogDamage(db.catalog);
+  const bool lacks_pages = file_gaps.LosesRows() && TellFileGaps(FileGapTexts(file_gaps));
+  const bool catalog_damaged = TellCatalogDamage(db.catalog);
+  const bool gaps = lacks_pages || catalog_damaged;
   if (count < catalog_rows) {
     Error("incomplete: %s: %llu of %llu rows recovered\n", table->fullName.c_str(),
           static_cast<unsigned long long>(count), static_cast<unsigned long long>(*catalog_rows));
