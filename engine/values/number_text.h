@@ -74,7 +74,11 @@ inline constexpr std::array<uint32_t, kShortNumbers> kShortNumberTexts = [] {
 // `value` (below kShortNumbers) at `at`, with room for 4 bytes.
 inline char* PutShortNumber(char* at, uint64_t value) {
   const uint32_t word = kShortNumberTexts[value];
-  std::memcpy(at, &word, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(at, &word, sizeof word);
+  } else {
+    for (size_t i = 0; i < sizeof word; ++i) at[i] = static_cast<char>(word >> (8 * i));
+  }
   return at + (word >> 24);
 }
 
