@@ -255,6 +255,12 @@ void PgSession::Drop() {
     Results();
   }
   if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+  // A lost connection took the rows with it, not the table, made in a
+  // transaction of its own: a new connection drops it.
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    PQreset(conn_);
+    if (PQstatus(conn_) == CONNECTION_OK) ConfigurePgConnection(conn_);
+  }
   if (!load_.table.empty()) Exec("DROP TABLE IF EXISTS " + load_.table);
   error_ = keep;
 }
