@@ -43,6 +43,10 @@ bool SkipRow(std::string_view rows, size_t& at, int16_t count) {
 
 void ConfigurePgConnection(PGconn* conn) {
   PQsetClientEncoding(conn, "UTF8");
+  // Warnings and errors only: the notices of statements that find nothing
+  // to do (a schema that exists, a table to drop that does not) would
+  // print a line on stderr for every table.
+  PQclear(PQexec(conn, "SET client_min_messages = warning"));
   // Room for a few batches in the socket's buffer: the rows go in fewer,
   // larger writes, with fewer waits for the server to read (the system
   // caps the size it grants).
