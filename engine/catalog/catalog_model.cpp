@@ -28,12 +28,7 @@ bool AnyListHolds(std::initializer_list<const SystemPageList*> lists, uint64_t p
 
 }  // namespace
 
-void SystemPages2000::Clear() {
-  for (SystemPageList* list :
-       {&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20, &sysusers,
-        &sysreferences})
-    list->Clear();
-}
+void SystemPages2000::Clear() { *this = {}; }
 
 bool SystemPages2000::Holds(uint64_t page) const {
   return AnyListHolds({&sysobjects, &sysindexes, &syscolumns, &systypes, &syscomments, &object20,
@@ -60,13 +55,7 @@ SystemPageList* SystemPages2005::ForObject(uint32_t object_id) {
   }
 }
 
-void SystemPages2005::Clear() {
-  for (SystemPageList* list : {&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars,
-                               &sysrowsets, &sysallocunits, &sysidxstats, &sysobjvalues,
-                               &sysrowsetrefs, &sysrscols, &sysrowsetcolumns, &syshobtcolumns,
-                               &sysiscols, &syssingleobjrefs})
-    list->Clear();
-}
+void SystemPages2005::Clear() { *this = {}; }
 
 bool SystemPages2005::Holds(uint64_t page) const {
   return AnyListHolds({&sysclsobjs, &sysscalartypes, &sysschobjs, &syscolpars, &sysrowsets,
