@@ -217,7 +217,9 @@ BlockEncoding ProbeBlockEncoding(const platform::ReadOnlyFile& file,
 
 DecodedBackupFile::DecodedBackupFile(std::unique_ptr<platform::ReadOnlyFile> file,
                                      CompressedBackupIndex index)
-    : file_(std::move(file)), index_(std::move(index)) {
+    : file_(std::move(file)),
+      index_(std::move(index)),
+      checked_(std::make_unique<std::atomic<bool>[]>(index_.pieces.size())) {
   // Whether this writer's checks are the rotate-and-XOR one: decided once,
   // on the first block, so that a writer using those bytes otherwise does
   // not have every block judged damaged.
@@ -276,7 +278,8 @@ void DecodedBackupFile::DecodePiece(size_t piece, std::span<uint8_t> out) const 
   size_t consumed = 0;
   if (file_->ReadAt(p.fileOffset, stored) != stored.size()) {
     why = "its bytes could not be read";
-  } else if (checksHold_ && BlockCheck(stored) != p.check) {
+  } else if (checksHold_ && !checked_[piece].load(std::memory_order_relaxed) &&
+             BlockCheck(stored) != p.check) {
     why = "its check does not match its bytes";
   } else if (XpressStatus status = DecodeXpressHuffman(stored, out, &consumed);
              status != XpressStatus::kOk) {
@@ -284,7 +287,10 @@ void DecodedBackupFile::DecodePiece(size_t piece, std::span<uint8_t> out) const 
   } else if (consumed + kMaxTrailingInput < stored.size()) {
     why = "it decodes to fewer bytes than it stores";
   }
-  if (!why) return;
+  if (!why) {
+    checked_[piece].store(true, std::memory_order_relaxed);
+    return;
+  }
   std::fill(out.begin(), out.end(), uint8_t{0});
   std::lock_guard lock(mutex_);
   auto at = std::lower_bound(damaged_.begin(), damaged_.end(), p.streamOffset,
@@ -297,7 +303,7 @@ bool DecodedBackupFile::CopyFromCache(size_t piece, uint64_t from, std::span<uin
   for (CachedBlock& c : cache_) {
     if (c.piece != piece) continue;
     c.lastUse = ++uses_;
-    std::memcpy(out.data(), c.bytes.data() + from, out.size());
+    std::memcpy(out.data(), c.bytes.get() + from, out.size());
     return true;
   }
   return false;
@@ -314,12 +320,13 @@ void DecodedBackupFile::CopyThroughCache(size_t piece, uint64_t from, std::span<
     lastMiss_ = piece + count - 1;
   }
   // Decoded outside the lock, so that readers on other threads go on.
-  std::vector<std::vector<uint8_t>> blocks(count);
+  std::vector<BlockBytes> blocks(count);
   InParallel(count, static_cast<unsigned>(count), [&](size_t k) {
-    blocks[k].resize(index_.pieces[piece + k].length);
-    DecodePiece(piece + k, blocks[k]);
+    const size_t length = index_.pieces[piece + k].length;
+    blocks[k] = std::make_unique_for_overwrite<uint8_t[]>(length);
+    DecodePiece(piece + k, std::span<uint8_t>(blocks[k].get(), length));
   });
-  std::memcpy(out.data(), blocks[0].data() + from, out.size());
+  std::memcpy(out.data(), blocks[0].get() + from, out.size());
   std::lock_guard lock(mutex_);
   for (size_t k = 0; k < count; ++k) {
     if (cache_.size() < kCacheBlocks) {

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -100,10 +101,12 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   uint64_t LossCount() const { return Losses().Count(); }
 
  private:
+  // A block's decoded bytes, left unset until decoded into.
+  using BlockBytes = std::unique_ptr<uint8_t[]>;
   struct CachedBlock {
     size_t piece = SIZE_MAX;
     uint64_t lastUse = 0;
-    std::vector<uint8_t> bytes;
+    BlockBytes bytes;
   };
 
   size_t PieceAt(uint64_t offset) const;
@@ -116,6 +119,10 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
   std::unique_ptr<platform::ReadOnlyFile> file_;
   CompressedBackupIndex index_;
   bool checksHold_ = false;  // the first block's check matched its bytes
+  // Per piece: its stored bytes were found to match their check, so that a
+  // block decoded again (the page map's pass, then the rows') is not
+  // checked again.
+  mutable std::unique_ptr<std::atomic<bool>[]> checked_;
   mutable std::mutex mutex_;  // guards the cache and the damage list
   mutable std::vector<CachedBlock> cache_;
   mutable uint64_t uses_ = 0;
