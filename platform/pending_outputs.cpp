@@ -11,19 +11,23 @@ namespace tollamer::platform {
 
 namespace {
 
-constexpr size_t kSlots = 64;
+// Room for the outputs of a walk over many tables, which keeps a few
+// hundred open at once.
+constexpr size_t kSlots = 1024;
 constexpr size_t kPathBytes = 4096;
 
 enum SlotState : int { kFree = 0, kFilling = 1, kReady = 2 };
 
-struct Slot {
-  std::atomic<int> state{kFree};
-  char path[kPathBytes];
+// The slots' states apart from their paths, so that a removal reads only
+// the states' pages and the paths of the slots in use.
+struct SlotTable {
+  std::array<std::atomic<int>, kSlots> states{};
+  char paths[kSlots][kPathBytes];
 };
 
-std::array<Slot, kSlots>& Slots() {
-  static std::array<Slot, kSlots> slots;
-  return slots;
+SlotTable& Table() {
+  static SlotTable table;
+  return table;
 }
 
 extern "C" void OnInterrupt(int signal_number) {
@@ -35,12 +39,12 @@ extern "C" void OnInterrupt(int signal_number) {
 
 int RegisterPendingOutput(const std::string& path) {
   if (path.size() >= kPathBytes) return kNoPendingSlot;
-  std::array<Slot, kSlots>& slots = Slots();
+  SlotTable& table = Table();
   for (size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
-    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].state.store(kReady);
+    if (!table.states[i].compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(table.paths[i], path.c_str(), path.size() + 1);
+    table.states[i].store(kReady);
     return static_cast<int>(i);
   }
   return kNoPendingSlot;
@@ -48,16 +52,17 @@ int RegisterPendingOutput(const std::string& path) {
 
 void ReleasePendingOutput(int slot) {
   if (slot < 0 || static_cast<size_t>(slot) >= kSlots) return;
-  Slots()[static_cast<size_t>(slot)].state.store(kFree);
+  Table().states[static_cast<size_t>(slot)].store(kFree);
 }
 
 void RemovePendingOutputs() noexcept {
-  for (Slot& slot : Slots())
-    if (slot.state.load() == kReady) ::unlink(slot.path);
+  SlotTable& table = Table();
+  for (size_t i = 0; i < kSlots; ++i)
+    if (table.states[i].load() == kReady) ::unlink(table.paths[i]);
 }
 
 void RemovePendingOutputsOnSignal() {
-  Slots();  // made before any handler can run
+  Table();  // made before any handler can run
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);

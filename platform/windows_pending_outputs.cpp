@@ -13,21 +13,25 @@ namespace tollamer::platform {
 
 namespace {
 
-constexpr size_t kSlots = 64;
+// Room for the outputs of a walk over many tables, which keeps a few
+// hundred open at once.
+constexpr size_t kSlots = 1024;
 constexpr size_t kPathUnits = 4096;
 constexpr UINT kExitInterrupt = 130;  // 128 + SIGINT
 constexpr UINT kExitClosed = 129;     // 128 + SIGHUP
 
 enum SlotState : int { kFree = 0, kFilling = 1, kReady = 2 };
 
-struct Slot {
-  std::atomic<int> state{kFree};
-  wchar_t path[kPathUnits];
+// The slots' states apart from their paths, so that a removal reads only
+// the states' pages and the paths of the slots in use.
+struct SlotTable {
+  std::array<std::atomic<int>, kSlots> states{};
+  wchar_t paths[kSlots][kPathUnits];
 };
 
-std::array<Slot, kSlots>& Slots() {
-  static std::array<Slot, kSlots> slots;
-  return slots;
+SlotTable& Table() {
+  static SlotTable table;
+  return table;
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
@@ -51,12 +55,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 int RegisterPendingOutput(const std::string& path) {
   const std::wstring wide = WidePath(path);
   if (wide.size() >= kPathUnits) return kNoPendingSlot;
-  std::array<Slot, kSlots>& slots = Slots();
+  SlotTable& table = Table();
   for (size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
-    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(slots[i].path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-    slots[i].state.store(kReady);
+    if (!table.states[i].compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(table.paths[i], wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    table.states[i].store(kReady);
     return static_cast<int>(i);
   }
   return kNoPendingSlot;
@@ -64,16 +68,17 @@ int RegisterPendingOutput(const std::string& path) {
 
 void ReleasePendingOutput(int slot) {
   if (slot < 0 || static_cast<size_t>(slot) >= kSlots) return;
-  Slots()[static_cast<size_t>(slot)].state.store(kFree);
+  Table().states[static_cast<size_t>(slot)].store(kFree);
 }
 
 void RemovePendingOutputs() noexcept {
-  for (Slot& slot : Slots())
-    if (slot.state.load() == kReady) ::DeleteFileW(slot.path);
+  SlotTable& table = Table();
+  for (size_t i = 0; i < kSlots; ++i)
+    if (table.states[i].load() == kReady) ::DeleteFileW(table.paths[i]);
 }
 
 void RemovePendingOutputsOnSignal() {
-  Slots();  // made before any handler can run
+  Table();  // made before any handler can run
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/block_devices.h"
+#include "platform/pending_outputs.h"
 #include "tests/test_support.h"
 
 namespace tollamer::platform {
@@ -125,6 +127,18 @@ TEST(OutputFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
   CreateResult bad = CreateOutputFile(dir.File("no/such/folder/out.sql"));
   EXPECT_EQ(bad.file, nullptr);
   EXPECT_FALSE(bad.message.empty());
+
+  // An interruption removes the temporaries of every output being written,
+  // as many as a walk over hundreds of tables keeps open.
+  std::vector<std::unique_ptr<OutputFile>> many;
+  for (int i = 0; i < 600; ++i) {
+    many.push_back(CreateOutputFile(dir.File("t" + std::to_string(i) + ".csv")).file);
+    ASSERT_NE(many.back(), nullptr);
+  }
+  RemovePendingOutputs();
+  entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
+  EXPECT_EQ(entries, 2u) << "temporaries left after an interruption";
 }
 
 // A large output (past the part kept in the page cache while written),
