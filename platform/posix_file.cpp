@@ -115,10 +115,7 @@ class PosixOutputFile final : public OutputFile {
     open_outputs.fetch_add(1, std::memory_order_relaxed);
   }
   ~PosixOutputFile() override {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      open_outputs.fetch_sub(1, std::memory_order_relaxed);
-    }
+    if (fd_ >= 0) Close();
     if (!committed_) ::unlink(temp_.c_str());
     ReleasePendingOutput(pending_);
   }
@@ -187,9 +184,7 @@ class PosixOutputFile final : public OutputFile {
     if (fd_ < 0) return Fail("file already closed");
     bool ok = error_.empty();
     if (ok && ::fsync(fd_) != 0) ok = Fail(ErrnoText(errno));
-    if (::close(fd_) != 0 && ok) ok = Fail(ErrnoText(errno));
-    fd_ = -1;
-    open_outputs.fetch_sub(1, std::memory_order_relaxed);
+    if (Close() != 0 && ok) ok = Fail(ErrnoText(errno));
     if (ok && ::rename(temp_.c_str(), final_.c_str()) != 0)
       ok = Fail(ErrnoText(errno));
     committed_ = ok;
@@ -202,6 +197,15 @@ class PosixOutputFile final : public OutputFile {
   bool Fail(std::string text) {
     if (error_.empty()) error_ = std::move(text);
     return false;
+  }
+
+  // Closes the file, which is then no longer among the outputs written at
+  // once; close(2)'s result.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    open_outputs.fetch_sub(1, std::memory_order_relaxed);
+    return result;
   }
 
   // `n` bytes written at the end: their write-back started every

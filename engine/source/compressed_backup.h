@@ -19,8 +19,8 @@
 // header that does, found by searching the bytes after it.
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
