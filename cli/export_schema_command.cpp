@@ -40,7 +40,8 @@ std::optional<std::vector<SchemaObjectKind>> ParseKinds(const std::string& text)
 }
 
 // The names the catalog holds for objects of `kind`: owner.name for
-// tables, views, procedures and functions; the bare name for user types.
+// tables, views, procedures, functions and triggers; the bare name for user
+// types.
 std::vector<std::string> NamesOf(const Catalog& catalog, SchemaObjectKind kind) {
   std::vector<std::string> names;
   auto modules = [&](const std::vector<ModuleInfo>& list) {
@@ -53,6 +54,7 @@ std::vector<std::string> NamesOf(const Catalog& catalog, SchemaObjectKind kind) 
     case SchemaObjectKind::kView: modules(catalog.views); break;
     case SchemaObjectKind::kProcedure: modules(catalog.procedures); break;
     case SchemaObjectKind::kFunction: modules(catalog.functions); break;
+    case SchemaObjectKind::kTrigger: modules(catalog.triggers); break;
     case SchemaObjectKind::kUserType:
       for (const UserTypeInfo& t : catalog.userTypes) names.push_back(t.name);
       break;

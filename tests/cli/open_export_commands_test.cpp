@@ -306,6 +306,13 @@ TEST(ExportSchemaCommandTest, RealFiles) {
     std::string jobs = testing::ReadText(fs::path(out) / "dbo.jobs(TableStruct).sql");
     EXPECT_EQ(jobs.rfind("\xEF\xBB\xBF" "CREATE TABLE [dbo].[jobs]\r\n(\r\n", 0), 0u) << jobs;
     EXPECT_NE(jobs.find("] PRIMARY KEY CLUSTERED ([job_id])\r\nGO\r\n"), std::string::npos);
+    // A trigger is found by its name as a table is.
+    CliResult trigger = Cli("export-schema " + Quote(path) + " --out " + out +
+                            " --kind triggers --object employee_insupd");
+    ASSERT_EQ(trigger.exitCode, 0) << name << trigger.out;
+    EXPECT_NE(testing::ReadText(fs::path(out) / "dbo.employee_insupd(Trigger).sql")
+                  .find("CREATE TRIGGER employee_insupd\r\n"),
+              std::string::npos);
   }
 }
 
@@ -553,14 +560,17 @@ TEST(DataLossTest, NineKindsOfDamageNeverPassDamagedRowsOffAsGood) {
       const std::string copy = dir.Write(std::string("damaged") + (backup ? ".bak" : ".mdf"), k.damage(healthy));
       fs::remove_all(dir.File("out"));
       CliResult r = Cli("export-data " + Quote(copy) + " --out " + dir.File("out"), true);
-      if (k.loss) EXPECT_EQ(r.exitCode, 3) << r.out;
+      if (k.loss) {
+        EXPECT_EQ(r.exitCode, 3) << r.out;
+      }
       const auto rows = MainRows(dir.File("out"));
       for (auto it = rows.begin(); it != rows.end(); it = rows.upper_bound(*it))
         EXPECT_LE(rows.count(*it), healthy_rows.count(*it))
             << it->first << " holds a row the healthy file lacks";
-      if (k.suspectRows)
+      if (k.suspectRows) {
         EXPECT_EQ(ExportedRecords(dir.File("out"), f.victimTable + ".suspect").size(), k.suspectRows)
             << r.out;
+      }
       if (std::string(k.kind).starts_with("a catalog page")) {
         EXPECT_NE(r.out.find("the catalog was read from 1 damaged page"), std::string::npos) << r.out;
         EXPECT_EQ(Cli("export-schema " + Quote(copy) + " --out " + dir.File("schema") + " --force").exitCode, 3);
