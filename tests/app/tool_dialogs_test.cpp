@@ -295,8 +295,8 @@ TEST(ExcavatorDialogTest, SourceChoicesRecognizeTheVolumeAndFreeClustersOnlyAppl
   std::copy(db.begin(), db.end(), volume.begin() + 50 * kSector);
   for (uint32_t n : {0u, 1u, 2u, (50u + 10u * 16u - 18u) / 8u})
     fixtures::PutU32(volume, 32 * kSector + 4 * n, 0x0FFFFFFF);
-  Bytes disk(2048 * kSector, 0);
-  disk.insert(disk.end(), volume.begin(), volume.end());
+  Bytes disk(2048 * kSector + volume.size(), 0);
+  std::copy(volume.begin(), volume.end(), disk.begin() + 2048 * kSector);
   FakeMachine m;
   m.Disk("sda", 0);
   fixtures::WriteFile((m.dev / "sda").string(), disk);
