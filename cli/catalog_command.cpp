@@ -59,7 +59,10 @@ std::string CatalogListing(const Catalog& catalog) {
   std::string out = Count(catalog.tables.size(), "table", "tables") + "\n";
   for (const auto& [id, t] : catalog.tables) {
     out += t.fullName + ": " + Count(t.rowCount, "row", "rows");
-    if (t.columnsInferred) out += ", columns lost (placeholders read off the records)";
+    if (t.columnsInferred)
+      out += ", columns lost (placeholders read off the records)";
+    else if (ColumnsLost(t))
+      out += ", columns lost";
     out += "\n";
     size_t width = 0;
     for (const auto& [colid, c] : t.columns) width = std::max(width, c.name.size());
@@ -138,7 +141,13 @@ int RunCatalog(const CatalogOptions& options) {
     Note("system table allocation damaged: system tables found by a whole-file scan\n");
   std::string out = options.json ? CatalogJson(db.catalog) : CatalogListing(db.catalog);
   std::fputs(out.c_str(), stdout);
-  return TellCatalogDamage(db.catalog) ? kExitLosses : kExitComplete;
+  const size_t lost = static_cast<size_t>(std::count_if(
+      db.catalog.tables.begin(), db.catalog.tables.end(),
+      [](const auto& entry) { return ColumnsLost(entry.second); }));
+  if (lost) Error("incomplete: %s without columns\n", Counted(lost, "table", "tables").c_str());
+  const bool damaged = TellCatalogDamage(db.catalog);
+  const bool gaps = TellFileGaps(StoreGaps(db.Store()), "objects and columns");
+  return lost || damaged || gaps ? kExitLosses : kExitComplete;
 }
 
 }  // namespace tollamer::cli

@@ -229,10 +229,14 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
   return file_gaps.empty() && input.catalogDamage.empty() ? kExitComplete : kExitLosses;
 }
 
-bool TellFileGaps(const std::vector<std::string>& file_gaps) {
+bool TellFileGaps(const std::vector<std::string>& file_gaps, const char* lost) {
   for (const std::string& gap : file_gaps)
-    Error("incomplete: %s: rows on the missing pages are not found\n", gap.c_str());
+    Error("incomplete: %s: %s on the missing pages are not found\n", gap.c_str(), lost);
   return !file_gaps.empty();
+}
+
+bool ColumnsLost(const TableInfo& table) {
+  return (table.columns.empty() || table.columnsInferred) && table.rowCount != 0;
 }
 
 bool TellCatalogDamage(const Catalog& catalog) {

@@ -80,7 +80,12 @@ int ReportResults(const std::vector<TableDataResult>& results, const char* verb,
 
 // Each of the file's gaps on stderr ("incomplete: the backup's head is
 // missing: rows on the missing pages are not found"); true when it has any.
-bool TellFileGaps(const std::vector<std::string>& file_gaps);
+// `lost`: what the missing pages held that is not found.
+bool TellFileGaps(const std::vector<std::string>& file_gaps, const char* lost = "rows");
+// A table whose columns were lost (none known, or placeholders read off its
+// records) while the catalog does not count it empty: the server's internal
+// tables of newer files have neither columns nor rows.
+bool ColumnsLost(const TableInfo& table);
 // "incomplete: the catalog was read from 1 damaged page ..." on stderr;
 // true when the catalog was read from damaged pages.
 bool TellCatalogDamage(const Catalog& catalog);

@@ -172,13 +172,11 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     report(name.empty() ? ExportAllObjects(catalog, kind, options.outDir, *encoding)
                         : ExportSelectedObject(catalog, kind, name, options.outDir, *encoding));
   if (database_script) report(ExportDatabaseScript(catalog, options.outDir, *encoding));
-  // Tables whose columns are lost are scripted as a comment: a loss when
-  // the catalog counts rows for them (the server's internal tables of newer
-  // files have neither columns nor rows).
+  // Tables whose columns are lost are scripted as a comment.
   size_t lost = 0;
   const bool tables = std::find(kinds->begin(), kinds->end(), SchemaObjectKind::kTable) != kinds->end();
   for (const auto& [id, t] : catalog.tables) {
-    if (!tables || !(t.columns.empty() || t.columnsInferred) || t.rowCount == 0) continue;
+    if (!tables || !ColumnsLost(t)) continue;
     if (!options.objects.empty() &&
         std::find(tables_named.begin(), tables_named.end(), t.fullName) == tables_named.end())
       continue;
@@ -196,6 +194,8 @@ int RunExportSchema(const ExportSchemaOptions& options) {
     exit_code = kExitLosses;
   }
   if (TellCatalogDamage(db.catalog) && exit_code == kExitComplete) exit_code = kExitLosses;
+  if (TellFileGaps(StoreGaps(db.Store()), "objects and columns") && exit_code == kExitComplete)
+    exit_code = kExitLosses;
   return exit_code;
 }
 

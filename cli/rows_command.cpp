@@ -12,7 +12,6 @@
 #include "cli/open_command.h"
 #include "cli/progress_reporter.h"
 #include "engine/catalog/table_lookup.h"
-#include "engine/pagestore/file_gaps.h"
 #include "engine/rows/typed_rows.h"
 #include "output/open_log.h"
 #include "output/csv_format.h"
@@ -264,8 +263,7 @@ int RowsOfTable(CMdfDatabase& db, VersionSetting setting, const TableInfo& table
   // Every row was asked for: fewer than the catalog counts is a loss, and
   // so are pages the file lacks.
   if (!options.all) return kExitComplete;
-  const FileGaps file_gaps = MeasureFileGaps(db.Store());
-  const bool lacks_pages = file_gaps.LosesRows() && TellFileGaps(FileGapTexts(file_gaps));
+  const bool lacks_pages = TellFileGaps(StoreGaps(db.Store()));
   const bool catalog_damaged = TellCatalogDamage(db.catalog);
   const bool gaps = lacks_pages || catalog_damaged;
   if (count < catalog_rows) {
