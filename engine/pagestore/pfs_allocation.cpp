@@ -17,7 +17,8 @@ bool PfsAllocation::IsAllocated(uint64_t page_key) {
     if (read) header = PageHeader::Decode(read->view());
     const bool usable =
         header && header->HasType(page_layout::PageType::kPfs) &&
-        read->view().U16(pfs_layout::kRecordLength) == pfs_layout::kExpectedRecordLength;
+        read->view().U16(pfs_layout::kRecordLength) == pfs_layout::kExpectedRecordLength &&
+        store_->CheckOf(pfs_page) == PageCheck::kGood;
     it = pfs_.emplace(pfs_page, usable ? std::move(read) : std::nullopt).first;
   }
   if (!it->second) return true;

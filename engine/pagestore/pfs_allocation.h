@@ -1,6 +1,7 @@
 // Whether a page is allocated, by the PFS pages of the file. A PFS page
-// that cannot be read or does not look like one answers "allocated" for
-// all its pages: a damaged allocation map never hides rows.
+// that cannot be read, does not look like one, or fails its checksum or
+// torn bits answers "allocated" for all its pages: a damaged allocation map
+// never hides rows.
 #pragma once
 
 #include <cstdint>

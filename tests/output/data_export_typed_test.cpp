@@ -226,6 +226,12 @@ TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1][0].integer, 1);
   EXPECT_EQ(stats_.pagesUnallocated, 1u);
+  // So does the same PFS page under a checksum that agrees; one that fails
+  // (a byte changed after it was made) is not trusted and hides nothing.
+  ApplyChecksum(file.MutablePage(1));
+  EXPECT_EQ(Rows(file, VersionSetting::kSql2000, 720).size(), 2u);
+  file.MutablePage(1)[8000] ^= 0x40;
+  EXPECT_EQ(Rows(file, VersionSetting::kSql2000, 720).size(), 4u);
 
   // A PFS page that does not look like one hides nothing.
   file.MutablePage(1) = Bytes(8192, 0);
