@@ -57,6 +57,7 @@ struct RecordTraits {
 struct DataPageOwner {
   uint32_t table = 0;      // the catalog table it names; 0 when none
   uint64_t lostOwner = 0;  // a user owner no catalog table has; 0 when none
+  bool systemTable = false;  // a system base table's page: no user table's
 };
 
 class FormatProfile {

@@ -68,7 +68,8 @@ bool WalkIamChain(const PageStore& store, uint64_t first, std::vector<uint64_t>&
   std::vector<uint64_t> found;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     std::optional<Page> page = store.ReadPage(*it);
-    if (!page || !AppendPageExtents(store, *page, found)) return false;
+    if (!page || store.CheckOf(*it) != PageCheck::kGood || !AppendPageExtents(store, *page, found))
+      return false;
   }
   extents.insert(extents.end(), found.begin(), found.end());
   return true;
@@ -76,12 +77,11 @@ bool WalkIamChain(const PageStore& store, uint64_t first, std::vector<uint64_t>&
 
 std::optional<std::vector<uint64_t>> ReadIamSinglePages(const PageStore& store,
                                                         uint64_t iam_page) {
-  // The header and the IAM header record up to the end of the single-page
-  // slots are all that is read; they lie in sector 0, which the torn-bit
-  // repair never changes.
-  std::optional<std::vector<uint8_t>> prefix = store.ReadPrefix(iam_page, kPrefixSize);
-  if (!prefix) return std::nullopt;
-  ByteView v(*prefix);
+  // The whole page is read for its check; the slots lie in sector 0, whose
+  // bytes up to them the torn-bit repair never changes.
+  std::optional<Page> page = store.ReadPage(iam_page);
+  if (!page || store.CheckOf(iam_page) != PageCheck::kGood) return std::nullopt;
+  ByteView v = page->view();
   if (v.LeOr<uint8_t>(kType) != static_cast<uint8_t>(PageType::kIam)) return std::nullopt;
   std::vector<uint64_t> pages;
   for (size_t s = 0; s < kSinglePageSlotCount; ++s) {

@@ -27,9 +27,6 @@ namespace tollamer::iam_layout {
 inline constexpr size_t kStartPage = 0x88;
 inline constexpr size_t kSinglePageSlots = 0x8E;
 inline constexpr size_t kSinglePageSlotCount = 8;
-// The header plus the IAM header record up to the end of the single-page slots.
-inline constexpr size_t kPrefixSize =
-    kSinglePageSlots + kSinglePageSlotCount * page_layout::kPagePointerSize;  // 0xBE
 inline constexpr size_t kBitmapRecordSlot = 1;
 inline constexpr size_t kRecordHeaderSize = 4;
 inline constexpr size_t kBitmapBytes = 7988;

@@ -12,10 +12,11 @@ const char* PageHeaderSuspicion(const CMdfDatabase& db, const FormatProfile& pro
   const uint16_t file = FileIdOfKey(page_number);
   if (header.pageId != PageIdOfKey(page_number) || (file != kFirstFileId && header.fileId != file))
     return suspect_reason::kOtherPage;
+  const DataPageOwner owner = profile.OwnerOfDataPage(db, header);
+  if (owner.systemTable) return suspect_reason::kOtherOwner;
   // The owners of 2005 pages are learnt from each table's first page: when
   // two tables claimed one, a damaged page taught them and they judge nothing.
   if (db.pageOwnerConflict.IsSet()) return nullptr;
-  const DataPageOwner owner = profile.OwnerOfDataPage(db, header);
   if (owner.table != 0 && owner.table != table.id) return suspect_reason::kOtherOwner;
   return nullptr;
 }

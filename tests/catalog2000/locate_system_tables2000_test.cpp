@@ -1,6 +1,7 @@
 #include "engine/catalog/sql2000/locate_system_tables2000.h"
 
 #include "engine/catalog/sql2000/open_catalog2000.h"
+#include "engine/pagestore/iam_layout.h"
 #include "tests/catalog2000/hand_pages2000.h"
 
 namespace tollamer::testing2000 {
@@ -21,11 +22,11 @@ TEST_F(LocateSystemTables2000Test, FewerThanEightPagesUseOnlyTheSinglePageSlots)
     f.SetPage(22, DataPage(22, 3, {}, 0, PageType::kIndex));
     f.SetPage(23, DataPage(23, 3, {}, 2));
     f.SetPage(40, DataPage(40, 3));   // in extent 5
-    f.SetPage(42, DataPage(42, 77));  // extent pages are screened by header only
+    f.SetPage(42, DataPage(42, 77));  // another object's, not yet reused: left out
     CMdfDatabase& db = Open(f);
     SystemPages2000 lists;
     ASSERT_TRUE(LocateSystemTables2000(db.Store(), lists)) << count;
-    EXPECT_EQ(lists.syscolumns.pages(), (count == 5 ? Pages{20, 21} : Pages{20, 21, 40, 42})) << count;
+    EXPECT_EQ(lists.syscolumns.pages(), (count == 5 ? Pages{20, 21} : Pages{20, 21, 40})) << count;
     db.Teardown();
   }
 }
@@ -58,13 +59,20 @@ TEST_F(LocateSystemTables2000Test, RowsThatAreNotSystemDataRowsAreSkipped) {
 TEST_F(LocateSystemTables2000Test, TheSeventhObjectEndsTheScanAfterItsPage) {
   FileBuilder f(64);
   std::vector<Bytes> six;
-  for (uint32_t id : {1, 2, 3, 4, 6, 10}) six.push_back(IndexRow(id, 1, 17));
+  // Each object its IAM page and a data page: object 1's are 17 and 30.
+  const uint32_t ids[] = {1, 2, 3, 4, 6, 10};
+  for (uint32_t k = 0; k < 6; ++k) {
+    const uint32_t iam = k ? 50 + k : 17, page = k ? 56 + k : 30;
+    six.push_back(IndexRow(ids[k], 1, iam));
+    f.SetPage(iam, Iam(iam, ids[k], {page}));
+    f.SetPage(page, DataPage(page, ids[k]));
+  }
   f.SetPage(16, DataPage(16, 2, six));
-  f.SetPage(17, Iam(17, 1, {30}));
-  f.SetPage(30, DataPage(30, 1));
   // The next sysindexes page brings the seventh object and, after it on the
   // same page, one more row that is still read.
-  f.SetPage(20, DataPage(20, 2, {IndexRow(20, 1, 17), IndexRow(1, 1, 18)}));
+  f.SetPage(20, DataPage(20, 2, {IndexRow(20, 1, 19), IndexRow(1, 1, 18)}));
+  f.SetPage(19, Iam(19, 20, {32}));
+  f.SetPage(32, DataPage(32, 20));
   f.SetPage(18, Iam(18, 1, {31}));
   f.SetPage(31, DataPage(31, 1));
   // A later sysindexes page is never reached: its broken IAM would fail.
@@ -74,7 +82,7 @@ TEST_F(LocateSystemTables2000Test, TheSeventhObjectEndsTheScanAfterItsPage) {
   SystemPages2000 lists;
   ASSERT_TRUE(LocateSystemTables2000(db.Store(), lists));
   EXPECT_EQ(lists.sysobjects.pages(), (Pages{30, 31}));  // both rows of object 1 are followed
-  EXPECT_EQ(lists.object20.pages(), Pages{30});
+  EXPECT_EQ(lists.object20.pages(), Pages{32});
   // Same file with only six objects located: the scan reads on and meets the
   // bad IAM. (Rows are counted, so a second row of object 1 would count.)
   f.SetPage(20, DataPage(20, 2, {IndexRow(5, 1, 18)}));
@@ -125,11 +133,16 @@ class Fallback2000Test : public HandFileTest {
   }
 };
 
-// An IAM page of the wrong type, and a broken IAM chain of a large system
-// table, each take the whole-file scan.
+// An IAM page of the wrong type, a single-page slot naming another table's
+// page, and a broken IAM chain of a large system table, each take the
+// whole-file scan.
 TEST_F(Fallback2000Test, BrokenSystemIamsTakeTheWholeFileScan) {
   ExpectSameCatalogAfterDamage([](FileBuilder& f, const auto& layout) {
     f.MutablePage(layout.iamPage.at(4))[page_layout::kType] = uint8_t(PageType::kData);
+  });
+  ExpectSameCatalogAfterDamage([](FileBuilder& f, const auto& layout) {
+    fixtures::PutU32(f.MutablePage(layout.iamPage.at(1)), iam_layout::kSinglePageSlots,
+                     layout.dataPages.at(3).front());
   });
   ExpectSameCatalogAfterDamage([](FileBuilder& f, const auto& layout) {
     ASSERT_GE(layout.dataPages.at(3).size(), 8u) << "syscolumns must own extents";

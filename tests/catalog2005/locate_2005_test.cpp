@@ -7,6 +7,8 @@
 #include "engine/catalog/sql2005/system_tables_2005.h"
 #include "engine/catalog/sql2005/table_pages_2005.h"
 #include "tests/catalog2005/catalog2005_test_support.h"
+#include "engine/pagestore/iam_layout.h"
+#include "tests/fixtures/page_builder.h"
 #include "tests/fixtures/record_builder.h"
 
 namespace tollamer::sql2005 {
@@ -92,6 +94,14 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
          uint32_t iam = b.layout.systemTables.at(kSysschobjs).iamPage;
          PutU32(b.file.MutablePage(iam), page_layout::kNextPage, iam);
        }},
+      {"IAM page failing its checksum", [](Database2005&) {},
+       [](Built2005& b) { b.file.MutablePage(b.layout.systemTables.at(kSysschobjs).iamPage)[8000] ^= 1; }},
+      {"single-page slot naming a page of another table (checksum made again)", [](Database2005&) {},
+       [&](Built2005& b) {
+         Bytes& iam = b.file.MutablePage(b.layout.systemTables.at(kSysschobjs).iamPage);
+         PutU32(iam, iam_layout::kSinglePageSlots, data_page);
+         ApplyChecksum(iam);
+       }},
   };
   for (const auto& c : cases) {
     Database2005 x = d;
@@ -111,16 +121,21 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
 }
 
 TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
-  Built2005 built = BuildDatabase2005(TwoTables());
-  const UnitLayout& a = built.layout.tables.at(1001);
-  // The chain of A loops: its single pages are kept, and its extent pages
-  // come from the headers that name its unit.
-  PutU32(built.file.MutablePage(a.iamPage), page_layout::kNextPage, a.iamPage);
-  PageOwnerConflict conflict;
-  auto o = OpenBuilt(built.file, conflict);
-  EXPECT_FALSE(o->result.usedFallback);
-  EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.DataPages()));
-  EXPECT_TRUE(LocateTablePages2005(o->db, 1002));
+  for (const bool loops : {true, false}) {
+    Built2005 built = BuildDatabase2005(TwoTables());
+    const UnitLayout& a = built.layout.tables.at(1001);
+    // The chain of A loops, or its IAM page fails its checksum: its pages
+    // come from the headers that name its unit.
+    if (loops)
+      PutU32(built.file.MutablePage(a.iamPage), page_layout::kNextPage, a.iamPage);
+    else
+      built.file.MutablePage(a.iamPage)[8000] ^= 1;
+    PageOwnerConflict conflict;
+    auto o = OpenBuilt(built.file, conflict);
+    EXPECT_FALSE(o->result.usedFallback);
+    EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.DataPages())) << loops;
+    EXPECT_TRUE(LocateTablePages2005(o->db, 1002));
+  }
 }
 
 TEST(ScanFileForTable2005, OneTableAndAllTablesFollowThePageOwners) {

@@ -212,6 +212,24 @@ TEST_F(TypedRowsTest, ValuesTheGridCutsComeBackWhole) {
   EXPECT_EQ(ShowTableData(*db_, version_, 700, 1).rows, (std::vector<Texts>{{std::string(100, 'q')}}));
 }
 
+// A system table's page named in a user table's list (a single-page slot
+// of its IAM page changed) gives its records as suspect rows of another
+// table's page, never as the table's rows.
+TEST_F(TypedRowsTest, ASystemTablePageInAUserTablesListGivesOnlySuspectRows) {
+  sql2000::Table2000 t{720, "one", 1, {{"n", 56, 0, 4, 10, 0, true}}, 1};
+  t.records.push_back(UserRecord(Columns(t.columns), {Fixed(Int32(7))}));
+  sql2000::Layout2000 layout;
+  FileBuilder file = sql2000::BuildDatabase2000({.tables = {t}}, &layout);
+  Rows(file, VersionSetting::kSql2000, 720);
+  db_->dataPageLists.at(720).push_back(layout.dataPages.at(1).front());  // sysobjects
+  stats_ = {};
+  size_t rows = 0;
+  ForEachTypedRow(*db_, version_, 720, [&](const std::vector<TypedValue>&) { return ++rows; }, stats_);
+  EXPECT_EQ(rows, 1u);
+  ASSERT_FALSE(stats_.suspectRows.empty());
+  for (const SuspectRow& r : stats_.suspectRows) EXPECT_STREQ(r.reason, "page belongs to another table");
+}
+
 TEST_F(TypedRowsTest, APageThePfsMarksFreeIsLeftOut) {
   sql2000::Table2000 t{720, "freed", 1, {{"n", 56, 0, 4, 10, 0, true}, {"s", 167, 0, 3000}}, 4};
   for (int32_t i = 0; i < 4; ++i)

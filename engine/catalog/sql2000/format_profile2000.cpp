@@ -43,9 +43,9 @@ class Profile2000 final : public FormatProfile {
   }
   // m_objId is the table's object id.
   DataPageOwner OwnerOfDataPage(const CMdfDatabase& db, const PageHeader& header) const override {
+    if (header.objId < kFirstUserObject) return {.systemTable = true};
     if (db.catalog.tables.contains(header.objId)) return {header.objId, 0};
-    if (header.objId >= kFirstUserObject) return {0, header.objId};
-    return {};
+    return {0, header.objId};
   }
   // floor(entries / 8) + 1, so 8 entries give 2 grid pages, the second empty.
   uint32_t GridPageCount(size_t entries) const override {

@@ -19,23 +19,32 @@ bool IsSysIndexesDataPage(const PageHeader& h) {
          h.objId == sql2000::object_id::kSysIndexes;
 }
 
-void AppendIfPlausible(const PageStore& store, uint64_t page, SystemPageList& list) {
+// Appends the page when it is a plausible data page of `object_id`; false
+// when its header names another object.
+bool AppendIfPlausible(const PageStore& store, uint64_t page, uint32_t object_id,
+                       SystemPageList& list) {
   std::optional<PageHeader> h = store.ReadHeader(page);
-  if (h && IsPlausibleDataPage(*h)) list.Append(page);
+  if (!h) return true;
+  if (h->headerVersion == kValidHeaderVersion && h->objId != object_id) return false;
+  if (IsPlausibleDataPage(*h)) list.Append(page);
+  return true;
 }
 
 // Follows one system table's sysindexes row to its pages; false when its
-// allocation structures are damaged.
+// allocation structures are damaged, a single-page slot naming a page of
+// another object among them. A page of another object in one of its
+// extents is one not reused since the extent changed hands: left out.
 bool LocateOne(const PageStore& store, const sql2000::SysIndexesRow& row, SystemPageList& list) {
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row.firstIam);
   if (!singles) return false;
-  for (uint64_t page : *singles) AppendIfPlausible(store, page, list);
+  for (uint64_t page : *singles)
+    if (!AppendIfPlausible(store, page, row.id, list)) return false;
   if (row.dataPages >= sql2000::sysindexes::kExtentThreshold) {
     std::vector<uint64_t> extents;
     if (!WalkIamChain(store, row.firstIam, extents)) return false;
     for (uint64_t e : extents)
       for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k)
-        AppendIfPlausible(store, e * iam_layout::kPagesPerExtent + k, list);
+        AppendIfPlausible(store, e * iam_layout::kPagesPerExtent + k, row.id, list);
   }
   return true;
 }

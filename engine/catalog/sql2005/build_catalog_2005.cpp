@@ -23,8 +23,6 @@ namespace tollamer::sql2005 {
 
 namespace {
 
-// Objects below this id are the system base tables.
-constexpr uint32_t kFirstUserObjectId = 100;
 constexpr uint16_t kDefaultSchemaId = 1;
 
 enum class ObjectKind { kTable, kView, kProcedure, kFunction };

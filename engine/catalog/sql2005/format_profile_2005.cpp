@@ -45,12 +45,16 @@ class Profile2005 final : public FormatProfile {
     return offset != 0 && offset < record_layout::kSlotOffsetLimit2005;
   }
   // m_objId and m_indexId are the two halves of the allocation unit id;
-  // the page owner map leads from m_objId to the table.
+  // the page owner map leads from m_objId to the table. A unit below 2^56
+  // whose m_objId is below 100 is a system base table's (pages a SQL 2000
+  // server wrote carry m_indexId 0 and the table's object id, 100 or more
+  // for a user table's).
   DataPageOwner OwnerOfDataPage(const CMdfDatabase& db, const PageHeader& header) const override {
+    const uint64_t unit = UnitIdOfHeader(header);
+    if (unit < kFirstUserUnitId && header.objId < kFirstUserObjectId) return {.systemTable = true};
     auto owner = db.pageOwnerMap.find(header.objId);
     if (owner != db.pageOwnerMap.end() && db.catalog.tables.contains(owner->second))
       return {owner->second, 0};
-    const uint64_t unit = UnitIdOfHeader(header);
     if (unit >= kFirstUserUnitId) return {0, unit};
     return {};
   }

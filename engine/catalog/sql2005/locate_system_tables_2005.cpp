@@ -3,6 +3,7 @@
 #include "engine/catalog/sql2005/system_row_layout_2005.h"
 #include "engine/catalog/sql2005/system_rows_2005.h"
 #include "engine/catalog/sql2005/system_tables_2005.h"
+#include "engine/catalog/sql2005/unit_pages_2005.h"
 #include "engine/pagestore/iam_chain.h"
 #include "engine/pagestore/iam_layout.h"
 
@@ -10,21 +11,24 @@ namespace tollamer::sql2005 {
 
 using namespace page_layout;
 
-void CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
-                            SystemPageList& list) {
+bool CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
+                            uint64_t unit, SystemPageList& list) {
   for (uint64_t page : slots) {
     std::optional<PageHeader> h = store.ReadHeader(page);
-    if (h && IsPlausibleDataPage(*h)) list.Append(page);
+    if (!h) continue;
+    if (h->headerVersion == kValidHeaderVersion && UnitIdOfHeader(*h) != unit) return false;
+    if (IsPlausibleDataPage(*h)) list.Append(page);
   }
+  return true;
 }
 
 void CollectExtentPages2005(const PageStore& store, const std::vector<uint64_t>& extents,
-                            SystemPageList& list) {
+                            uint64_t unit, SystemPageList& list) {
   for (uint64_t extent : extents) {
     for (uint64_t k = 0; k < iam_layout::kPagesPerExtent; ++k) {
       uint64_t page = extent * iam_layout::kPagesPerExtent + k;
       std::optional<PageHeader> h = store.ReadHeader(page);
-      if (h && IsPlausibleDataPage(*h)) list.Append(page);
+      if (h && IsPlausibleDataPage(*h) && UnitIdOfHeader(*h) == unit) list.Append(page);
     }
   }
 }
@@ -35,11 +39,10 @@ namespace {
 bool FollowSystemUnit(const PageStore& store, const AllocUnitRow& row, SystemPageList& list) {
   if (row.firstIamFileId == 0) return true;
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row.firstIam);
-  if (!singles) return false;
-  CollectSinglePages2005(store, *singles, list);
+  if (!singles || !CollectSinglePages2005(store, *singles, row.auid, list)) return false;
   std::vector<uint64_t> extents;
   if (!WalkIamChain(store, row.firstIam, extents)) return false;
-  CollectExtentPages2005(store, extents, list);
+  CollectExtentPages2005(store, extents, row.auid, list);
   return true;
 }
 
@@ -63,14 +66,14 @@ SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages200
       if (!row || row->type != row_layout::allocunits::kInRowData) continue;
       const SystemTable2005* table = SystemTableByRowset(row->ownerId);
       if (!table) {
-        // A rowset column table: its pages are taken, but it is not one of
-        // the nine and a damaged unit of it only leaves its list short.
+        // A rowset column table: not one of the nine, but a list of it left
+        // short would place the columns of some tables wrongly in their
+        // records, so a damaged unit of it is damage as theirs is.
         if (const SystemTable2005* extra = LayoutTableByRowset(row->ownerId)) {
           SystemPageList* list = lists.ForObject(extra->objectId);
-          if (list) {
-            SystemPageList found;
-            if (FollowSystemUnit(store, *row, found))
-              for (uint64_t page : found) list->Append(page);
+          if (list && !FollowSystemUnit(store, *row, *list)) {
+            result.ok = false;
+            return false;
           }
         }
         continue;

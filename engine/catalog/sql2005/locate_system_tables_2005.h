@@ -22,16 +22,20 @@ struct SystemLocation2005 {
 // marks (whatever pcused says); plausible pages are appended to the table's
 // list. Stops after the page on which the ninth matching row was met.
 // A unit whose IAM page has file id 0 counts but adds nothing. Fails when a
-// named IAM page is not of type 10 (or cannot be read) or its chain breaks
-// or loops. Only appends to `lists`.
+// named IAM page is not of type 10 (or cannot be read, or fails its check),
+// its chain breaks or loops, or a single-page slot names a page of another
+// unit. Only appends to `lists`.
 SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages2005& lists);
 
 // Appends every page named in `slots` whose header passes the plausibility
-// test.
-void CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
-                            SystemPageList& list);
-// Appends every plausible page of the extents, in extent order.
+// test. False when a slot names a page whose header names another unit
+// than `unit`: the slots of an IAM page name its unit's own pages only.
+bool CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
+                            uint64_t unit, SystemPageList& list);
+// Appends every plausible page of the extents that names `unit`, in extent
+// order (a page of another unit there is one not yet reused since its
+// extent changed hands).
 void CollectExtentPages2005(const PageStore& store, const std::vector<uint64_t>& extents,
-                            SystemPageList& list);
+                            uint64_t unit, SystemPageList& list);
 
 }  // namespace tollamer::sql2005

@@ -37,6 +37,8 @@ constexpr uint64_t RowsetIdOf(uint64_t index_id, uint64_t object_id) {
 // Allocation units of user objects are numbered from 2^56 (m_indexId 256
 // and up in their pages' headers).
 inline constexpr uint64_t kFirstUserUnitId = uint64_t{1} << 56;
+// Objects below this id are the system base tables.
+inline constexpr uint32_t kFirstUserObjectId = 100;
 
 inline constexpr uint32_t kSysclsobjs = 64;
 inline constexpr uint32_t kSysscalartypes = 50;
