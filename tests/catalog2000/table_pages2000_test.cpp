@@ -13,13 +13,12 @@ constexpr uint32_t kOther = 600;
 class TablePages2000Test : public HandFileTest {
  protected:
   // sysindexes on page 16; the table's IAM on 17 names single pages 40
-  // (its own), 41 (another table's data page) and 42 (an index page), and
-  // extent 6 (pages 48..55) holding its pages 48 and 50 and another
-  // table's 49.
+  // (its own data page) and 42 (its index page), and extent 6 (pages
+  // 48..55) holding its pages 48 and 50 and another table's 49.
   FileBuilder TableFile(uint32_t dpages) {
     FileBuilder f(64);
     f.SetPage(16, DataPage(16, 2, {IndexRow(kOther, 1, 30), IndexRow(kTable, dpages, 17)}));
-    f.SetPage(17, Iam(17, kTable, {40, 41, 42}, {6}));
+    f.SetPage(17, Iam(17, kTable, {40, 42}, {6}));
     f.SetPage(40, DataPage(40, kTable));
     f.SetPage(41, DataPage(41, kOther));
     f.SetPage(42, DataPage(42, kTable, {}, 0, PageType::kIndex));
@@ -37,13 +36,13 @@ class TablePages2000Test : public HandFileTest {
   }
 };
 
-// Three data pages take the single page slots by type alone; eight add the
-// table's own pages of each extent.
+// Three data pages take the data pages of the single page slots; eight add
+// the table's own pages of each extent.
 TEST_F(TablePages2000Test, DataPageCountDecidesWhetherExtentsAreRead) {
   for (uint32_t count : {3u, 8u}) {
     CMdfDatabase& db = OpenWithCatalog(TableFile(count));
     EXPECT_TRUE(LocateTablePages2000(db, kTable));
-    EXPECT_EQ(db.dataPageLists.at(kTable), count == 3 ? (Pages{40, 41}) : (Pages{40, 41, 48, 50}));
+    EXPECT_EQ(db.dataPageLists.at(kTable), count == 3 ? (Pages{40}) : (Pages{40, 48, 50}));
     db_.Teardown();
   }
 }
@@ -52,7 +51,9 @@ TEST_F(TablePages2000Test, DamagedIamReportsFailure) {
   const std::pair<uint32_t, Bytes> cases[] = {
       {3, DataPage(17, kTable)},             // not an IAM page
       {8, Iam(17, kTable, {40}, {6}, 40)},   // the chain goes on to a data page
-      {8, Iam(17, kTable, {40}, {6}, 17)}};  // the chain loops
+      {8, Iam(17, kTable, {40}, {6}, 17)},   // the chain loops
+      {3, Iam(17, kTable, {40, 41}, {6})},   // a slot names another table's page
+      {3, Iam(17, kTable, {40, 17}, {6})}};  // a slot names the IAM page itself
   for (const auto& [data_pages, iam] : cases) {
     FileBuilder f = TableFile(data_pages);
     f.SetPage(17, iam);
@@ -70,7 +71,7 @@ TEST_F(TablePages2000Test, RowSearchPassesOverPagesWhoseFirstRowHasNoPages) {
   db.systemPages2000.sysindexes.Append(18);
   db.systemPages2000.sysindexes.Append(16);
   EXPECT_TRUE(LocateTablePages2000(db, kTable));
-  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40, 41}));
+  EXPECT_EQ(db.dataPageLists.at(kTable), (Pages{40}));
   db_.Teardown();
   // No usable row (an index row, a row without pages): success without a list.
   f.SetPage(16, DataPage(16, 2, {IndexRow(kTable, 3, 17, /*indid=*/2), IndexRow(kTable, 0, 17)}));

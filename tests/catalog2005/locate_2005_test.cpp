@@ -121,19 +121,25 @@ TEST(OpenCatalog2005, DamagedSystemUnitsFallBackToTheWholeFileScan) {
 }
 
 TEST(LocateTablePages2005, DamagedTableIamFallsBackToThePageHeaders) {
-  for (const bool loops : {true, false}) {
+  for (const char* damage : {"loops", "checksum", "slot"}) {
     Built2005 built = BuildDatabase2005(TwoTables());
     const UnitLayout& a = built.layout.tables.at(1001);
-    // The chain of A loops, or its IAM page fails its checksum: its pages
-    // come from the headers that name its unit.
-    if (loops)
-      PutU32(built.file.MutablePage(a.iamPage), page_layout::kNextPage, a.iamPage);
-    else
-      built.file.MutablePage(a.iamPage)[8000] ^= 1;
+    // The chain of A loops, its IAM page fails its checksum, or a slot of it
+    // names B's page (the checksum made again): A's pages come from the
+    // headers that name its unit.
+    Bytes& iam = built.file.MutablePage(a.iamPage);
+    if (damage == std::string("loops")) {
+      PutU32(iam, page_layout::kNextPage, a.iamPage);
+    } else if (damage == std::string("checksum")) {
+      iam[8000] ^= 1;
+    } else {
+      PutU32(iam, iam_layout::kSinglePageSlots, built.layout.tables.at(1002).DataPages().front());
+      ApplyChecksum(iam);
+    }
     PageOwnerConflict conflict;
     auto o = OpenBuilt(built.file, conflict);
     EXPECT_FALSE(o->result.usedFallback);
-    EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.DataPages())) << loops;
+    EXPECT_EQ(o->db.dataPageLists.at(1001), Wide(a.DataPages())) << damage;
     EXPECT_TRUE(LocateTablePages2005(o->db, 1002));
   }
 }

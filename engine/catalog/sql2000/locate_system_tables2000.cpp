@@ -20,12 +20,15 @@ bool IsSysIndexesDataPage(const PageHeader& h) {
 }
 
 // Appends the page when it is a plausible data page of `object_id`; false
-// when its header names another object.
+// when its header names another object, or it is an IAM page (no page an
+// IAM page names as its object's).
 bool AppendIfPlausible(const PageStore& store, uint64_t page, uint32_t object_id,
                        SystemPageList& list) {
   std::optional<PageHeader> h = store.ReadHeader(page);
   if (!h) return true;
-  if (h->headerVersion == kValidHeaderVersion && h->objId != object_id) return false;
+  if (h->headerVersion == kValidHeaderVersion &&
+      (h->objId != object_id || h->HasType(PageType::kIam)))
+    return false;
   if (IsPlausibleDataPage(*h)) list.Append(page);
   return true;
 }

@@ -85,9 +85,15 @@ bool LocateTablePages2000(CMdfDatabase& db, uint32_t object_id) {
   std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, row->firstIam);
   if (!singles) return false;
 
+  // A slot names a data or index page of the table: one naming another
+  // object's page, or an IAM page, was changed, and the chain is not
+  // trusted.
   DataPageList list;
-  for (uint64_t page : *singles)
-    if (IsDataPageOf(store.KindOf(page), std::nullopt)) list.push_back(page);
+  for (uint64_t page : *singles) {
+    const std::optional<PageKind> kind = store.KindOf(page);
+    if (kind && (kind->objId != object_id || kind->HasType(PageType::kIam))) return false;
+    if (IsDataPageOf(kind, std::nullopt)) list.push_back(page);
+  }
   DataPageList& stored = db.dataPageLists[object_id];
   stored = std::move(list);
 

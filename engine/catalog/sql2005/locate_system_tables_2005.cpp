@@ -16,7 +16,9 @@ bool CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>&
   for (uint64_t page : slots) {
     std::optional<PageHeader> h = store.ReadHeader(page);
     if (!h) continue;
-    if (h->headerVersion == kValidHeaderVersion && UnitIdOfHeader(*h) != unit) return false;
+    if (h->headerVersion == kValidHeaderVersion &&
+        (UnitIdOfHeader(*h) != unit || h->HasType(PageType::kIam)))
+      return false;
     if (IsPlausibleDataPage(*h)) list.Append(page);
   }
   return true;

@@ -29,7 +29,8 @@ SystemLocation2005 LocateSystemTables2005(const PageStore& store, SystemPages200
 
 // Appends every page named in `slots` whose header passes the plausibility
 // test. False when a slot names a page whose header names another unit
-// than `unit`: the slots of an IAM page name its unit's own pages only.
+// than `unit`, or an IAM page: the slots of an IAM page name its unit's own
+// data and index pages only.
 bool CollectSinglePages2005(const PageStore& store, const std::vector<uint64_t>& slots,
                             uint64_t unit, SystemPageList& list);
 // Appends every plausible page of the extents that names `unit`, in extent

@@ -116,6 +116,8 @@ class TablePages {
     const PageStore& store = db_.Store();
     std::optional<std::vector<uint64_t>> singles = ReadIamSinglePages(store, unit.firstIam);
     if (!singles) return false;
+    for (uint64_t page : *singles)
+      if (!OfTheUnit(page, unit)) return false;
     for (uint64_t page : *singles) AppendIfData(page);
     std::vector<uint64_t> extents;
     bool cut = false;
@@ -161,6 +163,16 @@ class TablePages {
   }
 
  private:
+  // Whether a page a single-page slot names is the unit's: its header names
+  // the unit (or, written by a SQL 2000 server, the table itself) and it is
+  // no IAM page. A slot naming another's page is a changed slot.
+  bool OfTheUnit(uint64_t page, const AllocUnitRow& unit) const {
+    std::optional<PageKind> kind = db_.Store().KindOf(page);
+    if (!kind) return true;  // unreadable: no rows of it are read either
+    return (kind->objId == HeaderObjIdOfUnit(unit.auid) || kind->objId == object_id_) &&
+           !kind->HasType(PageType::kIam);
+  }
+
   // A backup's map pass noted the types: a compressed one's blocks are not
   // decoded once more for the headers.
   void AppendIfData(uint64_t page) {
