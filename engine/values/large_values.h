@@ -32,7 +32,7 @@ inline constexpr uint8_t kOverflowModuleText = 0;
 // converts pieces that are UTF-16 and reads the others in `code_page`; any
 // other id (165 varbinary, xml, CLR types) appends the bytes as stored.
 // False when a part of the value could not be read (or lies on a page that
-// fails its check).
+// fails its check, or on a page that is no text page).
 bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t type_id,
                        std::string& value, uint16_t code_page = 0);
 
@@ -54,13 +54,14 @@ inline constexpr TextTreeRules kTextTree2005{true, 0, 4095, 4};
 // Appends the value whose record is (page_id, slot_id), read by `rules`.
 // `root` is true for the record a text pointer names; `unicode` converts
 // ntext data from UTF-16. False when a part of the value could not be read
-// (or lies on a page that fails its check); a NULL value is read whole.
+// (or lies on a page that fails its check, or on a page that is no text
+// page); a NULL value is read whole.
 bool ReadTextValue(const PageStore& store, const TextTreeRules& rules, uint32_t page_id,
                    uint16_t slot_id, uint16_t file_id, std::string& value, bool root,
                    bool unicode);
 
 // The data of one data fragment, or nothing when the fragment cannot be
-// located within its page.
+// located within its page or its page is no text page.
 std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,
                                                      const TextTreeRules& rules,
                                                      uint32_t page_id, uint16_t slot_id,

@@ -13,6 +13,12 @@ std::optional<LobRecord> LocateLobRecord(const PageStore& store, uint64_t page_i
   return LobRecord{std::move(*page), *offset};
 }
 
+bool LobRecord::OnTextPage() const {
+  std::optional<PageHeader> h = PageHeader::Decode(page.view());
+  return h && h->headerVersion == page_layout::kValidHeaderVersion &&
+         (h->HasType(page_layout::PageType::kTextMix) || h->HasType(page_layout::PageType::kTextTree));
+}
+
 void AppendLobData(ByteView data, bool unicode, std::string& value) {
   if (unicode) {
     AppendWideAsAnsi(data, value);

@@ -22,6 +22,10 @@ struct LobRecord {
   ByteView PageView() const { return page.view(); }
   // The bytes from the record start to the page end.
   ByteView Bytes() const { return page.view().From(offset); }
+  // Whether the page is a text page (header version 1, type 3 or 4): the
+  // only pages large-value records lie on. Another page (zeroed, or
+  // overwritten by a page of another kind) holds no part of the value.
+  bool OnTextPage() const;
 };
 
 // Nothing when the page (a page key, page_address.h) cannot be read whole

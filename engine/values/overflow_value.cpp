@@ -44,7 +44,7 @@ struct OverflowWalk {
   std::string& value;
   uint64_t previous_end = 0;  // cumulative size up to the end of the last piece
   LobVisits visits;
-  bool complete = true;  // false once a piece's page fails its check
+  bool complete = true;  // false once a piece's page fails its check or is no text page
 
   // Appends the piece of a data record ending at cumulative size `end`.
   // False when the piece does not lie inside the page.
@@ -79,7 +79,7 @@ struct OverflowWalk {
       const uint16_t slot = link->LeOr<uint16_t>(kNodeLinkSlot);
       std::optional<LobRecord> child = LocateLobRecord(store, page, slot);
       if (!child) return false;
-      if (store.CheckOf(page) != PageCheck::kGood) complete = false;
+      if (store.CheckOf(page) != PageCheck::kGood || !child->OnTextPage()) complete = false;
       if (child->offset >= kPageSize) continue;
       if (*level != 0) {
         if (*level > kMaxNodeLevel) return false;
@@ -114,7 +114,7 @@ bool ReadOverflowValue(const PageStore& store, ByteView in_row_pointer, uint8_t 
     const uint16_t slot = link->LeOr<uint16_t>(kRootLinkSlot);
     std::optional<LobRecord> record = LocateLobRecord(store, page, slot);
     if (!record) return false;
-    if (store.CheckOf(page) != PageCheck::kGood) walk.complete = false;
+    if (store.CheckOf(page) != PageCheck::kGood || !record->OnTextPage()) walk.complete = false;
     const uint16_t record_type = record->Bytes().LeOr<uint16_t>(kRecordType, kTypeData);
     if (level == 0 && record_type != kTypeInternal) {
       if (!walk.TakePiece(*record, end)) return false;

@@ -70,7 +70,7 @@ class TextWalk {
     std::optional<LobRecord> record = LocateLobRecord(store_, page, slot_id);
     if (!record) return Lost();
     if (rules_.screenPages && !SoundPage(record->page, FileIdOfKey(page))) return Lost();
-    if (store_.CheckOf(page) != PageCheck::kGood) complete_ = false;
+    if (store_.CheckOf(page) != PageCheck::kGood || !record->OnTextPage()) complete_ = false;
     const uint16_t offset = record->offset;
     if (offset < rules_.minNodeOffset || offset >= kRecordOffsetLimit) return Lost();
 
@@ -149,7 +149,7 @@ std::optional<std::vector<uint8_t>> ReadTextFragment(const PageStore& store,
                                                      uint16_t file_id) {
   if (slot_id > rules.maxFragmentSlot || file_id == 0) return std::nullopt;
   std::optional<LobRecord> record = LocateLobRecord(store, PageKey(file_id, page_id), slot_id);
-  if (!record) return std::nullopt;
+  if (!record || !record->OnTextPage()) return std::nullopt;
   const size_t offset = record->offset;
   if (offset < rules.minFragmentOffset || offset >= kRecordOffsetLimit) return std::nullopt;
   std::optional<uint16_t> length = record->Bytes().U16(kRecordLength);

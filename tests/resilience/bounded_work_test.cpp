@@ -35,7 +35,9 @@ TEST(BoundedWorkTest, LengthFieldsOfAllOnesReadNothingBeyondTheirBytes) {
   EXPECT_LE(text.size(), 16 * xml.size());
   Bytes mb32 = {0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
   auto n = ReadMb32(mb32);
-  if (n) EXPECT_LE(n->used, mb32.size());
+  if (n) {
+    EXPECT_LE(n->used, mb32.size());
+  }
 
   // A text pointer and an in-row pointer whose sizes are all ones, on a
   // file of one text page.
@@ -93,7 +95,9 @@ TEST(BoundedWorkTest, CompressedRecordClaimingAllOnesColumnsStaysInsideItsPage) 
   }
   auto row = DecodeCompressedTyped(page, offset, columns, {}, {}, unopened,
                                    fixtures::CompressedTraits(), messages);
-  if (row) EXPECT_EQ(row->size(), columns.size());
+  if (row) {
+    EXPECT_EQ(row->size(), columns.size());
+  }
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }
 

@@ -102,7 +102,17 @@ TEST(OverflowValueTest, PiecesOutsideThePageAreNotRead) {
   fixtures::PutU16(page, page_layout::kSlotCnt, 4);
   fixtures::FinishPage(page, fixtures::FormatVersion::kSql2008);
   file.SetPage(2, page);
+  // The same piece on a data page; page 6 left zeroed.
+  fixtures::PageBuilder data(PageType::kData, 5);
+  data.AddRecord(LobDataFragment(1, Ascii("fine")));
+  file.SetPage(5, data.Build());
   const PageStore& store = file.Open();
+  std::string value;
+  EXPECT_TRUE(ReadOverflowValue(store, InRowLobPointer(0, {{4, 2, 0}}), value_type::kVarChar, value));
+  for (uint32_t page_number : {5u, 6u})
+    EXPECT_FALSE(ReadOverflowValue(store, InRowLobPointer(0, {{4, page_number, 0}}),
+                                   value_type::kVarChar, value))
+        << "a piece on page " << page_number << ", no text page, is no part of the value";
   EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {5, 2, 1}}), value_type::kVarChar), "fine");
   EXPECT_EQ(Read(store, InRowLobPointer(0, {{4, 2, 0}, {104, 2, 2}}), value_type::kVarChar), "fine")
       << "a piece running past byte 8192 ends the value";

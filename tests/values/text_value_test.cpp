@@ -126,6 +126,9 @@ TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
   Bytes page = b.Build();
   fixtures::FinishPage(page, k2000);
   file.SetPage(2, page);
+  fixtures::PageBuilder data(PageType::kData, 3);  // no text page
+  data.AddRecord(LobDataFragment(1, Ascii("ok")));
+  file.SetPage(3, data.Build());
   file.SetPage(4, LobPage(PageType::kTextMix, 4,
                           {LobRoot(1, 0, {{2, 2, 0}, {12, 2, 1}, {14, 2, 2}, {16, 2, 3}},
                                    fixtures::kLobRoot2000)},
@@ -139,6 +142,8 @@ TEST(TextValueTest, FragmentsOutsideTheirPageAreNotRead) {
   EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 1, 1));
   EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 3, 1));
   EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 2, 4096, 1));
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2000, 3, 0, 1)) << "a data page";
+  EXPECT_FALSE(ReadTextFragment(store, kTextTree2005, 3, 0, 1)) << "a data page";
 }
 
 // The text pointer of variable column `column` (0-based) of the pub_info
