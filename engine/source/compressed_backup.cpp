@@ -144,7 +144,13 @@ std::optional<Record> ConfirmedRecordAt(Window& window, uint64_t at) {
 
 bool HasCompressedBackupHead(const platform::ReadOnlyFile& file) {
   uint8_t magic[sizeof kMagic] = {};
-  return file.ReadAt(0, magic) == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0;
+  if (file.ReadAt(0, magic) == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0)
+    return true;
+  // A damaged head: the chain of records that follows it says what the
+  // file is.
+  Window window(file);
+  std::optional<Record> first = ConfirmedRecordAt(window, kFirstRecord);
+  return first && first->tag == RecordTag::kBlock;
 }
 
 CompressedBackupIndex IndexCompressedBackup(const platform::ReadOnlyFile& file) {
@@ -199,15 +205,35 @@ uint32_t BlockCheck(std::span<const uint8_t> stored) {
   return check;
 }
 
+namespace {
+
+// The stored bytes of the first `count` compressed blocks (fewer when the
+// file has fewer), each empty when it cannot be read.
+std::vector<std::pair<const StreamPiece*, std::vector<uint8_t>>> FirstBlocks(
+    const platform::ReadOnlyFile& file, const std::vector<StreamPiece>& pieces, size_t count) {
+  std::vector<std::pair<const StreamPiece*, std::vector<uint8_t>>> blocks;
+  for (const StreamPiece& p : pieces) {
+    if (!p.compressed) continue;
+    if (blocks.size() == count) break;
+    std::vector<uint8_t> stored(p.storedLength);
+    if (file.ReadAt(p.fileOffset, stored) != stored.size()) stored.clear();
+    blocks.emplace_back(&p, std::move(stored));
+  }
+  return blocks;
+}
+
+}  // namespace
+
 BlockEncoding ProbeBlockEncoding(const platform::ReadOnlyFile& file,
                                  const CompressedBackupIndex& index) {
-  auto first = std::find_if(index.pieces.begin(), index.pieces.end(),
-                            [](const StreamPiece& p) { return p.compressed; });
-  if (first == index.pieces.end()) return BlockEncoding::kNoBlocks;
-  std::vector<uint8_t> stored(first->storedLength);
-  if (file.ReadAt(first->fileOffset, stored) != stored.size()) return BlockEncoding::kUnknown;
-  std::vector<uint8_t> decoded(first->length);
-  if (DecodeXpressHuffman(stored, decoded) == XpressStatus::kOk) return BlockEncoding::kXpress;
+  const auto blocks = FirstBlocks(file, index.pieces, kProbedBlocks);
+  if (blocks.empty()) return BlockEncoding::kNoBlocks;
+  for (const auto& [piece, stored] : blocks) {
+    std::vector<uint8_t> decoded(piece->length);
+    if (!stored.empty() && DecodeXpressHuffman(stored, decoded) == XpressStatus::kOk)
+      return BlockEncoding::kXpress;
+  }
+  const std::vector<uint8_t>& stored = blocks.front().second;
   if (stored.size() >= sizeof kZstdMagic && std::memcmp(stored.data(), kZstdMagic, sizeof kZstdMagic) == 0)
     return BlockEncoding::kZstd;
   if (stored.size() >= sizeof kGzipMagic && std::memcmp(stored.data(), kGzipMagic, sizeof kGzipMagic) == 0)
@@ -221,14 +247,10 @@ DecodedBackupFile::DecodedBackupFile(std::unique_ptr<platform::ReadOnlyFile> fil
       index_(std::move(index)),
       checked_(std::make_unique<std::atomic<bool>[]>(index_.pieces.size())) {
   // Whether this writer's checks are the rotate-and-XOR one: decided once,
-  // on the first block, so that a writer using those bytes otherwise does
-  // not have every block judged damaged.
-  for (const StreamPiece& p : index_.pieces) {
-    if (!p.compressed) continue;
-    std::vector<uint8_t> stored(p.storedLength);
-    checksHold_ = file_->ReadAt(p.fileOffset, stored) == stored.size() && BlockCheck(stored) == p.check;
-    break;
-  }
+  // on the first blocks (one of them may be damaged), so that a writer
+  // using those bytes otherwise does not have every block judged damaged.
+  for (const auto& [piece, stored] : FirstBlocks(*file_, index_.pieces, kProbedBlocks))
+    checksHold_ = checksHold_ || (!stored.empty() && BlockCheck(stored) == piece->check);
 }
 
 size_t DecodedBackupFile::PieceAt(uint64_t offset) const {

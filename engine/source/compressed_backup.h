@@ -52,16 +52,19 @@ struct CompressedBackupIndex {
   uint64_t gapBytes = 0;
 };
 
-// True when the file begins with a compressed backup's "MSSQLBAK".
+// True when the file begins with a compressed backup's "MSSQLBAK", or,
+// that head damaged, its first record is a block confirmed by the next.
 bool HasCompressedBackupHead(const platform::ReadOnlyFile& file);
 
 // One pass over the record headers from the first record to the end.
 CompressedBackupIndex IndexCompressedBackup(const platform::ReadOnlyFile& file);
 
-// What the blocks hold, judged from the first block: the LZ77+Huffman data
-// of MS_XPRESS; a frame of another algorithm recognised by its magic
-// (zstd's 28 B5 2F FD, gzip's 1F 8B); or nothing this reader knows (another
-// algorithm without a magic, or encrypted data).
+// What the blocks hold, judged from the first kProbedBlocks blocks (a
+// damaged one among them): the LZ77+Huffman data of MS_XPRESS when one of
+// them decodes; else a frame of another algorithm recognised by the first
+// one's magic (zstd's 28 B5 2F FD, gzip's 1F 8B); or nothing this reader
+// knows (another algorithm without a magic, or encrypted data).
+inline constexpr size_t kProbedBlocks = 8;
 enum class BlockEncoding { kXpress, kZstd, kGzip, kUnknown, kNoBlocks };
 BlockEncoding ProbeBlockEncoding(const platform::ReadOnlyFile& file,
                                  const CompressedBackupIndex& index);
@@ -118,7 +121,7 @@ class DecodedBackupFile final : public platform::ReadOnlyFile {
 
   std::unique_ptr<platform::ReadOnlyFile> file_;
   CompressedBackupIndex index_;
-  bool checksHold_ = false;  // the first block's check matched its bytes
+  bool checksHold_ = false;  // one of the first blocks' checks matched its bytes
   // Per piece: its stored bytes were found to match their check, so that a
   // block decoded again (the page map's pass, then the rows') is not
   // checked again.

@@ -653,8 +653,9 @@ TEST(RealDataExportTest, EveryTableOfEveryCompleteFileExportsItsCatalogRowCount)
 }
 
 // The compressed backup: its 26 tables and 105,327 rows in place and through
-// bak2mdf; a copy with one block's bytes changed loses that block's pages
-// only, names the block and exits with 3.
+// bak2mdf; a copy with a block's bytes changed loses that block's pages
+// only, names the block and exits with 3, its head's "MSSQLBAK" and its
+// first block damaged too.
 TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPages) {
   TOLLAMER_REQUIRE_REAL_FILE(path, "tsql2012-sql2016-compressed.bak");
   testing::TempDir dir;
@@ -669,12 +670,15 @@ TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPag
 
   fixtures::Bytes bytes = testing::FileSnapshot::Of(path).bytes;
   bytes[0x6711 + 28 + 500] ^= 0xFF;  // inside the sixth block's stored bytes
+  bytes[0] ^= 0xFF;                  // "MSSQLBAK"
+  bytes[0x1FC + 100] ^= 0xFF;        // the first block's
   const std::string damaged = dir.Write("damaged.bak", bytes);
   for (const std::string& command : {"info " + damaged, "bak2mdf " + damaged + " " + dir.File("d.mdf"),
                                      "export-data " + damaged + " --out " + dir.File("dcsv")}) {
     CliResult r = Cli(command, true);
     EXPECT_EQ(r.exitCode, 3) << command << "\n" << r.out;
     EXPECT_NE(r.out.find("compressed block at byte 26413 does not decode"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("compressed block at byte 508 does not decode"), std::string::npos) << r.out;
   }
   EXPECT_NE(Cli("info " + damaged).out.find("missing:      8 allocated pages"), std::string::npos);
 }

@@ -135,8 +135,9 @@ TEST(PageStoreTest, DataFilesOfOneDatabaseAreAddressedByFileAndPage) {
   EXPECT_EQ(store.PageCount(), db.primary.size() / kPageSize);
   uint64_t scanned = 0;
   ForEachHeldPage(store, [&](uint64_t key, ByteView b) {
-    if (b.LeOr<uint8_t>(kType) != 0)
+    if (b.LeOr<uint8_t>(kType) != 0) {
       EXPECT_EQ(PageKey(b.LeOr<uint16_t>(kFileId), b.LeOr<uint32_t>(kPageId)), key) << PageKeyText(key);
+    }
     ++scanned;
     return true;
   });
@@ -268,7 +269,9 @@ TEST(PageStoreTest, PartialFilesAreReadForWhatTheyHoldAndTheirGapsMeasured) {
     EXPECT_EQ(gaps.LosesRows(), c.head_missing || c.tail_missing || gaps.coverage.extentsMissing > 0);
     uint64_t held = 0;
     ForEachPageInBlocks(store, 0, store.PageCount(), [&](uint64_t n, ByteView b) {
-      if (b.LeOr<uint8_t>(kType) != 0) EXPECT_EQ(b.LeOr<uint32_t>(kPageId), n);
+      if (b.LeOr<uint8_t>(kType) != 0) {
+        EXPECT_EQ(b.LeOr<uint32_t>(kPageId), n);
+      }
       return ++held, true;
     });
     EXPECT_GT(held, 8u);

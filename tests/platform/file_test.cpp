@@ -114,7 +114,9 @@ TEST(OutputFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
     c.file->StartWriteBack();
     ASSERT_TRUE(c.file->Write(text));
     EXPECT_EQ(std::filesystem::exists(target), target == old);
-    if (target == path) ASSERT_TRUE(c.file->Commit());
+    if (target == path) {
+      ASSERT_TRUE(c.file->Commit());
+    }
   }
   EXPECT_EQ(std::filesystem::file_size(path), 8u + block.size());
   std::ifstream back(path, std::ios::binary);
