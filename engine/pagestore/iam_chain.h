@@ -20,9 +20,10 @@ namespace tollamer {
 // Fails (and appends nothing) when a page of the chain is not an IAM page,
 // cannot be read, fails its checksum or torn bits (a changed bitmap names
 // extents of other objects, or leaves the unit's out), has no usable bitmap
-// record, or when the chain loops back on itself. Callers treat a failure as damaged allocation structures. A
-// chain that goes on into a file of the database the store does not hold
-// ends there: what came before is appended, and `cut` (when given) is set.
+// record, or when the chain loops back on itself. Callers treat a failure
+// as damaged allocation structures. A chain that goes on into a file of the
+// database the store does not hold ends there: what came before is
+// appended, and `cut` (when given) is set.
 bool WalkIamChain(const PageStore& store, uint64_t first, std::vector<uint64_t>& extents,
                   bool* cut = nullptr);
 

@@ -59,12 +59,15 @@ bool HasCompressedBackupHead(const platform::ReadOnlyFile& file);
 // One pass over the record headers from the first record to the end.
 CompressedBackupIndex IndexCompressedBackup(const platform::ReadOnlyFile& file);
 
-// What the blocks hold, judged from the first kProbedBlocks blocks (a
-// damaged one among them): the LZ77+Huffman data of MS_XPRESS when one of
-// them decodes; else a frame of another algorithm recognised by the first
-// one's magic (zstd's 28 B5 2F FD, gzip's 1F 8B); or nothing this reader
-// knows (another algorithm without a magic, or encrypted data).
+// How many of the first blocks say how a backup's blocks are encoded and
+// whether they carry checks: one of them may be damaged.
 inline constexpr size_t kProbedBlocks = 8;
+
+// What the blocks hold, judged from the first kProbedBlocks blocks: the
+// LZ77+Huffman data of MS_XPRESS when one of them decodes; else a frame of
+// another algorithm recognised by the first one's magic (zstd's 28 B5 2F
+// FD, gzip's 1F 8B); or nothing this reader knows (another algorithm
+// without a magic, or encrypted data).
 enum class BlockEncoding { kXpress, kZstd, kGzip, kUnknown, kNoBlocks };
 BlockEncoding ProbeBlockEncoding(const platform::ReadOnlyFile& file,
                                  const CompressedBackupIndex& index);
