@@ -140,24 +140,61 @@ std::optional<Record> ConfirmedRecordAt(Window& window, uint64_t at) {
   return std::nullopt;
 }
 
+
+// A block record at `at` whose stored bytes hold its check, followed by
+// another such block: bytes of another kind of file match a check of 32
+// bits by chance once in four billion.
+bool CheckedBlocksAt(const platform::ReadOnlyFile& file, Window& window, uint64_t at) {
+  for (int k = 0; k < 2; ++k) {
+    std::optional<Record> r = RecordAt(window, at);
+    if (!r || r->filemark || r->tag != RecordTag::kBlock) return false;
+    std::vector<uint8_t> stored(r->bodyLength);
+    if (file.ReadAt(at + kHeaderSize + kCheckSize, stored) != stored.size() ||
+        BlockCheck(stored) != r->check)
+      return false;
+    at = r->next;
+  }
+  return true;
+}
+
+bool HasMagic(const platform::ReadOnlyFile& file) {
+  uint8_t magic[sizeof kMagic] = {};
+  return file.ReadAt(0, magic) == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0;
+}
+
+// A file that begins as a data file or as a backup in the clear is no
+// compressed backup that lost its head.
+bool BeginsAsAnotherFile(const platform::ReadOnlyFile& file) {
+  uint8_t head[sizeof kTapeMagic] = {};
+  if (file.ReadAt(0, head) != sizeof head) return true;
+  return std::memcmp(head, kTapeMagic, sizeof kTapeMagic) == 0 ||
+         std::memcmp(head, kDataFileStart, sizeof kDataFileStart) == 0;
+}
+
 }  // namespace
 
 bool HasCompressedBackupHead(const platform::ReadOnlyFile& file) {
-  uint8_t magic[sizeof kMagic] = {};
-  if (file.ReadAt(0, magic) == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0)
-    return true;
+  if (HasMagic(file)) return true;
   // A damaged head: the chain of records that follows it says what the
   // file is.
   Window window(file);
   std::optional<Record> first = ConfirmedRecordAt(window, kFirstRecord);
-  return first && first->tag == RecordTag::kBlock;
+  if (first && first->tag == RecordTag::kBlock) return true;
+  // The head lost with the start of the file: a chain of checked blocks
+  // begins within the bytes of one block from its start.
+  if (BeginsAsAnotherFile(file)) return false;
+  const uint64_t end = std::min<uint64_t>(file.Length(), kHeadlessSearch);
+  for (uint64_t at = 0; at < end; ++at)
+    if (ConfirmedRecordAt(window, at) && CheckedBlocksAt(file, window, at)) return true;
+  return false;
 }
 
 CompressedBackupIndex IndexCompressedBackup(const platform::ReadOnlyFile& file) {
   CompressedBackupIndex index;
   Window window(file);
   const uint64_t length = file.Length();
-  uint64_t at = kFirstRecord;
+  // Without its head, the file is searched for its first record from byte 0.
+  uint64_t at = HasMagic(file) || ConfirmedRecordAt(window, kFirstRecord) ? kFirstRecord : 0;
   while (at < length) {
     std::optional<Record> r = RecordAt(window, at);
     if (!r) {

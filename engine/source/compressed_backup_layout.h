@@ -54,6 +54,14 @@ inline constexpr unsigned kMaxUnits = 128;  // 64 KiB decoded
 inline constexpr uint64_t kAlignment = 4096;
 inline constexpr size_t kFilemarkSize = 4096;
 inline constexpr char kFilemarkMagic[4] = {'S', 'F', 'M', 'B'};
+// A file whose head is lost with its first part starts inside a record:
+// the next block begins within a block's largest body (64 KiB) and a
+// filemark or padding after it.
+inline constexpr uint64_t kHeadlessSearch = 128 << 10;
+// What another kind of file begins with: a backup in the clear, or a data
+// file's page 0 (header version 1, page type 15, the file header).
+inline constexpr char kTapeMagic[4] = {'T', 'A', 'P', 'E'};
+inline constexpr uint8_t kDataFileStart[2] = {1, 15};
 
 enum class RecordTag : uint8_t {
   kBlock = 0x21,

@@ -157,6 +157,14 @@ TEST(CompressedBackupTest, OpensAsTheBackupItCompressesAndDamageCostsOnlyItsBloc
   headless[0] ^= 0xFF;
   headless[std::find_if(pieces.begin(), pieces.end(), [](const StreamPiece& p) { return p.compressed; })
                ->fileOffset + 40] ^= 0x5A;
+  // The file's first part lost, the cut inside the second block: the
+  // chain is found from byte 0, the blocks after the cut read.
+  const Bytes cut(packed.begin() + static_cast<ptrdiff_t>(second->fileOffset + 40), packed.end());
+  PageStore tail_only(messages);
+  ASSERT_TRUE(tail_only.OpenFile(dir.Write("cut.bak", cut)));
+  ASSERT_TRUE(tail_only.Decoded());
+  EXPECT_GE(tail_only.Decoded()->Index().gaps, 1u);
+  EXPECT_TRUE(tail_only.ReadPage(47));
   for (const auto& [name, image] : {std::pair{"flipped", flipped}, std::pair{"unchained", unchained},
                                     std::pair{"headless", headless}}) {
     SCOPED_TRACE(name);
