@@ -8,6 +8,7 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_report.h"
 #include "cli/compressed_blocks.h"
+#include "cli/data_commands.h"
 #include "cli/progress_reporter.h"
 #include "tools/backup_conversion.h"
 
@@ -48,11 +49,13 @@ int RunBak2Mdf(const Bak2MdfOptions& options) {
   if (r.compressedBlocks)
     std::printf("compressed: MS_XPRESS, %llu blocks\n",
                 static_cast<unsigned long long>(r.compressedBlocks));
+  // What the backup lacks, the data files lack too.
+  const bool gaps = TellFileGaps(GapTexts(r.missingStripes, r.stripes, r.gaps));
   if (ReportLostBlocks(r.losses)) {
     Error("incomplete: the data file lacks the pages of the compressed blocks that did not decode\n");
     return kExitLosses;
   }
-  return 0;
+  return gaps ? kExitLosses : kExitComplete;
 }
 
 }  // namespace tollamer::cli

@@ -60,23 +60,33 @@ std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const 
 namespace {
 
 // "stripe 2 of 3 missing, stripe 3 of 3 missing", or empty.
-std::string StripesMissing(const PageStore& store) {
+std::string StripesMissing(const std::vector<uint16_t>& missing, uint16_t stripes) {
   std::string text;
-  for (uint16_t family : store.MissingStripes())
+  for (uint16_t family : missing)
     text += (text.empty() ? "" : ", ") + std::string("stripe ") + std::to_string(family) +
-            " of " + std::to_string(store.Media().familyCount) + " missing";
+            " of " + std::to_string(stripes) + " missing";
   return text;
+}
+std::string StripesMissing(const PageStore& store) {
+  return StripesMissing(store.MissingStripes(), store.Media().familyCount);
 }
 
 }  // namespace
 
-std::vector<std::string> StoreGaps(const PageStore& store) {
+std::vector<std::string> GapTexts(const std::vector<uint16_t>& missing_stripes, uint16_t stripes,
+                                  const FileGaps& measured) {
   std::vector<std::string> gaps;
-  const std::string stripes_missing = StripesMissing(store);
+  const std::string stripes_missing = StripesMissing(missing_stripes, stripes);
   if (!stripes_missing.empty())
     gaps.push_back(stripes_missing + " (a file of the striped backup not given)");
-  if (const FileGaps measured = MeasureFileGaps(store); measured.LosesRows())
+  if (measured.LosesRows())
     for (std::string& text : FileGapTexts(measured)) gaps.push_back(std::move(text));
+  return gaps;
+}
+
+std::vector<std::string> StoreGaps(const PageStore& store) {
+  std::vector<std::string> gaps =
+      GapTexts(store.MissingStripes(), store.Media().familyCount, MeasureFileGaps(store));
   if (const DecodedBackupFile* decoded = store.Decoded())
     if (const uint64_t lost = ReportLostBlocks(decoded->Losses()))
       gaps.push_back(Counted(lost, "compressed block", "compressed blocks") +

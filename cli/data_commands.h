@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/catalog/mdf_database.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/server_version.h"
 #include "output/data_export.h"
 #include "output/open_database.h"
@@ -46,6 +47,10 @@ std::optional<std::vector<uint32_t>> ChooseTables(const Catalog& catalog, const 
 // stripes not given, a cut that took allocated pages, a backup's lost head
 // or tail, compressed blocks that did not decode.
 std::vector<std::string> StoreGaps(const PageStore& store);
+// The same from their parts (a conversion's): the stripes missing of
+// `stripes`, and what the files lack.
+std::vector<std::string> GapTexts(const std::vector<uint16_t>& missing_stripes, uint16_t stripes,
+                                  const FileGaps& measured);
 
 struct DataCommandInput {
   VersionSetting version = VersionSetting::kNone;

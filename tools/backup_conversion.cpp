@@ -159,9 +159,23 @@ ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths
   const bool opened = store.OpenFiles(backup_paths, options);
   const bool several = backup_paths.size() > 1 || options.backupSet != 0 ||
                        (opened && (store.BackupSets().size() > 1 || store.FileIds().size() > 1));
+  // What the backup lacks, told with whatever the walk below finds.
+  auto with_gaps = [&](ConversionResult r) {
+    if (opened && store.Kind() == FileKind::kBackup) {
+      r.gaps = MeasureFileGaps(store);
+      r.missingStripes = store.MissingStripes();
+      r.stripes = store.Media().familyCount;
+    }
+    return r;
+  };
   if (!several) {
+    ConversionResult one = with_gaps({});
     store.Close();
-    return ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages);
+    ConversionResult walked = ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages);
+    walked.gaps = std::move(one.gaps);
+    walked.missingStripes = std::move(one.missingStripes);
+    walked.stripes = one.stripes;
+    return walked;
   }
   if (!opened || store.Kind() != FileKind::kBackup) {
     messages.Notify(EngineNotice::kBackupOpenFailed);
@@ -203,7 +217,7 @@ ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths
       total.error = out.file->Error();
     }
   if (!total.completed) messages.Notify(EngineNotice::kDataFileWriteFailed);
-  return total;
+  return with_gaps(std::move(total));
 }
 
 std::string SecondaryFilePath(const std::string& mdf_path, uint16_t file_id) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/pagestore/engine_messages.h"
+#include "engine/pagestore/file_gaps.h"
 #include "engine/pagestore/page_store.h"
 #include "engine/source/compressed_backup.h"
 #include "platform/file.h"
@@ -30,6 +31,12 @@ struct ConversionResult {
   uint64_t highestPage = 0;       // valid when pagesWritten > 0
   uint64_t compressedBlocks = 0;  // a compressed backup's blocks
   CompressedLosses losses;        // ... that did not decode: their pages are missing
+  // What the backup lacks of its database (a head, a tail, a stripe,
+  // allocated extents), measured when it was opened: the data files lack
+  // the same pages.
+  FileGaps gaps;
+  std::vector<uint16_t> missingStripes;
+  uint16_t stripes = 0;
   std::string error;              // why the run failed
   // The secondary data files written beside the data file, by file id order.
   std::vector<std::string> secondaryFiles;

@@ -685,8 +685,8 @@ TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPag
 
 // One file of a backup striped over two: it opens, the tables whose pages
 // it holds export all their rows, and the losses are told by the exit code
-// (scan-tables', catalog's and export-schema's too) and the stripe not given
-// is named.
+// (scan-tables', catalog's, export-schema's and bak2mdf's too) and the stripe
+// not given is named.
 TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
   for (const char* name : {"restoretime-sql2008r2-stripe1of2.bak", "restoretime-sql2008r2-stripe2of2.bak"}) {
     TOLLAMER_REQUIRE_REAL_FILE(path, name);
@@ -698,6 +698,10 @@ TEST(RealDataExportTest, SingleStripesOpenExportWhatTheyHoldAndReportLosses) {
     EXPECT_NE(r.out.find(missing), std::string::npos) << r.out;
     CliResult scan = Cli("scan-tables " + Quote(path), true);
     EXPECT_EQ(scan.exitCode, 3) << "the other stripe's pages were not scanned\n" << scan.out;
+    CliResult converted = Cli("bak2mdf " + Quote(path) + " " + dir.File("one.mdf"), true);
+    EXPECT_EQ(converted.exitCode, 3) << converted.out;
+    EXPECT_NE(converted.out.find(missing + " (a file of the striped backup not given)"), std::string::npos)
+        << converted.out;
     for (const std::string& command : {"catalog " + Quote(path),
                                       "export-schema " + Quote(path) + " --out " + dir.File("sql")}) {
       CliResult schema = Cli(command, true);
