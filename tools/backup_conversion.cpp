@@ -159,23 +159,23 @@ ConversionResult ConvertBackupFiles(const std::vector<std::string>& backup_paths
   const bool opened = store.OpenFiles(backup_paths, options);
   const bool several = backup_paths.size() > 1 || options.backupSet != 0 ||
                        (opened && (store.BackupSets().size() > 1 || store.FileIds().size() > 1));
-  // What the backup lacks, told with whatever the walk below finds.
+  // What the backup lacks, measured while it is open and told with
+  // whatever the walk below finds.
+  ConversionResult lacks;
+  if (opened && store.Kind() == FileKind::kBackup) {
+    lacks.gaps = MeasureFileGaps(store);
+    lacks.missingStripes = store.MissingStripes();
+    lacks.stripes = store.Media().familyCount;
+  }
   auto with_gaps = [&](ConversionResult r) {
-    if (opened && store.Kind() == FileKind::kBackup) {
-      r.gaps = MeasureFileGaps(store);
-      r.missingStripes = store.MissingStripes();
-      r.stripes = store.Media().familyCount;
-    }
+    r.gaps = lacks.gaps;
+    r.missingStripes = lacks.missingStripes;
+    r.stripes = lacks.stripes;
     return r;
   };
   if (!several) {
-    ConversionResult one = with_gaps({});
     store.Close();
-    ConversionResult walked = ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages);
-    walked.gaps = std::move(one.gaps);
-    walked.missingStripes = std::move(one.missingStripes);
-    walked.stripes = one.stripes;
-    return walked;
+    return with_gaps(ConvertBackupFile(backup_paths.front(), mdf_path, running, observer, messages));
   }
   if (!opened || store.Kind() != FileKind::kBackup) {
     messages.Notify(EngineNotice::kBackupOpenFailed);

@@ -16,6 +16,8 @@
 #include <regex>
 #include <sstream>
 
+#include "engine/pagestore/iam_layout.h"
+#include "engine/source/compressed_backup_layout.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "tests/fixtures/page_builder.h"
@@ -562,10 +564,14 @@ TEST(DataLossTest, TenKindsOfDamageNeverPassDamagedRowsOffAsGood) {
            if (backup) return b;
            size_t changed = 0;
            for (size_t at : PageImages(healthy, backup)) {
-             for (size_t slot = at + 0x8E; b[at + 1] == 10 && slot < at + 0xBE; slot += 6) {
-               if (!std::equal(page(b, slot), page(b, slot + 4), page(b, victim + 0x20))) continue;
+             using namespace iam_layout;
+             if (b[at + page_layout::kType] != static_cast<uint8_t>(page_layout::PageType::kIam)) continue;
+             for (size_t s = 0; s < kSinglePageSlotCount; ++s) {
+               const size_t slot = at + kSinglePageSlots + s * page_layout::kPagePointerSize;
+               if (!std::equal(page(b, slot), page(b, slot + 4), page(b, victim + page_layout::kPageId)))
+                 continue;
                fixtures::Bytes iam(page(b, at), page(b, at + 8192));
-               std::copy_n(page(b, other + 0x20), 4, iam.begin() + static_cast<ptrdiff_t>(slot - at));
+               std::copy_n(page(b, other + page_layout::kPageId), 4, iam.begin() + static_cast<ptrdiff_t>(slot - at));
                fixtures::ApplyChecksum(iam);
                std::copy(iam.begin(), iam.end(), page(b, at));
                ++changed;
@@ -671,7 +677,8 @@ TEST(RealDataExportTest, CompressedBackupConvertsAndADamagedBlockCostsOnlyItsPag
   fixtures::Bytes bytes = testing::FileSnapshot::Of(path).bytes;
   bytes[0x6711 + 28 + 500] ^= 0xFF;  // inside the sixth block's stored bytes
   bytes[0] ^= 0xFF;                  // "MSSQLBAK"
-  bytes[0x1FC + 100] ^= 0xFF;        // the first block's
+  bytes[compressed_backup::kFirstRecord + compressed_backup::kHeaderSize +
+        compressed_backup::kCheckSize + 100] ^= 0xFF;  // the first block's
   const std::string damaged = dir.Write("damaged.bak", bytes);
   for (const std::string& command : {"info " + damaged, "bak2mdf " + damaged + " " + dir.File("d.mdf"),
                                      "export-data " + damaged + " --out " + dir.File("dcsv")}) {
