@@ -100,16 +100,16 @@ else
       esac
     done
     set +e
-    "$linux_cli" -q "${args_linux[@]}" >/dev/null 2>&1 &
+    "$linux_cli" -q "${args_linux[@]}" >/dev/null 2>"$out/linux.err" &
     local linux_pid=$!
-    run_win -q "${args_win[@]}" >/dev/null 2>&1
+    run_win -q "${args_win[@]}" >/dev/null 2>"$out/windows.err"
     local code_win=$?
     wait $linux_pid
     local code_linux=$?
     set -e
     echo "$name $kind" >> "$work/compared"
     if [ $code_linux -ne $code_win ]; then
-      fail "$name $kind: exit $code_win on Windows, $code_linux on Linux"
+      fail "$name $kind: exit $code_win on Windows, $code_linux on Linux (Windows said: $(head -c 300 "$out/windows.err"); Linux said: $(head -c 300 "$out/linux.err"))"
     elif ! diff -r "$out/linux" "$out/windows" >/dev/null; then
       fail "$name $kind: outputs differ: $(diff -rq "$out/linux" "$out/windows" | head -3)"
     fi
